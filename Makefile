@@ -1,0 +1,43 @@
+# The two ways in: `make run` and `make test`. Both install what is missing
+# first (scripts/install-deps), so they work on a fresh Debian 12 machine.
+
+BUILD_RELEASE := build/release
+BUILD_TEST    := build/asan
+JOBS          ?= $(shell nproc)
+
+CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+
+# Headless machines get a virtual X server (the GUI renderer needs GLX);
+# sound goes to SDL's dummy driver.
+ifeq ($(strip $(DISPLAY)),)
+  XRUN := xvfb-run -a -s "-screen 0 1280x1024x24"
+else
+  XRUN :=
+endif
+
+.PHONY: run test deps build-release build-test clean
+
+deps:
+	bash scripts/install-deps
+
+build-release: deps
+	cmake -S . -B $(BUILD_RELEASE) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release \
+	  -DTESSALINE_TESTS=OFF -DTESSALINE_BENCH=OFF
+	cmake --build $(BUILD_RELEASE) -j $(JOBS)
+
+build-test: deps
+	cmake -S . -B $(BUILD_TEST) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DTESSALINE_SANITIZE=ON
+	cmake --build $(BUILD_TEST) -j $(JOBS)
+
+run: build-release
+	$(XRUN) ./scripts/run-game $(BUILD_RELEASE)
+
+test: build-test
+	SDL_AUDIODRIVER=dummy \
+	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
+	$(XRUN) ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,38 @@
+# Helpers shared by every folder's CMakeLists.txt.
+
+# Warnings for our own code only; third-party headers come in as SYSTEM.
+function(tessaline_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+endfunction()
+
+# tessaline_library(<name> SOURCES ... DEPS ...): the static library of one
+# subsystem, named tessaline_<name>, with the repository root as include root
+# (code includes "foundation/engine_string.h" and the like).
+function(tessaline_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(tessaline_${name} STATIC ${ARG_SOURCES})
+  target_include_directories(tessaline_${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(tessaline_${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  tessaline_warnings(tessaline_${name})
+endfunction()
+
+# tessaline_test(<name> SOURCES ... DEPS ...): one GoogleTest program whose
+# tests CTest discovers one by one.
+function(tessaline_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PROPERTIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  tessaline_warnings(${name})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${ARG_PROPERTIES})
+endfunction()
+
+# tessaline_bench(<name> SOURCES ... DEPS ...): a Google Benchmark program,
+# built with the rest, run by hand.
+function(tessaline_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  tessaline_warnings(${name})
+endfunction()

@@ -1,0 +1,30 @@
+// System services: message boxes, the high-resolution counter and the
+// millisecond clock. The engine calls these by their Win32 names.
+#pragma once
+
+#include <functional>
+
+#include "platform/win32_types.h"
+
+inline constexpr UINT MB_OK = 0x0;
+inline constexpr UINT MB_ICONEXCLAMATION = 0x30;
+inline constexpr int IDOK = 1;
+
+// Shows a modal message box: an SDL message box when a display exists,
+// otherwise the caption and text on stderr. Returns IDOK.
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+
+// Replaces what MessageBoxA does, so that tests never block on a modal box.
+// An empty function restores the default. Returns the previous hook.
+using MessageBoxHook = std::function<int(const char* text, const char* caption, UINT type)>;
+MessageBoxHook setMessageBoxHook(MessageBoxHook hook);
+
+// CLOCK_MONOTONIC in nanoseconds: frequency 1,000,000,000.
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+
+// Milliseconds since an arbitrary start, wrapping at 2^32.
+DWORD timeGetTime();
+
+// Suspends the calling thread.
+void Sleep(DWORD milliseconds);
