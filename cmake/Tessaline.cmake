@@ -36,3 +36,14 @@ function(tessaline_bench name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   tessaline_warnings(${name})
 endfunction()
+
+# tessaline_subsystem(<name> DEPS ... PRIVATE_DEPS ...): the library of the
+# folder this is called from, made of every .cpp in it and its subfolders.
+function(tessaline_subsystem name)
+  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  tessaline_library(${name} SOURCES ${sources} DEPS ${ARG_DEPS} PRIVATE_DEPS ${ARG_PRIVATE_DEPS})
+endfunction()

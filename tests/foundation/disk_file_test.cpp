@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "foundation/file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs each test in <tmp>/root/work, so that ".." is <tmp>/root.
+class DiskFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_old = fs::current_path();
+    m_root = fs::path(::testing::TempDir()) / ("diskfile_" + std::to_string(::getpid()));
+    fs::remove_all(m_root);
+    fs::create_directories(m_root / "work");
+    fs::current_path(m_root / "work");
+  }
+  void TearDown() override {
+    fs::current_path(m_old);
+    fs::remove_all(m_root);
+  }
+  static void put(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  fs::path m_old, m_root;
+};
+
+}  // namespace
+
+TEST_F(DiskFileTest, SearchPathFindsTheParentAndDropsADrivePrefix) {
+  put(m_root / "config.dat", "parent");
+  put(m_root / "work" / "here.dat", "current");
+  put(m_root / "Tamberlok" / "track.lws", "lws");
+
+  DiskFile file;
+  ASSERT_TRUE(file.open("config.dat"));
+  EXPECT_EQ(file.size(), 6);
+  EXPECT_FALSE(file.open("here.dat")) << "an open file refuses a second open";
+  char buffer[16] = {};
+  EXPECT_EQ(file.read(buffer, 16), 6) << "the first file stayed open";
+  EXPECT_EQ(std::string(buffer), "parent");
+  EXPECT_EQ(file.read(buffer, 16), 0);
+  EXPECT_TRUE(file.close());
+  EXPECT_FALSE(file.close());
+  EXPECT_EQ(file.size(), 0);
+
+  ASSERT_TRUE(file.open("D:\\Tamberlok\\track.lws"));
+  EXPECT_EQ(file.size(), 3);
+  file.close();
+  EXPECT_FALSE(file.open("missing.dat"));
+}
+
+TEST_F(DiskFileTest, ExistsIgnoresTheOwnSearchPath) {
+  put(m_root / "highscore.dat", "x");
+  DiskFile elsewhere("nowhere\\");
+  EXPECT_FALSE(elsewhere.open("highscore.dat"));
+  EXPECT_TRUE(elsewhere.exists("highscore.dat"));
+  EXPECT_FALSE(elsewhere.exists("nothing.dat"));
+}
+
+TEST_F(DiskFileTest, CreateWriteSeekAndClone) {
+  DiskFile file;
+  ASSERT_TRUE(file.create("out.bin"));
+  EXPECT_EQ(file.write("0123456789", 10), 10);
+  EXPECT_EQ(file.size(), 10);
+  file.close();
+
+  std::unique_ptr<File> copy = file.cloneUnique();
+  ASSERT_TRUE(copy->open("out.bin"));
+  EXPECT_TRUE(copy->seek(4));
+  EXPECT_TRUE(copy->skip(2));
+  EXPECT_EQ(copy->tell(), 6);
+  char c = 0;
+  EXPECT_EQ(copy->read(&c, 1), 1);
+  EXPECT_EQ(c, '6');
+  EXPECT_FALSE(copy->create("other.bin")) << "create refuses an open file";
+}
