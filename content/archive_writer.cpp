@@ -1,0 +1,105 @@
+#include "content/archive_writer.h"
+
+#include "content/burrows_wheeler_encoder.h"
+#include "content/range_encoder.h"
+#include "foundation/archive_file.h"
+#include "foundation/file.h"
+
+namespace {
+
+void putU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+void patchU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+bool ArchiveWriter::setPlacement(int placement) {
+  if (placement != 0 && placement != 1) return false;
+  m_placement = placement;
+  return true;
+}
+
+PackedEntry ArchiveWriter::pack(const std::uint8_t* data, std::size_t size, int flags) {
+  PackedEntry entry;
+  entry.unpackedSize = static_cast<std::uint32_t>(size);
+  std::vector<std::uint8_t> bytes(data, data + size);
+  std::uint32_t primaryIndex = 0;
+  if (flags & ArchiveFile::kBlockSorted) {
+    BurrowsWheelerBlock block = forwardBurrowsWheeler(bytes.data(), bytes.size());
+    primaryIndex = block.primaryIndex;
+    bytes = encodeMoveToFront(block.lastColumn.data(), block.lastColumn.size());
+  }
+  if (flags & ArchiveFile::kRangeCoded) bytes = RangeEncoder::encodeBytes(bytes.data(), bytes.size());
+  entry.storedSize = static_cast<std::uint32_t>(bytes.size());
+  if (flags & ArchiveFile::kBlockSorted) putU32(bytes, primaryIndex);
+  entry.bytes = std::move(bytes);
+  return entry;
+}
+
+bool ArchiveWriter::add(const std::string& name, const std::vector<std::uint8_t>& data, int flags) {
+  if (flags < 0 || flags > 3 || name.size() > kMaxNameLength) return false;
+  m_entries.push_back({name, static_cast<std::uint8_t>(flags), pack(data.data(), data.size(), flags)});
+  return true;
+}
+
+bool ArchiveWriter::add(const std::string& name, std::string_view text, int flags) {
+  return add(name, std::vector<std::uint8_t>(text.begin(), text.end()), flags);
+}
+
+bool ArchiveWriter::addPacked(const std::string& name, int flags, PackedEntry entry) {
+  if (flags < 0 || flags > 255 || name.size() > kMaxNameLength) return false;
+  m_entries.push_back({name, static_cast<std::uint8_t>(flags), std::move(entry)});
+  return true;
+}
+
+std::vector<std::uint8_t> ArchiveWriter::build() const {
+  std::vector<std::uint8_t> directory;
+  std::uint32_t offset = m_placement == 1 ? 16 : 0;
+  for (const Entry& entry : m_entries) {
+    directory.push_back(static_cast<std::uint8_t>(entry.name.size()));
+    directory.insert(directory.end(), entry.name.begin(), entry.name.end());
+    directory.push_back(entry.flags);
+    putU32(directory, offset);
+    putU32(directory, entry.packed.storedSize);
+    putU32(directory, entry.packed.unpackedSize);
+    offset += static_cast<std::uint32_t>(entry.packed.bytes.size());
+  }
+
+  std::vector<std::uint8_t> out;
+  putU32(out, ArchiveFile::kMagic);
+  putU32(out, static_cast<std::uint32_t>(m_placement) << 24);
+  putU32(out, static_cast<std::uint32_t>(m_entries.size()));
+  if (m_placement == 0) {
+    out.insert(out.end(), directory.begin(), directory.end());
+  } else {
+    putU32(out, 0);  // the directory's offset, known once the data is written
+  }
+  for (const Entry& entry : m_entries) out.insert(out.end(), entry.packed.bytes.begin(), entry.packed.bytes.end());
+  if (m_placement == 1) {
+    patchU32(out, 12, static_cast<std::uint32_t>(out.size()));
+    out.insert(out.end(), directory.begin(), directory.end());
+  }
+  return out;
+}
+
+bool ArchiveWriter::write(File& file, const char* path) const {
+  const std::vector<std::uint8_t> bytes = build();
+  if (!file.create(path)) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const int n = file.write(bytes.data() + done, static_cast<int>(bytes.size() - done));
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  file.close();
+  return done == bytes.size();
+}
+
+bool ArchiveWriter::write(const char* path) const {
+  DiskFile file;
+  return write(file, path);
+}

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "content/range_encoder.h"
+#include "foundation/range_decoder.h"
+
+namespace {
+
+ByteBuffer toBuffer(const std::vector<std::uint8_t>& bytes) {
+  ByteBuffer buffer;
+  buffer.resize(static_cast<int>(bytes.size()));
+  for (int i = 0; i < buffer.size(); ++i) buffer[i] = bytes[i];
+  return buffer;
+}
+
+std::vector<std::uint8_t> decodeAll(const std::vector<std::uint8_t>& stream, int sizeHint = 0) {
+  ByteBuffer source = toBuffer(stream);
+  ByteBuffer output;
+  output.resize(sizeHint);
+  RangeDecoder().decode(&source, output);
+  EXPECT_EQ(output.position, 0);
+  return std::vector<std::uint8_t>(output.data(), output.data() + output.size());
+}
+
+std::vector<std::uint8_t> roundTrip(const std::vector<std::uint8_t>& data, int sizeHint = 0) {
+  return decodeAll(RangeEncoder::encodeBytes(data.data(), data.size()), sizeHint);
+}
+
+std::vector<std::uint8_t> randomBytes(std::size_t n, unsigned seed, int alphabet = 256) {
+  std::mt19937 rng(seed);
+  std::vector<std::uint8_t> bytes(n);
+  for (auto& b : bytes) b = static_cast<std::uint8_t>(rng() % alphabet);
+  return bytes;
+}
+
+}  // namespace
+
+TEST(FrequencyModel, FreshModelSearchesAndSumsItsTree) {
+  FrequencyModel model;
+  model.init(257, 1);
+  EXPECT_EQ(model.total(), 257u);
+  EXPECT_EQ(model.find(0), 0u);
+  EXPECT_EQ(model.find(255), 255u);
+  EXPECT_EQ(model.find(256), 256u) << "the end symbol";
+  for (std::uint32_t s = 0; s < 257; ++s) ASSERT_EQ(model.cumulative(s), s);
+
+  model.update(10);
+  model.update(10);
+  EXPECT_EQ(model.frequency(10), 3u);
+  EXPECT_EQ(model.cumulative(11), 13u);
+  EXPECT_EQ(model.find(10), 10u);
+  EXPECT_EQ(model.find(12), 10u);
+  EXPECT_EQ(model.find(13), 11u);
+  std::uint32_t below = 0;
+  EXPECT_EQ(model.find(12, below), 10u);
+  EXPECT_EQ(below, 10u);
+}
+
+TEST(FrequencyModel, HalvesRoundingUpWhenTheTotalReaches16384) {
+  FrequencyModel model;
+  model.init(257, 1);
+  // 16384 - 257 updates bring the total to 16384 exactly.
+  for (int i = 0; i < 16384 - 257 - 1; ++i) model.update(static_cast<std::uint32_t>(i % 3));
+  EXPECT_EQ(model.total(), 16383u);
+  const std::uint32_t before0 = model.frequency(0);
+  model.update(0);
+  EXPECT_EQ(model.frequency(0), (before0 + 2) / 2);
+  EXPECT_EQ(model.frequency(200), 1u) << "a frequency of 1 stays 1";
+  std::uint32_t sum = 0;
+  for (std::uint32_t s = 0; s < 257; ++s) sum += model.frequency(s);
+  EXPECT_EQ(model.total(), sum);
+  for (std::uint32_t s = 0; s < 257; ++s) ASSERT_EQ(model.find(model.cumulative(s)), s);
+}
+
+TEST(RangeDecoder, RoundTripsWhatTheEncoderWrites) {
+  EXPECT_TRUE(roundTrip({}).empty()) << "the end symbol first gives nothing";
+  EXPECT_EQ(roundTrip({42}), std::vector<std::uint8_t>{42});
+  EXPECT_EQ(roundTrip({255}), std::vector<std::uint8_t>{255});
+
+  const std::vector<std::uint8_t> same(100000, 'a');
+  EXPECT_EQ(roundTrip(same), same) << "long runs drive the model through many rescales";
+
+  const std::vector<std::uint8_t> noise = randomBytes(70000, 1);
+  EXPECT_EQ(roundTrip(noise), noise);
+  const std::vector<std::uint8_t> skewed = randomBytes(50000, 2, 3);
+  EXPECT_EQ(roundTrip(skewed), skewed);
+
+  const std::string text = "The kart slides through the bend and the crowd cheers. ";
+  std::vector<std::uint8_t> prose;
+  for (int i = 0; i < 600; ++i) prose.insert(prose.end(), text.begin(), text.end());
+  EXPECT_EQ(roundTrip(prose), prose);
+}
+
+TEST(RangeDecoder, CarriesThroughRunsOfFFBytes) {
+  // Symbols near the top of the alphabet push the low end towards 0xFF
+  // bytes, whose carries the encoder must hold back and settle.
+  for (unsigned seed = 0; seed < 40; ++seed) {
+    std::vector<std::uint8_t> data = randomBytes(3000, seed, 256);
+    for (std::size_t i = 0; i < data.size(); i += 2) data[i] = 255;
+    ASSERT_EQ(roundTrip(data), data) << "seed " << seed;
+  }
+}
+
+TEST(RangeDecoder, OutputGrowsPastOrShrinksBelowTheSizeGiven) {
+  const std::vector<std::uint8_t> data = randomBytes(5000, 3, 16);
+  EXPECT_EQ(roundTrip(data, 10), data);
+  EXPECT_EQ(roundTrip(data, 20000), data);
+}
+
+TEST(RangeDecoder, ReadsACompleteStreamWithoutPadding) {
+  const std::vector<std::uint8_t> data = randomBytes(3000, 4, 40);
+  std::vector<std::uint8_t> stream = RangeEncoder::encodeBytes(data.data(), data.size());
+  ByteBuffer source = toBuffer(stream);
+  ByteBuffer output;
+  RangeDecoder().decode(&source, output);
+  EXPECT_EQ(source.position, source.size()) << "the flush leaves nothing for padding to supply";
+}
+
+TEST(RangeDecoder, RejectsStreamsThatNeverEnd) {
+  RangeDecoder decoder;
+  ByteBuffer output;
+  EXPECT_THROW(decoder.decode(nullptr, output), RangeDecoder::Error);
+
+  // All-zero input keeps decoding byte 0 and never reaches the end symbol;
+  // the decoder must stop a few bytes into the padding, not grow forever.
+  ByteBuffer zeros;
+  zeros.resize(64);
+  for (int i = 0; i < zeros.size(); ++i) zeros[i] = 0;
+  try {
+    decoder.decode(&zeros, output);
+    FAIL() << "no end symbol in the input";
+  } catch (const RangeDecoder::Error& error) {
+    EXPECT_STREQ(error.what(), "invalid source stream");
+  }
+  EXPECT_LE(zeros.position, zeros.size() + RangeDecoder::kMaxPaddingBytes);
+  EXPECT_LE(output.size(), RangeDecoder::maxDecodedSize(64));
+
+  // Whatever the junk, decoding stops within the padding allowance and
+  // inside the size bound callers allocate by.
+  for (unsigned seed = 0; seed < 200; ++seed) {
+    ByteBuffer junk = toBuffer(randomBytes(seed % 50, seed, seed % 2 ? 256 : 4));
+    try {
+      decoder.decode(&junk, output);
+    } catch (const RangeDecoder::Error&) {
+    }
+    ASSERT_LE(junk.position, junk.size() + RangeDecoder::kMaxPaddingBytes);
+    ASSERT_LE(output.size(), RangeDecoder::maxDecodedSize(junk.size()));
+  }
+}
