@@ -82,3 +82,25 @@ TEST_F(DiskFileTest, CreateWriteSeekAndClone) {
   EXPECT_EQ(c, '6');
   EXPECT_FALSE(copy->create("other.bin")) << "create refuses an open file";
 }
+
+TEST_F(DiskFileTest, DrivePrefixedNamesAreRetriedUnderEachDirectory) {
+  put(m_root / "work" / "Maps" / "near.map", "current");
+  put(m_root / "Maps" / "far.map", "parent");
+  put(m_root / "work" / "Maps" / "both.map", "current wins");
+  put(m_root / "Maps" / "both.map", "parent loses");
+
+  DiskFile file;
+  char buffer[32] = {};
+  ASSERT_TRUE(file.open("C:\\Maps\\near.map")) << "joined as .\\\\Maps\\near.map";
+  EXPECT_EQ(file.size(), 7);
+  file.close();
+  ASSERT_TRUE(file.open("E:\\Maps\\far.map"));
+  EXPECT_EQ(file.size(), 6);
+  file.close();
+  ASSERT_TRUE(file.open("C:\\Maps\\both.map"));
+  EXPECT_EQ(file.read(buffer, 32), 12);
+  EXPECT_EQ(std::string(buffer), "current wins");
+  file.close();
+  EXPECT_FALSE(file.open("C:\\Maps\\none.map"));
+  EXPECT_FALSE(file.open("C:")) << "a bare drive names a directory, not a file";
+}
