@@ -43,6 +43,8 @@ class ArchiveWriter {
   static PackedEntry pack(const std::uint8_t* data, std::size_t size, int flags);
 
   int entryCount() const { return static_cast<int>(m_entries.size()); }
+  const std::string& entryName(int i) const { return m_entries[i].name; }
+  std::uint32_t entryUnpackedSize(int i) const { return m_entries[i].packed.unpackedSize; }
 
   // The archive's bytes.
   std::vector<std::uint8_t> build() const;

@@ -1,0 +1,17 @@
+// The kinds of sample content the tool packs. Each source adds its entries
+// to the writer and returns false when it could not make them.
+#pragma once
+
+#include <span>
+
+class ArchiveWriter;
+
+struct SampleSource {
+  const char* what;  // for messages: "texts", "images", ...
+  bool (*add)(ArchiveWriter& writer);
+};
+
+// Every source, in the order their entries go into the archive.
+std::span<const SampleSource> sampleSources();
+
+bool addTextSamples(ArchiveWriter& writer);
