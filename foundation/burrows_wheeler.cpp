@@ -1,6 +1,128 @@
 #include "foundation/burrows_wheeler.h"
 
 #include <cstring>
+#include <vector>
+
+namespace {
+
+// Below this many bytes the index array stays in the near caches and a
+// single walk is fastest.
+constexpr std::uint32_t kSingleWalkLimit = 1u << 18;
+// Up to this size an element packs the next row (23 bits), a start mark and
+// the byte, so the walk needs one memory access per byte.
+constexpr std::uint32_t kPackedLimit = 1u << 23;
+constexpr std::uint32_t kStartMark = 0x100;
+constexpr int kChains = 32;
+
+// The walk from row 0 through the packed column, one byte per step.
+bool walkOnce(const std::uint32_t* column, std::uint32_t n, std::uint32_t p, std::uint8_t* out) {
+  std::uint32_t j = 0;
+  for (std::uint32_t k = n; k-- > 0;) {
+    // In damaged data a step can reach row n, one past the end.
+    if (j >= n) return false;
+    const std::uint32_t packed = column[j];
+    out[k] = static_cast<std::uint8_t>(packed);
+    j = packed >> 9;
+    j += j < p ? 1 : 0;
+  }
+  return true;
+}
+
+// The same walk cut into pieces that run side by side. A large column does
+// not fit the caches and one walk waits on a miss per byte; pieces started
+// at rows spread over the column keep many misses in flight. Each piece
+// stops where the next piece's start row comes up (its element is marked)
+// or at the text's first byte (the step into the sentinel's row); the pieces
+// are then laid end to end. Damaged data that does not form one path through
+// every row fails.
+bool walkInPieces(std::uint32_t* column, std::uint32_t n, std::uint32_t p, std::uint8_t* out) {
+  struct Piece {
+    std::uint32_t start = 0;
+    int following = -2;  // the piece whose start ended this one; -1 for the text's start
+    std::vector<std::uint8_t> bytes;
+  };
+  std::vector<Piece> pieces(kChains);
+  // The walking state is kept apart from the pieces so the loop below
+  // touches as little as possible besides the column.
+  std::uint32_t rows[kChains];
+  std::uint8_t* cursor[kChains];
+  std::uint8_t* limit[kChains];
+  for (int c = 0; c < kChains; ++c) {
+    pieces[c].start = rows[c] = static_cast<std::uint32_t>(static_cast<std::uint64_t>(n) * c / kChains);
+    pieces[c].bytes.resize(2 * n / kChains + 16);
+    cursor[c] = pieces[c].bytes.data();
+    limit[c] = cursor[c] + pieces[c].bytes.size();
+    column[pieces[c].start] |= kStartMark;
+  }
+  auto pieceStartingAt = [&](std::uint32_t row) {
+    for (int c = 0; c < kChains; ++c)
+      if (pieces[c].start == row) return c;
+    return -2;
+  };
+
+  int active[kChains];
+  int activeCount = 0;
+  // The first step of each piece reads its own marked start.
+  for (int c = 0; c < kChains; ++c) {
+    const std::uint32_t packed = column[rows[c]];
+    *cursor[c]++ = static_cast<std::uint8_t>(packed);
+    const std::uint32_t raw = packed >> 9;
+    if (raw == p - 1) {
+      pieces[c].following = -1;
+      continue;
+    }
+    rows[c] = raw + (raw < p ? 1 : 0);
+    if (rows[c] >= n) return false;
+    active[activeCount++] = c;
+  }
+  std::uint64_t steps = kChains;
+  while (activeCount > 0) {
+    steps += static_cast<std::uint64_t>(activeCount);
+    if (steps > static_cast<std::uint64_t>(n) + kChains) return false;  // a loop that never ends
+    for (int a = 0; a < activeCount;) {
+      const int c = active[a];
+      const std::uint32_t packed = column[rows[c]];
+      if (packed & kStartMark) {
+        pieces[c].following = pieceStartingAt(rows[c]);
+        active[a] = active[--activeCount];
+        continue;
+      }
+      if (cursor[c] == limit[c]) {
+        std::vector<std::uint8_t>& bytes = pieces[c].bytes;
+        const std::size_t used = bytes.size();
+        bytes.resize(2 * used);
+        cursor[c] = bytes.data() + used;
+        limit[c] = bytes.data() + bytes.size();
+      }
+      *cursor[c]++ = static_cast<std::uint8_t>(packed);
+      const std::uint32_t raw = packed >> 9;
+      if (raw == p - 1) {
+        pieces[c].following = -1;
+        active[a] = active[--activeCount];
+        continue;
+      }
+      rows[c] = raw + (raw < p ? 1 : 0);
+      if (rows[c] >= n) return false;
+      ++a;
+    }
+  }
+
+  // Lay the pieces out from the text's end, in the order they follow.
+  std::uint32_t position = n;
+  int c = 0;
+  for (int laid = 0; laid < kChains; ++laid) {
+    if (c < 0) return false;
+    const std::uint8_t* bytes = pieces[c].bytes.data();
+    const std::size_t length = static_cast<std::size_t>(cursor[c] - bytes);
+    if (length > position) return false;
+    for (std::size_t i = 0; i < length; ++i) out[--position] = bytes[i];
+    c = pieces[c].following;
+    if (c == 0) return false;
+  }
+  return position == 0 && c == -1;
+}
+
+}  // namespace
 
 void decodeMoveToFront(MoveToFrontState& state, const ByteBuffer& input, ByteBuffer& output) {
   std::uint8_t* table = state.table;
@@ -52,24 +174,32 @@ bool inverseBurrowsWheeler(IndexArray& index, const ByteBuffer& input, std::uint
   }
 
   index.resize(n);
-  std::int32_t* next = index.data();
-  for (int i = 0; i < n; ++i) next[i] = start[last[i]]++;
-
   output.resize(n);
   std::uint8_t* out = output.data();
   const std::uint32_t p = primaryIndex;
-  // Every step lands on a row of the column, but in damaged data the row
-  // after the sentinel's can be n (one past the end), so each index is
-  // checked before it is read.
-  std::uint32_t j = 0;
-  for (int k = n - 1; k >= 0; --k) {
-    if (j >= static_cast<std::uint32_t>(n)) {
-      output.resize(0);
-      return false;
+  const std::uint32_t size = static_cast<std::uint32_t>(n);
+
+  bool restored;
+  if (size < kPackedLimit) {
+    std::uint32_t* column = reinterpret_cast<std::uint32_t*>(index.data());
+    for (int i = 0; i < n; ++i) column[i] = static_cast<std::uint32_t>(start[last[i]]++) << 9 | last[i];
+    restored = size < kSingleWalkLimit ? walkOnce(column, size, p, out) : walkInPieces(column, size, p, out);
+  } else {
+    std::int32_t* next = index.data();
+    for (int i = 0; i < n; ++i) next[i] = start[last[i]]++;
+    restored = true;
+    std::uint32_t j = 0;
+    for (int k = n - 1; k >= 0; --k) {
+      // In damaged data a step can reach row n, one past the end.
+      if (j >= size) {
+        restored = false;
+        break;
+      }
+      out[k] = last[j];
+      j = static_cast<std::uint32_t>(next[j]);
+      j += j < p ? 1 : 0;
     }
-    out[k] = last[j];
-    j = static_cast<std::uint32_t>(next[j]);
-    j += j < p ? 1 : 0;
   }
-  return true;
+  if (!restored) output.resize(0);
+  return restored;
 }

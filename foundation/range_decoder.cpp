@@ -1,18 +1,27 @@
 #include "foundation/range_decoder.h"
 
+#include <algorithm>
 #include <climits>
+
+namespace {
+
+// Tree slots past n: above any target, so the search needs no bounds test.
+constexpr std::uint32_t kPadding = 0xFFFFFFFFu;
+
+}  // namespace
 
 void FrequencyModel::init(std::uint32_t n, std::uint32_t increment) {
   m_n = n;
   m_increment = increment;
-  // One word more than the two arrays so the tree can be indexed from 1.
-  m_words = std::make_unique<std::uint32_t[]>(2 * static_cast<std::size_t>(n) + 1);
-  m_frequencies = m_words.get();
-  m_tree = m_words.get() + n;
-  for (std::uint32_t i = 0; i < n; ++i) m_frequencies[i] = increment;
   m_top = 1;
   while (m_top * 2 <= n) m_top *= 2;
   if (n == 0) m_top = 0;
+  // The tree is indexed 1..n; the search reaches up to 2 * top - 1.
+  m_treeSlots = std::max(2 * m_top, n + 1);
+  m_words = std::make_unique<std::uint32_t[]>(n + m_treeSlots);
+  m_frequencies = m_words.get();
+  m_tree = m_words.get() + n;
+  for (std::uint32_t i = 0; i < n; ++i) m_frequencies[i] = increment;
   rebuild();
 }
 
@@ -25,6 +34,7 @@ void FrequencyModel::rebuild() {
       for (std::uint32_t s = step / 2; s >= 1; s /= 2) m_tree[i] += m_tree[i - s];
     }
   }
+  for (std::uint32_t i = m_n + 1; i < m_treeSlots; ++i) m_tree[i] = kPadding;
 }
 
 std::uint32_t FrequencyModel::cumulative(std::uint32_t s) const {
@@ -57,15 +67,6 @@ void RangeDecoder::start() {
   m_range = 1u << 7;
 }
 
-inline void RangeDecoder::normalise() {
-  while (m_range <= 0x800000u) {
-    m_low = ((m_low << 1) | (m_buffer & 1u)) << 7;
-    m_buffer = inputByte();
-    m_low |= m_buffer >> 1;
-    m_range <<= 8;
-  }
-}
-
 void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output) {
   if (!source) throw Error();
   FrequencyModel model;
@@ -74,18 +75,51 @@ void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output) {
   source->position = 0;
   start();
 
+  // The loop keeps the coder's state in locals: the output is written
+  // through a byte pointer, which could alias members and would force them
+  // through memory on every symbol.
+  std::uint32_t low = m_low;
+  std::uint32_t range = m_range;
+  std::uint32_t buffer = m_buffer;
+  const std::uint8_t* in = source->data();
+  const int inSize = source->size();
+  int inPosition = source->position;
   int written = 0;
   int limit = output.size();
   std::uint8_t* out = output.data();
   for (;;) {
-    normalise();
+    while (range <= 0x800000u) {
+      low = ((low << 1) | (buffer & 1u)) << 7;
+      if (inPosition < inSize) {
+        buffer = in[inPosition];
+      } else {
+        if (inPosition - inSize >= kMaxPaddingBytes) throw Error();
+        buffer = 0xFF;
+      }
+      ++inPosition;
+      low |= buffer >> 1;
+      range <<= 8;
+    }
     const std::uint32_t total = model.total();
-    m_help = m_range / total;
-    std::uint32_t target = m_low / m_help;
-    if (target >= total) target = total - 1;
-    std::uint32_t below = 0;
-    const std::uint32_t symbol = model.find(target, below);
-    if (symbol == kEndSymbol) break;
+    const std::uint32_t help = range / total;
+    // After move-to-front most symbols are 0 or 1. Their intervals are
+    // tested directly (low / help < f  exactly when  low < help * f), which
+    // spares the second division and the tree walk.
+    std::uint32_t symbol;
+    std::uint32_t below;
+    const std::uint32_t first = model.frequency(0);
+    if (low < help * first) {
+      symbol = 0;
+      below = 0;
+    } else if (low < help * (first + model.frequency(1))) {
+      symbol = 1;
+      below = first;
+    } else {
+      std::uint32_t target = low / help;
+      if (target >= total) target = total - 1;
+      symbol = model.find(target, below);
+      if (symbol == kEndSymbol) break;
+    }
 
     if (written == limit) {
       if (written == INT_MAX) throw Error();
@@ -98,10 +132,14 @@ void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output) {
     out[written++] = static_cast<std::uint8_t>(symbol);
 
     const std::uint32_t frequency = model.frequency(symbol);
-    m_low -= m_help * below;
-    m_range = below + frequency < total ? m_help * frequency : m_range - m_help * below;
+    low -= help * below;
+    range = below + frequency < total ? help * frequency : range - help * below;
     model.update(symbol);
   }
+  m_low = low;
+  m_range = range;
+  m_buffer = static_cast<std::uint8_t>(buffer);
+  source->position = inPosition;
   output.resize(written);
   output.position = 0;
 }

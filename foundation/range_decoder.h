@@ -28,13 +28,20 @@ class FrequencyModel {
   }
   // As find(); `below` receives cumulative() of the symbol found.
   std::uint32_t find(std::uint32_t target, std::uint32_t& below) const {
+    // After move-to-front most symbols are 0: answer those without the walk.
+    if (target < m_frequencies[0]) {
+      below = 0;
+      return 0;
+    }
     const std::uint32_t start = target;
     std::uint32_t pos = 0;
-    for (std::uint32_t mask = m_top; mask != 0; mask >>= 1) {
-      const std::uint32_t idx = pos | mask;
-      if (idx <= m_n && target >= m_tree[idx]) {
-        target -= m_tree[idx];
-        pos = idx;
+    // Tree slots past n hold a value no target reaches, so the walk needs
+    // no bounds test.
+    for (std::uint32_t bit = m_top; bit != 0; bit >>= 1) {
+      const std::uint32_t sum = m_tree[pos | bit];
+      if (target >= sum) {
+        target -= sum;
+        pos |= bit;
       }
     }
     below = start - target;
@@ -60,7 +67,8 @@ class FrequencyModel {
   std::uint32_t m_increment = 1;
   std::uint32_t m_top = 0;
   std::uint32_t m_total = 0;
-  // One allocation: n frequencies, then the tree.
+  std::uint32_t m_treeSlots = 0;  // 2 * top: the search reads up to slot 2 * top - 1
+  // One allocation: n frequencies, then the tree, padded to 2 * top slots.
   std::unique_ptr<std::uint32_t[]> m_words;
   std::uint32_t* m_frequencies = nullptr;
   std::uint32_t* m_tree = nullptr;  // indexed 1..n
@@ -94,11 +102,9 @@ class RangeDecoder {
  private:
   std::uint8_t inputByte();
   void start();
-  void normalise();
 
   std::uint32_t m_low = 0;
   std::uint32_t m_range = 0;
-  std::uint32_t m_help = 0;
   std::uint8_t m_buffer = 0;
   ByteBuffer* m_source = nullptr;
 };
