@@ -12,7 +12,7 @@ constexpr std::uint32_t kSingleWalkLimit = 1u << 18;
 // the byte, so the walk needs one memory access per byte.
 constexpr std::uint32_t kPackedLimit = 1u << 23;
 constexpr std::uint32_t kStartMark = 0x100;
-constexpr int kChains = 32;
+constexpr int kChains = 128;
 
 // The walk from row 0 through the packed column, one byte per step.
 bool walkOnce(const std::uint32_t* column, std::uint32_t n, std::uint32_t p, std::uint8_t* out) {
