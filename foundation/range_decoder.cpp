@@ -27,6 +27,7 @@ void FrequencyModel::init(std::uint32_t n, std::uint32_t increment) {
 
 void FrequencyModel::rebuild() {
   m_total = 0;
+  m_pending = 0;
   for (std::uint32_t step = 1; step <= m_n; step *= 2) {
     for (std::uint32_t i = step; i <= m_n; i += 2 * step) {
       m_tree[i] = m_frequencies[i - 1];
@@ -38,9 +39,12 @@ void FrequencyModel::rebuild() {
 }
 
 std::uint32_t FrequencyModel::cumulative(std::uint32_t s) const {
+  if (s == 0) return 0;
+  if (s == 1) return m_frequencies[0];
+  // The tree's own frequency of s is exact: s is not a lazy symbol.
   std::uint32_t sum = m_tree[s + 1] - m_frequencies[s];
   for (std::uint32_t k = (s + 1) & s; k > 0; k &= k - 1) sum += m_tree[k];
-  return sum;
+  return sum + m_pending;
 }
 
 void FrequencyModel::halve() {
@@ -117,7 +121,7 @@ void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output) {
     } else {
       std::uint32_t target = low / help;
       if (target >= total) target = total - 1;
-      symbol = model.find(target, below);
+      symbol = model.findInTree(target, below);
       if (symbol == kEndSymbol) break;
     }
 

@@ -13,9 +13,16 @@
 // symbol, its cumulative frequency and updating it are logarithmic. When the
 // total reaches 16384 every frequency is halved (rounding up, so none
 // becomes 0), which keeps the total small enough for 32-bit range coding.
+//
+// After move-to-front most symbols are 0 or 1. Their frequencies are kept
+// exact, but their increments reach the tree only at the next rebuild: until
+// then every tree sum for the symbols above them lacks the same `pending`
+// amount, which find() and cumulative() add back. Updating them is then
+// constant time instead of a walk up the tree.
 class FrequencyModel {
  public:
   static constexpr std::uint32_t kRescaleTotal = 0x4000;
+  static constexpr std::uint32_t kLazySymbols = 2;
 
   // n symbols, each starting at `increment`, which is also the step of update().
   void init(std::uint32_t n, std::uint32_t increment);
@@ -28,11 +35,20 @@ class FrequencyModel {
   }
   // As find(); `below` receives cumulative() of the symbol found.
   std::uint32_t find(std::uint32_t target, std::uint32_t& below) const {
-    // After move-to-front most symbols are 0: answer those without the walk.
-    if (target < m_frequencies[0]) {
+    const std::uint32_t first = m_frequencies[0];
+    if (target < first) {
       below = 0;
       return 0;
     }
+    if (target < first + m_frequencies[1]) {
+      below = first;
+      return 1;
+    }
+    return findInTree(target, below);
+  }
+  // find() for a target at or above cumulative(2).
+  std::uint32_t findInTree(std::uint32_t target, std::uint32_t& below) const {
+    target -= m_pending;
     const std::uint32_t start = target;
     std::uint32_t pos = 0;
     // Tree slots past n hold a value no target reaches, so the walk needs
@@ -44,7 +60,7 @@ class FrequencyModel {
         pos |= bit;
       }
     }
-    below = start - target;
+    below = start - target + m_pending;
     return pos;
   }
   // Sum of the frequencies of the symbols below s.
@@ -52,7 +68,11 @@ class FrequencyModel {
   std::uint32_t frequency(std::uint32_t s) const { return m_frequencies[s]; }
   void update(std::uint32_t s) {
     m_frequencies[s] += m_increment;
-    for (std::uint32_t i = s + 1; i <= m_n; i += i & (0u - i)) m_tree[i] += m_increment;
+    if (s < kLazySymbols) {
+      m_pending += m_increment;
+    } else {
+      for (std::uint32_t i = s + 1; i <= m_n; i += i & (0u - i)) m_tree[i] += m_increment;
+    }
     m_total += m_increment;
     if (m_total >= kRescaleTotal) halve();
   }
@@ -67,6 +87,7 @@ class FrequencyModel {
   std::uint32_t m_increment = 1;
   std::uint32_t m_top = 0;
   std::uint32_t m_total = 0;
+  std::uint32_t m_pending = 0;    // increments of the lazy symbols not yet in the tree
   std::uint32_t m_treeSlots = 0;  // 2 * top: the search reads up to slot 2 * top - 1
   // One allocation: n frequencies, then the tree, padded to 2 * top slots.
   std::unique_ptr<std::uint32_t[]> m_words;

@@ -72,6 +72,11 @@ void collect(const fs::path& root, std::size_t budget, std::vector<CorpusFile>& 
   for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error), end; it != end;
        it.increment(error)) {
     if (error) break;
+    // Separate debug symbols are not on every machine.
+    if (it->is_directory(error) && it->path().filename() == "debug") {
+      it.disable_recursion_pending();
+      continue;
+    }
     if (it->is_regular_file(error) && !it->is_symlink(error)) paths.push_back(it->path());
   }
   std::sort(paths.begin(), paths.end());

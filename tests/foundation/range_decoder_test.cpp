@@ -75,6 +75,39 @@ TEST(FrequencyModel, HalvesRoundingUpWhenTheTotalReaches16384) {
   for (std::uint32_t s = 0; s < 257; ++s) ASSERT_EQ(model.find(model.cumulative(s)), s);
 }
 
+TEST(FrequencyModel, AgreesWithPlainSumsThroughManyRescales) {
+  // The encoder shares the model, so round trips alone would not notice a
+  // wrong sum: compare with plain arithmetic on the frequencies instead.
+  FrequencyModel model;
+  model.init(257, 1);
+  std::vector<std::uint32_t> frequencies(257, 1);
+  std::mt19937 rng(7);
+  for (int i = 0; i < 60000; ++i) {
+    // Mostly 0 and 1, as after move-to-front, with every other symbol too.
+    const std::uint32_t r = rng() % 10;
+    const std::uint32_t s = r < 5 ? 0 : r < 7 ? 1 : rng() % 257;
+    model.update(s);
+    ++frequencies[s];
+    std::uint32_t total = 0;
+    for (std::uint32_t f : frequencies) total += f;
+    if (total >= FrequencyModel::kRescaleTotal) {
+      for (std::uint32_t& f : frequencies) f = (f + 1) / 2;
+    }
+    if (i % 97 != 0) continue;
+    std::uint32_t below = 0;
+    for (std::uint32_t k = 0; k < 257; ++k) {
+      ASSERT_EQ(model.frequency(k), frequencies[k]) << "step " << i;
+      ASSERT_EQ(model.cumulative(k), below) << "step " << i << " symbol " << k;
+      std::uint32_t found = 0;
+      ASSERT_EQ(model.find(below, found), k);
+      ASSERT_EQ(found, below);
+      ASSERT_EQ(model.find(below + frequencies[k] - 1), k);
+      below += frequencies[k];
+    }
+    ASSERT_EQ(model.total(), below);
+  }
+}
+
 TEST(RangeDecoder, RoundTripsWhatTheEncoderWrites) {
   EXPECT_TRUE(roundTrip({}).empty()) << "the end symbol first gives nothing";
   EXPECT_EQ(roundTrip({42}), std::vector<std::uint8_t>{42});
@@ -102,6 +135,25 @@ TEST(RangeDecoder, CarriesThroughRunsOfFFBytes) {
     for (std::size_t i = 0; i < data.size(); i += 2) data[i] = 255;
     ASSERT_EQ(roundTrip(data), data) << "seed " << seed;
   }
+}
+
+TEST(RangeDecoder, AllOnesAfterTheHeaderIsTheEndSymbolAtOnce) {
+  // With a fresh model the end symbol holds the top 1/257 of the range; a
+  // code of all ones lies there, so this stream is complete and empty.
+  ByteBuffer source = toBuffer({0x00, 0xFF, 0xFF, 0xFF, 0xFF});
+  ByteBuffer output;
+  output.resize(8);
+  RangeDecoder().decode(&source, output);
+  EXPECT_EQ(output.size(), 0);
+  EXPECT_EQ(source.position, 5);
+  // The first symbol's interval starts at 0: an all-zero code is byte 0.
+  ByteBuffer zeros = toBuffer({0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+  try {
+    RangeDecoder().decode(&zeros, output);
+  } catch (const RangeDecoder::Error&) {
+  }
+  ASSERT_GE(output.size(), 1);
+  EXPECT_EQ(output[0], 0);
 }
 
 TEST(RangeDecoder, OutputGrowsPastOrShrinksBelowTheSizeGiven) {
