@@ -1,18 +1,22 @@
 #include "foundation/burrows_wheeler.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace {
 
-// Below this many bytes the index array stays in the near caches and a
-// single walk is fastest.
-constexpr std::uint32_t kSingleWalkLimit = 1u << 18;
+// Below this many bytes a single walk is fastest: the column stays in the
+// nearest caches and pieces would cost more than they save.
+constexpr std::uint32_t kSingleWalkLimit = 1u << 14;
 // Up to this size an element packs the next row (23 bits), a start mark and
 // the byte, so the walk needs one memory access per byte.
 constexpr std::uint32_t kPackedLimit = 1u << 23;
 constexpr std::uint32_t kStartMark = 0x100;
-constexpr int kChains = 128;
+// Pieces for walking large columns: one per this many bytes, up to the most
+// that keep misses in flight without the bookkeeping dominating.
+constexpr int kMaxPieces = 128;
+constexpr std::uint32_t kBytesPerPiece = 1024;
 
 // The walk from row 0 through the packed column, one byte per step.
 bool walkOnce(const std::uint32_t* column, std::uint32_t n, std::uint32_t p, std::uint8_t* out) {
@@ -41,29 +45,30 @@ bool walkInPieces(std::uint32_t* column, std::uint32_t n, std::uint32_t p, std::
     int following = -2;  // the piece whose start ended this one; -1 for the text's start
     std::vector<std::uint8_t> bytes;
   };
-  std::vector<Piece> pieces(kChains);
+  const int pieceCount = static_cast<int>(std::min<std::uint32_t>(kMaxPieces, n / kBytesPerPiece));
+  std::vector<Piece> pieces(pieceCount);
   // The walking state is kept apart from the pieces so the loop below
   // touches as little as possible besides the column.
-  std::uint32_t rows[kChains];
-  std::uint8_t* cursor[kChains];
-  std::uint8_t* limit[kChains];
-  for (int c = 0; c < kChains; ++c) {
-    pieces[c].start = rows[c] = static_cast<std::uint32_t>(static_cast<std::uint64_t>(n) * c / kChains);
-    pieces[c].bytes.resize(2 * n / kChains + 16);
+  std::uint32_t rows[kMaxPieces];
+  std::uint8_t* cursor[kMaxPieces];
+  std::uint8_t* limit[kMaxPieces];
+  for (int c = 0; c < pieceCount; ++c) {
+    pieces[c].start = rows[c] = static_cast<std::uint32_t>(static_cast<std::uint64_t>(n) * c / pieceCount);
+    pieces[c].bytes.resize(2 * n / pieceCount + 16);
     cursor[c] = pieces[c].bytes.data();
     limit[c] = cursor[c] + pieces[c].bytes.size();
     column[pieces[c].start] |= kStartMark;
   }
   auto pieceStartingAt = [&](std::uint32_t row) {
-    for (int c = 0; c < kChains; ++c)
+    for (int c = 0; c < pieceCount; ++c)
       if (pieces[c].start == row) return c;
     return -2;
   };
 
-  int active[kChains];
+  int active[kMaxPieces];
   int activeCount = 0;
   // The first step of each piece reads its own marked start.
-  for (int c = 0; c < kChains; ++c) {
+  for (int c = 0; c < pieceCount; ++c) {
     const std::uint32_t packed = column[rows[c]];
     *cursor[c]++ = static_cast<std::uint8_t>(packed);
     const std::uint32_t raw = packed >> 9;
@@ -75,10 +80,10 @@ bool walkInPieces(std::uint32_t* column, std::uint32_t n, std::uint32_t p, std::
     if (rows[c] >= n) return false;
     active[activeCount++] = c;
   }
-  std::uint64_t steps = kChains;
+  std::uint64_t steps = pieceCount;
   while (activeCount > 0) {
     steps += static_cast<std::uint64_t>(activeCount);
-    if (steps > static_cast<std::uint64_t>(n) + kChains) return false;  // a loop that never ends
+    if (steps > static_cast<std::uint64_t>(n) + pieceCount) return false;  // a loop that never ends
     for (int a = 0; a < activeCount;) {
       const int c = active[a];
       const std::uint32_t packed = column[rows[c]];
@@ -110,7 +115,7 @@ bool walkInPieces(std::uint32_t* column, std::uint32_t n, std::uint32_t p, std::
   // Lay the pieces out from the text's end, in the order they follow.
   std::uint32_t position = n;
   int c = 0;
-  for (int laid = 0; laid < kChains; ++laid) {
+  for (int laid = 0; laid < pieceCount; ++laid) {
     if (c < 0) return false;
     const std::uint8_t* bytes = pieces[c].bytes.data();
     const std::size_t length = static_cast<std::size_t>(cursor[c] - bytes);
