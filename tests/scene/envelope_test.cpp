@@ -232,19 +232,6 @@ TEST(Envelope, KeyAfterAndKeyBeforeWrapAround) {
   EXPECT_EQ(e.keyBefore(-4.0)->time, 2.0f);
 }
 
-TEST(AnimatedFloat, EvaluationStoresTheChannelValue) {
-  AnimatedFloat f(3.0f);
-  EXPECT_EQ(f.evaluate(1.0), 3.0f);
-  auto envelope = std::make_unique<Envelope>();
-  addRamp(*envelope);
-  f.channel = std::move(envelope);
-  EXPECT_FLOAT_EQ(f.evaluate(0.25), 2.5f);
-  EXPECT_FLOAT_EQ(f.value, 2.5f);
-  f.release();
-  EXPECT_EQ(f.channel, nullptr);
-  EXPECT_FLOAT_EQ(f.evaluate(0.75), 2.5f);
-}
-
 TEST(AnimatedFloat, EnsureEnvelopeKeepsTheValueAsAKey) {
   AnimatedFloat f(7.0f);
   Envelope* e = f.ensureEnvelope();

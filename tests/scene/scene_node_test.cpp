@@ -19,10 +19,6 @@ TEST(SceneNode, StartsWithoutABox) {
   CountingNode node;
   EXPECT_FALSE(node.hasBox);
   EXPECT_EQ(node.radius, 0.0f);
-  EXPECT_EQ(node.index, -1);
-  EXPECT_EQ(node.link, nullptr);
-  EXPECT_EQ(node.geometry(), nullptr);
-  EXPECT_EQ(node.resolve(), nullptr);
   // The sphere is the zero centre with no radius.
   EXPECT_FLOAT_EQ(node.distanceToSphere({3.0f, 4.0f, 0.0f}), 5.0f);
 }
@@ -98,14 +94,4 @@ TEST(SceneNode, TransformBoxKeepsTheHomogeneousCoordinate) {
   EXPECT_EQ(out[5].y, 18.0f);
   EXPECT_EQ(out[5].z, 33.0f);
   EXPECT_EQ(out[5].w, 3.0f);
-}
-
-TEST(SceneNode, BeginFrameClearsTheDrawnFlag) {
-  CountingNode node;
-  node.draw(0.0, nullptr, nullptr);
-  EXPECT_TRUE(node.drawnThisFrame);
-  node.beginFrame();
-  EXPECT_FALSE(node.drawnThisFrame);
-  node.words[1] = 77;
-  EXPECT_EQ(node.userWord(), 77u);
 }
