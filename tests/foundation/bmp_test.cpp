@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -215,9 +216,9 @@ TEST_F(BmpTest, EveryTruncationFailsWithoutReadingPastTheFile) {
 TEST_F(BmpTest, ALongerInformationHeaderIsPassedOver) {
   // The later 108-byte header: the same first 40 bytes, then colour-space
   // fields that carry no pixels.
-  Bytes bytes(kBmp24.begin(), kBmp24.begin() + 54);
-  bytes.insert(bytes.end(), 68, 0xEE);
-  bytes.insert(bytes.end(), kBmp24.begin() + 54, kBmp24.end());
+  Bytes bytes(kBmp24.size() + 68, 0xEE);
+  std::copy(kBmp24.begin(), kBmp24.begin() + 54, bytes.begin());
+  std::copy(kBmp24.begin() + 54, kBmp24.end(), bytes.begin() + 54 + 68);
   putU32(bytes, 14, 108);
   RefPtr<Image> image = load(bytes, false);
   ASSERT_TRUE(image);

@@ -126,16 +126,3 @@ TEST_F(FileDataTest, LoadImageChoosesTheDecoderByTheLastThreeLetters) {
   EXPECT_EQ(loadImage(files, "wrong.jpg", false), nullptr) << "the extension decides, not the contents";
   EXPECT_EQ(lastMessage().rfind("JPEG: ", 0), 0u) << lastMessage();
 }
-
-TEST(ImageTest, AllocateRefusesEmptyAndOversizedPictures) {
-  Image image("x");
-  EXPECT_TRUE(image.allocate(3, 2));
-  EXPECT_EQ(image.size(), 24);
-  EXPECT_EQ(image.pixelCount(), 6);
-  EXPECT_EQ(image.pixel(1, 2), 0u);
-  EXPECT_FALSE(image.allocate(0, 5));
-  EXPECT_EQ(image.pixelCount(), 0);
-  EXPECT_FALSE(image.allocate(-1, 5));
-  EXPECT_FALSE(image.allocate(65536, 65536)) << "would overflow the byte size";
-  EXPECT_EQ(image.size(), 0);
-}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -21,9 +22,8 @@ using Bytes = std::vector<std::uint8_t>;
 // Huffman tables: DC "0" = size 4, AC "0" = end of block. The scan is the
 // bits 0 1000 0, padded with ones: 0x43.
 Bytes handWrittenJpeg() {
-  Bytes bytes = {0xFF, 0xD8,                     // start of image
-                 0xFF, 0xDB, 0x00, 0x43, 0x00};  // quantiser 0, all 8
-  bytes.insert(bytes.end(), 64, 0x08);
+  const Bytes head = {0xFF, 0xD8,                     // start of image
+                      0xFF, 0xDB, 0x00, 0x43, 0x00};  // quantiser 0, all 8
   const Bytes rest = {
       0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x08, 0x00, 0x08, 0x01, 0x01, 0x11, 0x00,  // baseline 8 x 8, 1 component
       0xFF, 0xC4, 0x00, 0x14, 0x00, 0x01, 0,    0,    0,    0,    0,    0,    0,
@@ -34,7 +34,9 @@ Bytes handWrittenJpeg() {
       0x43,                                                        // the block
       0xFF, 0xD9,                                                  // end of image
   };
-  bytes.insert(bytes.end(), rest.begin(), rest.end());
+  Bytes bytes(head.size() + 64 + rest.size(), 0x08);
+  std::copy(head.begin(), head.end(), bytes.begin());
+  std::copy(rest.begin(), rest.end(), bytes.end() - static_cast<std::ptrdiff_t>(rest.size()));
   return bytes;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <random>
 #include <vector>
 
@@ -15,25 +16,26 @@ using Bytes = std::vector<std::uint8_t>;
 
 // 4 x 2 indices, 4 bytes per line: top row 7 7 7 5, bottom row C5 2 2 2.
 // Index C5 reads as a run byte, so it is written as a run of one.
+void place(Bytes& bytes, std::size_t offset, std::initializer_list<std::uint8_t> values) {
+  for (std::uint8_t value : values) bytes[offset++] = value;
+}
+
 Bytes handWrittenPcx() {
-  Bytes bytes = {
-      0x0A, 0x05, 0x01, 0x08,  // manufacturer, version 5, run-length, 8 bits
-      0x00, 0x00, 0x00, 0x00,  // xMin, yMin
-      0x03, 0x00, 0x01, 0x00,  // xMax 3, yMax 1
-      0x48, 0x00, 0x48, 0x00,  // 72 dpi
-  };
-  bytes.resize(64, 0);                      // unused 16-colour palette
-  bytes.insert(bytes.end(), {0x00, 0x01,    // reserved, one plane
-                             0x04, 0x00,    // 4 bytes per line
-                             0x01, 0x00});  // colour palette
-  bytes.resize(128, 0);
-  bytes.insert(bytes.end(), {0xC3, 0x07, 0x05,        // top row: three 7s, a 5
-                             0xC1, 0xC5, 0xC3, 0x02,  // bottom row: one C5, three 2s
-                             0x0C});                  // palette marker
-  Bytes palette(768, 0);
-  palette[2 * 3 + 0] = 0xAA, palette[2 * 3 + 1] = 0xBB, palette[2 * 3 + 2] = 0xCC;
-  palette[7 * 3 + 0] = 0x11, palette[7 * 3 + 1] = 0x22, palette[7 * 3 + 2] = 0x33;
-  bytes.insert(bytes.end(), palette.begin(), palette.end());
+  Bytes bytes(128 + 8 + 768, 0);
+  place(bytes, 0, {0x0A, 0x05, 0x01, 0x08});   // manufacturer, version 5, run-length, 8 bits
+  place(bytes, 4, {0x00, 0x00, 0x00, 0x00});   // xMin, yMin
+  place(bytes, 8, {0x03, 0x00, 0x01, 0x00});   // xMax 3, yMax 1
+  place(bytes, 12, {0x48, 0x00, 0x48, 0x00});  // 72 dpi; then the unused 16-colour palette
+  place(bytes, 64,
+        {0x00, 0x01,    // reserved, one plane
+         0x04, 0x00,    // 4 bytes per line
+         0x01, 0x00});  // colour palette; zeros up to 128
+  place(bytes, 128,
+        {0xC3, 0x07, 0x05,        // top row: three 7s, a 5
+         0xC1, 0xC5, 0xC3, 0x02,  // bottom row: one C5, three 2s
+         0x0C});                  // palette marker
+  place(bytes, 136 + 2 * 3, {0xAA, 0xBB, 0xCC});
+  place(bytes, 136 + 7 * 3, {0x11, 0x22, 0x33});
   return bytes;
 }
 
