@@ -1,0 +1,58 @@
+// A shown game window for input tests (runs under Xvfb). Its window
+// procedure does what the game's does for input: WM_ACTIVATE with a state
+// other than WA_INACTIVE resets the device, everything else goes to it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "input/input_device.h"
+#include "platform/input_injection.h"
+#include "platform/window.h"
+
+class InputWindowTest : public ::testing::Test {
+ protected:
+  static inline InputDevice* s_device = nullptr;
+
+  static LRESULT windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!s_device) return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
+      s_device->reset();
+      return 0;
+    }
+    return s_device->handleMessage(window, message, wParam, lParam);
+  }
+
+  void SetUp() override {
+    resetWindowSystem();
+    clearModifiers();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = windowProc;
+    wc.lpszClassName = "InputWindowTest";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    window = CreateWindowExA(0, "InputWindowTest", "input test", WS_OVERLAPPEDWINDOW, 0, 0, 64, 48, nullptr, nullptr,
+                             nullptr, nullptr);
+    ASSERT_NE(window, nullptr) << "no video: run under xvfb-run";
+    ShowWindow(window, SW_SHOW);
+    pumpMessages();
+  }
+
+  void TearDown() override {
+    s_device = nullptr;
+    clearModifiers();
+    resetWindowSystem();
+  }
+
+  // Delivers every queued message to the window procedure.
+  static void pumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+
+  // A key pressed and released, as the hardware sends it.
+  void tap(BYTE dik) {
+    injectKey(window, dik, true);
+    injectKey(window, dik, false);
+  }
+
+  HWND window = nullptr;
+};
