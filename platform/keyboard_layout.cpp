@@ -8,6 +8,7 @@
 #include <array>
 
 #include "platform/key_codes.h"
+#include "platform/sdl_video.h"
 
 struct KeyboardLayoutHandle {
   int unused;
@@ -95,6 +96,8 @@ bool isLowerLetter(unsigned c) { return (c >= 'a' && c <= 'z') || (c >= 0xE0 && 
 // Latin-1 one.
 unsigned baseCharacter(int scancode) {
   if (scancode <= SDL_SCANCODE_UNKNOWN || scancode >= SDL_NUM_SCANCODES) return 0;
+  // SDL loads the system's key map with its video subsystem.
+  if (!ensureSdlVideo()) return 0;
   const SDL_Keycode key = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(scancode));
   if (key & SDLK_SCANCODE_MASK) return 0;
   if (key < 0x20 || key == 0x7F || key > 0xFF) return 0;

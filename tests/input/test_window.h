@@ -33,7 +33,12 @@ class InputWindowTest : public ::testing::Test {
                              nullptr, nullptr);
     ASSERT_NE(window, nullptr) << "no video: run under xvfb-run";
     ShowWindow(window, SW_SHOW);
-    pumpMessages();
+    // Let the X server's own events about the new window (focus among them)
+    // arrive before the test injects its own.
+    for (int i = 0; i < 5; ++i) {
+      WaitMessageTimeout(20);
+      pumpMessages();
+    }
   }
 
   void TearDown() override {
