@@ -86,6 +86,20 @@ TEST_F(DirectInputDeviceTest, MouseMovesAndWheelPerFrameWithAClampedPosition) {
   EXPECT_EQ(device->m_mousePos[0], 100);
 }
 
+TEST_F(DirectInputDeviceTest, ReleaseAfterAFullBufferStillArrives) {
+  start();
+  injectMouseButton(window, 0, true, 0, 0);
+  device->update();
+  ASSERT_EQ(device->m_mouseButton[0], 1);
+  // A long frame (a load) with the mouse moving fills the buffer; the oldest
+  // items are dropped, but what was kept, the release among it, counts.
+  for (int i = 0; i < 600; ++i) injectMouseMotion(window, 0, 0, 1, 1);
+  injectMouseButton(window, 0, false, 0, 0);
+  device->update();
+  EXPECT_EQ(device->m_mouseButton[0], 0);
+  EXPECT_EQ(device->m_mouseDelta[0], 511) << "1023 items kept: 511 moves in x and y, and the release";
+}
+
 TEST_F(DirectInputDeviceTest, JoystickAxesAndButtonsReadScaled) {
   VirtualJoystick joystick(6, 20, 0);
   ASSERT_TRUE(joystick.attached());
