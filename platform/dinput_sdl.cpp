@@ -207,7 +207,10 @@ class SdlDevice final : public IDirectInputDevice8A {
     }
     // Relative mode may queue events of its own (a warp); they arrive before
     // the device counts as acquired and are not reported.
-    if (m_kind == Kind::Mouse && m_exclusive) SDL_SetRelativeMouseMode(SDL_TRUE);
+    if (m_kind == Kind::Mouse && m_exclusive) {
+      SDL_SetRelativeMouseMode(SDL_TRUE);
+      m_relativeOn = true;
+    }
     std::lock_guard lock(hub().mutex);
     m_acquired = true;
     m_lostPending = false;
@@ -228,15 +231,14 @@ class SdlDevice final : public IDirectInputDevice8A {
   }
 
   HRESULT Unacquire() override {
-    bool relative = false;
+    HRESULT result = DI_NOEFFECT;
     {
       std::lock_guard lock(hub().mutex);
-      if (!m_acquired) return DI_NOEFFECT;
+      if (m_acquired) result = DI_OK;
       m_acquired = false;
-      relative = m_kind == Kind::Mouse && m_exclusive;
     }
-    if (relative) SDL_SetRelativeMouseMode(SDL_FALSE);
-    return DI_OK;
+    releaseRelativeModeWhenUnacquired();
+    return result;
   }
 
   HRESULT GetDeviceData(DWORD itemSize, DIDEVICEOBJECTDATA* data, DWORD* count, DWORD flags) override {
@@ -246,6 +248,12 @@ class SdlDevice final : public IDirectInputDevice8A {
     *count = 0;
     if (m_kind == Kind::Joystick) return DIERR_NOTBUFFERED;
     pumpIfOnVideoThread();
+    const HRESULT result = takeItems(data, count, wanted, flags);
+    releaseRelativeModeWhenUnacquired();
+    return result;
+  }
+
+  HRESULT takeItems(DIDEVICEOBJECTDATA* data, DWORD* count, DWORD wanted, DWORD flags) {
     std::lock_guard lock(hub().mutex);
     if (const HRESULT hr = readableState(); FAILED(hr)) return hr;
     if (m_bufferSize == 0) return DIERR_NOTBUFFERED;
@@ -420,6 +428,19 @@ class SdlDevice final : public IDirectInputDevice8A {
     return axis >= 0 && axis < axisCount() ? axis : -1;
   }
 
+  // A focus loss takes the acquisition away inside the event watch, where
+  // SDL must not be called back; the exclusive mouse gives the cursor back
+  // at the next call instead.
+  void releaseRelativeModeWhenUnacquired() {
+    if (!m_relativeOn) return;
+    {
+      std::lock_guard lock(hub().mutex);
+      if (m_acquired) return;
+    }
+    m_relativeOn = false;
+    SDL_SetRelativeMouseMode(SDL_FALSE);
+  }
+
   HRESULT readableState() {
     if (m_lostPending) {
       m_lostPending = false;
@@ -477,6 +498,7 @@ class SdlDevice final : public IDirectInputDevice8A {
   SDL_JoystickID m_joystickId = -1;
   const DIDATAFORMAT* m_format = nullptr;
   bool m_exclusive = false;
+  bool m_relativeOn = false;  // this device switched SDL's relative mouse mode on
   bool m_foreground = false;
   Uint32 m_windowId = 0;
   bool m_focused = true;  // no window given: background use, always available

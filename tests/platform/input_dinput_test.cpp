@@ -1,5 +1,6 @@
 // The DirectInput-shaped devices on SDL: acquisition by focus, buffered
 // data, controller scaling and the checks on what callers pass.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -180,7 +181,18 @@ TEST_F(DirectInputLayerTest, ExclusiveMouseReportsRelativeMotionAndButtons) {
   ASSERT_EQ(mouse->GetDeviceState(sizeof state, &state), DI_OK);
   EXPECT_EQ(state.lX, -7);
   EXPECT_EQ(state.rgbButtons[2], 0x80);
+  EXPECT_TRUE(SDL_GetRelativeMouseMode()) << "an exclusive mouse holds the cursor";
   EXPECT_EQ(mouse->Unacquire(), DI_OK);
+  EXPECT_FALSE(SDL_GetRelativeMouseMode());
+
+  // Losing the focus gives the cursor back by the next read.
+  ASSERT_EQ(mouse->Acquire(), DI_OK);
+  ASSERT_TRUE(SDL_GetRelativeMouseMode());
+  injectFocus(window, false);
+  HRESULT hr = DI_OK;
+  read(mouse.get(), &hr);
+  EXPECT_EQ(hr, DIERR_INPUTLOST);
+  EXPECT_FALSE(SDL_GetRelativeMouseMode());
 }
 
 struct ControllerFound {
