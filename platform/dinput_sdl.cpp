@@ -117,9 +117,15 @@ class SdlDevice final : public IDirectInputDevice8A {
     m_owner->AddRef();
     if (m_joystick) m_joystickId = SDL_JoystickInstanceID(m_joystick);
     for (auto& r : m_ranges) r = {0, 65535};
-    std::lock_guard lock(hub().mutex);
-    if (hub().devices.empty()) SDL_AddEventWatch(eventWatch, nullptr);
-    hub().devices.push_back(this);
+    bool first = false;
+    {
+      std::lock_guard lock(hub().mutex);
+      first = hub().devices.empty();
+      hub().devices.push_back(this);
+    }
+    // SDL calls the watch under its own lock, which then takes the hub's:
+    // SDL's lock is never taken while the hub's is held.
+    if (first) SDL_AddEventWatch(eventWatch, nullptr);
   }
 
   HRESULT SetDataFormat(const DIDATAFORMAT* format) override {
@@ -269,21 +275,22 @@ class SdlDevice final : public IDirectInputDevice8A {
   HRESULT GetDeviceState(DWORD size, void* state) override {
     if (!state) return DIERR_INVALIDPARAM;
     if (m_kind != Kind::Joystick) pumpIfOnVideoThread();
-    std::lock_guard lock(hub().mutex);
-    if (!m_format || size != m_format->dwDataSize) return DIERR_INVALIDPARAM;
-    if (const HRESULT hr = readableState(); FAILED(hr)) return hr;
-    switch (m_kind) {
-      case Kind::Keyboard:
+    {
+      std::lock_guard lock(hub().mutex);
+      if (!m_format || size != m_format->dwDataSize) return DIERR_INVALIDPARAM;
+      if (const HRESULT hr = readableState(); FAILED(hr)) return hr;
+      if (m_kind == Kind::Keyboard) {
         std::memcpy(state, m_keys, sizeof m_keys);
-        break;
-      case Kind::Mouse:
+        return DI_OK;
+      }
+      if (m_kind == Kind::Mouse) {
         std::memcpy(state, &m_mouse, sizeof m_mouse);
         m_mouse.lX = m_mouse.lY = m_mouse.lZ = 0;  // motion since the last read
-        break;
-      case Kind::Joystick:
-        readJoystick(static_cast<DIJOYSTATE*>(state));
-        break;
+        return DI_OK;
+      }
     }
+    // SDL's joystick lock is not taken under the hub's (see the constructor).
+    readJoystick(static_cast<DIJOYSTATE*>(state));
     return DI_OK;
   }
 
@@ -397,12 +404,14 @@ class SdlDevice final : public IDirectInputDevice8A {
  protected:
   ~SdlDevice() override {
     Unacquire();
+    bool last = false;
     {
       std::lock_guard lock(hub().mutex);
       auto& devices = hub().devices;
       devices.erase(std::remove(devices.begin(), devices.end(), this), devices.end());
-      if (devices.empty()) SDL_DelEventWatch(eventWatch, nullptr);
+      last = devices.empty();
     }
+    if (last) SDL_DelEventWatch(eventWatch, nullptr);
     if (m_joystick) SDL_JoystickClose(m_joystick);
     m_owner->Release();
   }

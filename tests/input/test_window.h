@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "input/input_device.h"
 #include "platform/input_injection.h"
 #include "platform/window.h"
@@ -23,6 +25,10 @@ class InputWindowTest : public ::testing::Test {
   }
 
   void SetUp() override {
+    // SDL's offscreen video: windows without a display server, so that no
+    // other program's window (tests run in parallel on one X server) takes
+    // the focus in the middle of a test. Decided when SDL's video starts.
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
     resetWindowSystem();
     clearModifiers();
     WNDCLASSA wc{};
