@@ -259,19 +259,6 @@ class SdlDevice final : public IDirectInputDevice8A {
     return result;
   }
 
-  HRESULT takeItems(DIDEVICEOBJECTDATA* data, DWORD* count, DWORD wanted, DWORD flags) {
-    std::lock_guard lock(hub().mutex);
-    if (const HRESULT hr = readableState(); FAILED(hr)) return hr;
-    if (m_bufferSize == 0) return DIERR_NOTBUFFERED;
-    const DWORD n = std::min<DWORD>(wanted, static_cast<DWORD>(m_buffer.size()));
-    if (data) std::copy_n(m_buffer.begin(), n, data);
-    if (!(flags & DIGDD_PEEK)) m_buffer.erase(m_buffer.begin(), m_buffer.begin() + n);
-    *count = n;
-    const HRESULT result = m_overflow ? DI_BUFFEROVERFLOW : DI_OK;
-    if (!(flags & DIGDD_PEEK)) m_overflow = false;
-    return result;
-  }
-
   HRESULT GetDeviceState(DWORD size, void* state) override {
     if (!state) return DIERR_INVALIDPARAM;
     if (m_kind != Kind::Joystick) pumpIfOnVideoThread();
@@ -435,6 +422,19 @@ class SdlDevice final : public IDirectInputDevice8A {
       axis = static_cast<int>(header->dwObj / 4);
     }
     return axis >= 0 && axis < axisCount() ? axis : -1;
+  }
+
+  HRESULT takeItems(DIDEVICEOBJECTDATA* data, DWORD* count, DWORD wanted, DWORD flags) {
+    std::lock_guard lock(hub().mutex);
+    if (const HRESULT hr = readableState(); FAILED(hr)) return hr;
+    if (m_bufferSize == 0) return DIERR_NOTBUFFERED;
+    const DWORD n = std::min<DWORD>(wanted, static_cast<DWORD>(m_buffer.size()));
+    if (data) std::copy_n(m_buffer.begin(), n, data);
+    if (!(flags & DIGDD_PEEK)) m_buffer.erase(m_buffer.begin(), m_buffer.begin() + n);
+    *count = n;
+    const HRESULT result = m_overflow ? DI_BUFFEROVERFLOW : DI_OK;
+    if (!(flags & DIGDD_PEEK)) m_overflow = false;
+    return result;
   }
 
   // A focus loss takes the acquisition away inside the event watch, where
