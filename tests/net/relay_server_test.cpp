@@ -154,6 +154,7 @@ TEST_F(Relay, LeaveNoticesGoOutForTheHostAlwaysAndForOthersOnlyWhileLocked) {
   p3.close();  // unlocked: nobody is told
   EXPECT_TRUE(p0.silentFor(150));
   p0.send(net::kLock, {1});
+  ASSERT_TRUE(eventually([&] { return server().isLocked(); }));
   p2.send(net::kLeave);  // locked: the others hear of slot 2
   for (RawPeer* p : {&p0, &p1}) {
     auto m = p->next();
