@@ -38,26 +38,31 @@ NetValueBase* NetControl::getValueId(int id) const {
 
 void NetControl::update() {
   if (!isConnected()) return;
-  std::lock_guard lock(m_lock);
-  m_writeData.clear();
-  std::uint8_t bytes[net::kMaxMessageLength];
-  for (NetValueBase* v : m_netValue) {
-    const int id = v->getId();
-    // Control ids would be taken for protocol messages by the relay.
-    if (!(v->getFlags() & kNetSendChanges) || !v->isDirty() || !isSendableNetId(id)) continue;
-    const int size = v->size();
-    if (size < 0 || size > net::kMaxMessageLength - net::kHeaderSize) continue;
-    v->writeWire(bytes);
-    m_writeData.begin(static_cast<std::uint16_t>(id));
-    m_writeData.writeBytes(bytes, static_cast<std::size_t>(size));
-    m_writeData.end();
-    g_log.printf("writenid: %d size: %d\n", id, size + net::kHeaderSize);
+  std::vector<std::uint8_t> out;
+  {
+    std::lock_guard lock(m_lock);
+    m_writeData.clear();
+    std::uint8_t bytes[net::kMaxMessageLength];
+    for (NetValueBase* v : m_netValue) {
+      const int id = v->getId();
+      // Control ids would be taken for protocol messages by the relay.
+      if (!(v->getFlags() & kNetSendChanges) || !v->isDirty() || !isSendableNetId(id)) continue;
+      const int size = v->size();
+      if (size < 0 || size > net::kMaxMessageLength - net::kHeaderSize) continue;
+      v->writeWire(bytes);
+      m_writeData.begin(static_cast<std::uint16_t>(id));
+      m_writeData.writeBytes(bytes, static_cast<std::size_t>(size));
+      m_writeData.end();
+      g_log.printf("writenid: %d size: %d\n", id, size + net::kHeaderSize);
+    }
+    out.assign(m_writeData.data(), m_writeData.data() + m_writeData.size());
+    m_writeData.clear();
+    for (NetValueBase* v : m_netValue) v->commit();
   }
-  // All of a frame's values go out in one send; the relay reads them as
-  // separate messages.
-  if (!m_writeData.empty()) send(m_writeData.data(), static_cast<int>(m_writeData.size()));
-  m_writeData.clear();
-  for (NetValueBase* v : m_netValue) v->commit();
+  // All of a frame's values go out in one send, after the lock is released:
+  // while the relay pushes data back at us, our receive thread must be able
+  // to drain it, or both sides could wait on full socket buffers.
+  if (!out.empty()) send(out.data(), static_cast<int>(out.size()));
 }
 
 void NetControl::leave() {

@@ -18,6 +18,23 @@ constexpr DWORD kSendTimeoutMs = 2000;
 // How long the server thread waits after a failed bind or listen.
 constexpr int kBindBackoffMs = 250;
 
+// Every id below 2000 that the server does not handle itself is a value,
+// the server's own replies (3, 4, 9) included when a client sends them.
+bool isValueUpdate(std::uint16_t id) {
+  switch (id) {
+    case net::kHost:
+    case net::kJoin:
+    case net::kLeave:
+    case net::kReserved:
+    case net::kRequestValues:
+    case net::kLock:
+    case net::kBarrier:
+      return false;
+    default:
+      return id < net::kValueIdCount;
+  }
+}
+
 }  // namespace
 
 using net::MessageQueue;
@@ -51,10 +68,21 @@ int GameServerConnection::onReceive(const std::uint8_t* data, int length) {
     }
     std::uint16_t id = 0;
     m_queue.readU16(id);
+    // Relays wait in m_relay until a message that is not a value update
+    // (it may change who the others are, or release the lock) or the end of
+    // the chunk; the bytes on each socket are the same as one send per
+    // message, in fewer calls.
+    if (isValueUpdate(id)) {
+      relayValue(id);
+      m_queue.endMessage();
+      continue;
+    }
+    flushRelay();
     after = dispatch(id, lock);
     m_queue.endMessage();
     if (after == After::Close) break;
   }
+  flushRelay();
   if (after == After::Close) {
     m_queue.clear();
     lock.unlock();
@@ -154,17 +182,31 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
       return waitInBarrier(token, lock);
     }
     default:
-      if (id >= net::kValueIdCount) return After::Continue;  // dropped
-      {
-        const std::uint8_t* message = m_queue.messageData();
-        const int length = m_queue.readLen();
-        s.m_stored[id].assign(message + net::kHeaderSize, message + length);
-        m_writeData.writeBytes(message, static_cast<std::size_t>(length));
-        sendToOthers();
-        ++s.m_relayedUpdates;
-      }
+      // Value updates are relayed before dispatch; ids of 2000 and above
+      // are dropped.
       return After::Continue;
   }
+}
+
+void GameServerConnection::relayValue(std::uint16_t id) {
+  const std::uint8_t* message = m_queue.messageData();
+  const int length = m_queue.readLen();
+  m_server.m_stored[id].assign(message + net::kHeaderSize, message + length);
+  m_relay.insert(m_relay.end(), message, message + length);
+  ++m_server.m_relayedUpdates;
+  if (m_relay.size() >= 64 * 1024) flushRelay();
+}
+
+void GameServerConnection::flushRelay() {
+  if (m_relay.empty()) return;
+  const int size = static_cast<int>(m_relay.size());
+  for (GameServerConnection* p : m_server.m_players) {
+    if (!p || p == this) continue;
+    // A player that cannot take the bytes is dropped rather than left with
+    // a broken stream.
+    if (p->send(m_relay.data(), size) != size) p->shutdownSocket();
+  }
+  m_relay.clear();
 }
 
 GameServerConnection::After GameServerConnection::waitInBarrier(std::uint32_t token,
@@ -215,18 +257,6 @@ GameServerConnection::After GameServerConnection::waitInBarrier(std::uint32_t to
 void GameServerConnection::sendToSelf() {
   m_writeData.end();
   if (!m_writeData.empty()) send(m_writeData.data(), static_cast<int>(m_writeData.size()));
-  m_writeData.clear();
-}
-
-void GameServerConnection::sendToOthers() {
-  m_writeData.end();
-  const int size = static_cast<int>(m_writeData.size());
-  for (GameServerConnection* p : m_server.m_players) {
-    if (!p || p == this) continue;
-    // A player that cannot take the bytes is dropped rather than left with
-    // a broken stream.
-    if (p->send(m_writeData.data(), size) != size) p->shutdownSocket();
-  }
   m_writeData.clear();
 }
 

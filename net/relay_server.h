@@ -40,7 +40,10 @@ class GameServerConnection : public NetServerConnection {
   After dispatch(std::uint16_t id, std::unique_lock<CriticalSection>& lock);
   After waitInBarrier(std::uint32_t token, std::unique_lock<CriticalSection>& lock);
   void sendToSelf();
-  void sendToOthers();
+  // Stores a value update and queues it for the other players.
+  void relayValue(std::uint16_t id);
+  // Sends the queued relays to every occupied slot but this connection's.
+  void flushRelay();
 
   GameServer& m_server;
   // Guarded by the server's lock.
@@ -51,6 +54,7 @@ class GameServerConnection : public NetServerConnection {
   // Receive thread only.
   net::MessageQueue m_queue;
   net::MessageWriter m_writeData;
+  std::vector<std::uint8_t> m_relay;
 };
 
 class GameServer : public NetServer {
