@@ -189,7 +189,7 @@ void NetControl::resetSession() {
   m_state = kStateInitial;
 }
 
-bool NetControl::connect(const char* address, WORD port) {
+bool NetControl::connect(const char* address, WORD port, DWORD timeoutMs) {
   detach();
   resetSession();
   SOCKADDR_IN to;
@@ -201,7 +201,7 @@ bool NetControl::connect(const char* address, WORD port) {
   if (s == INVALID_SOCKET) return false;
   const int one = 1;
   wsa::setsockopt(s, IPPROTO_TCP_WS, TCP_NODELAY_WS, reinterpret_cast<const char*>(&one), sizeof one);
-  if (wsa::connect(s, &to) == SOCKET_ERROR) {
+  if (wsa::connectTimeout(s, &to, timeoutMs) == SOCKET_ERROR) {
     wsa::closesocket(s);
     return false;
   }
@@ -209,7 +209,7 @@ bool NetControl::connect(const char* address, WORD port) {
 }
 
 NetControl::JoinResult NetControl::request(const char* address, WORD port, std::uint16_t id, DWORD timeoutMs) {
-  if (!connect(address, port)) return JoinResult::ConnectFailed;
+  if (!connect(address, port, timeoutMs)) return JoinResult::ConnectFailed;
   if (!sendMessage(id, nullptr, 0)) {
     detach();
     return JoinResult::ConnectFailed;

@@ -48,7 +48,7 @@ class NetControl : public NetClient {
 
   // Connecting. The address is a dotted IPv4 address; the relay listens on
   // 12726. Each call replaces any earlier connection.
-  bool connect(const char* address, WORD port);
+  bool connect(const char* address, WORD port, DWORD timeoutMs = 5000);
   // Connects and asks to host (slot 0) or to join; waits up to `timeoutMs`
   // for the relay's answer. A refused or timed-out request ends the
   // connection.

@@ -326,7 +326,12 @@ DWORD serverThreadProc(GameServer& server, WORD port, const std::atomic<bool>& r
   bool reported = false;
   while (running.load()) {
     if (acceptLoop(server, port)) continue;
-    if (server.getSocket() != INVALID_SOCKET) continue;  // no one came this pass
+    if (server.getSocket() != INVALID_SOCKET) {
+      // No one came this pass; a failing accept (out of descriptors, say)
+      // must not spin.
+      if (wsa::WSAGetLastError() != WSAETIMEDOUT) Sleep(10);
+      continue;
+    }
     if (!reported) {
       g_log.printf("relay: cannot listen on port %u, retrying\n", static_cast<unsigned>(port));
       reported = true;

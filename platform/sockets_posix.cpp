@@ -225,6 +225,42 @@ int connect(SOCKET s, const SOCKADDR_IN* address) {
   return 0;
 }
 
+int connectTimeout(SOCKET s, const SOCKADDR_IN* address, DWORD timeoutMs) {
+  if (!started() || !validSocket(s)) return SOCKET_ERROR;
+  if (!address) return fail(WSAEFAULT);
+  const int flags = ::fcntl(fd(s), F_GETFL);
+  if (flags < 0 || ::fcntl(fd(s), F_SETFL, flags | O_NONBLOCK) != 0) return failErrno();
+  const sockaddr_in a = toPosix(*address);
+  int result = 0;
+  if (::connect(fd(s), reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+    if (errno != EINPROGRESS && errno != EINTR) {
+      result = failErrno();
+    } else {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+      for (;;) {
+        pollfd p{fd(s), POLLOUT, 0};
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        const int r = ::poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+          result = failErrno();
+        } else if (r == 0) {
+          result = fail(WSAETIMEDOUT);
+        } else {
+          int error = 0;
+          socklen_t len = sizeof error;
+          ::getsockopt(fd(s), SOL_SOCKET, SO_ERROR, &error, &len);
+          if (error != 0) result = fail(fromErrno(error));
+        }
+        break;
+      }
+    }
+  }
+  ::fcntl(fd(s), F_SETFL, flags);
+  return result;
+}
+
 int recv(SOCKET s, char* buffer, int length, int flags) {
   if (!started() || !validSocket(s)) return SOCKET_ERROR;
   if (length < 0 || (!buffer && length > 0)) return fail(WSAEFAULT);

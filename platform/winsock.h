@@ -94,6 +94,9 @@ SOCKET accept(SOCKET s, SOCKADDR_IN* address);
 // Like accept, but gives up after `timeoutMs` with WSAETIMEDOUT.
 SOCKET acceptTimeout(SOCKET s, SOCKADDR_IN* address, DWORD timeoutMs);
 int connect(SOCKET s, const SOCKADDR_IN* address);
+// Like connect, but gives up after `timeoutMs` with WSAETIMEDOUT (a host
+// that never answers would otherwise hold the caller for minutes).
+int connectTimeout(SOCKET s, const SOCKADDR_IN* address, DWORD timeoutMs);
 // Receives at most `length` bytes; 0 when the peer closed.
 int recv(SOCKET s, char* buffer, int length, int flags);
 // Blocking sends go on until every byte is queued, as Winsock's do, unless a

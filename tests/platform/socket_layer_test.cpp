@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -149,6 +150,35 @@ TEST_F(Sockets, AReceiveTimeoutEndsAWaitingRecv) {
   EXPECT_EQ(wsa::WSAGetLastError(), WSAEWOULDBLOCK);
   EXPECT_EQ(wsa::inet_addr("300.1.1.1"), INADDR_NONE_WS);
   EXPECT_EQ(wsa::closesocket(INVALID_SOCKET), SOCKET_ERROR);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Sockets, ATimedConnectReachesAListenerAndReportsARefusal) {
+  WORD port;
+  const SOCKET l = listener(&port);
+  SOCKADDR_IN to;
+  to.sin_port = wsa::htons(port);
+  to.sin_addr = wsa::htonl(INADDR_LOOPBACK_WS);
+  const SOCKET c = track(wsa::socket(AF_INET_WS, SOCK_STREAM_WS, IPPROTO_TCP_WS));
+  ASSERT_EQ(wsa::connectTimeout(c, &to, 1000), 0);
+  const SOCKET a = track(wsa::accept(l, nullptr));
+  // Blocking again afterwards: this recv waits for the byte.
+  std::thread later([a] {
+    Sleep(20);
+    wsa::send(a, "x", 1, 0);
+  });
+  char b = 0;
+  EXPECT_EQ(wsa::recv(c, &b, 1, 0), 1);
+  later.join();
+
+  wsa::closesocket(l);
+  m_open.erase(std::find(m_open.begin(), m_open.end(), l));
+  const SOCKET refused = track(wsa::socket(AF_INET_WS, SOCK_STREAM_WS, IPPROTO_TCP_WS));
+  EXPECT_EQ(wsa::connectTimeout(refused, &to, 1000), SOCKET_ERROR);
+  EXPECT_EQ(wsa::WSAGetLastError(), WSAECONNREFUSED);
 }
 
 }  // namespace
