@@ -84,7 +84,22 @@ void NetServer::adopt(std::unique_ptr<NetServerConnection> connection, DWORD add
     m_connections.push_back(std::move(connection));
   }
   c->onConnect(address);
-  c->start();
+  if (!c->start()) {
+    // No thread for it: the connection ends here and is freed at once.
+    std::unique_ptr<NetServerConnection> lost;
+    {
+      std::lock_guard lock(m_connectionsMutex);
+      auto it = std::find_if(m_connections.begin(), m_connections.end(), [c](const auto& p) { return p.get() == c; });
+      if (it != m_connections.end()) {
+        lost = std::move(*it);
+        m_connections.erase(it);
+      }
+    }
+    if (lost) {
+      lost->onDisconnect();
+      lost->m_connected = 0;
+    }
+  }
 }
 
 std::size_t NetServer::reapConnections() {
@@ -151,10 +166,15 @@ bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs) {
     if (wsa::getsockname(s, &bound) == 0) server.m_boundPort = wsa::ntohs(bound.sin_port);
   }
 
-  server.reapConnections();
+  const std::size_t open = server.reapConnections();
   SOCKADDR_IN peer;
   const SOCKET accepted = wsa::acceptTimeout(s, &peer, acceptTimeoutMs);
   if (accepted == INVALID_SOCKET) return false;
+  // Each connection costs a thread; a flood of them is turned away.
+  if (open >= kMaxServerConnections) {
+    wsa::closesocket(accepted);
+    return false;
+  }
   const int one = 1;
   wsa::setsockopt(accepted, IPPROTO_TCP_WS, TCP_NODELAY_WS, reinterpret_cast<const char*>(&one), sizeof one);
   server.adopt(server.createConnection(accepted), peer.sin_addr);

@@ -149,6 +149,10 @@ class NetServerConnection : public Net {
   void join() { joinReceiveThread(); }
 };
 
+// Connections a server keeps open at once (five players and a margin for
+// joins in progress); more are closed as soon as they are accepted.
+inline constexpr std::size_t kMaxServerConnections = 32;
+
 // One pass of the server thread: creates, binds and listens on the
 // listening socket when it has none, then waits up to `acceptTimeoutMs` for
 // one connection. A failed socket, bind or listen closes and forgets the

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <memory>
+#include <system_error>
 
 void Event::set() {
   {
@@ -35,12 +36,16 @@ bool Thread::start(std::function<void()> body) {
   if (m_thread.joinable() || !body) return false;
   m_done = std::make_shared<Done>();
   std::shared_ptr<Done> done = m_done;
-  m_thread = std::thread([body = std::move(body), done] {
-    body();
-    std::lock_guard lock(done->mutex);
-    done->flag = true;
-    done->cv.notify_all();
-  });
+  try {
+    m_thread = std::thread([body = std::move(body), done] {
+      body();
+      std::lock_guard lock(done->mutex);
+      done->flag = true;
+      done->cv.notify_all();
+    });
+  } catch (const std::system_error&) {
+    return false;  // out of threads: the caller reports it like any failure
+  }
   return true;
 }
 

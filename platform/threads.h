@@ -65,7 +65,7 @@ class Thread {
   Thread& operator=(const Thread&) = delete;
 
   // Starts `body` on a new thread. Fails (false) while a previous body has
-  // not been joined.
+  // not been joined, or when the system has no thread to give.
   bool start(std::function<void()> body);
   // Waits up to `milliseconds` for the body to return; WAIT_OBJECT_0 once it
   // has (the thread is then joined), WAIT_TIMEOUT while it still runs, and

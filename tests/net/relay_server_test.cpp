@@ -230,6 +230,26 @@ TEST_F(Relay, PeersSendingUnparsableLengthsOrClosingMidMessageAreDroppedWhileOth
   EXPECT_TRUE(server().storedValue(60).empty());
 }
 
+TEST_F(Relay, ConnectionsThatEndedAreJoinedAndFreedByTheServer) {
+  {
+    RawPeer host(port()), refused(port()), quiet(port());
+    ASSERT_EQ(seat(host, net::kHost), 0);
+    EXPECT_EQ(seat(refused, net::kHost), -1);
+    ASSERT_TRUE(eventually([&] { return server().connectionCount() == 2; }));
+  }
+  EXPECT_TRUE(eventually([&] { return server().connectionCount() == 0; }));
+  EXPECT_EQ(server().occupiedSlots(), 0);
+}
+
+TEST_F(Relay, AFloodOfConnectionsIsTurnedAwayBeyondTheLimit) {
+  std::vector<std::unique_ptr<RawPeer>> peers;
+  for (std::size_t i = 0; i < kMaxServerConnections; ++i) peers.push_back(std::make_unique<RawPeer>(port()));
+  ASSERT_TRUE(eventually([&] { return server().connectionCount() == kMaxServerConnections; }));
+  RawPeer extra(port());
+  EXPECT_TRUE(extra.closedByPeer());
+  EXPECT_EQ(seat(*peers[0], net::kHost), 0);
+}
+
 TEST_F(Relay, MessagesTooShortForTheirIdAreSkippedAndHighIdsDropped) {
   RawPeer host(port()), player(port());
   ASSERT_EQ(seat(host, net::kHost), 0);
