@@ -67,9 +67,15 @@ NetServer::NetServer() {
 
 NetServer::~NetServer() {
   closeConnections();
+  std::lock_guard lock(m_socketMutex);
   const SOCKET s = m_socket.exchange(INVALID_SOCKET);
   if (s != INVALID_SOCKET) wsa::closesocket(s);
   if (m_winsock) wsa::WSACleanup();
+}
+
+void NetServer::close() {
+  std::lock_guard lock(m_socketMutex);
+  shutdownSocket();
 }
 
 std::unique_ptr<NetServerConnection> NetServer::createConnection(SOCKET s) {
@@ -134,6 +140,7 @@ std::size_t NetServer::connectionCount() {
 
 bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs) {
   auto drop = [&server] {
+    std::lock_guard lock(server.m_socketMutex);
     const SOCKET s = server.m_socket.exchange(INVALID_SOCKET);
     if (s != INVALID_SOCKET) wsa::closesocket(s);
     server.m_listening = false;
@@ -151,7 +158,10 @@ bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs) {
     if (s == INVALID_SOCKET) return false;
     const int one = 1;
     wsa::setsockopt(s, SOL_SOCKET_WS, SO_REUSEADDR_WS, reinterpret_cast<const char*>(&one), sizeof one);
-    server.m_socket = s;
+    {
+      std::lock_guard lock(server.m_socketMutex);
+      server.m_socket = s;
+    }
     // A socket that failed to bind must not reach listen: Linux would give
     // it a random port of its own.
     if (wsa::bind(s, &address) == SOCKET_ERROR) return drop();

@@ -84,8 +84,8 @@ class NetServer : public Net {
   ~NetServer() override;
 
   // The server has no receive thread; closing it only shuts the listening
-  // socket down.
-  void close() override { shutdownSocket(); }
+  // socket down, so a waiting accept fails at once. Safe from any thread.
+  void close() override;
   virtual std::unique_ptr<NetServerConnection> createConnection(SOCKET s);
 
   // Takes an accepted connection: onConnect with the peer's address, then
@@ -105,6 +105,9 @@ class NetServer : public Net {
   friend bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs);
   bool m_winsock = false;
   bool m_listening = false;  // accept-loop thread only
+  // Held while the listening socket is replaced or closed, so close() on
+  // another thread never shuts down a descriptor number reused elsewhere.
+  std::mutex m_socketMutex;
   std::atomic<WORD> m_boundPort{0};
   std::mutex m_connectionsMutex;
   std::vector<std::unique_ptr<NetServerConnection>> m_connections;

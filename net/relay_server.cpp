@@ -351,7 +351,7 @@ bool ServerThread::stop(DWORD timeoutMs) {
   if (!m_server) return true;
   m_running = false;
   m_server->beginStop();
-  m_server->disconnect();  // a pending accept fails at once
+  m_server->close();  // a pending accept fails at once
   const bool inTime = m_thread.wait(timeoutMs) == WAIT_OBJECT_0;
   if (!inTime) {
     reportError("relay server thread did not stop within %u ms", static_cast<unsigned>(timeoutMs));
