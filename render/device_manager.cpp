@@ -24,8 +24,7 @@ AdapterInfo* DeviceManager::adapterInfo(int adapter) {
   return adapters[static_cast<std::size_t>(adapter)].get();
 }
 
-bool DeviceManager::enumerateAdapters(const char* caption, const char* noDirect3DText,
-                                      const char* noHardwareTnLText) {
+bool DeviceManager::enumerateAdapters(const char* caption, const char* noDirect3DText, const char* noHardwareTnLText) {
   direct3D = ComPtr<IDirect3D9>(Direct3DCreate9(D3D9B_SDK_VERSION));
   if (!direct3D) {
     MessageBoxA(nullptr, noDirect3DText, caption, kIconHand);
@@ -111,8 +110,7 @@ void DeviceManager::checkDeviceFormats(int adapter, D3DDEVTYPE type, D3DFORMAT m
   info->cubeFormats.clear();
   info->renderTargetCubeFormats.clear();
   info->volumeFormats.clear();
-  const bool displacement =
-      (info->caps.DevCaps2 & (D3DDEVCAPS2_DMAPNPATCH | D3DDEVCAPS2_PRESAMPLEDDMAPNPATCH)) != 0;
+  const bool displacement = (info->caps.DevCaps2 & (D3DDEVCAPS2_DMAPNPATCH | D3DDEVCAPS2_PRESAMPLEDDMAPNPATCH)) != 0;
   auto check = [&](DWORD usage, D3DRESOURCETYPE resource, const FormatDesc& row) {
     return SUCCEEDED(direct3D->CheckDeviceFormat(a, type, modeFormat, usage, resource, row.format));
   };
@@ -168,8 +166,8 @@ void DeviceManager::checkDepthStencilFormats(int adapter, D3DDEVTYPE type, D3DFO
   info->depthStencilFormats.clear();
   for (const FormatDesc& row : formatTable()) {
     if (!(row.flags & kFormatDepthStencil)) continue;
-    if (SUCCEEDED(direct3D->CheckDeviceFormat(a, type, modeFormat, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
-                                              row.format)) &&
+    if (SUCCEEDED(
+            direct3D->CheckDeviceFormat(a, type, modeFormat, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, row.format)) &&
         SUCCEEDED(direct3D->CheckDepthStencilMatch(a, type, modeFormat, backBufferFormat, row.format)))
       info->depthStencilFormats.push_back(&row);
   }

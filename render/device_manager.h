@@ -19,7 +19,7 @@ struct AdapterInfo {
   D3DCAPS9 caps{};
   std::vector<D3DDISPLAYMODE> modes;  // X8R8G8B8 modes in enumeration order
   D3DDISPLAYMODE currentMode{};
-  AdapterInfo* master = nullptr;  // group master of a secondary head
+  AdapterInfo* master = nullptr;       // group master of a secondary head
   std::vector<int> displayFormats;     // indices into kDisplayFormatCandidates
   std::vector<int> backBufferFormats;  // indices into kDisplayFormatCandidates
   std::vector<int> multisampleTypes;   // supported types 2..16

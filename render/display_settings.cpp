@@ -94,9 +94,7 @@ void Setup::checkDepthStencilFormats(D3DDEVTYPE type, D3DFORMAT format, D3DFORMA
   m_manager->checkDepthStencilFormats(m_manager->settings->adapter, type, format, backBufferFormat);
 }
 
-D3DDEVTYPE Setup::deviceType() const {
-  return m_manager->settings->referenceDevice ? D3DDEVTYPE_REF : D3DDEVTYPE_HAL;
-}
+D3DDEVTYPE Setup::deviceType() const { return m_manager->settings->referenceDevice ? D3DDEVTYPE_REF : D3DDEVTYPE_HAL; }
 
 D3DFORMAT Setup::modeFormat() const {
   const DisplaySettings& s = *m_manager->settings;

@@ -25,7 +25,7 @@ inline constexpr std::uint32_t kFormatNotLockable = 0x4;   // preferred for the 
 
 struct FormatDesc {
   D3DFORMAT format;
-  const char* name;  // without the D3DFMT_ prefix
+  const char* name;                       // without the D3DFMT_ prefix
   std::uint32_t alpha, red, green, blue;  // channel words; depth in red, stencil in alpha
   std::uint32_t bits;                     // per pixel (average for block-compressed formats)
   std::uint32_t flags;

@@ -162,9 +162,9 @@ bool DeviceManager::createRenderWindow(const char* windowClass, HINSTANCE instan
     if (stereoMode == kStereoDualHead)
       record.m_numHeads = std::max<UINT>(1, record.adapterInfo->caps.NumberOfAdaptersInGroup);
     for (UINT h = 0; h < record.m_numHeads; ++h) {
-      HWND window = CreateWindowExA(0, windowClass, settings->caption.c_str(), WS_OVERLAPPEDWINDOW,
-                                    settings->windowWidth * d, 0, rect.right - rect.left, rect.bottom - rect.top,
-                                    nullptr, nullptr, instance, nullptr);
+      HWND window =
+          CreateWindowExA(0, windowClass, settings->caption.c_str(), WS_OVERLAPPEDWINDOW, settings->windowWidth * d, 0,
+                          rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, nullptr);
       if (!window) {
         MessageBoxA(nullptr, "Creation of Direct3D Device failed.", "Error", kIconHand);
         devices.clear();
