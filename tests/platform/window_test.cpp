@@ -194,6 +194,22 @@ TEST_F(WindowTest, StateChangesAreSentToTheProcedureDuringThePump) {
   EXPECT_EQ(LOWORD(activations[1].wParam), WA_ACTIVE);
 }
 
+TEST_F(WindowTest, MinimisingDeactivatesWithTheMinimisedFlagAndSizes) {
+  pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+  pushWindowEvent(SDL_WINDOWEVENT_RESTORED);
+  pumpAll();
+  const auto activations = seen(WM_ACTIVATE);
+  ASSERT_EQ(activations.size(), 1u);
+  EXPECT_EQ(LOWORD(activations[0].wParam), WA_INACTIVE);
+  EXPECT_NE(HIWORD(activations[0].wParam), 0);
+  const auto sizes = seen(WM_SIZE);
+  ASSERT_EQ(sizes.size(), 2u);
+  EXPECT_EQ(sizes[0].wParam, SIZE_MINIMIZED);
+  EXPECT_EQ(sizes[1].wParam, SIZE_RESTORED);
+  EXPECT_EQ(LOWORD(static_cast<std::uintptr_t>(sizes[1].lParam)), 320);
+  EXPECT_EQ(HIWORD(static_cast<std::uintptr_t>(sizes[1].lParam)), 200);
+}
+
 TEST_F(WindowTest, ClosingRunsCloseDestroyAndQuit) {
   g_quitOnDestroy = true;
   pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
