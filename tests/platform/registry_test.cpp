@@ -45,8 +45,8 @@ TEST_F(RegistryTest, MissingFileOrSectionMeansNoKey) {
 
 TEST_F(RegistryTest, DwordsInDecimalOrHexAndNamesIgnoringCase) {
   write(
+      "\xEF\xBB\xBF[HKLM\\software\\marrowgate software\\TESSALINE]\r\n"  // saved with a byte-order mark
       "; display settings\n"
-      "[HKLM\\software\\marrowgate software\\TESSALINE]\n"
       "ResolutionWidth=dword:1280\n"
       "  resolutionheight = dword:0x2D0  \n"
       "\"MultisampleType\"=dword:4\n");
