@@ -8,6 +8,7 @@
 #include "game/replacing_file.h"
 
 static_assert(sizeof(Config::Player) == Config::kPlayerRecordSize);
+static_assert(ConfigPlayer::kRecordSize == Config::kPlayerRecordSize && ConfigPlayer::kNameSize == Config::kNameSize);
 static_assert(offsetof(Config::Player, name) == 8);
 static_assert(offsetof(Config::Player, ready) == 39);
 static_assert(offsetof(Config::Player, raceReady) == 40);
@@ -63,7 +64,7 @@ void bringSelectionIntoRange(std::int32_t& ccm, std::int32_t& kart, std::int32_t
 
 }  // namespace
 
-Config::Player::Player()
+ConfigPlayer::ConfigPlayer()
     : character(-1),
       kart(-1),
       name{},
@@ -79,7 +80,7 @@ Config::Player::Player()
       bestLap(0.0f),
       lapTimes{} {}
 
-void Config::Player::toBytes(std::uint8_t (&bytes)[kPlayerRecordSize]) const {
+void ConfigPlayer::toBytes(std::uint8_t (&bytes)[kRecordSize]) const {
   FieldWriter w(bytes, sizeof bytes);
   w.i32(character);
   w.i32(kart);
@@ -97,7 +98,7 @@ void Config::Player::toBytes(std::uint8_t (&bytes)[kPlayerRecordSize]) const {
   for (float t : lapTimes) w.f32(t);
 }
 
-void Config::Player::fromBytes(const std::uint8_t (&bytes)[kPlayerRecordSize]) {
+void ConfigPlayer::fromBytes(const std::uint8_t (&bytes)[kRecordSize]) {
   FieldReader r(bytes, sizeof bytes);
   character = r.i32();
   kart = r.i32();
@@ -115,13 +116,53 @@ void Config::Player::fromBytes(const std::uint8_t (&bytes)[kPlayerRecordSize]) {
   for (float& t : lapTimes) t = r.f32();
 }
 
-void Config::Player::bringIntoRange() {
+void ConfigPlayer::bringIntoRange() {
   forceTerminated(name);
-  if (character < -1 || character > kMaxCharacter) character = -1;
-  if (kart < -1 || kart > kMaxKart) kart = -1;
+  if (character < -1 || character > Config::kMaxCharacter) character = -1;
+  if (kart < -1 || kart > Config::kMaxKart) kart = -1;
 }
 
-Config::Config(InputDevice* input) : m_input(input) {
+void NetWire<ConfigPlayer>::write(const ConfigPlayer& v, std::uint8_t* out) {
+  std::uint8_t bytes[ConfigPlayer::kRecordSize];
+  v.toBytes(bytes);
+  std::memcpy(out, bytes, sizeof bytes);
+}
+
+void NetWire<ConfigPlayer>::read(const std::uint8_t* in, ConfigPlayer& v) {
+  std::uint8_t bytes[ConfigPlayer::kRecordSize];
+  std::memcpy(bytes, in, sizeof bytes);
+  v.fromBytes(bytes);
+  v.bringIntoRange();
+}
+
+bool NetWire<ConfigPlayer>::same(const ConfigPlayer& a, const ConfigPlayer& b) {
+  std::uint8_t left[ConfigPlayer::kRecordSize], right[ConfigPlayer::kRecordSize];
+  a.toBytes(left);
+  b.toBytes(right);
+  return std::memcmp(left, right, sizeof left) == 0;
+}
+
+Config::Config(InputDevice* input, NetControl& control)
+    : m_input(input),
+      m_game(control),
+      m_ccm(control),
+      m_track(control),
+      m_laps(control),
+      m_player{NetValue<Player>(control), NetValue<Player>(control), NetValue<Player>(control),
+               NetValue<Player>(control), NetValue<Player>(control), NetValue<Player>(control)} {
+  m_game.init(20, 3);
+  m_game.setName("m_game");
+  m_laps.init(21, 1);
+  m_laps.setName("m_laps");
+  m_track.init(22, 0);
+  m_track.setName("m_track");
+  m_ccm.init(23, 0);
+  m_ccm.setName("m_ccm");
+  for (int i = 0; i < kPlayerCount; ++i) {
+    m_player[i].init(25 + i);
+    m_player[i].setName("m_player[]");
+  }
+
   m_cipher.setKey(kKey, std::strlen(kKey));
   setSettingsDefaults();
   setBindingDefaults();
@@ -202,6 +243,19 @@ void Config::setDefaults() {
   setSettingsDefaults();
   setBindingDefaults();
   std::fill(std::begin(m_controlType), std::end(m_controlType), 0);
+  for (NetValue<Player>& player : m_player) {
+    Player* record = player.modify();
+    record->character = 0;
+    record->kart = 0;
+  }
+}
+
+std::uint32_t Config::countPlayers() const {
+  std::uint32_t count = 0;
+  for (const NetValue<Player>& player : m_player) {
+    if (player.get().character != -1) ++count;
+  }
+  return count;
 }
 
 void Config::applyRestartResets() {

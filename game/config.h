@@ -10,8 +10,51 @@
 
 #include "foundation/file.h"
 #include "game/blowfish.h"
+#include "net/net_value.h"
 
 class InputDevice;
+
+// One driver, replicated as one 156-byte record. The members sit at the
+// record's offsets (checked below), so the record's bytes are the wire form
+// on this little-endian machine; toBytes/fromBytes spell it out.
+struct ConfigPlayer {
+  static constexpr int kNameSize = 31;
+  static constexpr std::size_t kRecordSize = 156;
+
+  ConfigPlayer();
+
+  std::int32_t character;     // 0..5, -1 none chosen yet
+  std::int32_t kart;          // 0..7, -1 none chosen yet
+  char name[kNameSize];       // NUL-terminated
+  std::uint8_t ready;         // the lobby's ready flag
+  std::uint8_t raceReady[2];  // the race's ready flags, cleared by its load
+  std::uint8_t padding[2];
+  std::int32_t startPosition;
+  std::int32_t position;  // 0 = first
+  float raceTime;
+  std::int32_t racePoints;
+  float totalTime;
+  std::int32_t totalPoints;
+  float bestLap;
+  float lapTimes[21];
+
+  void toBytes(std::uint8_t (&bytes)[kRecordSize]) const;
+  void fromBytes(const std::uint8_t (&bytes)[kRecordSize]);
+  // A record from another machine: the name ends in NUL, character and kart
+  // lie in -1..5 and -1..7 (anything else becomes -1, "choose one").
+  void bringIntoRange();
+};
+
+// The wire form of the record for its replicated value: the record's bytes
+// field by field. A record from a peer is brought into range as it arrives.
+template <>
+struct NetWire<ConfigPlayer> {
+  static constexpr int size = static_cast<int>(ConfigPlayer::kRecordSize);
+  static void write(const ConfigPlayer& v, std::uint8_t* out);
+  static void read(const std::uint8_t* in, ConfigPlayer& v);
+  static bool same(const ConfigPlayer& a, const ConfigPlayer& b);
+  static ConfigPlayer initial() { return ConfigPlayer(); }
+};
 
 class Config {
  public:
@@ -40,35 +83,12 @@ class Config {
   static constexpr std::uint32_t kKeys = 256;
   static constexpr std::uint32_t kJoystickButtons = 20;
 
-  // One driver, replicated as one 156-byte record. The members sit at the
-  // record's offsets (checked below), so the record's bytes are the wire form
-  // on this little-endian machine; toBytes/fromBytes spell it out.
-  struct Player {
-    Player();
+  // One driver, replicated as one 156-byte record (see ConfigPlayer).
+  using Player = ConfigPlayer;
 
-    std::int32_t character;     // 0..5, -1 none chosen yet
-    std::int32_t kart;          // 0..7, -1 none chosen yet
-    char name[kNameSize];       // NUL-terminated
-    std::uint8_t ready;         // the lobby's ready flag
-    std::uint8_t raceReady[2];  // the race's ready flags, cleared by its load
-    std::uint8_t padding[2];
-    std::int32_t startPosition;
-    std::int32_t position;  // 0 = first
-    float raceTime;
-    std::int32_t racePoints;
-    float totalTime;
-    std::int32_t totalPoints;
-    float bestLap;
-    float lapTimes[21];
-
-    void toBytes(std::uint8_t (&bytes)[kPlayerRecordSize]) const;
-    void fromBytes(const std::uint8_t (&bytes)[kPlayerRecordSize]);
-    // A record from another machine: the name ends in NUL, character and kart
-    // lie in -1..5 and -1..7 (anything else becomes -1, "choose one").
-    void bringIntoRange();
-  };
-
-  explicit Config(InputDevice* input = nullptr);
+  // The replicated values register with `control` (the game's one control
+  // unless a test brings its own).
+  explicit Config(InputDevice* input = nullptr, NetControl& control = NetControl::getInstance());
   ~Config();
   Config(const Config&) = delete;
   Config& operator=(const Config&) = delete;
@@ -88,9 +108,19 @@ class Config {
   // Every loaded value that is later used as an index or size, in range.
   void bringIntoRange();
 
+  // Records in use: those with a character other than -1.
+  std::uint32_t countPlayers() const;
+
   InputDevice* m_input;
 
+  // The replicated race choice.
+  NetValue<int> m_game;         // 0 time trial, 1 race, 2 last man standing, 3 championship
   std::int32_t m_playType = 0;  // 0 one local player, 1 split screen, 2 network
+  NetValue<int> m_ccm;          // engine class 0..2
+  NetValue<int> m_track;        // track index 0..7
+  NetValue<int> m_laps;
+  NetValue<Player> m_player[kPlayerCount];
+
   std::uint8_t m_isAuthority = 1;
   std::int32_t m_controlType[kPlayerCount] = {};
 

@@ -323,3 +323,72 @@ TEST(ConfigPlayer, RecordHasItsFieldsAtTheReplicatedOffsets) {
   EXPECT_EQ(copy.character, -1);
   EXPECT_EQ(copy.kart, -1);
 }
+
+TEST_F(ConfigFileTest, ReplicatedChoiceIsRegisteredUnderItsIdsAndLeavesWithTheObject) {
+  NetControl control;
+  {
+    Config config(nullptr, control);
+    const struct {
+      int id;
+      const char* name;
+      int size;
+    } expected[] = {{20, "m_game", 4},       {21, "m_laps", 4},       {22, "m_track", 4},     {23, "m_ccm", 4},
+                    {25, "m_player[]", 156}, {26, "m_player[]", 156}, {30, "m_player[]", 156}};
+    for (const auto& e : expected) {
+      NetValueBase* value = control.getValueId(e.id);
+      ASSERT_NE(value, nullptr) << e.id;
+      EXPECT_EQ(value->getName(), e.name);
+      EXPECT_EQ(value->size(), e.size);
+      EXPECT_EQ(value->getFlags(), 3u);
+    }
+    EXPECT_EQ(control.getValueId(24), nullptr);
+    EXPECT_EQ(control.getValueId(31), nullptr);
+    EXPECT_EQ(config.m_game.get(), 3);
+    EXPECT_EQ(config.m_laps.get(), 1);
+    EXPECT_EQ(config.m_ccm.get(), 0);
+    EXPECT_EQ(config.m_track.get(), 0);
+    EXPECT_FALSE(config.m_game.isDirty()) << "initial values are not changes to send";
+
+    // First start: the defaults give every record character and kart 0.
+    EXPECT_EQ(config.countPlayers(), 6u);
+    EXPECT_EQ(config.m_player[3].get().kart, 0);
+    config.m_player[3].modify()->character = -1;
+    EXPECT_EQ(config.countPlayers(), 5u);
+  }
+  EXPECT_EQ(control.getValueId(20), nullptr);
+  EXPECT_EQ(control.getValueId(25), nullptr);
+
+  // A later start that loads the file keeps the records as constructed.
+  Config config(nullptr, control);
+  EXPECT_EQ(config.countPlayers(), 0u);
+  EXPECT_EQ(config.m_player[0].get().character, -1);
+}
+
+TEST(ConfigPlayer, ARecordFromAPeerIsBroughtIntoRangeAsItArrives) {
+  NetControl control;
+  NetValue<Config::Player> value(control);
+  value.init(25);
+
+  Config::Player sent;
+  sent.character = 4;
+  sent.kart = 12;
+  std::memset(sent.name, 'n', sizeof sent.name);
+  sent.lapTimes[3] = 7.5f;
+  std::uint8_t wire[Config::kPlayerRecordSize];
+  sent.toBytes(wire);
+
+  EXPECT_FALSE(value.setReceived(wire, 155)) << "a payload of the wrong size is refused";
+  ASSERT_TRUE(value.setReceived(wire, sizeof wire));
+  value.commit();
+  EXPECT_EQ(value.get().character, 4);
+  EXPECT_EQ(value.get().kart, -1);
+  EXPECT_EQ(std::strlen(value.get().name), 30u);
+  EXPECT_EQ(value.get().lapTimes[3], 7.5f);
+
+  std::uint8_t out[Config::kPlayerRecordSize];
+  value.writeWire(out);
+  Config::Player expected = value.get();
+  std::uint8_t bytes[Config::kPlayerRecordSize];
+  expected.toBytes(bytes);
+  EXPECT_EQ(0, std::memcmp(out, bytes, sizeof out));
+}
