@@ -437,14 +437,20 @@ bool Config::save() {
 bool Config::load() {
   DiskFile file;
   if (!file.open(kFileName)) return false;
+  const bool good = loadFrom(file);
+  file.close();
+  return good;
+}
+
+bool Config::loadFrom(File& file) {
   // All three blocks or nothing: a damaged file never leaves half of its
   // content in the settings.
   std::uint8_t settings[kSettingsBlockSize];
   std::uint8_t kinds[kBindingBlockSize], codes[kBindingBlockSize];
-  const bool good = readBlock(settings, sizeof settings, file) && readBlock(kinds, sizeof kinds, file) &&
-                    readBlock(codes, sizeof codes, file);
-  file.close();
-  if (!good) return false;
+  if (!readBlock(settings, sizeof settings, file) || !readBlock(kinds, sizeof kinds, file) ||
+      !readBlock(codes, sizeof codes, file)) {
+    return false;
+  }
 
   readSettingsBlock(settings);
   FieldReader kindReader(kinds, sizeof kinds), codeReader(codes, sizeof codes);

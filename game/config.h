@@ -94,6 +94,8 @@ class Config {
   Config& operator=(const Config&) = delete;
 
   bool load();
+  // The three blocks from an open file; nothing changes unless all are good.
+  bool loadFrom(File& file);
   bool save();
   void setDefaults();
 

@@ -142,10 +142,16 @@ HighscoreBase* HighscoreTables::table(int kind, int engineClass) {
 bool HighscoreTables::load(const char* name) {
   DiskFile file;
   if (!file.open(name)) return false;
-  bool good = true;
-  for (int i = 0; i < 4 * kClasses && good; ++i) good = inFileOrder(i)->read(file);
+  const bool good = loadFrom(file);
   file.close();
   return good;
+}
+
+bool HighscoreTables::loadFrom(File& file) {
+  for (int i = 0; i < 4 * kClasses; ++i) {
+    if (!inFileOrder(i)->read(file)) return false;
+  }
+  return true;
 }
 
 bool HighscoreTables::save(const char* name) {

@@ -120,6 +120,8 @@ class HighscoreTables {
   // be opened or a block is incomplete or fails its checksum. Tables read
   // before that keep the file's rows, the later ones stay as they were.
   bool load(const char* name);
+  // The twelve blocks from an open file, with the same rules.
+  bool loadFrom(File& file);
   // Writes the twelve blocks through a temporary file renamed over the old
   // one; false when the file cannot be written completely.
   bool save(const char* name);
