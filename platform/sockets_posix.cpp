@@ -313,6 +313,11 @@ int getsockname(SOCKET s, SOCKADDR_IN* address) {
   return 0;
 }
 
+// glibc may define the byte-order calls as macros when optimising.
+#undef htons
+#undef ntohs
+#undef htonl
+#undef ntohl
 WORD htons(WORD value) { return ::htons(value); }
 WORD ntohs(WORD value) { return ::ntohs(value); }
 DWORD htonl(DWORD value) { return ::htonl(value); }
