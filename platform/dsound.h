@@ -213,7 +213,8 @@ class IDirectSoundBuffer8 : public std::enable_shared_from_this<IDirectSoundBuff
   // Locks a range of `bytes` at `offset` (or the whole buffer, or from the
   // write cursor). A range running past the end continues at the start in
   // the second region. The regions are staging memory that Unlock copies into
-  // the buffer, so the mixer never reads half-written samples.
+  // the buffer, so the mixer never reads half-written samples. One lock at a
+  // time per buffer: callers on several threads serialise their locks.
   HRESULT Lock(DWORD offset, DWORD bytes, void** region1, DWORD* bytes1, void** region2, DWORD* bytes2, DWORD flags);
   HRESULT Unlock(void* region1, DWORD bytes1, void* region2, DWORD bytes2);
   // Our buffers are never lost.

@@ -241,6 +241,15 @@ TEST(SoundBuffer, StreamingRingIsRefilledBehindThePlayer) {
   EXPECT_NEAR(buffer->getPosition(), 31000 / 176400.0, 1e-9);
   EXPECT_TRUE(buffer->stop());
   EXPECT_EQ(buffer->getPlayCursor(), 31000);  // no rewind
+
+  // A source with nothing more to give leaves the ring as it is.
+  auto once = rig.ramp(20000);
+  auto finite = rig.device.createSound(once.get(), 3);
+  ASSERT_NE(finite, nullptr);
+  finite->play(false);
+  rig.render(35000);
+  static_cast<StreamingSoundBuffer&>(*finite).refill();
+  EXPECT_TRUE(finite->isPlaying());
 }
 
 TEST(SoundBuffer, StreamingBuffersShutDownCleanlyWhilePlaying) {

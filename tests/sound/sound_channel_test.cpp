@@ -196,6 +196,31 @@ TEST(VorbisChannel, DecodesFromMemoryWithExactLengthSilenceAndLooping) {
   EXPECT_TRUE(std::equal(piece.begin(), piece.begin() + n, all.begin()));
 }
 
+TEST(VorbisChannel, DamagedPagesNeverYieldNegativeLengths) {
+  // Noise keeps the stream long enough for a damaged page in the middle to
+  // leave a hole behind the intact headers.
+  std::vector<std::int16_t> noise(66150);
+  unsigned state = 1;
+  for (auto& sample : noise) {
+    state = state * 1103515245u + 12345u;
+    sample = static_cast<std::int16_t>(static_cast<int>((state >> 16) & 0x3FFF) - 8192);
+  }
+  auto ogg = encodeOggVorbis(noise, 1, 22050);
+  for (std::size_t i = ogg.size() * 6 / 10; i < ogg.size() * 6 / 10 + 40; ++i) ogg[i] ^= 0x5A;
+  auto channel = loadFrom(ogg, "damaged.ogg");
+  ASSERT_NE(channel, nullptr);
+  std::vector<std::uint8_t> piece(4096);
+  int decoded = 0;
+  for (int i = 0; i < 1000; ++i) {
+    const int n = channel->Fill(piece.data(), 4096);
+    ASSERT_GT(n, 0) << "piece " << i;
+    ASSERT_LE(n, 4096);
+    if (std::all_of(piece.begin(), piece.begin() + n, [](std::uint8_t b) { return b == 0; })) break;
+    decoded += n;
+  }
+  EXPECT_GT(decoded, channel->getByteSize() * 3 / 4);  // a page is lost, the rest decodes
+}
+
 TEST(VorbisChannel, RejectsDataThatIsNotVorbis) {
   EXPECT_EQ(loadFrom(std::vector<std::uint8_t>(1000, 0x4F), "noise.ogg"), nullptr);
   auto ogg = encodeOggVorbis(sine16(4000, 1, 22050), 1, 22050);
