@@ -6,7 +6,6 @@
 #include <cstring>
 #include <numbers>
 
-#include "foundation/report.h"
 #include "platform/system.h"
 #include "sound/sound_channel.h"
 #include "sound/sound_system.h"
@@ -306,8 +305,7 @@ void StreamingSoundBuffer::wake() {
 
 void StreamingSoundBuffer::refillLocked() {
   DWORD play = 0;
-  DWORD writeCursor = 0;
-  m_buffer->GetCurrentPosition(&play, &writeCursor);
+  m_buffer->GetCurrentPosition(&play, nullptr);
   const int playSegment = static_cast<int>(play) / m_segmentSize;
   const int ringSize = m_segmentSize * m_segmentCount;
   for (;;) {
@@ -332,6 +330,7 @@ std::unique_ptr<SoundBuffer> StreamingSoundBuffer::duplicate() {
 
 bool StreamingSoundBuffer::play(bool loop) {
   std::lock_guard lock(m_mutex);
+  if (!m_buffer) return false;
   m_source->setLoop(loop);
   if (m_playing) return false;
   m_buffer->Play(0, 0, DSBPLAY_LOOPING);
@@ -342,7 +341,7 @@ bool StreamingSoundBuffer::play(bool loop) {
 
 bool StreamingSoundBuffer::setLoop(bool loop) {
   std::lock_guard lock(m_mutex);
-  m_source->setLoop(loop);
+  if (m_source) m_source->setLoop(loop);
   return true;
 }
 
@@ -350,14 +349,14 @@ bool StreamingSoundBuffer::stop() {
   std::lock_guard lock(m_mutex);
   if (!m_playing) return false;
   m_playing = false;
-  m_buffer->Stop();
+  if (m_buffer) m_buffer->Stop();
   return true;
 }
 
 double StreamingSoundBuffer::getPosition() {
   std::lock_guard lock(m_mutex);
   DWORD cursor = 0;
-  m_buffer->GetCurrentPosition(&cursor, nullptr);
+  if (m_buffer) m_buffer->GetCurrentPosition(&cursor, nullptr);
   if (cursor < m_lastCursor) ++m_wrapCount;
   m_lastCursor = cursor;
   return (static_cast<double>(m_wrapCount) * m_segmentCount * m_segmentSize + cursor) / kSoundBytesPerSecond;
