@@ -82,7 +82,7 @@ bool RenderDevice::createDevice(IDirect3D9* direct3D, const DisplaySettings& set
     p.Flags = D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL;
     p.BackBufferFormat = settings.backBufferFormat;
     if (settings.windowed) {
-      ENGINE_ASSERT(m_numHeads == 1 && "windowed mode has one head");
+      ENGINE_ASSERT(m_numHeads == 1);
       p.Windowed = 1;
     } else {
       p.Windowed = 0;
