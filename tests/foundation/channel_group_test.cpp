@@ -1,11 +1,11 @@
-#include "scene/channel_group.h"
+#include "foundation/channel_group.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "foundation/report.h"
-#include "scene/envelope.h"
+#include "foundation/envelope.h"
 #include "tests/support/report_capture.h"
 
 namespace {
