@@ -7,7 +7,8 @@
 // matrices are Direct3D's row-vector ones and load unchanged; depth runs 0..1;
 // front faces are clockwise; every render target, the back buffer included, is
 // kept in Direct3D row order (row 0 at the top), so viewports and rectangles
-// are used as given and Present turns the image upright for the window; Clear
+// are used as given and Present turns the image upright for the window (the
+// vertex stage applies glClipAdjustment from platform/gl_context.h); Clear
 // touches only the viewport (and its rectangles) and ignores write masks.
 #pragma once
 

@@ -3,9 +3,11 @@
 // The back buffer is a framebuffer object of exactly the size Direct3D was
 // asked for (multisampled when asked), kept in Direct3D row order: GL's first
 // row is Direct3D's top row. Viewports and Clear rectangles therefore go to GL
-// as given; the vertex stage negates clip-space y, which also turns Direct3D's
-// clockwise front faces into GL's counter-clockwise ones (glFrontFace(GL_CCW)
-// below, for every target). Present flips the image upright into the window.
+// as given; the vertex stage negates clip-space y (glClipAdjustment), which
+// also turns Direct3D's clockwise front faces into GL's counter-clockwise ones
+// (glFrontFace(GL_CCW) below, for every target). Present flips the image
+// upright into the window. Depth clips at 0..1 through glClipControl where
+// the context has it (GL 4.5, Mesa); elsewhere glClipAdjustment remaps it.
 #include <SDL.h>
 
 #include <algorithm>
@@ -33,6 +35,9 @@ Direct3DFactory g_factory;
 
 bool isDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D24X8 || f == D3DFMT_D24S8; }
 bool isBackBufferFormat(D3DFORMAT f) { return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8; }
+// OpenGL here is one renderer for both: the reference rasteriser is served
+// by the same context as the hardware device.
+bool isKnownDeviceType(D3DDEVTYPE type) { return type == D3DDEVTYPE_HAL || type == D3DDEVTYPE_REF; }
 
 GLenum compareFunction(DWORD d3d) { return d3d >= D3DCMP_NEVER && d3d <= D3DCMP_ALWAYS ? 0x01FF + d3d : GL_ALWAYS; }
 
@@ -543,13 +548,13 @@ class GlDirect3D9 : public IDirect3D9 {
 
   HRESULT CheckDeviceType(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, D3DFORMAT backBufferFormat,
                           BOOL) override {
-    if (adapter >= m_adapters.size() || type != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
+    if (adapter >= m_adapters.size() || !isKnownDeviceType(type)) return D3DERR_NOTAVAILABLE;
     return adapterFormat == D3DFMT_X8R8G8B8 && isBackBufferFormat(backBufferFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
   }
 
   HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
                             D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) override {
-    if (adapter >= m_adapters.size() || type != D3DDEVTYPE_HAL || adapterFormat != D3DFMT_X8R8G8B8)
+    if (adapter >= m_adapters.size() || !isKnownDeviceType(type) || adapterFormat != D3DFMT_X8R8G8B8)
       return D3DERR_NOTAVAILABLE;
     const GlFormat* f = findGlFormat(checkFormat);
     if (!f || (usage & D3DUSAGE_DMAP)) return D3DERR_NOTAVAILABLE;
@@ -565,7 +570,7 @@ class GlDirect3D9 : public IDirect3D9 {
   HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat, BOOL,
                                      D3DMULTISAMPLE_TYPE multiSampleType, DWORD* qualityLevels) override {
     if (qualityLevels) *qualityLevels = 0;
-    if (adapter >= m_adapters.size() || type != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
+    if (adapter >= m_adapters.size() || !isKnownDeviceType(type)) return D3DERR_NOTAVAILABLE;
     const bool formatOk = isBackBufferFormat(surfaceFormat) || isDepthFormat(surfaceFormat);
     if (!formatOk) return D3DERR_NOTAVAILABLE;
     // Plain sample counts only; the non-maskable levels are not offered.
@@ -577,7 +582,7 @@ class GlDirect3D9 : public IDirect3D9 {
 
   HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, D3DFORMAT renderTarget,
                                  D3DFORMAT depthStencil) override {
-    if (adapter >= m_adapters.size() || type != D3DDEVTYPE_HAL || adapterFormat != D3DFMT_X8R8G8B8)
+    if (adapter >= m_adapters.size() || !isKnownDeviceType(type) || adapterFormat != D3DFMT_X8R8G8B8)
       return D3DERR_NOTAVAILABLE;
     const GlFormat* target = findGlFormat(renderTarget);
     const bool targetOk = target && glFormatUsable(*target, kGlRenderTarget, m_info);
@@ -586,8 +591,9 @@ class GlDirect3D9 : public IDirect3D9 {
 
   HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) override {
     if (adapter >= m_adapters.size() || !caps) return D3DERR_INVALIDCALL;
-    if (type != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
+    if (!isKnownDeviceType(type)) return D3DERR_NOTAVAILABLE;
     *caps = makeCaps(adapter);
+    caps->DeviceType = type;
     return D3D_OK;
   }
 
@@ -599,7 +605,7 @@ class GlDirect3D9 : public IDirect3D9 {
                        IDirect3DDevice9** device) override {
     if (!device || !parameters) return D3DERR_INVALIDCALL;
     *device = nullptr;
-    if (adapter >= m_adapters.size() || type != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
+    if (adapter >= m_adapters.size() || !isKnownDeviceType(type)) return D3DERR_NOTAVAILABLE;
     HWND hwnd = parameters->hDeviceWindow ? parameters->hDeviceWindow : focusWindow;
     SDL_Window* window = sdlWindowOf(hwnd);
     if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)) return D3DERR_INVALIDCALL;

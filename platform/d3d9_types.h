@@ -153,12 +153,22 @@ struct D3DDISPLAYMODE {
   D3DFORMAT Format;
 };
 
+// Shared with the audio service's header, which declares the same type.
+#ifndef TESSALINE_GUID_DEFINED
+#define TESSALINE_GUID_DEFINED
 struct GUID {
-  DWORD Data1;
-  WORD Data2;
-  WORD Data3;
-  BYTE Data4[8];
+  DWORD Data1 = 0;
+  WORD Data2 = 0;
+  WORD Data3 = 0;
+  BYTE Data4[8] = {};
 };
+inline bool operator==(const GUID& a, const GUID& b) {
+  if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+  for (int i = 0; i < 8; ++i)
+    if (a.Data4[i] != b.Data4[i]) return false;
+  return true;
+}
+#endif
 
 struct D3DADAPTER_IDENTIFIER9 {
   char Driver[512];

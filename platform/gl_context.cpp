@@ -148,3 +148,16 @@ bool glFormatUsable(const GlFormat& format, unsigned use, const GlInfo& info) {
   if ((format.uses & kGlNeedsRg) && !info.rgTextures) return false;
   return true;
 }
+
+D3DMATRIX glClipAdjustment(DWORD viewportWidth, DWORD viewportHeight, bool zeroToOneDepth) {
+  D3DMATRIX m{};
+  const float shift = 63.0f / 64.0f;  // 63/128 pixel in clip units of 2/size per pixel
+  m.m[0][0] = 1.0f;
+  m.m[1][1] = -1.0f;
+  m.m[2][2] = zeroToOneDepth ? 1.0f : 2.0f;
+  m.m[3][0] = viewportWidth ? shift / static_cast<float>(viewportWidth) : 0.0f;
+  m.m[3][1] = viewportHeight ? shift / static_cast<float>(viewportHeight) : 0.0f;
+  m.m[3][2] = zeroToOneDepth ? 0.0f : -1.0f;
+  m.m[3][3] = 1.0f;
+  return m;
+}

@@ -67,3 +67,10 @@ struct GlFormat {
 const GlFormat* findGlFormat(D3DFORMAT format);
 // Whether the format serves `use` on a context with these abilities.
 bool glFormatUsable(const GlFormat& format, unsigned use, const GlInfo& info);
+
+// The matrix (row vectors, applied after Direct3D's projection) that takes a
+// Direct3D clip-space position to the GL one for a target kept in Direct3D
+// row order: y negated, the half-pixel centre offset (63/128 of a pixel, so
+// that edges on pixel centres fall as Direct3D's top-left rule puts them),
+// and depth 0..1 turned into GL's -1..1 unless the context clips at 0 already.
+D3DMATRIX glClipAdjustment(DWORD viewportWidth, DWORD viewportHeight, bool zeroToOneDepth);

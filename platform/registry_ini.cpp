@@ -103,7 +103,11 @@ bool loadSection(const std::string& path, RegistryKey* key) {
   bool found = false;
   bool inSection = false;
   std::string line;
+  bool first = true;
   while (std::getline(in, line)) {
+    // Editors on other systems like to start the file with a byte-order mark.
+    if (first && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+    first = false;
     line = trim(line);
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line.front() == '[') {

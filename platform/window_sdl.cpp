@@ -90,8 +90,18 @@ void post(WindowHandle* window, UINT message, WPARAM wParam, LPARAM lParam) {
   msg.wParam = wParam;
   msg.lParam = lParam;
   msg.time = SDL_GetTicks();
+  // The cursor in screen coordinates, from SDL's cached state (no server
+  // round trip per message).
   int x = 0, y = 0;
-  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_GetGlobalMouseState(&x, &y);
+  if (SDL_WasInit(SDL_INIT_VIDEO)) {
+    SDL_GetMouseState(&x, &y);
+    if (window && window->sdl) {
+      int wx = 0, wy = 0;
+      SDL_GetWindowPosition(window->sdl, &wx, &wy);
+      x += wx;
+      y += wy;
+    }
+  }
   msg.pt = {x, y};
   windowSystem().queue.push_back(msg);
 }

@@ -16,7 +16,7 @@
 
 #include "foundation/matrix.h"
 #include "platform/win32_types.h"
-#include "scene/anim_channel.h"
+#include "foundation/anim_channel.h"
 #include "scene/scene_node.h"
 
 class RenderPipeline;

@@ -8,7 +8,7 @@
 
 #include "content/bmp_writer.h"
 #include "foundation/file_data.h"
-#include "tests/foundation/report_capture.h"
+#include "tests/support/report_capture.h"
 #include "tests/support/memory_file.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "content/bmp_writer.h"
 #include "content/jpeg_writer.h"
-#include "tests/foundation/report_capture.h"
+#include "tests/support/report_capture.h"
 #include "tests/support/memory_file.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "content/jpeg_writer.h"
 #include "foundation/file_data.h"
-#include "tests/foundation/report_capture.h"
+#include "tests/support/report_capture.h"
 #include "tests/support/memory_file.h"
 
 // The library's header needs <cstdio> first.

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "content/pcx_writer.h"
-#include "tests/foundation/report_capture.h"
+#include "tests/support/report_capture.h"
 #include "tests/support/memory_file.h"
 
 namespace {

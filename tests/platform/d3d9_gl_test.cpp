@@ -4,9 +4,11 @@
 #include <SDL_opengl.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "platform/d3d9.h"
+#include "platform/gl_context.h"
 #include "platform/window.h"
 
 namespace {
@@ -232,6 +234,53 @@ TEST_F(GlDeviceTest, HiddenWindowLosesTheDeviceAndShowingItAgainNeedsAReset) {
   EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
 }
 
+TEST_F(GlDeviceTest, DisplayChangeAsksForAReset) {
+  createDevice(windowedParameters());
+  SDL_Event e{};
+  e.type = SDL_DISPLAYEVENT;
+  e.display.event = SDL_DISPLAYEVENT_CONNECTED;
+  ASSERT_EQ(SDL_PushEvent(&e), 1);
+  MSG msg;
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  D3DPRESENT_PARAMETERS p = windowedParameters();
+  EXPECT_EQ(device->Reset(&p), D3D_OK);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+}
+
+TEST_F(GlDeviceTest, FullScreenDeviceKeepsTheRequestedBackBufferSize) {
+  D3DPRESENT_PARAMETERS p = windowedParameters();
+  p.Windowed = 0;
+  p.BackBufferWidth = 320;
+  p.BackBufferHeight = 240;
+  p.BackBufferFormat = D3DFMT_X8R8G8B8;
+  createDevice(p);
+  EXPECT_EQ(parameters.BackBufferWidth, 320u);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x80FFFFFF, 1.0f, 0);
+  auto pixels = readAll();
+  EXPECT_EQ(pixel(pixels, 319, 239), 0xFFFFFFFFu) << "an X8R8G8B8 back buffer reads alpha as 1";
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  D3DPRESENT_PARAMETERS back = windowedParameters();
+  ASSERT_EQ(device->Reset(&back), D3D_OK);
+  EXPECT_TRUE(back.Windowed);
+  D3DPRESENT_PARAMETERS bad = windowedParameters();
+  bad.Windowed = 0;  // full screen needs a size
+  EXPECT_EQ(device->Reset(&bad), D3DERR_INVALIDCALL);
+}
+
+TEST_F(GlDeviceTest, MultisampledBackBufferResolvesForReading) {
+  DWORD levels = 0;
+  if (FAILED(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, 1, 4, &levels)))
+    GTEST_SKIP() << "no 4x multisampling here";
+  D3DPRESENT_PARAMETERS p = windowedParameters();
+  p.MultiSampleType = 4;
+  createDevice(p);
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102030, 1.0f, 0), D3D_OK);
+  auto pixels = readAll();
+  EXPECT_EQ(pixel(pixels, 32, 24), 0xFF102030u);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+}
+
 TEST_F(GlDeviceTest, GammaRampIsKeptWhetherOrNotTheDisplayTakesIt) {
   createDevice(windowedParameters());
   D3DGAMMARAMP ramp{};
@@ -244,5 +293,26 @@ TEST_F(GlDeviceTest, GammaRampIsKeptWhetherOrNotTheDisplayTakesIt) {
 }
 
 TEST(Direct3DCreate9, RejectsUnknownSdkVersions) { EXPECT_EQ(Direct3DCreate9(7), nullptr); }
+
+// v * m for a row vector.
+std::array<float, 4> transform(const std::array<float, 4>& v, const D3DMATRIX& m) {
+  std::array<float, 4> out{};
+  for (int c = 0; c < 4; ++c)
+    for (int r = 0; r < 4; ++r) out[c] += v[r] * m.m[r][c];
+  return out;
+}
+
+TEST(GlClipAdjustment, FlipsYShiftsHalfAPixelAndMapsDepth) {
+  const D3DMATRIX m = glClipAdjustment(64, 32, false);
+  // Direct3D's top-left corner at the near plane, w = 2.
+  const auto topLeftNear = transform({-2.0f, 2.0f, 0.0f, 2.0f}, m);
+  EXPECT_FLOAT_EQ(topLeftNear[1] / topLeftNear[3], -1.0f + (63.0f / 64.0f) / 32.0f);  // GL row 0 = top
+  EXPECT_FLOAT_EQ(topLeftNear[0] / topLeftNear[3], -1.0f + (63.0f / 64.0f) / 64.0f);
+  EXPECT_FLOAT_EQ(topLeftNear[2] / topLeftNear[3], -1.0f);  // depth 0 -> GL near
+  const auto far = transform({0.0f, 0.0f, 2.0f, 2.0f}, m);
+  EXPECT_FLOAT_EQ(far[2] / far[3], 1.0f);
+  const D3DMATRIX clipped = glClipAdjustment(64, 32, true);
+  EXPECT_FLOAT_EQ(transform({0.0f, 0.0f, 1.0f, 2.0f}, clipped)[2], 1.0f);  // depth kept when GL clips at 0
+}
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <numbers>
 
 #include "scene/color_rgba.h"
-#include "scene/envelope.h"
+#include "foundation/envelope.h"
 #include "scene/item_math.h"
 
 namespace {

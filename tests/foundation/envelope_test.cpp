@@ -1,10 +1,10 @@
-#include "scene/envelope.h"
+#include "foundation/envelope.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "scene/channel_group.h"
+#include "foundation/channel_group.h"
 
 namespace {
 

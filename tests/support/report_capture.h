@@ -10,8 +10,10 @@
 
 class ReportCapture : public ::testing::Test {
  protected:
+  // Level 1 reports errors; level 3 also checks assertions.
+  explicit ReportCapture(int level = 1) : m_level(level) {}
   void SetUp() override {
-    g_messageLevel = 1;
+    g_messageLevel = m_level;
     g_logMessages = true;
     g_lastMessage.clear();
   }
@@ -27,4 +29,7 @@ class ReportCapture : public ::testing::Test {
     g_lastMessage.clear();
     return text;
   }
+
+ private:
+  int m_level;
 };

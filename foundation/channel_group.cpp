@@ -1,7 +1,7 @@
-#include "scene/channel_group.h"
+#include "foundation/channel_group.h"
 
 #include "foundation/report.h"
-#include "scene/envelope.h"
+#include "foundation/envelope.h"
 
 ChannelGroup* AnimatedFloat::ensureChannelGroup() {
   if (channel && channel->asChannelGroup()) return channel->asChannelGroup();

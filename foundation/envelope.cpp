@@ -1,9 +1,9 @@
-#include "scene/envelope.h"
+#include "foundation/envelope.h"
 
 #include <cmath>
 #include <iterator>
 
-#include "scene/channel_group.h"
+#include "foundation/channel_group.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <list>
 #include <string>
 
-#include "scene/anim_channel.h"
+#include "foundation/anim_channel.h"
 
 enum KeyShape : std::int32_t {
   kShapeTCB = 0,

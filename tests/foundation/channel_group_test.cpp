@@ -1,11 +1,12 @@
-#include "scene/channel_group.h"
+#include "foundation/channel_group.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "foundation/report.h"
-#include "scene/envelope.h"
+#include "foundation/envelope.h"
+#include "tests/support/report_capture.h"
 
 namespace {
 
@@ -30,18 +31,9 @@ struct MixedChannel {
   }
 };
 
-class MixerAssertions : public ::testing::Test {
+class MixerAssertions : public ReportCapture {
  protected:
-  void SetUp() override {
-    g_messageLevel = 3;
-    g_logMessages = true;
-    g_lastMessage.clear();
-  }
-  void TearDown() override {
-    g_messageLevel = 0;
-    g_logMessages = false;
-    g_lastMessage.clear();
-  }
+  MixerAssertions() : ReportCapture(3) {}
 };
 
 }  // namespace

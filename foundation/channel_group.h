@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/anim_channel.h"
+#include "foundation/anim_channel.h"
 
 class SceneItem;
 
