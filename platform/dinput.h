@@ -151,12 +151,7 @@ extern const DIDATAFORMAT c_dfDIJoystick;
 extern const GUID GUID_SysMouse;
 extern const GUID GUID_SysKeyboard;
 extern const GUID IID_IDirectInput8A;
-inline bool IsEqualGUID(const GUID& a, const GUID& b) {
-  if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
-  for (int i = 0; i < 8; ++i)
-    if (a.Data4[i] != b.Data4[i]) return false;
-  return true;
-}
+inline bool IsEqualGUID(const GUID& a, const GUID& b) { return a == b; }
 
 struct DIDEVICEINSTANCEA {
   DWORD dwSize;
