@@ -73,13 +73,10 @@ std::uint8_t WindowInputDevice::translateKey(WPARAM virtualKey, LPARAM keystroke
 LRESULT WindowInputDevice::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   runMouseTimerIfDue();
   switch (message) {
-    // Alt and F10 come as system keys; the game reads them like any other.
     case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
       if (!(lParam & kPreviouslyDown)) m_key[translateKey(wParam, lParam)] = 1;
       break;
     case WM_KEYUP:
-    case WM_SYSKEYUP:
       m_key[translateKey(wParam, lParam)] = 0;
       break;
     case WM_CHAR:

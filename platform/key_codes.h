@@ -53,5 +53,5 @@ KeyScan keyScanForDik(BYTE dik);
 BYTE messageVirtualKey(BYTE sidedVirtualKey);
 
 // Keystroke lParam: repeat count 1, scan code, extended bit, context (ALT
-// held, for WM_SYSKEY*), previous state, transition.
+// held), previous state, transition.
 LPARAM keystrokeLParam(BYTE dik, bool keyUp, bool repeat, bool altDown);

@@ -160,10 +160,10 @@ void translateKey(const SDL_KeyboardEvent& key) {
   if (!(key.keysym.mod & KMOD_NUM)) vk = keypadWithoutNumLock(codes.dik, vk);
   const bool up = key.type == SDL_KEYUP;
   const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
-  const bool system = alt || vk == VK_F1 + 9;  // F10 and ALT combinations are system keys
-  UINT message = up ? WM_KEYUP : WM_KEYDOWN;
-  if (system) message = up ? WM_SYSKEYUP : WM_SYSKEYDOWN;
-  post(window, message, vk, keystrokeLParam(codes.dik, up, key.repeat != 0, system && alt));
+  // Alt combinations and F10 come as plain key messages, so the game's keys
+  // (Alt as fire, F10) read like any other; the context bit still says Alt.
+  const UINT message = up ? WM_KEYUP : WM_KEYDOWN;
+  post(window, message, vk, keystrokeLParam(codes.dik, up, key.repeat != 0, alt));
 }
 
 // Characters reach an ANSI window in its code page; we deliver Latin-1 and
