@@ -84,7 +84,7 @@ TEST_F(WindowInputDeviceTest, AltAndF10AreReadLikeOtherKeys) {
   EXPECT_EQ(device->m_key[DIK_F10], 1);
   releaseAndPump(DIK_F10);
   EXPECT_EQ(device->m_key[DIK_F10], 0);
-  // A letter typed with Alt held arrives as a system key too.
+  // A letter typed with Alt held is read too.
   pressAndPump(DIK_LMENU);
   pressAndPump(DIK_X);
   EXPECT_EQ(device->m_key[DIK_LMENU], 1);
