@@ -1,0 +1,170 @@
+// JPEG pictures through the JPEG library's version-6b interface, reading
+// from our File through a source manager of our own. The library ends a
+// fatal error by calling the error exit, which must not return: ours reports
+// the error and jumps back to the decoder, which fails the load.
+
+#include <csetjmp>
+#include <cstdio>
+#include <memory>
+
+#include "foundation/file_data.h"
+#include "foundation/report.h"
+
+// The library's header needs <cstdio> first.
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace {
+
+constexpr std::size_t kInputBufferSize = 4096;
+
+// Allocated once per decompression object from the library's permanent pool;
+// the library sees only the first member.
+struct FileSourceManager {
+  jpeg_source_mgr pub;
+  File* file;
+  JOCTET buffer[kInputBufferSize];
+  boolean startOfFile;
+};
+
+FileSourceManager* sourceOf(j_decompress_ptr cinfo) { return reinterpret_cast<FileSourceManager*>(cinfo->src); }
+
+void initSource(j_decompress_ptr cinfo) { sourceOf(cinfo)->startOfFile = TRUE; }
+
+boolean fillInputBuffer(j_decompress_ptr cinfo) {
+  FileSourceManager* source = sourceOf(cinfo);
+  int count = source->file->read(source->buffer, static_cast<int>(kInputBufferSize));
+  if (count <= 0) {
+    if (source->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+    // A file that ends early still decodes: warn and end the picture there.
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    source->buffer[0] = 0xFF;
+    source->buffer[1] = JPEG_EOI;
+    count = 2;
+  }
+  source->pub.next_input_byte = source->buffer;
+  source->pub.bytes_in_buffer = static_cast<std::size_t>(count);
+  source->startOfFile = FALSE;
+  return TRUE;
+}
+
+void skipInputData(j_decompress_ptr cinfo, long count) {
+  if (count <= 0) return;
+  jpeg_source_mgr* source = cinfo->src;
+  while (count > static_cast<long>(source->bytes_in_buffer)) {
+    count -= static_cast<long>(source->bytes_in_buffer);
+    fillInputBuffer(cinfo);
+  }
+  source->next_input_byte += count;
+  source->bytes_in_buffer -= static_cast<std::size_t>(count);
+}
+
+void termSource(j_decompress_ptr) {}
+
+void attachFileSource(j_decompress_ptr cinfo, File& file) {
+  auto* source = static_cast<FileSourceManager*>(
+      (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(FileSourceManager)));
+  source->pub.init_source = initSource;
+  source->pub.fill_input_buffer = fillInputBuffer;
+  source->pub.skip_input_data = skipInputData;
+  source->pub.resync_to_restart = jpeg_resync_to_restart;
+  source->pub.term_source = termSource;
+  source->pub.bytes_in_buffer = 0;
+  source->pub.next_input_byte = nullptr;
+  source->file = &file;
+  source->startOfFile = TRUE;
+  cinfo->src = &source->pub;
+}
+
+struct JpegErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+void jpegErrorExit(j_common_ptr cinfo) {
+  char message[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, message);
+  reportError("JPEG: %s\n", message);
+  std::longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
+}
+
+// Warnings go to the trace log, not to the console.
+void jpegOutputMessage(j_common_ptr cinfo) {
+  char message[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, message);
+  g_log.printf("JPEG: %s\n", message);
+}
+
+struct JpegDecoder {
+  jpeg_decompress_struct cinfo;
+  JpegErrorManager error;
+  File* file;
+  Image* image;
+  bool bottomUp;
+};
+
+// Everything between the setjmp and a possible longjmp lives in the library
+// or in `d`: no object with a destructor may be skipped by the jump.
+bool decode(JpegDecoder& d) {
+  jpeg_decompress_struct* cinfo = &d.cinfo;
+  if (setjmp(d.error.jump)) return false;
+  jpeg_create_decompress(cinfo);
+  attachFileSource(cinfo, *d.file);
+  jpeg_read_header(cinfo, TRUE);
+  if (static_cast<long long>(cinfo->image_width) * cinfo->image_height > kMaxImagePixels) {
+    reportError("loadJPEG: Picture too large: %u x %u\n", cinfo->image_width, cinfo->image_height);
+    return false;
+  }
+  cinfo->dct_method = JDCT_FLOAT;
+  cinfo->quantize_colors = FALSE;
+  jpeg_start_decompress(cinfo);
+
+  const int components = cinfo->output_components;
+  if (cinfo->out_color_space == JCS_GRAYSCALE) {
+    if (components != 1) {
+      reportError("Wrong grayscale JPEG color depth: %d bit", components * 8);
+      return false;
+    }
+  } else if (components != 3) {
+    reportError("Wrong non-grayscale JPEG color depth: %d bit", components * 8);
+    return false;
+  }
+  const int width = static_cast<int>(cinfo->output_width);
+  const int height = static_cast<int>(cinfo->output_height);
+  if (!d.image->allocate(width, height)) return false;
+
+  JSAMPARRAY line = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                                static_cast<JDIMENSION>(width * components), 1);
+  while (cinfo->output_scanline < cinfo->output_height) {
+    const int y = static_cast<int>(cinfo->output_scanline);
+    if (jpeg_read_scanlines(cinfo, line, 1) != 1) break;
+    const int row = d.bottomUp ? height - 1 - y : y;
+    std::uint32_t* out = d.image->pixels() + static_cast<std::size_t>(row) * width;
+    const JSAMPLE* in = line[0];
+    if (components == 1) {
+      for (int x = 0; x < width; ++x) out[x] = 0xFF000000u | in[x] * 0x010101u;
+    } else {
+      for (int x = 0; x < width; ++x, in += 3) out[x] = 0xFF000000u | in[0] << 16 | in[1] << 8 | in[2];
+    }
+  }
+  jpeg_finish_decompress(cinfo);
+  return true;
+}
+
+}  // namespace
+
+Image* loadJPEG(File& file, const char* name, bool bottomUp) {
+  if (!name || !file.open(name)) return nullptr;
+  RefPtr<Image> image(new Image(name));
+  const auto d = std::make_unique<JpegDecoder>();
+  d->cinfo.err = jpeg_std_error(&d->error.pub);
+  d->error.pub.error_exit = jpegErrorExit;
+  d->error.pub.output_message = jpegOutputMessage;
+  d->file = &file;
+  d->image = image.get();
+  d->bottomUp = bottomUp;
+  const bool decoded = decode(*d);
+  jpeg_destroy_decompress(&d->cinfo);
+  file.close();
+  return decoded ? image.detach() : nullptr;
+}

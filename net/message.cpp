@@ -1,0 +1,130 @@
+// Relay message framing.
+#include "net/message.h"
+
+#include <cstring>
+
+namespace net {
+
+void MessageQueue::append(const std::uint8_t* data, std::size_t length) {
+  if (!data || length == 0) return;
+  // Compact before growing so a long session does not keep every byte.
+  if (m_head > 0 && m_readLen < 0 && m_head >= m_bytes.size() / 2) {
+    m_bytes.erase(m_bytes.begin(), m_bytes.begin() + static_cast<std::ptrdiff_t>(m_head));
+    m_head = 0;
+  }
+  m_bytes.insert(m_bytes.end(), data, data + length);
+}
+
+MessageQueue::Front MessageQueue::front() {
+  m_readLen = -1;
+  m_readBufferPos = -1;
+  m_readFailed = false;
+  if (queued() < 2) return Front::None;
+  const int length = m_bytes[m_head] | (m_bytes[m_head + 1] << 8);
+  if (length < kHeaderSize || length >= kMaxMessageLength) return Front::Malformed;
+  if (queued() < static_cast<std::size_t>(length)) return Front::None;
+  m_readLen = length;
+  m_readBufferPos = 2;
+  return Front::Ready;
+}
+
+bool MessageQueue::take(std::size_t count, const std::uint8_t** out) {
+  if (m_readLen < 0 || m_readBufferPos < 0 ||
+      static_cast<std::size_t>(m_readBufferPos) + count > static_cast<std::size_t>(m_readLen)) {
+    m_readFailed = true;
+    return false;
+  }
+  *out = m_bytes.data() + m_head + m_readBufferPos;
+  m_readBufferPos += static_cast<int>(count);
+  return true;
+}
+
+bool MessageQueue::readU8(std::uint8_t& out) {
+  const std::uint8_t* p;
+  if (!take(1, &p)) return false;
+  out = p[0];
+  return true;
+}
+
+bool MessageQueue::readU16(std::uint16_t& out) {
+  const std::uint8_t* p;
+  if (!take(2, &p)) return false;
+  out = static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+  return true;
+}
+
+bool MessageQueue::readU32(std::uint32_t& out) {
+  const std::uint8_t* p;
+  if (!take(4, &p)) return false;
+  out = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+  return true;
+}
+
+bool MessageQueue::readBytes(std::uint8_t* out, std::size_t count) {
+  const std::uint8_t* p;
+  if (!take(count, &p)) return false;
+  if (count) std::memcpy(out, p, count);
+  return true;
+}
+
+void MessageQueue::endMessage() {
+  if (m_readLen > 0) m_head += static_cast<std::size_t>(m_readLen);
+  if (m_head >= m_bytes.size()) {
+    m_bytes.clear();
+    m_head = 0;
+  }
+  m_readLen = -1;
+  m_readBufferPos = -1;
+  m_readFailed = false;
+}
+
+void MessageQueue::clear() {
+  m_bytes.clear();
+  m_head = 0;
+  m_readLen = -1;
+  m_readBufferPos = -1;
+  m_readFailed = false;
+}
+
+void MessageWriter::begin(std::uint16_t id) {
+  if (m_open) end();
+  m_start = m_data.size();
+  m_open = true;
+  writeU16(0);
+  writeU16(id);
+}
+
+void MessageWriter::writeU16(std::uint16_t v) {
+  m_data.push_back(static_cast<std::uint8_t>(v));
+  m_data.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+void MessageWriter::writeU32(std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) m_data.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void MessageWriter::writeBytes(const std::uint8_t* data, std::size_t count) {
+  if (count) m_data.insert(m_data.end(), data, data + count);
+}
+
+bool MessageWriter::end() {
+  if (!m_open) return false;
+  m_open = false;
+  const std::size_t length = m_data.size() - m_start;
+  if (length >= static_cast<std::size_t>(kMaxMessageLength)) {
+    m_data.resize(m_start);
+    return false;
+  }
+  m_data[m_start] = static_cast<std::uint8_t>(length);
+  m_data[m_start + 1] = static_cast<std::uint8_t>(length >> 8);
+  return true;
+}
+
+void MessageWriter::clear() {
+  m_data.clear();
+  m_start = 0;
+  m_open = false;
+}
+
+}  // namespace net

@@ -1,0 +1,164 @@
+// TCP socket classes with one receive thread per connected socket. The
+// thread hands each received chunk to onReceive and ends the connection when
+// the peer closes. The relay server uses NetServer and NetServerConnection;
+// the client side derives from NetClient. IPv4 only.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/threads.h"
+#include "platform/winsock.h"
+
+class Net {
+ public:
+  Net() = default;
+  virtual ~Net() = default;
+  Net(const Net&) = delete;
+  Net& operator=(const Net&) = delete;
+
+  // Called on the receive thread with each chunk; message boundaries are not
+  // preserved.
+  virtual int onReceive(const std::uint8_t* data, int length);
+  // The connection ended or is being closed.
+  virtual void onDisconnect() {}
+  virtual bool isConnected() const { return m_connected.load() != 0; }
+
+  std::uint64_t getBytesReceived64() const { return m_received2.load(); }
+  std::uint64_t getBytesSent64() const { return m_sent2.load(); }
+  std::uint64_t getBytesTotal64() const { return getBytesReceived64() + getBytesSent64(); }
+  DWORD getBytesReceived() const { return static_cast<DWORD>(m_received1.load()); }
+  DWORD getBytesSent() const { return static_cast<DWORD>(m_sent1.load()); }
+  DWORD getBytesTotal() const { return getBytesReceived() + getBytesSent(); }
+
+  // Ends the connection from its own receive thread: the receive loop stops
+  // after the current onReceive returns.
+  virtual void close() = 0;
+
+  // One blocking send of the whole buffer. Returns the bytes sent, 0 when
+  // the send failed (the data is then lost).
+  int send(const void* data, int length);
+  // onDisconnect, then shuts the socket down both ways; the socket stays
+  // open until the object is destroyed.
+  void disconnect();
+
+  SOCKET getSocket() const { return m_socket.load(); }
+
+ protected:
+  // Starts the receive thread over the current socket. Call only once the
+  // object is completely constructed, so its first onReceive reaches the
+  // derived class.
+  bool startReceiveThread();
+  // Waits for the receive thread to end and joins it.
+  void joinReceiveThread() { m_thread.join(); }
+  // Marks the connection closed and stops the receive loop.
+  void endConnection();
+  void shutdownSocket();
+  bool receiveThreadRunning() const { return m_thread.running() && !m_thread.finished(); }
+  bool receiveThreadFinished() const { return m_thread.finished(); }
+  bool onReceiveThread() const { return m_thread.isCurrent(); }
+
+  std::atomic<SOCKET> m_socket{INVALID_SOCKET};
+  std::atomic<std::uint8_t> m_connected{0};
+
+ private:
+  void receiveLoop();
+
+  Thread m_thread;
+  std::atomic<bool> m_stopReceiving{false};
+  // Two copies of each counter, as the 32- and 64-bit readers each have one.
+  std::atomic<std::uint64_t> m_received1{0}, m_received2{0}, m_sent1{0}, m_sent2{0};
+};
+
+class NetServerConnection;
+
+// The listening socket and the connections it accepted. The server owns its
+// connections: a connection whose receive thread has ended is joined and
+// freed by reapConnections, never by its own thread.
+class NetServer : public Net {
+ public:
+  NetServer();
+  ~NetServer() override;
+
+  // The server has no receive thread; closing it only shuts the listening
+  // socket down, so a waiting accept fails at once. Safe from any thread.
+  void close() override;
+  virtual std::unique_ptr<NetServerConnection> createConnection(SOCKET s);
+
+  // Takes an accepted connection: onConnect with the peer's address, then
+  // its receive thread starts.
+  void adopt(std::unique_ptr<NetServerConnection> connection, DWORD address);
+  // Joins and frees the connections whose receive thread has ended. Returns
+  // how many stay.
+  std::size_t reapConnections();
+  // Shuts every connection down, waits for their threads and frees them.
+  void closeConnections();
+  std::size_t connectionCount();
+
+  // The port the listening socket is bound to, 0 before it listens.
+  WORD boundPort() const { return m_boundPort.load(); }
+
+ private:
+  friend bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs);
+  bool m_winsock = false;
+  bool m_listening = false;  // accept-loop thread only
+  // Held while the listening socket is replaced or closed, so close() on
+  // another thread never shuts down a descriptor number reused elsewhere.
+  std::mutex m_socketMutex;
+  std::atomic<WORD> m_boundPort{0};
+  std::mutex m_connectionsMutex;
+  std::vector<std::unique_ptr<NetServerConnection>> m_connections;
+};
+
+class NetClient : public Net {
+ public:
+  NetClient();
+  ~NetClient() override;
+  // From the receive thread: onDisconnect, shutdown, not connected, and the
+  // receive loop ends.
+  void close() override;
+
+ protected:
+  // Makes `s` (a connected socket) this client's socket and starts the
+  // receive thread. A previous connection's thread is joined and its socket
+  // closed first. Must not be called on the receive thread.
+  bool attach(SOCKET s);
+  // Ends the current connection (if any), joins its thread and closes its
+  // socket. Must not be called on the receive thread.
+  void detach();
+
+ private:
+  bool m_winsock = false;
+};
+
+class NetServerConnection : public Net {
+ public:
+  // Takes an accepted socket; connected from here on. The receive thread
+  // starts when the server adopts the connection.
+  explicit NetServerConnection(SOCKET s);
+  ~NetServerConnection() override;
+  // From the receive thread: onDisconnect, shutdown, not connected, and the
+  // receive loop ends; the server frees the object afterwards.
+  void close() override;
+  virtual void onConnect(DWORD address);
+
+ private:
+  friend class NetServer;
+  bool start() { return startReceiveThread(); }
+  bool finished() const { return receiveThreadFinished(); }
+  void join() { joinReceiveThread(); }
+};
+
+// Connections a server keeps open at once (five players and a margin for
+// joins in progress); more are closed as soon as they are accepted.
+inline constexpr std::size_t kMaxServerConnections = 32;
+
+// One pass of the server thread: creates, binds and listens on the
+// listening socket when it has none, then waits up to `acceptTimeoutMs` for
+// one connection. A failed socket, bind or listen closes and forgets the
+// socket, so the next pass starts afresh on the same port. Returns true when
+// a connection was accepted.
+bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs = 100);

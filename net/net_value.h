@@ -1,0 +1,189 @@
+// A named, typed value that the network layer replicates. It registers with
+// a NetControl for its whole life; the owner reads and writes the current
+// value, NetControl::update sends local changes and applies received data.
+// NetWire<T> gives each type its wire form; a type defined elsewhere (the
+// settings' player record) supplies its own specialisation, whose read is
+// where data from peers is made safe (a name forced to end with NUL).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "foundation/matrix.h"
+#include "foundation/report.h"
+#include "net/net_control.h"
+#include "net/net_value_base.h"
+
+// The wire form of T: size bytes, little-endian, written and read field by
+// field; same() is the comparison set() uses; initial() the value both
+// copies start from.
+template <class T>
+struct NetWire;
+
+namespace netwire {
+inline void putU32(std::uint8_t* out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+inline std::uint32_t getU32(const std::uint8_t* in) {
+  return static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8) |
+         (static_cast<std::uint32_t>(in[2]) << 16) | (static_cast<std::uint32_t>(in[3]) << 24);
+}
+inline void putF32(std::uint8_t* out, float v) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  putU32(out, bits);
+}
+inline float getF32(const std::uint8_t* in) {
+  const std::uint32_t bits = getU32(in);
+  float v;
+  std::memcpy(&v, &bits, 4);
+  return v;
+}
+}  // namespace netwire
+
+template <>
+struct NetWire<bool> {
+  static constexpr int size = 1;
+  static void write(const bool& v, std::uint8_t* out) { out[0] = v ? 1 : 0; }
+  // Any byte other than 0 counts as true: a bool must never hold another value.
+  static void read(const std::uint8_t* in, bool& v) { v = in[0] != 0; }
+  static bool same(const bool& a, const bool& b) { return a == b; }
+  static bool initial() { return false; }
+};
+
+template <>
+struct NetWire<int> {
+  static constexpr int size = 4;
+  static void write(const int& v, std::uint8_t* out) { netwire::putU32(out, static_cast<std::uint32_t>(v)); }
+  static void read(const std::uint8_t* in, int& v) { v = static_cast<int>(netwire::getU32(in)); }
+  static bool same(const int& a, const int& b) { return a == b; }
+  static int initial() { return 0; }
+};
+
+template <>
+struct NetWire<float> {
+  static constexpr int size = 4;
+  static void write(const float& v, std::uint8_t* out) { netwire::putF32(out, v); }
+  static void read(const std::uint8_t* in, float& v) { v = netwire::getF32(in); }
+  static bool same(const float& a, const float& b) { return a == b; }
+  static float initial() { return 0.0f; }
+};
+
+template <class V>
+struct NetWireXyz {
+  static constexpr int size = 12;
+  static void write(const V& v, std::uint8_t* out) {
+    netwire::putF32(out, v.x);
+    netwire::putF32(out + 4, v.y);
+    netwire::putF32(out + 8, v.z);
+  }
+  static void read(const std::uint8_t* in, V& v) {
+    v.x = netwire::getF32(in);
+    v.y = netwire::getF32(in + 4);
+    v.z = netwire::getF32(in + 8);
+  }
+  static bool same(const V& a, const V& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+  static V initial() { return V{}; }
+};
+template <>
+struct NetWire<Position3> : NetWireXyz<Position3> {};
+template <>
+struct NetWire<Normal3> : NetWireXyz<Normal3> {};
+
+template <>
+struct NetWire<Matrix4x3> {
+  static constexpr int size = 64;
+  static void write(const Matrix4x3& v, std::uint8_t* out) {
+    for (int i = 0; i < 16; ++i) netwire::putF32(out + 4 * i, v.m[i]);
+  }
+  static void read(const std::uint8_t* in, Matrix4x3& v) {
+    for (int i = 0; i < 16; ++i) v.m[i] = netwire::getF32(in + 4 * i);
+  }
+  // Bytewise: a change in any bit of any element counts.
+  static bool same(const Matrix4x3& a, const Matrix4x3& b) { return std::memcmp(a.m, b.m, sizeof a.m) == 0; }
+  static Matrix4x3 initial() {
+    Matrix4x3 m{};
+    m.m[15] = 1.0f;  // fourth column 0, 0, 0, 1
+    return m;
+  }
+};
+
+template <class T>
+class NetValue final : public NetValueBase {
+ public:
+  explicit NetValue(NetControl& control = NetControl::getInstance())
+      : m_control(control), m_received(NetWire<T>::initial()), m_current(NetWire<T>::initial()) {
+    m_control.addValue(this);
+  }
+  ~NetValue() { m_control.removeValue(this); }
+  NetValue(const NetValue&) = delete;
+  NetValue& operator=(const NetValue&) = delete;
+
+  // Gives the value its id (once) and its first content, without marking it
+  // dirty. The id must not be taken and must be sendable.
+  void init(int id, const T& initial) {
+    init(id);
+    m_current = initial;
+  }
+  // Takes the id only and keeps the value as constructed.
+  void init(int id) {
+    ENGINE_ASSERT(!m_control.getValueId(id));
+    ENGINE_ASSERT(isSendableNetId(id) && "net id out of range");
+    m_id = id;
+  }
+
+  // Stores a different value and, when changes are sent, marks it dirty.
+  T set(const T& value) {
+    store(value);
+    return m_current;
+  }
+  const T& assign(const T& value) {
+    store(value);
+    return m_current;
+  }
+  // For records edited in place: dirty (when sent) whether or not anything
+  // is then changed.
+  T* modify() {
+    if (m_flags & kNetSendChanges) m_dirty = 1;
+    return &m_current;
+  }
+  const T& get() const { return m_current; }
+  void setFlags(std::uint32_t flags) { m_flags = flags; }
+
+  const void* getData() const override { return &m_current; }
+  int size() const override { return NetWire<T>::size; }
+  bool isDirty() const override { return m_dirty != 0; }
+  bool setReceived(const std::uint8_t* data, int length) override {
+    if (!data || length != NetWire<T>::size) return false;
+    NetWire<T>::read(data, m_received);
+    m_receivedFlag = 1;
+    return true;
+  }
+  void commit() override {
+    if (m_receivedFlag && (m_flags & kNetAcceptReceived)) m_current = m_received;
+    m_dirty = 0;
+    m_receivedFlag = 0;
+  }
+  int getId() const override { return m_id; }
+  std::uint32_t getFlags() const override { return m_flags; }
+  const std::string& getName() const override { return m_name; }
+  void setName(const char* name) override { m_name = name ? name : ""; }
+  void writeWire(std::uint8_t* out) const override { NetWire<T>::write(m_current, out); }
+
+ private:
+  void store(const T& value) {
+    if (NetWire<T>::same(value, m_current)) return;
+    m_current = value;
+    if (m_flags & kNetSendChanges) m_dirty = 1;
+  }
+
+  NetControl& m_control;
+  std::string m_name;
+  T m_received;
+  T m_current;
+  std::uint8_t m_dirty = 0;
+  std::uint8_t m_receivedFlag = 0;
+  int m_id = -1;
+  std::uint32_t m_flags = kNetAcceptReceived | kNetSendChanges;
+};

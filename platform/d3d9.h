@@ -1,0 +1,152 @@
+// The Direct3D-shaped graphics service: the object that lists adapters and
+// answers capability questions, and the device that draws. Two
+// implementations exist: OpenGL 2.1 compatibility through SDL2
+// (Direct3DCreate9) and a recorder for tests (platform/d3d9_recording.h).
+//
+// Conventions the OpenGL implementation keeps, so engine code never sees GL:
+// matrices are Direct3D's row-vector ones and load unchanged; depth runs 0..1;
+// front faces are clockwise; every render target, the back buffer included, is
+// kept in Direct3D row order (row 0 at the top), so viewports and rectangles
+// are used as given and Present turns the image upright for the window (the
+// vertex stage applies glClipAdjustment from platform/gl_context.h); Clear
+// touches only the viewport (and its rectangles) and ignores write masks.
+#pragma once
+
+#include <functional>
+#include <utility>
+
+#include "platform/d3d9_types.h"
+
+// Reference counting as the engine's Direct3D code expects: a new object has
+// one reference; Release deletes it when the count reaches zero.
+class D3DUnknown {
+ public:
+  D3DUnknown(const D3DUnknown&) = delete;
+  D3DUnknown& operator=(const D3DUnknown&) = delete;
+  ULONG AddRef() { return ++m_references; }
+  ULONG Release() {
+    const ULONG left = --m_references;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  D3DUnknown() = default;
+  virtual ~D3DUnknown() = default;
+
+ private:
+  ULONG m_references = 1;
+};
+
+// Holds one reference. Adopting a pointer takes over the reference the caller
+// had (as a Create* call hands out).
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  explicit ComPtr(T* adopted) : m_ptr(adopted) {}
+  ComPtr(const ComPtr& other) : m_ptr(other.m_ptr) {
+    if (m_ptr) m_ptr->AddRef();
+  }
+  ComPtr(ComPtr&& other) noexcept : m_ptr(std::exchange(other.m_ptr, nullptr)) {}
+  ComPtr& operator=(ComPtr other) noexcept {
+    std::swap(m_ptr, other.m_ptr);
+    return *this;
+  }
+  ~ComPtr() { reset(); }
+
+  void reset() {
+    if (m_ptr) std::exchange(m_ptr, nullptr)->Release();
+  }
+  T* get() const { return m_ptr; }
+  T* operator->() const { return m_ptr; }
+  explicit operator bool() const { return m_ptr != nullptr; }
+  // For Create* out-parameters: drops what is held and gives the slot.
+  T** put() {
+    reset();
+    return &m_ptr;
+  }
+
+ private:
+  T* m_ptr = nullptr;
+};
+
+class IDirect3DDevice9;
+
+class IDirect3D9 : public D3DUnknown {
+ public:
+  virtual UINT GetAdapterCount() = 0;
+  virtual HRESULT GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER9* identifier) = 0;
+  virtual UINT GetAdapterModeCount(UINT adapter, D3DFORMAT format) = 0;
+  virtual HRESULT EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode, D3DDISPLAYMODE* displayMode) = 0;
+  virtual HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* displayMode) = 0;
+  virtual HRESULT CheckDeviceType(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, D3DFORMAT backBufferFormat,
+                                  BOOL windowed) = 0;
+  virtual HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
+                                    D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) = 0;
+  virtual HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat, BOOL windowed,
+                                             D3DMULTISAMPLE_TYPE multiSampleType, DWORD* qualityLevels) = 0;
+  virtual HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
+                                         D3DFORMAT renderTargetFormat, D3DFORMAT depthStencilFormat) = 0;
+  virtual HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) = 0;
+  virtual HMONITOR GetAdapterMonitor(UINT adapter) = 0;
+  // Fills the zero sizes and unknown formats of `parameters` with what the
+  // device got, as Direct3D does.
+  virtual HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
+                               D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** device) = 0;
+};
+
+class IDirect3DDevice9 : public D3DUnknown {
+ public:
+  // D3D_OK; D3DERR_DEVICELOST while the window is minimised or hidden after
+  // having been shown; D3DERR_DEVICENOTRESET once it is back, or after a
+  // display change, until Reset succeeds.
+  virtual HRESULT TestCooperativeLevel() = 0;
+  // New back buffer (size 0 in a window: its client area), every state back
+  // to its creation default, the viewport over the whole back buffer.
+  virtual HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) = 0;
+  // Shows the back buffer; D3DERR_DEVICELOST while lost. Only whole-surface
+  // presents (null rectangles) are supported.
+  virtual HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
+                          const void* dirtyRegion) = 0;
+  virtual HRESULT GetDeviceCaps(D3DCAPS9* caps) = 0;
+  virtual HRESULT GetPresentParameters(D3DPRESENT_PARAMETERS* parameters) = 0;
+
+  virtual HRESULT BeginScene() = 0;
+  virtual HRESULT EndScene() = 0;
+  virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) = 0;
+
+  virtual HRESULT SetViewport(const D3DVIEWPORT9* viewport) = 0;
+  virtual HRESULT GetViewport(D3DVIEWPORT9* viewport) = 0;
+  virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;
+  virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) = 0;
+  virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) = 0;
+  virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) = 0;
+  virtual HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) = 0;
+  virtual HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) = 0;
+  virtual HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) = 0;
+  virtual HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) = 0;
+  virtual HRESULT SetSoftwareVertexProcessing(BOOL software) = 0;
+  virtual BOOL GetSoftwareVertexProcessing() = 0;
+
+  // Direct3D returns nothing here; ours says whether the display took the
+  // ramp (windowed displays often refuse), so the caller can log it.
+  virtual HRESULT SetGammaRamp(UINT swapChain, DWORD flags, const D3DGAMMARAMP* ramp) = 0;
+  virtual void GetGammaRamp(UINT swapChain, D3DGAMMARAMP* ramp) = 0;
+
+  // Not Direct3D: reads a rectangle of the back buffer as 0xAARRGGBB,
+  // top row first, for tests and screenshots.
+  virtual HRESULT ReadBackBuffer(UINT x, UINT y, UINT width, UINT height, DWORD* argb) = 0;
+  // Not Direct3D: test switch for the lost-device path. While on, the device
+  // is lost; switched off, it needs a reset.
+  virtual void SimulateDeviceLoss(bool lost) = 0;
+};
+
+// The Direct3D object on OpenGL: adapters are SDL displays. Accepts SDK
+// versions 31 and 32; null when no video driver or GL context is available.
+IDirect3D9* Direct3DCreate9(UINT sdkVersion);
+
+// Lets tests hand out another implementation (the recorder, with made-up
+// adapters) from Direct3DCreate9. An empty function restores OpenGL.
+using Direct3DFactory = std::function<IDirect3D9*(UINT sdkVersion)>;
+Direct3DFactory setDirect3DFactory(Direct3DFactory factory);

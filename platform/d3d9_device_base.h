@@ -1,0 +1,64 @@
+// What both device implementations share: the state store with argument
+// checks, the lost-device state machine and the present parameters. The
+// implementations add drawing (OpenGL) or recording.
+#pragma once
+
+#include "platform/d3d9.h"
+#include "platform/d3d9_state.h"
+
+class DeviceBase : public IDirect3DDevice9 {
+ public:
+  HRESULT GetDeviceCaps(D3DCAPS9* caps) override;
+  HRESULT GetPresentParameters(D3DPRESENT_PARAMETERS* parameters) override;
+  HRESULT BeginScene() override;
+  HRESULT EndScene() override;
+  HRESULT GetViewport(D3DVIEWPORT9* viewport) override;
+  HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
+  HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+  HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+  HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+  HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
+  HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) override;
+  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+  HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
+  HRESULT SetSoftwareVertexProcessing(BOOL software) override;
+  BOOL GetSoftwareVertexProcessing() override;
+  void GetGammaRamp(UINT swapChain, D3DGAMMARAMP* ramp) override;
+  HRESULT TestCooperativeLevel() override;
+  void SimulateDeviceLoss(bool lost) override;
+
+  const DeviceState& state() const { return m_state; }
+
+ protected:
+  DeviceBase(const D3DCAPS9& caps, const D3DPRESENT_PARAMETERS& parameters);
+
+  // Whether the window shows the device's output right now; the base turns
+  // a false into "lost" and its return into "needs reset".
+  virtual bool windowPresentable() { return true; }
+  // Resources in D3DPOOL_DEFAULT that make Reset fail until released.
+  virtual int defaultPoolResources() const { return 0; }
+  // Called after a state changed, for implementations that mirror it.
+  virtual void renderStateChanged(D3DRENDERSTATETYPE, DWORD) {}
+  virtual void viewportChanged() {}
+
+  // Checks shared by both Reset implementations; D3D_OK when the reset may go on.
+  HRESULT checkResetAllowed(const D3DPRESENT_PARAMETERS* parameters);
+  // After a successful reset: states back to defaults, lost flags cleared.
+  void finishReset(const D3DPRESENT_PARAMETERS& parameters);
+  bool isLost();
+
+  D3DCAPS9 m_caps;
+  D3DPRESENT_PARAMETERS m_parameters;
+  DeviceState m_state;
+  D3DGAMMARAMP m_gamma;
+  bool m_inScene = false;
+
+ private:
+  bool m_simulatedLoss = false;
+  bool m_needsReset = false;
+  unsigned m_displayChanges = 0;
+};
+
+// Identity gamma ramp (entry i = 257 * i).
+D3DGAMMARAMP identityGammaRamp();

@@ -1,0 +1,41 @@
+// Runs each test in a fresh directory of its own, so that the settings and
+// score files the code under test finds along ".\;..\" are the test's.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+class ScratchDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_old = std::filesystem::current_path();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    m_root = std::filesystem::path(::testing::TempDir()) /
+             ("game_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(m_root);
+    std::filesystem::create_directories(m_root / "work");
+    std::filesystem::current_path(m_root / "work");
+  }
+  void TearDown() override {
+    std::filesystem::current_path(m_old);
+    std::filesystem::remove_all(m_root);
+  }
+
+  static std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+  }
+  static void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+
+  std::filesystem::path m_old, m_root;
+};

@@ -1,0 +1,239 @@
+#include "net/net_control.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+#include "net/net_value.h"
+#include "net/relay_server.h"
+#include "tests/net/raw_peer.h"
+
+namespace {
+
+template <class F>
+bool eventually(F f, int ms = 3000) {
+  for (int waited = 0; waited < ms; waited += 2) {
+    if (f()) return true;
+    Sleep(2);
+  }
+  return f();
+}
+
+// A NetControl connected to a hand-driven server socket, so tests choose
+// exactly which bytes arrive and in which chunks.
+class ScriptedServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WSADATA data;
+    wsa::WSAStartup(MAKEWORD(2, 2), &data);
+    m_listen = wsa::socket(AF_INET_WS, SOCK_STREAM_WS, IPPROTO_TCP_WS);
+    SOCKADDR_IN any;
+    any.sin_addr = wsa::htonl(INADDR_LOOPBACK_WS);
+    ASSERT_EQ(wsa::bind(m_listen, &any), 0);
+    ASSERT_EQ(wsa::listen(m_listen, 4), 0);
+    SOCKADDR_IN bound;
+    wsa::getsockname(m_listen, &bound);
+    ASSERT_TRUE(m_control.connect("127.0.0.1", wsa::ntohs(bound.sin_port)));
+    const SOCKET s = wsa::acceptTimeout(m_listen, nullptr, 3000);
+    ASSERT_NE(s, INVALID_SOCKET);
+    m_server = std::make_unique<RawPeer>(RawPeer::adopt(s));
+    m_value.init(20, 0);
+    m_player.init(25, Position3{});
+  }
+  void TearDown() override {
+    m_server.reset();
+    wsa::closesocket(m_listen);
+    wsa::WSACleanup();
+  }
+  // Sends `bytes` and waits until the control has handled them: an accepted
+  // reply with a fresh slot number follows them, and messages are handled
+  // in order. Without `marked` (for a message cut short, which would swallow
+  // the mark) it waits for the bytes to arrive and a little longer.
+  bool sendAndWait(std::vector<std::uint8_t> bytes, bool marked = true) {
+    if (!marked) {
+      const auto before = m_control.getBytesReceived64();
+      return m_server->sendRaw(bytes) &&
+             eventually([&] { return m_control.getBytesReceived64() >= before + bytes.size(); }) && (Sleep(20), true);
+    }
+    const std::uint8_t mark = m_mark++;
+    const auto markBytes = frame(net::kAccepted, {mark});
+    bytes.insert(bytes.end(), markBytes.begin(), markBytes.end());
+    return m_server->sendRaw(bytes) && eventually([&] { return m_control.playerSlot() == mark; });
+  }
+
+  std::uint8_t m_mark = 200;
+  SOCKET m_listen = INVALID_SOCKET;
+  NetControl m_control;
+  NetValue<int> m_value{m_control};
+  NetValue<Position3> m_player{m_control};
+  std::unique_ptr<RawPeer> m_server;
+};
+
+std::vector<std::uint8_t> intMessage(std::uint16_t id, int v) { return frame(id, u32(static_cast<std::uint32_t>(v))); }
+
+TEST_F(ScriptedServer, MergedAndSplitMessagesBothDecode) {
+  auto bytes = intMessage(20, 41);
+  const auto second = frame(25, {0, 0, 0x80, 0x3F, 0, 0, 0, 0x40, 0, 0, 0x40, 0x40});  // (1, 2, 3)
+  bytes.insert(bytes.end(), second.begin(), second.end());
+  ASSERT_TRUE(sendAndWait(bytes));
+  m_control.update();
+  EXPECT_EQ(m_value.get(), 41);
+  EXPECT_EQ(m_player.get().y, 2.0f);
+
+  // Split inside the header and again inside the payload.
+  const auto split = intMessage(20, 42);
+  ASSERT_TRUE(sendAndWait({split.begin(), split.begin() + 1}, false));
+  ASSERT_TRUE(sendAndWait({split.begin() + 1, split.begin() + 6}, false));
+  m_control.update();
+  EXPECT_EQ(m_value.get(), 41);  // not complete yet
+  ASSERT_TRUE(sendAndWait({split.begin() + 6, split.end()}));
+  m_control.update();
+  EXPECT_EQ(m_value.get(), 42);
+}
+
+TEST_F(ScriptedServer, APayloadOfTheWrongSizeIsDroppedAndCounted) {
+  ASSERT_TRUE(sendAndWait(frame(20, {1, 2})));
+  ASSERT_TRUE(sendAndWait(frame(20, {1, 2, 3, 4, 5, 6, 7, 8})));
+  m_control.update();
+  EXPECT_EQ(m_value.get(), 0);
+  EXPECT_EQ(m_control.droppedMessages(), 2u);
+  ASSERT_TRUE(sendAndWait(intMessage(20, 5)));  // the stream goes on
+  m_control.update();
+  EXPECT_EQ(m_value.get(), 5);
+  EXPECT_TRUE(m_control.isConnected());
+}
+
+TEST_F(ScriptedServer, AnUnparsableLengthEndsTheConnection) {
+  ASSERT_TRUE(m_server->sendRaw({3, 0, 20, 0}));
+  EXPECT_TRUE(eventually([&] { return !m_control.isConnected(); }));
+  EXPECT_EQ(m_control.droppedConnections(), 1u);
+}
+
+TEST_F(ScriptedServer, TheAcceptedReplySetsTheSlotAndUnknownIdsAreSkipped) {
+  ASSERT_TRUE(sendAndWait(frame(1500, {1, 2, 3})));
+  ASSERT_TRUE(m_server->sendRaw(frame(net::kAccepted, {3})));
+  EXPECT_TRUE(eventually([&] { return m_control.playerSlot() == 3; }));
+  EXPECT_TRUE(m_control.isConnected());
+}
+
+TEST_F(ScriptedServer, TheHostsLeaveNoticeGivesStateThreeAndStopsSending) {
+  ASSERT_TRUE(m_server->sendRaw(frame(net::kLeave, {0})));
+  EXPECT_TRUE(eventually([&] { return !m_control.isConnected(); }));
+  EXPECT_EQ(m_control.getState(), NetControl::kStateHostLeft);
+  m_value.set(9);
+  m_control.update();
+  EXPECT_TRUE(m_server->closedByPeer());
+}
+
+TEST_F(ScriptedServer, AnotherPlayersLeaveNoticeGivesStateFour) {
+  ASSERT_TRUE(m_server->sendRaw(frame(net::kLeave, {2})));
+  EXPECT_TRUE(eventually([&] { return !m_control.isConnected(); }));
+  EXPECT_EQ(m_control.getState(), NetControl::kStatePlayerLeft);
+}
+
+TEST_F(ScriptedServer, UpdateWhileDisconnectedNeitherSendsNorCommits) {
+  ASSERT_TRUE(sendAndWait(intMessage(20, 77)));
+  m_player.set(Position3{1, 2, 3});
+  ASSERT_TRUE(m_server->sendRaw(frame(net::kLeave, {1})));
+  ASSERT_TRUE(eventually([&] { return !m_control.isConnected(); }));
+  m_control.update();
+  EXPECT_EQ(m_value.get(), 0);  // received copy waiting, not committed
+  EXPECT_TRUE(m_player.isDirty());
+}
+
+TEST_F(ScriptedServer, UpdateSendsDirtyValuesOnceAndCommitsValuesWithoutId) {
+  NetValue<int> unnamed(m_control);
+  unnamed.set(3);
+  m_value.set(12);
+  m_control.update();
+  auto m = m_server->next();
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->id, 20);
+  EXPECT_EQ(m->payload, u32(12));
+  EXPECT_FALSE(unnamed.isDirty());  // committed, never sent
+  m_control.update();
+  EXPECT_TRUE(m_server->silentFor(100));
+}
+
+TEST_F(ScriptedServer, LeaveSendsTheNoticeAndEndsTheConnection) {
+  m_control.leave();
+  auto m = m_server->next();
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->id, net::kLeave);
+  EXPECT_TRUE(m->payload.empty());
+  EXPECT_EQ(m_control.getState(), NetControl::kStateLeft);
+  EXPECT_FALSE(m_control.isConnected());
+}
+
+// Real relay, real clients.
+class Session : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_relay = std::make_unique<GameDaemon::ServerThread>(0);
+    ASSERT_TRUE(m_relay->waitListening());
+  }
+  WORD port() const { return m_relay->port(); }
+  std::unique_ptr<GameDaemon::ServerThread> m_relay;
+};
+
+TEST_F(Session, HostAndJoinHandshakesGiveSlotsAndRefusalsAreReported) {
+  NetControl host, player, stranger;
+  EXPECT_EQ(player.joinGame("127.0.0.1", port(), 3000), NetControl::JoinResult::Refused);
+  EXPECT_FALSE(player.isConnected());
+  EXPECT_EQ(host.hostGame("127.0.0.1", port(), 3000), NetControl::JoinResult::Accepted);
+  EXPECT_EQ(host.playerSlot(), 0);
+  EXPECT_EQ(player.joinGame("127.0.0.1", port(), 3000), NetControl::JoinResult::Accepted);
+  EXPECT_EQ(player.playerSlot(), 1);
+  EXPECT_EQ(stranger.hostGame("127.0.0.1", port(), 3000), NetControl::JoinResult::Refused);
+  EXPECT_EQ(stranger.joinGame("not an address", port(), 100), NetControl::JoinResult::ConnectFailed);
+}
+
+TEST_F(Session, ValuesFlowBetweenPlayersAndANewcomerGetsTheStoredOnes) {
+  NetControl host, player, late;
+  NetValue<int> hostTrack(host), playerTrack(player), lateTrack(late);
+  NetValue<Matrix4x3> hostPose(host), latePose(late);
+  hostTrack.init(22, 0);
+  playerTrack.init(22, 0);
+  lateTrack.init(22, 0);
+  hostPose.init(1425);
+  latePose.init(1425);
+  ASSERT_EQ(host.hostGame("127.0.0.1", port(), 3000), NetControl::JoinResult::Accepted);
+  ASSERT_EQ(player.joinGame("127.0.0.1", port(), 3000), NetControl::JoinResult::Accepted);
+
+  hostTrack.set(6);
+  Matrix4x3 pose = NetWire<Matrix4x3>::initial();
+  pose.m[12] = 100.5f;
+  hostPose.set(pose);
+  host.update();
+  EXPECT_TRUE(player.updateUntil([&] { return playerTrack.get() == 6; }, 3000));
+
+  ASSERT_EQ(late.joinGame("127.0.0.1", port(), 3000), NetControl::JoinResult::Accepted);
+  ASSERT_TRUE(late.requestValues(3000));
+  late.update();
+  EXPECT_EQ(lateTrack.get(), 6);
+  EXPECT_EQ(latePose.get().m[12], 100.5f);
+  EXPECT_EQ(latePose.get().m[15], 1.0f);
+
+  host.leave();
+  EXPECT_TRUE(eventually([&] { return !player.isConnected() && !late.isConnected(); }));
+  EXPECT_EQ(player.getState(), NetControl::kStateHostLeft);
+}
+
+TEST_F(Session, ABarrierHoldsEveryPlayerUntilAllArrive) {
+  NetControl host, a, b;
+  ASSERT_EQ(host.hostGame("127.0.0.1", port(), 3000), NetControl::JoinResult::Accepted);
+  ASSERT_EQ(a.joinGame("127.0.0.1", port(), 3000), NetControl::JoinResult::Accepted);
+  ASSERT_EQ(b.joinGame("127.0.0.1", port(), 3000), NetControl::JoinResult::Accepted);
+  EXPECT_TRUE(host.setLocked(true));
+  bool released[3] = {};
+  std::thread ta([&] { released[1] = a.barrier(42, 5000); });
+  std::thread tb([&] { released[2] = b.barrier(42, 5000); });
+  released[0] = host.barrier(42, 5000);
+  ta.join();
+  tb.join();
+  EXPECT_TRUE(released[0] && released[1] && released[2]);
+  EXPECT_FALSE(a.barrier(43, 100));  // alone at a new token: not released
+}
+
+}  // namespace

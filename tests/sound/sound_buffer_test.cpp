@@ -1,0 +1,268 @@
+// Sound buffers on a device whose mixer the tests render by hand.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <thread>
+
+#include "content/wav_writer.h"
+#include "sound/sound_buffer.h"
+#include "sound/sound_channel.h"
+#include "sound/sound_system.h"
+#include "tests/support/memory_file.h"
+
+namespace {
+
+struct Rig {
+  std::shared_ptr<SoundMixer> mixer = std::make_shared<SoundMixer>(44100, 1024);
+  DirectSoundDevice device{nullptr, std::make_unique<IDirectSound8>(mixer)};
+  MemoryFile files;
+
+  // A 16-bit source of `frames` frames whose sample i is i.
+  std::unique_ptr<SoundChannel> ramp(int frames, int channels = 1, int rate = 44100) {
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(frames * channels));
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::int16_t>(i / channels);
+    WavDescription description;
+    description.channels = channels;
+    description.sampleRate = rate;
+    files.put("ramp.wav", writeWav(description, pcm16Bytes(samples)));
+    return loadSoundChannel(&files, "ramp.wav");
+  }
+
+  std::vector<float> render(int frames) {
+    std::vector<float> out(2 * static_cast<std::size_t>(frames));
+    mixer->render(out.data(), frames);
+    return out;
+  }
+};
+
+LONG volumeOf(SoundBuffer& buffer) {
+  LONG volume = 1;
+  static_cast<StaticSoundBuffer&>(buffer).directSoundBuffer()->GetVolume(&volume);
+  return volume;
+}
+
+}  // namespace
+
+TEST(SoundBuffer, VolumeLawInHundredthsOfADecibel) {
+  EXPECT_EQ(soundVolumeToAttenuation(1.0f), 0);
+  EXPECT_EQ(soundVolumeToAttenuation(2.0f), 0);
+  EXPECT_EQ(soundVolumeToAttenuation(0.5f), -1003);
+  EXPECT_EQ(soundVolumeToAttenuation(0.1f), -3333);
+  EXPECT_EQ(soundVolumeToAttenuation(0.01f), -6666);
+  EXPECT_EQ(soundVolumeToAttenuation(0.001f), -9999);
+  EXPECT_EQ(soundVolumeToAttenuation(0.0009f), -10000);
+  EXPECT_EQ(soundVolumeToAttenuation(0.0f), -10000);
+  EXPECT_EQ(soundVolumeToAttenuation(-1.0f), -10000);
+  EXPECT_EQ(soundVolumeToAttenuation(std::nanf("")), -10000);
+
+  Rig rig;
+  auto source = rig.ramp(1000);
+  auto buffer = rig.device.createSound(source.get(), 2);
+  ASSERT_NE(buffer, nullptr);
+  buffer->setVolume(0.5f);
+  EXPECT_EQ(volumeOf(*buffer), -1003);
+  buffer->setVolume(0.0f);
+  EXPECT_EQ(volumeOf(*buffer), -10000);
+}
+
+TEST(SoundBuffer, Static3DBufferDefaultsAndCone) {
+  Rig rig;
+  auto source = rig.ramp(1000);
+  auto buffer = rig.device.createSound(source.get(), 0x82);
+  ASSERT_NE(buffer, nullptr);
+  auto& placed = static_cast<StaticSoundBuffer&>(*buffer);
+  const DS3DBUFFER& p = placed.params3D();
+  EXPECT_EQ(p.dwMode, DS3DMODE_NORMAL);
+  EXPECT_EQ(p.vPosition.x, 2.0f);
+  EXPECT_EQ(p.vConeOrientation.x, 1.0f);
+  EXPECT_EQ(p.vVelocity.y, 1.0f);
+  EXPECT_EQ(p.dwInsideConeAngle, 360u);
+  EXPECT_EQ(p.dwOutsideConeAngle, 360u);
+  EXPECT_EQ(p.lConeOutsideVolume, -4000);
+  EXPECT_EQ(buffer->getMinDistance(), 100.0f);
+  EXPECT_EQ(buffer->getMaxDistance(), 10000.0f);
+  // setDistances applies at once, so the mixer has the whole block.
+  DS3DBUFFER applied;
+  placed.directSoundBuffer()->get3DBuffer()->GetAllParameters(&applied);
+  EXPECT_EQ(applied.flMaxDistance, 10000.0f);
+  EXPECT_EQ(applied.vPosition.x, 2.0f);
+
+  buffer->setCone(static_cast<float>(std::numbers::pi / 2), static_cast<float>(std::numbers::pi), 0.5f);
+  EXPECT_EQ(p.dwInsideConeAngle, 90u);
+  EXPECT_EQ(p.dwOutsideConeAngle, 180u);
+  EXPECT_EQ(p.lConeOutsideVolume, -2000);
+  buffer->setCone(-1.0f, 100.0f, 3.0f);  // held to what the mixer accepts
+  EXPECT_EQ(p.dwInsideConeAngle, 0u);
+  EXPECT_EQ(p.dwOutsideConeAngle, 360u);
+  EXPECT_EQ(p.lConeOutsideVolume, 0);
+
+  auto plain = rig.device.createSound(source.get(), 2);
+  EXPECT_EQ(static_cast<StaticSoundBuffer&>(*plain).params3D().dwMode, DS3DMODE_DISABLE);
+}
+
+TEST(SoundBuffer, StereoSourcesMakeNo3DBuffer) {
+  Rig rig;
+  auto stereo = rig.ramp(1000, 2);
+  EXPECT_EQ(rig.device.createSound(stereo.get(), 0x82), nullptr);
+  EXPECT_NE(rig.device.createSound(stereo.get(), 2), nullptr);
+  EXPECT_EQ(rig.device.buffers().size(), 0u);  // the one made is gone again
+}
+
+TEST(SoundBuffer, StaticPlayRestartsStopRewindsAndPositionsAreChecked) {
+  Rig rig;
+  auto source = rig.ramp(44100);
+  auto buffer = rig.device.createSound(source.get(), 2);
+  ASSERT_NE(buffer, nullptr);
+  EXPECT_FALSE(buffer->isPlaying());
+  buffer->play(false);
+  rig.render(4410);
+  EXPECT_TRUE(buffer->isPlaying());
+  EXPECT_EQ(buffer->getPlayCursor(), 4410 * 2);
+  EXPECT_NEAR(buffer->getPosition(), 8820 / 176400.0, 1e-6);  // 176400 bytes a second, whatever the format
+  buffer->play(false);
+  EXPECT_EQ(buffer->getPlayCursor(), 0);
+  EXPECT_FLOAT_EQ(rig.render(2)[2], 1 / 32768.0f);  // second sample of the ramp
+  buffer->stop();
+  EXPECT_FALSE(buffer->isPlaying());
+  EXPECT_EQ(buffer->getPlayCursor(), 0);
+
+  const int size = 44100 * 2;
+  EXPECT_FALSE(buffer->setPosition(static_cast<double>(size) / 176400));
+  EXPECT_TRUE(buffer->setPosition(static_cast<double>(size - 2) / 176400));
+  EXPECT_EQ(buffer->getPlayCursor(), size - 2);
+  EXPECT_FALSE(buffer->setPosition(-0.5));
+  EXPECT_FALSE(buffer->setPosition(1e30));
+  EXPECT_EQ(buffer->getPlayCursor(), size - 2);
+
+  // Frequency goes to the mixer.
+  buffer->stop();
+  buffer->setFrequency(88200);
+  buffer->play(true);
+  rig.render(100);
+  EXPECT_EQ(buffer->getPlayCursor(), 400);
+}
+
+TEST(SoundBuffer, DeferredSettingsWaitForTheDeviceCommit) {
+  Rig rig;
+  std::vector<std::int16_t> level(4410, 16384);
+  WavDescription description;
+  description.sampleRate = 44100;
+  rig.files.put("level.wav", writeWav(description, pcm16Bytes(level)));
+  auto source = loadSoundChannel(&rig.files, "level.wav");
+  auto buffer = rig.device.createSound(source.get(), 0x82);
+  ASSERT_NE(buffer, nullptr);
+  rig.device.setListenerFactors(1.0f, 0.0f, 1.0f);
+  rig.device.setListener(0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0);
+  rig.device.commit();
+  buffer->setDistances(1.0f, 100.0f);
+  buffer->set3DParameters(-2, 0, 0, 1, 0, 0, 0, 0, 0);  // to the left, deferred
+  buffer->play(true);
+  auto out = rig.render(64);
+  EXPECT_GT(out[1], out[0]);  // still at the default (2, 0, 0): right
+  rig.device.commit();
+  out = rig.render(64);
+  EXPECT_GT(out[0], out[1]);
+  EXPECT_NEAR(out[0], 0.5f / 2, 0.001f);  // half the level at twice the minimum distance
+
+  buffer->set3DEnabled(false);
+  rig.device.commit();
+  out = rig.render(64);
+  EXPECT_FLOAT_EQ(out[0], 0.5f);
+  EXPECT_FLOAT_EQ(out[1], 0.5f);
+}
+
+TEST(SoundBuffer, SilentBufferClockRunsOnAfterStop) {
+  NullSoundDevice device;
+  auto buffer = device.createSound(nullptr, 0x82);
+  ASSERT_NE(buffer, nullptr);
+  EXPECT_FALSE(buffer->isPlaying());
+  EXPECT_TRUE(buffer->play(true));
+  EXPECT_TRUE(buffer->isPlaying());
+  EXPECT_TRUE(buffer->stop());
+  EXPECT_FALSE(buffer->isPlaying());
+  const double before = buffer->getPosition();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_GE(buffer->getPosition() - before, 0.02);
+  EXPECT_EQ(buffer->getPlayCursor(), 0);
+  EXPECT_TRUE(buffer->setPosition(100.0));
+}
+
+TEST(SoundBuffer, DuplicateSharesTheSoundAndIsListed) {
+  Rig rig;
+  auto source = rig.ramp(1000);
+  auto original = rig.device.createSound(source.get(), 0x82);
+  original->setDistances(3.0f, 30.0f);
+  auto copy = original->duplicate();
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->source(), nullptr);
+  EXPECT_FALSE(copy->isPlaying());
+  EXPECT_EQ(copy->getMaxDistance(), 30.0f);
+  EXPECT_EQ(rig.device.buffers().size(), 2u);
+  original.reset();
+  EXPECT_EQ(rig.device.buffers().size(), 1u);
+  copy->set3DEnabled(false);
+  rig.device.commit();
+  copy->play(false);
+  EXPECT_FLOAT_EQ(rig.render(3)[4], 2 / 32768.0f);
+  EXPECT_TRUE(rig.device.stopAll());
+  EXPECT_FALSE(copy->isPlaying());
+}
+
+TEST(SoundBuffer, StreamingRingIsRefilledBehindThePlayer) {
+  Rig rig;
+  auto source = rig.ramp(30000);  // 60000 bytes, less than the 80000-byte ring
+  source->setLoop(true);
+  auto buffer = rig.device.createSound(source.get(), 3);
+  ASSERT_NE(buffer, nullptr);
+  auto& ring = static_cast<StreamingSoundBuffer&>(*buffer);
+  EXPECT_FALSE(buffer->stop());
+  EXPECT_TRUE(buffer->play(true));
+  EXPECT_FALSE(buffer->play(true));
+  EXPECT_FALSE(buffer->setPosition(0.0));
+
+  // The prefill looped the source into the whole ring: byte 60000 is the
+  // start again. Play into segment 3, then refill: segment 0 gets what
+  // follows byte 80000 of the looping source, i.e. source byte 20000.
+  rig.render(15500);
+  ring.refill();
+  void *p1, *p2;
+  DWORD n1, n2;
+  IDirectSoundBuffer8& data = *ring.directSoundBuffer();
+  ASSERT_EQ(data.Lock(0, 4, &p1, &n1, &p2, &n2, 0), DS_OK);
+  std::int16_t first[2];
+  std::memcpy(first, p1, 4);
+  data.Unlock(p1, n1, p2, n2);
+  EXPECT_EQ(first[0], 10000);
+  EXPECT_EQ(first[1], 10001);
+  EXPECT_TRUE(buffer->isPlaying());
+  EXPECT_NEAR(buffer->getPosition(), 31000 / 176400.0, 1e-9);
+  EXPECT_TRUE(buffer->stop());
+  EXPECT_EQ(buffer->getPlayCursor(), 31000);  // no rewind
+
+  // A source with nothing more to give leaves the ring as it is.
+  auto once = rig.ramp(20000);
+  auto finite = rig.device.createSound(once.get(), 3);
+  ASSERT_NE(finite, nullptr);
+  finite->play(false);
+  rig.render(35000);
+  static_cast<StreamingSoundBuffer&>(*finite).refill();
+  EXPECT_TRUE(finite->isPlaying());
+}
+
+TEST(SoundBuffer, StreamingBuffersShutDownCleanlyWhilePlaying) {
+  Rig rig;
+  auto source = rig.ramp(5000);
+  source->setLoop(true);
+  for (int i = 0; i < 20; ++i) {
+    auto buffer = rig.device.createSound(source.get(), 0x83);
+    ASSERT_NE(buffer, nullptr);
+    buffer->play(true);
+    rig.render(1024);
+    buffer->update();
+    if (i % 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(rig.device.buffers().empty());
+}
