@@ -12,6 +12,7 @@
 #include "content/burrows_wheeler_encoder.h"
 #include "foundation/report.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/report_capture.h"
 
 namespace {
 
@@ -27,19 +28,8 @@ Bytes randomBytes(std::size_t n, unsigned seed) {
 Bytes textBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 // Reports land in g_lastMessage, so a test can read what an open reported.
-class ArchiveTest : public ::testing::Test {
+class ArchiveTest : public ReportCapture {
  protected:
-  void SetUp() override {
-    g_messageLevel = 1;
-    g_logMessages = true;
-    g_lastMessage.clear();
-  }
-  void TearDown() override {
-    g_messageLevel = 0;
-    g_logMessages = false;
-    g_lastMessage.clear();
-  }
-
   // Puts the writer's archive into memory as "data.sar" and mounts it.
   ArchiveFile& mount(const ArchiveWriter& writer) { return mountBytes(writer.build()); }
   ArchiveFile& mountBytes(Bytes bytes) {
@@ -59,7 +49,6 @@ class ArchiveTest : public ::testing::Test {
     EXPECT_EQ(file.read(bytes.data(), file.size()), file.size());
     return bytes;
   }
-  static std::string lastMessage() { return g_lastMessage.get().c_str(); }
 
   MemoryFile m_disk;
   std::unique_ptr<ArchiveFile> m_archive;
