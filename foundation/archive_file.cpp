@@ -62,7 +62,12 @@ ArchiveFile::ArchiveFile(const ArchiveFile& other)
       m_version(other.m_version),
       m_directory(other.m_directory),
       m_dataBase(other.m_dataBase) {
-  if (m_mounted) m_base->open(m_archiveName.c_str());
+  // A copy that cannot reach the archive any more finds nothing in it.
+  if (m_mounted && !m_base->open(m_archiveName.c_str())) {
+    m_mounted = false;
+    m_archiveName.clear();
+    m_directory.clear();
+  }
 }
 
 ArchiveFile::~ArchiveFile() {
