@@ -162,6 +162,7 @@ bool ArchiveFile::exists(const char* name) { return name && lookup(toArchiveName
 
 bool ArchiveFile::open(const char* name) {
   close();
+  if (!name) return false;
   const std::string converted = toArchiveName(name);
   const Entry* entry = lookup(converted, true);
   if (!entry) {
