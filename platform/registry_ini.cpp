@@ -152,7 +152,10 @@ LSTATUS RegOpenKeyExA(HKEY parent, const char* subKey, DWORD, REGSAM, HKEY* resu
   *result = nullptr;
   if (!parent) return ERROR_INVALID_HANDLE;
   std::string path = parent->path;
-  if (subKey && *subKey) path += "\\" + std::string(subKey);
+  if (subKey && *subKey) {
+    path += '\\';
+    path += subKey;
+  }
   path = normalisePath(path);
   auto key = std::make_unique<RegistryKey>();
   key->path = path;
