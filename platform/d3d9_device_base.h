@@ -30,6 +30,18 @@ class DeviceBase : public IDirect3DDevice9 {
 
   const DeviceState& state() const { return m_state; }
 
+  // ---- Textures and render targets (platform/d3d9_texture.cpp) ----
+  HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                        IDirect3DTexture9** texture, void** sharedHandle) override;
+  HRESULT SetTexture(DWORD sampler, IDirect3DBaseTexture9* texture) override;
+  HRESULT GetTexture(DWORD sampler, IDirect3DBaseTexture9** texture) override;
+  HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, DWORD type, IDirect3DSurface9** surface) override;
+  HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) override;
+  HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) override;
+  // The texture bound to a sampler, or null (for the draw paths).
+  IDirect3DBaseTexture9* boundTexture(DWORD sampler) const;
+  // ---- end of textures and render targets ----
+
  protected:
   DeviceBase(const D3DCAPS9& caps, const D3DPRESENT_PARAMETERS& parameters);
 
