@@ -165,6 +165,9 @@ void FileTexture::loadDds() {
       w = std::max(info.Width >> shift, 1u);
       h = std::max(info.Height >> shift, 1u);
     }
+    // Never beyond what the device takes, whatever the detail setting gave.
+    if (w != D3DX_DEFAULT && caps.MaxTextureWidth) w = std::min<UINT>(w, caps.MaxTextureWidth);
+    if (h != D3DX_DEFAULT && caps.MaxTextureHeight) h = std::min<UINT>(h, caps.MaxTextureHeight);
     if ((flags & kTextureAlphaFromLuminance) && (info.Format == D3DFMT_DXT1 || info.Format == D3DFMT_A1R5G5B5))
       flags |= kTextureOneBitAlpha;
     chooseFormat();
