@@ -297,4 +297,27 @@ TEST_F(TextureTest, NormalMapsAndDevicePoolsAfterUpload) {
   EXPECT_EQ(d.Usage, D3DUSAGE_DYNAMIC);
 }
 
+TEST_F(TextureTest, FurtherDevicesGetByteCopiesOfEveryLevel) {
+  // A second device on the same recorder stands in for a second adapter.
+  ComPtr<IDirect3DDevice9> second;
+  D3DPRESENT_PARAMETERS p{};
+  p.Windowed = 1;
+  p.BackBufferFormat = D3DFMT_X8R8G8B8;
+  ASSERT_EQ(manager->direct3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x44, &p, second.put()), D3D_OK);
+  pipeline->devices.push_back(second.get());
+  {
+    files.put("two.bmp", bmp(128, 8, 0x336699));
+    auto t = loadFile("two.bmp");
+    ASSERT_EQ(t->deviceTextures.size(), 2u);
+    ASSERT_TRUE(t->deviceTextures[1]);
+    EXPECT_EQ(t->deviceTextures[1]->GetLevelCount(), t->levelCount);
+    for (UINT level : {0u, 3u, 7u})
+      EXPECT_EQ(texelOf(t->deviceTextures[1].get(), level, 0, 0), texelOf(t->deviceTextures[0].get(), level, 0, 0));
+    pipeline->currentDeviceIndex = 1;
+    EXPECT_EQ(t->getDeviceTexture(0.0), t->deviceTextures[1].get());
+    pipeline->currentDeviceIndex = 0;
+  }
+  pipeline->devices.pop_back();
+}
+
 }  // namespace
