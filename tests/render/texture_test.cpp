@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "content/bmp_writer.h"
+#include "foundation/envelope.h"
 #include "platform/d3dx.h"
 #include "render/file_texture.h"
 #include "render/sequence_texture.h"
@@ -34,15 +35,6 @@ D3DSURFACE_DESC topDesc(Texture& t) {
   if (t.getFirstDeviceTexture()) t.getFirstDeviceTexture()->GetLevelDesc(0, &d);
   return d;
 }
-
-// Counts live copies so tests can see who owns which curve.
-struct CountingCurve : ValueCurve {
-  explicit CountingCurve(int* live) : live(live) { ++*live; }
-  ~CountingCurve() override { --*live; }
-  double evaluate(double t) override { return t; }
-  std::unique_ptr<ValueCurve> clone() const override { return std::make_unique<CountingCurve>(live); }
-  int* live;
-};
 
 class TextureTest : public PipelineTest {
  protected:
@@ -231,15 +223,25 @@ TEST_F(TextureTest, SourcesAreSharedWithTheGlobalOneAndClonesOwnTheirCurves) {
   setTextureSource(nullptr);  // the texture keeps its reference
   EXPECT_EQ(shared.source->refCount(), 1);
 
-  int live = 0;
-  shared.parameters[2].curve = std::make_unique<CountingCurve>(&live);
+  // The clone owns a copy of each envelope: neither object frees the other's.
+  auto envelope = std::make_unique<Envelope>();
+  envelope->addKeyLinear(0.0f, 0.0f);
+  envelope->addKeyLinear(2.0f, 1.0f);
+  envelope->postBehavior = kBehaviorLinear;
+  Envelope* original = envelope.get();
+  shared.parameters[2].channel = std::move(envelope);
+  shared.parameters[4].value = 3.0f;
   {
     auto copy = shared.clone();
-    EXPECT_EQ(live, 2);
     EXPECT_EQ(static_cast<FileTexture&>(*copy).source, shared.source);
-    EXPECT_EQ(copy->parameters[2].evaluate(0.5), 0.5f);
+    ASSERT_TRUE(copy->parameters[2].channel);
+    EXPECT_NE(copy->parameters[2].channel.get(), original);
+    EXPECT_EQ(copy->parameters[2].channel->asEnvelope()->keys().size(), 2u);
+    EXPECT_FLOAT_EQ(copy->parameters[2].evaluate(0.5), 1.0f);
+    EXPECT_FLOAT_EQ(copy->parameters[2].evaluate(2.0), 4.0f);  // post-behaviour copied
+    EXPECT_FLOAT_EQ(copy->parameters[4].value, 3.0f);
   }
-  EXPECT_EQ(live, 1);
+  EXPECT_FLOAT_EQ(shared.parameters[2].evaluate(0.25), 0.5f);  // still whole after the copy went
 }
 
 TEST_F(TextureTest, AlphaAwareFilterWeighsByOpacityAndKeepsTheMostOpaque) {
