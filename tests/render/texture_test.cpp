@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "content/bmp_writer.h"
 #include "foundation/envelope.h"
@@ -79,11 +81,8 @@ TEST_F(TextureTest, PicturesGrowToPowersOfTwoAndShrinkWithTheDetailSetting) {
   EXPECT_EQ(topDesc(*loadFile("thin.bmp")).Width, 128u);
   EXPECT_EQ(topDesc(*loadFile("thin.bmp")).Height, 1u);
 
-  // Each load writes the cache, which the next load of the name would take.
-  auto fresh = [&](const char* name, std::uint32_t flags = 3) {
-    std::filesystem::remove_all(cache);
-    return topDesc(*loadFile(name, flags)).Width;
-  };
+  // Every load writes the cache; another setting must not take that file.
+  auto fresh = [&](const char* name, std::uint32_t flags = 3) { return topDesc(*loadFile(name, flags)).Width; };
   pipeline->textureDetail = -1;
   EXPECT_EQ(fresh("square.bmp"), 256u);
   EXPECT_EQ(fresh("square.bmp", 3 | kTextureFullSize), 512u);
@@ -100,7 +99,6 @@ TEST_F(TextureTest, AlphaComesFromLuminanceTheAlphaPictureOrTheAlphaMode) {
   auto lum = loadFile("grey.bmp", 3 | kTextureAlphaFromLuminance | kTextureKeepColour);
   EXPECT_EQ(texelOf(lum->getFirstDeviceTexture(), 0, 5, 0), static_cast<std::uint32_t>(255 - 0x40) << 24);
 
-  std::filesystem::remove_all(cache);
   FileTexture mask(pipeline.get());
   mask.open(&files, "mask.bmp", true);
   auto withMask = std::make_unique<FileTexture>(pipeline.get());
@@ -112,7 +110,6 @@ TEST_F(TextureTest, AlphaComesFromLuminanceTheAlphaPictureOrTheAlphaMode) {
   EXPECT_EQ(texelOf(withMask->getFirstDeviceTexture(), 0, 100, 0), 0x00404040u);
   EXPECT_EQ(withMask->alphaMode, 0);
 
-  std::filesystem::remove_all(cache);
   auto opaque = std::make_unique<FileTexture>(pipeline.get());
   opaque->alphaMode = 1;
   opaque->open(&files, "grey.bmp", true);
@@ -180,14 +177,35 @@ TEST_F(TextureTest, DdsComesFirstElseThePictureIsDecodedAndCached) {
   files.put("D:\\tracks\\grass.bmp", bmp(128, 2, 0x00FF00));
   auto grass = loadFile("D:\\tracks\\grass.bmp");
   EXPECT_FALSE(grass->hasDds);
-  const auto cached = cache / "tracks/grass.bmp.dds";
-  ASSERT_TRUE(std::filesystem::exists(cached));
-  // The next texture of that name takes the cached ".dds".
-  files.put("D:\\tracks\\grass.bmp", std::string("gone"));
+  std::vector<std::filesystem::path> written;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(cache))
+    if (entry.is_regular_file()) written.push_back(entry.path());
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_EQ(written[0].parent_path(), cache / "tracks");
+  EXPECT_EQ(written[0].filename().string().rfind("grass.bmp.", 0), 0u);
+  // The next texture of that picture takes the cached file: mark it to see.
+  std::vector<char> bytes;
+  {
+    std::ifstream in(written[0], std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ASSERT_GT(bytes.size(), 132u);
+  bytes[128] = 0x11;  // first texel's blue byte
+  std::ofstream(written[0], std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   auto again = loadFile("D:\\tracks\\grass.bmp");
-  EXPECT_TRUE(again->hasDds);
   EXPECT_TRUE(lastMessage().empty()) << lastMessage();
-  EXPECT_EQ(texelOf(again->getFirstDeviceTexture(), 0, 3, 1), texelOf(grass->getFirstDeviceTexture(), 0, 3, 1));
+  EXPECT_EQ(texelOf(again->getFirstDeviceTexture(), 0, 0, 0) & 0xFF, 0x11u);
+  // A changed picture under the same name is decoded afresh.
+  files.put("D:\\tracks\\grass.bmp", bmp(128, 2, 0x0000FF));
+  auto changed = loadFile("D:\\tracks\\grass.bmp");
+  EXPECT_EQ(texelOf(changed->getFirstDeviceTexture(), 0, 0, 0) & 0xFFFFFF, 0x0000FFu);
+  // A damaged cache file is made again rather than failing the texture.
+  std::ofstream(written[0], std::ios::binary | std::ios::trunc).write("DDS ", 4);
+  files.put("D:\\tracks\\grass.bmp", bmp(128, 2, 0x00FF00));
+  auto rebuilt = loadFile("D:\\tracks\\grass.bmp");
+  EXPECT_TRUE(lastMessage().empty()) << lastMessage();
+  EXPECT_EQ(texelOf(rebuilt->getFirstDeviceTexture(), 0, 0, 0) & 0xFFFFFF, 0x00FF00u);
+  EXPECT_GT(std::filesystem::file_size(written[0]), 128u);
 }
 
 TEST_F(TextureTest, MissingFilesAreReportedAndLeaveNoDeviceTexture) {
@@ -203,11 +221,11 @@ TEST_F(TextureTest, MissingFilesAreReportedAndLeaveNoDeviceTexture) {
 
 TEST(TextureCache, PathsFromDataStayInsideTheCacheFolder) {
   setenv("TESSALINE_TEXTURE_CACHE", "/cache", 1);
-  EXPECT_EQ(textureCachePath("C:\\data\\track\\a.bmp"), "/cache/data/track/a.bmp.dds");
-  EXPECT_EQ(textureCachePath("/abs/./b.jpg"), "/cache/abs/b.jpg.dds");
-  EXPECT_EQ(textureCachePath("data\\..\\..\\etc\\passwd"), "");
-  EXPECT_EQ(textureCachePath("..\\x.bmp"), "");
-  EXPECT_EQ(textureCachePath("d:"), "");
+  EXPECT_EQ(textureCachePath("C:\\data\\track\\a.bmp", "0f"), "/cache/data/track/a.bmp.0f.dds");
+  EXPECT_EQ(textureCachePath("/abs/./b.jpg", ""), "/cache/abs/b.jpg.dds");
+  EXPECT_EQ(textureCachePath("data\\..\\..\\etc\\passwd", "0f"), "");
+  EXPECT_EQ(textureCachePath("..\\x.bmp", "0f"), "");
+  EXPECT_EQ(textureCachePath("d:", "0f"), "");
   unsetenv("TESSALINE_TEXTURE_CACHE");
   setenv("XDG_CACHE_HOME", "/xdg", 1);
   EXPECT_EQ(textureCacheFolder(), "/xdg/tessaline/textures");
