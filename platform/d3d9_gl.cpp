@@ -17,6 +17,7 @@
 
 #include "platform/d3d9.h"
 #include "platform/d3d9_device_base.h"
+#include "platform/d3d9_gl_texture.h"
 #include "platform/gl_context.h"
 #include "platform/sdl_video.h"
 
@@ -111,9 +112,19 @@ class GlDevice : public DeviceBase {
  public:
   GlDevice(const D3DCAPS9& caps, const D3DPRESENT_PARAMETERS& parameters, HWND window, SDL_GLContext context,
            const GlFunctions& gl)
-      : DeviceBase(caps, parameters), m_window(window), m_context(context), m_gl(gl) {}
+      : DeviceBase(caps, parameters), m_window(window), m_context(context), m_gl(gl) {
+    // Textures (with the context current).
+    m_textureHost->window = sdlWindowOf(window);
+    m_textureHost->context = context;
+    m_textureHost->gl = gl;
+    GlInfo info;
+    probeGl(&info);
+    m_textureHost->s3tc = info.s3tc;
+    m_textureHost->load();
+  }
 
   ~GlDevice() override {
+    m_textureHost->alive = false;  // textures outliving the device free nothing in GL
     if (makeCurrent()) {
       deleteTargets();
       SDL_GL_MakeCurrent(sdlWindowOf(m_window), nullptr);
@@ -189,7 +200,7 @@ class GlDevice : public DeviceBase {
     // Upright for the window: the back buffer's first row is the top one.
     m_gl.BlitFramebuffer(0, 0, w, h, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT, (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
     SDL_GL_SwapWindow(window);
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_draw.fbo);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
     if (target != m_window) makeCurrent();
     return D3D_OK;
   }
@@ -257,7 +268,7 @@ class GlDevice : public DeviceBase {
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glReadPixels(static_cast<GLint>(x), static_cast<GLint>(y), static_cast<GLsizei>(width),
                  static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb);
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_draw.fbo);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
     return glGetError() == GL_NO_ERROR ? D3D_OK : D3DERR_DRIVERINTERNALERROR;
   }
 
@@ -315,6 +326,36 @@ class GlDevice : public DeviceBase {
   void renderStateChanged(D3DRENDERSTATETYPE state, DWORD) override {
     if (makeCurrent()) applyRenderState(state);
   }
+
+  // ---- Textures and render targets (platform/d3d9_gl_texture.cpp) ----
+  DeviceTexture* makeTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                             D3DPOOL pool) override {
+    if (pool != D3DPOOL_SCRATCH) {
+      const GlFormat* f = findGlFormat(format);
+      GlInfo info;
+      probeGl(&info);
+      const unsigned use = (usage & D3DUSAGE_RENDERTARGET) ? kGlRenderTarget : kGlTexture;
+      // DXT levels are decoded on the CPU where the context lacks S3TC.
+      const bool usable = f && (glFormatUsable(*f, use, info) || (use == kGlTexture && isCompressedFormat(format)));
+      if (!usable) return nullptr;
+    }
+    return new GlTexture(this, width, height, levels, usage, format, pool, m_defaultPoolTextures, m_textureHost);
+  }
+
+  bool renderTargetChanged(IDirect3DSurface9* target) override {
+    GLuint fbo = 0;
+    if (target) {
+      auto* texture = dynamic_cast<GlTexture*>(static_cast<LevelSurface*>(target)->texture());
+      fbo = texture ? texture->framebuffer() : 0;
+      if (!fbo) return false;
+    }
+    m_targetFbo = fbo;
+    if (makeCurrent()) m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
+    return true;
+  }
+
+  GLuint drawFbo() const { return m_targetFbo ? m_targetFbo : m_draw.fbo; }
+  // ---- end of textures and render targets ----
 
   void viewportChanged() override {
     if (!makeCurrent()) return;
@@ -374,7 +415,7 @@ class GlDevice : public DeviceBase {
     m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, m_resolve.fbo);
     glDisable(GL_SCISSOR_TEST);
     m_gl.BlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_draw.fbo);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
   }
 
   DWORD rs(D3DRENDERSTATETYPE state) const { return m_state.renderStates[state]; }
@@ -484,6 +525,8 @@ class GlDevice : public DeviceBase {
   bool m_multisampled = false;
   bool m_hasDepth = false;
   bool m_hasStencil = false;
+  std::shared_ptr<GlTextureHost> m_textureHost = std::make_shared<GlTextureHost>();  // textures
+  GLuint m_targetFbo = 0;  // a render-target texture's framebuffer; 0: the back buffer
 };
 
 class GlDirect3D9 : public IDirect3D9 {
