@@ -12,11 +12,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "platform/d3d9.h"
 #include "platform/d3d9_device_base.h"
+#include "platform/d3d9_gl_draw.h"
 #include "platform/gl_context.h"
 #include "platform/sdl_video.h"
 
@@ -115,6 +117,7 @@ class GlDevice : public DeviceBase {
 
   ~GlDevice() override {
     if (makeCurrent()) {
+      m_fixedFunction.reset();  // its programs die with the context
       deleteTargets();
       SDL_GL_MakeCurrent(sdlWindowOf(m_window), nullptr);
     }
@@ -316,6 +319,18 @@ class GlDevice : public DeviceBase {
     if (makeCurrent()) applyRenderState(state);
   }
 
+  // ---- Fixed-function drawing (d3d9_gl_draw.cpp) ----
+  HRESULT executeDraw(const CheckedDraw& draw) override {
+    if (!makeCurrent()) return D3DERR_INVALIDCALL;
+    if (!m_fixedFunction) {
+      auto stage = std::make_unique<GlFixedFunction>();
+      if (!stage->load(m_gl.ClipControl != nullptr)) return D3DERR_NOTAVAILABLE;
+      m_fixedFunction = std::move(stage);
+    }
+    return m_fixedFunction->draw(draw, m_state, m_geometry, 0, {});
+  }
+  // ---- end of fixed-function drawing ----
+
   void viewportChanged() override {
     if (!makeCurrent()) return;
     const D3DVIEWPORT9& v = m_state.viewport;
@@ -484,6 +499,7 @@ class GlDevice : public DeviceBase {
   bool m_multisampled = false;
   bool m_hasDepth = false;
   bool m_hasStencil = false;
+  std::unique_ptr<GlFixedFunction> m_fixedFunction;  // made at the first draw
 };
 
 class GlDirect3D9 : public IDirect3D9 {
