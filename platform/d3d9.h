@@ -38,46 +38,6 @@ class D3DUnknown {
   ULONG m_references = 1;
 };
 
-// ---- Vertex and index buffers, vertex declarations --------------------------
-// Buffers keep their contents in memory on every backend: a lock hands out
-// that memory and the draw reads it, so D3DPOOL_MANAGED buffers survive a
-// reset untouched. D3DPOOL_DEFAULT buffers make Reset fail until they are
-// released, as Direct3D does.
-
-inline constexpr DWORD D3DLOCK_READONLY = 0x10;
-inline constexpr DWORD D3DLOCK_NOSYSLOCK = 0x800;
-inline constexpr DWORD D3DLOCK_NOOVERWRITE = 0x1000;
-inline constexpr DWORD D3DLOCK_DISCARD = 0x2000;
-inline constexpr DWORD D3DLOCK_DONOTWAIT = 0x4000;
-inline constexpr DWORD D3DLOCK_NO_DIRTY_UPDATE = 0x8000;
-
-class IDirect3DVertexBuffer9 : public D3DUnknown {
- public:
-  virtual D3DRESOURCETYPE GetType() = 0;
-  virtual void PreLoad() = 0;
-  virtual HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) = 0;
-  // offset 0 and size 0 lock the whole buffer; a range past the end is refused.
-  virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
-  virtual HRESULT Unlock() = 0;
-};
-
-class IDirect3DIndexBuffer9 : public D3DUnknown {
- public:
-  virtual D3DRESOURCETYPE GetType() = 0;
-  virtual void PreLoad() = 0;
-  virtual HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) = 0;
-  virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
-  virtual HRESULT Unlock() = 0;
-};
-
-class IDirect3DVertexDeclaration9 : public D3DUnknown {
- public:
-  // With elements null, *count receives the element count including the end
-  // marker; otherwise the elements are copied too.
-  virtual HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* count) = 0;
-};
-// ---- end of vertex and index buffers ----------------------------------------
-
 // Holds one reference. Adopting a pointer takes over the reference the caller
 // had (as a Create* call hands out).
 template <typename T>
@@ -112,6 +72,98 @@ class ComPtr {
 };
 
 class IDirect3DDevice9;
+
+// ---- Textures and surfaces --------------------------------------------------
+// Every texture keeps a CPU copy of each level in its Direct3D format: a lock
+// hands out that copy (top row first, rows Pitch bytes apart; compressed
+// formats by rows of 4x4 blocks) and the unlock sends the level to the
+// device. D3DPOOL_MANAGED and D3DPOOL_SYSTEMMEM textures therefore need
+// nothing after a reset; D3DPOOL_DEFAULT ones make Reset fail until they are
+// released, as Direct3D does; D3DPOOL_SCRATCH ones never reach the device.
+
+struct D3DSURFACE_DESC {
+  D3DFORMAT Format;
+  D3DRESOURCETYPE Type;
+  DWORD Usage;
+  D3DPOOL Pool;
+  D3DMULTISAMPLE_TYPE MultiSampleType;
+  DWORD MultiSampleQuality;
+  UINT Width;
+  UINT Height;
+};
+
+struct D3DLOCKED_RECT {
+  int Pitch;
+  void* pBits;
+};
+
+inline constexpr DWORD D3DLOCK_READONLY = 0x10;
+inline constexpr DWORD D3DLOCK_NOSYSLOCK = 0x800;
+inline constexpr DWORD D3DLOCK_NOOVERWRITE = 0x1000;
+inline constexpr DWORD D3DLOCK_DISCARD = 0x2000;
+inline constexpr DWORD D3DLOCK_DONOTWAIT = 0x4000;
+inline constexpr DWORD D3DLOCK_NO_DIRTY_UPDATE = 0x8000;
+
+class IDirect3DResource9 : public D3DUnknown {
+ public:
+  virtual D3DRESOURCETYPE GetType() = 0;
+  // Makes sure the resource is on the device (a managed texture's upload).
+  virtual void PreLoad() = 0;
+};
+
+// One level of a texture, or the back buffer. A level surface holds a
+// reference to its texture.
+class IDirect3DSurface9 : public IDirect3DResource9 {
+ public:
+  virtual HRESULT GetDesc(D3DSURFACE_DESC* desc) = 0;
+  // Null rect: the whole surface. Back buffers and render targets do not lock.
+  virtual HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
+  virtual HRESULT UnlockRect() = 0;
+};
+
+class IDirect3DBaseTexture9 : public IDirect3DResource9 {
+ public:
+  virtual DWORD GetLevelCount() = 0;
+};
+
+class IDirect3DTexture9 : public IDirect3DBaseTexture9 {
+ public:
+  virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) = 0;
+  // A new reference for the caller.
+  virtual HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) = 0;
+  virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
+  virtual HRESULT UnlockRect(UINT level) = 0;
+};
+// ---- end of textures and surfaces -------------------------------------------
+
+// ---- Vertex and index buffers, vertex declarations --------------------------
+// Buffers keep their contents in memory on every backend: a lock hands out
+// that memory and the draw reads it, so D3DPOOL_MANAGED buffers survive a
+// reset untouched. D3DPOOL_DEFAULT buffers make Reset fail until they are
+// released, as Direct3D does.
+
+class IDirect3DVertexBuffer9 : public IDirect3DResource9 {
+ public:
+  virtual HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) = 0;
+  // offset 0 and size 0 lock the whole buffer; a range past the end is refused.
+  virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
+  virtual HRESULT Unlock() = 0;
+};
+
+class IDirect3DIndexBuffer9 : public IDirect3DResource9 {
+ public:
+  virtual HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) = 0;
+  virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
+  virtual HRESULT Unlock() = 0;
+};
+
+class IDirect3DVertexDeclaration9 : public D3DUnknown {
+ public:
+  // With elements null, *count receives the element count including the end
+  // marker; otherwise the elements are copied too.
+  virtual HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* count) = 0;
+};
+// ---- end of vertex and index buffers ----------------------------------------
 
 class IDirect3D9 : public D3DUnknown {
  public:
@@ -214,6 +266,26 @@ class IDirect3DDevice9 : public D3DUnknown {
   // Not Direct3D: test switch for the lost-device path. While on, the device
   // is lost; switched off, it needs a reset.
   virtual void SimulateDeviceLoss(bool lost) = 0;
+
+  // ---- Textures and render targets ----
+  // Levels 0: the full chain down to 1x1. Sizes are limited by the caps;
+  // DXT sizes need not be multiples of 4. D3DUSAGE_RENDERTARGET only in
+  // D3DPOOL_DEFAULT; D3DPOOL_SCRATCH takes any format the layer knows. The
+  // shared handle must be null.
+  virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                IDirect3DTexture9** texture, void** sharedHandle) = 0;
+  // Binds a texture to a sampler (the device holds a reference); null
+  // unbinds. Scratch textures cannot be bound.
+  virtual HRESULT SetTexture(DWORD sampler, IDirect3DBaseTexture9* texture) = 0;
+  virtual HRESULT GetTexture(DWORD sampler, IDirect3DBaseTexture9** texture) = 0;
+  // Only back buffer 0 of swap chain 0 (and of head 1 in a two-head group)
+  // exists; a new reference for the caller.
+  virtual HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, DWORD type, IDirect3DSurface9** surface) = 0;
+  // Target 0 only: the back buffer, or level 0 of a D3DUSAGE_RENDERTARGET
+  // texture. Setting a target also sets the viewport over all of it.
+  virtual HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) = 0;
+  virtual HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) = 0;
+  // ---- end of textures and render targets ----
 };
 
 // The Direct3D object on OpenGL: adapters are SDL displays. Accepts SDK

@@ -50,8 +50,7 @@ HRESULT DeviceBase::SetViewport(const D3DVIEWPORT9* viewport) {
   // A viewport reaching outside the render target is refused, as Direct3D does.
   const std::uint64_t right = std::uint64_t{viewport->X} + viewport->Width;
   const std::uint64_t bottom = std::uint64_t{viewport->Y} + viewport->Height;
-  if (viewport->Width == 0 || viewport->Height == 0 || right > m_parameters.BackBufferWidth ||
-      bottom > m_parameters.BackBufferHeight)
+  if (viewport->Width == 0 || viewport->Height == 0 || right > targetWidth() || bottom > targetHeight())
     return D3DERR_INVALIDCALL;
   m_state.viewport = *viewport;
   viewportChanged();
@@ -168,4 +167,5 @@ void DeviceBase::finishReset(const D3DPRESENT_PARAMETERS& parameters) {
   m_geometry.setDefaults();  // streams, lights, material and clip planes too
   m_needsReset = false;
   m_displayChanges = displayChangeCount();
+  resetTextureBindings();  // Reset unbinds textures and returns to the back buffer
 }

@@ -8,6 +8,7 @@
 #include "platform/d3d9.h"
 #include "platform/d3d9_geometry.h"
 #include "platform/d3d9_state.h"
+#include "platform/d3d9_texture.h"
 
 class DeviceBase : public IDirect3DDevice9 {
  public:
@@ -58,6 +59,38 @@ class DeviceBase : public IDirect3DDevice9 {
 
   const DeviceState& state() const { return m_state; }
 
+  // ---- Textures and render targets (platform/d3d9_texture.cpp) ----
+  HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                        IDirect3DTexture9** texture, void** sharedHandle) override;
+  HRESULT SetTexture(DWORD sampler, IDirect3DBaseTexture9* texture) override;
+  HRESULT GetTexture(DWORD sampler, IDirect3DBaseTexture9** texture) override;
+  HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, DWORD type, IDirect3DSurface9** surface) override;
+  HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) override;
+  HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) override;
+  // The texture bound to a sampler, or null (for the draw paths).
+  IDirect3DBaseTexture9* boundTexture(DWORD sampler) const;
+  // Size of the render target bound now (the back buffer or a texture level).
+  UINT targetWidth() const;
+  UINT targetHeight() const;
+
+ protected:
+  // Makes the texture object of this implementation (checks already done).
+  virtual DeviceTexture* makeTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+  // Called when target 0 changes (null surface: the back buffer); false
+  // refuses the change.
+  virtual bool renderTargetChanged(IDirect3DSurface9*) { return true; }
+  // Back to the back buffer with no texture bound (after Reset).
+  void resetTextureBindings();
+  std::shared_ptr<int> m_defaultPoolTextures = std::make_shared<int>(0);
+
+ private:
+  ComPtr<IDirect3DBaseTexture9> m_textures[kMaxSamplers];
+  ComPtr<IDirect3DSurface9> m_renderTarget;  // null: the back buffer
+  ComPtr<IDirect3DSurface9> m_backBuffers[2];
+
+ public:
+  // ---- end of textures and render targets ----
+
  protected:
   DeviceBase(const D3DCAPS9& caps, const D3DPRESENT_PARAMETERS& parameters);
 
@@ -65,7 +98,7 @@ class DeviceBase : public IDirect3DDevice9 {
   // a false into "lost" and its return into "needs reset".
   virtual bool windowPresentable() { return true; }
   // Resources in D3DPOOL_DEFAULT that make Reset fail until released.
-  virtual int defaultPoolResources() const { return 0; }
+  virtual int defaultPoolResources() const { return *m_defaultPoolTextures; }
   // Called after a state changed, for implementations that mirror it.
   virtual void renderStateChanged(D3DRENDERSTATETYPE, DWORD) {}
   virtual void viewportChanged() {}

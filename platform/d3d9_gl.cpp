@@ -19,6 +19,7 @@
 #include "platform/d3d9.h"
 #include "platform/d3d9_device_base.h"
 #include "platform/d3d9_gl_draw.h"
+#include "platform/d3d9_gl_texture.h"
 #include "platform/gl_context.h"
 #include "platform/sdl_video.h"
 
@@ -113,9 +114,19 @@ class GlDevice : public DeviceBase {
  public:
   GlDevice(const D3DCAPS9& caps, const D3DPRESENT_PARAMETERS& parameters, HWND window, SDL_GLContext context,
            const GlFunctions& gl)
-      : DeviceBase(caps, parameters), m_window(window), m_context(context), m_gl(gl) {}
+      : DeviceBase(caps, parameters), m_window(window), m_context(context), m_gl(gl) {
+    // Textures (with the context current).
+    m_textureHost->window = sdlWindowOf(window);
+    m_textureHost->context = context;
+    m_textureHost->gl = gl;
+    GlInfo info;
+    probeGl(&info);
+    m_textureHost->s3tc = info.s3tc;
+    m_textureHost->load();
+  }
 
   ~GlDevice() override {
+    m_textureHost->alive = false;  // textures outliving the device free nothing in GL
     if (makeCurrent()) {
       m_fixedFunction.reset();  // its programs die with the context
       deleteTargets();
@@ -192,7 +203,7 @@ class GlDevice : public DeviceBase {
     // Upright for the window: the back buffer's first row is the top one.
     m_gl.BlitFramebuffer(0, 0, w, h, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT, (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
     SDL_GL_SwapWindow(window);
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_draw.fbo);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
     if (target != m_window) makeCurrent();
     return D3D_OK;
   }
@@ -260,7 +271,7 @@ class GlDevice : public DeviceBase {
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glReadPixels(static_cast<GLint>(x), static_cast<GLint>(y), static_cast<GLsizei>(width),
                  static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb);
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_draw.fbo);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
     return glGetError() == GL_NO_ERROR ? D3D_OK : D3DERR_DRIVERINTERNALERROR;
   }
 
@@ -327,9 +338,51 @@ class GlDevice : public DeviceBase {
       if (!stage->load(m_gl.ClipControl != nullptr)) return D3DERR_NOTAVAILABLE;
       m_fixedFunction = std::move(stage);
     }
-    return m_fixedFunction->draw(draw, m_state, m_geometry, 0, {});
+    unsigned textureMask = 0;
+    GLuint names[kMaxTextureStages] = {};
+    DWORD levels[kMaxTextureStages] = {};
+    for (DWORD s = 0; s < kMaxTextureStages; ++s) {
+      IDirect3DBaseTexture9* texture = boundTexture(s);
+      names[s] = glTextureName(texture);
+      if (!names[s]) continue;
+      levels[s] = texture->GetLevelCount();
+      textureMask |= 1u << s;
+    }
+    const float maxAnisotropy = static_cast<float>(m_caps.MaxAnisotropy);
+    return m_fixedFunction->draw(draw, m_state, m_geometry, textureMask, [&](DWORD s) {
+      m_fixedFunction->bindTexture(s, names[s], levels[s], m_state, maxAnisotropy);
+    });
   }
   // ---- end of fixed-function drawing ----
+  // ---- Textures and render targets (platform/d3d9_gl_texture.cpp) ----
+  DeviceTexture* makeTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                             D3DPOOL pool) override {
+    if (pool != D3DPOOL_SCRATCH) {
+      const GlFormat* f = findGlFormat(format);
+      GlInfo info;
+      probeGl(&info);
+      const unsigned use = (usage & D3DUSAGE_RENDERTARGET) ? kGlRenderTarget : kGlTexture;
+      // DXT levels are decoded on the CPU where the context lacks S3TC.
+      const bool usable = f && (glFormatUsable(*f, use, info) || (use == kGlTexture && isCompressedFormat(format)));
+      if (!usable) return nullptr;
+    }
+    return new GlTexture(this, width, height, levels, usage, format, pool, m_defaultPoolTextures, m_textureHost);
+  }
+
+  bool renderTargetChanged(IDirect3DSurface9* target) override {
+    GLuint fbo = 0;
+    if (target) {
+      auto* texture = dynamic_cast<GlTexture*>(static_cast<LevelSurface*>(target)->texture());
+      fbo = texture ? texture->framebuffer() : 0;
+      if (!fbo) return false;
+    }
+    m_targetFbo = fbo;
+    if (makeCurrent()) m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
+    return true;
+  }
+
+  GLuint drawFbo() const { return m_targetFbo ? m_targetFbo : m_draw.fbo; }
+  // ---- end of textures and render targets ----
 
   void viewportChanged() override {
     if (!makeCurrent()) return;
@@ -389,7 +442,7 @@ class GlDevice : public DeviceBase {
     m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, m_resolve.fbo);
     glDisable(GL_SCISSOR_TEST);
     m_gl.BlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_draw.fbo);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
   }
 
   DWORD rs(D3DRENDERSTATETYPE state) const { return m_state.renderStates[state]; }
@@ -500,6 +553,8 @@ class GlDevice : public DeviceBase {
   bool m_hasDepth = false;
   bool m_hasStencil = false;
   std::unique_ptr<GlFixedFunction> m_fixedFunction;  // made at the first draw
+  std::shared_ptr<GlTextureHost> m_textureHost = std::make_shared<GlTextureHost>();  // textures
+  GLuint m_targetFbo = 0;  // a render-target texture's framebuffer; 0: the back buffer
 };
 
 class GlDirect3D9 : public IDirect3D9 {

@@ -1,6 +1,7 @@
 // The GL backend's fixed-function stage (see d3d9_gl_draw.h).
 #include "platform/d3d9_gl_draw.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -96,6 +97,21 @@ void normalMatrix(const D3DMATRIX& m, float out[9]) {
   const float cof[9] = {
       A, B, C, -(b * i - c * h), a * i - c * g, -(a * h - b * g), b * f - c * e, -(a * f - c * d), a * e - b * d};
   for (int k = 0; k < 9; ++k) out[k] = cof[k] / det;
+}
+
+GLint addressMode(DWORD d3d) {
+  switch (d3d) {
+    case D3DTADDRESS_MIRROR:
+      return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP:
+      return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER:
+      return GL_CLAMP_TO_BORDER;
+    case D3DTADDRESS_MIRRORONCE:
+      return GL_MIRROR_CLAMP_TO_EDGE;
+    default:
+      return GL_REPEAT;
+  }
 }
 
 GLenum primitiveMode(D3DPRIMITIVETYPE type) {
@@ -321,6 +337,37 @@ void GlFixedFunction::setUniforms(const Program& p, const DeviceState& state, co
   gl.Uniform1f(p.alphaRef, static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF));
   for (int s = 0; s < 8; ++s)
     if (p.samplers[s] >= 0) gl.Uniform1i(p.samplers[s], s);
+}
+
+void GlFixedFunction::bindTexture(DWORD stage, GLuint name, DWORD levels, const DeviceState& state,
+                                  float maxAnisotropy) {
+  if (!m_gl) return;
+  const auto& ss = state.samplerStates[stage];
+  m_gl->ActiveTexture(GL_TEXTURE0 + stage);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, addressMode(ss[D3DSAMP_ADDRESSU]));
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, addressMode(ss[D3DSAMP_ADDRESSV]));
+  float border[4];
+  colorOf(ss[D3DSAMP_BORDERCOLOR], border);
+  glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+  const DWORD mag = ss[D3DSAMP_MAGFILTER], min = ss[D3DSAMP_MINFILTER], mip = ss[D3DSAMP_MIPFILTER];
+  const bool linearMin = min == D3DTEXF_LINEAR || min == D3DTEXF_ANISOTROPIC;
+  GLint minFilter = linearMin ? GL_LINEAR : GL_NEAREST;
+  // Without a mip filter only the top allowed level is sampled.
+  if (mip == D3DTEXF_POINT && levels > 1)
+    minFilter = linearMin ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+  else if (mip == D3DTEXF_LINEAR && levels > 1)
+    minFilter = linearMin ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
+                  mag == D3DTEXF_LINEAR || mag == D3DTEXF_ANISOTROPIC ? GL_LINEAR : GL_NEAREST);
+  const DWORD base = levels > 0 ? std::min<DWORD>(ss[D3DSAMP_MAXMIPLEVEL], levels - 1) : 0;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, static_cast<GLint>(base));
+  if (maxAnisotropy > 1.0f) {
+    const bool anisotropic = min == D3DTEXF_ANISOTROPIC || mag == D3DTEXF_ANISOTROPIC;
+    const float wanted = anisotropic ? static_cast<float>(std::max<DWORD>(ss[D3DSAMP_MAXANISOTROPY], 1)) : 1.0f;
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, std::min(wanted, maxAnisotropy));
+  }
 }
 
 HRESULT GlFixedFunction::draw(const CheckedDraw& draw, const DeviceState& state, const GeometryState& geometry,

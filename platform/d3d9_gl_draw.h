@@ -36,6 +36,10 @@ class GlFixedFunction {
 
   int programCount() const { return static_cast<int>(m_programs.size()); }
 
+  // Binds GL texture `name` (with `levels` mip levels) to unit `stage` with
+  // the stage's Direct3D sampler states. maxAnisotropy: what GL allows.
+  void bindTexture(DWORD stage, GLuint name, DWORD levels, const DeviceState& state, float maxAnisotropy);
+
  private:
   struct Program;
   struct Functions;

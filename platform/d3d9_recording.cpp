@@ -123,6 +123,31 @@ class RecordingDevice : public DeviceBase {
     std::fill(argb, argb + std::size_t{width} * height, 0u);
     return D3D_OK;
   }
+  // ---- Textures and render targets ----
+  HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                        IDirect3DTexture9** texture, void** sharedHandle) override {
+    const HRESULT hr = DeviceBase::CreateTexture(width, height, levels, usage, format, pool, texture, sharedHandle);
+    m_log->add("CreateTexture(" + args({width, height, levels, usage, format, pool}) + ")" +
+               (FAILED(hr) ? " -> " + hex(static_cast<DWORD>(hr)) : std::string()));
+    return hr;
+  }
+  HRESULT SetTexture(DWORD sampler, IDirect3DBaseTexture9* texture) override {
+    m_log->add("SetTexture(" + std::to_string(sampler) + (texture ? ", texture)" : ", null)"));
+    return DeviceBase::SetTexture(sampler, texture);
+  }
+  HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, DWORD type, IDirect3DSurface9** surface) override {
+    m_log->add("GetBackBuffer(" + args({swapChain, backBuffer, type}) + ")");
+    return DeviceBase::GetBackBuffer(swapChain, backBuffer, type, surface);
+  }
+  HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) override {
+    const auto* back = dynamic_cast<BackBufferSurface*>(surface);
+    m_log->add("SetRenderTarget(" + std::to_string(index) + ", " +
+               (back ? "back buffer " + std::to_string(back->head()) : std::string(surface ? "texture" : "null")) +
+               ")");
+    return DeviceBase::SetRenderTarget(index, surface);
+  }
+  // ---- end of textures and render targets ----
+
   void SimulateDeviceLoss(bool lost) override {
     m_log->add(std::string("SimulateDeviceLoss(") + (lost ? "true" : "false") + ")");
     DeviceBase::SimulateDeviceLoss(lost);
@@ -187,11 +212,14 @@ class RecordingDevice : public DeviceBase {
   // ---- end of geometry ----
 
  protected:
-  int defaultPoolResources() const override { return defaultPoolCount; }
   HRESULT executeDraw(const CheckedDraw& draw) override {
-    programs.insert(buildFixedFunctionKey(m_state, m_geometry, *draw.format, 0));
+    unsigned textureMask = 0;
+    for (DWORD s = 0; s < kMaxTextureStages; ++s)
+      if (boundTexture(s)) textureMask |= 1u << s;
+    programs.insert(buildFixedFunctionKey(m_state, m_geometry, *draw.format, textureMask));
     return D3D_OK;
   }
+  int defaultPoolResources() const override { return defaultPoolCount + DeviceBase::defaultPoolResources(); }
 
  private:
   HWND m_focus;

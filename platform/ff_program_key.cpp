@@ -48,12 +48,13 @@ FixedFunctionKey buildFixedFunctionKey(const DeviceState& state, const GeometryS
 
   key.lighting = rs[D3DRS_LIGHTING] != 0 && !format.pretransformed;
   key.specularEnable = rs[D3DRS_SPECULARENABLE] != 0;
+  // Both also shape generated texture coordinates, lit or not.
+  key.localViewer = rs[D3DRS_LOCALVIEWER] != 0;
+  key.normalizeNormals = rs[D3DRS_NORMALIZENORMALS] != 0;
   if (key.lighting) {
     const D3DLIGHT9* lights[kMaxActiveLights];
     const int n = enabledLights(geometry, lights);
     for (int i = 0; i < n; ++i) key.lights[i] = static_cast<std::uint8_t>(lights[i]->Type);
-    key.localViewer = rs[D3DRS_LOCALVIEWER] != 0;
-    key.normalizeNormals = rs[D3DRS_NORMALIZENORMALS] != 0;
     const bool colorVertex = rs[D3DRS_COLORVERTEX] != 0;
     key.diffuseSource = materialSource(rs[D3DRS_DIFFUSEMATERIALSOURCE], key, colorVertex);
     key.ambientSource = materialSource(rs[D3DRS_AMBIENTMATERIALSOURCE], key, colorVertex);

@@ -99,6 +99,19 @@ class FixedFunctionPixels : public ::testing::Test {
     return argb;
   }
   void stage(DWORD s, DWORD type, DWORD value) { device->SetTextureStageState(s, type, value); }
+  // A one-level A8R8G8B8 texture of width x height texels, rows top first.
+  ComPtr<IDirect3DTexture9> texture(UINT width, UINT height, std::initializer_list<D3DCOLOR> texels) {
+    ComPtr<IDirect3DTexture9> t;
+    EXPECT_EQ(device->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, t.put(), nullptr), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    EXPECT_EQ(t->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    auto it = texels.begin();
+    for (UINT y = 0; y < height; ++y)
+      for (UINT x = 0; x < width; ++x)
+        reinterpret_cast<D3DCOLOR*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch)[x] = *it++;
+    t->UnlockRect(0);
+    return t;
+  }
 
   HWND window = nullptr;
   ComPtr<IDirect3D9> d3d;
@@ -301,6 +314,86 @@ TEST_F(FixedFunctionPixels, IndexedDrawsReadSixteenAndThirtyTwoBitIndices) {
     EXPECT_EQ(pixel(10, 10), 0xFF00FF00u);
     EXPECT_EQ(pixel(60, 44), 0xFF00FF00u);
   }
+}
+
+TEST_F(FixedFunctionPixels, Modulate2XOfTextureAndDiffuse) {
+  ComPtr<IDirect3DTexture9> t = texture(2, 2, {0xFF406080, 0xFF406080, 0xFF406080, 0xFF406080});
+  device->SetTexture(0, t.get());
+  stage(0, D3DTSS_COLOROP, D3DTOP_MODULATE2X);
+  stage(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  stage(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  // 2 x texel x 0x80/255 = texel x 1.004.
+  fullQuad(0xFF808080);
+  EXPECT_TRUE(near(pixel(10, 10), 0xFF406080u)) << std::hex << pixel(10, 10);
+  // The same stage with the texture unbound passes the diffuse colour on.
+  device->SetTexture(0, nullptr);
+  fullQuad(0xFF123456);
+  EXPECT_EQ(pixel(10, 10), 0xFF123456u);
+}
+
+TEST_F(FixedFunctionPixels, BorderAddressingShowsTheBorderColourOutsideTheTexture) {
+  ComPtr<IDirect3DTexture9> t = texture(1, 1, {0xFFFF0000});
+  device->SetTexture(0, t.get());
+  device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER);
+  device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_BORDER);
+  device->SetSamplerState(0, D3DSAMP_BORDERCOLOR, 0xFF00FF00);
+  stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  // u and v run 0..2 across the quad: the top-left quarter is the texel.
+  std::vector<Vertex> v = quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF);
+  for (Vertex& vertex : v) {
+    vertex.u *= 2.0f;
+    vertex.v *= 2.0f;
+  }
+  draw(v);
+  EXPECT_EQ(pixel(10, 10), 0xFFFF0000u);
+  EXPECT_EQ(pixel(50, 10), 0xFF00FF00u);
+  EXPECT_EQ(pixel(10, 40), 0xFF00FF00u);
+  // Wrapping repeats the texel instead.
+  device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
+  device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP);
+  draw(v);
+  EXPECT_EQ(pixel(50, 40), 0xFFFF0000u);
+}
+
+TEST_F(FixedFunctionPixels, CameraSpaceReflectionVectorPicksTheTexel) {
+  // Left texel red, right texel green; u = 0.5 R.x + 0.3 R.z + 0.5.
+  ComPtr<IDirect3DTexture9> t = texture(2, 1, {0xFFFF0000, 0xFF00FF00});
+  device->SetTexture(0, t.get());
+  stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  stage(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
+  stage(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+  D3DMATRIX m{};
+  m.m[0][0] = 0.5f;
+  m.m[2][0] = 0.3f;
+  m.m[3][0] = 0.5f;
+  m.m[3][1] = 0.5f;
+  m.m[3][3] = 1.0f;
+  device->SetTransform(D3DTS_TEXTURE0, &m);
+  // Local viewer: R = (I.x, I.y, -I.z) for I = normalize(P) off a surface
+  // facing the camera. Pixel 10 (x -0.67): u about 0.03; pixel 54 (x 0.7): u about 0.7.
+  fullQuad(0xFFFFFFFF);
+  EXPECT_EQ(pixel(10, 24), 0xFFFF0000u);
+  EXPECT_EQ(pixel(54, 24), 0xFF00FF00u);
+  // A distant viewer reflects (0, 0, -1) everywhere: u = 0.2.
+  device->SetRenderState(D3DRS_LOCALVIEWER, 0);
+  fullQuad(0xFFFFFFFF);
+  EXPECT_EQ(pixel(54, 24), 0xFFFF0000u);
+}
+
+TEST_F(FixedFunctionPixels, ProjectedCountThreeDividesByTheThirdCoordinate) {
+  ComPtr<IDirect3DTexture9> t = texture(2, 1, {0xFFFF0000, 0xFF00FF00});
+  device->SetTexture(0, t.get());
+  device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+  stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  stage(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEPOSITION);
+  stage(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT3 | D3DTTFF_PROJECTED);
+  // (x, y, z) -> (x + 0.5 z, y, z): u = x / z + 0.5 with z = 0.5, so u = 2x + 0.5.
+  D3DMATRIX m = identityMatrix();
+  m.m[2][0] = 0.5f;
+  device->SetTransform(D3DTS_TEXTURE0, &m);
+  draw(quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF));
+  EXPECT_EQ(pixel(20, 24), 0xFFFF0000u);  // x -0.36: u -0.2, clamped
+  EXPECT_EQ(pixel(40, 24), 0xFF00FF00u);  // x 0.27: u 1.05, clamped
 }
 
 }  // namespace

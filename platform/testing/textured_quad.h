@@ -1,0 +1,11 @@
+// Test-only: a textured quad drawn with GL's own fixed pipeline, so texture
+// uploads can be checked by reading the back buffer before the engine's draw
+// calls exist. Not a draw path of the engine.
+#pragma once
+
+#include "platform/d3d9.h"
+
+// Draws `texture` (level 0, nearest texel, replacing the colour; alpha-only
+// formats give black) over the device's current viewport. D3DERR_INVALIDCALL
+// when the texture is not an OpenGL device's.
+HRESULT drawTexturedQuadForTest(IDirect3DTexture9* texture);
