@@ -1,0 +1,106 @@
+// Render passes: the abstract pass every surface draw goes through, and the
+// generated-shader passes with their cache of compiled variants keyed by the
+// shader flag values. The fixed-function pass lives in its own file.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "foundation/engine_string.h"
+#include "render/effect_compiler.h"
+
+class RenderPipeline;
+class Surface;
+class SurfaceStagePlan;
+
+// A compiled vertex function: its constant table and one shader per device.
+class VertexShaderProgram {
+ public:
+  VertexShaderProgram(RenderPipeline* pipeline, ID3DXEffectCompiler* compiler, const DWORD* function,
+                      ComPtr<ID3DXConstantTable> constants);
+  void uploadConstants();
+
+  RenderPipeline* pipeline;
+  ComPtr<ID3DXConstantTable> constants;
+  std::vector<ComPtr<IDirect3DVertexShader9>> shaders;
+};
+
+// A compiled pixel function with its sampler names (index = register).
+class PixelShaderProgram {
+ public:
+  PixelShaderProgram(RenderPipeline* pipeline, ID3DXEffectCompiler* compiler, const DWORD* function,
+                     ComPtr<ID3DXConstantTable> constants);
+  void uploadConstants();
+
+  RenderPipeline* pipeline;
+  ComPtr<ID3DXConstantTable> constants;
+  std::vector<ComPtr<IDirect3DPixelShader9>> shaders;
+  std::vector<EngineString> samplerNames;
+};
+
+inline constexpr int kMaxShaderSamplers = 16;
+
+// SetDefaults, then every constant entry by name (and the flags too when
+// they travel as constants).
+void uploadShaderConstants(RenderPipeline& pipeline, ID3DXConstantTable* constants);
+
+class ShaderPass {
+ public:
+  using Variant = std::pair<std::unique_ptr<VertexShaderProgram>, std::unique_ptr<PixelShaderProgram>>;
+
+  explicit ShaderPass(RenderPipeline* pipeline);
+  virtual ~ShaderPass();
+  ShaderPass(const ShaderPass&) = delete;
+  ShaderPass& operator=(const ShaderPass&) = delete;
+
+  // Selects (compiling once per flag combination) the variant for the
+  // current flags, then uploads the constants. False when no variant can be
+  // had: the caller draws without binding samplers.
+  virtual bool activate();
+  virtual void bindSamplers(Surface& surface, double time);
+  virtual void applySurface(Surface& surface, double time);
+  virtual EngineString vertexFunctionName();
+  virtual EngineString pixelFunctionName();
+
+  void clearVariants();
+  bool selectVariant();
+  bool compileVariant();
+  // Takes a reference of its own; null removes the compiler.
+  void setCompiler(ID3DXEffectCompiler* compiler);
+
+  RenderPipeline* pipeline;
+  SurfaceStagePlan* binding = nullptr;
+  std::map<std::vector<std::int32_t>, Variant> variants;
+  EngineString name = "<shader>";
+  VertexShaderProgram* currentVertexProgram = nullptr;
+  PixelShaderProgram* currentPixelProgram = nullptr;
+  ComPtr<ID3DXEffectCompiler> compiler;
+
+ private:
+  void reportCompileError(ID3DXBuffer* errors);
+};
+
+// The generated passes differ in their vertex function name and in the
+// states their applySurface adds after the standard ones.
+class GeneratedMainPass : public ShaderPass {
+ public:
+  using ShaderPass::ShaderPass;
+  EngineString vertexFunctionName() override;
+};
+
+class GeneratedAdditivePass : public ShaderPass {
+ public:
+  using ShaderPass::ShaderPass;
+  EngineString vertexFunctionName() override;
+  void applySurface(Surface& surface, double time) override;
+};
+
+class GeneratedOverlayPass : public ShaderPass {
+ public:
+  using ShaderPass::ShaderPass;
+  void applySurface(Surface& surface, double time) override;
+};

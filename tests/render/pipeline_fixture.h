@@ -1,0 +1,63 @@
+// A render pipeline over the recording device for render tests: one
+// adapter with chosen shader versions, a windowed device, reports captured
+// at level 3.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/d3d9_recording.h"
+#include "platform/system.h"
+#include "platform/window.h"
+#include "render/render_pipeline.h"
+#include "tests/support/report_capture.h"
+
+inline LRESULT pipelineTestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class PipelineTest : public ReportCapture {
+ protected:
+  PipelineTest() : ReportCapture(3) {}
+  void SetUp() override {
+    ReportCapture::SetUp();
+    resetWindowSystem();
+    setenv("TESSALINE_REGISTRY", "/nonexistent/registry.ini", 1);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = pipelineTestProc;
+    wc.lpszClassName = "Orbivane";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+  }
+  void TearDown() override {
+    pipeline.reset();
+    manager.reset();
+    setDirect3DFactory(nullptr);
+    unsetenv("TESSALINE_REGISTRY");
+    resetWindowSystem();
+    ReportCapture::TearDown();
+  }
+
+  // Devices on the recorder with one adapter of these shader versions.
+  void build(DWORD vs, DWORD ps, void (*adjust)(DisplaySettings&) = nullptr, void (*adapter)(FakeAdapter&) = nullptr) {
+    FakeAdapter a;
+    a.modes = {{1024, 768, 60, D3DFMT_X8R8G8B8}};
+    a.caps.VertexShaderVersion = vs;
+    a.caps.PixelShaderVersion = ps;
+    if (adapter) adapter(a);
+    setDirect3DFactory([a, log = log](UINT) { return new RecordingDirect3D9({a}, log); });
+    manager = std::make_unique<DeviceManager>();
+    manager->settings->windowed = true;
+    if (adjust) adjust(*manager->settings);
+    ASSERT_TRUE(manager->enumerateAdapters("Error", "no d3d", "no tnl"));
+    ::Setup setup(manager.get());
+    setup.run();
+    ASSERT_TRUE(manager->createRenderWindow("Orbivane", nullptr));
+    log->calls.clear();
+    pipeline = std::make_unique<RenderPipeline>(*manager);
+  }
+
+  std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
+  std::unique_ptr<DeviceManager> manager;
+  std::unique_ptr<RenderPipeline> pipeline;
+};

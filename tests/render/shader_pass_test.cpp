@@ -1,0 +1,212 @@
+// Shader tables (key length, bone palette, derived matrices) and the
+// generated passes' variant cache with a stand-in effect compiler.
+#include "render/shader_pass.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "tests/render/pipeline_fixture.h"
+
+namespace {
+
+Matrix4x3 rotationZ(float angle, float scale) {
+  Matrix4x3 m = g_identityMatrix;
+  m[0] = scale * std::cos(angle);
+  m[1] = scale * std::sin(angle);
+  m[4] = -scale * std::sin(angle);
+  m[5] = scale * std::cos(angle);
+  m[10] = scale;
+  return m;
+}
+
+TEST(ShaderTables, EntriesStartAtZeroAndTheKeyHas149Values) {
+  ShaderFlagTable flags(nullptr);
+  ShaderConstantTable constants(nullptr);
+  EXPECT_EQ(flags.entries.size(), 51u);
+  EXPECT_EQ(constants.entries.size(), 39u);
+  const auto key = flags.key();
+  EXPECT_EQ(key.size(), 149u);
+  EXPECT_TRUE(std::all_of(key.begin(), key.end(), [](int v) { return v == 0; }));
+  EXPECT_STREQ(flags.entries[0].name, "bake");
+  EXPECT_STREQ(flags.entries[50].name, "displacement");
+  EXPECT_EQ(flags.find("metaTexBUMPgInput")->count, 4);
+  // The direct pointers reach the same storage as the entries.
+  *flags.numTexCOLR = 3;
+  EXPECT_EQ(flags.find("numTexCOLR")->values[0], 3);
+  EXPECT_EQ(constants.find("matBone")->count, 12288);
+}
+
+TEST(ShaderTables, BonePaletteFillsItsTwelveFloatsAndIgnoresBadIndices) {
+  ShaderConstantTable t(nullptr);
+  Matrix4x3 m;
+  for (int i = 0; i < 16; ++i) m[i] = static_cast<float>(i + 1);
+  t.setBoneMatrix(1023, m);
+  const float expected[12] = {1, 2, 3, 5, 6, 7, 9, 10, 11, 13, 14, 15};
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(t.matBone[12276 + i], expected[i]) << i;
+  EXPECT_EQ(t.bonePalette[1023][15], 16.0f);
+  t.setBoneMatrix(1024, m);  // outside the palette: nothing written
+  t.setBoneMatrix(-1, m);
+  EXPECT_EQ(t.matBone[0], 0.0f);
+}
+
+TEST(ShaderTables, DerivedMatricesRemoveScaleAndStayUntilInvalidated) {
+  ShaderConstantTable t(nullptr);
+  t.world = rotationZ(0.5f, 2.0f);
+  t.world[12] = 4.0f;
+  t.projection[11] = 1.0f;  // w takes z
+  t.projection[15] = 0.0f;
+  t.updateDerivedMatrices();
+  EXPECT_NEAR(t.matWorldViewNormalized[0], std::cos(0.5f), 1e-5);
+  EXPECT_NEAR(t.matWorldViewNormalized[1], std::sin(0.5f), 1e-5);
+  EXPECT_NEAR(t.matWorldViewNormalized[3], -std::sin(0.5f), 1e-5);
+  EXPECT_NEAR(t.matWorldViewNormalized[8], 1.0f, 1e-5);
+  EXPECT_FLOAT_EQ(t.matWorldView[9], 4.0f);  // translation row
+  EXPECT_FLOAT_EQ(t.matWorldWT[0], 2.0f * std::cos(0.5f));
+  EXPECT_FLOAT_EQ(t.matWorldViewProj[11], 2.0f);  // z scale moved into w
+  t.world = g_identityMatrix;
+  t.updateDerivedMatrices();
+  EXPECT_FLOAT_EQ(t.matWorldView[9], 4.0f);
+  t.derivedValid = false;
+  t.updateDerivedMatrices();
+  EXPECT_FLOAT_EQ(t.matWorldView[9], 0.0f);
+}
+
+// ---- Variant cache ----
+
+class Buffer : public ID3DXBuffer {
+ public:
+  explicit Buffer(std::string text) : m_text(std::move(text)) {}
+  void* GetBufferPointer() override { return m_text.data(); }
+  DWORD GetBufferSize() override { return static_cast<DWORD>(m_text.size() + 1); }
+
+ private:
+  std::string m_text;
+};
+
+class Constants : public ID3DXConstantTable {
+ public:
+  HRESULT SetDefaults(IDirect3DDevice9*) override { return D3D_OK; }
+  HRESULT SetValue(IDirect3DDevice9*, const char*, const void*, UINT) override {
+    ++values;
+    return D3D_OK;
+  }
+  int values = 0;
+};
+
+class FakeCompiler : public ID3DXEffectCompiler {
+ public:
+  HRESULT SetValue(const char*, const void*, UINT) override { return D3D_OK; }
+  HRESULT CompileShader(const char* function, const char* profile, DWORD, ID3DXBuffer** shader, ID3DXBuffer** errors,
+                        ID3DXConstantTable** constants) override {
+    compiled.push_back(std::string(function) + "/" + profile);
+    const bool pixel = std::strncmp(function, "pshader", 7) == 0;
+    if (!errorText.empty() && (pixel || !failPixelOnly)) {
+      *errors = new Buffer(errorText);
+      return E_FAIL;
+    }
+    *shader = new Buffer("code");
+    *constants = new Constants;
+    return D3D_OK;
+  }
+  HRESULT CreateVertexShader(IDirect3DDevice9*, const DWORD*, IDirect3DVertexShader9** s) override {
+    *s = new IDirect3DVertexShader9;
+    return D3D_OK;
+  }
+  HRESULT CreatePixelShader(IDirect3DDevice9*, const DWORD*, IDirect3DPixelShader9** s) override {
+    *s = new IDirect3DPixelShader9;
+    return D3D_OK;
+  }
+  HRESULT SetVertexShader(IDirect3DDevice9*, IDirect3DVertexShader9*) override { return D3D_OK; }
+  HRESULT SetPixelShader(IDirect3DDevice9*, IDirect3DPixelShader9*) override { return D3D_OK; }
+  HRESULT GetShaderSamplers(const DWORD*, const char** names, UINT capacity, UINT* count) override {
+    if (capacity > 0) names[0] = "texCOLR0";
+    *count = 1;
+    return D3D_OK;
+  }
+
+  std::vector<std::string> compiled;
+  std::string errorText;
+  bool failPixelOnly = false;
+};
+
+class VariantTest : public PipelineTest {
+ protected:
+  void SetUp() override {
+    PipelineTest::SetUp();
+    build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    compiler = new FakeCompiler;
+    pass = std::make_unique<GeneratedMainPass>(pipeline.get());
+    pass->setCompiler(compiler);
+    compiler->Release();  // the pass holds its own reference
+  }
+  void TearDown() override {
+    pass.reset();
+    PipelineTest::TearDown();
+  }
+  FakeCompiler* compiler = nullptr;
+  std::unique_ptr<ShaderPass> pass;
+};
+
+TEST_F(VariantTest, WithoutACompilerNothingActivatesAndTheFailureIsRemembered) {
+  ShaderPass bare(pipeline.get());
+  EXPECT_FALSE(bare.activate());
+  EXPECT_FALSE(bare.activate());
+  EXPECT_EQ(bare.variants.size(), 1u);
+  EXPECT_STREQ(bare.vertexFunctionName().c_str(), "vshader");
+  EXPECT_STREQ(bare.pixelFunctionName().c_str(), "pshader");
+}
+
+TEST_F(VariantTest, EqualFlagsCompileOnceAndAnyChangedValueCompilesAgain) {
+  ASSERT_TRUE(pass->activate());
+  ASSERT_TRUE(pass->activate());
+  EXPECT_EQ(compiler->compiled.size(), 2u);  // one vertex, one pixel function
+  EXPECT_EQ(compiler->compiled[0], "vshader0/vs_2_0");
+  EXPECT_EQ(compiler->compiled[1], "pshader/ps_2_0");
+  ASSERT_EQ(pass->currentPixelProgram->samplerNames.size(), 1u);
+  EXPECT_STREQ(pass->currentPixelProgram->samplerNames[0].c_str(), "texCOLR0");
+  pipeline->flagTable->metaTexBUMPgInput[3] = 1;  // last value of a 4-value entry
+  ASSERT_TRUE(pass->activate());
+  EXPECT_EQ(compiler->compiled.size(), 4u);
+  EXPECT_EQ(pass->variants.size(), 2u);
+  pipeline->flagTable->metaTexBUMPgInput[3] = 0;
+  ASSERT_TRUE(pass->activate());
+  EXPECT_EQ(compiler->compiled.size(), 4u);
+}
+
+TEST_F(VariantTest, MainVertexNameCountsInterpolatorsUpToEight) {
+  ShaderFlagTable& f = *pipeline->flagTable;
+  *f.specularEnabled = 1;
+  *f.numShadows = 2;
+  *f.numTexCOLR = 1;
+  *f.numTexBUMP = 1;
+  EXPECT_STREQ(pass->vertexFunctionName().c_str(), "vshaderS8");
+  *f.specularEnabled = 0;
+  *f.isFogEnabled = 1;
+  *f.numShadows = 0;
+  *f.numTexBUMP = 0;
+  EXPECT_STREQ(pass->vertexFunctionName().c_str(), "vshaderF1");
+  GeneratedAdditivePass additive(pipeline.get());
+  *f.numShadows = 12;
+  EXPECT_STREQ(additive.vertexFunctionName().c_str(), "vshaderF8");
+}
+
+TEST_F(VariantTest, CompileErrorsAreReportedAndAHalfCompiledVariantIsNotKept) {
+  compiler->errorText = "(12): syntax error";
+  EXPECT_FALSE(pass->activate());
+  EXPECT_EQ(takeMessage(), "\n<shader>(12): syntax error");
+  compiler->errorText = "out of registers";
+  compiler->failPixelOnly = true;
+  *pipeline->flagTable->bake = 1;
+  EXPECT_FALSE(pass->activate());
+  EXPECT_EQ(takeMessage(), "\nout of registers");
+  EXPECT_EQ(pass->currentVertexProgram, nullptr);
+  // The failed key is not compiled again, and stays unusable.
+  const auto before = compiler->compiled.size();
+  EXPECT_FALSE(pass->activate());
+  EXPECT_EQ(compiler->compiled.size(), before);
+}
+
+}  // namespace
