@@ -1,0 +1,263 @@
+// File textures: the texture source, the ".dds" path, the picture path and
+// the ".dds" cache.
+#include "render/file_texture.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "foundation/report.h"
+#include "platform/d3dx.h"
+#include "render/render_pipeline.h"
+
+namespace {
+
+TextureSource* g_textureSource = nullptr;
+File* g_textureSourceFile = nullptr;
+
+// One line in the log, then the report (which may show a box).
+void reportMissing(const char* format, const std::string& name) {
+  EngineString text = EngineString::format(format, name.c_str());
+  std::string line = text.c_str();
+  while (!line.empty() && line.back() == '\n') line.pop_back();
+  g_log.line(line.c_str());
+  reportError(format, name.c_str());
+}
+
+bool makeFolders(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    const std::string folder = path.substr(0, slash);
+    if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+// The shift a texture detail setting stands for: only negative settings
+// shrink; a positive one (a damaged configuration) counts as full size.
+int detailShift(const RenderPipeline& pipeline) {
+  return pipeline.textureDetail < 0 ? std::min(-pipeline.textureDetail, 30) : 0;
+}
+
+}  // namespace
+
+void setTextureSource(File* file) {
+  if (g_textureSource) g_textureSource->release();
+  g_textureSource = nullptr;
+  g_textureSourceFile = nullptr;
+  if (file) {
+    g_textureSource = new TextureSource(*file);
+    g_textureSourceFile = file;
+  }
+}
+
+TextureSource* textureSource() { return g_textureSource; }
+
+std::string textureCacheFolder() {
+  if (const char* own = std::getenv("TESSALINE_TEXTURE_CACHE"); own && *own) return own;
+  if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg) return std::string(xdg) + "/tessaline/textures";
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : "/tmp") + "/.cache/tessaline/textures";
+}
+
+std::string textureCachePath(const std::string& textureName) {
+  std::string name = textureName;
+  if (name.size() >= 2 && name[1] == ':') name.erase(0, 2);
+  std::replace(name.begin(), name.end(), '\\', '/');
+  std::string relative;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find('/', start);
+    if (end == std::string::npos) end = name.size();
+    const std::string part = name.substr(start, end - start);
+    if (part == "..") return "";
+    if (!part.empty() && part != ".") relative += (relative.empty() ? "" : "/") + part;
+    start = end + 1;
+  }
+  if (relative.empty()) return "";
+  return textureCacheFolder() + "/" + relative + ".dds";
+}
+
+FileTexture::FileTexture(RenderPipeline* owner) : Texture(owner, kTextureConvertFormat | kTextureMipChain) {}
+
+FileTexture::FileTexture(const FileTexture& other)
+    : Texture(other), source(other.source), bottomUp(other.bottomUp), hasDds(other.hasDds) {
+  if (source) source->addRef();
+}
+
+FileTexture::~FileTexture() {
+  if (source) source->release();
+}
+
+std::unique_ptr<Texture> FileTexture::clone() const { return std::make_unique<FileTexture>(*this); }
+
+bool FileTexture::open(File* file, const char* textureName, bool loadBottomUp) {
+  if (source) source->release();
+  source = nullptr;
+  if (!file || !textureName) return false;
+  if (file == g_textureSourceFile && g_textureSource) {
+    source = g_textureSource;
+    source->addRef();
+  } else {
+    source = new TextureSource(*file);
+  }
+  name = textureName;
+  bottomUp = loadBottomUp;
+  const std::string dds = name + ".dds";
+  hasDds = source->file->exists(dds.c_str());
+  if (!hasDds) {
+    // A cache written by an earlier run counts as a ".dds" too.
+    const std::string cached = textureCachePath(name);
+    struct stat info {};
+    hasDds = !cached.empty() && ::stat(cached.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  }
+  return hasDds || source->file->exists(name.c_str());
+}
+
+Image* FileTexture::loadSourceImage() {
+  if (!source) return nullptr;
+  return loadImage(*source->file, name.c_str(), bottomUp);
+}
+
+void FileTexture::load() {
+  if (loaded) return;
+  if (hasDds)
+    loadDds();
+  else
+    loadPicture();
+  loaded = true;
+}
+
+bool FileTexture::readDds(std::vector<std::uint8_t>* bytes) {
+  const std::string dds = name + ".dds";
+  if (source && source->file->exists(dds.c_str())) {
+    RefPtr<FileData> data(loadFileData(dds.c_str(), *source->file));
+    if (!data) return false;
+    bytes->assign(data->data(), data->data() + data->size());
+    return true;
+  }
+  const std::string cached = textureCachePath(name);
+  if (cached.empty()) return false;
+  std::ifstream in(cached, std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !bytes->empty();
+}
+
+void FileTexture::loadDds() {
+  std::vector<std::uint8_t> bytes;
+  HRESULT hr = E_FAIL;
+  if (readDds(&bytes) && !deviceTextures.empty()) {
+    D3DXIMAGE_INFO info{};
+    D3DXGetImageInfoFromFileInMemory(bytes.data(), static_cast<UINT>(bytes.size()), &info);
+    if (name == "D:/Wimbrel/onscreendisplays/Racer_HUD.bmp" ||
+        name == "D:/Wimbrel/onscreendisplays/Racer_HUD_opmap.bmp")
+      flags |= kTextureFullSize;
+    const D3DCAPS9& caps = pipeline->caps;
+    UINT w = D3DX_DEFAULT, h = D3DX_DEFAULT;
+    if (caps.MaxTextureWidth && info.Width > caps.MaxTextureWidth) w = caps.MaxTextureWidth;
+    if (caps.MaxTextureHeight && info.Height > caps.MaxTextureHeight) h = caps.MaxTextureHeight;
+    const int shift = detailShift(*pipeline);
+    if (!(flags & kTextureFullSize) && shift > 0) {
+      w = std::max(info.Width >> shift, 1u);
+      h = std::max(info.Height >> shift, 1u);
+    }
+    if ((flags & kTextureAlphaFromLuminance) && (info.Format == D3DFMT_DXT1 || info.Format == D3DFMT_A1R5G5B5))
+      flags |= kTextureOneBitAlpha;
+    chooseFormat();
+    if (name == "d:\\data\\fire.bmp") format = D3DFMT_A8R8G8B8;
+    deviceTextures[0].reset();
+    hr = D3DXCreateTextureFromFileInMemoryEx(pipeline->devices[0], bytes.data(), static_cast<UINT>(bytes.size()), w, h,
+                                             (flags & kTextureMipChain) ? 0 : 1, 0, format, pool, D3DX_DEFAULT,
+                                             D3DX_DEFAULT, 0, nullptr, nullptr, deviceTextures[0].put());
+    shownTextures[0] = deviceTextures[0].get();
+  }
+  if (SUCCEEDED(hr) && deviceTextures[0]) {
+    D3DSURFACE_DESC desc{};
+    deviceTextures[0]->GetLevelDesc(0, &desc);
+    width = static_cast<int>(desc.Width);
+    height = static_cast<int>(desc.Height);
+    format = desc.Format;
+    depth = 1;
+    levelCount = deviceTextures[0]->GetLevelCount();
+    replicate();
+    return;
+  }
+  reportMissing("Loading texture \"%s\" from .dds-file failed!!!\n", name);
+}
+
+void FileTexture::loadPicture() {
+  RefPtr<Image> picture(loadSourceImage());
+  if (!picture || picture->pixelCount() == 0) {
+    reportMissing("Missing texture \"%s\" !!!\n", name);
+    return;
+  }
+  RefPtr<Image> alphaPicture;
+  if (alphaTexture) {
+    alphaPicture.reset(alphaTexture->loadSourceImage());
+    if (!alphaPicture || alphaPicture->pixelCount() == 0) {
+      reportMissing("Missing alpha texture \"%s\" !!!\n", alphaTexture->name);
+      alphaPicture.reset();
+    }
+  }
+  const int pw = picture->width(), ph = picture->height();
+  const D3DCAPS9& caps = pipeline->caps;
+  int w = 128, h = 1;
+  if ((flags & kTextureAllowNonPow2) && (caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL)) {
+    w = pw;
+    h = ph;
+  } else {
+    while (w < pw) w *= 2;
+    while (h < ph) h *= 2;
+  }
+  const int shift = detailShift(*pipeline);
+  if (!(flags & kTextureFullSize) && shift > 0) {
+    w = std::max(pw >> shift, 1);
+    h = std::max(ph >> shift, 1);
+  }
+  if (caps.MaxTextureWidth) w = std::min(w, static_cast<int>(caps.MaxTextureWidth));
+  if (caps.MaxTextureHeight) h = std::min(h, static_cast<int>(caps.MaxTextureHeight));
+
+  createPixelStore(flags, std::string(), w, h);
+  if (deviceTextures.empty() || !deviceTextures[0]) return;
+  D3DLOCKED_RECT locked{};
+  if (FAILED(deviceTextures[0]->LockRect(0, &locked, nullptr, 0))) return;
+  const bool fromLuminance = (flags & kTextureAlphaFromLuminance) != 0;
+  auto brightness = [](std::uint32_t t) { return ((t >> 16 & 0xFF) + (t >> 8 & 0xFF) + (t & 0xFF)) / 3; };
+  for (int y = 0; y < h; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(locked.pBits) + y * locked.Pitch);
+    const int sy =
+        std::min(static_cast<int>(static_cast<float>(y) * static_cast<float>(ph) / static_cast<float>(h)), ph - 1);
+    for (int x = 0; x < w; ++x) {
+      const int sx =
+          std::min(static_cast<int>(static_cast<float>(x) * static_cast<float>(pw) / static_cast<float>(w)), pw - 1);
+      const std::uint32_t texel = picture->pixel(sy, sx);
+      if (fromLuminance) {
+        row[x] = (255u - brightness(texel)) << 24;
+      } else if (alphaPicture) {
+        // A smaller alpha picture is read at clamped coordinates.
+        const int ax = std::min(sx, alphaPicture->width() - 1), ay = std::min(sy, alphaPicture->height() - 1);
+        const std::uint32_t a = 255u - brightness(alphaPicture->pixel(ay, ax));
+        row[x] = texel & (0x00FFFFFFu | (a << 24));
+      } else {
+        row[x] = applyAlphaMode(texel, alphaMode);
+      }
+    }
+  }
+  deviceTextures[0]->UnlockRect(0);
+  if (alphaPicture) alphaMode = 0;
+  picture.reset();
+  alphaPicture.reset();
+  upload();
+  writeCache();
+}
+
+void FileTexture::writeCache() {
+  if (shownTextures.empty() || !shownTextures[0]) return;
+  const std::string path = textureCachePath(name);
+  if (path.empty() || !makeFolders(path)) return;  // a failed cache write is silent
+  D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, shownTextures[0], nullptr);
+}

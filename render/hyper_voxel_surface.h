@@ -1,0 +1,55 @@
+// The appearance shared by the particle renderers that draw hyper-voxel
+// volumes: animated values, switches, the block's texture layers and a few
+// owned objects of the derived renderers. The scene-file reader fills it.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "render/animated_parameter.h"
+
+// Owned parts whose classes live with the derived renderers or the scene
+// side (texture layers, the renderers' own objects); deleted through this.
+class HyperVoxelPart {
+ public:
+  virtual ~HyperVoxelPart() = default;
+  // Called before a texture layer is deleted.
+  virtual void release() {}
+};
+
+class HyperVoxelSurface {
+ public:
+  explicit HyperVoxelSurface(void* owner) : owner(owner) {}
+  // Releases and deletes the texture layers, then the owned objects.
+  virtual ~HyperVoxelSurface();
+  HyperVoxelSurface(const HyperVoxelSurface&) = delete;
+  HyperVoxelSurface& operator=(const HyperVoxelSurface&) = delete;
+
+  virtual void hook1() {}
+  virtual void hook2() {}
+  // The derived renderer's per-frame work.
+  virtual void update() = 0;
+
+  void* owner;  // the object the particles belong to; not owned
+  AnimatedParameter dissolve{0.0f};
+  AnimatedParameter particleSize{0.0f};
+  AnimatedParameter sizeVariation{0.0f};
+  int blendingMode = 1;
+  int blendingGroup = 0;
+  AnimatedParameter luminosity{1.0f};
+  AnimatedParameter opacity{1.0f};
+  AnimatedParameter density{1.0f};
+  AnimatedParameter colour[3] = {AnimatedParameter(200.0f / 255.0f), AnimatedParameter(200.0f / 255.0f),
+                                 AnimatedParameter(200.0f / 255.0f)};
+  AnimatedParameter reservedValue{255.0f};
+  AnimatedParameter nearClip{0.0f};
+  bool useAllLights = false;
+  AnimatedParameter stretchAmount{0.0f};
+  int stretchDirection = 0;
+  bool alignToPath = false;
+  bool maintainVolume = false;
+  int slices = 0;
+  AnimatedParameter textureAmplitude{0.0f};
+  std::vector<std::unique_ptr<HyperVoxelPart>> textureLayers;
+  std::unique_ptr<HyperVoxelPart> ownedObjects[5];
+};
