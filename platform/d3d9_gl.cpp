@@ -128,9 +128,11 @@ class GlDevice : public DeviceBase {
   ~GlDevice() override {
     m_textureHost->alive = false;  // textures outliving the device free nothing in GL
     if (makeCurrent()) {
-      m_fixedFunction.reset();  // its programs die with the context
+      m_fixedFunction.reset();  // deletes its programs while the context is current
       deleteTargets();
       SDL_GL_MakeCurrent(sdlWindowOf(m_window), nullptr);
+    } else if (m_fixedFunction) {
+      m_fixedFunction->abandon();  // the programs go with the context
     }
     SDL_GL_DeleteContext(m_context);
   }

@@ -322,4 +322,44 @@ TEST_F(FixedFunctionPassTest, MaterialFromColourDiffuseSpecularAndGloss) {
   EXPECT_FLOAT_EQ(material().Diffuse.b, 0.0f);
 }
 
+TEST_F(FixedFunctionPassTest, ApplySurfaceSequencesForOpaqueAndBlendedSurfaces) {
+  auto apply = [&](Surface& target, SurfaceStagePlan& plan) {
+    pass->binding = &plan;
+    log->calls.clear();
+    pass->applySurface(target, 0.0);
+    return log->calls;
+  };
+  const std::vector<std::string> tail = {"SetMaterial()", rs(D3DRS_CULLMODE, D3DCULL_CCW),
+                                         rs(D3DRS_SPECULARENABLE, 0), rs(D3DRS_NORMALIZENORMALS, 1)};
+  SurfaceStagePlan opaque(surface);
+  std::vector<std::string> expected = {rs(D3DRS_ZWRITEENABLE, 1),
+                                       rs(D3DRS_ALPHATESTENABLE, 0),
+                                       rs(D3DRS_ALPHABLENDENABLE, 0),
+                                       rs(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL),
+                                       rs(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL),
+                                       rs(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL)};
+  expected.insert(expected.end(), tail.begin(), tail.end());
+  EXPECT_EQ(apply(surface, opaque), expected);
+
+  // Transparent with vertex colours: blended, and the vertices feed the
+  // ambient and diffuse material (diffuse above 0.5), not the emissive one.
+  surface.transparency.value = 0.25f;
+  SurfaceStagePlan blended(surface);
+  TextureLayer vcol;
+  blended.vertexColorLayer = &vcol;
+  expected = {rs(D3DRS_ZWRITEENABLE, 0),
+              rs(D3DRS_ALPHATESTENABLE, 0),
+              rs(D3DRS_ALPHABLENDENABLE, 1),
+              rs(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA),
+              rs(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA),
+              rs(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1),
+              rs(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1),
+              rs(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL)};
+  expected.insert(expected.end(), tail.begin(), tail.end());
+  EXPECT_EQ(apply(surface, blended), expected);
+  // Vertex colours make the material white, scaled by what shows through.
+  EXPECT_FLOAT_EQ(material().Diffuse.r, 0.75f);
+  EXPECT_FLOAT_EQ(material().Diffuse.a, 0.75f);
+}
+
 }  // namespace
