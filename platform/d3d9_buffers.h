@@ -32,6 +32,13 @@ class MemoryBuffer {
   // Grows on every unlock, so a backend can tell when to send the bytes again.
   unsigned version() const { return m_version; }
 
+  // A backend's copy of the bytes on its device (a GL buffer object), made
+  // at the first draw that reads the buffer and dropped with it.
+  struct DeviceCopy {
+    virtual ~DeviceCopy() = default;
+  };
+  mutable std::unique_ptr<DeviceCopy> deviceCopy;
+
  private:
   std::vector<BYTE> m_bytes;
   DWORD m_usage;

@@ -136,6 +136,8 @@ HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int baseVertexIn
   draw.indices = indexBytes;
   draw.indexSize = size;
   draw.elementCount = count;
+  draw.vertexSource = &vb->buffer();
+  draw.indexSource = &ib->buffer();
   return executeDraw(draw);
 }
 

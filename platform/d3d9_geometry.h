@@ -43,6 +43,9 @@ struct CheckedDraw {
   const void* indices = nullptr;  // relative to `vertices`
   UINT indexSize = 0;             // 2 or 4
   UINT elementCount = 0;          // vertices or indices the primitives use
+  // The buffers the bytes above lie in; null for draws from memory.
+  const MemoryBuffer* vertexSource = nullptr;
+  const MemoryBuffer* indexSource = nullptr;
 };
 
 // Elements (vertices or indices) that `count` primitives of `type` use; 0

@@ -337,7 +337,7 @@ class GlDevice : public DeviceBase {
     if (!makeCurrent()) return D3DERR_INVALIDCALL;
     if (!m_fixedFunction) {
       auto stage = std::make_unique<GlFixedFunction>();
-      if (!stage->load(m_gl.ClipControl != nullptr)) return D3DERR_NOTAVAILABLE;
+      if (!stage->load(m_gl.ClipControl != nullptr, m_textureHost)) return D3DERR_NOTAVAILABLE;
       m_fixedFunction = std::move(stage);
     }
     unsigned textureMask = 0;

@@ -38,6 +38,9 @@ struct GlFixedFunction::Functions {
   PFNGLDISABLEVERTEXATTRIBARRAYPROC DisableVertexAttribArray = nullptr;
   PFNGLACTIVETEXTUREPROC ActiveTexture = nullptr;
   PFNGLBINDBUFFERPROC BindBuffer = nullptr;
+  PFNGLGENBUFFERSPROC GenBuffers = nullptr;
+  PFNGLDELETEBUFFERSPROC DeleteBuffers = nullptr;
+  PFNGLBUFFERDATAPROC BufferData = nullptr;
 };
 
 struct GlFixedFunction::Program {
@@ -99,6 +102,17 @@ void normalMatrix(const D3DMATRIX& m, float out[9]) {
   for (int k = 0; k < 9; ++k) out[k] = cof[k] / det;
 }
 
+// A buffer's bytes in a GL buffer object of the device that drew it.
+struct GlBufferCopy : MemoryBuffer::DeviceCopy {
+  std::shared_ptr<GlTextureHost> host;
+  PFNGLDELETEBUFFERSPROC deleteBuffers = nullptr;
+  GLuint name = 0;
+  unsigned version = ~0u;  // the buffer's version last sent
+  ~GlBufferCopy() override {
+    if (name && host && host->makeCurrent()) deleteBuffers(1, &name);
+  }
+};
+
 GLint addressMode(DWORD d3d) {
   switch (d3d) {
     case D3DTADDRESS_MIRROR:
@@ -146,8 +160,9 @@ void GlFixedFunction::abandon() {
   m_programs.clear();
 }
 
-bool GlFixedFunction::load(bool zeroToOneDepth) {
+bool GlFixedFunction::load(bool zeroToOneDepth, std::shared_ptr<GlTextureHost> host) {
   m_zeroToOne = zeroToOneDepth;
+  m_host = std::move(host);
   auto f = std::make_unique<Functions>();
   const bool ok =
       loadProc(&f->CreateShader, "glCreateShader") && loadProc(&f->ShaderSource, "glShaderSource") &&
@@ -164,7 +179,9 @@ bool GlFixedFunction::load(bool zeroToOneDepth) {
       loadProc(&f->VertexAttribPointer, "glVertexAttribPointer") &&
       loadProc(&f->EnableVertexAttribArray, "glEnableVertexAttribArray") &&
       loadProc(&f->DisableVertexAttribArray, "glDisableVertexAttribArray") &&
-      loadProc(&f->ActiveTexture, "glActiveTexture") && loadProc(&f->BindBuffer, "glBindBuffer");
+      loadProc(&f->ActiveTexture, "glActiveTexture") && loadProc(&f->BindBuffer, "glBindBuffer") &&
+      loadProc(&f->GenBuffers, "glGenBuffers") && loadProc(&f->DeleteBuffers, "glDeleteBuffers") &&
+      loadProc(&f->BufferData, "glBufferData");
   if (!ok) return false;
   delete m_gl;
   m_gl = f.release();
@@ -339,6 +356,25 @@ void GlFixedFunction::setUniforms(const Program& p, const DeviceState& state, co
     if (p.samplers[s] >= 0) gl.Uniform1i(p.samplers[s], s);
 }
 
+void GlFixedFunction::bindBufferObject(const MemoryBuffer& buffer, GLenum target) {
+  auto* copy = dynamic_cast<GlBufferCopy*>(buffer.deviceCopy.get());
+  if (!copy) {
+    auto made = std::make_unique<GlBufferCopy>();
+    made->host = m_host;
+    made->deleteBuffers = m_gl->DeleteBuffers;
+    m_gl->GenBuffers(1, &made->name);
+    copy = made.get();
+    buffer.deviceCopy = std::move(made);
+  }
+  m_gl->BindBuffer(target, copy->name);
+  if (copy->version != buffer.version()) {
+    // Rewritten buffers (DISCARD locks) get fresh storage each time.
+    m_gl->BufferData(target, static_cast<GLsizeiptr>(buffer.length()), buffer.bytes(),
+                     (buffer.usage() & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
+    copy->version = buffer.version();
+  }
+}
+
 void GlFixedFunction::bindTexture(DWORD stage, GLuint name, DWORD levels, const DeviceState& state,
                                   float maxAnisotropy) {
   if (!m_gl) return;
@@ -399,14 +435,32 @@ HRESULT GlFixedFunction::draw(const CheckedDraw& draw, const DeviceState& state,
     }
   }
 
-  gl.BindBuffer(GL_ARRAY_BUFFER, 0);
-  gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  // Buffers live in GL buffer objects, sent again only after a lock; draws
+  // from memory read client memory.
+  if (draw.vertexSource) {
+    bindBufferObject(*draw.vertexSource, GL_ARRAY_BUFFER);
+  } else {
+    gl.BindBuffer(GL_ARRAY_BUFFER, 0);
+  }
+  if (draw.indexSource) {
+    bindBufferObject(*draw.indexSource, GL_ELEMENT_ARRAY_BUFFER);
+  } else {
+    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  }
+  const std::size_t vertexOffset =
+      draw.vertexSource ? static_cast<std::size_t>(draw.vertices - draw.vertexSource->bytes()) : 0;
+  const std::size_t indexOffset =
+      draw.indexSource ? static_cast<std::size_t>(static_cast<const BYTE*>(draw.indices) - draw.indexSource->bytes())
+                       : 0;
   const VertexFormat& f = *draw.format;
   GLuint enabled[12];
   int enabledCount = 0;
   auto attribute = [&](GLuint location, const VertexInput& input) {
     if (input.offset < 0) return;
-    const BYTE* pointer = draw.vertices + input.offset;
+    // With a buffer object bound, GL takes byte offsets in pointer form.
+    const void* pointer = draw.vertexSource
+                              ? reinterpret_cast<const void*>(vertexOffset + static_cast<std::size_t>(input.offset))
+                              : static_cast<const void*>(draw.vertices + input.offset);
     switch (input.type) {
       case D3DDECLTYPE_D3DCOLOR:
         gl.VertexAttribPointer(location, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, static_cast<GLsizei>(draw.stride),
@@ -431,11 +485,14 @@ HRESULT GlFixedFunction::draw(const CheckedDraw& draw, const DeviceState& state,
   const GLenum mode = primitiveMode(draw.type);
   if (draw.indices)
     glDrawElements(mode, static_cast<GLsizei>(draw.elementCount),
-                   draw.indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, draw.indices);
+                   draw.indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                   draw.indexSource ? reinterpret_cast<const void*>(indexOffset) : draw.indices);
   else
     glDrawArrays(mode, 0, static_cast<GLsizei>(draw.elementCount));
 
   for (int i = 0; i < enabledCount; ++i) gl.DisableVertexAttribArray(enabled[i]);
+  gl.BindBuffer(GL_ARRAY_BUFFER, 0);
+  gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   for (DWORD i = 0; i < kMaxClipPlanes; ++i) glDisable(GL_CLIP_PLANE0 + i);
   gl.UseProgram(0);
   return D3D_OK;

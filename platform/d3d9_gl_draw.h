@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/d3d9_geometry.h"
+#include "platform/d3d9_gl_texture.h"
 #include "platform/d3d9_state.h"
 #include "platform/ff_program_key.h"
 
@@ -26,8 +27,9 @@ class GlFixedFunction {
   // With the device's context current.
   ~GlFixedFunction();
 
-  // With a context current; false when GLSL entry points are missing.
-  bool load(bool zeroToOneDepth);
+  // With a context current; false when GLSL entry points are missing. The
+  // host lets buffer objects free themselves in the right context.
+  bool load(bool zeroToOneDepth, std::shared_ptr<GlTextureHost> host);
   // Forgets every program without deleting it (the context is gone).
   void abandon();
 
@@ -45,9 +47,13 @@ class GlFixedFunction {
   struct Functions;
 
   Program* programFor(const FixedFunctionKey& key);
+  // Binds the buffer object holding `buffer`'s bytes to `target`, sending
+  // them first when they changed since the last draw.
+  void bindBufferObject(const MemoryBuffer& buffer, GLenum target);
   void setUniforms(const Program& program, const DeviceState& state, const GeometryState& geometry);
 
   std::map<FixedFunctionKey, Program*> m_programs;
   Functions* m_gl = nullptr;
   bool m_zeroToOne = false;
+  std::shared_ptr<GlTextureHost> m_host;
 };

@@ -314,6 +314,13 @@ TEST_F(FixedFunctionPixels, IndexedDrawsReadSixteenAndThirtyTwoBitIndices) {
     EXPECT_EQ(pixel(10, 10), 0xFF00FF00u);
     EXPECT_EQ(pixel(60, 44), 0xFF00FF00u);
   }
+  // What a later lock writes reaches the next draw.
+  std::vector<Vertex> red = quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000);
+  ASSERT_EQ(vb->Lock(0, 0, &data, 0), D3D_OK);
+  std::memcpy(data, red.data(), sizeof(Vertex) * 4);
+  vb->Unlock();
+  ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+  EXPECT_EQ(pixel(10, 10), 0xFFFF0000u);
 }
 
 TEST_F(FixedFunctionPixels, Modulate2XOfTextureAndDiffuse) {
