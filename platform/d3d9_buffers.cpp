@@ -43,6 +43,26 @@ HRESULT MemoryIndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* desc) {
   return D3D_OK;
 }
 
+DWORD MemoryIndexBuffer::largestIndex(UINT start, UINT count) const {
+  if (m_range.valid && m_range.version == m_buffer.version() && m_range.start == start && m_range.count == count)
+    return m_range.largest;
+  const UINT size = indexSize();
+  const BYTE* bytes = m_buffer.bytes() + std::uint64_t{start} * size;
+  DWORD largest = 0;
+  for (UINT i = 0; i < count; ++i) {
+    DWORD index = 0;
+    if (size == 2) {
+      index = static_cast<DWORD>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    } else {
+      index = static_cast<DWORD>(bytes[4 * i]) | static_cast<DWORD>(bytes[4 * i + 1]) << 8 |
+              static_cast<DWORD>(bytes[4 * i + 2]) << 16 | static_cast<DWORD>(bytes[4 * i + 3]) << 24;
+    }
+    largest = std::max(largest, index);
+  }
+  m_range = {true, m_buffer.version(), start, count, largest};
+  return largest;
+}
+
 int declTypeComponents(BYTE type) {
   switch (type) {
     case D3DDECLTYPE_FLOAT1:

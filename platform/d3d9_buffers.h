@@ -81,10 +81,21 @@ class MemoryIndexBuffer final : public IDirect3DIndexBuffer9 {
   const MemoryBuffer& buffer() const { return m_buffer; }
   D3DFORMAT format() const { return m_format; }
   UINT indexSize() const { return m_format == D3DFMT_INDEX32 ? 4 : 2; }
+  // The largest of `count` indices from `start` (the caller checked the
+  // range); remembered until the next unlock, since meshes redraw the same
+  // ranges every frame.
+  DWORD largestIndex(UINT start, UINT count) const;
 
  private:
   MemoryBuffer m_buffer;
   D3DFORMAT m_format;
+  struct RangeCache {
+    bool valid = false;
+    unsigned version = 0;
+    UINT start = 0, count = 0;
+    DWORD largest = 0;
+  };
+  mutable RangeCache m_range;
 };
 
 // A declaration reduced to what the fixed-function stage reads: where each

@@ -113,17 +113,7 @@ HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int baseVertexIn
   if (first < 0 || first > vbLength) return D3DERR_INVALIDCALL;
   const UINT available = static_cast<UINT>((vbLength - first) / stride);
   const BYTE* indexBytes = ib->buffer().bytes() + std::uint64_t{startIndex} * size;
-  DWORD largest = 0;
-  for (UINT i = 0; i < count; ++i) {
-    DWORD index = 0;
-    if (size == 2) {
-      index = static_cast<DWORD>(indexBytes[2 * i] | indexBytes[2 * i + 1] << 8);
-    } else {
-      index = static_cast<DWORD>(indexBytes[4 * i]) | static_cast<DWORD>(indexBytes[4 * i + 1]) << 8 |
-              static_cast<DWORD>(indexBytes[4 * i + 2]) << 16 | static_cast<DWORD>(indexBytes[4 * i + 3]) << 24;
-    }
-    largest = std::max(largest, index);
-  }
+  const DWORD largest = ib->largestIndex(startIndex, count);
   if (largest >= available) return D3DERR_INVALIDCALL;
   if (isLost()) return D3D_OK;  // a lost device draws nothing and says nothing
 
