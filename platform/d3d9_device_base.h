@@ -32,7 +32,6 @@ class DeviceBase : public IDirect3DDevice9 {
   HRESULT TestCooperativeLevel() override;
   void SimulateDeviceLoss(bool lost) override;
 
-
   // ---- Geometry, lights, material, clip planes (d3d9_device_geometry.cpp) ----
   HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** buffer,
                              void** sharedHandle) override;

@@ -356,6 +356,7 @@ class GlDevice : public DeviceBase {
     });
   }
   // ---- end of fixed-function drawing ----
+
   // ---- Textures and render targets (platform/d3d9_gl_texture.cpp) ----
   DeviceTexture* makeTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                              D3DPOOL pool) override {
