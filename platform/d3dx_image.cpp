@@ -70,7 +70,6 @@ struct LevelInfo {
 HRESULT readSurface(IDirect3DSurface9* surface, const RECT* rect, LevelInfo* info, std::vector<Texel>* texels) {
   D3DSURFACE_DESC desc{};
   if (FAILED(surface->GetDesc(&desc))) return D3DERR_INVALIDCALL;
-  const bool compressed = isCompressedFormat(desc.Format);
   RECT whole{0, 0, static_cast<LONG>(desc.Width), static_cast<LONG>(desc.Height)};
   const RECT r = rect ? *rect : whole;
   if (r.left < 0 || r.top < 0 || r.right <= r.left || r.bottom <= r.top || r.right > whole.right ||
@@ -83,7 +82,6 @@ HRESULT readSurface(IDirect3DSurface9* surface, const RECT* rect, LevelInfo* inf
                                static_cast<std::size_t>(locked.Pitch), desc.Width, desc.Height, all.data());
   surface->UnlockRect();
   if (!ok) return D3DERR_INVALIDCALL;
-  (void)compressed;
   info->width = static_cast<UINT>(r.right - r.left);
   info->height = static_cast<UINT>(r.bottom - r.top);
   info->format = desc.Format;

@@ -63,7 +63,7 @@ std::string textureCacheFolder() {
   return std::string(home && *home ? home : "/tmp") + "/.cache/tessaline/textures";
 }
 
-std::string textureCachePath(const std::string& textureName) {
+std::string textureCachePath(const std::string& textureName, const std::string& tag) {
   std::string name = textureName;
   if (name.size() >= 2 && name[1] == ':') name.erase(0, 2);
   std::replace(name.begin(), name.end(), '\\', '/');
@@ -78,7 +78,7 @@ std::string textureCachePath(const std::string& textureName) {
     start = end + 1;
   }
   if (relative.empty()) return "";
-  return textureCacheFolder() + "/" + relative + ".dds";
+  return textureCacheFolder() + "/" + relative + (tag.empty() ? "" : "." + tag) + ".dds";
 }
 
 FileTexture::FileTexture(RenderPipeline* owner) : Texture(owner, kTextureConvertFormat | kTextureMipChain) {}
@@ -108,12 +108,6 @@ bool FileTexture::open(File* file, const char* textureName, bool loadBottomUp) {
   bottomUp = loadBottomUp;
   const std::string dds = name + ".dds";
   hasDds = source->file->exists(dds.c_str());
-  if (!hasDds) {
-    // A cache written by an earlier run counts as a ".dds" too.
-    const std::string cached = textureCachePath(name);
-    struct stat info {};
-    hasDds = !cached.empty() && ::stat(cached.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-  }
   return hasDds || source->file->exists(name.c_str());
 }
 
@@ -124,55 +118,95 @@ Image* FileTexture::loadSourceImage() {
 
 void FileTexture::load() {
   if (loaded) return;
-  if (hasDds)
-    loadDds();
-  else
-    loadPicture();
-  loaded = true;
-}
-
-bool FileTexture::readDds(std::vector<std::uint8_t>* bytes) {
-  const std::string dds = name + ".dds";
-  if (source && source->file->exists(dds.c_str())) {
-    RefPtr<FileData> data(loadFileData(dds.c_str(), *source->file));
-    if (!data) return false;
-    bytes->assign(data->data(), data->data() + data->size());
-    return true;
+  loaded = true;  // also after a failure
+  if (hasDds) {
+    std::vector<std::uint8_t> bytes;
+    RefPtr<FileData> data(source ? loadFileData((name + ".dds").c_str(), *source->file) : nullptr);
+    if (data) bytes.assign(data->data(), data->data() + data->size());
+    if (!loadDds(bytes, false)) reportMissing("Loading texture \"%s\" from .dds-file failed!!!\n", name);
+    return;
   }
-  const std::string cached = textureCachePath(name);
-  if (cached.empty()) return false;
-  std::ifstream in(cached, std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !bytes->empty();
+  const std::string tag = cacheTag();
+  const std::string cached = tag.empty() ? std::string() : textureCachePath(name, tag);
+  if (!cached.empty()) {
+    std::ifstream in(cached, std::ios::binary);
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    // A damaged cache file is simply made again.
+    if (!bytes.empty() && loadDds(bytes, true)) return;
+  }
+  loadPicture(cached);
 }
 
-void FileTexture::loadDds() {
-  std::vector<std::uint8_t> bytes;
+std::string FileTexture::cacheTag() {
+  if (!source) return "";
+  RefPtr<FileData> picture(loadFileData(name.c_str(), *source->file));
+  if (!picture) return "";
+  // FNV-1a over the picture, the alpha picture and every setting that
+  // changes what the picture path builds.
+  std::uint64_t hash = 0xCBF29CE484222325ull;
+  auto mix = [&hash](const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001B3ull;
+  };
+  mix(picture->data(), static_cast<std::size_t>(picture->size()));
+  if (auto* alpha = dynamic_cast<FileTexture*>(alphaTexture); alpha && alpha->source) {
+    RefPtr<FileData> alphaBytes(loadFileData(alpha->name.c_str(), *alpha->source->file));
+    if (alphaBytes) mix(alphaBytes->data(), static_cast<std::size_t>(alphaBytes->size()));
+  }
+  if (alphaTexture) mix(alphaTexture->name.data(), alphaTexture->name.size());
+  const std::int32_t settings[] = {static_cast<std::int32_t>(flags),
+                                   detailShift(*pipeline),
+                                   alphaMode,
+                                   bottomUp,
+                                   static_cast<std::int32_t>(pipeline->caps.MaxTextureWidth),
+                                   static_cast<std::int32_t>(pipeline->caps.MaxTextureHeight),
+                                   static_cast<std::int32_t>(pipeline->caps.TextureCaps)};
+  mix(settings, sizeof settings);
+  if (pipeline->adapterInfo)
+    for (const FormatDesc* f : pipeline->adapterInfo->textureFormats) mix(&f->format, sizeof f->format);
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+bool FileTexture::loadDds(const std::vector<std::uint8_t>& bytes, bool cached) {
   HRESULT hr = E_FAIL;
-  if (readDds(&bytes) && !deviceTextures.empty()) {
-    D3DXIMAGE_INFO info{};
-    D3DXGetImageInfoFromFileInMemory(bytes.data(), static_cast<UINT>(bytes.size()), &info);
-    if (name == "D:/Wimbrel/onscreendisplays/Racer_HUD.bmp" ||
-        name == "D:/Wimbrel/onscreendisplays/Racer_HUD_opmap.bmp")
-      flags |= kTextureFullSize;
-    const D3DCAPS9& caps = pipeline->caps;
-    UINT w = D3DX_DEFAULT, h = D3DX_DEFAULT;
-    if (caps.MaxTextureWidth && info.Width > caps.MaxTextureWidth) w = caps.MaxTextureWidth;
-    if (caps.MaxTextureHeight && info.Height > caps.MaxTextureHeight) h = caps.MaxTextureHeight;
-    const int shift = detailShift(*pipeline);
-    if (!(flags & kTextureFullSize) && shift > 0) {
-      w = std::max(info.Width >> shift, 1u);
-      h = std::max(info.Height >> shift, 1u);
+  if (!bytes.empty() && !deviceTextures.empty()) {
+    UINT w = D3DX_FROM_FILE, h = D3DX_FROM_FILE, levels = D3DX_FROM_FILE;
+    D3DFORMAT wanted = D3DFMT_FROM_FILE;
+    if (cached) {
+      // Our own file holds the finished texture: taken as it is.
+      pool = (flags & kTextureDynamic) ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED;
+    } else {
+      D3DXIMAGE_INFO info{};
+      D3DXGetImageInfoFromFileInMemory(bytes.data(), static_cast<UINT>(bytes.size()), &info);
+      if (name == "D:/Wimbrel/onscreendisplays/Racer_HUD.bmp" ||
+          name == "D:/Wimbrel/onscreendisplays/Racer_HUD_opmap.bmp")
+        flags |= kTextureFullSize;
+      const D3DCAPS9& caps = pipeline->caps;
+      w = D3DX_DEFAULT;
+      h = D3DX_DEFAULT;
+      if (caps.MaxTextureWidth && info.Width > caps.MaxTextureWidth) w = caps.MaxTextureWidth;
+      if (caps.MaxTextureHeight && info.Height > caps.MaxTextureHeight) h = caps.MaxTextureHeight;
+      const int shift = detailShift(*pipeline);
+      if (!(flags & kTextureFullSize) && shift > 0) {
+        w = std::max(info.Width >> shift, 1u);
+        h = std::max(info.Height >> shift, 1u);
+      }
+      // Never beyond what the device takes, whatever the detail setting gave.
+      if (w != D3DX_DEFAULT && caps.MaxTextureWidth) w = std::min<UINT>(w, caps.MaxTextureWidth);
+      if (h != D3DX_DEFAULT && caps.MaxTextureHeight) h = std::min<UINT>(h, caps.MaxTextureHeight);
+      if ((flags & kTextureAlphaFromLuminance) && (info.Format == D3DFMT_DXT1 || info.Format == D3DFMT_A1R5G5B5))
+        flags |= kTextureOneBitAlpha;
+      chooseFormat();
+      if (name == "d:\\data\\fire.bmp") format = D3DFMT_A8R8G8B8;
+      levels = (flags & kTextureMipChain) ? 0 : 1;
+      wanted = format;
     }
-    if ((flags & kTextureAlphaFromLuminance) && (info.Format == D3DFMT_DXT1 || info.Format == D3DFMT_A1R5G5B5))
-      flags |= kTextureOneBitAlpha;
-    chooseFormat();
-    if (name == "d:\\data\\fire.bmp") format = D3DFMT_A8R8G8B8;
     deviceTextures[0].reset();
     hr = D3DXCreateTextureFromFileInMemoryEx(pipeline->devices[0], bytes.data(), static_cast<UINT>(bytes.size()), w, h,
-                                             (flags & kTextureMipChain) ? 0 : 1, 0, format, pool, D3DX_DEFAULT,
-                                             D3DX_DEFAULT, 0, nullptr, nullptr, deviceTextures[0].put());
+                                             levels, 0, wanted, pool, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
+                                             deviceTextures[0].put());
     shownTextures[0] = deviceTextures[0].get();
   }
   if (SUCCEEDED(hr) && deviceTextures[0]) {
@@ -184,12 +218,12 @@ void FileTexture::loadDds() {
     depth = 1;
     levelCount = deviceTextures[0]->GetLevelCount();
     replicate();
-    return;
+    return true;
   }
-  reportMissing("Loading texture \"%s\" from .dds-file failed!!!\n", name);
+  return false;
 }
 
-void FileTexture::loadPicture() {
+void FileTexture::loadPicture(const std::string& cachePath) {
   RefPtr<Image> picture(loadSourceImage());
   if (!picture || picture->pixelCount() == 0) {
     reportMissing("Missing texture \"%s\" !!!\n", name);
@@ -252,12 +286,7 @@ void FileTexture::loadPicture() {
   picture.reset();
   alphaPicture.reset();
   upload();
-  writeCache();
-}
-
-void FileTexture::writeCache() {
-  if (shownTextures.empty() || !shownTextures[0]) return;
-  const std::string path = textureCachePath(name);
-  if (path.empty() || !makeFolders(path)) return;  // a failed cache write is silent
-  D3DXSaveTextureToFileA(path.c_str(), D3DXIFF_DDS, shownTextures[0], nullptr);
+  // The cache for the next run; a failed write is silent.
+  if (!cachePath.empty() && !shownTextures.empty() && shownTextures[0] && makeFolders(cachePath))
+    D3DXSaveTextureToFileA(cachePath.c_str(), D3DXIFF_DDS, shownTextures[0], nullptr);
 }

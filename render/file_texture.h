@@ -31,7 +31,9 @@ std::string textureCacheFolder();
 // The cache file of a texture name, or empty when the name cannot be placed
 // safely inside the folder: the drive prefix is dropped, backslashes become
 // slashes, leading slashes and "." parts go, and a ".." part refuses it.
-std::string textureCachePath(const std::string& textureName);
+// `tag` names the picture's content and the settings it was built with, so
+// a changed picture or setting never takes a stale file.
+std::string textureCachePath(const std::string& textureName, const std::string& tag);
 
 class FileTexture : public Texture {
  public:
@@ -45,7 +47,9 @@ class FileTexture : public Texture {
   bool open(File* file, const char* textureName, bool loadBottomUp);
 
   std::unique_ptr<Texture> clone() const override;
-  // Once: the ".dds" path when one exists, else the picture path.
+  // Once: the ".dds" path when the data has one, else the cache file of the
+  // picture when an earlier run wrote it, else the picture path (which then
+  // writes that cache file).
   void load() override;
   int kind() const override { return kTextureKindFile; }
   Image* loadSourceImage() override;
@@ -55,8 +59,11 @@ class FileTexture : public Texture {
   bool hasDds = false;
 
  private:
-  bool readDds(std::vector<std::uint8_t>* bytes);
-  void loadDds();
-  void loadPicture();
-  void writeCache();
+  // Builds the device textures from ".dds" bytes, sized and converted as the
+  // settings ask, or taken as they are from our own cache; false when
+  // nothing was made.
+  bool loadDds(const std::vector<std::uint8_t>& bytes, bool cached);
+  void loadPicture(const std::string& cachePath);
+  // The cache tag of the picture as it is now; empty when it cannot be read.
+  std::string cacheTag();
 };

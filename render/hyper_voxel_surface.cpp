@@ -8,5 +8,5 @@ HyperVoxelSurface::~HyperVoxelSurface() {
   }
   textureLayers.clear();
   for (auto& object : ownedObjects) object.reset();
-  // The animated values' curves go with the members.
+  // The animated values' channels go with the members.
 }

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "render/animated_parameter.h"
+#include "foundation/anim_channel.h"
 
 // Owned parts whose classes live with the derived renderers or the scene
 // side (texture layers, the renderers' own objects); deleted through this.
@@ -31,25 +31,25 @@ class HyperVoxelSurface {
   virtual void update() = 0;
 
   void* owner;  // the object the particles belong to; not owned
-  AnimatedParameter dissolve{0.0f};
-  AnimatedParameter particleSize{0.0f};
-  AnimatedParameter sizeVariation{0.0f};
+  AnimatedFloat dissolve{0.0f};
+  AnimatedFloat particleSize{0.0f};
+  AnimatedFloat sizeVariation{0.0f};
   int blendingMode = 1;
   int blendingGroup = 0;
-  AnimatedParameter luminosity{1.0f};
-  AnimatedParameter opacity{1.0f};
-  AnimatedParameter density{1.0f};
-  AnimatedParameter colour[3] = {AnimatedParameter(200.0f / 255.0f), AnimatedParameter(200.0f / 255.0f),
-                                 AnimatedParameter(200.0f / 255.0f)};
-  AnimatedParameter reservedValue{255.0f};
-  AnimatedParameter nearClip{0.0f};
+  AnimatedFloat luminosity{1.0f};
+  AnimatedFloat opacity{1.0f};
+  AnimatedFloat density{1.0f};
+  AnimatedFloat colour[3] = {AnimatedFloat(200.0f / 255.0f), AnimatedFloat(200.0f / 255.0f),
+                             AnimatedFloat(200.0f / 255.0f)};
+  AnimatedFloat reservedValue{255.0f};
+  AnimatedFloat nearClip{0.0f};
   bool useAllLights = false;
-  AnimatedParameter stretchAmount{0.0f};
+  AnimatedFloat stretchAmount{0.0f};
   int stretchDirection = 0;
   bool alignToPath = false;
   bool maintainVolume = false;
   int slices = 0;
-  AnimatedParameter textureAmplitude{0.0f};
+  AnimatedFloat textureAmplitude{0.0f};
   std::vector<std::unique_ptr<HyperVoxelPart>> textureLayers;
   std::unique_ptr<HyperVoxelPart> ownedObjects[5];
 };

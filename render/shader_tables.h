@@ -26,29 +26,32 @@ struct ShaderTableEntry {
   X(bake, 1)                                                                                                          \
   X(specularEnabled, 1)                                                                                               \
   X(isFogEnabled, 1)                                                                                                  \
-  X(isLocalViewer, 1) X(isCylindricalViewer, 1) X(numActiveDistantLights, 1) X(numActivePointLights, 1)               \
-      X(numActiveSpotLights, 1) X(pointLightFalloffType, 8) X(spotLightFalloffType, 8) X(numTexCOLR, 1)               \
-          X(numTexLUMI, 1) X(numTexDIFF, 1) X(numTexREFL, 1) X(numTexSPEC, 1) X(numTexTRAN, 1) X(numTexTRNL, 1)       \
-              X(numTexBUMP, 1) X(numShadows, 1) X(metaTexCOLRFullOpacity, 4) X(metaTexLUMIFullOpacity, 4)             \
-                  X(metaTexDIFFFullOpacity, 4) X(metaTexREFLFullOpacity, 4) X(metaTexSPECFullOpacity, 4)              \
-                      X(metaTexTRANFullOpacity, 4) X(metaTexBUMPFullOpacity, 4) X(metaTexCOLRInvert, 4)               \
-                          X(metaTexLUMIInvert, 4) X(metaTexDIFFInvert, 4) X(metaTexREFLInvert, 4)                     \
-                              X(metaTexSPECInvert, 4) X(metaTexTRANInvert, 4) X(metaTexBUMPInvert, 4)                 \
-                                  X(metaTexCOLRBlendop, 4) X(metaTexLUMIBlendop, 4) X(metaTexDIFFBlendop, 4)          \
-                                      X(metaTexREFLBlendop, 4) X(metaTexSPECBlendop, 4) X(metaTexTRANBlendop, 4)      \
-                                          X(metaTexBUMPBlendop, 4) X(metaTexCOLRgInput, 4) X(metaTexLUMIgInput, 4)    \
-                                              X(metaTexDIFFgInput, 4) X(metaTexREFLgInput, 4) X(metaTexSPECgInput, 4) \
-                                                  X(metaTexTRANgInput, 4) X(metaTexBUMPgInput, 4)                     \
-                                                      X(sphericalEnvmapAvailable, 1) X(cubemapAvailable, 1)           \
-                                                          X(numBoneWeights, 1) X(displacement, 1)
+  X(isLocalViewer, 1)                                                                                                 \
+  X(isCylindricalViewer, 1)                                                                                           \
+  X(numActiveDistantLights, 1) X(numActivePointLights, 1) X(numActiveSpotLights, 1) X(pointLightFalloffType, 8)       \
+      X(spotLightFalloffType, 8) X(numTexCOLR, 1) X(numTexLUMI, 1) X(numTexDIFF, 1) X(numTexREFL, 1) X(numTexSPEC, 1) \
+          X(numTexTRAN, 1) X(numTexTRNL, 1) X(numTexBUMP, 1) X(numShadows, 1) X(metaTexCOLRFullOpacity, 4)            \
+              X(metaTexLUMIFullOpacity, 4) X(metaTexDIFFFullOpacity, 4) X(metaTexREFLFullOpacity, 4)                  \
+                  X(metaTexSPECFullOpacity, 4) X(metaTexTRANFullOpacity, 4) X(metaTexBUMPFullOpacity, 4)              \
+                      X(metaTexCOLRInvert, 4) X(metaTexLUMIInvert, 4) X(metaTexDIFFInvert, 4) X(metaTexREFLInvert, 4) \
+                          X(metaTexSPECInvert, 4) X(metaTexTRANInvert, 4) X(metaTexBUMPInvert, 4)                     \
+                              X(metaTexCOLRBlendop, 4) X(metaTexLUMIBlendop, 4) X(metaTexDIFFBlendop, 4)              \
+                                  X(metaTexREFLBlendop, 4) X(metaTexSPECBlendop, 4) X(metaTexTRANBlendop, 4)          \
+                                      X(metaTexBUMPBlendop, 4) X(metaTexCOLRgInput, 4) X(metaTexLUMIgInput, 4)        \
+                                          X(metaTexDIFFgInput, 4) X(metaTexREFLgInput, 4) X(metaTexSPECgInput, 4)     \
+                                              X(metaTexTRANgInput, 4) X(metaTexBUMPgInput, 4)                         \
+                                                  X(sphericalEnvmapAvailable, 1) X(cubemapAvailable, 1)               \
+                                                      X(numBoneWeights, 1) X(displacement, 1)
 
 #define TESSALINE_SHADER_CONSTANTS(X)                                                                                \
   X(matWorldViewProj, 16)                                                                                            \
   X(matWorldView, 12)                                                                                                \
-  X(matWorldViewNormalized, 9) X(matWorldWT, 12) X(matWorldLightviewLightprojShadowbias, 16) X(matBone, 12288)       \
-      X(time, 1) X(cylindricalScale, 1) X(ambientLightColor, 3) X(distantLightColor, 24) X(distantLightDir, 24)      \
-          X(pointLightColor, 24) X(pointLightPos, 24) X(pointLightAttenuation, 24) X(spotLightColor, 24)             \
-              X(spotLightPos, 24) X(spotLightDir, 24) X(spotLightCosTheta, 8) X(spotLightCosThetaMinusCosPhi, 8)     \
+  X(matWorldViewNormalized, 9)                                                                                       \
+  X(matWorldWT, 12)                                                                                                  \
+  X(matWorldLightviewLightprojShadowbias, 16) X(matBone, 12288) X(time, 1) X(cylindricalScale, 1)                    \
+      X(ambientLightColor, 3) X(distantLightColor, 24) X(distantLightDir, 24) X(pointLightColor, 24)                 \
+          X(pointLightPos, 24) X(pointLightAttenuation, 24) X(spotLightColor, 24) X(spotLightPos, 24)                \
+              X(spotLightDir, 24) X(spotLightCosTheta, 8) X(spotLightCosThetaMinusCosPhi, 8)                         \
                   X(spotLightAttenuation, 24) X(cameraPos, 3) X(srfColor, 4) X(srfLighting, 4) X(srfReflectivity, 3) \
                       X(srfAddTransparency, 1) X(metaTexCOLROpacity, 12) X(metaTexLUMIOpacity, 4)                    \
                           X(metaTexDIFFOpacity, 4) X(metaTexREFLOpacity, 4) X(metaTexSPECOpacity, 4)                 \

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "foundation/envelope.h"
 #include "foundation/report.h"
 #include "platform/d3dx.h"
 #include "render/render_pipeline.h"
@@ -17,6 +18,40 @@ std::uint32_t packColour(float r, float g, float b, float a) {
     return static_cast<std::uint32_t>(v * 255.0f + 0.5f);
   };
   return channel(a) << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
+}
+
+AnimatedFloat copyAnimatedFloat(const AnimatedFloat& source) {
+  AnimatedFloat copy(source.value);
+  Envelope* envelope = source.channel ? source.channel->asEnvelope() : nullptr;
+  if (!envelope) return copy;
+  auto own = std::make_unique<Envelope>();
+  own->name = envelope->name;
+  own->preBehavior = envelope->preBehavior;
+  own->postBehavior = envelope->postBehavior;
+  for (const EnvelopeKey& k : envelope->keys()) {
+    switch (k.shape) {
+      case kShapeTCB:
+        own->addKeyTCB(k.value, k.time, k.tension, k.continuity, k.bias);
+        break;
+      case kShapeHermite:
+        own->addKeyHermite(k.value, k.time, k.param[0], k.param[1]);
+        break;
+      case kShapeBezier:
+        own->addKeyBezier(k.value, k.time, k.param[0], k.param[1]);
+        break;
+      case kShapeLinear:
+        own->addKeyLinear(k.value, k.time);
+        break;
+      case kShapeStepped:
+        own->addKeyStepped(k.value, k.time);
+        break;
+      default:
+        own->addKeyBezier2D(k.value, k.time, k.param[0], k.param[1], k.param[2], k.param[3]);
+        break;
+    }
+  }
+  copy.channel = std::move(own);
+  return copy;
 }
 
 std::uint32_t applyAlphaMode(std::uint32_t texel, int alphaMode) {
@@ -55,7 +90,7 @@ Texture::Texture(const Texture& other)
       deviceTextures(static_cast<std::size_t>(deviceCount())),
       shownTextures(static_cast<std::size_t>(deviceCount()), nullptr) {
   // The clone owns copies of the curves: each object deletes its own.
-  for (int i = 0; i < 5; ++i) parameters[i] = other.parameters[i];
+  for (int i = 0; i < 5; ++i) parameters[i] = copyAnimatedFloat(other.parameters[i]);
 }
 
 Texture::~Texture() = default;

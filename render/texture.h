@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "foundation/anim_channel.h"
 #include "foundation/file_data.h"
 #include "platform/d3d9.h"
-#include "render/animated_parameter.h"
 
 class RenderPipeline;
 
@@ -78,8 +78,8 @@ class Texture {
   float frameRate = 0.0f;
   float factor = 1.0f;
   std::uint32_t flags;
-  AnimatedParameter parameters[5] = {AnimatedParameter(0.0f), AnimatedParameter(0.0f), AnimatedParameter(0.0f),
-                                     AnimatedParameter(0.0f), AnimatedParameter(1.0f)};
+  AnimatedFloat parameters[5] = {AnimatedFloat(0.0f), AnimatedFloat(0.0f), AnimatedFloat(0.0f), AnimatedFloat(0.0f),
+                                 AnimatedFloat(1.0f)};
   int frameMode = 0;
   bool loaded = false;
   int width = 0, height = 0, depth = 1;
@@ -98,6 +98,11 @@ class Texture {
   void filterWithAlphaTexture();
   void convertToNormalMap();
 };
+
+// An independent copy of an animated value: an envelope is copied key by
+// key; a channel group (which drives items, not textures) is not copied and
+// the copy keeps the value only.
+AnimatedFloat copyAnimatedFloat(const AnimatedFloat& source);
 
 // The texel rule of a file texture's alpha mode for one 0xAARRGGBB texel.
 std::uint32_t applyAlphaMode(std::uint32_t texel, int alphaMode);

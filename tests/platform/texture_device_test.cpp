@@ -261,4 +261,31 @@ TEST_F(TextureGlTest, LockedChangesReachTheDeviceAndDxtFallsBackWhenNeeded) {
   EXPECT_EQ(centre, 0xFFFF0000u);
 }
 
+TEST_F(TextureGlTest, ARenderTargetTextureTakesClearsAndDrawsBack) {
+  ComPtr<IDirect3DTexture9> target;
+  ASSERT_EQ(
+      device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, target.put(), nullptr),
+      D3D_OK);
+  ComPtr<IDirect3DSurface9> level, back;
+  ASSERT_EQ(target->GetSurfaceLevel(0, level.put()), D3D_OK);
+  ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put()), D3D_OK);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  ASSERT_EQ(device->SetRenderTarget(0, level.get()), D3D_OK);
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF20C040, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(device->SetRenderTarget(0, back.get()), D3D_OK);
+  DWORD centre = 0;
+  ASSERT_EQ(device->ReadBackBuffer(16, 16, 1, 1, &centre), D3D_OK);
+  EXPECT_EQ(centre, 0xFF000000u);  // the clear went to the texture only
+  ASSERT_EQ(drawTexturedQuadForTest(target.get()), D3D_OK);
+  ASSERT_EQ(device->ReadBackBuffer(16, 16, 1, 1, &centre), D3D_OK);
+  EXPECT_EQ(centre, 0xFF20C040u);
+  // A default-pool target keeps Reset from succeeding until it is released.
+  D3DPRESENT_PARAMETERS again = p;
+  EXPECT_NE(device->Reset(&again), D3D_OK);
+  level.reset();
+  target.reset();
+  again = p;
+  EXPECT_EQ(device->Reset(&again), D3D_OK);
+}
+
 }  // namespace

@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "content/bmp_writer.h"
+#include "foundation/envelope.h"
 #include "platform/d3dx.h"
 #include "render/file_texture.h"
 #include "render/sequence_texture.h"
@@ -34,15 +37,6 @@ D3DSURFACE_DESC topDesc(Texture& t) {
   if (t.getFirstDeviceTexture()) t.getFirstDeviceTexture()->GetLevelDesc(0, &d);
   return d;
 }
-
-// Counts live copies so tests can see who owns which curve.
-struct CountingCurve : ValueCurve {
-  explicit CountingCurve(int* live) : live(live) { ++*live; }
-  ~CountingCurve() override { --*live; }
-  double evaluate(double t) override { return t; }
-  std::unique_ptr<ValueCurve> clone() const override { return std::make_unique<CountingCurve>(live); }
-  int* live;
-};
 
 class TextureTest : public PipelineTest {
  protected:
@@ -87,11 +81,8 @@ TEST_F(TextureTest, PicturesGrowToPowersOfTwoAndShrinkWithTheDetailSetting) {
   EXPECT_EQ(topDesc(*loadFile("thin.bmp")).Width, 128u);
   EXPECT_EQ(topDesc(*loadFile("thin.bmp")).Height, 1u);
 
-  // Each load writes the cache, which the next load of the name would take.
-  auto fresh = [&](const char* name, std::uint32_t flags = 3) {
-    std::filesystem::remove_all(cache);
-    return topDesc(*loadFile(name, flags)).Width;
-  };
+  // Every load writes the cache; another setting must not take that file.
+  auto fresh = [&](const char* name, std::uint32_t flags = 3) { return topDesc(*loadFile(name, flags)).Width; };
   pipeline->textureDetail = -1;
   EXPECT_EQ(fresh("square.bmp"), 256u);
   EXPECT_EQ(fresh("square.bmp", 3 | kTextureFullSize), 512u);
@@ -108,7 +99,6 @@ TEST_F(TextureTest, AlphaComesFromLuminanceTheAlphaPictureOrTheAlphaMode) {
   auto lum = loadFile("grey.bmp", 3 | kTextureAlphaFromLuminance | kTextureKeepColour);
   EXPECT_EQ(texelOf(lum->getFirstDeviceTexture(), 0, 5, 0), static_cast<std::uint32_t>(255 - 0x40) << 24);
 
-  std::filesystem::remove_all(cache);
   FileTexture mask(pipeline.get());
   mask.open(&files, "mask.bmp", true);
   auto withMask = std::make_unique<FileTexture>(pipeline.get());
@@ -120,7 +110,6 @@ TEST_F(TextureTest, AlphaComesFromLuminanceTheAlphaPictureOrTheAlphaMode) {
   EXPECT_EQ(texelOf(withMask->getFirstDeviceTexture(), 0, 100, 0), 0x00404040u);
   EXPECT_EQ(withMask->alphaMode, 0);
 
-  std::filesystem::remove_all(cache);
   auto opaque = std::make_unique<FileTexture>(pipeline.get());
   opaque->alphaMode = 1;
   opaque->open(&files, "grey.bmp", true);
@@ -188,14 +177,35 @@ TEST_F(TextureTest, DdsComesFirstElseThePictureIsDecodedAndCached) {
   files.put("D:\\tracks\\grass.bmp", bmp(128, 2, 0x00FF00));
   auto grass = loadFile("D:\\tracks\\grass.bmp");
   EXPECT_FALSE(grass->hasDds);
-  const auto cached = cache / "tracks/grass.bmp.dds";
-  ASSERT_TRUE(std::filesystem::exists(cached));
-  // The next texture of that name takes the cached ".dds".
-  files.put("D:\\tracks\\grass.bmp", std::string("gone"));
+  std::vector<std::filesystem::path> written;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(cache))
+    if (entry.is_regular_file()) written.push_back(entry.path());
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_EQ(written[0].parent_path(), cache / "tracks");
+  EXPECT_EQ(written[0].filename().string().rfind("grass.bmp.", 0), 0u);
+  // The next texture of that picture takes the cached file: mark it to see.
+  std::vector<char> bytes;
+  {
+    std::ifstream in(written[0], std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ASSERT_GT(bytes.size(), 132u);
+  bytes[128] = 0x11;  // first texel's blue byte
+  std::ofstream(written[0], std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   auto again = loadFile("D:\\tracks\\grass.bmp");
-  EXPECT_TRUE(again->hasDds);
   EXPECT_TRUE(lastMessage().empty()) << lastMessage();
-  EXPECT_EQ(texelOf(again->getFirstDeviceTexture(), 0, 3, 1), texelOf(grass->getFirstDeviceTexture(), 0, 3, 1));
+  EXPECT_EQ(texelOf(again->getFirstDeviceTexture(), 0, 0, 0) & 0xFF, 0x11u);
+  // A changed picture under the same name is decoded afresh.
+  files.put("D:\\tracks\\grass.bmp", bmp(128, 2, 0x0000FF));
+  auto changed = loadFile("D:\\tracks\\grass.bmp");
+  EXPECT_EQ(texelOf(changed->getFirstDeviceTexture(), 0, 0, 0) & 0xFFFFFF, 0x0000FFu);
+  // A damaged cache file is made again rather than failing the texture.
+  std::ofstream(written[0], std::ios::binary | std::ios::trunc).write("DDS ", 4);
+  files.put("D:\\tracks\\grass.bmp", bmp(128, 2, 0x00FF00));
+  auto rebuilt = loadFile("D:\\tracks\\grass.bmp");
+  EXPECT_TRUE(lastMessage().empty()) << lastMessage();
+  EXPECT_EQ(texelOf(rebuilt->getFirstDeviceTexture(), 0, 0, 0) & 0xFFFFFF, 0x00FF00u);
+  EXPECT_GT(std::filesystem::file_size(written[0]), 128u);
 }
 
 TEST_F(TextureTest, MissingFilesAreReportedAndLeaveNoDeviceTexture) {
@@ -211,11 +221,11 @@ TEST_F(TextureTest, MissingFilesAreReportedAndLeaveNoDeviceTexture) {
 
 TEST(TextureCache, PathsFromDataStayInsideTheCacheFolder) {
   setenv("TESSALINE_TEXTURE_CACHE", "/cache", 1);
-  EXPECT_EQ(textureCachePath("C:\\data\\track\\a.bmp"), "/cache/data/track/a.bmp.dds");
-  EXPECT_EQ(textureCachePath("/abs/./b.jpg"), "/cache/abs/b.jpg.dds");
-  EXPECT_EQ(textureCachePath("data\\..\\..\\etc\\passwd"), "");
-  EXPECT_EQ(textureCachePath("..\\x.bmp"), "");
-  EXPECT_EQ(textureCachePath("d:"), "");
+  EXPECT_EQ(textureCachePath("C:\\data\\track\\a.bmp", "0f"), "/cache/data/track/a.bmp.0f.dds");
+  EXPECT_EQ(textureCachePath("/abs/./b.jpg", ""), "/cache/abs/b.jpg.dds");
+  EXPECT_EQ(textureCachePath("data\\..\\..\\etc\\passwd", "0f"), "");
+  EXPECT_EQ(textureCachePath("..\\x.bmp", "0f"), "");
+  EXPECT_EQ(textureCachePath("d:", "0f"), "");
   unsetenv("TESSALINE_TEXTURE_CACHE");
   setenv("XDG_CACHE_HOME", "/xdg", 1);
   EXPECT_EQ(textureCacheFolder(), "/xdg/tessaline/textures");
@@ -231,15 +241,25 @@ TEST_F(TextureTest, SourcesAreSharedWithTheGlobalOneAndClonesOwnTheirCurves) {
   setTextureSource(nullptr);  // the texture keeps its reference
   EXPECT_EQ(shared.source->refCount(), 1);
 
-  int live = 0;
-  shared.parameters[2].curve = std::make_unique<CountingCurve>(&live);
+  // The clone owns a copy of each envelope: neither object frees the other's.
+  auto envelope = std::make_unique<Envelope>();
+  envelope->addKeyLinear(0.0f, 0.0f);
+  envelope->addKeyLinear(2.0f, 1.0f);
+  envelope->postBehavior = kBehaviorLinear;
+  Envelope* original = envelope.get();
+  shared.parameters[2].channel = std::move(envelope);
+  shared.parameters[4].value = 3.0f;
   {
     auto copy = shared.clone();
-    EXPECT_EQ(live, 2);
     EXPECT_EQ(static_cast<FileTexture&>(*copy).source, shared.source);
-    EXPECT_EQ(copy->parameters[2].evaluate(0.5), 0.5f);
+    ASSERT_TRUE(copy->parameters[2].channel);
+    EXPECT_NE(copy->parameters[2].channel.get(), original);
+    EXPECT_EQ(copy->parameters[2].channel->asEnvelope()->keys().size(), 2u);
+    EXPECT_FLOAT_EQ(copy->parameters[2].evaluate(0.5), 1.0f);
+    EXPECT_FLOAT_EQ(copy->parameters[2].evaluate(2.0), 4.0f);  // post-behaviour copied
+    EXPECT_FLOAT_EQ(copy->parameters[4].value, 3.0f);
   }
-  EXPECT_EQ(live, 1);
+  EXPECT_FLOAT_EQ(shared.parameters[2].evaluate(0.25), 0.5f);  // still whole after the copy went
 }
 
 TEST_F(TextureTest, AlphaAwareFilterWeighsByOpacityAndKeepsTheMostOpaque) {
@@ -295,6 +315,29 @@ TEST_F(TextureTest, NormalMapsAndDevicePoolsAfterUpload) {
   D3DSURFACE_DESC d{};
   top->GetDesc(&d);
   EXPECT_EQ(d.Usage, D3DUSAGE_DYNAMIC);
+}
+
+TEST_F(TextureTest, FurtherDevicesGetByteCopiesOfEveryLevel) {
+  // A second device on the same recorder stands in for a second adapter.
+  ComPtr<IDirect3DDevice9> second;
+  D3DPRESENT_PARAMETERS p{};
+  p.Windowed = 1;
+  p.BackBufferFormat = D3DFMT_X8R8G8B8;
+  ASSERT_EQ(manager->direct3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x44, &p, second.put()), D3D_OK);
+  pipeline->devices.push_back(second.get());
+  {
+    files.put("two.bmp", bmp(128, 8, 0x336699));
+    auto t = loadFile("two.bmp");
+    ASSERT_EQ(t->deviceTextures.size(), 2u);
+    ASSERT_TRUE(t->deviceTextures[1]);
+    EXPECT_EQ(t->deviceTextures[1]->GetLevelCount(), t->levelCount);
+    for (UINT level : {0u, 3u, 7u})
+      EXPECT_EQ(texelOf(t->deviceTextures[1].get(), level, 0, 0), texelOf(t->deviceTextures[0].get(), level, 0, 0));
+    pipeline->currentDeviceIndex = 1;
+    EXPECT_EQ(t->getDeviceTexture(0.0), t->deviceTextures[1].get());
+    pipeline->currentDeviceIndex = 0;
+  }
+  pipeline->devices.pop_back();
 }
 
 }  // namespace
