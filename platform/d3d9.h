@@ -136,6 +136,35 @@ class IDirect3DTexture9 : public IDirect3DBaseTexture9 {
 };
 // ---- end of textures and surfaces -------------------------------------------
 
+// ---- Vertex and index buffers, vertex declarations --------------------------
+// Buffers keep their contents in memory on every backend: a lock hands out
+// that memory and the draw reads it, so D3DPOOL_MANAGED buffers survive a
+// reset untouched. D3DPOOL_DEFAULT buffers make Reset fail until they are
+// released, as Direct3D does.
+
+class IDirect3DVertexBuffer9 : public IDirect3DResource9 {
+ public:
+  virtual HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) = 0;
+  // offset 0 and size 0 lock the whole buffer; a range past the end is refused.
+  virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
+  virtual HRESULT Unlock() = 0;
+};
+
+class IDirect3DIndexBuffer9 : public IDirect3DResource9 {
+ public:
+  virtual HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) = 0;
+  virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
+  virtual HRESULT Unlock() = 0;
+};
+
+class IDirect3DVertexDeclaration9 : public D3DUnknown {
+ public:
+  // With elements null, *count receives the element count including the end
+  // marker; otherwise the elements are copied too.
+  virtual HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* count) = 0;
+};
+// ---- end of vertex and index buffers ----------------------------------------
+
 class IDirect3D9 : public D3DUnknown {
  public:
   virtual UINT GetAdapterCount() = 0;
@@ -191,6 +220,40 @@ class IDirect3DDevice9 : public D3DUnknown {
   virtual HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) = 0;
   virtual HRESULT SetSoftwareVertexProcessing(BOOL software) = 0;
   virtual BOOL GetSoftwareVertexProcessing() = 0;
+
+  // ---- Geometry, lights, material, clip planes ----
+  // Usage D3DUSAGE_DYNAMIC is allowed only in D3DPOOL_DEFAULT; the handle
+  // must be null. Index formats are D3DFMT_INDEX16 and D3DFMT_INDEX32.
+  virtual HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                     IDirect3DVertexBuffer9** buffer, void** sharedHandle) = 0;
+  virtual HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                    IDirect3DIndexBuffer9** buffer, void** sharedHandle) = 0;
+  // Stream 0 only; element types FLOAT1-4, D3DCOLOR and UBYTE4.
+  virtual HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
+                                          IDirect3DVertexDeclaration9** declaration) = 0;
+  // The device holds a reference to what is bound; null unbinds.
+  virtual HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) = 0;
+  virtual HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) = 0;
+  virtual HRESULT SetIndices(IDirect3DIndexBuffer9* buffer) = 0;
+  // Every index is checked against the bound vertex buffer: a draw that
+  // would read outside a buffer is refused with D3DERR_INVALIDCALL.
+  virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int baseVertexIndex, UINT minVertexIndex,
+                                       UINT numVertices, UINT startIndex, UINT primitiveCount) = 0;
+  // Vertices from memory in the bound declaration's layout; unbinds stream 0.
+  virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
+                                  UINT stride) = 0;
+  // Any index; LightEnable on an index never set creates Direct3D's default
+  // white directional light. Eight lights at most may be enabled at once.
+  virtual HRESULT SetLight(DWORD index, const D3DLIGHT9* light) = 0;
+  virtual HRESULT GetLight(DWORD index, D3DLIGHT9* light) = 0;
+  virtual HRESULT LightEnable(DWORD index, BOOL enable) = 0;
+  virtual HRESULT GetLightEnable(DWORD index, BOOL* enable) = 0;
+  virtual HRESULT SetMaterial(const D3DMATERIAL9* material) = 0;
+  virtual HRESULT GetMaterial(D3DMATERIAL9* material) = 0;
+  // Planes in world space: points with a.x + b.y + c.z + d >= 0 are kept.
+  virtual HRESULT SetClipPlane(DWORD index, const float* plane) = 0;
+  virtual HRESULT GetClipPlane(DWORD index, float* plane) = 0;
+  // ---- end of geometry, lights, material, clip planes ----
 
   // Direct3D returns nothing here; ours says whether the display took the
   // ramp (windowed displays often refuse), so the caller can log it.

@@ -154,7 +154,7 @@ HRESULT DeviceBase::checkResetAllowed(const D3DPRESENT_PARAMETERS* parameters) {
   if (isLost()) return D3DERR_DEVICELOST;
   // Resources that die with the device must be released first; the device
   // stays lost until they are.
-  if (defaultPoolResources() > 0) {
+  if (defaultPoolResources() + m_defaultPool->live > 0) {
     m_needsReset = true;
     return D3DERR_INVALIDCALL;
   }
@@ -164,6 +164,7 @@ HRESULT DeviceBase::checkResetAllowed(const D3DPRESENT_PARAMETERS* parameters) {
 void DeviceBase::finishReset(const D3DPRESENT_PARAMETERS& parameters) {
   m_parameters = parameters;
   m_state.setDefaults(parameters.EnableAutoDepthStencil != 0, parameters.BackBufferWidth, parameters.BackBufferHeight);
+  m_geometry.setDefaults();  // streams, lights, material and clip planes too
   m_needsReset = false;
   m_displayChanges = displayChangeCount();
   resetTextureBindings();  // Reset unbinds textures and returns to the back buffer

@@ -3,7 +3,10 @@
 // implementations add drawing (OpenGL) or recording.
 #pragma once
 
+#include <memory>
+
 #include "platform/d3d9.h"
+#include "platform/d3d9_geometry.h"
 #include "platform/d3d9_state.h"
 #include "platform/d3d9_texture.h"
 
@@ -28,6 +31,30 @@ class DeviceBase : public IDirect3DDevice9 {
   void GetGammaRamp(UINT swapChain, D3DGAMMARAMP* ramp) override;
   HRESULT TestCooperativeLevel() override;
   void SimulateDeviceLoss(bool lost) override;
+
+  // ---- Geometry, lights, material, clip planes (d3d9_device_geometry.cpp) ----
+  HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** buffer,
+                             void** sharedHandle) override;
+  HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool, IDirect3DIndexBuffer9** buffer,
+                            void** sharedHandle) override;
+  HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
+                                  IDirect3DVertexDeclaration9** declaration) override;
+  HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override;
+  HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override;
+  HRESULT SetIndices(IDirect3DIndexBuffer9* buffer) override;
+  HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int baseVertexIndex, UINT minVertexIndex, UINT numVertices,
+                               UINT startIndex, UINT primitiveCount) override;
+  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) override;
+  HRESULT SetLight(DWORD index, const D3DLIGHT9* light) override;
+  HRESULT GetLight(DWORD index, D3DLIGHT9* light) override;
+  HRESULT LightEnable(DWORD index, BOOL enable) override;
+  HRESULT GetLightEnable(DWORD index, BOOL* enable) override;
+  HRESULT SetMaterial(const D3DMATERIAL9* material) override;
+  HRESULT GetMaterial(D3DMATERIAL9* material) override;
+  HRESULT SetClipPlane(DWORD index, const float* plane) override;
+  HRESULT GetClipPlane(DWORD index, float* plane) override;
+  const GeometryState& geometry() const { return m_geometry; }
+  // ---- end of geometry ----
 
   const DeviceState& state() const { return m_state; }
 
@@ -80,6 +107,13 @@ class DeviceBase : public IDirect3DDevice9 {
   // After a successful reset: states back to defaults, lost flags cleared.
   void finishReset(const D3DPRESENT_PARAMETERS& parameters);
   bool isLost();
+
+  // ---- Geometry ----
+  // A draw that passed every check; the backend draws it (or records it).
+  virtual HRESULT executeDraw(const CheckedDraw& draw) = 0;
+  GeometryState m_geometry;
+  std::shared_ptr<DefaultPoolCounter> m_defaultPool = std::make_shared<DefaultPoolCounter>();
+  // ---- end of geometry ----
 
   D3DCAPS9 m_caps;
   D3DPRESENT_PARAMETERS m_parameters;

@@ -12,11 +12,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "platform/d3d9.h"
 #include "platform/d3d9_device_base.h"
+#include "platform/d3d9_gl_draw.h"
 #include "platform/d3d9_gl_texture.h"
 #include "platform/gl_context.h"
 #include "platform/sdl_video.h"
@@ -126,8 +128,11 @@ class GlDevice : public DeviceBase {
   ~GlDevice() override {
     m_textureHost->alive = false;  // textures outliving the device free nothing in GL
     if (makeCurrent()) {
+      m_fixedFunction.reset();  // deletes its programs while the context is current
       deleteTargets();
       SDL_GL_MakeCurrent(sdlWindowOf(m_window), nullptr);
+    } else if (m_fixedFunction) {
+      m_fixedFunction->abandon();  // the programs go with the context
     }
     SDL_GL_DeleteContext(m_context);
   }
@@ -327,6 +332,31 @@ class GlDevice : public DeviceBase {
     if (makeCurrent()) applyRenderState(state);
   }
 
+  // ---- Fixed-function drawing (d3d9_gl_draw.cpp) ----
+  HRESULT executeDraw(const CheckedDraw& draw) override {
+    if (!makeCurrent()) return D3DERR_INVALIDCALL;
+    if (!m_fixedFunction) {
+      auto stage = std::make_unique<GlFixedFunction>();
+      if (!stage->load(m_gl.ClipControl != nullptr, m_textureHost)) return D3DERR_NOTAVAILABLE;
+      m_fixedFunction = std::move(stage);
+    }
+    unsigned textureMask = 0;
+    GLuint names[kMaxTextureStages] = {};
+    DWORD levels[kMaxTextureStages] = {};
+    for (DWORD s = 0; s < kMaxTextureStages; ++s) {
+      IDirect3DBaseTexture9* texture = boundTexture(s);
+      names[s] = glTextureName(texture);
+      if (!names[s]) continue;
+      levels[s] = texture->GetLevelCount();
+      textureMask |= 1u << s;
+    }
+    const float maxAnisotropy = static_cast<float>(m_caps.MaxAnisotropy);
+    return m_fixedFunction->draw(draw, m_state, m_geometry, textureMask, [&](DWORD s) {
+      m_fixedFunction->bindTexture(s, names[s], levels[s], m_state, maxAnisotropy);
+    });
+  }
+  // ---- end of fixed-function drawing ----
+
   // ---- Textures and render targets (platform/d3d9_gl_texture.cpp) ----
   DeviceTexture* makeTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                              D3DPOOL pool) override {
@@ -525,6 +555,7 @@ class GlDevice : public DeviceBase {
   bool m_multisampled = false;
   bool m_hasDepth = false;
   bool m_hasStencil = false;
+  std::unique_ptr<GlFixedFunction> m_fixedFunction;  // made at the first draw
   std::shared_ptr<GlTextureHost> m_textureHost = std::make_shared<GlTextureHost>();  // textures
   GLuint m_targetFbo = 0;  // a render-target texture's framebuffer; 0: the back buffer
 };

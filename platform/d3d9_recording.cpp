@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include <set>
+
 #include "platform/d3d9_device_base.h"
+#include "platform/ff_program_key.h"
 
 namespace {
 
@@ -150,7 +153,72 @@ class RecordingDevice : public DeviceBase {
     DeviceBase::SimulateDeviceLoss(lost);
   }
 
+  // ---- Geometry, lights, material, clip planes ----
+  HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** buffer,
+                             void** sharedHandle) override {
+    m_log->add("CreateVertexBuffer(" + args({length, usage, fvf, pool}) + ")");
+    return DeviceBase::CreateVertexBuffer(length, usage, fvf, pool, buffer, sharedHandle);
+  }
+  HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool, IDirect3DIndexBuffer9** buffer,
+                            void** sharedHandle) override {
+    m_log->add("CreateIndexBuffer(" + args({length, usage, format, pool}) + ")");
+    return DeviceBase::CreateIndexBuffer(length, usage, format, pool, buffer, sharedHandle);
+  }
+  HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override {
+    m_log->add(std::string("SetVertexDeclaration(") + (declaration ? "decl" : "null") + ")");
+    return DeviceBase::SetVertexDeclaration(declaration);
+  }
+  HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override {
+    m_log->add("SetStreamSource(" + std::to_string(stream) + ", " + (buffer ? "vb" : "null") + ", " +
+               args({offset, stride}) + ")");
+    return DeviceBase::SetStreamSource(stream, buffer, offset, stride);
+  }
+  HRESULT SetIndices(IDirect3DIndexBuffer9* buffer) override {
+    m_log->add(std::string("SetIndices(") + (buffer ? "ib" : "null") + ")");
+    return DeviceBase::SetIndices(buffer);
+  }
+  HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int base, UINT minIndex, UINT numVertices, UINT startIndex,
+                               UINT primitiveCount) override {
+    const HRESULT hr =
+        DeviceBase::DrawIndexedPrimitive(type, base, minIndex, numVertices, startIndex, primitiveCount);
+    m_log->add("DrawIndexedPrimitive(" + args({type, base, minIndex, numVertices, startIndex, primitiveCount}) + ")" +
+               (FAILED(hr) ? " -> " + hex(static_cast<DWORD>(hr)) : ""));
+    return hr;
+  }
+  HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) override {
+    const HRESULT hr = DeviceBase::DrawPrimitiveUP(type, primitiveCount, vertices, stride);
+    m_log->add("DrawPrimitiveUP(" + args({type, primitiveCount, stride}) + ")" +
+               (FAILED(hr) ? " -> " + hex(static_cast<DWORD>(hr)) : ""));
+    return hr;
+  }
+  HRESULT SetLight(DWORD index, const D3DLIGHT9* light) override {
+    m_log->add("SetLight(" + std::to_string(index) + ")");
+    return DeviceBase::SetLight(index, light);
+  }
+  HRESULT LightEnable(DWORD index, BOOL enable) override {
+    m_log->add("LightEnable(" + args({index, enable}) + ")");
+    return DeviceBase::LightEnable(index, enable);
+  }
+  HRESULT SetMaterial(const D3DMATERIAL9* material) override {
+    m_log->add("SetMaterial()");
+    return DeviceBase::SetMaterial(material);
+  }
+  HRESULT SetClipPlane(DWORD index, const float* plane) override {
+    m_log->add("SetClipPlane(" + std::to_string(index) + ")");
+    return DeviceBase::SetClipPlane(index, plane);
+  }
+  // Distinct fixed-function programs the draws so far would have needed.
+  std::set<FixedFunctionKey> programs;
+  // ---- end of geometry ----
+
  protected:
+  HRESULT executeDraw(const CheckedDraw& draw) override {
+    unsigned textureMask = 0;
+    for (DWORD s = 0; s < kMaxTextureStages; ++s)
+      if (boundTexture(s)) textureMask |= 1u << s;
+    programs.insert(buildFixedFunctionKey(m_state, m_geometry, *draw.format, textureMask));
+    return D3D_OK;
+  }
   int defaultPoolResources() const override { return defaultPoolCount + DeviceBase::defaultPoolResources(); }
 
  private:
@@ -295,3 +363,10 @@ HRESULT RecordingDirect3D9::CreateDevice(UINT index, D3DDEVTYPE type, HWND focus
 void setRecordingDefaultPoolResources(IDirect3DDevice9* device, int count) {
   if (auto* recording = dynamic_cast<RecordingDevice*>(device)) recording->defaultPoolCount = count;
 }
+
+// ---- Geometry ----
+int recordingProgramCount(IDirect3DDevice9* device) {
+  auto* recording = dynamic_cast<RecordingDevice*>(device);
+  return recording ? static_cast<int>(recording->programs.size()) : 0;
+}
+// ---- end of geometry ----

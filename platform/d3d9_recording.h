@@ -72,3 +72,9 @@ class RecordingDirect3D9 : public IDirect3D9 {
 // a zero-sized windowed back buffer takes.
 class RecordingDevice;
 void setRecordingDefaultPoolResources(IDirect3DDevice9* device, int count);
+
+// ---- Geometry ----
+// The number of distinct fixed-function programs the device's draws needed
+// (one per state key, as the GL backend compiles them).
+int recordingProgramCount(IDirect3DDevice9* device);
+// ---- end of geometry ----

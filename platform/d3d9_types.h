@@ -381,3 +381,105 @@ inline constexpr DWORD D3DTEXF_NONE = 0, D3DTEXF_POINT = 1, D3DTEXF_LINEAR = 2, 
 
 inline constexpr DWORD kMaxTextureStages = 8;
 inline constexpr DWORD kMaxSamplers = 16;
+
+// ---- Geometry and fixed-function lighting -----------------------------------
+// Vertex and index buffers, vertex declarations, primitives, lights,
+// materials and the texture-stage values beyond the defaults above.
+
+inline constexpr DWORD D3DTOP_MODULATE2X = 5, D3DTOP_MODULATE4X = 6, D3DTOP_ADD = 7, D3DTOP_ADDSIGNED = 8,
+                       D3DTOP_ADDSIGNED2X = 9, D3DTOP_SUBTRACT = 10, D3DTOP_ADDSMOOTH = 11,
+                       D3DTOP_BLENDDIFFUSEALPHA = 12, D3DTOP_BLENDTEXTUREALPHA = 13, D3DTOP_BLENDFACTORALPHA = 14,
+                       D3DTOP_BLENDTEXTUREALPHAPM = 15, D3DTOP_BLENDCURRENTALPHA = 16, D3DTOP_PREMODULATE = 17,
+                       D3DTOP_MODULATEALPHA_ADDCOLOR = 18, D3DTOP_MODULATECOLOR_ADDALPHA = 19,
+                       D3DTOP_MODULATEINVALPHA_ADDCOLOR = 20, D3DTOP_MODULATEINVCOLOR_ADDALPHA = 21,
+                       D3DTOP_BUMPENVMAP = 22, D3DTOP_BUMPENVMAPLUMINANCE = 23, D3DTOP_DOTPRODUCT3 = 24,
+                       D3DTOP_MULTIPLYADD = 25, D3DTOP_LERP = 26;
+inline constexpr DWORD D3DTA_SPECULAR = 4, D3DTA_TEMP = 5, D3DTA_CONSTANT = 6, D3DTA_SELECTMASK = 0xF,
+                       D3DTA_COMPLEMENT = 0x10, D3DTA_ALPHAREPLICATE = 0x20;
+inline constexpr DWORD D3DTSS_TCI_PASSTHRU = 0x00000, D3DTSS_TCI_CAMERASPACENORMAL = 0x10000,
+                       D3DTSS_TCI_CAMERASPACEPOSITION = 0x20000, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR = 0x30000,
+                       D3DTSS_TCI_SPHEREMAP = 0x40000;
+inline constexpr DWORD D3DTTFF_COUNT1 = 1, D3DTTFF_COUNT2 = 2, D3DTTFF_COUNT3 = 3, D3DTTFF_COUNT4 = 4,
+                       D3DTTFF_PROJECTED = 0x100;
+
+inline constexpr DWORD D3DCLIPPLANE0 = 0x1;
+inline constexpr DWORD kMaxClipPlanes = 6;
+inline constexpr DWORD kMaxActiveLights = 8;
+
+using D3DPRIMITIVETYPE = DWORD;
+inline constexpr D3DPRIMITIVETYPE D3DPT_POINTLIST = 1, D3DPT_LINELIST = 2, D3DPT_LINESTRIP = 3,
+                                  D3DPT_TRIANGLELIST = 4, D3DPT_TRIANGLESTRIP = 5, D3DPT_TRIANGLEFAN = 6;
+
+struct D3DVERTEXELEMENT9 {
+  WORD Stream;
+  WORD Offset;
+  BYTE Type;
+  BYTE Method;
+  BYTE Usage;
+  BYTE UsageIndex;
+};
+
+inline constexpr BYTE D3DDECLTYPE_FLOAT1 = 0, D3DDECLTYPE_FLOAT2 = 1, D3DDECLTYPE_FLOAT3 = 2, D3DDECLTYPE_FLOAT4 = 3,
+                      D3DDECLTYPE_D3DCOLOR = 4, D3DDECLTYPE_UBYTE4 = 5, D3DDECLTYPE_UNUSED = 17;
+inline constexpr BYTE D3DDECLMETHOD_DEFAULT = 0;
+inline constexpr BYTE D3DDECLUSAGE_POSITION = 0, D3DDECLUSAGE_BLENDWEIGHT = 1, D3DDECLUSAGE_BLENDINDICES = 2,
+                      D3DDECLUSAGE_NORMAL = 3, D3DDECLUSAGE_PSIZE = 4, D3DDECLUSAGE_TEXCOORD = 5,
+                      D3DDECLUSAGE_TANGENT = 6, D3DDECLUSAGE_BINORMAL = 7, D3DDECLUSAGE_TESSFACTOR = 8,
+                      D3DDECLUSAGE_POSITIONT = 9, D3DDECLUSAGE_COLOR = 10, D3DDECLUSAGE_FOG = 11,
+                      D3DDECLUSAGE_DEPTH = 12, D3DDECLUSAGE_SAMPLE = 13;
+constexpr D3DVERTEXELEMENT9 D3DDECL_END() { return {0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0}; }
+
+struct D3DVERTEXBUFFER_DESC {
+  D3DFORMAT Format;  // D3DFMT_VERTEXDATA
+  D3DRESOURCETYPE Type;
+  DWORD Usage;
+  D3DPOOL Pool;
+  UINT Size;
+  DWORD FVF;
+};
+
+struct D3DINDEXBUFFER_DESC {
+  D3DFORMAT Format;  // D3DFMT_INDEX16 or D3DFMT_INDEX32
+  D3DRESOURCETYPE Type;
+  DWORD Usage;
+  D3DPOOL Pool;
+  UINT Size;
+};
+
+inline constexpr D3DFORMAT D3DFMT_VERTEXDATA = 100;
+
+struct D3DCOLORVALUE {
+  float r, g, b, a;
+};
+
+struct D3DVECTOR {
+  float x, y, z;
+};
+
+using D3DLIGHTTYPE = DWORD;
+inline constexpr D3DLIGHTTYPE D3DLIGHT_POINT = 1, D3DLIGHT_SPOT = 2, D3DLIGHT_DIRECTIONAL = 3;
+
+struct D3DLIGHT9 {
+  D3DLIGHTTYPE Type;
+  D3DCOLORVALUE Diffuse;
+  D3DCOLORVALUE Specular;
+  D3DCOLORVALUE Ambient;
+  D3DVECTOR Position;
+  D3DVECTOR Direction;
+  float Range;
+  float Falloff;
+  float Attenuation0;
+  float Attenuation1;
+  float Attenuation2;
+  float Theta;
+  float Phi;
+};
+
+struct D3DMATERIAL9 {
+  D3DCOLORVALUE Diffuse;
+  D3DCOLORVALUE Ambient;
+  D3DCOLORVALUE Specular;
+  D3DCOLORVALUE Emissive;
+  float Power;
+};
+// ---- end of geometry and fixed-function lighting ----------------------------
