@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "foundation/report.h"
+#include "render/fixed_function_pass.h"
 #include "platform/window.h"
 
 namespace {
@@ -107,13 +108,13 @@ RenderPipeline::RenderPipeline(DeviceManager& manager) {
   screenTarget0 = std::make_unique<ScreenTarget>(this, settings, desktop);
   screenTarget1 = std::make_unique<ScreenTarget>(this, settings, desktop);
 
-  if (!fixedFunction) {
+  if (fixedFunction) {
+    mainPass = std::make_unique<FixedFunctionPass>(this);
+  } else {
     mainPass = std::make_unique<GeneratedMainPass>(this);
     basePass = std::make_unique<ShaderPass>(this);
     additivePass = std::make_unique<GeneratedAdditivePass>(this);
   }
-  // With fixed-function rendering the main pass is the fixed-function pass,
-  // made here once that class exists; until then it stays empty.
   overlayPass = std::make_unique<GeneratedOverlayPass>(this);
   // The camera follower (scene side) is made here once it exists.
 }

@@ -2,6 +2,7 @@
 // device's shader versions and the settings, the resize request, the back
 // buffer, the passes it makes, and the render-to-texture assertion.
 #include "render/render_pipeline.h"
+#include "render/fixed_function_pass.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,7 @@ TEST_F(PipelineTest, InitialFieldsPassesAndTargets) {
   EXPECT_EQ(pipeline->cullMode, static_cast<std::uint32_t>(D3DCULL_CCW));
   EXPECT_EQ(pipeline->eye, -1);
   EXPECT_TRUE(pipeline->fixedFunction);
+  EXPECT_NE(dynamic_cast<FixedFunctionPass*>(pipeline->mainPass.get()), nullptr);
   EXPECT_NE(pipeline->overlayPass, nullptr);
   EXPECT_EQ(pipeline->basePass, nullptr);
   EXPECT_EQ(pipeline->soundSystem, nullptr);
