@@ -260,9 +260,6 @@ TEST_F(WindowTest, ClassesAndWindowGeometry) {
   GetClientRect(window, &rect);
   EXPECT_EQ(rect.right, 400);
   EXPECT_EQ(rect.bottom, 300);
-  EXPECT_FALSE(IsWindowVisible(window));
-  ShowWindow(window, SW_SHOW);
-  EXPECT_TRUE(IsWindowVisible(window));
 }
 
 TEST(KeyCodes, TableFollowsSetOneScanCodesAndVirtualKeys) {
