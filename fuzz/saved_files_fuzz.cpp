@@ -14,37 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/byte_file.h"
 #include "game/cipher_block.h"
 #include "game/config.h"
 #include "game/highscore.h"
 
 namespace {
-
-class BytesFile : public File {
- public:
-  explicit BytesFile(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {
-    m_size = static_cast<int>(m_bytes.size());
-  }
-  File* clone() const override { return new BytesFile(m_bytes); }
-  bool exists(const char*) override { return true; }
-  bool open(const char*) override { return false; }
-  bool create(const char*) override { return false; }
-  bool close() override { return true; }
-  int read(void* buffer, int count) override {
-    const int n = std::max(0, std::min(count, static_cast<int>(m_bytes.size()) - m_position));
-    if (n > 0) std::memcpy(buffer, m_bytes.data() + m_position, static_cast<std::size_t>(n));
-    m_position += n;
-    return n;
-  }
-  int write(const void*, int) override { return 0; }
-  bool seek(int position) override { return (m_position = position) >= 0; }
-  bool skip(int delta) override { return seek(m_position + delta); }
-  int tell() override { return m_position; }
-
- private:
-  std::vector<std::uint8_t> m_bytes;
-  int m_position = 0;
-};
 
 // Appends well-formed blocks of the given lengths, taking plain text from
 // the input and zero-filling what it lacks.
@@ -149,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       writer.block(config().m_cipher, data, size, Config::kBindingBlockSize);
       bytes = writer.m_out;
     }
-    BytesFile file(bytes);
+    FuzzByteFile file(bytes.data(), bytes.size());
+    file.open("config.dat");
     if (config().loadFrom(file)) checkConfig(config());
     return 0;
   }
@@ -166,7 +142,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     bytes = writer.m_out;
   }
-  BytesFile file(bytes);
+  FuzzByteFile file(bytes.data(), bytes.size());
+  file.open("highscore.dat");
   tables.loadFrom(file);
   checkTables(tables);
   return 0;

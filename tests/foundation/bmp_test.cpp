@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "content/bmp_writer.h"
 #include "foundation/file_data.h"
-#include "tests/support/report_capture.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/report_capture.h"
 
 namespace {
 
@@ -223,20 +221,4 @@ TEST_F(BmpTest, ALongerInformationHeaderIsPassedOver) {
   RefPtr<Image> image = load(bytes, false);
   ASSERT_TRUE(image);
   expectPixels(*image, {0x112233, 0x445566, 0x778899, 0xAABBCC});
-}
-
-TEST_F(BmpTest, LoadsFromDisk) {
-  const std::filesystem::path path =
-      std::filesystem::path(::testing::TempDir()) / ("bmp_" + std::to_string(::getpid()) + ".bmp");
-  {
-    DiskFile out;
-    ASSERT_TRUE(out.create(path.c_str()));
-    ASSERT_EQ(out.write(kBmp8TopDown.data(), static_cast<int>(kBmp8TopDown.size())),
-              static_cast<int>(kBmp8TopDown.size()));
-  }
-  DiskFile disk;
-  RefPtr<Image> image(loadImage(disk, path.c_str(), false));
-  std::filesystem::remove(path);
-  ASSERT_TRUE(image);
-  expectPixels(*image, {0xFF0000, 0x00FF00, 0x00FF00, 0x00FF00, 0xFF0000, 0xFF0000});
 }

@@ -39,56 +39,46 @@ TEST(Envelope, LinearRampInsideAndWithConstantEnds) {
   EXPECT_EQ(at(e, 0.0), 0.0f);
 }
 
-TEST(Envelope, PostBehaviours) {
-  Envelope e;
-  addRamp(e);
-  e.postBehavior = kBehaviorReset;
-  EXPECT_EQ(at(e, 1.25), 0.0f);
-  e.postBehavior = kBehaviorRepeat;
-  EXPECT_FLOAT_EQ(at(e, 1.25), 2.5f);
-  EXPECT_FLOAT_EQ(at(e, 3.75), 7.5f);
-  e.postBehavior = kBehaviorOffsetRepeat;
-  EXPECT_FLOAT_EQ(at(e, 1.25), 12.5f);
-  EXPECT_FLOAT_EQ(at(e, 2.5), 25.0f);
-  // Landing on a key adds the offset of the periods passed.
-  EXPECT_FLOAT_EQ(at(e, 2.0), 20.0f);
-  e.postBehavior = kBehaviorOscillate;
-  EXPECT_FLOAT_EQ(at(e, 1.25), 7.5f);
-  EXPECT_FLOAT_EQ(at(e, 2.25), 2.5f);
-  e.postBehavior = kBehaviorLinear;
-  EXPECT_FLOAT_EQ(at(e, 2.0), 20.0f);
-}
-
-TEST(Envelope, PreBehaviours) {
-  Envelope e;
-  addRamp(e);
-  e.preBehavior = kBehaviorReset;
-  EXPECT_EQ(at(e, -0.25), 0.0f);
-  e.preBehavior = kBehaviorRepeat;
-  EXPECT_FLOAT_EQ(at(e, -0.25), 7.5f);
-  e.preBehavior = kBehaviorOffsetRepeat;
-  EXPECT_FLOAT_EQ(at(e, -0.25), -2.5f);
-  e.preBehavior = kBehaviorOscillate;
-  EXPECT_FLOAT_EQ(at(e, -0.25), 2.5f);
-  EXPECT_FLOAT_EQ(at(e, -1.25), 7.5f);
-  e.preBehavior = kBehaviorLinear;
-  EXPECT_FLOAT_EQ(at(e, -1.0), -10.0f);
-}
-
-TEST(Envelope, BehavioursOfACurveThatDoesNotStartAtZero) {
-  // 0 at 2 s, 10 at 4 s: oscillation must mirror within [2, 4].
-  Envelope e;
-  e.addKeyLinear(0.0f, 2.0f);
-  e.addKeyLinear(10.0f, 4.0f);
-  e.postBehavior = kBehaviorOscillate;
-  EXPECT_FLOAT_EQ(at(e, 4.5), 7.5f);
-  EXPECT_FLOAT_EQ(at(e, 6.5), 2.5f);
-  e.preBehavior = kBehaviorOscillate;
-  EXPECT_FLOAT_EQ(at(e, 1.5), 2.5f);
-  e.postBehavior = kBehaviorRepeat;
-  EXPECT_FLOAT_EQ(at(e, 4.5), 2.5f);
-  e.postBehavior = kBehaviorOffsetRepeat;
-  EXPECT_FLOAT_EQ(at(e, 6.5), 22.5f);
+TEST(Envelope, BehavioursOutsideTheKeys) {
+  // A ramp from 0 to 10 over [start, start + length], one behaviour set.
+  struct Case {
+    float start, length;
+    bool pre;
+    std::int32_t behaviour;
+    double t;
+    float expected;
+  };
+  const Case cases[] = {
+      {0, 1, false, kBehaviorReset, 1.25, 0.0f},
+      {0, 1, false, kBehaviorRepeat, 1.25, 2.5f},
+      {0, 1, false, kBehaviorRepeat, 3.75, 7.5f},
+      {0, 1, false, kBehaviorOffsetRepeat, 1.25, 12.5f},
+      {0, 1, false, kBehaviorOffsetRepeat, 2.5, 25.0f},
+      {0, 1, false, kBehaviorOffsetRepeat, 2.0, 20.0f},  // on a key: plus the periods passed
+      {0, 1, false, kBehaviorOscillate, 1.25, 7.5f},
+      {0, 1, false, kBehaviorOscillate, 2.25, 2.5f},
+      {0, 1, false, kBehaviorLinear, 2.0, 20.0f},
+      {0, 1, true, kBehaviorReset, -0.25, 0.0f},
+      {0, 1, true, kBehaviorRepeat, -0.25, 7.5f},
+      {0, 1, true, kBehaviorOffsetRepeat, -0.25, -2.5f},
+      {0, 1, true, kBehaviorOscillate, -0.25, 2.5f},
+      {0, 1, true, kBehaviorOscillate, -1.25, 7.5f},
+      {0, 1, true, kBehaviorLinear, -1.0, -10.0f},
+      // A curve that does not start at 0: oscillation mirrors within [2, 4].
+      {2, 2, false, kBehaviorOscillate, 4.5, 7.5f},
+      {2, 2, false, kBehaviorOscillate, 6.5, 2.5f},
+      {2, 2, true, kBehaviorOscillate, 1.5, 2.5f},
+      {2, 2, false, kBehaviorRepeat, 4.5, 2.5f},
+      {2, 2, false, kBehaviorOffsetRepeat, 6.5, 22.5f},
+  };
+  for (const Case& c : cases) {
+    Envelope e;
+    e.addKeyLinear(0.0f, c.start);
+    e.addKeyLinear(10.0f, c.start + c.length);
+    (c.pre ? e.preBehavior : e.postBehavior) = c.behaviour;
+    EXPECT_FLOAT_EQ(at(e, c.t), c.expected)
+        << "start " << c.start << (c.pre ? " pre " : " post ") << c.behaviour << " at " << c.t;
+  }
 }
 
 TEST(Envelope, SteppedSpanHoldsUntilItsKey) {

@@ -7,12 +7,15 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "foundation/report.h"
 
 namespace {
 
 std::string captureReport() {
-  const std::string path = ::testing::TempDir() + "tessaline_profile_test.txt";
+  // One file per process: ctest runs the profiler tests side by side.
+  const std::string path = ::testing::TempDir() + "tessaline_profile_test_" + std::to_string(::getpid()) + ".txt";
   EXPECT_TRUE(g_log.open(path.c_str()));
   printProfilingReport();
   g_log.open("nul");

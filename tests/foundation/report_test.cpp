@@ -1,6 +1,7 @@
 #include "foundation/report.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -117,7 +118,7 @@ TEST_F(Reporting, ConcurrentReportsAndTracesFromManyThreads) {
 }
 
 TEST(LogStream, NulGoesNowhereAndFilesReceiveLines) {
-  const std::string path = ::testing::TempDir() + "tessaline_log_test.txt";
+  const std::string path = ::testing::TempDir() + "tessaline_log_test_" + std::to_string(::getpid()) + ".txt";
   LogStream log("nul");
   log.line("into the void");
   ASSERT_TRUE(log.open(path.c_str()));

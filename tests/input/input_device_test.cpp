@@ -5,22 +5,13 @@
 
 #include <cstring>
 
-#include "foundation/report.h"
+#include "tests/support/report_capture.h"
 
 namespace {
 
-class InputDeviceTest : public ::testing::Test {
+class InputDeviceTest : public ReportCapture {
  protected:
-  void SetUp() override {
-    g_messageLevel = 3;
-    g_logMessages = true;
-    g_lastMessage.clear();
-  }
-  void TearDown() override {
-    g_messageLevel = 0;
-    g_logMessages = false;
-    g_lastMessage.clear();
-  }
+  InputDeviceTest() : ReportCapture(3) {}
   InputDevice device;
 };
 

@@ -16,7 +16,9 @@ class Firewall : public ::testing::Test {
     GetModuleFileNameW(nullptr, path, 261);
     m_path = path;
   }
-  std::string run(int (*step)()) {
+  // What a step printed.
+  template <class F>
+  static std::string run(F step) {
     testing::internal::CaptureStdout();
     step();
     return testing::internal::GetCapturedStdout();
@@ -73,22 +75,20 @@ TEST_F(Firewall, AMissingFirewallCountsAsPassedAndAFailedAddIsReported) {
 
 TEST_F(Firewall, TheCheckFailsForADisabledEntryOrWhenExceptionsAreForbidden) {
   run(add);
+  bool passed = true;
+  const auto check = [&] { passed = checkFirewallException(m_path.c_str()); };
   firewall_standin::setExceptionsNotAllowed(true);
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(checkFirewallException(m_path.c_str()));
-  EXPECT_TRUE(has(testing::internal::GetCapturedStdout(), "Firewall is on with no exceptions."));
+  EXPECT_TRUE(has(run(check), "Firewall is on with no exceptions."));
+  EXPECT_FALSE(passed);
   firewall_standin::setExceptionsNotAllowed(false);
   firewall_standin::setEnabled(m_path, false);
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(checkFirewallException(m_path.c_str()));
-  testing::internal::GetCapturedStdout();
+  run(check);
+  EXPECT_FALSE(passed);
   run(removeFirewallException);
 }
 
 TEST_F(Firewall, AnEmptyNameCannotBeAdded) {
-  testing::internal::CaptureStdout();
-  addFirewallException(L"");
-  EXPECT_TRUE(has(testing::internal::GetCapturedStdout(), "Could not add app to the exception list."));
+  EXPECT_TRUE(has(run([] { addFirewallException(L""); }), "Could not add app to the exception list."));
   EXPECT_TRUE(firewall_standin::entries().empty());
   run(removeFirewallException);
 }

@@ -11,15 +11,6 @@
 
 namespace {
 
-template <class F>
-bool eventually(F f, int ms = 3000) {
-  for (int waited = 0; waited < ms; waited += 2) {
-    if (f()) return true;
-    Sleep(2);
-  }
-  return f();
-}
-
 // A NetControl connected to a hand-driven server socket, so tests choose
 // exactly which bytes arrive and in which chunks.
 class ScriptedServer : public ::testing::Test {

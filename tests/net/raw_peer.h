@@ -122,6 +122,16 @@ class RawPeer {
   net::MessageQueue m_queue;
 };
 
+// Waits for a condition that another thread brings about.
+template <class F>
+bool eventually(F f, int ms = 3000) {
+  for (int waited = 0; waited < ms; waited += 2) {
+    if (f()) return true;
+    Sleep(2);
+  }
+  return f();
+}
+
 // Hosts or joins and returns the slot the relay gave, -1 when refused.
 inline int seat(RawPeer& peer, std::uint16_t id) {
   peer.send(id);

@@ -22,16 +22,6 @@ class Relay : public ::testing::Test {
   WORD port() const { return m_relay->port(); }
   GameDaemon::GameServer& server() { return *m_relay->server(); }
 
-  // Waits for a condition that another thread brings about.
-  template <class F>
-  static bool eventually(F f, int ms = 3000) {
-    for (int waited = 0; waited < ms; waited += 5) {
-      if (f()) return true;
-      Sleep(5);
-    }
-    return f();
-  }
-
   std::unique_ptr<ServerThread> m_relay;
 };
 

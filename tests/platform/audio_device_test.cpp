@@ -3,38 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/dsound.h"
+#include "tests/support/audio_driver.h"
 
 namespace {
-
-// Sets SDL_AUDIODRIVER for one test and puts the old value back.
-class AudioDriver {
- public:
-  explicit AudioDriver(const char* driver) {
-    const char* old = std::getenv("SDL_AUDIODRIVER");
-    if (old) m_old = old;
-    m_had = old != nullptr;
-    if (driver)
-      setenv("SDL_AUDIODRIVER", driver, 1);
-    else
-      unsetenv("SDL_AUDIODRIVER");
-  }
-  ~AudioDriver() {
-    if (m_had)
-      setenv("SDL_AUDIODRIVER", m_old.c_str(), 1);
-    else
-      unsetenv("SDL_AUDIODRIVER");
-  }
-
- private:
-  std::string m_old;
-  bool m_had = false;
-};
 
 struct Reported {
   bool hasGuid;

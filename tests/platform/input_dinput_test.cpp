@@ -61,6 +61,17 @@ class DirectInputLayerTest : public ::testing::Test {
     ASSERT_EQ(keyboard->SetProperty(DIPROP_BUFFERSIZE, &size.diph), DI_OK);
   }
 
+  // An exclusive foreground mouse holding 32 buffered items.
+  ComPtr<IDirectInputDevice8A> makeMouse() {
+    ComPtr<IDirectInputDevice8A> mouse;
+    EXPECT_EQ(directInput->CreateDevice(GUID_SysMouse, mouse.put(), nullptr), DI_OK);
+    EXPECT_EQ(mouse->SetDataFormat(&c_dfDIMouse), DI_OK);
+    EXPECT_EQ(mouse->SetCooperativeLevel(window, DISCL_EXCLUSIVE | DISCL_FOREGROUND), DI_OK);
+    DIPROPDWORD size{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 32};
+    EXPECT_EQ(mouse->SetProperty(DIPROP_BUFFERSIZE, &size.diph), DI_OK);
+    return mouse;
+  }
+
   void tap(BYTE dik) {
     injectKey(window, dik, true);
     injectKey(window, dik, false);
@@ -165,12 +176,8 @@ TEST_F(DirectInputLayerTest, CallerMistakesAreRefused) {
 }
 
 TEST_F(DirectInputLayerTest, MouseReportsRelativeMotionAndButtons) {
-  ComPtr<IDirectInputDevice8A> mouse;
-  ASSERT_EQ(directInput->CreateDevice(GUID_SysMouse, mouse.put(), nullptr), DI_OK);
-  ASSERT_EQ(mouse->SetDataFormat(&c_dfDIMouse), DI_OK);
-  ASSERT_EQ(mouse->SetCooperativeLevel(window, DISCL_EXCLUSIVE | DISCL_FOREGROUND), DI_OK);
-  DIPROPDWORD size{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 32};
-  ASSERT_EQ(mouse->SetProperty(DIPROP_BUFFERSIZE, &size.diph), DI_OK);
+  ComPtr<IDirectInputDevice8A> mouse = makeMouse();
+  ASSERT_TRUE(mouse);
   injectFocus(window, true);
   ASSERT_EQ(mouse->Acquire(), DI_OK);
   injectMouseMotion(window, 0, 0, -7, 3);
@@ -199,12 +206,8 @@ class ExclusiveMouseTest : public DirectInputLayerTest {
 
 TEST_F(ExclusiveMouseTest, HoldsTheCursorUntilUnacquiredOrLost) {
   if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) GTEST_SKIP() << "no X server in this process";
-  ComPtr<IDirectInputDevice8A> mouse;
-  ASSERT_EQ(directInput->CreateDevice(GUID_SysMouse, mouse.put(), nullptr), DI_OK);
-  ASSERT_EQ(mouse->SetDataFormat(&c_dfDIMouse), DI_OK);
-  ASSERT_EQ(mouse->SetCooperativeLevel(window, DISCL_EXCLUSIVE | DISCL_FOREGROUND), DI_OK);
-  DIPROPDWORD size{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 32};
-  ASSERT_EQ(mouse->SetProperty(DIPROP_BUFFERSIZE, &size.diph), DI_OK);
+  ComPtr<IDirectInputDevice8A> mouse = makeMouse();
+  ASSERT_TRUE(mouse);
   injectFocus(window, true);
   ASSERT_EQ(mouse->Acquire(), DI_OK);
   EXPECT_TRUE(SDL_GetRelativeMouseMode());

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include <unistd.h>
@@ -30,6 +31,15 @@ class RegistryTest : public ::testing::Test {
     return UniqueRegistryKey(key);
   }
 
+  // A DWORD value, or nothing when the query fails or gives another type.
+  static std::optional<DWORD> dword(HKEY key, const char* name) {
+    DWORD type = 0, value = 0, size = sizeof value;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != 4)
+      return std::nullopt;
+    return value;
+  }
+
   std::string path;
 };
 
@@ -52,20 +62,10 @@ TEST_F(RegistryTest, DwordsInDecimalOrHexAndNamesIgnoringCase) {
       "\"MultisampleType\"=dword:4\n");
   auto key = open(kKey);
   ASSERT_TRUE(key);
-  DWORD type = 0, value = 0, size = sizeof value;
-  ASSERT_EQ(RegQueryValueExA(key.get(), "RESOLUTIONWIDTH", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(type, REG_DWORD);
-  EXPECT_EQ(value, 1280u);
-  EXPECT_EQ(size, 4u);
-  size = sizeof value;
-  ASSERT_EQ(RegQueryValueExA(key.get(), "ResolutionHeight", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(value, 720u);
-  size = sizeof value;
-  ASSERT_EQ(RegQueryValueExA(key.get(), "MultisampleType", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(value, 4u);
+  EXPECT_EQ(dword(key.get(), "RESOLUTIONWIDTH"), 1280u);
+  EXPECT_EQ(dword(key.get(), "ResolutionHeight"), 720u);
+  EXPECT_EQ(dword(key.get(), "MultisampleType"), 4u);
+  DWORD type = 0;
   EXPECT_EQ(RegQueryValueExA(key.get(), "Language", nullptr, &type, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
 }
 
@@ -109,12 +109,10 @@ TEST_F(RegistryTest, MalformedLinesAndOutOfRangeDwordsAreSkipped) {
       "Height=dword:1\n");
   auto key = open(kKey);
   ASSERT_TRUE(key);
-  DWORD type = 0, value = 0, size = sizeof value;
+  DWORD type = 0;
   for (const char* name : {"TooBig", "Negative", "Garbage", "Height", ""})
     EXPECT_EQ(RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, nullptr), ERROR_FILE_NOT_FOUND) << name;
-  ASSERT_EQ(RegQueryValueExA(key.get(), "Width", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(value, 640u) << "the later line wins";
+  EXPECT_EQ(dword(key.get(), "Width"), 640u) << "the later line wins";
 }
 
 TEST_F(RegistryTest, BadHandlesAndArguments) {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "scene/color_rgba.h"
 #include "foundation/envelope.h"
+#include "scene/color_rgba.h"
 #include "scene/item_math.h"
 
 namespace {
@@ -32,6 +32,14 @@ void setHPB(SceneItem& item, float h, float p, float b) {
   item.rotation[0].value = h;
   item.rotation[1].value = p;
   item.rotation[2].value = b;
+}
+
+// A channel going linearly from `from` at 0 s to `to` at 1 s.
+std::unique_ptr<Envelope> ramp(float from, float to) {
+  auto e = std::make_unique<Envelope>();
+  e->addKeyLinear(from, 0);
+  e->addKeyLinear(to, 1);
+  return e;
 }
 
 Position3 worldPoint(SceneItem& item, Position3 p, double t = 0.0) {
@@ -203,22 +211,9 @@ TEST(SceneItem, ParentPlacesTheChild) {
   EXPECT_POINT(p, 0, 0, -1);
 }
 
-TEST(SceneItem, CachedMatricesWaitForInvalidate) {
-  TestItem item;
-  setPosition(item, 1, 2, 3);
-  EXPECT_POINT(worldPoint(item, {0, 0, 0}), 1, 2, 3);
-  setPosition(item, 4, 5, 6);
-  EXPECT_POINT(worldPoint(item, {0, 0, 0}), 1, 2, 3);
-  item.invalidate();
-  EXPECT_POINT(worldPoint(item, {0, 0, 0}), 4, 5, 6);
-}
-
 TEST(SceneItem, ChannelsAreEvaluatedAtTheTimeAsked) {
   TestItem item;
-  auto x = std::make_unique<Envelope>();
-  x->addKeyLinear(0, 0);
-  x->addKeyLinear(10, 1);
-  item.position[0].channel = std::move(x);
+  item.position[0].channel = ramp(0, 10);
   EXPECT_POINT(worldPoint(item, {0, 0, 0}, 0.5), 5, 0, 0);
   EXPECT_FLOAT_EQ(item.position[0].value, 5.0f);
   Matrix4x3 m;
@@ -294,14 +289,8 @@ TEST(SceneItem, TargetIsSeenFromTheParentsSpace) {
 
 TEST(SceneItem, AlignToPathLooksAhead) {
   TestItem item;
-  auto x = std::make_unique<Envelope>();
-  x->addKeyLinear(0, 0);
-  x->addKeyLinear(10, 1);
-  auto y = std::make_unique<Envelope>();
-  y->addKeyLinear(0, 0);
-  y->addKeyLinear(10, 1);
-  item.position[0].channel = std::move(x);
-  item.position[1].channel = std::move(y);
+  item.position[0].channel = ramp(0, 10);
+  item.position[1].channel = ramp(0, 10);
   item.headingController = kControllerAlignToPath;
   item.pitchController = kControllerAlignToPath;
   item.pathLookAhead = 0.1f;
@@ -381,10 +370,7 @@ TEST_F(SimulatedItem, SetPositionPutsTheBodyThereAtRest) {
   TestItem parent;
   setPosition(parent, 100, 0, 0);
   item.parent = &parent;
-  auto z = std::make_unique<Envelope>();
-  z->addKeyLinear(-5, 0);
-  z->addKeyLinear(5, 1);
-  item.position[2].channel = std::move(z);
+  item.position[2].channel = ramp(-5, 5);
   setPosition(item, 1, 2, 3);
   p = dBodyGetPosition(item.body);
   EXPECT_DOUBLE_EQ(p[0], 101.0);

@@ -47,16 +47,10 @@ LONG volumeOf(SoundBuffer& buffer) {
 }  // namespace
 
 TEST(SoundBuffer, VolumeLawInHundredthsOfADecibel) {
-  EXPECT_EQ(soundVolumeToAttenuation(1.0f), 0);
-  EXPECT_EQ(soundVolumeToAttenuation(2.0f), 0);
-  EXPECT_EQ(soundVolumeToAttenuation(0.5f), -1003);
-  EXPECT_EQ(soundVolumeToAttenuation(0.1f), -3333);
-  EXPECT_EQ(soundVolumeToAttenuation(0.01f), -6666);
-  EXPECT_EQ(soundVolumeToAttenuation(0.001f), -9999);
-  EXPECT_EQ(soundVolumeToAttenuation(0.0009f), -10000);
-  EXPECT_EQ(soundVolumeToAttenuation(0.0f), -10000);
-  EXPECT_EQ(soundVolumeToAttenuation(-1.0f), -10000);
-  EXPECT_EQ(soundVolumeToAttenuation(std::nanf("")), -10000);
+  const std::pair<float, LONG> law[] = {
+      {1.0f, 0},       {2.0f, 0},         {0.5f, -1003},  {0.1f, -3333},   {0.01f, -6666},
+      {0.001f, -9999}, {0.0009f, -10000}, {0.0f, -10000}, {-1.0f, -10000}, {std::nanf(""), -10000}};
+  for (const auto& [volume, attenuation] : law) EXPECT_EQ(soundVolumeToAttenuation(volume), attenuation) << volume;
 
   Rig rig;
   auto source = rig.ramp(1000);
