@@ -15,61 +15,8 @@
 #include <functional>
 #include <utility>
 
+#include "platform/com.h"
 #include "platform/d3d9_types.h"
-
-// Reference counting as the engine's Direct3D code expects: a new object has
-// one reference; Release deletes it when the count reaches zero.
-class D3DUnknown {
- public:
-  D3DUnknown(const D3DUnknown&) = delete;
-  D3DUnknown& operator=(const D3DUnknown&) = delete;
-  ULONG AddRef() { return ++m_references; }
-  ULONG Release() {
-    const ULONG left = --m_references;
-    if (left == 0) delete this;
-    return left;
-  }
-
- protected:
-  D3DUnknown() = default;
-  virtual ~D3DUnknown() = default;
-
- private:
-  ULONG m_references = 1;
-};
-
-// Holds one reference. Adopting a pointer takes over the reference the caller
-// had (as a Create* call hands out).
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  explicit ComPtr(T* adopted) : m_ptr(adopted) {}
-  ComPtr(const ComPtr& other) : m_ptr(other.m_ptr) {
-    if (m_ptr) m_ptr->AddRef();
-  }
-  ComPtr(ComPtr&& other) noexcept : m_ptr(std::exchange(other.m_ptr, nullptr)) {}
-  ComPtr& operator=(ComPtr other) noexcept {
-    std::swap(m_ptr, other.m_ptr);
-    return *this;
-  }
-  ~ComPtr() { reset(); }
-
-  void reset() {
-    if (m_ptr) std::exchange(m_ptr, nullptr)->Release();
-  }
-  T* get() const { return m_ptr; }
-  T* operator->() const { return m_ptr; }
-  explicit operator bool() const { return m_ptr != nullptr; }
-  // For Create* out-parameters: drops what is held and gives the slot.
-  T** put() {
-    reset();
-    return &m_ptr;
-  }
-
- private:
-  T* m_ptr = nullptr;
-};
 
 class IDirect3DDevice9;
 
@@ -224,8 +171,8 @@ class IDirect3DDevice9 : public D3DUnknown {
   // ---- Geometry, lights, material, clip planes ----
   // Usage D3DUSAGE_DYNAMIC is allowed only in D3DPOOL_DEFAULT; the handle
   // must be null. Index formats are D3DFMT_INDEX16 and D3DFMT_INDEX32.
-  virtual HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
-                                     IDirect3DVertexBuffer9** buffer, void** sharedHandle) = 0;
+  virtual HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** buffer,
+                                     void** sharedHandle) = 0;
   virtual HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                     IDirect3DIndexBuffer9** buffer, void** sharedHandle) = 0;
   // Stream 0 only; element types FLOAT1-4, D3DCOLOR and UBYTE4.
@@ -240,8 +187,7 @@ class IDirect3DDevice9 : public D3DUnknown {
   virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int baseVertexIndex, UINT minVertexIndex,
                                        UINT numVertices, UINT startIndex, UINT primitiveCount) = 0;
   // Vertices from memory in the bound declaration's layout; unbinds stream 0.
-  virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
-                                  UINT stride) = 0;
+  virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) = 0;
   // Any index; LightEnable on an index never set creates Direct3D's default
   // white directional light. Eight lights at most may be enabled at once.
   virtual HRESULT SetLight(DWORD index, const D3DLIGHT9* light) = 0;

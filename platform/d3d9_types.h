@@ -6,7 +6,6 @@
 #include "platform/win32_types.h"
 #include "platform/window.h"
 
-using ULONG = std::uint32_t;
 using D3DFORMAT = DWORD;
 using D3DCOLOR = DWORD;
 
@@ -152,23 +151,6 @@ struct D3DDISPLAYMODE {
   UINT RefreshRate;
   D3DFORMAT Format;
 };
-
-// Shared with the audio service's header, which declares the same type.
-#ifndef TESSALINE_GUID_DEFINED
-#define TESSALINE_GUID_DEFINED
-struct GUID {
-  DWORD Data1 = 0;
-  WORD Data2 = 0;
-  WORD Data3 = 0;
-  BYTE Data4[8] = {};
-};
-inline bool operator==(const GUID& a, const GUID& b) {
-  if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
-  for (int i = 0; i < 8; ++i)
-    if (a.Data4[i] != b.Data4[i]) return false;
-  return true;
-}
-#endif
 
 struct D3DADAPTER_IDENTIFIER9 {
   char Driver[512];
@@ -407,8 +389,8 @@ inline constexpr DWORD kMaxClipPlanes = 6;
 inline constexpr DWORD kMaxActiveLights = 8;
 
 using D3DPRIMITIVETYPE = DWORD;
-inline constexpr D3DPRIMITIVETYPE D3DPT_POINTLIST = 1, D3DPT_LINELIST = 2, D3DPT_LINESTRIP = 3,
-                                  D3DPT_TRIANGLELIST = 4, D3DPT_TRIANGLESTRIP = 5, D3DPT_TRIANGLEFAN = 6;
+inline constexpr D3DPRIMITIVETYPE D3DPT_POINTLIST = 1, D3DPT_LINELIST = 2, D3DPT_LINESTRIP = 3, D3DPT_TRIANGLELIST = 4,
+                                  D3DPT_TRIANGLESTRIP = 5, D3DPT_TRIANGLEFAN = 6;
 
 struct D3DVERTEXELEMENT9 {
   WORD Stream;

@@ -12,7 +12,7 @@
 // caller looping while Acquire answers "input lost" always ends.
 #pragma once
 
-#include "platform/d3d9.h"  // reference counting (D3DUnknown, ComPtr) and GUID
+#include "platform/com.h"
 #include "platform/key_codes.h"
 #include "platform/window.h"
 

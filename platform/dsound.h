@@ -13,22 +13,6 @@
 
 #include "platform/win32_types.h"
 
-#ifndef TESSALINE_GUID_DEFINED
-#define TESSALINE_GUID_DEFINED
-struct GUID {
-  DWORD Data1 = 0;
-  WORD Data2 = 0;
-  WORD Data3 = 0;
-  BYTE Data4[8] = {};
-};
-inline bool operator==(const GUID& a, const GUID& b) {
-  if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
-  for (int i = 0; i < 8; ++i)
-    if (a.Data4[i] != b.Data4[i]) return false;
-  return true;
-}
-#endif
-
 // Results.
 inline constexpr HRESULT DS_OK = 0;
 inline constexpr HRESULT DSERR_BUFFERLOST = static_cast<HRESULT>(0x88780096u);

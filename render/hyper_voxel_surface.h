@@ -7,14 +7,12 @@
 #include <vector>
 
 #include "foundation/anim_channel.h"
+#include "render/texture_layer.h"
 
-// Owned parts whose classes live with the derived renderers or the scene
-// side (texture layers, the renderers' own objects); deleted through this.
+// Owned objects of the derived renderers, deleted through this base.
 class HyperVoxelPart {
  public:
   virtual ~HyperVoxelPart() = default;
-  // Called before a texture layer is deleted.
-  virtual void release() {}
 };
 
 class HyperVoxelSurface {
@@ -50,6 +48,6 @@ class HyperVoxelSurface {
   bool maintainVolume = false;
   int slices = 0;
   AnimatedFloat textureAmplitude{0.0f};
-  std::vector<std::unique_ptr<HyperVoxelPart>> textureLayers;
+  std::vector<std::unique_ptr<TextureLayer>> textureLayers;
   std::unique_ptr<HyperVoxelPart> ownedObjects[5];
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "render/render_pipeline.h"
+#include "render/texture_layer.h"
 
 SequenceTexture::SequenceTexture(RenderPipeline* owner) : Texture(owner, kTextureConvertFormat | kTextureMipChain) {
   frameMode = kFrameLoop;
@@ -64,7 +65,7 @@ IDirect3DTexture9* SequenceTexture::getDeviceTexture(double time) {
   return i < 0 ? nullptr : frames[static_cast<std::size_t>(i)]->getDeviceTexture(0.0);
 }
 
-GradientTexture::GradientTexture(RenderPipeline* owner, GradientSource* source)
+GradientTexture::GradientTexture(RenderPipeline* owner, TextureLayer* source)
     : Texture(owner, kTextureConvertFormat | kTextureMipChain), layer(source) {}
 
 void GradientTexture::load() {
@@ -75,12 +76,14 @@ void GradientTexture::load() {
   D3DLOCKED_RECT locked{};
   if (FAILED(deviceTextures[0]->LockRect(0, &locked, nullptr, 0))) return;
   auto* row = static_cast<std::uint32_t*>(locked.pBits);
-  const float start = layer->gradientStart(), end = layer->gradientEnd();
-  const bool transparency = layer->isTransparencyChannel();
+  const float start = layer->gradientStart, end = layer->gradientEnd;
+  // On the transparency channel the red curve gives the alpha too.
+  const bool transparency = layer->channel == fourCC("TRAN");
+  AnimatedFloat* curves = layer->gradientChannels;
   for (int k = 0; k < 1024; ++k) {
     const float p = static_cast<float>(k) * (end - start) * 0.0009765625f + start;
-    const float r = layer->evaluateChannel(0, p), g = layer->evaluateChannel(1, p), b = layer->evaluateChannel(2, p),
-                a = layer->evaluateChannel(3, p);
+    const float r = curves[0].evaluate(p), g = curves[1].evaluate(p), b = curves[2].evaluate(p),
+                a = curves[3].evaluate(p);
     // Texel 0 holds the end of the range, texel 1023 its start.
     row[1023 - k] = packColour(r, g, b, transparency ? r : a);
   }

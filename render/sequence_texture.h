@@ -35,27 +35,16 @@ class SequenceTexture : public Texture {
   std::uint32_t frameOffset = 0;
 };
 
-// What a gradient texture reads of its texture layer (the layer class lives
-// on the scene side).
-class GradientSource {
- public:
-  virtual ~GradientSource() = default;
-  // The layer's channel is "TRAN": the red curve also gives the alpha.
-  virtual bool isTransparencyChannel() const = 0;
-  virtual float gradientStart() const = 0;
-  virtual float gradientEnd() const = 0;
-  // Red, green, blue, alpha (0..3) at gradient input p.
-  virtual float evaluateChannel(int channel, float p) = 0;
-};
+class TextureLayer;
 
 class GradientTexture : public Texture {
  public:
-  GradientTexture(RenderPipeline* pipeline, GradientSource* layer);
+  GradientTexture(RenderPipeline* pipeline, TextureLayer* layer);
 
   std::unique_ptr<Texture> clone() const override { return std::make_unique<GradientTexture>(*this); }
   // Computes the texture once, from the layer as it is then.
   void load() override;
   int kind() const override { return kTextureKindGradient; }
 
-  GradientSource* layer;  // not owned
+  TextureLayer* layer;  // not owned
 };

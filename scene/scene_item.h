@@ -14,9 +14,9 @@
 #include <memory>
 #include <string>
 
-#include "foundation/matrix.h"
-#include "platform/win32_types.h"
 #include "foundation/anim_channel.h"
+#include "foundation/matrix.h"
+#include "platform/d3d9_types.h"
 #include "scene/scene_node.h"
 
 class RenderPipeline;
@@ -45,12 +45,6 @@ enum RotationAxis : std::int32_t {
   kAxisBank = 2,     // about Z
 };
 
-// The viewport an item renders through as a camera or a light.
-struct ItemViewport {
-  DWORD X = 0, Y = 0, Width = 512, Height = 512;
-  float MinZ = 0.0f, MaxZ = 1.0f;
-};
-
 class SceneItem {
  public:
   SceneItem(Scene* scene, ItemType type, std::int32_t id);
@@ -72,7 +66,7 @@ class SceneItem {
   virtual const float* projectionForDepthRange(double t, float zNear, float zFar) = 0;
   virtual bool isPointOutsideClip(const float p[4]) const = 0;
   virtual bool isBoxOutsideClip(const float corners[8][4]) const = 0;
-  virtual ItemViewport* getViewport() { return &viewport; }
+  virtual D3DVIEWPORT9* getViewport() { return &viewport; }
   // Clears the cache flags; the scene calls it on every item after each
   // physics step and before drawing.
   virtual void invalidate();
@@ -139,7 +133,7 @@ class SceneItem {
   Matrix4x3 inverseWorldCache = g_affineIdentity;
   Matrix4x3 projection = g_affineIdentity;
   Matrix4x3 bodyMatrix = g_affineIdentity;
-  ItemViewport viewport;
+  D3DVIEWPORT9 viewport{0, 0, 512, 512, 0.0f, 1.0f};  // as a camera or a light renders
   bool worldValid = false;
   bool inverseValid = false;
   bool projectionValid = false;

@@ -4,9 +4,11 @@
 
 #include <cmath>
 
+#include "foundation/envelope.h"
 #include "render/hyper_voxel_surface.h"
 #include "render/procedural_texture.h"
 #include "render/sequence_texture.h"
+#include "render/texture_layer.h"
 #include "tests/render/pipeline_fixture.h"
 
 namespace {
@@ -146,22 +148,23 @@ TEST_F(ComputedTextureTest, ClonedSequencesHaveTheirOwnFramesAndFlagsReachEveryF
   EXPECT_EQ(copy->kind(), kTextureKindSequence);
 }
 
-class Ramp : public GradientSource {
- public:
-  bool isTransparencyChannel() const override { return transparency; }
-  float gradientStart() const override { return 0.0f; }
-  float gradientEnd() const override { return 2.0f; }
-  float evaluateChannel(int channel, float p) override {
-    ++calls;
-    return channel == 0 ? p / 2.0f : channel == 3 ? 0.25f : 0.0f;
-  }
-  bool transparency = false;
-  int calls = 0;
-};
+// A gradient layer from 0 to 2: red rises as p / 2, alpha stays 0.25.
+std::unique_ptr<TextureLayer> rampLayer(std::uint32_t channel) {
+  auto layer = std::make_unique<TextureLayer>();
+  layer->channel = channel;
+  layer->gradientStart = 0.0f;
+  layer->gradientEnd = 2.0f;
+  auto red = std::make_unique<Envelope>();
+  red->addKeyLinear(0.0f, 0.0f);
+  red->addKeyLinear(1.0f, 2.0f);
+  layer->gradientChannels[0].channel = std::move(red);
+  layer->gradientChannels[3].value = 0.25f;
+  return layer;
+}
 
 TEST_F(ComputedTextureTest, GradientsRunFromTheEndAtTexelZeroToTheStart) {
-  Ramp ramp;
-  GradientTexture g(pipeline.get(), &ramp);
+  auto ramp = rampLayer(fourCC("COLR"));
+  GradientTexture g(pipeline.get(), ramp.get());
   g.load();
   IDirect3DTexture9* t = g.getDeviceTexture(0.0);
   ASSERT_NE(t, nullptr);
@@ -171,12 +174,14 @@ TEST_F(ComputedTextureTest, GradientsRunFromTheEndAtTexelZeroToTheStart) {
   EXPECT_EQ(texels[1023], 0x40000000u);  // p = start: red 0, alpha 0.25
   EXPECT_EQ(texels[0], 0x40FF0000u);     // p = 1023/512: red 0.999 packs to 255
   t->UnlockRect(0);
-  const int calls = ramp.calls;
-  g.load();  // computed once
-  EXPECT_EQ(ramp.calls, calls);
+  ramp->gradientChannels[3].value = 1.0f;
+  g.load();  // computed once: the changed layer is not read again
+  g.getDeviceTexture(0.0)->LockRect(0, &r, nullptr, D3DLOCK_READONLY);
+  EXPECT_EQ(static_cast<const std::uint32_t*>(r.pBits)[1023], 0x40000000u);
+  g.getDeviceTexture(0.0)->UnlockRect(0);
 
-  ramp.transparency = true;
-  GradientTexture tran(pipeline.get(), &ramp);
+  auto tranLayer = rampLayer(fourCC("TRAN"));
+  GradientTexture tran(pipeline.get(), tranLayer.get());
   tran.load();
   tran.getDeviceTexture(0.0)->LockRect(0, &r, nullptr, D3DLOCK_READONLY);
   EXPECT_EQ(static_cast<const std::uint32_t*>(r.pBits)[0], 0xFFFF0000u);    // red as alpha
@@ -187,7 +192,6 @@ TEST_F(ComputedTextureTest, GradientsRunFromTheEndAtTexelZeroToTheStart) {
 struct Part : HyperVoxelPart {
   explicit Part(std::vector<std::string>* events, std::string name) : events(events), name(std::move(name)) {}
   ~Part() override { events->push_back("delete " + name); }
-  void release() override { events->push_back("release " + name); }
   std::vector<std::string>* events;
   std::string name;
 };
@@ -197,7 +201,7 @@ struct Voxels : HyperVoxelSurface {
   void update() override {}
 };
 
-TEST(HyperVoxelSurfaceBase, StartsWithItsDefaultsAndReleasesLayersBeforeDeletingThem) {
+TEST(HyperVoxelSurfaceBase, StartsWithItsDefaultsAndDeletesWhatItOwns) {
   std::vector<std::string> events;
   {
     Voxels v(nullptr);
@@ -205,10 +209,10 @@ TEST(HyperVoxelSurfaceBase, StartsWithItsDefaultsAndReleasesLayersBeforeDeleting
     EXPECT_FLOAT_EQ(v.colour[1].value, 200.0f / 255.0f);
     EXPECT_FLOAT_EQ(v.reservedValue.value, 255.0f);
     EXPECT_FLOAT_EQ(v.opacity.value, 1.0f);
-    v.textureLayers.push_back(std::make_unique<Part>(&events, "layer"));
+    v.textureLayers.push_back(std::make_unique<TextureLayer>());
     v.ownedObjects[3] = std::make_unique<Part>(&events, "object");
   }
-  EXPECT_EQ(events, (std::vector<std::string>{"release layer", "delete layer", "delete object"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"delete object"}));
 }
 
 }  // namespace
