@@ -53,17 +53,22 @@ void Net::receiveLoop() {
   }
 }
 
+namespace {
+
+// Version 2.2 or nothing: an older stack is released again at once.
+bool startWinsock() {
+  WSADATA data;
+  if (wsa::WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+  if (data.wVersion == MAKEWORD(2, 2)) return true;
+  wsa::WSACleanup();
+  return false;
+}
+
+}  // namespace
+
 // --- NetServer ---
 
-NetServer::NetServer() {
-  WSADATA data;
-  if (wsa::WSAStartup(MAKEWORD(2, 2), &data) == 0) {
-    if (data.wVersion == MAKEWORD(2, 2))
-      m_winsock = true;
-    else
-      wsa::WSACleanup();
-  }
-}
+NetServer::NetServer() : m_winsock(startWinsock()) {}
 
 NetServer::~NetServer() {
   closeConnections();
@@ -193,15 +198,7 @@ bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs) {
 
 // --- NetClient ---
 
-NetClient::NetClient() {
-  WSADATA data;
-  if (wsa::WSAStartup(MAKEWORD(2, 2), &data) == 0) {
-    if (data.wVersion == MAKEWORD(2, 2))
-      m_winsock = true;
-    else
-      wsa::WSACleanup();
-  }
-}
+NetClient::NetClient() : m_winsock(startWinsock()) {}
 
 NetClient::~NetClient() {
   detach();

@@ -181,3 +181,32 @@ LPARAM keystrokeLParam(BYTE dik, bool keyUp, bool repeat, bool altDown) {
   // high bit as bit 31, not as a sign spread over 64 bits.
   return static_cast<LPARAM>(bits);
 }
+
+BYTE keypadNavigationKey(BYTE dik) {
+  switch (dik) {
+    case 0x47:
+      return VK_HOME;
+    case 0x48:
+      return VK_UP;
+    case 0x49:
+      return VK_PRIOR;
+    case 0x4B:
+      return VK_LEFT;
+    case 0x4C:
+      return VK_CLEAR;
+    case 0x4D:
+      return VK_RIGHT;
+    case 0x4F:
+      return VK_END;
+    case 0x50:
+      return VK_DOWN;
+    case 0x51:
+      return VK_NEXT;
+    case 0x52:
+      return VK_INSERT;
+    case 0x53:
+      return VK_DELETE;
+    default:
+      return 0;
+  }
+}

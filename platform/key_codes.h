@@ -55,3 +55,7 @@ BYTE messageVirtualKey(BYTE sidedVirtualKey);
 // Keystroke lParam: repeat count 1, scan code, extended bit, context (ALT
 // held), previous state, transition.
 LPARAM keystrokeLParam(BYTE dik, bool keyUp, bool repeat, bool altDown);
+
+// The navigation key a keypad key stands for while Num Lock is off (keypad 7
+// is Home, keypad 0 Insert, ...); 0 for other keys.
+BYTE keypadNavigationKey(BYTE dik);

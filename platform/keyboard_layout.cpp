@@ -53,36 +53,6 @@ int scancodeForVk(UINT vk) {
   }
 }
 
-// Keypad scan codes mean navigation keys to a layout without Num Lock.
-BYTE keypadNavigationVk(UINT dik) {
-  switch (dik) {
-    case 0x47:
-      return VK_HOME;
-    case 0x48:
-      return VK_UP;
-    case 0x49:
-      return VK_PRIOR;
-    case 0x4B:
-      return VK_LEFT;
-    case 0x4C:
-      return VK_CLEAR;
-    case 0x4D:
-      return VK_RIGHT;
-    case 0x4F:
-      return VK_END;
-    case 0x50:
-      return VK_DOWN;
-    case 0x51:
-      return VK_NEXT;
-    case 0x52:
-      return VK_INSERT;
-    case 0x53:
-      return VK_DELETE;
-    default:
-      return 0;
-  }
-}
-
 // A scan code as MapVirtualKeyExA takes it -> DirectInput code; 0 if none.
 UINT dikFromScan(UINT code) {
   if ((code & 0xFF00) == 0xE000) return (code & 0x7F) | 0x80;
@@ -156,7 +126,7 @@ UINT MapVirtualKeyExA(UINT code, UINT mapType, HKL) {
     case MAPVK_VSC_TO_VK_EX: {
       const UINT dik = dikFromScan(code);
       if (dik == 0 || dik > 0xFF) return 0;
-      if (const BYTE nav = keypadNavigationVk(dik)) return nav;
+      if (const BYTE nav = keypadNavigationKey(static_cast<BYTE>(dik))) return nav;
       const BYTE vk = keyCodesForScancode(reverse().scancodeByDik[dik]).virtualKey;
       return mapType == MAPVK_VSC_TO_VK ? messageVirtualKey(vk) : vk;
     }

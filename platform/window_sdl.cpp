@@ -121,43 +121,15 @@ WPARAM keyFlags() {
   return flags;
 }
 
-// Keypad keys without NUM LOCK are navigation keys.
-BYTE keypadWithoutNumLock(BYTE dik, BYTE vk) {
-  switch (dik) {
-    case 0x47:
-      return VK_HOME;
-    case 0x48:
-      return VK_UP;
-    case 0x49:
-      return VK_PRIOR;
-    case 0x4B:
-      return VK_LEFT;
-    case 0x4C:
-      return VK_CLEAR;
-    case 0x4D:
-      return VK_RIGHT;
-    case 0x4F:
-      return VK_END;
-    case 0x50:
-      return VK_DOWN;
-    case 0x51:
-      return VK_NEXT;
-    case 0x52:
-      return VK_INSERT;
-    case 0x53:
-      return VK_DELETE;
-    default:
-      return vk;
-  }
-}
-
 void translateKey(const SDL_KeyboardEvent& key) {
   WindowHandle* window = focusWindow(key.windowID);
   if (!window) return;
   const KeyCodes codes = keyCodesForScancode(key.keysym.scancode);
   if (codes.virtualKey == 0) return;
   BYTE vk = messageVirtualKey(codes.virtualKey);
-  if (!(key.keysym.mod & KMOD_NUM)) vk = keypadWithoutNumLock(codes.dik, vk);
+  if (!(key.keysym.mod & KMOD_NUM)) {
+    if (const BYTE navigation = keypadNavigationKey(codes.dik)) vk = navigation;
+  }
   const bool up = key.type == SDL_KEYUP;
   const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
   // Alt combinations and F10 come as plain key messages, so the game's keys
