@@ -130,33 +130,14 @@ bool walkInPieces(std::uint32_t* column, std::uint32_t n, std::uint32_t p, std::
 }  // namespace
 
 void decodeMoveToFront(MoveToFrontState& state, const ByteBuffer& input, ByteBuffer& output) {
-  std::uint8_t* table = state.table;
-  for (int i = 0; i < 256; ++i) table[i] = static_cast<std::uint8_t>(i);
-  int insert = 0;
+  MoveToFrontTable table;
+  table.reset();
   const int n = input.size();
   output.resize(n);
   const std::uint8_t* in = input.data();
   std::uint8_t* out = output.data();
-  for (int k = 0; k < n; ++k) {
-    const int c = in[k];
-    if (c == 0) {
-      out[k] = table[0];
-      insert = 1;
-    } else if (c == 1) {
-      const std::uint8_t v = table[1];
-      table[1] = table[0];
-      table[0] = v;
-      out[k] = v;
-      insert = 1;
-    } else {
-      const std::uint8_t v = table[c];
-      std::memmove(table + insert + 1, table + insert, static_cast<std::size_t>(c - insert));
-      table[insert] = v;
-      out[k] = v;
-      insert = 0;
-    }
-  }
-  state.insertPosition = insert;
+  for (int k = 0; k < n; ++k) out[k] = table.take(in[k]);
+  table.store(state);
 }
 
 bool inverseBurrowsWheeler(IndexArray& index, const ByteBuffer& input, std::uint32_t primaryIndex, ByteBuffer& output) {
