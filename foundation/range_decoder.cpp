@@ -27,12 +27,13 @@ inline std::uint32_t divide(std::uint32_t x, std::uint32_t total) {
 }  // namespace
 
 void FrequencyModel::init(std::uint32_t n, std::uint32_t increment) {
+  // The search always ends on a symbol, so there is at least one.
+  n = std::max<std::uint32_t>(n, 1);
   m_n = n;
   m_increment = increment;
   m_groups = (n + kGroupSize - 1) / kGroupSize;
-  m_lastGroup = m_groups > 0 ? m_groups - 1 : 0;
-  // A spare group sum keeps an empty model's search inside the allocation.
-  m_words = std::make_unique<std::uint32_t[]>(n + m_groups + 1);
+  m_lastGroup = m_groups - 1;
+  m_words = std::make_unique<std::uint32_t[]>(n + m_groups);
   m_frequencies = m_words.get();
   m_groupSums = m_words.get() + n;
   for (std::uint32_t i = 0; i < n; ++i) m_frequencies[i] = increment;
@@ -41,7 +42,7 @@ void FrequencyModel::init(std::uint32_t n, std::uint32_t increment) {
 
 void FrequencyModel::rebuild() {
   m_total = 0;
-  for (std::uint32_t g = 0; g <= m_groups; ++g) m_groupSums[g] = 0;
+  for (std::uint32_t g = 0; g < m_groups; ++g) m_groupSums[g] = 0;
   for (std::uint32_t s = 0; s < m_n; ++s) {
     m_groupSums[s >> kGroupShift] += m_frequencies[s];
     m_total += m_frequencies[s];

@@ -27,7 +27,8 @@ class FrequencyModel {
   static constexpr std::uint32_t kGroupShift = 4;
   static constexpr std::uint32_t kGroupSize = 1u << kGroupShift;
 
-  // n symbols, each starting at `increment`, which is also the step of update().
+  // n symbols (at least 1), each starting at `increment`, which is also the
+  // step of update().
   void init(std::uint32_t n, std::uint32_t increment);
   // Recomputes the group sums and the total from the frequencies.
   void rebuild();
