@@ -152,22 +152,27 @@ bool inverseBurrowsWheeler(IndexArray& index, const ByteBuffer& input, std::uint
   }
   const std::uint8_t* last = input.data();
 
-  // The column is full of runs of one byte; counting into four tables
-  // keeps the increments of a run from waiting on each other.
+  // The column is full of runs of one byte, and counting or numbering a
+  // run one element after the other makes each step wait for the last one's
+  // store. So the column is handled as four quarters side by side, each
+  // with its own tables; the tail past the fourth quarter belongs to it.
+  const int quarter = n / 4;
   int counts[4][256] = {};
-  int i = 0;
-  for (; i + 4 <= n; i += 4) {
+  for (int i = 0; i < quarter; ++i) {
     ++counts[0][last[i]];
-    ++counts[1][last[i + 1]];
-    ++counts[2][last[i + 2]];
-    ++counts[3][last[i + 3]];
+    ++counts[1][last[quarter + i]];
+    ++counts[2][last[2 * quarter + i]];
+    ++counts[3][last[3 * quarter + i]];
   }
-  for (; i < n; ++i) ++counts[0][last[i]];
-  int start[256];
+  for (int i = 4 * quarter; i < n; ++i) ++counts[3][last[i]];
+  // next[q][b]: the row of the next byte b in quarter q.
+  int next[4][256];
   int sum = 0;
   for (int b = 0; b < 256; ++b) {
-    start[b] = sum;
-    sum += counts[0][b] + counts[1][b] + counts[2][b] + counts[3][b];
+    for (int q = 0; q < 4; ++q) {
+      next[q][b] = sum;
+      sum += counts[q][b];
+    }
   }
 
   index.resize(n);
@@ -179,15 +184,25 @@ bool inverseBurrowsWheeler(IndexArray& index, const ByteBuffer& input, std::uint
   bool restored;
   if (size < kPackedLimit) {
     std::uint32_t* column = reinterpret_cast<std::uint32_t*>(index.data());
-    for (int k = 0; k < n; ++k) {
-      const std::uint32_t row = static_cast<std::uint32_t>(start[last[k]]++);
-      const std::uint32_t next = row + (row < p ? 1 : 0);
-      column[k] = next << kRowShift | (row + 1 == p ? kEndMark : 0) | last[k];
+    auto pack = [&](int q, int k) {
+      const std::uint32_t row = static_cast<std::uint32_t>(next[q][last[k]]++);
+      const std::uint32_t following = row + (row < p ? 1 : 0);
+      column[k] = following << kRowShift | (row + 1 == p ? kEndMark : 0) | last[k];
+    };
+    for (int i = 0; i < quarter; ++i) {
+      pack(0, i);
+      pack(1, quarter + i);
+      pack(2, 2 * quarter + i);
+      pack(3, 3 * quarter + i);
     }
+    for (int k = 4 * quarter; k < n; ++k) pack(3, k);
     restored = size < kSingleWalkLimit ? walkOnce(column, size, out) : walkInPieces(column, size, out);
   } else {
-    std::int32_t* next = index.data();
-    for (int k = 0; k < n; ++k) next[k] = start[last[k]]++;
+    std::int32_t* rows = index.data();
+    for (int q = 0; q < 4; ++q) {
+      const int end = q < 3 ? (q + 1) * quarter : n;
+      for (int k = q * quarter; k < end; ++k) rows[k] = next[q][last[k]]++;
+    }
     restored = true;
     std::uint32_t j = 0;
     for (int k = n - 1; k >= 0; --k) {
@@ -197,7 +212,7 @@ bool inverseBurrowsWheeler(IndexArray& index, const ByteBuffer& input, std::uint
         break;
       }
       out[k] = last[j];
-      j = static_cast<std::uint32_t>(next[j]);
+      j = static_cast<std::uint32_t>(rows[j]);
       j += j < p ? 1 : 0;
     }
   }
