@@ -190,6 +190,11 @@ bool ArchiveFile::decodeEntry(const Entry& entry, const std::string& name) {
   }
   const int stored = static_cast<int>(entry.storedSize);
 
+  // For a sorted entry the first stages produce the last column of the
+  // transform; the last stage turns it back into the entry.
+  ByteBuffer column;
+  ByteBuffer& firstOutput = sorted ? column : m_buffer;
+  MoveToFrontState ranks;
   if (entry.flags & kRangeCoded) {
     ByteBuffer packed;
     packed.resize(stored);
@@ -201,10 +206,15 @@ bool ArchiveFile::decodeEntry(const Entry& entry, const std::string& name) {
     // capped by what the stored bytes can possibly decode to.
     const std::int64_t expected =
         std::min<std::int64_t>({entry.unpackedSize, RangeDecoder::maxDecodedSize(stored), INT_MAX});
-    m_buffer.resize(static_cast<int>(expected));
+    firstOutput.resize(static_cast<int>(expected));
     try {
       RangeDecoder decoder;
-      decoder.decode(&packed, m_buffer);
+      // Sorted entries undo the move-to-front stage in the same pass.
+      if (sorted) {
+        decoder.decode(&packed, column, ranks);
+      } else {
+        decoder.decode(&packed, m_buffer);
+      }
     } catch (const RangeDecoder::Error& error) {
       reportError("error: \"%s\": %s !!!\n", name.c_str(), error.what());
       return false;
@@ -215,6 +225,7 @@ bool ArchiveFile::decodeEntry(const Entry& entry, const std::string& name) {
       reportError("error: \"%s\" could not be read !!!\n", name.c_str());
       return false;
     }
+    if (sorted) decodeMoveToFront(ranks, m_buffer, column);
   }
 
   if (sorted) {
@@ -223,11 +234,8 @@ bool ArchiveFile::decodeEntry(const Entry& entry, const std::string& name) {
       reportError("error: \"%s\" could not be read !!!\n", name.c_str());
       return false;
     }
-    MoveToFrontState state;
-    ByteBuffer ranks;
-    decodeMoveToFront(state, m_buffer, ranks);
     IndexArray index;
-    if (!inverseBurrowsWheeler(index, ranks, primaryIndex, m_buffer)) {
+    if (!inverseBurrowsWheeler(index, column, primaryIndex, m_buffer)) {
       reportError("error: \"%s\": %s !!!\n", name.c_str(), RangeDecoder::Error().what());
       return false;
     }

@@ -5,46 +5,56 @@
 
 namespace {
 
-// Tree slots past n: above any target, so the search needs no bounds test.
-constexpr std::uint32_t kPadding = 0xFFFFFFFFu;
+// Every symbol needs range / total, and a hardware division sits on the
+// chain from one symbol to the next. The total only ever takes values below
+// the rescale limit, so it is replaced by a multiplication with a 64-bit
+// reciprocal m = floor(2^64 / d) + 1: (x * m) >> 64 is x / d plus an error
+// below x / 2^64, that is below 2^-32, while x / d stays at least 1 / d
+// short of the next integer, so the quotient is exact for every 32-bit x.
+struct Reciprocals {
+  std::uint64_t values[FrequencyModel::kRescaleTotal] = {};
+  constexpr Reciprocals() {
+    // d = 0 and 1 have no 64-bit reciprocal; no model total is that small.
+    for (std::uint64_t d = 2; d < FrequencyModel::kRescaleTotal; ++d) values[d] = ~std::uint64_t{0} / d + 1;
+  }
+};
+constexpr Reciprocals kReciprocals;
+
+inline std::uint32_t divide(std::uint32_t x, std::uint32_t total) {
+  return static_cast<std::uint32_t>((static_cast<unsigned __int128>(x) * kReciprocals.values[total]) >> 64);
+}
 
 }  // namespace
 
 void FrequencyModel::init(std::uint32_t n, std::uint32_t increment) {
+  // The search always ends on a symbol, so there is at least one.
+  n = std::max<std::uint32_t>(n, 1);
   m_n = n;
   m_increment = increment;
-  m_top = 1;
-  while (m_top * 2 <= n) m_top *= 2;
-  if (n == 0) m_top = 0;
-  // The tree is indexed 1..n; the search reaches up to 2 * top - 1.
-  m_treeSlots = std::max(2 * m_top, n + 1);
-  m_words = std::make_unique<std::uint32_t[]>(n + m_treeSlots);
+  m_groups = (n + kGroupSize - 1) / kGroupSize;
+  m_lastGroup = m_groups - 1;
+  m_words = std::make_unique<std::uint32_t[]>(n + m_groups);
   m_frequencies = m_words.get();
-  m_tree = m_words.get() + n;
+  m_groupSums = m_words.get() + n;
   for (std::uint32_t i = 0; i < n; ++i) m_frequencies[i] = increment;
   rebuild();
 }
 
 void FrequencyModel::rebuild() {
   m_total = 0;
-  m_pending = 0;
-  for (std::uint32_t step = 1; step <= m_n; step *= 2) {
-    for (std::uint32_t i = step; i <= m_n; i += 2 * step) {
-      m_tree[i] = m_frequencies[i - 1];
-      m_total += m_frequencies[i - 1];
-      for (std::uint32_t s = step / 2; s >= 1; s /= 2) m_tree[i] += m_tree[i - s];
-    }
+  for (std::uint32_t g = 0; g < m_groups; ++g) m_groupSums[g] = 0;
+  for (std::uint32_t s = 0; s < m_n; ++s) {
+    m_groupSums[s >> kGroupShift] += m_frequencies[s];
+    m_total += m_frequencies[s];
   }
-  for (std::uint32_t i = m_n + 1; i < m_treeSlots; ++i) m_tree[i] = kPadding;
 }
 
 std::uint32_t FrequencyModel::cumulative(std::uint32_t s) const {
-  if (s == 0) return 0;
-  if (s == 1) return m_frequencies[0];
-  // The tree's own frequency of s is exact: s is not a lazy symbol.
-  std::uint32_t sum = m_tree[s + 1] - m_frequencies[s];
-  for (std::uint32_t k = (s + 1) & s; k > 0; k &= k - 1) sum += m_tree[k];
-  return sum + m_pending;
+  std::uint32_t sum = 0;
+  const std::uint32_t group = s >> kGroupShift;
+  for (std::uint32_t g = 0; g < group; ++g) sum += m_groupSums[g];
+  for (std::uint32_t k = group << kGroupShift; k < s; ++k) sum += m_frequencies[k];
+  return sum;
 }
 
 void FrequencyModel::halve() {
@@ -71,7 +81,16 @@ void RangeDecoder::start() {
   m_range = 1u << 7;
 }
 
-void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output) {
+std::uint32_t RangeDecoder::divideByTotal(std::uint32_t range, std::uint32_t total) { return divide(range, total); }
+
+void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output) { decodeSymbols<false>(source, output, nullptr); }
+
+void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output, MoveToFrontState& ranks) {
+  decodeSymbols<true>(source, output, &ranks);
+}
+
+template <bool kMoveToFront>
+void RangeDecoder::decodeSymbols(ByteBuffer* source, ByteBuffer& output, MoveToFrontState* ranks) {
   if (!source) throw Error();
   FrequencyModel model;
   model.init(kEndSymbol + 1, 1);
@@ -91,6 +110,9 @@ void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output) {
   int written = 0;
   int limit = output.size();
   std::uint8_t* out = output.data();
+  // The move-to-front table is copied to the stack for the same reason.
+  MoveToFrontTable table;
+  if constexpr (kMoveToFront) table.reset();
   for (;;) {
     while (range <= 0x800000u) {
       low = ((low << 1) | (buffer & 1u)) << 7;
@@ -105,25 +127,13 @@ void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output) {
       range <<= 8;
     }
     const std::uint32_t total = model.total();
-    const std::uint32_t help = range / total;
-    // After move-to-front most symbols are 0 or 1. Their intervals are
-    // tested directly (low / help < f  exactly when  low < help * f), which
-    // spares the second division and the tree walk.
-    std::uint32_t symbol;
+    const std::uint32_t help = divide(range, total);
+    // The search compares the code with help times each cumulative
+    // frequency instead of dividing it by help; the last symbol takes the
+    // rounding remainder at the top of the range.
     std::uint32_t below;
-    const std::uint32_t first = model.frequency(0);
-    if (low < help * first) {
-      symbol = 0;
-      below = 0;
-    } else if (low < help * (first + model.frequency(1))) {
-      symbol = 1;
-      below = first;
-    } else {
-      std::uint32_t target = low / help;
-      if (target >= total) target = total - 1;
-      symbol = model.findInTree(target, below);
-      if (symbol == kEndSymbol) break;
-    }
+    const std::uint32_t symbol = model.findScaled(low, help, below);
+    if (symbol == kEndSymbol) break;
 
     if (written == limit) {
       if (written == INT_MAX) throw Error();
@@ -133,7 +143,11 @@ void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output) {
       output.resize(limit);
       out = output.data();
     }
-    out[written++] = static_cast<std::uint8_t>(symbol);
+    if constexpr (kMoveToFront) {
+      out[written++] = table.take(symbol);
+    } else {
+      out[written++] = static_cast<std::uint8_t>(symbol);
+    }
 
     const std::uint32_t frequency = model.frequency(symbol);
     low -= help * below;
@@ -146,4 +160,5 @@ void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output) {
   source->position = inPosition;
   output.resize(written);
   output.position = 0;
+  if constexpr (kMoveToFront) table.store(*ranks);
 }

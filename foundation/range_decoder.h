@@ -3,76 +3,65 @@
 // adaptive frequency table over the 256 byte values and an end symbol.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
 
+#include "foundation/burrows_wheeler.h"
 #include "foundation/byte_buffer.h"
 
-// Adaptive order-0 frequencies kept in a Fenwick tree, so that finding a
-// symbol, its cumulative frequency and updating it are logarithmic. When the
-// total reaches 16384 every frequency is halved (rounding up, so none
-// becomes 0), which keeps the total small enough for 32-bit range coding.
+// Adaptive order-0 frequencies. When the total reaches 16384 every frequency
+// is halved (rounding up, so none becomes 0), which keeps the total small
+// enough for 32-bit range coding.
 //
-// After move-to-front most symbols are 0 or 1. Their frequencies are kept
-// exact, but their increments reach the tree only at the next rebuild: until
-// then every tree sum for the symbols above them lacks the same `pending`
-// amount, which find() and cumulative() add back. Updating them is then
-// constant time instead of a walk up the tree.
+// After move-to-front most symbols are small ranks, so the table is searched
+// linearly from symbol 0: first over sums of groups of 16 symbols, then
+// inside the group found. A search costs about rank + 2 steps (at most 33),
+// and an update touches one frequency and one group sum. A Fenwick tree
+// would make every search and update logarithmic, which is slower for the
+// ranks that dominate.
 class FrequencyModel {
  public:
   static constexpr std::uint32_t kRescaleTotal = 0x4000;
-  static constexpr std::uint32_t kLazySymbols = 2;
+  static constexpr std::uint32_t kGroupShift = 4;
+  static constexpr std::uint32_t kGroupSize = 1u << kGroupShift;
 
-  // n symbols, each starting at `increment`, which is also the step of update().
+  // n symbols (at least 1), each starting at `increment`, which is also the
+  // step of update().
   void init(std::uint32_t n, std::uint32_t increment);
+  // Recomputes the group sums and the total from the frequencies.
   void rebuild();
 
-  // The symbol s with cumulative(s) <= target < cumulative(s) + frequency(s).
+  // The symbol s with cumulative(s) <= target < cumulative(s) + frequency(s);
+  // a target at or above the total gives the last symbol.
   std::uint32_t find(std::uint32_t target) const {
     std::uint32_t below = 0;
-    return find(target, below);
+    return findScaled(target, 1, below);
   }
   // As find(); `below` receives cumulative() of the symbol found.
-  std::uint32_t find(std::uint32_t target, std::uint32_t& below) const {
-    const std::uint32_t first = m_frequencies[0];
-    if (target < first) {
-      below = 0;
-      return 0;
-    }
-    if (target < first + m_frequencies[1]) {
-      below = first;
-      return 1;
-    }
-    return findInTree(target, below);
+  std::uint32_t find(std::uint32_t target, std::uint32_t& below) const { return findScaled(target, 1, below); }
+
+  // find(code / scale) without the division: code / scale < c exactly when
+  // code < scale * c. The decoder's scale times the total never exceeds its
+  // 32-bit range, so the products cannot overflow there.
+  std::uint32_t findScaled(std::uint32_t code, std::uint32_t scale, std::uint32_t& below) const {
+    std::uint32_t sum = 0;
+    std::uint32_t group = 0;
+    while (group < m_lastGroup && code >= scale * (sum + m_groupSums[group])) sum += m_groupSums[group++];
+    std::uint32_t s = group << kGroupShift;
+    const std::uint32_t last = std::min(s + kGroupSize, m_n) - 1;
+    while (s < last && code >= scale * (sum + m_frequencies[s])) sum += m_frequencies[s++];
+    below = sum;
+    return s;
   }
-  // find() for a target at or above cumulative(2).
-  std::uint32_t findInTree(std::uint32_t target, std::uint32_t& below) const {
-    target -= m_pending;
-    const std::uint32_t start = target;
-    std::uint32_t pos = 0;
-    // Tree slots past n hold a value no target reaches, so the walk needs
-    // no bounds test.
-    for (std::uint32_t bit = m_top; bit != 0; bit >>= 1) {
-      const std::uint32_t sum = m_tree[pos | bit];
-      if (target >= sum) {
-        target -= sum;
-        pos |= bit;
-      }
-    }
-    below = start - target + m_pending;
-    return pos;
-  }
+
   // Sum of the frequencies of the symbols below s.
   std::uint32_t cumulative(std::uint32_t s) const;
   std::uint32_t frequency(std::uint32_t s) const { return m_frequencies[s]; }
   void update(std::uint32_t s) {
     m_frequencies[s] += m_increment;
-    if (s < kLazySymbols) {
-      m_pending += m_increment;
-    } else {
-      for (std::uint32_t i = s + 1; i <= m_n; i += i & (0u - i)) m_tree[i] += m_increment;
-    }
+    m_groupSums[s >> kGroupShift] += m_increment;
     m_total += m_increment;
     if (m_total >= kRescaleTotal) halve();
   }
@@ -85,14 +74,13 @@ class FrequencyModel {
 
   std::uint32_t m_n = 0;
   std::uint32_t m_increment = 1;
-  std::uint32_t m_top = 0;
+  std::uint32_t m_groups = 0;
+  std::uint32_t m_lastGroup = 0;  // the search takes it without a test
   std::uint32_t m_total = 0;
-  std::uint32_t m_pending = 0;    // increments of the lazy symbols not yet in the tree
-  std::uint32_t m_treeSlots = 0;  // 2 * top: the search reads up to slot 2 * top - 1
-  // One allocation: n frequencies, then the tree, padded to 2 * top slots.
+  // One allocation: n frequencies, then one sum per group.
   std::unique_ptr<std::uint32_t[]> m_words;
   std::uint32_t* m_frequencies = nullptr;
-  std::uint32_t* m_tree = nullptr;  // indexed 1..n
+  std::uint32_t* m_groupSums = nullptr;
 };
 
 class RangeDecoder {
@@ -119,8 +107,18 @@ class RangeDecoder {
   // as needed and ends at the decoded length with position 0. Throws Error
   // for a null source and for input that runs out without an end symbol.
   void decode(ByteBuffer* source, ByteBuffer& output);
+  // As decode(), with every decoded symbol taken as a move-to-front rank:
+  // output holds the bytes decodeMoveToFront() would make of decode()'s
+  // output, in one pass. `ranks` ends as decodeMoveToFront() leaves it.
+  void decode(ByteBuffer* source, ByteBuffer& output, MoveToFrontState& ranks);
+
+  // range / total for the decoder's 32-bit range and any model total from
+  // 2 up to the rescale limit, by a table of reciprocals.
+  static std::uint32_t divideByTotal(std::uint32_t range, std::uint32_t total);
 
  private:
+  template <bool kMoveToFront>
+  void decodeSymbols(ByteBuffer* source, ByteBuffer& output, MoveToFrontState* ranks);
   std::uint8_t inputByte();
   void start();
 

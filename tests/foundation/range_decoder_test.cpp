@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -200,5 +202,77 @@ TEST(RangeDecoder, RejectsStreamsThatNeverEnd) {
     }
     ASSERT_LE(junk.position, junk.size() + RangeDecoder::kMaxPaddingBytes);
     ASSERT_LE(output.size(), RangeDecoder::maxDecodedSize(junk.size()));
+  }
+}
+
+TEST(FrequencyModel, ScaledSearchMatchesDividingFirst) {
+  // The decoder searches with code and scale instead of code / scale. Check
+  // every symbol edge, group edges (15/16, 255/256) included, against the
+  // plain search on the quotient, the clamp to the last symbol above the
+  // total as well.
+  FrequencyModel model;
+  model.init(257, 1);
+  std::mt19937 rng(11);
+  for (int round = 0; round < 40; ++round) {
+    for (int i = 0; i < 700; ++i) {
+      const std::uint32_t r = rng() % 8;
+      model.update(r < 3 ? r : r < 6 ? 14 + r : rng() % 257);
+    }
+    const std::uint32_t total = model.total();
+    const std::uint32_t scale = 0x80000000u / total - (rng() % 64);
+    std::uint32_t cumulative = 0;
+    for (std::uint32_t s = 0; s <= 257; ++s) {
+      for (std::uint32_t code : {scale * cumulative, scale * cumulative + scale - 1, scale * cumulative - 1}) {
+        if (cumulative == 0 && code == 0xFFFFFFFFu) continue;
+        std::uint32_t below = 0;
+        const std::uint32_t found = model.findScaled(code, scale, below);
+        const std::uint32_t expected = model.find(std::min(code / scale, total - 1));
+        ASSERT_EQ(found, expected) << "round " << round << " code " << code;
+        ASSERT_EQ(below, model.cumulative(found));
+      }
+      if (s < 257) cumulative += model.frequency(s);
+    }
+    // A damaged stream can leave the code anywhere up to the range's top.
+    std::uint32_t below = 0;
+    EXPECT_EQ(model.findScaled(0x80000000u, scale, below), RangeDecoder::kEndSymbol);
+    EXPECT_EQ(below, total - model.frequency(RangeDecoder::kEndSymbol));
+  }
+}
+
+TEST(RangeDecoder, DividesByEveryTotalExactly) {
+  std::mt19937 rng(5);
+  for (std::uint32_t total = 2; total < FrequencyModel::kRescaleTotal; ++total) {
+    const std::uint32_t top = 0x80000000u / total;
+    for (std::uint32_t x : {0u, 1u, total - 1, total, 0x80000000u, 0xFFFFFFFFu, top * total - 1, top * total,
+                            (top - 1) * total + total - 1, static_cast<std::uint32_t>(rng())}) {
+      ASSERT_EQ(RangeDecoder::divideByTotal(x, total), x / total) << x << " / " << total;
+    }
+  }
+}
+
+TEST(RangeDecoder, MoveToFrontInTheSamePassEqualsTheTwoStages) {
+  // Ranks of every size, runs of 0 and 1 (which set the insert position)
+  // and long inputs that pass rescales and output growth.
+  for (unsigned seed = 0; seed < 12; ++seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::uint8_t> ranks(seed * 9000 + 1);
+    for (auto& r : ranks) {
+      const std::uint32_t pick = rng() % 10;
+      r = static_cast<std::uint8_t>(pick < 4 ? 0 : pick < 6 ? 1 : pick < 8 ? rng() % 16 : rng() % 256);
+    }
+    ByteBuffer plainRanks = toBuffer(ranks);
+    MoveToFrontState separate;
+    ByteBuffer expected;
+    decodeMoveToFront(separate, plainRanks, expected);
+
+    ByteBuffer source = toBuffer(RangeEncoder::encodeBytes(ranks.data(), ranks.size()));
+    ByteBuffer fused;
+    fused.resize(static_cast<int>(seed * 100));
+    MoveToFrontState state;
+    RangeDecoder().decode(&source, fused, state);
+    ASSERT_EQ(fused.size(), expected.size());
+    ASSERT_TRUE(std::equal(expected.data(), expected.data() + expected.size(), fused.data())) << "seed " << seed;
+    EXPECT_EQ(state.insertPosition, separate.insertPosition);
+    EXPECT_TRUE(std::equal(std::begin(state.table), std::end(state.table), std::begin(separate.table)));
   }
 }
