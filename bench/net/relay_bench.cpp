@@ -135,6 +135,7 @@ struct RunResult {
   double seconds = 0;
   std::uint64_t updatesSent = 0, deliveries = 0, relayed = 0, bytesSent = 0, bytesReceived = 0;
   Latencies latency;
+  Latencies byReceiver[kPlayers];  // the same samples by receiving player
 };
 
 // Takes the players' samples and counters.
@@ -142,7 +143,8 @@ void collect(std::vector<std::unique_ptr<Player>>& players, RunResult& result) {
   for (auto& player : players)
     for (auto& v : player->timed) v->m_record = false;
   Sleep(200);  // the last messages in flight arrive
-  for (auto& player : players) {
+  for (std::size_t i = 0; i < players.size(); ++i) {
+    auto& player = players[i];
     result.updatesSent += player->updates;
     result.bytesSent += player->control.getBytesSent64() - player->sentAtStart;
     result.bytesReceived += player->control.getBytesReceived64() - player->receivedAtStart;
@@ -150,6 +152,8 @@ void collect(std::vector<std::unique_ptr<Player>>& players, RunResult& result) {
       result.deliveries += v->m_received.load();
       std::lock_guard lock(v->m_samplesMutex);
       result.latency.us.insert(result.latency.us.end(), v->m_samples.begin(), v->m_samples.end());
+      auto& mine = result.byReceiver[i % kPlayers].us;
+      mine.insert(mine.end(), v->m_samples.begin(), v->m_samples.end());
     }
   }
 }
@@ -436,7 +440,7 @@ int main(int argc, char** argv) {
   }
 
   constexpr int kRuns = 3;
-  Latencies echoAll, relayAll;
+  Latencies echoAll, relayAll, relayByReceiver[kPlayers];
   std::vector<double> ratios;
   for (int run = 1; run <= kRuns; ++run) {
     Comparison c = runComparison(seconds);
@@ -450,6 +454,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     echoAll.add(c.echo.latency);
     relayAll.add(c.relay.latency);
+    for (int p = 0; p < kPlayers; ++p) relayByReceiver[p].add(c.relay.byReceiver[p]);
   }
   const double echoP99 = echoAll.percentile(0.99), relayP99 = relayAll.percentile(0.99);
   std::sort(ratios.begin(), ratios.end());
@@ -457,6 +462,12 @@ int main(int argc, char** argv) {
               echoAll.percentile(0.5), echoP99);
   std::printf("relay, five players at 60 Hz, each on its own frame clock: median %.1f us, p99 %.1f us\n",
               relayAll.percentile(0.5), relayP99);
+  double best = 1e30, worst = 0;
+  for (auto& l : relayByReceiver) {
+    best = std::min(best, l.percentile(0.99));
+    worst = std::max(worst, l.percentile(0.99));
+  }
+  std::printf("  p99 by receiving player from %.1f us to %.1f us\n", best, worst);
   std::printf("  p99 ratio pooled over %d runs %.2fx (per run %.2fx to %.2fx)\n", kRuns,
               echoP99 > 0 ? relayP99 / echoP99 : 0.0, ratios.front(), ratios.back());
 
