@@ -202,7 +202,12 @@ void GameServerConnection::relayValue(std::uint16_t id) {
 
 void GameServerConnection::flushRelay() {
   if (m_relay.empty()) return;
-  for (GameServerConnection* p : m_server.m_players) {
+  // The players are served one after another; each relay starts with the
+  // next slot, so the wait for the later sends is shared out evenly.
+  const int first = m_server.m_firstRelaySlot;
+  m_server.m_firstRelaySlot = (first + 1) % kMaxPlayers;
+  for (int i = 0; i < kMaxPlayers; ++i) {
+    GameServerConnection* p = m_server.m_players[(first + i) % kMaxPlayers];
     if (!p || p == this) continue;
     p->queueOut(m_relay.data(), m_relay.size());
     ++p->m_pins;

@@ -117,6 +117,8 @@ class GameServer : public NetServer {
   std::vector<std::vector<std::uint8_t>> m_stored;
   bool m_stopping = false;
   std::vector<GameServerConnection*> m_barrierWaiters;
+  // The slot that gets the next relay first, so no player is always last.
+  int m_firstRelaySlot = 0;
   std::atomic<std::uint64_t> m_droppedConnections{0}, m_droppedMessages{0}, m_relayedUpdates{0};
 };
 
