@@ -15,6 +15,10 @@ namespace {
 // A player whose socket stops draining must not hold the relay (and its
 // lock) forever: a send blocked this long fails and drops that player.
 constexpr DWORD kSendTimeoutMs = 2000;
+// Unsent bytes one player may have waiting before it is dropped: a player
+// that stops reading must not make the relay hold everyone's traffic for it
+// without bound. Far above what a frame of updates needs.
+constexpr std::size_t kMaxQueuedBytes = 1u << 20;
 // How long the server thread waits after a failed bind or listen.
 constexpr int kBindBackoffMs = 250;
 
@@ -225,8 +229,17 @@ void GameServerConnection::sendPending() {
 }
 
 void GameServerConnection::queueOut(const std::uint8_t* data, std::size_t size) {
-  std::lock_guard out(m_outMutex);
-  m_out.insert(m_out.end(), data, data + size);
+  {
+    std::lock_guard out(m_outMutex);
+    if (m_out.size() + size <= kMaxQueuedBytes) {
+      m_out.insert(m_out.end(), data, data + size);
+      return;
+    }
+    m_out.clear();
+  }
+  // Dropping part of a stream would leave the player with broken messages.
+  g_log.printf("relay: dropping connection %d: too much unsent data\n", m_slot);
+  shutdownSocket();
 }
 
 void GameServerConnection::sendOut() {

@@ -120,4 +120,33 @@ TEST_F(Fanout, APlayerThatStopsReadingDoesNotHoldUpTheOthers) {
   EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 1000);
 }
 
+TEST_F(Fanout, APlayerThatStopsReadingIsDroppedBeforeItsBacklogGrowsLarge) {
+  RawPeer host(port()), first(port()), second(port()), stalled(port());
+  ASSERT_EQ(seat(host, net::kHost), 0);
+  ASSERT_EQ(seat(first, net::kJoin), 1);
+  ASSERT_EQ(seat(second, net::kJoin), 2);
+  ASSERT_EQ(seat(stalled, net::kJoin), 3);
+  // Two senders: one relay thread ends up waiting on the stalled player's
+  // full socket, so the other's updates for it can only pile up in the relay.
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  for (RawPeer* reader : {&host, &first, &second})
+    threads.emplace_back([&stop, reader] {
+      while (!stop.load()) reader->next(50);
+    });
+  for (RawPeer* sender : {&first, &second})
+    threads.emplace_back([&stop, sender] {
+      const std::vector<std::uint8_t> big(29000, 0x5A);
+      for (int i = 0; i < 4000 && !stop.load() && sender->send(500, big); ++i) {
+      }
+    });
+  // Well within the relay's 2 s send timeout: only the backlog limit can
+  // have dropped the player by now.
+  Sleep(1200);
+  const bool dropped = stalled.closedByPeer(300);
+  stop = true;
+  for (auto& t : threads) t.join();
+  EXPECT_TRUE(dropped);
+}
+
 }  // namespace
