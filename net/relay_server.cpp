@@ -15,6 +15,10 @@ namespace {
 // A player whose socket stops draining must not hold the relay (and its
 // lock) forever: a send blocked this long fails and drops that player.
 constexpr DWORD kSendTimeoutMs = 2000;
+// Unsent bytes one player may have waiting before it is dropped: a player
+// that stops reading must not make the relay hold everyone's traffic for it
+// without bound. Far above what a frame of updates needs.
+constexpr std::size_t kMaxQueuedBytes = 1u << 20;
 // How long the server thread waits after a failed bind or listen.
 constexpr int kBindBackoffMs = 250;
 
@@ -77,17 +81,20 @@ int GameServerConnection::onReceive(const std::uint8_t* data, int length) {
       m_queue.endMessage();
       continue;
     }
+    // Rare messages: their sends stay under the lock.
     flushRelay();
+    sendPending();
     after = dispatch(id, lock);
     m_queue.endMessage();
     if (after == After::Close) break;
   }
   flushRelay();
-  if (after == After::Close) {
-    m_queue.clear();
-    lock.unlock();
-    close();
-  }
+  if (after == After::Close) m_queue.clear();
+  lock.unlock();
+  // The relays go out without the lock, so other players' updates are
+  // handled meanwhile; the per-socket queues keep every socket's order.
+  sendPending();
+  if (after == After::Close) close();
   return length;
 }
 
@@ -199,14 +206,64 @@ void GameServerConnection::relayValue(std::uint16_t id) {
 
 void GameServerConnection::flushRelay() {
   if (m_relay.empty()) return;
-  const int size = static_cast<int>(m_relay.size());
-  for (GameServerConnection* p : m_server.m_players) {
+  // The players are served one after another; each relay starts with the
+  // next slot, so the wait for the later sends is shared out evenly.
+  const int first = m_server.m_firstRelaySlot;
+  m_server.m_firstRelaySlot = (first + 1) % kMaxPlayers;
+  for (int i = 0; i < kMaxPlayers; ++i) {
+    GameServerConnection* p = m_server.m_players[(first + i) % kMaxPlayers];
     if (!p || p == this) continue;
-    // A player that cannot take the bytes is dropped rather than left with
-    // a broken stream.
-    if (p->send(m_relay.data(), size) != size) p->shutdownSocket();
+    p->queueOut(m_relay.data(), m_relay.size());
+    ++p->m_pins;
+    m_pending.push_back(p);
   }
   m_relay.clear();
+}
+
+void GameServerConnection::sendPending() {
+  for (GameServerConnection* p : m_pending) {
+    p->sendOut();
+    --p->m_pins;
+  }
+  m_pending.clear();
+}
+
+void GameServerConnection::queueOut(const std::uint8_t* data, std::size_t size) {
+  {
+    std::lock_guard out(m_outMutex);
+    if (m_out.size() + size <= kMaxQueuedBytes) {
+      m_out.insert(m_out.end(), data, data + size);
+      return;
+    }
+    m_out.clear();
+  }
+  // Dropping part of a stream would leave the player with broken messages.
+  g_log.printf("relay: dropping connection %d: too much unsent data\n", m_slot);
+  shutdownSocket();
+}
+
+void GameServerConnection::sendOut() {
+  for (;;) {
+    {
+      std::unique_lock sending(m_sendMutex, std::try_to_lock);
+      if (!sending.owns_lock()) return;  // its holder looks again after unlocking
+      for (;;) {
+        {
+          std::lock_guard out(m_outMutex);
+          m_sending.clear();
+          m_sending.swap(m_out);
+        }
+        if (m_sending.empty()) break;
+        // A player that cannot take the bytes is dropped rather than left
+        // with a broken stream.
+        const int size = static_cast<int>(m_sending.size());
+        if (send(m_sending.data(), size) != size) shutdownSocket();
+      }
+    }
+    // Bytes queued while this thread held the send lock were left to it.
+    std::lock_guard out(m_outMutex);
+    if (m_out.empty()) return;
+  }
 }
 
 GameServerConnection::After GameServerConnection::waitInBarrier(std::uint32_t token,
@@ -256,27 +313,38 @@ GameServerConnection::After GameServerConnection::waitInBarrier(std::uint32_t to
 
 void GameServerConnection::sendToSelf() {
   m_writeData.end();
-  if (!m_writeData.empty()) send(m_writeData.data(), static_cast<int>(m_writeData.size()));
+  if (!m_writeData.empty()) {
+    queueOut(m_writeData.data(), m_writeData.size());
+    sendOut();
+  }
   m_writeData.clear();
 }
 
 void GameServerConnection::onDisconnect() {
   GameServer& s = m_server;
-  std::lock_guard lock(s.m_lock);
-  for (auto& p : s.m_players)
-    if (p == this) p = nullptr;
-  if (m_slot >= 0) {
-    if (m_slot == 0 || s.m_locked) {
-      net::MessageWriter notice;
-      notice.begin(net::kLeave);
-      notice.writeU8(static_cast<std::uint8_t>(m_slot));
-      notice.end();
-      for (GameServerConnection* p : s.m_players)
-        if (p && p != this) p->send(notice.data(), static_cast<int>(notice.size()));
+  {
+    std::lock_guard lock(s.m_lock);
+    for (auto& p : s.m_players)
+      if (p == this) p = nullptr;
+    if (m_slot >= 0) {
+      if (m_slot == 0 || s.m_locked) {
+        net::MessageWriter notice;
+        notice.begin(net::kLeave);
+        notice.writeU8(static_cast<std::uint8_t>(m_slot));
+        notice.end();
+        for (GameServerConnection* p : s.m_players) {
+          if (!p || p == this) continue;
+          p->queueOut(notice.data(), notice.size());
+          p->sendOut();
+        }
+      }
+      m_slot = -1;
     }
-    m_slot = -1;
+    s.m_barrierChanged.notify_all();
   }
-  s.m_barrierChanged.notify_all();
+  // No longer seated, so no new pins; the connection may be freed once the
+  // threads sending to it are done.
+  while (m_pins.load() > 0) Sleep(1);
 }
 
 // --- GameServer ---

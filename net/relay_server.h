@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "net/message.h"
@@ -40,10 +41,23 @@ class GameServerConnection : public NetServerConnection {
   After dispatch(std::uint16_t id, std::unique_lock<CriticalSection>& lock);
   After waitInBarrier(std::uint32_t token, std::unique_lock<CriticalSection>& lock);
   void sendToSelf();
-  // Stores a value update and queues it for the other players.
+  // Stores a value update and collects it for the other players.
   void relayValue(std::uint16_t id);
-  // Sends the queued relays to every occupied slot but this connection's.
+  // Queues the collected relays on every occupied slot but this
+  // connection's (under the server's lock); those players are pinned until
+  // sendPending has sent to them.
   void flushRelay();
+  // Sends what flushRelay queued and unpins its players. Needs no lock, so
+  // the server's lock is not held across the sends.
+  void sendPending();
+  // Appends whole messages to this connection's outgoing bytes. Under the
+  // server's lock, so each socket carries its messages in the order they
+  // were handled.
+  void queueOut(const std::uint8_t* data, std::size_t size);
+  // Sends the queued bytes, unless another thread is sending on this socket:
+  // that one then sends them after its own. Callable with or without the
+  // server's lock.
+  void sendOut();
 
   GameServer& m_server;
   // Guarded by the server's lock.
@@ -55,6 +69,17 @@ class GameServerConnection : public NetServerConnection {
   net::MessageQueue m_queue;
   net::MessageWriter m_writeData;
   std::vector<std::uint8_t> m_relay;
+  std::vector<GameServerConnection*> m_pending;
+
+  std::mutex m_outMutex;
+  std::vector<std::uint8_t> m_out;  // guarded by m_outMutex
+  std::mutex m_sendMutex;
+  std::vector<std::uint8_t> m_sending;  // guarded by m_sendMutex
+  // Other connections' threads about to send on this one without the
+  // server's lock; taken under the lock while this connection is seated.
+  // onDisconnect waits for them, so the connection is never freed under a
+  // sender.
+  std::atomic<int> m_pins{0};
 };
 
 class GameServer : public NetServer {
@@ -92,6 +117,8 @@ class GameServer : public NetServer {
   std::vector<std::vector<std::uint8_t>> m_stored;
   bool m_stopping = false;
   std::vector<GameServerConnection*> m_barrierWaiters;
+  // The slot that gets the next relay first, so no player is always last.
+  int m_firstRelaySlot = 0;
   std::atomic<std::uint64_t> m_droppedConnections{0}, m_droppedMessages{0}, m_relayedUpdates{0};
 };
 
