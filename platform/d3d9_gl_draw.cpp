@@ -147,18 +147,14 @@ GLenum primitiveMode(D3DPRIMITIVETYPE type) {
 
 }  // namespace
 
+GlFixedFunction::GlFixedFunction() = default;
+
 GlFixedFunction::~GlFixedFunction() {
-  for (auto& [key, program] : m_programs) {
+  for (auto& [key, program] : m_programs)
     if (m_gl && program->name) m_gl->DeleteProgram(program->name);
-    delete program;
-  }
-  delete m_gl;
 }
 
-void GlFixedFunction::abandon() {
-  for (auto& [key, program] : m_programs) delete program;
-  m_programs.clear();
-}
+void GlFixedFunction::abandon() { m_programs.clear(); }
 
 bool GlFixedFunction::load(bool zeroToOneDepth, std::shared_ptr<GlTextureHost> host) {
   m_zeroToOne = zeroToOneDepth;
@@ -183,14 +179,13 @@ bool GlFixedFunction::load(bool zeroToOneDepth, std::shared_ptr<GlTextureHost> h
       loadProc(&f->GenBuffers, "glGenBuffers") && loadProc(&f->DeleteBuffers, "glDeleteBuffers") &&
       loadProc(&f->BufferData, "glBufferData");
   if (!ok) return false;
-  delete m_gl;
-  m_gl = f.release();
+  m_gl = std::move(f);
   return true;
 }
 
 GlFixedFunction::Program* GlFixedFunction::programFor(const FixedFunctionKey& key) {
   auto it = m_programs.find(key);
-  if (it != m_programs.end()) return it->second;
+  if (it != m_programs.end()) return it->second.get();
   auto program = std::make_unique<Program>();
   program->key = key;
   const Functions& gl = *m_gl;
@@ -269,9 +264,9 @@ GlFixedFunction::Program* GlFixedFunction::programFor(const FixedFunctionKey& ke
   }
   // A program that failed stays cached as failed, so it is not rebuilt on
   // every draw.
-  Program* raw = program.release();
-  m_programs.emplace(key, raw);
-  return raw;
+  Program* made = program.get();
+  m_programs.emplace(key, std::move(program));
+  return made;
 }
 
 void GlFixedFunction::setUniforms(const Program& p, const DeviceState& state, const GeometryState& geometry) {

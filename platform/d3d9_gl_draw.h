@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "platform/d3d9_geometry.h"
@@ -21,7 +22,7 @@ class GlFixedFunction {
   // s. Called for every stage whose key samples a texture.
   using BindStage = std::function<void(DWORD stage)>;
 
-  GlFixedFunction() = default;
+  GlFixedFunction();
   GlFixedFunction(const GlFixedFunction&) = delete;
   GlFixedFunction& operator=(const GlFixedFunction&) = delete;
   // With the device's context current.
@@ -52,8 +53,8 @@ class GlFixedFunction {
   void bindBufferObject(const MemoryBuffer& buffer, GLenum target);
   void setUniforms(const Program& program, const DeviceState& state, const GeometryState& geometry);
 
-  std::map<FixedFunctionKey, Program*> m_programs;
-  Functions* m_gl = nullptr;
+  std::map<FixedFunctionKey, std::unique_ptr<Program>> m_programs;
+  std::unique_ptr<Functions> m_gl;
   bool m_zeroToOne = false;
   std::shared_ptr<GlTextureHost> m_host;
 };
