@@ -4,7 +4,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/system.h"
+#include "platform/system/system.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "foundation/timer.h"
 
-#include "platform/system.h"
+#include "platform/system/system.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // every level it made.
 #include <cstdint>
 
-#include "platform/d3d9_recording.h"
-#include "platform/d3dx.h"
+#include "platform/graphics/d3d9_recording.h"
+#include "platform/graphics/d3dx.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static IDirect3DDevice9* device = [] {

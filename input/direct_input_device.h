@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "input/input_device.h"
-#include "platform/dinput.h"
+#include "platform/input/dinput.h"
 
 class DirectInputDevice : public InputDevice {
  public:

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "platform/window.h"
+#include "platform/window/window.h"
 
 class InputDevice {
  public:

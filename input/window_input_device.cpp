@@ -2,9 +2,9 @@
 #include "input/window_input_device.h"
 
 #include "foundation/report.h"
-#include "platform/cursor.h"
-#include "platform/key_codes.h"
-#include "platform/system.h"
+#include "platform/input/key_codes.h"
+#include "platform/system/system.h"
+#include "platform/window/cursor.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/firewall.h"
+#include "platform/system/firewall.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/threads.h"
-#include "platform/winsock.h"
+#include "platform/net/winsock.h"
+#include "platform/system/threads.h"
 
 class Net {
  public:

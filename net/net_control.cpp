@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "foundation/report.h"
-#include "platform/system.h"
+#include "platform/system/system.h"
 
 NetControl& NetControl::getInstance() {
   static NetControl instance;

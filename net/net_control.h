@@ -14,7 +14,7 @@
 #include "net/message.h"
 #include "net/net.h"
 #include "net/net_value_base.h"
-#include "platform/threads.h"
+#include "platform/system/threads.h"
 
 class NetControl : public NetClient {
  public:

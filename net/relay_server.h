@@ -14,8 +14,8 @@
 
 #include "net/message.h"
 #include "net/net.h"
-#include "platform/system.h"
-#include "platform/threads.h"
+#include "platform/system/system.h"
+#include "platform/system/threads.h"
 
 namespace GameDaemon {
 

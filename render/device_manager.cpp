@@ -2,7 +2,7 @@
 #include "render/device_manager.h"
 
 #include "foundation/report.h"
-#include "platform/system.h"
+#include "platform/system/system.h"
 #include "render/render_device.h"
 
 DeviceManager* g_deviceManager = nullptr;

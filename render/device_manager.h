@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3d9.h"
+#include "platform/graphics/d3d9.h"
 #include "render/display_settings.h"
 #include "render/format_table.h"
 

@@ -1,7 +1,7 @@
 // Display settings from defaults and the registry, and the set-up chain.
 #include "render/display_settings.h"
 
-#include "platform/registry.h"
+#include "platform/system/registry.h"
 #include "render/device_manager.h"
 #include "render/format_table.h"
 

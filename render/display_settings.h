@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/d3d9_types.h"
+#include "platform/graphics/d3d9_types.h"
 
 // Registry key (under HKEY_LOCAL_MACHINE) of the four overridable values.
 inline constexpr const char* kDisplaySettingsKey = "Software\\Marrowgate Software\\Tessaline";

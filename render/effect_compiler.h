@@ -7,7 +7,7 @@
 // device shaders from that code.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/graphics/d3d9.h"
 
 class ID3DXBuffer : public D3DUnknown {
  public:

@@ -11,7 +11,7 @@
 #include <iterator>
 
 #include "foundation/report.h"
-#include "platform/d3dx.h"
+#include "platform/graphics/d3dx.h"
 #include "render/render_pipeline.h"
 
 namespace {

@@ -5,7 +5,7 @@
 // and material of LightWave-style shading.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/graphics/d3d9.h"
 #include "render/shader_pass.h"
 
 class TextureLayer;

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/d3d9_types.h"
+#include "platform/graphics/d3d9_types.h"
 
 // Channel word: bits 0-7 bits per element, bits 8-15 log2 of the elements
 // packed in the channel, bits 16-31 the element type.

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/d3d9.h"
+#include "platform/graphics/d3d9.h"
 #include "render/vertex_layout.h"
 
 class RenderPipeline;

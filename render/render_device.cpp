@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "foundation/report.h"
-#include "platform/system.h"
+#include "platform/system/system.h"
 
 namespace {
 

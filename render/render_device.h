@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "foundation/engine_string.h"
-#include "platform/d3d9.h"
+#include "platform/graphics/d3d9.h"
 #include "render/device_manager.h"
 
 class RenderDevice {

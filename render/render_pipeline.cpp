@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "foundation/report.h"
+#include "platform/window/window.h"
 #include "render/fixed_function_pass.h"
-#include "platform/window.h"
 
 namespace {
 

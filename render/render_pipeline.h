@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "foundation/engine_string.h"
-#include "platform/d3d9.h"
+#include "platform/graphics/d3d9.h"
 #include "render/device_manager.h"
 #include "render/render_device.h"
 #include "render/shader_pass.h"

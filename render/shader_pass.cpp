@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "foundation/report.h"
-#include "platform/system.h"
+#include "platform/system/system.h"
 #include "render/render_pipeline.h"
 
 VertexShaderProgram::VertexShaderProgram(RenderPipeline* owner, ID3DXEffectCompiler* compiler, const DWORD* function,

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "foundation/anim_channel.h"
-#include "platform/d3d9.h"
+#include "platform/graphics/d3d9.h"
 #include "render/texture_layer.h"
 
 class SceneRoot;

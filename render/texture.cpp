@@ -8,7 +8,7 @@
 
 #include "foundation/envelope.h"
 #include "foundation/report.h"
-#include "platform/d3dx.h"
+#include "platform/graphics/d3dx.h"
 #include "render/render_pipeline.h"
 
 std::uint32_t packColour(float r, float g, float b, float a) {

@@ -12,7 +12,7 @@
 
 #include "foundation/anim_channel.h"
 #include "foundation/file_data.h"
-#include "platform/d3d9.h"
+#include "platform/graphics/d3d9.h"
 
 class RenderPipeline;
 

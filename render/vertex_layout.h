@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/d3d9.h"
+#include "platform/graphics/d3d9.h"
 
 class RenderPipeline;
 class SurfaceStagePlan;

@@ -16,7 +16,7 @@
 
 #include "foundation/anim_channel.h"
 #include "foundation/matrix.h"
-#include "platform/d3d9_types.h"
+#include "platform/graphics/d3d9_types.h"
 #include "scene/scene_node.h"
 
 class RenderPipeline;

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <numbers>
 
-#include "platform/system.h"
+#include "platform/system/system.h"
 #include "sound/sound_channel.h"
 #include "sound/sound_system.h"
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/dsound.h"
+#include "platform/audio/dsound.h"
 
 class SoundChannel;
 class SoundDevice;

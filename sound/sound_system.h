@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dsound.h"
+#include "platform/audio/dsound.h"
 
 class SoundBuffer;
 class SoundChannel;

@@ -38,8 +38,8 @@
 #include "net/net_control.h"
 #include "net/net_value.h"
 #include "net/relay_server.h"
-#include "platform/system.h"
-#include "platform/winsock.h"
+#include "platform/net/winsock.h"
+#include "platform/system/system.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <ctime>
 #include <vector>
 
-#include "platform/dsound.h"
+#include "platform/audio/dsound.h"
 
 namespace {
 

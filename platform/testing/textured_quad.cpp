@@ -1,7 +1,7 @@
 // Test-only textured quad on the OpenGL device (see textured_quad.h).
 #include "platform/testing/textured_quad.h"
 
-#include "platform/d3d9_gl_texture.h"
+#include "platform/graphics/d3d9_gl_texture.h"
 
 HRESULT drawTexturedQuadForTest(IDirect3DTexture9* texture) {
   auto* t = dynamic_cast<GlTexture*>(texture);

@@ -3,7 +3,7 @@
 // calls exist. Not a draw path of the engine.
 #pragma once
 
-#include "platform/d3d9.h"
+#include "platform/graphics/d3d9.h"
 
 // Draws `texture` (level 0, nearest texel, replacing the colour; alpha-only
 // formats give black) over the device's current viewport. D3DERR_INVALIDCALL

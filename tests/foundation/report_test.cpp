@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/system.h"
+#include "platform/system/system.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 
 #include "input/input_device.h"
-#include "platform/input_injection.h"
-#include "platform/window.h"
+#include "platform/input/input_injection.h"
+#include "platform/window/window.h"
 
 class InputWindowTest : public ::testing::Test {
  protected:

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/report.h"
-#include "platform/dinput.h"
+#include "platform/input/dinput.h"
 #include "test_window.h"
 
 namespace {

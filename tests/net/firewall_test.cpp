@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/firewall.h"
+#include "platform/system/firewall.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "net/message.h"
-#include "platform/system.h"
-#include "platform/winsock.h"
+#include "platform/net/winsock.h"
+#include "platform/system/system.h"
 
 struct Message {
   std::uint16_t id = 0;

@@ -7,9 +7,9 @@
 
 #include <memory>
 
-#include "platform/d3d9_recording.h"
-#include "platform/system.h"
-#include "platform/window.h"
+#include "platform/graphics/d3d9_recording.h"
+#include "platform/system/system.h"
+#include "platform/window/window.h"
 #include "render/render_pipeline.h"
 #include "tests/support/report_capture.h"
 

@@ -13,9 +13,9 @@
 #include <unistd.h>
 
 #include "foundation/report.h"
-#include "platform/d3d9_recording.h"
-#include "platform/system.h"
-#include "platform/window.h"
+#include "platform/graphics/d3d9_recording.h"
+#include "platform/system/system.h"
+#include "platform/window/window.h"
 
 namespace {
 

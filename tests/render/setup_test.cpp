@@ -9,8 +9,8 @@
 
 #include <unistd.h>
 
-#include "platform/d3d9_recording.h"
-#include "platform/system.h"
+#include "platform/graphics/d3d9_recording.h"
+#include "platform/system/system.h"
 #include "render/device_manager.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "content/bmp_writer.h"
 #include "foundation/envelope.h"
-#include "platform/d3dx.h"
+#include "platform/graphics/d3dx.h"
 #include "render/file_texture.h"
 #include "render/sequence_texture.h"
 #include "tests/render/pipeline_fixture.h"

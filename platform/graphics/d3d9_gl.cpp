@@ -1,0 +1,777 @@
+// The Direct3D object and device on OpenGL 2.1 compatibility through SDL2.
+//
+// The back buffer is a framebuffer object of exactly the size Direct3D was
+// asked for (multisampled when asked), kept in Direct3D row order: GL's first
+// row is Direct3D's top row. Viewports and Clear rectangles therefore go to GL
+// as given; the vertex stage negates clip-space y (glClipAdjustment), which
+// also turns Direct3D's clockwise front faces into GL's counter-clockwise ones
+// (glFrontFace(GL_CCW) below, for every target). Present flips the image
+// upright into the window. Depth clips at 0..1 through glClipControl where
+// the context has it (GL 4.5, Mesa); elsewhere glClipAdjustment remaps it.
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/graphics/d3d9.h"
+#include "platform/graphics/d3d9_device_base.h"
+#include "platform/graphics/d3d9_gl_draw.h"
+#include "platform/graphics/d3d9_gl_texture.h"
+#include "platform/graphics/gl_context.h"
+#include "platform/window/sdl_video.h"
+
+struct MonitorHandle {
+  int display;
+};
+
+namespace {
+
+constexpr int kMaxDisplays = 16;
+MonitorHandle g_monitors[kMaxDisplays] = {{0}, {1}, {2},  {3},  {4},  {5},  {6},  {7},
+                                          {8}, {9}, {10}, {11}, {12}, {13}, {14}, {15}};
+
+std::mutex g_factoryMutex;
+Direct3DFactory g_factory;
+
+bool isDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D24X8 || f == D3DFMT_D24S8; }
+bool isBackBufferFormat(D3DFORMAT f) { return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8; }
+// OpenGL here is one renderer for both: the reference rasteriser is served
+// by the same context as the hardware device.
+bool isKnownDeviceType(D3DDEVTYPE type) { return type == D3DDEVTYPE_HAL || type == D3DDEVTYPE_REF; }
+
+GLenum compareFunction(DWORD d3d) { return d3d >= D3DCMP_NEVER && d3d <= D3DCMP_ALWAYS ? 0x01FF + d3d : GL_ALWAYS; }
+
+GLenum blendFactor(DWORD d3d) {
+  switch (d3d) {
+    case D3DBLEND_ZERO:
+      return GL_ZERO;
+    case D3DBLEND_ONE:
+      return GL_ONE;
+    case D3DBLEND_SRCCOLOR:
+      return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR:
+      return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA:
+      return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA:
+      return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA:
+      return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA:
+      return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR:
+      return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR:
+      return GL_ONE_MINUS_DST_COLOR;
+    case D3DBLEND_SRCALPHASAT:
+      return GL_SRC_ALPHA_SATURATE;
+    default:
+      return GL_ONE;
+  }
+}
+
+GLenum blendEquation(DWORD d3d) {
+  switch (d3d) {
+    case D3DBLENDOP_SUBTRACT:
+      return GL_FUNC_SUBTRACT;
+    case D3DBLENDOP_REVSUBTRACT:
+      return GL_FUNC_REVERSE_SUBTRACT;
+    case D3DBLENDOP_MIN:
+      return GL_MIN;
+    case D3DBLENDOP_MAX:
+      return GL_MAX;
+    default:
+      return GL_FUNC_ADD;
+  }
+}
+
+// Direct3D's saturating and wrapping stencil ops carry each other's GL names.
+GLenum stencilOp(DWORD d3d) {
+  switch (d3d) {
+    case D3DSTENCILOP_ZERO:
+      return GL_ZERO;
+    case D3DSTENCILOP_REPLACE:
+      return GL_REPLACE;
+    case D3DSTENCILOP_INCRSAT:
+      return GL_INCR;
+    case D3DSTENCILOP_DECRSAT:
+      return GL_DECR;
+    case D3DSTENCILOP_INVERT:
+      return GL_INVERT;
+    case D3DSTENCILOP_INCR:
+      return GL_INCR_WRAP;
+    case D3DSTENCILOP_DECR:
+      return GL_DECR_WRAP;
+    default:
+      return GL_KEEP;
+  }
+}
+
+class GlDevice : public DeviceBase {
+ public:
+  GlDevice(const D3DCAPS9& caps, const D3DPRESENT_PARAMETERS& parameters, HWND window, SDL_GLContext context,
+           const GlFunctions& gl)
+      : DeviceBase(caps, parameters), m_window(window), m_context(context), m_gl(gl) {
+    // Textures (with the context current).
+    m_textureHost->window = sdlWindowOf(window);
+    m_textureHost->context = context;
+    m_textureHost->gl = gl;
+    GlInfo info;
+    probeGl(&info);
+    m_textureHost->s3tc = info.s3tc;
+    m_textureHost->load();
+  }
+
+  ~GlDevice() override {
+    m_textureHost->alive = false;  // textures outliving the device free nothing in GL
+    if (makeCurrent()) {
+      m_fixedFunction.reset();  // deletes its programs while the context is current
+      deleteTargets();
+      SDL_GL_MakeCurrent(sdlWindowOf(m_window), nullptr);
+    } else if (m_fixedFunction) {
+      m_fixedFunction->abandon();  // the programs go with the context
+    }
+    SDL_GL_DeleteContext(m_context);
+  }
+
+  // Makes the back buffer for the current parameters; false when GL refuses.
+  bool createTargets() {
+    if (!makeCurrent()) return false;
+    deleteTargets();
+    const GLsizei w = static_cast<GLsizei>(m_parameters.BackBufferWidth);
+    const GLsizei h = static_cast<GLsizei>(m_parameters.BackBufferHeight);
+    const GLenum colour = m_parameters.BackBufferFormat == D3DFMT_A8R8G8B8 ? GL_RGBA8 : GL_RGB8;
+    GLenum depth = 0;
+    m_hasDepth = m_parameters.EnableAutoDepthStencil != 0;
+    m_hasStencil = m_hasDepth && m_parameters.AutoDepthStencilFormat == D3DFMT_D24S8;
+    if (m_hasDepth) {
+      const GlFormat* f = findGlFormat(m_parameters.AutoDepthStencilFormat);
+      if (!f || !(f->uses & kGlDepthStencil)) return false;
+      depth = f->internalFormat;
+    }
+    GLsizei samples = 0;
+    if (m_parameters.MultiSampleType >= 2) samples = static_cast<GLsizei>(m_parameters.MultiSampleType);
+
+    if (samples > 0) {
+      if (!makeFramebuffer(&m_resolve, w, h, colour, 0, 0)) return false;
+      if (!makeFramebuffer(&m_draw, w, h, colour, depth, samples)) return false;
+    } else {
+      // One framebuffer serves drawing and reading.
+      if (!makeFramebuffer(&m_draw, w, h, colour, depth, 0)) return false;
+      m_resolve = m_draw;
+    }
+    m_multisampled = samples > 0;
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_draw.fbo);
+    applyAllStates();
+    return glGetError() == GL_NO_ERROR;
+  }
+
+  HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override {
+    HRESULT hr = checkResetAllowed(parameters);
+    if (FAILED(hr)) return hr;
+    D3DPRESENT_PARAMETERS p = *parameters;
+    hr = prepareWindow(m_window, &p);
+    if (FAILED(hr)) return hr;
+    const D3DPRESENT_PARAMETERS previous = m_parameters;
+    m_parameters = p;
+    if (!createTargets()) {
+      m_parameters = previous;
+      createTargets();
+      return D3DERR_INVALIDCALL;
+    }
+    finishReset(p);
+    applyAllStates();
+    *parameters = p;
+    return D3D_OK;
+  }
+
+  HRESULT Present(const RECT* source, const RECT* dest, HWND override, const void*) override {
+    if (isLost()) return D3DERR_DEVICELOST;
+    if (source || dest) return D3DERR_INVALIDCALL;
+    HWND target = override ? override : m_window;
+    SDL_Window* window = sdlWindowOf(target);
+    if (!window || !makeCurrent(window)) return D3DERR_INVALIDCALL;
+    resolve();
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(window, &dw, &dh);
+    const GLint w = static_cast<GLint>(m_parameters.BackBufferWidth);
+    const GLint h = static_cast<GLint>(m_parameters.BackBufferHeight);
+    m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_resolve.fbo);
+    m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    // Upright for the window: the back buffer's first row is the top one.
+    m_gl.BlitFramebuffer(0, 0, w, h, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT, (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
+    SDL_GL_SwapWindow(window);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
+    if (target != m_window) makeCurrent();
+    return D3D_OK;
+  }
+
+  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override {
+    if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !m_hasDepth) return D3DERR_INVALIDCALL;
+    if ((flags & D3DCLEAR_STENCIL) && !m_hasStencil) return D3DERR_INVALIDCALL;
+    if (count > 0 && !rects) return D3DERR_INVALIDCALL;
+    if (isLost() || !makeCurrent()) return D3D_OK;  // a lost device draws nothing and says nothing
+
+    GLbitfield bits = 0;
+    if (flags & D3DCLEAR_TARGET) bits |= GL_COLOR_BUFFER_BIT;
+    if (flags & D3DCLEAR_ZBUFFER) bits |= GL_DEPTH_BUFFER_BIT;
+    if (flags & D3DCLEAR_STENCIL) bits |= GL_STENCIL_BUFFER_BIT;
+    if (bits == 0) return D3D_OK;
+
+    // Clear ignores the write masks; they are put back afterwards.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glStencilMask(0xFFFFFFFF);
+    glClearColor(static_cast<float>((color >> 16) & 0xFF) / 255.0f, static_cast<float>((color >> 8) & 0xFF) / 255.0f,
+                 static_cast<float>(color & 0xFF) / 255.0f, static_cast<float>((color >> 24) & 0xFF) / 255.0f);
+    glClearDepth(std::clamp(z, 0.0f, 1.0f));
+    glClearStencil(static_cast<GLint>(stencil));
+    glEnable(GL_SCISSOR_TEST);
+    const D3DVIEWPORT9& v = m_state.viewport;
+    const LONG vx1 = static_cast<LONG>(v.X), vy1 = static_cast<LONG>(v.Y);
+    const LONG vx2 = static_cast<LONG>(v.X + v.Width), vy2 = static_cast<LONG>(v.Y + v.Height);
+    auto clearRect = [&](LONG x1, LONG y1, LONG x2, LONG y2) {
+      x1 = std::max(x1, vx1);
+      y1 = std::max(y1, vy1);
+      x2 = std::min(x2, vx2);
+      y2 = std::min(y2, vy2);
+      if (x2 <= x1 || y2 <= y1) return;
+      glScissor(x1, y1, x2 - x1, y2 - y1);
+      glClear(bits);
+    };
+    if (count == 0) {
+      clearRect(vx1, vy1, vx2, vy2);
+    } else {
+      for (DWORD i = 0; i < count; ++i) clearRect(rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2);
+    }
+    glDisable(GL_SCISSOR_TEST);
+    applyWriteMasks();
+    return D3D_OK;
+  }
+
+  HRESULT SetGammaRamp(UINT, DWORD, const D3DGAMMARAMP* ramp) override {
+    if (!ramp) return D3DERR_INVALIDCALL;
+    m_gamma = *ramp;
+    SDL_Window* window = sdlWindowOf(m_window);
+    if (!window) return E_FAIL;
+    return SDL_SetWindowGammaRamp(window, ramp->red, ramp->green, ramp->blue) == 0 ? S_OK : E_FAIL;
+  }
+
+  HRESULT ReadBackBuffer(UINT x, UINT y, UINT width, UINT height, DWORD* argb) override {
+    if (!argb) return D3DERR_INVALIDCALL;
+    if (std::uint64_t{x} + width > m_parameters.BackBufferWidth ||
+        std::uint64_t{y} + height > m_parameters.BackBufferHeight)
+      return D3DERR_INVALIDCALL;
+    if (!makeCurrent()) return D3DERR_INVALIDCALL;
+    resolve();
+    m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_resolve.fbo);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glReadPixels(static_cast<GLint>(x), static_cast<GLint>(y), static_cast<GLsizei>(width),
+                 static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
+    return glGetError() == GL_NO_ERROR ? D3D_OK : D3DERR_DRIVERINTERNALERROR;
+  }
+
+  // Windowed back buffers of size 0 follow the client area; full screen asks
+  // SDL for the mode.
+  static HRESULT prepareWindow(HWND hwnd, D3DPRESENT_PARAMETERS* p) {
+    SDL_Window* window = sdlWindowOf(hwnd);
+    if (!window) return D3DERR_INVALIDCALL;
+    if (p->BackBufferFormat == D3DFMT_UNKNOWN && p->Windowed) p->BackBufferFormat = D3DFMT_X8R8G8B8;
+    if (!isBackBufferFormat(p->BackBufferFormat)) return D3DERR_INVALIDCALL;
+    if (p->EnableAutoDepthStencil && !isDepthFormat(p->AutoDepthStencilFormat)) return D3DERR_INVALIDCALL;
+    if (p->BackBufferCount == 0) p->BackBufferCount = 1;
+    if (p->MultiSampleType == D3DMULTISAMPLE_NONMASKABLE) return D3DERR_INVALIDCALL;
+    GlInfo info;
+    probeGl(&info);
+    if (p->MultiSampleType > 16 || static_cast<int>(p->MultiSampleType) > info.maxSamples) {
+      if (p->MultiSampleType >= 2) return D3DERR_INVALIDCALL;
+    }
+    if (p->Windowed) {
+      SDL_SetWindowFullscreen(window, 0);
+      int w = 0, h = 0;
+      SDL_GL_GetDrawableSize(window, &w, &h);
+      if (p->BackBufferWidth == 0) p->BackBufferWidth = static_cast<UINT>(std::max(w, 1));
+      if (p->BackBufferHeight == 0) p->BackBufferHeight = static_cast<UINT>(std::max(h, 1));
+    } else {
+      if (p->BackBufferWidth == 0 || p->BackBufferHeight == 0) return D3DERR_INVALIDCALL;
+      SDL_DisplayMode mode{};
+      mode.w = static_cast<int>(p->BackBufferWidth);
+      mode.h = static_cast<int>(p->BackBufferHeight);
+      mode.refresh_rate = static_cast<int>(p->FullScreen_RefreshRateInHz);
+      SDL_SetWindowSize(window, mode.w, mode.h);
+      SDL_SetWindowDisplayMode(window, &mode);
+      // Where the display cannot switch modes, the window covers the desktop
+      // and Present scales the back buffer to it.
+      if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0)
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    const int maxSize = info.maxTextureSize > 0 ? info.maxTextureSize : 4096;
+    if (p->BackBufferWidth > static_cast<UINT>(maxSize) || p->BackBufferHeight > static_cast<UINT>(maxSize))
+      return D3DERR_OUTOFVIDEOMEMORY;
+    SDL_GL_SetSwapInterval(p->PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    return D3D_OK;
+  }
+
+ protected:
+  bool windowPresentable() override {
+    SDL_Window* window = sdlWindowOf(m_window);
+    if (!window) return false;
+    const Uint32 flags = SDL_GetWindowFlags(window);
+    if (flags & SDL_WINDOW_MINIMIZED) return false;
+    if ((flags & SDL_WINDOW_HIDDEN) && windowWasShown(m_window)) return false;
+    return true;
+  }
+
+  void renderStateChanged(D3DRENDERSTATETYPE state, DWORD) override {
+    if (makeCurrent()) applyRenderState(state);
+  }
+
+  // ---- Fixed-function drawing (d3d9_gl_draw.cpp) ----
+  HRESULT executeDraw(const CheckedDraw& draw) override {
+    if (!makeCurrent()) return D3DERR_INVALIDCALL;
+    if (!m_fixedFunction) {
+      auto stage = std::make_unique<GlFixedFunction>();
+      if (!stage->load(m_gl.ClipControl != nullptr, m_textureHost)) return D3DERR_NOTAVAILABLE;
+      m_fixedFunction = std::move(stage);
+    }
+    unsigned textureMask = 0;
+    GLuint names[kMaxTextureStages] = {};
+    DWORD levels[kMaxTextureStages] = {};
+    for (DWORD s = 0; s < kMaxTextureStages; ++s) {
+      IDirect3DBaseTexture9* texture = boundTexture(s);
+      names[s] = glTextureName(texture);
+      if (!names[s]) continue;
+      levels[s] = texture->GetLevelCount();
+      textureMask |= 1u << s;
+    }
+    const float maxAnisotropy = static_cast<float>(m_caps.MaxAnisotropy);
+    return m_fixedFunction->draw(draw, m_state, m_geometry, textureMask, [&](DWORD s) {
+      m_fixedFunction->bindTexture(s, names[s], levels[s], m_state, maxAnisotropy);
+    });
+  }
+  // ---- end of fixed-function drawing ----
+
+  // ---- Textures and render targets (platform/d3d9_gl_texture.cpp) ----
+  DeviceTexture* makeTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                             D3DPOOL pool) override {
+    if (pool != D3DPOOL_SCRATCH) {
+      const GlFormat* f = findGlFormat(format);
+      GlInfo info;
+      probeGl(&info);
+      const unsigned use = (usage & D3DUSAGE_RENDERTARGET) ? kGlRenderTarget : kGlTexture;
+      // DXT levels are decoded on the CPU where the context lacks S3TC.
+      const bool usable = f && (glFormatUsable(*f, use, info) || (use == kGlTexture && isCompressedFormat(format)));
+      if (!usable) return nullptr;
+    }
+    return new GlTexture(this, width, height, levels, usage, format, pool, m_defaultPoolTextures, m_textureHost);
+  }
+
+  bool renderTargetChanged(IDirect3DSurface9* target) override {
+    GLuint fbo = 0;
+    if (target) {
+      auto* texture = dynamic_cast<GlTexture*>(static_cast<LevelSurface*>(target)->texture());
+      fbo = texture ? texture->framebuffer() : 0;
+      if (!fbo) return false;
+    }
+    m_targetFbo = fbo;
+    if (makeCurrent()) m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
+    return true;
+  }
+
+  GLuint drawFbo() const { return m_targetFbo ? m_targetFbo : m_draw.fbo; }
+  // ---- end of textures and render targets ----
+
+  void viewportChanged() override {
+    if (!makeCurrent()) return;
+    const D3DVIEWPORT9& v = m_state.viewport;
+    glViewport(static_cast<GLint>(v.X), static_cast<GLint>(v.Y), static_cast<GLsizei>(v.Width),
+               static_cast<GLsizei>(v.Height));
+    glDepthRange(v.MinZ, v.MaxZ);
+  }
+
+ private:
+  struct Framebuffer {
+    GLuint fbo = 0, colour = 0, depth = 0;
+  };
+
+  bool makeCurrent(SDL_Window* window = nullptr) {
+    if (!window) window = sdlWindowOf(m_window);
+    return window && SDL_GL_MakeCurrent(window, m_context) == 0;
+  }
+
+  bool makeFramebuffer(Framebuffer* fb, GLsizei w, GLsizei h, GLenum colour, GLenum depth, GLsizei samples) {
+    m_gl.GenFramebuffers(1, &fb->fbo);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, fb->fbo);
+    m_gl.GenRenderbuffers(1, &fb->colour);
+    m_gl.BindRenderbuffer(GL_RENDERBUFFER, fb->colour);
+    m_gl.RenderbufferStorageMultisample(GL_RENDERBUFFER, samples, colour, w, h);
+    m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, fb->colour);
+    if (depth) {
+      m_gl.GenRenderbuffers(1, &fb->depth);
+      m_gl.BindRenderbuffer(GL_RENDERBUFFER, fb->depth);
+      m_gl.RenderbufferStorageMultisample(GL_RENDERBUFFER, samples, depth, w, h);
+      m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, fb->depth);
+      if (depth == GL_DEPTH24_STENCIL8)
+        m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, fb->depth);
+    }
+    return m_gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  }
+
+  void deleteFramebuffer(Framebuffer* fb) {
+    if (fb->fbo) m_gl.DeleteFramebuffers(1, &fb->fbo);
+    if (fb->colour) m_gl.DeleteRenderbuffers(1, &fb->colour);
+    if (fb->depth) m_gl.DeleteRenderbuffers(1, &fb->depth);
+    *fb = Framebuffer{};
+  }
+
+  void deleteTargets() {
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (m_draw.fbo == m_resolve.fbo) m_resolve = Framebuffer{};
+    deleteFramebuffer(&m_draw);
+    deleteFramebuffer(&m_resolve);
+  }
+
+  void resolve() {
+    if (!m_multisampled) return;
+    const GLint w = static_cast<GLint>(m_parameters.BackBufferWidth);
+    const GLint h = static_cast<GLint>(m_parameters.BackBufferHeight);
+    m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_draw.fbo);
+    m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, m_resolve.fbo);
+    glDisable(GL_SCISSOR_TEST);
+    m_gl.BlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
+  }
+
+  DWORD rs(D3DRENDERSTATETYPE state) const { return m_state.renderStates[state]; }
+
+  void applyWriteMasks() {
+    const DWORD mask = rs(D3DRS_COLORWRITEENABLE);
+    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
+    glDepthMask(rs(D3DRS_ZWRITEENABLE) ? GL_TRUE : GL_FALSE);
+    glStencilMask(rs(D3DRS_STENCILWRITEMASK));
+  }
+
+  // The output-merger and raster states map straight onto GL; the vertex and
+  // pixel stage states are read at draw time by the fixed-function stage.
+  void applyRenderState(D3DRENDERSTATETYPE state) {
+    switch (state) {
+      case D3DRS_ZENABLE:
+        if (rs(D3DRS_ZENABLE) != D3DZB_FALSE && m_hasDepth)
+          glEnable(GL_DEPTH_TEST);
+        else
+          glDisable(GL_DEPTH_TEST);
+        break;
+      case D3DRS_ZFUNC:
+        glDepthFunc(compareFunction(rs(D3DRS_ZFUNC)));
+        break;
+      case D3DRS_ZWRITEENABLE:
+      case D3DRS_COLORWRITEENABLE:
+      case D3DRS_STENCILWRITEMASK:
+        applyWriteMasks();
+        break;
+      case D3DRS_FILLMODE: {
+        const DWORD fill = rs(D3DRS_FILLMODE);
+        glPolygonMode(GL_FRONT_AND_BACK, fill == D3DFILL_POINT       ? GL_POINT
+                                         : fill == D3DFILL_WIREFRAME ? GL_LINE
+                                                                     : GL_FILL);
+        break;
+      }
+      case D3DRS_CULLMODE: {
+        const DWORD cull = rs(D3DRS_CULLMODE);
+        glFrontFace(GL_CCW);
+        if (cull == D3DCULL_NONE) {
+          glDisable(GL_CULL_FACE);
+        } else {
+          glEnable(GL_CULL_FACE);
+          glCullFace(cull == D3DCULL_CW ? GL_FRONT : GL_BACK);
+        }
+        break;
+      }
+      case D3DRS_ALPHABLENDENABLE:
+        if (rs(D3DRS_ALPHABLENDENABLE))
+          glEnable(GL_BLEND);
+        else
+          glDisable(GL_BLEND);
+        break;
+      case D3DRS_SRCBLEND:
+      case D3DRS_DESTBLEND: {
+        const DWORD src = rs(D3DRS_SRCBLEND);
+        GLenum s = blendFactor(src), d = blendFactor(rs(D3DRS_DESTBLEND));
+        if (src == D3DBLEND_BOTHSRCALPHA) {
+          s = GL_SRC_ALPHA;
+          d = GL_ONE_MINUS_SRC_ALPHA;
+        } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
+          s = GL_ONE_MINUS_SRC_ALPHA;
+          d = GL_SRC_ALPHA;
+        }
+        glBlendFunc(s, d);
+        break;
+      }
+      case D3DRS_BLENDOP:
+        m_gl.BlendEquation(blendEquation(rs(D3DRS_BLENDOP)));
+        break;
+      case D3DRS_STENCILENABLE:
+        if (rs(D3DRS_STENCILENABLE) && m_hasStencil)
+          glEnable(GL_STENCIL_TEST);
+        else
+          glDisable(GL_STENCIL_TEST);
+        break;
+      case D3DRS_STENCILFUNC:
+      case D3DRS_STENCILREF:
+      case D3DRS_STENCILMASK:
+        glStencilFunc(compareFunction(rs(D3DRS_STENCILFUNC)), static_cast<GLint>(rs(D3DRS_STENCILREF)),
+                      rs(D3DRS_STENCILMASK));
+        break;
+      case D3DRS_STENCILFAIL:
+      case D3DRS_STENCILZFAIL:
+      case D3DRS_STENCILPASS:
+        glStencilOp(stencilOp(rs(D3DRS_STENCILFAIL)), stencilOp(rs(D3DRS_STENCILZFAIL)),
+                    stencilOp(rs(D3DRS_STENCILPASS)));
+        break;
+      default:
+        break;
+    }
+  }
+
+  void applyAllStates() {
+    if (m_gl.ClipControl) m_gl.ClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
+    for (D3DRENDERSTATETYPE s :
+         {D3DRS_ZENABLE, D3DRS_ZFUNC, D3DRS_ZWRITEENABLE, D3DRS_FILLMODE, D3DRS_CULLMODE, D3DRS_ALPHABLENDENABLE,
+          D3DRS_SRCBLEND, D3DRS_BLENDOP, D3DRS_STENCILENABLE, D3DRS_STENCILFUNC, D3DRS_STENCILFAIL})
+      applyRenderState(s);
+    viewportChanged();
+  }
+
+  HWND m_window;
+  SDL_GLContext m_context;
+  GlFunctions m_gl;
+  Framebuffer m_draw, m_resolve;
+  bool m_multisampled = false;
+  bool m_hasDepth = false;
+  bool m_hasStencil = false;
+  std::unique_ptr<GlFixedFunction> m_fixedFunction;                                  // made at the first draw
+  std::shared_ptr<GlTextureHost> m_textureHost = std::make_shared<GlTextureHost>();  // textures
+  GLuint m_targetFbo = 0;  // a render-target texture's framebuffer; 0: the back buffer
+};
+
+class GlDirect3D9 : public IDirect3D9 {
+ public:
+  explicit GlDirect3D9(const GlInfo& info) : m_info(info) {
+    const int displays = std::min(SDL_GetNumVideoDisplays(), kMaxDisplays);
+    for (int d = 0; d < displays; ++d) {
+      Adapter a;
+      a.display = d;
+      SDL_DisplayMode mode{};
+      if (SDL_GetDesktopDisplayMode(d, &mode) == 0)
+        a.current = {static_cast<UINT>(mode.w), static_cast<UINT>(mode.h), static_cast<UINT>(mode.refresh_rate),
+                     D3DFMT_X8R8G8B8};
+      const int count = SDL_GetNumDisplayModes(d);
+      for (int m = 0; m < count; ++m) {
+        if (SDL_GetDisplayMode(d, m, &mode) != 0) continue;
+        const D3DDISPLAYMODE dm{static_cast<UINT>(mode.w), static_cast<UINT>(mode.h),
+                                static_cast<UINT>(mode.refresh_rate), D3DFMT_X8R8G8B8};
+        const bool seen = std::any_of(a.modes.begin(), a.modes.end(), [&](const D3DDISPLAYMODE& o) {
+          return o.Width == dm.Width && o.Height == dm.Height && o.RefreshRate == dm.RefreshRate;
+        });
+        if (!seen) a.modes.push_back(dm);
+      }
+      if (a.modes.empty() && a.current.Width > 0) a.modes.push_back(a.current);
+      const char* name = SDL_GetDisplayName(d);
+      a.name = name ? name : "";
+      m_adapters.push_back(a);
+    }
+  }
+
+  UINT GetAdapterCount() override { return static_cast<UINT>(m_adapters.size()); }
+
+  HRESULT GetAdapterIdentifier(UINT adapter, DWORD, D3DADAPTER_IDENTIFIER9* id) override {
+    if (adapter >= m_adapters.size() || !id) return D3DERR_INVALIDCALL;
+    *id = D3DADAPTER_IDENTIFIER9{};
+    std::snprintf(id->Driver, sizeof id->Driver, "OpenGL %s", m_info.version.c_str());
+    std::snprintf(id->Description, sizeof id->Description, "%s", m_info.renderer.c_str());
+    std::snprintf(id->DeviceName, sizeof id->DeviceName, "%s", m_adapters[adapter].name.c_str());
+    // Driver version as four words: GL major, GL minor, 0, 0.
+    id->DriverVersion.u.HighPart = static_cast<LONG>(static_cast<DWORD>(m_info.major) << 16 | (m_info.minor & 0xFFFF));
+    id->DriverVersion.u.LowPart = 0;
+    return D3D_OK;
+  }
+
+  UINT GetAdapterModeCount(UINT adapter, D3DFORMAT format) override {
+    if (adapter >= m_adapters.size() || format != D3DFMT_X8R8G8B8) return 0;
+    return static_cast<UINT>(m_adapters[adapter].modes.size());
+  }
+
+  HRESULT EnumAdapterModes(UINT adapter, D3DFORMAT format, UINT mode, D3DDISPLAYMODE* out) override {
+    if (adapter >= m_adapters.size() || format != D3DFMT_X8R8G8B8 || !out || mode >= m_adapters[adapter].modes.size())
+      return D3DERR_INVALIDCALL;
+    *out = m_adapters[adapter].modes[mode];
+    return D3D_OK;
+  }
+
+  HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* out) override {
+    if (adapter >= m_adapters.size() || !out) return D3DERR_INVALIDCALL;
+    *out = m_adapters[adapter].current;
+    return D3D_OK;
+  }
+
+  HRESULT CheckDeviceType(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, D3DFORMAT backBufferFormat,
+                          BOOL) override {
+    if (adapter >= m_adapters.size() || !isKnownDeviceType(type)) return D3DERR_NOTAVAILABLE;
+    return adapterFormat == D3DFMT_X8R8G8B8 && isBackBufferFormat(backBufferFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
+  }
+
+  HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, DWORD usage,
+                            D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) override {
+    if (adapter >= m_adapters.size() || !isKnownDeviceType(type) || adapterFormat != D3DFMT_X8R8G8B8)
+      return D3DERR_NOTAVAILABLE;
+    const GlFormat* f = findGlFormat(checkFormat);
+    if (!f || (usage & D3DUSAGE_DMAP)) return D3DERR_NOTAVAILABLE;
+    unsigned use = kGlTexture;
+    if (usage & D3DUSAGE_DEPTHSTENCIL) use = kGlDepthStencil;
+    if (usage & D3DUSAGE_RENDERTARGET) use = kGlRenderTarget;
+    if (resourceType == D3DRTYPE_SURFACE && use == kGlTexture) use = kGlTexture | kGlRenderTarget;
+    if (resourceType == D3DRTYPE_VOLUMETEXTURE && use != kGlTexture) return D3DERR_NOTAVAILABLE;
+    if (resourceType == D3DRTYPE_VERTEXBUFFER || resourceType == D3DRTYPE_INDEXBUFFER) return D3DERR_NOTAVAILABLE;
+    return glFormatUsable(*f, use, m_info) ? D3D_OK : D3DERR_NOTAVAILABLE;
+  }
+
+  HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE type, D3DFORMAT surfaceFormat, BOOL,
+                                     D3DMULTISAMPLE_TYPE multiSampleType, DWORD* qualityLevels) override {
+    if (qualityLevels) *qualityLevels = 0;
+    if (adapter >= m_adapters.size() || !isKnownDeviceType(type)) return D3DERR_NOTAVAILABLE;
+    const bool formatOk = isBackBufferFormat(surfaceFormat) || isDepthFormat(surfaceFormat);
+    if (!formatOk) return D3DERR_NOTAVAILABLE;
+    // Plain sample counts only; the non-maskable levels are not offered.
+    const bool ok = multiSampleType == D3DMULTISAMPLE_NONE || (multiSampleType >= 2 && multiSampleType <= 16 &&
+                                                               static_cast<int>(multiSampleType) <= m_info.maxSamples);
+    if (ok && qualityLevels) *qualityLevels = 1;
+    return ok ? D3D_OK : D3DERR_NOTAVAILABLE;
+  }
+
+  HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat, D3DFORMAT renderTarget,
+                                 D3DFORMAT depthStencil) override {
+    if (adapter >= m_adapters.size() || !isKnownDeviceType(type) || adapterFormat != D3DFMT_X8R8G8B8)
+      return D3DERR_NOTAVAILABLE;
+    const GlFormat* target = findGlFormat(renderTarget);
+    const bool targetOk = target && glFormatUsable(*target, kGlRenderTarget, m_info);
+    return targetOk && isDepthFormat(depthStencil) ? D3D_OK : D3DERR_NOTAVAILABLE;
+  }
+
+  HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS9* caps) override {
+    if (adapter >= m_adapters.size() || !caps) return D3DERR_INVALIDCALL;
+    if (!isKnownDeviceType(type)) return D3DERR_NOTAVAILABLE;
+    *caps = makeCaps(adapter);
+    caps->DeviceType = type;
+    return D3D_OK;
+  }
+
+  HMONITOR GetAdapterMonitor(UINT adapter) override {
+    return adapter < m_adapters.size() ? &g_monitors[m_adapters[adapter].display] : nullptr;
+  }
+
+  HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD, D3DPRESENT_PARAMETERS* parameters,
+                       IDirect3DDevice9** device) override {
+    if (!device || !parameters) return D3DERR_INVALIDCALL;
+    *device = nullptr;
+    if (adapter >= m_adapters.size() || !isKnownDeviceType(type)) return D3DERR_NOTAVAILABLE;
+    HWND hwnd = parameters->hDeviceWindow ? parameters->hDeviceWindow : focusWindow;
+    SDL_Window* window = sdlWindowOf(hwnd);
+    if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)) return D3DERR_INVALIDCALL;
+    D3DPRESENT_PARAMETERS p = *parameters;
+    HRESULT hr = GlDevice::prepareWindow(hwnd, &p);
+    if (FAILED(hr)) return hr;
+    SDL_GLContext context = createGlContext(window);
+    if (!context) return D3DERR_NOTAVAILABLE;
+    if (SDL_GL_MakeCurrent(window, context) != 0) {
+      SDL_GL_DeleteContext(context);
+      return D3DERR_NOTAVAILABLE;
+    }
+    GlFunctions gl;
+    if (!gl.load()) {
+      SDL_GL_DeleteContext(context);
+      return D3DERR_NOTAVAILABLE;
+    }
+    SDL_GL_SetSwapInterval(p.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    auto* created = new GlDevice(makeCaps(adapter), p, hwnd, context, gl);
+    if (!created->createTargets()) {
+      created->Release();
+      return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    *parameters = p;
+    *device = created;
+    return D3D_OK;
+  }
+
+ private:
+  struct Adapter {
+    int display = 0;
+    std::string name;
+    D3DDISPLAYMODE current{};
+    std::vector<D3DDISPLAYMODE> modes;
+  };
+
+  D3DCAPS9 makeCaps(UINT adapter) const {
+    D3DCAPS9 c{};
+    c.DeviceType = D3DDEVTYPE_HAL;
+    c.AdapterOrdinal = adapter;
+    c.PresentationIntervals = D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_IMMEDIATE;
+    c.DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT;
+    // Non-power-of-two sizes are unrestricted on GL 2.0 and later.
+    c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_VOLUMEMAP;
+    if (m_info.major < 2) c.TextureCaps |= D3DPTEXTURECAPS_POW2;
+    c.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
+                           D3DPTADDRESSCAPS_BORDER | D3DPTADDRESSCAPS_INDEPENDENTUV | D3DPTADDRESSCAPS_MIRRORONCE;
+    c.VolumeTextureAddressCaps = c.TextureAddressCaps;
+    c.MaxTextureWidth = c.MaxTextureHeight = static_cast<DWORD>(m_info.maxTextureSize);
+    c.MaxVolumeExtent = static_cast<DWORD>(m_info.maxTextureSize);
+    c.MaxAnisotropy = static_cast<DWORD>(m_info.maxAnisotropy);
+    c.MaxTextureBlendStages = c.MaxSimultaneousTextures =
+        static_cast<DWORD>(std::clamp(m_info.maxTextureUnits, 1, static_cast<int>(kMaxTextureStages)));
+    c.MaxActiveLights = static_cast<DWORD>(std::clamp(m_info.maxLights, 0, 8));
+    c.MaxUserClipPlanes = static_cast<DWORD>(std::clamp(m_info.maxClipPlanes, 0, 6));
+    c.MaxVertexBlendMatrices = 4;
+    c.MaxPrimitiveCount = 0x00FFFFFF;
+    c.MaxVertexIndex = 0x00FFFFFF;
+    c.MaxStreams = 16;
+    c.MaxStreamStride = 255;
+    const bool glsl = m_info.glslMajor > 1 || (m_info.glslMajor == 1 && m_info.glslMinor >= 10);
+    c.VertexShaderVersion = glsl ? D3DVS_VERSION(2, 0) : D3DVS_VERSION(0, 0);
+    c.PixelShaderVersion = glsl ? D3DPS_VERSION(2, 0) : D3DPS_VERSION(0, 0);
+    c.MaxVertexShaderConst = 256;
+    c.MasterAdapterOrdinal = adapter;
+    c.AdapterOrdinalInGroup = 0;
+    c.NumberOfAdaptersInGroup = 1;
+    c.NumSimultaneousRTs = 1;
+    return c;
+  }
+
+  GlInfo m_info;
+  std::vector<Adapter> m_adapters;
+};
+
+}  // namespace
+
+Direct3DFactory setDirect3DFactory(Direct3DFactory factory) {
+  std::lock_guard lock(g_factoryMutex);
+  std::swap(g_factory, factory);
+  return factory;
+}
+
+IDirect3D9* Direct3DCreate9(UINT sdkVersion) {
+  if (sdkVersion != D3D9B_SDK_VERSION && sdkVersion != D3D_SDK_VERSION) return nullptr;
+  Direct3DFactory factory;
+  {
+    std::lock_guard lock(g_factoryMutex);
+    factory = g_factory;
+  }
+  if (factory) return factory(sdkVersion);
+  GlInfo info;
+  if (!probeGl(&info)) return nullptr;
+  return new GlDirect3D9(info);
+}

@@ -1,0 +1,318 @@
+// The OpenGL device under Xvfb (Mesa's software renderer): real windows,
+// real pixels read back.
+#include <SDL.h>
+#include <SDL_opengl.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "platform/graphics/d3d9.h"
+#include "platform/graphics/gl_context.h"
+#include "platform/window/window.h"
+
+namespace {
+
+LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class GlDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetWindowSystem();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = quietProc;
+    wc.lpszClassName = "GlDeviceTest";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    window = CreateWindowExA(0, "GlDeviceTest", "gl test", WS_OVERLAPPEDWINDOW, 0, 0, 64, 48, nullptr, nullptr, nullptr,
+                             nullptr);
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_SHOW);
+    d3d = ComPtr<IDirect3D9>(Direct3DCreate9(31));
+    ASSERT_TRUE(d3d) << "no OpenGL: run under xvfb-run";
+  }
+  void TearDown() override {
+    device.reset();
+    d3d.reset();
+    resetWindowSystem();
+  }
+
+  D3DPRESENT_PARAMETERS windowedParameters(D3DFORMAT depth = D3DFMT_D24S8) {
+    D3DPRESENT_PARAMETERS p{};
+    p.Windowed = 1;
+    p.BackBufferFormat = D3DFMT_A8R8G8B8;
+    p.BackBufferCount = 2;
+    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    p.hDeviceWindow = window;
+    p.EnableAutoDepthStencil = depth != 0;
+    p.AutoDepthStencilFormat = depth;
+    p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    return p;
+  }
+
+  void createDevice(D3DPRESENT_PARAMETERS p) {
+    parameters = p;
+    ASSERT_EQ(
+        d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, device.put()),
+        D3D_OK);
+  }
+
+  std::vector<DWORD> readAll() {
+    std::vector<DWORD> pixels(std::size_t{parameters.BackBufferWidth} * parameters.BackBufferHeight);
+    EXPECT_EQ(device->ReadBackBuffer(0, 0, parameters.BackBufferWidth, parameters.BackBufferHeight, pixels.data()),
+              D3D_OK);
+    return pixels;
+  }
+  DWORD pixel(const std::vector<DWORD>& pixels, UINT x, UINT y) { return pixels[y * parameters.BackBufferWidth + x]; }
+
+  HWND window = nullptr;
+  ComPtr<IDirect3D9> d3d;
+  ComPtr<IDirect3DDevice9> device;
+  D3DPRESENT_PARAMETERS parameters{};
+};
+
+TEST_F(GlDeviceTest, AdaptersComeFromTheDisplaysWithHardwareTransformAndAX8R8G8B8Mode) {
+  ASSERT_GE(d3d->GetAdapterCount(), 1u);
+  D3DCAPS9 caps{};
+  ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+  EXPECT_TRUE(caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT);
+  EXPECT_GE(caps.MaxSimultaneousTextures, 4u);
+  EXPECT_EQ(caps.TextureCaps & (D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_NONPOW2CONDITIONAL), 0u);
+  ASSERT_GE(d3d->GetAdapterModeCount(0, D3DFMT_X8R8G8B8), 1u);
+  EXPECT_EQ(d3d->GetAdapterModeCount(0, D3DFMT_R5G6B5), 0u);
+  D3DDISPLAYMODE mode{};
+  EXPECT_EQ(d3d->EnumAdapterModes(0, D3DFMT_X8R8G8B8, 0, &mode), D3D_OK);
+  EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
+  EXPECT_EQ(d3d->EnumAdapterModes(0, D3DFMT_X8R8G8B8, 100000, &mode), D3DERR_INVALIDCALL);
+  D3DADAPTER_IDENTIFIER9 id{};
+  EXPECT_EQ(d3d->GetAdapterIdentifier(0, 0, &id), D3D_OK);
+  EXPECT_NE(id.Description[0], '\0');
+  EXPECT_EQ(d3d->GetAdapterIdentifier(99, 0, &id), D3DERR_INVALIDCALL);
+}
+
+TEST_F(GlDeviceTest, FormatChecksFollowWhatGlCanHold) {
+  auto check = [&](DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) {
+    return d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, usage, type, format);
+  };
+  EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, 0), D3D_OK);
+  EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, 0), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(check(0, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8), D3D_OK);
+  EXPECT_EQ(check(0, D3DRTYPE_TEXTURE, D3DFMT_L8), D3D_OK);
+  EXPECT_EQ(check(0, D3DRTYPE_TEXTURE, 41 /* P8 */), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(check(D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8), D3D_OK);
+  EXPECT_EQ(check(D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, D3DFMT_L8), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(check(D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D24S8), D3D_OK);
+  EXPECT_EQ(check(D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D32), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(check(D3DUSAGE_DMAP, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8), D3DERR_NOTAVAILABLE);
+  // Mesa here has S3TC; DXT2/4 (premultiplied) are not offered.
+  EXPECT_EQ(check(0, D3DRTYPE_TEXTURE, D3DFMT_DXT1), D3D_OK);
+  EXPECT_EQ(check(0, D3DRTYPE_TEXTURE, D3DFMT_DXT2), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(d3d->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_D16), D3D_OK);
+  EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, 1, D3DMULTISAMPLE_NONMASKABLE, nullptr),
+            D3DERR_NOTAVAILABLE);
+}
+
+TEST_F(GlDeviceTest, WindowedDeviceTakesTheClientAreaAndClearsToTheExactColour) {
+  createDevice(windowedParameters());
+  EXPECT_EQ(parameters.BackBufferWidth, 64u);
+  EXPECT_EQ(parameters.BackBufferHeight, 48u);
+  // Opaque red, read back as written.
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFFFF0000, 1.0f, 0),
+            D3D_OK);
+  auto pixels = readAll();
+  EXPECT_EQ(pixel(pixels, 0, 0), 0xFFFF0000u);
+  EXPECT_EQ(pixel(pixels, 63, 47), 0xFFFF0000u);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+}
+
+TEST_F(GlDeviceTest, ClearStaysInsideTheViewportAndItsRectanglesAndIgnoresWriteMasks) {
+  createDevice(windowedParameters());
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  // Viewport rows 8..23 from the top, columns 10..29.
+  D3DVIEWPORT9 viewport{10, 8, 20, 16, 0.0f, 1.0f};
+  ASSERT_EQ(device->SetViewport(&viewport), D3D_OK);
+  device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);  // Clear must not care
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
+  auto pixels = readAll();
+  EXPECT_EQ(pixel(pixels, 10, 8), 0xFF00FF00u);   // top-left corner of the viewport
+  EXPECT_EQ(pixel(pixels, 29, 23), 0xFF00FF00u);  // bottom-right corner
+  EXPECT_EQ(pixel(pixels, 9, 8), 0xFF000000u);
+  EXPECT_EQ(pixel(pixels, 10, 7), 0xFF000000u);
+  EXPECT_EQ(pixel(pixels, 30, 23), 0xFF000000u);
+  EXPECT_EQ(pixel(pixels, 29, 24), 0xFF000000u);
+
+  // A rectangle reaching out of the viewport is cut to it.
+  const D3DRECT rect{0, 0, 12, 10};
+  ASSERT_EQ(device->Clear(1, &rect, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0), D3D_OK);
+  pixels = readAll();
+  EXPECT_EQ(pixel(pixels, 10, 8), 0xFF0000FFu);
+  EXPECT_EQ(pixel(pixels, 11, 9), 0xFF0000FFu);
+  EXPECT_EQ(pixel(pixels, 12, 9), 0xFF00FF00u);
+  EXPECT_EQ(pixel(pixels, 5, 5), 0xFF000000u);
+  DWORD mask = 1;
+  device->GetRenderState(D3DRS_COLORWRITEENABLE, &mask);
+  EXPECT_EQ(mask, 0u);
+}
+
+TEST_F(GlDeviceTest, ClearOfMissingDepthOrStencilIsRefused) {
+  createDevice(windowedParameters(D3DFMT_D24X8));
+  EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+  D3DVIEWPORT9 outside{60, 0, 10, 10, 0.0f, 1.0f};
+  EXPECT_EQ(device->SetViewport(&outside), D3DERR_INVALIDCALL);
+}
+
+TEST_F(GlDeviceTest, PresentShowsTheBackBufferUprightInTheWindow) {
+  createDevice(windowedParameters());
+  // Top half red, bottom half blue, in Direct3D's top-down rows.
+  const D3DRECT top{0, 0, 64, 24}, bottom{0, 24, 64, 48};
+  device->Clear(1, &top, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
+  device->Clear(1, &bottom, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+  // The window must be mapped before its contents can be read.
+  MSG msg;
+  for (int i = 0; i < 20; ++i) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    SDL_Delay(10);
+  }
+  ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+  // Read what went to the window with GL: its row 0 is the bottom of the
+  // window. Mesa's software path keeps the presented image in the window's
+  // back buffer after the swap (its front buffer reads as black under Xvfb).
+  auto bind = reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(SDL_GL_GetProcAddress("glBindFramebuffer"));
+  ASSERT_NE(bind, nullptr);
+  bind(GL_READ_FRAMEBUFFER, 0);
+  glReadBuffer(GL_BACK);
+  DWORD low = 0, high = 0;
+  glReadPixels(5, 2, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &low);
+  glReadPixels(5, 45, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &high);
+  EXPECT_EQ(low & 0xFFFFFF, 0x0000FFu) << "bottom of the window shows the bottom rows (blue)";
+  EXPECT_EQ(high & 0xFFFFFF, 0xFF0000u) << "top of the window shows the top rows (red)";
+}
+
+TEST_F(GlDeviceTest, ResetChangesTheBackBufferSizeAndRestoresDefaults) {
+  createDevice(windowedParameters());
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+  D3DPRESENT_PARAMETERS p = windowedParameters();
+  p.BackBufferWidth = 100;
+  p.BackBufferHeight = 50;
+  ASSERT_EQ(device->Reset(&p), D3D_OK);
+  D3DPRESENT_PARAMETERS now{};
+  device->GetPresentParameters(&now);
+  EXPECT_EQ(now.BackBufferWidth, 100u);
+  EXPECT_EQ(now.BackBufferHeight, 50u);
+  D3DVIEWPORT9 viewport{};
+  device->GetViewport(&viewport);
+  EXPECT_EQ(viewport.Width, 100u);
+  EXPECT_EQ(viewport.Height, 50u);
+  DWORD value = 0;
+  device->GetRenderState(D3DRS_CULLMODE, &value);
+  EXPECT_EQ(value, D3DCULL_CCW);
+  device->GetRenderState(D3DRS_ZFUNC, &value);
+  EXPECT_EQ(value, D3DCMP_LESSEQUAL);
+
+  parameters = now;
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0);
+  auto pixels = readAll();
+  EXPECT_EQ(pixel(pixels, 99, 49), 0xFF123456u);
+}
+
+TEST_F(GlDeviceTest, HiddenWindowLosesTheDeviceAndShowingItAgainNeedsAReset) {
+  createDevice(windowedParameters());
+  EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+  ShowWindow(window, SW_HIDE);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+  D3DPRESENT_PARAMETERS p = windowedParameters();
+  EXPECT_EQ(device->Reset(&p), D3DERR_DEVICELOST);
+  ShowWindow(window, SW_SHOW);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  EXPECT_EQ(device->Reset(&p), D3D_OK);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+}
+
+TEST_F(GlDeviceTest, DisplayChangeAsksForAReset) {
+  createDevice(windowedParameters());
+  SDL_Event e{};
+  e.type = SDL_DISPLAYEVENT;
+  e.display.event = SDL_DISPLAYEVENT_CONNECTED;
+  ASSERT_EQ(SDL_PushEvent(&e), 1);
+  MSG msg;
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  D3DPRESENT_PARAMETERS p = windowedParameters();
+  EXPECT_EQ(device->Reset(&p), D3D_OK);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+}
+
+TEST_F(GlDeviceTest, FullScreenDeviceKeepsTheRequestedBackBufferSize) {
+  D3DPRESENT_PARAMETERS p = windowedParameters();
+  p.Windowed = 0;
+  p.BackBufferWidth = 320;
+  p.BackBufferHeight = 240;
+  p.BackBufferFormat = D3DFMT_X8R8G8B8;
+  createDevice(p);
+  EXPECT_EQ(parameters.BackBufferWidth, 320u);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x80FFFFFF, 1.0f, 0);
+  auto pixels = readAll();
+  EXPECT_EQ(pixel(pixels, 319, 239), 0xFFFFFFFFu) << "an X8R8G8B8 back buffer reads alpha as 1";
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  D3DPRESENT_PARAMETERS back = windowedParameters();
+  ASSERT_EQ(device->Reset(&back), D3D_OK);
+  EXPECT_TRUE(back.Windowed);
+  D3DPRESENT_PARAMETERS bad = windowedParameters();
+  bad.Windowed = 0;  // full screen needs a size
+  EXPECT_EQ(device->Reset(&bad), D3DERR_INVALIDCALL);
+}
+
+TEST_F(GlDeviceTest, MultisampledBackBufferResolvesForReading) {
+  DWORD levels = 0;
+  if (FAILED(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, 1, 4, &levels)))
+    GTEST_SKIP() << "no 4x multisampling here";
+  D3DPRESENT_PARAMETERS p = windowedParameters();
+  p.MultiSampleType = 4;
+  createDevice(p);
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102030, 1.0f, 0), D3D_OK);
+  auto pixels = readAll();
+  EXPECT_EQ(pixel(pixels, 32, 24), 0xFF102030u);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+}
+
+TEST_F(GlDeviceTest, GammaRampIsKeptWhetherOrNotTheDisplayTakesIt) {
+  createDevice(windowedParameters());
+  D3DGAMMARAMP ramp{};
+  for (int i = 0; i < 256; ++i) ramp.red[i] = ramp.green[i] = ramp.blue[i] = static_cast<WORD>(i * 100);
+  const HRESULT hr = device->SetGammaRamp(0, D3DSGR_CALIBRATE, &ramp);
+  EXPECT_TRUE(hr == S_OK || hr == E_FAIL);
+  D3DGAMMARAMP back{};
+  device->GetGammaRamp(0, &back);
+  EXPECT_EQ(back.green[200], 20000);
+}
+
+TEST(Direct3DCreate9, RejectsUnknownSdkVersions) { EXPECT_EQ(Direct3DCreate9(7), nullptr); }
+
+// v * m for a row vector.
+std::array<float, 4> transform(const std::array<float, 4>& v, const D3DMATRIX& m) {
+  std::array<float, 4> out{};
+  for (int c = 0; c < 4; ++c)
+    for (int r = 0; r < 4; ++r) out[c] += v[r] * m.m[r][c];
+  return out;
+}
+
+TEST(GlClipAdjustment, FlipsYShiftsHalfAPixelAndMapsDepth) {
+  const D3DMATRIX m = glClipAdjustment(64, 32, false);
+  // Direct3D's top-left corner at the near plane, w = 2.
+  const auto topLeftNear = transform({-2.0f, 2.0f, 0.0f, 2.0f}, m);
+  EXPECT_FLOAT_EQ(topLeftNear[1] / topLeftNear[3], -1.0f + (63.0f / 64.0f) / 32.0f);  // GL row 0 = top
+  EXPECT_FLOAT_EQ(topLeftNear[0] / topLeftNear[3], -1.0f + (63.0f / 64.0f) / 64.0f);
+  EXPECT_FLOAT_EQ(topLeftNear[2] / topLeftNear[3], -1.0f);  // depth 0 -> GL near
+  const auto far = transform({0.0f, 0.0f, 2.0f, 2.0f}, m);
+  EXPECT_FLOAT_EQ(far[2] / far[3], 1.0f);
+  const D3DMATRIX clipped = glClipAdjustment(64, 32, true);
+  EXPECT_FLOAT_EQ(transform({0.0f, 0.0f, 1.0f, 2.0f}, clipped)[2], 1.0f);  // depth kept when GL clips at 0
+}
+
+}  // namespace

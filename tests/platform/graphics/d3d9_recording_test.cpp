@@ -1,0 +1,136 @@
+// The recording device: Direct3D's state defaults, the rules of Reset and the
+// lost-device path, and the call log that state-sequence tests read.
+#include <gtest/gtest.h>
+
+#include "platform/graphics/d3d9_recording.h"
+#include "platform/graphics/d3d9_state.h"
+
+namespace {
+
+class RecordingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    log = std::make_shared<CallLog>();
+    d3d = ComPtr<IDirect3D9>(new RecordingDirect3D9({FakeAdapter{}}, log));
+    p.Windowed = 1;
+    p.BackBufferFormat = D3DFMT_X8R8G8B8;
+    p.EnableAutoDepthStencil = 1;
+    p.AutoDepthStencilFormat = D3DFMT_D24S8;
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x44, &p, device.put()), D3D_OK);
+  }
+  DWORD renderState(D3DRENDERSTATETYPE s) {
+    DWORD v = 0xDEADBEEF;
+    EXPECT_EQ(device->GetRenderState(s, &v), D3D_OK);
+    return v;
+  }
+
+  std::shared_ptr<CallLog> log;
+  ComPtr<IDirect3D9> d3d;
+  ComPtr<IDirect3DDevice9> device;
+  D3DPRESENT_PARAMETERS p{};
+};
+
+TEST_F(RecordingTest, CreationGivesDirect3DDefaults) {
+  EXPECT_EQ(p.BackBufferWidth, 640u);  // no window: the recorder's stand-in size
+  EXPECT_EQ(renderState(D3DRS_ZENABLE), D3DZB_TRUE);
+  EXPECT_EQ(renderState(D3DRS_CULLMODE), D3DCULL_CCW);
+  EXPECT_EQ(renderState(D3DRS_ZFUNC), D3DCMP_LESSEQUAL);
+  EXPECT_EQ(renderState(D3DRS_LIGHTING), 1u);
+  EXPECT_EQ(renderState(D3DRS_FOGEND), floatBits(1.0f));
+  EXPECT_EQ(renderState(D3DRS_STENCILMASK), 0xFFFFFFFFu);
+  EXPECT_EQ(renderState(D3DRS_COLORWRITEENABLE), 0xFu);
+  EXPECT_EQ(renderState(D3DRS_DIFFUSEMATERIALSOURCE), D3DMCS_COLOR1);
+  DWORD v = 0;
+  device->GetTextureStageState(0, D3DTSS_COLOROP, &v);
+  EXPECT_EQ(v, D3DTOP_MODULATE);
+  device->GetTextureStageState(1, D3DTSS_COLOROP, &v);
+  EXPECT_EQ(v, D3DTOP_DISABLE);
+  device->GetTextureStageState(3, D3DTSS_TEXCOORDINDEX, &v);
+  EXPECT_EQ(v, 3u);
+  device->GetSamplerState(5, D3DSAMP_MAXANISOTROPY, &v);
+  EXPECT_EQ(v, 1u);
+  D3DMATRIX world{};
+  device->GetTransform(D3DTS_WORLDMATRIX(3), &world);
+  EXPECT_EQ(world.m[2][2], 1.0f);
+  EXPECT_EQ(world.m[3][0], 0.0f);
+  D3DVIEWPORT9 viewport{};
+  device->GetViewport(&viewport);
+  EXPECT_EQ(viewport.Width, 640u);
+  EXPECT_EQ(viewport.MaxZ, 1.0f);
+}
+
+TEST_F(RecordingTest, OutOfRangeStatesAreRefused) {
+  EXPECT_EQ(device->SetRenderState(4096, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->SetTextureStageState(8, D3DTSS_COLOROP, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->SetSamplerState(16, D3DSAMP_ADDRESSU, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->SetSamplerState(0, 99, 1), D3DERR_INVALIDCALL);
+  D3DMATRIX m{};
+  EXPECT_EQ(device->SetTransform(1000, &m), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->SetTransform(D3DTS_VIEW, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->BeginScene(), D3D_OK);
+  EXPECT_EQ(device->BeginScene(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->EndScene(), D3D_OK);
+  EXPECT_EQ(device->EndScene(), D3DERR_INVALIDCALL);
+}
+
+TEST_F(RecordingTest, ResetRestoresDefaultsAndRecordsTheNewSize) {
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+  p.BackBufferWidth = 800;
+  p.BackBufferHeight = 600;
+  ASSERT_EQ(device->Reset(&p), D3D_OK);
+  EXPECT_EQ(renderState(D3DRS_CULLMODE), D3DCULL_CCW);
+  DWORD v = 0;
+  device->GetTextureStageState(0, D3DTSS_COLOROP, &v);
+  EXPECT_EQ(v, D3DTOP_MODULATE);
+  ASSERT_GE(log->calls.size(), 2u);
+  EXPECT_EQ(log->calls.back(), "Reset(800x600)");
+  EXPECT_EQ(log->calls[log->calls.size() - 2], "SetTextureStageState(0, 1, 1)");
+}
+
+TEST_F(RecordingTest, ResetFailsWhileDefaultPoolResourcesLiveAndTheDeviceStaysLost) {
+  setRecordingDefaultPoolResources(device.get(), 1);
+  EXPECT_EQ(device->Reset(&p), D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  setRecordingDefaultPoolResources(device.get(), 0);
+  EXPECT_EQ(device->Reset(&p), D3D_OK);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+}
+
+TEST_F(RecordingTest, SimulatedLossRunsLostThenNeedsResetThenOk) {
+  device->SimulateDeviceLoss(true);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+  EXPECT_EQ(device->Reset(&p), D3DERR_DEVICELOST);
+  device->SimulateDeviceLoss(false);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET) << "until Reset, not just once";
+  EXPECT_EQ(device->Reset(&p), D3D_OK);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+  EXPECT_EQ(log->count("TestCooperativeLevel"), 4);
+}
+
+TEST(RecordingDirect3D9, FakeAdaptersAnswerTheChecksTheyDescribe) {
+  FakeAdapter a;
+  a.multisampleTypes = {2, 4};
+  a.nonmaskableQualityLevels = 3;
+  a.failingCreateDevices = 1;
+  ComPtr<IDirect3D9> d3d(new RecordingDirect3D9({a}, nullptr));
+  DWORD quality = 0;
+  EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, 4, &quality), D3D_OK);
+  EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, 3, &quality), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(
+      d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 1, D3DMULTISAMPLE_NONMASKABLE, &quality),
+      D3D_OK);
+  EXPECT_EQ(quality, 3u);
+  EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, 22, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D16), D3D_OK);
+  EXPECT_EQ(d3d->CheckDeviceFormat(1, D3DDEVTYPE_HAL, 22, 0, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8), D3DERR_INVALIDCALL);
+  D3DPRESENT_PARAMETERS p{};
+  p.Windowed = 1;
+  ComPtr<IDirect3DDevice9> device;
+  EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x44, &p, device.put()), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x44, &p, device.put()), D3D_OK);
+  EXPECT_TRUE(device);
+}
+
+}  // namespace
