@@ -45,7 +45,7 @@ enum RotationAxis : std::int32_t {
   kAxisBank = 2,     // about Z
 };
 
-class SceneItem {
+class SceneItem : public DeviceOwner {
  public:
   SceneItem(Scene* scene, ItemType type, std::int32_t id);
   SceneItem(const SceneItem&) = delete;
@@ -54,9 +54,20 @@ class SceneItem {
   // body and the geom debug node belong to others.
   virtual ~SceneItem();
 
-  virtual void onDeviceLost() {}
-  virtual void onDeviceReset() {}
   virtual bool isDirectional() const { return false; }
+  // Builds what the item needs to be drawn and simulated (geoms, bodies,
+  // joints, render objects) once the scene is loaded; runs once per item.
+  virtual void prepare() {}
+  // prepare, the first time only: scenes are prepared again after merge
+  // loads add items, and a second run would reset bodies or add joints twice.
+  void prepareOnce() {
+    if (prepared) return;
+    prepared = true;
+    prepare();
+  }
+  // The item's first mesh, or null for items without one. Its node index is
+  // the model layer it was built from.
+  virtual SceneNode* firstMesh() { return nullptr; }
   // The cached world matrix, recomputed when invalid. withAxis serves
   // cameras and lights.
   virtual void worldMatrix(Matrix4x3& out, double t, bool withAxis);
@@ -153,6 +164,7 @@ class SceneItem {
   float rotationMin[3] = {-1.5707964f, 0, 0};
   float rotationMax[3] = {1.5707964f, 0, 0};
   float nearClip = 0.01f;
+  bool prepared = false;
 
  private:
   // The rotation part of the local matrix for the rotation vector r.
