@@ -39,6 +39,7 @@ class ItemContainer : public DeviceOwner {
   RenderPipeline* pipeline;
   bool enabled = false;
   SceneItem* followed = nullptr;  // the camera a scene renders from
+  float soundVolume = 1.0f;       // scales the attached sounds of the objects
   std::vector<std::unique_ptr<SceneItem>> cameras;
   std::vector<std::unique_ptr<SceneItem>> objects;
   std::vector<std::unique_ptr<SceneItem>> lights;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "scene/item_math.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -22,7 +23,11 @@ class ScopedFlag {
 }  // namespace
 
 SceneItem::SceneItem(Scene* scene, ItemType type, std::int32_t id)
-    : targetLineNode(std::make_unique<TargetLineNode>(nullptr)), type(type), scene(scene), id(id) {
+    : renderer(scene ? scene->pipeline : nullptr),
+      targetLineNode(std::make_unique<TargetLineNode>(nullptr)),
+      type(type),
+      scene(scene),
+      id(id) {
   dMassSetZero(&mass);
 }
 

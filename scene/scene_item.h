@@ -72,18 +72,23 @@ class SceneItem : public DeviceOwner {
   // cameras and lights.
   virtual void worldMatrix(Matrix4x3& out, double t, bool withAxis);
   virtual void inverseWorldMatrix(Matrix4x3& out, double t, bool withAxis);
-  // The renderer's view of an item: projection fitted to a depth range and
-  // the clip-space tests.
-  virtual const float* projectionForDepthRange(double t, float zNear, float zFar) = 0;
-  virtual bool isPointOutsideClip(const float p[4]) const = 0;
-  virtual bool isBoxOutsideClip(const float corners[8][4]) const = 0;
+  // The renderer's view of an item: its projection fitted to the depth range
+  // [zNear, zFar] clamped to the item's own, and the clip-space tests.
+  virtual const float* projectionForDepthRange(double t, float zNear, float zFar);
+  // p = (x, y, z, w): outside when w is not within [nearClip, farClip] or
+  // x or y is not within [-w, w].
+  virtual bool isPointOutsideClip(const float p[4]) const;
+  // Outside when one and the same of those six limits excludes all corners.
+  virtual bool isBoxOutsideClip(const float corners[8][4]) const;
   virtual D3DVIEWPORT9* getViewport() { return &viewport; }
   // Clears the cache flags; the scene calls it on every item after each
   // physics step and before drawing.
   virtual void invalidate();
   virtual void evaluate(double t);
   virtual void updateInverseWorldMatrix(double t);
-  virtual void computeProjection(double t) = 0;
+  // Objects and bones look along z with w = z; cameras and lights build
+  // their own.
+  virtual void computeProjection(double t);
 
   void setName(const std::string& text) { name = text; }
   // Stores the position, clamped to the limit box when positions are
@@ -118,7 +123,7 @@ class SceneItem : public DeviceOwner {
   // The nine animated channels, in the order the scene files number them.
   AnimatedFloat* channel(int index);
 
-  RenderPipeline* renderer = nullptr;  // the owning scene's, once scenes carry one
+  RenderPipeline* renderer = nullptr;  // the owning scene's
   SceneItem* parent = nullptr;
   SceneItem* target = nullptr;
   AnimatedFloat position[3];  // X, Y, Z
