@@ -136,6 +136,7 @@ TEST_F(BuildTest, DoubleSidedSurfacesDoubleTrianglesAndBackSurfacesGetTheirOwnBa
   front.backSurfaceIndex = 1;
   addSurface("back");
   auto withBack = layer({polygon({0, 1, 2, 3})}, twoSquares());
+  log->calls.clear();
   ASSERT_TRUE(withBack->prepare(true));
   ASSERT_EQ(withBack->batches.size(), 2u);
   EXPECT_EQ(withBack->cache.batchSurface, (std::vector<std::int32_t>{0, 1}));
@@ -146,9 +147,14 @@ TEST_F(BuildTest, DoubleSidedSurfacesDoubleTrianglesAndBackSurfacesGetTheirOwnBa
   EXPECT_EQ(backFirst.position[1], 1.0f);
   EXPECT_EQ(withBack->stagePlans.size(), 2u);
 
-  const auto batchesBefore = withBack->batches.size();
+  // Each batch holds its four vertices and six 16-bit indices.
+  const int stride = withBack->batches[0]->layout->stride;
+  EXPECT_EQ(log->count("CreateVertexBuffer(" + std::to_string(4 * stride) + ","), 2);
+  EXPECT_EQ(log->count("CreateIndexBuffer(12,"), 2);
+  log->calls.clear();
   EXPECT_TRUE(withBack->prepare(true));
-  EXPECT_EQ(withBack->batches.size(), batchesBefore);
+  EXPECT_EQ(withBack->batches.size(), 2u);
+  EXPECT_TRUE(log->calls.empty()) << "a second prepare builds nothing";
 }
 
 TEST_F(BuildTest, NormalsWithinAMillionthWeldAndCollapsedTrianglesVanish) {
