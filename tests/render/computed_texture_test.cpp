@@ -122,6 +122,10 @@ TEST_F(ComputedTextureTest, SequenceFramesFollowTheMode) {
   odd.lastFrame = 40;
   odd.frameMode = kFrameClamp;
   EXPECT_EQ(odd.frameIndexAt(30.0), 2);
+  // Times far outside any integer still name a frame inside the range.
+  EXPECT_EQ(clamp.frameIndexAt(1e300), 9);
+  EXPECT_EQ(clamp.frameIndexAt(-1e300), 9);  // before the offset
+  EXPECT_EQ(loop.frameIndexAt(1e300), 0);    // 4e9 frames: a whole number of loops
 }
 
 TEST_F(ComputedTextureTest, MissingFramesShowTheNearestEarlierOne) {

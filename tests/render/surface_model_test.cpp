@@ -101,11 +101,6 @@ TEST(SurfaceTest, SmoothingStartsAboveTwoDegrees) {
   EXPECT_FLOAT_EQ(s.smoothingCosine, std::cos(0.5f) - 1e-6f);
 }
 
-TEST(SurfaceTest, ColoursPackClampedAndRounded) {
-  EXPECT_EQ(packColor({1.0f, 0.5f, 0.0f, 1.0f}), 0xFFFF8000u);
-  EXPECT_EQ(packColor({2.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(), 0.25f}), 0x40FF0000u);
-}
-
 TEST(TextureLayerTest, DefaultMappingCentresTheUnitCube) {
   TextureLayer l;
   const MappingMatrix m = l.getMappingMatrixAt(0.0);

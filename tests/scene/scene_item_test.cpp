@@ -6,7 +6,6 @@
 #include <numbers>
 
 #include "foundation/envelope.h"
-#include "scene/color_rgba.h"
 #include "scene/item_math.h"
 
 namespace {
@@ -415,11 +414,4 @@ TEST_F(SimulatedItem, SetRotationTurnsTheBodyLikeTheItem) {
   EXPECT_NEAR(world[0], expected.x, 1e-5);
   EXPECT_NEAR(world[1], expected.y, 1e-5);
   EXPECT_NEAR(world[2], expected.z, 1e-5);
-}
-
-TEST(ColorRGBA, PacksClampedRoundedChannelsAsARGB) {
-  EXPECT_EQ((ColorRGBA{1.0f, 0.5f, 0.0f, 1.0f}.toD3DColor()), 0xFFFF8000u);
-  EXPECT_EQ((ColorRGBA{2.0f, -1.0f, 0.25f, 0.5f}.toD3DColor()), 0x80FF0040u);
-  EXPECT_EQ((ColorRGBA{0.998f, 0.002f, 0.0f, 0.0f}.toD3DColor()), 0x00FE0100u);
-  EXPECT_EQ((ColorRGBA{std::nanf(""), 1.0f, 1.0f, 1.0f}.toD3DColor()), 0xFF00FFFFu);
 }
