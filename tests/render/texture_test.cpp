@@ -208,6 +208,28 @@ TEST_F(TextureTest, DdsComesFirstElseThePictureIsDecodedAndCached) {
   EXPECT_GT(std::filesystem::file_size(written[0]), 128u);
 }
 
+TEST_F(TextureTest, ACacheFileCutAfterItsFirstLevelIsBuiltAgain) {
+  files.put("road.bmp", bmp(128, 2, 0x00FF00));
+  auto first = loadFile("road.bmp");
+  ASSERT_EQ(first->levelCount, 8u);  // 128 x 2 down to 1 x 1
+  std::vector<std::filesystem::path> written;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(cache))
+    if (entry.is_regular_file()) written.push_back(entry.path());
+  ASSERT_EQ(written.size(), 1u);  // no temporary file left beside it
+  const auto complete = std::filesystem::file_size(written[0]);
+  // Keep the 128-byte header and level 0 (128 x 2 x 4 bytes), marked so a
+  // load that took the cut file would show.
+  std::vector<char> bytes(128 + 1024);
+  std::ifstream(written[0], std::ios::binary).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes[128] = 0x11;
+  std::ofstream(written[0], std::ios::binary | std::ios::trunc)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  auto again = loadFile("road.bmp");
+  EXPECT_EQ(again->levelCount, 8u);
+  EXPECT_EQ(texelOf(again->getFirstDeviceTexture(), 0, 0, 0) & 0xFFFFFF, 0x00FF00u);
+  EXPECT_EQ(std::filesystem::file_size(written[0]), complete);  // and the cache made whole
+}
+
 TEST_F(TextureTest, MissingFilesAreReportedAndLeaveNoDeviceTexture) {
   auto missing = loadFile("nowhere.bmp");
   EXPECT_TRUE(missing->loaded);
