@@ -329,6 +329,22 @@ TEST_F(TextureTest, NormalMapsAndDevicePoolsAfterUpload) {
   EXPECT_EQ(texelOf(flat.getFirstDeviceTexture(), 0, 2, 2), 0x7F7FFFu);  // straight up, alpha 0
   EXPECT_EQ(flat.getTopSurface(), nullptr);                              // managed
 
+  // Slopes: grey 3x across (or 3y down) is height 16 x 3x = 48x. Inside,
+  // all four face normals are (-48, 0, 255) up to scale (0, -48, 255 down
+  // the rows), unit (-0.18499, 0, 0.98274): bytes trunc((n + 1) 127.5) =
+  // 103, 127, 252.
+  for (const bool across : {true, false}) {
+    SequenceTexture slope(pipeline.get());
+    slope.createPixelStore(kTextureNormalMap, "slope", 8, 8);
+    slope.getFirstDeviceTexture()->LockRect(0, &r, nullptr, 0);
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x)
+        static_cast<std::uint32_t*>(r.pBits)[8 * y + x] = static_cast<std::uint32_t>(3 * (across ? x : y)) * 0x10101u;
+    slope.getFirstDeviceTexture()->UnlockRect(0);
+    slope.upload();
+    EXPECT_EQ(texelOf(slope.getFirstDeviceTexture(), 0, 3, 4), across ? 0x677FFCu : 0x7F67FCu) << across;
+  }
+
   SequenceTexture dynamic(pipeline.get());
   dynamic.createPixelStore(kTextureDynamic, "background", 8, 8);
   EXPECT_EQ(dynamic.pool, D3DPOOL_DEFAULT);
