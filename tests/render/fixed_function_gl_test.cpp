@@ -53,6 +53,14 @@ std::unique_ptr<TextureLayer> layerOn(const char (&channel)[5], Texture* texture
   return layer;
 }
 
+// White by its own light alone (emissive, alpha 1; no diffuse or ambient
+// part): CURRENT is white wherever the stages start.
+void glowWhite(Surface& surface) {
+  surface.red.value = surface.green.value = surface.blue.value = 1.0f;
+  surface.diffuse.value = 0.0f;
+  surface.luminosity.value = 1.0f;
+}
+
 // Channel difference allowed for GL's rounding.
 bool near(DWORD actual, DWORD expected, int tolerance = 2) {
   for (int shift = 0; shift < 24; shift += 8) {
@@ -64,16 +72,9 @@ bool near(DWORD actual, DWORD expected, int tolerance = 2) {
 
 class FixedFunctionGlTest : public PipelineTest {
  protected:
-  // The pipeline over the OpenGL device in a real window.
+  // The pipeline over the OpenGL device, drawing into a cleared target.
   void buildOnGl() {
-    setDirect3DFactory(nullptr);
-    manager = std::make_unique<DeviceManager>();
-    manager->settings->windowed = true;
-    ASSERT_TRUE(manager->enumerateAdapters("Error", "no d3d", "no tnl")) << "run under xvfb-run";
-    ::Setup setup(manager.get());
-    setup.run();
-    ASSERT_TRUE(manager->createRenderWindow("Orbivane", nullptr));
-    pipeline = std::make_unique<RenderPipeline>(*manager);
+    PipelineTest::buildOnGl();
     device = pipeline->currentDevice;
     ASSERT_NE(device, nullptr);
     device->GetViewport(&viewport);
@@ -206,9 +207,7 @@ TEST_F(FixedFunctionGlTest, ATransparencyMapKeysOutAndBlendsByItsAlpha) {
   // Left texels alpha 0x40, right ones 0xC0; their red colour is not used.
   PlainTexture mask(pipeline.get(), {0x40FF0000, 0xC0FF0000, 0x40FF0000, 0xC0FF0000});
   Surface surface(nullptr, "glass");
-  surface.red.value = surface.green.value = surface.blue.value = 1.0f;
-  surface.diffuse.value = 0.0f;
-  surface.luminosity.value = 1.0f;  // emissive white, alpha 1
+  glowWhite(surface);
   surface.addTextureLayer(layerOn("TRAN", &mask));
   drawQuad(surface, 0.0);
   // A transparency map with transparency 0: alpha test "greater than 127"
@@ -222,9 +221,7 @@ TEST_F(FixedFunctionGlTest, ASpotTextureIsProjectedFromCameraSpacePositions) {
   buildOnGl();
   PlainTexture cone(pipeline.get(), {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00});
   Surface surface(nullptr, "lit");
-  surface.red.value = surface.green.value = surface.blue.value = 1.0f;
-  surface.diffuse.value = 0.0f;
-  surface.luminosity.value = 1.0f;  // CURRENT white
+  glowWhite(surface);
   TestSpot spot;
   spot.texProj = &cone;
   surface.spotProjector = &spot;
@@ -243,9 +240,7 @@ TEST_F(FixedFunctionGlTest, AnAnimatedMappingMovesTheTextureWithTime) {
   buildOnGl();
   PlainTexture texture(pipeline.get(), {0xFFFF0000, 0xFF00FF00, 0xFFFF0000, 0xFF00FF00});  // red | green
   Surface surface(nullptr, "scrolling");
-  surface.diffuse.value = 0.0f;
-  surface.luminosity.value = 1.0f;
-  surface.red.value = surface.green.value = surface.blue.value = 1.0f;
+  glowWhite(surface);
   auto layer = layerOn("COLR", &texture);
   layer->projection = kProjectionPlanar;
   layer->axis = 2;

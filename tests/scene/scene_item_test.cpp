@@ -85,14 +85,7 @@ class TargetLineTest : public PipelineTest {
  protected:
   void SetUp() override {
     PipelineTest::SetUp();
-    setDirect3DFactory(nullptr);
-    manager = std::make_unique<DeviceManager>();
-    manager->settings->windowed = true;
-    ASSERT_TRUE(manager->enumerateAdapters("Error", "no d3d", "no tnl")) << "run under xvfb-run";
-    ::Setup setup(manager.get());
-    setup.run();
-    ASSERT_TRUE(manager->createRenderWindow("Orbivane", nullptr));
-    pipeline = std::make_unique<RenderPipeline>(*manager);
+    buildOnGl();
     device = pipeline->currentDevice;
     ASSERT_NE(device, nullptr);
     device->GetViewport(&viewport);
