@@ -318,7 +318,7 @@ void TargetLineNode::draw(double t, SceneItem* item, SceneItem*) {
   static_assert(sizeof(LineVertex) == 16);
   LineVertex line[2];
   Position3 from, to;
-  if (!item->targetLineEnds(t, from, to)) return;
+  if (!item || !item->targetLineEnds(t, from, to)) return;
   const D3DCOLOR colour = ColorRGBA{1.0f, 1.0f, 0.0f, 1.0f}.toD3DColor();  // yellow: aimed at
   line[0] = {from.x, from.y, from.z, colour};
   line[1] = {to.x, to.y, to.z, colour};
@@ -342,7 +342,7 @@ void TargetLineNode::draw(double t, SceneItem* item, SceneItem*) {
   device->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
   device->SetRenderState(D3DRS_SPECULARENABLE, 0);
   // Unlit, so the line shows its own colour whatever lights the scene has;
-  // the next surface sets lighting again.
+  // lighting is given back with the world transform, as no pass sets it.
   DWORD lighting = 0;
   device->GetRenderState(D3DRS_LIGHTING, &lighting);
   device->SetRenderState(D3DRS_LIGHTING, 0);
