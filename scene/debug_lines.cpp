@@ -31,11 +31,20 @@ void drawDebugLines(RenderPipeline& pipeline, const Matrix4x3& world, const Posi
   std::vector<LineVertex> vertices(static_cast<std::size_t>(count) * 2);
   for (std::size_t i = 0; i < vertices.size(); ++i) vertices[i] = {points[i].x, points[i].y, points[i].z, colour};
 
-  const Matrix4x3 saved = pipeline.constantTable ? pipeline.constantTable->world : g_identityMatrix;
+  // Both the device's transform and the pipeline's copy are given back:
+  // whoever set them may not have gone through the pipeline.
+  D3DMATRIX savedDevice{};
+  device->GetTransform(D3DTS_WORLD, &savedDevice);
+  const Matrix4x3 savedTable = pipeline.constantTable ? pipeline.constantTable->world : g_identityMatrix;
   pipeline.setWorldMatrix(world);
+  // Lit, the material gives the lines their colour; unlit, their vertices
+  // do: both are the line colour, so scene lights cannot tint them.
   const D3DCOLORVALUE c = colourValue(colour);
   const D3DMATERIAL9 material{c, c, c, c, 0.0f};
   device->SetMaterial(&material);
+  DWORD lighting = 0;
+  device->GetRenderState(D3DRS_LIGHTING, &lighting);
+  device->SetRenderState(D3DRS_LIGHTING, 0);
   device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
   device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
   device->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
@@ -46,5 +55,7 @@ void drawDebugLines(RenderPipeline& pipeline, const Matrix4x3& world, const Posi
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
   device->SetTexture(0, nullptr);
   device->DrawPrimitiveUP(D3DPT_LINELIST, static_cast<UINT>(count), vertices.data(), sizeof(LineVertex));
-  pipeline.setWorldMatrix(saved);
+  device->SetRenderState(D3DRS_LIGHTING, lighting);
+  pipeline.setWorldMatrix(savedTable);
+  device->SetTransform(D3DTS_WORLD, &savedDevice);
 }

@@ -93,7 +93,7 @@ void ObjectItem::prepare() {
   }
   // The colour factor takes the object colour as the device will see it:
   // each channel rounded to a byte.
-  const std::uint32_t packed = packColor(objectColor);
+  const std::uint32_t packed = objectColor.toD3DColor();
   const float tint[4] = {static_cast<float>((packed >> 16) & 0xFF) / 255.0f,
                          static_cast<float>((packed >> 8) & 0xFF) / 255.0f, static_cast<float>(packed & 0xFF) / 255.0f,
                          1.0f};

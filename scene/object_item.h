@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "render/surface.h"
+#include "foundation/color_rgba.h"
 #include "scene/scene_item.h"
 
 class BoneItem;

@@ -54,7 +54,7 @@ std::vector<Texel> resample(const std::vector<Texel>& src, UINT sw, UINT sh, UIN
 
 void applyColourKey(std::vector<Texel>& texels, D3DCOLOR key) {
   if (key == 0) return;
-  auto byte = [](float v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); };
+  auto byte = [](float v) { return v > 0.0f ? static_cast<std::uint32_t>(std::min(v, 1.0f) * 255.0f + 0.5f) : 0u; };
   for (Texel& t : texels) {
     const D3DCOLOR c = byte(t.a) << 24 | byte(t.r) << 16 | byte(t.g) << 8 | byte(t.b);
     if (c == key) t = {0.0f, 0.0f, 0.0f, 0.0f};

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string>
 
+#include "foundation/replacing_file.h"
 #include "game/config.h"
 #include "game/file_checksum.h"
-#include "game/replacing_file.h"
 #include "tests/game/scratch_dir.h"
 #include "tests/support/memory_file.h"
 

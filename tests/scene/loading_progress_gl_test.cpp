@@ -17,13 +17,7 @@ class LoadingProgressGl : public PipelineTest {
  protected:
   void SetUp() override {
     PipelineTest::SetUp();
-    manager = std::make_unique<DeviceManager>();
-    manager->settings->windowed = true;
-    ASSERT_TRUE(manager->enumerateAdapters("Error", "no d3d", "no tnl")) << "run under xvfb-run";
-    ::Setup setup(manager.get());
-    setup.run();
-    ASSERT_TRUE(manager->createRenderWindow("Orbivane", nullptr));
-    pipeline = std::make_unique<RenderPipeline>(*manager);
+    buildOnGl();
     D3DPRESENT_PARAMETERS p{};
     pipeline->currentDevice->GetPresentParameters(&p);
     width = static_cast<int>(p.BackBufferWidth);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -89,6 +90,18 @@ TEST(DxtBlocks, EncoderKeepsSolidColoursAndTheModesDecodersNeed) {
     const int c0 = c[0] | c[1] << 8, c1 = c[2] | c[3] << 8;
     EXPECT_TRUE(c0 > c1 || (c0 == c1 && c[4] == 0 && c[5] == 0 && c[6] == 0 && c[7] == 0));
   }
+}
+
+TEST(Texels, NaNAndInfinitePacksClampInsteadOfReachingTheIntegerCast) {
+  // A float picture's NaN texel packs as 0, infinities as the channel's ends.
+  const Texel in[2] = {{NAN, 0.5f, INFINITY, NAN}, {-INFINITY, NAN, 1.0f, 1.0f}};
+  std::uint8_t argb[8] = {};
+  ASSERT_TRUE(packTexels(D3DFMT_A8R8G8B8, in, 2, 1, argb, sizeof argb));
+  const std::uint8_t expected[8] = {0xFF, 0x80, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF};  // B, G, R, A each
+  EXPECT_EQ(std::vector<std::uint8_t>(argb, argb + 8), std::vector<std::uint8_t>(expected, expected + 8));
+  std::uint8_t r5g6b5[4] = {};
+  ASSERT_TRUE(packTexels(D3DFMT_R5G6B5, in, 2, 1, r5g6b5, sizeof r5g6b5));
+  EXPECT_EQ(r5g6b5[0] | r5g6b5[1] << 8, 0x041F);  // red 0, green 32 of 63, blue 31
 }
 
 TEST(DdsFile, HeaderFieldsArePinned) {
