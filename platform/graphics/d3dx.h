@@ -53,7 +53,8 @@ HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, UINT size, D3DXIMAGE_
 // D3DX_FROM_FILE keep it. MipLevels 0 or D3DX_DEFAULT: the full chain;
 // D3DX_FROM_FILE: the file's. Format D3DFMT_UNKNOWN or D3DFMT_FROM_FILE: the
 // file's. A size or format differing from the file's is resampled and
-// converted; missing levels are box filtered. Palettes are not supported
+// converted level by level from the file's own levels; only the levels the
+// file lacks are box filtered. Palettes are not supported
 // (must be null).
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data, UINT size, UINT width,
                                             UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool,

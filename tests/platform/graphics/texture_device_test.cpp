@@ -288,4 +288,25 @@ TEST_F(TextureGlTest, ARenderTargetTextureTakesClearsAndDrawsBack) {
   EXPECT_EQ(device->Reset(&again), D3D_OK);
 }
 
+// All 64 greens of R5G6B5 in an 8x8 texture, each texel over a 4x4 block of
+// the back buffer: each must come back as the 6-bit value widened to 8 bits
+// (a 5-bit GL store would be off by up to 5).
+TEST_F(TextureGlTest, R5G6B5KeepsItsSixBitGreen) {
+  ComPtr<IDirect3DTexture9> t;
+  ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, t.put(), nullptr), D3D_OK);
+  D3DLOCKED_RECT r{};
+  ASSERT_EQ(t->LockRect(0, &r, nullptr, 0), D3D_OK);
+  for (UINT g = 0; g < 64; ++g)
+    reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(r.pBits) + g / 8 * r.Pitch)[g % 8] =
+        static_cast<std::uint16_t>(g << 5);
+  t->UnlockRect(0);
+  ASSERT_EQ(drawTexturedQuadForTest(t.get()), D3D_OK);
+  std::vector<DWORD> pixels(32 * 32);
+  ASSERT_EQ(device->ReadBackBuffer(0, 0, 32, 32, pixels.data()), D3D_OK);
+  for (UINT g = 0; g < 64; ++g) {
+    const int got = static_cast<int>(pixels[(g / 8 * 4 + 2) * 32 + g % 8 * 4 + 2] >> 8 & 0xFF);
+    EXPECT_LE(std::abs(got - static_cast<int>(g << 2 | g >> 4)), 1) << "green " << g << " drew " << got;
+  }
+}
+
 }  // namespace
