@@ -112,6 +112,26 @@ class IDirect3DVertexDeclaration9 : public D3DUnknown {
 };
 // ---- end of vertex and index buffers ----------------------------------------
 
+// ---- Queries ----
+// An occlusion query counts the samples that pass the depth and stencil
+// tests between Issue(D3DISSUE_BEGIN) and Issue(D3DISSUE_END). Its result
+// is a DWORD, read with GetData: S_FALSE while the device has not finished
+// the draws (D3DGETDATA_FLUSH also sends them on), then S_OK with the count.
+// Only one occlusion query counts at a time.
+class IDirect3DQuery9 : public D3DUnknown {
+ public:
+  virtual D3DQUERYTYPE GetType() = 0;
+  virtual DWORD GetDataSize() = 0;
+  // BEGIN on a counting query starts it afresh; END without BEGIN, or BEGIN
+  // while another query counts, is D3DERR_INVALIDCALL.
+  virtual HRESULT Issue(DWORD flags) = 0;
+  // Size 0 (data may be null) only asks whether the result is ready; other
+  // sizes must hold a DWORD. D3DERR_INVALIDCALL before the first END or
+  // while counting; D3DERR_DEVICELOST while the device is lost.
+  virtual HRESULT GetData(void* data, DWORD size, DWORD flags) = 0;
+};
+// ---- end of queries ----
+
 class IDirect3D9 : public D3DUnknown {
  public:
   virtual UINT GetAdapterCount() = 0;
@@ -212,6 +232,12 @@ class IDirect3DDevice9 : public D3DUnknown {
   // Not Direct3D: test switch for the lost-device path. While on, the device
   // is lost; switched off, it needs a reset.
   virtual void SimulateDeviceLoss(bool lost) = 0;
+
+  // ---- Queries ----
+  // D3DQUERYTYPE_OCCLUSION only (others: D3DERR_NOTAVAILABLE). A null `query`
+  // asks whether the type is supported.
+  virtual HRESULT CreateQuery(D3DQUERYTYPE type, IDirect3DQuery9** query) = 0;
+  // ---- end of queries ----
 
   // ---- Textures and render targets ----
   // Levels 0: the full chain down to 1x1. Sizes are limited by the caps;

@@ -7,6 +7,7 @@
 
 #include "platform/graphics/d3d9.h"
 #include "platform/graphics/d3d9_geometry.h"
+#include "platform/graphics/d3d9_query.h"
 #include "platform/graphics/d3d9_state.h"
 #include "platform/graphics/d3d9_texture.h"
 
@@ -57,6 +58,19 @@ class DeviceBase : public IDirect3DDevice9 {
   // ---- end of geometry ----
 
   const DeviceState& state() const { return m_state; }
+
+  // ---- Queries (d3d9_query.cpp) ----
+  HRESULT CreateQuery(D3DQUERYTYPE type, IDirect3DQuery9** query) override;
+
+ protected:
+  // The backend's occlusion query; null when it cannot count.
+  virtual IDirect3DQuery9* makeOcclusionQuery(std::shared_ptr<QueryHost> host) = 0;
+
+ private:
+  QueryHostHandle m_queries{[this] { return isLost(); }};
+
+ public:
+  // ---- end of queries ----
 
   // ---- Textures and render targets (platform/d3d9_texture.cpp) ----
   HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,

@@ -19,6 +19,7 @@
 #include "platform/graphics/d3d9.h"
 #include "platform/graphics/d3d9_device_base.h"
 #include "platform/graphics/d3d9_gl_draw.h"
+#include "platform/graphics/d3d9_gl_query.h"
 #include "platform/graphics/d3d9_gl_texture.h"
 #include "platform/graphics/gl_context.h"
 #include "platform/window/sdl_video.h"
@@ -386,6 +387,10 @@ class GlDevice : public DeviceBase {
 
   GLuint drawFbo() const { return m_targetFbo ? m_targetFbo : m_draw.fbo; }
   // ---- end of textures and render targets ----
+
+  IDirect3DQuery9* makeOcclusionQuery(std::shared_ptr<QueryHost> host) override {
+    return makeGlOcclusionQuery(std::move(host), m_textureHost);
+  }
 
   void viewportChanged() override {
     if (!makeCurrent()) return;

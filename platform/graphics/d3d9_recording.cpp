@@ -148,6 +148,34 @@ class RecordingDevice : public DeviceBase {
   }
   // ---- end of textures and render targets ----
 
+  // ---- Queries ----
+  // Queries log their Issue calls and count nothing: every result is ready at
+  // once and is 0.
+  class RecordingQuery : public OcclusionQuery {
+   public:
+    RecordingQuery(std::shared_ptr<QueryHost> host, std::shared_ptr<CallLog> log)
+        : OcclusionQuery(std::move(host)), m_log(std::move(log)) {}
+
+   protected:
+    bool startCounting() override {
+      m_log->add("Issue(occlusion, BEGIN)");
+      return true;
+    }
+    void stopCounting() override { m_log->add("Issue(occlusion, END)"); }
+    bool result(bool, DWORD* samples) override {
+      *samples = 0;
+      return true;
+    }
+
+   private:
+    std::shared_ptr<CallLog> m_log;
+  };
+  IDirect3DQuery9* makeOcclusionQuery(std::shared_ptr<QueryHost> host) override {
+    m_log->add("CreateQuery(occlusion)");
+    return new RecordingQuery(std::move(host), m_log);
+  }
+  // ---- end of queries ----
+
   void SimulateDeviceLoss(bool lost) override {
     m_log->add(std::string("SimulateDeviceLoss(") + (lost ? "true" : "false") + ")");
     DeviceBase::SimulateDeviceLoss(lost);

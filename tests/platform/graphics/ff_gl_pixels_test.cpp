@@ -3,9 +3,11 @@
 // out from Direct3D's formulas in the comment beside it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "platform/graphics/d3d9.h"
@@ -401,6 +403,36 @@ TEST_F(FixedFunctionPixels, ProjectedCountThreeDividesByTheThirdCoordinate) {
   draw(quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF));
   EXPECT_EQ(pixel(20, 24), 0xFFFF0000u);  // x -0.36: u -0.2, clamped
   EXPECT_EQ(pixel(40, 24), 0xFF00FF00u);  // x 0.27: u 1.05, clamped
+}
+
+// Samples that pass the depth test between BEGIN and END, one per pixel on
+// this single-sampled back buffer: a quad over a quarter of the width and
+// of the height covers 16 x 12 pixels; behind a nearer quad it covers none.
+TEST_F(FixedFunctionPixels, OcclusionQueriesCountThePixelsThatPassTheDepthTest) {
+  auto resultOf = [](IDirect3DQuery9* q) {
+    DWORD samples = 0xFFFFFFFF;
+    HRESULT hr = S_FALSE;
+    for (int tries = 0; tries < 2000 && hr == S_FALSE; ++tries) {
+      hr = q->GetData(&samples, sizeof samples, D3DGETDATA_FLUSH);
+      if (hr == S_FALSE) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(hr, S_OK);
+    return samples;
+  };
+  ComPtr<IDirect3DQuery9> open, hidden;
+  ASSERT_EQ(device->CreateQuery(D3DQUERYTYPE_OCCLUSION, open.put()), D3D_OK);
+  ASSERT_EQ(device->CreateQuery(D3DQUERYTYPE_OCCLUSION, hidden.put()), D3D_OK);
+  ASSERT_EQ(open->Issue(D3DISSUE_BEGIN), D3D_OK);
+  draw(quad(-1, 0.5f, -0.5f, 1, 0.5f, 0xFFFFFFFF));
+  ASSERT_EQ(open->Issue(D3DISSUE_END), D3D_OK);
+  EXPECT_EQ(resultOf(open.get()), 16u * 12u);
+
+  draw(quad(0, -1, 1, 0, 0.2f, 0xFF0000FF));  // nearer, writes depth
+  ASSERT_EQ(hidden->Issue(D3DISSUE_BEGIN), D3D_OK);
+  draw(quad(0, -1, 1, 0, 0.5f, 0xFFFFFFFF));
+  ASSERT_EQ(hidden->Issue(D3DISSUE_END), D3D_OK);
+  EXPECT_EQ(resultOf(hidden.get()), 0u);
+  EXPECT_EQ(pixel(48, 36), 0xFF0000FFu);
 }
 
 }  // namespace
