@@ -81,6 +81,38 @@ class IDirect3DTexture9 : public IDirect3DBaseTexture9 {
   virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
   virtual HRESULT UnlockRect(UINT level) = 0;
 };
+
+// A texture of width x height x depth texels; each level halves every axis
+// down to 1. Uncompressed formats only. Locks hand out the level's CPU copy:
+// rows RowPitch bytes apart, slices (front first) SlicePitch bytes apart.
+struct D3DVOLUME_DESC {
+  D3DFORMAT Format;
+  D3DRESOURCETYPE Type;
+  DWORD Usage;
+  D3DPOOL Pool;
+  UINT Width;
+  UINT Height;
+  UINT Depth;
+};
+
+struct D3DLOCKED_BOX {
+  int RowPitch;
+  int SlicePitch;
+  void* pBits;
+};
+
+// Exclusive right, bottom and back.
+struct D3DBOX {
+  UINT Left, Top, Right, Bottom, Front, Back;
+};
+
+class IDirect3DVolumeTexture9 : public IDirect3DBaseTexture9 {
+ public:
+  virtual HRESULT GetLevelDesc(UINT level, D3DVOLUME_DESC* desc) = 0;
+  // Null box: the whole level.
+  virtual HRESULT LockBox(UINT level, D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags) = 0;
+  virtual HRESULT UnlockBox(UINT level) = 0;
+};
 // ---- end of textures and surfaces -------------------------------------------
 
 // ---- Vertex and index buffers, vertex declarations --------------------------
@@ -246,8 +278,12 @@ class IDirect3DDevice9 : public D3DUnknown {
   // shared handle must be null.
   virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                 IDirect3DTexture9** texture, void** sharedHandle) = 0;
-  // Binds a texture to a sampler (the device holds a reference); null
-  // unbinds. Scratch textures cannot be bound.
+  // Levels 0: the full chain down to 1x1x1. Extents are limited by
+  // MaxVolumeExtent; usage 0 or D3DUSAGE_DYNAMIC (D3DPOOL_DEFAULT only).
+  virtual HRESULT CreateVolumeTexture(UINT width, UINT height, UINT depth, UINT levels, DWORD usage, D3DFORMAT format,
+                                      D3DPOOL pool, IDirect3DVolumeTexture9** texture, void** sharedHandle) = 0;
+  // Binds a texture (plain or volume) to a sampler (the device holds a
+  // reference); null unbinds. Scratch textures cannot be bound.
   virtual HRESULT SetTexture(DWORD sampler, IDirect3DBaseTexture9* texture) = 0;
   virtual HRESULT GetTexture(DWORD sampler, IDirect3DBaseTexture9** texture) = 0;
   // Only back buffer 0 of swap chain 0 (and of head 1 in a two-head group)

@@ -10,6 +10,7 @@
 #include "platform/graphics/d3d9_query.h"
 #include "platform/graphics/d3d9_state.h"
 #include "platform/graphics/d3d9_texture.h"
+#include "platform/graphics/d3d9_volume.h"
 
 class DeviceBase : public IDirect3DDevice9 {
  public:
@@ -75,6 +76,8 @@ class DeviceBase : public IDirect3DDevice9 {
   // ---- Textures and render targets (platform/d3d9_texture.cpp) ----
   HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                         IDirect3DTexture9** texture, void** sharedHandle) override;
+  HRESULT CreateVolumeTexture(UINT width, UINT height, UINT depth, UINT levels, DWORD usage, D3DFORMAT format,
+                              D3DPOOL pool, IDirect3DVolumeTexture9** texture, void** sharedHandle) override;
   HRESULT SetTexture(DWORD sampler, IDirect3DBaseTexture9* texture) override;
   HRESULT GetTexture(DWORD sampler, IDirect3DBaseTexture9** texture) override;
   HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, DWORD type, IDirect3DSurface9** surface) override;
@@ -89,6 +92,8 @@ class DeviceBase : public IDirect3DDevice9 {
  protected:
   // Makes the texture object of this implementation (checks already done).
   virtual DeviceTexture* makeTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+  virtual DeviceVolumeTexture* makeVolumeTexture(UINT width, UINT height, UINT depth, UINT levels, DWORD usage,
+                                                 D3DFORMAT format, D3DPOOL pool);
   // Called when target 0 changes (null surface: the back buffer); false
   // refuses the change.
   virtual bool renderTargetChanged(IDirect3DSurface9*) { return true; }

@@ -11,6 +11,7 @@ void GlTextureHost::load() {
   FramebufferTexture2D =
       reinterpret_cast<PFNGLFRAMEBUFFERTEXTURE2DPROC>(SDL_GL_GetProcAddress("glFramebufferTexture2D"));
   ActiveTexture = reinterpret_cast<PFNGLACTIVETEXTUREPROC>(SDL_GL_GetProcAddress("glActiveTexture"));
+  TexImage3D = reinterpret_cast<PFNGLTEXIMAGE3DPROC>(SDL_GL_GetProcAddress("glTexImage3D"));
 }
 
 bool GlTextureHost::makeCurrent() const {

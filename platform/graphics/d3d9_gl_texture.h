@@ -21,6 +21,7 @@ struct GlTextureHost {
   PFNGLCOMPRESSEDTEXIMAGE2DPROC CompressedTexImage2D = nullptr;
   PFNGLFRAMEBUFFERTEXTURE2DPROC FramebufferTexture2D = nullptr;
   PFNGLACTIVETEXTUREPROC ActiveTexture = nullptr;
+  PFNGLTEXIMAGE3DPROC TexImage3D = nullptr;  // volume textures
 
   // Loads the entry points above; with the context current.
   void load();

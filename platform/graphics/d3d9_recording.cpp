@@ -240,10 +240,13 @@ class RecordingDevice : public DeviceBase {
 
  protected:
   HRESULT executeDraw(const CheckedDraw& draw) override {
-    unsigned textureMask = 0;
-    for (DWORD s = 0; s < kMaxTextureStages; ++s)
-      if (boundTexture(s)) textureMask |= 1u << s;
-    programs.insert(buildFixedFunctionKey(m_state, m_geometry, *draw.format, textureMask));
+    unsigned textureMask = 0, volumeMask = 0;
+    for (DWORD s = 0; s < kMaxTextureStages; ++s) {
+      IDirect3DBaseTexture9* texture = boundTexture(s);
+      if (texture) textureMask |= 1u << s;
+      if (texture && texture->GetType() == D3DRTYPE_VOLUMETEXTURE) volumeMask |= 1u << s;
+    }
+    programs.insert(buildFixedFunctionKey(m_state, m_geometry, *draw.format, textureMask, volumeMask));
     return D3D_OK;
   }
   int defaultPoolResources() const override { return defaultPoolCount + DeviceBase::defaultPoolResources(); }
@@ -268,6 +271,8 @@ D3DCAPS9 FakeAdapter::defaultCaps() {
   caps.MaxSimultaneousTextures = 8;
   caps.MaxActiveLights = 8;
   caps.MaxTextureWidth = caps.MaxTextureHeight = 4096;
+  caps.TextureCaps |= D3DPTEXTURECAPS_VOLUMEMAP;
+  caps.MaxVolumeExtent = 256;
   caps.MaxVertexIndex = 0x00FFFFFF;
   caps.NumberOfAdaptersInGroup = 1;
   return caps;

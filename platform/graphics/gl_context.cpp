@@ -111,6 +111,7 @@ bool probeGl(GlInfo* info) {
       std::sscanf(i.version.c_str(), "%d.%d", &i.major, &i.minor);
       std::sscanf(glString(GL_SHADING_LANGUAGE_VERSION).c_str(), "%d.%d", &i.glslMajor, &i.glslMinor);
       glGetIntegerv(GL_MAX_TEXTURE_SIZE, &i.maxTextureSize);
+      glGetIntegerv(GL_MAX_3D_TEXTURE_SIZE, &i.max3dTextureSize);
       glGetIntegerv(GL_MAX_TEXTURE_UNITS, &i.maxTextureUnits);
       glGetIntegerv(GL_MAX_LIGHTS, &i.maxLights);
       glGetIntegerv(GL_MAX_CLIP_PLANES, &i.maxClipPlanes);
