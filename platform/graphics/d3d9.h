@@ -232,6 +232,8 @@ class IDirect3DDevice9 : public D3DUnknown {
                                           IDirect3DVertexDeclaration9** declaration) = 0;
   // The device holds a reference to what is bound; null unbinds.
   virtual HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) = 0;
+  // A new reference to the bound declaration, or null.
+  virtual HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) = 0;
   virtual HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) = 0;
   virtual HRESULT SetIndices(IDirect3DIndexBuffer9* buffer) = 0;
   // Every index is checked against the bound vertex buffer: a draw that

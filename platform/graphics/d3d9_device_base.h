@@ -42,6 +42,7 @@ class DeviceBase : public IDirect3DDevice9 {
   HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
                                   IDirect3DVertexDeclaration9** declaration) override;
   HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override;
+  HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) override;
   HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override;
   HRESULT SetIndices(IDirect3DIndexBuffer9* buffer) override;
   HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int baseVertexIndex, UINT minVertexIndex, UINT numVertices,
