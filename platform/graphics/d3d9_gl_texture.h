@@ -28,6 +28,10 @@ struct GlTextureHost {
   bool makeCurrent() const;
 };
 
+// A new GL texture object of `target` for `levels` levels of `format`,
+// bound, with Direct3D's reading of missing channels. Context current.
+GLuint newGlTexture(GLenum target, const GlFormat& format, UINT levels);
+
 class GlTexture : public DeviceTexture {
  public:
   GlTexture(const void* owner, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,

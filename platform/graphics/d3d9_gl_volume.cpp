@@ -34,17 +34,7 @@ void GlVolumeTexture::upload(UINT index) {
   if (!m_host->makeCurrent() || !m_host->TexImage3D) return;
   const GlFormat* f = findGlFormat(format());
   if (!f) return;
-  if (!m_name) {
-    glGenTextures(1, &m_name);
-    glBindTexture(GL_TEXTURE_3D, m_name);
-    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_BASE_LEVEL, 0);
-    glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levelCount() - 1));
-    // Direct3D reads missing channels of red and red-green formats as 1.
-    if (f->uploadFormat == GL_RED || f->uploadFormat == GL_RG) {
-      glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_SWIZZLE_B, GL_ONE);
-      if (f->uploadFormat == GL_RED) glTexParameteri(GL_TEXTURE_3D, GL_TEXTURE_SWIZZLE_G, GL_ONE);
-    }
-  }
+  if (!m_name) m_name = newGlTexture(GL_TEXTURE_3D, *f, levelCount());
   glBindTexture(GL_TEXTURE_3D, m_name);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
