@@ -290,7 +290,8 @@ std::string fixedFunctionFragmentShader(const FixedFunctionKey& key) {
        "varying vec4 v_diffuse;\nvarying vec4 v_specular;\nvarying float v_fog;\nvarying float v_eyeZ;\n";
   for (int s = 0; s < 8; ++s) {
     if (stageActive(key, s) && key.stages[s].texture)
-      f += "uniform sampler2D s_tex" + num(s) + ";\nvarying vec4 v_tex" + num(s) + ";\n";
+      f += std::string("uniform ") + (key.stages[s].volume ? "sampler3D" : "sampler2D") + " s_tex" + num(s) +
+           ";\nvarying vec4 v_tex" + num(s) + ";\n";
   }
   f += "void main() {\n  vec4 cur = v_diffuse;\n  vec4 tmp = vec4(0.0);\n";
   // Unlit and without a vertex specular colour, the SPECULAR argument reads
@@ -301,13 +302,15 @@ std::string fixedFunctionFragmentShader(const FixedFunctionKey& key) {
     const FixedFunctionStageKey& k = key.stages[s];
     const std::string n = num(s);
     if (k.texture) {
-      std::string coord = "v_tex" + n + ".xy";
+      // Volume textures read three coordinates, plain ones two.
+      const std::string xy = k.volume ? ".xyz" : ".xy", zero = k.volume ? "vec3(0.0)" : "vec2(0.0)";
+      std::string coord = "v_tex" + n + xy;
       if (k.projected) {
         static const char* const comp[] = {"x", "x", "y", "z", "w"};
         const std::string q = "v_tex" + n + "." + comp[k.transformCount];
-        coord = "(" + q + " != 0.0 ? v_tex" + n + ".xy / " + q + " : vec2(0.0))";
+        coord = "(" + q + " != 0.0 ? v_tex" + n + xy + " / " + q + " : " + zero + ")";
       }
-      f += "  vec4 t" + n + " = texture2D(s_tex" + n + ", " + coord + ");\n";
+      f += "  vec4 t" + n + " = " + (k.volume ? "texture3D" : "texture2D") + "(s_tex" + n + ", " + coord + ");\n";
     } else {
       f += "  vec4 t" + n + " = vec4(1.0);\n";
     }
