@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "render/render_pipeline.h"
 #include "render/texture.h"
 #include "scene/loading_progress.h"
 #include "scene/scene_node.h"
@@ -30,6 +31,12 @@ Scene::Scene(SceneRoot* root) : ItemContainer(root ? root->pipeline : nullptr), 
   dWorldSetQuickStepNumIterations(world, 5);
   dWorldSetContactMaxCorrectingVel(world, dInfinity);
   dWorldSetContactSurfaceLayer(world, 0.0);
+
+  if (pipeline && pipeline->currentDevice) {
+    constexpr DWORD kDefaultCharset = 1, kOutDefaultPrecision = 0, kAntialiasedQuality = 4, kDefaultPitch = 0;
+    D3DXCreateFontA(pipeline->currentDevice, 12, 0, 400, 0, 0, kDefaultCharset, kOutDefaultPrecision,
+                    kAntialiasedQuality, kDefaultPitch, "Verdana", font.put());
+  }
 }
 
 Scene::~Scene() {
@@ -43,15 +50,18 @@ Scene::~Scene() {
   if (!spaces.empty()) dSpaceDestroy(spaces.front().space);
   dWorldDestroy(world);
   dCloseODE();
+  font.reset();
 }
 
 void Scene::onDeviceLost() {
+  if (font) font->OnLostDevice();
   for (auto* list : {&objects, &lights, &cameras}) {
     for (auto& item : *list) item->onDeviceLost();
   }
 }
 
 void Scene::onDeviceReset() {
+  if (font) font->OnResetDevice();
   for (auto* list : {&objects, &lights, &cameras}) {
     for (auto& item : *list) item->onDeviceReset();
   }

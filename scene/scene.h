@@ -14,6 +14,7 @@
 
 #include "foundation/anim_channel.h"
 #include "platform/graphics/d3d9.h"
+#include "platform/graphics/d3dx.h"
 #include "scene/contact_tables.h"
 #include "scene/item_container.h"
 
@@ -47,6 +48,9 @@ class Scene : public ItemContainer {
   // prepared are left as they are.
   void prepare(LoadingProgressDisplay* display, double start, double span);
 
+  // The scene's text font (12 pixels, antialiased); null when it could not
+  // be made.
+  ComPtr<ID3DXFont> font;
   double timeOffset = 0.0;
   bool timeFrozen = false;
   std::string name;

@@ -81,6 +81,8 @@ TEST_F(SceneRootTest, DestructionUnbindsStagesThenFreesTexturesModelsAndScenes) 
 
 TEST_F(SceneRootTest, AResetAfterALossRestoresTheDefaultStates) {
   SceneRoot root(pipeline.get(), "race");
+  root.addScene(std::make_unique<Scene>(&root));
+  ASSERT_NE(root.scenes[0]->font.get(), nullptr);
   IDirect3DDevice9* device = pipeline->currentDevice;
   device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   device->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
