@@ -18,7 +18,10 @@
 #include "scene/contact_tables.h"
 #include "scene/item_container.h"
 
+class File;
+class LWOModel;
 class SceneRoot;
+class SurfaceRenderObject;
 class Texture;
 struct LoadingProgressDisplay;
 
@@ -39,6 +42,15 @@ class Scene : public ItemContainer {
 
   void onDeviceLost() override;
   void onDeviceReset() override;
+
+  // The model of that file from the root, loaded and added on first use;
+  // null when it cannot be loaded (a later call tries again).
+  LWOModel* getModel(File* file, const std::string& fileName);
+  // Layer `layer` (from 0) of that model; null with a report when the model
+  // has no such layer.
+  SurfaceRenderObject* getModelLayer(File* file, const std::string& fileName, unsigned layer);
+  // The first object whose name is exactly `objectName`.
+  SceneItem* findObjectByName(const std::string& objectName);
 
   // RGBA of the ambient colour channels at t, alpha 1.
   void ambientColorAt(double t, float out[4]);
