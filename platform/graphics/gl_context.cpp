@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/system/system.h"
 #include "platform/window/sdl_video.h"
 
 namespace {
@@ -62,7 +63,36 @@ constexpr GlFormat kFormats[] = {
     {D3DFMT_A32B32G32R32F, GL_RGBA32F, GL_RGBA, GL_FLOAT, kGlTexture | kGlRenderTarget | kGlNeedsFloat},
 };
 
+#ifndef NDEBUG
+void APIENTRY reportGlMessage(GLenum, GLenum type, GLuint, GLenum, GLsizei length, const GLchar* message,
+                              const void*) {
+  if (type != GL_DEBUG_TYPE_ERROR || !message) return;
+  const std::string text(message, length >= 0 ? static_cast<std::size_t>(length) : std::strlen(message));
+  platformLog(("GL error: " + text).c_str());
+}
+#endif
+
 }  // namespace
+
+void drainGlErrors() {
+  // Bounded: without a current context some drivers answer an error forever.
+  for (int i = 0; i < 64 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+}
+
+void installGlErrorReporter() {
+#ifndef NDEBUG
+  const auto* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+  int major = 0, minor = 0;
+  std::sscanf(glString(GL_VERSION).c_str(), "%d.%d", &major, &minor);
+  if (!(major > 4 || (major == 4 && minor >= 3)) && !hasExtension(ext, "GL_KHR_debug")) return;
+  PFNGLDEBUGMESSAGECALLBACKPROC callback = nullptr;
+  if (!loadProc(&callback, "glDebugMessageCallback")) return;
+  glEnable(GL_DEBUG_OUTPUT);
+  glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);  // reported inside the call that failed
+  callback(reportGlMessage, nullptr);
+#endif
+}
 
 bool GlFunctions::load() {
   bool ok = loadProc(&GenFramebuffers, "glGenFramebuffers") && loadProc(&DeleteFramebuffers, "glDeleteFramebuffers") &&

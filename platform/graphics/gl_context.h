@@ -46,6 +46,14 @@ SDL_GLContext createGlContext(SDL_Window* window);
 // Probes a throwaway hidden window's context. False when GL is unavailable.
 bool probeGl(GlInfo* info);
 
+// Forgets the errors GL holds: the context is shared (the GUI draws with it
+// too), so an error found on entry is someone else's.
+void drainGlErrors();
+// In builds with assertions (the test builds), has the current context
+// report every GL error to the engine's log as it happens, where the
+// context offers debug output (GL_KHR_debug); elsewhere nothing.
+void installGlErrorReporter();
+
 enum GlFormatUse : unsigned {
   kGlTexture = 0x1,       // plain, cube and volume textures
   kGlRenderTarget = 0x2,  // colour render targets
