@@ -184,8 +184,7 @@ void DeviceBase::GetGammaRamp(UINT, D3DGAMMARAMP* ramp) {
 
 bool DeviceBase::hasStencil() const {
   const D3DFORMAT f = m_parameters.AutoDepthStencilFormat;
-  return hasDepthStencil() &&
-         (f == D3DFMT_D24S8 || f == D3DFMT_D24X4S4 || f == D3DFMT_D15S1 || f == D3DFMT_D24FS8);
+  return hasDepthStencil() && (f == D3DFMT_D24S8 || f == D3DFMT_D24X4S4 || f == D3DFMT_D15S1 || f == D3DFMT_D24FS8);
 }
 
 bool DeviceBase::isLost() {

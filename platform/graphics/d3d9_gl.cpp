@@ -240,8 +240,7 @@ class GlDevice : public DeviceBase {
     probeGl(&info);
     if (p->MultiSampleType >= 2 && static_cast<int>(p->MultiSampleType) > info.maxSamples) return D3DERR_INVALIDCALL;
     const UINT maxSize = static_cast<UINT>(info.maxTextureSize > 0 ? info.maxTextureSize : 4096);
-    if (!p->Windowed && (p->BackBufferWidth > maxSize || p->BackBufferHeight > maxSize))
-      return D3DERR_OUTOFVIDEOMEMORY;
+    if (!p->Windowed && (p->BackBufferWidth > maxSize || p->BackBufferHeight > maxSize)) return D3DERR_OUTOFVIDEOMEMORY;
 
     if (p->Windowed) {
       SDL_SetWindowFullscreen(window, 0);
@@ -322,8 +321,7 @@ class GlDevice : public DeviceBase {
     return D3D_OK;
   }
 
-  HRESULT clearTarget(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
-                      DWORD stencil) override {
+  HRESULT clearTarget(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override {
     if (!makeCurrent()) return D3D_OK;
     GLbitfield bits = 0;
     if (flags & D3DCLEAR_TARGET) bits |= GL_COLOR_BUFFER_BIT;
@@ -624,7 +622,7 @@ class GlDevice : public DeviceBase {
   bool m_hasStencil = false;
   std::unique_ptr<GlFixedFunction> m_fixedFunction;                                  // made at the first draw
   std::shared_ptr<GlTextureHost> m_textureHost = std::make_shared<GlTextureHost>();  // textures
-  GLuint m_targetFbo = 0;  // a render-target texture's framebuffer; 0: the back buffer
+  GLuint m_targetFbo = 0;                                 // a render-target texture's framebuffer; 0: the back buffer
   std::map<std::pair<UINT, UINT>, GLuint> m_targetDepth;  // depth-stencil buffers by size, for targets
   GlGammaPass m_gammaPass;
 };

@@ -64,8 +64,7 @@ constexpr GlFormat kFormats[] = {
 };
 
 #ifndef NDEBUG
-void APIENTRY reportGlMessage(GLenum, GLenum type, GLuint, GLenum, GLsizei length, const GLchar* message,
-                              const void*) {
+void APIENTRY reportGlMessage(GLenum, GLenum type, GLuint, GLenum, GLsizei length, const GLchar* message, const void*) {
   if (type != GL_DEBUG_TYPE_ERROR || !message) return;
   const std::string text(message, length >= 0 ? static_cast<std::size_t>(length) : std::strlen(message));
   platformLog(("GL error: " + text).c_str());

@@ -43,16 +43,15 @@ const char kFragmentShader[] =
 bool GlGammaPass::load() {
   if (m_loaded || m_failed) return m_loaded;
   m_failed = true;
-  const bool ok =
-      loadProc(&CreateShader, "glCreateShader") && loadProc(&ShaderSource, "glShaderSource") &&
-      loadProc(&CompileShader, "glCompileShader") && loadProc(&GetShaderiv, "glGetShaderiv") &&
-      loadProc(&GetShaderInfoLog, "glGetShaderInfoLog") && loadProc(&DeleteShader, "glDeleteShader") &&
-      loadProc(&CreateProgram, "glCreateProgram") && loadProc(&AttachShader, "glAttachShader") &&
-      loadProc(&LinkProgram, "glLinkProgram") && loadProc(&GetProgramiv, "glGetProgramiv") &&
-      loadProc(&GetProgramInfoLog, "glGetProgramInfoLog") && loadProc(&DeleteProgram, "glDeleteProgram") &&
-      loadProc(&UseProgram, "glUseProgram") && loadProc(&GetUniformLocation, "glGetUniformLocation") &&
-      loadProc(&Uniform1i, "glUniform1i") && loadProc(&ActiveTexture, "glActiveTexture") &&
-      loadProc(&FramebufferTexture2D, "glFramebufferTexture2D");
+  const bool ok = loadProc(&CreateShader, "glCreateShader") && loadProc(&ShaderSource, "glShaderSource") &&
+                  loadProc(&CompileShader, "glCompileShader") && loadProc(&GetShaderiv, "glGetShaderiv") &&
+                  loadProc(&GetShaderInfoLog, "glGetShaderInfoLog") && loadProc(&DeleteShader, "glDeleteShader") &&
+                  loadProc(&CreateProgram, "glCreateProgram") && loadProc(&AttachShader, "glAttachShader") &&
+                  loadProc(&LinkProgram, "glLinkProgram") && loadProc(&GetProgramiv, "glGetProgramiv") &&
+                  loadProc(&GetProgramInfoLog, "glGetProgramInfoLog") && loadProc(&DeleteProgram, "glDeleteProgram") &&
+                  loadProc(&UseProgram, "glUseProgram") && loadProc(&GetUniformLocation, "glGetUniformLocation") &&
+                  loadProc(&Uniform1i, "glUniform1i") && loadProc(&ActiveTexture, "glActiveTexture") &&
+                  loadProc(&FramebufferTexture2D, "glFramebufferTexture2D");
   if (!ok) return false;
   loadProc(&BindSampler, "glBindSampler");
 
