@@ -103,7 +103,17 @@ bool GlFunctions::load() {
             loadProc(&BindRenderbuffer, "glBindRenderbuffer") &&
             loadProc(&RenderbufferStorageMultisample, "glRenderbufferStorageMultisample") &&
             loadProc(&BlitFramebuffer, "glBlitFramebuffer") && loadProc(&BlendEquation, "glBlendEquation") &&
-            loadProc(&BlendFuncSeparate, "glBlendFuncSeparate");
+            loadProc(&BlendFuncSeparate, "glBlendFuncSeparate") &&
+            loadProc(&FramebufferTexture2D, "glFramebufferTexture2D") && loadProc(&ActiveTexture, "glActiveTexture") &&
+            loadProc(&CreateShader, "glCreateShader") && loadProc(&ShaderSource, "glShaderSource") &&
+            loadProc(&CompileShader, "glCompileShader") && loadProc(&GetShaderiv, "glGetShaderiv") &&
+            loadProc(&GetShaderInfoLog, "glGetShaderInfoLog") && loadProc(&DeleteShader, "glDeleteShader") &&
+            loadProc(&CreateProgram, "glCreateProgram") && loadProc(&AttachShader, "glAttachShader") &&
+            loadProc(&LinkProgram, "glLinkProgram") && loadProc(&GetProgramiv, "glGetProgramiv") &&
+            loadProc(&GetProgramInfoLog, "glGetProgramInfoLog") && loadProc(&DeleteProgram, "glDeleteProgram") &&
+            loadProc(&UseProgram, "glUseProgram") && loadProc(&GetUniformLocation, "glGetUniformLocation") &&
+            loadProc(&Uniform1i, "glUniform1i");
+  loadProc(&BindSampler, "glBindSampler");
   int major = 0;
   glGetIntegerv(GL_MAJOR_VERSION, &major);
   const std::string version = glString(GL_VERSION);
@@ -111,6 +121,43 @@ bool GlFunctions::load() {
   std::sscanf(version.c_str(), "%d.%d", &major, &minor);
   if (major > 4 || (major == 4 && minor >= 5)) loadProc(&ClipControl, "glClipControl");
   return ok;
+}
+
+GLuint buildGlProgram(const GlFunctions& gl, const char* vertexSource, const char* fragmentSource, const char* what) {
+  auto compile = [&](GLenum type, const char* text) -> GLuint {
+    const GLuint shader = gl.CreateShader(type);
+    gl.ShaderSource(shader, 1, &text, nullptr);
+    gl.CompileShader(shader);
+    GLint compiled = 0;
+    gl.GetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    if (compiled) return shader;
+    char log[2048] = {};
+    gl.GetShaderInfoLog(shader, sizeof log, nullptr, log);
+    platformLog((std::string(what) + " shader did not compile:\n" + log + "\n" + text).c_str());
+    gl.DeleteShader(shader);
+    return 0;
+  };
+  const GLuint vs = compile(GL_VERTEX_SHADER, vertexSource);
+  const GLuint fs = compile(GL_FRAGMENT_SHADER, fragmentSource);
+  GLuint program = 0;
+  if (vs && fs) {
+    program = gl.CreateProgram();
+    gl.AttachShader(program, vs);
+    gl.AttachShader(program, fs);
+    gl.LinkProgram(program);
+    GLint linked = 0;
+    gl.GetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (!linked) {
+      char log[2048] = {};
+      gl.GetProgramInfoLog(program, sizeof log, nullptr, log);
+      platformLog((std::string(what) + " program did not link: " + log).c_str());
+      gl.DeleteProgram(program);
+      program = 0;
+    }
+  }
+  if (vs) gl.DeleteShader(vs);
+  if (fs) gl.DeleteShader(fs);
+  return program;
 }
 
 SDL_GLContext createGlContext(SDL_Window* window) {

@@ -24,10 +24,34 @@ struct GlFunctions {
   PFNGLBLENDEQUATIONPROC BlendEquation = nullptr;
   PFNGLBLENDFUNCSEPARATEPROC BlendFuncSeparate = nullptr;
   PFNGLCLIPCONTROLPROC ClipControl = nullptr;  // null before GL 4.5: depth 0..1 is then mapped by the vertex stage
+  PFNGLFRAMEBUFFERTEXTURE2DPROC FramebufferTexture2D = nullptr;
+  PFNGLACTIVETEXTUREPROC ActiveTexture = nullptr;
+  PFNGLBINDSAMPLERPROC BindSampler = nullptr;  // null before GL 3.3: no sampler objects to step around
+  // GLSL programs (GL 2.0).
+  PFNGLCREATESHADERPROC CreateShader = nullptr;
+  PFNGLSHADERSOURCEPROC ShaderSource = nullptr;
+  PFNGLCOMPILESHADERPROC CompileShader = nullptr;
+  PFNGLGETSHADERIVPROC GetShaderiv = nullptr;
+  PFNGLGETSHADERINFOLOGPROC GetShaderInfoLog = nullptr;
+  PFNGLDELETESHADERPROC DeleteShader = nullptr;
+  PFNGLCREATEPROGRAMPROC CreateProgram = nullptr;
+  PFNGLATTACHSHADERPROC AttachShader = nullptr;
+  PFNGLLINKPROGRAMPROC LinkProgram = nullptr;
+  PFNGLGETPROGRAMIVPROC GetProgramiv = nullptr;
+  PFNGLGETPROGRAMINFOLOGPROC GetProgramInfoLog = nullptr;
+  PFNGLDELETEPROGRAMPROC DeleteProgram = nullptr;
+  PFNGLUSEPROGRAMPROC UseProgram = nullptr;
+  PFNGLGETUNIFORMLOCATIONPROC GetUniformLocation = nullptr;
+  PFNGLUNIFORM1IPROC Uniform1i = nullptr;
 
-  // With a context current. False when framebuffer objects are missing.
+  // With a context current. False when framebuffer objects or GLSL are
+  // missing.
   bool load();
 };
+
+// Compiles and links a GLSL program from two sources; 0 on failure, with the
+// compile or link log sent to the engine's log under `what`.
+GLuint buildGlProgram(const GlFunctions& gl, const char* vertexSource, const char* fragmentSource, const char* what);
 
 // What the context reports, probed once per process.
 struct GlInfo {

@@ -2,18 +2,9 @@
 #include "platform/graphics/gl_gamma_pass.h"
 
 #include <cstring>
-#include <string>
 #include <vector>
 
-#include "platform/system/system.h"
-
 namespace {
-
-template <typename T>
-bool loadProc(T* slot, const char* name) {
-  *slot = reinterpret_cast<T>(SDL_GL_GetProcAddress(name));
-  return *slot != nullptr;
-}
 
 // The quad's corners come in as GL positions; the back buffer's row 0 (its
 // top) goes to the top of the window.
@@ -40,56 +31,13 @@ const char kFragmentShader[] =
 
 }  // namespace
 
-bool GlGammaPass::load() {
-  if (m_loaded || m_failed) return m_loaded;
-  m_failed = true;
-  const bool ok = loadProc(&CreateShader, "glCreateShader") && loadProc(&ShaderSource, "glShaderSource") &&
-                  loadProc(&CompileShader, "glCompileShader") && loadProc(&GetShaderiv, "glGetShaderiv") &&
-                  loadProc(&GetShaderInfoLog, "glGetShaderInfoLog") && loadProc(&DeleteShader, "glDeleteShader") &&
-                  loadProc(&CreateProgram, "glCreateProgram") && loadProc(&AttachShader, "glAttachShader") &&
-                  loadProc(&LinkProgram, "glLinkProgram") && loadProc(&GetProgramiv, "glGetProgramiv") &&
-                  loadProc(&GetProgramInfoLog, "glGetProgramInfoLog") && loadProc(&DeleteProgram, "glDeleteProgram") &&
-                  loadProc(&UseProgram, "glUseProgram") && loadProc(&GetUniformLocation, "glGetUniformLocation") &&
-                  loadProc(&Uniform1i, "glUniform1i") && loadProc(&ActiveTexture, "glActiveTexture") &&
-                  loadProc(&FramebufferTexture2D, "glFramebufferTexture2D");
-  if (!ok) return false;
-  loadProc(&BindSampler, "glBindSampler");
-
-  auto compile = [&](GLenum type, const char* text) -> GLuint {
-    const GLuint shader = CreateShader(type);
-    ShaderSource(shader, 1, &text, nullptr);
-    CompileShader(shader);
-    GLint compiled = 0;
-    GetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled) return shader;
-    char log[1024] = {};
-    GetShaderInfoLog(shader, sizeof log, nullptr, log);
-    platformLog((std::string("gamma shader did not compile: ") + log).c_str());
-    DeleteShader(shader);
-    return 0;
-  };
-  const GLuint vs = compile(GL_VERTEX_SHADER, kVertexShader);
-  const GLuint fs = compile(GL_FRAGMENT_SHADER, kFragmentShader);
-  if (vs && fs) {
-    const GLuint program = CreateProgram();
-    AttachShader(program, vs);
-    AttachShader(program, fs);
-    LinkProgram(program);
-    GLint linked = 0;
-    GetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (linked) {
-      m_program = program;
-    } else {
-      char log[1024] = {};
-      GetProgramInfoLog(program, sizeof log, nullptr, log);
-      platformLog((std::string("gamma program did not link: ") + log).c_str());
-      DeleteProgram(program);
-    }
+bool GlGammaPass::load(const GlFunctions& gl) {
+  if (m_program || m_failed) return m_program != 0;
+  m_program = buildGlProgram(gl, kVertexShader, kFragmentShader, "gamma");
+  if (!m_program) {
+    m_failed = true;
+    return false;
   }
-  if (vs) DeleteShader(vs);
-  if (fs) DeleteShader(fs);
-  if (!m_program) return false;
-
   glGenTextures(1, &m_rampTexture);
   glBindTexture(GL_TEXTURE_2D, m_rampTexture);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -97,8 +45,6 @@ bool GlGammaPass::load() {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-  m_failed = false;
-  m_loaded = true;
   return true;
 }
 
@@ -114,7 +60,7 @@ bool GlGammaPass::makeImage(const GlFunctions& gl, GLsizei width, GLsizei height
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
   gl.BindFramebuffer(GL_FRAMEBUFFER, m_imageFbo);
-  FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_image, 0);
+  gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_image, 0);
   if (gl.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
   m_imageWidth = width;
   m_imageHeight = height;
@@ -123,7 +69,7 @@ bool GlGammaPass::makeImage(const GlFunctions& gl, GLsizei width, GLsizei height
 
 bool GlGammaPass::draw(const GlFunctions& gl, GLuint source, GLsizei width, GLsizei height, GLsizei dw, GLsizei dh,
                        const D3DGAMMARAMP& ramp) {
-  if (!load()) return false;
+  if (!load(gl)) return false;
   GLint program = 0, activeTexture = 0, samplers[2] = {};
   glGetIntegerv(GL_CURRENT_PROGRAM, &program);
   glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture);
@@ -139,7 +85,7 @@ bool GlGammaPass::draw(const GlFunctions& gl, GLuint source, GLsizei width, GLsi
     gl.BlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
 
-    ActiveTexture(GL_TEXTURE1);
+    gl.ActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, m_rampTexture);
     if (!m_rampValid || std::memcmp(&m_uploaded, &ramp, sizeof ramp) != 0) {
       std::vector<GLushort> texels(256 * 3);
@@ -154,18 +100,18 @@ bool GlGammaPass::draw(const GlFunctions& gl, GLuint source, GLsizei width, GLsi
       m_uploaded = ramp;
       m_rampValid = true;
     }
-    ActiveTexture(GL_TEXTURE0);
+    gl.ActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, m_image);
     const GLint filter = (dw == width && dh == height) ? GL_NEAREST : GL_LINEAR;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    if (BindSampler) {
+    if (gl.BindSampler) {
       for (GLuint unit = 0; unit < 2; ++unit) {
-        ActiveTexture(GL_TEXTURE0 + unit);
+        gl.ActiveTexture(GL_TEXTURE0 + unit);
         glGetIntegerv(GL_SAMPLER_BINDING, &samplers[unit]);
-        BindSampler(unit, 0);
+        gl.BindSampler(unit, 0);
       }
-      ActiveTexture(GL_TEXTURE0);
+      gl.ActiveTexture(GL_TEXTURE0);
     }
 
     for (GLenum cap : {GL_DEPTH_TEST, GL_STENCIL_TEST, GL_BLEND, GL_CULL_FACE, GL_SCISSOR_TEST, GL_ALPHA_TEST})
@@ -174,9 +120,9 @@ bool GlGammaPass::draw(const GlFunctions& gl, GLuint source, GLsizei width, GLsi
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glViewport(0, 0, dw, dh);
-    UseProgram(m_program);
-    Uniform1i(GetUniformLocation(m_program, "u_image"), 0);
-    Uniform1i(GetUniformLocation(m_program, "u_ramp"), 1);
+    gl.UseProgram(m_program);
+    gl.Uniform1i(gl.GetUniformLocation(m_program, "u_image"), 0);
+    gl.Uniform1i(gl.GetUniformLocation(m_program, "u_ramp"), 1);
     // Immediate mode reads no vertex arrays, so whatever the draw path left
     // enabled is neither used nor disturbed.
     glBegin(GL_TRIANGLE_STRIP);
@@ -186,24 +132,27 @@ bool GlGammaPass::draw(const GlFunctions& gl, GLuint source, GLsizei width, GLsi
     glVertex2f(1.0f, 1.0f);
     glEnd();
 
-    if (BindSampler) {
-      for (GLuint unit = 0; unit < 2; ++unit) BindSampler(unit, static_cast<GLuint>(samplers[unit]));
+    if (gl.BindSampler) {
+      for (GLuint unit = 0; unit < 2; ++unit) gl.BindSampler(unit, static_cast<GLuint>(samplers[unit]));
     }
   }
+  // The attribute stack puts back draw and read buffers of a framebuffer
+  // object; framebuffer 0 has no such buffers.
+  gl.BindFramebuffer(GL_FRAMEBUFFER, source);
   glPopClientAttrib();
   glPopAttrib();
-  UseProgram(static_cast<GLuint>(program));
-  ActiveTexture(static_cast<GLenum>(activeTexture));
+  gl.UseProgram(static_cast<GLuint>(program));
+  gl.ActiveTexture(static_cast<GLenum>(activeTexture));
   return ok;
 }
 
 void GlGammaPass::release(const GlFunctions& gl) {
-  if (m_program) DeleteProgram(m_program);
+  if (m_program) gl.DeleteProgram(m_program);
   if (m_rampTexture) glDeleteTextures(1, &m_rampTexture);
   if (m_image) glDeleteTextures(1, &m_image);
   if (m_imageFbo) gl.DeleteFramebuffers(1, &m_imageFbo);
   m_program = m_rampTexture = m_image = m_imageFbo = 0;
   m_imageWidth = m_imageHeight = 0;
   m_rampValid = false;
-  m_loaded = false;
+  m_failed = false;
 }

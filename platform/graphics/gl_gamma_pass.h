@@ -24,29 +24,10 @@ class GlGammaPass {
   void release(const GlFunctions& gl);
 
  private:
-  bool load();
+  bool load(const GlFunctions& gl);
   bool makeImage(const GlFunctions& gl, GLsizei width, GLsizei height);
 
-  bool m_loaded = false, m_failed = false;
-  PFNGLCREATESHADERPROC CreateShader = nullptr;
-  PFNGLSHADERSOURCEPROC ShaderSource = nullptr;
-  PFNGLCOMPILESHADERPROC CompileShader = nullptr;
-  PFNGLGETSHADERIVPROC GetShaderiv = nullptr;
-  PFNGLGETSHADERINFOLOGPROC GetShaderInfoLog = nullptr;
-  PFNGLDELETESHADERPROC DeleteShader = nullptr;
-  PFNGLCREATEPROGRAMPROC CreateProgram = nullptr;
-  PFNGLATTACHSHADERPROC AttachShader = nullptr;
-  PFNGLLINKPROGRAMPROC LinkProgram = nullptr;
-  PFNGLGETPROGRAMIVPROC GetProgramiv = nullptr;
-  PFNGLGETPROGRAMINFOLOGPROC GetProgramInfoLog = nullptr;
-  PFNGLDELETEPROGRAMPROC DeleteProgram = nullptr;
-  PFNGLUSEPROGRAMPROC UseProgram = nullptr;
-  PFNGLGETUNIFORMLOCATIONPROC GetUniformLocation = nullptr;
-  PFNGLUNIFORM1IPROC Uniform1i = nullptr;
-  PFNGLACTIVETEXTUREPROC ActiveTexture = nullptr;
-  PFNGLFRAMEBUFFERTEXTURE2DPROC FramebufferTexture2D = nullptr;
-  PFNGLBINDSAMPLERPROC BindSampler = nullptr;  // null before GL 3.3: no sampler objects to step around
-
+  bool m_failed = false;  // the program did not build: plain copies from then on
   GLuint m_program = 0;
   GLuint m_rampTexture = 0;
   GLuint m_image = 0, m_imageFbo = 0;  // the back buffer's copy, sampled by the program

@@ -457,6 +457,8 @@ TEST_F(GlDeviceTest, GammaRampShowsInFullScreenPresentsOnly) {
   D3DGAMMARAMP inverted{};
   for (int i = 0; i < 256; ++i)
     inverted.red[i] = inverted.green[i] = inverted.blue[i] = static_cast<WORD>(257 * (255 - i));
+  std::vector<std::string> errors;
+  setLogHook([&](const char* text) { errors.emplace_back(text); });
   for (const bool windowed : {true, false}) {
     SCOPED_TRACE(windowed ? "windowed" : "full screen");
     D3DPRESENT_PARAMETERS p = windowedParameters();
@@ -481,6 +483,8 @@ TEST_F(GlDeviceTest, GammaRampShowsInFullScreenPresentsOnly) {
     EXPECT_EQ(pixel(readAll(), 5, 5), 0xFF00FF00u);
     device.reset();
   }
+  setLogHook(nullptr);
+  EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
 TEST(Direct3DCreate9, RejectsUnknownSdkVersions) { EXPECT_EQ(Direct3DCreate9(7), nullptr); }
