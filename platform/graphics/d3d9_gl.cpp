@@ -24,6 +24,7 @@
 #include "platform/graphics/d3d9_gl_texture.h"
 #include "platform/graphics/gl_context.h"
 #include "platform/graphics/gl_gamma_pass.h"
+#include "platform/system/system.h"
 #include "platform/window/sdl_video.h"
 
 struct MonitorHandle {
@@ -40,6 +41,10 @@ std::mutex g_factoryMutex;
 Direct3DFactory g_factory;
 
 bool isDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D24X8 || f == D3DFMT_D24S8; }
+bool isBackBufferFormat(D3DFORMAT f) { return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8; }
+// OpenGL here is one renderer for both: the reference rasteriser is served
+// by the same context as the hardware device.
+bool isKnownDeviceType(D3DDEVTYPE type) { return type == D3DDEVTYPE_HAL || type == D3DDEVTYPE_REF; }
 
 // How a window was shown before a device changed it, so that a full-screen
 // request that fails puts the window and the display mode back.
@@ -63,10 +68,6 @@ void restoreWindowMode(SDL_Window* window, const WindowMode& m) {
   SDL_SetWindowFullscreen(window, m.fullScreenFlags);
   if (!m.fullScreenFlags) SDL_SetWindowSize(window, m.width, m.height);
 }
-bool isBackBufferFormat(D3DFORMAT f) { return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8; }
-// OpenGL here is one renderer for both: the reference rasteriser is served
-// by the same context as the hardware device.
-bool isKnownDeviceType(D3DDEVTYPE type) { return type == D3DDEVTYPE_HAL || type == D3DDEVTYPE_REF; }
 
 GLenum compareFunction(DWORD d3d) { return d3d >= D3DCMP_NEVER && d3d <= D3DCMP_ALWAYS ? 0x01FF + d3d : GL_ALWAYS; }
 
@@ -213,6 +214,7 @@ class GlDevice : public DeviceBase {
     resolve();
     m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_resolve.fbo);
     if (m_gl.CheckFramebufferStatus(GL_READ_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+      platformLog("ReadBackBuffer: the back buffer's framebuffer is incomplete");
       m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
       return D3DERR_DRIVERINTERNALERROR;
     }
@@ -221,7 +223,12 @@ class GlDevice : public DeviceBase {
     glReadPixels(static_cast<GLint>(x), static_cast<GLint>(y), static_cast<GLsizei>(width),
                  static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb);
     m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
-    return glGetError() == GL_NO_ERROR ? D3D_OK : D3DERR_DRIVERINTERNALERROR;
+    const GLenum error = glGetError();
+    if (error == GL_NO_ERROR) return D3D_OK;
+    char text[64];
+    std::snprintf(text, sizeof text, "ReadBackBuffer: GL error 0x%04x", static_cast<unsigned>(error));
+    platformLog(text);
+    return D3DERR_DRIVERINTERNALERROR;
   }
 
   // Windowed back buffers of size 0 follow the client area; full screen asks
@@ -283,7 +290,10 @@ class GlDevice : public DeviceBase {
     if (!window) return D3DERR_INVALIDCALL;
     const WindowMode before = captureWindowMode(window);
     HRESULT hr = prepareWindow(m_window, p);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) {
+      restoreWindowMode(window, before);
+      return hr;
+    }
     const D3DPRESENT_PARAMETERS previous = m_parameters;
     m_parameters = *p;
     if (!createTargets()) {
@@ -483,7 +493,13 @@ class GlDevice : public DeviceBase {
       if (depth == GL_DEPTH24_STENCIL8)
         m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, fb->depth);
     }
-    return m_gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    const GLenum status = m_gl.CheckFramebufferStatus(GL_FRAMEBUFFER);
+    if (status == GL_FRAMEBUFFER_COMPLETE) return true;
+    char text[80];
+    std::snprintf(text, sizeof text, "back buffer %dx%d: framebuffer incomplete (0x%04x)", static_cast<int>(w),
+                  static_cast<int>(h), static_cast<unsigned>(status));
+    platformLog(text);
+    return false;
   }
 
   void deleteFramebuffer(Framebuffer* fb) {

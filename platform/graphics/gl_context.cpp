@@ -123,7 +123,8 @@ bool GlFunctions::load() {
   return ok;
 }
 
-GLuint buildGlProgram(const GlFunctions& gl, const char* vertexSource, const char* fragmentSource, const char* what) {
+GLuint buildGlProgram(const GlFunctions& gl, const char* vertexSource, const char* fragmentSource, const char* what,
+                      const std::function<void(GLuint program)>& beforeLink) {
   auto compile = [&](GLenum type, const char* text) -> GLuint {
     const GLuint shader = gl.CreateShader(type);
     gl.ShaderSource(shader, 1, &text, nullptr);
@@ -144,6 +145,7 @@ GLuint buildGlProgram(const GlFunctions& gl, const char* vertexSource, const cha
     program = gl.CreateProgram();
     gl.AttachShader(program, vs);
     gl.AttachShader(program, fs);
+    if (beforeLink) beforeLink(program);
     gl.LinkProgram(program);
     GLint linked = 0;
     gl.GetProgramiv(program, GL_LINK_STATUS, &linked);

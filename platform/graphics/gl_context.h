@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <SDL_opengl.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/graphics/d3d9_types.h"
@@ -50,8 +51,10 @@ struct GlFunctions {
 };
 
 // Compiles and links a GLSL program from two sources; 0 on failure, with the
-// compile or link log sent to the engine's log under `what`.
-GLuint buildGlProgram(const GlFunctions& gl, const char* vertexSource, const char* fragmentSource, const char* what);
+// compile or link log sent to the engine's log under `what`. `beforeLink`
+// may bind attribute locations.
+GLuint buildGlProgram(const GlFunctions& gl, const char* vertexSource, const char* fragmentSource, const char* what,
+                      const std::function<void(GLuint program)>& beforeLink = {});
 
 // What the context reports, probed once per process.
 struct GlInfo {
