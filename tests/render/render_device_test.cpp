@@ -238,42 +238,6 @@ class OwnerLog : public DeviceOwner {
   std::vector<std::string>* m_events;
 };
 
-// An owner that keeps a default-pool buffer through its lost hook makes the
-// reset fail, and the device keeps asking for one until the buffer goes.
-class BufferOwner : public DeviceOwner {
- public:
-  explicit BufferOwner(IDirect3DDevice9* device) : m_device(device) { onDeviceReset(); }
-  void onDeviceLost() override {
-    if (releases) buffer.reset();
-  }
-  void onDeviceReset() override {
-    m_device->CreateVertexBuffer(64, D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT, buffer.put(), nullptr);
-  }
-  bool releases = true;
-  ComPtr<IDirect3DVertexBuffer9> buffer;
-
- private:
-  IDirect3DDevice9* m_device;
-};
-
-TEST_F(RenderDeviceTest, RestoringFailsWhileAnOwnerKeepsADefaultPoolResource) {
-  makeRecordingManager({fakeAdapter()}, true);
-  ASSERT_TRUE(manager->createRenderWindow("Orbivane", nullptr));
-  IDirect3DDevice9* device = manager->devices[0]->device.get();
-  BufferOwner owner(device);
-  DeviceOwner* owners[] = {&owner};
-  owner.releases = false;
-  device->SimulateDeviceLoss(true);
-  device->SimulateDeviceLoss(false);
-  EXPECT_EQ(manager->restoreDevices(owners), D3DERR_INVALIDCALL);
-  EXPECT_EQ(manager->testCooperativeLevel(), D3DERR_DEVICENOTRESET);
-  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
-  owner.releases = true;
-  EXPECT_EQ(manager->restoreDevices(owners), D3D_OK);
-  EXPECT_EQ(manager->testCooperativeLevel(), D3D_OK);
-  EXPECT_TRUE(owner.buffer) << "made again after the reset";
-}
-
 TEST_F(RenderDeviceTest, OpenGlDeviceDrawsResetsAndComesBackFromLoss) {
   manager = std::make_unique<DeviceManager>();
   manager->settings->windowed = true;

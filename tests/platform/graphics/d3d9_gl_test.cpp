@@ -221,12 +221,7 @@ TEST_F(GlDeviceTest, PresentShowsTheBackBufferUprightInTheWindow) {
   const D3DRECT top{0, 0, 64, 24}, bottom{0, 24, 64, 48};
   device->Clear(1, &top, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
   device->Clear(1, &bottom, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
-  // The window must be mapped before its contents can be read.
-  MSG msg;
-  for (int i = 0; i < 20; ++i) {
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    SDL_Delay(10);
-  }
+  pumpMessages();  // the window must be mapped before its contents can be read
   ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
   // Read what went to the window with GL: its row 0 is the bottom of the

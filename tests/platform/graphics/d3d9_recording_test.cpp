@@ -175,6 +175,17 @@ TEST_F(RecordingTest, ARefusedResetLeavesTheDeviceNeedingOne) {
   back.reset();
   EXPECT_EQ(device->Reset(&p), D3D_OK);
   EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+  // A render-target surface keeps its texture, and so the reset, waiting.
+  ComPtr<IDirect3DTexture9> target;
+  ASSERT_EQ(
+      device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, target.put(), nullptr),
+      D3D_OK);
+  ComPtr<IDirect3DSurface9> level;
+  ASSERT_EQ(target->GetSurfaceLevel(0, level.put()), D3D_OK);
+  target.reset();
+  EXPECT_EQ(device->Reset(&p), D3DERR_INVALIDCALL);
+  level.reset();
+  EXPECT_EQ(device->Reset(&p), D3D_OK);
   // The device's own reference to its back buffer never blocks a reset.
   ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put()), D3D_OK);
   ASSERT_EQ(device->SetRenderTarget(0, back.get()), D3D_OK);
