@@ -66,8 +66,11 @@ constexpr GlFormat kFormats[] = {
 #ifndef NDEBUG
 void APIENTRY reportGlMessage(GLenum, GLenum type, GLuint, GLenum, GLsizei length, const GLchar* message, const void*) {
   if (type != GL_DEBUG_TYPE_ERROR || !message) return;
-  const std::string text(message, length >= 0 ? static_cast<std::size_t>(length) : std::strlen(message));
-  platformLog(("GL error: " + text).c_str());
+  const std::string text =
+      "GL error: " + std::string(message, length >= 0 ? static_cast<std::size_t>(length) : std::strlen(message));
+  platformLog(text.c_str());
+  // Also where a test run shows it: the engine's log is often the null device.
+  std::fprintf(stderr, "%s\n", text.c_str());
 }
 #endif
 
