@@ -79,8 +79,8 @@ bool StaticSoundBuffer::create(IDirectSound8* directSound, SoundChannel* source,
   m_buffer->SetCurrentPosition(0);
 
   // Never ask for more than is left: a last piece running past the end would
-  // wrap and overwrite the start of the sound.
-  // The padding a source hands out after its end is not sound.
+  // wrap and overwrite the start of the sound. The padding a source hands
+  // out after its end is not sound.
   std::vector<std::uint8_t> piece(16384);
   int position = 0;
   while (position < size) {
