@@ -72,7 +72,7 @@ bool skipChunk(File& file, std::int64_t length, bool oddLength) {
   if (!oddLength || remaining(file) <= 0) return true;
   std::uint8_t pad = 0;
   if (file.read(&pad, 1) != 1) return false;
-  return pad == 0 || file.skip(-1);
+  return pad == 0 || file.seek(file.tell() - 1);
 }
 
 }  // namespace
@@ -444,15 +444,18 @@ int VorbisChannel::Fill(std::uint8_t* buffer, int bytes) {
 double VorbisChannel::getLength() { return ov_time_total(m_file.get(), -1); }
 
 int VorbisChannel::getByteSize() {
-  // Each link in the channel's format: a converted link gives one frame per
-  // m_rate / link rate of its own, rounded up.
+  // Each link in the channel's format: a converted link of n frames gives
+  // n x m_rate / its own rate of them, rounded up.
   std::int64_t frames = 0;
   const long links = ov_streams(m_file.get());
   for (long link = 0; link < links; ++link) {
     const ogg_int64_t linkFrames = ov_pcm_total(m_file.get(), static_cast<int>(link));
     const vorbis_info* info = ov_info(m_file.get(), static_cast<int>(link));
-    if (linkFrames < 0 || !info || info->rate <= 0) return 0;
+    // Lengths come from the file's granule positions: a size past the int
+    // range is no size, and is caught before the products can overflow.
+    if (linkFrames < 0 || linkFrames > 0x7FFFFFFF || !info || info->rate <= 0) return 0;
     frames += (linkFrames * m_rate + info->rate - 1) / info->rate;
+    if (frames > 0x7FFFFFFF) return 0;
   }
   const std::int64_t bytes = frames * m_channels * m_bits / 8;
   return bytes > 0x7FFFFFFF ? 0 : static_cast<int>(bytes);
