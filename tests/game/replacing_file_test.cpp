@@ -1,0 +1,84 @@
+#include "game/replacing_file.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/game/scratch_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every fsync in this program passes through the stand-in below, which
+// notes what was synced (and, in order, the renames in between) and can be
+// told to fail.
+std::vector<std::string> g_events;
+bool g_failSync = false;
+
+std::string pathOf(int fd) {
+  char path[PATH_MAX] = {};
+  const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
+  return n > 0 ? fs::path(std::string(path, static_cast<std::size_t>(n))).filename().string() : "?";
+}
+
+void noteRename(const char* temporaryName) { g_events.push_back("rename " + std::string(temporaryName)); }
+
+class ReplacingFileTest : public ScratchDirTest {
+ protected:
+  void SetUp() override {
+    ScratchDirTest::SetUp();
+    g_events.clear();
+    g_failSync = false;
+    ReplacingFile::setBeforeRenameHook(noteRename);
+  }
+  void TearDown() override {
+    ReplacingFile::setBeforeRenameHook(nullptr);
+    g_failSync = false;
+    ScratchDirTest::TearDown();
+  }
+  static bool save(const char* name, const std::string& text) {
+    ReplacingFile out(name);
+    if (!out.begin()) return false;
+    const bool written = out.file().write(text.data(), static_cast<int>(text.size())) == static_cast<int>(text.size());
+    return out.commit(written);
+  }
+};
+
+}  // namespace
+
+extern "C" int fsync(int fd) {
+  using Fsync = int (*)(int);
+  static const Fsync real = reinterpret_cast<Fsync>(::dlsym(RTLD_NEXT, "fsync"));
+  g_events.push_back("sync " + pathOf(fd));
+  if (g_failSync) {
+    errno = EIO;
+    return -1;
+  }
+  return real(fd);
+}
+
+TEST_F(ReplacingFileTest, TheNewContentReachesTheDiskBeforeTheRename) {
+  ASSERT_TRUE(save("scores.dat", "first"));
+  const std::string directory = fs::current_path().filename().string();
+  EXPECT_EQ(g_events, (std::vector<std::string>{"sync scores.dat.tmp", "rename scores.dat.tmp", "sync " + directory}))
+      << "the file before the rename, the directory entry after it";
+  EXPECT_EQ(readBytes("scores.dat"), (std::vector<std::uint8_t>{'f', 'i', 'r', 's', 't'}));
+  EXPECT_FALSE(fs::exists("scores.dat.tmp"));
+}
+
+TEST_F(ReplacingFileTest, ASaveThatCannotReachTheDiskKeepsTheOldFile) {
+  ASSERT_TRUE(save("scores.dat", "old"));
+  g_events.clear();
+  g_failSync = true;
+  EXPECT_FALSE(save("scores.dat", "new"));
+  EXPECT_EQ(g_events, std::vector<std::string>{"sync scores.dat.tmp"}) << "no rename after a failed flush";
+  EXPECT_EQ(readBytes("scores.dat"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+  EXPECT_FALSE(fs::exists("scores.dat.tmp")) << "the unfinished file is dropped";
+}
