@@ -56,10 +56,12 @@ inline std::size_t largestAllocationOf(const std::function<void()>& body) {
   return memory_bound::largest;
 }
 #else
+// The child's exit code when an exception (std::bad_alloc) escaped body.
+inline constexpr int kEscapedException = 99;
+
 // Runs `body` in a child whose address space may grow by `headroom` bytes
 // beyond what it maps now, and returns its wait status: body's result as
-// the exit code, or the signal that ended it (an escaping std::bad_alloc
-// aborts).
+// the exit code, kEscapedException, or the signal that ended it.
 inline int exitStatusUnderMemoryLimit(std::size_t headroom, const std::function<int()>& body) {
   std::ifstream status("/proc/self/status");
   std::string line;
@@ -71,7 +73,14 @@ inline int exitStatusUnderMemoryLimit(std::size_t headroom, const std::function<
   if (child == 0) {
     const rlimit limit{mapped + headroom, mapped + headroom};
     ::setrlimit(RLIMIT_AS, &limit);
-    ::_exit(body());
+    // An exception must not reach the test framework, which would carry on
+    // running tests in this child too.
+    int code = kEscapedException;
+    try {
+      code = body();
+    } catch (...) {
+    }
+    ::_exit(code);
   }
   int result = 0;
   ::waitpid(child, &result, 0);
