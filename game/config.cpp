@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "foundation/replacing_file.h"
 #include "game/byte_fields.h"
 #include "game/cipher_block.h"
-#include "game/replacing_file.h"
 
 static_assert(sizeof(Config::Player) == Config::kPlayerRecordSize);
 static_assert(ConfigPlayer::kRecordSize == Config::kPlayerRecordSize && ConfigPlayer::kNameSize == Config::kNameSize);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/anim_channel.h"
+#include "foundation/color_rgba.h"
 #include "foundation/file_data.h"
 #include "platform/graphics/d3d9.h"
 
@@ -34,10 +35,6 @@ enum TextureKind : int {
   kTextureKindSequence = 2,
   kTextureKindProcedural = 3,
 };
-
-// Packs four floats as 0xAARRGGBB: each clamped to 0..1, times 255 plus
-// 0.5, truncated (a NaN packs as 0).
-std::uint32_t packColour(float r, float g, float b, float a);
 
 class Texture {
  public:

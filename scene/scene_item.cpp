@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/color_rgba.h"
+#include "render/render_pipeline.h"
 #include "scene/item_math.h"
 
 namespace {
@@ -305,7 +307,47 @@ void SceneItem::drawDebug(double t) {
   if (geomDebugNode) geomDebugNode->draw(t, this, nullptr);
 }
 
-void TargetLineNode::draw(double, SceneItem*, SceneItem*) {
-  // The line needs the pipeline's device and its debug-geometry switch;
-  // until a pipeline is attached there is nothing to draw on.
+void TargetLineNode::draw(double t, SceneItem* item, SceneItem*) {
+  // The node is made before the item knows its renderer: the item's counts.
+  RenderPipeline* renderer = pipeline ? pipeline : item ? item->renderer : nullptr;
+  if (!renderer || !renderer->debugGeometry() || !renderer->currentDevice) return;
+  struct LineVertex {
+    float x, y, z;
+    D3DCOLOR colour;
+  };
+  static_assert(sizeof(LineVertex) == 16);
+  LineVertex line[2];
+  Position3 from, to;
+  if (!item || !item->targetLineEnds(t, from, to)) return;
+  const D3DCOLOR colour = ColorRGBA{1.0f, 1.0f, 0.0f, 1.0f}.toD3DColor();  // yellow: aimed at
+  line[0] = {from.x, from.y, from.z, colour};
+  line[1] = {to.x, to.y, to.z, colour};
+
+  IDirect3DDevice9* device = renderer->currentDevice;
+  // Made per draw: debug drawing only, and never tied to a device that
+  // may have been replaced since.
+  static const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                               {0, 12, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                               D3DDECL_END()};
+  ComPtr<IDirect3DVertexDeclaration9> declaration;
+  if (FAILED(device->CreateVertexDeclaration(elements, declaration.put()))) return;
+  D3DMATRIX world{};
+  device->GetTransform(D3DTS_WORLD, &world);
+  D3DMATRIX identity{};
+  identity.m[0][0] = identity.m[1][1] = identity.m[2][2] = identity.m[3][3] = 1.0f;
+  device->SetTransform(D3DTS_WORLD, &identity);
+  device->SetTexture(0, nullptr);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+  device->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
+  device->SetRenderState(D3DRS_SPECULARENABLE, 0);
+  // Unlit, so the line shows its own colour whatever lights the scene has;
+  // lighting is given back with the world transform, as no pass sets it.
+  DWORD lighting = 0;
+  device->GetRenderState(D3DRS_LIGHTING, &lighting);
+  device->SetRenderState(D3DRS_LIGHTING, 0);
+  device->SetVertexDeclaration(declaration.get());
+  device->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(LineVertex));
+  device->SetRenderState(D3DRS_LIGHTING, lighting);
+  device->SetTransform(D3DTS_WORLD, &world);
 }

@@ -16,7 +16,7 @@
 
 #include "foundation/anim_channel.h"
 #include "foundation/matrix.h"
-#include "platform/graphics/d3d9_types.h"
+#include "platform/graphics/d3d9.h"
 #include "scene/scene_node.h"
 
 class RenderPipeline;
@@ -172,8 +172,9 @@ class SceneItem {
   bool m_readingWorldRotation = false;
 };
 
-// The target-line node every item owns. It draws nothing until the render
-// pipeline gives it a device; its ends come from SceneItem::targetLineEnds.
+// The target-line node every item owns: while the renderer's debug-geometry
+// switch is set, a line in world space from the item's pivot to its
+// target's (SceneItem::targetLineEnds), unlit and untextured.
 class TargetLineNode : public DebugNode {
  public:
   explicit TargetLineNode(RenderPipeline* pipeline) : DebugNode(pipeline) {}

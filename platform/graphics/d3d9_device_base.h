@@ -7,8 +7,10 @@
 
 #include "platform/graphics/d3d9.h"
 #include "platform/graphics/d3d9_geometry.h"
+#include "platform/graphics/d3d9_query.h"
 #include "platform/graphics/d3d9_state.h"
 #include "platform/graphics/d3d9_texture.h"
+#include "platform/graphics/d3d9_volume.h"
 
 class DeviceBase : public IDirect3DDevice9 {
  public:
@@ -40,6 +42,7 @@ class DeviceBase : public IDirect3DDevice9 {
   HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
                                   IDirect3DVertexDeclaration9** declaration) override;
   HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override;
+  HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) override;
   HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override;
   HRESULT SetIndices(IDirect3DIndexBuffer9* buffer) override;
   HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int baseVertexIndex, UINT minVertexIndex, UINT numVertices,
@@ -58,9 +61,24 @@ class DeviceBase : public IDirect3DDevice9 {
 
   const DeviceState& state() const { return m_state; }
 
+  // ---- Queries (d3d9_query.cpp) ----
+  HRESULT CreateQuery(D3DQUERYTYPE type, IDirect3DQuery9** query) override;
+
+ protected:
+  // The backend's occlusion query; null when it cannot count.
+  virtual IDirect3DQuery9* makeOcclusionQuery(std::shared_ptr<QueryHost> host) = 0;
+
+ private:
+  QueryHostHandle m_queries{[this] { return isLost(); }};
+
+ public:
+  // ---- end of queries ----
+
   // ---- Textures and render targets (platform/d3d9_texture.cpp) ----
   HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                         IDirect3DTexture9** texture, void** sharedHandle) override;
+  HRESULT CreateVolumeTexture(UINT width, UINT height, UINT depth, UINT levels, DWORD usage, D3DFORMAT format,
+                              D3DPOOL pool, IDirect3DVolumeTexture9** texture, void** sharedHandle) override;
   HRESULT SetTexture(DWORD sampler, IDirect3DBaseTexture9* texture) override;
   HRESULT GetTexture(DWORD sampler, IDirect3DBaseTexture9** texture) override;
   HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, DWORD type, IDirect3DSurface9** surface) override;
@@ -75,6 +93,8 @@ class DeviceBase : public IDirect3DDevice9 {
  protected:
   // Makes the texture object of this implementation (checks already done).
   virtual DeviceTexture* makeTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+  virtual DeviceVolumeTexture* makeVolumeTexture(UINT width, UINT height, UINT depth, UINT levels, DWORD usage,
+                                                 D3DFORMAT format, D3DPOOL pool);
   // Called when target 0 changes (null surface: the back buffer); false
   // refuses the change.
   virtual bool renderTargetChanged(IDirect3DSurface9*) { return true; }

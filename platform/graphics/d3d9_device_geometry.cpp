@@ -77,6 +77,13 @@ HRESULT DeviceBase::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaratio
   return D3D_OK;
 }
 
+HRESULT DeviceBase::GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) {
+  if (!declaration) return D3DERR_INVALIDCALL;
+  *declaration = m_geometry.declaration.get();
+  if (*declaration) (*declaration)->AddRef();
+  return D3D_OK;
+}
+
 HRESULT DeviceBase::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) {
   if (stream != 0) return D3DERR_INVALIDCALL;
   if (buffer) buffer->AddRef();

@@ -19,7 +19,9 @@
 #include "platform/graphics/d3d9.h"
 #include "platform/graphics/d3d9_device_base.h"
 #include "platform/graphics/d3d9_gl_draw.h"
+#include "platform/graphics/d3d9_gl_query.h"
 #include "platform/graphics/d3d9_gl_texture.h"
+#include "platform/graphics/d3d9_gl_volume.h"
 #include "platform/graphics/gl_context.h"
 #include "platform/window/sdl_video.h"
 
@@ -340,20 +342,25 @@ class GlDevice : public DeviceBase {
       if (!stage->load(m_gl.ClipControl != nullptr, m_textureHost)) return D3DERR_NOTAVAILABLE;
       m_fixedFunction = std::move(stage);
     }
-    unsigned textureMask = 0;
+    unsigned textureMask = 0, volumeMask = 0;
     GLuint names[kMaxTextureStages] = {};
     DWORD levels[kMaxTextureStages] = {};
     for (DWORD s = 0; s < kMaxTextureStages; ++s) {
       IDirect3DBaseTexture9* texture = boundTexture(s);
       names[s] = glTextureName(texture);
+      if (!names[s] && (names[s] = glVolumeTextureName(texture))) volumeMask |= 1u << s;
       if (!names[s]) continue;
       levels[s] = texture->GetLevelCount();
       textureMask |= 1u << s;
     }
     const float maxAnisotropy = static_cast<float>(m_caps.MaxAnisotropy);
-    return m_fixedFunction->draw(draw, m_state, m_geometry, textureMask, [&](DWORD s) {
-      m_fixedFunction->bindTexture(s, names[s], levels[s], m_state, maxAnisotropy);
-    });
+    return m_fixedFunction->draw(
+        draw, m_state, m_geometry, textureMask,
+        [&](DWORD s) {
+          const GLenum target = (volumeMask >> s) & 1 ? GL_TEXTURE_3D : GL_TEXTURE_2D;
+          m_fixedFunction->bindTexture(s, names[s], levels[s], m_state, maxAnisotropy, target);
+        },
+        volumeMask);
   }
   // ---- end of fixed-function drawing ----
 
@@ -372,6 +379,18 @@ class GlDevice : public DeviceBase {
     return new GlTexture(this, width, height, levels, usage, format, pool, m_defaultPoolTextures, m_textureHost);
   }
 
+  DeviceVolumeTexture* makeVolumeTexture(UINT width, UINT height, UINT depth, UINT levels, DWORD usage,
+                                         D3DFORMAT format, D3DPOOL pool) override {
+    if (pool != D3DPOOL_SCRATCH) {
+      const GlFormat* f = findGlFormat(format);
+      GlInfo info;
+      probeGl(&info);
+      if (!f || !glFormatUsable(*f, kGlTexture, info) || !m_textureHost->TexImage3D) return nullptr;
+    }
+    return new GlVolumeTexture(this, width, height, depth, levels, usage, format, pool, m_defaultPoolTextures,
+                               m_textureHost);
+  }
+
   bool renderTargetChanged(IDirect3DSurface9* target) override {
     GLuint fbo = 0;
     if (target) {
@@ -386,6 +405,10 @@ class GlDevice : public DeviceBase {
 
   GLuint drawFbo() const { return m_targetFbo ? m_targetFbo : m_draw.fbo; }
   // ---- end of textures and render targets ----
+
+  IDirect3DQuery9* makeOcclusionQuery(std::shared_ptr<QueryHost> host) override {
+    return makeGlOcclusionQuery(std::move(host), m_textureHost);
+  }
 
   void viewportChanged() override {
     if (!makeCurrent()) return;
@@ -636,7 +659,12 @@ class GlDirect3D9 : public IDirect3D9 {
     if (usage & D3DUSAGE_DEPTHSTENCIL) use = kGlDepthStencil;
     if (usage & D3DUSAGE_RENDERTARGET) use = kGlRenderTarget;
     if (resourceType == D3DRTYPE_SURFACE && use == kGlTexture) use = kGlTexture | kGlRenderTarget;
-    if (resourceType == D3DRTYPE_VOLUMETEXTURE && use != kGlTexture) return D3DERR_NOTAVAILABLE;
+    // Only what CreateTexture and CreateVolumeTexture make: no cube
+    // textures, no depth textures, volumes of uncompressed formats.
+    if (resourceType == D3DRTYPE_CUBETEXTURE) return D3DERR_NOTAVAILABLE;
+    if (resourceType == D3DRTYPE_TEXTURE && use == kGlDepthStencil) return D3DERR_NOTAVAILABLE;
+    if (resourceType == D3DRTYPE_VOLUMETEXTURE && (use != kGlTexture || isCompressedFormat(checkFormat)))
+      return D3DERR_NOTAVAILABLE;
     if (resourceType == D3DRTYPE_VERTEXBUFFER || resourceType == D3DRTYPE_INDEXBUFFER) return D3DERR_NOTAVAILABLE;
     return glFormatUsable(*f, use, m_info) ? D3D_OK : D3DERR_NOTAVAILABLE;
   }
@@ -722,14 +750,15 @@ class GlDirect3D9 : public IDirect3D9 {
     c.AdapterOrdinal = adapter;
     c.PresentationIntervals = D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_IMMEDIATE;
     c.DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT;
-    // Non-power-of-two sizes are unrestricted on GL 2.0 and later.
-    c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_VOLUMEMAP;
+    // Non-power-of-two sizes are unrestricted on GL 2.0 and later. Cube
+    // textures are not made here, so they are not claimed.
+    c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_VOLUMEMAP | D3DPTEXTURECAPS_MIPVOLUMEMAP;
     if (m_info.major < 2) c.TextureCaps |= D3DPTEXTURECAPS_POW2;
     c.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
                            D3DPTADDRESSCAPS_BORDER | D3DPTADDRESSCAPS_INDEPENDENTUV | D3DPTADDRESSCAPS_MIRRORONCE;
     c.VolumeTextureAddressCaps = c.TextureAddressCaps;
     c.MaxTextureWidth = c.MaxTextureHeight = static_cast<DWORD>(m_info.maxTextureSize);
-    c.MaxVolumeExtent = static_cast<DWORD>(m_info.maxTextureSize);
+    c.MaxVolumeExtent = static_cast<DWORD>(m_info.max3dTextureSize);
     c.MaxAnisotropy = static_cast<DWORD>(m_info.maxAnisotropy);
     c.MaxTextureBlendStages = c.MaxSimultaneousTextures =
         static_cast<DWORD>(std::clamp(m_info.maxTextureUnits, 1, static_cast<int>(kMaxTextureStages)));

@@ -148,6 +148,34 @@ class RecordingDevice : public DeviceBase {
   }
   // ---- end of textures and render targets ----
 
+  // ---- Queries ----
+  // Queries log their Issue calls and count nothing: every result is ready at
+  // once and is 0.
+  class RecordingQuery : public OcclusionQuery {
+   public:
+    RecordingQuery(std::shared_ptr<QueryHost> host, std::shared_ptr<CallLog> log)
+        : OcclusionQuery(std::move(host)), m_log(std::move(log)) {}
+
+   protected:
+    bool startCounting() override {
+      m_log->add("Issue(occlusion, BEGIN)");
+      return true;
+    }
+    void stopCounting() override { m_log->add("Issue(occlusion, END)"); }
+    bool result(bool, DWORD* samples) override {
+      *samples = 0;
+      return true;
+    }
+
+   private:
+    std::shared_ptr<CallLog> m_log;
+  };
+  IDirect3DQuery9* makeOcclusionQuery(std::shared_ptr<QueryHost> host) override {
+    m_log->add("CreateQuery(occlusion)");
+    return new RecordingQuery(std::move(host), m_log);
+  }
+  // ---- end of queries ----
+
   void SimulateDeviceLoss(bool lost) override {
     m_log->add(std::string("SimulateDeviceLoss(") + (lost ? "true" : "false") + ")");
     DeviceBase::SimulateDeviceLoss(lost);
@@ -212,10 +240,13 @@ class RecordingDevice : public DeviceBase {
 
  protected:
   HRESULT executeDraw(const CheckedDraw& draw) override {
-    unsigned textureMask = 0;
-    for (DWORD s = 0; s < kMaxTextureStages; ++s)
-      if (boundTexture(s)) textureMask |= 1u << s;
-    programs.insert(buildFixedFunctionKey(m_state, m_geometry, *draw.format, textureMask));
+    unsigned textureMask = 0, volumeMask = 0;
+    for (DWORD s = 0; s < kMaxTextureStages; ++s) {
+      IDirect3DBaseTexture9* texture = boundTexture(s);
+      if (texture) textureMask |= 1u << s;
+      if (texture && texture->GetType() == D3DRTYPE_VOLUMETEXTURE) volumeMask |= 1u << s;
+    }
+    programs.insert(buildFixedFunctionKey(m_state, m_geometry, *draw.format, textureMask, volumeMask));
     return D3D_OK;
   }
   int defaultPoolResources() const override { return defaultPoolCount + DeviceBase::defaultPoolResources(); }
@@ -240,6 +271,8 @@ D3DCAPS9 FakeAdapter::defaultCaps() {
   caps.MaxSimultaneousTextures = 8;
   caps.MaxActiveLights = 8;
   caps.MaxTextureWidth = caps.MaxTextureHeight = 4096;
+  caps.TextureCaps |= D3DPTEXTURECAPS_VOLUMEMAP;
+  caps.MaxVolumeExtent = 256;
   caps.MaxVertexIndex = 0x00FFFFFF;
   caps.NumberOfAdaptersInGroup = 1;
   return caps;

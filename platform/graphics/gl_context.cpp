@@ -33,7 +33,7 @@ std::string glString(GLenum name) {
 constexpr GlFormat kFormats[] = {
     {D3DFMT_A8R8G8B8, GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, kGlTexture | kGlRenderTarget},
     {D3DFMT_X8R8G8B8, GL_RGB8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, kGlTexture | kGlRenderTarget},
-    {D3DFMT_R5G6B5, GL_RGB5, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, kGlTexture | kGlRenderTarget},
+    {D3DFMT_R5G6B5, GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, kGlTexture | kGlRenderTarget},
     {D3DFMT_X1R5G5B5, GL_RGB5, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, kGlTexture | kGlRenderTarget},
     {D3DFMT_A1R5G5B5, GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, kGlTexture | kGlRenderTarget},
     {D3DFMT_A4R4G4B4, GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, kGlTexture | kGlRenderTarget},
@@ -111,6 +111,7 @@ bool probeGl(GlInfo* info) {
       std::sscanf(i.version.c_str(), "%d.%d", &i.major, &i.minor);
       std::sscanf(glString(GL_SHADING_LANGUAGE_VERSION).c_str(), "%d.%d", &i.glslMajor, &i.glslMinor);
       glGetIntegerv(GL_MAX_TEXTURE_SIZE, &i.maxTextureSize);
+      glGetIntegerv(GL_MAX_3D_TEXTURE_SIZE, &i.max3dTextureSize);
       glGetIntegerv(GL_MAX_TEXTURE_UNITS, &i.maxTextureUnits);
       glGetIntegerv(GL_MAX_LIGHTS, &i.maxLights);
       glGetIntegerv(GL_MAX_CLIP_PLANES, &i.maxClipPlanes);

@@ -35,6 +35,7 @@ struct GlInfo {
   int major = 0, minor = 0;
   int glslMajor = 0, glslMinor = 0;
   int maxTextureSize = 0, maxTextureUnits = 0, maxLights = 0, maxClipPlanes = 0, maxSamples = 0;
+  int max3dTextureSize = 0;
   float maxAnisotropy = 1.0f;
   bool framebufferObjects = false, s3tc = false, floatTextures = false, rgTextures = false;
 };

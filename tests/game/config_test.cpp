@@ -6,9 +6,9 @@
 #include <string>
 #include <utility>
 
+#include "foundation/replacing_file.h"
 #include "game/config.h"
 #include "game/file_checksum.h"
-#include "game/replacing_file.h"
 #include "tests/game/scratch_dir.h"
 #include "tests/support/memory_file.h"
 

@@ -113,6 +113,54 @@ TEST_F(GlDeviceTest, FormatChecksFollowWhatGlCanHold) {
             D3DERR_NOTAVAILABLE);
 }
 
+// Whatever the checks accept, the device makes: plain, render-target and
+// volume textures of every format code; cube and depth textures are claimed
+// neither by the checks nor by the caps, as none can be made.
+TEST_F(GlDeviceTest, CapabilitiesClaimOnlyWhatTheDeviceCreates) {
+  createDevice(windowedParameters());
+  D3DCAPS9 caps{};
+  ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+  EXPECT_EQ(caps.TextureCaps & D3DPTEXTURECAPS_CUBEMAP, 0u);
+  EXPECT_TRUE(caps.TextureCaps & D3DPTEXTURECAPS_VOLUMEMAP);
+  EXPECT_GE(caps.MaxVolumeExtent, 32u);
+  auto ok = [&](DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) {
+    return d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, usage, type, format) == D3D_OK;
+  };
+  std::vector<D3DFORMAT> formats = {D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5};
+  for (D3DFORMAT f = 1; f < 120; ++f) formats.push_back(f);
+  ComPtr<IDirect3DSurface9> back;
+  ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put()), D3D_OK);
+  int plain = 0, targets = 0, volumes = 0;
+  for (D3DFORMAT f : formats) {
+    SCOPED_TRACE(f);
+    EXPECT_FALSE(ok(0, D3DRTYPE_CUBETEXTURE, f));
+    EXPECT_FALSE(ok(D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_TEXTURE, f));
+    if (ok(0, D3DRTYPE_TEXTURE, f)) {
+      ComPtr<IDirect3DTexture9> t;
+      EXPECT_EQ(device->CreateTexture(4, 4, 0, 0, f, D3DPOOL_MANAGED, t.put(), nullptr), D3D_OK);
+      ++plain;
+    }
+    if (ok(D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, f)) {
+      ComPtr<IDirect3DTexture9> t;
+      ComPtr<IDirect3DSurface9> level;
+      ASSERT_EQ(device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, f, D3DPOOL_DEFAULT, t.put(), nullptr), D3D_OK);
+      ASSERT_EQ(t->GetSurfaceLevel(0, level.put()), D3D_OK);
+      EXPECT_EQ(device->SetRenderTarget(0, level.get()), D3D_OK);
+      device->SetRenderTarget(0, back.get());
+      ++targets;
+    }
+    if (ok(0, D3DRTYPE_VOLUMETEXTURE, f)) {
+      ComPtr<IDirect3DVolumeTexture9> v;
+      EXPECT_EQ(device->CreateVolumeTexture(4, 4, 4, 0, 0, f, D3DPOOL_MANAGED, v.put(), nullptr), D3D_OK);
+      ++volumes;
+    }
+  }
+  EXPECT_TRUE(ok(0, D3DRTYPE_VOLUMETEXTURE, D3DFMT_A8R8G8B8));
+  EXPECT_GE(plain, 10);
+  EXPECT_GE(targets, 4);
+  EXPECT_GE(volumes, 10);
+}
+
 TEST_F(GlDeviceTest, WindowedDeviceTakesTheClientAreaAndClearsToTheExactColour) {
   createDevice(windowedParameters());
   EXPECT_EQ(parameters.BackBufferWidth, 64u);

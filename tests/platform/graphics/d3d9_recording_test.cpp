@@ -133,4 +133,36 @@ TEST(RecordingDirect3D9, FakeAdaptersAnswerTheChecksTheyDescribe) {
   EXPECT_TRUE(device);
 }
 
+TEST_F(RecordingTest, OcclusionQueriesPairBeginWithEndAndCountOneAtATime) {
+  EXPECT_EQ(device->CreateQuery(D3DQUERYTYPE_OCCLUSION, nullptr), D3D_OK);
+  EXPECT_EQ(device->CreateQuery(D3DQUERYTYPE_EVENT, nullptr), D3DERR_NOTAVAILABLE);
+  ComPtr<IDirect3DQuery9> a, b;
+  ASSERT_EQ(device->CreateQuery(D3DQUERYTYPE_OCCLUSION, a.put()), D3D_OK);
+  ASSERT_EQ(device->CreateQuery(D3DQUERYTYPE_OCCLUSION, b.put()), D3D_OK);
+  EXPECT_EQ(a->GetDataSize(), 4u);
+  DWORD samples = 7;
+  EXPECT_EQ(a->GetData(&samples, 4, D3DGETDATA_FLUSH), D3DERR_INVALIDCALL);  // never issued
+  EXPECT_EQ(a->Issue(D3DISSUE_END), D3DERR_INVALIDCALL);                     // no BEGIN
+  ASSERT_EQ(a->Issue(D3DISSUE_BEGIN), D3D_OK);
+  EXPECT_EQ(b->Issue(D3DISSUE_BEGIN), D3DERR_INVALIDCALL);    // a is counting
+  EXPECT_EQ(a->GetData(&samples, 4, 0), D3DERR_INVALIDCALL);  // still counting
+  EXPECT_EQ(a->Issue(D3DISSUE_BEGIN), D3D_OK);                // starts afresh
+  ASSERT_EQ(a->Issue(D3DISSUE_END), D3D_OK);
+  EXPECT_EQ(a->GetData(&samples, 2, 0), D3DERR_INVALIDCALL);  // too small for the count
+  EXPECT_EQ(a->GetData(nullptr, 0, 0), S_OK);                 // only asks
+  EXPECT_EQ(a->GetData(&samples, 4, 0), S_OK);
+  EXPECT_EQ(samples, 0u);
+  EXPECT_EQ(b->Issue(D3DISSUE_BEGIN), D3D_OK);  // a has ended
+  b.reset();                                    // released while counting: a may count again
+  EXPECT_EQ(a->Issue(D3DISSUE_BEGIN), D3D_OK);
+  a->Issue(D3DISSUE_END);
+  device->SimulateDeviceLoss(true);
+  EXPECT_EQ(a->GetData(&samples, 4, D3DGETDATA_FLUSH), D3DERR_DEVICELOST);
+  EXPECT_EQ(log->count("Issue(occlusion, BEGIN)"), 4);
+  // A query outliving its device answers without touching it.
+  device.reset();
+  EXPECT_EQ(a->GetData(&samples, 4, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(a->Issue(D3DISSUE_BEGIN), D3DERR_INVALIDCALL);
+}
+
 }  // namespace

@@ -1,4 +1,4 @@
-#include "game/replacing_file.h"
+#include "foundation/replacing_file.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "game/replacing_file.h"
+#include "foundation/replacing_file.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -7,10 +7,10 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
-
-#include "tests/game/scratch_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -28,12 +28,18 @@ std::string pathOf(int fd) {
   return n > 0 ? fs::path(std::string(path, static_cast<std::size_t>(n))).filename().string() : "?";
 }
 
-void noteRename(const char* temporaryName) { g_events.push_back("rename " + std::string(temporaryName)); }
+void noteRename(const char* temporaryName) {
+  g_events.push_back("rename " + fs::path(temporaryName).filename().string());
+}
 
-class ReplacingFileTest : public ScratchDirTest {
+class ReplacingFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ScratchDirTest::SetUp();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    m_dir =
+        fs::path(::testing::TempDir()) / ("replacing_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
     g_events.clear();
     g_failSync = false;
     ReplacingFile::setBeforeRenameHook(noteRename);
@@ -41,14 +47,21 @@ class ReplacingFileTest : public ScratchDirTest {
   void TearDown() override {
     ReplacingFile::setBeforeRenameHook(nullptr);
     g_failSync = false;
-    ScratchDirTest::TearDown();
+    fs::remove_all(m_dir);
   }
-  static bool save(const char* name, const std::string& text) {
-    ReplacingFile out(name);
+  bool save(const std::string& text) {
+    ReplacingFile out(path().c_str());
     if (!out.begin()) return false;
     const bool written = out.file().write(text.data(), static_cast<int>(text.size())) == static_cast<int>(text.size());
     return out.commit(written);
   }
+  std::string path() const { return (m_dir / "scores.dat").string(); }
+  std::string contents() const {
+    std::ifstream in(path(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  fs::path m_dir;
 };
 
 }  // namespace
@@ -65,20 +78,20 @@ extern "C" int fsync(int fd) {
 }
 
 TEST_F(ReplacingFileTest, TheNewContentReachesTheDiskBeforeTheRename) {
-  ASSERT_TRUE(save("scores.dat", "first"));
-  const std::string directory = fs::current_path().filename().string();
-  EXPECT_EQ(g_events, (std::vector<std::string>{"sync scores.dat.tmp", "rename scores.dat.tmp", "sync " + directory}))
+  ASSERT_TRUE(save("first"));
+  EXPECT_EQ(g_events, (std::vector<std::string>{"sync scores.dat.tmp", "rename scores.dat.tmp",
+                                                "sync " + m_dir.filename().string()}))
       << "the file before the rename, the directory entry after it";
-  EXPECT_EQ(readBytes("scores.dat"), (std::vector<std::uint8_t>{'f', 'i', 'r', 's', 't'}));
-  EXPECT_FALSE(fs::exists("scores.dat.tmp"));
+  EXPECT_EQ(contents(), "first");
+  EXPECT_FALSE(fs::exists(path() + ".tmp"));
 }
 
 TEST_F(ReplacingFileTest, ASaveThatCannotReachTheDiskKeepsTheOldFile) {
-  ASSERT_TRUE(save("scores.dat", "old"));
+  ASSERT_TRUE(save("old"));
   g_events.clear();
   g_failSync = true;
-  EXPECT_FALSE(save("scores.dat", "new"));
+  EXPECT_FALSE(save("new"));
   EXPECT_EQ(g_events, std::vector<std::string>{"sync scores.dat.tmp"}) << "no rename after a failed flush";
-  EXPECT_EQ(readBytes("scores.dat"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
-  EXPECT_FALSE(fs::exists("scores.dat.tmp")) << "the unfinished file is dropped";
+  EXPECT_EQ(contents(), "old");
+  EXPECT_FALSE(fs::exists(path() + ".tmp")) << "the unfinished file is dropped";
 }
