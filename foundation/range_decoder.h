@@ -115,14 +115,13 @@ class RangeDecoder {
   // output, in one pass. `ranks` ends as decodeMoveToFront() leaves it.
   void decode(ByteBuffer* source, ByteBuffer& output, MoveToFrontState& ranks, std::int64_t expectedSize = 0);
 
-  // The size an output holding `written` bytes grows to next.
-  static int grownOutputSize(int written, std::int64_t expectedSize);
-
   // range / total for the decoder's 32-bit range and any model total from
   // 2 up to the rescale limit, by a table of reciprocals.
   static std::uint32_t divideByTotal(std::uint32_t range, std::uint32_t total);
 
  private:
+  // The size an output holding `written` bytes grows to next.
+  static int grownOutputSize(int written, std::int64_t expectedSize);
   template <bool kMoveToFront>
   void decodeSymbols(ByteBuffer* source, ByteBuffer& output, MoveToFrontState* ranks, std::int64_t expectedSize);
   std::uint8_t inputByte();

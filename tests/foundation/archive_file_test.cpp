@@ -381,6 +381,23 @@ TEST_F(ArchiveTest, ADamagedSizeWordDoesNotSizeTheFirstAllocation) {
 #endif
 }
 
+TEST_F(ArchiveTest, AnEntryPackedFarBelowItsSizeGrowsToExactlyThatSize) {
+  // 3 MB of a short pattern packs to a few kilobytes, so the first
+  // allocation falls far short and the output grows towards the size word.
+  Bytes data(3'000'000);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>("kart "[i % 5]);
+  ArchiveWriter writer;
+  writer.add("pattern.txt", data, 1);
+  ArchiveFile& archive = mount(writer);
+#ifdef TESSALINE_TEST_ASAN
+  const std::size_t largest = largestAllocationOf([&] { ASSERT_TRUE(archive.open("pattern.txt")); });
+  EXPECT_EQ(largest, data.size()) << "doubling stops at the size the directory gives";
+#else
+  ASSERT_TRUE(archive.open("pattern.txt"));
+#endif
+  EXPECT_EQ(readAll(archive), data);
+}
+
 TEST_F(ArchiveTest, AnEntryThatDoesNotFitInMemoryFailsToOpenWithAReport) {
 #ifdef TESSALINE_TEST_ASAN
   GTEST_SKIP() << "the sanitizer reserves terabytes of address space and ends the process on a failed "
