@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <numbers>
 
 #include "scene/physics_object.h"
 #include "scene/scene.h"
@@ -79,13 +80,17 @@ std::unique_ptr<World> buildWorld() {
   return w;
 }
 
-// What the race does to its karts each step: drive forward, and aim the
-// sensor rays down from under the corners and the centre.
-void driveKarts(World& w) {
+// What the race does to its karts each step: push them to and fro (a push
+// stronger than their friction, reversed every two seconds, so they slide
+// and turn over changing ground), and aim the sensor rays down from under
+// the corners and the centre.
+void driveKarts(World& w, int step) {
+  const double push = 3500.0 * std::sin(step * kStep * std::numbers::pi / 2.0);
   static const double kOffsets[kRaysPerKart][2] = {{-0.5, -0.8}, {0.5, -0.8}, {-0.5, 0.8}, {0.5, 0.8}, {0.0, 0.0}};
   for (int k = 0; k < kKarts; ++k) {
     dBodyID body = w.karts[k]->body;
-    dBodyAddRelForce(body, 0.0, 0.0, 900.0);
+    dBodyAddForce(body, 0.3 * push, 0.0, push);
+    dBodyAddTorque(body, 0.0, 0.05 * push, 0.0);
     for (int r = 0; r < kRaysPerKart; ++r) {
       dVector3 from;
       dBodyGetRelPointPos(body, kOffsets[r][0], -0.3, kOffsets[r][1], from);
@@ -124,7 +129,7 @@ template <typename Step>
 double microsecondsPerStep(World& w, Step step) {
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < kSteps; ++i) {
-    driveKarts(w);
+    driveKarts(w, i);
     step();
   }
   const std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
