@@ -55,6 +55,11 @@ void ODEJointObject::prepare() {
       ENGINE_ASSERT(0 && "untested");
       break;
     case kJointHinge2:
+      // ODE aborts when a hinge-2 is attached to one body.
+      if (!b1 || !b2) {
+        reportError("%s: a hinge-2 joint needs two bodies; no joint is made\n", name.c_str());
+        return;
+      }
       joint = dJointCreateHinge2(world, nullptr);
       dJointAttach(joint, b1, b2);
       dJointSetHinge2Anchor(joint, a[0], a[1], a[2]);

@@ -26,8 +26,8 @@ class ODEJointObject : public ObjectItem {
   ~ODEJointObject() override;
 
   // Creates the joint, or destroys and re-creates it, between the bodies of
-  // item1 and item2 (an item or body that is missing stands for the world).
-  // No limits or motors are set.
+  // item1 and item2 (an item or body that is missing stands for the world;
+  // a hinge-2 needs both). No limits or motors are set.
   void prepare() override;
 
   std::int32_t jointType = 0;

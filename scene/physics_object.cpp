@@ -3,11 +3,64 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <numbers>
 
 #include "foundation/report.h"
 #include "scene/contact_tables.h"
+#include "scene/debug_lines.h"
 #include "scene/scene.h"
 #include "scene/surface_render_object.h"
+
+namespace {
+
+// Cyan, apart from the green bones and the yellow target lines.
+constexpr std::uint32_t kGeomWireColour = 0xFF00CCCC;
+
+class GeomWireNode : public DebugNode {
+ public:
+  explicit GeomWireNode(RenderPipeline* pipeline) : DebugNode(pipeline) {}
+  void draw(double t, SceneItem* item, SceneItem*) override {
+    auto* object = dynamic_cast<PhysicsObject*>(item);
+    if (!object || !pipeline) return;
+    Position3 points[2 * kMaxGeomWireLines];
+    const int n = geomWireLines(object->geomType, points);
+    if (n == 0) return;
+    Matrix4x3 world;
+    object->worldMatrix(world, t, true);
+    drawDebugLines(*pipeline, world, points, n, kGeomWireColour);
+  }
+};
+
+}  // namespace
+
+int geomWireLines(std::int32_t geomType, Position3 (&points)[2 * kMaxGeomWireLines]) {
+  int n = 0;
+  if (geomType == kGeomSphere) {
+    constexpr int kSegments = 16;
+    for (int axis = 0; axis < 3; ++axis) {
+      for (int i = 0; i < kSegments; ++i) {
+        for (int end = 0; end < 2; ++end) {
+          const double angle = (i + end) * 2.0 * std::numbers::pi / kSegments;
+          const float c = static_cast<float>(std::cos(angle)), s = static_cast<float>(std::sin(angle));
+          // Around Y (in XZ), around Z (in XY), around X (in YZ).
+          points[n++] = axis == 0 ? Position3{c, 0, s} : axis == 1 ? Position3{c, s, 0} : Position3{0, c, s};
+        }
+      }
+    }
+  } else if (geomType == kGeomBox) {
+    // Corner k has x, y, z at +0.5 where bits 2, 1, 0 of k are set; an edge
+    // joins two corners one bit apart.
+    auto corner = [](int k) { return Position3{k & 4 ? 0.5f : -0.5f, k & 2 ? 0.5f : -0.5f, k & 1 ? 0.5f : -0.5f}; };
+    for (int k = 0; k < 8; ++k) {
+      for (int bit : {1, 2, 4}) {
+        if (k & bit) continue;
+        points[n++] = corner(k);
+        points[n++] = corner(k | bit);
+      }
+    }
+  }
+  return n / 2;
+}
 
 PhysicsObject::PhysicsObject(Scene* scene, std::int32_t id) : ObjectItem(scene, id, ItemType::PhysicsObject) {}
 
@@ -16,6 +69,7 @@ PhysicsObject::~PhysicsObject() {
   if (transformGeom) dGeomDestroy(transformGeom);
   if (geom) dGeomDestroy(geom);
   if (triMeshData) dGeomTriMeshDataDestroy(triMeshData);
+  delete geomDebugNode;
 }
 
 bool PhysicsObject::createGeom(const float size[3]) {
@@ -66,6 +120,11 @@ bool PhysicsObject::createGeom(const float size[3]) {
 void PhysicsObject::prepare() {
   if (geomPrepared) return;
   geomPrepared = true;
+  // Made whatever the switch says now, so that switching it on later shows
+  // the geoms.
+  if (renderer && !geomDebugNode && (geomType == kGeomSphere || geomType == kGeomBox)) {
+    geomDebugNode = new GeomWireNode(renderer);
+  }
   for (const MeshEntry& entry : meshes) {
     if (entry.mesh) entry.mesh->prepare(true);
   }

@@ -18,17 +18,26 @@ enum GeomType : std::int32_t {
   kGeomRay = 5,
 };
 
+// The wireframe a geom's debug node draws in the item's frame: three unit
+// circles of 16 segments (about Y, Z and X) for a sphere, the 12 edges of
+// the cube from -0.5 to 0.5 for a box, nothing for other types. Fills
+// pairs of points; returns the number of lines.
+inline constexpr int kMaxGeomWireLines = 48;
+int geomWireLines(std::int32_t geomType, Position3 (&points)[2 * kMaxGeomWireLines]);
+
 class PhysicsObject : public ObjectItem {
  public:
   PhysicsObject(Scene* scene, std::int32_t id);
   // Takes its geoms and triangle data out of the simulation: a space must
   // not keep a geom whose user data is a deleted item. The body stays the
-  // world's.
+  // world's. Deletes the debug node.
   ~PhysicsObject() override;
 
   // Builds the geom once, sized by geomSize times the scale at time 0,
   // placed by the channels at time 0, and adds it to the space at
   // spaceIndex. Triangle meshes take the first mesh's kept geometry.
+  // Spheres and boxes also get a debug node, drawn while the renderer's
+  // debug-geometry switch is set.
   void prepare() override;
   // A body-less, uncarried geom other than a ray follows the channels.
   void evaluate(double t) override;
