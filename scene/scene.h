@@ -60,7 +60,9 @@ class Scene : public ItemContainer {
   // collide, the world step, the emptying of the contact group and the
   // invalidation of every cached item matrix.
   void physicsStep(double dt);
-  // The ODE near callback; `data` is the scene.
+  // The ODE near callback; `data` is the scene. Run it through collide():
+  // a dSpaceCollide of one's own starts no new pass, so the sub-spaces
+  // collided in the last pass would stay untested inside.
   static void nearCallback(void* data, dGeomID o1, dGeomID o2);
 
   // The scene's text font (12 pixels, antialiased); null when it could not
