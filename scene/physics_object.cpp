@@ -154,10 +154,9 @@ void PhysicsObject::prepare() {
     }
   } else {
     // The offset ignores the carrier's rotation: carried parts are laid out
-    // around an unrotated carrier.
-    // ODE calls geom transforms deprecated in favour of geom offsets, but
-    // they still work, and a transform keeps the carried geom's own user
-    // data and surface kind apart from the carrier's.
+    // around an unrotated carrier. ODE calls geom transforms deprecated in
+    // favour of geom offsets, but they work, and a transform keeps the
+    // carried geom's user data and surface kind apart from the carrier's.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     transformGeom = dCreateGeomTransform(nullptr);
