@@ -13,7 +13,10 @@
 #include "render/sequence_texture.h"
 #include "render/surface.h"
 #include "render/texture_layer.h"
+#include "scene/camera_item.h"
 #include "scene/lwo_model.h"
+#include "scene/object_item.h"
+#include "scene/physics_object.h"
 #include "scene/scene.h"
 #include "scene/scene_root.h"
 #include "tests/render/pipeline_fixture.h"
@@ -338,6 +341,47 @@ TEST_F(Lwo2LoaderTest, ModelsAreLookedUpByNameAndLoadedOnce) {
   EXPECT_EQ(scene->getModelLayer(&files, "kart.lwo", 0), model->layers[0].get());
   EXPECT_EQ(scene->getModelLayer(&files, "kart.lwo", 1), nullptr);
   EXPECT_NE(takeMessage().find("1 is not a valid layer number for kart.lwo!"), std::string::npos);
+  setModelLoader(nullptr);
+}
+
+TEST_F(Lwo2LoaderTest, ItemsMadeAtRunTimeAreNumberedInTheirListsAndShareTheModel) {
+  installLightWaveLoaders();
+  lwo2::Writer w;
+  w.tags({"Body"});
+  for (int layer : {0, 2}) {
+    w.layer(layer, {static_cast<float>(layer), 1, 0});
+    w.points({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    w.polygons({{0, 1, 2}});
+  }
+  files.put("rocket.lwo", w.bytes());
+  scene->createObject("CameraTarget");
+  const float scale[3] = {0.3f, 0.3f, 0.3f};
+  LWOModel* model = scene->createPhysicsObject(&files, "rocket.lwo", 1, 18, 0, scale);
+  ASSERT_NE(model, nullptr);
+  ASSERT_EQ(scene->objects.size(), 3u) << "the empty layer 1 makes nothing";
+  for (int i : {1, 2}) {
+    SceneItem& object = *scene->objects[i];
+    EXPECT_EQ(object.id, i);
+    EXPECT_EQ(object.name, "rocket.lwo");
+    EXPECT_EQ(object.position[0].value, i == 1 ? 0.0f : 2.0f) << "at its layer's pivot";
+    EXPECT_EQ(object.scale[2].value, 0.3f);
+  }
+  EXPECT_EQ(scene->createPhysicsObject(&files, "missing.lwo", 1, 18, 0, scale), nullptr);
+  EXPECT_EQ(scene->objects.size(), 3u);
+
+  ObjectItem* a = scene->loadObject(&files, "rocket.lwo", 0);
+  ObjectItem* b = scene->loadObject(&files, "rocket.lwo", 0);
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(a->firstMesh(), b->firstMesh());
+  EXPECT_EQ(b->id, 4);
+  EXPECT_EQ(scene->loadObject(&files, "rocket.lwo", 3), nullptr);
+  EXPECT_EQ(scene->objects.size(), 5u);
+
+  EXPECT_EQ(scene->createRay(5, 0, scale)->name, "ray");
+  CameraItem* current = scene->createCamera(true);
+  scene->createCamera(false);
+  EXPECT_EQ(scene->followed, current);
+  EXPECT_EQ(scene->cameras.size(), 2u);
   setModelLoader(nullptr);
 }
 
