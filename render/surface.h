@@ -70,6 +70,8 @@ class Surface {
   // the shader passes); released with the surface.
   ComPtr<IDirect3DBaseTexture9> deviceObjects[2];
   bool loaded = false;
+  bool transparent = false;  // a layer or parameter makes it see-through
+  bool defined = false;      // its object file's definition has been read
   std::vector<std::unique_ptr<TextureLayer>> imageLayers;
   std::vector<std::unique_ptr<TextureLayer>> vertexColorLayers;
 };
