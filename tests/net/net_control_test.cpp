@@ -37,23 +37,22 @@ class ScriptedServer : public ::testing::Test {
     wsa::closesocket(m_listen);
     wsa::WSACleanup();
   }
-  // Sends `bytes` and waits until the control has handled them: an accepted
-  // reply with a fresh slot number follows them, and messages are handled
-  // in order. Without `marked` (for a message cut short, which would swallow
-  // the mark) it waits for the bytes to arrive and a little longer.
-  bool sendAndWait(std::vector<std::uint8_t> bytes, bool marked = true) {
-    if (!marked) {
-      const auto before = m_control.getBytesReceived64();
-      return m_server->sendRaw(bytes) &&
-             eventually([&] { return m_control.getBytesReceived64() >= before + bytes.size(); }) && (Sleep(20), true);
+  // Sends `bytes` and waits until the control has read `messages` more
+  // whole messages (by default, those the bytes hold by themselves).
+  bool sendAndWait(const std::vector<std::uint8_t>& bytes, int messages = -1) {
+    if (messages < 0) {
+      net::MessageQueue q;
+      q.append(bytes.data(), bytes.size());
+      for (messages = 0; q.front() == net::MessageQueue::Front::Ready; ++messages) q.endMessage();
     }
-    const std::uint8_t mark = m_mark++;
-    const auto markBytes = frame(net::kAccepted, {mark});
-    bytes.insert(bytes.end(), markBytes.begin(), markBytes.end());
-    return m_server->sendRaw(bytes) && eventually([&] { return m_control.playerSlot() == mark; });
+    const auto before = m_control.messagesRead();
+    const auto bytesBefore = m_control.getBytesReceived64();
+    return m_server->sendRaw(bytes) && eventually([&] {
+             return m_control.messagesRead() >= before + static_cast<unsigned>(messages) &&
+                    m_control.getBytesReceived64() >= bytesBefore + bytes.size();
+           });
   }
 
-  std::uint8_t m_mark = 200;
   SOCKET m_listen = INVALID_SOCKET;
   NetControl m_control;
   NetValue<int> m_value{m_control};
@@ -74,11 +73,11 @@ TEST_F(ScriptedServer, MergedAndSplitMessagesBothDecode) {
 
   // Split inside the header and again inside the payload.
   const auto split = intMessage(20, 42);
-  ASSERT_TRUE(sendAndWait({split.begin(), split.begin() + 1}, false));
-  ASSERT_TRUE(sendAndWait({split.begin() + 1, split.begin() + 6}, false));
+  ASSERT_TRUE(sendAndWait({split.begin(), split.begin() + 1}, 0));
+  ASSERT_TRUE(sendAndWait({split.begin() + 1, split.begin() + 6}, 0));
   m_control.update();
   EXPECT_EQ(m_value.get(), 41);  // not complete yet
-  ASSERT_TRUE(sendAndWait({split.begin() + 6, split.end()}));
+  ASSERT_TRUE(sendAndWait({split.begin() + 6, split.end()}, 1));
   m_control.update();
   EXPECT_EQ(m_value.get(), 42);
 }
