@@ -153,8 +153,7 @@ class GameServer : public NetServer {
   bool m_stopping = false;
   std::vector<GameServerConnection*> m_barrierWaiters;
   std::atomic<DWORD> m_idleTimeoutMs{5000}, m_barrierTimeoutMs{60000}, m_sendTimeoutMs{2000};
-  std::atomic<std::uint64_t> m_droppedConnections{0}, m_droppedMessages{0}, m_refusedMessages{0},
-      m_relayedUpdates{0};
+  std::atomic<std::uint64_t> m_droppedConnections{0}, m_droppedMessages{0}, m_refusedMessages{0}, m_relayedUpdates{0};
 };
 
 // Accepts connections for `server` on `port` while `running` holds, backing

@@ -294,8 +294,7 @@ int sendTimeout(SOCKET s, const char* buffer, int length, DWORD timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   int sent = 0;
   while (sent < length) {
-    const ssize_t n =
-        ::send(fd(s), buffer + sent, static_cast<size_t>(length - sent), MSG_DONTWAIT | MSG_NOSIGNAL);
+    const ssize_t n = ::send(fd(s), buffer + sent, static_cast<size_t>(length - sent), MSG_DONTWAIT | MSG_NOSIGNAL);
     if (n > 0) {
       sent += static_cast<int>(n);
       continue;

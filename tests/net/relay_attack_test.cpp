@@ -216,8 +216,8 @@ TEST_F(Attack, ForgedRepliesAndLocksFromPlayersAndStrangersGoNowhere) {
   RawPeer seated(port()), stranger(port());
   ASSERT_EQ(seat(seated, net::kJoin), kHonest);
   std::vector<std::uint8_t> forged;
-  for (const auto& m : {frame(net::kAccepted, {3}), frame(net::kRefused), frame(net::kValuesEnded),
-                        frame(net::kLock, {1})})
+  for (const auto& m :
+       {frame(net::kAccepted, {3}), frame(net::kRefused), frame(net::kValuesEnded), frame(net::kLock, {1})})
     forged.insert(forged.end(), m.begin(), m.end());
   // Well within the idle timeout, which would end the stranger.
   constexpr int kRounds = 20;
