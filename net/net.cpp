@@ -16,6 +16,14 @@ int Net::send(const void* data, int length, DWORD timeoutMs) {
   return sent;
 }
 
+int Net::sendNow(const void* data, int length) {
+  const int sent = wsa::sendNow(m_socket.load(), static_cast<const char*>(data), length);
+  if (sent == SOCKET_ERROR) return -1;
+  m_sent1 += static_cast<std::uint64_t>(sent);
+  m_sent2 += static_cast<std::uint64_t>(sent);
+  return sent;
+}
+
 void Net::shutdownSocket() {
   const SOCKET s = m_socket.load();
   if (s != INVALID_SOCKET) wsa::shutdown(s, SD_BOTH);

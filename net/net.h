@@ -43,6 +43,9 @@ class Net {
   // be queued before it passes. Returns the bytes sent, 0 when the send
   // failed or timed out (the data is then lost).
   int send(const void* data, int length, DWORD timeoutMs = INFINITE);
+  // Queues what the socket takes at once without waiting: the bytes queued
+  // (0 when its buffer is full), -1 when the send failed.
+  int sendNow(const void* data, int length);
   // onDisconnect, then shuts the socket down both ways; the socket stays
   // open until the object is destroyed.
   void disconnect();

@@ -12,8 +12,6 @@ namespace GameDaemon {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Unsent bytes one player may have waiting before it is dropped: a player
 // that stops reading must not make the relay hold everyone's traffic for it
 // without bound. Far above what a frame of updates needs.
@@ -21,6 +19,11 @@ constexpr std::size_t kMaxQueuedBytes = 1u << 20;
 // A sender with more than this waiting in another player's backlog, and
 // more than half of that backlog, is read more slowly until it drains.
 constexpr std::size_t kSenderShareBytes = 64 * 1024;
+// A backlog past this is full: senders to it wait while its player reads.
+constexpr std::size_t kFullQueueBytes = kMaxQueuedBytes / 4;
+// A player whose writer handed nothing to its socket for this long has
+// stopped reading, for back-pressure.
+constexpr auto kStalledAfter = std::chrono::milliseconds(50);
 // The kernel's send buffer of each player's socket, kept small so a backlog
 // shows in the relay (where back-pressure sees it), not in the kernel.
 constexpr int kSocketSendBuffer = 64 * 1024;
@@ -127,14 +130,19 @@ int GameServerConnection::onReceive(const std::uint8_t* data, int length) {
       m_queue.endMessage();
       continue;
     }
-    flushRelay();
+    // The message may wait in a barrier: the writers send meanwhile.
+    flushRelay(false);
+    if (m_selfPending) m_outChanged.notify_all();
     after = dispatch(id, lock);
     m_queue.endMessage();
     if (after == After::Close) break;
   }
-  flushRelay();
+  flushRelay(true);
   if (after == After::Close) m_queue.clear();
   lock.unlock();
+  // Relays and replies go out without the lock, so other players' updates
+  // are handled meanwhile; the queues keep every socket's order.
+  sendPending();
   if (after == After::Close) {
     drainOut();
     close();
@@ -261,22 +269,30 @@ void GameServerConnection::relayValue(std::uint16_t id) {
   m_server.m_stored[id].assign(message + net::kHeaderSize, message + length);
   m_relay.insert(m_relay.end(), message, message + length);
   ++m_server.m_relayedUpdates;
-  if (m_relay.size() >= 64 * 1024) flushRelay();
+  if (m_relay.size() >= 64 * 1024) flushRelay(false);
 }
 
-void GameServerConnection::flushRelay() {
+void GameServerConnection::flushRelay(bool now) {
   if (m_relay.empty()) return;
-  for (GameServerConnection* p : m_server.m_players)
-    if (p && p != this) p->queueOut(m_relay.data(), m_relay.size(), m_slot);
+  for (GameServerConnection* p : m_server.m_players) {
+    if (!p || p == this) continue;
+    p->queueOut(m_relay.data(), m_relay.size(), m_slot, !now);
+    if (now) {
+      ++p->m_pins;
+      m_pending.push_back(p);
+    }
+  }
   m_relay.clear();
   m_relayedInChunk = true;
 }
 
-void GameServerConnection::queueOut(const std::uint8_t* data, std::size_t size, int from) {
+void GameServerConnection::queueOut(const std::uint8_t* data, std::size_t size, int from, bool wakeWriter) {
   {
     std::lock_guard out(m_outMutex);
     if (m_writerStop || m_writerDead || size == 0) return;
-    if (from < 0 || m_backlog.load() + size <= kMaxQueuedBytes) {
+    // The server's own replies may pass the limit when nothing else waits
+    // (a dump can be large), never pile up beyond it.
+    if (m_backlog.load() + size <= kMaxQueuedBytes || (from < 0 && m_backlog.load() == 0)) {
       m_out.insert(m_out.end(), data, data + size);
       m_backlog += size;
       if (from >= 0) m_backlogFrom[from] += size;
@@ -284,7 +300,7 @@ void GameServerConnection::queueOut(const std::uint8_t* data, std::size_t size, 
         m_outFrom.back().second += size;
       else
         m_outFrom.emplace_back(from, size);
-      m_outChanged.notify_all();
+      if (wakeWriter) m_outChanged.notify_all();
       return;
     }
   }
@@ -292,26 +308,43 @@ void GameServerConnection::queueOut(const std::uint8_t* data, std::size_t size, 
   drop("too much unsent data");
 }
 
+void GameServerConnection::accountSent(std::deque<std::pair<int, std::size_t>>& from, std::size_t count) {
+  m_backlog -= count;
+  while (count > 0 && !from.empty()) {
+    auto& [slot, size] = from.front();
+    const std::size_t n = std::min(count, size);
+    if (slot >= 0) m_backlogFrom[slot] -= n;
+    size -= n;
+    count -= n;
+    if (size == 0) from.pop_front();
+  }
+  m_lastWrite = Clock::now().time_since_epoch().count();
+}
+
+void GameServerConnection::writeFailed() {
+  shutdownSocket();
+  std::lock_guard out(m_outMutex);
+  m_writerDead = true;
+  m_out.clear();
+  m_outFrom.clear();
+  m_backlog = 0;
+  for (auto& share : m_backlogFrom) share = 0;
+  m_outChanged.notify_all();
+}
+
 void GameServerConnection::writeLoop() {
   std::vector<std::uint8_t> batch;
   std::deque<std::pair<int, std::size_t>> from;
-  // Takes `count` sent bytes off the backlog and their senders' shares.
-  auto sent = [&](std::size_t count) {
-    m_backlog -= count;
-    while (count > 0 && !from.empty()) {
-      auto& [slot, size] = from.front();
-      const std::size_t n = std::min(count, size);
-      if (slot >= 0) m_backlogFrom[slot] -= n;
-      size -= n;
-      count -= n;
-      if (size == 0) from.pop_front();
-    }
-  };
   for (;;) {
     {
       std::unique_lock out(m_outMutex);
-      m_outChanged.wait(out, [this] { return m_writerStop || !m_out.empty(); });
-      if (m_writerStop) break;
+      m_outChanged.wait(out, [this] { return m_writerStop || m_writerDead || !m_out.empty(); });
+      if (m_writerStop || m_writerDead) return;
+    }
+    std::lock_guard sending(m_sendMutex);
+    {
+      std::lock_guard out(m_outMutex);
+      if (m_writerStop || m_writerDead) return;
       batch.clear();
       batch.swap(m_out);
       from.clear();
@@ -323,21 +356,55 @@ void GameServerConnection::writeLoop() {
         // A peer that takes its messages too slowly delays only itself: it
         // is dropped rather than left with a broken stream.
         if (wsa::WSAGetLastError() == WSAETIMEDOUT) drop("send timed out");
-        shutdownSocket();
-        std::lock_guard out(m_outMutex);
-        m_writerDead = true;
-        m_out.clear();
-        m_outFrom.clear();
-        m_backlog = 0;
-        for (auto& share : m_backlogFrom) share = 0;
-        m_outChanged.notify_all();
+        writeFailed();
         return;
       }
       done += static_cast<std::size_t>(piece);
-      sent(static_cast<std::size_t>(piece));
+      accountSent(from, static_cast<std::size_t>(piece));
     }
     std::lock_guard out(m_outMutex);
     m_outChanged.notify_all();  // drainOut looks again
+  }
+}
+
+void GameServerConnection::sendQueuedNow() {
+  std::unique_lock sending(m_sendMutex, std::try_to_lock);
+  if (!sending.owns_lock()) {
+    // Someone is sending on this socket; the writer takes what is left.
+    m_outChanged.notify_all();
+    return;
+  }
+  std::vector<std::uint8_t> batch;
+  std::deque<std::pair<int, std::size_t>> from;
+  {
+    std::lock_guard out(m_outMutex);
+    if (m_writerStop || m_writerDead || m_out.empty()) return;
+    batch.swap(m_out);
+    from.swap(m_outFrom);
+  }
+  const int sent = sendNow(batch.data(), static_cast<int>(batch.size()));
+  if (sent < 0) {
+    writeFailed();
+    return;
+  }
+  accountSent(from, static_cast<std::size_t>(sent));
+  if (static_cast<std::size_t>(sent) == batch.size()) return;
+  // The rest goes out first, by the writer.
+  std::lock_guard out(m_outMutex);
+  m_out.insert(m_out.begin(), batch.begin() + sent, batch.end());
+  m_outFrom.insert(m_outFrom.begin(), from.begin(), from.end());
+  m_outChanged.notify_all();
+}
+
+void GameServerConnection::sendPending() {
+  for (GameServerConnection* p : m_pending) {
+    p->sendQueuedNow();
+    --p->m_pins;
+  }
+  m_pending.clear();
+  if (m_selfPending) {
+    m_selfPending = false;
+    sendQueuedNow();
   }
 }
 
@@ -353,13 +420,17 @@ void GameServerConnection::waitForRoom() {
     {
       std::lock_guard lock(s.m_lock);
       if (s.m_stopping || !m_seated) return;
-      // A backlog that is mostly someone else's is its reader's slowness,
-      // not this sender's: that reader is dropped at its limit instead.
+      const auto stalledSince = Clock::now().time_since_epoch().count() -
+                                std::chrono::duration_cast<Clock::duration>(kStalledAfter).count();
       bool full = false;
       for (const GameServerConnection* p : s.m_players) {
         if (!p || p == this) continue;
-        const std::size_t share = p->m_backlogFrom[m_slot].load();
-        full = full || (share > kSenderShareBytes && 2 * share > p->backlog());
+        const std::size_t share = p->m_backlogFrom[m_slot].load(), backlog = p->backlog();
+        if (share == 0) continue;
+        // A backlog that is mostly others' at a player that stopped reading
+        // is that player's slowness: it is dropped at its limit instead.
+        const bool reading = p->m_lastWrite.load() > stalledSince;
+        full = full || (share > kSenderShareBytes && 2 * share > backlog) || (backlog > kFullQueueBytes && reading);
       }
       if (!full) return;
     }
@@ -426,13 +497,14 @@ GameServerConnection::After GameServerConnection::waitInBarrier(std::uint32_t to
 
 void GameServerConnection::sendToSelf() {
   m_writeData.end();
-  queueOut(m_writeData.data(), m_writeData.size(), -1);
+  queueOut(m_writeData.data(), m_writeData.size(), -1, false);
+  m_selfPending = true;
   m_writeData.clear();
 }
 
 void GameServerConnection::onDisconnect() {
   GameServer& s = m_server;
-  std::lock_guard lock(s.m_lock);
+  std::unique_lock lock(s.m_lock);
   for (auto& p : s.m_players)
     if (p == this) p = nullptr;
   if (m_seated) {
@@ -442,12 +514,16 @@ void GameServerConnection::onDisconnect() {
       notice.writeU8(static_cast<std::uint8_t>(m_slot));
       notice.end();
       for (GameServerConnection* p : s.m_players)
-        if (p && p != this) p->queueOut(notice.data(), notice.size(), -1);
+        if (p && p != this) p->queueOut(notice.data(), notice.size(), -1, true);
     }
     m_seated = false;
     m_unseatedSince = Clock::now();
   }
   s.m_barrierChanged.notify_all();
+  lock.unlock();
+  // No longer seated, so no new pins; the connection may be freed once the
+  // threads sending on it are done.
+  while (m_pins.load() > 0) Sleep(1);
 }
 
 // --- GameServer ---

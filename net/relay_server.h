@@ -25,6 +25,7 @@ inline constexpr WORD kRelayPort = 12726;
 inline constexpr int kMaxPlayers = net::kPlayerSlots;
 
 class GameServer;
+using Clock = std::chrono::steady_clock;
 
 class GameServerConnection : public NetServerConnection {
  public:
@@ -50,23 +51,38 @@ class GameServerConnection : public NetServerConnection {
   // Stores a value update and collects it for the other players.
   void relayValue(std::uint16_t id);
   // Queues the collected relays on every occupied slot but this one's.
-  void flushRelay();
+  // `now`: the players are pinned and this thread tries the sends itself
+  // once the server's lock is released (sendPending); otherwise their
+  // writers are woken.
+  void flushRelay(bool now);
+  // Sends without the lock what flushRelay(true) and sendToSelf queued,
+  // as far as the sockets take it at once, and unpins those players.
+  void sendPending();
   // Appends whole messages to the outbound queue (under the server's lock,
   // so each socket carries its messages in the order they were handled).
-  // Relays beyond the backlog limit drop the player instead; the peer's own
-  // replies (the value dump may be large) are always taken.
-  // `from` is the slot whose relays these are, -1 for the server's own
-  // messages.
-  void queueOut(const std::uint8_t* data, std::size_t size, int from);
+  // Anything beyond the backlog limit drops the player instead, but for a
+  // reply (a value dump may be large) to an empty queue. `from` is the slot
+  // whose relays these are, -1 for the server's own messages.
+  void queueOut(const std::uint8_t* data, std::size_t size, int from, bool wakeWriter);
+  // Hands the queue to the socket as far as it takes it without waiting;
+  // the rest is left to the writer. Never waits for anything.
+  void sendQueuedNow();
+  // Takes `count` sent bytes off the backlog and their senders' shares.
+  void accountSent(std::deque<std::pair<int, std::size_t>>& from, std::size_t count);
+  // The socket failed: the connection ends, the queue is dropped.
+  void writeFailed();
   // The writer thread: sends the queue, each piece of it within the send
   // timeout; a peer that does not take it in time is dropped.
   void writeLoop();
   // Waits (bounded by the send timeout) until the writer has sent what is
   // queued, so a refusal reaches the peer before the connection ends.
   void drainOut();
-  // Reads this sender more slowly while another player's backlog is full
-  // mostly of what it sent: back-pressure on its socket before anyone has
-  // to be dropped. Without the server's lock.
+  // Reads this sender more slowly while it has bytes in another player's
+  // full backlog, when that player keeps reading (everyone sends faster
+  // than it can take) or the backlog is mostly this sender's: back-pressure
+  // on its socket before anyone has to be dropped. A player that has
+  // stopped reading holds up nobody but a flooder. Without the server's
+  // lock.
   void waitForRoom();
   // Drops the connection for misbehaving (counted once).
   void drop(const char* why);
@@ -84,9 +100,18 @@ class GameServerConnection : public NetServerConnection {
   net::MessageQueue m_queue;
   net::MessageWriter m_writeData;
   std::vector<std::uint8_t> m_relay;
+  std::vector<GameServerConnection*> m_pending;
+  bool m_selfPending = false;
   bool m_relayedInChunk = false;
   std::size_t m_unseatedBytes = 0;
 
+  // Held by whoever hands bytes to this socket: the writer, or another
+  // connection's thread sending a relay at once.
+  std::mutex m_sendMutex;
+  // Other connections' threads about to send on this one without the
+  // server's lock; taken under the lock while it is seated. onDisconnect
+  // waits for them, so the connection is never freed under a sender.
+  std::atomic<int> m_pins{0};
   std::mutex m_outMutex;
   std::condition_variable m_outChanged;
   std::vector<std::uint8_t> m_out;  // guarded by m_outMutex
@@ -97,6 +122,8 @@ class GameServerConnection : public NetServerConnection {
   std::atomic<std::size_t> m_backlog{0};
   // The backlog's bytes by the slot that relayed them.
   std::atomic<std::size_t> m_backlogFrom[kMaxPlayers] = {};
+  // When the writer last handed a piece to the socket (steady clock ticks).
+  std::atomic<Clock::rep> m_lastWrite{0};
   std::atomic<bool> m_dropped{false};
   Thread m_writer;
 };

@@ -311,6 +311,18 @@ int sendTimeout(SOCKET s, const char* buffer, int length, DWORD timeoutMs) {
   return sent;
 }
 
+int sendNow(SOCKET s, const char* buffer, int length) {
+  if (!started() || !validSocket(s)) return SOCKET_ERROR;
+  if (length < 0 || (!buffer && length > 0)) return fail(WSAEFAULT);
+  for (;;) {
+    const ssize_t n = ::send(fd(s), buffer, static_cast<size_t>(length), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n >= 0) return static_cast<int>(n);
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+    return failErrno();
+  }
+}
+
 bool peerClosed(SOCKET s) {
   if (!validSocket(s)) return true;
   pollfd p{fd(s), POLLRDHUP, 0};

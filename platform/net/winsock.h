@@ -108,6 +108,9 @@ int send(SOCKET s, const char* buffer, int length, int flags);
 // Returns `length`, or SOCKET_ERROR (WSAETIMEDOUT when time ran out; bytes
 // queued before then stay sent). A shut-down socket fails at once.
 int sendTimeout(SOCKET s, const char* buffer, int length, DWORD timeoutMs);
+// Queues what the socket takes at once, without waiting: the bytes queued
+// (0 when its buffer is full), or SOCKET_ERROR.
+int sendNow(SOCKET s, const char* buffer, int length);
 // True when the peer has closed or reset the connection, or the socket was
 // shut down or is not open; queued data is left unread.
 bool peerClosed(SOCKET s);
