@@ -420,8 +420,8 @@ void GameServerConnection::waitForRoom() {
     {
       std::lock_guard lock(s.m_lock);
       if (s.m_stopping || !m_seated) return;
-      const auto stalledSince = Clock::now().time_since_epoch().count() -
-                                std::chrono::duration_cast<Clock::duration>(kStalledAfter).count();
+      const auto stalledSince =
+          Clock::now().time_since_epoch().count() - std::chrono::duration_cast<Clock::duration>(kStalledAfter).count();
       bool full = false;
       for (const GameServerConnection* p : s.m_players) {
         if (!p || p == this) continue;
