@@ -334,6 +334,20 @@ TEST(RelayStop, ReturnsWithinFiveSecondsWithATricklingReaderAttached) {
   stuff.join();
 }
 
+TEST(RelayStop, ThePortCanBeReadFromAnotherThreadWhileTheRelayStops) {
+  ServerThread relay(0);
+  ASSERT_TRUE(relay.waitListening());
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    while (!done.load()) relay.port();
+  });
+  Sleep(5);
+  EXPECT_TRUE(relay.stop());
+  done = true;
+  reader.join();
+  EXPECT_EQ(relay.port(), 0);
+}
+
 TEST(RelayBind, APortInUseIsRetriedAndNeverSwappedForARandomOne) {
   WSADATA data;
   wsa::WSAStartup(MAKEWORD(2, 2), &data);
