@@ -27,6 +27,10 @@ inline constexpr int kMaxPlayers = net::kPlayerSlots;
 class GameServer;
 using Clock = std::chrono::steady_clock;
 
+// One peer of the relay. Its receive thread handles its messages under the
+// server's lock; whatever is sent to it goes into its own outbound queue,
+// handed to the socket at once when it takes it and otherwise by a writer
+// thread of its own, so no peer can hold another's thread or the lock.
 class GameServerConnection : public NetServerConnection {
  public:
   GameServerConnection(GameServer& server, SOCKET s);
