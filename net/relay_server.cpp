@@ -309,6 +309,8 @@ void GameServerConnection::queueOut(const std::uint8_t* data, std::size_t size, 
 }
 
 void GameServerConnection::accountSent(std::deque<std::pair<int, std::size_t>>& from, std::size_t count) {
+  if (count == 0) return;
+  m_lastWrite = Clock::now().time_since_epoch().count();
   m_backlog -= count;
   while (count > 0 && !from.empty()) {
     auto& [slot, size] = from.front();
@@ -318,7 +320,6 @@ void GameServerConnection::accountSent(std::deque<std::pair<int, std::size_t>>& 
     count -= n;
     if (size == 0) from.pop_front();
   }
-  m_lastWrite = Clock::now().time_since_epoch().count();
 }
 
 void GameServerConnection::writeFailed() {
