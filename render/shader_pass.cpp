@@ -244,6 +244,16 @@ void ShaderPass::bindSamplers(Surface& surface, double t) {
   }
 }
 
+void ShaderPass::setSurfaceBlending(bool depthWrite, bool alphaTest, bool blend) {
+  IDirect3DDevice9* device = pipeline->currentDevice;
+  device->SetRenderState(D3DRS_ZWRITEENABLE, depthWrite ? 1 : 0);
+  device->SetRenderState(D3DRS_ALPHATESTENABLE, alphaTest ? 1 : 0);
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, blend ? 1 : 0);
+  if (!blend) return;
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+}
+
 void ShaderPass::applySurface(Surface& surface, double t) {
   IDirect3DDevice9* device = pipeline->currentDevice;
   ShaderFlagTable& flags = *pipeline->flagTable;
@@ -251,11 +261,7 @@ void ShaderPass::applySurface(Surface& surface, double t) {
   float alpha = 1.0f, weight = 1.0f;
   const float reflection = surface.reflection.evaluate(t);
   if (reflection != 0.0f && surface.reflectionOptions == 0) {
-    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    setSurfaceBlending(true, false, true);
     alpha = 1.0f - reflection;
   } else if (surface.isTransparentAt(t)) {
     const TextureLayer* layer = surface.findTextureLayer(fourCC("TRAN"), 1);
@@ -263,24 +269,18 @@ void ShaderPass::applySurface(Surface& surface, double t) {
     // A transparency map over an otherwise opaque surface cuts holes: those
     // are tested, not blended, so depth stays written.
     const bool cutOut = layer && transparency == 0.0f;
-    device->SetRenderState(D3DRS_ZWRITEENABLE, cutOut ? 1 : 0);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, cutOut ? 1 : 0);
+    setSurfaceBlending(cutOut, cutOut, true);
     if (cutOut) {
       device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
       device->SetRenderState(D3DRS_ALPHAREF, 0);
     }
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
     alpha = 1.0f - surface.additiveTransparency.evaluate(t);
     if (!layer || layer->opacityType == 3) {
       weight = 1.0f - transparency;
       alpha *= weight;
     }
   } else {
-    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    setSurfaceBlending(true, false, false);
   }
   if (pipeline->alphaBlendingOff) device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
 
@@ -320,22 +320,15 @@ void ShaderPass::applySurface(Surface& surface, double t) {
   *flags.cubemapAvailable = surface.deviceObjects[0] ? 1 : 0;
   *constants.time = static_cast<float>(t);
 
-  const ChannelEntries channels[] = {
-      {fourCC("COLR"), flags.metaTexCOLRFullOpacity, flags.metaTexCOLRInvert, flags.metaTexCOLRBlendop,
-       flags.metaTexCOLRgInput, constants.metaTexCOLROpacity, 3, constants.metaTexCOLRgParam},
-      {fourCC("LUMI"), flags.metaTexLUMIFullOpacity, flags.metaTexLUMIInvert, flags.metaTexLUMIBlendop,
-       flags.metaTexLUMIgInput, constants.metaTexLUMIOpacity, 1, constants.metaTexLUMIgParam},
-      {fourCC("DIFF"), flags.metaTexDIFFFullOpacity, flags.metaTexDIFFInvert, flags.metaTexDIFFBlendop,
-       flags.metaTexDIFFgInput, constants.metaTexDIFFOpacity, 1, constants.metaTexDIFFgParam},
-      {fourCC("REFL"), flags.metaTexREFLFullOpacity, flags.metaTexREFLInvert, flags.metaTexREFLBlendop,
-       flags.metaTexREFLgInput, constants.metaTexREFLOpacity, 1, constants.metaTexREFLgParam},
-      {fourCC("SPEC"), flags.metaTexSPECFullOpacity, flags.metaTexSPECInvert, flags.metaTexSPECBlendop,
-       flags.metaTexSPECgInput, constants.metaTexSPECOpacity, 1, constants.metaTexSPECgParam},
-      {fourCC("TRAN"), flags.metaTexTRANFullOpacity, flags.metaTexTRANInvert, flags.metaTexTRANBlendop,
-       flags.metaTexTRANgInput, constants.metaTexTRANOpacity, 1, constants.metaTexTRANgParam},
-      {fourCC("BUMP"), flags.metaTexBUMPFullOpacity, flags.metaTexBUMPInvert, flags.metaTexBUMPBlendop,
-       flags.metaTexBUMPgInput, constants.metaTexBUMPOpacity, 1, constants.metaTexBUMPgParam},
-  };
+#define TESSALINE_CHANNEL(code, width)                                                                          \
+  ChannelEntries {                                                                                              \
+    fourCC(#code), flags.metaTex##code##FullOpacity, flags.metaTex##code##Invert, flags.metaTex##code##Blendop, \
+        flags.metaTex##code##gInput, constants.metaTex##code##Opacity, width, constants.metaTex##code##gParam   \
+  }
+  const ChannelEntries channels[] = {TESSALINE_CHANNEL(COLR, 3), TESSALINE_CHANNEL(LUMI, 1), TESSALINE_CHANNEL(DIFF, 1),
+                                     TESSALINE_CHANNEL(REFL, 1), TESSALINE_CHANNEL(SPEC, 1), TESSALINE_CHANNEL(TRAN, 1),
+                                     TESSALINE_CHANNEL(BUMP, 1)};
+#undef TESSALINE_CHANNEL
   int next[std::size(channels)] = {};
   // Entries of layers the surface does not have are cleared, so that the
   // variant key depends on this surface alone.
