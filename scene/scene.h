@@ -18,6 +18,8 @@
 #include "scene/contact_tables.h"
 #include "scene/item_container.h"
 
+class FXEmitter;
+class FXPlugin;
 class SceneRoot;
 class Texture;
 struct LoadingProgressDisplay;
@@ -80,6 +82,9 @@ class Scene : public ItemContainer {
   std::vector<SceneItem*> cullingPlanes;  // also in `objects`
   SceneItem* cameraTarget = nullptr;
   double lastEffectsTime = -1.0;  // negative: effects never updated
+  // Particle effects in the order they run (updateEffects); owned.
+  std::vector<std::unique_ptr<FXEmitter>> emitters;
+  std::vector<std::unique_ptr<FXPlugin>> forces;
   AnimatedFloat ambientColor[3] = {AnimatedFloat(1.0f), AnimatedFloat(1.0f), AnimatedFloat(1.0f)};
   AnimatedFloat ambientIntensity{0.25f};
   AnimatedFloat globalLightIntensity{1.0f};
