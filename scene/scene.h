@@ -50,6 +50,23 @@ class Scene : public ItemContainer {
   // prepared are left as they are.
   void prepare(LoadingProgressDisplay* display, double start, double span);
 
+  // Appends a collision space and makes its ODE user data its index in
+  // `spaces`, which the near callback reads; -1 (and nothing stored) when
+  // the tables have no room for it.
+  int addCollisionSpace(dSpaceID space, const std::string& spaceName);
+  // One pass of collision over the top space through nearCallback, which
+  // makes this step's contact joints. Every step must collide through here:
+  // it starts the pass that lets each sub-space be collided internally
+  // only once.
+  void collide();
+  // collide, the world step, the emptying of the contact group and the
+  // invalidation of every cached item matrix.
+  void physicsStep(double dt);
+  // The ODE near callback; `data` is the scene. Run it through collide():
+  // a dSpaceCollide of one's own starts no new pass, so the sub-spaces
+  // collided in the last pass would stay untested inside.
+  static void nearCallback(void* data, dGeomID o1, dGeomID o2);
+
   // The scene's text font (12 pixels, antialiased); null when it could not
   // be made.
   ComPtr<ID3DXFont> font;
@@ -100,4 +117,16 @@ class Scene : public ItemContainer {
 
  private:
   void measure();
+  void collideGeoms(dGeomID o1, dGeomID o2);
+  // The two spaces' table entry says they collide; false for an index
+  // outside the tables.
+  bool spacesCollide(int index1, int index2, dGeomID o1, dGeomID o2);
+  void collideInside(dGeomID space);
+  void reportBadPair(const char* what, int value);
+
+  // Counts collision passes; a space collided internally in the current
+  // pass is marked with it.
+  std::uint64_t m_collisionPass = 0;
+  std::array<std::uint64_t, kSpaceCount> m_collidedInside{};
+  bool m_reportedBadPair = false;
 };

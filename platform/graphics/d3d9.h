@@ -190,14 +190,20 @@ class IDirect3D9 : public D3DUnknown {
 class IDirect3DDevice9 : public D3DUnknown {
  public:
   // D3D_OK; D3DERR_DEVICELOST while the window is minimised or hidden after
-  // having been shown; D3DERR_DEVICENOTRESET once it is back, or after a
-  // display change, until Reset succeeds.
+  // having been shown; D3DERR_DEVICENOTRESET once it is back, after a
+  // display change or after a refused Reset, until Reset succeeds. Until
+  // then draws and clears do nothing and succeed.
   virtual HRESULT TestCooperativeLevel() = 0;
   // New back buffer (size 0 in a window: its client area), every state back
   // to its creation default, the viewport over the whole back buffer.
+  // D3DERR_INVALIDCALL while the caller holds a D3DPOOL_DEFAULT resource
+  // (the back buffer and render-target surfaces included) or for parameters
+  // Direct3D refuses. A full-screen request that fails leaves the window and
+  // the display mode as they were. Any failure leaves the device needing a
+  // reset.
   virtual HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) = 0;
-  // Shows the back buffer; D3DERR_DEVICELOST while lost. Only whole-surface
-  // presents (null rectangles) are supported.
+  // Shows the back buffer; D3DERR_DEVICELOST while lost or needing a reset.
+  // Only whole-surface presents (null rectangles) are supported.
   virtual HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                           const void* dirtyRegion) = 0;
   virtual HRESULT GetDeviceCaps(D3DCAPS9* caps) = 0;
@@ -255,8 +261,10 @@ class IDirect3DDevice9 : public D3DUnknown {
   virtual HRESULT GetClipPlane(DWORD index, float* plane) = 0;
   // ---- end of geometry, lights, material, clip planes ----
 
-  // Direct3D returns nothing here; ours says whether the display took the
-  // ramp (windowed displays often refuse), so the caller can log it.
+  // The device's ramp, shown by Present while the device is full screen and
+  // kept (GetGammaRamp returns it) but not shown while windowed, as
+  // Direct3D does. The display's own ramp is never changed. Direct3D
+  // returns nothing here; ours refuses a null ramp.
   virtual HRESULT SetGammaRamp(UINT swapChain, DWORD flags, const D3DGAMMARAMP* ramp) = 0;
   virtual void GetGammaRamp(UINT swapChain, D3DGAMMARAMP* ramp) = 0;
 
@@ -292,7 +300,9 @@ class IDirect3DDevice9 : public D3DUnknown {
   // exists; a new reference for the caller.
   virtual HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, DWORD type, IDirect3DSurface9** surface) = 0;
   // Target 0 only: the back buffer, or level 0 of a D3DUSAGE_RENDERTARGET
-  // texture. Setting a target also sets the viewport over all of it.
+  // texture. Setting a target also sets the viewport over all of it. The
+  // device's depth-stencil surface stays bound, so a texture target has
+  // depth and stencil (and Clear of them) like the back buffer.
   virtual HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) = 0;
   virtual HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) = 0;
   // ---- end of textures and render targets ----

@@ -122,7 +122,7 @@ HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int baseVertexIn
   const BYTE* indexBytes = ib->buffer().bytes() + std::uint64_t{startIndex} * size;
   const DWORD largest = ib->largestIndex(startIndex, count);
   if (largest >= available) return D3DERR_INVALIDCALL;
-  if (isLost()) return D3D_OK;  // a lost device draws nothing and says nothing
+  if (needsReset()) return D3D_OK;  // a lost device draws nothing and says nothing
 
   CheckedDraw draw;
   draw.type = type;
@@ -146,7 +146,7 @@ HRESULT DeviceBase::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, 
   // Direct3D leaves stream 0 unbound after a draw from memory.
   m_geometry.stream.reset();
   m_geometry.streamOffset = m_geometry.streamStride = 0;
-  if (count == 0 || isLost()) return D3D_OK;
+  if (count == 0 || needsReset()) return D3D_OK;
   CheckedDraw draw;
   draw.type = type;
   draw.format = &decl->format();

@@ -9,6 +9,7 @@
 
 #include "platform/graphics/ff_glsl.h"
 #include "platform/graphics/gl_context.h"
+#include "platform/system/system.h"
 
 struct GlFixedFunction::Functions {
   PFNGLCREATESHADERPROC CreateShader = nullptr;
@@ -199,7 +200,7 @@ GlFixedFunction::Program* GlFixedFunction::programFor(const FixedFunctionKey& ke
     if (!ok) {
       char log[2048] = {};
       gl.GetShaderInfoLog(shader, sizeof log, nullptr, log);
-      std::fprintf(stderr, "fixed-function shader did not compile:\n%s\n%s\n", log, text);
+      platformLog((std::string("fixed-function shader did not compile:\n") + log + "\n" + text).c_str());
       gl.DeleteShader(shader);
       return 0;
     }
@@ -225,7 +226,7 @@ GlFixedFunction::Program* GlFixedFunction::programFor(const FixedFunctionKey& ke
     } else {
       char log[2048] = {};
       gl.GetProgramInfoLog(p, sizeof log, nullptr, log);
-      std::fprintf(stderr, "fixed-function program did not link: %s\n", log);
+      platformLog((std::string("fixed-function program did not link: ") + log).c_str());
       gl.DeleteProgram(p);
     }
   }

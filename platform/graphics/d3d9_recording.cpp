@@ -58,20 +58,17 @@ class RecordingDevice : public DeviceBase {
     return hr;
   }
   HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override {
-    HRESULT hr = checkResetAllowed(parameters);
-    if (SUCCEEDED(hr)) {
-      fillWindowSize(parameters, m_focus);
-      finishReset(*parameters);
+    const HRESULT hr = DeviceBase::Reset(parameters);
+    if (SUCCEEDED(hr))
       m_log->add("Reset(" + std::to_string(parameters->BackBufferWidth) + "x" +
                  std::to_string(parameters->BackBufferHeight) + ")");
-    } else {
+    else
       m_log->add("Reset() -> " + hex(static_cast<DWORD>(hr)));
-    }
     return hr;
   }
-  HRESULT Present(const RECT*, const RECT*, HWND, const void*) override {
+  HRESULT Present(const RECT* source, const RECT* dest, HWND override, const void* dirty) override {
     m_log->add("Present()");
-    return isLost() ? D3DERR_DEVICELOST : D3D_OK;
+    return DeviceBase::Present(source, dest, override, dirty);
   }
   HRESULT BeginScene() override {
     m_log->add("BeginScene()");
@@ -81,12 +78,12 @@ class RecordingDevice : public DeviceBase {
     m_log->add("EndScene()");
     return DeviceBase::EndScene();
   }
-  HRESULT Clear(DWORD count, const D3DRECT*, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override {
+  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override {
     char zText[32];
     std::snprintf(zText, sizeof zText, "%g", static_cast<double>(z));
     m_log->add("Clear(" + std::to_string(count) + ", " + std::to_string(flags) + ", " + hex(color) + ", " + zText +
                ", " + std::to_string(stencil) + ")");
-    return D3D_OK;
+    return DeviceBase::Clear(count, rects, flags, color, z, stencil);
   }
   HRESULT SetViewport(const D3DVIEWPORT9* v) override {
     if (v) m_log->add("SetViewport(" + args({v->X, v->Y, v->Width, v->Height}) + ")");
@@ -114,9 +111,7 @@ class RecordingDevice : public DeviceBase {
   }
   HRESULT SetGammaRamp(UINT swapChain, DWORD flags, const D3DGAMMARAMP* ramp) override {
     m_log->add("SetGammaRamp(" + args({swapChain, flags}) + ")");
-    if (!ramp) return D3DERR_INVALIDCALL;
-    m_gamma = *ramp;
-    return D3D_OK;
+    return DeviceBase::SetGammaRamp(swapChain, flags, ramp);
   }
   HRESULT ReadBackBuffer(UINT, UINT, UINT width, UINT height, DWORD* argb) override {
     if (!argb) return D3DERR_INVALIDCALL;
@@ -239,6 +234,13 @@ class RecordingDevice : public DeviceBase {
   // ---- end of geometry ----
 
  protected:
+  HRESULT resetBackBuffer(D3DPRESENT_PARAMETERS* parameters) override {
+    fillWindowSize(parameters, m_focus);
+    return D3D_OK;
+  }
+  HRESULT presentBackBuffer(HWND) override { return D3D_OK; }
+  HRESULT clearTarget(DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD) override { return D3D_OK; }
+
   HRESULT executeDraw(const CheckedDraw& draw) override {
     unsigned textureMask = 0, volumeMask = 0;
     for (DWORD s = 0; s < kMaxTextureStages; ++s) {
@@ -384,8 +386,8 @@ HRESULT RecordingDirect3D9::CreateDevice(UINT index, D3DDEVTYPE type, HWND focus
     --a->failingCreateDevices;
     return D3DERR_NOTAVAILABLE;
   }
+  if (FAILED(checkPresentParameters(*parameters))) return D3DERR_INVALIDCALL;
   fillWindowSize(parameters, focusWindow);
-  if (parameters->BackBufferWidth == 0 || parameters->BackBufferHeight == 0) return D3DERR_INVALIDCALL;
   D3DCAPS9 caps = a->caps;
   caps.DeviceType = type;
   *device = new RecordingDevice(caps, *parameters, focusWindow, m_log);

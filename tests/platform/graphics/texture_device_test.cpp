@@ -327,6 +327,7 @@ TEST_F(TextureGlTest, ARenderTargetTextureTakesClearsAndDrawsBack) {
   EXPECT_NE(device->Reset(&again), D3D_OK);
   level.reset();
   target.reset();
+  back.reset();  // the back buffer is a default-pool surface too
   again = p;
   EXPECT_EQ(device->Reset(&again), D3D_OK);
 }
