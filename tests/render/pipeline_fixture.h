@@ -31,6 +31,15 @@ class FixtureTexture : public Texture {
   int kind() const override { return kTextureKindFile; }
 };
 
+// RGB of the back-buffer pixel at clip-space (x, y) of `viewport`.
+inline DWORD clipSpacePixel(IDirect3DDevice9* device, const D3DVIEWPORT9& viewport, float x, float y) {
+  const UINT px = viewport.X + static_cast<UINT>((x + 1) / 2 * static_cast<float>(viewport.Width));
+  const UINT py = viewport.Y + static_cast<UINT>((1 - y) / 2 * static_cast<float>(viewport.Height));
+  DWORD argb = 0;
+  EXPECT_EQ(device->ReadBackBuffer(px, py, 1, 1, &argb), D3D_OK);
+  return argb & 0x00FFFFFF;
+}
+
 class PipelineTest : public ReportCapture {
  protected:
   PipelineTest() : ReportCapture(3) {}
