@@ -43,12 +43,6 @@ constexpr std::uint32_t kQuadIndices[6] = {0, 1, 2, 2, 1, 3};
 
 ParticleMaterial::ParticleMaterial(RenderPipeline* owner) : HyperVoxelSurface(owner) {}
 
-ParticleMaterial::~ParticleMaterial() {
-  // The buffer reads the plan and the surface.
-  geometry.reset();
-  plan.reset();
-}
-
 void ParticleMaterial::onDeviceLost() {
   if (geometry) geometry->onDeviceLost();
 }

@@ -18,7 +18,6 @@
 class ParticleMaterial : public HyperVoxelSurface {
  public:
   explicit ParticleMaterial(RenderPipeline* pipeline);
-  ~ParticleMaterial() override;
 
   void onDeviceLost() override;
   void onDeviceReset() override;
@@ -36,6 +35,7 @@ class ParticleMaterial : public HyperVoxelSurface {
   std::unique_ptr<SurfaceStagePlan> plan;
   std::vector<SourceVertex> vertices;  // 4 per slot
   std::vector<std::uint32_t> indices;  // 6 per slot, the same two triangles per quad
+  // Last, so that it goes first: it reads the plan and the surface.
   std::unique_ptr<GeometryBuffer> geometry;
 };
 
