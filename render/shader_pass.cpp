@@ -186,12 +186,7 @@ constexpr int kLayersPerChannel = 4;
 
 void ShaderPass::bindSamplers(Surface& surface, double t) {
   if (!currentPixelProgram) {
-    if (g_messageLevel.load() >= 1) {
-      if (g_logMessages.load())
-        g_lastMessage.set("no shader set");
-      else
-        MessageBoxA(nullptr, "no shader set", "Error", MB_ICONEXCLAMATION);
-    }
+    reportError("no shader set");
     return;
   }
   IDirect3DDevice9* device = pipeline->currentDevice;
