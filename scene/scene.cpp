@@ -7,6 +7,7 @@
 #include "render/texture.h"
 #include "scene/loading_progress.h"
 #include "scene/lwo_model.h"
+#include "scene/particle_emitter.h"
 #include "scene/scene_node.h"
 #include "scene/scene_root.h"
 #include "scene/surface_render_object.h"
@@ -44,6 +45,9 @@ Scene::Scene(SceneRoot* root) : ItemContainer(root ? root->pipeline : nullptr), 
 
 Scene::~Scene() {
   backgroundImage.reset();
+  // Effects point at their owner items.
+  emitters.clear();
+  forces.clear();
   // Items go before the world: none of them destroys its body or joint (the
   // world takes those), but none may outlive what it points into either.
   for (auto* list : {&cameras, &objects, &lights}) list->clear();

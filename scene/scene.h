@@ -23,6 +23,8 @@ class File;
 class LWOModel;
 class ObjectItem;
 class PhysicsObject;
+class FXEmitter;
+class FXPlugin;
 class SceneRoot;
 class SurfaceRenderObject;
 class Texture;
@@ -124,6 +126,9 @@ class Scene : public ItemContainer {
   std::vector<SceneItem*> cullingPlanes;  // also in `objects`
   SceneItem* cameraTarget = nullptr;
   double lastEffectsTime = -1.0;  // negative: effects never updated
+  // Particle effects in the order they run (updateEffects); owned.
+  std::vector<std::unique_ptr<FXEmitter>> emitters;
+  std::vector<std::unique_ptr<FXPlugin>> forces;
   AnimatedFloat ambientColor[3] = {AnimatedFloat(1.0f), AnimatedFloat(1.0f), AnimatedFloat(1.0f)};
   AnimatedFloat ambientIntensity{0.25f};
   AnimatedFloat globalLightIntensity{1.0f};
