@@ -148,6 +148,8 @@ class RecordingDevice : public DeviceBase {
   }
   // ---- end of textures and render targets ----
 
+  void InvalidateStateShadow() override {}
+
   void SimulateDeviceLoss(bool lost) override {
     m_log->add(std::string("SimulateDeviceLoss(") + (lost ? "true" : "false") + ")");
     DeviceBase::SimulateDeviceLoss(lost);
