@@ -6,6 +6,7 @@
 namespace {
 
 std::atomic<bool> g_counting{false};
+std::atomic<bool> g_discarding{false};
 std::atomic<std::uint64_t> g_calls{0};
 // The real entry points behind counting tables. GL entry points do not
 // depend on the context with SDL's loaders here, so one copy serves all.
@@ -18,6 +19,7 @@ template <auto Slot, typename R, typename... A>
 struct Counted<Slot, R (*)(A...)> {
   static R call(A... arguments) {
     g_calls.fetch_add(1, std::memory_order_relaxed);
+    if (g_discarding.load(std::memory_order_relaxed)) return R();
     return (g_real.*Slot)(arguments...);
   }
 };
@@ -48,5 +50,7 @@ bool GlDrawFunctions::load() {
 }
 
 void setGlCallCounting(bool on) { g_counting.store(on); }
+
+void setGlCallsDiscarded(bool on) { g_discarding.store(on); }
 
 std::uint64_t glCallCount() { return g_calls.load(std::memory_order_relaxed); }
