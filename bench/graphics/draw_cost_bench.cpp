@@ -11,8 +11,10 @@
 // GL: the submit time left is our code's alone (device checks, state
 // comparison, uniform values, the shadow).
 //
-//   draw_cost_bench [frames]   frames per mode (default 300); run under
-//                              xvfb-run (or with a display)
+//   draw_cost_bench [frames] [grid]   frames per mode (default 300); the
+//                                     mesh is grid x grid quads (default
+//                                     10: 200 triangles). Run under xvfb-run
+//                                     (or with a display).
 #include <time.h>
 
 #include <algorithm>
@@ -34,7 +36,7 @@ namespace {
 constexpr int kDrawsPerFrame = 2000;
 constexpr int kTextures = 8;
 constexpr int kMaterials = 4;
-constexpr int kGrid = 10;   // 10 x 10 quads: 200 triangles
+int g_grid = 10;            // g_grid x g_grid quads a mesh: 200 triangles by default
 constexpr int kBlock = 50;  // frames per mode before switching
 
 struct Vertex {
@@ -121,7 +123,7 @@ class Scene {
       d->SetTexture(0, m_textures[i % kTextures].get());
       d->SetMaterial(&m_materials[i % kMaterials]);
       d->SetTransform(D3DTS_WORLD, &m_worlds[i]);
-      d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, (kGrid + 1) * (kGrid + 1), 0, 2 * kGrid * kGrid);
+      d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, (g_grid + 1) * (g_grid + 1), 0, 2 * g_grid * g_grid);
     }
     totals->submitCpuSeconds += threadSeconds() - cpu;
     totals->calls += glCallCount() - calls;
@@ -144,18 +146,18 @@ class Scene {
  private:
   bool makeMesh() {
     std::vector<Vertex> vertices;
-    for (int y = 0; y <= kGrid; ++y)
-      for (int x = 0; x <= kGrid; ++x) {
-        const float fx = static_cast<float>(x) / kGrid, fy = static_cast<float>(y) / kGrid;
+    for (int y = 0; y <= g_grid; ++y)
+      for (int x = 0; x <= g_grid; ++x) {
+        const float fx = static_cast<float>(x) / g_grid, fy = static_cast<float>(y) / g_grid;
         // A gently curved patch, so the normals differ across it.
         const float z = 0.1f * std::sin(3.0f * fx) * std::cos(3.0f * fy);
         vertices.push_back({fx - 0.5f, fy - 0.5f, z, 0.3f * (fx - 0.5f), 0.3f * (fy - 0.5f), -1.0f, fx, fy});
       }
     std::vector<WORD> indices;
-    for (int y = 0; y < kGrid; ++y)
-      for (int x = 0; x < kGrid; ++x) {
-        const auto a = static_cast<WORD>(y * (kGrid + 1) + x), b = static_cast<WORD>(a + 1);
-        const auto c = static_cast<WORD>(a + kGrid + 1), e = static_cast<WORD>(c + 1);
+    for (int y = 0; y < g_grid; ++y)
+      for (int x = 0; x < g_grid; ++x) {
+        const auto a = static_cast<WORD>(y * (g_grid + 1) + x), b = static_cast<WORD>(a + 1);
+        const auto c = static_cast<WORD>(a + g_grid + 1), e = static_cast<WORD>(c + 1);
         for (WORD i : {a, c, b, b, c, e}) indices.push_back(i);
       }
     const auto vbytes = static_cast<UINT>(vertices.size() * sizeof(Vertex));
@@ -260,6 +262,7 @@ void print(const char* name, const Totals& t) {
 
 int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
+  if (argc > 2) g_grid = std::clamp(std::atoi(argv[2]), 1, 100);
   setGlCallCounting(true);  // before the device's first draw loads its GL table
   Scene scene;
   if (!scene.create()) {
@@ -288,7 +291,7 @@ int main(int argc, char** argv) {
   compare(&ownShadowed, &ownUnshadowed);
   setGlCallsDiscarded(false);
 
-  std::printf("%d draws/frame of %d triangles, %d frames per mode\n", kDrawsPerFrame, 2 * kGrid * kGrid, frames);
+  std::printf("%d draws/frame of %d triangles, %d frames per mode\n", kDrawsPerFrame, 2 * g_grid * g_grid, frames);
   print("state shadow on", shadowed);
   print("state shadow off", unshadowed);
   std::printf("ratio (off / on)       %9.2f wall              %7.2f submit CPU\n",

@@ -5,7 +5,7 @@
 // row is Direct3D's top row. Viewports and Clear rectangles therefore go to GL
 // as given; the vertex stage negates clip-space y (glClipAdjustment), which
 // also turns Direct3D's clockwise front faces into GL's counter-clockwise ones
-// (glFrontFace(GL_CCW) below, for every target). Present flips the image
+// (GL_CCW, set by the draw path for every target). Present flips the image
 // upright into the window. Depth clips at 0..1 through glClipControl where
 // the context has it (GL 4.5, Mesa); elsewhere glClipAdjustment remaps it.
 #include <SDL.h>

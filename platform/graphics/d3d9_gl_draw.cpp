@@ -68,13 +68,6 @@ struct GlFixedFunction::Program {
 
 namespace {
 
-void colorOf(D3DCOLOR c, float out[4]) {
-  out[0] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
-  out[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
-  out[2] = static_cast<float>(c & 0xFF) / 255.0f;
-  out[3] = static_cast<float>((c >> 24) & 0xFF) / 255.0f;
-}
-
 float floatOf(DWORD bits) {
   float f = 0.0f;
   std::memcpy(&f, &bits, sizeof f);

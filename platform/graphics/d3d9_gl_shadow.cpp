@@ -89,13 +89,6 @@ GLenum stencilOp(DWORD d3d) {
   }
 }
 
-void colorOf(D3DCOLOR c, float out[4]) {
-  out[0] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
-  out[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
-  out[2] = static_cast<float>(c & 0xFF) / 255.0f;
-  out[3] = static_cast<float>((c >> 24) & 0xFF) / 255.0f;
-}
-
 }  // namespace
 
 GlOutputMerger glOutputMerger(const std::array<DWORD, kRenderStateCount>& rs, bool hasDepth, bool hasStencil) {
@@ -130,6 +123,13 @@ GlOutputMerger glOutputMerger(const std::array<DWORD, kRenderStateCount>& rs, bo
   om.stencilZFail = stencilOp(rs[D3DRS_STENCILZFAIL]);
   om.stencilPass = stencilOp(rs[D3DRS_STENCILPASS]);
   return om;
+}
+
+void colorOf(D3DCOLOR c, float out[4]) {
+  out[0] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
+  out[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
+  out[2] = static_cast<float>(c & 0xFF) / 255.0f;
+  out[3] = static_cast<float>((c >> 24) & 0xFF) / 255.0f;
 }
 
 GlSampling glSampling(const std::array<DWORD, kSamplerStateCount>& ss, DWORD levels, float maxAnisotropy) {

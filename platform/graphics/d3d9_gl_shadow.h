@@ -16,6 +16,9 @@
 #include "platform/graphics/d3d9_state.h"
 #include "platform/graphics/gl_draw_functions.h"
 
+// A Direct3D colour as GL's red, green, blue, alpha in 0..1.
+void colorOf(D3DCOLOR c, float out[4]);
+
 // GL's sampling parameters of one texture, from Direct3D's sampler states.
 struct GlSampling {
   GLint wrapS = 0, wrapT = 0, minFilter = 0, magFilter = 0, baseLevel = 0;
