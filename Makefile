@@ -35,15 +35,12 @@ run: build-release
 # Test processes get libasan first and then a library whose dlclose does
 # nothing, so that Mesa's driver libraries stay loaded until the leak checker
 # has run (their teardown allocations cannot be named by a suppression).
+# The sanitizer does not follow __tls_get_addr: with Debian's glibc it
+# records a bogus dynamic-TLS block for Mesa's threads now and then, and the
+# leak checker's tracer then crashes at exit.
 ASAN_RUNTIME := $(shell $(CXX) -print-file-name=libasan.so)
 KEEP_LOADED  := $(CURDIR)/$(BUILD_TEST)/platform/libkeep_libraries_loaded.so
 
-# intercept_tls_get_addr=0: GCC 12's sanitizer guesses the bounds of a
-# thread's dynamic TLS block from the word before it when the block starts 16
-# bytes into a page, reads garbage under its own allocator, and the leak
-# checker then crashes at exit ("Tracer caught signal 11") depending only on
-# heap layout. Untracked, those blocks are still scanned as heap reachable
-# from the thread's static TLS.
 test: build-test
 	SDL_AUDIODRIVER=dummy \
 	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1:intercept_tls_get_addr=0 \

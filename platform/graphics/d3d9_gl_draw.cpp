@@ -12,6 +12,7 @@
 
 #include "platform/graphics/ff_glsl.h"
 #include "platform/graphics/gl_context.h"
+#include "platform/system/system.h"
 
 namespace {
 
@@ -186,7 +187,7 @@ GlFixedFunction::Program* GlFixedFunction::programFor(const FixedFunctionKey& ke
     if (!ok) {
       char log[2048] = {};
       gl.GetShaderInfoLog(shader, sizeof log, nullptr, log);
-      std::fprintf(stderr, "fixed-function shader did not compile:\n%s\n%s\n", log, text);
+      platformLog((std::string("fixed-function shader did not compile:\n") + log + "\n" + text).c_str());
       gl.DeleteShader(shader);
       return 0;
     }
@@ -212,7 +213,7 @@ GlFixedFunction::Program* GlFixedFunction::programFor(const FixedFunctionKey& ke
     } else {
       char log[2048] = {};
       gl.GetProgramInfoLog(p, sizeof log, nullptr, log);
-      std::fprintf(stderr, "fixed-function program did not link: %s\n", log);
+      platformLog((std::string("fixed-function program did not link: ") + log).c_str());
       gl.DeleteProgram(p);
     }
   }
@@ -385,10 +386,12 @@ HRESULT GlFixedFunction::draw(const CheckedDraw& draw, const DeviceState& state,
     m_hostTextureChanges = m_host->textureChanges;
     shadow.forgetTextures();
   }
-  unsigned textureMask = 0;
-  for (DWORD s = 0; s < kMaxTextureStages; ++s)
+  unsigned textureMask = 0, volumeMask = 0;
+  for (DWORD s = 0; s < kMaxTextureStages; ++s) {
     if (textures[s].name) textureMask |= 1u << s;
-  const FixedFunctionKey key = buildFixedFunctionKey(state, geometry, *draw.format, textureMask);
+    if (textures[s].name && textures[s].target == GL_TEXTURE_3D) volumeMask |= 1u << s;
+  }
+  const FixedFunctionKey key = buildFixedFunctionKey(state, geometry, *draw.format, textureMask, volumeMask);
   Program* program = programFor(key);
   if (!program->name) return D3DERR_DRIVERINTERNALERROR;
   const GlDrawFunctions& gl = *m_gl;

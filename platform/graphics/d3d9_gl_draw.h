@@ -26,7 +26,8 @@
 void setGlStateShadowing(bool on);
 bool glStateShadowing();
 
-// What a stage samples: a GL texture (name 0: none) and its level count.
+// What a stage samples: a GL texture (name 0: none; GL_TEXTURE_3D for
+// volume textures, sampled with 3D coordinates) and its level count.
 struct GlStageTexture {
   GLenum target = GL_TEXTURE_2D;
   GLuint name = 0;

@@ -136,6 +136,7 @@ GlSampling glSampling(const std::array<DWORD, kSamplerStateCount>& ss, DWORD lev
   GlSampling s;
   s.wrapS = addressMode(ss[D3DSAMP_ADDRESSU]);
   s.wrapT = addressMode(ss[D3DSAMP_ADDRESSV]);
+  s.wrapR = addressMode(ss[D3DSAMP_ADDRESSW]);
   colorOf(ss[D3DSAMP_BORDERCOLOR], s.border);
   const DWORD mag = ss[D3DSAMP_MAGFILTER], min = ss[D3DSAMP_MINFILTER], mip = ss[D3DSAMP_MIPFILTER];
   const bool linearMin = min == D3DTEXF_LINEAR || min == D3DTEXF_ANISOTROPIC;
@@ -212,6 +213,8 @@ void GlStateShadow::bindTexture(DWORD unit, GLenum target, GLuint name, const Gl
   activeTexture(unit);
   if (fresh || had.wrapS != s.wrapS) m_gl.TexParameteri(target, GL_TEXTURE_WRAP_S, s.wrapS);
   if (fresh || had.wrapT != s.wrapT) m_gl.TexParameteri(target, GL_TEXTURE_WRAP_T, s.wrapT);
+  if (target == GL_TEXTURE_3D && (fresh || had.wrapR != s.wrapR))
+    m_gl.TexParameteri(target, GL_TEXTURE_WRAP_R, s.wrapR);
   if (fresh || std::memcmp(had.border, s.border, sizeof s.border) != 0)
     m_gl.TexParameterfv(target, GL_TEXTURE_BORDER_COLOR, s.border);
   if (fresh || had.minFilter != s.minFilter) m_gl.TexParameteri(target, GL_TEXTURE_MIN_FILTER, s.minFilter);

@@ -21,7 +21,7 @@ void colorOf(D3DCOLOR c, float out[4]);
 
 // GL's sampling parameters of one texture, from Direct3D's sampler states.
 struct GlSampling {
-  GLint wrapS = 0, wrapT = 0, minFilter = 0, magFilter = 0, baseLevel = 0;
+  GLint wrapS = 0, wrapT = 0, wrapR = 0, minFilter = 0, magFilter = 0, baseLevel = 0;
   float border[4] = {};
   float anisotropy = 0.0f;  // 0: the context has no anisotropic filtering
 
