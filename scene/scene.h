@@ -18,7 +18,15 @@
 #include "scene/contact_tables.h"
 #include "scene/item_container.h"
 
+class CameraItem;
+class File;
+class LWOModel;
+class ObjectItem;
+class PhysicsObject;
+class FXEmitter;
+class FXPlugin;
 class SceneRoot;
+class SurfaceRenderObject;
 class Texture;
 struct LoadingProgressDisplay;
 
@@ -39,6 +47,27 @@ class Scene : public ItemContainer {
 
   void onDeviceLost() override;
   void onDeviceReset() override;
+
+  // The model of that file from the root, loaded and added on first use;
+  // null when it cannot be loaded (a later call tries again).
+  LWOModel* getModel(File* file, const std::string& fileName);
+  // Layer `layer` (from 0) of that model; null with a report when the model
+  // has no such layer.
+  SurfaceRenderObject* getModelLayer(File* file, const std::string& fileName, unsigned layer);
+  // Items added to a loaded scene. A physics object per non-empty layer of
+  // the model, each at its layer's pivot, all named by the model file;
+  // returns the model (null when it cannot be had: nothing is made).
+  LWOModel* createPhysicsObject(File* file, const std::string& modelName, std::int32_t geomType,
+                                std::int32_t surfaceKind, std::int32_t spaceIndex, const float scale[3]);
+  // A ray named "ray"; its user aims it.
+  PhysicsObject* createRay(std::int32_t surfaceKind, std::int32_t spaceIndex, const float scale[3]);
+  ObjectItem* createObject(const std::string& objectName);
+  // An object showing one layer (from 0) of the model; null when there is
+  // no such layer. Objects of one model share its render objects.
+  ObjectItem* loadObject(File* file, const std::string& modelName, unsigned layer);
+  CameraItem* createCamera(bool makeCurrent);
+  // The first object whose name is exactly `objectName`.
+  SceneItem* findObjectByName(const std::string& objectName);
 
   // RGBA of the ambient colour channels at t, alpha 1.
   void ambientColorAt(double t, float out[4]);
@@ -97,6 +126,9 @@ class Scene : public ItemContainer {
   std::vector<SceneItem*> cullingPlanes;  // also in `objects`
   SceneItem* cameraTarget = nullptr;
   double lastEffectsTime = -1.0;  // negative: effects never updated
+  // Particle effects in the order they run (updateEffects); owned.
+  std::vector<std::unique_ptr<FXEmitter>> emitters;
+  std::vector<std::unique_ptr<FXPlugin>> forces;
   AnimatedFloat ambientColor[3] = {AnimatedFloat(1.0f), AnimatedFloat(1.0f), AnimatedFloat(1.0f)};
   AnimatedFloat ambientIntensity{0.25f};
   AnimatedFloat globalLightIntensity{1.0f};
