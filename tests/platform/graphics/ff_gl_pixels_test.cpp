@@ -593,9 +593,9 @@ TEST_F(FixedFunctionPixels, SteadyStateDrawsSendOnlyWhatChanged) {
   EXPECT_GT(unshadowed, 4 * shadowed) << shadowed << " " << unshadowed;
 }
 
-TEST_F(FixedFunctionPixels, ReleasedBuffersAndTexturesLeaveNoStaleBinding) {
-  // GL unbinds a deleted name and may hand it out again: the next buffer or
-  // texture must be bound and set up as if new.
+TEST_F(FixedFunctionPixels, BuffersAndTexturesMadeOrReleasedBetweenDrawsLeaveNoStaleBinding) {
+  // A released buffer's GL name is unbound (and may come back for the next
+  // buffer): the next buffer is bound as if new.
   const WORD indices[6] = {0, 1, 2, 2, 1, 3};
   ComPtr<IDirect3DIndexBuffer9> ib;
   ASSERT_EQ(device->CreateIndexBuffer(12, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, ib.put(), nullptr), D3D_OK);
@@ -612,22 +612,22 @@ TEST_F(FixedFunctionPixels, ReleasedBuffersAndTexturesLeaveNoStaleBinding) {
     device->SetStreamSource(0, nullptr, 0, 0);
   }
 
-  // Border addressing is texture state in GL: a new texture starts at GL's
-  // REPEAT whatever the texture before was given.
-  device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER);
-  device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_BORDER);
-  device->SetSamplerState(0, D3DSAMP_BORDERCOLOR, 0xFF0000FF);
+  // Sending a new texture's texels binds it on whichever unit is active: the
+  // next draw must bind its own texture there again.
+  ComPtr<IDirect3DTexture9> red = texture(1, 1, {0xFFFF0000});
+  device->SetTexture(0, red.get());
   stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-  std::vector<Vertex> v = quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF);
-  for (Vertex& vertex : v) vertex.u *= 2.0f;  // u 0..2: the right half is border
-  for (D3DCOLOR colour : {0xFFFF0000u, 0xFF00FF00u}) {
-    ComPtr<IDirect3DTexture9> t = texture(1, 1, {colour});
-    device->SetTexture(0, t.get());
-    draw(v);
-    EXPECT_EQ(pixel(10, 10), colour);
-    EXPECT_EQ(pixel(50, 10), 0xFF0000FFu);
-    device->SetTexture(0, nullptr);
-  }
+  fullQuad(0xFFFFFFFF);
+  EXPECT_EQ(pixel(10, 10), 0xFFFF0000u);
+  ComPtr<IDirect3DTexture9> green = texture(1, 1, {0xFF00FF00});
+  fullQuad(0xFFFFFFFF);
+  EXPECT_EQ(pixel(10, 10), 0xFFFF0000u);
+  // Released while bound, then a new one on the stage.
+  device->SetTexture(0, nullptr);
+  red.reset();
+  device->SetTexture(0, green.get());
+  fullQuad(0xFFFFFFFF);
+  EXPECT_EQ(pixel(10, 10), 0xFF00FF00u);
 }
 
 TEST_F(FixedFunctionPixels, OthersGlCallsAndClearsBetweenDrawsAreFollowedByAResend) {
@@ -648,4 +648,29 @@ TEST_F(FixedFunctionPixels, OthersGlCallsAndClearsBetweenDrawsAreFollowedByARese
   device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
   fullQuad(0xFFFFFFFF);
   EXPECT_EQ(pixel(10, 10), 0xFF330000u);
+}
+
+TEST_F(FixedFunctionPixels, DrawsOnEitherSideOfARenderTargetSwitchUseTheirOwnViewport) {
+  // The clip adjustment's half-pixel shift depends on the target's width: a
+  // value kept from the 16-texel target, where the program first drew, would
+  // move the back buffer's edge by two pixels.
+  ComPtr<IDirect3DTexture9> target;
+  ASSERT_EQ(
+      device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, target.put(), nullptr),
+      D3D_OK);
+  ComPtr<IDirect3DSurface9> level, back;
+  ASSERT_EQ(target->GetSurfaceLevel(0, level.put()), D3D_OK);
+  ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put()), D3D_OK);
+  ASSERT_EQ(device->SetRenderTarget(0, level.get()), D3D_OK);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  draw(quad(-1, -1, 0, 1, 0.5f, 0xFF00FF00));
+  ASSERT_EQ(device->SetRenderTarget(0, back.get()), D3D_OK);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  draw(quad(-1, -1, 0, 1, 0.5f, 0xFF0000FF));
+  EXPECT_EQ(pixel(31, 10), 0xFF0000FFu);
+  EXPECT_EQ(pixel(32, 10), 0xFF000000u);
+  // The target's left 8 texels, shown four pixels each: pixels 0..31.
+  ASSERT_EQ(drawTexturedQuadForTest(device.get(), target.get()), D3D_OK);
+  EXPECT_EQ(pixel(31, 10), 0xFF00FF00u);
+  EXPECT_EQ(pixel(32, 10), 0xFF000000u);
 }
