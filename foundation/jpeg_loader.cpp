@@ -111,7 +111,7 @@ bool decode(JpegDecoder& d) {
   jpeg_create_decompress(cinfo);
   attachFileSource(cinfo, *d.file);
   jpeg_read_header(cinfo, TRUE);
-  if (static_cast<long long>(cinfo->image_width) * cinfo->image_height > kMaxImagePixels) {
+  if (static_cast<long long>(cinfo->image_width) * cinfo->image_height > imagePixelLimit()) {
     reportError("loadJPEG: Picture too large: %u x %u\n", cinfo->image_width, cinfo->image_height);
     return false;
   }
