@@ -7,8 +7,9 @@
 // Each step starts with a control byte. Below 0x80 it is followed by a chunk
 // of 1 + control bytes that arrives as one receive, so messages split and
 // merge. From 0x80 on it is an action: 0 the frame's update (one value
-// changed locally is sent, received values are committed and checked), 1 a new connection after the relay dropped
-// the old one, 2 leaving, 3 a value leaving and joining the registry again.
+// changed locally is sent, received values are committed and checked), 1 a
+// new connection after the relay dropped the old one, 2 leaving, 3 a value
+// leaving and joining the registry again.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
