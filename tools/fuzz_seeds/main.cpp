@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "content/archive_writer.h"
 #include "content/bmp_writer.h"
 #include "content/jpeg_writer.h"
 #include "content/ogg_vorbis_writer.h"
@@ -127,6 +128,42 @@ void addSounds(std::vector<Seed>& seeds) {
   const std::size_t audio = headerPages(mono).size();
   if (audio + 64 < damaged.size()) damaged[audio + 64] ^= 0x5A;
   seeds.push_back({"vorbis/damaged", withMode(0, damaged)});
+}
+
+// Archives with each coding and placement, extreme and clashing names, and
+// entries whose stored sizes, unpacked sizes or block index lie.
+void addArchives(std::vector<Seed>& seeds) {
+  const std::string text = "Start line. Green light! The karts leave the grid in a cloud of dust.\n";
+  for (int placement = 0; placement < 2; ++placement) {
+    ArchiveWriter writer(placement);
+    for (int flags = 0; flags < 4; ++flags) writer.add("texts\\flags" + std::to_string(flags) + ".txt", text, flags);
+    writer.add("maps\\ramp.pcx", writePcx8(8, 4, indexPattern(8, 4, 16, 3), palette(16)), 3);
+    writer.add("empty.txt", std::string_view(), 3);
+    writer.add("runs.bin", Bytes(300, 0x55), 2);
+    seeds.push_back({"archive/placement" + std::to_string(placement) + ".seed", writer.build()});
+  }
+
+  ArchiveWriter names;
+  names.add(std::string(ArchiveWriter::kMaxNameLength, 'n'), std::string_view("longest name"), 0);
+  names.add("a/b\\c", std::string_view("separators"), 1);
+  seeds.push_back({"archive/names.seed", names.build()});
+
+  ArchiveWriter duplicates;
+  duplicates.add("Dup.txt", std::string_view("first"), 0);
+  duplicates.add("dup.TXT", std::string_view("second"), 2);
+  seeds.push_back({"archive/duplicates.seed", duplicates.build()});
+
+  ArchiveWriter damaged;
+  PackedEntry badIndex = ArchiveWriter::pack(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), 3);
+  badIndex.bytes[badIndex.bytes.size() - 2] = 0x7F;  // the block index, far past the block
+  damaged.addPacked("bad index", 3, badIndex);
+  PackedEntry zeros = ArchiveWriter::pack(Bytes(8, 0).data(), 8, 1);
+  zeros.unpackedSize = 40;  // more than the coded data holds
+  damaged.addPacked("zeros", 1, zeros);
+  PackedEntry pastEnd = ArchiveWriter::pack(Bytes(100, 'x').data(), 100, 0);
+  pastEnd.storedSize = 100000;
+  damaged.addPacked("past end", 0, pastEnd);
+  seeds.push_back({"archive/damaged.seed", damaged.build()});
 }
 
 // A stream for the NetControl target: every chunk is preceded by its length
@@ -277,6 +314,7 @@ int main(int argc, char** argv) {
   std::vector<Seed> seeds;
   addPictures(seeds);
   addSounds(seeds);
+  addArchives(seeds);
   addRelayStreams(seeds);
   addRegistryFiles(seeds);
 
