@@ -53,14 +53,14 @@ void drain(Encoder& e, std::vector<std::uint8_t>& out) {
 }  // namespace
 
 std::vector<std::uint8_t> encodeOggVorbis(const std::vector<std::int16_t>& samples, int channels, int sampleRate,
-                                          float quality) {
+                                          float quality, int serial) {
   if (channels < 1 || channels > 2 || sampleRate <= 0) return {};
   Encoder e;
   if (vorbis_encode_init_vbr(&e.info, channels, sampleRate, quality) != 0) return {};
   vorbis_comment_add_tag(&e.comment, "ENCODER", "tessaline");
   vorbis_analysis_init(&e.dsp, &e.info);
   vorbis_block_init(&e.dsp, &e.block);
-  ogg_stream_init(&e.stream, 0x7E55);
+  ogg_stream_init(&e.stream, serial);
   e.analysis = true;
 
   std::vector<std::uint8_t> out;

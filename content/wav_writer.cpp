@@ -3,20 +3,24 @@
 #include <algorithm>
 #include <cmath>
 
+#include "content/byte_writer.h"
+
 namespace {
 
-void putU16(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  out.push_back(static_cast<std::uint8_t>(value));
-  out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void putU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  putU16(out, value & 0xFFFF);
-  putU16(out, value >> 16);
-}
+using content_bytes::putU16;
+using content_bytes::putU32;
 
 void putId(std::vector<std::uint8_t>& out, const std::string& id) {
   for (int i = 0; i < 4; ++i) out.push_back(i < static_cast<int>(id.size()) ? static_cast<std::uint8_t>(id[i]) : ' ');
+}
+
+// A chunk of odd length is followed by a zero pad byte that its length does
+// not count, so that every chunk starts on an even offset.
+void putChunk(std::vector<std::uint8_t>& out, const std::string& id, const std::vector<std::uint8_t>& bytes) {
+  putId(out, id);
+  putU32(out, static_cast<std::uint32_t>(bytes.size()));
+  out.insert(out.end(), bytes.begin(), bytes.end());
+  if (bytes.size() % 2 != 0) out.push_back(0);
 }
 
 }  // namespace
@@ -33,14 +37,8 @@ std::vector<std::uint8_t> writeWav(const WavDescription& description, const std:
   putU32(body, description.sampleRate * blockAlign);
   putU16(body, blockAlign);
   putU16(body, description.bitsPerSample);
-  for (const WavChunk& chunk : description.extraChunks) {
-    putId(body, chunk.id);
-    putU32(body, static_cast<std::uint32_t>(chunk.bytes.size()));
-    body.insert(body.end(), chunk.bytes.begin(), chunk.bytes.end());
-  }
-  putId(body, "data");
-  putU32(body, static_cast<std::uint32_t>(pcm.size()));
-  body.insert(body.end(), pcm.begin(), pcm.end());
+  for (const WavChunk& chunk : description.extraChunks) putChunk(body, chunk.id, chunk.bytes);
+  putChunk(body, "data", pcm);
 
   std::vector<std::uint8_t> file;
   putId(file, "RIFF");

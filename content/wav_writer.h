@@ -20,7 +20,8 @@ struct WavDescription {
 };
 
 // The whole file: "RIFF", "WAVE", a 16-byte "fmt " chunk, the extra chunks
-// and "data" holding `pcm` as given (interleaved frames, little-endian).
+// and "data" holding `pcm` as given (interleaved frames, little-endian);
+// chunks of odd length are followed by a pad byte.
 std::vector<std::uint8_t> writeWav(const WavDescription& description, const std::vector<std::uint8_t>& pcm);
 
 // 16-bit samples as little-endian bytes, and 8-bit unsigned bytes from

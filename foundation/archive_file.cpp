@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <new>
 
 #include "foundation/burrows_wheeler.h"
 #include "foundation/range_decoder.h"
@@ -14,6 +15,14 @@ namespace {
 
 // The smallest directory record: an empty name, flags and three words.
 constexpr std::int64_t kMinRecordSize = 1 + 1 + 4 + 4 + 4;
+
+// What a range-coded entry of `stored` bytes gets before decoding starts:
+// room for the ratios game data reaches, never more than kFirstAllocationCap.
+// Entries that decode to more grow as they go.
+constexpr std::int64_t kFirstAllocationCap = std::int64_t{64} << 20;
+std::int64_t firstAllocation(std::int64_t stored) {
+  return std::min({8 * stored + 65536, kFirstAllocationCap, RangeDecoder::maxDecodedSize(stored)});
+}
 
 bool readU8(File& file, std::uint8_t& value) { return file.read(&value, 1) == 1; }
 
@@ -169,7 +178,15 @@ bool ArchiveFile::open(const char* name) {
     reportError("error: \"%s\" not found !!!\n", converted.c_str());
     return false;
   }
-  if (!decodeEntry(*entry, converted)) {
+  bool decoded = false;
+  try {
+    decoded = decodeEntry(*entry, converted);
+  } catch (const std::bad_alloc&) {
+    // A huge entry (or a damaged one that decodes to a lot) is a failed
+    // open like any other, not the end of the program.
+    reportError("error: \"%s\" is too large to open !!!\n", converted.c_str());
+  }
+  if (!decoded) {
     close();
     return false;
   }
@@ -202,18 +219,17 @@ bool ArchiveFile::decodeEntry(const Entry& entry, const std::string& name) {
       reportError("error: \"%s\" could not be read !!!\n", name.c_str());
       return false;
     }
-    // The directory's unpacked size is only a hint: the first allocation is
-    // capped by what the stored bytes can possibly decode to.
-    const std::int64_t expected =
-        std::min<std::int64_t>({entry.unpackedSize, RangeDecoder::maxDecodedSize(stored), INT_MAX});
-    firstOutput.resize(static_cast<int>(expected));
+    // The directory's unpacked size is only a hint, and a damaged one can
+    // claim gigabytes: the first allocation follows the stored size, and
+    // the output grows towards the hint only as decoded bytes arrive.
+    firstOutput.resize(static_cast<int>(std::min<std::int64_t>(entry.unpackedSize, firstAllocation(stored))));
     try {
       RangeDecoder decoder;
       // Sorted entries undo the move-to-front stage in the same pass.
       if (sorted) {
-        decoder.decode(&packed, column, ranks);
+        decoder.decode(&packed, column, ranks, entry.unpackedSize);
       } else {
-        decoder.decode(&packed, m_buffer);
+        decoder.decode(&packed, m_buffer, entry.unpackedSize);
       }
     } catch (const RangeDecoder::Error& error) {
       reportError("error: \"%s\": %s !!!\n", name.c_str(), error.what());

@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kFileHeaderSize = 14;
 constexpr int kInfoHeaderSize = 40;
+constexpr std::uint32_t kCoreHeaderSize = 12;  // OS/2 and Windows 2
 constexpr int kHeadersSize = kFileHeaderSize + kInfoHeaderSize;
 
 std::uint32_t u16At(const std::uint8_t* p) { return p[0] | p[1] << 8; }
@@ -46,16 +47,21 @@ Image* loadBMP(const char* name, File& file, bool bottomUp) {
     reportError("loadBMP: Truncated BMP file: %s\n", name);
     return nullptr;
   }
+  // Older core headers put the fields elsewhere (the depth would be read
+  // from the palette), and compressed rows would read as noise; both are
+  // refused rather than decoded wrongly.
+  const std::uint32_t infoSize = u32At(header + 14);
+  if (infoSize == kCoreHeaderSize) {
+    reportError("loadBMP: OS/2 BMP (12-byte header) is not supported: %s\n", name);
+    return nullptr;
+  }
+  if (infoSize < kInfoHeaderSize || infoSize > 0x10000) {
+    reportError("loadBMP: Unsupported BMP header size: %u\n", infoSize);
+    return nullptr;
+  }
   const int bitsPerPixel = static_cast<int>(u16At(header + 28));
   if (bitsPerPixel != 8 && bitsPerPixel != 24) {
     reportError("loadBMP: Wrong BMP color depth: %d bit\n", bitsPerPixel);
-    return nullptr;
-  }
-  // Older core headers put the fields elsewhere, and compressed rows would
-  // read as noise; both are refused rather than decoded wrongly.
-  const std::uint32_t infoSize = u32At(header + 14);
-  if (infoSize < kInfoHeaderSize || infoSize > 0x10000) {
-    reportError("loadBMP: Unsupported BMP header size: %u\n", infoSize);
     return nullptr;
   }
   const std::uint32_t compression = u32At(header + 30);

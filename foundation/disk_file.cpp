@@ -32,6 +32,20 @@ std::string toNativePath(const std::string& name) {
   return path;
 }
 
+bool syncDirectoryEntry(const std::string& name) {
+  const std::string path = toNativePath(name);
+  const std::size_t slash = path.rfind('/');
+  const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int fd;
+  do {
+    fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  return synced;
+}
+
 DiskFile::DiskFile(const char* searchPath) : m_searchPath(searchPath ? searchPath : "") {}
 
 DiskFile::DiskFile(const DiskFile& other) : File(), m_searchPath(other.m_searchPath) {}
@@ -93,10 +107,20 @@ bool DiskFile::create(const char* name) {
 
 bool DiskFile::close() {
   if (!isOpen()) return false;
-  ::close(m_handle);
+  // close() is not retried on EINTR: the descriptor is released already.
+  const bool closed = ::close(m_handle) == 0;
   m_handle = -1;
   m_size = 0;
-  return true;
+  return closed;
+}
+
+bool DiskFile::sync() {
+  if (!isOpen()) return false;
+  int result;
+  do {
+    result = ::fsync(m_handle);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
 }
 
 int DiskFile::read(void* buffer, int count) {

@@ -233,15 +233,21 @@ double Envelope::evaluate(double time) {
   }
 
   const KeyIt lastKey = std::prev(m_keys.cend());
+  // A NaN time (given, or made by a behaviour from an infinite one) compares
+  // false with everything: cached, it would make every later search resume
+  // from its interval, so it neither uses nor replaces the cache.
+  const bool cacheable = !std::isnan(t);
   KeyIt key0 = m_cachedKey;
-  if (t < m_cachedTime || key0 == m_keys.cend() || key0 == lastKey) key0 = m_keys.cbegin();
+  if (!cacheable || t < m_cachedTime || key0 == m_keys.cend() || key0 == lastKey) key0 = m_keys.cbegin();
   KeyIt key1 = std::next(key0);
   while (key1 != lastKey && key1->time < t) {
     key0 = key1;
     ++key1;
   }
-  m_cachedKey = key0;
-  m_cachedTime = t;
+  if (cacheable) {
+    m_cachedKey = key0;
+    m_cachedTime = t;
+  }
 
   const EnvelopeKey& k0 = *key0;
   const EnvelopeKey& k1 = *key1;

@@ -53,12 +53,18 @@ class DiskFile : public File {
   bool open(const char* name) override;
   // Opens the name as given, with no search path.
   bool create(const char* name) override;
+  // Also false when the system reports an error on closing (written data
+  // may then be lost); the file is closed either way.
   bool close() override;
   int read(void* buffer, int count) override;
   int write(const void* buffer, int count) override;
   bool seek(int position) override;
   bool skip(int delta) override;
   int tell() override;
+
+  // Waits until what was written has reached the storage device; false on
+  // an error or when not open.
+  bool sync();
 
   const std::string& searchPath() const { return m_searchPath; }
   bool isOpen() const { return m_handle >= 0; }
@@ -72,3 +78,7 @@ class DiskFile : public File {
 
 // A name with backslashes turned into this system's separator.
 std::string toNativePath(const std::string& name);
+
+// Waits until the directory entry of the file `name` (a creation or a
+// rename) has reached the storage device; false on an error.
+bool syncDirectoryEntry(const std::string& name);

@@ -91,6 +91,8 @@ Image* loadImage(File& prototype, const char* name, bool bottomUp);
 Image* loadBMP(const char* name, File& file, bool bottomUp);
 
 // JPEG in any form the JPEG library decodes to grey or RGB. Opens `name` on
-// `file` and closes it again. A file that ends early still decodes; what is
-// missing comes out flat.
+// `file` and closes it again. A file that ends after its first line still
+// decodes, what is missing coming out flat; one whose data ends before it
+// fails, as does a progressive picture too large for the library's memory
+// bound (every progressive picture up to 4096 x 4096 fits).
 Image* loadJPEG(File& file, const char* name, bool bottomUp);

@@ -18,6 +18,12 @@ namespace {
 
 constexpr std::size_t kInputBufferSize = 4096;
 
+// The most the library may hold while decoding one picture. A progressive
+// picture keeps every coefficient until its last scan, 2 bytes a sample, so
+// a header claiming 8192 x 8192 would take 200 MB before a single pixel is
+// known; this admits every progressive picture up to 4096 x 4096.
+constexpr long kLibraryMemoryLimit = 128L << 20;
+
 // Allocated once per decompression object from the library's permanent pool;
 // the library sees only the first member.
 struct FileSourceManager {
@@ -79,6 +85,11 @@ void attachFileSource(j_decompress_ptr cinfo, File& file) {
 struct JpegErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
+  void (*libraryEmitMessage)(j_common_ptr, int);
+  // The entropy decoder needed bytes past the end of the data while it was
+  // still in the first row of blocks of the first scan: no scan line of the
+  // picture has any data behind it.
+  bool endedInFirstRow;
 };
 
 void jpegErrorExit(j_common_ptr cinfo) {
@@ -86,6 +97,16 @@ void jpegErrorExit(j_common_ptr cinfo) {
   (*cinfo->err->format_message)(cinfo, message);
   reportError("JPEG: %s\n", message);
   std::longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
+}
+
+// Notes where the data ran out, then leaves the message to the library.
+void jpegEmitMessage(j_common_ptr cinfo, int level) {
+  auto* error = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+  if (level < 0 && cinfo->err->msg_code == JWRN_HIT_MARKER && cinfo->is_decompressor) {
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number <= 1 && d->input_iMCU_row == 0) error->endedInFirstRow = true;
+  }
+  error->libraryEmitMessage(cinfo, level);
 }
 
 // Warnings go to the trace log, not to the console.
@@ -109,11 +130,25 @@ bool decode(JpegDecoder& d) {
   jpeg_decompress_struct* cinfo = &d.cinfo;
   if (setjmp(d.error.jump)) return false;
   jpeg_create_decompress(cinfo);
+  cinfo->mem->max_memory_to_use = kLibraryMemoryLimit;
   attachFileSource(cinfo, *d.file);
   jpeg_read_header(cinfo, TRUE);
   if (static_cast<long long>(cinfo->image_width) * cinfo->image_height > imagePixelLimit()) {
     reportError("loadJPEG: Picture too large: %u x %u\n", cinfo->image_width, cinfo->image_height);
     return false;
+  }
+  // A multi-scan picture holds all its coefficients at once; refuse one
+  // that would pass the bound before the library allocates it.
+  if (jpeg_has_multiple_scans(cinfo)) {
+    long long coefficients = 0;
+    for (int c = 0; c < cinfo->num_components; ++c)
+      coefficients +=
+          static_cast<long long>(cinfo->comp_info[c].width_in_blocks) * cinfo->comp_info[c].height_in_blocks * DCTSIZE2;
+    if (coefficients * static_cast<long long>(sizeof(JCOEF)) > kLibraryMemoryLimit) {
+      reportError("loadJPEG: Progressive picture too large to decode: %u x %u\n", cinfo->image_width,
+                  cinfo->image_height);
+      return false;
+    }
   }
   cinfo->dct_method = JDCT_FLOAT;
   cinfo->quantize_colors = FALSE;
@@ -131,13 +166,21 @@ bool decode(JpegDecoder& d) {
   }
   const int width = static_cast<int>(cinfo->output_width);
   const int height = static_cast<int>(cinfo->output_height);
-  if (!d.image->allocate(width, height)) return false;
 
+  // The first line comes before the picture is allocated: a file whose data
+  // ends before it would otherwise make a large, flat picture out of a few
+  // hundred bytes. A file that ends further on still decodes.
   JSAMPARRAY line = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                                 static_cast<JDIMENSION>(width * components), 1);
-  while (cinfo->output_scanline < cinfo->output_height) {
-    const int y = static_cast<int>(cinfo->output_scanline);
-    if (jpeg_read_scanlines(cinfo, line, 1) != 1) break;
+  if (jpeg_read_scanlines(cinfo, line, 1) != 1 || d.error.endedInFirstRow) {
+    reportError("JPEG: Data ends before the first scan line\n");
+    return false;
+  }
+  if (!d.image->allocate(width, height)) return false;
+
+  for (bool haveLine = true; haveLine;
+       haveLine = cinfo->output_scanline < cinfo->output_height && jpeg_read_scanlines(cinfo, line, 1) == 1) {
+    const int y = static_cast<int>(cinfo->output_scanline) - 1;
     const int row = d.bottomUp ? height - 1 - y : y;
     std::uint32_t* out = d.image->pixels() + static_cast<std::size_t>(row) * width;
     const JSAMPLE* in = line[0];
@@ -160,6 +203,8 @@ Image* loadJPEG(File& file, const char* name, bool bottomUp) {
   d->cinfo.err = jpeg_std_error(&d->error.pub);
   d->error.pub.error_exit = jpegErrorExit;
   d->error.pub.output_message = jpegOutputMessage;
+  d->error.libraryEmitMessage = d->error.pub.emit_message;
+  d->error.pub.emit_message = jpegEmitMessage;
   d->file = &file;
   d->image = image.get();
   d->bottomUp = bottomUp;

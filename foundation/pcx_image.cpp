@@ -30,6 +30,14 @@ bool PcxImage::decodePCX(File& prototype, const char* name) {
     reportError("decodePCX: \"%s\" is shorter than a PCX header\n", name);
     return false;
   }
+  // Colour pictures (three planes of 8 bits, as paint programs save them)
+  // and 1- to 4-bit ones would read as noise here.
+  if (planes() != 1 || bitsPerPixel() != 8) {
+    file->close();
+    reportError("decodePCX: \"%s\" has %d plane(s) of %d bit(s); only one plane of 8-bit indices is read\n", name,
+                planes(), bitsPerPixel());
+    return false;
+  }
   if (yMax() < yMin()) {
     file->close();
     reportError("decodePCX: \"%s\" has yMax %d below yMin %d\n", name, yMax(), yMin());

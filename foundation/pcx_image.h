@@ -22,9 +22,9 @@ class PcxImage {
   // The pixels always number bytesPerLine x (yMax - yMin + 1) of the header
   // read, zero where the file ends early. The palette is replaced only when
   // the file has one after its pixels. False, with a report, when the file
-  // does not open, is shorter than its header, has yMax below yMin, claims
-  // too many pixels (all of which leave no pixels) or ends before its last
-  // pixel.
+  // does not open, is shorter than its header, is not one plane of 8-bit
+  // indices, has yMax below yMin, claims too many pixels (all of which leave
+  // no pixels) or ends before its last pixel.
   bool decodePCX(File& file, const char* name);
   // Frees the pixels.
   void release();
@@ -40,6 +40,8 @@ class PcxImage {
   int xMax() const { return headerU16(8); }
   int yMax() const { return headerU16(10); }
   int bytesPerLine() const { return headerU16(66); }
+  int bitsPerPixel() const { return m_header[3]; }
+  int planes() const { return m_header[65]; }
 
  private:
   int headerU16(int offset) const { return m_header[offset] | m_header[offset + 1] << 8; }

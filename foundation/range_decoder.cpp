@@ -83,14 +83,28 @@ void RangeDecoder::start() {
 
 std::uint32_t RangeDecoder::divideByTotal(std::uint32_t range, std::uint32_t total) { return divide(range, total); }
 
-void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output) { decodeSymbols<false>(source, output, nullptr); }
+void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output, std::int64_t expectedSize) {
+  decodeSymbols<false>(source, output, nullptr, expectedSize);
+}
 
-void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output, MoveToFrontState& ranks) {
-  decodeSymbols<true>(source, output, &ranks);
+void RangeDecoder::decode(ByteBuffer* source, ByteBuffer& output, MoveToFrontState& ranks, std::int64_t expectedSize) {
+  decodeSymbols<true>(source, output, &ranks, expectedSize);
+}
+
+int RangeDecoder::grownOutputSize(int written, std::int64_t expectedSize) {
+  // Geometric steps keep the copying linear in the output, however far the
+  // first allocation fell short; the expected size caps the doubling so an
+  // honest entry ends with exactly its size allocated.
+  constexpr std::int64_t kMinStep = 4096;
+  const std::int64_t size = written;
+  const std::int64_t grown = size < expectedSize ? std::min(expectedSize, std::max(2 * size, size + kMinStep))
+                                                 : std::max(size + size / 2, size + kMinStep);
+  return static_cast<int>(std::min<std::int64_t>(grown, INT_MAX));
 }
 
 template <bool kMoveToFront>
-void RangeDecoder::decodeSymbols(ByteBuffer* source, ByteBuffer& output, MoveToFrontState* ranks) {
+void RangeDecoder::decodeSymbols(ByteBuffer* source, ByteBuffer& output, MoveToFrontState* ranks,
+                                 std::int64_t expectedSize) {
   if (!source) throw Error();
   FrequencyModel model;
   model.init(kEndSymbol + 1, 1);
@@ -137,7 +151,7 @@ void RangeDecoder::decodeSymbols(ByteBuffer* source, ByteBuffer& output, MoveToF
 
     if (written == limit) {
       if (written == INT_MAX) throw Error();
-      output.resize(written + 1);
+      output.resize(grownOutputSize(written, expectedSize));
       // Claim the whole allocation at once so the next bytes need no resize.
       limit = output.capacity();
       output.resize(limit);

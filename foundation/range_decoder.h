@@ -103,22 +103,27 @@ class RangeDecoder {
   static std::int64_t maxDecodedSize(std::int64_t storedSize) { return (storedSize + 10) * 353; }
 
   // Decodes `source` from its start to the end symbol into `output`, which
-  // the caller may have sized to the expected length; output grows past it
-  // as needed and ends at the decoded length with position 0. Throws Error
-  // for a null source and for input that runs out without an end symbol.
-  void decode(ByteBuffer* source, ByteBuffer& output);
+  // the caller may have sized already; output grows past that as bytes come
+  // and ends at the decoded length with position 0. Growth doubles up to
+  // `expectedSize` (the length written beside the data, which may be wrong:
+  // it is never allocated before output reaches it), then by half of what
+  // is there. Throws Error for a null source and for input that runs out
+  // without an end symbol; std::bad_alloc when the output cannot grow.
+  void decode(ByteBuffer* source, ByteBuffer& output, std::int64_t expectedSize = 0);
   // As decode(), with every decoded symbol taken as a move-to-front rank:
   // output holds the bytes decodeMoveToFront() would make of decode()'s
   // output, in one pass. `ranks` ends as decodeMoveToFront() leaves it.
-  void decode(ByteBuffer* source, ByteBuffer& output, MoveToFrontState& ranks);
+  void decode(ByteBuffer* source, ByteBuffer& output, MoveToFrontState& ranks, std::int64_t expectedSize = 0);
 
   // range / total for the decoder's 32-bit range and any model total from
   // 2 up to the rescale limit, by a table of reciprocals.
   static std::uint32_t divideByTotal(std::uint32_t range, std::uint32_t total);
 
  private:
+  // The size an output holding `written` bytes grows to next.
+  static int grownOutputSize(int written, std::int64_t expectedSize);
   template <bool kMoveToFront>
-  void decodeSymbols(ByteBuffer* source, ByteBuffer& output, MoveToFrontState* ranks);
+  void decodeSymbols(ByteBuffer* source, ByteBuffer& output, MoveToFrontState* ranks, std::int64_t expectedSize);
   std::uint8_t inputByte();
   void start();
 

@@ -31,6 +31,11 @@ std::atomic<bool> g_logMessages{false};
 LastMessage g_lastMessage;
 LogStream g_log("nul");
 
+namespace {
+// The platform layer's lines (shader logs, GL errors) join the trace log.
+[[maybe_unused]] const bool g_platformLogInstalled = (setLogHook([](const char* text) { g_log.line(text); }), true);
+}  // namespace
+
 EngineString LastMessage::get() const {
   std::lock_guard lock(reportMutex());
   return lastMessageText();

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "foundation/replacing_file.h"
 #include "game/byte_fields.h"
 #include "game/cipher_block.h"
-#include "game/replacing_file.h"
 
 static_assert(sizeof(Config::Player) == Config::kPlayerRecordSize);
 static_assert(ConfigPlayer::kRecordSize == Config::kPlayerRecordSize && ConfigPlayer::kNameSize == Config::kNameSize);
@@ -391,6 +391,8 @@ void Config::bringIntoRange() {
                           m_timeTrialMaxCharacter, m_timeTrialTrack);
   bringSelectionIntoRange(m_championshipCcm, m_championshipKart, m_championshipMaxKart, m_championshipCharacter,
                           m_championshipMaxCharacter, m_championshipTrack);
+  // A cup starts at track 0 (the first four tracks) or 4 (the last four).
+  m_championshipTrack = m_championshipTrack < kCupTracks ? 0 : kCupTracks;
   bringSelectionIntoRange(m_lastManStandingCcm, m_lastManStandingKart, m_lastManStandingMaxKart,
                           m_lastManStandingCharacter, m_lastManStandingMaxCharacter, m_lastManStandingTrack);
   m_twoPlayersCcm = clampInt(m_twoPlayersCcm, 0, kClassCount - 1);

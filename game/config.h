@@ -65,6 +65,7 @@ class Config {
   static constexpr int kBindingCount = 14;
   static constexpr int kClassCount = 3;
   static constexpr int kTrackCount = 8;
+  static constexpr int kCupTracks = 4;  // two cups: tracks 0-3 and 4-7
   static constexpr int kMaxCharacter = 5;
   static constexpr int kMaxKart = 7;
   static constexpr int kNameSize = 31;  // 30 characters and the terminator

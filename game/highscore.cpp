@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/replacing_file.h"
 #include "game/byte_fields.h"
 #include "game/cipher_block.h"
-#include "game/replacing_file.h"
 
 namespace {
 

@@ -19,6 +19,9 @@ class D3DUnknown {
     if (left == 0) delete this;
     return left;
   }
+  // References held now (for rules such as "Reset fails while the caller
+  // still holds a surface").
+  ULONG references() const { return m_references; }
 
  protected:
   D3DUnknown() = default;

@@ -63,6 +63,11 @@ bool DeviceManager::enumerateAdapters(const char* caption, const char* noDirect3
     MessageBoxA(nullptr, noHardwareTnLText, caption, kIconHand);
     return false;
   }
+  // The configured ordinal may name an adapter that is gone (another
+  // machine, a monitor unplugged): wrap it once, here, so that the set-up
+  // chooser fills the lists of the adapter the device is then made on.
+  const int n = static_cast<int>(count);
+  settings->adapter = (settings->adapter % n + n) % n;
   return true;
 }
 

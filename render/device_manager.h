@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/graphics/d3d9.h"
+#include "render/device_owner.h"
 #include "render/display_settings.h"
 #include "render/format_table.h"
 
@@ -36,15 +37,6 @@ struct AdapterInfo {
 };
 
 class RenderDevice;
-
-// Something that holds device resources: released before a reset, made
-// again after it.
-class DeviceOwner {
- public:
-  virtual ~DeviceOwner() = default;
-  virtual void onDeviceLost() = 0;
-  virtual void onDeviceReset() = 0;
-};
 
 inline constexpr int kStereoNone = 0;
 inline constexpr int kStereoDualHead = 3;

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "foundation/replacing_file.h"
 #include "foundation/report.h"
 #include "platform/graphics/d3dx.h"
 #include "render/render_pipeline.h"
@@ -212,6 +213,13 @@ bool FileTexture::loadDds(const std::vector<std::uint8_t>& bytes, bool cached) {
   if (SUCCEEDED(hr) && deviceTextures[0]) {
     D3DSURFACE_DESC desc{};
     deviceTextures[0]->GetLevelDesc(0, &desc);
+    // A cache file cut short keeps only its complete levels; taking it would
+    // leave the texture without the rest of its chain for good.
+    if (cached && deviceTextures[0]->GetLevelCount() < levelsAskedFor(desc.Width, desc.Height)) {
+      deviceTextures[0].reset();
+      shownTextures[0] = nullptr;
+      return false;
+    }
     width = static_cast<int>(desc.Width);
     height = static_cast<int>(desc.Height);
     format = desc.Format;
@@ -286,7 +294,20 @@ void FileTexture::loadPicture(const std::string& cachePath) {
   picture.reset();
   alphaPicture.reset();
   upload();
-  // The cache for the next run; a failed write is silent.
-  if (!cachePath.empty() && !shownTextures.empty() && shownTextures[0] && makeFolders(cachePath))
-    D3DXSaveTextureToFileA(cachePath.c_str(), D3DXIFF_DDS, shownTextures[0], nullptr);
+  // The cache for the next run, written beside its place and renamed over
+  // it, so a crash or a full disk never leaves a file cut short under the
+  // name. A failed write is silent.
+  if (!cachePath.empty() && !shownTextures.empty() && shownTextures[0] && makeFolders(cachePath)) {
+    ReplacingFile out(cachePath.c_str());
+    if (out.begin())
+      out.commit(
+          SUCCEEDED(D3DXSaveTextureToFileA(out.temporaryName().c_str(), D3DXIFF_DDS, shownTextures[0], nullptr)));
+  }
+}
+
+UINT FileTexture::levelsAskedFor(UINT w, UINT h) const {
+  if (!(flags & kTextureMipChain)) return 1;
+  UINT levels = 1;
+  for (UINT side = std::max(w, h); side > 1; side /= 2) ++levels;
+  return levels;
 }

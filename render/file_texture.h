@@ -64,6 +64,9 @@ class FileTexture : public Texture {
   // nothing was made.
   bool loadDds(const std::vector<std::uint8_t>& bytes, bool cached);
   void loadPicture(const std::string& cachePath);
+  // Levels a texture of this size is built with: the whole chain with
+  // MipChain, else one.
+  UINT levelsAskedFor(UINT width, UINT height) const;
   // The cache tag of the picture as it is now; empty when it cannot be read.
   std::string cacheTag();
 };

@@ -106,7 +106,7 @@ void FixedFunctionPass::bindSamplers(Surface& surface, double t) {
   for (int i = 0; i < plan->colorCount && s < kStages; ++i, ++s) {
     const std::int32_t k = plan->colorStart + i;
     TextureLayer* layer = plan->stageLayer(k);
-    setUpLayerStage(s, layer, packColor(surface.getColorAt(t)), t);
+    setUpLayerStage(s, layer, surface.getColorAt(t).toD3DColor(), t);
     stage(s, D3DTSS_TEXCOORDINDEX, static_cast<DWORD>(k));
     const std::int32_t sh = layer ? shift(k) : 0;
     stage(s, D3DTSS_COLOROP, sh <= 0 ? D3DTOP_MODULATE : sh == 1 ? D3DTOP_MODULATE2X : D3DTOP_MODULATE4X);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/anim_channel.h"
+#include "render/device_owner.h"
 #include "render/texture_layer.h"
 
 // Owned objects of the derived renderers, deleted through this base.
@@ -15,7 +16,7 @@ class HyperVoxelPart {
   virtual ~HyperVoxelPart() = default;
 };
 
-class HyperVoxelSurface {
+class HyperVoxelSurface : public DeviceOwner {
  public:
   explicit HyperVoxelSurface(void* owner) : owner(owner) {}
   // Releases and deletes the texture layers, then the owned objects.
@@ -23,8 +24,6 @@ class HyperVoxelSurface {
   HyperVoxelSurface(const HyperVoxelSurface&) = delete;
   HyperVoxelSurface& operator=(const HyperVoxelSurface&) = delete;
 
-  virtual void hook1() {}
-  virtual void hook2() {}
   // The derived renderer's per-frame work.
   virtual void update() = 0;
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/graphics/d3d9.h"
+#include "render/device_owner.h"
 #include "render/vertex_layout.h"
 
 class RenderPipeline;
@@ -17,15 +18,13 @@ class ShaderPass;
 class Surface;
 class SurfaceStagePlan;
 
-class MeshBatch {
+class MeshBatch : public DeviceOwner {
  public:
   MeshBatch(RenderPipeline* pipeline, SurfaceStagePlan* plan, Surface* owner);
   virtual ~MeshBatch();
   MeshBatch(const MeshBatch&) = delete;
   MeshBatch& operator=(const MeshBatch&) = delete;
 
-  virtual void onDeviceReset() {}
-  virtual void onDeviceLost() {}
   // Surface states, declaration, samplers, buffers and one indexed draw on
   // the pipeline's current device.
   virtual void draw(ShaderPass* pass, double t);

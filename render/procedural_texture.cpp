@@ -75,7 +75,7 @@ std::uint32_t spotTexel(int x, int y, int w, int h, float intensity, float edgeA
   else
     value = t / edgeAngle * 8.0 * intensity;
   const auto f = static_cast<float>(value);
-  const std::uint32_t texel = packColour(f, f, f, 1.0f);
+  const std::uint32_t texel = ColorRGBA{f, f, f, 1.0f}.toD3DColor();
   return (texel & 0x00FFFFFFu) == 0 ? 0u : texel;
 }
 

@@ -3,6 +3,7 @@
 #include "render/render_pipeline.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "foundation/report.h"
 #include "platform/window/window.h"
@@ -149,6 +150,17 @@ void RenderPipeline::setViewport(int x, int y, int width, int height, float minZ
   const D3DVIEWPORT9 v{
       static_cast<DWORD>(x), static_cast<DWORD>(y), static_cast<DWORD>(width), static_cast<DWORD>(height), minZ, maxZ};
   currentDevice->SetViewport(&v);
+}
+
+void RenderPipeline::setWorldMatrix(const Matrix4x3& world) {
+  if (constantTable) {
+    constantTable->world = world;
+    constantTable->derivedValid = false;
+  }
+  if (!currentDevice) return;
+  D3DMATRIX m;
+  std::memcpy(m.m, world.m, sizeof m.m);
+  currentDevice->SetTransform(D3DTS_WORLD, &m);
 }
 
 void RenderPipeline::setGamma(float gamma, float brightness, float contrast) {

@@ -56,6 +56,9 @@ class RenderPipeline {
   // drawing into textures.
   void restoreBackBuffer();
   void setViewport(int x, int y, int width, int height, float minZ, float maxZ);
+  // The world transform on the current device, kept in the constant table
+  // with its derived matrices marked stale.
+  void setWorldMatrix(const Matrix4x3& world);
   // The gamma ramp on every device.
   void setGamma(float gamma, float brightness, float contrast);
 
@@ -93,14 +96,18 @@ class RenderPipeline {
   bool requestedWindowed = false;
   // 0 full size; a negative n shrinks file textures by a right shift of -n.
   int textureDetail = 0;
-  int reservedInt0 = 0;
-  int targetWidth = 512, targetHeight = 512;
-  int reservedInt1 = 0, reservedInt2 = 0;
+  // Added to the level-of-detail choice of object meshes: each step selects
+  // one coarser mesh.
+  int modelLodBias = 0;
+  int targetWidth = 512, targetHeight = 512;  // of the render target bound now
+  int viewportX = 0, viewportY = 0;           // of the view being drawn
   float reservedFloat0 = 75.0f;
   float cylindricalAngle = 0.0f;  // degrees
   float horizontalFov = 0.0f;     // degrees; set by the constructor
   float verticalFov = 0.0f;
-  float reservedFloat1 = 100.0f, reservedFloat2 = 100.0f;
+  // Cameras write zoom x 31.25 into focalValue and scale their projection
+  // by focalValue / focalDivisor.
+  float focalValue = 100.0f, focalDivisor = 100.0f;
   int primitiveCount = 0;
   int drawCallCount = 0;
   int reservedInt3 = 0;
@@ -110,8 +117,8 @@ class RenderPipeline {
   int reservedInt5 = 2;
   int eye = -1;
   int stereoMode = kStereoNone;
-  float reservedFloat3 = 1.0f, reservedFloat4 = 4.0f;
-  bool pipelineFlag = false;  // the display settings' fourth flag byte
+  float eyeScaleA = 1.0f, eyeScaleB = 4.0f;  // applied to a camera's eye separation
+  bool pipelineFlag = false;                 // the display settings' fourth flag byte
   double reservedDouble = 0.0;
   float fittedNear = 0.0f, fittedNearCopy = 0.0f;
   std::uint32_t colorWriteMask = 15;

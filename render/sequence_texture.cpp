@@ -1,6 +1,7 @@
 // Sequence frame selection and the gradient lookup texture.
 #include "render/sequence_texture.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "render/render_pipeline.h"
@@ -28,10 +29,12 @@ void SequenceTexture::setFlags(std::uint32_t newFlags) {
 
 int SequenceTexture::frameIndexAt(double time) const {
   if (frames.empty()) return -1;
-  const double scaled = std::trunc(static_cast<double>(frameRate) * time);
+  double scaled = std::trunc(static_cast<double>(frameRate) * time);
+  // Far beyond any frame count but inside the integer range, so the cast
+  // below is defined for every time and rate.
+  scaled = std::isfinite(scaled) ? std::clamp(scaled, -4.0e9, 4.0e9) : 0.0;
   // As an unsigned 32-bit number: before the offset is a very large frame.
-  std::uint32_t i =
-      static_cast<std::uint32_t>(static_cast<std::int64_t>(std::isfinite(scaled) ? scaled : 0.0)) - frameOffset;
+  std::uint32_t i = static_cast<std::uint32_t>(static_cast<std::int64_t>(scaled)) - frameOffset;
   const std::uint32_t n = lastFrame - firstFrame + 1;
   const std::uint32_t last = lastFrame - firstFrame;
   switch (frameMode) {
@@ -85,7 +88,7 @@ void GradientTexture::load() {
     const float r = curves[0].evaluate(p), g = curves[1].evaluate(p), b = curves[2].evaluate(p),
                 a = curves[3].evaluate(p);
     // Texel 0 holds the end of the range, texel 1023 its start.
-    row[1023 - k] = packColour(r, g, b, transparency ? r : a);
+    row[1023 - k] = ColorRGBA{r, g, b, transparency ? r : a}.toD3DColor();
   }
   deviceTextures[0]->UnlockRect(0);
   upload();

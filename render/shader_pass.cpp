@@ -54,6 +54,9 @@ void ShaderPass::clearVariants() {
 }
 
 void ShaderPass::setCompiler(ID3DXEffectCompiler* newCompiler) {
+  if (newCompiler == compiler.get()) return;
+  // The cached variants, failures included, are the old compiler's answers.
+  clearVariants();
   if (newCompiler) newCompiler->AddRef();
   compiler = ComPtr<ID3DXEffectCompiler>(newCompiler);
 }
@@ -127,6 +130,12 @@ void ShaderPass::reportCompileError(ID3DXBuffer* errors) {
 }
 
 bool ShaderPass::activate() {
+  // Shaders are bound through the compiler: without one nothing can be.
+  if (!compiler) {
+    currentVertexProgram = nullptr;
+    currentPixelProgram = nullptr;
+    return false;
+  }
   if (!selectVariant()) return false;
   pipeline->constantTable->updateDerivedMatrices();
   const auto device = static_cast<std::size_t>(pipeline->currentDeviceIndex);

@@ -69,7 +69,8 @@ class ShaderPass {
   void clearVariants();
   bool selectVariant();
   bool compileVariant();
-  // Takes a reference of its own; null removes the compiler.
+  // Takes a reference of its own; null removes the compiler. A different
+  // compiler drops every cached variant.
   void setCompiler(ID3DXEffectCompiler* compiler);
 
   RenderPipeline* pipeline;

@@ -7,15 +7,6 @@ namespace {
 constexpr float kTwoDegrees = 0.0349066f;
 }
 
-std::uint32_t packColor(const ColorRGBA& c) {
-  auto channel = [](float v) -> std::uint32_t {
-    if (!(v > 0.0f)) return 0;  // NaN too
-    if (v >= 1.0f) return 255;
-    return static_cast<std::uint32_t>(v * 255.0f + 0.5f);
-  };
-  return channel(c.a) << 24 | channel(c.r) << 16 | channel(c.g) << 8 | channel(c.b);
-}
-
 Surface::Surface(SceneRoot* owner, std::string surfaceName)
     : root(owner), name(std::move(surfaceName)), smoothingCosine(std::cos(kTwoDegrees) - 1e-6f) {}
 

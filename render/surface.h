@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/anim_channel.h"
+#include "foundation/color_rgba.h"
 #include "platform/graphics/d3d9.h"
 #include "render/texture_layer.h"
 
@@ -23,14 +24,6 @@ class SpotProjector {
   virtual ~SpotProjector() = default;
   Texture* texProj = nullptr;  // not owned
 };
-
-struct ColorRGBA {
-  float r = 0, g = 0, b = 0, a = 0;
-};
-
-// Direct3D colour of a ColorRGBA: each channel clamped to 0..1, times 255
-// plus 0.5, truncated; bytes A, R, G, B from the top.
-std::uint32_t packColor(const ColorRGBA& c);
 
 class Surface {
  public:

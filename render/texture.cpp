@@ -11,15 +11,6 @@
 #include "platform/graphics/d3dx.h"
 #include "render/render_pipeline.h"
 
-std::uint32_t packColour(float r, float g, float b, float a) {
-  auto channel = [](float v) -> std::uint32_t {
-    if (!(v > 0.0f)) return 0;  // NaN too
-    if (v >= 1.0f) return 255;
-    return static_cast<std::uint32_t>(v * 255.0f + 0.5f);
-  };
-  return channel(a) << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
-}
-
 AnimatedFloat copyAnimatedFloat(const AnimatedFloat& source) {
   AnimatedFloat copy(source.value);
   Envelope* envelope = source.channel ? source.channel->asEnvelope() : nullptr;
@@ -213,7 +204,8 @@ void Texture::filterWithAlphaTexture() {
           weights += w;
           alpha = std::min(alpha, a);
         }
-        row[x] = weights <= 0.000001f ? 0xFF000000u : packColour(r / weights, g / weights, b / weights, alpha);
+        row[x] =
+            weights <= 0.000001f ? 0xFF000000u : ColorRGBA{r / weights, g / weights, b / weights, alpha}.toD3DColor();
       }
     }
     store->UnlockRect(level);

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "foundation/anim_channel.h"
+#include "foundation/color_rgba.h"
 #include "foundation/file_data.h"
 #include "platform/graphics/d3d9.h"
+#include "render/device_owner.h"
 
 class RenderPipeline;
 
@@ -35,11 +37,7 @@ enum TextureKind : int {
   kTextureKindProcedural = 3,
 };
 
-// Packs four floats as 0xAARRGGBB: each clamped to 0..1, times 255 plus
-// 0.5, truncated (a NaN packs as 0).
-std::uint32_t packColour(float r, float g, float b, float a);
-
-class Texture {
+class Texture : public DeviceOwner {
  public:
   Texture(RenderPipeline* pipeline, std::uint32_t flags);
   // Copies the description, the name, the alpha texture and the parameters
@@ -57,8 +55,6 @@ class Texture {
   // Level 0 of a default-pool texture (a new reference), else null.
   virtual IDirect3DSurface9* getTopSurface();
   virtual bool reservedQuery() const { return false; }
-  virtual void onDeviceReset() {}
-  virtual void onDeviceLost() {}
   // The decoded picture with one reference for the caller; null here.
   virtual Image* loadSourceImage() { return nullptr; }
   virtual IDirect3DTexture9* getFirstDeviceTexture();

@@ -92,7 +92,8 @@ void packVertex(const SourceVertex& source, std::uint8_t* destination, const Ver
   if (plan.vertexColorLayer) {
     const float scale = plan.colorScale != 0 ? static_cast<float>(plan.colorScale) : 1.0f;
     const std::uint32_t packed =
-        packColor({source.color[0] / scale, source.color[1] / scale, source.color[2] / scale, source.color[3]});
+        ColorRGBA{source.color[0] / scale, source.color[1] / scale, source.color[2] / scale, source.color[3]}
+            .toD3DColor();
     put(at, &packed, 4);
     at += 4;
   }

@@ -55,3 +55,9 @@ class ColorMap : public PointMap<4> {
   using PointMap<4>::PointMap;
   bool isRGBA = false;
 };
+
+// One weight per point, for weighting the bones of a skinned object.
+class WeightMap : public PointMap<1> {
+ public:
+  using PointMap<1>::PointMap;
+};

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/color_rgba.h"
+#include "render/render_pipeline.h"
+#include "scene/debug_lines.h"
 #include "scene/item_math.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -22,7 +26,11 @@ class ScopedFlag {
 }  // namespace
 
 SceneItem::SceneItem(Scene* scene, ItemType type, std::int32_t id)
-    : targetLineNode(std::make_unique<TargetLineNode>(nullptr)), type(type), scene(scene), id(id) {
+    : renderer(scene ? scene->pipeline : nullptr),
+      targetLineNode(std::make_unique<TargetLineNode>(nullptr)),
+      type(type),
+      scene(scene),
+      id(id) {
   dMassSetZero(&mass);
 }
 
@@ -305,7 +313,11 @@ void SceneItem::drawDebug(double t) {
   if (geomDebugNode) geomDebugNode->draw(t, this, nullptr);
 }
 
-void TargetLineNode::draw(double, SceneItem*, SceneItem*) {
-  // The line needs the pipeline's device and its debug-geometry switch;
-  // until a pipeline is attached there is nothing to draw on.
+void TargetLineNode::draw(double t, SceneItem* item, SceneItem*) {
+  // The node is made before the item knows its renderer: the item's counts.
+  RenderPipeline* renderer = pipeline ? pipeline : item ? item->renderer : nullptr;
+  if (!renderer || !renderer->debugGeometry() || !item) return;
+  Position3 line[2];
+  if (!item->targetLineEnds(t, line[0], line[1])) return;
+  drawDebugLines(*renderer, g_identityMatrix, line, 1, ColorRGBA{1.0f, 1.0f, 0.0f, 1.0f}.toD3DColor());  // yellow
 }

@@ -16,7 +16,7 @@
 
 #include "foundation/anim_channel.h"
 #include "foundation/matrix.h"
-#include "platform/graphics/d3d9_types.h"
+#include "platform/graphics/d3d9.h"
 #include "scene/scene_node.h"
 
 class RenderPipeline;
@@ -45,7 +45,7 @@ enum RotationAxis : std::int32_t {
   kAxisBank = 2,     // about Z
 };
 
-class SceneItem {
+class SceneItem : public DeviceOwner {
  public:
   SceneItem(Scene* scene, ItemType type, std::int32_t id);
   SceneItem(const SceneItem&) = delete;
@@ -54,25 +54,41 @@ class SceneItem {
   // body and the geom debug node belong to others.
   virtual ~SceneItem();
 
-  virtual void onDeviceLost() {}
-  virtual void onDeviceReset() {}
   virtual bool isDirectional() const { return false; }
+  // Builds what the item needs to be drawn and simulated (geoms, bodies,
+  // joints, render objects) once the scene is loaded; runs once per item.
+  virtual void prepare() {}
+  // prepare, the first time only: scenes are prepared again after merge
+  // loads add items, and a second run would reset bodies or add joints twice.
+  void prepareOnce() {
+    if (prepared) return;
+    prepared = true;
+    prepare();
+  }
+  // The item's first mesh, or null for items without one. Its node index is
+  // the model layer it was built from.
+  virtual SceneNode* firstMesh() { return nullptr; }
   // The cached world matrix, recomputed when invalid. withAxis serves
   // cameras and lights.
   virtual void worldMatrix(Matrix4x3& out, double t, bool withAxis);
   virtual void inverseWorldMatrix(Matrix4x3& out, double t, bool withAxis);
-  // The renderer's view of an item: projection fitted to a depth range and
-  // the clip-space tests.
-  virtual const float* projectionForDepthRange(double t, float zNear, float zFar) = 0;
-  virtual bool isPointOutsideClip(const float p[4]) const = 0;
-  virtual bool isBoxOutsideClip(const float corners[8][4]) const = 0;
+  // The renderer's view of an item: its projection fitted to the depth range
+  // [zNear, zFar] clamped to the item's own, and the clip-space tests.
+  virtual const float* projectionForDepthRange(double t, float zNear, float zFar);
+  // p = (x, y, z, w): outside when w is not within [nearClip, farClip] or
+  // x or y is not within [-w, w].
+  virtual bool isPointOutsideClip(const float p[4]) const;
+  // Outside when one and the same of those six limits excludes all corners.
+  virtual bool isBoxOutsideClip(const float corners[8][4]) const;
   virtual D3DVIEWPORT9* getViewport() { return &viewport; }
   // Clears the cache flags; the scene calls it on every item after each
   // physics step and before drawing.
   virtual void invalidate();
   virtual void evaluate(double t);
   virtual void updateInverseWorldMatrix(double t);
-  virtual void computeProjection(double t) = 0;
+  // Objects and bones look along z with w = z; cameras and lights build
+  // their own.
+  virtual void computeProjection(double t);
 
   void setName(const std::string& text) { name = text; }
   // Stores the position, clamped to the limit box when positions are
@@ -107,7 +123,7 @@ class SceneItem {
   // The nine animated channels, in the order the scene files number them.
   AnimatedFloat* channel(int index);
 
-  RenderPipeline* renderer = nullptr;  // the owning scene's, once scenes carry one
+  RenderPipeline* renderer = nullptr;  // the owning scene's
   SceneItem* parent = nullptr;
   SceneItem* target = nullptr;
   AnimatedFloat position[3];  // X, Y, Z
@@ -153,6 +169,7 @@ class SceneItem {
   float rotationMin[3] = {-1.5707964f, 0, 0};
   float rotationMax[3] = {1.5707964f, 0, 0};
   float nearClip = 0.01f;
+  bool prepared = false;
 
  private:
   // The rotation part of the local matrix for the rotation vector r.
@@ -172,8 +189,9 @@ class SceneItem {
   bool m_readingWorldRotation = false;
 };
 
-// The target-line node every item owns. It draws nothing until the render
-// pipeline gives it a device; its ends come from SceneItem::targetLineEnds.
+// The target-line node every item owns: while the renderer's debug-geometry
+// switch is set, a line in world space from the item's pivot to its
+// target's (SceneItem::targetLineEnds), unlit and untextured.
 class TargetLineNode : public DebugNode {
  public:
   explicit TargetLineNode(RenderPipeline* pipeline) : DebugNode(pipeline) {}

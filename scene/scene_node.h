@@ -7,6 +7,7 @@
 #include <string>
 
 #include "foundation/matrix.h"
+#include "render/device_owner.h"
 
 class RenderPipeline;
 class LWOModel;
@@ -16,7 +17,7 @@ struct Vector4 {
   float x = 0, y = 0, z = 0, w = 0;
 };
 
-class SceneNode {
+class SceneNode : public DeviceOwner {
  public:
   SceneNode(RenderPipeline* pipeline, LWOModel* link) : pipeline(pipeline), link(link) {}
   SceneNode(const SceneNode&) = delete;
@@ -31,8 +32,6 @@ class SceneNode {
   // Each corner (with w = 1) times the row-vector matrix m, not divided by w.
   virtual void transformBox(const Matrix4x3& m, Vector4 out[8]) const;
   virtual void draw(double t, SceneItem* item, SceneItem* camera) = 0;
-  virtual void onDeviceReset() {}
-  virtual void onDeviceLost() {}
   virtual std::uintptr_t userWord() const = 0;
 
   // Corner k takes x from max when bit 2 of k is set, y when bit 1 is set,

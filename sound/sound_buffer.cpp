@@ -79,15 +79,17 @@ bool StaticSoundBuffer::create(IDirectSound8* directSound, SoundChannel* source,
   m_buffer->SetCurrentPosition(0);
 
   // Never ask for more than is left: a last piece running past the end would
-  // wrap and overwrite the start of the sound.
+  // wrap and overwrite the start of the sound. The padding a source hands
+  // out after its end is not sound.
   std::vector<std::uint8_t> piece(16384);
   int position = 0;
   while (position < size) {
     const int n = source->Fill(piece.data(), std::min<int>(static_cast<int>(piece.size()), size - position));
-    if (n <= 0) break;
+    if (n <= 0 || source->atEnd()) break;
     write(position, piece.data(), n);
     position += n;
   }
+  m_prefilled = position;
 
   m_params3D.dwMode = is3D ? DS3DMODE_NORMAL : DS3DMODE_DISABLE;
   set3DParameters(2.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f);
@@ -207,6 +209,9 @@ void StaticSoundBuffer::apply3D(DWORD when) {
 
 void StaticSoundBuffer::set3DParameters(float px, float py, float pz, float ox, float oy, float oz, float vx, float vy,
                                         float vz) {
+  // A NaN from a broken physics step keeps the last good placement.
+  for (float value : {px, py, pz, ox, oy, oz, vx, vy, vz})
+    if (!std::isfinite(value)) return;
   m_params3D.vPosition = {px, py, pz};
   m_params3D.vConeOrientation = {ox, oy, oz};
   m_params3D.vVelocity = {vx, vy, vz};
@@ -228,6 +233,7 @@ void StaticSoundBuffer::setCone(float insideAngle, float outsideAngle, float out
 }
 
 void StaticSoundBuffer::setDistances(float minDistance, float maxDistance) {
+  if (!std::isfinite(minDistance) || !std::isfinite(maxDistance)) return;
   m_params3D.flMinDistance = minDistance;
   m_params3D.flMaxDistance = maxDistance;
   apply3D(DS3D_IMMEDIATE);
@@ -264,28 +270,90 @@ bool StreamingSoundBuffer::open(IDirectSound8* directSound, SoundChannel* source
   m_piece.resize(static_cast<std::size_t>(std::min(4096, segmentSize)));
   m_wrapCount = 0;
   m_lastCursor = 0;
-  m_writeOffset = 0;
+  m_loopWanted = source->loop();
   // The prefill filled the whole ring: the first refill belongs in segment 0
   // once the player has left it far enough behind.
+  m_writeOffset = m_prefilled % ringSize();
   m_lastSegment = 0;
+  // A sound shorter than the ring ended in the prefill.
+  if (source->atEnd()) beginEndLocked(0, m_prefilled);
   m_waitMs = 100;
   m_thread = std::thread(&StreamingSoundBuffer::run, this);
   return true;
 }
 
 void StreamingSoundBuffer::run() {
-  std::unique_lock lock(m_mutex);
-  while (!m_quit) {
-    m_wakeUp.wait_for(lock, std::chrono::milliseconds(m_waitMs), [this] { return m_signalled || m_quit; });
-    if (m_quit) break;
-    m_signalled = false;
-    if (m_playing) refillLocked();
+  for (;;) {
+    {
+      std::unique_lock lock(m_mutex);
+      m_wakeUp.wait_for(lock, std::chrono::milliseconds(m_waitMs), [this] { return m_signalled || m_quit; });
+      if (m_quit) return;
+      m_signalled = false;
+    }
+    refill();
   }
 }
 
 void StreamingSoundBuffer::refill() {
-  std::lock_guard lock(m_mutex);
-  if (m_playing) refillLocked();
+  std::lock_guard refilling(m_refillMutex);
+  for (;;) {
+    int offset = 0;
+    bool loop = false;
+    {
+      std::lock_guard lock(m_mutex);
+      if (!m_playing || m_quit || !m_buffer) return;
+      if (m_ending && !m_loopWanted) {
+        followEndLocked();
+        return;
+      }
+      // Asked to loop after the end: the source starts again, and its data
+      // goes on where the old data ended.
+      m_ending = false;
+      DWORD play = 0;
+      m_buffer->GetCurrentPosition(&play, nullptr);
+      const int playSegment = static_cast<int>(play) / m_segmentSize;
+      const int behind = (m_segmentCount - m_lastSegment + playSegment) % m_segmentCount;
+      if (behind <= 2) return;
+      offset = m_writeOffset;
+      loop = m_loopWanted;
+    }
+    // Decoding takes the longest; the game thread's calls go on meanwhile.
+    m_source->setLoop(loop);
+    const int n = m_source->Fill(m_piece.data(), static_cast<int>(m_piece.size()));
+    const bool ended = m_source->atEnd();
+
+    std::lock_guard lock(m_mutex);
+    if (ended) {
+      DWORD play = 0;
+      m_buffer->GetCurrentPosition(&play, nullptr);
+      beginEndLocked(play, (offset - static_cast<int>(play) + ringSize()) % ringSize());
+      followEndLocked();
+      return;
+    }
+    // Nothing to write: wait for the next wake-up instead of spinning.
+    if (n <= 0) return;
+    StaticSoundBuffer::write(offset, m_piece.data(), n);
+    m_lastSegment = offset / m_segmentSize;
+    m_writeOffset = (offset + n) % ringSize();
+  }
+}
+
+void StreamingSoundBuffer::beginEndLocked(DWORD cursor, int left) {
+  m_ending = true;
+  m_endLeft = left;
+  m_endCursor = cursor;
+  // The ring behind the data holds sound already played.
+  if (left < ringSize()) StaticSoundBuffer::clear(m_writeOffset, ringSize() - left);
+}
+
+void StreamingSoundBuffer::followEndLocked() {
+  DWORD play = 0;
+  m_buffer->GetCurrentPosition(&play, nullptr);
+  m_endLeft -= (static_cast<int>(play) - static_cast<int>(m_endCursor) + ringSize()) % ringSize();
+  m_endCursor = play;
+  if (m_endLeft > 0) return;
+  m_buffer->Stop();
+  m_playing = false;
 }
 
 bool StreamingSoundBuffer::write(int offset, const void* data, int length) {
@@ -303,27 +371,19 @@ void StreamingSoundBuffer::wake() {
   m_wakeUp.notify_one();
 }
 
-void StreamingSoundBuffer::refillLocked() {
-  DWORD play = 0;
-  m_buffer->GetCurrentPosition(&play, nullptr);
-  const int playSegment = static_cast<int>(play) / m_segmentSize;
-  const int ringSize = m_segmentSize * m_segmentCount;
-  for (;;) {
-    const int behind = (m_segmentCount - m_lastSegment + playSegment) % m_segmentCount;
-    if (behind <= 2) return;
-    const int n = m_source->Fill(m_piece.data(), static_cast<int>(m_piece.size()));
-    // Nothing to write: wait for the next wake-up instead of spinning.
-    if (n <= 0) return;
-    StaticSoundBuffer::write(m_writeOffset, m_piece.data(), n);
-    m_lastSegment = m_writeOffset / m_segmentSize;
-    m_writeOffset = (m_writeOffset + n) % ringSize;
-  }
-}
-
 std::unique_ptr<SoundBuffer> StreamingSoundBuffer::duplicate() {
-  if (!device()) return nullptr;
+  if (!device() || !m_source) return nullptr;
+  // Only what loading set is read from the source, so its own refill may
+  // go on meanwhile.
+  std::unique_ptr<SoundChannel> reader = m_source->openReader();
+  if (!reader) return nullptr;
+  {
+    std::lock_guard lock(m_mutex);
+    reader->setLoop(m_loopWanted);
+  }
   auto copy = std::make_unique<StreamingSoundBuffer>();
-  if (!copy->open(m_directSound, m_source, m_segmentSize, false, m_segmentCount)) return nullptr;
+  if (!copy->open(m_directSound, reader.get(), m_segmentSize, false, m_segmentCount)) return nullptr;
+  copy->m_ownSource = std::move(reader);
   device()->adopt(copy.get());
   return copy;
 }
@@ -331,7 +391,7 @@ std::unique_ptr<SoundBuffer> StreamingSoundBuffer::duplicate() {
 bool StreamingSoundBuffer::play(bool loop) {
   std::lock_guard lock(m_mutex);
   if (!m_buffer) return false;
-  m_source->setLoop(loop);
+  m_loopWanted = loop;
   if (m_playing) return false;
   m_buffer->Play(0, 0, DSBPLAY_LOOPING);
   m_playing = true;
@@ -341,7 +401,7 @@ bool StreamingSoundBuffer::play(bool loop) {
 
 bool StreamingSoundBuffer::setLoop(bool loop) {
   std::lock_guard lock(m_mutex);
-  if (m_source) m_source->setLoop(loop);
+  m_loopWanted = loop;
   return true;
 }
 

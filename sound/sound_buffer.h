@@ -43,7 +43,8 @@ class SoundBuffer {
   virtual bool setPosition(double seconds) = 0;
   // Bytes.
   virtual int getPlayCursor() = 0;
-  // Position, cone orientation and velocity.
+  // Position, cone orientation and velocity. The 3D setters and the
+  // device's listener setters ignore a call with a non-finite value.
   virtual void set3DParameters(float, float, float, float, float, float, float, float, float) {}
   // Angles in radians, outside volume 0 to 1.
   virtual void setCone(float, float, float) {}
@@ -130,11 +131,16 @@ class StaticSoundBuffer : public SoundBuffer {
   std::shared_ptr<IDirectSoundBuffer8> m_buffer;
   std::shared_ptr<IDirectSound3DBuffer> m_buffer3D;
   int m_size = 0;
+  int m_prefilled = 0;  // bytes of sound create() wrote; less than m_size when the source ran out
   DS3DBUFFER m_params3D;
 };
 
 // A ring of segments that a thread of its own refills from the source while
-// it plays. Main-thread calls and the refill thread share one lock.
+// it plays. Main-thread calls and the refill thread share one lock, which the
+// refill never holds while it decodes: the source belongs to the refill alone
+// (loop changes reach it through the refill). A source that does not loop
+// ends the stream: the rest of the ring is silenced and playing stops when
+// the play cursor reaches the end of the data.
 class StreamingSoundBuffer : public StaticSoundBuffer {
  public:
   StreamingSoundBuffer() = default;
@@ -148,6 +154,8 @@ class StreamingSoundBuffer : public StaticSoundBuffer {
   bool write(int offset, const void* data, int length) override;
   bool clear(int offset, int length) override;
 
+  // A new stream from the start of the same sound, read by a reader of its
+  // own (never the source this stream's thread reads), without 3D.
   std::unique_ptr<SoundBuffer> duplicate() override;
   // Always loops the ring; `loop` goes to the source.
   bool play(bool loop) override;
@@ -162,14 +170,23 @@ class StreamingSoundBuffer : public StaticSoundBuffer {
  private:
   void run();
   void wake();
-  void refillLocked();
+  int ringSize() const { return m_segmentSize * m_segmentCount; }
+  // With m_mutex held: the source ran out with `left` bytes of data ahead of
+  // the play cursor `cursor`.
+  void beginEndLocked(DWORD cursor, int left);
+  // With m_mutex held: counts the data played since the last call and stops
+  // at its end.
+  void followEndLocked();
 
   int m_waitMs = 100;
+  std::mutex m_refillMutex;  // one refill at a time; taken before m_mutex
   std::mutex m_mutex;
   std::condition_variable m_wakeUp;
   bool m_signalled = false;
   bool m_quit = false;
   std::thread m_thread;
+  std::unique_ptr<SoundChannel> m_ownSource;  // a duplicate's reader
+  bool m_loopWanted = false;                  // for the source, at the next refill
   std::vector<std::uint8_t> m_piece;
   int m_segmentSize = 0;
   int m_segmentCount = 0;
@@ -177,4 +194,9 @@ class StreamingSoundBuffer : public StaticSoundBuffer {
   DWORD m_lastCursor = 0;
   int m_writeOffset = 0;
   int m_lastSegment = 0;
+  // After the source ran out: bytes of data still to play, counted from
+  // the play cursor m_endCursor.
+  bool m_ending = false;
+  int m_endLeft = 0;
+  DWORD m_endCursor = 0;
 };

@@ -3,6 +3,7 @@
 #include "sound/sound_system.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "foundation/report.h"
 #include "sound/sound_buffer.h"
@@ -93,6 +94,10 @@ std::unique_ptr<SoundBuffer> DirectSoundDevice::createSound(SoundChannel* source
 }
 
 void DirectSoundDevice::setListenerFactors(float distanceFactor, float dopplerFactor, float rolloffFactor) {
+  // Non-finite values keep the last good ones (the mixer would refuse the
+  // whole block).
+  for (float value : {distanceFactor, dopplerFactor, rolloffFactor})
+    if (!std::isfinite(value)) return;
   m_listenerParams.flDistanceFactor = distanceFactor;
   m_listenerParams.flDopplerFactor = dopplerFactor;
   m_listenerParams.flRolloffFactor = rolloffFactor;
@@ -101,6 +106,8 @@ void DirectSoundDevice::setListenerFactors(float distanceFactor, float dopplerFa
 
 void DirectSoundDevice::setListener(float px, float py, float pz, float fx, float fy, float fz, float tx, float ty,
                                     float tz, float vx, float vy, float vz) {
+  for (float value : {px, py, pz, fx, fy, fz, tx, ty, tz, vx, vy, vz})
+    if (!std::isfinite(value)) return;
   m_listenerParams.vPosition = {px, py, pz};
   m_listenerParams.vOrientFront = {fx, fy, fz};
   m_listenerParams.vOrientTop = {tx, ty, tz};

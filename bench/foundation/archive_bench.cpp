@@ -1,8 +1,9 @@
-// Decoding speed of archive entries (range coder, move-to-front and
-// Burrows-Wheeler stages) against libbz2 on the same files: 10 MB of headers
-// from /usr/include and 10 MB of what /usr/lib holds first, one archive entry
-// (flags 3) and one bzip2 stream (900 KB blocks) per file. Prints MB/s of decoded output for
-// both, their ratio and the packed sizes.
+// Decoding speed and packed size of archive entries (range coder,
+// move-to-front and Burrows-Wheeler stages) against libbz2 on the same
+// files: a generated 20 MB corpus shaped like the game's data (see
+// game_data_corpus.h), one archive entry (flags 3) and one bzip2 stream
+// (900 KB blocks) per file. Prints MB/s of decoded output for both and
+// their ratio, overall and per kind of data, and the packed sizes.
 #include <benchmark/benchmark.h>
 #include <bzlib.h>
 
@@ -10,24 +11,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "bench/foundation/game_data_corpus.h"
 #include "content/archive_writer.h"
 #include "foundation/archive_file.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-struct CorpusFile {
-  std::string name;
-  Bytes data;
-};
 
 // A read-only File over the archive's bytes, so the timing is decoding, not disk.
 class MemoryArchive : public File {
@@ -65,42 +58,13 @@ class MemoryArchive : public File {
   int m_position = 0;
 };
 
-// Files of a tree in name order, up to `budget` bytes, none above 4 MB.
-void collect(const fs::path& root, std::size_t budget, std::vector<CorpusFile>& corpus) {
-  std::vector<fs::path> paths;
-  std::error_code error;
-  for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error), end; it != end;
-       it.increment(error)) {
-    if (error) break;
-    // Separate debug symbols are not on every machine.
-    if (it->is_directory(error) && it->path().filename() == "debug") {
-      it.disable_recursion_pending();
-      continue;
-    }
-    if (it->is_regular_file(error) && !it->is_symlink(error)) paths.push_back(it->path());
-  }
-  std::sort(paths.begin(), paths.end());
-  std::size_t taken = 0;
-  for (const fs::path& path : paths) {
-    if (taken >= budget) break;
-    const auto size = fs::file_size(path, error);
-    if (error || size == 0 || size > (4u << 20)) continue;
-    std::ifstream in(path, std::ios::binary);
-    Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (data.empty()) continue;
-    taken += data.size();
-    // Archive names use backslashes; the number keeps names unique even where
-    // two files differ only in case, which the lookup ignores.
-    std::string name = std::to_string(corpus.size()) + "\\" + path.filename().string();
-    name.resize(std::min<std::size_t>(name.size(), ArchiveWriter::kMaxNameLength));
-    corpus.push_back({name, std::move(data)});
-  }
-}
+constexpr std::size_t kBytesPerKind = 4u << 20;
 
 struct Fixture {
   std::vector<CorpusFile> corpus;
   std::size_t rawBytes = 0;
   Bytes archive;
+  std::vector<std::size_t> archiveEntryBytes;  // stored bytes (and index) per file
   std::vector<Bytes> bzip2;
   std::size_t bzip2Bytes = 0;
   double packSeconds = 0;
@@ -110,14 +74,17 @@ struct Fixture {
 Fixture& fixture() {
   static Fixture f = [] {
     Fixture f;
-    collect("/usr/include", 10u << 20, f.corpus);
-    collect("/usr/lib", 10u << 20, f.corpus);
+    f.corpus = makeGameDataCorpus(kBytesPerKind);
     for (const CorpusFile& file : f.corpus) f.rawBytes += file.data.size();
 
     auto start = std::chrono::steady_clock::now();
     ArchiveWriter writer;
-    for (const CorpusFile& file : f.corpus)
-      if (!writer.add(file.name, file.data, 3)) std::fprintf(stderr, "cannot add %s\n", file.name.c_str());
+    for (const CorpusFile& file : f.corpus) {
+      PackedEntry packed = ArchiveWriter::pack(file.data.data(), file.data.size(), 3);
+      f.archiveEntryBytes.push_back(packed.bytes.size());
+      if (!writer.addPacked(file.name, 3, std::move(packed)))
+        std::fprintf(stderr, "cannot add %s\n", file.name.c_str());
+    }
     f.archive = writer.build();
     f.packSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -138,18 +105,19 @@ Fixture& fixture() {
   return f;
 }
 
-// One pass over every entry; false when an entry does not decode in full.
-bool decodeArchivePass(const Fixture& f, ArchiveFile& archive) {
-  std::size_t decoded = 0;
+// One pass over every entry of a kind (of every kind for -1); false when
+// an entry does not decode in full.
+bool decodeArchivePass(const Fixture& f, ArchiveFile& archive, int kind = -1) {
   for (const CorpusFile& file : f.corpus) {
-    if (!archive.open(file.name.c_str())) return false;
-    decoded += static_cast<std::size_t>(archive.size());
+    if (kind >= 0 && file.kind != kind) continue;
+    if (!archive.open(file.name.c_str()) || archive.size() != static_cast<int>(file.data.size())) return false;
   }
-  return decoded == f.rawBytes;
+  return true;
 }
 
-bool decodeBzip2Pass(const Fixture& f, Bytes& out) {
+bool decodeBzip2Pass(const Fixture& f, Bytes& out, int kind = -1) {
   for (std::size_t i = 0; i < f.corpus.size(); ++i) {
+    if (kind >= 0 && f.corpus[i].kind != kind) continue;
     out.resize(f.corpus[i].data.size());
     unsigned int length = static_cast<unsigned int>(out.size());
     if (BZ2_bzBuffToBuffDecompress(reinterpret_cast<char*>(out.data()), &length,
@@ -200,28 +168,49 @@ void decodeBzip2(benchmark::State& state) {
 BENCHMARK(decodeArchive)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK(decodeBzip2)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
-// The ratio comes from passes taken in turn, best of each: on a shared
-// machine the load changes within seconds, and two separate timing runs
-// would compare different conditions.
+// Speeds come from passes taken in turn, best of each: on a shared machine
+// the load changes within seconds, and two separate timing runs would
+// compare different conditions.
 void compareInTurns(const Fixture& f, int rounds) {
   MemoryArchive base(&f.archive);
   ArchiveFile archive(base);
   if (!archive.mount("data.sar")) return;
   Bytes out;
-  double ours = 1e30, bzip2 = 1e30;
-  for (int round = 0; round < rounds; ++round) {
-    const double a = timed([&] { return decodeArchivePass(f, archive); });
-    const double b = timed([&] { return decodeBzip2Pass(f, out); });
-    if (a < 0 || b < 0) {
-      std::printf("decode failed\n");
-      return;
+  std::printf("\n%-11s %6s %8s %10s %10s %12s %12s %7s\n", "kind", "files", "raw MB", "archive %", "bzip2 %",
+              "archive MB/s", "libbz2 MB/s", "speed");
+  const int kinds = static_cast<int>(corpusKindNames().size());
+  for (int kind = 0; kind <= kinds; ++kind) {
+    const int selected = kind < kinds ? kind : -1;
+    std::size_t files = 0, raw = 0, ours = 0, theirs = 0;
+    for (std::size_t i = 0; i < f.corpus.size(); ++i) {
+      if (selected >= 0 && f.corpus[i].kind != selected) continue;
+      ++files;
+      raw += f.corpus[i].data.size();
+      ours += f.archiveEntryBytes[i];
+      theirs += f.bzip2[i].size();
     }
-    ours = std::min(ours, a);
-    bzip2 = std::min(bzip2, b);
+    double oursSeconds = 1e30, theirsSeconds = 1e30;
+    for (int round = 0; round < rounds; ++round) {
+      const double a = timed([&] { return decodeArchivePass(f, archive, selected); });
+      const double b = timed([&] { return decodeBzip2Pass(f, out, selected); });
+      if (a < 0 || b < 0) {
+        std::printf("decode failed\n");
+        return;
+      }
+      oursSeconds = std::min(oursSeconds, a);
+      theirsSeconds = std::min(theirsSeconds, b);
+    }
+    const double mb = static_cast<double>(raw) / 1e6;
+    std::printf("%-11s %6zu %8.2f %10.1f %10.1f %12.1f %12.1f %7.2f\n",
+                selected >= 0 ? corpusKindNames()[static_cast<std::size_t>(selected)].c_str() : "overall", files, mb,
+                100.0 * static_cast<double>(ours) / static_cast<double>(raw),
+                100.0 * static_cast<double>(theirs) / static_cast<double>(raw), mb / oursSeconds, mb / theirsSeconds,
+                theirsSeconds / oursSeconds);
   }
-  const double mb = static_cast<double>(f.rawBytes) / 1e6;
-  std::printf("decode (best of %d passes in turn): archive %.1f MB/s, libbz2 %.1f MB/s, ratio %.2f\n", rounds,
-              mb / ours, mb / bzip2, bzip2 / ours);
+  std::printf(
+      "(packed sizes in %% of the raw bytes; speed = archive MB/s over libbz2 MB/s, best of %d passes in "
+      "turn)\n",
+      rounds);
 }
 
 }  // namespace

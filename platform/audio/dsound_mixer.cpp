@@ -42,6 +42,20 @@ double dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 Vec cross(Vec a, Vec b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 double length(Vec a) { return std::sqrt(dot(a, a)); }
 
+bool finite(const DSVECTOR& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// DirectSound refuses parameter blocks it cannot use; one NaN let through
+// would turn every mixed sample into NaN.
+bool finite(const DS3DBUFFER& p) {
+  return finite(p.vPosition) && finite(p.vVelocity) && finite(p.vConeOrientation) && std::isfinite(p.flMinDistance) &&
+         std::isfinite(p.flMaxDistance);
+}
+
+bool finite(const DS3DLISTENER& p) {
+  return finite(p.vPosition) && finite(p.vVelocity) && finite(p.vOrientFront) && finite(p.vOrientTop) &&
+         std::isfinite(p.flDistanceFactor) && std::isfinite(p.flRolloffFactor) && std::isfinite(p.flDopplerFactor);
+}
+
 double decibelGain(double hundredths) {
   return hundredths <= DSBVOLUME_MIN ? 0.0 : std::pow(10.0, hundredths / 2000.0);
 }
@@ -219,6 +233,9 @@ void SoundMixer::renderLocked(float* out, int frames) {
 
 void SoundMixer::mixVoice(MixerVoice& voice, float* out, int frames) {
   const VoiceMix mix = placeVoice(voice, m_listener);
+  // Finite settings can still overflow (a position of 1e38); such a voice
+  // sits this block out rather than turn the whole mix into NaN.
+  if (!std::isfinite(mix.left) || !std::isfinite(mix.right) || !std::isfinite(mix.pitch)) return;
   const double rate = voice.playRate() * mix.pitch;
   const auto step = static_cast<std::uint64_t>(std::clamp(rate, 1.0, static_cast<double>(DSBFREQUENCY_MAX)) /
                                                m_outputRate * kFixedOne);
@@ -236,6 +253,7 @@ void SoundMixer::mixVoice(MixerVoice& voice, float* out, int frames) {
 }
 
 HRESULT SoundMixer::setListener(const DS3DLISTENER& params, DWORD apply) {
+  if (!finite(params)) return DSERR_INVALIDPARAM;
   std::lock_guard lock(m_mutex);
   m_pendingListener = params;
   if (apply == DS3D_DEFERRED) {
@@ -427,7 +445,7 @@ DWORD IDirectSoundBuffer8::flags() const { return m_voice->flags; }
 // 3D buffer, listener, primary buffer
 
 HRESULT IDirectSound3DBuffer::SetAllParameters(const DS3DBUFFER* params, DWORD apply) {
-  if (!params) return DSERR_INVALIDPARAM;
+  if (!params || !finite(*params)) return DSERR_INVALIDPARAM;
   std::lock_guard lock(m_owner->m_mixer->mutex());
   MixerVoice& voice = *m_owner->m_voice;
   voice.pending3D = *params;

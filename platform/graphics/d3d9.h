@@ -81,6 +81,38 @@ class IDirect3DTexture9 : public IDirect3DBaseTexture9 {
   virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
   virtual HRESULT UnlockRect(UINT level) = 0;
 };
+
+// A texture of width x height x depth texels; each level halves every axis
+// down to 1. Uncompressed formats only. Locks hand out the level's CPU copy:
+// rows RowPitch bytes apart, slices (front first) SlicePitch bytes apart.
+struct D3DVOLUME_DESC {
+  D3DFORMAT Format;
+  D3DRESOURCETYPE Type;
+  DWORD Usage;
+  D3DPOOL Pool;
+  UINT Width;
+  UINT Height;
+  UINT Depth;
+};
+
+struct D3DLOCKED_BOX {
+  int RowPitch;
+  int SlicePitch;
+  void* pBits;
+};
+
+// Exclusive right, bottom and back.
+struct D3DBOX {
+  UINT Left, Top, Right, Bottom, Front, Back;
+};
+
+class IDirect3DVolumeTexture9 : public IDirect3DBaseTexture9 {
+ public:
+  virtual HRESULT GetLevelDesc(UINT level, D3DVOLUME_DESC* desc) = 0;
+  // Null box: the whole level.
+  virtual HRESULT LockBox(UINT level, D3DLOCKED_BOX* locked, const D3DBOX* box, DWORD flags) = 0;
+  virtual HRESULT UnlockBox(UINT level) = 0;
+};
 // ---- end of textures and surfaces -------------------------------------------
 
 // ---- Vertex and index buffers, vertex declarations --------------------------
@@ -112,6 +144,26 @@ class IDirect3DVertexDeclaration9 : public D3DUnknown {
 };
 // ---- end of vertex and index buffers ----------------------------------------
 
+// ---- Queries ----
+// An occlusion query counts the samples that pass the depth and stencil
+// tests between Issue(D3DISSUE_BEGIN) and Issue(D3DISSUE_END). Its result
+// is a DWORD, read with GetData: S_FALSE while the device has not finished
+// the draws (D3DGETDATA_FLUSH also sends them on), then S_OK with the count.
+// Only one occlusion query counts at a time.
+class IDirect3DQuery9 : public D3DUnknown {
+ public:
+  virtual D3DQUERYTYPE GetType() = 0;
+  virtual DWORD GetDataSize() = 0;
+  // BEGIN on a counting query starts it afresh; END without BEGIN, or BEGIN
+  // while another query counts, is D3DERR_INVALIDCALL.
+  virtual HRESULT Issue(DWORD flags) = 0;
+  // Size 0 (data may be null) only asks whether the result is ready; other
+  // sizes must hold a DWORD. D3DERR_INVALIDCALL before the first END or
+  // while counting; D3DERR_DEVICELOST while the device is lost.
+  virtual HRESULT GetData(void* data, DWORD size, DWORD flags) = 0;
+};
+// ---- end of queries ----
+
 class IDirect3D9 : public D3DUnknown {
  public:
   virtual UINT GetAdapterCount() = 0;
@@ -138,14 +190,20 @@ class IDirect3D9 : public D3DUnknown {
 class IDirect3DDevice9 : public D3DUnknown {
  public:
   // D3D_OK; D3DERR_DEVICELOST while the window is minimised or hidden after
-  // having been shown; D3DERR_DEVICENOTRESET once it is back, or after a
-  // display change, until Reset succeeds.
+  // having been shown; D3DERR_DEVICENOTRESET once it is back, after a
+  // display change or after a refused Reset, until Reset succeeds. Until
+  // then draws and clears do nothing and succeed.
   virtual HRESULT TestCooperativeLevel() = 0;
   // New back buffer (size 0 in a window: its client area), every state back
   // to its creation default, the viewport over the whole back buffer.
+  // D3DERR_INVALIDCALL while the caller holds a D3DPOOL_DEFAULT resource
+  // (the back buffer and render-target surfaces included) or for parameters
+  // Direct3D refuses. A full-screen request that fails leaves the window and
+  // the display mode as they were. Any failure leaves the device needing a
+  // reset.
   virtual HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) = 0;
-  // Shows the back buffer; D3DERR_DEVICELOST while lost. Only whole-surface
-  // presents (null rectangles) are supported.
+  // Shows the back buffer; D3DERR_DEVICELOST while lost or needing a reset.
+  // Only whole-surface presents (null rectangles) are supported.
   virtual HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                           const void* dirtyRegion) = 0;
   virtual HRESULT GetDeviceCaps(D3DCAPS9* caps) = 0;
@@ -180,6 +238,8 @@ class IDirect3DDevice9 : public D3DUnknown {
                                           IDirect3DVertexDeclaration9** declaration) = 0;
   // The device holds a reference to what is bound; null unbinds.
   virtual HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) = 0;
+  // A new reference to the bound declaration, or null.
+  virtual HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) = 0;
   virtual HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) = 0;
   virtual HRESULT SetIndices(IDirect3DIndexBuffer9* buffer) = 0;
   // Every index is checked against the bound vertex buffer: a draw that
@@ -201,8 +261,10 @@ class IDirect3DDevice9 : public D3DUnknown {
   virtual HRESULT GetClipPlane(DWORD index, float* plane) = 0;
   // ---- end of geometry, lights, material, clip planes ----
 
-  // Direct3D returns nothing here; ours says whether the display took the
-  // ramp (windowed displays often refuse), so the caller can log it.
+  // The device's ramp, shown by Present while the device is full screen and
+  // kept (GetGammaRamp returns it) but not shown while windowed, as
+  // Direct3D does. The display's own ramp is never changed. Direct3D
+  // returns nothing here; ours refuses a null ramp.
   virtual HRESULT SetGammaRamp(UINT swapChain, DWORD flags, const D3DGAMMARAMP* ramp) = 0;
   virtual void GetGammaRamp(UINT swapChain, D3DGAMMARAMP* ramp) = 0;
 
@@ -213,6 +275,12 @@ class IDirect3DDevice9 : public D3DUnknown {
   // is lost; switched off, it needs a reset.
   virtual void SimulateDeviceLoss(bool lost) = 0;
 
+  // ---- Queries ----
+  // D3DQUERYTYPE_OCCLUSION only (others: D3DERR_NOTAVAILABLE). A null `query`
+  // asks whether the type is supported.
+  virtual HRESULT CreateQuery(D3DQUERYTYPE type, IDirect3DQuery9** query) = 0;
+  // ---- end of queries ----
+
   // ---- Textures and render targets ----
   // Levels 0: the full chain down to 1x1. Sizes are limited by the caps;
   // DXT sizes need not be multiples of 4. D3DUSAGE_RENDERTARGET only in
@@ -220,15 +288,21 @@ class IDirect3DDevice9 : public D3DUnknown {
   // shared handle must be null.
   virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                 IDirect3DTexture9** texture, void** sharedHandle) = 0;
-  // Binds a texture to a sampler (the device holds a reference); null
-  // unbinds. Scratch textures cannot be bound.
+  // Levels 0: the full chain down to 1x1x1. Extents are limited by
+  // MaxVolumeExtent; usage 0 or D3DUSAGE_DYNAMIC (D3DPOOL_DEFAULT only).
+  virtual HRESULT CreateVolumeTexture(UINT width, UINT height, UINT depth, UINT levels, DWORD usage, D3DFORMAT format,
+                                      D3DPOOL pool, IDirect3DVolumeTexture9** texture, void** sharedHandle) = 0;
+  // Binds a texture (plain or volume) to a sampler (the device holds a
+  // reference); null unbinds. Scratch textures cannot be bound.
   virtual HRESULT SetTexture(DWORD sampler, IDirect3DBaseTexture9* texture) = 0;
   virtual HRESULT GetTexture(DWORD sampler, IDirect3DBaseTexture9** texture) = 0;
   // Only back buffer 0 of swap chain 0 (and of head 1 in a two-head group)
   // exists; a new reference for the caller.
   virtual HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, DWORD type, IDirect3DSurface9** surface) = 0;
   // Target 0 only: the back buffer, or level 0 of a D3DUSAGE_RENDERTARGET
-  // texture. Setting a target also sets the viewport over all of it.
+  // texture. Setting a target also sets the viewport over all of it. The
+  // device's depth-stencil surface stays bound, so a texture target has
+  // depth and stencil (and Clear of them) like the back buffer.
   virtual HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) = 0;
   virtual HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) = 0;
   // ---- end of textures and render targets ----

@@ -10,6 +10,54 @@ D3DGAMMARAMP identityGammaRamp() {
   return ramp;
 }
 
+bool isIdentityGammaRamp(const D3DGAMMARAMP& ramp) {
+  for (int i = 0; i < 256; ++i) {
+    const WORD v = static_cast<WORD>(257 * i);
+    if (ramp.red[i] != v || ramp.green[i] != v || ramp.blue[i] != v) return false;
+  }
+  return true;
+}
+
+bool isDepthStencilFormat(D3DFORMAT f) {
+  switch (f) {
+    case D3DFMT_D16_LOCKABLE:
+    case D3DFMT_D32:
+    case D3DFMT_D15S1:
+    case D3DFMT_D24S8:
+    case D3DFMT_D24X8:
+    case D3DFMT_D24X4S4:
+    case D3DFMT_D16:
+    case D3DFMT_D32F_LOCKABLE:
+    case D3DFMT_D24FS8:
+      return true;
+    default:
+      return false;
+  }
+}
+
+HRESULT checkPresentParameters(const D3DPRESENT_PARAMETERS& p) {
+  if (p.BackBufferCount > 3) return D3DERR_INVALIDCALL;
+  if (p.MultiSampleType > 16) return D3DERR_INVALIDCALL;
+  // Multisampled back buffers cannot be flipped or copied as they are.
+  if (p.MultiSampleType != D3DMULTISAMPLE_NONE && p.SwapEffect != D3DSWAPEFFECT_DISCARD) return D3DERR_INVALIDCALL;
+  if (p.EnableAutoDepthStencil && !isDepthStencilFormat(p.AutoDepthStencilFormat)) return D3DERR_INVALIDCALL;
+  const DWORD interval = p.PresentationInterval;
+  if (p.Windowed) {
+    // A window runs at the desktop's rate and waits at most one refresh.
+    if (p.FullScreen_RefreshRateInHz != 0) return D3DERR_INVALIDCALL;
+    if (interval != D3DPRESENT_INTERVAL_DEFAULT && interval != D3DPRESENT_INTERVAL_ONE &&
+        interval != D3DPRESENT_INTERVAL_IMMEDIATE)
+      return D3DERR_INVALIDCALL;
+  } else {
+    if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0 || p.BackBufferFormat == D3DFMT_UNKNOWN)
+      return D3DERR_INVALIDCALL;
+    if (interval != D3DPRESENT_INTERVAL_DEFAULT && interval != D3DPRESENT_INTERVAL_ONE && interval != 2 &&
+        interval != 4 && interval != 8 && interval != D3DPRESENT_INTERVAL_IMMEDIATE)
+      return D3DERR_INVALIDCALL;
+  }
+  return D3D_OK;
+}
+
 DeviceBase::DeviceBase(const D3DCAPS9& caps, const D3DPRESENT_PARAMETERS& parameters)
     : m_caps(caps), m_parameters(parameters), m_gamma(identityGammaRamp()), m_displayChanges(displayChangeCount()) {
   m_state.setDefaults(parameters.EnableAutoDepthStencil != 0, parameters.BackBufferWidth, parameters.BackBufferHeight);
@@ -121,8 +169,22 @@ HRESULT DeviceBase::SetSoftwareVertexProcessing(BOOL software) {
 
 BOOL DeviceBase::GetSoftwareVertexProcessing() { return m_state.softwareVertexProcessing; }
 
+// Kept per device and applied by the backend's Present in full screen only,
+// as Direct3D does; the display's own ramp is never touched. There is no
+// monitor calibrator, so D3DSGR_CALIBRATE passes the ramp on unchanged.
+HRESULT DeviceBase::SetGammaRamp(UINT, DWORD, const D3DGAMMARAMP* ramp) {
+  if (!ramp) return D3DERR_INVALIDCALL;
+  m_gamma = *ramp;
+  return D3D_OK;
+}
+
 void DeviceBase::GetGammaRamp(UINT, D3DGAMMARAMP* ramp) {
   if (ramp) *ramp = m_gamma;
+}
+
+bool DeviceBase::hasStencil() const {
+  const D3DFORMAT f = m_parameters.AutoDepthStencilFormat;
+  return hasDepthStencil() && (f == D3DFMT_D24S8 || f == D3DFMT_D24X4S4 || f == D3DFMT_D15S1 || f == D3DFMT_D24FS8);
 }
 
 bool DeviceBase::isLost() {
@@ -138,6 +200,8 @@ bool DeviceBase::isLost() {
   return false;
 }
 
+bool DeviceBase::needsReset() { return isLost() || m_needsReset; }
+
 HRESULT DeviceBase::TestCooperativeLevel() {
   if (isLost()) return D3DERR_DEVICELOST;
   return m_needsReset ? D3DERR_DEVICENOTRESET : D3D_OK;
@@ -148,17 +212,53 @@ void DeviceBase::SimulateDeviceLoss(bool lost) {
   m_simulatedLoss = lost;
 }
 
+bool DeviceBase::backBufferHeld() const {
+  for (const auto& surface : m_backBuffers)
+    if (surface && surface->references() > 1) return true;
+  return false;
+}
+
 HRESULT DeviceBase::checkResetAllowed(const D3DPRESENT_PARAMETERS* parameters) {
   if (!parameters) return D3DERR_INVALIDCALL;
   if (m_inScene) return D3DERR_INVALIDCALL;
   if (isLost()) return D3DERR_DEVICELOST;
-  // Resources that die with the device must be released first; the device
-  // stays lost until they are.
-  if (defaultPoolResources() + m_defaultPool->live > 0) {
-    m_needsReset = true;
-    return D3DERR_INVALIDCALL;
-  }
+  const HRESULT hr = checkPresentParameters(*parameters);
+  if (FAILED(hr)) return hr;
+  // Resources that die with the device, the back buffer included, must be
+  // released first.
+  if (defaultPoolResources() + m_defaultPool->live > 0 || backBufferHeld()) return D3DERR_INVALIDCALL;
   return D3D_OK;
+}
+
+HRESULT DeviceBase::Reset(D3DPRESENT_PARAMETERS* parameters) {
+  HRESULT hr = checkResetAllowed(parameters);
+  if (SUCCEEDED(hr)) {
+    D3DPRESENT_PARAMETERS p = *parameters;
+    hr = resetBackBuffer(&p);
+    if (SUCCEEDED(hr)) {
+      finishReset(p);
+      *parameters = p;
+      return D3D_OK;
+    }
+  }
+  // A refused reset leaves the device waiting for one that succeeds.
+  m_needsReset = true;
+  return hr;
+}
+
+HRESULT DeviceBase::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride, const void*) {
+  if (needsReset()) return D3DERR_DEVICELOST;
+  if (sourceRect || destRect) return D3DERR_INVALIDCALL;
+  return presentBackBuffer(destWindowOverride);
+}
+
+HRESULT DeviceBase::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
+  if (count > 0 && !rects) return D3DERR_INVALIDCALL;
+  if (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) return D3DERR_INVALIDCALL;
+  if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !hasDepthStencil()) return D3DERR_INVALIDCALL;
+  if ((flags & D3DCLEAR_STENCIL) && !hasStencil()) return D3DERR_INVALIDCALL;
+  if (flags == 0 || needsReset()) return D3D_OK;  // a lost device draws nothing and says nothing
+  return clearTarget(count, rects, flags, color, z, stencil);
 }
 
 void DeviceBase::finishReset(const D3DPRESENT_PARAMETERS& parameters) {

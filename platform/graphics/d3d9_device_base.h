@@ -1,5 +1,6 @@
 // What both device implementations share: the state store with argument
-// checks, the lost-device state machine and the present parameters. The
+// checks, the lost-device state machine, the argument checks of Reset,
+// Present and Clear, the present parameters and the gamma ramp. The
 // implementations add drawing (OpenGL) or recording.
 #pragma once
 
@@ -7,8 +8,10 @@
 
 #include "platform/graphics/d3d9.h"
 #include "platform/graphics/d3d9_geometry.h"
+#include "platform/graphics/d3d9_query.h"
 #include "platform/graphics/d3d9_state.h"
 #include "platform/graphics/d3d9_texture.h"
+#include "platform/graphics/d3d9_volume.h"
 
 class DeviceBase : public IDirect3DDevice9 {
  public:
@@ -28,9 +31,19 @@ class DeviceBase : public IDirect3DDevice9 {
   HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
   HRESULT SetSoftwareVertexProcessing(BOOL software) override;
   BOOL GetSoftwareVertexProcessing() override;
+  HRESULT SetGammaRamp(UINT swapChain, DWORD flags, const D3DGAMMARAMP* ramp) override;
   void GetGammaRamp(UINT swapChain, D3DGAMMARAMP* ramp) override;
   HRESULT TestCooperativeLevel() override;
   void SimulateDeviceLoss(bool lost) override;
+  // Checks the parameters and the lost-device rules, then lets the backend
+  // make the new back buffer. Any failure leaves the device needing a reset.
+  HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override;
+  // D3DERR_DEVICELOST while lost or needing a reset, whatever the arguments.
+  HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
+                  const void* dirtyRegion) override;
+  // Refuses bad arguments always; does nothing (D3D_OK) while lost or
+  // needing a reset.
+  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
 
   // ---- Geometry, lights, material, clip planes (d3d9_device_geometry.cpp) ----
   HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** buffer,
@@ -40,6 +53,7 @@ class DeviceBase : public IDirect3DDevice9 {
   HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
                                   IDirect3DVertexDeclaration9** declaration) override;
   HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override;
+  HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) override;
   HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override;
   HRESULT SetIndices(IDirect3DIndexBuffer9* buffer) override;
   HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int baseVertexIndex, UINT minVertexIndex, UINT numVertices,
@@ -58,9 +72,24 @@ class DeviceBase : public IDirect3DDevice9 {
 
   const DeviceState& state() const { return m_state; }
 
+  // ---- Queries (d3d9_query.cpp) ----
+  HRESULT CreateQuery(D3DQUERYTYPE type, IDirect3DQuery9** query) override;
+
+ protected:
+  // The backend's occlusion query; null when it cannot count.
+  virtual IDirect3DQuery9* makeOcclusionQuery(std::shared_ptr<QueryHost> host) = 0;
+
+ private:
+  QueryHostHandle m_queries{[this] { return isLost(); }};
+
+ public:
+  // ---- end of queries ----
+
   // ---- Textures and render targets (platform/d3d9_texture.cpp) ----
   HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                         IDirect3DTexture9** texture, void** sharedHandle) override;
+  HRESULT CreateVolumeTexture(UINT width, UINT height, UINT depth, UINT levels, DWORD usage, D3DFORMAT format,
+                              D3DPOOL pool, IDirect3DVolumeTexture9** texture, void** sharedHandle) override;
   HRESULT SetTexture(DWORD sampler, IDirect3DBaseTexture9* texture) override;
   HRESULT GetTexture(DWORD sampler, IDirect3DBaseTexture9** texture) override;
   HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, DWORD type, IDirect3DSurface9** surface) override;
@@ -75,6 +104,8 @@ class DeviceBase : public IDirect3DDevice9 {
  protected:
   // Makes the texture object of this implementation (checks already done).
   virtual DeviceTexture* makeTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+  virtual DeviceVolumeTexture* makeVolumeTexture(UINT width, UINT height, UINT depth, UINT levels, DWORD usage,
+                                                 D3DFORMAT format, D3DPOOL pool);
   // Called when target 0 changes (null surface: the back buffer); false
   // refuses the change.
   virtual bool renderTargetChanged(IDirect3DSurface9*) { return true; }
@@ -102,11 +133,22 @@ class DeviceBase : public IDirect3DDevice9 {
   virtual void renderStateChanged(D3DRENDERSTATETYPE, DWORD) {}
   virtual void viewportChanged() {}
 
-  // Checks shared by both Reset implementations; D3D_OK when the reset may go on.
-  HRESULT checkResetAllowed(const D3DPRESENT_PARAMETERS* parameters);
-  // After a successful reset: states back to defaults, lost flags cleared.
-  void finishReset(const D3DPRESENT_PARAMETERS& parameters);
+  // The backend's half of Reset, Present and Clear, called once the shared
+  // checks passed and the device is operational. resetBackBuffer fills what
+  // the parameters leave open (a window's size) and makes the new back
+  // buffer; on failure the old one stays.
+  virtual HRESULT resetBackBuffer(D3DPRESENT_PARAMETERS* parameters) = 0;
+  virtual HRESULT presentBackBuffer(HWND destWindowOverride) = 0;
+  virtual HRESULT clearTarget(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                              DWORD stencil) = 0;
+
+  // Whether the device is lost right now (the window cannot show it).
   bool isLost();
+  // Lost, or back but not yet reset: draws, clears and presents do nothing.
+  bool needsReset();
+  bool hasDepthStencil() const { return m_parameters.EnableAutoDepthStencil != 0; }
+  bool hasStencil() const;
+  bool fullScreen() const { return m_parameters.Windowed == 0; }
 
   // ---- Geometry ----
   // A draw that passed every check; the backend draws it (or records it).
@@ -122,6 +164,13 @@ class DeviceBase : public IDirect3DDevice9 {
   bool m_inScene = false;
 
  private:
+  // Checks shared by both Reset implementations; D3D_OK when the reset may go on.
+  HRESULT checkResetAllowed(const D3DPRESENT_PARAMETERS* parameters);
+  // After a successful reset: states back to defaults, lost flags cleared.
+  void finishReset(const D3DPRESENT_PARAMETERS& parameters);
+  // Whether the caller still holds a back-buffer surface of this device.
+  bool backBufferHeld() const;
+
   bool m_simulatedLoss = false;
   bool m_needsReset = false;
   unsigned m_displayChanges = 0;
@@ -129,3 +178,8 @@ class DeviceBase : public IDirect3DDevice9 {
 
 // Identity gamma ramp (entry i = 257 * i).
 D3DGAMMARAMP identityGammaRamp();
+bool isIdentityGammaRamp(const D3DGAMMARAMP& ramp);
+// The rules on present parameters that hold whatever draws them: D3D_OK, or
+// D3DERR_INVALIDCALL for a combination Direct3D refuses.
+HRESULT checkPresentParameters(const D3DPRESENT_PARAMETERS& parameters);
+bool isDepthStencilFormat(D3DFORMAT format);

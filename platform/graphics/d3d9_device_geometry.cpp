@@ -77,6 +77,13 @@ HRESULT DeviceBase::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaratio
   return D3D_OK;
 }
 
+HRESULT DeviceBase::GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) {
+  if (!declaration) return D3DERR_INVALIDCALL;
+  *declaration = m_geometry.declaration.get();
+  if (*declaration) (*declaration)->AddRef();
+  return D3D_OK;
+}
+
 HRESULT DeviceBase::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) {
   if (stream != 0) return D3DERR_INVALIDCALL;
   if (buffer) buffer->AddRef();
@@ -115,7 +122,7 @@ HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, int baseVertexIn
   const BYTE* indexBytes = ib->buffer().bytes() + std::uint64_t{startIndex} * size;
   const DWORD largest = ib->largestIndex(startIndex, count);
   if (largest >= available) return D3DERR_INVALIDCALL;
-  if (isLost()) return D3D_OK;  // a lost device draws nothing and says nothing
+  if (needsReset()) return D3D_OK;  // a lost device draws nothing and says nothing
 
   CheckedDraw draw;
   draw.type = type;
@@ -139,7 +146,7 @@ HRESULT DeviceBase::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, 
   // Direct3D leaves stream 0 unbound after a draw from memory.
   m_geometry.stream.reset();
   m_geometry.streamOffset = m_geometry.streamStride = 0;
-  if (count == 0 || isLost()) return D3D_OK;
+  if (count == 0 || needsReset()) return D3D_OK;
   CheckedDraw draw;
   draw.type = type;
   draw.format = &decl->format();

@@ -12,15 +12,21 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "platform/graphics/d3d9.h"
 #include "platform/graphics/d3d9_device_base.h"
 #include "platform/graphics/d3d9_gl_draw.h"
+#include "platform/graphics/d3d9_gl_query.h"
 #include "platform/graphics/d3d9_gl_texture.h"
+#include "platform/graphics/d3d9_gl_volume.h"
 #include "platform/graphics/gl_context.h"
+#include "platform/graphics/gl_gamma_pass.h"
+#include "platform/system/system.h"
 #include "platform/window/sdl_video.h"
 
 struct MonitorHandle {
@@ -41,6 +47,29 @@ bool isBackBufferFormat(D3DFORMAT f) { return f == D3DFMT_A8R8G8B8 || f == D3DFM
 // OpenGL here is one renderer for both: the reference rasteriser is served
 // by the same context as the hardware device.
 bool isKnownDeviceType(D3DDEVTYPE type) { return type == D3DDEVTYPE_HAL || type == D3DDEVTYPE_REF; }
+
+// How a window was shown before a device changed it, so that a full-screen
+// request that fails puts the window and the display mode back.
+struct WindowMode {
+  Uint32 fullScreenFlags = 0;
+  int width = 0, height = 0;
+  SDL_DisplayMode mode{};
+  bool hasMode = false;
+};
+
+WindowMode captureWindowMode(SDL_Window* window) {
+  WindowMode m;
+  m.fullScreenFlags = SDL_GetWindowFlags(window) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP);
+  SDL_GetWindowSize(window, &m.width, &m.height);
+  m.hasMode = SDL_GetWindowDisplayMode(window, &m.mode) == 0;
+  return m;
+}
+
+void restoreWindowMode(SDL_Window* window, const WindowMode& m) {
+  if (m.hasMode) SDL_SetWindowDisplayMode(window, &m.mode);
+  SDL_SetWindowFullscreen(window, m.fullScreenFlags);
+  if (!m.fullScreenFlags) SDL_SetWindowSize(window, m.width, m.height);
+}
 
 GLenum compareFunction(DWORD d3d) { return d3d >= D3DCMP_NEVER && d3d <= D3DCMP_ALWAYS ? 0x01FF + d3d : GL_ALWAYS; }
 
@@ -129,6 +158,7 @@ class GlDevice : public DeviceBase {
     m_textureHost->alive = false;  // textures outliving the device free nothing in GL
     if (makeCurrent()) {
       m_fixedFunction.reset();  // deletes its programs while the context is current
+      m_gammaPass.release(m_gl);
       deleteTargets();
       SDL_GL_MakeCurrent(sdlWindowOf(m_window), nullptr);
     } else if (m_fixedFunction) {
@@ -140,6 +170,7 @@ class GlDevice : public DeviceBase {
   // Makes the back buffer for the current parameters; false when GL refuses.
   bool createTargets() {
     if (!makeCurrent()) return false;
+    drainGlErrors();  // another user of the context may have left one
     deleteTargets();
     const GLsizei w = static_cast<GLsizei>(m_parameters.BackBufferWidth);
     const GLsizei h = static_cast<GLsizei>(m_parameters.BackBufferHeight);
@@ -166,31 +197,118 @@ class GlDevice : public DeviceBase {
     m_multisampled = samples > 0;
     m_gl.BindFramebuffer(GL_FRAMEBUFFER, m_draw.fbo);
     applyAllStates();
-    return glGetError() == GL_NO_ERROR;
+    return true;  // both framebuffers were found complete
   }
 
   HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override {
-    HRESULT hr = checkResetAllowed(parameters);
-    if (FAILED(hr)) return hr;
-    D3DPRESENT_PARAMETERS p = *parameters;
-    hr = prepareWindow(m_window, &p);
-    if (FAILED(hr)) return hr;
-    const D3DPRESENT_PARAMETERS previous = m_parameters;
-    m_parameters = p;
-    if (!createTargets()) {
-      m_parameters = previous;
-      createTargets();
+    const HRESULT hr = DeviceBase::Reset(parameters);
+    if (SUCCEEDED(hr)) applyAllStates();
+    return hr;
+  }
+
+  HRESULT ReadBackBuffer(UINT x, UINT y, UINT width, UINT height, DWORD* argb) override {
+    if (!argb) return D3DERR_INVALIDCALL;
+    if (std::uint64_t{x} + width > m_parameters.BackBufferWidth ||
+        std::uint64_t{y} + height > m_parameters.BackBufferHeight)
       return D3DERR_INVALIDCALL;
+    if (!makeCurrent()) return D3DERR_INVALIDCALL;
+    drainGlErrors();  // only an error of the read below counts
+    resolve();
+    m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_resolve.fbo);
+    if (m_gl.CheckFramebufferStatus(GL_READ_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+      platformLog("ReadBackBuffer: the back buffer's framebuffer is incomplete");
+      m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
+      return D3DERR_DRIVERINTERNALERROR;
     }
-    finishReset(p);
-    applyAllStates();
-    *parameters = p;
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glReadPixels(static_cast<GLint>(x), static_cast<GLint>(y), static_cast<GLsizei>(width),
+                 static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
+    const GLenum error = glGetError();
+    if (error == GL_NO_ERROR) return D3D_OK;
+    char text[64];
+    std::snprintf(text, sizeof text, "ReadBackBuffer: GL error 0x%04x", static_cast<unsigned>(error));
+    platformLog(text);
+    return D3DERR_DRIVERINTERNALERROR;
+  }
+
+  // Windowed back buffers of size 0 follow the client area; full screen asks
+  // SDL for the mode. Everything is checked before the window changes; a
+  // full-screen switch that fails puts the window back as it was.
+  static HRESULT prepareWindow(HWND hwnd, D3DPRESENT_PARAMETERS* p) {
+    SDL_Window* window = sdlWindowOf(hwnd);
+    if (!window) return D3DERR_INVALIDCALL;
+    if (FAILED(checkPresentParameters(*p))) return D3DERR_INVALIDCALL;
+    if (p->BackBufferFormat == D3DFMT_UNKNOWN && p->Windowed) p->BackBufferFormat = D3DFMT_X8R8G8B8;
+    if (!isBackBufferFormat(p->BackBufferFormat)) return D3DERR_INVALIDCALL;
+    if (p->EnableAutoDepthStencil && !isDepthFormat(p->AutoDepthStencilFormat)) return D3DERR_INVALIDCALL;
+    if (p->BackBufferCount == 0) p->BackBufferCount = 1;
+    if (p->MultiSampleType == D3DMULTISAMPLE_NONMASKABLE) return D3DERR_INVALIDCALL;
+    GlInfo info;
+    probeGl(&info);
+    if (p->MultiSampleType >= 2 && static_cast<int>(p->MultiSampleType) > info.maxSamples) return D3DERR_INVALIDCALL;
+    const UINT maxSize = static_cast<UINT>(info.maxTextureSize > 0 ? info.maxTextureSize : 4096);
+    if (!p->Windowed && (p->BackBufferWidth > maxSize || p->BackBufferHeight > maxSize)) return D3DERR_OUTOFVIDEOMEMORY;
+
+    if (p->Windowed) {
+      SDL_SetWindowFullscreen(window, 0);
+      int w = 0, h = 0;
+      SDL_GL_GetDrawableSize(window, &w, &h);
+      if (p->BackBufferWidth == 0) p->BackBufferWidth = static_cast<UINT>(std::max(w, 1));
+      if (p->BackBufferHeight == 0) p->BackBufferHeight = static_cast<UINT>(std::max(h, 1));
+      if (p->BackBufferWidth > maxSize || p->BackBufferHeight > maxSize) return D3DERR_OUTOFVIDEOMEMORY;
+    } else {
+      const WindowMode before = captureWindowMode(window);
+      SDL_DisplayMode mode{};
+      mode.w = static_cast<int>(p->BackBufferWidth);
+      mode.h = static_cast<int>(p->BackBufferHeight);
+      mode.refresh_rate = static_cast<int>(p->FullScreen_RefreshRateInHz);
+      SDL_SetWindowDisplayMode(window, &mode);
+      // Where the display cannot switch modes, the window covers the desktop
+      // and Present scales the back buffer to it.
+      if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0 &&
+          SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+        restoreWindowMode(window, before);
+        return D3DERR_NOTAVAILABLE;
+      }
+    }
+    SDL_GL_SetSwapInterval(p->PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     return D3D_OK;
   }
 
-  HRESULT Present(const RECT* source, const RECT* dest, HWND override, const void*) override {
-    if (isLost()) return D3DERR_DEVICELOST;
-    if (source || dest) return D3DERR_INVALIDCALL;
+ protected:
+  bool windowPresentable() override {
+    SDL_Window* window = sdlWindowOf(m_window);
+    if (!window) return false;
+    const Uint32 flags = SDL_GetWindowFlags(window);
+    if (flags & SDL_WINDOW_MINIMIZED) return false;
+    if ((flags & SDL_WINDOW_HIDDEN) && windowWasShown(m_window)) return false;
+    return true;
+  }
+
+  HRESULT resetBackBuffer(D3DPRESENT_PARAMETERS* p) override {
+    SDL_Window* window = sdlWindowOf(m_window);
+    if (!window) return D3DERR_INVALIDCALL;
+    const WindowMode before = captureWindowMode(window);
+    HRESULT hr = prepareWindow(m_window, p);
+    if (FAILED(hr)) {
+      restoreWindowMode(window, before);
+      return hr;
+    }
+    const D3DPRESENT_PARAMETERS previous = m_parameters;
+    m_parameters = *p;
+    if (!createTargets()) {
+      // The old back buffer comes back in the old window mode.
+      m_parameters = previous;
+      restoreWindowMode(window, before);
+      createTargets();
+      return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    return D3D_OK;
+  }
+
+  HRESULT presentBackBuffer(HWND override) override {
     HWND target = override ? override : m_window;
     SDL_Window* window = sdlWindowOf(target);
     if (!window || !makeCurrent(window)) return D3DERR_INVALIDCALL;
@@ -199,28 +317,28 @@ class GlDevice : public DeviceBase {
     SDL_GL_GetDrawableSize(window, &dw, &dh);
     const GLint w = static_cast<GLint>(m_parameters.BackBufferWidth);
     const GLint h = static_cast<GLint>(m_parameters.BackBufferHeight);
-    m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_resolve.fbo);
-    m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glDisable(GL_SCISSOR_TEST);
-    // Upright for the window: the back buffer's first row is the top one.
-    m_gl.BlitFramebuffer(0, 0, w, h, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT, (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
+    // Direct3D applies the device's ramp only while it owns the screen.
+    const bool gamma = fullScreen() && !isIdentityGammaRamp(m_gamma);
+    if (!gamma || !m_gammaPass.draw(m_gl, m_resolve.fbo, w, h, dw, dh, m_gamma)) {
+      m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_resolve.fbo);
+      m_gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+      glDisable(GL_SCISSOR_TEST);
+      // Upright for the window: the back buffer's first row is the top one.
+      m_gl.BlitFramebuffer(0, 0, w, h, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT,
+                           (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
+    }
     SDL_GL_SwapWindow(window);
     m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
     if (target != m_window) makeCurrent();
     return D3D_OK;
   }
 
-  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override {
-    if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !m_hasDepth) return D3DERR_INVALIDCALL;
-    if ((flags & D3DCLEAR_STENCIL) && !m_hasStencil) return D3DERR_INVALIDCALL;
-    if (count > 0 && !rects) return D3DERR_INVALIDCALL;
-    if (isLost() || !makeCurrent()) return D3D_OK;  // a lost device draws nothing and says nothing
-
+  HRESULT clearTarget(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override {
+    if (!makeCurrent()) return D3D_OK;
     GLbitfield bits = 0;
     if (flags & D3DCLEAR_TARGET) bits |= GL_COLOR_BUFFER_BIT;
     if (flags & D3DCLEAR_ZBUFFER) bits |= GL_DEPTH_BUFFER_BIT;
     if (flags & D3DCLEAR_STENCIL) bits |= GL_STENCIL_BUFFER_BIT;
-    if (bits == 0) return D3D_OK;
 
     // Clear ignores the write masks; they are put back afterwards.
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -253,81 +371,6 @@ class GlDevice : public DeviceBase {
     return D3D_OK;
   }
 
-  HRESULT SetGammaRamp(UINT, DWORD, const D3DGAMMARAMP* ramp) override {
-    if (!ramp) return D3DERR_INVALIDCALL;
-    m_gamma = *ramp;
-    SDL_Window* window = sdlWindowOf(m_window);
-    if (!window) return E_FAIL;
-    return SDL_SetWindowGammaRamp(window, ramp->red, ramp->green, ramp->blue) == 0 ? S_OK : E_FAIL;
-  }
-
-  HRESULT ReadBackBuffer(UINT x, UINT y, UINT width, UINT height, DWORD* argb) override {
-    if (!argb) return D3DERR_INVALIDCALL;
-    if (std::uint64_t{x} + width > m_parameters.BackBufferWidth ||
-        std::uint64_t{y} + height > m_parameters.BackBufferHeight)
-      return D3DERR_INVALIDCALL;
-    if (!makeCurrent()) return D3DERR_INVALIDCALL;
-    resolve();
-    m_gl.BindFramebuffer(GL_READ_FRAMEBUFFER, m_resolve.fbo);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glReadPixels(static_cast<GLint>(x), static_cast<GLint>(y), static_cast<GLsizei>(width),
-                 static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb);
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
-    return glGetError() == GL_NO_ERROR ? D3D_OK : D3DERR_DRIVERINTERNALERROR;
-  }
-
-  // Windowed back buffers of size 0 follow the client area; full screen asks
-  // SDL for the mode.
-  static HRESULT prepareWindow(HWND hwnd, D3DPRESENT_PARAMETERS* p) {
-    SDL_Window* window = sdlWindowOf(hwnd);
-    if (!window) return D3DERR_INVALIDCALL;
-    if (p->BackBufferFormat == D3DFMT_UNKNOWN && p->Windowed) p->BackBufferFormat = D3DFMT_X8R8G8B8;
-    if (!isBackBufferFormat(p->BackBufferFormat)) return D3DERR_INVALIDCALL;
-    if (p->EnableAutoDepthStencil && !isDepthFormat(p->AutoDepthStencilFormat)) return D3DERR_INVALIDCALL;
-    if (p->BackBufferCount == 0) p->BackBufferCount = 1;
-    if (p->MultiSampleType == D3DMULTISAMPLE_NONMASKABLE) return D3DERR_INVALIDCALL;
-    GlInfo info;
-    probeGl(&info);
-    if (p->MultiSampleType > 16 || static_cast<int>(p->MultiSampleType) > info.maxSamples) {
-      if (p->MultiSampleType >= 2) return D3DERR_INVALIDCALL;
-    }
-    if (p->Windowed) {
-      SDL_SetWindowFullscreen(window, 0);
-      int w = 0, h = 0;
-      SDL_GL_GetDrawableSize(window, &w, &h);
-      if (p->BackBufferWidth == 0) p->BackBufferWidth = static_cast<UINT>(std::max(w, 1));
-      if (p->BackBufferHeight == 0) p->BackBufferHeight = static_cast<UINT>(std::max(h, 1));
-    } else {
-      if (p->BackBufferWidth == 0 || p->BackBufferHeight == 0) return D3DERR_INVALIDCALL;
-      SDL_DisplayMode mode{};
-      mode.w = static_cast<int>(p->BackBufferWidth);
-      mode.h = static_cast<int>(p->BackBufferHeight);
-      mode.refresh_rate = static_cast<int>(p->FullScreen_RefreshRateInHz);
-      SDL_SetWindowSize(window, mode.w, mode.h);
-      SDL_SetWindowDisplayMode(window, &mode);
-      // Where the display cannot switch modes, the window covers the desktop
-      // and Present scales the back buffer to it.
-      if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0)
-        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
-    }
-    const int maxSize = info.maxTextureSize > 0 ? info.maxTextureSize : 4096;
-    if (p->BackBufferWidth > static_cast<UINT>(maxSize) || p->BackBufferHeight > static_cast<UINT>(maxSize))
-      return D3DERR_OUTOFVIDEOMEMORY;
-    SDL_GL_SetSwapInterval(p->PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
-    return D3D_OK;
-  }
-
- protected:
-  bool windowPresentable() override {
-    SDL_Window* window = sdlWindowOf(m_window);
-    if (!window) return false;
-    const Uint32 flags = SDL_GetWindowFlags(window);
-    if (flags & SDL_WINDOW_MINIMIZED) return false;
-    if ((flags & SDL_WINDOW_HIDDEN) && windowWasShown(m_window)) return false;
-    return true;
-  }
-
   void renderStateChanged(D3DRENDERSTATETYPE state, DWORD) override {
     if (makeCurrent()) applyRenderState(state);
   }
@@ -340,20 +383,25 @@ class GlDevice : public DeviceBase {
       if (!stage->load(m_gl.ClipControl != nullptr, m_textureHost)) return D3DERR_NOTAVAILABLE;
       m_fixedFunction = std::move(stage);
     }
-    unsigned textureMask = 0;
+    unsigned textureMask = 0, volumeMask = 0;
     GLuint names[kMaxTextureStages] = {};
     DWORD levels[kMaxTextureStages] = {};
     for (DWORD s = 0; s < kMaxTextureStages; ++s) {
       IDirect3DBaseTexture9* texture = boundTexture(s);
       names[s] = glTextureName(texture);
+      if (!names[s] && (names[s] = glVolumeTextureName(texture))) volumeMask |= 1u << s;
       if (!names[s]) continue;
       levels[s] = texture->GetLevelCount();
       textureMask |= 1u << s;
     }
     const float maxAnisotropy = static_cast<float>(m_caps.MaxAnisotropy);
-    return m_fixedFunction->draw(draw, m_state, m_geometry, textureMask, [&](DWORD s) {
-      m_fixedFunction->bindTexture(s, names[s], levels[s], m_state, maxAnisotropy);
-    });
+    return m_fixedFunction->draw(
+        draw, m_state, m_geometry, textureMask,
+        [&](DWORD s) {
+          const GLenum target = (volumeMask >> s) & 1 ? GL_TEXTURE_3D : GL_TEXTURE_2D;
+          m_fixedFunction->bindTexture(s, names[s], levels[s], m_state, maxAnisotropy, target);
+        },
+        volumeMask);
   }
   // ---- end of fixed-function drawing ----
 
@@ -372,20 +420,68 @@ class GlDevice : public DeviceBase {
     return new GlTexture(this, width, height, levels, usage, format, pool, m_defaultPoolTextures, m_textureHost);
   }
 
+  DeviceVolumeTexture* makeVolumeTexture(UINT width, UINT height, UINT depth, UINT levels, DWORD usage,
+                                         D3DFORMAT format, D3DPOOL pool) override {
+    if (pool != D3DPOOL_SCRATCH) {
+      const GlFormat* f = findGlFormat(format);
+      GlInfo info;
+      probeGl(&info);
+      if (!f || !glFormatUsable(*f, kGlTexture, info) || !m_textureHost->TexImage3D) return nullptr;
+    }
+    return new GlVolumeTexture(this, width, height, depth, levels, usage, format, pool, m_defaultPoolTextures,
+                               m_textureHost);
+  }
+
   bool renderTargetChanged(IDirect3DSurface9* target) override {
     GLuint fbo = 0;
     if (target) {
       auto* texture = dynamic_cast<GlTexture*>(static_cast<LevelSurface*>(target)->texture());
       fbo = texture ? texture->framebuffer() : 0;
-      if (!fbo) return false;
+      if (!fbo || !makeCurrent()) return false;
+      D3DSURFACE_DESC desc{};
+      target->GetDesc(&desc);
+      if (!attachDepthStencil(fbo, desc.Width, desc.Height)) return false;
     }
     m_targetFbo = fbo;
     if (makeCurrent()) m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
     return true;
   }
 
+  // The depth-stencil surface stays with the device across render-target
+  // changes, as in Direct3D: a target no larger than the back buffer draws
+  // with the back buffer's own depth-stencil buffer (its top-left part).
+  // Where that cannot be shared (a multisampled back buffer, a larger
+  // target) one buffer per size stands in for it.
+  bool attachDepthStencil(GLuint fbo, UINT width, UINT height) {
+    GLuint depth = 0;
+    if (m_hasDepth) {
+      const bool fits = width <= m_parameters.BackBufferWidth && height <= m_parameters.BackBufferHeight;
+      depth = (!m_multisampled && fits) ? m_draw.depth : targetDepth(width, height);
+    }
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
+    m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+    m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_hasStencil ? depth : 0);
+    return m_gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  }
+
+  GLuint targetDepth(UINT width, UINT height) {
+    GLuint& name = m_targetDepth[{width, height}];
+    if (name) return name;
+    const GlFormat* f = findGlFormat(m_parameters.AutoDepthStencilFormat);
+    if (!f) return 0;
+    m_gl.GenRenderbuffers(1, &name);
+    m_gl.BindRenderbuffer(GL_RENDERBUFFER, name);
+    m_gl.RenderbufferStorageMultisample(GL_RENDERBUFFER, 0, f->internalFormat, static_cast<GLsizei>(width),
+                                        static_cast<GLsizei>(height));
+    return name;
+  }
+
   GLuint drawFbo() const { return m_targetFbo ? m_targetFbo : m_draw.fbo; }
   // ---- end of textures and render targets ----
+
+  IDirect3DQuery9* makeOcclusionQuery(std::shared_ptr<QueryHost> host) override {
+    return makeGlOcclusionQuery(std::move(host), m_textureHost);
+  }
 
   void viewportChanged() override {
     if (!makeCurrent()) return;
@@ -420,7 +516,13 @@ class GlDevice : public DeviceBase {
       if (depth == GL_DEPTH24_STENCIL8)
         m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, fb->depth);
     }
-    return m_gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    const GLenum status = m_gl.CheckFramebufferStatus(GL_FRAMEBUFFER);
+    if (status == GL_FRAMEBUFFER_COMPLETE) return true;
+    char text[80];
+    std::snprintf(text, sizeof text, "back buffer %dx%d: framebuffer incomplete (0x%04x)", static_cast<int>(w),
+                  static_cast<int>(h), static_cast<unsigned>(status));
+    platformLog(text);
+    return false;
   }
 
   void deleteFramebuffer(Framebuffer* fb) {
@@ -432,6 +534,8 @@ class GlDevice : public DeviceBase {
 
   void deleteTargets() {
     m_gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    for (auto& [size, name] : m_targetDepth) m_gl.DeleteRenderbuffers(1, &name);
+    m_targetDepth.clear();
     if (m_draw.fbo == m_resolve.fbo) m_resolve = Framebuffer{};
     deleteFramebuffer(&m_draw);
     deleteFramebuffer(&m_resolve);
@@ -557,7 +661,9 @@ class GlDevice : public DeviceBase {
   bool m_hasStencil = false;
   std::unique_ptr<GlFixedFunction> m_fixedFunction;                                  // made at the first draw
   std::shared_ptr<GlTextureHost> m_textureHost = std::make_shared<GlTextureHost>();  // textures
-  GLuint m_targetFbo = 0;  // a render-target texture's framebuffer; 0: the back buffer
+  GLuint m_targetFbo = 0;                                 // a render-target texture's framebuffer; 0: the back buffer
+  std::map<std::pair<UINT, UINT>, GLuint> m_targetDepth;  // depth-stencil buffers by size, for targets
+  GlGammaPass m_gammaPass;
 };
 
 class GlDirect3D9 : public IDirect3D9 {
@@ -636,7 +742,12 @@ class GlDirect3D9 : public IDirect3D9 {
     if (usage & D3DUSAGE_DEPTHSTENCIL) use = kGlDepthStencil;
     if (usage & D3DUSAGE_RENDERTARGET) use = kGlRenderTarget;
     if (resourceType == D3DRTYPE_SURFACE && use == kGlTexture) use = kGlTexture | kGlRenderTarget;
-    if (resourceType == D3DRTYPE_VOLUMETEXTURE && use != kGlTexture) return D3DERR_NOTAVAILABLE;
+    // Only what CreateTexture and CreateVolumeTexture make: no cube
+    // textures, no depth textures, volumes of uncompressed formats.
+    if (resourceType == D3DRTYPE_CUBETEXTURE) return D3DERR_NOTAVAILABLE;
+    if (resourceType == D3DRTYPE_TEXTURE && use == kGlDepthStencil) return D3DERR_NOTAVAILABLE;
+    if (resourceType == D3DRTYPE_VOLUMETEXTURE && (use != kGlTexture || isCompressedFormat(checkFormat)))
+      return D3DERR_NOTAVAILABLE;
     if (resourceType == D3DRTYPE_VERTEXBUFFER || resourceType == D3DRTYPE_INDEXBUFFER) return D3DERR_NOTAVAILABLE;
     return glFormatUsable(*f, use, m_info) ? D3D_OK : D3DERR_NOTAVAILABLE;
   }
@@ -684,23 +795,26 @@ class GlDirect3D9 : public IDirect3D9 {
     SDL_Window* window = sdlWindowOf(hwnd);
     if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)) return D3DERR_INVALIDCALL;
     D3DPRESENT_PARAMETERS p = *parameters;
+    const WindowMode before = captureWindowMode(window);
     HRESULT hr = GlDevice::prepareWindow(hwnd, &p);
     if (FAILED(hr)) return hr;
+    // A device that cannot be made leaves the window as it found it.
+    auto fail = [&](SDL_GLContext context, HRESULT result) {
+      if (context) SDL_GL_DeleteContext(context);
+      restoreWindowMode(window, before);
+      return result;
+    };
     SDL_GLContext context = createGlContext(window);
-    if (!context) return D3DERR_NOTAVAILABLE;
-    if (SDL_GL_MakeCurrent(window, context) != 0) {
-      SDL_GL_DeleteContext(context);
-      return D3DERR_NOTAVAILABLE;
-    }
+    if (!context) return fail(nullptr, D3DERR_NOTAVAILABLE);
+    if (SDL_GL_MakeCurrent(window, context) != 0) return fail(context, D3DERR_NOTAVAILABLE);
     GlFunctions gl;
-    if (!gl.load()) {
-      SDL_GL_DeleteContext(context);
-      return D3DERR_NOTAVAILABLE;
-    }
+    if (!gl.load()) return fail(context, D3DERR_NOTAVAILABLE);
+    installGlErrorReporter();
     SDL_GL_SetSwapInterval(p.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     auto* created = new GlDevice(makeCaps(adapter), p, hwnd, context, gl);
     if (!created->createTargets()) {
-      created->Release();
+      created->Release();  // deletes the context
+      restoreWindowMode(window, before);
       return D3DERR_OUTOFVIDEOMEMORY;
     }
     *parameters = p;
@@ -722,14 +836,15 @@ class GlDirect3D9 : public IDirect3D9 {
     c.AdapterOrdinal = adapter;
     c.PresentationIntervals = D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_IMMEDIATE;
     c.DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT;
-    // Non-power-of-two sizes are unrestricted on GL 2.0 and later.
-    c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_VOLUMEMAP;
+    // Non-power-of-two sizes are unrestricted on GL 2.0 and later. Cube
+    // textures are not made here, so they are not claimed.
+    c.TextureCaps = D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_VOLUMEMAP | D3DPTEXTURECAPS_MIPVOLUMEMAP;
     if (m_info.major < 2) c.TextureCaps |= D3DPTEXTURECAPS_POW2;
     c.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
                            D3DPTADDRESSCAPS_BORDER | D3DPTADDRESSCAPS_INDEPENDENTUV | D3DPTADDRESSCAPS_MIRRORONCE;
     c.VolumeTextureAddressCaps = c.TextureAddressCaps;
     c.MaxTextureWidth = c.MaxTextureHeight = static_cast<DWORD>(m_info.maxTextureSize);
-    c.MaxVolumeExtent = static_cast<DWORD>(m_info.maxTextureSize);
+    c.MaxVolumeExtent = static_cast<DWORD>(m_info.max3dTextureSize);
     c.MaxAnisotropy = static_cast<DWORD>(m_info.maxAnisotropy);
     c.MaxTextureBlendStages = c.MaxSimultaneousTextures =
         static_cast<DWORD>(std::clamp(m_info.maxTextureUnits, 1, static_cast<int>(kMaxTextureStages)));

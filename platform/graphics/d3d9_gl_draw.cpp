@@ -9,6 +9,7 @@
 
 #include "platform/graphics/ff_glsl.h"
 #include "platform/graphics/gl_context.h"
+#include "platform/system/system.h"
 
 struct GlFixedFunction::Functions {
   PFNGLCREATESHADERPROC CreateShader = nullptr;
@@ -199,7 +200,7 @@ GlFixedFunction::Program* GlFixedFunction::programFor(const FixedFunctionKey& ke
     if (!ok) {
       char log[2048] = {};
       gl.GetShaderInfoLog(shader, sizeof log, nullptr, log);
-      std::fprintf(stderr, "fixed-function shader did not compile:\n%s\n%s\n", log, text);
+      platformLog((std::string("fixed-function shader did not compile:\n") + log + "\n" + text).c_str());
       gl.DeleteShader(shader);
       return 0;
     }
@@ -225,7 +226,7 @@ GlFixedFunction::Program* GlFixedFunction::programFor(const FixedFunctionKey& ke
     } else {
       char log[2048] = {};
       gl.GetProgramInfoLog(p, sizeof log, nullptr, log);
-      std::fprintf(stderr, "fixed-function program did not link: %s\n", log);
+      platformLog((std::string("fixed-function program did not link: ") + log).c_str());
       gl.DeleteProgram(p);
     }
   }
@@ -370,17 +371,18 @@ void GlFixedFunction::bindBufferObject(const MemoryBuffer& buffer, GLenum target
   }
 }
 
-void GlFixedFunction::bindTexture(DWORD stage, GLuint name, DWORD levels, const DeviceState& state,
-                                  float maxAnisotropy) {
+void GlFixedFunction::bindTexture(DWORD stage, GLuint name, DWORD levels, const DeviceState& state, float maxAnisotropy,
+                                  GLenum target) {
   if (!m_gl) return;
   const auto& ss = state.samplerStates[stage];
   m_gl->ActiveTexture(GL_TEXTURE0 + stage);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, addressMode(ss[D3DSAMP_ADDRESSU]));
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, addressMode(ss[D3DSAMP_ADDRESSV]));
+  glBindTexture(target, name);
+  glTexParameteri(target, GL_TEXTURE_WRAP_S, addressMode(ss[D3DSAMP_ADDRESSU]));
+  glTexParameteri(target, GL_TEXTURE_WRAP_T, addressMode(ss[D3DSAMP_ADDRESSV]));
+  if (target == GL_TEXTURE_3D) glTexParameteri(target, GL_TEXTURE_WRAP_R, addressMode(ss[D3DSAMP_ADDRESSW]));
   float border[4];
   colorOf(ss[D3DSAMP_BORDERCOLOR], border);
-  glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+  glTexParameterfv(target, GL_TEXTURE_BORDER_COLOR, border);
   const DWORD mag = ss[D3DSAMP_MAGFILTER], min = ss[D3DSAMP_MINFILTER], mip = ss[D3DSAMP_MIPFILTER];
   const bool linearMin = min == D3DTEXF_LINEAR || min == D3DTEXF_ANISOTROPIC;
   GLint minFilter = linearMin ? GL_LINEAR : GL_NEAREST;
@@ -389,22 +391,22 @@ void GlFixedFunction::bindTexture(DWORD stage, GLuint name, DWORD levels, const 
     minFilter = linearMin ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
   else if (mip == D3DTEXF_LINEAR && levels > 1)
     minFilter = linearMin ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
+  glTexParameteri(target, GL_TEXTURE_MIN_FILTER, minFilter);
+  glTexParameteri(target, GL_TEXTURE_MAG_FILTER,
                   mag == D3DTEXF_LINEAR || mag == D3DTEXF_ANISOTROPIC ? GL_LINEAR : GL_NEAREST);
   const DWORD base = levels > 0 ? std::min<DWORD>(ss[D3DSAMP_MAXMIPLEVEL], levels - 1) : 0;
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, static_cast<GLint>(base));
+  glTexParameteri(target, GL_TEXTURE_BASE_LEVEL, static_cast<GLint>(base));
   if (maxAnisotropy > 1.0f) {
     const bool anisotropic = min == D3DTEXF_ANISOTROPIC || mag == D3DTEXF_ANISOTROPIC;
     const float wanted = anisotropic ? static_cast<float>(std::max<DWORD>(ss[D3DSAMP_MAXANISOTROPY], 1)) : 1.0f;
-    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, std::min(wanted, maxAnisotropy));
+    glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, std::min(wanted, maxAnisotropy));
   }
 }
 
 HRESULT GlFixedFunction::draw(const CheckedDraw& draw, const DeviceState& state, const GeometryState& geometry,
-                              unsigned textureMask, const BindStage& bindStage) {
+                              unsigned textureMask, const BindStage& bindStage, unsigned volumeMask) {
   if (!m_gl) return D3DERR_DRIVERINTERNALERROR;
-  const FixedFunctionKey key = buildFixedFunctionKey(state, geometry, *draw.format, textureMask);
+  const FixedFunctionKey key = buildFixedFunctionKey(state, geometry, *draw.format, textureMask, volumeMask);
   Program* program = programFor(key);
   if (!program->name) return D3DERR_DRIVERINTERNALERROR;
   const Functions& gl = *m_gl;

@@ -34,14 +34,18 @@ class GlFixedFunction {
   // Forgets every program without deleting it (the context is gone).
   void abandon();
 
+  // volumeMask bit s: stage s has a volume texture (sampled with 3D
+  // coordinates).
   HRESULT draw(const CheckedDraw& draw, const DeviceState& state, const GeometryState& geometry, unsigned textureMask,
-               const BindStage& bindStage);
+               const BindStage& bindStage, unsigned volumeMask = 0);
 
   int programCount() const { return static_cast<int>(m_programs.size()); }
 
   // Binds GL texture `name` (with `levels` mip levels) to unit `stage` with
-  // the stage's Direct3D sampler states. maxAnisotropy: what GL allows.
-  void bindTexture(DWORD stage, GLuint name, DWORD levels, const DeviceState& state, float maxAnisotropy);
+  // the stage's Direct3D sampler states. maxAnisotropy: what GL allows;
+  // target: GL_TEXTURE_2D, or GL_TEXTURE_3D for volume textures.
+  void bindTexture(DWORD stage, GLuint name, DWORD levels, const DeviceState& state, float maxAnisotropy,
+                   GLenum target = GL_TEXTURE_2D);
 
  private:
   struct Program;

@@ -11,12 +11,27 @@ void GlTextureHost::load() {
   FramebufferTexture2D =
       reinterpret_cast<PFNGLFRAMEBUFFERTEXTURE2DPROC>(SDL_GL_GetProcAddress("glFramebufferTexture2D"));
   ActiveTexture = reinterpret_cast<PFNGLACTIVETEXTUREPROC>(SDL_GL_GetProcAddress("glActiveTexture"));
+  TexImage3D = reinterpret_cast<PFNGLTEXIMAGE3DPROC>(SDL_GL_GetProcAddress("glTexImage3D"));
 }
 
 bool GlTextureHost::makeCurrent() const {
   if (!alive || !window) return false;
   if (SDL_GL_GetCurrentContext() == context) return true;
   return SDL_GL_MakeCurrent(window, context) == 0;
+}
+
+GLuint newGlTexture(GLenum target, const GlFormat& format, UINT levels) {
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(target, name);
+  glTexParameteri(target, GL_TEXTURE_BASE_LEVEL, 0);
+  glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels - 1));
+  // Direct3D reads missing channels of red and red-green formats as 1.
+  if (format.uploadFormat == GL_RED || format.uploadFormat == GL_RG) {
+    glTexParameteri(target, GL_TEXTURE_SWIZZLE_B, GL_ONE);
+    if (format.uploadFormat == GL_RED) glTexParameteri(target, GL_TEXTURE_SWIZZLE_G, GL_ONE);
+  }
+  return name;
 }
 
 GlTexture::GlTexture(const void* owner, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
@@ -53,17 +68,7 @@ void GlTexture::upload(UINT index) {
   if (!m_host->makeCurrent()) return;
   const GlFormat* f = findGlFormat(format());
   if (!f) return;
-  if (!m_name) {
-    glGenTextures(1, &m_name);
-    glBindTexture(GL_TEXTURE_2D, m_name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levelCount() - 1));
-    // Direct3D reads missing channels of red and red-green formats as 1.
-    if (f->uploadFormat == GL_RED || f->uploadFormat == GL_RG) {
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_B, GL_ONE);
-      if (f->uploadFormat == GL_RED) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_G, GL_ONE);
-    }
-  }
+  if (!m_name) m_name = newGlTexture(GL_TEXTURE_2D, *f, levelCount());
   glBindTexture(GL_TEXTURE_2D, m_name);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);

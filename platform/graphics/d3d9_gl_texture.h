@@ -21,11 +21,16 @@ struct GlTextureHost {
   PFNGLCOMPRESSEDTEXIMAGE2DPROC CompressedTexImage2D = nullptr;
   PFNGLFRAMEBUFFERTEXTURE2DPROC FramebufferTexture2D = nullptr;
   PFNGLACTIVETEXTUREPROC ActiveTexture = nullptr;
+  PFNGLTEXIMAGE3DPROC TexImage3D = nullptr;  // volume textures
 
   // Loads the entry points above; with the context current.
   void load();
   bool makeCurrent() const;
 };
+
+// A new GL texture object of `target` for `levels` levels of `format`,
+// bound, with Direct3D's reading of missing channels. Context current.
+GLuint newGlTexture(GLenum target, const GlFormat& format, UINT levels);
 
 class GlTexture : public DeviceTexture {
  public:

@@ -58,20 +58,17 @@ class RecordingDevice : public DeviceBase {
     return hr;
   }
   HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override {
-    HRESULT hr = checkResetAllowed(parameters);
-    if (SUCCEEDED(hr)) {
-      fillWindowSize(parameters, m_focus);
-      finishReset(*parameters);
+    const HRESULT hr = DeviceBase::Reset(parameters);
+    if (SUCCEEDED(hr))
       m_log->add("Reset(" + std::to_string(parameters->BackBufferWidth) + "x" +
                  std::to_string(parameters->BackBufferHeight) + ")");
-    } else {
+    else
       m_log->add("Reset() -> " + hex(static_cast<DWORD>(hr)));
-    }
     return hr;
   }
-  HRESULT Present(const RECT*, const RECT*, HWND, const void*) override {
+  HRESULT Present(const RECT* source, const RECT* dest, HWND override, const void* dirty) override {
     m_log->add("Present()");
-    return isLost() ? D3DERR_DEVICELOST : D3D_OK;
+    return DeviceBase::Present(source, dest, override, dirty);
   }
   HRESULT BeginScene() override {
     m_log->add("BeginScene()");
@@ -81,12 +78,12 @@ class RecordingDevice : public DeviceBase {
     m_log->add("EndScene()");
     return DeviceBase::EndScene();
   }
-  HRESULT Clear(DWORD count, const D3DRECT*, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override {
+  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override {
     char zText[32];
     std::snprintf(zText, sizeof zText, "%g", static_cast<double>(z));
     m_log->add("Clear(" + std::to_string(count) + ", " + std::to_string(flags) + ", " + hex(color) + ", " + zText +
                ", " + std::to_string(stencil) + ")");
-    return D3D_OK;
+    return DeviceBase::Clear(count, rects, flags, color, z, stencil);
   }
   HRESULT SetViewport(const D3DVIEWPORT9* v) override {
     if (v) m_log->add("SetViewport(" + args({v->X, v->Y, v->Width, v->Height}) + ")");
@@ -114,9 +111,7 @@ class RecordingDevice : public DeviceBase {
   }
   HRESULT SetGammaRamp(UINT swapChain, DWORD flags, const D3DGAMMARAMP* ramp) override {
     m_log->add("SetGammaRamp(" + args({swapChain, flags}) + ")");
-    if (!ramp) return D3DERR_INVALIDCALL;
-    m_gamma = *ramp;
-    return D3D_OK;
+    return DeviceBase::SetGammaRamp(swapChain, flags, ramp);
   }
   HRESULT ReadBackBuffer(UINT, UINT, UINT width, UINT height, DWORD* argb) override {
     if (!argb) return D3DERR_INVALIDCALL;
@@ -147,6 +142,34 @@ class RecordingDevice : public DeviceBase {
     return DeviceBase::SetRenderTarget(index, surface);
   }
   // ---- end of textures and render targets ----
+
+  // ---- Queries ----
+  // Queries log their Issue calls and count nothing: every result is ready at
+  // once and is 0.
+  class RecordingQuery : public OcclusionQuery {
+   public:
+    RecordingQuery(std::shared_ptr<QueryHost> host, std::shared_ptr<CallLog> log)
+        : OcclusionQuery(std::move(host)), m_log(std::move(log)) {}
+
+   protected:
+    bool startCounting() override {
+      m_log->add("Issue(occlusion, BEGIN)");
+      return true;
+    }
+    void stopCounting() override { m_log->add("Issue(occlusion, END)"); }
+    bool result(bool, DWORD* samples) override {
+      *samples = 0;
+      return true;
+    }
+
+   private:
+    std::shared_ptr<CallLog> m_log;
+  };
+  IDirect3DQuery9* makeOcclusionQuery(std::shared_ptr<QueryHost> host) override {
+    m_log->add("CreateQuery(occlusion)");
+    return new RecordingQuery(std::move(host), m_log);
+  }
+  // ---- end of queries ----
 
   void SimulateDeviceLoss(bool lost) override {
     m_log->add(std::string("SimulateDeviceLoss(") + (lost ? "true" : "false") + ")");
@@ -211,11 +234,21 @@ class RecordingDevice : public DeviceBase {
   // ---- end of geometry ----
 
  protected:
+  HRESULT resetBackBuffer(D3DPRESENT_PARAMETERS* parameters) override {
+    fillWindowSize(parameters, m_focus);
+    return D3D_OK;
+  }
+  HRESULT presentBackBuffer(HWND) override { return D3D_OK; }
+  HRESULT clearTarget(DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD) override { return D3D_OK; }
+
   HRESULT executeDraw(const CheckedDraw& draw) override {
-    unsigned textureMask = 0;
-    for (DWORD s = 0; s < kMaxTextureStages; ++s)
-      if (boundTexture(s)) textureMask |= 1u << s;
-    programs.insert(buildFixedFunctionKey(m_state, m_geometry, *draw.format, textureMask));
+    unsigned textureMask = 0, volumeMask = 0;
+    for (DWORD s = 0; s < kMaxTextureStages; ++s) {
+      IDirect3DBaseTexture9* texture = boundTexture(s);
+      if (texture) textureMask |= 1u << s;
+      if (texture && texture->GetType() == D3DRTYPE_VOLUMETEXTURE) volumeMask |= 1u << s;
+    }
+    programs.insert(buildFixedFunctionKey(m_state, m_geometry, *draw.format, textureMask, volumeMask));
     return D3D_OK;
   }
   int defaultPoolResources() const override { return defaultPoolCount + DeviceBase::defaultPoolResources(); }
@@ -240,6 +273,8 @@ D3DCAPS9 FakeAdapter::defaultCaps() {
   caps.MaxSimultaneousTextures = 8;
   caps.MaxActiveLights = 8;
   caps.MaxTextureWidth = caps.MaxTextureHeight = 4096;
+  caps.TextureCaps |= D3DPTEXTURECAPS_VOLUMEMAP;
+  caps.MaxVolumeExtent = 256;
   caps.MaxVertexIndex = 0x00FFFFFF;
   caps.NumberOfAdaptersInGroup = 1;
   return caps;
@@ -351,8 +386,8 @@ HRESULT RecordingDirect3D9::CreateDevice(UINT index, D3DDEVTYPE type, HWND focus
     --a->failingCreateDevices;
     return D3DERR_NOTAVAILABLE;
   }
+  if (FAILED(checkPresentParameters(*parameters))) return D3DERR_INVALIDCALL;
   fillWindowSize(parameters, focusWindow);
-  if (parameters->BackBufferWidth == 0 || parameters->BackBufferHeight == 0) return D3DERR_INVALIDCALL;
   D3DCAPS9 caps = a->caps;
   caps.DeviceType = type;
   *device = new RecordingDevice(caps, *parameters, focusWindow, m_log);

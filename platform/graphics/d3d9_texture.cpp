@@ -228,7 +228,10 @@ HRESULT DeviceBase::SetTexture(DWORD sampler, IDirect3DBaseTexture9* texture) {
   if (sampler >= kMaxSamplers) return D3DERR_INVALIDCALL;
   if (texture) {
     auto* t = dynamic_cast<DeviceTexture*>(texture);
-    if (!t || t->owner() != this || t->pool() == D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
+    auto* v = dynamic_cast<DeviceVolumeTexture*>(texture);
+    const void* owner = t ? t->owner() : v ? v->owner() : nullptr;
+    const D3DPOOL pool = t ? t->pool() : v ? v->pool() : D3DPOOL_SCRATCH;
+    if (owner != this || pool == D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
     texture->AddRef();
   }
   m_textures[sampler] = ComPtr<IDirect3DBaseTexture9>(texture);

@@ -53,7 +53,8 @@ HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, UINT size, D3DXIMAGE_
 // D3DX_FROM_FILE keep it. MipLevels 0 or D3DX_DEFAULT: the full chain;
 // D3DX_FROM_FILE: the file's. Format D3DFMT_UNKNOWN or D3DFMT_FROM_FILE: the
 // file's. A size or format differing from the file's is resampled and
-// converted; missing levels are box filtered. Palettes are not supported
+// converted level by level from the file's own levels; only the levels the
+// file lacks are box filtered. Palettes are not supported
 // (must be null).
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data, UINT size, UINT width,
                                             UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
@@ -74,6 +75,68 @@ HRESULT D3DXLoadSurfaceFromSurface(IDirect3DSurface9* destination, const void* d
 // above it with a 2x2 box (2x1 or 1x2 once an axis is 1; odd sizes repeat the
 // last row or column).
 HRESULT D3DXFilterTexture(IDirect3DBaseTexture9* texture, const void* palette, UINT sourceLevel, DWORD filter);
+
+// ---- Fonts ----
+// Glyphs come from DejaVu Sans (Bold from weight 600), which stands in for
+// any face name; they are rasterised with FreeType into an A8R8G8B8 atlas
+// (a managed texture) and drawn through the device as pretransformed,
+// alpha-blended quads. The device's states are restored after each draw.
+
+inline constexpr DWORD DT_TOP = 0x0;
+inline constexpr DWORD DT_LEFT = 0x0;
+inline constexpr DWORD DT_CENTER = 0x1;
+inline constexpr DWORD DT_RIGHT = 0x2;
+inline constexpr DWORD DT_VCENTER = 0x4;
+inline constexpr DWORD DT_BOTTOM = 0x8;
+inline constexpr DWORD DT_SINGLELINE = 0x20;
+inline constexpr DWORD DT_NOCLIP = 0x100;
+inline constexpr DWORD DT_CALCRECT = 0x400;
+
+inline constexpr DWORD FW_NORMAL = 400;
+inline constexpr DWORD FW_BOLD = 700;
+inline constexpr DWORD DEFAULT_CHARSET = 1;
+inline constexpr DWORD OUT_DEFAULT_PRECIS = 0;
+inline constexpr DWORD NONANTIALIASED_QUALITY = 3;
+inline constexpr DWORD ANTIALIASED_QUALITY = 4;
+inline constexpr DWORD DEFAULT_PITCH = 0;
+
+struct D3DXFONT_DESCA {
+  int Height;
+  UINT Width;
+  UINT Weight;
+  UINT MipLevels;
+  BOOL Italic;
+  BYTE CharSet;
+  BYTE OutputPrecision;
+  BYTE Quality;
+  BYTE PitchAndFamily;
+  char FaceName[32];
+};
+
+class ID3DXSprite;  // not provided: fonts draw on their own
+
+class ID3DXFont : public D3DUnknown {
+ public:
+  virtual HRESULT GetDescA(D3DXFONT_DESCA* desc) = 0;
+  // Text is Latin-1, `count` bytes or (-1) up to its terminator; '\n' starts
+  // a new line unless DT_SINGLELINE. Lines are laid out in `rect` by the
+  // DT_ flags, clipped to it unless DT_NOCLIP; with DT_CALCRECT nothing is
+  // drawn and rect's right and bottom are set to fit the text. Returns the
+  // height of the text (from rect's top when centred or at the bottom), or
+  // 0 when nothing could be laid out. `sprite` must be null.
+  virtual int DrawTextA(ID3DXSprite* sprite, const char* text, int count, RECT* rect, DWORD format, D3DCOLOR color) = 0;
+  // Around a device Reset. Between the two, DrawText draws nothing.
+  virtual HRESULT OnLostDevice() = 0;
+  virtual HRESULT OnResetDevice() = 0;
+};
+
+// Height > 0: the cell height in pixels (ascent plus descent); < 0: the
+// character height (the em size); 0: 16. Width is ignored (the face's own
+// proportions); mip levels, character set, precision and pitch do not
+// change the glyphs. Quality NONANTIALIASED_QUALITY gives hard-edged glyphs.
+HRESULT D3DXCreateFontA(IDirect3DDevice9* device, int height, UINT width, UINT weight, UINT mipLevels, BOOL italic,
+                        DWORD charSet, DWORD outputPrecision, DWORD quality, DWORD pitchAndFamily, const char* faceName,
+                        ID3DXFont** font);
 
 // ---- Helpers beyond D3DX, shared by the calls above and the OpenGL device ----
 

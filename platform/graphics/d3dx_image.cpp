@@ -54,7 +54,7 @@ std::vector<Texel> resample(const std::vector<Texel>& src, UINT sw, UINT sh, UIN
 
 void applyColourKey(std::vector<Texel>& texels, D3DCOLOR key) {
   if (key == 0) return;
-  auto byte = [](float v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); };
+  auto byte = [](float v) { return v > 0.0f ? static_cast<std::uint32_t>(std::min(v, 1.0f) * 255.0f + 0.5f) : 0u; };
   for (Texel& t : texels) {
     const D3DCOLOR c = byte(t.a) << 24 | byte(t.r) << 16 | byte(t.g) << 8 | byte(t.b);
     if (c == key) t = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -260,8 +260,8 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void
   }
   if (FAILED(hr)) return hr;
 
-  // Levels the file holds as they are go across byte for byte; the first
-  // one that does not is converted, and the rest filtered from it.
+  // Levels the file holds in the texture's own layout go across byte for
+  // byte; otherwise each is converted.
   const bool sameLayout = w == image.width && h == image.height && format == image.format && colorKey == 0;
   UINT level = 0;
   if (sameLayout) {
@@ -272,19 +272,23 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void
       created->UnlockRect(level);
     }
   } else {
-    std::vector<Texel> texels(std::size_t{image.width} * image.height);
+    // Each level the file holds is converted from its own texels (authored
+    // chains, DXT ones included, stay as drawn); only the levels the file
+    // lacks are filtered below.
     TextureLayout layout;
     textureLayout(image.format, &layout);
-    if (!unpackTexels(image.format, image.levels[0].data(), levelPitch(layout, image.width), image.width, image.height,
-                      texels.data()))
-      return D3DXERR_INVALIDDATA;
-    applyColourKey(texels, colorKey);
-    const std::vector<Texel> top = resample(texels, image.width, image.height, w, h, filter);
-    ComPtr<IDirect3DSurface9> surface;
-    if (FAILED(created->GetSurfaceLevel(0, surface.put()))) return D3DERR_INVALIDCALL;
-    hr = writeSurface(surface.get(), nullptr, top, w, h);
-    if (FAILED(hr)) return hr;
-    level = 1;
+    for (; level < levels && level < image.levels.size(); ++level) {
+      const UINT iw = std::max(1u, image.width >> level), ih = std::max(1u, image.height >> level);
+      const UINT lw = std::max(1u, w >> level), lh = std::max(1u, h >> level);
+      std::vector<Texel> texels(std::size_t{iw} * ih);
+      if (!unpackTexels(image.format, image.levels[level].data(), levelPitch(layout, iw), iw, ih, texels.data()))
+        return D3DXERR_INVALIDDATA;
+      applyColourKey(texels, colorKey);
+      ComPtr<IDirect3DSurface9> surface;
+      if (FAILED(created->GetSurfaceLevel(level, surface.put()))) return D3DERR_INVALIDCALL;
+      hr = writeSurface(surface.get(), nullptr, resample(texels, iw, ih, lw, lh, filter), lw, lh);
+      if (FAILED(hr)) return hr;
+    }
   }
   if (level < levels) {
     hr = D3DXFilterTexture(created.get(), nullptr, level - 1, mipFilter);

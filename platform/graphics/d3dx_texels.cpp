@@ -26,7 +26,8 @@ float field(std::uint32_t word, int shift, int bits) {
 
 std::uint32_t quantise(float v, int bits) {
   const std::uint32_t max = (1u << bits) - 1;
-  const float c = std::clamp(v, 0.0f, 1.0f);
+  if (!(v > 0.0f)) return 0;  // NaN too: clamping would let it reach the cast
+  const float c = std::min(v, 1.0f);
   return static_cast<std::uint32_t>(c * static_cast<float>(max) + 0.5f);
 }
 

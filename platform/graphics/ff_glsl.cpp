@@ -14,6 +14,16 @@ std::string num(int v) { return std::to_string(v); }
 
 bool stageActive(const FixedFunctionKey& key, int s) { return key.stages[s].colorOp != 0; }
 
+// Whether an active stage takes D3DTA_SPECULAR as an argument.
+bool stagesReadSpecular(const FixedFunctionKey& key) {
+  for (int s = 0; s < 8 && stageActive(key, s); ++s)
+    for (int i = 0; i < 3; ++i)
+      if ((key.stages[s].colorArg[i] & D3DTA_SELECTMASK) == D3DTA_SPECULAR ||
+          (key.stages[s].alphaArg[i] & D3DTA_SELECTMASK) == D3DTA_SPECULAR)
+        return true;
+  return false;
+}
+
 // A stage argument as a vec4 expression.
 std::string argument(std::uint8_t arg, int s) {
   std::string x;
@@ -31,7 +41,7 @@ std::string argument(std::uint8_t arg, int s) {
       x = "u_tfactor";
       break;
     case D3DTA_SPECULAR:
-      x = "v_specular";
+      x = "specularArg";
       break;
     case D3DTA_TEMP:
       x = "tmp";
@@ -166,6 +176,10 @@ std::string fixedFunctionVertexShader(const FixedFunctionKey& key) {
   v += "  v_eyeZ = P.z;\n";
 
   if (key.lighting) {
+    // The lit specular colour is also what a stage's SPECULAR argument
+    // reads (a specular map modulates it); SPECULARENABLE only decides
+    // whether it is added at the end.
+    const bool litSpecular = key.specularEnable || stagesReadSpecular(key);
     auto source = [&](std::uint8_t s, const char* material) {
       return std::string(s == D3DMCS_COLOR1 ? "a_color0" : s == D3DMCS_COLOR2 ? "a_color1" : material);
     };
@@ -200,7 +214,7 @@ std::string fixedFunctionVertexShader(const FixedFunctionKey& key) {
       v += "      float NL = dot(N, L);\n";
       v += "      amb += u_lightAmbient[" + n + "].rgb * att * spot;\n";
       v += "      dif += u_lightDiffuse[" + n + "].rgb * max(NL, 0.0) * att * spot;\n";
-      if (key.specularEnable) {
+      if (litSpecular) {
         v += "      vec3 H = normalize(L + V);\n      float NH = dot(N, H);\n";
         v += "      if (NL > 0.0 && NH > 0.0) spe += u_lightSpecular[" + n +
              "].rgb * pow(NH, u_matPower) * att * spot;\n";
@@ -208,7 +222,7 @@ std::string fixedFunctionVertexShader(const FixedFunctionKey& key) {
       v += "    }\n  }\n";
     }
     v += "  v_diffuse = vec4(clamp(Ce.rgb + Ca.rgb * (u_ambient.rgb + amb) + Cd.rgb * dif, 0.0, 1.0), Cd.a);\n";
-    if (key.specularEnable)
+    if (litSpecular)
       v += "  v_specular = vec4(clamp(Cs.rgb * spe, 0.0, 1.0), " + colour1 + ".a);\n";
     else
       v += "  v_specular = " + colour1 + ";\n";
@@ -276,21 +290,27 @@ std::string fixedFunctionFragmentShader(const FixedFunctionKey& key) {
        "varying vec4 v_diffuse;\nvarying vec4 v_specular;\nvarying float v_fog;\nvarying float v_eyeZ;\n";
   for (int s = 0; s < 8; ++s) {
     if (stageActive(key, s) && key.stages[s].texture)
-      f += "uniform sampler2D s_tex" + num(s) + ";\nvarying vec4 v_tex" + num(s) + ";\n";
+      f += std::string("uniform ") + (key.stages[s].volume ? "sampler3D" : "sampler2D") + " s_tex" + num(s) +
+           ";\nvarying vec4 v_tex" + num(s) + ";\n";
   }
   f += "void main() {\n  vec4 cur = v_diffuse;\n  vec4 tmp = vec4(0.0);\n";
+  // Unlit and without a vertex specular colour, the SPECULAR argument reads
+  // opaque white; the final specular add then adds nothing (black).
+  f += std::string("  vec4 specularArg = ") + (!key.lighting && !key.hasColor[1] ? "vec4(1.0)" : "v_specular") + ";\n";
   for (int s = 0; s < 8; ++s) {
     if (!stageActive(key, s)) break;
     const FixedFunctionStageKey& k = key.stages[s];
     const std::string n = num(s);
     if (k.texture) {
-      std::string coord = "v_tex" + n + ".xy";
+      // Volume textures read three coordinates, plain ones two.
+      const std::string xy = k.volume ? ".xyz" : ".xy", zero = k.volume ? "vec3(0.0)" : "vec2(0.0)";
+      std::string coord = "v_tex" + n + xy;
       if (k.projected) {
         static const char* const comp[] = {"x", "x", "y", "z", "w"};
         const std::string q = "v_tex" + n + "." + comp[k.transformCount];
-        coord = "(" + q + " != 0.0 ? v_tex" + n + ".xy / " + q + " : vec2(0.0))";
+        coord = "(" + q + " != 0.0 ? v_tex" + n + xy + " / " + q + " : " + zero + ")";
       }
-      f += "  vec4 t" + n + " = texture2D(s_tex" + n + ", " + coord + ");\n";
+      f += "  vec4 t" + n + " = " + (k.volume ? "texture3D" : "texture2D") + "(s_tex" + n + ", " + coord + ");\n";
     } else {
       f += "  vec4 t" + n + " = vec4(1.0);\n";
     }

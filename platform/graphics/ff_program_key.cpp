@@ -36,7 +36,7 @@ int enabledLights(const GeometryState& geometry, const D3DLIGHT9* out[kMaxActive
 }
 
 FixedFunctionKey buildFixedFunctionKey(const DeviceState& state, const GeometryState& geometry,
-                                       const VertexFormat& format, unsigned textureMask) {
+                                       const VertexFormat& format, unsigned textureMask, unsigned volumeMask) {
   const auto& rs = state.renderStates;
   FixedFunctionKey key;
   key.pretransformed = format.pretransformed;
@@ -105,6 +105,7 @@ FixedFunctionKey buildFixedFunctionKey(const DeviceState& state, const GeometryS
     }
     k.texture = bound && (readsTexture(k.colorOp, k.colorArg) || readsTexture(k.alphaOp, k.alphaArg));
     if (k.texture) {
+      k.volume = (volumeMask >> s) & 1;
       const DWORD tci = ts[D3DTSS_TEXCOORDINDEX];
       k.coordSet = static_cast<std::uint8_t>(tci & 7);
       k.coordGen = static_cast<std::uint8_t>((tci >> 16) & 0xFF);

@@ -20,6 +20,7 @@ struct FixedFunctionStageKey {
   std::uint8_t alphaArg[3] = {};
   std::uint8_t resultTemp = 0;      // RESULTARG is TEMP
   std::uint8_t texture = 0;         // a texture is bound and sampled
+  std::uint8_t volume = 0;          // ... and it is a volume texture (3D coordinates)
   std::uint8_t coordSet = 0;        // vertex set read (PASSTHRU)
   std::uint8_t coordGen = 0;        // TCI value >> 16
   std::uint8_t coordSize = 0;       // components of the input (0: set missing)
@@ -61,8 +62,9 @@ struct FixedFunctionKey {
 // The key of the program for a draw in `format` with the given states.
 // textureMask bit s: stage s has a texture bound. Stages that read a missing
 // texture become a pass-through of CURRENT, as Direct3D draws them.
+// volumeMask bit s: the texture of stage s is a volume texture.
 FixedFunctionKey buildFixedFunctionKey(const DeviceState& state, const GeometryState& geometry,
-                                       const VertexFormat& format, unsigned textureMask);
+                                       const VertexFormat& format, unsigned textureMask, unsigned volumeMask = 0);
 
 // The enabled lights in index order, at most eight.
 int enabledLights(const GeometryState& geometry, const D3DLIGHT9* out[kMaxActiveLights]);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/system/system.h"
 #include "platform/window/sdl_video.h"
 
 namespace {
@@ -33,7 +34,7 @@ std::string glString(GLenum name) {
 constexpr GlFormat kFormats[] = {
     {D3DFMT_A8R8G8B8, GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, kGlTexture | kGlRenderTarget},
     {D3DFMT_X8R8G8B8, GL_RGB8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, kGlTexture | kGlRenderTarget},
-    {D3DFMT_R5G6B5, GL_RGB5, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, kGlTexture | kGlRenderTarget},
+    {D3DFMT_R5G6B5, GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, kGlTexture | kGlRenderTarget},
     {D3DFMT_X1R5G5B5, GL_RGB5, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, kGlTexture | kGlRenderTarget},
     {D3DFMT_A1R5G5B5, GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, kGlTexture | kGlRenderTarget},
     {D3DFMT_A4R4G4B4, GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, kGlTexture | kGlRenderTarget},
@@ -62,7 +63,38 @@ constexpr GlFormat kFormats[] = {
     {D3DFMT_A32B32G32R32F, GL_RGBA32F, GL_RGBA, GL_FLOAT, kGlTexture | kGlRenderTarget | kGlNeedsFloat},
 };
 
+#ifndef NDEBUG
+void APIENTRY reportGlMessage(GLenum, GLenum type, GLuint, GLenum, GLsizei length, const GLchar* message, const void*) {
+  if (type != GL_DEBUG_TYPE_ERROR || !message) return;
+  const std::string text =
+      "GL error: " + std::string(message, length >= 0 ? static_cast<std::size_t>(length) : std::strlen(message));
+  platformLog(text.c_str());
+  // Also where a test run shows it: the engine's log is often the null device.
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
+#endif
+
 }  // namespace
+
+void drainGlErrors() {
+  // Bounded: without a current context some drivers answer an error forever.
+  for (int i = 0; i < 64 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+}
+
+void installGlErrorReporter() {
+#ifndef NDEBUG
+  const auto* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+  int major = 0, minor = 0;
+  std::sscanf(glString(GL_VERSION).c_str(), "%d.%d", &major, &minor);
+  if (!(major > 4 || (major == 4 && minor >= 3)) && !hasExtension(ext, "GL_KHR_debug")) return;
+  PFNGLDEBUGMESSAGECALLBACKPROC callback = nullptr;
+  if (!loadProc(&callback, "glDebugMessageCallback")) return;
+  glEnable(GL_DEBUG_OUTPUT);
+  glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);  // reported inside the call that failed
+  callback(reportGlMessage, nullptr);
+#endif
+}
 
 bool GlFunctions::load() {
   bool ok = loadProc(&GenFramebuffers, "glGenFramebuffers") && loadProc(&DeleteFramebuffers, "glDeleteFramebuffers") &&
@@ -74,7 +106,17 @@ bool GlFunctions::load() {
             loadProc(&BindRenderbuffer, "glBindRenderbuffer") &&
             loadProc(&RenderbufferStorageMultisample, "glRenderbufferStorageMultisample") &&
             loadProc(&BlitFramebuffer, "glBlitFramebuffer") && loadProc(&BlendEquation, "glBlendEquation") &&
-            loadProc(&BlendFuncSeparate, "glBlendFuncSeparate");
+            loadProc(&BlendFuncSeparate, "glBlendFuncSeparate") &&
+            loadProc(&FramebufferTexture2D, "glFramebufferTexture2D") && loadProc(&ActiveTexture, "glActiveTexture") &&
+            loadProc(&CreateShader, "glCreateShader") && loadProc(&ShaderSource, "glShaderSource") &&
+            loadProc(&CompileShader, "glCompileShader") && loadProc(&GetShaderiv, "glGetShaderiv") &&
+            loadProc(&GetShaderInfoLog, "glGetShaderInfoLog") && loadProc(&DeleteShader, "glDeleteShader") &&
+            loadProc(&CreateProgram, "glCreateProgram") && loadProc(&AttachShader, "glAttachShader") &&
+            loadProc(&LinkProgram, "glLinkProgram") && loadProc(&GetProgramiv, "glGetProgramiv") &&
+            loadProc(&GetProgramInfoLog, "glGetProgramInfoLog") && loadProc(&DeleteProgram, "glDeleteProgram") &&
+            loadProc(&UseProgram, "glUseProgram") && loadProc(&GetUniformLocation, "glGetUniformLocation") &&
+            loadProc(&Uniform1i, "glUniform1i");
+  loadProc(&BindSampler, "glBindSampler");
   int major = 0;
   glGetIntegerv(GL_MAJOR_VERSION, &major);
   const std::string version = glString(GL_VERSION);
@@ -82,6 +124,45 @@ bool GlFunctions::load() {
   std::sscanf(version.c_str(), "%d.%d", &major, &minor);
   if (major > 4 || (major == 4 && minor >= 5)) loadProc(&ClipControl, "glClipControl");
   return ok;
+}
+
+GLuint buildGlProgram(const GlFunctions& gl, const char* vertexSource, const char* fragmentSource, const char* what,
+                      const std::function<void(GLuint program)>& beforeLink) {
+  auto compile = [&](GLenum type, const char* text) -> GLuint {
+    const GLuint shader = gl.CreateShader(type);
+    gl.ShaderSource(shader, 1, &text, nullptr);
+    gl.CompileShader(shader);
+    GLint compiled = 0;
+    gl.GetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    if (compiled) return shader;
+    char log[2048] = {};
+    gl.GetShaderInfoLog(shader, sizeof log, nullptr, log);
+    platformLog((std::string(what) + " shader did not compile:\n" + log + "\n" + text).c_str());
+    gl.DeleteShader(shader);
+    return 0;
+  };
+  const GLuint vs = compile(GL_VERTEX_SHADER, vertexSource);
+  const GLuint fs = compile(GL_FRAGMENT_SHADER, fragmentSource);
+  GLuint program = 0;
+  if (vs && fs) {
+    program = gl.CreateProgram();
+    gl.AttachShader(program, vs);
+    gl.AttachShader(program, fs);
+    if (beforeLink) beforeLink(program);
+    gl.LinkProgram(program);
+    GLint linked = 0;
+    gl.GetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (!linked) {
+      char log[2048] = {};
+      gl.GetProgramInfoLog(program, sizeof log, nullptr, log);
+      platformLog((std::string(what) + " program did not link: " + log).c_str());
+      gl.DeleteProgram(program);
+      program = 0;
+    }
+  }
+  if (vs) gl.DeleteShader(vs);
+  if (fs) gl.DeleteShader(fs);
+  return program;
 }
 
 SDL_GLContext createGlContext(SDL_Window* window) {
@@ -111,6 +192,7 @@ bool probeGl(GlInfo* info) {
       std::sscanf(i.version.c_str(), "%d.%d", &i.major, &i.minor);
       std::sscanf(glString(GL_SHADING_LANGUAGE_VERSION).c_str(), "%d.%d", &i.glslMajor, &i.glslMinor);
       glGetIntegerv(GL_MAX_TEXTURE_SIZE, &i.maxTextureSize);
+      glGetIntegerv(GL_MAX_3D_TEXTURE_SIZE, &i.max3dTextureSize);
       glGetIntegerv(GL_MAX_TEXTURE_UNITS, &i.maxTextureUnits);
       glGetIntegerv(GL_MAX_LIGHTS, &i.maxLights);
       glGetIntegerv(GL_MAX_CLIP_PLANES, &i.maxClipPlanes);

@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <SDL_opengl.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/graphics/d3d9_types.h"
@@ -24,10 +25,36 @@ struct GlFunctions {
   PFNGLBLENDEQUATIONPROC BlendEquation = nullptr;
   PFNGLBLENDFUNCSEPARATEPROC BlendFuncSeparate = nullptr;
   PFNGLCLIPCONTROLPROC ClipControl = nullptr;  // null before GL 4.5: depth 0..1 is then mapped by the vertex stage
+  PFNGLFRAMEBUFFERTEXTURE2DPROC FramebufferTexture2D = nullptr;
+  PFNGLACTIVETEXTUREPROC ActiveTexture = nullptr;
+  PFNGLBINDSAMPLERPROC BindSampler = nullptr;  // null before GL 3.3: no sampler objects to step around
+  // GLSL programs (GL 2.0).
+  PFNGLCREATESHADERPROC CreateShader = nullptr;
+  PFNGLSHADERSOURCEPROC ShaderSource = nullptr;
+  PFNGLCOMPILESHADERPROC CompileShader = nullptr;
+  PFNGLGETSHADERIVPROC GetShaderiv = nullptr;
+  PFNGLGETSHADERINFOLOGPROC GetShaderInfoLog = nullptr;
+  PFNGLDELETESHADERPROC DeleteShader = nullptr;
+  PFNGLCREATEPROGRAMPROC CreateProgram = nullptr;
+  PFNGLATTACHSHADERPROC AttachShader = nullptr;
+  PFNGLLINKPROGRAMPROC LinkProgram = nullptr;
+  PFNGLGETPROGRAMIVPROC GetProgramiv = nullptr;
+  PFNGLGETPROGRAMINFOLOGPROC GetProgramInfoLog = nullptr;
+  PFNGLDELETEPROGRAMPROC DeleteProgram = nullptr;
+  PFNGLUSEPROGRAMPROC UseProgram = nullptr;
+  PFNGLGETUNIFORMLOCATIONPROC GetUniformLocation = nullptr;
+  PFNGLUNIFORM1IPROC Uniform1i = nullptr;
 
-  // With a context current. False when framebuffer objects are missing.
+  // With a context current. False when framebuffer objects or GLSL are
+  // missing.
   bool load();
 };
+
+// Compiles and links a GLSL program from two sources; 0 on failure, with the
+// compile or link log sent to the engine's log under `what`. `beforeLink`
+// may bind attribute locations.
+GLuint buildGlProgram(const GlFunctions& gl, const char* vertexSource, const char* fragmentSource, const char* what,
+                      const std::function<void(GLuint program)>& beforeLink = {});
 
 // What the context reports, probed once per process.
 struct GlInfo {
@@ -35,6 +62,7 @@ struct GlInfo {
   int major = 0, minor = 0;
   int glslMajor = 0, glslMinor = 0;
   int maxTextureSize = 0, maxTextureUnits = 0, maxLights = 0, maxClipPlanes = 0, maxSamples = 0;
+  int max3dTextureSize = 0;
   float maxAnisotropy = 1.0f;
   bool framebufferObjects = false, s3tc = false, floatTextures = false, rgTextures = false;
 };
@@ -45,6 +73,14 @@ SDL_GLContext createGlContext(SDL_Window* window);
 
 // Probes a throwaway hidden window's context. False when GL is unavailable.
 bool probeGl(GlInfo* info);
+
+// Forgets the errors GL holds: the context is shared (the GUI draws with it
+// too), so an error found on entry is someone else's.
+void drainGlErrors();
+// In builds with assertions (the test builds), has the current context
+// report every GL error to the engine's log as it happens, where the
+// context offers debug output (GL_KHR_debug); elsewhere nothing.
+void installGlErrorReporter();
 
 enum GlFormatUse : unsigned {
   kGlTexture = 0x1,       // plain, cube and volume textures

@@ -19,6 +19,13 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 using MessageBoxHook = std::function<int(const char* text, const char* caption, UINT type)>;
 MessageBoxHook setMessageBoxHook(MessageBoxHook hook);
 
+// One line for the engine's log (shader compile logs, GL errors): the
+// platform layer sits below the engine's reporting, which installs itself
+// here. Without a hook the line goes to stderr.
+void platformLog(const char* text);
+using LogHook = std::function<void(const char* text)>;
+LogHook setLogHook(LogHook hook);
+
 // CLOCK_MONOTONIC in nanoseconds: frequency 1,000,000,000.
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);

@@ -27,7 +27,33 @@ std::int64_t monotonicNanoseconds() {
   return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
+// Function-local so that a hook installed during another library's static
+// initialisation is not wiped by this one's.
+LogHook& logHook() {
+  static LogHook hook;
+  return hook;
+}
+
 }  // namespace
+
+LogHook setLogHook(LogHook hook) {
+  std::lock_guard lock(g_hookMutex);
+  std::swap(logHook(), hook);
+  return hook;
+}
+
+void platformLog(const char* text) {
+  text = text ? text : "";
+  LogHook hook;
+  {
+    std::lock_guard lock(g_hookMutex);
+    hook = logHook();
+  }
+  if (hook)
+    hook(text);
+  else
+    std::fprintf(stderr, "%s\n", text);
+}
 
 MessageBoxHook setMessageBoxHook(MessageBoxHook hook) {
   std::lock_guard lock(g_hookMutex);

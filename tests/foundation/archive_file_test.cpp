@@ -11,6 +11,7 @@
 #include "content/archive_writer.h"
 #include "content/burrows_wheeler_encoder.h"
 #include "foundation/report.h"
+#include "tests/foundation/memory_bound.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/report_capture.h"
 
@@ -333,4 +334,87 @@ TEST_F(ArchiveTest, WritesAndMountsOnDisk) {
   ASSERT_TRUE(archive.open("texts/HELLO.txt"));
   EXPECT_EQ(readAll(archive), textBytes("hello from disk"));
   fs::remove_all(dir);
+}
+
+namespace {
+
+// An entry of several megabytes whose unpacked size word is damaged, as
+// ArchiveWriter stores it; made once, it takes a while to code.
+struct LargeEntry {
+  Bytes data;
+  PackedEntry packed;
+};
+
+const LargeEntry& largeEntryWithDamagedSize() {
+  static const LargeEntry entry = [] {
+    LargeEntry made;
+    made.data = randomBytes(6'500'000, 21);
+    made.packed = ArchiveWriter::pack(made.data.data(), made.data.size(), 1);
+    made.packed.unpackedSize = 0xFFFFFFF0u;
+    return made;
+  }();
+  return entry;
+}
+
+}  // namespace
+
+TEST_F(ArchiveTest, ADamagedSizeWordDoesNotSizeTheFirstAllocation) {
+  const LargeEntry& large = largeEntryWithDamagedSize();
+  ArchiveWriter writer;
+  writer.addPacked("big.dat", 1, large.packed);
+  ArchiveFile& archive = mount(writer);
+  auto openAndCompare = [&] {
+    return archive.open("big.dat") && archive.size() == static_cast<int>(large.data.size()) &&
+           readAll(archive) == large.data;
+  };
+#ifdef TESSALINE_TEST_ASAN
+  // Under the sanitizer an address-space limit cannot fail an allocation (it
+  // reserves terabytes up front), so the allocator's hooks measure instead.
+  bool opened = false;
+  const std::size_t largest = largestAllocationOf([&] { opened = openAndCompare(); });
+  EXPECT_TRUE(opened) << lastMessage();
+  EXPECT_LE(largest, std::size_t{64} << 20) << "the first allocation follows the stored size, capped";
+  EXPECT_GE(largest, large.data.size());
+#else
+  const int status = exitStatusUnderMemoryLimit(std::size_t{512} << 20, [&] { return openAndCompare() ? 0 : 1; });
+  EXPECT_TRUE(exitedWithZero(status)) << "status " << status;
+#endif
+}
+
+TEST_F(ArchiveTest, AnEntryPackedFarBelowItsSizeGrowsToExactlyThatSize) {
+  // 3 MB of a short pattern packs to a few kilobytes, so the first
+  // allocation falls far short and the output grows towards the size word.
+  Bytes data(3'000'000);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>("kart "[i % 5]);
+  ArchiveWriter writer;
+  writer.add("pattern.txt", data, 1);
+  ArchiveFile& archive = mount(writer);
+#ifdef TESSALINE_TEST_ASAN
+  const std::size_t largest = largestAllocationOf([&] { ASSERT_TRUE(archive.open("pattern.txt")); });
+  EXPECT_EQ(largest, data.size()) << "doubling stops at the size the directory gives";
+#else
+  ASSERT_TRUE(archive.open("pattern.txt"));
+#endif
+  EXPECT_EQ(readAll(archive), data);
+}
+
+TEST_F(ArchiveTest, AnEntryThatDoesNotFitInMemoryFailsToOpenWithAReport) {
+#ifdef TESSALINE_TEST_ASAN
+  GTEST_SKIP() << "the sanitizer reserves terabytes of address space and ends the process on a failed "
+                  "allocation, so no allocation can be made to fail here; the bound on the first allocation "
+                  "is checked by ADamagedSizeWordDoesNotSizeTheFirstAllocation";
+#else
+  const LargeEntry& large = largeEntryWithDamagedSize();
+  ArchiveWriter writer;
+  writer.addPacked("big.dat", 1, large.packed);
+  writer.add("small.txt", std::string_view("still opens"), 1);
+  ArchiveFile& archive = mount(writer);
+  // Room to read the stored bytes, not to hold the output buffer.
+  const int status = exitStatusUnderMemoryLimit(std::size_t{24} << 20, [&] {
+    if (archive.open("big.dat") || archive.size() != 0) return 1;
+    if (lastMessage() != "error: \"big.dat\" is too large to open !!!\n") return 2;
+    return archive.open("small.txt") && readAll(archive) == textBytes("still opens") ? 0 : 3;
+  });
+  EXPECT_TRUE(exitedWithZero(status)) << "status " << status;
+#endif
 }

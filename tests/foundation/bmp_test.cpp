@@ -6,6 +6,7 @@
 
 #include "content/bmp_writer.h"
 #include "foundation/file_data.h"
+#include "tests/foundation/fixture_files.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/report_capture.h"
 
@@ -166,7 +167,8 @@ TEST_F(BmpTest, BadHeadersFailWithAMessage) {
       {22, 0, "loadBMP: Wrong BMP size: 2 x 0\n"},
       {18, 0x7FFFFFFF, "loadBMP: Wrong BMP size: 2147483647 x 2\n"},
       {30, 1, "loadBMP: Unsupported BMP compression: 1\n"},
-      {14, 12, "loadBMP: Unsupported BMP header size: 12\n"},
+      {14, 12, "loadBMP: OS/2 BMP (12-byte header) is not supported: picture.bmp\n"},
+      {14, 16, "loadBMP: Unsupported BMP header size: 16\n"},
   };
   for (const Case& c : cases) {
     Bytes bytes = kBmp24;
@@ -221,4 +223,17 @@ TEST_F(BmpTest, ALongerInformationHeaderIsPassedOver) {
   RefPtr<Image> image = load(bytes, false);
   ASSERT_TRUE(image);
   expectPixels(*image, {0x112233, 0x445566, 0x778899, 0xAABBCC});
+}
+
+TEST_F(BmpTest, AnotherProgramsFilesLoadOrAreRefusedByName) {
+  RefPtr<Image> image = load(readFixture("colours_windows.bmp"), false, "windows.bmp");
+  ASSERT_TRUE(image) << lastMessage();
+  ASSERT_EQ(image->width(), 4);
+  ASSERT_EQ(image->height(), 3);
+  expectPixels(*image, kFixtureColours);
+
+  // The 12-byte header has no depth field at offset 28: what lies there is
+  // pixel data, which must not come back as a "colour depth".
+  EXPECT_FALSE(load(readFixture("colours_os2.bmp"), false, "os2.bmp"));
+  EXPECT_EQ(takeMessage(), "loadBMP: OS/2 BMP (12-byte header) is not supported: os2.bmp\n");
 }

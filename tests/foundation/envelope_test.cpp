@@ -204,6 +204,22 @@ TEST(Envelope, SearchCacheGivesTheSameValuesInAnyOrder) {
   EXPECT_FLOAT_EQ(at(e, 1.25), 15.0f);
 }
 
+TEST(Envelope, NaNAndInfiniteTimesLeaveTheSearchCacheAlone) {
+  Envelope e;
+  e.addKeyLinear(0.0f, 0.0f);
+  e.addKeyLinear(10.0f, 1.0f);
+  e.addKeyLinear(30.0f, 2.0f);
+  e.addKeyLinear(0.0f, 3.0f);
+  e.postBehavior = kBehaviorRepeat;  // turns an infinite time into NaN
+  EXPECT_FLOAT_EQ(at(e, 2.5), 15.0f);
+  EXPECT_TRUE(std::isnan(at(e, std::nan(""))));
+  // An earlier time must restart the search at the first key.
+  EXPECT_FLOAT_EQ(at(e, 0.5), 5.0f);
+  at(e, INFINITY);
+  EXPECT_FLOAT_EQ(at(e, 1.5), 20.0f);
+  EXPECT_FLOAT_EQ(at(e, 0.25), 2.5f);
+}
+
 TEST(Envelope, KeyAfterAndKeyBeforeWrapAround) {
   Envelope e;
   EXPECT_EQ(e.keyAfter(0.0), nullptr);

@@ -7,8 +7,10 @@
 
 #include "content/jpeg_writer.h"
 #include "foundation/file_data.h"
-#include "tests/support/report_capture.h"
+#include "tests/foundation/fixture_files.h"
+#include "tests/foundation/memory_bound.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/report_capture.h"
 
 // The library's header needs <cstdio> first.
 #include <jpeglib.h>
@@ -85,6 +87,24 @@ Bytes cmykJpeg() {
   return bytes;
 }
 
+// The file with its frame header claiming width x height pixels.
+Bytes claimingSize(Bytes bytes, int width, int height) {
+  std::size_t at = 2;
+  while (at + 9 < bytes.size() && bytes[at] == 0xFF) {
+    const int marker = bytes[at + 1];
+    if (marker == 0xC0 || marker == 0xC2) {
+      bytes[at + 5] = static_cast<std::uint8_t>(height >> 8);
+      bytes[at + 6] = static_cast<std::uint8_t>(height);
+      bytes[at + 7] = static_cast<std::uint8_t>(width >> 8);
+      bytes[at + 8] = static_cast<std::uint8_t>(width);
+      return bytes;
+    }
+    at += 2 + (bytes[at + 2] << 8 | bytes[at + 3]);
+  }
+  ADD_FAILURE() << "no frame header";
+  return bytes;
+}
+
 class JpegTest : public ReportCapture {
  protected:
   RefPtr<Image> load(const Bytes& bytes, bool bottomUp) {
@@ -153,13 +173,14 @@ TEST_F(JpegTest, ColourPicturesComeBackCloseInBothRowOrders) {
 }
 
 TEST_F(JpegTest, ATruncatedPictureStillDecodes) {
-  const std::vector<std::uint32_t> pixels = gradient(64, 64);
-  const Bytes whole = writeJpegRgb(64, 64, pixels, {.quality = 95});
+  // Half of this file holds the tables and several rows of blocks.
+  const std::vector<std::uint32_t> pixels = gradient(64, 256);
+  const Bytes whole = writeJpegRgb(64, 256, pixels, {.quality = 95});
   RefPtr<Image> image =
       load(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2)), false);
   ASSERT_TRUE(image) << lastMessage();
   EXPECT_EQ(image->width(), 64);
-  EXPECT_EQ(image->height(), 64);
+  EXPECT_EQ(image->height(), 256);
   EXPECT_TRUE(lastMessage().empty()) << "the early end is a warning, not an error";
   EXPECT_LE(channelError(image->pixel(0, 0), pixels[0]), 10) << "what was there decodes as before";
 }
@@ -200,5 +221,56 @@ TEST_F(JpegTest, EveryTruncationOrDamagedByteIsSurvived) {
     if (image) {
       EXPECT_EQ(image->pixelCount(), image->width() * image->height());
     }
+  }
+}
+
+TEST_F(JpegTest, AHugeFrameOverAFewHundredBytesFailsBeforeTakingTheMemory) {
+  // Files of a few hundred bytes whose frame header claims far more than
+  // their data holds: a baseline one ends inside the first row of blocks, a
+  // progressive one would have the library hold every coefficient first.
+  const Bytes ours = writeJpegRgb(48, 48, gradient(48, 48), {.quality = 60});
+  const Bytes oursProgressive = writeJpegRgb(48, 48, gradient(48, 48), {.quality = 60, .progressive = true});
+  const Bytes theirs = readFixture("gradient_baseline.jpg");
+  const Bytes theirsProgressive = readFixture("gradient_progressive.jpg");
+  const std::string endsEarly = "JPEG: Data ends before the first scan line\n";
+  const std::string tooLarge = "loadJPEG: Progressive picture too large to decode: 8192 x 8192\n";
+  const struct {
+    const char* what;
+    Bytes bytes;
+    std::string message;
+  } cases[] = {
+      {"ImageMagick baseline", claimingSize(theirs, 8192, 8192), endsEarly},
+      {"our baseline", claimingSize(ours, 8192, 8192), endsEarly},
+      {"ImageMagick progressive", claimingSize(theirsProgressive, 8192, 8192), tooLarge},
+      {"our progressive", claimingSize(oursProgressive, 8192, 8192), tooLarge},
+      {"ImageMagick progressive, 2048 x 2048", claimingSize(theirsProgressive, 2048, 2048), endsEarly},
+      {"our progressive, 2048 x 2048", claimingSize(oursProgressive, 2048, 2048), endsEarly},
+  };
+  for (const auto& c : cases) {
+    EXPECT_LT(c.bytes.size(), 1000u) << c.what;
+#ifdef TESSALINE_TEST_ASAN
+    bool loaded = true;
+    const std::size_t largest = largestAllocationOf([&] { loaded = static_cast<bool>(load(c.bytes, false)); });
+    EXPECT_FALSE(loaded) << c.what;
+    EXPECT_EQ(takeMessage(), c.message) << c.what;
+    // 2048 x 2048 progressive holds 8 MB of luminance coefficients.
+    EXPECT_LE(largest, std::size_t{16} << 20) << c.what;
+#else
+    const int status = exitStatusUnderMemoryLimit(std::size_t{64} << 20, [&] {
+      if (load(c.bytes, false)) return 1;
+      return lastMessage() == c.message ? 0 : 2;
+    });
+    EXPECT_TRUE(exitedWithZero(status)) << c.what << ": status " << status;
+#endif
+  }
+
+  // The files as written decode: red at the top, blue at the bottom.
+  for (const Bytes* bytes : {&theirs, &theirsProgressive}) {
+    RefPtr<Image> image = load(*bytes, false);
+    ASSERT_TRUE(image) << lastMessage();
+    ASSERT_EQ(image->width(), 48);
+    ASSERT_EQ(image->height(), 48);
+    EXPECT_LE(channelError(image->pixel(0, 24), 0xFF0000), 16);
+    EXPECT_LE(channelError(image->pixel(47, 24), 0x0000FF), 16);
   }
 }

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "content/pcx_writer.h"
-#include "tests/support/report_capture.h"
+#include "tests/foundation/fixture_files.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/report_capture.h"
 
 namespace {
 
@@ -167,4 +168,40 @@ TEST_F(PcxTest, AShortFileGivesZeroFilledPixelsOfTheHeadersSize) {
   }
   for (std::size_t length = 135; length <= whole.size(); ++length)
     EXPECT_TRUE(decode(image, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)))) << length;
+}
+
+TEST_F(PcxTest, OnlyOnePlaneOfEightBitIndicesIsRead) {
+  // Paint programs save colour pictures as three planes of 8 bits; read as
+  // indices they would be noise.
+  PcxImage image;
+  EXPECT_FALSE(decode(image, readFixture("colours_rgb.pcx"), "rgb.pcx"));
+  EXPECT_EQ(image.pixelCount(), 0);
+  EXPECT_EQ(takeMessage(),
+            "decodePCX: \"rgb.pcx\" has 3 plane(s) of 8 bit(s); only one plane of 8-bit indices is read\n");
+
+  Bytes ours = handWrittenPcx();
+  ours[3] = 4;  // 16 colours in one plane
+  EXPECT_FALSE(decode(image, ours));
+  EXPECT_EQ(takeMessage(),
+            "decodePCX: \"map.pcx\" has 1 plane(s) of 4 bit(s); only one plane of 8-bit indices is read\n");
+  ours[3] = 8;
+  ours[65] = 4;
+  EXPECT_FALSE(decode(image, ours));
+  EXPECT_EQ(takeMessage(),
+            "decodePCX: \"map.pcx\" has 4 plane(s) of 8 bit(s); only one plane of 8-bit indices is read\n");
+}
+
+TEST_F(PcxTest, AnotherProgramsPaletteFileReadsExactly) {
+  PcxImage image;
+  ASSERT_TRUE(decode(image, readFixture("colours_palette.pcx"), "palette.pcx")) << lastMessage();
+  ASSERT_EQ(image.xMax() - image.xMin() + 1, 4);
+  ASSERT_EQ(image.yMax() - image.yMin() + 1, 3);
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      const int index = image.pixels()[y * image.bytesPerLine() + x];
+      const std::uint32_t colour = static_cast<std::uint32_t>(image.palette()[index * 3]) << 16 |
+                                   image.palette()[index * 3 + 1] << 8 | image.palette()[index * 3 + 2];
+      EXPECT_EQ(colour, kFixtureColours[static_cast<std::size_t>(y * 4 + x)]) << x << "," << y;
+    }
+  }
 }

@@ -132,3 +132,22 @@ TEST(LogStream, NulGoesNowhereAndFilesReceiveLines) {
   EXPECT_FALSE(log.open("/nonexistent-dir/x.log"));
   std::remove(path.c_str());
 }
+
+namespace {
+
+// The platform layer sits below the reporting and cannot call it; its lines
+// (shader logs, GL errors) must still reach the trace log.
+TEST(LogStream, PlatformLinesJoinTheTraceLog) {
+  const std::string path = ::testing::TempDir() + "tessaline_platform_log_" + std::to_string(::getpid()) + ".txt";
+  ASSERT_TRUE(g_log.open(path.c_str()));
+  platformLog("GL error: something");
+  g_log.flush();
+  ASSERT_TRUE(g_log.open("nul"));
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), "GL error: something\n");
+  std::remove(path.c_str());
+}
+
+}  // namespace

@@ -4,10 +4,11 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 
+#include "foundation/replacing_file.h"
 #include "game/config.h"
 #include "game/file_checksum.h"
-#include "game/replacing_file.h"
 #include "tests/game/scratch_dir.h"
 #include "tests/support/memory_file.h"
 
@@ -207,6 +208,7 @@ TEST_F(ConfigFileTest, LoadedValuesUsedAsIndicesAreBroughtIntoRange) {
     config.m_championshipMaxKart[1] = 200;
     config.m_championshipMaxCharacter[0] = 6;
     config.m_timeTrialTrack = 8;
+    config.m_lastManStandingTrack = 6;
     config.m_twoPlayersKart2 = 99;
     config.m_bindingKind[2] = 10;
     config.m_bindingKind[3] = Config::kBindKey;
@@ -234,6 +236,7 @@ TEST_F(ConfigFileTest, LoadedValuesUsedAsIndicesAreBroughtIntoRange) {
   EXPECT_EQ(config.m_championshipMaxKart[1], 7);
   EXPECT_EQ(config.m_championshipMaxCharacter[0], 5);
   EXPECT_EQ(config.m_timeTrialTrack, 7);
+  EXPECT_EQ(config.m_lastManStandingTrack, 6) << "only the cup's track is folded";
   EXPECT_EQ(config.m_twoPlayersKart2, 7);
   // Bindings that do not fit their kind fall back to their default key;
   // fitting ones stay.
@@ -245,6 +248,19 @@ TEST_F(ConfigFileTest, LoadedValuesUsedAsIndicesAreBroughtIntoRange) {
   EXPECT_EQ(config.m_bindingCode[5], 15u);
   EXPECT_EQ(config.m_bindingKind[7], 3u);
   EXPECT_EQ(config.m_bindingCode[7], 2u);
+}
+
+TEST_F(ConfigFileTest, TheCupTrackLoadsAsTheFirstTrackOfItsCup) {
+  const std::pair<int, int> cases[] = {{3, 0}, {5, 4}, {7, 4}, {12, 4}, {-1, 0}};
+  for (const auto& [stored, loaded] : cases) {
+    {
+      Config config;
+      config.m_championshipTrack = stored;
+      ASSERT_TRUE(config.save());
+    }
+    Config config;
+    EXPECT_EQ(config.m_championshipTrack, loaded) << stored;
+  }
 }
 
 namespace {

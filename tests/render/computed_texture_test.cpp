@@ -37,7 +37,16 @@ TEST(FlareTexels, NoiseIsExactAtLatticePointsAndLinearBetween) {
   const double zero = 1.0 - static_cast<double>(static_cast<std::uint32_t>(-771171059) & 0x7FFFFFFFu) / 1073741824.0;
   EXPECT_DOUBLE_EQ(flareNoise(0.0), zero);
   EXPECT_DOUBLE_EQ(flareNoise(0.5), (flareNoise(0.0) + flareNoise(1.0)) / 2);
-  EXPECT_DOUBLE_EQ(flareNoise(-3.0), flareNoise(-3.0 + 1e-300));
+  // Lattice values worked out in 32-bit arithmetic: n = 71 k, n ^= n << 13,
+  // m = (n (15731 n^2 + 789221) - 771171059) & 0x7FFFFFFF, value 1 - m / 2^30.
+  const double one = 1.0 - 1416079845.0 / 1073741824.0;        // k = 1
+  const double minusThree = 1.0 - 727074445.0 / 1073741824.0;  // k = -3
+  const double minusTwo = 1.0 - 1174296415.0 / 1073741824.0;   // k = -2
+  EXPECT_DOUBLE_EQ(flareNoise(1.0), one);
+  EXPECT_DOUBLE_EQ(flareNoise(-3.0), minusThree);
+  // Below zero the lattice point is the floor: -2.75 lies a quarter of the
+  // way from -3 to -2.
+  EXPECT_DOUBLE_EQ(flareNoise(-2.75), 0.75 * minusThree + 0.25 * minusTwo);
 }
 
 TEST(SpotTexels, DarkOutsideTheConeAndSaturatedInsideTheEdge) {
@@ -122,6 +131,10 @@ TEST_F(ComputedTextureTest, SequenceFramesFollowTheMode) {
   odd.lastFrame = 40;
   odd.frameMode = kFrameClamp;
   EXPECT_EQ(odd.frameIndexAt(30.0), 2);
+  // Times far outside any integer still name a frame inside the range.
+  EXPECT_EQ(clamp.frameIndexAt(1e300), 9);
+  EXPECT_EQ(clamp.frameIndexAt(-1e300), 9);  // before the offset
+  EXPECT_EQ(loop.frameIndexAt(1e300), 0);    // 4e9 frames: a whole number of loops
 }
 
 TEST_F(ComputedTextureTest, MissingFramesShowTheNearestEarlierOne) {

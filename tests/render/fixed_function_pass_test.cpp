@@ -329,8 +329,8 @@ TEST_F(FixedFunctionPassTest, ApplySurfaceSequencesForOpaqueAndBlendedSurfaces) 
     pass->applySurface(target, 0.0);
     return log->calls;
   };
-  const std::vector<std::string> tail = {"SetMaterial()", rs(D3DRS_CULLMODE, D3DCULL_CCW),
-                                         rs(D3DRS_SPECULARENABLE, 0), rs(D3DRS_NORMALIZENORMALS, 1)};
+  const std::vector<std::string> tail = {"SetMaterial()", rs(D3DRS_CULLMODE, D3DCULL_CCW), rs(D3DRS_SPECULARENABLE, 0),
+                                         rs(D3DRS_NORMALIZENORMALS, 1)};
   SurfaceStagePlan opaque(surface);
   std::vector<std::string> expected = {rs(D3DRS_ZWRITEENABLE, 1),
                                        rs(D3DRS_ALPHATESTENABLE, 0),

@@ -108,6 +108,41 @@ TEST_F(MeshBatchTest, PackedVerticesDivideColourByTheScale) {
   EXPECT_EQ(f, 0.5f);
 }
 
+TEST_F(MeshBatchTest, TangentFramesOfASlopedTriangle) {
+  build();
+  plan.tangentFrames = true;  // no texture set: u is the position's x
+  VertexLayout layout(pipeline.get(), &plan);
+  ASSERT_EQ(layout.stride, 24 + 48);
+  // A triangle on the plane x = z: (0,0,0), (1,0,1), (0,3,0), u = 0, 1, 0.
+  // Its stored normal (-2, 0, 2) is not unit length.
+  const float points[3][3] = {{0, 0, 0}, {1, 0, 1}, {0, 3, 0}};
+  std::vector<std::uint8_t> vertices(3 * 72);
+  for (int i = 0; i < 3; ++i) {
+    SourceVertex v;
+    std::memcpy(v.position, points[i], sizeof v.position);
+    v.normal[0] = -2.0f, v.normal[2] = 2.0f;
+    packVertex(v, &vertices[72 * i], layout);
+  }
+  const std::uint32_t triangle[3] = {0, 1, 2};
+  ASSERT_TRUE(computeTangentFrames(layout, vertices.data(), triangle, 3, 3));
+  // Worked by hand: u stays constant along y, so the second vector is
+  // (p2 - p1)(u0 - u1) - (p0 - p1)(u2 - u1) = (0, -3, 0), unit (0, -1, 0);
+  // the first, second x normal, is (-1, 0, -1) / sqrt 2 (against the way u
+  // grows, as this winding has it); the third, first x second, is the unit
+  // normal (-1, 0, 1) / sqrt 2, which the normal itself becomes.
+  const float r = 0.70710678f;
+  const float expected[4][3] = {{-r, 0, -r}, {0, -1, 0}, {-r, 0, r}, {0, 0, 0}};
+  for (int i = 0; i < 3; ++i) {
+    float normal[3], block[12];
+    std::memcpy(normal, &vertices[72 * i + 12], sizeof normal);
+    std::memcpy(block, &vertices[72 * i + 24], sizeof block);
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_NEAR(normal[c], expected[2][c], 1e-6) << i;
+      for (int k = 0; k < 4; ++k) EXPECT_NEAR(block[3 * k + c], expected[k][c], 1e-6) << i << " vector " << k;
+    }
+  }
+}
+
 TEST_F(MeshBatchTest, LargeIndicesAssertAndStaySixteenBitWithoutThirtyTwoBitSupport) {
   build(0xFFFF);
   StaticMeshBuffer mesh(pipeline.get(), &plan, nullptr);

@@ -57,6 +57,18 @@ class PipelineTest : public ReportCapture {
     pipeline = std::make_unique<RenderPipeline>(*manager);
   }
 
+  // Devices on OpenGL in a real window (run under xvfb-run).
+  void buildOnGl() {
+    setDirect3DFactory(nullptr);
+    manager = std::make_unique<DeviceManager>();
+    manager->settings->windowed = true;
+    ASSERT_TRUE(manager->enumerateAdapters("Error", "no d3d", "no tnl")) << "run under xvfb-run";
+    ::Setup setup(manager.get());
+    setup.run();
+    ASSERT_TRUE(manager->createRenderWindow("Orbivane", nullptr));
+    pipeline = std::make_unique<RenderPipeline>(*manager);
+  }
+
   std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
   std::unique_ptr<DeviceManager> manager;
   std::unique_ptr<RenderPipeline> pipeline;

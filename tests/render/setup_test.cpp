@@ -167,11 +167,31 @@ TEST_F(SetupTest, MultisampleChoices) {
 
 TEST_F(SetupTest, AnAdapterOrdinalWithoutRecordChangesNothing) {
   DeviceManager manager;
-  manager.settings->adapter = 5;
   manager.settings->multisampleType = 4;
-  runSetup(manager, adapterWithModes());
+  useAdapters({adapterWithModes()});
+  ASSERT_TRUE(manager.enumerateAdapters("Error", "no d3d", "no tnl"));
+  manager.settings->adapter = 5;  // set after enumeration, which would wrap it
+  ::Setup setup(&manager);
+  EXPECT_TRUE(setup.run());
   EXPECT_EQ(manager.settings->displayFormat, 0u);
   EXPECT_EQ(manager.settings->multisampleType, 4u);
+}
+
+TEST_F(SetupTest, EnumerationWrapsTheAdapterOrdinalSoSetUpFillsTheAdapterInUse) {
+  DeviceManager manager;
+  manager.settings->adapter = 5;  // 5 mod 2 = 1; -1 wraps to the last adapter too
+  FakeAdapter second = adapterWithModes();
+  second.backBufferFormats = {D3DFMT_X8R8G8B8};
+  useAdapters({adapterWithModes(), second});
+  ASSERT_TRUE(manager.enumerateAdapters("Error", "no d3d", "no tnl"));
+  EXPECT_EQ(manager.settings->adapter, 1);
+  ::Setup setup(&manager);
+  EXPECT_TRUE(setup.run());
+  EXPECT_TRUE(manager.adapters[0]->backBufferFormats.empty());
+  EXPECT_EQ(manager.adapters[1]->backBufferFormats, std::vector<int>{1});
+  manager.settings->adapter = -1;
+  ASSERT_TRUE(manager.enumerateAdapters("Error", "no d3d", "no tnl"));
+  EXPECT_EQ(manager.settings->adapter, 1);
 }
 
 TEST_F(SetupTest, HooksOfASubclassSeeTheChainInOrder) {

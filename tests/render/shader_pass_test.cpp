@@ -150,11 +150,11 @@ class VariantTest : public PipelineTest {
   std::unique_ptr<ShaderPass> pass;
 };
 
-TEST_F(VariantTest, WithoutACompilerNothingActivatesAndTheFailureIsRemembered) {
+TEST_F(VariantTest, WithoutACompilerNothingActivates) {
   ShaderPass bare(pipeline.get());
   EXPECT_FALSE(bare.activate());
   EXPECT_FALSE(bare.activate());
-  EXPECT_EQ(bare.variants.size(), 1u);
+  EXPECT_EQ(bare.currentPixelProgram, nullptr);
   EXPECT_STREQ(bare.vertexFunctionName().c_str(), "vshader");
   EXPECT_STREQ(bare.pixelFunctionName().c_str(), "pshader");
 }
@@ -174,6 +174,19 @@ TEST_F(VariantTest, EqualFlagsCompileOnceAndAnyChangedValueCompilesAgain) {
   pipeline->flagTable->metaTexBUMPgInput[3] = 0;
   ASSERT_TRUE(pass->activate());
   EXPECT_EQ(compiler->compiled.size(), 4u);
+}
+
+TEST_F(VariantTest, RemovingTheCompilerStopsActivationAndANewOneCompilesAfresh) {
+  ASSERT_TRUE(pass->activate());
+  pass->setCompiler(nullptr);  // the pass held the last reference
+  EXPECT_FALSE(pass->activate());
+  EXPECT_EQ(pass->currentVertexProgram, nullptr);
+  EXPECT_TRUE(pass->variants.empty());
+  auto* second = new FakeCompiler;
+  pass->setCompiler(second);
+  second->Release();
+  ASSERT_TRUE(pass->activate());
+  EXPECT_EQ(second->compiled.size(), 2u);
 }
 
 TEST_F(VariantTest, MainVertexNameCountsInterpolatorsUpToEight) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <numbers>
 
 #include "foundation/envelope.h"
 #include "render/stage_plan.h"
@@ -101,11 +102,6 @@ TEST(SurfaceTest, SmoothingStartsAboveTwoDegrees) {
   EXPECT_FLOAT_EQ(s.smoothingCosine, std::cos(0.5f) - 1e-6f);
 }
 
-TEST(SurfaceTest, ColoursPackClampedAndRounded) {
-  EXPECT_EQ(packColor({1.0f, 0.5f, 0.0f, 1.0f}), 0xFFFF8000u);
-  EXPECT_EQ(packColor({2.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(), 0.25f}), 0x40FF0000u);
-}
-
 TEST(TextureLayerTest, DefaultMappingCentresTheUnitCube) {
   TextureLayer l;
   const MappingMatrix m = l.getMappingMatrixAt(0.0);
@@ -121,6 +117,44 @@ TEST(TextureLayerTest, DefaultMappingCentresTheUnitCube) {
   const MappingMatrix n = l.getMappingMatrixAt(0.0);
   EXPECT_FLOAT_EQ(2.0f * n.m[0] + n.m[12], 1.5f);  // x = 2: (2 - 1) + 0.5
   EXPECT_FLOAT_EQ(3.0f * n.m[5] + n.m[13], 2.0f);  // y = 3: 3 / 2 + 0.5
+}
+
+TEST(TextureLayerTest, MappingTurnsByHeadingThenPitchThenBank) {
+  TextureLayer l;
+  l.centerX.value = 1.0f, l.centerY.value = 2.0f, l.centerZ.value = 3.0f;
+  l.sizeX.value = 2.0f, l.sizeY.value = 4.0f, l.sizeZ.value = 8.0f;
+  auto map = [&](const float p[3], float q[3]) {
+    const MappingMatrix m = l.getMappingMatrixAt(0.0);
+    for (int c = 0; c < 3; ++c) q[c] = p[0] * m.m[c] + p[1] * m.m[4 + c] + p[2] * m.m[8 + c] + m.m[12 + c];
+  };
+  // Quarter turns, by hand: d = (2, 4, 7) - c = (1, 2, 4); heading about Y
+  // takes (x, y, z) to (z, y, -x): (4, 2, -1); pitch about X to (x, z, -y):
+  // (4, -1, -2); bank about Z to (y, -x, z): (-1, -4, -2); divided by the
+  // size and moved by 0.5: (0, -0.5, 0.25).
+  const float quarter = std::numbers::pi_v<float> / 2;
+  l.heading.value = l.pitch.value = l.bank.value = quarter;
+  const float p[3] = {2.0f, 4.0f, 7.0f};
+  float q[3];
+  map(p, q);
+  EXPECT_NEAR(q[0], 0.0f, 1e-5);
+  EXPECT_NEAR(q[1], -0.5f, 1e-5);
+  EXPECT_NEAR(q[2], 0.25f, 1e-5);
+  // Any angles: the same three plane rotations one after another.
+  const float h = 0.3f, pitch = -1.1f, b = 2.0f;
+  l.heading.value = h, l.pitch.value = pitch, l.bank.value = b;
+  map(p, q);
+  float d[3] = {1.0f, 2.0f, 4.0f};
+  auto turn = [&d](int a, int c, float angle) {  // d[a], d[c] := d[a] cos + d[c] sin, d[c] cos - d[a] sin
+    const float x = d[a], z = d[c];
+    d[a] = x * std::cos(angle) + z * std::sin(angle);
+    d[c] = z * std::cos(angle) - x * std::sin(angle);
+  };
+  turn(0, 2, h);      // heading: x, z
+  turn(1, 2, pitch);  // pitch: y, z
+  turn(0, 1, b);      // bank: x, y
+  EXPECT_NEAR(q[0], d[0] / 2 + 0.5f, 1e-5);
+  EXPECT_NEAR(q[1], d[1] / 4 + 0.5f, 1e-5);
+  EXPECT_NEAR(q[2], d[2] / 8 + 0.5f, 1e-5);
 }
 
 class TextureCoordsTest : public ::testing::Test {

@@ -208,6 +208,28 @@ TEST_F(TextureTest, DdsComesFirstElseThePictureIsDecodedAndCached) {
   EXPECT_GT(std::filesystem::file_size(written[0]), 128u);
 }
 
+TEST_F(TextureTest, ACacheFileCutAfterItsFirstLevelIsBuiltAgain) {
+  files.put("road.bmp", bmp(128, 2, 0x00FF00));
+  auto first = loadFile("road.bmp");
+  ASSERT_EQ(first->levelCount, 8u);  // 128 x 2 down to 1 x 1
+  std::vector<std::filesystem::path> written;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(cache))
+    if (entry.is_regular_file()) written.push_back(entry.path());
+  ASSERT_EQ(written.size(), 1u);  // no temporary file left beside it
+  const auto complete = std::filesystem::file_size(written[0]);
+  // Keep the 128-byte header and level 0 (128 x 2 x 4 bytes), marked so a
+  // load that took the cut file would show.
+  std::vector<char> bytes(128 + 1024);
+  std::ifstream(written[0], std::ios::binary).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes[128] = 0x11;
+  std::ofstream(written[0], std::ios::binary | std::ios::trunc)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  auto again = loadFile("road.bmp");
+  EXPECT_EQ(again->levelCount, 8u);
+  EXPECT_EQ(texelOf(again->getFirstDeviceTexture(), 0, 0, 0) & 0xFFFFFF, 0x00FF00u);
+  EXPECT_EQ(std::filesystem::file_size(written[0]), complete);  // and the cache made whole
+}
+
 TEST_F(TextureTest, MissingFilesAreReportedAndLeaveNoDeviceTexture) {
   auto missing = loadFile("nowhere.bmp");
   EXPECT_TRUE(missing->loaded);
@@ -306,6 +328,22 @@ TEST_F(TextureTest, NormalMapsAndDevicePoolsAfterUpload) {
   EXPECT_EQ(flat.levelCount, 1u);
   EXPECT_EQ(texelOf(flat.getFirstDeviceTexture(), 0, 2, 2), 0x7F7FFFu);  // straight up, alpha 0
   EXPECT_EQ(flat.getTopSurface(), nullptr);                              // managed
+
+  // Slopes: grey 3x across (or 3y down) is height 16 x 3x = 48x. Inside,
+  // all four face normals are (-48, 0, 255) up to scale (0, -48, 255 down
+  // the rows), unit (-0.18499, 0, 0.98274): bytes trunc((n + 1) 127.5) =
+  // 103, 127, 252.
+  for (const bool across : {true, false}) {
+    SequenceTexture slope(pipeline.get());
+    slope.createPixelStore(kTextureNormalMap, "slope", 8, 8);
+    slope.getFirstDeviceTexture()->LockRect(0, &r, nullptr, 0);
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x)
+        static_cast<std::uint32_t*>(r.pBits)[8 * y + x] = static_cast<std::uint32_t>(3 * (across ? x : y)) * 0x10101u;
+    slope.getFirstDeviceTexture()->UnlockRect(0);
+    slope.upload();
+    EXPECT_EQ(texelOf(slope.getFirstDeviceTexture(), 0, 3, 4), across ? 0x677FFCu : 0x7F67FCu) << across;
+  }
 
   SequenceTexture dynamic(pipeline.get());
   dynamic.createPixelStore(kTextureDynamic, "background", 8, 8);

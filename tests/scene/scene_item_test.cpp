@@ -6,8 +6,8 @@
 #include <numbers>
 
 #include "foundation/envelope.h"
-#include "scene/color_rgba.h"
 #include "scene/item_math.h"
+#include "tests/render/pipeline_fixture.h"
 
 namespace {
 
@@ -78,6 +78,74 @@ class SimulatedItem : public ::testing::Test {
  private:
   dWorldID m_world = nullptr;
 };
+
+// The target line on the OpenGL device under Xvfb, with identity view and
+// projection, so world positions are clip-space positions.
+class TargetLineTest : public PipelineTest {
+ protected:
+  void SetUp() override {
+    PipelineTest::SetUp();
+    buildOnGl();
+    device = pipeline->currentDevice;
+    ASSERT_NE(device, nullptr);
+    device->GetViewport(&viewport);
+  }
+  // Whether one of the three pixels around clip-space (x, y) down the
+  // column is `colour`: a one-pixel line may fall on either side of a row.
+  bool drawnAt(float x, float y, DWORD colour) {
+    const UINT px = static_cast<UINT>((x + 1) / 2 * static_cast<float>(viewport.Width));
+    const UINT py = static_cast<UINT>((1 - y) / 2 * static_cast<float>(viewport.Height));
+    DWORD argb[3] = {};
+    EXPECT_EQ(device->ReadBackBuffer(px, py - 1, 1, 3, argb), D3D_OK);
+    for (DWORD c : argb)
+      if ((c & 0xFFFFFF) == colour) return true;
+    return false;
+  }
+  IDirect3DDevice9* device = nullptr;
+  D3DVIEWPORT9 viewport{};
+};
+
+TEST_F(TargetLineTest, DrawnFromPivotToTargetOnlyWithTheDebugGeometrySwitch) {
+  TestItem item, aim;
+  item.renderer = pipeline.get();
+  // The world matrix moves the pivot to the origin first, so the pivot
+  // lands on the position: the line runs (-0.5, 0.25) to (0.5, 0.25).
+  item.pivot = {0.0f, 0.25f, 0.0f};
+  setPosition(item, -0.5f, 0.25f, 0.5f);
+  aim.pivot = {0.3f, 0.0f, 0.0f};
+  setPosition(aim, 0.5f, 0.25f, 0.5f);
+  item.target = &aim;
+  // Lit surfaces before: the line must still show its own colour.
+  device->SetRenderState(D3DRS_LIGHTING, 1);
+  D3DMATRIX shifted{};
+  shifted.m[0][0] = shifted.m[1][1] = shifted.m[2][2] = shifted.m[3][3] = 1.0f;
+  shifted.m[3][0] = 5.0f;  // a world transform left by a mesh, off screen
+  device->SetTransform(D3DTS_WORLD, &shifted);
+
+  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+  pipeline->debugGeometry() = false;
+  item.drawDebug(0.0);
+  EXPECT_FALSE(drawnAt(0.0f, 0.25f, 0xFFFF00));
+
+  pipeline->debugGeometry() = true;
+  item.drawDebug(0.0);
+  EXPECT_TRUE(drawnAt(0.0f, 0.25f, 0xFFFF00));  // yellow along y = 0.25
+  EXPECT_TRUE(drawnAt(-0.4f, 0.25f, 0xFFFF00));
+  EXPECT_FALSE(drawnAt(0.7f, 0.25f, 0xFFFF00));  // past the target
+  EXPECT_FALSE(drawnAt(0.0f, -0.25f, 0xFFFF00));
+  D3DMATRIX after{};
+  device->GetTransform(D3DTS_WORLD, &after);
+  EXPECT_EQ(after.m[3][0], 5.0f);  // the world transform is given back
+  DWORD lighting = 0;
+  device->GetRenderState(D3DRS_LIGHTING, &lighting);
+  EXPECT_EQ(lighting, 1u);
+
+  // Without a target there is no line.
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  item.target = nullptr;
+  item.drawDebug(0.0);
+  EXPECT_FALSE(drawnAt(0.0f, 0.25f, 0xFFFF00));
+}
 
 }  // namespace
 
@@ -415,11 +483,4 @@ TEST_F(SimulatedItem, SetRotationTurnsTheBodyLikeTheItem) {
   EXPECT_NEAR(world[0], expected.x, 1e-5);
   EXPECT_NEAR(world[1], expected.y, 1e-5);
   EXPECT_NEAR(world[2], expected.z, 1e-5);
-}
-
-TEST(ColorRGBA, PacksClampedRoundedChannelsAsARGB) {
-  EXPECT_EQ((ColorRGBA{1.0f, 0.5f, 0.0f, 1.0f}.toD3DColor()), 0xFFFF8000u);
-  EXPECT_EQ((ColorRGBA{2.0f, -1.0f, 0.25f, 0.5f}.toD3DColor()), 0x80FF0040u);
-  EXPECT_EQ((ColorRGBA{0.998f, 0.002f, 0.0f, 0.0f}.toD3DColor()), 0x00FE0100u);
-  EXPECT_EQ((ColorRGBA{std::nanf(""), 1.0f, 1.0f, 1.0f}.toD3DColor()), 0xFF00FFFFu);
 }

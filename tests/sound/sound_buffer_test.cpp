@@ -1,9 +1,13 @@
 // Sound buffers on a device whose mixer the tests render by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <future>
+#include <mutex>
 #include <numbers>
 #include <thread>
 
@@ -139,7 +143,7 @@ TEST(SoundBuffer, StaticPlayRestartsStopRewindsAndPositionsAreChecked) {
   EXPECT_EQ(buffer->getPlayCursor(), 400);
 }
 
-TEST(SoundBuffer, DeferredSettingsWaitForTheDeviceCommit) {
+TEST(SoundBuffer, DeferredSettingsWaitForTheCommitAndNonFiniteOnesAreRefused) {
   Rig rig;
   std::vector<std::int16_t> level(4410, 16384);
   WavDescription description;
@@ -160,6 +164,22 @@ TEST(SoundBuffer, DeferredSettingsWaitForTheDeviceCommit) {
   out = rig.render(64);
   EXPECT_GT(out[0], out[1]);
   EXPECT_NEAR(out[0], 0.5f / 2, 0.001f);  // half the level at twice the minimum distance
+
+  // Non-finite values change nothing (one would silence the whole mix).
+  const float nan = std::nanf("");
+  buffer->set3DParameters(nan, 0, 0, 1, 0, 0, 0, 0, 0);
+  buffer->set3DParameters(0, 0, 0, 1, 0, 0, 0, INFINITY, 0);
+  buffer->setDistances(1.0f, nan);
+  rig.device.setListener(0, 0, nan, 0, 0, 1, 0, 1, 0, 0, 0, 0);
+  rig.device.setListenerFactors(1.0f, -INFINITY, 1.0f);
+  rig.device.commit();
+  const DS3DBUFFER& p = static_cast<StaticSoundBuffer&>(*buffer).params3D();
+  EXPECT_EQ(p.vPosition.x, -2.0f);
+  EXPECT_EQ(p.vVelocity.y, 0.0f);
+  EXPECT_EQ(p.flMaxDistance, 100.0f);
+  out = rig.render(64);
+  EXPECT_NEAR(out[0], 0.5f / 2, 0.001f);
+  EXPECT_GT(out[0], out[1]);
 
   buffer->set3DEnabled(false);
   rig.device.commit();
@@ -235,15 +255,123 @@ TEST(SoundBuffer, StreamingRingIsRefilledBehindThePlayer) {
   EXPECT_NEAR(buffer->getPosition(), 31000 / 176400.0, 1e-9);
   EXPECT_TRUE(buffer->stop());
   EXPECT_EQ(buffer->getPlayCursor(), 31000);  // no rewind
+}
 
-  // A source with nothing more to give leaves the ring as it is.
-  auto once = rig.ramp(20000);
-  auto finite = rig.device.createSound(once.get(), 3);
-  ASSERT_NE(finite, nullptr);
-  finite->play(false);
-  rig.render(35000);
-  static_cast<StreamingSoundBuffer&>(*finite).refill();
-  EXPECT_TRUE(finite->isPlaying());
+TEST(SoundBuffer, StreamWithoutLoopPlaysItsDataOnceThenStops) {
+  // 50000 frames run out in a refill (100000 bytes, more than the 80000-byte
+  // ring); 30000 frames run out in the prefill.
+  for (int frames : {50000, 30000}) {
+    Rig rig;
+    auto source = rig.ramp(frames);
+    auto buffer = rig.device.createSound(source.get(), 3);
+    ASSERT_NE(buffer, nullptr);
+    ASSERT_TRUE(buffer->play(false));
+    std::vector<float> heard;
+    for (int block = 0; block < 60 && buffer->isPlaying(); ++block) {
+      const auto out = rig.render(2000);
+      for (std::size_t i = 0; i < out.size(); i += 2) heard.push_back(out[i]);
+      static_cast<StreamingSoundBuffer&>(*buffer).refill();
+    }
+    EXPECT_FALSE(buffer->isPlaying()) << frames;
+    ASSERT_GE(heard.size(), static_cast<std::size_t>(frames));
+    EXPECT_LE(heard.size(), static_cast<std::size_t>(frames + 2000));  // stopped at the first refill past the end
+    for (int i = 0; i < frames; ++i)
+      ASSERT_EQ(heard[i], static_cast<std::int16_t>(i) / 32768.0f) << frames << ": " << i;
+    for (std::size_t i = frames; i < heard.size(); ++i) ASSERT_EQ(heard[i], 0.0f) << frames << ": " << i;
+    const auto after = rig.render(1000);
+    EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](float v) { return v == 0.0f; }));
+  }
+}
+
+TEST(SoundBuffer, StreamDuplicateReadsTheSoundWithAReaderOfItsOwn) {
+  Rig rig;
+  auto source = rig.ramp(60000);  // longer than the ring: both streams refill
+  auto original = rig.device.createSound(source.get(), 3);
+  ASSERT_NE(original, nullptr);
+  auto copy = original->duplicate();
+  ASSERT_NE(copy, nullptr);
+  EXPECT_NE(copy->source(), source.get());
+  EXPECT_EQ(rig.device.buffers().size(), 2u);
+  // Started together, each plays the whole sound from its start: the sum
+  // is twice the ramp. Sharing one reader, each would miss what the other
+  // took.
+  original->play(false);
+  copy->play(false);
+  std::vector<float> heard;
+  for (int block = 0; block < 30; ++block) {
+    const auto out = rig.render(2000);
+    for (std::size_t i = 0; i < out.size(); i += 2) heard.push_back(out[i]);
+    static_cast<StreamingSoundBuffer&>(*original).refill();
+    static_cast<StreamingSoundBuffer&>(*copy).refill();
+  }
+  for (int i = 0; i < 60000; ++i) ASSERT_EQ(heard[i], 2 * (static_cast<std::int16_t>(i) / 32768.0f)) << i;
+  EXPECT_FALSE(original->isPlaying());
+  EXPECT_FALSE(copy->isPlaying());
+}
+
+namespace {
+
+// Silence from a source whose Fill, once armed, waits until it is let go.
+class GatedSource : public SoundChannel {
+ public:
+  int Fill(std::uint8_t* buffer, int bytes) override {
+    std::unique_lock lock(m_mutex);
+    if (m_armed) {
+      m_entered = true;
+      m_changed.notify_all();
+      m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_released; });
+    }
+    std::memset(buffer, 0, static_cast<std::size_t>(bytes));
+    return bytes;
+  }
+  int getBitsPerSample() override { return 16; }
+  int getChannelCount() override { return 1; }
+  int getSampleRate() override { return 44100; }
+
+  void arm() {
+    std::lock_guard lock(m_mutex);
+    m_armed = true;
+  }
+  bool waitUntilEntered() {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_entered; });
+  }
+  void release() {
+    std::lock_guard lock(m_mutex);
+    m_released = true;
+    m_changed.notify_all();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  bool m_armed = false;
+  bool m_entered = false;
+  bool m_released = false;
+};
+
+}  // namespace
+
+TEST(SoundBuffer, GameThreadCallsGoOnWhileTheStreamDecodes) {
+  Rig rig;
+  GatedSource gate;
+  auto buffer = rig.device.createSound(&gate, 3);
+  ASSERT_NE(buffer, nullptr);
+  gate.arm();
+  buffer->play(true);
+  rig.render(15500);  // three segments played: the refill has work
+  buffer->update();
+  ASSERT_TRUE(gate.waitUntilEntered());
+  auto calls = std::async(std::launch::async, [&] {
+    buffer->getPosition();
+    buffer->setVolume(0.5f);
+    buffer->update();
+    return buffer->stop();
+  });
+  const bool answered = calls.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+  gate.release();
+  EXPECT_TRUE(answered);
+  EXPECT_TRUE(calls.get());
 }
 
 TEST(SoundBuffer, StreamingBuffersShutDownCleanlyWhilePlaying) {

@@ -1,6 +1,7 @@
 // WAVE and Ogg Vorbis sources read through the file layer, with bad input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -9,6 +10,7 @@
 #include "content/wav_writer.h"
 #include "sound/sound_channel.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/report_capture.h"
 
 namespace {
 
@@ -119,6 +121,66 @@ TEST(WaveChannel, RejectsFilesItCannotPlay) {
   EXPECT_EQ(WaveChannel::load(nullptr, "missing.wav"), nullptr);
 }
 
+TEST(WaveChannel, OddChunksArePaddedAndChunksBeforeTheFormatAreSkipped) {
+  // Written out by hand: an odd "JUNK" chunk and its pad byte before "fmt ",
+  // an odd "LIST" chunk and its pad before "data".
+  const std::vector<std::uint8_t> padded = {'R', 'I', 'F',  'F',  66, 0, 0, 0, 'W', 'A', 'V', 'E',  //
+                                            'J', 'U', 'N',  'K',  3,  0, 0, 0, 'a', 'b', 'c', 0,    //
+                                            'f', 'm', 't',  ' ',  16, 0, 0, 0, 1,   0,   1,   0,   0x44, 0xAC,
+                                            0,   0,   0x88, 0x58,                                            //
+                                            1,   0,   2,    0,    16, 0,                                     //
+                                            'L', 'I', 'S',  'T',  5,  0, 0, 0, 'I', 'N', 'F', 'O', 'x',  0,  //
+                                            'd', 'a', 't',  'a',  4,  0, 0, 0, 1,   0,   2,   0};
+  const std::vector<std::uint8_t> unpadded = [&] {  // as older writers left them
+    std::vector<std::uint8_t> bytes = padded;
+    bytes.erase(bytes.begin() + 61);
+    bytes.erase(bytes.begin() + 23);
+    return bytes;
+  }();
+  for (const std::vector<std::uint8_t>* bytes : {&padded, &unpadded}) {
+    auto channel = loadFrom(*bytes);
+    ASSERT_NE(channel, nullptr) << (bytes == &padded ? "padded" : "unpadded");
+    EXPECT_EQ(channel->getSampleRate(), 44100);
+    EXPECT_EQ(channel->getChannelCount(), 1);
+    std::uint8_t pcm[8] = {};
+    EXPECT_EQ(channel->Fill(pcm, 8), 4);
+    EXPECT_EQ(pcm[0], 1);
+    EXPECT_EQ(pcm[2], 2);
+  }
+
+  // The writer pads odd chunks too, and counts the pads in the RIFF length.
+  WavDescription description;
+  description.bitsPerSample = 8;
+  description.sampleRate = 8000;
+  description.extraChunks = {{"LIST", {'a', 'b', 'c'}}};
+  const std::vector<std::uint8_t> expected = {'R',  'I',  'F', 'F', 52,   0,    0, 0, 'W',  'A',  'V',  'E',  //
+                                              'f',  'm',  't', ' ', 16,   0,    0, 0, 1,    0,    1,    0,
+                                              0x40, 0x1F, 0,   0,   0x40, 0x1F, 0, 0, 1,    0,    8,    0,  //
+                                              'L',  'I',  'S', 'T', 3,    0,    0, 0, 'a',  'b',  'c',  0,  //
+                                              'd',  'a',  't', 'a', 3,    0,    0, 0, 0x80, 0x81, 0x82, 0};
+  EXPECT_EQ(writeWav(description, {0x80, 0x81, 0x82}), expected);
+}
+
+class SoundLoaderReports : public ReportCapture {};
+
+TEST_F(SoundLoaderReports, RefusedFilesSayWhy) {
+  const std::vector<std::uint8_t> good = writeWav(WavDescription{}, std::vector<std::uint8_t>(64, 1));
+  std::vector<std::uint8_t> floats = good;
+  floats[20] = 3;
+  EXPECT_EQ(loadFrom(floats, "float.wav"), nullptr);
+  EXPECT_NE(takeMessage().find("\"float.wav\" refused: format tag 3 is not PCM"), std::string::npos);
+  std::vector<std::uint8_t> noData = good;
+  noData[36] = 'j';
+  EXPECT_EQ(loadFrom(noData, "nodata.wav"), nullptr);
+  EXPECT_NE(takeMessage().find("no \"data\" chunk"), std::string::npos);
+  EXPECT_EQ(loadFrom(std::vector<std::uint8_t>(1000, 0x4F), "noise.ogg"), nullptr);
+  EXPECT_NE(takeMessage().find("\"noise.ogg\" refused"), std::string::npos);
+  EXPECT_EQ(loadFrom(good, "music.mp3"), nullptr);
+  EXPECT_NE(takeMessage().find("\"music.mp3\" refused"), std::string::npos);
+  ASSERT_NE(loadFrom(good), nullptr);
+  EXPECT_EQ(takeMessage(), "");
+}
+
 TEST(LoadSoundChannel, ChoosesByTheLastThreeCharacters) {
   MemoryFile files;
   const auto wav = writeWav(WavDescription{}, std::vector<std::uint8_t>(32, 0));
@@ -174,6 +236,51 @@ TEST(VorbisChannel, DecodesFromMemoryWithExactLengthSilenceAndLooping) {
   const int n = channel->Fill(piece.data(), 64);
   ASSERT_GT(n, 0);
   EXPECT_TRUE(std::equal(piece.begin(), piece.begin() + n, all.begin()));
+}
+
+TEST(VorbisChannel, ChainedLinksAreConvertedToTheFirstLinksFormat) {
+  // Half a second of mono at 22050 Hz, then half a second of a stereo
+  // 882 Hz tone at 44100 Hz (each link with its own serial number).
+  auto chained = encodeOggVorbis(sine16(11025, 1, 22050), 1, 22050, 0.4f, 1);
+  const auto second = encodeOggVorbis(sine16(22050, 2, 44100, 882.0), 2, 44100, 0.4f, 2);
+  chained.insert(chained.end(), second.begin(), second.end());
+  auto channel = loadFrom(chained, "chain.ogg");
+  ASSERT_NE(channel, nullptr);
+  EXPECT_EQ(channel->getChannelCount(), 1);
+  EXPECT_EQ(channel->getSampleRate(), 22050);
+  EXPECT_EQ(channel->getByteSize(), (11025 + 11025) * 2);
+  EXPECT_NEAR(channel->getLength(), 1.0, 1e-9);
+
+  std::vector<std::uint8_t> all;
+  std::vector<std::uint8_t> piece(3000);
+  while (static_cast<int>(all.size()) < channel->getByteSize()) {
+    const int n = channel->Fill(piece.data(), static_cast<int>(piece.size()));
+    ASSERT_GT(n, 0);
+    ASSERT_FALSE(channel->atEnd());
+    all.insert(all.end(), piece.begin(), piece.begin() + n);
+  }
+  EXPECT_EQ(static_cast<int>(all.size()), channel->getByteSize());
+  channel->Fill(piece.data(), 64);
+  EXPECT_TRUE(channel->atEnd());
+
+  // The second link keeps its pitch: 882 Hz crosses zero 1764 times a
+  // second, counted over 0.4 s of it.
+  const auto sample = [&](int frame) { return static_cast<std::int16_t>(all[2 * frame] | (all[2 * frame + 1] << 8)); };
+  int crossings = 0;
+  for (int i = 11025 + 1000; i < 11025 + 1000 + 8820; ++i) crossings += (sample(i) < 0) != (sample(i + 1) < 0);
+  EXPECT_NEAR(crossings, 706, 10);
+
+  // A reader on the same data starts again from the beginning.
+  auto reader = channel->openReader();
+  ASSERT_NE(reader, nullptr);
+  std::vector<std::uint8_t> again(4096);
+  int got = 0;
+  while (got < 4096) {
+    const int n = reader->Fill(again.data() + got, 4096 - got);
+    ASSERT_GT(n, 0);
+    got += n;
+  }
+  EXPECT_TRUE(std::equal(again.begin(), again.end(), all.begin()));
 }
 
 TEST(VorbisChannel, DamagedPagesNeverYieldNegativeLengths) {

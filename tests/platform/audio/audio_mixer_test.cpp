@@ -228,6 +228,41 @@ TEST(AudioMixer, ThreeDimensionalPlacementPansAndAttenuates) {
   EXPECT_NEAR(peak(out, 1), 0.5f, 0.002f);
 }
 
+TEST(AudioMixer, NonFiniteSettingsAreRefusedAndExtremesStayFinite) {
+  Rig rig;
+  auto plain = rig.buffer(std::vector<std::int16_t>(4410, 16384));
+  auto source = rig.buffer(sine(kRate, 441.0, 0.5), 1, kRate, DSBCAPS_CTRL3D);
+  auto placed = source->get3DBuffer();
+  DS3DBUFFER params;
+  params.vPosition = {std::nanf(""), 0.0f, 0.0f};
+  EXPECT_EQ(placed->SetAllParameters(&params, DS3D_IMMEDIATE), DSERR_INVALIDPARAM);
+  params.vPosition = {};
+  params.flMaxDistance = INFINITY;
+  EXPECT_EQ(placed->SetAllParameters(&params, DS3D_DEFERRED), DSERR_INVALIDPARAM);
+  DS3DLISTENER listener;
+  listener.vOrientFront.z = std::nanf("");
+  EXPECT_EQ(rig.mixer->setListener(listener, DS3D_IMMEDIATE), DSERR_INVALIDPARAM);
+  rig.mixer->commitDeferredSettings();
+  EXPECT_EQ(rig.mixer->listener().vOrientFront.z, 1.0f);
+
+  // The largest finite values: a source far off and racing away.
+  params.vPosition = {3e38f, -3e38f, 3e38f};
+  params.vVelocity = {-3e38f, 3e38f, 3e38f};
+  params.flMaxDistance = 3e38f;
+  EXPECT_EQ(placed->SetAllParameters(&params, DS3D_IMMEDIATE), DS_OK);
+  listener = DS3DLISTENER{};
+  listener.vVelocity = {3e38f, 3e38f, -3e38f};
+  listener.flDistanceFactor = 3e38f;
+  listener.flDopplerFactor = 10.0f;
+  listener.flRolloffFactor = 10.0f;
+  EXPECT_EQ(rig.mixer->setListener(listener, DS3D_IMMEDIATE), DS_OK);
+  plain->Play(0, 0, DSBPLAY_LOOPING);
+  source->Play(0, 0, DSBPLAY_LOOPING);
+  const auto out = rig.render(1024);
+  EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float v) { return std::isfinite(v); }));
+  EXPECT_NEAR(out[0], 0.5f, 0.001f);  // the plain voice is still heard
+}
+
 TEST(AudioMixer, ConeOutsideVolumeAppliesBehindTheSource) {
   Rig rig;
   auto source = rig.buffer(sine(kRate, 441.0, 0.5), 1, kRate, DSBCAPS_CTRL3D);

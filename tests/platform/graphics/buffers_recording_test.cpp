@@ -199,6 +199,18 @@ TEST_F(GeometryRecording, ProgramsAreKeyedOnStateThatChangesTheShaderOnly) {
   device->SetTextureStageState(2, D3DTSS_COLOROP, D3DTOP_ADD);
   draw();
   EXPECT_EQ(recordingProgramCount(device.get()), 4);
+  // A volume texture needs another program than a plain one (3D lookups).
+  ComPtr<IDirect3DTexture9> plain;
+  ComPtr<IDirect3DVolumeTexture9> volume;
+  ASSERT_EQ(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, plain.put(), nullptr), D3D_OK);
+  ASSERT_EQ(device->CreateVolumeTexture(2, 2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, volume.put(), nullptr),
+            D3D_OK);
+  device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device->SetTexture(0, plain.get());
+  draw();
+  device->SetTexture(0, volume.get());
+  draw();
+  EXPECT_EQ(recordingProgramCount(device.get()), 6);
 }
 
 }  // namespace

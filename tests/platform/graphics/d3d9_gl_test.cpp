@@ -5,11 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
 #include <vector>
 
 #include "platform/graphics/d3d9.h"
 #include "platform/graphics/gl_context.h"
+#include "platform/system/system.h"
+#include "platform/testing/textured_quad.h"
+#include "platform/window/sdl_video.h"
 #include "platform/window/window.h"
+
+// Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -66,6 +75,48 @@ class GlDeviceTest : public ::testing::Test {
   }
   DWORD pixel(const std::vector<DWORD>& pixels, UINT x, UINT y) { return pixels[y * parameters.BackBufferWidth + x]; }
 
+  // Lets the window get mapped, so that what Present shows can be read.
+  static void pumpMessages() {
+    MSG msg;
+    for (int i = 0; i < 20; ++i) {
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+      SDL_Delay(10);
+    }
+  }
+  // What the screen shows at (x, y) of a window, as 0xRRGGBB, read from the
+  // X server (what GL holds after a swap is not reliable for a full-screen
+  // window).
+  static DWORD shownPixel(HWND hwnd, int x, int y) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(sdlWindowOf(hwnd), &info) || info.subsystem != SDL_SYSWM_X11) return 0xDEADBEEF;
+    ::Display* display = info.info.x11.display;
+    XSync(display, 0);
+    XImage* image = XGetImage(display, info.info.x11.window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return 0xDEADBEEF;
+    const unsigned long value = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return static_cast<DWORD>(value & 0xFFFFFF);
+  }
+
+  struct ColourVertex {
+    float x, y, z;
+    D3DCOLOR colour;
+  };
+  // A quad over the whole target at depth z (identity transforms).
+  void drawQuad(float z, D3DCOLOR colour) {
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                          {0, 12, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                          D3DDECL_END()};
+    ComPtr<IDirect3DVertexDeclaration9> declaration;
+    ASSERT_EQ(device->CreateVertexDeclaration(elements, declaration.put()), D3D_OK);
+    device->SetVertexDeclaration(declaration.get());
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    const ColourVertex quad[4] = {{-1, 1, z, colour}, {1, 1, z, colour}, {-1, -1, z, colour}, {1, -1, z, colour}};
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ColourVertex)), D3D_OK);
+  }
+
   HWND window = nullptr;
   ComPtr<IDirect3D9> d3d;
   ComPtr<IDirect3DDevice9> device;
@@ -111,6 +162,54 @@ TEST_F(GlDeviceTest, FormatChecksFollowWhatGlCanHold) {
   EXPECT_EQ(d3d->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_D16), D3D_OK);
   EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, 1, D3DMULTISAMPLE_NONMASKABLE, nullptr),
             D3DERR_NOTAVAILABLE);
+}
+
+// Whatever the checks accept, the device makes: plain, render-target and
+// volume textures of every format code; cube and depth textures are claimed
+// neither by the checks nor by the caps, as none can be made.
+TEST_F(GlDeviceTest, CapabilitiesClaimOnlyWhatTheDeviceCreates) {
+  createDevice(windowedParameters());
+  D3DCAPS9 caps{};
+  ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+  EXPECT_EQ(caps.TextureCaps & D3DPTEXTURECAPS_CUBEMAP, 0u);
+  EXPECT_TRUE(caps.TextureCaps & D3DPTEXTURECAPS_VOLUMEMAP);
+  EXPECT_GE(caps.MaxVolumeExtent, 32u);
+  auto ok = [&](DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) {
+    return d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, usage, type, format) == D3D_OK;
+  };
+  std::vector<D3DFORMAT> formats = {D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5};
+  for (D3DFORMAT f = 1; f < 120; ++f) formats.push_back(f);
+  ComPtr<IDirect3DSurface9> back;
+  ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put()), D3D_OK);
+  int plain = 0, targets = 0, volumes = 0;
+  for (D3DFORMAT f : formats) {
+    SCOPED_TRACE(f);
+    EXPECT_FALSE(ok(0, D3DRTYPE_CUBETEXTURE, f));
+    EXPECT_FALSE(ok(D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_TEXTURE, f));
+    if (ok(0, D3DRTYPE_TEXTURE, f)) {
+      ComPtr<IDirect3DTexture9> t;
+      EXPECT_EQ(device->CreateTexture(4, 4, 0, 0, f, D3DPOOL_MANAGED, t.put(), nullptr), D3D_OK);
+      ++plain;
+    }
+    if (ok(D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, f)) {
+      ComPtr<IDirect3DTexture9> t;
+      ComPtr<IDirect3DSurface9> level;
+      ASSERT_EQ(device->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, f, D3DPOOL_DEFAULT, t.put(), nullptr), D3D_OK);
+      ASSERT_EQ(t->GetSurfaceLevel(0, level.put()), D3D_OK);
+      EXPECT_EQ(device->SetRenderTarget(0, level.get()), D3D_OK);
+      device->SetRenderTarget(0, back.get());
+      ++targets;
+    }
+    if (ok(0, D3DRTYPE_VOLUMETEXTURE, f)) {
+      ComPtr<IDirect3DVolumeTexture9> v;
+      EXPECT_EQ(device->CreateVolumeTexture(4, 4, 4, 0, 0, f, D3DPOOL_MANAGED, v.put(), nullptr), D3D_OK);
+      ++volumes;
+    }
+  }
+  EXPECT_TRUE(ok(0, D3DRTYPE_VOLUMETEXTURE, D3DFMT_A8R8G8B8));
+  EXPECT_GE(plain, 10);
+  EXPECT_GE(targets, 4);
+  EXPECT_GE(volumes, 10);
 }
 
 TEST_F(GlDeviceTest, WindowedDeviceTakesTheClientAreaAndClearsToTheExactColour) {
@@ -170,12 +269,7 @@ TEST_F(GlDeviceTest, PresentShowsTheBackBufferUprightInTheWindow) {
   const D3DRECT top{0, 0, 64, 24}, bottom{0, 24, 64, 48};
   device->Clear(1, &top, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
   device->Clear(1, &bottom, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
-  // The window must be mapped before its contents can be read.
-  MSG msg;
-  for (int i = 0; i < 20; ++i) {
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    SDL_Delay(10);
-  }
+  pumpMessages();  // the window must be mapped before its contents can be read
   ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
   // Read what went to the window with GL: its row 0 is the bottom of the
@@ -290,6 +384,157 @@ TEST_F(GlDeviceTest, GammaRampIsKeptWhetherOrNotTheDisplayTakesIt) {
   D3DGAMMARAMP back{};
   device->GetGammaRamp(0, &back);
   EXPECT_EQ(back.green[200], 20000);
+}
+
+// A scene drawn into a texture keeps hidden-surface removal: the device's
+// depth-stencil buffer stays bound when the render target changes. Both a
+// target smaller than the back buffer (which shares the back buffer's depth
+// buffer) and a larger one (which gets one of its own size) are drawn.
+TEST_F(GlDeviceTest, ATextureTargetKeepsTheDepthBufferAndItsClears) {
+  createDevice(windowedParameters());
+  ComPtr<IDirect3DSurface9> back;
+  ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put()), D3D_OK);
+  const UINT sizes[][2] = {{32, 32}, {128, 96}};
+  for (const auto& size : sizes) {
+    SCOPED_TRACE(size[0]);
+    ComPtr<IDirect3DTexture9> target;
+    ASSERT_EQ(device->CreateTexture(size[0], size[1], 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                    target.put(), nullptr),
+              D3D_OK);
+    ComPtr<IDirect3DSurface9> level;
+    ASSERT_EQ(target->GetSurfaceLevel(0, level.put()), D3D_OK);
+    ASSERT_EQ(device->SetRenderTarget(0, level.get()), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000, 1.0f, 0),
+              D3D_OK);
+    drawQuad(0.2f, 0xFFFF0000);  // near: red
+    drawQuad(0.8f, 0xFF00FF00);  // far: green, hidden behind the red one
+    // A depth cleared to 0 hides everything drawn after it.
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.0f, 0), D3D_OK);
+    drawQuad(0.1f, 0xFF0000FF);
+    ASSERT_EQ(device->SetRenderTarget(0, back.get()), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080, 1.0f, 0);
+    ASSERT_EQ(drawTexturedQuadForTest(target.get()), D3D_OK);
+    auto pixels = readAll();
+    EXPECT_EQ(pixel(pixels, 32, 24), 0xFFFF0000u) << "the near quad shows";
+    EXPECT_EQ(pixel(pixels, 2, 2), 0xFFFF0000u);
+  }
+}
+
+// Lost until reset, on the GL backend: nothing reaches the back buffer and
+// Present reports the loss; a refused Reset keeps it that way.
+TEST_F(GlDeviceTest, WhileNeedingAResetNothingIsDrawnAndPresentReportsTheLoss) {
+  createDevice(windowedParameters());
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+  device->SimulateDeviceLoss(true);
+  device->SimulateDeviceLoss(false);
+  EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+  drawQuad(0.5f, 0xFF00FF00);
+  EXPECT_EQ(pixel(readAll(), 10, 10), 0xFF0000FFu);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+
+  ComPtr<IDirect3DSurface9> back;
+  ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put()), D3D_OK);
+  D3DPRESENT_PARAMETERS p = windowedParameters();
+  EXPECT_EQ(device->Reset(&p), D3DERR_INVALIDCALL) << "the caller still holds the back buffer";
+  EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  back.reset();
+  ASSERT_EQ(device->Reset(&p), D3D_OK);
+  EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(pixel(readAll(), 10, 10), 0xFFFF0000u);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+}
+
+// The GUI shares the context; an error it leaves behind is not ours.
+TEST_F(GlDeviceTest, AnErrorLeftByAnotherUserOfTheContextFailsNothing) {
+  std::vector<std::string> lines;
+  setLogHook([&](const char* text) { lines.emplace_back(text); });
+  createDevice(windowedParameters());
+  glEnable(0xFFFF);  // GL_INVALID_ENUM, left pending
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233, 1.0f, 0);
+  EXPECT_EQ(pixel(readAll(), 1, 1), 0xFF112233u);
+  glEnable(0xFFFF);
+  D3DPRESENT_PARAMETERS p = windowedParameters();
+  EXPECT_EQ(device->Reset(&p), D3D_OK);
+  setLogHook(nullptr);
+#ifndef NDEBUG
+  ASSERT_FALSE(lines.empty()) << "test builds report GL errors as they happen";
+  EXPECT_EQ(lines[0].rfind("GL error: ", 0), 0u) << lines[0];
+#endif
+}
+
+// A full-screen request that cannot be met (here a back buffer larger than
+// GL can hold) changes neither the window nor the display mode.
+TEST_F(GlDeviceTest, AFailedFullScreenRequestLeavesTheWindowAndModeAsTheyWere) {
+  SDL_DisplayMode desktop{};
+  ASSERT_EQ(SDL_GetCurrentDisplayMode(0, &desktop), 0);
+  D3DPRESENT_PARAMETERS huge = windowedParameters();
+  huge.Windowed = 0;
+  huge.BackBufferFormat = D3DFMT_X8R8G8B8;
+  huge.BackBufferWidth = huge.BackBufferHeight = 1u << 20;
+  D3DPRESENT_PARAMETERS first = huge;
+  EXPECT_NE(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &first, device.put()),
+            D3D_OK);
+  SDL_Window* sdl = nullptr;
+  createDevice(windowedParameters());
+  sdl = SDL_GL_GetCurrentWindow();
+  ASSERT_NE(sdl, nullptr);
+  EXPECT_EQ(SDL_GetWindowFlags(sdl) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP), 0u);
+  EXPECT_NE(device->Reset(&huge), D3D_OK);
+  EXPECT_EQ(SDL_GetWindowFlags(sdl) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP), 0u);
+  int w = 0, h = 0;
+  SDL_GetWindowSize(sdl, &w, &h);
+  EXPECT_EQ(w, 64);
+  EXPECT_EQ(h, 48);
+  SDL_DisplayMode now{};
+  ASSERT_EQ(SDL_GetCurrentDisplayMode(0, &now), 0);
+  EXPECT_EQ(now.w, desktop.w);
+  EXPECT_EQ(now.h, desktop.h);
+  EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  D3DPRESENT_PARAMETERS p = windowedParameters();
+  EXPECT_EQ(device->Reset(&p), D3D_OK);
+}
+
+// The ramp reaches the screen in full screen only, through Present; the back
+// buffer itself never changes. Ramp: each channel inverted (255 - c).
+TEST_F(GlDeviceTest, GammaRampShowsInFullScreenPresentsOnly) {
+  D3DGAMMARAMP inverted{};
+  for (int i = 0; i < 256; ++i)
+    inverted.red[i] = inverted.green[i] = inverted.blue[i] = static_cast<WORD>(257 * (255 - i));
+  std::vector<std::string> errors;
+  setLogHook([&](const char* text) { errors.emplace_back(text); });
+  for (const bool windowed : {true, false}) {
+    SCOPED_TRACE(windowed ? "windowed" : "full screen");
+    D3DPRESENT_PARAMETERS p = windowedParameters();
+    if (!windowed) {
+      p.Windowed = 0;
+      p.BackBufferWidth = 320;
+      p.BackBufferHeight = 240;
+    }
+    createDevice(p);
+    pumpMessages();
+    ASSERT_EQ(device->SetGammaRamp(0, D3DSGR_CALIBRATE, &inverted), D3D_OK);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF406080, 1.0f, 0);
+    // A window still being mapped shows black; present again until it shows
+    // something, for at most two seconds.
+    DWORD shown = 0;
+    for (int tries = 0; tries < 100 && shown == 0; ++tries) {
+      ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+      shown = shownPixel(window, 5, 5);
+      if (shown == 0) SDL_Delay(20);
+    }
+    EXPECT_EQ(shown, windowed ? 0x406080u : 0xBF9F7Fu);
+    EXPECT_EQ(pixel(readAll(), 5, 5), 0xFF406080u) << "the back buffer keeps its colours";
+    D3DGAMMARAMP kept{};
+    device->GetGammaRamp(0, &kept);
+    EXPECT_EQ(kept.green[0], 65535);
+    // Drawing after a present with the ramp works as before it.
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    drawQuad(0.5f, 0xFF00FF00);
+    EXPECT_EQ(pixel(readAll(), 5, 5), 0xFF00FF00u);
+    device.reset();
+  }
+  setLogHook(nullptr);
+  EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
 TEST(Direct3DCreate9, RejectsUnknownSdkVersions) { EXPECT_EQ(Direct3DCreate9(7), nullptr); }

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -89,6 +92,18 @@ TEST(DxtBlocks, EncoderKeepsSolidColoursAndTheModesDecodersNeed) {
     const int c0 = c[0] | c[1] << 8, c1 = c[2] | c[3] << 8;
     EXPECT_TRUE(c0 > c1 || (c0 == c1 && c[4] == 0 && c[5] == 0 && c[6] == 0 && c[7] == 0));
   }
+}
+
+TEST(Texels, NaNAndInfinitePacksClampInsteadOfReachingTheIntegerCast) {
+  // A float picture's NaN texel packs as 0, infinities as the channel's ends.
+  const Texel in[2] = {{NAN, 0.5f, INFINITY, NAN}, {-INFINITY, NAN, 1.0f, 1.0f}};
+  std::uint8_t argb[8] = {};
+  ASSERT_TRUE(packTexels(D3DFMT_A8R8G8B8, in, 2, 1, argb, sizeof argb));
+  const std::uint8_t expected[8] = {0xFF, 0x80, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF};  // B, G, R, A each
+  EXPECT_EQ(std::vector<std::uint8_t>(argb, argb + 8), std::vector<std::uint8_t>(expected, expected + 8));
+  std::uint8_t r5g6b5[4] = {};
+  ASSERT_TRUE(packTexels(D3DFMT_R5G6B5, in, 2, 1, r5g6b5, sizeof r5g6b5));
+  EXPECT_EQ(r5g6b5[0] | r5g6b5[1] << 8, 0x041F);  // red 0, green 32 of 63, blue 31
 }
 
 TEST(DdsFile, HeaderFieldsArePinned) {
@@ -296,6 +311,59 @@ TEST_F(D3dxDeviceTest, SurfaceLoadsConvertResampleAndKeyOutColours) {
   dxt->UnlockRect(0);
   EXPECT_EQ(texels[0], 0xFFFF0000u);
   EXPECT_EQ(texels[3], 0xFF0000FFu);
+}
+
+// A DXT1 file with three authored levels, written by ImageMagick (an encoder
+// that is not ours), loaded as A8R8G8B8 with the full chain: every level the
+// file holds must show that level's own blocks as our decoder reads them
+// from the file bytes; only the two levels the file lacks are box filtered.
+TEST_F(D3dxDeviceTest, ConvertingAnOutsideDdsKeepsItsOwnMipLevels) {
+  const char* tool = "/usr/bin/convert";
+  if (!std::filesystem::exists(tool)) GTEST_SKIP() << "ImageMagick's convert is not installed (scripts/install-deps)";
+  const std::string path = ::testing::TempDir() + "d3dx_outside_" + std::to_string(::getpid()) + ".dds";
+  const std::string command = std::string(tool) + " -seed 7 -size 16x16 plasma:red-blue -define dds:compression=dxt1" +
+                              " -define dds:mipmaps=2 DDS:" + path + " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::remove(path.c_str());
+  // Header, then levels of 16, 4 and 1 DXT1 blocks.
+  ASSERT_EQ(bytes.size(), 128u + 128 + 32 + 8);
+  ASSERT_EQ(le32(bytes, 84), D3DFMT_DXT1);
+
+  ComPtr<IDirect3DTexture9> t;
+  ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device.get(), bytes.data(), static_cast<UINT>(bytes.size()), 0, 0,
+                                                D3DX_DEFAULT, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                                D3DX_DEFAULT, 0, nullptr, nullptr, t.put()),
+            D3D_OK);
+  ASSERT_EQ(t->GetLevelCount(), 5u);
+  std::size_t offset = 128;
+  bool differsFromBox = false;
+  for (UINT level = 0; level < 3; ++level) {
+    const UINT s = 16u >> level;
+    const std::size_t blockBytes = std::max<std::size_t>(1, s / 4) * std::max<std::size_t>(1, s / 4) * 8;
+    const std::vector<std::uint8_t> blocks(bytes.begin() + static_cast<long>(offset),
+                                           bytes.begin() + static_cast<long>(offset + blockBytes));
+    offset += blockBytes;
+    const auto expected = decode(D3DFMT_DXT1, blocks, s, s);
+    for (UINT y = 0; y < s; ++y)
+      for (UINT x = 0; x < s; ++x) {
+        EXPECT_EQ(texel(t.get(), level, x, y), expected[y * s + x]) << "level " << level << " " << x << "," << y;
+        if (level == 1 && y < 8 && x < 8) {
+          // What a box filter of level 0 would have made of this texel.
+          for (int shift : {16, 0}) {
+            unsigned sum = 0;
+            for (UINT k = 0; k < 4; ++k) sum += texel(t.get(), 0, 2 * x + k % 2, 2 * y + k / 2) >> shift & 0xFF;
+            if (((sum + 2) >> 2) != (expected[y * s + x] >> shift & 0xFFu)) differsFromBox = true;
+          }
+        }
+      }
+  }
+  EXPECT_TRUE(differsFromBox) << "the file's level 1 equals a box filter of level 0: the check proves nothing";
+  // Level 3 (2x2) is filtered from the file's last level (4x4).
+  unsigned red = 0;
+  for (UINT k = 0; k < 4; ++k) red += texel(t.get(), 2, k % 2, k / 2) >> 16 & 0xFF;
+  EXPECT_EQ(texel(t.get(), 3, 0, 0) >> 16 & 0xFF, (red + 2) >> 2);
 }
 
 }  // namespace

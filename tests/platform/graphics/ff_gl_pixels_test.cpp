@@ -3,9 +3,11 @@
 // out from Direct3D's formulas in the comment beside it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "platform/graphics/d3d9.h"
@@ -401,6 +403,97 @@ TEST_F(FixedFunctionPixels, ProjectedCountThreeDividesByTheThirdCoordinate) {
   draw(quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF));
   EXPECT_EQ(pixel(20, 24), 0xFFFF0000u);  // x -0.36: u -0.2, clamped
   EXPECT_EQ(pixel(40, 24), 0xFF00FF00u);  // x 0.27: u 1.05, clamped
+}
+
+// Samples that pass the depth test between BEGIN and END, one per pixel on
+// this single-sampled back buffer: a quad over a quarter of the width and
+// of the height covers 16 x 12 pixels; behind a nearer quad it covers none.
+TEST_F(FixedFunctionPixels, OcclusionQueriesCountThePixelsThatPassTheDepthTest) {
+  auto resultOf = [](IDirect3DQuery9* q) {
+    DWORD samples = 0xFFFFFFFF;
+    HRESULT hr = S_FALSE;
+    for (int tries = 0; tries < 2000 && hr == S_FALSE; ++tries) {
+      hr = q->GetData(&samples, sizeof samples, D3DGETDATA_FLUSH);
+      if (hr == S_FALSE) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(hr, S_OK);
+    return samples;
+  };
+  ComPtr<IDirect3DQuery9> open, hidden;
+  ASSERT_EQ(device->CreateQuery(D3DQUERYTYPE_OCCLUSION, open.put()), D3D_OK);
+  ASSERT_EQ(device->CreateQuery(D3DQUERYTYPE_OCCLUSION, hidden.put()), D3D_OK);
+  ASSERT_EQ(open->Issue(D3DISSUE_BEGIN), D3D_OK);
+  draw(quad(-1, 0.5f, -0.5f, 1, 0.5f, 0xFFFFFFFF));
+  ASSERT_EQ(open->Issue(D3DISSUE_END), D3D_OK);
+  EXPECT_EQ(resultOf(open.get()), 16u * 12u);
+
+  draw(quad(0, -1, 1, 0, 0.2f, 0xFF0000FF));  // nearer, writes depth
+  ASSERT_EQ(hidden->Issue(D3DISSUE_BEGIN), D3D_OK);
+  draw(quad(0, -1, 1, 0, 0.5f, 0xFFFFFFFF));
+  ASSERT_EQ(hidden->Issue(D3DISSUE_END), D3D_OK);
+  EXPECT_EQ(resultOf(hidden.get()), 0u);
+  EXPECT_EQ(pixel(48, 36), 0xFF0000FFu);
+}
+
+// A 32 x 32 x 32 A8R8G8B8 volume whose slices are black except slice 8
+// (red) and slice 24 (green), and whose texel column x = 31 is blue: quads
+// with a constant third coordinate show the slice it selects; the address
+// mode of W decides where coordinates beyond 1 land.
+TEST_F(FixedFunctionPixels, VolumeTexturesAreSampledWithThreeCoordinates) {
+  ComPtr<IDirect3DVolumeTexture9> v;
+  ASSERT_EQ(device->CreateVolumeTexture(32, 32, 32, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, v.put(), nullptr), D3D_OK);
+  D3DLOCKED_BOX box{};
+  ASSERT_EQ(v->LockBox(0, &box, nullptr, 0), D3D_OK);
+  for (UINT z = 0; z < 32; ++z)
+    for (UINT y = 0; y < 32; ++y)
+      for (UINT x = 0; x < 32; ++x) {
+        D3DCOLOR c = z == 8 ? 0xFFFF0000 : z == 24 ? 0xFF00FF00 : 0xFF000000;
+        if (x == 31) c = 0xFF0000FF;
+        reinterpret_cast<D3DCOLOR*>(static_cast<BYTE*>(box.pBits) + z * box.SlicePitch + y * box.RowPitch)[x] = c;
+      }
+  ASSERT_EQ(v->UnlockBox(0), D3D_OK);
+
+  struct VolumeVertex {
+    float x, y, z, u, v, w;
+  };
+  const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                        {0, 12, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                        D3DDECL_END()};
+  ComPtr<IDirect3DVertexDeclaration9> volumeDeclaration;
+  ASSERT_EQ(device->CreateVertexDeclaration(elements, volumeDeclaration.put()), D3D_OK);
+  device->SetVertexDeclaration(volumeDeclaration.get());
+  device->SetTexture(0, v.get());
+  stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  auto drawSlice = [&](float w) {
+    // u runs 0..1 across the back buffer, v 0..1 down it.
+    const VolumeVertex q[4] = {
+        {-1, 1, 0.5f, 0, 0, w}, {1, 1, 0.5f, 1, 0, w}, {-1, -1, 0.5f, 0, 1, w}, {1, -1, 0.5f, 1, 1, w}};
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(VolumeVertex)), D3D_OK);
+  };
+  drawSlice((8 + 0.5f) / 32);
+  EXPECT_EQ(pixel(10, 10), 0xFFFF0000u);
+  EXPECT_EQ(pixel(63, 40), 0xFF0000FFu);  // u near 1: column 31
+  drawSlice((24 + 0.5f) / 32);
+  EXPECT_EQ(pixel(10, 10), 0xFF00FF00u);
+  drawSlice(0.5f);
+  EXPECT_EQ(pixel(10, 10), 0xFF000000u);
+  // Wrapping in W: 1 + 8.5/32 is slice 8 again; clamped, it is the last slice.
+  drawSlice(1.0f + 8.5f / 32);
+  EXPECT_EQ(pixel(10, 10), 0xFFFF0000u);
+  device->SetSamplerState(0, D3DSAMP_ADDRESSW, D3DTADDRESS_CLAMP);
+  drawSlice(1.0f + 8.5f / 32);
+  EXPECT_EQ(pixel(10, 10), 0xFF000000u);
+  // A texture transform swaps v and w: the slice now follows the row. Row 36
+  // has v = 36.5 / 48, slice 24.3; row 12 has v = 12.5 / 48, slice 8.3.
+  device->SetSamplerState(0, D3DSAMP_ADDRESSW, D3DTADDRESS_WRAP);
+  D3DMATRIX swap{};
+  swap.m[0][0] = swap.m[1][2] = swap.m[2][1] = swap.m[3][3] = 1.0f;
+  device->SetTransform(D3DTS_TEXTURE0, &swap);
+  stage(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT3);
+  drawSlice(0.5f);
+  EXPECT_EQ(pixel(10, 36), 0xFF00FF00u);
+  EXPECT_EQ(pixel(10, 12), 0xFFFF0000u);
+  EXPECT_EQ(pixel(10, 24), 0xFF000000u);
 }
 
 }  // namespace

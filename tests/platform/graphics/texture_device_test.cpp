@@ -156,6 +156,49 @@ TEST_F(TextureRecordingTest, SurfacesKeepTheirTextureAlive) {
   EXPECT_EQ(level->UnlockRect(), D3D_OK);
 }
 
+TEST_F(TextureRecordingTest, VolumeTexturesHalveEveryAxisAndLockByBoxes) {
+  ComPtr<IDirect3DVolumeTexture9> v;
+  ASSERT_EQ(device->CreateVolumeTexture(8, 4, 2, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, v.put(), nullptr), D3D_OK);
+  ASSERT_EQ(v->GetLevelCount(), 4u);  // 8x4x2, 4x2x1, 2x1x1, 1x1x1
+  D3DVOLUME_DESC d{};
+  ASSERT_EQ(v->GetLevelDesc(1, &d), D3D_OK);
+  EXPECT_EQ(d.Width * 100 + d.Height * 10 + d.Depth, 421u);
+  D3DLOCKED_BOX whole{}, part{};
+  ASSERT_EQ(v->LockBox(0, &whole, nullptr, 0), D3D_OK);
+  EXPECT_EQ(whole.RowPitch, 32);
+  EXPECT_EQ(whole.SlicePitch, 128);
+  EXPECT_EQ(v->LockBox(0, &part, nullptr, 0), D3DERR_INVALIDCALL);  // locked twice
+  v->UnlockBox(0);
+  const D3DBOX box{2, 1, 5, 3, 1, 2};
+  ASSERT_EQ(v->LockBox(0, &part, &box, 0), D3D_OK);
+  EXPECT_EQ(static_cast<std::uint8_t*>(part.pBits) - static_cast<std::uint8_t*>(whole.pBits), 128 + 32 + 2 * 4);
+  v->UnlockBox(0);
+  const D3DBOX deep{0, 0, 1, 1, 1, 3};
+  EXPECT_EQ(v->LockBox(0, &part, &deep, 0), D3DERR_INVALIDCALL);  // past the back
+  EXPECT_EQ(device->SetTexture(0, v.get()), D3D_OK);
+
+  ComPtr<IDirect3DVolumeTexture9> none;
+  EXPECT_EQ(device->CreateVolumeTexture(4, 4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, none.put(), nullptr),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->CreateVolumeTexture(4, 4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, none.put(),
+                                        nullptr),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->CreateVolumeTexture(4, 4, 512, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, none.put(), nullptr),
+            D3DERR_INVALIDCALL);  // beyond MaxVolumeExtent
+  EXPECT_EQ(device->CreateVolumeTexture(4, 4, 4, 4, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, none.put(), nullptr),
+            D3DERR_INVALIDCALL);  // more levels than the chain has
+  EXPECT_FALSE(none);
+  // Without the capability nothing is made.
+  FakeAdapter bare;
+  bare.caps.TextureCaps = 0;
+  ComPtr<IDirect3D9> other(new RecordingDirect3D9({bare}, log));
+  ComPtr<IDirect3DDevice9> plain;
+  D3DPRESENT_PARAMETERS q = p;
+  ASSERT_EQ(other->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, 0x44, &q, plain.put()), D3D_OK);
+  EXPECT_EQ(plain->CreateVolumeTexture(4, 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, none.put(), nullptr),
+            D3DERR_NOTAVAILABLE);
+}
+
 // ---- OpenGL ----
 
 LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -284,8 +327,30 @@ TEST_F(TextureGlTest, ARenderTargetTextureTakesClearsAndDrawsBack) {
   EXPECT_NE(device->Reset(&again), D3D_OK);
   level.reset();
   target.reset();
+  back.reset();  // the back buffer is a default-pool surface too
   again = p;
   EXPECT_EQ(device->Reset(&again), D3D_OK);
+}
+
+// All 64 greens of R5G6B5 in an 8x8 texture, each texel over a 4x4 block of
+// the back buffer: each must come back as the 6-bit value widened to 8 bits
+// (a 5-bit GL store would be off by up to 5).
+TEST_F(TextureGlTest, R5G6B5KeepsItsSixBitGreen) {
+  ComPtr<IDirect3DTexture9> t;
+  ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, t.put(), nullptr), D3D_OK);
+  D3DLOCKED_RECT r{};
+  ASSERT_EQ(t->LockRect(0, &r, nullptr, 0), D3D_OK);
+  for (UINT g = 0; g < 64; ++g)
+    reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(r.pBits) + g / 8 * r.Pitch)[g % 8] =
+        static_cast<std::uint16_t>(g << 5);
+  t->UnlockRect(0);
+  ASSERT_EQ(drawTexturedQuadForTest(t.get()), D3D_OK);
+  std::vector<DWORD> pixels(32 * 32);
+  ASSERT_EQ(device->ReadBackBuffer(0, 0, 32, 32, pixels.data()), D3D_OK);
+  for (UINT g = 0; g < 64; ++g) {
+    const int got = static_cast<int>(pixels[(g / 8 * 4 + 2) * 32 + g % 8 * 4 + 2] >> 8 & 0xFF);
+    EXPECT_LE(std::abs(got - static_cast<int>(g << 2 | g >> 4)), 1) << "green " << g << " drew " << got;
+  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Saving a settings or score file without ever destroying the previous one:
 // the new content goes to "<name>.tmp" beside it and is renamed over the old
-// file only when every byte was written and the file closed. A crash or a
-// full disk before that leaves the old file as it was.
+// file only when every byte was written, has reached the disk and the file
+// closed without an error. A crash, a power loss or a full disk before that
+// leaves the old file as it was.
 #pragma once
 
 #include <string>
@@ -18,8 +19,9 @@ class ReplacingFile {
   // Creates the temporary file; false when it cannot be created.
   bool begin();
   File& file() { return m_file; }
-  // Closes the temporary file and renames it over the name. Pass false when
-  // a write fell short: the temporary file is dropped and the old file kept.
+  // Flushes the temporary file to the disk, closes it and renames it over
+  // the name. Pass false when a write fell short: the temporary file is
+  // dropped and the old file kept, as when flushing or closing fails.
   bool commit(bool written = true);
 
   const std::string& temporaryName() const { return m_temporary; }

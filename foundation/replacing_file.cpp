@@ -1,4 +1,4 @@
-#include "game/replacing_file.h"
+#include "foundation/replacing_file.h"
 
 #include <atomic>
 #include <cstdio>
@@ -27,8 +27,16 @@ bool ReplacingFile::begin() {
 
 bool ReplacingFile::commit(bool written) {
   if (!m_begun) return false;
-  m_file.close();
+  // The new content must be on the disk before the rename: a rename that
+  // reaches the disk first would leave an empty or partial file after a
+  // power loss, where the old one stood.
+  const bool synced = written && m_file.sync();
+  const bool closed = m_file.close();
   if (!written) return false;  // the destructor drops the temporary file
+  if (!synced || !closed) {
+    g_log.printf("cannot write \"%s\" to the disk\n", m_temporary.c_str());
+    return false;
+  }
   if (Hook hook = g_beforeRename.load()) hook(m_temporary.c_str());
   if (std::rename(toNativePath(m_temporary).c_str(), toNativePath(m_name).c_str()) != 0) {
     // The callers carry on without the file; the trace says why.
@@ -36,5 +44,8 @@ bool ReplacingFile::commit(bool written) {
     return false;
   }
   m_begun = false;
+  // Best effort: the new file is complete on the disk already, so if the
+  // rename is lost the old file comes back, never an empty one.
+  syncDirectoryEntry(m_name);
   return true;
 }

@@ -1,0 +1,110 @@
+#include "scene/scene.h"
+
+#include <cmath>
+
+#include "render/render_pipeline.h"
+#include "render/texture.h"
+#include "scene/loading_progress.h"
+#include "scene/scene_node.h"
+#include "scene/scene_root.h"
+
+Scene::Scene(SceneRoot* root) : ItemContainer(root ? root->pipeline : nullptr), root(root) {
+  for (auto& row : surfaceTable) row.fill(&defaultSurface);
+  for (int i = 0; i < kSpaceCount; ++i) {
+    for (int j = 0; j < kSpaceCount; ++j) spacePairTable[i][j] = &defaultSpacePairs[i == j ? 1 : 0];
+  }
+
+  // ODE counts its initialisations: every scene holds one and gives it back
+  // in its destructor, so scenes may live and die in any order.
+  dInitODE2(0);
+  dAllocateODEDataForThread(dAllocateMaskAll);
+  world = dWorldCreate();
+  contactGroup = dJointGroupCreate(0);
+  dWorldSetGravity(world, gravity[0], gravity[1], gravity[2]);
+  dWorldSetCFM(world, 1e-10);
+  dWorldSetERP(world, 0.3);
+  dWorldSetAutoDisableFlag(world, 0);
+  dWorldSetAutoDisableLinearThreshold(world, 0.25);
+  dWorldSetAutoDisableAngularThreshold(world, 0.25);
+  dWorldSetAutoDisableSteps(world, 0);
+  dWorldSetAutoDisableTime(world, 1.0);
+  dWorldSetQuickStepNumIterations(world, 5);
+  dWorldSetContactMaxCorrectingVel(world, dInfinity);
+  dWorldSetContactSurfaceLayer(world, 0.0);
+
+  if (pipeline && pipeline->currentDevice) {
+    constexpr DWORD kDefaultCharset = 1, kOutDefaultPrecision = 0, kAntialiasedQuality = 4, kDefaultPitch = 0;
+    D3DXCreateFontA(pipeline->currentDevice, 12, 0, 400, 0, 0, kDefaultCharset, kOutDefaultPrecision,
+                    kAntialiasedQuality, kDefaultPitch, "Verdana", font.put());
+  }
+}
+
+Scene::~Scene() {
+  backgroundImage.reset();
+  // Items go before the world: none of them destroys its body or joint (the
+  // world takes those), but none may outlive what it points into either.
+  for (auto* list : {&cameras, &objects, &lights}) list->clear();
+  cullingPlanes.clear();
+  dJointGroupEmpty(contactGroup);
+  dJointGroupDestroy(contactGroup);
+  if (!spaces.empty()) dSpaceDestroy(spaces.front().space);
+  dWorldDestroy(world);
+  dCloseODE();
+  font.reset();
+}
+
+void Scene::onDeviceLost() {
+  if (font) font->OnLostDevice();
+  for (auto* list : {&objects, &lights, &cameras}) {
+    for (auto& item : *list) item->onDeviceLost();
+  }
+}
+
+void Scene::onDeviceReset() {
+  if (font) font->OnResetDevice();
+  for (auto* list : {&objects, &lights, &cameras}) {
+    for (auto& item : *list) item->onDeviceReset();
+  }
+}
+
+void Scene::ambientColorAt(double t, float out[4]) {
+  for (int i = 0; i < 3; ++i) out[i] = ambientColor[i].evaluate(t);
+  out[3] = 1.0f;
+}
+
+void Scene::prepare(LoadingProgressDisplay* display, double start, double span) {
+  for (auto& light : lights) light->prepareOnce();
+  const std::size_t n = objects.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (display) loadingProgress(*display, static_cast<float>(start + span * static_cast<double>(i) / n));
+    objects[i]->prepareOnce();
+  }
+  if (backgroundImage && !backgroundImage->loaded) backgroundImage->load();
+  measure();
+  invalidateTransforms(nullptr);
+}
+
+void Scene::measure() {
+  const double t0 = framesPerSecond != 0.0 ? firstFrame / framesPerSecond : 0.0;
+  bool any = false;
+  float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+  for (auto& object : objects) {
+    SceneNode* mesh = object->firstMesh();
+    if (!mesh) continue;
+    Matrix4x3 world;
+    object->worldMatrix(world, t0, true);
+    Vector4 corners[8];
+    mesh->transformBox(world, corners);
+    for (const Vector4& c : corners) {
+      const float p[3] = {c.x, c.y, c.z};
+      for (int k = 0; k < 3; ++k) {
+        if (!any || p[k] < lo[k]) lo[k] = p[k];
+        if (!any || p[k] > hi[k]) hi[k] = p[k];
+      }
+      any = true;
+    }
+  }
+  sceneSize = any ? std::sqrt((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) +
+                              (hi[2] - lo[2]) * (hi[2] - lo[2]))
+                  : 0.0f;
+}

@@ -1,0 +1,127 @@
+// One loaded scene: its items, timing and global lighting, fog and
+// backdrop, particle effects, motion-mixer actors, and the ODE world with
+// its collision spaces, contact group and the two contact tables that the
+// near callback reads.
+#pragma once
+
+#include <ode/ode.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/anim_channel.h"
+#include "platform/graphics/d3d9.h"
+#include "platform/graphics/d3dx.h"
+#include "scene/contact_tables.h"
+#include "scene/item_container.h"
+
+class SceneRoot;
+class Texture;
+struct LoadingProgressDisplay;
+
+// One collision space of the scene; record 0 holds the top space, and each
+// space's ODE user data is its index in the scene's list.
+struct CollisionSpace {
+  dSpaceID space = nullptr;
+  std::string name;
+};
+
+class Scene : public ItemContainer {
+ public:
+  explicit Scene(SceneRoot* root);
+  ~Scene() override;
+
+  Scene* asScene() override { return this; }
+  const std::string& getName() const { return name; }
+
+  void onDeviceLost() override;
+  void onDeviceReset() override;
+
+  // RGBA of the ambient colour channels at t, alpha 1.
+  void ambientColorAt(double t, float out[4]);
+  // Prepares the lights, then the objects (reporting start + span * i / n
+  // before object i when a display is given), loads the background image,
+  // measures the scene and invalidates every cached matrix. Items already
+  // prepared are left as they are.
+  void prepare(LoadingProgressDisplay* display, double start, double span);
+
+  // Appends a collision space and makes its ODE user data its index in
+  // `spaces`, which the near callback reads; -1 (and nothing stored) when
+  // the tables have no room for it.
+  int addCollisionSpace(dSpaceID space, const std::string& spaceName);
+  // One pass of collision over the top space through nearCallback, which
+  // makes this step's contact joints. Every step must collide through here:
+  // it starts the pass that lets each sub-space be collided internally
+  // only once.
+  void collide();
+  // collide, the world step, the emptying of the contact group and the
+  // invalidation of every cached item matrix.
+  void physicsStep(double dt);
+  // The ODE near callback; `data` is the scene. Run it through collide():
+  // a dSpaceCollide of one's own starts no new pass, so the sub-spaces
+  // collided in the last pass would stay untested inside.
+  static void nearCallback(void* data, dGeomID o1, dGeomID o2);
+
+  // The scene's text font (12 pixels, antialiased); null when it could not
+  // be made.
+  ComPtr<ID3DXFont> font;
+  double timeOffset = 0.0;
+  bool timeFrozen = false;
+  std::string name;
+  IDirect3DSurface9* renderTarget = nullptr;       // not owned
+  IDirect3DSurface9* renderTargetDepth = nullptr;  // not owned
+  std::unique_ptr<Texture> backgroundImage;
+  float backdropColor[4] = {0, 0, 0, 0};
+  SceneRoot* root;
+  // Diagonal of the box around every object mesh at the first frame; 0 when
+  // the scene has no meshes.
+  float sceneSize = 1.0f;
+  dWorldID world = nullptr;
+  dJointGroupID contactGroup = nullptr;
+  float gravity[3] = {0.0f, -9.81f, 0.0f};
+  ODEJointSurface defaultSurface;
+  // [kind of geom 1][kind of geom 2]; entries the game installs stay the game's.
+  std::array<std::array<ODEJointSurface*, kSurfaceKindCount>, kSurfaceKindCount> surfaceTable;
+  // Off the diagonal and on it; both collide nothing.
+  ODESpacePair defaultSpacePairs[2];
+  // [index of space 1][index of space 2]; entries the game installs stay the game's.
+  std::array<std::array<ODESpacePair*, kSpaceCount>, kSpaceCount> spacePairTable;
+  std::vector<CollisionSpace> spaces;
+  double previewFirstFrame = 0.0, previewLastFrame = 0.0;
+  double firstFrame = 0.0;
+  double lastFrame = 0.0;
+  double framesPerSecond = 30.0;
+  std::vector<SceneItem*> cullingPlanes;  // also in `objects`
+  SceneItem* cameraTarget = nullptr;
+  double lastEffectsTime = -1.0;  // negative: effects never updated
+  AnimatedFloat ambientColor[3] = {AnimatedFloat(1.0f), AnimatedFloat(1.0f), AnimatedFloat(1.0f)};
+  AnimatedFloat ambientIntensity{0.25f};
+  AnimatedFloat globalLightIntensity{1.0f};
+  AnimatedFloat globalFlareIntensity{1.0f};
+  std::int32_t fogMode = 0;  // D3DFOGMODE: 0 none, 3 linear, 1 exp, 2 exp squared
+  float fogMinDistance = 0.0f;
+  float fogMaxDistance = 0.0f;
+  float fogColor[4] = {0, 0, 0, 1};
+  bool backdropWithoutFog = false;
+  std::int32_t gridNumber = 50;
+  float gridSize = 1.0f;
+  std::int32_t renderDepth = 0;  // nesting depth of the render pass
+
+ private:
+  void measure();
+  void collideGeoms(dGeomID o1, dGeomID o2);
+  // The two spaces' table entry says they collide; false for an index
+  // outside the tables.
+  bool spacesCollide(int index1, int index2, dGeomID o1, dGeomID o2);
+  void collideInside(dGeomID space);
+  void reportBadPair(const char* what, int value);
+
+  // Counts collision passes; a space collided internally in the current
+  // pass is marked with it.
+  std::uint64_t m_collisionPass = 0;
+  std::array<std::uint64_t, kSpaceCount> m_collidedInside{};
+  bool m_reportedBadPair = false;
+};
