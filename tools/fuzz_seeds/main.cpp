@@ -128,6 +128,12 @@ void addSounds(std::vector<Seed>& seeds) {
   const std::size_t audio = headerPages(mono).size();
   if (audio + 64 < damaged.size()) damaged[audio + 64] ^= 0x5A;
   seeds.push_back({"vorbis/damaged", withMode(0, damaged)});
+  // A rate past the int range in the identification header (its checksum
+  // set right by the target): the source refuses it.
+  Bytes highRate = mono;
+  const std::size_t rate = 28 + 12;  // page header, lacing value, "\x01vorbis", version, channels
+  for (int i = 0; i < 4; ++i) highRate[rate + i] = static_cast<std::uint8_t>(0x90000000u >> (8 * i));
+  seeds.push_back({"vorbis/rate_past_int", withMode(1, highRate)});
 }
 
 // Archives with each coding and placement, extreme and clashing names, and
