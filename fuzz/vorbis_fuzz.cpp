@@ -5,10 +5,11 @@
 // the checksums of the rest are set right first and the changed bytes reach
 // the Vorbis headers and packets.
 //
-// Debian's libvorbis 1.3.7 divides by zero in its residue decoder when a
-// residue's classification codebook has dimension 0, and leaks 8 bytes in
-// ov_open_callbacks on some damaged chains; the fuzzer finds both within
-// seconds. Run it with -fork=2 -ignore_crashes=1 to look past them.
+// Debian's libvorbis 1.3.7 divides by zero in its residue decoders when a
+// residue's classification codebook has dimension 0, and its vorbisfile
+// leaks 8 to 24 bytes inside ov_open_callbacks on some damaged streams; the
+// fuzzer finds both within seconds. Run it with -fork=2 -ignore_crashes=1
+// to look past them.
 #include <ogg/ogg.h>
 
 #include <cstdint>
