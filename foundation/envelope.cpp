@@ -276,3 +276,12 @@ double Envelope::evaluate(double time) {
       return offset;
   }
 }
+
+std::unique_ptr<Envelope> Envelope::clone() const {
+  auto copy = std::make_unique<Envelope>();
+  copy->name = name;
+  copy->preBehavior = preBehavior;
+  copy->postBehavior = postBehavior;
+  copy->m_keys = m_keys;
+  return copy;
+}

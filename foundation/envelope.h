@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <string>
 
 #include "foundation/anim_channel.h"
@@ -47,6 +48,8 @@ class Envelope : public AnimChannel {
 
   double evaluate(double t) override;
   Envelope* asEnvelope() override { return this; }
+  // An independent copy: name, behaviours and every key.
+  std::unique_ptr<Envelope> clone() const;
 
   // Keys are appended after the last key and never sorted: callers append
   // in increasing time.

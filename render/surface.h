@@ -23,6 +23,9 @@ class SpotProjector {
  public:
   virtual ~SpotProjector() = default;
   Texture* texProj = nullptr;  // not owned
+  // The depth texture of the light's shadow map on the current device, for
+  // the shader passes' shadow samplers; not owned.
+  IDirect3DBaseTexture9* shadowDepth = nullptr;
 };
 
 class Surface {
@@ -70,6 +73,8 @@ class Surface {
   // the shader passes); released with the surface.
   ComPtr<IDirect3DBaseTexture9> deviceObjects[2];
   bool loaded = false;
+  bool transparent = false;  // a layer or parameter makes it see-through
+  bool defined = false;      // its object file's definition has been read
   std::vector<std::unique_ptr<TextureLayer>> imageLayers;
   std::vector<std::unique_ptr<TextureLayer>> vertexColorLayers;
 };

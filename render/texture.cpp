@@ -13,35 +13,7 @@
 
 AnimatedFloat copyAnimatedFloat(const AnimatedFloat& source) {
   AnimatedFloat copy(source.value);
-  Envelope* envelope = source.channel ? source.channel->asEnvelope() : nullptr;
-  if (!envelope) return copy;
-  auto own = std::make_unique<Envelope>();
-  own->name = envelope->name;
-  own->preBehavior = envelope->preBehavior;
-  own->postBehavior = envelope->postBehavior;
-  for (const EnvelopeKey& k : envelope->keys()) {
-    switch (k.shape) {
-      case kShapeTCB:
-        own->addKeyTCB(k.value, k.time, k.tension, k.continuity, k.bias);
-        break;
-      case kShapeHermite:
-        own->addKeyHermite(k.value, k.time, k.param[0], k.param[1]);
-        break;
-      case kShapeBezier:
-        own->addKeyBezier(k.value, k.time, k.param[0], k.param[1]);
-        break;
-      case kShapeLinear:
-        own->addKeyLinear(k.value, k.time);
-        break;
-      case kShapeStepped:
-        own->addKeyStepped(k.value, k.time);
-        break;
-      default:
-        own->addKeyBezier2D(k.value, k.time, k.param[0], k.param[1], k.param[2], k.param[3]);
-        break;
-    }
-  }
-  copy.channel = std::move(own);
+  if (Envelope* envelope = source.channel ? source.channel->asEnvelope() : nullptr) copy.channel = envelope->clone();
   return copy;
 }
 

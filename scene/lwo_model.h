@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "render/device_owner.h"
-#include "scene/scene_node.h"
+#include "scene/surface_render_object.h"
 
 class SceneRoot;
 class Surface;
@@ -28,7 +28,7 @@ class LWOModel : public DeviceOwner {
 
   SceneRoot* root;
   std::string name;
-  std::vector<std::unique_ptr<SceneNode>> layers;
-  std::vector<Surface*> surfaces;  // indexed by a polygon's surface index; the root owns them
+  std::vector<std::unique_ptr<SurfaceRenderObject>> layers;  // by layer number; entries may be null
+  std::vector<Surface*> surfaces;                            // indexed by a polygon's surface index; the root owns them
   bool prepared = false;
 };

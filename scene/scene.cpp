@@ -2,11 +2,15 @@
 
 #include <cmath>
 
+#include "foundation/report.h"
 #include "render/render_pipeline.h"
 #include "render/texture.h"
 #include "scene/loading_progress.h"
+#include "scene/lwo_model.h"
+#include "scene/particle_emitter.h"
 #include "scene/scene_node.h"
 #include "scene/scene_root.h"
+#include "scene/surface_render_object.h"
 
 Scene::Scene(SceneRoot* root) : ItemContainer(root ? root->pipeline : nullptr), root(root) {
   for (auto& row : surfaceTable) row.fill(&defaultSurface);
@@ -41,6 +45,9 @@ Scene::Scene(SceneRoot* root) : ItemContainer(root ? root->pipeline : nullptr), 
 
 Scene::~Scene() {
   backgroundImage.reset();
+  // Effects point at their owner items.
+  emitters.clear();
+  forces.clear();
   // Items go before the world: none of them destroys its body or joint (the
   // world takes those), but none may outlive what it points into either.
   for (auto* list : {&cameras, &objects, &lights}) list->clear();
@@ -107,4 +114,40 @@ void Scene::measure() {
   sceneSize = any ? std::sqrt((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) +
                               (hi[2] - lo[2]) * (hi[2] - lo[2]))
                   : 0.0f;
+}
+
+LWOModel* Scene::getModel(File* file, const std::string& fileName) {
+  if (!root) return nullptr;
+  if (LWOModel* model = root->findModel(fileName)) return model;
+  ModelLoaderFunction load = modelLoader();
+  std::unique_ptr<LWOModel> model = load ? load(*this, file, fileName) : nullptr;
+  if (!model) return nullptr;
+  root->models.push_back(std::move(model));
+  return root->models.back().get();
+}
+
+SurfaceRenderObject* Scene::getModelLayer(File* file, const std::string& fileName, unsigned layer) {
+  LWOModel* model = getModel(file, fileName);
+  if (model && layer < model->layers.size() && model->layers[layer]) {
+    return model->layers[layer].get();
+  }
+  reportError("%d is not a valid layer number for %s!\n", static_cast<int>(layer), fileName.c_str());
+  return nullptr;
+}
+
+SceneItem* Scene::findObjectByName(const std::string& objectName) {
+  for (auto& object : objects) {
+    if (object->name == objectName) return object.get();
+  }
+  return nullptr;
+}
+
+MixerActor* Scene::findActor(const std::string& actorName, int instance) const {
+  int seen = 0;
+  for (const auto& actor : actors) {
+    if (actor->name != actorName) continue;
+    if (seen == instance) return actor.get();
+    ++seen;
+  }
+  return nullptr;
 }

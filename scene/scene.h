@@ -13,12 +13,21 @@
 #include <vector>
 
 #include "foundation/anim_channel.h"
+#include "foundation/channel_group.h"
 #include "platform/graphics/d3d9.h"
 #include "platform/graphics/d3dx.h"
 #include "scene/contact_tables.h"
 #include "scene/item_container.h"
 
+class CameraItem;
+class File;
+class LWOModel;
+class ObjectItem;
+class PhysicsObject;
+class FXEmitter;
+class FXPlugin;
 class SceneRoot;
+class SurfaceRenderObject;
 class Texture;
 struct LoadingProgressDisplay;
 
@@ -39,6 +48,29 @@ class Scene : public ItemContainer {
 
   void onDeviceLost() override;
   void onDeviceReset() override;
+
+  // The model of that file from the root, loaded and added on first use;
+  // null when it cannot be loaded (a later call tries again).
+  LWOModel* getModel(File* file, const std::string& fileName);
+  // Layer `layer` (from 0) of that model; null with a report when the model
+  // has no such layer.
+  SurfaceRenderObject* getModelLayer(File* file, const std::string& fileName, unsigned layer);
+  // Items added to a loaded scene. A physics object per non-empty layer of
+  // the model, each at its layer's pivot, all named by the model file;
+  // returns the model (null when it cannot be had: nothing is made).
+  LWOModel* createPhysicsObject(File* file, const std::string& modelName, std::int32_t geomType,
+                                std::int32_t surfaceKind, std::int32_t spaceIndex, const float scale[3]);
+  // A ray named "ray"; its user aims it.
+  PhysicsObject* createRay(std::int32_t surfaceKind, std::int32_t spaceIndex, const float scale[3]);
+  ObjectItem* createObject(const std::string& objectName);
+  // An object showing one layer (from 0) of the model; null when there is
+  // no such layer. Objects of one model share its render objects.
+  ObjectItem* loadObject(File* file, const std::string& modelName, unsigned layer);
+  CameraItem* createCamera(bool makeCurrent);
+  // The instance-th (from 0) motion-mixer actor named exactly `actorName`.
+  MixerActor* findActor(const std::string& actorName, int instance) const;
+  // The first object whose name is exactly `objectName`.
+  SceneItem* findObjectByName(const std::string& objectName);
 
   // RGBA of the ambient colour channels at t, alpha 1.
   void ambientColorAt(double t, float out[4]);
@@ -95,8 +127,15 @@ class Scene : public ItemContainer {
   double lastFrame = 0.0;
   double framesPerSecond = 30.0;
   std::vector<SceneItem*> cullingPlanes;  // also in `objects`
+  // The motion mixer's actors and motions; actors list motions, motions
+  // drive channel groups the items own.
+  std::vector<std::unique_ptr<MixerMotion>> motions;
+  std::vector<std::unique_ptr<MixerActor>> actors;
   SceneItem* cameraTarget = nullptr;
   double lastEffectsTime = -1.0;  // negative: effects never updated
+  // Particle effects in the order they run (updateEffects); owned.
+  std::vector<std::unique_ptr<FXEmitter>> emitters;
+  std::vector<std::unique_ptr<FXPlugin>> forces;
   AnimatedFloat ambientColor[3] = {AnimatedFloat(1.0f), AnimatedFloat(1.0f), AnimatedFloat(1.0f)};
   AnimatedFloat ambientIntensity{0.25f};
   AnimatedFloat globalLightIntensity{1.0f};

@@ -11,6 +11,7 @@
 namespace {
 
 SceneLoaderFunction g_sceneLoader = nullptr;
+ModelLoaderFunction g_modelLoader = nullptr;
 
 // Options of textures asked for by name: no conversion or mip chain of the
 // file texture's own, any size the device takes, never shrunk by detail.
@@ -19,6 +20,8 @@ constexpr std::uint32_t kSharedTextureFlags = kTextureAllowNonPow2 | kTextureFul
 }  // namespace
 
 void setSceneLoader(SceneLoaderFunction loader) { g_sceneLoader = loader; }
+void setModelLoader(ModelLoaderFunction loader) { g_modelLoader = loader; }
+ModelLoaderFunction modelLoader() { return g_modelLoader; }
 
 SceneRoot::SceneRoot(RenderPipeline* pipeline, std::string name) : pipeline(pipeline), name(std::move(name)) {}
 

@@ -64,3 +64,10 @@ class SceneRoot : public DeviceOwner {
 using SceneLoaderFunction = bool (*)(Scene& scene, LoadingProgressDisplay* display, File* file,
                                      const std::string& fileName, double progressStart, double progressSpan);
 void setSceneLoader(SceneLoaderFunction loader);
+
+// Loads an object file into a model of the scene's root (not yet added to
+// it); null after a report when the file is no object of ours. Set by the
+// object loader when it is linked in.
+using ModelLoaderFunction = std::unique_ptr<LWOModel> (*)(Scene& scene, File* file, const std::string& fileName);
+void setModelLoader(ModelLoaderFunction loader);
+ModelLoaderFunction modelLoader();

@@ -82,6 +82,7 @@ class SurfaceRenderObject : public SceneNode {
   std::vector<VertexMap*> vertexMaps;  // one reference each until the build ends
   GeometryCache cache;
   bool keepGeometry = false;
+  bool transparent = false;  // some polygon uses a see-through surface
   std::int32_t cornerCount = 0;
 
   // The steps of the build, in order; public for the tests.

@@ -30,9 +30,10 @@ class NamedTexture : public Texture {
   std::vector<std::string>* m_events;
 };
 
-class LayerNode : public TestMesh {
+class LayerNode : public SurfaceRenderObject {
  public:
-  explicit LayerNode(std::vector<std::string>* events) : TestMesh(0), m_events(events) {}
+  explicit LayerNode(std::vector<std::string>* events)
+      : SurfaceRenderObject(nullptr, nullptr, {}, {}, {}), m_events(events) {}
   ~LayerNode() override { m_events->push_back("model"); }
 
  private:
