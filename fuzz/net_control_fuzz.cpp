@@ -6,15 +6,18 @@
 //
 // Each step starts with a control byte. Below 0x80 it is followed by a chunk
 // of 1 + control bytes that arrives as one receive, so messages split and
-// merge. From 0x80 on it is an action: 0 the frame's update (one value
-// changed locally is sent, received values are committed and checked), 1 a
-// new connection after the relay dropped the old one, 2 leaving, 3 a value
-// leaving and joining the registry again.
+// merge. From 0x80 on it is an action (low three bits): 0 the frame's
+// update (one value changed locally is sent, which ends the socketless
+// connection; received values are committed and checked), 1 a new
+// connection after the old one ended, 2 leaving, 3 a value leaving and
+// joining the registry again, 4 a host or join request awaiting its answer,
+// 5 a request for the stored values (its send fails too), 6 and 7 nothing.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
 #include "game/config.h"
+#include "net/message.h"
 #include "net/net_control.h"
 #include "net/net_value.h"
 
@@ -23,6 +26,7 @@ namespace {
 class FuzzNetControl : public NetControl {
  public:
   void markConnected() { m_connected = 1; }
+  using NetControl::expectJoinReply;
 };
 
 void require(bool condition) {
@@ -58,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       control.onReceive(data + pos, static_cast<int>(length));
       pos += length;
     } else {
-      switch (step & 3) {
+      switch (step & 7) {
         case 0: {
           count.set(count.get() ^ 1);
           control.update();
@@ -74,16 +78,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           control.leave();
           require(control.getState() == NetControl::kStateLeft && !control.isConnected());
           break;
-        default:
+        case 3:
           control.removeValue(&count);
           control.addValue(&count);
+          break;
+        case 4:
+          control.expectJoinReply();
+          break;
+        case 5:
+          require(!control.requestValues(0));
+          break;
+        default:
           break;
       }
     }
     const int state = control.getState();
     require(state == NetControl::kStateInitial || state == NetControl::kStateHostLeft ||
             state == NetControl::kStatePlayerLeft || state == NetControl::kStateLeft);
-    require(control.playerSlot() >= -1 && control.playerSlot() <= 255);
+    require(control.playerSlot() >= 0 && control.playerSlot() < net::kPlayerSlots);
   }
   return 0;
 }

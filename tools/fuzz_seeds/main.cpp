@@ -176,7 +176,8 @@ void addArchives(std::vector<Seed>& seeds) {
 // less one (chunks of up to 128 bytes); actions are single bytes from 0x80.
 class ControlScript {
  public:
-  static constexpr std::uint8_t kUpdate = 0x80, kReconnect = 0x81, kLeave = 0x82, kReregister = 0x83;
+  static constexpr std::uint8_t kUpdate = 0x80, kReconnect = 0x81, kLeave = 0x82, kReregister = 0x83,
+                                kExpectJoinReply = 0x84, kRequestValues = 0x85;
 
   ControlScript& receive(const Bytes& bytes, std::size_t chunk = 128) {
     for (std::size_t at = 0; at < bytes.size(); at += chunk) {
@@ -218,16 +219,30 @@ Bytes filled(std::size_t size, std::uint8_t first) {
 }
 
 void addRelayStreams(std::vector<Seed>& seeds) {
-  // A session as the relay would send it: the seat, every replicated value
-  // at its size (ids as the target registers them), the end of the dump, a
-  // barrier release.
-  const Bytes session =
-      join({message(net::kAccepted, {2}), message(0, {1}), message(5, filled(4, 1)), message(12, {0, 0, 0x80, 0x3F}),
-            message(13, filled(12, 0x40)), message(40, filled(64, 0)), message(1999, filled(4, 9)),
-            message(25, filled(156, 0x20)), message(net::kValuesEnded), message(net::kBarrier, {7, 0, 0, 0})});
-  seeds.push_back({"net_control/session", ControlScript().receive(session).act(ControlScript::kUpdate).bytes()});
-  seeds.push_back(
-      {"net_control/session_bytewise", ControlScript().receive(session, 1).act(ControlScript::kUpdate).bytes()});
+  // A session as the relay would send it: the seat answering a join, every
+  // replicated value at its size (ids as the target registers them), then,
+  // asked for (the request's failed send ends the connection, so the target
+  // connects again), the end of the dump and a barrier release.
+  const Bytes seat = join({message(net::kAccepted, {2}), message(0, {1}), message(5, filled(4, 1)),
+                           message(12, {0, 0, 0x80, 0x3F}), message(13, filled(12, 0x40)), message(40, filled(64, 0)),
+                           message(1999, filled(4, 9)), message(25, filled(156, 0x20))});
+  const Bytes dumpEnd = join({message(net::kValuesEnded), message(net::kBarrier, {7, 0, 0, 0})});
+  for (const std::size_t chunk : {std::size_t{128}, std::size_t{1}}) {
+    seeds.push_back(
+        {chunk == 1 ? "net_control/session_bytewise" : "net_control/session", ControlScript()
+                                                                                  .act(ControlScript::kExpectJoinReply)
+                                                                                  .receive(seat, chunk)
+                                                                                  .act(ControlScript::kRequestValues)
+                                                                                  .act(ControlScript::kReconnect)
+                                                                                  .receive(dumpEnd, chunk)
+                                                                                  .act(ControlScript::kUpdate)
+                                                                                  .bytes()});
+  }
+  // Answers nobody asked for: a seat, a refusal and the end of a dump.
+  seeds.push_back({"net_control/unasked", ControlScript()
+                                              .receive(join({message(net::kAccepted, {1}), message(net::kRefused),
+                                                             message(net::kValuesEnded)}))
+                                              .bytes()});
 
   // A player record with a name that never ends and choices out of range.
   Bytes record = filled(156, 0);
@@ -246,13 +261,16 @@ void addRelayStreams(std::vector<Seed>& seeds) {
       {"net_control/wrong_sizes",
        ControlScript().receive(wrong, 7).act(ControlScript::kUpdate).act(ControlScript::kReregister).bytes()});
 
-  // The host leaves, a player leaves, the relay refuses, this machine leaves.
+  // The host leaves, a player leaves, the relay refuses, a seat past the
+  // last slot, this machine leaves.
   seeds.push_back({"net_control/leaves", ControlScript()
                                              .receive(message(net::kLeave, {0}))
                                              .act(ControlScript::kReconnect)
+                                             .act(ControlScript::kExpectJoinReply)
                                              .receive(join({message(net::kAccepted, {4}), message(net::kLeave, {3})}))
                                              .act(ControlScript::kReconnect)
-                                             .receive(message(net::kRefused))
+                                             .act(ControlScript::kExpectJoinReply)
+                                             .receive(join({message(net::kRefused), message(net::kAccepted, {5})}))
                                              .act(ControlScript::kLeave)
                                              .bytes()});
 
@@ -261,6 +279,7 @@ void addRelayStreams(std::vector<Seed>& seeds) {
   // a well-formed "accepted, slot 1" (5 bytes: length 5, id 3, slot).
   const Bytes accepted = {0x05, 0x00, 0x03, 0x00, 0x01};
   seeds.push_back({"net_control/broken_lengths", ControlScript()
+                                                     .act(ControlScript::kExpectJoinReply)
                                                      .receive({0x02, 0x00, 0x03, 0x00})
                                                      .act(ControlScript::kReconnect)
                                                      .receive(join({accepted, {0x00, 0x7D, 0x0B, 0x00}}))
