@@ -268,6 +268,13 @@ void FixedFunctionPass::applySurface(Surface& surface, double t) {
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    // A planar mirror is drawn over its reflection: the reflection keeps the
+    // reflectivity's share, the surface colour (premultiplied) the rest.
+    const float keep = 1.0f - std::clamp(reflection, 0.0f, 1.0f);
+    col.r *= keep;
+    col.g *= keep;
+    col.b *= keep;
+    alpha = keep;
   } else if (!surface.isTransparentAt(t)) {
     device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
     device->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
