@@ -197,16 +197,25 @@ void SurfaceRenderObject::drawMirror(std::size_t b, double t, SceneItem* item, S
   auto normals = std::make_unique<Normal3[]>(static_cast<std::size_t>(own) + 4);
   for (int i = 0; i < own; ++i) normals[i] = camera->sidePlaneNormals[i];
   const Normal3 sides[4] = {cross(P[0], P[2]), cross(P[3], P[1]), cross(P[2], P[3]), cross(P[1], P[0])};
-  const float sign = depth % 2 == 1 ? -1.0f : 1.0f;
+  // Every plane faces into the portal and the mirror normal away from the
+  // eye, whatever the winding of the box corners on screen: for a floor
+  // seen looking along +z they turn the other way than for one seen
+  // looking along -z.
+  float centre[3] = {0, 0, 0};
+  for (const auto& corner : P)
+    for (int j = 0; j < 3; ++j) centre[j] += corner[j] / 4.0f;
   for (int i = 0; i < 4; ++i) {
     Normal3 s = sides[i];
     normalizeVector(s);
-    normals[own + i] = {s.x * sign, s.y * sign, s.z * sign};
+    if (s.x * centre[0] + s.y * centre[1] + s.z * centre[2] < 0.0f) s = {-s.x, -s.y, -s.z};
+    normals[own + i] = s;
   }
   const float e1[3] = {P[1][0] - P[0][0], P[1][1] - P[0][1], P[1][2] - P[0][2]};
   const float e2[3] = {P[2][0] - P[0][0], P[2][1] - P[0][1], P[2][2] - P[0][2]};
   Normal3 mirrorNormal = cross(e1, e2);
   normalizeVector(mirrorNormal);
+  const float sign =
+      mirrorNormal.x * P[0][0] + mirrorNormal.y * P[0][1] + mirrorNormal.z * P[0][2] < 0.0f ? -1.0f : 1.0f;
   const float normal[3] = {mirrorNormal.x * sign, mirrorNormal.y * sign, mirrorNormal.z * sign};
 
   Scene* reflected = surface.reflectionScene;
