@@ -17,8 +17,6 @@
 #include "scene/object_item.h"
 #include "scene/scene.h"
 
-std::vector<LightItem*>& deviceLightList();
-
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;

@@ -44,6 +44,10 @@ struct DrawRecord {
 // the secondary target format, 2 a colour-encoded shadow map.
 extern int g_shadowPassMode;
 
+// The lights the last light pass gave the device, by device index (null
+// where a scene has gone since).
+std::vector<LightItem*>& deviceLightList();
+
 struct CollisionSpace {
   dSpaceID space = nullptr;
   std::string name;

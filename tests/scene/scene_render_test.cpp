@@ -6,11 +6,13 @@
 #include <cstring>
 
 #include "render/surface.h"
+#include "scene/camera_controller.h"
 #include "scene/camera_item.h"
 #include "scene/culling_plane.h"
 #include "scene/light_item.h"
 #include "scene/lwo_model.h"
 #include "scene/mirror_camera.h"
+#include "scene/object_item.h"
 #include "scene/scene_root.h"
 #include "tests/render/pipeline_fixture.h"
 #include "tests/scene/scene_test_items.h"
@@ -141,6 +143,65 @@ TEST_F(SceneRender, TheFirstEffectsUpdateDrawsWithoutAdvancing) {
   scene->renderPass(3.0, camera);
   EXPECT_EQ(scene->steps.size(), 3u);
   EXPECT_EQ(scene->renderDepth, 0);
+}
+
+TEST_F(SceneRender, ObjectSoundsFollowTheViewButNotItsReflections) {
+  auto item = std::make_unique<ObjectItem>(scene.get(), 1);
+  item->sound = std::make_unique<NotingSound>();
+  auto* sound = static_cast<NotingSound*>(item->sound.get());
+  item->scale[1].value = 10.0f;  // audible within 50
+  item->position[0].value = 60.0f;
+  item->prepare();
+  scene->objects.push_back(std::move(item));
+  ASSERT_TRUE(sound->isPlaying());
+  scene->renderDepth = 2;  // a mirror's pass sees it from elsewhere
+  drawObjects();
+  EXPECT_TRUE(sound->isPlaying());
+  scene->renderDepth = 0;
+  drawObjects();
+  EXPECT_FALSE(sound->isPlaying()) << "out of range of the view";
+}
+
+TEST_F(SceneRender, LightsMapTheirKindOntoTheDeviceAndFlickerOncePerPeriod) {
+  const std::pair<LightKind, D3DLIGHTTYPE> kinds[] = {{kLightDistant, D3DLIGHT_DIRECTIONAL},
+                                                      {kLightPoint, D3DLIGHT_POINT},
+                                                      {kLightSpot, D3DLIGHT_SPOT},
+                                                      {static_cast<LightKind>(3), D3DLIGHT_POINT}};
+  for (const auto& [kind, type] : kinds) {
+    LightItem light(scene.get(), 0);
+    light.lightKind = kind;
+    light.prepare();
+    EXPECT_EQ(light.d3dLight.Type, type) << kind;
+    EXPECT_FALSE(light.update(0.0)) << "no intensity, no light";
+  }
+  LightItem light(scene.get(), 0);
+  light.lightKind = kLightPoint;
+  pipeline->lightFlicker() = true;
+  const double period = light.flickerPeriod;
+  ASSERT_TRUE(period == 40.0 / 23.0 || std::abs(period - 30.0 / 23.0) < 1e-6) << period;
+  const std::uint32_t first = light.colourAt(period * 3.1).toD3DColor();
+  for (double f : {3.3, 3.6, 3.99}) EXPECT_EQ(light.colourAt(period * f).toD3DColor(), first);
+  int changes = 0;
+  std::uint32_t last = first;
+  for (int step = 4; step < 40; ++step) {
+    const std::uint32_t c = light.colourAt(period * (step + 0.5)).toD3DColor();
+    changes += c != last;
+    last = c;
+  }
+  EXPECT_GT(changes, 0) << "a new palette entry is drawn each period";
+}
+
+TEST_F(SceneRender, TheCameraFollowerChoosesTheSmallestBoxAroundItsRig) {
+  CameraController follower(pipeline.get());
+  EXPECT_FALSE(follower.update(*scene, 0.0)) << "disabled and following nothing";
+  at("big", 0);
+  at("small", 0)->mesh->setBox({-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f});
+  at("elsewhere", 10)->mesh->setBox({-0.1f, -0.1f, -0.1f}, {0.1f, 0.1f, 0.1f});
+  follower.enabled = true;
+  follower.environment = follower.rigObject1();  // choose again
+  EXPECT_TRUE(follower.update(*scene, 0.0));
+  EXPECT_EQ(follower.environment->name, "small");
+  EXPECT_EQ(follower.rigObject1()->firstMesh(), static_cast<TestItem*>(follower.environment)->mesh.get());
 }
 
 // One mirror square drawn directly, at each nesting depth.
