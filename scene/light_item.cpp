@@ -6,22 +6,11 @@
 #include "foundation/random.h"
 #include "render/procedural_texture.h"
 #include "render/render_pipeline.h"
+#include "scene/item_math.h"
 #include "scene/lens_flare.h"
 #include "scene/object_item.h"
 #include "scene/scene.h"
 #include "scene/scene_node.h"
-
-namespace {
-
-Matrix4x3 lightAxisBase(std::int32_t mode) {
-  if (mode == 0) return {{0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1}};
-  if (mode == 1) return {{1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1}};
-  return g_identityMatrix;
-}
-
-float length3(const float v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
-
-}  // namespace
 
 LightItem::LightItem(Scene* scene, std::int32_t id)
     : SceneItem(scene, ItemType::Light, id), flickerPeriod(engineRand() % 2 == 0 ? 40.0f / 23.0f : 30.0f / 23.0f) {
@@ -43,31 +32,19 @@ void LightItem::onDeviceReset() {
 }
 
 void LightItem::computeAxisMatrix() {
-  axisMatrix = lightAxisBase(axisMode);
+  axisMatrix = axisBaseMatrix(axisMode);
   invertAffine(&inverseAxisMatrix, axisMatrix);
   axisValid = true;
 }
 
 void LightItem::worldMatrix(Matrix4x3& out, double t, bool withAxis) {
-  Matrix4x3 world;
-  SceneItem::worldMatrix(world, t, false);
   if (!axisValid) computeAxisMatrix();
-  if (withAxis) {
-    multiplyMatrix(out, axisMatrix, world);
-  } else {
-    out = world;
-  }
+  framedWorldMatrix(out, t, withAxis ? &axisMatrix : nullptr);
 }
 
 void LightItem::inverseWorldMatrix(Matrix4x3& out, double t, bool withAxis) {
-  Matrix4x3 inverse;
-  SceneItem::inverseWorldMatrix(inverse, t, false);
   if (!axisValid) computeAxisMatrix();
-  if (withAxis) {
-    multiplyMatrix(out, inverse, inverseAxisMatrix);
-  } else {
-    out = inverse;
-  }
+  framedInverseWorldMatrix(out, t, withAxis ? &inverseAxisMatrix : nullptr);
 }
 
 D3DVIEWPORT9* LightItem::getViewport() {
@@ -203,14 +180,14 @@ float LightItem::affects(SceneItem& object, SceneNode* node, double t) {
     }
   }
   toObjectSpace(object, t);
-  const float s = length3(localDirection);
+  const float s = vectorLength(localDirection);
   if (!node || !node->hasBox || falloff == 0) {
     affectsObject = true;
     return s;
   }
   const float v[3] = {localPosition[0] - node->centre.x, localPosition[1] - node->centre.y,
                       localPosition[2] - node->centre.z};
-  affectsObject = range.evaluate(t) * s * 10.0f >= length3(v) - node->radius;
+  affectsObject = range.evaluate(t) * s * 10.0f >= vectorLength(v) - node->radius;
   return s;
 }
 

@@ -7,6 +7,7 @@
 #include "render/render_pipeline.h"
 #include "render/texture.h"
 #include "scene/camera_controller.h"
+#include "scene/camera_item.h"
 #include "scene/culling_plane.h"
 #include "scene/lens_flare.h"
 #include "scene/light_item.h"
@@ -177,8 +178,9 @@ void Scene::setupFog() {
   if (on) {
     device->SetRenderState(D3DRS_FOGTABLEMODE, static_cast<DWORD>(fogMode));
     device->SetRenderState(D3DRS_FOGCOLOR, packColour(fogColor));
-    device->SetRenderState(D3DRS_FOGSTART, floatBits(fogMinDistance));
-    device->SetRenderState(D3DRS_FOGEND, floatBits(fogMaxDistance));
+    auto* own = dynamic_cast<CameraItem*>(followed);
+    device->SetRenderState(D3DRS_FOGSTART, floatBits(own && own->fogStartSet ? own->fogStart : fogMinDistance));
+    device->SetRenderState(D3DRS_FOGEND, floatBits(own && own->fogEndSet ? own->fogEnd : fogMaxDistance));
   }
   device->SetRenderState(D3DRS_FOGENABLE, on ? 1 : 0);
 }

@@ -128,6 +128,14 @@ TEST_F(SceneRender, OnlyLinearFogIsDrawnAndOnlyWhileTheSwitchIsOn) {
   float startValue;
   std::memcpy(&startValue, &start, sizeof start);
   EXPECT_EQ(startValue, 4.0f);
+  // The followed camera's own start wins while it is set.
+  auto* own = static_cast<CameraItem*>(camera);
+  own->fogStart = 2.5f, own->fogStartSet = true;
+  scene->followed = own;
+  scene->setupFog();
+  const DWORD ownStart = state(D3DRS_FOGSTART);
+  std::memcpy(&startValue, &ownStart, sizeof ownStart);
+  EXPECT_EQ(startValue, 2.5f);
   pipeline->fogEnabled() = false;
   scene->setupFog();
   EXPECT_EQ(state(D3DRS_FOGENABLE), 0u);
