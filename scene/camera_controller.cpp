@@ -68,6 +68,8 @@ RigBaseObject* CameraController::rigObject0() const { return static_cast<RigBase
 RigShowObject* CameraController::rigObject1() const { return static_cast<RigShowObject*>(objects[1].get()); }
 
 bool CameraController::update(Scene& scene, double t) {
+  // The rig belongs to no scene: nothing else clears its cached matrices.
+  invalidateOwnItems();
   bool changed = false;
   CameraCollider* collider =
       pipeline && pipeline->cameraCollision() && scene.root ? scene.root->cameraCollider : nullptr;

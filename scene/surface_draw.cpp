@@ -82,10 +82,13 @@ void SurfaceRenderObject::draw(double t, SceneItem* item, SceneItem* camera) {
       if (skinned) skin(pipeline->constantTable->bonePalette.get());
       for (std::size_t b = 0; b < batches.size(); ++b) {
         MeshBatch& batch = *batches[b];
-        if (skinned && b < cache.batchVertexStart.size()) {
+        // Only dynamic buffers take skinned vertices: bones added after the
+        // build left static ones.
+        auto* dynamic = skinned ? dynamic_cast<GeometryBuffer*>(&batch) : nullptr;
+        if (dynamic && b < cache.batchVertexStart.size()) {
           const int first = cache.batchVertexStart[b], end = cache.batchVertexEnd[b];
           if (first >= 0 && end >= first && static_cast<std::size_t>(end) <= cache.skinnedVertices.size())
-            static_cast<GeometryBuffer&>(batch).fill(cache.skinnedVertices.data() + first, end - first);
+            dynamic->fill(cache.skinnedVertices.data() + first, end - first);
         }
         Surface* surface = batch.owner;
         if (!surface || !surface->loaded) continue;
