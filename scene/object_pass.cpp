@@ -121,8 +121,7 @@ void Scene::drawObjects(SceneItem* viewer, std::vector<CullingPlaneObject*>& occ
     const bool isPlane = dynamic_cast<CullingPlaneObject*>(candidate) != nullptr;
     if (isPlane && !p.cullingPlanesShown()) continue;
     if (scaledToNothing(*candidate, t)) continue;
-    if (!node->hasBox)
-      reportAssertion("curMesh->bboxused && \"objects without bounding boxes are not supported anymore\"");
+    ENGINE_ASSERT(node->hasBox && "objects without bounding boxes are not supported anymore");
     readyProjection(*viewer, t);
     Matrix4x3 clip = clipMatrix(*candidate, *viewer, t);
     if (cylindrical) {
