@@ -264,6 +264,13 @@ void FixedFunctionPass::applySurface(Surface& surface, double t) {
   const float reflection = surface.reflection.evaluate(t);
   if (reflection != 0.0f && surface.reflectionOptions == 0) {
     setSurfaceBlending(true, false, true);
+    // A planar mirror is drawn over its reflection: the reflection keeps the
+    // reflectivity's share, the surface colour (premultiplied) the rest.
+    const float keep = 1.0f - std::clamp(reflection, 0.0f, 1.0f);
+    col.r *= keep;
+    col.g *= keep;
+    col.b *= keep;
+    alpha = keep;
   } else if (!surface.isTransparentAt(t)) {
     setSurfaceBlending(true, false, false);
   } else {

@@ -30,9 +30,15 @@ class PipelineComponent {
 enum PipelineSwitch : int {
   kSwitchLightFlicker = 1,
   kSwitchOverbright = 2,
+  kSwitchLighting = 3,       // off: lights give nothing and reach nothing
+  kSwitchLightView = 4,      // Scene::render looks through the first light
+  kSwitchShadowMapView = 5,  // the first light's shadow map shown on screen
   kSwitchWireframe = 6,
   kSwitchBoundingBoxes = 7,
+  kSwitchCameraCollision = 8,  // the camera follower asks the scene's collider
   kSwitchDebugGeometry = 9,
+  kSwitchCullingPlanes = 10,  // culling planes are drawn as objects
+  kSwitchFlares = 16,
   kSwitchFlatGrey = 18,
   kSwitchTexturesEnabled = 19,
   kSwitchReflectionMapsEnabled = 22,
@@ -73,6 +79,12 @@ class RenderPipeline {
   bool& texturesEnabled() { return switches[kSwitchTexturesEnabled]; }
   bool& reflectionMapsEnabled() { return switches[kSwitchReflectionMapsEnabled]; }
   bool& fogEnabled() { return switches[kSwitchFogEnabled]; }
+  bool& lighting() { return switches[kSwitchLighting]; }
+  bool& lightView() { return switches[kSwitchLightView]; }
+  bool& shadowMapView() { return switches[kSwitchShadowMapView]; }
+  bool& cameraCollision() { return switches[kSwitchCameraCollision]; }
+  bool& cullingPlanesShown() { return switches[kSwitchCullingPlanes]; }
+  bool& flares() { return switches[kSwitchFlares]; }
 
   std::unique_ptr<ShaderFlagTable> flagTable;
   std::unique_ptr<ShaderConstantTable> constantTable;

@@ -3,14 +3,9 @@
 #include <cmath>
 
 #include "render/render_pipeline.h"
+#include "scene/item_math.h"
 
 namespace {
-
-Matrix4x3 axisBase(std::int32_t mode) {
-  if (mode == 0) return {{0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1}};
-  if (mode == 1) return {{1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1}};
-  return g_identityMatrix;
-}
 
 // Half an angle in degrees, in radians.
 constexpr double kHalfDegree = 0.008726646259971648;
@@ -22,7 +17,7 @@ CameraItem::CameraItem(Scene* scene, std::int32_t id) : SceneItem(scene, ItemTyp
 int CameraItem::eyeIndex() const { return renderer ? renderer->eye : -1; }
 
 void CameraItem::computeAxisMatrix() {
-  axisMatrix = axisBase(axisMode);
+  axisMatrix = axisBaseMatrix(axisMode);
   const int eye = eyeIndex();
   if (eye == 0 || eye == 1) {
     const float s = renderer->eyeScaleB * renderer->eyeScaleA * eyeSeparation;
@@ -37,25 +32,13 @@ void CameraItem::computeAxisMatrix() {
 }
 
 void CameraItem::worldMatrix(Matrix4x3& out, double t, bool withAxis) {
-  Matrix4x3 world;
-  SceneItem::worldMatrix(world, t, false);
   if (!axisValid) computeAxisMatrix();
-  if (withAxis) {
-    multiplyMatrix(out, axisMatrix, world);
-  } else {
-    out = world;
-  }
+  framedWorldMatrix(out, t, withAxis ? &axisMatrix : nullptr);
 }
 
 void CameraItem::inverseWorldMatrix(Matrix4x3& out, double t, bool withAxis) {
-  Matrix4x3 inverse;
-  SceneItem::inverseWorldMatrix(inverse, t, false);
   if (!axisValid) computeAxisMatrix();
-  if (withAxis) {
-    multiplyMatrix(out, inverse, inverseAxisMatrix);
-  } else {
-    out = inverse;
-  }
+  framedInverseWorldMatrix(out, t, withAxis ? &inverseAxisMatrix : nullptr);
 }
 
 void CameraItem::invalidate() {

@@ -24,6 +24,9 @@ class CameraItem : public SceneItem {
   std::int32_t axisMode = 2;
   AnimatedFloat zoomFactor{3.2f};
   float eyeSeparation = 0.06f;
+  // The camera's own fog distances, each used while its flag is set.
+  float fogStart = 0.0f, fogEnd = 0.0f;
+  bool fogStartSet = false, fogEndSet = false;
   Matrix4x3 axisMatrix = g_identityMatrix;
   Matrix4x3 inverseAxisMatrix = g_identityMatrix;
   bool axisValid = false;

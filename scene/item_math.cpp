@@ -21,6 +21,12 @@ Matrix4x3 translationMatrix(float x, float y, float z) { return {{1, 0, 0, 0, 0,
 
 Matrix4x3 scaleMatrix(float x, float y, float z) { return {{x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1}}; }
 
+Matrix4x3 axisBaseMatrix(int mode) {
+  if (mode == 0) return {{0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1}};
+  if (mode == 1) return {{1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1}};
+  return g_identityMatrix;
+}
+
 void transformPoint(float p[3], const Matrix4x3& m) {
   const float x = p[0], y = p[1], z = p[2];
   p[0] = x * m[0] + y * m[4] + z * m[8] + m[12];

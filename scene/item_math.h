@@ -17,5 +17,8 @@ Matrix4x3 scaleMatrix(float x, float y, float z);
 void transformPoint(float p[3], const Matrix4x3& m);
 inline void transformPoint(Position3& p, const Matrix4x3& m) { transformPoint(&p.x, m); }
 float vectorLength(const float v[3]);
+// The fixed quarter turn between an item's frame and the viewing frame of
+// cameras and lights: mode 0 about y, mode 1 about x, any other none.
+Matrix4x3 axisBaseMatrix(int mode);
 // m := m x r.
 void postMultiply(Matrix4x3& m, const Matrix4x3& r);

@@ -67,7 +67,8 @@ class ObjectItem : public SceneItem {
   std::unique_ptr<ObjectSoundSource> soundSource;
   bool affectedByFog = false;
   bool alwaysSolid = false;
-  std::vector<MeshEntry> meshes;  // ascending keys
+  std::vector<MeshEntry> meshes;             // ascending keys
+  std::vector<std::int32_t> excludedLights;  // item ids of lights that do not reach it
 
  private:
   // Sounds the game starts itself at events; updateSound leaves them alone.

@@ -149,10 +149,8 @@ void FXEmitter::moveAndDraw(SceneItem* camera, double t, double dt) {
   if (renderer) renderer->update(t, particles.data(), camera);
 }
 
-void updateEffects(Scene& scene, SceneItem* viewer, double t) {
-  const bool started = scene.lastEffectsTime >= 0.0;
-  const double dt = started ? t - scene.lastEffectsTime : 0.0;
-  if (started && dt != 0.0) {
+void runParticleEffects(Scene& scene, SceneItem* viewer, double t, double dt) {
+  if (dt != 0.0) {
     for (auto& emitter : scene.emitters) emitter->emit(t, dt);
     for (auto& emitter : scene.emitters)
       emitter->step(emitter->particles.data(), 0, emitter->slotCount(), t, dt, viewer);
@@ -164,5 +162,4 @@ void updateEffects(Scene& scene, SceneItem* viewer, double t) {
     }
   }
   for (auto& emitter : scene.emitters) emitter->moveAndDraw(viewer, t, dt);
-  scene.lastEffectsTime = t;
 }

@@ -87,6 +87,6 @@ class FXEmitter : public FXPlugin {
 
 // The particle pass of a scene frame at time t seen by `viewer`: births,
 // ageing, the forces (each on every emitter of its group) and movement for
-// the time since the previous pass, then drawing. The first pass, and one at
-// the same time as the last, only draws.
-void updateEffects(Scene& scene, SceneItem* viewer, double t);
+// dt, the time since the previous pass, then drawing. With dt 0 (the first
+// pass, or one at the same time as the last) it only draws.
+void runParticleEffects(Scene& scene, SceneItem* viewer, double t, double dt);

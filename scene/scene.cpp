@@ -5,6 +5,7 @@
 #include "foundation/report.h"
 #include "render/render_pipeline.h"
 #include "render/texture.h"
+#include "scene/light_item.h"
 #include "scene/loading_progress.h"
 #include "scene/lwo_model.h"
 #include "scene/particle_emitter.h"
@@ -44,6 +45,10 @@ Scene::Scene(SceneRoot* root) : ItemContainer(root ? root->pipeline : nullptr), 
 }
 
 Scene::~Scene() {
+  // The device's light list must not keep this scene's lights past it.
+  for (LightItem*& light : deviceLightList()) {
+    if (light && light->scene == this) light = nullptr;
+  }
   backgroundImage.reset();
   // Effects point at their owner items.
   emitters.clear();

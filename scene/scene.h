@@ -20,6 +20,8 @@
 #include "scene/item_container.h"
 
 class CameraItem;
+class CullingPlaneObject;
+class LightItem;
 class File;
 class LWOModel;
 class ObjectItem;
@@ -33,6 +35,22 @@ struct LoadingProgressDisplay;
 
 // One collision space of the scene; record 0 holds the top space, and each
 // space's ODE user data is its index in the scene's list.
+// One object of a pass's draw list: drawn in ascending key order, the
+// far-first group (flagA set, key = -far depth) after the near-first one.
+struct DrawRecord {
+  SceneItem* object;
+  float key;
+  std::uint8_t flagA;
+};
+
+// What the object drawing is rendering into: 0 the view, 1 a shadow map in
+// the secondary target format, 2 a colour-encoded shadow map.
+extern int g_shadowPassMode;
+
+// The lights the last light pass gave the device, by device index (null
+// where a scene has gone since).
+std::vector<LightItem*>& deviceLightList();
+
 struct CollisionSpace {
   dSpaceID space = nullptr;
   std::string name;
@@ -92,6 +110,35 @@ class Scene : public ItemContainer {
   // collide, the world step, the emptying of the contact group and the
   // invalidation of every cached item matrix.
   void physicsStep(double dt);
+  // One frame of the scene into its render target (or the back buffer) at
+  // t, shifted or frozen by the scene's time offset, seen from the camera
+  // follower's item, else the followed camera (the first light in the
+  // light-view mode); places the sound listener there.
+  void render(double t, bool clear);
+  // Fog, lights, shadow maps, objects, flares and (at the top level)
+  // effects for one viewer; re-entered by mirrors. A null viewer draws
+  // nothing.
+  void renderPass(double t, SceneItem* viewer);
+  // Linear fog only (mode 3) and only while the pipeline's fog switch is on.
+  void setupFog();
+  // The lights that shine now on device indices 0.., the rest switched off.
+  void setupLights(double t);
+  void renderShadowMaps(double t);
+  // Culls, sorts and draws the objects; fills the occluders at the top level.
+  void drawObjects(SceneItem* viewer, std::vector<CullingPlaneObject*>& occluders, double t);
+  virtual void drawRecords(double t, SceneItem* viewer, const std::vector<DrawRecord>& records);
+  // Switches on the eight strongest lights that reach the object.
+  void selectLights(SceneItem* viewer, SceneItem& object, double t);
+  // Makes this scene the reflection of the object's mirror surfaces.
+  void tagMeshes(SceneItem& object, double t);
+  void drawFlares(SceneItem* viewer, const std::vector<CullingPlaneObject*>& occluders, double t);
+  // The particle effects: advanced by the time since the last update (none
+  // the first time), then drawn.
+  void updateEffects(SceneItem* viewer, double t);
+  // Advances the effects by dt when dt is not 0, then draws them.
+  virtual void runEffects(SceneItem* viewer, double t, double dt);
+  void drawShadowMapView(IDirect3DTexture9* texture);
+
   // The ODE near callback; `data` is the scene. Run it through collide():
   // a dSpaceCollide of one's own starts no new pass, so the sub-spaces
   // collided in the last pass would stay untested inside.

@@ -53,6 +53,26 @@ void SceneItem::inverseWorldMatrix(Matrix4x3& out, double t, bool) {
   out = inverseWorldCache;
 }
 
+void SceneItem::framedWorldMatrix(Matrix4x3& out, double t, const Matrix4x3* axis) {
+  Matrix4x3 world;
+  SceneItem::worldMatrix(world, t, false);
+  if (axis) {
+    multiplyMatrix(out, *axis, world);
+  } else {
+    out = world;
+  }
+}
+
+void SceneItem::framedInverseWorldMatrix(Matrix4x3& out, double t, const Matrix4x3* inverseAxis) {
+  Matrix4x3 inverse;
+  SceneItem::inverseWorldMatrix(inverse, t, false);
+  if (inverseAxis) {
+    multiplyMatrix(out, inverse, *inverseAxis);
+  } else {
+    out = inverse;
+  }
+}
+
 void SceneItem::invalidate() {
   worldValid = false;
   inverseValid = false;

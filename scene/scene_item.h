@@ -90,6 +90,12 @@ class SceneItem : public DeviceOwner {
   // their own.
   virtual void computeProjection(double t);
 
+  // The world matrix seen through a viewing frame: axis x world, or world
+  // alone without an axis (cameras and lights).
+  void framedWorldMatrix(Matrix4x3& out, double t, const Matrix4x3* axis);
+  // Its inverse: inverse world x inverse axis.
+  void framedInverseWorldMatrix(Matrix4x3& out, double t, const Matrix4x3* inverseAxis);
+
   void setName(const std::string& text) { name = text; }
   // Stores the position, clamped to the limit box when positions are
   // limited, and puts a simulated body there at rest.

@@ -10,6 +10,7 @@
 
 #include "render/device_owner.h"
 
+class CameraCollider;
 class File;
 class LWOModel;
 class RenderPipeline;
@@ -57,6 +58,7 @@ class SceneRoot : public DeviceOwner {
   std::vector<std::unique_ptr<Texture>> textures;
   std::vector<std::unique_ptr<Surface>> surfaces;
   std::vector<std::unique_ptr<LWOModel>> models;
+  CameraCollider* cameraCollider = nullptr;  // the game's; not owned
 };
 
 // Fills a scene from a LightWave scene file. Set by the scene loader when it

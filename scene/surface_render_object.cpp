@@ -61,11 +61,6 @@ void SurfaceRenderObject::beginFrame() {
   for (std::size_t i = 0; i < n; ++i) bones[i]->invalidate();
 }
 
-void SurfaceRenderObject::draw(double, SceneItem*, SceneItem*) {
-  // Drawn by the scene's render passes, which bring the surface draw with
-  // its mirrors and skinning.
-}
-
 void SurfaceRenderObject::onDeviceReset() {
   for (auto& batch : batches) batch->onDeviceReset();
 }

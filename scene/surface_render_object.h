@@ -62,7 +62,14 @@ class SurfaceRenderObject : public SceneNode {
   SceneNode* resolve() override;
   // Clears the frame flag and the pose of the first 1024 bones.
   void beginFrame() override;
+  // Skins the vertices of a boned object, then draws every loaded surface
+  // with the main pass; a mirror surface at the top level marks its pixels
+  // in the stencil buffer, draws the reflected scene there and is drawn
+  // over it. Nothing is drawn two mirror levels deep.
   void draw(double t, SceneItem* item, SceneItem* camera) override;
+  // Positions and normals of the kept vertices through the bone palette
+  // into skinnedVertices.
+  void skin(const Matrix4x3* palette);
   void onDeviceReset() override;
   void onDeviceLost() override;
   std::uintptr_t userWord() const override { return words[1]; }
@@ -84,6 +91,9 @@ class SurfaceRenderObject : public SceneNode {
   bool keepGeometry = false;
   bool transparent = false;  // some polygon uses a see-through surface
   std::int32_t cornerCount = 0;
+  // Surface draws in progress, of every object: 1 at the top level, 2 in a
+  // mirror's reflection. Also the stencil value of the mirror being drawn.
+  static int reflectionDepth;
 
   // The steps of the build, in order; public for the tests.
   void dropDegeneratePolygons();
@@ -93,6 +103,9 @@ class SurfaceRenderObject : public SceneNode {
   void computeSkinWeights(SourceVertex& vertex, std::int32_t point);
 
  private:
+  // The stencil-masked reflection of batch b.
+  void drawMirror(std::size_t b, double t, SceneItem* item, SceneItem* camera);
+
   Surface* surfaceAt(std::uint32_t index) const;
   std::size_t surfaceCount() const;
   void triangulatePolygons();

@@ -34,11 +34,11 @@ int main() {
   plane.shape = 2;
   plane.radius.value = -0.5f;
 
-  for (int f = 0; f < 120; ++f) updateEffects(scene, nullptr, f * kFrame);  // fill up
+  for (int f = 0; f < 120; ++f) scene.updateEffects(nullptr, f * kFrame);  // fill up
   long long alive = 0;
   const auto start = std::chrono::steady_clock::now();
   for (int f = 120; f < 120 + kFrames; ++f) {
-    updateEffects(scene, nullptr, f * kFrame);
+    scene.updateEffects(nullptr, f * kFrame);
     for (auto& emitter : scene.emitters)
       for (const Particle& p : emitter->particles) alive += p.alive ? 1 : 0;
   }

@@ -18,6 +18,7 @@
 #include "scene/surface_render_object.h"
 #include "sound/sound_buffer.h"
 #include "tests/render/pipeline_fixture.h"
+#include "tests/scene/scene_test_items.h"
 
 namespace {
 
@@ -161,26 +162,6 @@ TEST_F(ItemsTest, LevelOfDetailPicksByDistanceAndBias) {
   EXPECT_EQ(other.meshes[0].mesh, middle.get());
   EXPECT_EQ(other.meshes[1].mesh, far.get());
 }
-
-// Notes what the item asks of its sound.
-class NotingSound : public SoundBuffer {
- public:
-  bool play(bool) override { return m_playing = true; }
-  bool setLoop(bool) override { return true; }
-  bool setFrequency(std::uint32_t) override { return true; }
-  bool stop() override {
-    m_playing = false;
-    return true;
-  }
-  double getPosition() override { return 0; }
-  bool setVolume(float v) override {
-    volume = v;
-    return true;
-  }
-  bool setPosition(double) override { return true; }
-  int getPlayCursor() override { return 0; }
-  float volume = -1.0f;
-};
 
 TEST_F(ItemsTest, AnAttachedSoundPlaysWithinHalfItsSquaredScaleAndStopsBeyond) {
   ObjectItem item(scene.get(), 1);

@@ -133,11 +133,11 @@ TEST_F(ParticlesTest, ThePassDrawsFirstThenAgesMovesAndKillsOnTime) {
   moving.velocity[0] = 5.0f;
   moving.life = 100.0f;
 
-  updateEffects(scene, nullptr, 0.0);  // the first pass only draws
-  updateEffects(scene, nullptr, 0.0);  // no time passed: drawn, not moved
+  scene.updateEffects(nullptr, 0.0);  // the first pass only draws
+  scene.updateEffects(nullptr, 0.0);  // no time passed: drawn, not moved
   EXPECT_EQ(drawn.draws, 2);
   EXPECT_EQ(moving.position[0], 0.0f);
-  updateEffects(scene, nullptr, 0.5);
+  scene.updateEffects(nullptr, 0.5);
   EXPECT_FALSE(dying.alive);
   EXPECT_EQ(dying.position[0], 1.0f) << "a particle whose life ends this frame does not move";
   // Displacement (5 x 0.5, -10 x 0.5), then back to units per second.
@@ -146,7 +146,7 @@ TEST_F(ParticlesTest, ThePassDrawsFirstThenAgesMovesAndKillsOnTime) {
   EXPECT_FLOAT_EQ(moving.velocity[1], -10.0f);
 
   owner->particleRenderer.reset();  // simulated, not drawn
-  updateEffects(scene, nullptr, 1.0);
+  scene.updateEffects(nullptr, 1.0);
   EXPECT_FLOAT_EQ(moving.position[1], -15.0f);
 }
 

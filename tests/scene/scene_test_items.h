@@ -8,6 +8,7 @@
 
 #include "scene/scene.h"
 #include "scene/scene_node.h"
+#include "sound/sound_buffer.h"
 
 class TestMesh : public DebugNode {
  public:
@@ -43,3 +44,23 @@ inline TestItem* addObject(Scene& scene, const std::string& name, int layer = -1
   scene.objects.push_back(std::make_unique<TestItem>(&scene, name, layer));
   return static_cast<TestItem*>(scene.objects.back().get());
 }
+
+// Notes what an item asks of its sound.
+class NotingSound : public SoundBuffer {
+ public:
+  bool play(bool) override { return m_playing = true; }
+  bool setLoop(bool) override { return true; }
+  bool setFrequency(std::uint32_t) override { return true; }
+  bool stop() override {
+    m_playing = false;
+    return true;
+  }
+  double getPosition() override { return 0; }
+  bool setVolume(float v) override {
+    volume = v;
+    return true;
+  }
+  bool setPosition(double) override { return true; }
+  int getPlayCursor() override { return 0; }
+  float volume = -1.0f;
+};
