@@ -18,6 +18,7 @@
 #include "content/archive_writer.h"
 #include "content/bmp_writer.h"
 #include "content/jpeg_writer.h"
+#include "content/lwo2_writer.h"
 #include "content/ogg_vorbis_writer.h"
 #include "content/pcx_writer.h"
 #include "net/message.h"
@@ -329,6 +330,40 @@ Bytes readFile(const std::filesystem::path& path) {
 
 }  // namespace
 
+// Object files: two layers with surfaces, a texture block, vertex maps, an
+// envelope and a clip; the same cut short; a bare layer.
+void addObjects(std::vector<Seed>& seeds) {
+  lwo2::Writer w;
+  w.envelope(1, {{0, 0.5f, "TCB ", {0, 0, 0}}, {1, 1.0f, "LINE", {}}});
+  w.stillClip(1, "images/wall.bmp");
+  w.tags({"Body", "Glass"});
+  for (int layer : {0, 2}) {
+    w.layer(layer, {0, static_cast<float>(layer), 0}, layer == 2 ? "Wheels" : "");
+    w.points({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 1}});
+    w.polygons({{0, 1, 2, 3}, {1, 4, 2}});
+    w.polygonSurfaces({{0, 0}, {1, 1}});
+    w.vertexMap("TXUV", "uv", {{0, {0, 0}}, {1, {1, 0}}, {2, {1, 1}}, {3, {0, 1}}});
+    w.vertexMap("RGBA", "paint", {{4, {1, 0, 0, 0.5f}}});
+    w.vertexMap("WGHT", "arm", {{1, {0.75f}}});
+    w.polygonVertexMap("TXUV", "uv", {{1, 1, {0.5f, 0.5f}}});
+  }
+  lwo2::Block block;
+  block.clip = 1;
+  block.vertexMap = "uv";
+  block.writeTextureMap = true;
+  block.wrapWidth = 0, block.wrapHeight = 2;
+  w.surface(lwo2::Surface("Body").colour(0.8f, 0.2f, 0.1f, 1).smoothing(0.6f).block(block).back("Glass"));
+  w.surface(lwo2::Surface("Glass").value("TRAN", 0.5f).u2("SIDE", 3).vertexColours(1, "RGBA", "paint"));
+  const Bytes model = w.bytes();
+  seeds.push_back({"lwo2/two_layers.lwo", model});
+  seeds.push_back({"lwo2/truncated.lwo", cut(model, model.size() * 2 / 3)});
+  lwo2::Writer bare;
+  bare.layer(0);
+  bare.points({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+  bare.polygons({{0, 1, 2}});
+  seeds.push_back({"lwo2/bare_triangle.lwo", bare.bytes()});
+}
+
 int main(int argc, char** argv) {
   const bool check = argc == 3 && std::strcmp(argv[1], "--check") == 0;
   if (argc != 2 && !check) {
@@ -342,6 +377,7 @@ int main(int argc, char** argv) {
   addArchives(seeds);
   addRelayStreams(seeds);
   addRegistryFiles(seeds);
+  addObjects(seeds);
 
   int failures = 0;
   for (const Seed& seed : seeds) {
