@@ -262,6 +262,11 @@ NetControl::JoinResult NetControl::request(const char* address, WORD port, std::
   return accepted ? JoinResult::ConnectFailed : JoinResult::TimedOut;
 }
 
+void NetControl::expectJoinReply() {
+  std::lock_guard lock(m_lock);
+  m_requestPending = true;
+}
+
 NetControl::JoinResult NetControl::hostGame(const char* address, WORD port, DWORD timeoutMs) {
   return request(address, port, net::kHost, timeoutMs);
 }

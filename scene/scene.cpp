@@ -141,3 +141,13 @@ SceneItem* Scene::findObjectByName(const std::string& objectName) {
   }
   return nullptr;
 }
+
+MixerActor* Scene::findActor(const std::string& actorName, int instance) const {
+  int seen = 0;
+  for (const auto& actor : actors) {
+    if (actor->name != actorName) continue;
+    if (seen == instance) return actor.get();
+    ++seen;
+  }
+  return nullptr;
+}
