@@ -141,16 +141,12 @@ TEST_F(ConfigFileTest, SavedChoicesComeBackAndRestartResetsTheCurrentRaceFields)
   EXPECT_EQ(config.m_championshipTrack, 4);
   EXPECT_EQ(config.m_bindingKind[6], 9u);
   EXPECT_EQ(config.m_bindingCode[6], 19u);
-  EXPECT_EQ(config.m_bindingKind[0], 0u);
-  EXPECT_EQ(config.m_bindingCode[0], 12345u);
+  EXPECT_EQ(config.m_bindingCode[0], 12345u) << "a mouse axis keeps its unused code";
 
-  EXPECT_EQ(config.m_championshipTail[0], 3);
-  EXPECT_EQ(config.m_championshipTail[1], 0);
-  EXPECT_EQ(config.m_championshipTail[2], 0);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(config.m_timeTrialTail[i], 0);
-    EXPECT_EQ(config.m_lastManStandingTail[i], 0);
-  }
+  auto tail = [](const std::int32_t(&t)[3]) { return std::vector<int>(t, t + 3); };
+  EXPECT_EQ(tail(config.m_championshipTail), (std::vector<int>{3, 0, 0}));
+  EXPECT_EQ(tail(config.m_timeTrialTail), (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(tail(config.m_lastManStandingTail), (std::vector<int>{0, 0, 0}));
   // The reset applies to the object; the file keeps what it held.
   const PlainConfig plain = decipherFile(readBytes("config.dat"));
   EXPECT_EQ(i32At(plain.settings, 158 + 40), 9);
