@@ -155,16 +155,11 @@ TEST(BurrowsWheeler, DamagedIndexesFailWithoutReadingOutside) {
   EXPECT_EQ(out.size(), 6);
 }
 
-TEST(BurrowsWheeler, LargeColumnsRestoreExactly) {
-  // Columns of a quarter megabyte and more are walked in pieces, and past
-  // 4 MB without packing; each way must give the same text.
-  Bytes text = randomBytes(300000, 11, 4);
-  for (std::size_t i = 0; i < text.size(); i += 1000) text[i] = static_cast<std::uint8_t>(i >> 10);
-  const BurrowsWheelerBlock block = forwardBurrowsWheeler(text.data(), text.size());
-  ASSERT_EQ(restore(block), text);
-
-  // One repeated byte: the column is the text itself and the sentinel ends
-  // the last row, so no sorting is needed to build it.
+TEST(BurrowsWheeler, LargeColumnsOfOneRepeatedByteRestoreExactly) {
+  // Walked in pieces, and past 4 MB without packing (the reference test
+  // covers varied text at these sizes). One repeated byte: the column is
+  // the text itself and the sentinel ends the last row, so no sorting is
+  // needed to build it.
   for (std::size_t n : {std::size_t{300001}, (std::size_t{1} << 22) + 3}) {
     BurrowsWheelerBlock same;
     same.lastColumn.assign(n, 'a');

@@ -1,36 +1,22 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "foundation/file.h"
+#include "tests/support/scratch_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Runs each test in <tmp>/root/work, so that ".." is <tmp>/root.
-class DiskFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    m_old = fs::current_path();
-    m_root = fs::path(::testing::TempDir()) / ("diskfile_" + std::to_string(::getpid()));
-    fs::remove_all(m_root);
-    fs::create_directories(m_root / "work");
-    fs::current_path(m_root / "work");
-  }
-  void TearDown() override {
-    fs::current_path(m_old);
-    fs::remove_all(m_root);
-  }
-  static void put(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-  }
-  fs::path m_old, m_root;
-};
+using DiskFileTest = ScratchDirTest;
+
+void put(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
 
 }  // namespace
 

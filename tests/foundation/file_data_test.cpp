@@ -6,8 +6,8 @@
 
 #include "content/bmp_writer.h"
 #include "content/jpeg_writer.h"
-#include "tests/support/report_capture.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/report_capture.h"
 
 namespace {
 
@@ -70,8 +70,6 @@ TEST_F(FileDataTest, LoadFileDataReadsTheWholeFileThroughAClone) {
   ASSERT_TRUE(data);
   EXPECT_EQ(data->size(), 9);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(data->data()), 9), "DDS 12345");
-  EXPECT_EQ(data->name(), "Textures\\sky.dds");
-  EXPECT_EQ(data->asImage(), nullptr);
   EXPECT_EQ(files.tell(), -1) << "the prototype itself is never opened";
 
   EXPECT_EQ(loadFileData("Textures\\missing.dds", files), nullptr);
@@ -106,8 +104,6 @@ TEST_F(FileDataTest, LoadImageChoosesTheDecoderByTheLastThreeLetters) {
   for (const char* name : {"a.bmp", "B.BMP", "bmp"}) {
     RefPtr<Image> image(loadImage(files, name, true));
     ASSERT_TRUE(image) << name;
-    EXPECT_EQ(image->asImage(), image.get());
-    EXPECT_EQ(image->name(), name);
     EXPECT_EQ(image->pixel(0, 1), 0xFF405060u) << name;
   }
   RefPtr<Image> jpg(loadImage(files, "c.JPG", false));

@@ -4,8 +4,7 @@
 
 #include <cmath>
 
-#include "foundation/report.h"
-#include "platform/system/system.h"
+#include "tests/support/report_capture.h"
 
 namespace {
 
@@ -86,19 +85,17 @@ TEST(Matrix, InvertMatrixPivotsOnAZeroDiagonal) {
   expectNear(product, g_identityMatrix);
 }
 
-TEST(Matrix, SingularMatrixAssertsAndGivesTheIdentity) {
-  auto previous = setMessageBoxHook([](const char*, const char*, UINT) { return IDOK; });
-  g_messageLevel = 3;
-  g_logMessages = true;
-  g_lastMessage.clear();
+class MatrixAssertions : public ReportCapture {
+ protected:
+  MatrixAssertions() : ReportCapture(3) {}
+};
+
+TEST_F(MatrixAssertions, SingularMatrixAssertsAndGivesTheIdentity) {
   const Matrix4x3 zero = {};
   Matrix4x3 out = {{9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9}};
   invertMatrix(zero, &out);
   expectNear(out, g_identityMatrix, 0);
-  EXPECT_STREQ(g_lastMessage.get().c_str(), "Singular trans mat encountered.\\n");
-  g_messageLevel = 0;
-  g_logMessages = false;
-  setMessageBoxHook(previous);
+  EXPECT_EQ(lastMessage(), "Singular trans mat encountered.\\n");
 }
 
 TEST(Matrix, NormalizeVector) {

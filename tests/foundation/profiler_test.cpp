@@ -39,10 +39,7 @@ TEST(Profiler, EmptyTablePrintsTheHeadingsOnly) {
 
 TEST(Profiler, GameCountersReportZerosInRegistrationOrder) {
   clearProfileCounters();
-  EXPECT_EQ(registerProfileCounter("CompleteRenderTime"), 0);
-  clearProfileCounters();
   registerGameProfileCounters();
-  ASSERT_EQ(profileCounterCount(), 14);
   const std::string report = captureReport();
   const std::string first = "CompleteRenderTime       :        0             0          0        0          0\n";
   const std::string last = "CameraSceneCollision     :        0             0          0        0          0\n";

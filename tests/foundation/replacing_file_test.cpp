@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_dir.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -32,14 +34,11 @@ void noteRename(const char* temporaryName) {
   g_events.push_back("rename " + fs::path(temporaryName).filename().string());
 }
 
-class ReplacingFileTest : public ::testing::Test {
+class ReplacingFileTest : public ScratchDirTest {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_dir =
-        fs::path(::testing::TempDir()) / ("replacing_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
+    ScratchDirTest::SetUp();
+    m_dir = m_root / "work";
     g_events.clear();
     g_failSync = false;
     ReplacingFile::setBeforeRenameHook(noteRename);
@@ -47,7 +46,7 @@ class ReplacingFileTest : public ::testing::Test {
   void TearDown() override {
     ReplacingFile::setBeforeRenameHook(nullptr);
     g_failSync = false;
-    fs::remove_all(m_dir);
+    ScratchDirTest::TearDown();
   }
   bool save(const std::string& text) {
     ReplacingFile out(path().c_str());

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "game/highscore.h"
-#include "tests/game/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace fs = std::filesystem;
 

@@ -35,11 +35,10 @@ TEST_F(DirectInputDeviceTest, KeysSetAndClearTheirCodesAndEveryModifierHasItsOwn
   device->update();
   EXPECT_EQ(device->m_key[DIK_W], 0);
   EXPECT_EQ(device->m_lastKey, DIK_W) << "the last event, down or up";
-  for (BYTE key : {DIK_LSHIFT, DIK_RSHIFT, DIK_LCONTROL, DIK_RCONTROL, DIK_LMENU, DIK_RMENU, DIK_NUMPADENTER}) {
-    injectKey(window, key, true);
-    device->update();
-    EXPECT_EQ(device->m_key[key], 1) << int(key);
-  }
+  const BYTE modifiers[] = {DIK_LSHIFT, DIK_RSHIFT, DIK_LCONTROL, DIK_RCONTROL, DIK_LMENU, DIK_RMENU, DIK_NUMPADENTER};
+  for (BYTE key : modifiers) injectKey(window, key, true);
+  device->update();
+  for (BYTE key : modifiers) EXPECT_EQ(device->m_key[key], 1) << int(key);
   EXPECT_EQ(device->m_key[DIK_RETURN], 0);
 }
 
@@ -63,17 +62,13 @@ TEST_F(DirectInputDeviceTest, MouseMovesAndWheelPerFrameWithAClampedPosition) {
   injectMouseWheel(window, -1);
   injectMouseButton(window, 1, true, 0, 0);
   device->update();
-  EXPECT_EQ(device->m_mouseDelta[0], 35);
-  EXPECT_EQ(device->m_mouseDelta[1], 16);
-  EXPECT_EQ(device->m_mouseDelta[2], -120);
-  EXPECT_EQ(device->m_mousePos[0], 35);
-  EXPECT_EQ(device->m_mousePos[1], 16);
+  EXPECT_EQ(all(device->m_mouseDelta), (std::vector<int>{35, 16, -120}));
+  EXPECT_EQ(all(device->m_mousePos), (std::vector<int>{35, 16}));
   EXPECT_EQ(device->m_mouseButton[1], 1);
 
   injectMouseMotion(window, 0, 0, -500, 500);
   device->update();
-  EXPECT_EQ(device->m_mousePos[0], 0);
-  EXPECT_EQ(device->m_mousePos[1], 50);
+  EXPECT_EQ(all(device->m_mousePos), (std::vector<int>{0, 50}));
   EXPECT_EQ(device->m_mouseDelta[2], 0);
   injectMouseMotion(window, 0, 0, 1000, 0);
   device->update();
@@ -125,8 +120,8 @@ TEST_F(DirectInputDeviceTest, NoControllerLeavesAxesAndButtonsAtRest) {
   ASSERT_FALSE(device->hasJoystick());
   injectKey(window, DIK_A, true);
   EXPECT_TRUE(device->update());
-  for (int axis : device->m_joyAxis) EXPECT_EQ(axis, 0);
-  for (int i = 0; i < InputDevice::kJoystickButtons; ++i) EXPECT_FALSE(device->getJoystickButton(i));
+  EXPECT_EQ(all(device->m_joyAxis), std::vector<int>(12, 0));
+  EXPECT_EQ(all(device->m_joyButton), std::vector<int>(InputDevice::kJoystickButtons, 0));
 }
 
 TEST_F(DirectInputDeviceTest, UnpluggedControllerStopsSteering) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "input/input_device.h"
 #include "platform/input/input_injection.h"
@@ -67,3 +68,9 @@ class InputWindowTest : public ::testing::Test {
 
   HWND window = nullptr;
 };
+
+// A device's array as a vector, so a test compares the whole at once.
+template <class T, std::size_t N>
+std::vector<int> all(const T (&values)[N]) {
+  return std::vector<int>(values, values + N);
+}

@@ -88,19 +88,13 @@ TEST_F(WindowInputDeviceTest, MouseDeltasAndWheelAccumulateUntilUpdate) {
   injectMouseWheel(window, 1);
   injectMouseWheel(window, 2);
   pumpMessages();
-  EXPECT_EQ(device->m_mouseDelta[0], 20);  // from the origin the device started at
-  EXPECT_EQ(device->m_mouseDelta[1], 9);
-  EXPECT_EQ(device->m_mouseDelta[2], 360);
-  EXPECT_EQ(device->m_mousePos[0], 20);
-  EXPECT_EQ(device->m_mousePos[1], 9);
+  EXPECT_EQ(all(device->m_mouseDelta), (std::vector<int>{20, 9, 360}));  // from the origin the device started at
+  EXPECT_EQ(all(device->m_mousePos), (std::vector<int>{20, 9}));
   device->update();
-  EXPECT_EQ(device->m_mouseDelta[0], 0);
-  EXPECT_EQ(device->m_mouseDelta[1], 0);
-  EXPECT_EQ(device->m_mouseDelta[2], 0);
+  EXPECT_EQ(all(device->m_mouseDelta), (std::vector<int>{0, 0, 0}));
   injectMouseMotion(window, 15, 19, -5, 10);
   pumpMessages();
-  EXPECT_EQ(device->m_mouseDelta[0], -5);
-  EXPECT_EQ(device->m_mouseDelta[1], 10);
+  EXPECT_EQ(all(device->m_mouseDelta), (std::vector<int>{-5, 10, 0}));
 }
 
 TEST_F(WindowInputDeviceTest, FirstMoveAfterAPauseOnlyTakesThePosition) {
@@ -116,28 +110,22 @@ TEST_F(WindowInputDeviceTest, FirstMoveAfterAPauseOnlyTakesThePosition) {
   now += 300;  // a still pause: the cursor is not parked at the window centre
   injectMouseMotion(window, 40, 30, 28, 20);
   pumpMessages();
-  EXPECT_EQ(device->m_mouseDelta[0], 0);
-  EXPECT_EQ(device->m_mouseDelta[1], 0);
+  EXPECT_EQ(all(device->m_mouseDelta), (std::vector<int>{0, 0, 0}));
   EXPECT_EQ(device->m_mousePos[0], 40);
   injectMouseMotion(window, 43, 31, 3, 1);
   pumpMessages();
-  EXPECT_EQ(device->m_mouseDelta[0], 3);
-  EXPECT_EQ(device->m_mouseDelta[1], 1);
+  EXPECT_EQ(all(device->m_mouseDelta), (std::vector<int>{3, 1, 0}));
 }
 
 TEST_F(WindowInputDeviceTest, ButtonsFollowTheMessageFlags) {
   injectMouseButton(window, 0, true, 5, 5);
   injectMouseButton(window, 2, true, 5, 5);
   pumpMessages();
-  EXPECT_EQ(device->m_mouseButton[0], 1);
-  EXPECT_EQ(device->m_mouseButton[1], 0);
-  EXPECT_EQ(device->m_mouseButton[2], 1);
+  EXPECT_EQ(all(device->m_mouseButton), (std::vector<int>{1, 0, 1}));
   injectMouseButton(window, 0, false, 5, 5);
   injectMouseButton(window, 1, true, 5, 5);
   pumpMessages();
-  EXPECT_EQ(device->m_mouseButton[0], 0);
-  EXPECT_EQ(device->m_mouseButton[1], 1);
-  EXPECT_EQ(device->m_mouseButton[2], 1);
+  EXPECT_EQ(all(device->m_mouseButton), (std::vector<int>{0, 1, 1}));
 }
 
 TEST_F(WindowInputDeviceTest, HeldKeysAreClearedWhenTheWindowBecomesActive) {

@@ -214,14 +214,6 @@ TEST_F(FixedFunctionPassTest, ReflectionGreyIsRoundedAndClamped) {
 }
 
 TEST_F(FixedFunctionPassTest, BlendingFollowsTransparencyAndItsLayer) {
-  SurfaceStagePlan opaque(surface);
-  pass->binding = &opaque;
-  pass->applySurface(surface, 0.0);
-  EXPECT_EQ(state(D3DRS_ZWRITEENABLE), 1u);
-  EXPECT_EQ(state(D3DRS_ALPHABLENDENABLE), 0u);
-  EXPECT_EQ(state(D3DRS_CULLMODE), D3DCULL_CCW);
-  EXPECT_EQ(state(D3DRS_NORMALIZENORMALS), 1u);
-
   // No transparency layer: blended, no depth writes; additive 0.3 turns the
   // blend to ONE / INVSRCALPHA and scales every material alpha.
   surface.transparency.value = 0.5f;

@@ -1,11 +1,13 @@
-// A render pipeline over the recording device for render tests: one
-// adapter with chosen shader versions, a windowed device, reports captured
-// at level 3.
+// Render tests on the recording device: made-up adapters, the set-up
+// chooser, a windowed device and a pipeline over it; reports captured at
+// level 3 and message boxes collected as "caption: text".
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/graphics/d3d9_recording.h"
 #include "platform/system/system.h"
@@ -47,6 +49,10 @@ class PipelineTest : public ReportCapture {
     ReportCapture::SetUp();
     resetWindowSystem();
     setenv("TESSALINE_REGISTRY", "/nonexistent/registry.ini", 1);
+    setMessageBoxHook([this](const char* text, const char* caption, UINT) {
+      boxes.push_back(std::string(caption) + ": " + text);
+      return IDOK;
+    });
     WNDCLASSA wc{};
     wc.lpfnWndProc = pipelineTestProc;
     wc.lpszClassName = "Orbivane";
@@ -56,9 +62,30 @@ class PipelineTest : public ReportCapture {
     pipeline.reset();
     manager.reset();
     setDirect3DFactory(nullptr);
+    setMessageBoxHook(nullptr);
     unsetenv("TESSALINE_REGISTRY");
     resetWindowSystem();
     ReportCapture::TearDown();
+  }
+
+  void useAdapters(std::vector<FakeAdapter> adapters) {
+    setDirect3DFactory([adapters, log = log](UINT) { return new RecordingDirect3D9(adapters, log); });
+  }
+  static FakeAdapter adapterWithModes() {
+    FakeAdapter a;
+    a.modes = {{640, 480, 60, D3DFMT_X8R8G8B8}, {1024, 768, 60, D3DFMT_X8R8G8B8}};
+    return a;
+  }
+  // A manager over the recorder with these adapters, after the set-up
+  // chooser ran.
+  void makeManager(std::vector<FakeAdapter> adapters, bool windowed, void (*adjust)(DisplaySettings&) = nullptr) {
+    useAdapters(std::move(adapters));
+    manager = std::make_unique<DeviceManager>();
+    manager->settings->windowed = windowed;
+    if (adjust) adjust(*manager->settings);
+    ASSERT_TRUE(manager->enumerateAdapters("Error", "no d3d", "no tnl"));
+    ::Setup setup(manager.get());
+    EXPECT_TRUE(setup.run());
   }
 
   // Devices on the recorder with one adapter of these shader versions.
@@ -68,13 +95,7 @@ class PipelineTest : public ReportCapture {
     a.caps.VertexShaderVersion = vs;
     a.caps.PixelShaderVersion = ps;
     if (adapter) adapter(a);
-    setDirect3DFactory([a, log = log](UINT) { return new RecordingDirect3D9({a}, log); });
-    manager = std::make_unique<DeviceManager>();
-    manager->settings->windowed = true;
-    if (adjust) adjust(*manager->settings);
-    ASSERT_TRUE(manager->enumerateAdapters("Error", "no d3d", "no tnl"));
-    ::Setup setup(manager.get());
-    setup.run();
+    makeManager({a}, true, adjust);
     ASSERT_TRUE(manager->createRenderWindow("Orbivane", nullptr));
     log->calls.clear();
     pipeline = std::make_unique<RenderPipeline>(*manager);
@@ -95,4 +116,5 @@ class PipelineTest : public ReportCapture {
   std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
   std::unique_ptr<DeviceManager> manager;
   std::unique_ptr<RenderPipeline> pipeline;
+  std::vector<std::string> boxes;
 };

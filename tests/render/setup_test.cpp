@@ -9,69 +9,29 @@
 
 #include <unistd.h>
 
-#include "platform/graphics/d3d9_recording.h"
-#include "platform/system/system.h"
-#include "render/device_manager.h"
+#include "tests/render/pipeline_fixture.h"
 
 namespace {
 
-// Every test gets its own registry file (absent unless written), no message
-// boxes, and a factory that hands out the recorder with the given adapters.
-class SetupTest : public ::testing::Test {
+// Every test gets its own registry file, absent unless written.
+class SetupTest : public PipelineTest {
  protected:
   void SetUp() override {
+    PipelineTest::SetUp();
     registryPath = ::testing::TempDir() + "setup_test_" + std::to_string(::getpid()) + ".ini";
     std::remove(registryPath.c_str());
     setenv("TESSALINE_REGISTRY", registryPath.c_str(), 1);
-    setMessageBoxHook([this](const char* text, const char* caption, UINT) {
-      boxes.push_back(std::string(caption) + ": " + text);
-      return IDOK;
-    });
   }
   void TearDown() override {
-    setDirect3DFactory(nullptr);
-    setMessageBoxHook(nullptr);
     std::remove(registryPath.c_str());
-    unsetenv("TESSALINE_REGISTRY");
-  }
-
-  void useAdapters(std::vector<FakeAdapter> adapters) {
-    setDirect3DFactory([adapters, log = log](UINT) { return new RecordingDirect3D9(adapters, log); });
+    PipelineTest::TearDown();
   }
   void writeRegistry(const std::string& values) {
     std::ofstream(registryPath) << "[HKEY_LOCAL_MACHINE\\Software\\Marrowgate Software\\Tessaline]\n" << values;
   }
-  // Enumerates and runs the chooser over one adapter.
-  void runSetup(DeviceManager& manager, const FakeAdapter& adapter) {
-    useAdapters({adapter});
-    ASSERT_TRUE(manager.enumerateAdapters("Error", "no d3d", "no tnl"));
-    ::Setup setup(&manager);
-    EXPECT_TRUE(setup.run());
-  }
-
-  static FakeAdapter adapterWithModes() {
-    FakeAdapter a;
-    a.modes = {{640, 480, 60, D3DFMT_X8R8G8B8}, {1024, 768, 60, D3DFMT_X8R8G8B8}};
-    return a;
-  }
 
   std::string registryPath;
-  std::vector<std::string> boxes;
-  std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
 };
-
-TEST_F(SetupTest, WithoutRegistryKeyTheDefaultsStay) {
-  const DisplaySettings s;
-  EXPECT_EQ(s.width, 1024);
-  EXPECT_EQ(s.height, 768);
-  EXPECT_FALSE(s.windowed);
-  EXPECT_EQ(s.windowWidth, 960);
-  EXPECT_EQ(s.windowHeight, 720);
-  EXPECT_EQ(s.multisampleType, 0u);
-  EXPECT_EQ(s.multisampleQuality, 0u);
-  EXPECT_TRUE(s.fixedFunction);
-  EXPECT_EQ(s.caption, "Orbivane 3D Realtime Technology by Marrowgate Software");
-}
 
 TEST_F(SetupTest, RegistryDwordsOverrideAndOtherTypesOrBadSizesAreIgnored) {
   writeRegistry(
@@ -99,39 +59,31 @@ TEST_F(SetupTest, FittingOfConfiguredFormatsToTheCandidates) {
 }
 
 TEST_F(SetupTest, RunFitsFormatsAndFillsTheAdapterLists) {
-  DeviceManager manager;
-  manager.settings->backBufferFormat = D3DFMT_R5G6B5;
   FakeAdapter a = adapterWithModes();
   a.textureFormats = {D3DFMT_DXT1, D3DFMT_L8, D3DFMT_A8R8G8B8};
   a.depthStencilFormats = {D3DFMT_D16, D3DFMT_D24S8};
-  runSetup(manager, a);
-  const DisplaySettings& s = *manager.settings;
-  EXPECT_EQ(s.displayFormat, D3DFMT_X8R8G8B8);
-  EXPECT_EQ(s.backBufferFormat, D3DFMT_X8R8G8B8);
-  const AdapterInfo& info = *manager.adapters[0];
-  EXPECT_EQ(info.displayFormats, std::vector<int>{1});
+  makeManager({a}, false, [](DisplaySettings& s) { s.backBufferFormat = D3DFMT_R5G6B5; });
+  EXPECT_EQ(manager->settings->displayFormat, D3DFMT_X8R8G8B8);
+  EXPECT_EQ(manager->settings->backBufferFormat, D3DFMT_X8R8G8B8);
+  const AdapterInfo& info = *manager->adapters[0];
   EXPECT_EQ(info.backBufferFormats, (std::vector<int>{0, 1}));
   // Lists follow the table order, not the adapter's.
-  ASSERT_EQ(info.textureFormats.size(), 3u);
-  EXPECT_EQ(info.textureFormats[0]->format, D3DFMT_A8R8G8B8);
-  EXPECT_EQ(info.textureFormats[1]->format, D3DFMT_L8);
-  EXPECT_EQ(info.textureFormats[2]->format, D3DFMT_DXT1);
-  ASSERT_EQ(info.depthStencilFormats.size(), 2u);
-  EXPECT_EQ(info.depthStencilFormats[0]->format, D3DFMT_D24S8);
-  EXPECT_EQ(info.depthStencilFormats[1]->format, D3DFMT_D16);
-  EXPECT_TRUE(info.displacementFormats.empty());
-  EXPECT_TRUE(info.volumeFormats.size() == info.textureFormats.size());
+  auto formats = [](const std::vector<const FormatDesc*>& list) {
+    std::vector<D3DFORMAT> out;
+    for (const FormatDesc* f : list) out.push_back(f->format);
+    return out;
+  };
+  EXPECT_EQ(formats(info.textureFormats), (std::vector<D3DFORMAT>{D3DFMT_A8R8G8B8, D3DFMT_L8, D3DFMT_DXT1}));
+  EXPECT_EQ(formats(info.depthStencilFormats), (std::vector<D3DFORMAT>{D3DFMT_D24S8, D3DFMT_D16}));
 }
 
 TEST_F(SetupTest, WindowedModeChecksAgainstTheDesktopFormat) {
-  DeviceManager manager;
-  manager.settings->windowed = true;
   FakeAdapter a = adapterWithModes();
   a.currentMode.Format = D3DFMT_R5G6B5;  // a 16-bit desktop that accepts no back buffer
   a.displayFormats = {D3DFMT_X8R8G8B8};
-  runSetup(manager, a);
-  EXPECT_EQ(manager.settings->backBufferFormat, 0u);
-  EXPECT_TRUE(manager.adapters[0]->backBufferFormats.empty());
+  makeManager({a}, true);
+  EXPECT_EQ(manager->settings->backBufferFormat, 0u);
+  EXPECT_TRUE(manager->adapters[0]->backBufferFormats.empty());
 }
 
 struct MultisampleCase {
@@ -143,55 +95,49 @@ struct MultisampleCase {
 
 TEST_F(SetupTest, MultisampleChoices) {
   const MultisampleCase cases[] = {
-      {6, 0, {2, 4}, 0, 4, 0},      // largest supported not above the request
-      {1, 5, {2, 4}, 3, 1, 2},      // non-maskable: quality lowered below the count
-      {1, 1, {2, 4}, 3, 1, 1},      // a quality within range stays
-      {17, 0, {2, 4}, 0, 4, 0},     // no non-maskable levels: the largest type of all
-      {3, 7, {}, 0, 0, 0},          // nothing supported
-      {0, 9, {2, 4}, 3, 0, 0},      // off stays off, quality 0
-      {16, 0, {2, 4, 8}, 0, 8, 0},  //
+      {6, 0, {2, 4}, 0, 4, 0},   // largest supported not above the request
+      {1, 5, {2, 4}, 3, 1, 2},   // non-maskable: quality lowered below the count
+      {17, 0, {2, 4}, 0, 4, 0},  // no non-maskable levels: the largest type of all
+      {3, 7, {}, 0, 0, 0},       // nothing supported
+      {0, 9, {2, 4}, 3, 0, 0},   // off stays off, quality 0
   };
   for (const MultisampleCase& c : cases) {
-    DeviceManager manager;
-    manager.settings->multisampleType = c.configuredType;
-    manager.settings->multisampleQuality = c.configuredQuality;
     FakeAdapter a = adapterWithModes();
     a.multisampleTypes = c.supported;
     a.nonmaskableQualityLevels = c.nonmaskableLevels;
-    runSetup(manager, a);
-    EXPECT_EQ(manager.settings->multisampleType, c.expectedType) << "configured " << c.configuredType;
-    EXPECT_EQ(manager.settings->multisampleQuality, c.expectedQuality) << "configured " << c.configuredType;
-    EXPECT_EQ(manager.adapters[0]->maxNonmaskableQuality, c.nonmaskableLevels);
+    useAdapters({a});
+    DeviceManager m;
+    m.settings->multisampleType = c.configuredType;
+    m.settings->multisampleQuality = c.configuredQuality;
+    ASSERT_TRUE(m.enumerateAdapters("Error", "no d3d", "no tnl"));
+    ::Setup(&m).run();
+    EXPECT_EQ(m.settings->multisampleType, c.expectedType) << "configured " << c.configuredType;
+    EXPECT_EQ(m.settings->multisampleQuality, c.expectedQuality) << "configured " << c.configuredType;
   }
 }
 
 TEST_F(SetupTest, AnAdapterOrdinalWithoutRecordChangesNothing) {
-  DeviceManager manager;
-  manager.settings->multisampleType = 4;
+  DeviceManager m;
+  m.settings->multisampleType = 4;
   useAdapters({adapterWithModes()});
-  ASSERT_TRUE(manager.enumerateAdapters("Error", "no d3d", "no tnl"));
-  manager.settings->adapter = 5;  // set after enumeration, which would wrap it
-  ::Setup setup(&manager);
-  EXPECT_TRUE(setup.run());
-  EXPECT_EQ(manager.settings->displayFormat, 0u);
-  EXPECT_EQ(manager.settings->multisampleType, 4u);
+  ASSERT_TRUE(m.enumerateAdapters("Error", "no d3d", "no tnl"));
+  m.settings->adapter = 5;  // set after enumeration, which would wrap it
+  EXPECT_TRUE(::Setup(&m).run());
+  EXPECT_EQ(m.settings->displayFormat, 0u);
+  EXPECT_EQ(m.settings->multisampleType, 4u);
 }
 
 TEST_F(SetupTest, EnumerationWrapsTheAdapterOrdinalSoSetUpFillsTheAdapterInUse) {
-  DeviceManager manager;
-  manager.settings->adapter = 5;  // 5 mod 2 = 1; -1 wraps to the last adapter too
   FakeAdapter second = adapterWithModes();
   second.backBufferFormats = {D3DFMT_X8R8G8B8};
-  useAdapters({adapterWithModes(), second});
-  ASSERT_TRUE(manager.enumerateAdapters("Error", "no d3d", "no tnl"));
-  EXPECT_EQ(manager.settings->adapter, 1);
-  ::Setup setup(&manager);
-  EXPECT_TRUE(setup.run());
-  EXPECT_TRUE(manager.adapters[0]->backBufferFormats.empty());
-  EXPECT_EQ(manager.adapters[1]->backBufferFormats, std::vector<int>{1});
-  manager.settings->adapter = -1;
-  ASSERT_TRUE(manager.enumerateAdapters("Error", "no d3d", "no tnl"));
-  EXPECT_EQ(manager.settings->adapter, 1);
+  // 5 mod 2 = 1; -1 wraps to the last adapter too.
+  makeManager({adapterWithModes(), second}, false, [](DisplaySettings& s) { s.adapter = 5; });
+  EXPECT_EQ(manager->settings->adapter, 1);
+  EXPECT_TRUE(manager->adapters[0]->backBufferFormats.empty());
+  EXPECT_EQ(manager->adapters[1]->backBufferFormats, std::vector<int>{1});
+  manager->settings->adapter = -1;
+  ASSERT_TRUE(manager->enumerateAdapters("Error", "no d3d", "no tnl"));
+  EXPECT_EQ(manager->settings->adapter, 1);
 }
 
 TEST_F(SetupTest, HooksOfASubclassSeeTheChainInOrder) {
@@ -205,36 +151,26 @@ TEST_F(SetupTest, HooksOfASubclassSeeTheChainInOrder) {
     }
     void finish() override { steps.push_back("finish"); }
   };
-  DeviceManager manager;
+  DeviceManager m;
   useAdapters({adapterWithModes()});
-  ASSERT_TRUE(manager.enumerateAdapters("Error", "a", "b"));
-  TracingSetup setup(&manager);
+  ASSERT_TRUE(m.enumerateAdapters("Error", "a", "b"));
+  TracingSetup setup(&m);
   setup.run();
   EXPECT_EQ(setup.steps, (std::vector<std::string>{"select 22", "multisample 21", "finish"}));
 }
 
 TEST_F(SetupTest, EnumerationFailsWithTheCallersTexts) {
-  {
-    setDirect3DFactory([](UINT) -> IDirect3D9* { return nullptr; });
-    DeviceManager manager;
-    EXPECT_FALSE(manager.enumerateAdapters("Error", "no d3d", "no tnl"));
-  }
-  {
-    FakeAdapter noTnL = adapterWithModes();
-    noTnL.caps.DevCaps = 0;
-    useAdapters({noTnL});
-    DeviceManager manager;
-    EXPECT_FALSE(manager.enumerateAdapters("Error", "no d3d", "no tnl"));
-  }
-  {
-    useAdapters({});
-    DeviceManager manager;
-    EXPECT_FALSE(manager.enumerateAdapters("Error", "no d3d", "no tnl"));
+  FakeAdapter noTnL = adapterWithModes();
+  noTnL.caps.DevCaps = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (attempt == 0) setDirect3DFactory([](UINT) -> IDirect3D9* { return nullptr; });
+    if (attempt > 0) useAdapters(attempt == 1 ? std::vector<FakeAdapter>{noTnL} : std::vector<FakeAdapter>{});
+    EXPECT_FALSE(DeviceManager().enumerateAdapters("Error", "no d3d", "no tnl")) << attempt;
   }
   EXPECT_EQ(boxes, (std::vector<std::string>{"Error: no d3d", "Error: no tnl", "Error: no tnl"}));
 }
 
-TEST_F(SetupTest, SecondaryHeadsPointAtTheirMasterAndReleaseEmptiesEverything) {
+TEST_F(SetupTest, SecondaryHeadsPointAtTheirMasterAndReleaseEmptiesTheList) {
   FakeAdapter master = adapterWithModes();
   master.caps.NumberOfAdaptersInGroup = 2;
   FakeAdapter head = adapterWithModes();
@@ -243,18 +179,14 @@ TEST_F(SetupTest, SecondaryHeadsPointAtTheirMasterAndReleaseEmptiesEverything) {
   head.caps.MasterAdapterOrdinal = 0;
   FakeAdapter broken = head;
   broken.caps.MasterAdapterOrdinal = 7;  // names no adapter
-  useAdapters({master, head, broken});
-  DeviceManager manager;
-  ASSERT_TRUE(manager.enumerateAdapters("Error", "a", "b"));
-  ASSERT_EQ(manager.adapterCount(), 3);
-  EXPECT_EQ(manager.adapters[0]->master, nullptr);
-  EXPECT_EQ(manager.adapters[1]->master, manager.adapters[0].get());
-  EXPECT_EQ(manager.adapters[2]->master, nullptr);
-  EXPECT_EQ(manager.adapters[1]->modeCount(), 2u);
-  manager.release();
-  EXPECT_EQ(manager.adapterCount(), 0);
-  EXPECT_EQ(manager.deviceCount(), 0);
-  EXPECT_FALSE(manager.direct3D);
+  makeManager({master, head, broken}, false);
+  ASSERT_EQ(manager->adapterCount(), 3);
+  EXPECT_EQ(manager->adapters[0]->master, nullptr);
+  EXPECT_EQ(manager->adapters[1]->master, manager->adapters[0].get());
+  EXPECT_EQ(manager->adapters[2]->master, nullptr);
+  manager->release();
+  EXPECT_EQ(manager->adapterCount(), 0);
+  EXPECT_FALSE(manager->direct3D);
 }
 
 }  // namespace

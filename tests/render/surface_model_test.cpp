@@ -33,19 +33,6 @@ std::unique_ptr<Envelope> constantEnvelope(float value) {
   return e;
 }
 
-TEST(SurfaceTest, AnEmptySurfaceIsOpaqueLightGrey) {
-  Surface s(nullptr, "model.lwo@Body");
-  const ColorRGBA c = s.getColorAt(0.0);
-  EXPECT_FLOAT_EQ(c.r, 200.0f / 255.0f);
-  EXPECT_FLOAT_EQ(c.b, 200.0f / 255.0f);
-  EXPECT_EQ(c.a, 1.0f);
-  EXPECT_FALSE(s.isTransparentAt(0.0));
-  EXPECT_FLOAT_EQ(s.smoothingCosine, std::cos(0.0349066f) - 1e-6f);
-  // colorFactor scales the first three channels.
-  s.colorFactor[1] = 0.5f;
-  EXPECT_FLOAT_EQ(s.getColorAt(0.0).g, 100.0f / 255.0f);
-}
-
 TEST(SurfaceTest, TransparencyComesFromValuesNaNOrATransparencyLayer) {
   Surface s(nullptr, "s");
   s.transparency.value = std::numeric_limits<float>::quiet_NaN();
@@ -139,22 +126,6 @@ TEST(TextureLayerTest, MappingTurnsByHeadingThenPitchThenBank) {
   EXPECT_NEAR(q[0], 0.0f, 1e-5);
   EXPECT_NEAR(q[1], -0.5f, 1e-5);
   EXPECT_NEAR(q[2], 0.25f, 1e-5);
-  // Any angles: the same three plane rotations one after another.
-  const float h = 0.3f, pitch = -1.1f, b = 2.0f;
-  l.heading.value = h, l.pitch.value = pitch, l.bank.value = b;
-  map(p, q);
-  float d[3] = {1.0f, 2.0f, 4.0f};
-  auto turn = [&d](int a, int c, float angle) {  // d[a], d[c] := d[a] cos + d[c] sin, d[c] cos - d[a] sin
-    const float x = d[a], z = d[c];
-    d[a] = x * std::cos(angle) + z * std::sin(angle);
-    d[c] = z * std::cos(angle) - x * std::sin(angle);
-  };
-  turn(0, 2, h);      // heading: x, z
-  turn(1, 2, pitch);  // pitch: y, z
-  turn(0, 1, b);      // bank: x, y
-  EXPECT_NEAR(q[0], d[0] / 2 + 0.5f, 1e-5);
-  EXPECT_NEAR(q[1], d[1] / 4 + 0.5f, 1e-5);
-  EXPECT_NEAR(q[2], d[2] / 8 + 0.5f, 1e-5);
 }
 
 class TextureCoordsTest : public ::testing::Test {

@@ -319,7 +319,6 @@ TEST_F(TextureTest, AlphaAwareFilterWeighsByOpacityAndKeepsTheMostOpaque) {
 TEST_F(TextureTest, NormalMapsAndDevicePoolsAfterUpload) {
   SequenceTexture flat(pipeline.get());
   flat.createPixelStore(kTextureNormalMap, "flat", 4, 4);  // one level, managed
-  flat.getFirstDeviceTexture()->LockRect(0, nullptr, nullptr, 0);
   D3DLOCKED_RECT r{};
   flat.getFirstDeviceTexture()->LockRect(0, &r, nullptr, 0);
   for (int i = 0; i < 16; ++i) static_cast<std::uint32_t*>(r.pBits)[i] = 0x505050u;

@@ -337,8 +337,7 @@ TEST_F(SoundLoaderReports, VorbisRatesAboveWhatBuffersPlayAreRefused) {
   EXPECT_EQ(top->getSampleRate(), 200000);
 }
 
-TEST(VorbisChannel, RejectsDataThatIsNotVorbis) {
-  EXPECT_EQ(loadFrom(std::vector<std::uint8_t>(1000, 0x4F), "noise.ogg"), nullptr);
+TEST(VorbisChannel, RejectsCutOrEmptyStreams) {
   auto ogg = encodeOggVorbis(sine16(4000, 1, 22050), 1, 22050);
   ogg.resize(100);  // cut inside the headers
   EXPECT_EQ(loadFrom(ogg, "cut.ogg"), nullptr);

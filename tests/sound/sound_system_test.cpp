@@ -22,11 +22,7 @@ TEST(SoundSystem, OpensTheDefaultDeviceOnTheDummyDriver) {
   AudioDriver driver("dummy");
   SoundSystem system(nullptr);
   ASSERT_GE(system.getDeviceCount(), 2);
-  const SoundDeviceInfo* silent = system.getDeviceInfo(0);
-  ASSERT_NE(silent, nullptr);
-  EXPECT_EQ(silent->guid, kNoSoundDeviceGuid);
-  EXPECT_EQ(silent->description, "No Sound Device");
-  EXPECT_EQ(silent->module, "No Sound Device");
+  EXPECT_EQ(system.getDeviceInfo(0)->guid, kNoSoundDeviceGuid);
   EXPECT_EQ(system.getDeviceInfo(1)->guid, GUID{});  // the default device has no GUID of its own
   EXPECT_EQ(system.getDeviceInfo(system.getDeviceCount()), nullptr);
   EXPECT_EQ(system.openDeviceAt(system.getDeviceCount()), nullptr);
@@ -73,7 +69,6 @@ TEST(SoundSystem, UnknownGuidOpensNothingAndTheSilentGuidOpensTheNullDevice) {
 TEST(SoundSystem, ARecordThatFailsToOpenGivesTheSilentDevice) {
   AudioDriver driver("dummy");
   SoundSystem system(nullptr);
-  ASSERT_GE(system.getDeviceCount(), 2);
   // The driver goes away between listing and opening.
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   EXPECT_NE(dynamic_cast<NullSoundDevice*>(system.openDeviceAt(1)), nullptr);
@@ -100,8 +95,6 @@ TEST(SoundDevice, BuffersLeaveTheListAndMayOutliveTheDevice) {
   auto source = shortSound(files);
   auto device =
       std::make_unique<DirectSoundDevice>(nullptr, std::make_unique<IDirectSound8>(std::make_shared<SoundMixer>()));
-  EXPECT_TRUE(device->stopAll());
-  EXPECT_FALSE(device->isAnyPlaying());
   auto first = device->createSound(source.get(), 2);
   auto second = device->createSound(source.get(), 2);
   auto third = device->createSound(source.get(), 0x80);  // kind 0 streams

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include <utility>
 #include <vector>
 
 #include "platform/input/dinput.h"
@@ -85,6 +86,12 @@ class DirectInputLayerTest : public ::testing::Test {
     items.resize(FAILED(hr) ? 0 : count);
     return items;
   }
+  // Offset and data of each item, the data as signed.
+  static std::vector<std::pair<DWORD, LONG>> offsetsAndData(const std::vector<DIDEVICEOBJECTDATA>& items) {
+    std::vector<std::pair<DWORD, LONG>> out;
+    for (const auto& item : items) out.emplace_back(item.dwOfs, static_cast<LONG>(item.dwData));
+    return out;
+  }
 
   HWND window = nullptr;
   ComPtr<IDirectInput8A> directInput;
@@ -122,12 +129,9 @@ TEST_F(DirectInputLayerTest, KeyboardItemsCarryCodesAndTransitionsInOrder) {
   injectKey(window, DIK_RMENU, true);
   injectKey(window, DIK_RCONTROL, false);
   const auto items = read(keyboard.get());
+  EXPECT_EQ(offsetsAndData(items),
+            (std::vector<std::pair<DWORD, LONG>>{{DIK_RCONTROL, 0x80}, {DIK_RMENU, 0x80}, {DIK_RCONTROL, 0}}));
   ASSERT_EQ(items.size(), 3u);
-  EXPECT_EQ(items[0].dwOfs, DIK_RCONTROL);
-  EXPECT_EQ(items[0].dwData, 0x80u);
-  EXPECT_EQ(items[1].dwOfs, DIK_RMENU);
-  EXPECT_EQ(items[2].dwOfs, DIK_RCONTROL);
-  EXPECT_EQ(items[2].dwData, 0u);
   EXPECT_LT(items[0].dwSequence, items[2].dwSequence);
 
   BYTE state[256];
@@ -145,10 +149,8 @@ TEST_F(DirectInputLayerTest, FullBufferDropsTheOldestAndSaysSo) {
   HRESULT hr = DI_OK;
   const auto items = read(keyboard.get(), &hr);
   EXPECT_EQ(hr, DI_BUFFEROVERFLOW);
-  ASSERT_EQ(items.size(), 2u);
-  EXPECT_EQ(items[0].dwOfs, DIK_1);
-  EXPECT_EQ(items[0].dwData, 0u) << "the newest items are kept";
-  EXPECT_EQ(items[1].dwOfs, DIK_2);
+  EXPECT_EQ(offsetsAndData(items), (std::vector<std::pair<DWORD, LONG>>{{DIK_1, 0}, {DIK_2, 0x80}}))
+      << "the newest items are kept";
   read(keyboard.get(), &hr);
   EXPECT_EQ(hr, DI_OK);
 }
@@ -183,15 +185,9 @@ TEST_F(DirectInputLayerTest, MouseReportsRelativeMotionAndButtons) {
   injectMouseMotion(window, 0, 0, -7, 3);
   injectMouseButton(window, 2, true, 0, 0);
   injectMouseWheel(window, 1);
-  const auto items = read(mouse.get());
-  ASSERT_EQ(items.size(), 4u);
-  EXPECT_EQ(items[0].dwOfs, DIMOFS_X);
-  EXPECT_EQ(static_cast<LONG>(items[0].dwData), -7);
-  EXPECT_EQ(items[1].dwOfs, DIMOFS_Y);
-  EXPECT_EQ(items[2].dwOfs, DIMOFS_BUTTON2);
-  EXPECT_EQ(items[2].dwData, 0x80u);
-  EXPECT_EQ(items[3].dwOfs, DIMOFS_Z);
-  EXPECT_EQ(static_cast<LONG>(items[3].dwData), 120);
+  EXPECT_EQ(
+      offsetsAndData(read(mouse.get())),
+      (std::vector<std::pair<DWORD, LONG>>{{DIMOFS_X, -7}, {DIMOFS_Y, 3}, {DIMOFS_BUTTON2, 0x80}, {DIMOFS_Z, 120}}));
   DIMOUSESTATE state{};
   ASSERT_EQ(mouse->GetDeviceState(sizeof state, &state), DI_OK);
   EXPECT_EQ(state.lX, -7);

@@ -32,44 +32,40 @@ class KeyboardLayoutTest : public ::testing::Test {
   HKL layout = nullptr;
 };
 
-TEST_F(KeyboardLayoutTest, LettersFollowShiftAndCapsLock) {
+TEST_F(KeyboardLayoutTest, CharactersFollowShiftCapsLockAltAndControl) {
   ASSERT_NE(layout, nullptr);
-  EXPECT_EQ(character(DIK_A), 'a');
-  state[VK_SHIFT] = 0x80;
-  EXPECT_EQ(character(DIK_A), 'A');
-  state[VK_CAPITAL] = 0x01;
-  EXPECT_EQ(character(DIK_A), 'a') << "Shift undoes Caps Lock";
-  state[VK_SHIFT] = 0;
-  EXPECT_EQ(character(DIK_Z), 'Z');
-  EXPECT_EQ(character(DIK_1), '1') << "Caps Lock leaves digits alone";
-}
-
-TEST_F(KeyboardLayoutTest, ShiftedDigitsAndPunctuation) {
-  state[VK_SHIFT] = 0x80;
-  EXPECT_EQ(character(DIK_1), '!');
-  EXPECT_EQ(character(DIK_0), ')');
-  EXPECT_EQ(character(DIK_MINUS), '_');
-  EXPECT_EQ(character(DIK_SLASH), '?');
-  EXPECT_EQ(character(DIK_GRAVE), '~');
-  state[VK_SHIFT] = 0;
-  EXPECT_EQ(character(DIK_SEMICOLON), ';');
-  EXPECT_EQ(character(DIK_SPACE), ' ');
-}
-
-TEST_F(KeyboardLayoutTest, KeysWithoutCharacters) {
-  EXPECT_EQ(character(DIK_F1), 0);
-  EXPECT_EQ(character(DIK_LSHIFT), 0);
-  // Keypad codes are navigation keys to the layout (no Num Lock), so a
-  // keypad digit typed with Shift held makes nothing.
-  state[VK_SHIFT] = 0x80;
-  EXPECT_EQ(character(DIK_NUMPAD5), 0);
-  state[VK_SHIFT] = 0;
-  state[VK_MENU] = 0x80;
-  EXPECT_EQ(character(DIK_A), 0) << "Alt alone types nothing";
-  state[VK_MENU] = 0;
-  state[VK_CONTROL] = 0x80;
-  EXPECT_EQ(character(DIK_C), 0x03);
-  EXPECT_EQ(character(DIK_1), 0);
+  enum : int { kShift = 1, kCaps = 2, kAlt = 4, kControl = 8 };
+  const struct {
+    BYTE dik;
+    int held;
+    int expected;  // 0: no character
+  } cases[] = {
+      {DIK_A, 0, 'a'},
+      {DIK_A, kShift, 'A'},
+      {DIK_A, kShift | kCaps, 'a'},  // Shift undoes Caps Lock
+      {DIK_Z, kCaps, 'Z'},
+      {DIK_1, kCaps, '1'},  // Caps Lock leaves digits alone
+      {DIK_1, kShift, '!'},
+      {DIK_0, kShift, ')'},
+      {DIK_MINUS, kShift, '_'},
+      {DIK_GRAVE, kShift, '~'},
+      {DIK_SEMICOLON, 0, ';'},
+      {DIK_SPACE, 0, ' '},
+      {DIK_F1, 0, 0},
+      {DIK_LSHIFT, 0, 0},
+      // Keypad codes are navigation keys to the layout (no Num Lock).
+      {DIK_NUMPAD5, kShift, 0},
+      {DIK_A, kAlt, 0},  // Alt alone types nothing
+      {DIK_C, kControl, 0x03},
+      {DIK_1, kControl, 0},
+  };
+  for (const auto& c : cases) {
+    state[VK_SHIFT] = c.held & kShift ? 0x80 : 0;
+    state[VK_CAPITAL] = c.held & kCaps ? 0x01 : 0;
+    state[VK_MENU] = c.held & kAlt ? 0x80 : 0;
+    state[VK_CONTROL] = c.held & kControl ? 0x80 : 0;
+    EXPECT_EQ(character(c.dik), c.expected) << "key " << int(c.dik) << " held " << c.held;
+  }
 }
 
 TEST_F(KeyboardLayoutTest, ScanCodesToVirtualKeys) {

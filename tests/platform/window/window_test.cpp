@@ -162,20 +162,17 @@ TEST_F(WindowTest, MouseButtonsMotionAndWheel) {
   pushMouse(SDL_MOUSEWHEEL, 0, 0, -2);
   pumpAll();
 
-  const auto down = seen(WM_LBUTTONDOWN);
-  ASSERT_EQ(down.size(), 1u);
-  EXPECT_EQ(down[0].wParam & MK_LBUTTON, MK_LBUTTON);
-  EXPECT_EQ(LOWORD(static_cast<std::uintptr_t>(down[0].lParam)), 17);
-  EXPECT_EQ(HIWORD(static_cast<std::uintptr_t>(down[0].lParam)), 23);
-  const auto move = seen(WM_MOUSEMOVE);
-  ASSERT_EQ(move.size(), 1u);
-  EXPECT_EQ(move[0].wParam & MK_LBUTTON, MK_LBUTTON);  // still held while moving
-  const auto up = seen(WM_LBUTTONUP);
-  ASSERT_EQ(up.size(), 1u);
-  EXPECT_EQ(up[0].wParam & MK_LBUTTON, 0u);
-  const auto wheel = seen(WM_MOUSEWHEEL);
-  ASSERT_EQ(wheel.size(), 1u);
-  EXPECT_EQ(static_cast<std::int16_t>(HIWORD(wheel[0].wParam)), -240);
+  // Button flags, then x and y in the low and high words; the wheel's
+  // distance in the high word of wParam.
+  std::vector<std::vector<std::uintptr_t>> mouse;
+  for (const MSG& m : g_seen)
+    if (m.message >= WM_MOUSEMOVE && m.message <= WM_MOUSEWHEEL)
+      mouse.push_back({m.message, m.wParam, m.message == WM_MOUSEWHEEL ? 0 : static_cast<std::uintptr_t>(m.lParam)});
+  const std::uintptr_t wheel = std::uintptr_t{0xFF10} << 16;  // -240
+  EXPECT_EQ(mouse, (std::vector<std::vector<std::uintptr_t>>{{WM_LBUTTONDOWN, MK_LBUTTON, 23 << 16 | 17},
+                                                             {WM_MOUSEMOVE, MK_LBUTTON, 50 << 16 | 40},
+                                                             {WM_LBUTTONUP, 0, 50 << 16 | 40},
+                                                             {WM_MOUSEWHEEL, wheel, 0}}));
 }
 
 TEST_F(WindowTest, StateChangesAreSentToTheProcedureDuringThePump) {

@@ -1,5 +1,5 @@
-// Runs each test in a fresh directory of its own, so that the settings and
-// score files the code under test finds along ".\;..\" are the test's.
+// Runs each test in <tmp>/<test>_<pid>/work, a fresh directory of its own (so
+// that ".." is m_root), and restores the working directory afterwards.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@ class ScratchDirTest : public ::testing::Test {
     m_old = std::filesystem::current_path();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     m_root = std::filesystem::path(::testing::TempDir()) /
-             ("game_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+             ("scratch_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(m_root);
     std::filesystem::create_directories(m_root / "work");
     std::filesystem::current_path(m_root / "work");
