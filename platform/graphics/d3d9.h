@@ -274,6 +274,11 @@ class IDirect3DDevice9 : public D3DUnknown {
   // Not Direct3D: test switch for the lost-device path. While on, the device
   // is lost; switched off, it needs a reset.
   virtual void SimulateDeviceLoss(bool lost) = 0;
+  // Not Direct3D: call before issuing graphics-API calls of your own in the
+  // device's context (a GUI renderer, a test helper). The device unbinds what
+  // its draws leave bound, and sends its whole state again at its next draw
+  // instead of trusting its copy of what the context holds.
+  virtual void InvalidateStateShadow() = 0;
 
   // ---- Queries ----
   // D3DQUERYTYPE_OCCLUSION only (others: D3DERR_NOTAVAILABLE). A null `query`

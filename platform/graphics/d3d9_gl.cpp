@@ -371,6 +371,18 @@ class GlDevice : public DeviceBase {
     return D3D_OK;
   }
 
+  // Others drew in this context: their framebuffer, masks, scissor and
+  // raster states give way to the device's own again.
+  void InvalidateStateShadow() override {
+    if (!makeCurrent()) return;
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
+    m_gl.UseProgram(0);
+    m_gl.ActiveTexture(GL_TEXTURE0);
+    glDisable(GL_SCISSOR_TEST);
+    applyAllStates();
+    applyWriteMasks();
+  }
+
   void renderStateChanged(D3DRENDERSTATETYPE state, DWORD) override {
     if (makeCurrent()) applyRenderState(state);
   }

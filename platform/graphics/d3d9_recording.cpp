@@ -143,6 +143,8 @@ class RecordingDevice : public DeviceBase {
   }
   // ---- end of textures and render targets ----
 
+  void InvalidateStateShadow() override {}
+
   // ---- Queries ----
   // Queries log their Issue calls and count nothing: every result is ready at
   // once and is 0.
