@@ -5,6 +5,8 @@
 // which leaves the layer's colour premultiplied.
 #include "platform/gui/gui_renderer.h"
 
+#include <CEGUI/GUIContext.h>
+#include <CEGUI/MouseCursor.h>
 #include <CEGUI/RendererModules/Null/Renderer.h>
 #include <CEGUI/RendererModules/OpenGL/GLRenderer.h>
 #include <CEGUI/System.h>
@@ -68,13 +70,16 @@ class GlGuiRenderer final : public GuiRenderer {
       m_device->InvalidateStateShadow();
       return;
     }
-    glBindFramebuffer(GL_FRAMEBUFFER, m_layerFbo);
-    glViewport(0, 0, m_width, m_height);
-    glDisable(GL_SCISSOR_TEST);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    drawGui();
+    // An unchanged GUI is composited again from the layer as it stands.
+    if (layerOutdated()) {
+      glBindFramebuffer(GL_FRAMEBUFFER, m_layerFbo);
+      glViewport(0, 0, m_width, m_height);
+      glDisable(GL_SCISSOR_TEST);
+      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+      glClear(GL_COLOR_BUFFER_BIT);
+      drawGui();
+    }
     composite(static_cast<GLuint>(target));
     m_device->InvalidateStateShadow();
   }
@@ -87,6 +92,25 @@ class GlGuiRenderer final : public GuiRenderer {
   }
 
  private:
+  // Whether the layer must be drawn again: it is new, a window changed
+  // (every change marks the context dirty until it is drawn) or the cursor
+  // moved, changed or appeared. Remembers the cursor as drawn.
+  bool layerOutdated() {
+    CEGUI::GUIContext& context = CEGUI::System::getSingleton().getDefaultGUIContext();
+    const CEGUI::MouseCursor& cursor = context.getMouseCursor();
+    const CEGUI::Vector2f position = cursor.getPosition();
+    const CEGUI::Image* image = cursor.getImage();
+    const bool visible = cursor.isVisible();
+    const bool outdated = !m_layerDrawn || context.isDirty() ||
+                          (visible && (position != m_cursorPosition || image != m_cursorImage)) ||
+                          visible != m_cursorVisible;
+    m_layerDrawn = true;
+    m_cursorPosition = position;
+    m_cursorImage = image;
+    m_cursorVisible = visible;
+    return outdated;
+  }
+
   // The device's states that CEGUI does not set itself, off for the GUI.
   void drawGui() {
     glUseProgram(0);
@@ -177,6 +201,7 @@ class GlGuiRenderer final : public GuiRenderer {
     }
     m_layerWidth = m_width;
     m_layerHeight = m_height;
+    m_layerDrawn = false;
     return true;
   }
 
@@ -192,6 +217,10 @@ class GlGuiRenderer final : public GuiRenderer {
   int m_width, m_height;  // the display size
   GLuint m_layerFbo = 0, m_layerTexture = 0;
   int m_layerWidth = 0, m_layerHeight = 0;
+  bool m_layerDrawn = false;  // holds the GUI as last drawn
+  CEGUI::Vector2f m_cursorPosition;
+  const CEGUI::Image* m_cursorImage = nullptr;
+  bool m_cursorVisible = false;
 };
 
 }  // namespace

@@ -194,6 +194,8 @@ TEST_F(GuiOnGlTest, LoadingWindowFollowsResetsAndResizes) {
   expectColour(at(shown, 370, 862), 0xE08020, "bar at 1280 x 960");
   expectColour(at(shown, 875, 862), 0x203060, "right of the bar at 1280 x 960");
   expectColour(at(shown, 370, 96), 0x203060, "background at 1280 x 960");
+  loading.setProgress(100);  // a changed window is drawn again, not taken from the layer
+  expectColour(at(readAll(), 875, 862), 0xE08020, "full bar at 1280 x 960");
 }
 
 }  // namespace
