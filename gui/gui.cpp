@@ -2,6 +2,8 @@
 
 #include <CEGUI/CEGUI.h>
 
+#include <strings.h>
+
 #include <cctype>
 #include <cstring>
 #include <string>
