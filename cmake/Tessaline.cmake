@@ -1,5 +1,13 @@
 # Helpers shared by every folder's CMakeLists.txt.
 
+# The fuzz configuration (clang only): every library of ours is built with
+# coverage for libFuzzer, so the fuzzer sees the code it drives; each fuzz
+# target's own file adds -fsanitize=fuzzer (fuzz/CMakeLists.txt).
+option(TESSALINE_FUZZ "Build the fuzz targets as libFuzzer programs (clang)" OFF)
+if(TESSALINE_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  message(FATAL_ERROR "TESSALINE_FUZZ needs clang (CC=clang CXX=clang++)")
+endif()
+
 # Warnings for our own code only; third-party headers come in as SYSTEM.
 function(tessaline_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
@@ -14,6 +22,9 @@ function(tessaline_library name)
   target_include_directories(tessaline_${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(tessaline_${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
   tessaline_warnings(tessaline_${name})
+  if(TESSALINE_FUZZ)
+    target_compile_options(tessaline_${name} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
 endfunction()
 
 # tessaline_test(<name> SOURCES ... DEPS ...): one GoogleTest program whose

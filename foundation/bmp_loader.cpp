@@ -72,7 +72,7 @@ Image* loadBMP(const char* name, File& file, bool bottomUp) {
   const std::int32_t width = i32At(header + 18);
   const std::int32_t height = i32At(header + 22);
   const long long rows = std::llabs(static_cast<long long>(height));
-  if (width <= 0 || height == 0 || width * rows > kMaxImagePixels) {
+  if (width <= 0 || height == 0 || width * rows > imagePixelLimit()) {
     reportError("loadBMP: Wrong BMP size: %d x %d\n", width, height);
     return nullptr;
   }

@@ -1,9 +1,19 @@
 #include "foundation/file_data.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 
 #include "foundation/report.h"
+
+namespace {
+std::atomic<long long> g_imagePixelLimit{kMaxImagePixels};
+}
+
+void setImagePixelLimit(long long pixels) { g_imagePixelLimit = std::clamp(pixels, 1LL, kMaxImagePixels); }
+
+long long imagePixelLimit() { return g_imagePixelLimit.load(); }
 
 bool FileData::allocate(int size) {
   m_words.reset();
@@ -20,7 +30,7 @@ bool Image::allocate(int width, int height) {
   m_height = 0;
   FileData::allocate(0);
   if (width <= 0 || height <= 0) return false;
-  if (static_cast<long long>(width) * height > kMaxImagePixels) return false;
+  if (static_cast<long long>(width) * height > imagePixelLimit()) return false;
   FileData::allocate(width * height * 4);
   m_width = width;
   m_height = height;

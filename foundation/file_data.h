@@ -43,6 +43,12 @@ class FileData : public RefCounted {
 // allocated for them.
 inline constexpr long long kMaxImagePixels = 8192LL * 8192LL;
 
+// The limit every picture loader applies: kMaxImagePixels unless lowered.
+// Fuzz targets lower it, so that a few header bytes cannot make each run
+// fill a huge picture. Clamped to 1..kMaxImagePixels.
+void setImagePixelLimit(long long pixels);
+long long imagePixelLimit();
+
 // A decoded picture: width x height pixels 0xAARRGGBB, row after row. Row 0
 // is the bottom of the picture when it was loaded bottom-up, otherwise the
 // top.
@@ -54,7 +60,7 @@ class Image : public FileData {
 
   // Makes room for width x height zeroed pixels. False, leaving the image
   // empty, when either side is not positive or the picture is larger than
-  // kMaxImagePixels.
+  // imagePixelLimit().
   bool allocate(int width, int height);
 
   int width() const { return m_width; }

@@ -133,7 +133,7 @@ bool decode(JpegDecoder& d) {
   cinfo->mem->max_memory_to_use = kLibraryMemoryLimit;
   attachFileSource(cinfo, *d.file);
   jpeg_read_header(cinfo, TRUE);
-  if (static_cast<long long>(cinfo->image_width) * cinfo->image_height > kMaxImagePixels) {
+  if (static_cast<long long>(cinfo->image_width) * cinfo->image_height > imagePixelLimit()) {
     reportError("loadJPEG: Picture too large: %u x %u\n", cinfo->image_width, cinfo->image_height);
     return false;
   }

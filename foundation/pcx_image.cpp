@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "foundation/file_data.h"
 #include "foundation/report.h"
 
 namespace {
@@ -43,7 +44,7 @@ bool PcxImage::decodePCX(File& prototype, const char* name) {
     return false;
   }
   const long long count = static_cast<long long>(yMax() - yMin() + 1) * bytesPerLine();
-  if (count > kMaxPixels) {
+  if (count > std::min(kMaxPixels, imagePixelLimit())) {
     file->close();
     reportError("decodePCX: \"%s\" is too large: %d bytes per line, %d rows\n", name, bytesPerLine(),
                 yMax() - yMin() + 1);

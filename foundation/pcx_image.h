@@ -13,8 +13,9 @@ class PcxImage {
  public:
   static constexpr int kHeaderSize = 128;
   static constexpr int kPaletteSize = 768;
-  // Largest picture accepted (64 M indices); a header claiming more is
-  // refused before anything is allocated.
+  // Largest picture accepted (64 M indices, or imagePixelLimit() when that
+  // is lower); a header claiming more is refused before anything is
+  // allocated.
   static constexpr long long kMaxPixels = 8192LL * 8192LL;
 
   // Reads `name` through a clone of `file` (the file itself is left alone).

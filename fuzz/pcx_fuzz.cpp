@@ -5,9 +5,11 @@
 #include "foundation/pcx_image.h"
 #include "foundation/report.h"
 #include "fuzz/byte_file.h"
+#include "fuzz/picture_limit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   g_messageLevel = 0;
+  limitFuzzPictures();
   FuzzByteFile file(data, size);
   PcxImage image;
   for (int pass = 0; pass < 2; ++pass) {

@@ -142,7 +142,7 @@ bool NetWire<ConfigPlayer>::same(const ConfigPlayer& a, const ConfigPlayer& b) {
   return std::memcmp(left, right, sizeof left) == 0;
 }
 
-Config::Config(InputDevice* input, NetControl& control)
+Config::Config(InputDevice* input, NetControl& control, SavedFile savedFile)
     : m_input(input),
       m_game(control),
       m_ccm(control),
@@ -166,7 +166,9 @@ Config::Config(InputDevice* input, NetControl& control)
   m_cipher.setKey(kKey, std::strlen(kKey));
   setSettingsDefaults();
   setBindingDefaults();
-  if (!load()) {
+  if (savedFile == SavedFile::Ignore) {
+    setDefaults();
+  } else if (!load()) {
     setDefaults();
     save();
   }

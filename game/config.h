@@ -87,9 +87,14 @@ class Config {
   // One driver, replicated as one 156-byte record (see ConfigPlayer).
   using Player = ConfigPlayer;
 
+  // Whether construction reads "config.dat" from the working directory (and
+  // writes the defaults there when it cannot) or only takes the defaults.
+  enum class SavedFile { Use, Ignore };
+
   // The replicated values register with `control` (the game's one control
   // unless a test brings its own).
-  explicit Config(InputDevice* input = nullptr, NetControl& control = NetControl::getInstance());
+  explicit Config(InputDevice* input = nullptr, NetControl& control = NetControl::getInstance(),
+                  SavedFile savedFile = SavedFile::Use);
   ~Config();
   Config(const Config&) = delete;
   Config& operator=(const Config&) = delete;

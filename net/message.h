@@ -14,6 +14,8 @@ namespace net {
 inline constexpr int kHeaderSize = 4;
 // A length field of this or more cannot be parsed; the connection is dropped.
 inline constexpr int kMaxMessageLength = 32000;
+// Seats in a game: slots 0 (the host) to 4.
+inline constexpr int kPlayerSlots = 5;
 
 enum MessageId : std::uint16_t {
   kHost = 1,

@@ -6,9 +6,19 @@
 
 int Net::onReceive(const std::uint8_t*, int) { return 0; }
 
-int Net::send(const void* data, int length) {
-  const int sent = wsa::send(m_socket.load(), static_cast<const char*>(data), length, 0);
+int Net::send(const void* data, int length, DWORD timeoutMs) {
+  const char* bytes = static_cast<const char*>(data);
+  const int sent = timeoutMs == INFINITE ? wsa::send(m_socket.load(), bytes, length, 0)
+                                         : wsa::sendTimeout(m_socket.load(), bytes, length, timeoutMs);
   if (sent == SOCKET_ERROR) return 0;
+  m_sent1 += static_cast<std::uint64_t>(sent);
+  m_sent2 += static_cast<std::uint64_t>(sent);
+  return sent;
+}
+
+int Net::sendNow(const void* data, int length) {
+  const int sent = wsa::sendNow(m_socket.load(), static_cast<const char*>(data), length);
+  if (sent == SOCKET_ERROR) return -1;
   m_sent1 += static_cast<std::uint64_t>(sent);
   m_sent2 += static_cast<std::uint64_t>(sent);
   return sent;
@@ -90,6 +100,7 @@ std::unique_ptr<NetServerConnection> NetServer::createConnection(SOCKET s) {
 void NetServer::adopt(std::unique_ptr<NetServerConnection> connection, DWORD address) {
   if (!connection) return;
   NetServerConnection* c = connection.get();
+  c->m_peerAddress = address;
   {
     std::lock_guard lock(m_connectionsMutex);
     m_connections.push_back(std::move(connection));
@@ -136,6 +147,16 @@ void NetServer::closeConnections() {
   }
   for (auto& c : all) c->shutdownSocket();
   for (auto& c : all) c->join();
+}
+
+void NetServer::shutdownConnections() {
+  std::lock_guard lock(m_connectionsMutex);
+  for (auto& c : m_connections) c->shutdownSocket();
+}
+
+void NetServer::forEachConnection(const std::function<void(NetServerConnection&)>& f) {
+  std::lock_guard lock(m_connectionsMutex);
+  for (auto& c : m_connections) f(*c);
 }
 
 std::size_t NetServer::connectionCount() {
@@ -185,8 +206,11 @@ bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs) {
   SOCKADDR_IN peer;
   const SOCKET accepted = wsa::acceptTimeout(s, &peer, acceptTimeoutMs);
   if (accepted == INVALID_SOCKET) return false;
-  // Each connection costs a thread; a flood of them is turned away.
-  if (open >= kMaxServerConnections) {
+  // Each connection costs threads; a flood of them is turned away, and one
+  // machine cannot take the whole table.
+  std::size_t fromPeer = 0;
+  server.forEachConnection([&](NetServerConnection& c) { fromPeer += c.peerAddress() == peer.sin_addr; });
+  if (open >= kMaxServerConnections || fromPeer >= server.m_maxPerAddress.load()) {
     wsa::closesocket(accepted);
     return false;
   }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -38,9 +39,13 @@ class Net {
   // after the current onReceive returns.
   virtual void close() = 0;
 
-  // One blocking send of the whole buffer. Returns the bytes sent, 0 when
-  // the send failed (the data is then lost).
-  int send(const void* data, int length);
+  // One blocking send of the whole buffer; with a timeout, every byte must
+  // be queued before it passes. Returns the bytes sent, 0 when the send
+  // failed or timed out (the data is then lost).
+  int send(const void* data, int length, DWORD timeoutMs = INFINITE);
+  // Queues what the socket takes at once without waiting: the bytes queued
+  // (0 when its buffer is full), -1 when the send failed.
+  int sendNow(const void* data, int length);
   // onDisconnect, then shuts the socket down both ways; the socket stays
   // open until the object is destroyed.
   void disconnect();
@@ -96,7 +101,15 @@ class NetServer : public Net {
   std::size_t reapConnections();
   // Shuts every connection down, waits for their threads and frees them.
   void closeConnections();
+  // Shuts every connection's socket down without waiting for anything.
+  void shutdownConnections();
   std::size_t connectionCount();
+  // Calls `f` for each connection, holding the connection list.
+  void forEachConnection(const std::function<void(NetServerConnection&)>& f);
+
+  // Connections one peer address may hold at once; more are closed as soon
+  // as they are accepted.
+  void setMaxConnectionsPerAddress(std::size_t limit) { m_maxPerAddress = limit; }
 
   // The port the listening socket is bound to, 0 before it listens.
   WORD boundPort() const { return m_boundPort.load(); }
@@ -109,6 +122,7 @@ class NetServer : public Net {
   // another thread never shuts down a descriptor number reused elsewhere.
   std::mutex m_socketMutex;
   std::atomic<WORD> m_boundPort{0};
+  std::atomic<std::size_t> m_maxPerAddress{8};
   std::mutex m_connectionsMutex;
   std::vector<std::unique_ptr<NetServerConnection>> m_connections;
 };
@@ -144,9 +158,12 @@ class NetServerConnection : public Net {
   // receive loop ends; the server frees the object afterwards.
   void close() override;
   virtual void onConnect(DWORD address);
+  // The peer's IPv4 address (network byte order), known from adoption on.
+  DWORD peerAddress() const { return m_peerAddress.load(); }
 
  private:
   friend class NetServer;
+  std::atomic<DWORD> m_peerAddress{0};
   bool start() { return startReceiveThread(); }
   bool finished() const { return receiveThreadFinished(); }
   void join() { joinReceiveThread(); }

@@ -62,16 +62,30 @@ void NetControl::update() {
   // All of a frame's values go out in one send, after the lock is released:
   // while the relay pushes data back at us, our receive thread must be able
   // to drain it, or both sides could wait on full socket buffers.
-  if (!out.empty()) send(out.data(), static_cast<int>(out.size()));
+  if (!out.empty()) sendBytes(out.data(), out.size());
+}
+
+bool NetControl::sendBytes(const std::uint8_t* data, std::size_t size) {
+  if (send(data, static_cast<int>(size), kSendTimeoutMs) == static_cast<int>(size)) return true;
+  // The connection is lost: the receive thread ends on the shut socket and
+  // the game sees it as gone.
+  shutdownSocket();
+  m_connected = 0;
+  {
+    std::lock_guard lock(m_lock);
+    m_replied.notify_all();
+  }
+  return false;
 }
 
 void NetControl::leave() {
-  sendMessage(net::kLeave, nullptr, 0);
+  if (isConnected()) sendMessage(net::kLeave, nullptr, 0);
   m_state = kStateLeft;
   disconnect();
 }
 
 void NetControl::onDisconnect() {
+  m_seated = false;
   // Wakes anyone waiting for a reply that will not come.
   std::lock_guard lock(m_lock);
   m_replied.notify_all();
@@ -97,16 +111,24 @@ int NetControl::onReceive(const std::uint8_t* data, int length) {
     bool ok = true;
     switch (id) {
       case net::kAccepted: {
+        // Only an answer to this machine's own request, with a real slot,
+        // may seat it: the race indexes the player table with the slot.
         std::uint8_t slot;
-        ok = m_queue.readU8(slot);
+        ok = m_queue.readU8(slot) && m_requestPending && slot < net::kPlayerSlots;
         if (ok) {
           m_playerSlot = slot;
+          m_seated = true;
           m_accepted = true;
+          m_requestPending = false;
         }
         break;
       }
       case net::kRefused:
-        m_refused = true;
+        ok = m_requestPending;
+        if (ok) {
+          m_refused = true;
+          m_requestPending = false;
+        }
         break;
       case net::kLeave: {
         std::uint8_t slot;
@@ -115,6 +137,7 @@ int NetControl::onReceive(const std::uint8_t* data, int length) {
           break;
         }
         m_state = slot == 0 ? kStateHostLeft : kStatePlayerLeft;
+        ++m_messagesRead;
         g_log.printf("readnid: %d size: %d\n", id, m_queue.readLen());
         m_queue.clear();
         m_replied.notify_all();
@@ -123,7 +146,11 @@ int NetControl::onReceive(const std::uint8_t* data, int length) {
         return length;
       }
       case net::kValuesEnded:
-        m_valuesEnded = true;
+        ok = m_dumpPending;
+        if (ok) {
+          m_valuesEnded = true;
+          m_dumpPending = false;
+        }
         break;
       case net::kBarrier: {
         std::uint32_t token;
@@ -154,6 +181,7 @@ int NetControl::onReceive(const std::uint8_t* data, int length) {
     if (!ok) ++m_droppedMessages;
     g_log.printf("readnid: %d size: %d\n", id, m_queue.readLen());
     m_queue.endMessage();
+    ++m_messagesRead;
   }
   m_replied.notify_all();
   return length;
@@ -165,7 +193,7 @@ bool NetControl::sendMessage(std::uint16_t id, const std::uint8_t* payload, std:
   writer.writeBytes(payload, size);
   if (!writer.end()) return false;
   g_log.printf("writenid: %d size: %d\n", id, static_cast<int>(writer.size()));
-  return send(writer.data(), static_cast<int>(writer.size())) == static_cast<int>(writer.size());
+  return sendBytes(writer.data(), writer.size());
 }
 
 template <class Ready>
@@ -183,9 +211,11 @@ void NetControl::resetSession() {
   std::lock_guard lock(m_lock);
   m_queue.clear();
   m_accepted = m_refused = m_valuesEnded = false;
+  m_requestPending = m_dumpPending = false;
   m_barrierToken = 0;
   m_barrierReleases = 0;
-  m_playerSlot = -1;
+  m_playerSlot = 0;
+  m_seated = false;
   m_state = kStateInitial;
 }
 
@@ -210,6 +240,10 @@ bool NetControl::connect(const char* address, WORD port, DWORD timeoutMs) {
 
 NetControl::JoinResult NetControl::request(const char* address, WORD port, std::uint16_t id, DWORD timeoutMs) {
   if (!connect(address, port, timeoutMs)) return JoinResult::ConnectFailed;
+  {
+    std::lock_guard lock(m_lock);
+    m_requestPending = true;
+  }
   if (!sendMessage(id, nullptr, 0)) {
     detach();
     return JoinResult::ConnectFailed;
@@ -223,8 +257,14 @@ NetControl::JoinResult NetControl::request(const char* address, WORD port, std::
   }
   if (accepted && isConnected()) return JoinResult::Accepted;
   detach();
+  resetSession();
   if (refused) return JoinResult::Refused;
   return accepted ? JoinResult::ConnectFailed : JoinResult::TimedOut;
+}
+
+void NetControl::expectJoinReply() {
+  std::lock_guard lock(m_lock);
+  m_requestPending = true;
 }
 
 NetControl::JoinResult NetControl::hostGame(const char* address, WORD port, DWORD timeoutMs) {
@@ -239,6 +279,7 @@ bool NetControl::requestValues(DWORD timeoutMs) {
   {
     std::lock_guard lock(m_lock);
     m_valuesEnded = false;
+    m_dumpPending = true;
   }
   if (!sendMessage(net::kRequestValues, nullptr, 0)) return false;
   return waitFor([this] { return m_valuesEnded; }, timeoutMs);

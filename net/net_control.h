@@ -38,8 +38,11 @@ class NetControl : public NetClient {
   // Does nothing while not connected.
   void update();
   int getState() const { return m_state.load(); }
-  // This machine's slot (0 to 4) as the relay gave it; -1 before.
+  // This machine's slot (0 to 4) as the relay gave it; 0 before, as the
+  // race indexes the player table with it in every game mode.
   int playerSlot() const { return m_playerSlot.load(); }
+  // Whether the relay has given this machine a seat in the current session.
+  bool seated() const { return m_seated.load(); }
   // Tells the relay this machine leaves (message 6) and ends the connection.
   void leave();
 
@@ -65,10 +68,22 @@ class NetControl : public NetClient {
   // For the race load, which waits for the other players' records.
   bool updateUntil(const std::function<bool()>& ready, DWORD timeoutMs);
 
-  // Messages dropped because their payload did not fit their id, and
+  // A send that cannot hand its bytes over within this time ends the
+  // connection: a peer that stops reading must not hold the game thread.
+  static constexpr DWORD kSendTimeoutMs = 2000;
+  // Messages dropped because their payload did not fit their id or because
+  // nothing asked for them (a reply with no request pending), and
   // connections ended because a length could not be parsed.
   std::uint64_t droppedMessages() const { return m_droppedMessages.load(); }
   std::uint64_t droppedConnections() const { return m_droppedConnections.load(); }
+  // Whole messages taken from the stream so far, whatever became of them.
+  std::uint64_t messagesRead() const { return m_messagesRead.load(); }
+
+ protected:
+  // The state after asking the relay to host or join, so that its answer is
+  // believed; for code that feeds the receive path without a relay (the
+  // fuzz target).
+  void expectJoinReply();
 
  private:
   JoinResult request(const char* address, WORD port, std::uint16_t id, DWORD timeoutMs);
@@ -77,7 +92,11 @@ class NetControl : public NetClient {
   bool waitFor(Ready ready, DWORD timeoutMs);
   void resetSession();
 
-  std::atomic<int> m_playerSlot{-1};
+  // Gives up on a peer that does not take the bytes in time.
+  bool sendBytes(const std::uint8_t* data, std::size_t size);
+
+  std::atomic<int> m_playerSlot{0};
+  std::atomic<bool> m_seated{false};
   mutable CriticalSection m_lock;
   std::condition_variable_any m_replied;
   std::vector<NetValueBase*> m_netValue;
@@ -88,7 +107,11 @@ class NetControl : public NetClient {
   bool m_accepted = false;
   bool m_refused = false;
   bool m_valuesEnded = false;
+  // What this machine asked for and still waits for: replies that nothing
+  // asked for are not believed.
+  bool m_requestPending = false;
+  bool m_dumpPending = false;
   std::uint32_t m_barrierToken = 0;
   std::uint64_t m_barrierReleases = 0;
-  std::atomic<std::uint64_t> m_droppedMessages{0}, m_droppedConnections{0};
+  std::atomic<std::uint64_t> m_droppedMessages{0}, m_droppedConnections{0}, m_messagesRead{0};
 };

@@ -12,25 +12,41 @@ namespace GameDaemon {
 
 namespace {
 
-// A player whose socket stops draining must not hold the relay (and its
-// lock) forever: a send blocked this long fails and drops that player.
-constexpr DWORD kSendTimeoutMs = 2000;
 // Unsent bytes one player may have waiting before it is dropped: a player
 // that stops reading must not make the relay hold everyone's traffic for it
 // without bound. Far above what a frame of updates needs.
 constexpr std::size_t kMaxQueuedBytes = 1u << 20;
+// A sender with more than this waiting in another player's backlog, and
+// more than half of that backlog, is read more slowly until it drains.
+constexpr std::size_t kSenderShareBytes = 64 * 1024;
+// A backlog past this is full: senders to it wait while its player reads.
+constexpr std::size_t kFullQueueBytes = kMaxQueuedBytes / 4;
+// A player whose writer handed nothing to its socket for this long has
+// stopped reading, for back-pressure.
+constexpr auto kStalledAfter = std::chrono::milliseconds(50);
+// The kernel's send buffer of each player's socket, kept small so a backlog
+// shows in the relay (where back-pressure sees it), not in the kernel.
+constexpr int kSocketSendBuffer = 64 * 1024;
+// The writer hands the queue to the socket in pieces of this size, each
+// with its own send timeout: a peer must take at least this much per timeout.
+constexpr std::size_t kWritePiece = 64 * 1024;
+// Value bytes a connection without a seat may send (all dropped) before it
+// is taken for a flooder and dropped.
+constexpr std::size_t kMaxUnseatedBytes = 64 * 1024;
 // How long the server thread waits after a failed bind or listen.
 constexpr int kBindBackoffMs = 250;
 
-// Every id below 2000 that the server does not handle itself is a value,
-// the server's own replies (3, 4, 9) included when a client sends them.
+// Every id below 2000 that the server does not handle itself is a value.
 bool isValueUpdate(std::uint16_t id) {
   switch (id) {
     case net::kHost:
     case net::kJoin:
+    case net::kAccepted:
+    case net::kRefused:
     case net::kLeave:
     case net::kReserved:
     case net::kRequestValues:
+    case net::kValuesEnded:
     case net::kLock:
     case net::kBarrier:
       return false;
@@ -43,58 +59,96 @@ bool isValueUpdate(std::uint16_t id) {
 
 using net::MessageQueue;
 
-GameServerConnection::GameServerConnection(GameServer& server, SOCKET s) : NetServerConnection(s), m_server(server) {
-  const int timeout = static_cast<int>(kSendTimeoutMs);
-  wsa::setsockopt(s, SOL_SOCKET_WS, SO_SNDTIMEO_WS, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+GameServerConnection::GameServerConnection(GameServer& server, SOCKET s)
+    : NetServerConnection(s), m_server(server), m_unseatedSince(Clock::now()) {
+  wsa::setsockopt(s, SOL_SOCKET_WS, SO_SNDBUF_WS, reinterpret_cast<const char*>(&kSocketSendBuffer),
+                  sizeof kSocketSendBuffer);
+  if (!m_writer.start([this] { writeLoop(); })) {
+    m_writerDead = true;
+    shutdownSocket();
+  }
+}
+
+GameServerConnection::~GameServerConnection() {
+  shutdownSocket();  // a writer waiting on the socket gives up at once
+  {
+    std::lock_guard out(m_outMutex);
+    m_writerStop = true;
+  }
+  m_outChanged.notify_all();
+  m_writer.join();
 }
 
 void GameServerConnection::onConnect(DWORD address) {
-  m_address = address;
   std::printf("got connection from %x\n", static_cast<unsigned>(address));
   std::fflush(stdout);
 }
+
+void GameServerConnection::drop(const char* why) {
+  if (m_dropped.exchange(true)) return;
+  ++m_server.m_droppedConnections;
+  g_log.printf("relay: dropping connection from %x: %s\n", static_cast<unsigned>(peerAddress()), why);
+  shutdownSocket();
+}
+
+bool GameServerConnection::peerGone() const { return !isConnected() || wsa::peerClosed(getSocket()); }
 
 int GameServerConnection::onReceive(const std::uint8_t* data, int length) {
   std::unique_lock lock(m_server.m_lock);
   // Bytes that follow a message which closed the connection are not read.
   if (!isConnected() || length <= 0) return length;
   m_queue.append(data, static_cast<std::size_t>(length));
+  m_relayedInChunk = false;
   After after = After::Continue;
   for (;;) {
     const MessageQueue::Front front = m_queue.front();
     if (front == MessageQueue::Front::None) break;
     if (front == MessageQueue::Front::Malformed) {
       // Nothing after a broken length can be framed again: drop the peer.
-      ++m_server.m_droppedConnections;
-      g_log.printf("relay: dropping connection %d: message length out of range\n", m_slot);
+      drop("message length out of range");
       after = After::Close;
       break;
     }
     std::uint16_t id = 0;
     m_queue.readU16(id);
     // Relays wait in m_relay until a message that is not a value update
-    // (it may change who the others are, or release the lock) or the end of
-    // the chunk; the bytes on each socket are the same as one send per
-    // message, in fewer calls.
+    // (it may change who the others are) or the end of the chunk; the bytes
+    // on each socket are the same as one send per message.
     if (isValueUpdate(id)) {
-      relayValue(id);
+      if (m_seated) {
+        relayValue(id);
+      } else {
+        // Nobody may write the game's values without a seat in it.
+        ++m_server.m_refusedMessages;
+        m_unseatedBytes += static_cast<std::size_t>(m_queue.readLen());
+        if (m_unseatedBytes > kMaxUnseatedBytes) {
+          drop("flooding without a seat");
+          after = After::Close;
+          break;
+        }
+      }
       m_queue.endMessage();
       continue;
     }
-    // Rare messages: their sends stay under the lock.
-    flushRelay();
-    sendPending();
+    // The message may wait in a barrier: the writers send meanwhile.
+    flushRelay(false);
+    if (m_selfPending) m_outChanged.notify_all();
     after = dispatch(id, lock);
     m_queue.endMessage();
     if (after == After::Close) break;
   }
-  flushRelay();
+  flushRelay(true);
   if (after == After::Close) m_queue.clear();
   lock.unlock();
-  // The relays go out without the lock, so other players' updates are
-  // handled meanwhile; the per-socket queues keep every socket's order.
+  // Relays and replies go out without the lock, so other players' updates
+  // are handled meanwhile; the queues keep every socket's order.
   sendPending();
-  if (after == After::Close) close();
+  if (after == After::Close) {
+    drainOut();
+    close();
+  } else if (m_relayedInChunk) {
+    waitForRoom();
+  }
   return length;
 }
 
@@ -104,6 +158,7 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
     ++s.m_droppedMessages;
     return After::Continue;
   };
+  auto seatedIn = [this, &s](int slot) { return m_seated && m_slot == slot && s.m_players[slot] == this; };
   switch (id) {
     case net::kHost: {
       if (s.m_players[0]) {
@@ -112,15 +167,20 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
         return After::Close;
       }
       for (auto& value : s.m_stored) std::vector<std::uint8_t>().swap(value);
-      // Connections seated in the old game keep running but hold no slot
+      // Connections seated in the old game keep running but hold no seat
       // any more, so their departure cannot be taken for a new player's.
+      const auto now = Clock::now();
       for (int i = 1; i < kMaxPlayers; ++i) {
-        if (s.m_players[i]) s.m_players[i]->m_slot = -1;
+        if (GameServerConnection* p = s.m_players[i]) {
+          p->m_seated = false;
+          p->m_unseatedSince = now;
+        }
         s.m_players[i] = nullptr;
       }
       s.m_locked = false;
       s.m_players[0] = this;
       m_slot = 0;
+      m_seated = true;
       m_writeData.begin(net::kAccepted);
       m_writeData.writeU8(0);
       sendToSelf();
@@ -133,11 +193,9 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
         sendToSelf();
         return After::Close;
       }
-      int slot = -1;
-      if (m_slot >= 0 && s.m_players[m_slot] == this) {
-        // Seated already: one connection must never hold two slots.
-        slot = m_slot;
-      } else {
+      // Seated already: one connection must never hold two slots.
+      if (!(m_seated && s.m_players[m_slot] == this)) {
+        int slot = -1;
         for (int i = 0; i < kMaxPlayers && slot < 0; ++i)
           if (!s.m_players[i]) slot = i;
         if (slot < 0) {
@@ -147,16 +205,24 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
         }
         s.m_players[slot] = this;
         m_slot = slot;
+        m_seated = true;
       }
       m_writeData.begin(net::kAccepted);
-      m_writeData.writeU8(static_cast<std::uint8_t>(slot));
+      m_writeData.writeU8(static_cast<std::uint8_t>(m_slot));
       sendToSelf();
       s.m_barrierChanged.notify_all();
       return After::Continue;
     }
+    case net::kAccepted:
+    case net::kRefused:
+    case net::kValuesEnded:
+      // The server's own replies: a client sending them would speak for the
+      // server to every player.
+      ++s.m_refusedMessages;
+      return After::Continue;
     case net::kLeave:
       // The slot is freed under the lock; close announces the departure.
-      if (m_slot >= 0 && s.m_players[m_slot] == this) s.m_players[m_slot] = nullptr;
+      if (m_seated && s.m_players[m_slot] == this) s.m_players[m_slot] = nullptr;
       return After::Close;
     case net::kReserved: {
       std::uint8_t ignored;
@@ -169,9 +235,6 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
         if (payload.empty()) continue;
         m_writeData.begin(static_cast<std::uint16_t>(v));
         m_writeData.writeBytes(payload.data(), payload.size());
-        m_writeData.end();
-        // Keeps the dump's buffer small; the bytes on the wire are the same.
-        if (m_writeData.size() >= 64 * 1024) sendToSelf();
       }
       m_writeData.begin(net::kValuesEnded);
       sendToSelf();
@@ -180,6 +243,11 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
     case net::kLock: {
       std::uint8_t locked;
       if (!m_queue.readU8(locked)) return skip();
+      // Only the host decides who may still join.
+      if (!seatedIn(0)) {
+        ++s.m_refusedMessages;
+        return After::Continue;
+      }
       s.m_locked = locked != 0;
       return After::Continue;
     }
@@ -201,68 +269,176 @@ void GameServerConnection::relayValue(std::uint16_t id) {
   m_server.m_stored[id].assign(message + net::kHeaderSize, message + length);
   m_relay.insert(m_relay.end(), message, message + length);
   ++m_server.m_relayedUpdates;
-  if (m_relay.size() >= 64 * 1024) flushRelay();
+  if (m_relay.size() >= 64 * 1024) flushRelay(false);
 }
 
-void GameServerConnection::flushRelay() {
+void GameServerConnection::flushRelay(bool now) {
   if (m_relay.empty()) return;
-  // The players are served one after another; each relay starts with the
-  // next slot, so the wait for the later sends is shared out evenly.
-  const int first = m_server.m_firstRelaySlot;
-  m_server.m_firstRelaySlot = (first + 1) % kMaxPlayers;
-  for (int i = 0; i < kMaxPlayers; ++i) {
-    GameServerConnection* p = m_server.m_players[(first + i) % kMaxPlayers];
+  for (GameServerConnection* p : m_server.m_players) {
     if (!p || p == this) continue;
-    p->queueOut(m_relay.data(), m_relay.size());
-    ++p->m_pins;
-    m_pending.push_back(p);
+    p->queueOut(m_relay.data(), m_relay.size(), m_slot, !now);
+    if (now) {
+      ++p->m_pins;
+      m_pending.push_back(p);
+    }
   }
   m_relay.clear();
+  m_relayedInChunk = true;
+}
+
+void GameServerConnection::queueOut(const std::uint8_t* data, std::size_t size, int from, bool wakeWriter) {
+  {
+    std::lock_guard out(m_outMutex);
+    if (m_writerStop || m_writerDead || size == 0) return;
+    // The server's own replies may pass the limit when nothing else waits
+    // (a dump can be large), never pile up beyond it.
+    if (m_backlog.load() + size <= kMaxQueuedBytes || (from < 0 && m_backlog.load() == 0)) {
+      m_out.insert(m_out.end(), data, data + size);
+      m_backlog += size;
+      if (from >= 0) m_backlogFrom[from] += size;
+      if (!m_outFrom.empty() && m_outFrom.back().first == from)
+        m_outFrom.back().second += size;
+      else
+        m_outFrom.emplace_back(from, size);
+      if (wakeWriter) m_outChanged.notify_all();
+      return;
+    }
+  }
+  // Dropping part of a stream would leave the player with broken messages.
+  drop("too much unsent data");
+}
+
+void GameServerConnection::accountSent(std::deque<std::pair<int, std::size_t>>& from, std::size_t count) {
+  if (count == 0) return;
+  m_lastWrite = Clock::now().time_since_epoch().count();
+  m_backlog -= count;
+  while (count > 0 && !from.empty()) {
+    auto& [slot, size] = from.front();
+    const std::size_t n = std::min(count, size);
+    if (slot >= 0) m_backlogFrom[slot] -= n;
+    size -= n;
+    count -= n;
+    if (size == 0) from.pop_front();
+  }
+}
+
+void GameServerConnection::writeFailed() {
+  shutdownSocket();
+  std::lock_guard out(m_outMutex);
+  m_writerDead = true;
+  m_out.clear();
+  m_outFrom.clear();
+  m_backlog = 0;
+  for (auto& share : m_backlogFrom) share = 0;
+  m_outChanged.notify_all();
+}
+
+void GameServerConnection::writeLoop() {
+  std::vector<std::uint8_t> batch;
+  std::deque<std::pair<int, std::size_t>> from;
+  for (;;) {
+    {
+      std::unique_lock out(m_outMutex);
+      m_outChanged.wait(out, [this] { return m_writerStop || m_writerDead || !m_out.empty(); });
+      if (m_writerStop || m_writerDead) return;
+    }
+    std::lock_guard sending(m_sendMutex);
+    {
+      std::lock_guard out(m_outMutex);
+      if (m_writerStop || m_writerDead) return;
+      batch.clear();
+      batch.swap(m_out);
+      from.clear();
+      from.swap(m_outFrom);
+    }
+    for (std::size_t done = 0; done < batch.size();) {
+      const int piece = static_cast<int>(std::min(kWritePiece, batch.size() - done));
+      if (send(batch.data() + done, piece, m_server.m_sendTimeoutMs.load()) != piece) {
+        // A peer that takes its messages too slowly delays only itself: it
+        // is dropped rather than left with a broken stream.
+        if (wsa::WSAGetLastError() == WSAETIMEDOUT) drop("send timed out");
+        writeFailed();
+        return;
+      }
+      done += static_cast<std::size_t>(piece);
+      accountSent(from, static_cast<std::size_t>(piece));
+    }
+    std::lock_guard out(m_outMutex);
+    m_outChanged.notify_all();  // drainOut looks again
+  }
+}
+
+void GameServerConnection::sendQueuedNow() {
+  std::unique_lock sending(m_sendMutex, std::try_to_lock);
+  if (!sending.owns_lock()) {
+    // Someone is sending on this socket; the writer takes what is left.
+    m_outChanged.notify_all();
+    return;
+  }
+  std::vector<std::uint8_t> batch;
+  std::deque<std::pair<int, std::size_t>> from;
+  {
+    std::lock_guard out(m_outMutex);
+    if (m_writerStop || m_writerDead || m_out.empty()) return;
+    batch.swap(m_out);
+    from.swap(m_outFrom);
+  }
+  const int sent = sendNow(batch.data(), static_cast<int>(batch.size()));
+  if (sent < 0) {
+    writeFailed();
+    return;
+  }
+  accountSent(from, static_cast<std::size_t>(sent));
+  if (static_cast<std::size_t>(sent) == batch.size()) return;
+  // The rest goes out first, by the writer.
+  std::lock_guard out(m_outMutex);
+  m_out.insert(m_out.begin(), batch.begin() + sent, batch.end());
+  m_outFrom.insert(m_outFrom.begin(), from.begin(), from.end());
+  m_outChanged.notify_all();
 }
 
 void GameServerConnection::sendPending() {
   for (GameServerConnection* p : m_pending) {
-    p->sendOut();
+    p->sendQueuedNow();
     --p->m_pins;
   }
   m_pending.clear();
-}
-
-void GameServerConnection::queueOut(const std::uint8_t* data, std::size_t size) {
-  {
-    std::lock_guard out(m_outMutex);
-    if (m_out.size() + size <= kMaxQueuedBytes) {
-      m_out.insert(m_out.end(), data, data + size);
-      return;
-    }
-    m_out.clear();
+  if (m_selfPending) {
+    m_selfPending = false;
+    sendQueuedNow();
   }
-  // Dropping part of a stream would leave the player with broken messages.
-  g_log.printf("relay: dropping connection %d: too much unsent data\n", m_slot);
-  shutdownSocket();
 }
 
-void GameServerConnection::sendOut() {
+void GameServerConnection::drainOut() {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(m_server.m_sendTimeoutMs.load()) * 2;
+  std::unique_lock out(m_outMutex);
+  m_outChanged.wait_until(out, deadline, [this] { return m_writerStop || m_writerDead || m_backlog.load() == 0; });
+}
+
+void GameServerConnection::waitForRoom() {
+  GameServer& s = m_server;
   for (;;) {
     {
-      std::unique_lock sending(m_sendMutex, std::try_to_lock);
-      if (!sending.owns_lock()) return;  // its holder looks again after unlocking
-      for (;;) {
-        {
-          std::lock_guard out(m_outMutex);
-          m_sending.clear();
-          m_sending.swap(m_out);
-        }
-        if (m_sending.empty()) break;
-        // A player that cannot take the bytes is dropped rather than left
-        // with a broken stream.
-        const int size = static_cast<int>(m_sending.size());
-        if (send(m_sending.data(), size) != size) shutdownSocket();
+      std::lock_guard lock(s.m_lock);
+      if (s.m_stopping || !m_seated) return;
+      const auto stalledSince =
+          Clock::now().time_since_epoch().count() - std::chrono::duration_cast<Clock::duration>(kStalledAfter).count();
+      bool full = false;
+      for (const GameServerConnection* p : s.m_players) {
+        if (!p || p == this) continue;
+        const std::size_t share = p->m_backlogFrom[m_slot].load(), backlog = p->backlog();
+        if (share == 0) continue;
+        // A backlog that is mostly others' at a player that stopped reading
+        // is that player's slowness: it is dropped at its limit instead.
+        const bool reading = p->m_lastWrite.load() > stalledSince;
+        full = full || (share > kSenderShareBytes && 2 * share > backlog) || (backlog > kFullQueueBytes && reading);
       }
+      if (!full) return;
     }
-    // Bytes queued while this thread held the send lock were left to it.
-    std::lock_guard out(m_outMutex);
-    if (m_out.empty()) return;
+    // The backlogs drain, or their players are dropped within the send
+    // timeout, so the wait is bounded.
+    if (peerGone()) return;
+    Sleep(2);
   }
 }
 
@@ -273,12 +449,9 @@ GameServerConnection::After GameServerConnection::waitInBarrier(std::uint32_t to
   m_barrierReleased = false;
   s.m_barrierWaiters.push_back(this);
   s.m_barrierChanged.notify_all();
-  bool stopped = false;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(s.m_barrierTimeoutMs.load());
+  After after = After::Continue;
   while (!m_barrierReleased) {
-    if (s.m_stopping) {
-      stopped = true;
-      break;
-    }
     int occupied = 0, matching = 0;
     for (GameServerConnection* p : s.m_players) {
       if (!p) continue;
@@ -297,14 +470,26 @@ GameServerConnection::After GameServerConnection::waitInBarrier(std::uint32_t to
       s.m_barrierChanged.notify_all();
       break;
     }
-    // Waiters are woken on every change; the timeout is a safety net.
+    // The receive thread reads nothing while it waits here, so it looks at
+    // the socket itself: a peer that closed or was shut down leaves.
+    if (s.m_stopping || peerGone()) {
+      after = After::Close;
+      break;
+    }
+    if (Clock::now() >= deadline) {
+      drop("barrier not released in time");
+      after = After::Close;
+      break;
+    }
+    // Waiters are woken on every change; the timeout also paces the look
+    // at the socket.
     s.m_barrierChanged.wait_for(lock, std::chrono::milliseconds(10));
   }
   s.m_barrierWaiters.erase(std::remove(s.m_barrierWaiters.begin(), s.m_barrierWaiters.end(), this),
                            s.m_barrierWaiters.end());
   m_barrierReleased = false;
   m_barrierToken = 0;
-  if (stopped) return After::Close;
+  if (after == After::Close) return after;
   m_writeData.begin(net::kBarrier);
   m_writeData.writeU32(token);
   sendToSelf();
@@ -313,37 +498,32 @@ GameServerConnection::After GameServerConnection::waitInBarrier(std::uint32_t to
 
 void GameServerConnection::sendToSelf() {
   m_writeData.end();
-  if (!m_writeData.empty()) {
-    queueOut(m_writeData.data(), m_writeData.size());
-    sendOut();
-  }
+  queueOut(m_writeData.data(), m_writeData.size(), -1, false);
+  m_selfPending = true;
   m_writeData.clear();
 }
 
 void GameServerConnection::onDisconnect() {
   GameServer& s = m_server;
-  {
-    std::lock_guard lock(s.m_lock);
-    for (auto& p : s.m_players)
-      if (p == this) p = nullptr;
-    if (m_slot >= 0) {
-      if (m_slot == 0 || s.m_locked) {
-        net::MessageWriter notice;
-        notice.begin(net::kLeave);
-        notice.writeU8(static_cast<std::uint8_t>(m_slot));
-        notice.end();
-        for (GameServerConnection* p : s.m_players) {
-          if (!p || p == this) continue;
-          p->queueOut(notice.data(), notice.size());
-          p->sendOut();
-        }
-      }
-      m_slot = -1;
+  std::unique_lock lock(s.m_lock);
+  for (auto& p : s.m_players)
+    if (p == this) p = nullptr;
+  if (m_seated) {
+    if (m_slot == 0 || s.m_locked) {
+      net::MessageWriter notice;
+      notice.begin(net::kLeave);
+      notice.writeU8(static_cast<std::uint8_t>(m_slot));
+      notice.end();
+      for (GameServerConnection* p : s.m_players)
+        if (p && p != this) p->queueOut(notice.data(), notice.size(), -1, true);
     }
-    s.m_barrierChanged.notify_all();
+    m_seated = false;
+    m_unseatedSince = Clock::now();
   }
+  s.m_barrierChanged.notify_all();
+  lock.unlock();
   // No longer seated, so no new pins; the connection may be freed once the
-  // threads sending to it are done.
+  // threads sending on it are done.
   while (m_pins.load() > 0) Sleep(1);
 }
 
@@ -359,6 +539,22 @@ void GameServer::beginStop() {
   std::lock_guard lock(m_lock);
   m_stopping = true;
   m_barrierChanged.notify_all();
+}
+
+void GameServer::closeIdleConnections() {
+  const auto now = Clock::now();
+  const auto limit = std::chrono::milliseconds(m_idleTimeoutMs.load());
+  forEachConnection([&](NetServerConnection& c) {
+    auto& g = static_cast<GameServerConnection&>(c);
+    bool idle;
+    {
+      std::lock_guard lock(m_lock);
+      idle = !g.m_seated && now - g.m_unseatedSince >= limit;
+    }
+    // Shut down, the connection's own threads end it (a barrier waiter
+    // notices too).
+    if (idle && g.isConnected()) g.drop("no seat taken in time");
+  });
 }
 
 int GameServer::occupiedLocked() const {
@@ -393,6 +589,7 @@ std::vector<std::uint8_t> GameServer::storedValue(int id) {
 DWORD serverThreadProc(GameServer& server, WORD port, const std::atomic<bool>& running) {
   bool reported = false;
   while (running.load()) {
+    server.closeIdleConnections();
     if (acceptLoop(server, port)) continue;
     if (server.getSocket() != INVALID_SOCKET) {
       // No one came this pass; a failing accept (out of descriptors, say)
@@ -416,18 +613,36 @@ ServerThread::ServerThread(WORD port) : m_server(std::make_unique<GameServer>())
 }
 
 bool ServerThread::stop(DWORD timeoutMs) {
-  if (!m_server) return true;
-  m_running = false;
-  m_server->beginStop();
-  m_server->close();  // a pending accept fails at once
-  const bool inTime = m_thread.wait(timeoutMs) == WAIT_OBJECT_0;
-  if (!inTime) {
-    reportError("relay server thread did not stop within %u ms", static_cast<unsigned>(timeoutMs));
-    m_thread.join();
+  GameServer* server;
+  {
+    std::lock_guard lock(m_serverMutex);
+    server = m_server.get();
   }
-  m_server->closeConnections();
-  m_server.reset();
+  if (!server) return true;
+  const auto start = std::chrono::steady_clock::now();
+  m_running = false;
+  // Sockets first, without any lock: a thread blocked on a peer wakes, and
+  // nothing a peer does can then hold the stop.
+  server->close();  // a pending accept fails at once
+  server->shutdownConnections();
+  server->beginStop();
+  m_thread.join();  // its accept waits at most 100 ms
+  server->closeConnections();
+  {
+    std::lock_guard lock(m_serverMutex);
+    m_server.reset();
+  }
+  const auto took = std::chrono::steady_clock::now() - start;
+  const bool inTime = took <= std::chrono::milliseconds(timeoutMs);
+  if (!inTime)
+    reportError("relay server took %lld ms to stop",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
   return inTime;
+}
+
+WORD ServerThread::port() const {
+  std::lock_guard lock(m_serverMutex);
+  return m_server ? m_server->boundPort() : 0;
 }
 
 bool ServerThread::waitListening(DWORD timeoutMs) const {

@@ -6,8 +6,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -20,19 +22,27 @@
 namespace GameDaemon {
 
 inline constexpr WORD kRelayPort = 12726;
-inline constexpr int kMaxPlayers = 5;
+inline constexpr int kMaxPlayers = net::kPlayerSlots;
 
 class GameServer;
+using Clock = std::chrono::steady_clock;
 
+// One peer of the relay. Its receive thread handles its messages under the
+// server's lock; whatever is sent to it goes into its own outbound queue,
+// handed to the socket at once when it takes it and otherwise by a writer
+// thread of its own, so no peer can hold another's thread or the lock.
 class GameServerConnection : public NetServerConnection {
  public:
   GameServerConnection(GameServer& server, SOCKET s);
+  // Stops and joins the writer; the receive thread has ended before.
+  ~GameServerConnection() override;
 
   int onReceive(const std::uint8_t* data, int length) override;
   void onDisconnect() override;
   void onConnect(DWORD address) override;
 
-  DWORD peerAddress() const { return m_address.load(); }
+  // Bytes queued for this player and not yet handed to its socket.
+  std::size_t backlog() const { return m_backlog.load(); }
 
  private:
   friend class GameServer;
@@ -40,46 +50,86 @@ class GameServerConnection : public NetServerConnection {
 
   After dispatch(std::uint16_t id, std::unique_lock<CriticalSection>& lock);
   After waitInBarrier(std::uint32_t token, std::unique_lock<CriticalSection>& lock);
+  // Queues the message in m_writeData for this connection's own peer.
   void sendToSelf();
   // Stores a value update and collects it for the other players.
   void relayValue(std::uint16_t id);
-  // Queues the collected relays on every occupied slot but this
-  // connection's (under the server's lock); those players are pinned until
-  // sendPending has sent to them.
-  void flushRelay();
-  // Sends what flushRelay queued and unpins its players. Needs no lock, so
-  // the server's lock is not held across the sends.
+  // Queues the collected relays on every occupied slot but this one's.
+  // `now`: the players are pinned and this thread tries the sends itself
+  // once the server's lock is released (sendPending); otherwise their
+  // writers are woken.
+  void flushRelay(bool now);
+  // Sends without the lock what flushRelay(true) and sendToSelf queued,
+  // as far as the sockets take it at once, and unpins those players.
   void sendPending();
-  // Appends whole messages to this connection's outgoing bytes. Under the
-  // server's lock, so each socket carries its messages in the order they
-  // were handled.
-  void queueOut(const std::uint8_t* data, std::size_t size);
-  // Sends the queued bytes, unless another thread is sending on this socket:
-  // that one then sends them after its own. Callable with or without the
-  // server's lock.
-  void sendOut();
+  // Appends whole messages to the outbound queue (under the server's lock,
+  // so each socket carries its messages in the order they were handled).
+  // Anything beyond the backlog limit drops the player instead, but for a
+  // reply (a value dump may be large) to an empty queue. `from` is the slot
+  // whose relays these are, -1 for the server's own messages.
+  void queueOut(const std::uint8_t* data, std::size_t size, int from, bool wakeWriter);
+  // Hands the queue to the socket as far as it takes it without waiting;
+  // the rest is left to the writer. Never waits for anything.
+  void sendQueuedNow();
+  // Takes `count` sent bytes off the backlog and their senders' shares.
+  void accountSent(std::deque<std::pair<int, std::size_t>>& from, std::size_t count);
+  // The socket failed: the connection ends, the queue is dropped.
+  void writeFailed();
+  // The writer thread: sends the queue, each piece of it within the send
+  // timeout; a peer that does not take it in time is dropped.
+  void writeLoop();
+  // Waits (bounded by the send timeout) until the writer has sent what is
+  // queued, so a refusal reaches the peer before the connection ends.
+  void drainOut();
+  // Reads this sender more slowly while it has bytes in another player's
+  // full backlog, when that player keeps reading (everyone sends faster
+  // than it can take) or the backlog is mostly this sender's: back-pressure
+  // on its socket before anyone has to be dropped. A player that has
+  // stopped reading holds up nobody but a flooder. Without the server's
+  // lock.
+  void waitForRoom();
+  // Drops the connection for misbehaving (counted once).
+  void drop(const char* why);
+  bool peerGone() const;
 
   GameServer& m_server;
-  // Guarded by the server's lock.
-  int m_slot = -1;
+  // Guarded by the server's lock. The slot keeps its number after the seat
+  // is lost; whether it is held is m_seated.
+  int m_slot = 0;
+  bool m_seated = false;
+  std::chrono::steady_clock::time_point m_unseatedSince;
   std::uint32_t m_barrierToken = 0;
   bool m_barrierReleased = false;
-  std::atomic<DWORD> m_address{0};
   // Receive thread only.
   net::MessageQueue m_queue;
   net::MessageWriter m_writeData;
   std::vector<std::uint8_t> m_relay;
   std::vector<GameServerConnection*> m_pending;
+  bool m_selfPending = false;
+  bool m_relayedInChunk = false;
+  std::size_t m_unseatedBytes = 0;
 
-  std::mutex m_outMutex;
-  std::vector<std::uint8_t> m_out;  // guarded by m_outMutex
+  // Held by whoever hands bytes to this socket: the writer, or another
+  // connection's thread sending a relay at once.
   std::mutex m_sendMutex;
-  std::vector<std::uint8_t> m_sending;  // guarded by m_sendMutex
   // Other connections' threads about to send on this one without the
-  // server's lock; taken under the lock while this connection is seated.
-  // onDisconnect waits for them, so the connection is never freed under a
-  // sender.
+  // server's lock; taken under the lock while it is seated. onDisconnect
+  // waits for them, so the connection is never freed under a sender.
   std::atomic<int> m_pins{0};
+  std::mutex m_outMutex;
+  std::condition_variable m_outChanged;
+  std::vector<std::uint8_t> m_out;  // guarded by m_outMutex
+  bool m_writerStop = false;        // guarded by m_outMutex
+  bool m_writerDead = false;        // guarded by m_outMutex
+  // Who queued the bytes of m_out, in order: (slot or -1, byte count).
+  std::deque<std::pair<int, std::size_t>> m_outFrom;  // guarded by m_outMutex
+  std::atomic<std::size_t> m_backlog{0};
+  // The backlog's bytes by the slot that relayed them.
+  std::atomic<std::size_t> m_backlogFrom[kMaxPlayers] = {};
+  // When the writer last handed a piece to the socket (steady clock ticks).
+  std::atomic<Clock::rep> m_lastWrite{0};
+  std::atomic<bool> m_dropped{false};
+  Thread m_writer;
 };
 
 class GameServer : public NetServer {
@@ -89,19 +139,34 @@ class GameServer : public NetServer {
   ~GameServer() override { closeConnections(); }
   std::unique_ptr<NetServerConnection> createConnection(SOCKET s) override;
 
-  // Wakes barrier waiters for good and shuts every connection down, so the
-  // receive threads end; used when the server stops.
+  // Wakes barrier and back-pressure waiters for good, so the receive threads
+  // can end; used when the server stops.
   void beginStop();
+  // Closes connections that have held no seat for the idle timeout. The
+  // server thread calls it on every pass.
+  void closeIdleConnections();
+
+  // Waits, all in milliseconds. Idle: how long a connection may stay without
+  // a seat (5 s). Barrier: how long one may wait in a barrier before it is
+  // dropped (60 s). Send: how long each piece of a player's queue may take
+  // to go out before the player is dropped (2 s).
+  void setIdleTimeout(DWORD ms) { m_idleTimeoutMs = ms; }
+  void setBarrierTimeout(DWORD ms) { m_barrierTimeoutMs = ms; }
+  void setSendTimeout(DWORD ms) { m_sendTimeoutMs = ms; }
 
   // Snapshots for tracing and tests, taken under the lock.
   int occupiedSlots();
   bool slotOccupied(int slot);
   bool isLocked();
   std::vector<std::uint8_t> storedValue(int id);
-  // Connections dropped because their stream could not be parsed, and
-  // messages skipped because they were too short for their id.
+  // Connections dropped for misbehaving (a broken length, a backlog or a
+  // flood past its limit, a send or barrier timeout, idling without a seat),
+  // and messages skipped because they were too short for their id.
   std::uint64_t droppedConnections() const { return m_droppedConnections.load(); }
   std::uint64_t droppedMessages() const { return m_droppedMessages.load(); }
+  // Messages a peer had no right to send, dropped: replies 3, 4 and 9, a
+  // lock from anyone but the host, values from a connection without a seat.
+  std::uint64_t refusedMessages() const { return m_refusedMessages.load(); }
   // Updates relayed (one per value message received from a player).
   std::uint64_t relayedUpdates() const { return m_relayedUpdates.load(); }
 
@@ -109,7 +174,8 @@ class GameServer : public NetServer {
   friend class GameServerConnection;
   int occupiedLocked() const;
 
-  // One lock serialises all message handling of all connections.
+  // One lock serialises all message handling of all connections. Nothing
+  // is sent while it is held: sends go through each connection's writer.
   CriticalSection m_lock;
   std::condition_variable_any m_barrierChanged;
   GameServerConnection* m_players[kMaxPlayers] = {};
@@ -117,9 +183,8 @@ class GameServer : public NetServer {
   std::vector<std::vector<std::uint8_t>> m_stored;
   bool m_stopping = false;
   std::vector<GameServerConnection*> m_barrierWaiters;
-  // The slot that gets the next relay first, so no player is always last.
-  int m_firstRelaySlot = 0;
-  std::atomic<std::uint64_t> m_droppedConnections{0}, m_droppedMessages{0}, m_relayedUpdates{0};
+  std::atomic<DWORD> m_idleTimeoutMs{5000}, m_barrierTimeoutMs{60000}, m_sendTimeoutMs{2000};
+  std::atomic<std::uint64_t> m_droppedConnections{0}, m_droppedMessages{0}, m_refusedMessages{0}, m_relayedUpdates{0};
 };
 
 // Accepts connections for `server` on `port` while `running` holds, backing
@@ -136,17 +201,20 @@ class ServerThread {
   ServerThread(const ServerThread&) = delete;
   ServerThread& operator=(const ServerThread&) = delete;
 
-  // Stops accepting, ends every connection and frees the server. Waits up
-  // to `timeoutMs` for the server thread; returns false when it took longer
-  // (everything is still joined before anything is freed).
+  // Stops accepting, ends every connection and frees the server. Every
+  // socket is shut down first, so no peer can hold the stop. Returns false
+  // when the whole stop took longer than `timeoutMs` (everything is still
+  // joined before anything is freed).
   bool stop(DWORD timeoutMs = 5000);
-  // The port being listened on; 0 until listening (or after stop).
-  WORD port() const { return m_server ? m_server->boundPort() : 0; }
+  // The port being listened on; 0 until listening (or after stop). Safe
+  // from any thread, stop included.
+  WORD port() const;
   // Waits until the server listens; false after `timeoutMs`.
   bool waitListening(DWORD timeoutMs = 5000) const;
   GameServer* server() { return m_server.get(); }
 
  private:
+  mutable std::mutex m_serverMutex;  // guards m_server against stop
   std::unique_ptr<GameServer> m_server;
   std::atomic<bool> m_running{false};
   Thread m_thread;

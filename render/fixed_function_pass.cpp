@@ -263,15 +263,9 @@ void FixedFunctionPass::applySurface(Surface& surface, double t) {
   float alpha = 1.0f;
   const float reflection = surface.reflection.evaluate(t);
   if (reflection != 0.0f && surface.reflectionOptions == 0) {
-    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    setSurfaceBlending(true, false, true);
   } else if (!surface.isTransparentAt(t)) {
-    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, 0);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    setSurfaceBlending(true, false, false);
   } else {
     const TextureLayer* tl =
         textures && plan && plan->transparencyCount >= 1 && plan->transparencyStart < kMaxPlanStages

@@ -10,3 +10,9 @@ HyperVoxelSurface::~HyperVoxelSurface() {
   for (auto& object : ownedObjects) object.reset();
   // The animated values' channels go with the members.
 }
+
+void HyperVoxelSurface::evaluateParameters(double t) {
+  for (AnimatedFloat* value : {&dissolve, &particleSize, &sizeVariation, &luminosity, &opacity, &density, &colour[0],
+                               &colour[1], &colour[2], &nearClip, &stretchAmount, &textureAmplitude})
+    value->evaluate(t);
+}

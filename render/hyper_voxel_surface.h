@@ -1,6 +1,7 @@
 // The appearance shared by the particle renderers that draw hyper-voxel
 // volumes: animated values, switches, the block's texture layers and a few
 // owned objects of the derived renderers. The scene-file reader fills it.
+// Also the particle record the renderers draw, which the emitters fill.
 #pragma once
 
 #include <memory>
@@ -10,6 +11,25 @@
 #include "render/device_owner.h"
 #include "render/texture_layer.h"
 
+class RenderPipeline;
+class SceneItem;
+
+// One slot of an emitter's particle array.
+struct Particle {
+  float position[3] = {0, 0, 0};  // world
+  // Units per second between frames; during a frame's update it holds that
+  // frame's displacement instead.
+  float velocity[3] = {0, 0, 0};
+  float life = 0.0f;    // seconds left
+  float weight = 0.0f;  // factor on the initial velocity and on forces
+  float swirl = 0.0f;   // factor of the vortex wind
+  float extra = 0.0f;
+  bool alive = false;
+};
+
+// Every emitter's array has this many slots, and the renderers read them all.
+inline constexpr int kParticleSlots = 250;
+
 // Owned objects of the derived renderers, deleted through this base.
 class HyperVoxelPart {
  public:
@@ -18,16 +38,20 @@ class HyperVoxelPart {
 
 class HyperVoxelSurface : public DeviceOwner {
  public:
-  explicit HyperVoxelSurface(void* owner) : owner(owner) {}
+  explicit HyperVoxelSurface(RenderPipeline* pipeline) : pipeline(pipeline) {}
   // Releases and deletes the texture layers, then the owned objects.
   virtual ~HyperVoxelSurface();
   HyperVoxelSurface(const HyperVoxelSurface&) = delete;
   HyperVoxelSurface& operator=(const HyperVoxelSurface&) = delete;
 
-  // The derived renderer's per-frame work.
-  virtual void update() = 0;
+  // Draws the alive ones of the kParticleSlots particles as seen from
+  // `camera` at time t.
+  virtual void update(double t, const Particle* particles, SceneItem* camera) = 0;
 
-  void* owner;  // the object the particles belong to; not owned
+  // Stores every animated parameter's value at t.
+  void evaluateParameters(double t);
+
+  RenderPipeline* pipeline;  // not owned
   AnimatedFloat dissolve{0.0f};
   AnimatedFloat particleSize{0.0f};
   AnimatedFloat sizeVariation{0.0f};

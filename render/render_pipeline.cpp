@@ -152,15 +152,31 @@ void RenderPipeline::setViewport(int x, int y, int width, int height, float minZ
   currentDevice->SetViewport(&v);
 }
 
+namespace {
+
+void setTransformOn(IDirect3DDevice9* device, D3DTRANSFORMSTATETYPE state, const Matrix4x3& matrix) {
+  if (!device) return;
+  D3DMATRIX m;
+  std::memcpy(m.m, matrix.m, sizeof m.m);
+  device->SetTransform(state, &m);
+}
+
+}  // namespace
+
 void RenderPipeline::setWorldMatrix(const Matrix4x3& world) {
   if (constantTable) {
     constantTable->world = world;
     constantTable->derivedValid = false;
   }
-  if (!currentDevice) return;
-  D3DMATRIX m;
-  std::memcpy(m.m, world.m, sizeof m.m);
-  currentDevice->SetTransform(D3DTS_WORLD, &m);
+  setTransformOn(currentDevice, D3DTS_WORLD, world);
+}
+
+void RenderPipeline::setViewMatrix(const Matrix4x3& view) {
+  if (constantTable) {
+    constantTable->view = view;
+    constantTable->derivedValid = false;
+  }
+  setTransformOn(currentDevice, D3DTS_VIEW, view);
 }
 
 void RenderPipeline::setGamma(float gamma, float brightness, float contrast) {

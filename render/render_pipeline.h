@@ -59,6 +59,8 @@ class RenderPipeline {
   // The world transform on the current device, kept in the constant table
   // with its derived matrices marked stale.
   void setWorldMatrix(const Matrix4x3& world);
+  // The same for the view transform.
+  void setViewMatrix(const Matrix4x3& view);
   // The gamma ramp on every device.
   void setGamma(float gamma, float brightness, float contrast);
 
@@ -123,6 +125,9 @@ class RenderPipeline {
   float fittedNear = 0.0f, fittedNearCopy = 0.0f;
   std::uint32_t colorWriteMask = 15;
   std::uint32_t cullMode = D3DCULL_CCW;
+  // Set by the scene passes while they draw what must not blend (shadow
+  // maps); the shader passes then keep alpha blending off.
+  bool alphaBlendingOff = false;
   int reservedInt6 = 0, reservedInt7 = 0, reservedInt8 = 0;
   // The entry point owns and deletes the sound system; the pipeline only
   // carries it and the open device for the scene render.

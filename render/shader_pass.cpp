@@ -2,11 +2,17 @@
 #include "render/shader_pass.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <iterator>
+#include <string>
 
 #include "foundation/report.h"
 #include "platform/system/system.h"
 #include "render/render_pipeline.h"
+#include "render/stage_plan.h"
+#include "render/surface.h"
+#include "render/texture.h"
 
 VertexShaderProgram::VertexShaderProgram(RenderPipeline* owner, ID3DXEffectCompiler* compiler, const DWORD* function,
                                          ComPtr<ID3DXConstantTable> table)
@@ -146,21 +152,203 @@ bool ShaderPass::activate() {
   return true;
 }
 
-// Binding a surface's layers to the sampler names, and the surface's render
-// states and constants, need the surface classes of the scene side; they are
-// completed there. Until then these keep only what needs no surface.
-void ShaderPass::bindSamplers(Surface&, double) {
+namespace {
+
+IDirect3DBaseTexture9* deviceTextureOf(Texture* texture, double t) {
+  return texture ? texture->getDeviceTexture(t) : nullptr;
+}
+
+void setSamplerFilters(IDirect3DDevice9* device, DWORD s, DWORD address, DWORD mip) {
+  device->SetSamplerState(s, D3DSAMP_ADDRESSU, address);
+  device->SetSamplerState(s, D3DSAMP_ADDRESSV, address);
+  if (address == D3DTADDRESS_BORDER) device->SetSamplerState(s, D3DSAMP_BORDERCOLOR, 0);
+  device->SetSamplerState(s, D3DSAMP_MIPFILTER, mip);
+  device->SetSamplerState(s, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+  device->SetSamplerState(s, D3DSAMP_MINFILTER, D3DTEXF_ANISOTROPIC);
+}
+
+// The per-layer entries of one shading channel in the flag and constant
+// tables. Opacity has three values per layer for COLR, one for the others.
+struct ChannelEntries {
+  std::uint32_t code;
+  std::int32_t* fullOpacity;
+  std::int32_t* invert;
+  std::int32_t* blendop;
+  std::int32_t* gInput;
+  float* opacity;
+  int opacityWidth;
+  float* gParam;
+};
+
+constexpr int kLayersPerChannel = 4;
+
+}  // namespace
+
+void ShaderPass::bindSamplers(Surface& surface, double t) {
   if (!currentPixelProgram) {
-    if (g_messageLevel.load() >= 1) {
-      if (g_logMessages.load())
-        g_lastMessage.set("no shader set");
-      else
-        MessageBoxA(nullptr, "no shader set", "Error", MB_ICONEXCLAMATION);
+    reportError("no shader set");
+    return;
+  }
+  IDirect3DDevice9* device = pipeline->currentDevice;
+  const int shadows = std::clamp(*pipeline->flagTable->numShadows, 0, kMaxShaderSamplers);
+  const auto& names = currentPixelProgram->samplerNames;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const auto s = static_cast<DWORD>(i);
+    const std::string name = names[i].c_str();
+    IDirect3DBaseTexture9* texture = nullptr;
+    if (name.size() >= 5) {
+      // A layer sampler ends in its channel code and the layer's number on
+      // that channel from 0: "...COLR1" is the second colour layer.
+      const char* tail = name.c_str() + name.size() - 5;
+      const std::uint32_t code = fourCC({tail[0], tail[1], tail[2], tail[3], '\0'});
+      const bool numbered = tail[4] >= '0' && tail[4] <= '9';
+      TextureLayer* layer = numbered ? surface.findTextureLayer(code, tail[4] - '0' + 1) : nullptr;
+      if (layer) {
+        texture = deviceTextureOf(layer->texture, t);
+        device->SetSamplerState(s, D3DSAMP_ADDRESSU, static_cast<DWORD>(layer->wrapU));
+        device->SetSamplerState(s, D3DSAMP_ADDRESSV, static_cast<DWORD>(layer->wrapV));
+        device->SetSamplerState(s, D3DSAMP_MAXANISOTROPY, 8);
+        device->SetSamplerState(s, D3DSAMP_MIPFILTER, layer->antialiasing ? D3DTEXF_LINEAR : D3DTEXF_NONE);
+        device->SetSamplerState(s, D3DSAMP_MAGFILTER, layer->pixelBlending ? D3DTEXF_LINEAR : D3DTEXF_POINT);
+        device->SetSamplerState(s, D3DSAMP_MINFILTER, layer->pixelBlending ? D3DTEXF_ANISOTROPIC : D3DTEXF_POINT);
+      } else if (name == "ZIMG0") {
+        texture = deviceTextureOf(surface.reflectionImage, t);
+        setSamplerFilters(device, s, D3DTADDRESS_WRAP, D3DTEXF_LINEAR);
+      } else if (name == "CUBE0") {
+        texture = surface.deviceObjects[0].get();
+        setSamplerFilters(device, s, D3DTADDRESS_WRAP, D3DTEXF_LINEAR);
+      } else {
+        const SpotProjector* spot = surface.spotLight();
+        for (int k = 0; k < shadows; ++k) {
+          if (name == "ZMAP" + std::to_string(k)) {
+            ENGINE_ASSERT(spot && spot->shadowDepth && "a shadow sampler needs the spot light's depth map");
+            texture = spot ? spot->shadowDepth : nullptr;
+            setSamplerFilters(device, s, D3DTADDRESS_BORDER, D3DTEXF_NONE);
+            break;
+          }
+          if (name == "SPOT" + std::to_string(k)) {
+            ENGINE_ASSERT(spot && spot->texProj && "a spot sampler needs the spot light's texture");
+            texture = spot ? deviceTextureOf(spot->texProj, t) : nullptr;
+            setSamplerFilters(device, s, D3DTADDRESS_BORDER, D3DTEXF_LINEAR);
+            break;
+          }
+        }
+      }
     }
+    device->SetTexture(s, texture);
   }
 }
 
-void ShaderPass::applySurface(Surface&, double) {}
+void ShaderPass::setSurfaceBlending(bool depthWrite, bool alphaTest, bool blend) {
+  IDirect3DDevice9* device = pipeline->currentDevice;
+  device->SetRenderState(D3DRS_ZWRITEENABLE, depthWrite ? 1 : 0);
+  device->SetRenderState(D3DRS_ALPHATESTENABLE, alphaTest ? 1 : 0);
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, blend ? 1 : 0);
+  if (!blend) return;
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+}
+
+void ShaderPass::applySurface(Surface& surface, double t) {
+  IDirect3DDevice9* device = pipeline->currentDevice;
+  ShaderFlagTable& flags = *pipeline->flagTable;
+  ShaderConstantTable& constants = *pipeline->constantTable;
+  float alpha = 1.0f, weight = 1.0f;
+  const float reflection = surface.reflection.evaluate(t);
+  if (reflection != 0.0f && surface.reflectionOptions == 0) {
+    setSurfaceBlending(true, false, true);
+    alpha = 1.0f - reflection;
+  } else if (surface.isTransparentAt(t)) {
+    const TextureLayer* layer = surface.findTextureLayer(fourCC("TRAN"), 1);
+    const float transparency = surface.transparency.evaluate(t);
+    // A transparency map over an otherwise opaque surface cuts holes: those
+    // are tested, not blended, so depth stays written.
+    const bool cutOut = layer && transparency == 0.0f;
+    setSurfaceBlending(cutOut, cutOut, true);
+    if (cutOut) {
+      device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+      device->SetRenderState(D3DRS_ALPHAREF, 0);
+    }
+    alpha = 1.0f - surface.additiveTransparency.evaluate(t);
+    if (!layer || layer->opacityType == 3) {
+      weight = 1.0f - transparency;
+      alpha *= weight;
+    }
+  } else {
+    setSurfaceBlending(true, false, false);
+  }
+  if (pipeline->alphaBlendingOff) device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+
+  device->SetRenderState(D3DRS_CULLMODE, pipeline->cullMode);
+  const DWORD stages = std::min<DWORD>(pipeline->caps.MaxSimultaneousTextures, kTextureMatrixCount);
+  for (DWORD i = 0; i < stages; ++i) {
+    device->SetTextureStageState(i, D3DTSS_TEXCOORDINDEX, i);
+    device->SetTextureStageState(i, D3DTSS_TEXTURETRANSFORMFLAGS, 0);
+  }
+  device->SetRenderState(D3DRS_SPECULARENABLE, 0);
+
+  const float specularity = surface.specularity.evaluate(t);
+  *flags.specularEnabled = specularity > 0.000001f || surface.findTextureLayer(fourCC("SPEC"), 1) ? 1 : 0;
+  const ColorRGBA colour = surface.getColorAt(t);
+  constants.srfColor[0] = colour.r * weight;
+  constants.srfColor[1] = colour.g * weight;
+  constants.srfColor[2] = colour.b * weight;
+  constants.srfColor[3] = alpha;
+  constants.srfLighting[0] = surface.luminosity.evaluate(t);
+  constants.srfLighting[1] = surface.diffuse.evaluate(t);
+  constants.srfLighting[2] = specularity;
+  constants.srfLighting[3] = specularity <= 0.000001f
+                                 ? 0.0f
+                                 : std::min(std::pow(2.0f, 10.0f * surface.glossiness.evaluate(t) + 2.0f), 127.9961f);
+  for (int i = 0; i < 3; ++i) constants.srfReflectivity[i] = reflection;
+  *constants.srfAddTransparency = surface.additiveTransparency.evaluate(t);
+  const SurfaceStagePlan* plan = binding;
+  *flags.numTexCOLR = plan ? plan->colorCount : 0;
+  *flags.numTexLUMI = plan ? plan->luminosityCount : 0;
+  *flags.numTexDIFF = plan ? plan->diffuseCount : 0;
+  *flags.numTexREFL = plan ? plan->reflectionCount : 0;
+  *flags.numTexSPEC = plan ? plan->specularCount : 0;
+  *flags.numTexTRAN = plan ? plan->transparencyCount : 0;
+  *flags.numTexBUMP = plan ? plan->bumpCount : 0;
+  *flags.numTexTRNL = 0;
+  *flags.sphericalEnvmapAvailable = surface.reflectionImage ? 1 : 0;
+  *flags.cubemapAvailable = surface.deviceObjects[0] ? 1 : 0;
+  *constants.time = static_cast<float>(t);
+
+#define TESSALINE_CHANNEL(code, width)                                                                          \
+  ChannelEntries {                                                                                              \
+    fourCC(#code), flags.metaTex##code##FullOpacity, flags.metaTex##code##Invert, flags.metaTex##code##Blendop, \
+        flags.metaTex##code##gInput, constants.metaTex##code##Opacity, width, constants.metaTex##code##gParam   \
+  }
+  const ChannelEntries channels[] = {TESSALINE_CHANNEL(COLR, 3), TESSALINE_CHANNEL(LUMI, 1), TESSALINE_CHANNEL(DIFF, 1),
+                                     TESSALINE_CHANNEL(REFL, 1), TESSALINE_CHANNEL(SPEC, 1), TESSALINE_CHANNEL(TRAN, 1),
+                                     TESSALINE_CHANNEL(BUMP, 1)};
+#undef TESSALINE_CHANNEL
+  int next[std::size(channels)] = {};
+  // Entries of layers the surface does not have are cleared, so that the
+  // variant key depends on this surface alone.
+  for (const ChannelEntries& c : channels)
+    for (std::int32_t* entry : {c.fullOpacity, c.invert, c.blendop, c.gInput}) std::fill_n(entry, kLayersPerChannel, 0);
+  for (const auto& layer : surface.imageLayers) {
+    std::size_t index = 0;
+    while (index < std::size(channels) && channels[index].code != layer->channel) ++index;
+    if (index == std::size(channels)) continue;
+    const ChannelEntries& c = channels[index];
+    // The tables hold four layers per channel; the stage plan never binds more.
+    const int k = next[index]++;
+    if (k >= kLayersPerChannel) continue;
+    const float opacity = layer->opacity.evaluate(t);
+    std::fill_n(c.opacity + c.opacityWidth * k, c.opacityWidth, opacity);
+    c.fullOpacity[k] = opacity >= 0.999999f ? 1 : 0;
+    c.blendop[k] = layer->opacityType;
+    c.gInput[k] = layer->proceduralIndex;
+    if (c.code == fourCC("COLR")) {
+      c.invert[k] = layer->negative ? 1 : 0;
+      // A gradient without a range has no scale to give.
+      c.gParam[4 * k + 3] = layer->gradientEnd != 0.0f ? 1.0f / layer->gradientEnd : 0.0f;
+    }
+  }
+}
 
 EngineString GeneratedMainPass::vertexFunctionName() {
   const ShaderFlagTable& f = *pipeline->flagTable;

@@ -81,6 +81,11 @@ class ShaderPass {
   PixelShaderProgram* currentPixelProgram = nullptr;
   ComPtr<ID3DXEffectCompiler> compiler;
 
+ protected:
+  // Depth writes, the alpha test and, when blending, premultiplied colour
+  // (ONE, INVSRCALPHA), as a surface asks for them.
+  void setSurfaceBlending(bool depthWrite, bool alphaTest, bool blend);
+
  private:
   void reportCompileError(ID3DXBuffer* errors);
 };

@@ -23,6 +23,9 @@ class SpotProjector {
  public:
   virtual ~SpotProjector() = default;
   Texture* texProj = nullptr;  // not owned
+  // The depth texture of the light's shadow map on the current device, for
+  // the shader passes' shadow samplers; not owned.
+  IDirect3DBaseTexture9* shadowDepth = nullptr;
 };
 
 class Surface {

@@ -7,6 +7,7 @@
 #include "render/texture.h"
 #include "scene/loading_progress.h"
 #include "scene/lwo_model.h"
+#include "scene/particle_emitter.h"
 #include "scene/scene_node.h"
 #include "scene/scene_root.h"
 #include "scene/surface_render_object.h"
@@ -44,6 +45,9 @@ Scene::Scene(SceneRoot* root) : ItemContainer(root ? root->pipeline : nullptr), 
 
 Scene::~Scene() {
   backgroundImage.reset();
+  // Effects point at their owner items.
+  emitters.clear();
+  forces.clear();
   // Items go before the world: none of them destroys its body or joint (the
   // world takes those), but none may outlive what it points into either.
   for (auto* list : {&cameras, &objects, &lights}) list->clear();
@@ -134,6 +138,16 @@ SurfaceRenderObject* Scene::getModelLayer(File* file, const std::string& fileNam
 SceneItem* Scene::findObjectByName(const std::string& objectName) {
   for (auto& object : objects) {
     if (object->name == objectName) return object.get();
+  }
+  return nullptr;
+}
+
+MixerActor* Scene::findActor(const std::string& actorName, int instance) const {
+  int seen = 0;
+  for (const auto& actor : actors) {
+    if (actor->name != actorName) continue;
+    if (seen == instance) return actor.get();
+    ++seen;
   }
   return nullptr;
 }

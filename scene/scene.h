@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "foundation/anim_channel.h"
+#include "foundation/channel_group.h"
 #include "platform/graphics/d3d9.h"
 #include "platform/graphics/d3dx.h"
 #include "scene/contact_tables.h"
@@ -23,6 +24,8 @@ class File;
 class LWOModel;
 class ObjectItem;
 class PhysicsObject;
+class FXEmitter;
+class FXPlugin;
 class SceneRoot;
 class SurfaceRenderObject;
 class Texture;
@@ -64,6 +67,8 @@ class Scene : public ItemContainer {
   // no such layer. Objects of one model share its render objects.
   ObjectItem* loadObject(File* file, const std::string& modelName, unsigned layer);
   CameraItem* createCamera(bool makeCurrent);
+  // The instance-th (from 0) motion-mixer actor named exactly `actorName`.
+  MixerActor* findActor(const std::string& actorName, int instance) const;
   // The first object whose name is exactly `objectName`.
   SceneItem* findObjectByName(const std::string& objectName);
 
@@ -122,8 +127,15 @@ class Scene : public ItemContainer {
   double lastFrame = 0.0;
   double framesPerSecond = 30.0;
   std::vector<SceneItem*> cullingPlanes;  // also in `objects`
+  // The motion mixer's actors and motions; actors list motions, motions
+  // drive channel groups the items own.
+  std::vector<std::unique_ptr<MixerMotion>> motions;
+  std::vector<std::unique_ptr<MixerActor>> actors;
   SceneItem* cameraTarget = nullptr;
   double lastEffectsTime = -1.0;  // negative: effects never updated
+  // Particle effects in the order they run (updateEffects); owned.
+  std::vector<std::unique_ptr<FXEmitter>> emitters;
+  std::vector<std::unique_ptr<FXPlugin>> forces;
   AnimatedFloat ambientColor[3] = {AnimatedFloat(1.0f), AnimatedFloat(1.0f), AnimatedFloat(1.0f)};
   AnimatedFloat ambientIntensity{0.25f};
   AnimatedFloat globalLightIntensity{1.0f};

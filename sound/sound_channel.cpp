@@ -12,6 +12,7 @@
 
 #include "foundation/file.h"
 #include "foundation/report.h"
+#include "platform/audio/dsound.h"
 
 bool SoundChannel::setLoop(bool loop) {
   m_loop = loop;
@@ -108,6 +109,9 @@ std::string WaveChannel::read(File& file) {
       if (m_format.bitsPerSample != 8 && m_format.bitsPerSample != 16)
         return std::to_string(m_format.bitsPerSample) + " bits per sample (8 or 16 play)";
       if (m_format.samplesPerSec == 0) return "sample rate 0";
+      // Rates are ints from here on, and no buffer plays faster.
+      if (m_format.samplesPerSec > DSBFREQUENCY_MAX)
+        return "sample rate " + std::to_string(m_format.samplesPerSec) + " above " + std::to_string(DSBFREQUENCY_MAX);
       haveFormat = true;
       rest -= 16;
     } else if (dataStart < 0 && std::memcmp(id, "data", 4) == 0) {
@@ -242,6 +246,10 @@ std::string VorbisChannel::start() {
   if (ov_streams(m_file.get()) > 1 && ov_pcm_seek(m_file.get(), 0) != 0) return "the links cannot be located";
   const vorbis_info* info = ov_info(m_file.get(), -1);
   if (!info) return "no stream information";
+  // The header holds 32 bits: rates are ints from here on, and no buffer
+  // plays faster.
+  if (info->rate > static_cast<long>(DSBFREQUENCY_MAX))
+    return "sample rate " + std::to_string(info->rate) + " above " + std::to_string(DSBFREQUENCY_MAX);
   m_rate = static_cast<int>(info->rate);
   m_channels = info->channels;
   return {};
@@ -317,7 +325,9 @@ void VorbisChannel::beginLink(int section, const std::uint8_t* bytes, int count)
   const vorbis_info* info = ov_info(m_file.get(), section);
   m_linkSection = section;
   m_linkChannels = info && info->channels > 0 ? info->channels : m_channels;
-  m_linkRate = info && info->rate > 0 ? static_cast<int>(info->rate) : m_rate;
+  m_linkRate = info && info->rate > 0 && info->rate <= static_cast<long>(DSBFREQUENCY_MAX)
+                   ? static_cast<int>(info->rate)
+                   : m_rate;
   m_linkEnded = false;
   m_linkPhase = 0;
   m_linkFrames.resize(static_cast<std::size_t>(count / 2));

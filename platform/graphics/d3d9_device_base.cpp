@@ -124,6 +124,10 @@ HRESULT DeviceBase::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* m
   D3DMATRIX* slot = m_state.transform(state);
   if (!slot || !matrix) return D3DERR_INVALIDCALL;
   *slot = *matrix;
+  m_state.touch(state == D3DTS_VIEW                                                     ? StateGroup::View
+                : state == D3DTS_PROJECTION                                             ? StateGroup::Projection
+                : state >= D3DTS_TEXTURE0 && state < D3DTS_TEXTURE0 + kMaxTextureStages ? StateGroup::TextureMatrices
+                                                                                        : StateGroup::World);
   return D3D_OK;
 }
 

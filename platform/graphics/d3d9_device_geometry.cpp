@@ -161,6 +161,7 @@ HRESULT DeviceBase::SetLight(DWORD index, const D3DLIGHT9* light) {
   if (!light) return D3DERR_INVALIDCALL;
   if (light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
   m_geometry.lights[index].light = *light;
+  m_state.touch(StateGroup::Lights);
   return D3D_OK;
 }
 
@@ -180,6 +181,7 @@ HRESULT DeviceBase::LightEnable(DWORD index, BOOL enable) {
   if (enable && !it->second.enabled && m_geometry.enabledLightCount() >= static_cast<int>(kMaxActiveLights))
     return D3DERR_INVALIDCALL;
   it->second.enabled = enable != 0;
+  m_state.touch(StateGroup::Lights);
   return D3D_OK;
 }
 

@@ -5,12 +5,13 @@
 // row is Direct3D's top row. Viewports and Clear rectangles therefore go to GL
 // as given; the vertex stage negates clip-space y (glClipAdjustment), which
 // also turns Direct3D's clockwise front faces into GL's counter-clockwise ones
-// (glFrontFace(GL_CCW) below, for every target). Present flips the image
+// (GL_CCW, set by the draw path for every target). Present flips the image
 // upright into the window. Depth clips at 0..1 through glClipControl where
 // the context has it (GL 4.5, Mesa); elsewhere glClipAdjustment remaps it.
 #include <SDL.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -69,74 +70,6 @@ void restoreWindowMode(SDL_Window* window, const WindowMode& m) {
   if (m.hasMode) SDL_SetWindowDisplayMode(window, &m.mode);
   SDL_SetWindowFullscreen(window, m.fullScreenFlags);
   if (!m.fullScreenFlags) SDL_SetWindowSize(window, m.width, m.height);
-}
-
-GLenum compareFunction(DWORD d3d) { return d3d >= D3DCMP_NEVER && d3d <= D3DCMP_ALWAYS ? 0x01FF + d3d : GL_ALWAYS; }
-
-GLenum blendFactor(DWORD d3d) {
-  switch (d3d) {
-    case D3DBLEND_ZERO:
-      return GL_ZERO;
-    case D3DBLEND_ONE:
-      return GL_ONE;
-    case D3DBLEND_SRCCOLOR:
-      return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR:
-      return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA:
-      return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA:
-      return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA:
-      return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA:
-      return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR:
-      return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR:
-      return GL_ONE_MINUS_DST_COLOR;
-    case D3DBLEND_SRCALPHASAT:
-      return GL_SRC_ALPHA_SATURATE;
-    default:
-      return GL_ONE;
-  }
-}
-
-GLenum blendEquation(DWORD d3d) {
-  switch (d3d) {
-    case D3DBLENDOP_SUBTRACT:
-      return GL_FUNC_SUBTRACT;
-    case D3DBLENDOP_REVSUBTRACT:
-      return GL_FUNC_REVERSE_SUBTRACT;
-    case D3DBLENDOP_MIN:
-      return GL_MIN;
-    case D3DBLENDOP_MAX:
-      return GL_MAX;
-    default:
-      return GL_FUNC_ADD;
-  }
-}
-
-// Direct3D's saturating and wrapping stencil ops carry each other's GL names.
-GLenum stencilOp(DWORD d3d) {
-  switch (d3d) {
-    case D3DSTENCILOP_ZERO:
-      return GL_ZERO;
-    case D3DSTENCILOP_REPLACE:
-      return GL_REPLACE;
-    case D3DSTENCILOP_INCRSAT:
-      return GL_INCR;
-    case D3DSTENCILOP_DECRSAT:
-      return GL_DECR;
-    case D3DSTENCILOP_INVERT:
-      return GL_INVERT;
-    case D3DSTENCILOP_INCR:
-      return GL_INCR_WRAP;
-    case D3DSTENCILOP_DECR:
-      return GL_DECR_WRAP;
-    default:
-      return GL_KEEP;
-  }
 }
 
 class GlDevice : public DeviceBase {
@@ -317,6 +250,9 @@ class GlDevice : public DeviceBase {
     SDL_GL_GetDrawableSize(window, &dw, &dh);
     const GLint w = static_cast<GLint>(m_parameters.BackBufferWidth);
     const GLint h = static_cast<GLint>(m_parameters.BackBufferHeight);
+    // The gamma pass draws with a program and buffers of its own: draws
+    // unbind theirs first and send everything again next frame.
+    if (m_fixedFunction) m_fixedFunction->invalidate();
     // Direct3D applies the device's ramp only while it owns the screen.
     const bool gamma = fullScreen() && !isIdentityGammaRamp(m_gamma);
     if (!gamma || !m_gammaPass.draw(m_gl, m_resolve.fbo, w, h, dw, dh, m_gamma)) {
@@ -335,6 +271,7 @@ class GlDevice : public DeviceBase {
 
   HRESULT clearTarget(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override {
     if (!makeCurrent()) return D3D_OK;
+    if (m_contextDisturbed) restoreContext();
     GLbitfield bits = 0;
     if (flags & D3DCLEAR_TARGET) bits |= GL_COLOR_BUFFER_BIT;
     if (flags & D3DCLEAR_ZBUFFER) bits |= GL_DEPTH_BUFFER_BIT;
@@ -367,24 +304,8 @@ class GlDevice : public DeviceBase {
       for (DWORD i = 0; i < count; ++i) clearRect(rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2);
     }
     glDisable(GL_SCISSOR_TEST);
-    applyWriteMasks();
+    if (m_fixedFunction) m_fixedFunction->forgetOutputMerger();  // the next draw sets the masks again
     return D3D_OK;
-  }
-
-  // Others drew in this context: their framebuffer, masks, scissor and
-  // raster states give way to the device's own again.
-  void InvalidateStateShadow() override {
-    if (!makeCurrent()) return;
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
-    m_gl.UseProgram(0);
-    m_gl.ActiveTexture(GL_TEXTURE0);
-    glDisable(GL_SCISSOR_TEST);
-    applyAllStates();
-    applyWriteMasks();
-  }
-
-  void renderStateChanged(D3DRENDERSTATETYPE state, DWORD) override {
-    if (makeCurrent()) applyRenderState(state);
   }
 
   // ---- Fixed-function drawing (d3d9_gl_draw.cpp) ----
@@ -392,29 +313,33 @@ class GlDevice : public DeviceBase {
     if (!makeCurrent()) return D3DERR_INVALIDCALL;
     if (!m_fixedFunction) {
       auto stage = std::make_unique<GlFixedFunction>();
-      if (!stage->load(m_gl.ClipControl != nullptr, m_textureHost)) return D3DERR_NOTAVAILABLE;
+      if (!stage->load(m_gl.ClipControl != nullptr, static_cast<float>(m_caps.MaxAnisotropy), m_textureHost))
+        return D3DERR_NOTAVAILABLE;
       m_fixedFunction = std::move(stage);
     }
-    unsigned textureMask = 0, volumeMask = 0;
-    GLuint names[kMaxTextureStages] = {};
-    DWORD levels[kMaxTextureStages] = {};
+    if (m_contextDisturbed) restoreContext();
+    std::array<GlStageTexture, kMaxTextureStages> textures{};
     for (DWORD s = 0; s < kMaxTextureStages; ++s) {
       IDirect3DBaseTexture9* texture = boundTexture(s);
-      names[s] = glTextureName(texture);
-      if (!names[s] && (names[s] = glVolumeTextureName(texture))) volumeMask |= 1u << s;
-      if (!names[s]) continue;
-      levels[s] = texture->GetLevelCount();
-      textureMask |= 1u << s;
+      if (!texture) continue;
+      textures[s].name = glTextureName(texture);
+      if (!textures[s].name && (textures[s].name = glVolumeTextureName(texture))) textures[s].target = GL_TEXTURE_3D;
+      if (textures[s].name) textures[s].levels = texture->GetLevelCount();
     }
-    const float maxAnisotropy = static_cast<float>(m_caps.MaxAnisotropy);
-    return m_fixedFunction->draw(
-        draw, m_state, m_geometry, textureMask,
-        [&](DWORD s) {
-          const GLenum target = (volumeMask >> s) & 1 ? GL_TEXTURE_3D : GL_TEXTURE_2D;
-          m_fixedFunction->bindTexture(s, names[s], levels[s], m_state, maxAnisotropy, target);
-        },
-        volumeMask);
+    return m_fixedFunction->draw(draw, m_state, m_geometry, textures, {m_hasDepth, m_hasStencil});
   }
+
+ public:
+  // Before GL calls of others in this context: what draws leave bound is
+  // unbound now, and the framebuffer, viewport and every draw state are
+  // sent again at the next draw or clear.
+  void InvalidateStateShadow() override {
+    if (!makeCurrent()) return;
+    if (m_fixedFunction) m_fixedFunction->invalidate();
+    m_contextDisturbed = true;
+  }
+
+ protected:
   // ---- end of fixed-function drawing ----
 
   // ---- Textures and render targets (platform/d3d9_gl_texture.cpp) ----
@@ -564,104 +489,18 @@ class GlDevice : public DeviceBase {
     m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
   }
 
-  DWORD rs(D3DRENDERSTATETYPE state) const { return m_state.renderStates[state]; }
-
-  void applyWriteMasks() {
-    const DWORD mask = rs(D3DRS_COLORWRITEENABLE);
-    glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
-    glDepthMask(rs(D3DRS_ZWRITEENABLE) ? GL_TRUE : GL_FALSE);
-    glStencilMask(rs(D3DRS_STENCILWRITEMASK));
-  }
-
-  // The output-merger and raster states map straight onto GL; the vertex and
-  // pixel stage states are read at draw time by the fixed-function stage.
-  void applyRenderState(D3DRENDERSTATETYPE state) {
-    switch (state) {
-      case D3DRS_ZENABLE:
-        if (rs(D3DRS_ZENABLE) != D3DZB_FALSE && m_hasDepth)
-          glEnable(GL_DEPTH_TEST);
-        else
-          glDisable(GL_DEPTH_TEST);
-        break;
-      case D3DRS_ZFUNC:
-        glDepthFunc(compareFunction(rs(D3DRS_ZFUNC)));
-        break;
-      case D3DRS_ZWRITEENABLE:
-      case D3DRS_COLORWRITEENABLE:
-      case D3DRS_STENCILWRITEMASK:
-        applyWriteMasks();
-        break;
-      case D3DRS_FILLMODE: {
-        const DWORD fill = rs(D3DRS_FILLMODE);
-        glPolygonMode(GL_FRONT_AND_BACK, fill == D3DFILL_POINT       ? GL_POINT
-                                         : fill == D3DFILL_WIREFRAME ? GL_LINE
-                                                                     : GL_FILL);
-        break;
-      }
-      case D3DRS_CULLMODE: {
-        const DWORD cull = rs(D3DRS_CULLMODE);
-        glFrontFace(GL_CCW);
-        if (cull == D3DCULL_NONE) {
-          glDisable(GL_CULL_FACE);
-        } else {
-          glEnable(GL_CULL_FACE);
-          glCullFace(cull == D3DCULL_CW ? GL_FRONT : GL_BACK);
-        }
-        break;
-      }
-      case D3DRS_ALPHABLENDENABLE:
-        if (rs(D3DRS_ALPHABLENDENABLE))
-          glEnable(GL_BLEND);
-        else
-          glDisable(GL_BLEND);
-        break;
-      case D3DRS_SRCBLEND:
-      case D3DRS_DESTBLEND: {
-        const DWORD src = rs(D3DRS_SRCBLEND);
-        GLenum s = blendFactor(src), d = blendFactor(rs(D3DRS_DESTBLEND));
-        if (src == D3DBLEND_BOTHSRCALPHA) {
-          s = GL_SRC_ALPHA;
-          d = GL_ONE_MINUS_SRC_ALPHA;
-        } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
-          s = GL_ONE_MINUS_SRC_ALPHA;
-          d = GL_SRC_ALPHA;
-        }
-        glBlendFunc(s, d);
-        break;
-      }
-      case D3DRS_BLENDOP:
-        m_gl.BlendEquation(blendEquation(rs(D3DRS_BLENDOP)));
-        break;
-      case D3DRS_STENCILENABLE:
-        if (rs(D3DRS_STENCILENABLE) && m_hasStencil)
-          glEnable(GL_STENCIL_TEST);
-        else
-          glDisable(GL_STENCIL_TEST);
-        break;
-      case D3DRS_STENCILFUNC:
-      case D3DRS_STENCILREF:
-      case D3DRS_STENCILMASK:
-        glStencilFunc(compareFunction(rs(D3DRS_STENCILFUNC)), static_cast<GLint>(rs(D3DRS_STENCILREF)),
-                      rs(D3DRS_STENCILMASK));
-        break;
-      case D3DRS_STENCILFAIL:
-      case D3DRS_STENCILZFAIL:
-      case D3DRS_STENCILPASS:
-        glStencilOp(stencilOp(rs(D3DRS_STENCILFAIL)), stencilOp(rs(D3DRS_STENCILZFAIL)),
-                    stencilOp(rs(D3DRS_STENCILPASS)));
-        break;
-      default:
-        break;
-    }
-  }
-
+  // Render states reach GL at the next draw (the fixed-function stage
+  // compares them with what GL holds); the rest is context state set here.
   void applyAllStates() {
     if (m_gl.ClipControl) m_gl.ClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
-    for (D3DRENDERSTATETYPE s :
-         {D3DRS_ZENABLE, D3DRS_ZFUNC, D3DRS_ZWRITEENABLE, D3DRS_FILLMODE, D3DRS_CULLMODE, D3DRS_ALPHABLENDENABLE,
-          D3DRS_SRCBLEND, D3DRS_BLENDOP, D3DRS_STENCILENABLE, D3DRS_STENCILFUNC, D3DRS_STENCILFAIL})
-      applyRenderState(s);
     viewportChanged();
+    if (m_fixedFunction) m_fixedFunction->invalidate();
+    m_contextDisturbed = false;
+  }
+
+  void restoreContext() {
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
+    applyAllStates();
   }
 
   HWND m_window;
@@ -676,6 +515,7 @@ class GlDevice : public DeviceBase {
   GLuint m_targetFbo = 0;                                 // a render-target texture's framebuffer; 0: the back buffer
   std::map<std::pair<UINT, UINT>, GLuint> m_targetDepth;  // depth-stencil buffers by size, for targets
   GlGammaPass m_gammaPass;
+  bool m_contextDisturbed = false;  // others issued GL calls since InvalidateStateShadow
 };
 
 class GlDirect3D9 : public IDirect3D9 {

@@ -2,73 +2,72 @@
 #include "platform/graphics/d3d9_gl_draw.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "platform/graphics/ff_glsl.h"
 #include "platform/graphics/gl_context.h"
 #include "platform/system/system.h"
 
-struct GlFixedFunction::Functions {
-  PFNGLCREATESHADERPROC CreateShader = nullptr;
-  PFNGLSHADERSOURCEPROC ShaderSource = nullptr;
-  PFNGLCOMPILESHADERPROC CompileShader = nullptr;
-  PFNGLGETSHADERIVPROC GetShaderiv = nullptr;
-  PFNGLGETSHADERINFOLOGPROC GetShaderInfoLog = nullptr;
-  PFNGLDELETESHADERPROC DeleteShader = nullptr;
-  PFNGLCREATEPROGRAMPROC CreateProgram = nullptr;
-  PFNGLATTACHSHADERPROC AttachShader = nullptr;
-  PFNGLBINDATTRIBLOCATIONPROC BindAttribLocation = nullptr;
-  PFNGLLINKPROGRAMPROC LinkProgram = nullptr;
-  PFNGLGETPROGRAMIVPROC GetProgramiv = nullptr;
-  PFNGLGETPROGRAMINFOLOGPROC GetProgramInfoLog = nullptr;
-  PFNGLDELETEPROGRAMPROC DeleteProgram = nullptr;
-  PFNGLUSEPROGRAMPROC UseProgram = nullptr;
-  PFNGLGETUNIFORMLOCATIONPROC GetUniformLocation = nullptr;
-  PFNGLUNIFORM1IPROC Uniform1i = nullptr;
-  PFNGLUNIFORM1FPROC Uniform1f = nullptr;
-  PFNGLUNIFORM2FPROC Uniform2f = nullptr;
-  PFNGLUNIFORM3FVPROC Uniform3fv = nullptr;
-  PFNGLUNIFORM4FVPROC Uniform4fv = nullptr;
-  PFNGLUNIFORMMATRIX3FVPROC UniformMatrix3fv = nullptr;
-  PFNGLUNIFORMMATRIX4FVPROC UniformMatrix4fv = nullptr;
-  PFNGLVERTEXATTRIBPOINTERPROC VertexAttribPointer = nullptr;
-  PFNGLENABLEVERTEXATTRIBARRAYPROC EnableVertexAttribArray = nullptr;
-  PFNGLDISABLEVERTEXATTRIBARRAYPROC DisableVertexAttribArray = nullptr;
-  PFNGLACTIVETEXTUREPROC ActiveTexture = nullptr;
-  PFNGLBINDBUFFERPROC BindBuffer = nullptr;
-  PFNGLGENBUFFERSPROC GenBuffers = nullptr;
-  PFNGLDELETEBUFFERSPROC DeleteBuffers = nullptr;
-  PFNGLBUFFERDATAPROC BufferData = nullptr;
+namespace {
+
+std::atomic<bool> g_shadowing{true};
+
+// One uniform of a program and the value it holds (empty until sent).
+struct Uniform {
+  GLint location = -1;
+  std::vector<float> held;
+
+  // Whether `count` floats at `values` must be sent; records them as held.
+  bool changes(const float* values, std::size_t count) {
+    if (location < 0) return false;
+    if (held.size() == count && std::memcmp(held.data(), values, count * sizeof(float)) == 0) return false;
+    held.assign(values, values + count);
+    return true;
+  }
 };
+
+}  // namespace
 
 struct GlFixedFunction::Program {
   GLuint name = 0;
-  GLint world = -1, worldView = -1, normalMatrix = -1, proj = -1, clip = -1, viewport = -1, depthMap = -1;
-  GLint matDiffuse = -1, matAmbient = -1, matSpecular = -1, matEmissive = -1, matPower = -1, ambient = -1;
-  GLint lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1, lightPosition = -1, lightDirection = -1;
-  GLint lightAtten = -1, lightSpot = -1, texMatrix = -1, fogParams = -1, fogColor = -1, tfactor = -1;
-  GLint constant = -1, alphaRef = -1;
-  GLint samplers[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+  Uniform world, worldView, normalMatrix, proj, clip, viewport, depthMap;
+  Uniform matDiffuse, matAmbient, matSpecular, matEmissive, matPower, ambient;
+  Uniform lightDiffuse, lightSpecular, lightAmbient, lightPosition, lightDirection, lightAtten, lightSpot;
+  Uniform texMatrix, fogParams, fogColor, tfactor, constant, alphaRef;
+  // The state versions the matrix and light uniforms were last worked out
+  // from (0: never).
+  std::array<std::uint64_t, static_cast<unsigned>(StateGroup::Count)> seen{};
   FixedFunctionKey key;
+
+  template <typename F>
+  void forEachUniform(F&& f) {
+    for (Uniform* u :
+         {&world,         &worldView,    &normalMatrix,  &proj,           &clip,       &viewport,  &depthMap,
+          &matDiffuse,    &matAmbient,   &matSpecular,   &matEmissive,    &matPower,   &ambient,   &lightDiffuse,
+          &lightSpecular, &lightAmbient, &lightPosition, &lightDirection, &lightAtten, &lightSpot, &texMatrix,
+          &fogParams,     &fogColor,     &tfactor,       &constant,       &alphaRef})
+      f(*u);
+  }
+  // Whether any of `groups` changed since the program last saw them; marks
+  // them seen.
+  bool sees(const DeviceState& state, std::initializer_list<StateGroup> groups) {
+    bool changed = false;
+    for (StateGroup g : groups) {
+      const auto i = static_cast<unsigned>(g);
+      changed |= seen[i] != state.versions[i];
+    }
+    return changed;
+  }
+  void markSeen(const DeviceState& state) { seen = state.versions; }
 };
 
 namespace {
-
-template <typename T>
-bool loadProc(T* slot, const char* name) {
-  *slot = reinterpret_cast<T>(SDL_GL_GetProcAddress(name));
-  return *slot != nullptr;
-}
-
-void colorOf(D3DCOLOR c, float out[4]) {
-  out[0] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
-  out[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
-  out[2] = static_cast<float>(c & 0xFF) / 255.0f;
-  out[3] = static_cast<float>((c >> 24) & 0xFF) / 255.0f;
-}
 
 float floatOf(DWORD bits) {
   float f = 0.0f;
@@ -106,28 +105,16 @@ void normalMatrix(const D3DMATRIX& m, float out[9]) {
 // A buffer's bytes in a GL buffer object of the device that drew it.
 struct GlBufferCopy : MemoryBuffer::DeviceCopy {
   std::shared_ptr<GlTextureHost> host;
+  std::weak_ptr<GlStateShadow> shadow;
   PFNGLDELETEBUFFERSPROC deleteBuffers = nullptr;
   GLuint name = 0;
   unsigned version = ~0u;  // the buffer's version last sent
   ~GlBufferCopy() override {
-    if (name && host && host->makeCurrent()) deleteBuffers(1, &name);
+    if (!name || !host || !host->makeCurrent()) return;
+    if (auto s = shadow.lock()) s->bufferDeleted(name);
+    deleteBuffers(1, &name);
   }
 };
-
-GLint addressMode(DWORD d3d) {
-  switch (d3d) {
-    case D3DTADDRESS_MIRROR:
-      return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP:
-      return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER:
-      return GL_CLAMP_TO_BORDER;
-    case D3DTADDRESS_MIRRORONCE:
-      return GL_MIRROR_CLAMP_TO_EDGE;
-    default:
-      return GL_REPEAT;
-  }
-}
 
 GLenum primitiveMode(D3DPRIMITIVETYPE type) {
   switch (type) {
@@ -157,31 +144,31 @@ GlFixedFunction::~GlFixedFunction() {
 
 void GlFixedFunction::abandon() { m_programs.clear(); }
 
-bool GlFixedFunction::load(bool zeroToOneDepth, std::shared_ptr<GlTextureHost> host) {
+bool GlFixedFunction::load(bool zeroToOneDepth, float maxAnisotropy, std::shared_ptr<GlTextureHost> host) {
   m_zeroToOne = zeroToOneDepth;
+  m_maxAnisotropy = maxAnisotropy;
   m_host = std::move(host);
-  auto f = std::make_unique<Functions>();
-  const bool ok =
-      loadProc(&f->CreateShader, "glCreateShader") && loadProc(&f->ShaderSource, "glShaderSource") &&
-      loadProc(&f->CompileShader, "glCompileShader") && loadProc(&f->GetShaderiv, "glGetShaderiv") &&
-      loadProc(&f->GetShaderInfoLog, "glGetShaderInfoLog") && loadProc(&f->DeleteShader, "glDeleteShader") &&
-      loadProc(&f->CreateProgram, "glCreateProgram") && loadProc(&f->AttachShader, "glAttachShader") &&
-      loadProc(&f->BindAttribLocation, "glBindAttribLocation") && loadProc(&f->LinkProgram, "glLinkProgram") &&
-      loadProc(&f->GetProgramiv, "glGetProgramiv") && loadProc(&f->GetProgramInfoLog, "glGetProgramInfoLog") &&
-      loadProc(&f->DeleteProgram, "glDeleteProgram") && loadProc(&f->UseProgram, "glUseProgram") &&
-      loadProc(&f->GetUniformLocation, "glGetUniformLocation") && loadProc(&f->Uniform1i, "glUniform1i") &&
-      loadProc(&f->Uniform1f, "glUniform1f") && loadProc(&f->Uniform2f, "glUniform2f") &&
-      loadProc(&f->Uniform3fv, "glUniform3fv") && loadProc(&f->Uniform4fv, "glUniform4fv") &&
-      loadProc(&f->UniformMatrix3fv, "glUniformMatrix3fv") && loadProc(&f->UniformMatrix4fv, "glUniformMatrix4fv") &&
-      loadProc(&f->VertexAttribPointer, "glVertexAttribPointer") &&
-      loadProc(&f->EnableVertexAttribArray, "glEnableVertexAttribArray") &&
-      loadProc(&f->DisableVertexAttribArray, "glDisableVertexAttribArray") &&
-      loadProc(&f->ActiveTexture, "glActiveTexture") && loadProc(&f->BindBuffer, "glBindBuffer") &&
-      loadProc(&f->GenBuffers, "glGenBuffers") && loadProc(&f->DeleteBuffers, "glDeleteBuffers") &&
-      loadProc(&f->BufferData, "glBufferData");
-  if (!ok) return false;
+  auto f = std::make_unique<GlDrawFunctions>();
+  if (!f->load()) return false;
   m_gl = std::move(f);
+  m_shadow = std::make_shared<GlStateShadow>(*m_gl);
+  if (m_host) m_hostTextureChanges = m_host->textureChanges;
   return true;
+}
+
+void setGlStateShadowing(bool on) { g_shadowing.store(on); }
+
+bool glStateShadowing() { return g_shadowing.load(std::memory_order_relaxed); }
+
+void GlFixedFunction::invalidate() {
+  if (m_shadow) m_shadow->release();
+}
+
+void GlFixedFunction::forgetUniforms() {
+  for (auto& [key, program] : m_programs) {
+    program->forEachUniform([](Uniform& u) { u.held.clear(); });
+    program->seen.fill(0);
+  }
 }
 
 GlFixedFunction::Program* GlFixedFunction::programFor(const FixedFunctionKey& key) {
@@ -189,7 +176,7 @@ GlFixedFunction::Program* GlFixedFunction::programFor(const FixedFunctionKey& ke
   if (it != m_programs.end()) return it->second.get();
   auto program = std::make_unique<Program>();
   program->key = key;
-  const Functions& gl = *m_gl;
+  const GlDrawFunctions& gl = *m_gl;
   auto compile = [&](GLenum type, const std::string& source) -> GLuint {
     GLuint shader = gl.CreateShader(type);
     const char* text = source.c_str();
@@ -235,33 +222,38 @@ GlFixedFunction::Program* GlFixedFunction::programFor(const FixedFunctionKey& ke
   if (program->name) {
     auto loc = [&](const char* name) { return gl.GetUniformLocation(program->name, name); };
     Program& p = *program;
-    p.world = loc("u_world");
-    p.worldView = loc("u_worldView");
-    p.normalMatrix = loc("u_normalMatrix");
-    p.proj = loc("u_proj");
-    p.clip = loc("u_clip");
-    p.viewport = loc("u_viewport");
-    p.depthMap = loc("u_depthMap");
-    p.matDiffuse = loc("u_matDiffuse");
-    p.matAmbient = loc("u_matAmbient");
-    p.matSpecular = loc("u_matSpecular");
-    p.matEmissive = loc("u_matEmissive");
-    p.matPower = loc("u_matPower");
-    p.ambient = loc("u_ambient");
-    p.lightDiffuse = loc("u_lightDiffuse");
-    p.lightSpecular = loc("u_lightSpecular");
-    p.lightAmbient = loc("u_lightAmbient");
-    p.lightPosition = loc("u_lightPosition");
-    p.lightDirection = loc("u_lightDirection");
-    p.lightAtten = loc("u_lightAtten");
-    p.lightSpot = loc("u_lightSpot");
-    p.texMatrix = loc("u_texMatrix");
-    p.fogParams = loc("u_fogParams");
-    p.fogColor = loc("u_fogColor");
-    p.tfactor = loc("u_tfactor");
-    p.constant = loc("u_constant");
-    p.alphaRef = loc("u_alphaRef");
-    for (int s = 0; s < 8; ++s) p.samplers[s] = loc(("s_tex" + std::to_string(s)).c_str());
+    p.world.location = loc("u_world");
+    p.worldView.location = loc("u_worldView");
+    p.normalMatrix.location = loc("u_normalMatrix");
+    p.proj.location = loc("u_proj");
+    p.clip.location = loc("u_clip");
+    p.viewport.location = loc("u_viewport");
+    p.depthMap.location = loc("u_depthMap");
+    p.matDiffuse.location = loc("u_matDiffuse");
+    p.matAmbient.location = loc("u_matAmbient");
+    p.matSpecular.location = loc("u_matSpecular");
+    p.matEmissive.location = loc("u_matEmissive");
+    p.matPower.location = loc("u_matPower");
+    p.ambient.location = loc("u_ambient");
+    p.lightDiffuse.location = loc("u_lightDiffuse");
+    p.lightSpecular.location = loc("u_lightSpecular");
+    p.lightAmbient.location = loc("u_lightAmbient");
+    p.lightPosition.location = loc("u_lightPosition");
+    p.lightDirection.location = loc("u_lightDirection");
+    p.lightAtten.location = loc("u_lightAtten");
+    p.lightSpot.location = loc("u_lightSpot");
+    p.texMatrix.location = loc("u_texMatrix");
+    p.fogParams.location = loc("u_fogParams");
+    p.fogColor.location = loc("u_fogColor");
+    p.tfactor.location = loc("u_tfactor");
+    p.constant.location = loc("u_constant");
+    p.alphaRef.location = loc("u_alphaRef");
+    // Samplers read unit s for stage s, for the program's whole life.
+    m_shadow->useProgram(p.name);
+    for (int s = 0; s < 8; ++s) {
+      const GLint sampler = loc(("s_tex" + std::to_string(s)).c_str());
+      if (sampler >= 0) gl.Uniform1i(sampler, s);
+    }
   }
   // A program that failed stays cached as failed, so it is not rebuilt on
   // every draw.
@@ -270,36 +262,43 @@ GlFixedFunction::Program* GlFixedFunction::programFor(const FixedFunctionKey& ke
   return made;
 }
 
-void GlFixedFunction::setUniforms(const Program& p, const DeviceState& state, const GeometryState& geometry) {
-  const Functions& gl = *m_gl;
+void GlFixedFunction::setUniforms(Program& p, const DeviceState& state, const GeometryState& geometry) {
+  const GlDrawFunctions& gl = *m_gl;
   const auto& rs = state.renderStates;
-  const D3DMATRIX& world = state.worldMatrices[0];
-  const D3DMATRIX worldView = multiply(world, state.view);
-  gl.UniformMatrix4fv(p.world, 1, GL_FALSE, &world.m[0][0]);
-  gl.UniformMatrix4fv(p.worldView, 1, GL_FALSE, &worldView.m[0][0]);
-  float nm[9];
-  normalMatrix(worldView, nm);
-  gl.UniformMatrix3fv(p.normalMatrix, 1, GL_FALSE, nm);
-  gl.UniformMatrix4fv(p.proj, 1, GL_FALSE, &state.projection.m[0][0]);
+  // Matrices and lights are worked out again only after their state was
+  // written; the rest is cheap to compare every draw.
+  if (p.sees(state, {StateGroup::World, StateGroup::View})) {
+    const D3DMATRIX& world = state.worldMatrices[0];
+    const D3DMATRIX worldView = multiply(world, state.view);
+    if (p.world.changes(&world.m[0][0], 16)) gl.UniformMatrix4fv(p.world.location, 1, GL_FALSE, &world.m[0][0]);
+    if (p.worldView.changes(&worldView.m[0][0], 16))
+      gl.UniformMatrix4fv(p.worldView.location, 1, GL_FALSE, &worldView.m[0][0]);
+    float nm[9];
+    normalMatrix(worldView, nm);
+    if (p.normalMatrix.changes(nm, 9)) gl.UniformMatrix3fv(p.normalMatrix.location, 1, GL_FALSE, nm);
+  }
+  if (p.sees(state, {StateGroup::Projection}) && p.proj.changes(&state.projection.m[0][0], 16))
+    gl.UniformMatrix4fv(p.proj.location, 1, GL_FALSE, &state.projection.m[0][0]);
   const D3DVIEWPORT9& vp = state.viewport;
   const D3DMATRIX clip = glClipAdjustment(vp.Width, vp.Height, m_zeroToOne);
-  gl.UniformMatrix4fv(p.clip, 1, GL_FALSE, &clip.m[0][0]);
+  if (p.clip.changes(&clip.m[0][0], 16)) gl.UniformMatrix4fv(p.clip.location, 1, GL_FALSE, &clip.m[0][0]);
   const float viewport[4] = {static_cast<float>(vp.X), static_cast<float>(vp.Y), static_cast<float>(vp.Width),
                              static_cast<float>(vp.Height)};
-  gl.Uniform4fv(p.viewport, 1, viewport);
-  gl.Uniform2f(p.depthMap, m_zeroToOne ? 1.0f : 2.0f, m_zeroToOne ? 0.0f : -1.0f);
+  if (p.viewport.changes(viewport, 4)) gl.Uniform4fv(p.viewport.location, 1, viewport);
+  const float depthMap[2] = {m_zeroToOne ? 1.0f : 2.0f, m_zeroToOne ? 0.0f : -1.0f};
+  if (p.depthMap.changes(depthMap, 2)) gl.Uniform2f(p.depthMap.location, depthMap[0], depthMap[1]);
 
   const D3DMATERIAL9& m = geometry.material;
-  gl.Uniform4fv(p.matDiffuse, 1, &m.Diffuse.r);
-  gl.Uniform4fv(p.matAmbient, 1, &m.Ambient.r);
-  gl.Uniform4fv(p.matSpecular, 1, &m.Specular.r);
-  gl.Uniform4fv(p.matEmissive, 1, &m.Emissive.r);
-  gl.Uniform1f(p.matPower, m.Power);
+  if (p.matDiffuse.changes(&m.Diffuse.r, 4)) gl.Uniform4fv(p.matDiffuse.location, 1, &m.Diffuse.r);
+  if (p.matAmbient.changes(&m.Ambient.r, 4)) gl.Uniform4fv(p.matAmbient.location, 1, &m.Ambient.r);
+  if (p.matSpecular.changes(&m.Specular.r, 4)) gl.Uniform4fv(p.matSpecular.location, 1, &m.Specular.r);
+  if (p.matEmissive.changes(&m.Emissive.r, 4)) gl.Uniform4fv(p.matEmissive.location, 1, &m.Emissive.r);
+  if (p.matPower.changes(&m.Power, 1)) gl.Uniform1f(p.matPower.location, m.Power);
   float colour[4];
   colorOf(rs[D3DRS_AMBIENT], colour);
-  gl.Uniform4fv(p.ambient, 1, colour);
+  if (p.ambient.changes(colour, 4)) gl.Uniform4fv(p.ambient.location, 1, colour);
 
-  if (p.key.lighting) {
+  if (p.key.lighting && p.sees(state, {StateGroup::Lights, StateGroup::View})) {
     const D3DLIGHT9* lights[kMaxActiveLights];
     const int n = enabledLights(geometry, lights);
     float diffuse[32] = {}, specular[32] = {}, ambient[32] = {}, atten[32] = {};
@@ -328,28 +327,29 @@ void GlFixedFunction::setUniforms(const Program& p, const DeviceState& state, co
       spot[3 * i + 1] = std::cos(l.Phi / 2.0f);
       spot[3 * i + 2] = l.Falloff;
     }
-    gl.Uniform4fv(p.lightDiffuse, 8, diffuse);
-    gl.Uniform4fv(p.lightSpecular, 8, specular);
-    gl.Uniform4fv(p.lightAmbient, 8, ambient);
-    gl.Uniform4fv(p.lightAtten, 8, atten);
-    gl.Uniform3fv(p.lightPosition, 8, position);
-    gl.Uniform3fv(p.lightDirection, 8, direction);
-    gl.Uniform3fv(p.lightSpot, 8, spot);
+    if (p.lightDiffuse.changes(diffuse, 32)) gl.Uniform4fv(p.lightDiffuse.location, 8, diffuse);
+    if (p.lightSpecular.changes(specular, 32)) gl.Uniform4fv(p.lightSpecular.location, 8, specular);
+    if (p.lightAmbient.changes(ambient, 32)) gl.Uniform4fv(p.lightAmbient.location, 8, ambient);
+    if (p.lightAtten.changes(atten, 32)) gl.Uniform4fv(p.lightAtten.location, 8, atten);
+    if (p.lightPosition.changes(position, 24)) gl.Uniform3fv(p.lightPosition.location, 8, position);
+    if (p.lightDirection.changes(direction, 24)) gl.Uniform3fv(p.lightDirection.location, 8, direction);
+    if (p.lightSpot.changes(spot, 24)) gl.Uniform3fv(p.lightSpot.location, 8, spot);
   }
 
-  gl.UniformMatrix4fv(p.texMatrix, 8, GL_FALSE, &state.textureMatrices[0].m[0][0]);
+  if (p.sees(state, {StateGroup::TextureMatrices}) && p.texMatrix.changes(&state.textureMatrices[0].m[0][0], 128))
+    gl.UniformMatrix4fv(p.texMatrix.location, 8, GL_FALSE, &state.textureMatrices[0].m[0][0]);
   const float fog[3] = {floatOf(rs[D3DRS_FOGSTART]), floatOf(rs[D3DRS_FOGEND]), floatOf(rs[D3DRS_FOGDENSITY])};
-  gl.Uniform3fv(p.fogParams, 1, fog);
+  if (p.fogParams.changes(fog, 3)) gl.Uniform3fv(p.fogParams.location, 1, fog);
   colorOf(rs[D3DRS_FOGCOLOR], colour);
-  gl.Uniform3fv(p.fogColor, 1, colour);
+  if (p.fogColor.changes(colour, 3)) gl.Uniform3fv(p.fogColor.location, 1, colour);
   colorOf(rs[D3DRS_TEXTUREFACTOR], colour);
-  gl.Uniform4fv(p.tfactor, 1, colour);
+  if (p.tfactor.changes(colour, 4)) gl.Uniform4fv(p.tfactor.location, 1, colour);
   float constants[32];
   for (DWORD s = 0; s < kMaxTextureStages; ++s) colorOf(state.stageStates[s][D3DTSS_CONSTANT], &constants[4 * s]);
-  gl.Uniform4fv(p.constant, 8, constants);
-  gl.Uniform1f(p.alphaRef, static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF));
-  for (int s = 0; s < 8; ++s)
-    if (p.samplers[s] >= 0) gl.Uniform1i(p.samplers[s], s);
+  if (p.constant.changes(constants, 32)) gl.Uniform4fv(p.constant.location, 8, constants);
+  const float alphaRef = static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF);
+  if (p.alphaRef.changes(&alphaRef, 1)) gl.Uniform1f(p.alphaRef.location, alphaRef);
+  p.markSeen(state);
 }
 
 void GlFixedFunction::bindBufferObject(const MemoryBuffer& buffer, GLenum target) {
@@ -357,12 +357,13 @@ void GlFixedFunction::bindBufferObject(const MemoryBuffer& buffer, GLenum target
   if (!copy) {
     auto made = std::make_unique<GlBufferCopy>();
     made->host = m_host;
+    made->shadow = m_shadow;
     made->deleteBuffers = m_gl->DeleteBuffers;
     m_gl->GenBuffers(1, &made->name);
     copy = made.get();
     buffer.deviceCopy = std::move(made);
   }
-  m_gl->BindBuffer(target, copy->name);
+  m_shadow->bindBuffer(target, copy->name);
   if (copy->version != buffer.version()) {
     // Rewritten buffers (DISCARD locks) get fresh storage each time.
     m_gl->BufferData(target, static_cast<GLsizeiptr>(buffer.length()), buffer.bytes(),
@@ -371,126 +372,91 @@ void GlFixedFunction::bindBufferObject(const MemoryBuffer& buffer, GLenum target
   }
 }
 
-void GlFixedFunction::bindTexture(DWORD stage, GLuint name, DWORD levels, const DeviceState& state, float maxAnisotropy,
-                                  GLenum target) {
-  if (!m_gl) return;
-  const auto& ss = state.samplerStates[stage];
-  m_gl->ActiveTexture(GL_TEXTURE0 + stage);
-  glBindTexture(target, name);
-  glTexParameteri(target, GL_TEXTURE_WRAP_S, addressMode(ss[D3DSAMP_ADDRESSU]));
-  glTexParameteri(target, GL_TEXTURE_WRAP_T, addressMode(ss[D3DSAMP_ADDRESSV]));
-  if (target == GL_TEXTURE_3D) glTexParameteri(target, GL_TEXTURE_WRAP_R, addressMode(ss[D3DSAMP_ADDRESSW]));
-  float border[4];
-  colorOf(ss[D3DSAMP_BORDERCOLOR], border);
-  glTexParameterfv(target, GL_TEXTURE_BORDER_COLOR, border);
-  const DWORD mag = ss[D3DSAMP_MAGFILTER], min = ss[D3DSAMP_MINFILTER], mip = ss[D3DSAMP_MIPFILTER];
-  const bool linearMin = min == D3DTEXF_LINEAR || min == D3DTEXF_ANISOTROPIC;
-  GLint minFilter = linearMin ? GL_LINEAR : GL_NEAREST;
-  // Without a mip filter only the top allowed level is sampled.
-  if (mip == D3DTEXF_POINT && levels > 1)
-    minFilter = linearMin ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-  else if (mip == D3DTEXF_LINEAR && levels > 1)
-    minFilter = linearMin ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-  glTexParameteri(target, GL_TEXTURE_MIN_FILTER, minFilter);
-  glTexParameteri(target, GL_TEXTURE_MAG_FILTER,
-                  mag == D3DTEXF_LINEAR || mag == D3DTEXF_ANISOTROPIC ? GL_LINEAR : GL_NEAREST);
-  const DWORD base = levels > 0 ? std::min<DWORD>(ss[D3DSAMP_MAXMIPLEVEL], levels - 1) : 0;
-  glTexParameteri(target, GL_TEXTURE_BASE_LEVEL, static_cast<GLint>(base));
-  if (maxAnisotropy > 1.0f) {
-    const bool anisotropic = min == D3DTEXF_ANISOTROPIC || mag == D3DTEXF_ANISOTROPIC;
-    const float wanted = anisotropic ? static_cast<float>(std::max<DWORD>(ss[D3DSAMP_MAXANISOTROPY], 1)) : 1.0f;
-    glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, std::min(wanted, maxAnisotropy));
-  }
-}
-
 HRESULT GlFixedFunction::draw(const CheckedDraw& draw, const DeviceState& state, const GeometryState& geometry,
-                              unsigned textureMask, const BindStage& bindStage, unsigned volumeMask) {
+                              const std::array<GlStageTexture, kMaxTextureStages>& textures, GlTargetPlanes planes) {
   if (!m_gl) return D3DERR_DRIVERINTERNALERROR;
+  const bool shadowing = glStateShadowing();
+  GlStateShadow& shadow = *m_shadow;
+  if (!shadowing) {
+    shadow.forget();
+    forgetUniforms();
+  }
+  // Texture code binds (on the active unit) and deletes behind our back.
+  if (m_host && m_host->textureChanges != m_hostTextureChanges) {
+    m_hostTextureChanges = m_host->textureChanges;
+    shadow.forgetTextures();
+  }
+  unsigned textureMask = 0, volumeMask = 0;
+  for (DWORD s = 0; s < kMaxTextureStages; ++s) {
+    if (textures[s].name) textureMask |= 1u << s;
+    if (textures[s].name && textures[s].target == GL_TEXTURE_3D) volumeMask |= 1u << s;
+  }
   const FixedFunctionKey key = buildFixedFunctionKey(state, geometry, *draw.format, textureMask, volumeMask);
   Program* program = programFor(key);
   if (!program->name) return D3DERR_DRIVERINTERNALERROR;
-  const Functions& gl = *m_gl;
-  gl.UseProgram(program->name);
+  const GlDrawFunctions& gl = *m_gl;
+  shadow.useProgram(program->name);
   setUniforms(*program, state, geometry);
 
-  for (DWORD s = 0; s < kMaxTextureStages; ++s)
-    if (key.stages[s].colorOp && key.stages[s].texture && bindStage) bindStage(s);
-  gl.ActiveTexture(GL_TEXTURE0);
-
-  // Clip planes: GL keeps them in eye space through the modelview matrix,
-  // which stays identity, so the shader's world position meets them as given.
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  for (DWORD i = 0; i < kMaxClipPlanes; ++i) {
-    if (key.clipPlanes & (1u << i)) {
-      const auto& plane = geometry.clipPlanes[i];
-      const GLdouble eq[4] = {plane[0], plane[1], plane[2], plane[3]};
-      glClipPlane(GL_CLIP_PLANE0 + i, eq);
-      glEnable(GL_CLIP_PLANE0 + i);
-    } else {
-      glDisable(GL_CLIP_PLANE0 + i);
-    }
+  for (DWORD s = 0; s < kMaxTextureStages; ++s) {
+    if (!key.stages[s].colorOp || !key.stages[s].texture) continue;
+    const GlStageTexture& t = textures[s];
+    shadow.bindTexture(s, t.target, t.name, glSampling(state.samplerStates[s], t.levels, m_maxAnisotropy));
   }
+  shadow.clipPlanes(key.clipPlanes, geometry.clipPlanes);
+  shadow.outputMerger(glOutputMerger(state.renderStates, planes.depth, planes.stencil));
 
   // Buffers live in GL buffer objects, sent again only after a lock; draws
   // from memory read client memory.
-  if (draw.vertexSource) {
+  if (draw.vertexSource)
     bindBufferObject(*draw.vertexSource, GL_ARRAY_BUFFER);
-  } else {
-    gl.BindBuffer(GL_ARRAY_BUFFER, 0);
-  }
-  if (draw.indexSource) {
+  else
+    shadow.bindBuffer(GL_ARRAY_BUFFER, 0);
+  if (draw.indexSource)
     bindBufferObject(*draw.indexSource, GL_ELEMENT_ARRAY_BUFFER);
-  } else {
-    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-  }
+  else
+    shadow.bindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   const std::size_t vertexOffset =
       draw.vertexSource ? static_cast<std::size_t>(draw.vertices - draw.vertexSource->bytes()) : 0;
   const std::size_t indexOffset =
       draw.indexSource ? static_cast<std::size_t>(static_cast<const BYTE*>(draw.indices) - draw.indexSource->bytes())
                        : 0;
   const VertexFormat& f = *draw.format;
-  GLuint enabled[12];
-  int enabledCount = 0;
+  std::uint32_t enabled = 0;
   auto attribute = [&](GLuint location, const VertexInput& input) {
     if (input.offset < 0) return;
     // With a buffer object bound, GL takes byte offsets in pointer form.
     const void* pointer = draw.vertexSource
                               ? reinterpret_cast<const void*>(vertexOffset + static_cast<std::size_t>(input.offset))
                               : static_cast<const void*>(draw.vertices + input.offset);
+    const auto stride = static_cast<GLsizei>(draw.stride);
     switch (input.type) {
       case D3DDECLTYPE_D3DCOLOR:
-        gl.VertexAttribPointer(location, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, static_cast<GLsizei>(draw.stride),
-                               pointer);
+        shadow.vertexAttribute(location, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, pointer);
         break;
       case D3DDECLTYPE_UBYTE4:
-        gl.VertexAttribPointer(location, 4, GL_UNSIGNED_BYTE, GL_FALSE, static_cast<GLsizei>(draw.stride), pointer);
+        shadow.vertexAttribute(location, 4, GL_UNSIGNED_BYTE, GL_FALSE, stride, pointer);
         break;
       default:
-        gl.VertexAttribPointer(location, declTypeComponents(input.type), GL_FLOAT, GL_FALSE,
-                               static_cast<GLsizei>(draw.stride), pointer);
+        shadow.vertexAttribute(location, declTypeComponents(input.type), GL_FLOAT, GL_FALSE, stride, pointer);
         break;
     }
-    gl.EnableVertexAttribArray(location);
-    enabled[enabledCount++] = location;
+    enabled |= 1u << location;
   };
   attribute(kAttribPosition, f.position);
   if (key.hasNormal) attribute(kAttribNormal, f.normal);
   for (int i = 0; i < 2; ++i) attribute(static_cast<GLuint>(kAttribColor0 + i), f.color[i]);
   for (int i = 0; i < 8; ++i) attribute(static_cast<GLuint>(kAttribTexcoord0 + i), f.texcoord[i]);
+  shadow.enableAttributes(enabled);
 
   const GLenum mode = primitiveMode(draw.type);
   if (draw.indices)
-    glDrawElements(mode, static_cast<GLsizei>(draw.elementCount),
-                   draw.indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
-                   draw.indexSource ? reinterpret_cast<const void*>(indexOffset) : draw.indices);
+    gl.DrawElements(mode, static_cast<GLsizei>(draw.elementCount),
+                    draw.indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                    draw.indexSource ? reinterpret_cast<const void*>(indexOffset) : draw.indices);
   else
-    glDrawArrays(mode, 0, static_cast<GLsizei>(draw.elementCount));
+    gl.DrawArrays(mode, 0, static_cast<GLsizei>(draw.elementCount));
 
-  for (int i = 0; i < enabledCount; ++i) gl.DisableVertexAttribArray(enabled[i]);
-  gl.BindBuffer(GL_ARRAY_BUFFER, 0);
-  gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-  for (DWORD i = 0; i < kMaxClipPlanes; ++i) glDisable(GL_CLIP_PLANE0 + i);
-  gl.UseProgram(0);
+  if (!shadowing) shadow.release();
   return D3D_OK;
 }

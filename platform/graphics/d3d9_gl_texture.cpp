@@ -42,6 +42,7 @@ GlTexture::GlTexture(const void* owner, UINT width, UINT height, UINT levels, DW
 
 GlTexture::~GlTexture() {
   if ((m_name || m_fbo) && m_host->makeCurrent()) {
+    ++m_host->textureChanges;
     if (m_fbo) m_host->gl.DeleteFramebuffers(1, &m_fbo);
     if (m_name) glDeleteTextures(1, &m_name);
   }
@@ -68,6 +69,7 @@ void GlTexture::upload(UINT index) {
   if (!m_host->makeCurrent()) return;
   const GlFormat* f = findGlFormat(format());
   if (!f) return;
+  ++m_host->textureChanges;  // binds on whichever unit is active
   if (!m_name) m_name = newGlTexture(GL_TEXTURE_2D, *f, levelCount());
   glBindTexture(GL_TEXTURE_2D, m_name);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

@@ -18,6 +18,9 @@ struct GlTextureHost {
   GlFunctions gl;
   bool s3tc = false;
   bool alive = true;
+  // Counts binds and deletions of textures outside the draw path, which then
+  // re-binds its texture units.
+  unsigned textureChanges = 0;
   PFNGLCOMPRESSEDTEXIMAGE2DPROC CompressedTexImage2D = nullptr;
   PFNGLFRAMEBUFFERTEXTURE2DPROC FramebufferTexture2D = nullptr;
   PFNGLACTIVETEXTUREPROC ActiveTexture = nullptr;

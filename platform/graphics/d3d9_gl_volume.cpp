@@ -10,7 +10,9 @@ GlVolumeTexture::GlVolumeTexture(const void* owner, UINT width, UINT height, UIN
       m_pending(levels, pool != D3DPOOL_SCRATCH) {}
 
 GlVolumeTexture::~GlVolumeTexture() {
-  if (m_name && m_host->makeCurrent()) glDeleteTextures(1, &m_name);
+  if (!m_name || !m_host->makeCurrent()) return;
+  ++m_host->textureChanges;
+  glDeleteTextures(1, &m_name);
 }
 
 void GlVolumeTexture::levelWritten(UINT level) {
@@ -34,6 +36,7 @@ void GlVolumeTexture::upload(UINT index) {
   if (!m_host->makeCurrent() || !m_host->TexImage3D) return;
   const GlFormat* f = findGlFormat(format());
   if (!f) return;
+  ++m_host->textureChanges;  // binds on whichever unit is active
   if (!m_name) m_name = newGlTexture(GL_TEXTURE_3D, *f, levelCount());
   glBindTexture(GL_TEXTURE_3D, m_name);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

@@ -1,6 +1,7 @@
 // Direct3D's creation defaults of the device state.
 #include "platform/graphics/d3d9_state.h"
 
+#include <atomic>
 #include <cstring>
 
 D3DMATRIX identityMatrix() {
@@ -13,6 +14,11 @@ DWORD floatBits(float value) {
   DWORD bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
   return bits;
+}
+
+void DeviceState::touch(StateGroup group) {
+  static std::atomic<std::uint64_t> next{0};
+  versions[static_cast<unsigned>(group)] = next.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 void DeviceState::setDefaults(bool autoDepthStencil, UINT width, UINT height) {
@@ -81,6 +87,7 @@ void DeviceState::setDefaults(bool autoDepthStencil, UINT width, UINT height) {
   worldMatrices.assign(256, identityMatrix());
   viewport = {0, 0, width, height, 0.0f, 1.0f};
   softwareVertexProcessing = 0;
+  for (unsigned g = 0; g < static_cast<unsigned>(StateGroup::Count); ++g) touch(static_cast<StateGroup>(g));
 }
 
 D3DMATRIX* DeviceState::transform(D3DTRANSFORMSTATETYPE state) {

@@ -288,6 +288,61 @@ int send(SOCKET s, const char* buffer, int length, int flags) {
   return sent;
 }
 
+int sendTimeout(SOCKET s, const char* buffer, int length, DWORD timeoutMs) {
+  if (!started() || !validSocket(s)) return SOCKET_ERROR;
+  if (length < 0 || (!buffer && length > 0)) return fail(WSAEFAULT);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  int sent = 0;
+  while (sent < length) {
+    const ssize_t n = ::send(fd(s), buffer + sent, static_cast<size_t>(length - sent), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += static_cast<int>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return failErrno();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) return fail(WSAETIMEDOUT);
+    // A shutdown on another thread wakes the wait; the next send then fails.
+    pollfd p{fd(s), POLLOUT, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR) return failErrno();
+  }
+  return sent;
+}
+
+int sendNow(SOCKET s, const char* buffer, int length) {
+  if (!started() || !validSocket(s)) return SOCKET_ERROR;
+  if (length < 0 || (!buffer && length > 0)) return fail(WSAEFAULT);
+  for (;;) {
+    const ssize_t n = ::send(fd(s), buffer, static_cast<size_t>(length), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n >= 0) return static_cast<int>(n);
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+    return failErrno();
+  }
+}
+
+bool peerClosed(SOCKET s) {
+  if (!validSocket(s)) return true;
+  pollfd p{fd(s), POLLRDHUP, 0};
+  int r;
+  while ((r = ::poll(&p, 1, 0)) < 0 && errno == EINTR) {
+  }
+  if (r < 0) return true;
+  return (p.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+int socketPair(SOCKET out[2]) {
+  if (!started()) return SOCKET_ERROR;
+  if (!out) return fail(WSAEFAULT);
+  int fds[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return failErrno();
+  out[0] = static_cast<SOCKET>(fds[0]);
+  out[1] = static_cast<SOCKET>(fds[1]);
+  return 0;
+}
+
 int setsockopt(SOCKET s, int level, int option, const char* value, int length) {
   if (!started() || !validSocket(s)) return SOCKET_ERROR;
   if (!value) return fail(WSAEFAULT);
@@ -309,6 +364,11 @@ int setsockopt(SOCKET s, int level, int option, const char* value, int length) {
     if (!readInt(&v)) return fail(WSAEFAULT);
     v = v != 0;
     if (::setsockopt(fd(s), SOL_SOCKET, SO_REUSEADDR, &v, sizeof v) != 0) return failErrno();
+    return 0;
+  }
+  if (level == SOL_SOCKET_WS && option == SO_SNDBUF_WS) {
+    if (!readInt(&v)) return fail(WSAEFAULT);
+    if (::setsockopt(fd(s), SOL_SOCKET, SO_SNDBUF, &v, sizeof v) != 0) return failErrno();
     return 0;
   }
   if (level == SOL_SOCKET_WS && (option == SO_SNDTIMEO_WS || option == SO_RCVTIMEO_WS)) {

@@ -24,6 +24,7 @@ inline constexpr DWORD INADDR_NONE_WS = 0xFFFFFFFF;
 // setsockopt levels and options with their Winsock numbers.
 inline constexpr int SOL_SOCKET_WS = 0xFFFF;
 inline constexpr int SO_REUSEADDR_WS = 0x0004;
+inline constexpr int SO_SNDBUF_WS = 0x1001;    // int bytes
 inline constexpr int SO_SNDTIMEO_WS = 0x1005;  // DWORD milliseconds, 0 = none
 inline constexpr int SO_RCVTIMEO_WS = 0x1006;  // DWORD milliseconds, 0 = none
 inline constexpr int TCP_NODELAY_WS = 0x0001;
@@ -102,6 +103,20 @@ int recv(SOCKET s, char* buffer, int length, int flags);
 // Blocking sends go on until every byte is queued, as Winsock's do, unless a
 // send timeout (SO_SNDTIMEO) expires first.
 int send(SOCKET s, const char* buffer, int length, int flags);
+// Sends every byte before `timeoutMs` has passed, however slowly the peer
+// reads: the deadline holds for the whole buffer, not for each piece of it.
+// Returns `length`, or SOCKET_ERROR (WSAETIMEDOUT when time ran out; bytes
+// queued before then stay sent). A shut-down socket fails at once.
+int sendTimeout(SOCKET s, const char* buffer, int length, DWORD timeoutMs);
+// Queues what the socket takes at once, without waiting: the bytes queued
+// (0 when its buffer is full), or SOCKET_ERROR.
+int sendNow(SOCKET s, const char* buffer, int length);
+// True when the peer has closed or reset the connection, or the socket was
+// shut down or is not open; queued data is left unread.
+bool peerClosed(SOCKET s);
+// Two connected stream sockets within this process, for feeding a
+// connection without a network (tests and fuzzing).
+int socketPair(SOCKET out[2]);
 int setsockopt(SOCKET s, int level, int option, const char* value, int length);
 int shutdown(SOCKET s, int how);
 int closesocket(SOCKET s);

@@ -3,15 +3,14 @@
 
 #include "platform/graphics/d3d9_gl_texture.h"
 
-HRESULT drawTexturedQuadForTest(IDirect3DTexture9* texture) {
+HRESULT drawTexturedQuadForTest(IDirect3DDevice9* device, IDirect3DTexture9* texture) {
   auto* t = dynamic_cast<GlTexture*>(texture);
-  if (!t) return D3DERR_INVALIDCALL;
+  if (!t || !device) return D3DERR_INVALIDCALL;
   const GLuint name = t->glName();
   if (!name || !t->makeContextCurrent()) return D3DERR_INVALIDCALL;
-  // Whatever program a draw path left bound would replace the fixed pipeline.
-  if (auto useProgram = reinterpret_cast<PFNGLUSEPROGRAMPROC>(SDL_GL_GetProcAddress("glUseProgram"))) useProgram(0);
-  if (auto activeTexture = reinterpret_cast<PFNGLACTIVETEXTUREPROC>(SDL_GL_GetProcAddress("glActiveTexture")))
-    activeTexture(GL_TEXTURE0);
+  // The device unbinds its program (which would replace the fixed pipeline)
+  // and leaves unit 0 active; its next draw sends everything again.
+  device->InvalidateStateShadow();
   glPushAttrib(GL_ALL_ATTRIB_BITS);
   for (GLenum cap :
        {GL_DEPTH_TEST, GL_BLEND, GL_CULL_FACE, GL_ALPHA_TEST, GL_LIGHTING, GL_FOG, GL_STENCIL_TEST, GL_SCISSOR_TEST})

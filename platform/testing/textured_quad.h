@@ -6,6 +6,6 @@
 #include "platform/graphics/d3d9.h"
 
 // Draws `texture` (level 0, nearest texel, replacing the colour; alpha-only
-// formats give black) over the device's current viewport. D3DERR_INVALIDCALL
-// when the texture is not an OpenGL device's.
-HRESULT drawTexturedQuadForTest(IDirect3DTexture9* texture);
+// formats give black) over the current viewport of `device`, which made it.
+// D3DERR_INVALIDCALL when the texture is not an OpenGL device's.
+HRESULT drawTexturedQuadForTest(IDirect3DDevice9* device, IDirect3DTexture9* texture);

@@ -90,6 +90,26 @@ TEST_F(ConfigFileTest, FirstStartWritesTheDefaultFileInThreeBlocks) {
   EXPECT_EQ(readBytes("config.dat"), file);
 }
 
+// Tools and fuzz targets build settings that must leave the working
+// directory alone: defaults, whatever file is there, and nothing written.
+TEST_F(ConfigFileTest, IgnoringTheSavedFileNeitherReadsNorWritesIt) {
+  {
+    Config none(nullptr, NetControl::getInstance(), Config::SavedFile::Ignore);
+    EXPECT_EQ(none.m_musicVolume, 50);
+  }
+  EXPECT_FALSE(fs::exists("config.dat"));
+  {
+    Config saved;
+    saved.m_musicVolume = 12;
+    ASSERT_TRUE(saved.save());
+  }
+  const Bytes file = readBytes("config.dat");
+  Config ignoring(nullptr, NetControl::getInstance(), Config::SavedFile::Ignore);
+  EXPECT_EQ(ignoring.m_musicVolume, 50);
+  EXPECT_STREQ(ignoring.m_playerName1, "Player 1");
+  EXPECT_EQ(readBytes("config.dat"), file);
+}
+
 TEST_F(ConfigFileTest, SavedChoicesComeBackAndRestartResetsTheCurrentRaceFields) {
   {
     Config config;

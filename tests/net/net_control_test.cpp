@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "net/net_value.h"
@@ -37,23 +40,22 @@ class ScriptedServer : public ::testing::Test {
     wsa::closesocket(m_listen);
     wsa::WSACleanup();
   }
-  // Sends `bytes` and waits until the control has handled them: an accepted
-  // reply with a fresh slot number follows them, and messages are handled
-  // in order. Without `marked` (for a message cut short, which would swallow
-  // the mark) it waits for the bytes to arrive and a little longer.
-  bool sendAndWait(std::vector<std::uint8_t> bytes, bool marked = true) {
-    if (!marked) {
-      const auto before = m_control.getBytesReceived64();
-      return m_server->sendRaw(bytes) &&
-             eventually([&] { return m_control.getBytesReceived64() >= before + bytes.size(); }) && (Sleep(20), true);
+  // Sends `bytes` and waits until the control has read `messages` more
+  // whole messages (by default, those the bytes hold by themselves).
+  bool sendAndWait(const std::vector<std::uint8_t>& bytes, int messages = -1) {
+    if (messages < 0) {
+      net::MessageQueue q;
+      q.append(bytes.data(), bytes.size());
+      for (messages = 0; q.front() == net::MessageQueue::Front::Ready; ++messages) q.endMessage();
     }
-    const std::uint8_t mark = m_mark++;
-    const auto markBytes = frame(net::kAccepted, {mark});
-    bytes.insert(bytes.end(), markBytes.begin(), markBytes.end());
-    return m_server->sendRaw(bytes) && eventually([&] { return m_control.playerSlot() == mark; });
+    const auto before = m_control.messagesRead();
+    const auto bytesBefore = m_control.getBytesReceived64();
+    return m_server->sendRaw(bytes) && eventually([&] {
+             return m_control.messagesRead() >= before + static_cast<unsigned>(messages) &&
+                    m_control.getBytesReceived64() >= bytesBefore + bytes.size();
+           });
   }
 
-  std::uint8_t m_mark = 200;
   SOCKET m_listen = INVALID_SOCKET;
   NetControl m_control;
   NetValue<int> m_value{m_control};
@@ -74,11 +76,11 @@ TEST_F(ScriptedServer, MergedAndSplitMessagesBothDecode) {
 
   // Split inside the header and again inside the payload.
   const auto split = intMessage(20, 42);
-  ASSERT_TRUE(sendAndWait({split.begin(), split.begin() + 1}, false));
-  ASSERT_TRUE(sendAndWait({split.begin() + 1, split.begin() + 6}, false));
+  ASSERT_TRUE(sendAndWait({split.begin(), split.begin() + 1}, 0));
+  ASSERT_TRUE(sendAndWait({split.begin() + 1, split.begin() + 6}, 0));
   m_control.update();
   EXPECT_EQ(m_value.get(), 41);  // not complete yet
-  ASSERT_TRUE(sendAndWait({split.begin() + 6, split.end()}));
+  ASSERT_TRUE(sendAndWait({split.begin() + 6, split.end()}, 1));
   m_control.update();
   EXPECT_EQ(m_value.get(), 42);
 }
@@ -101,11 +103,88 @@ TEST_F(ScriptedServer, AnUnparsableLengthEndsTheConnection) {
   EXPECT_EQ(m_control.droppedConnections(), 1u);
 }
 
-TEST_F(ScriptedServer, TheAcceptedReplySetsTheSlotAndUnknownIdsAreSkipped) {
+TEST_F(ScriptedServer, RepliesNothingAskedForAreIgnoredAndUnknownIdsSkipped) {
   ASSERT_TRUE(sendAndWait(frame(1500, {1, 2, 3})));
-  ASSERT_TRUE(m_server->sendRaw(frame(net::kAccepted, {3})));
-  EXPECT_TRUE(eventually([&] { return m_control.playerSlot() == 3; }));
+  EXPECT_EQ(m_control.droppedMessages(), 0u);
+  std::vector<std::uint8_t> bytes = frame(net::kAccepted, {3});
+  for (const auto& m : {frame(net::kRefused), frame(net::kValuesEnded)}) bytes.insert(bytes.end(), m.begin(), m.end());
+  ASSERT_TRUE(sendAndWait(bytes));
+  EXPECT_EQ(m_control.droppedMessages(), 3u);
+  EXPECT_EQ(m_control.playerSlot(), 0);  // the slot the race may index with
+  EXPECT_FALSE(m_control.seated());
   EXPECT_TRUE(m_control.isConnected());
+}
+
+TEST_F(ScriptedServer, AJoinTakesOnlyARealSlotFromTheAnswerToItsOwnRequest) {
+  NetControl::JoinResult result = NetControl::JoinResult::TimedOut;
+  SOCKADDR_IN bound;
+  wsa::getsockname(m_listen, &bound);
+  std::thread join([&] { result = m_control.joinGame("127.0.0.1", wsa::ntohs(bound.sin_port), 3000); });
+  const SOCKET s = wsa::acceptTimeout(m_listen, nullptr, 3000);
+  ASSERT_NE(s, INVALID_SOCKET);
+  RawPeer server = RawPeer::adopt(s);
+  auto request = server.next();
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->id, net::kJoin);
+  server.send(net::kAccepted, {5});  // no such slot
+  server.send(net::kAccepted, {2});
+  join.join();
+  EXPECT_EQ(result, NetControl::JoinResult::Accepted);
+  EXPECT_EQ(m_control.playerSlot(), 2);
+  EXPECT_TRUE(m_control.seated());
+  EXPECT_EQ(m_control.droppedMessages(), 1u);
+  // An end of dump nobody asked for is dropped; the one asked for ends it.
+  server.send(net::kValuesEnded);
+  ASSERT_TRUE(eventually([&] { return m_control.droppedMessages() == 2u; }));
+  std::thread answer([&] {
+    if (auto asked = server.next(); asked && asked->id == net::kRequestValues) server.send(net::kValuesEnded);
+  });
+  EXPECT_TRUE(m_control.requestValues(3000));
+  answer.join();
+  EXPECT_EQ(m_control.droppedMessages(), 2u);
+  // A new session starts unseated at slot 0.
+  m_control.leave();
+  EXPECT_FALSE(m_control.seated());
+  EXPECT_FALSE(m_control.connect("127.0.0.1", 1, 200));
+  EXPECT_EQ(m_control.playerSlot(), 0);
+}
+
+// A value as big as a message allows, so a few updates fill the socket.
+class BigValue final : public NetValueBase {
+ public:
+  explicit BigValue(NetControl& control) : m_control(control) { control.addValue(this); }
+  ~BigValue() { m_control.removeValue(this); }
+  const void* getData() const override { return m_bytes.data(); }
+  int size() const override { return static_cast<int>(m_bytes.size()); }
+  bool isDirty() const override { return true; }
+  bool setReceived(const std::uint8_t*, int) override { return false; }
+  void commit() override {}
+  int getId() const override { return 1000; }
+  std::uint32_t getFlags() const override { return kNetSendChanges; }
+  const std::string& getName() const override { return m_name; }
+  void setName(const char* name) override { m_name = name; }
+  void writeWire(std::uint8_t* out) const override { std::copy(m_bytes.begin(), m_bytes.end(), out); }
+
+ private:
+  NetControl& m_control;
+  std::vector<std::uint8_t> m_bytes = std::vector<std::uint8_t>(30000, 7);
+  std::string m_name = "big";
+};
+
+TEST_F(ScriptedServer, UpdateAgainstAPeerThatNeverReadsGivesUpWithinTwoSeconds) {
+  BigValue big(m_control);
+  long long longest = 0;
+  for (int i = 0; i < 2000 && m_control.isConnected(); ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    m_control.update();
+    longest = std::max<long long>(
+        longest,
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+  }
+  EXPECT_FALSE(m_control.isConnected());
+  EXPECT_LT(longest, 2500);
+  EXPECT_GE(longest, 1900);  // the time was given, not cut short
+  m_control.leave();         // after a lost connection: returns at once
 }
 
 TEST_F(ScriptedServer, TheHostsLeaveNoticeGivesStateThreeAndStopsSending) {

@@ -35,7 +35,9 @@ class RawPeer {
     WSADATA data;
     wsa::WSAStartup(MAKEWORD(2, 2), &data);
   }
-  explicit RawPeer(WORD port) : RawPeer() { connect(port); }
+  // Connects from `from` (a loopback address such as "127.0.0.2", so one
+  // machine can stand for several) or from any address.
+  explicit RawPeer(WORD port, const char* from = nullptr) : RawPeer() { connect(port, from); }
   // Wraps a socket accepted by a test's own listening socket.
   static RawPeer adopt(SOCKET s) {
     RawPeer p;
@@ -49,9 +51,14 @@ class RawPeer {
     wsa::WSACleanup();
   }
 
-  bool connect(WORD port) {
+  bool connect(WORD port, const char* from = nullptr) {
     close();
     m_socket = wsa::socket(AF_INET_WS, SOCK_STREAM_WS, IPPROTO_TCP_WS);
+    if (from) {
+      SOCKADDR_IN local;
+      local.sin_addr = wsa::inet_addr(from);
+      if (wsa::bind(m_socket, &local) != 0) return false;
+    }
     SOCKADDR_IN to;
     to.sin_port = wsa::htons(port);
     to.sin_addr = wsa::htonl(INADDR_LOOPBACK_WS);
@@ -101,6 +108,14 @@ class RawPeer {
   }
   // Nothing arrives for `ms` (the connection may stay open).
   bool silentFor(int ms) { return !next(ms).has_value(); }
+  // Reads at most `count` raw bytes (a slow reader); false once closed.
+  bool readSome(int count) {
+    char b[4096];
+    const int n = wsa::recv(m_socket, b, count < 4096 ? count : 4096, 0);
+    return n > 0 || (n < 0 && wsa::WSAGetLastError() == WSAEWOULDBLOCK);
+  }
+  // True once a read found the connection closed by the other end.
+  bool closed() const { return m_closed; }
 
   SOCKET socket() const { return m_socket; }
 
@@ -113,13 +128,16 @@ class RawPeer {
     char b[4096];
     const int n = wsa::recv(m_socket, b, sizeof b, 0);
     if (n > 0) m_queue.append(reinterpret_cast<std::uint8_t*>(b), static_cast<std::size_t>(n));
-    if (n == 0) return false;
-    if (n < 0 && wsa::WSAGetLastError() != WSAEWOULDBLOCK) return false;
+    if (n == 0 || (n < 0 && wsa::WSAGetLastError() != WSAEWOULDBLOCK)) {
+      m_closed = true;
+      return false;
+    }
     return true;  // data or a read timeout: keep waiting until the deadline
   }
 
   SOCKET m_socket = INVALID_SOCKET;
   net::MessageQueue m_queue;
+  bool m_closed = false;
 };
 
 // Waits for a condition that another thread brings about.

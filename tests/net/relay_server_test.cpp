@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -232,12 +233,44 @@ TEST_F(Relay, ConnectionsThatEndedAreJoinedAndFreedByTheServer) {
 }
 
 TEST_F(Relay, AFloodOfConnectionsIsTurnedAwayBeyondTheLimit) {
+  server().setMaxConnectionsPerAddress(kMaxServerConnections);
   std::vector<std::unique_ptr<RawPeer>> peers;
   for (std::size_t i = 0; i < kMaxServerConnections; ++i) peers.push_back(std::make_unique<RawPeer>(port()));
   ASSERT_TRUE(eventually([&] { return server().connectionCount() == kMaxServerConnections; }));
   RawPeer extra(port());
   EXPECT_TRUE(extra.closedByPeer());
   EXPECT_EQ(seat(*peers[0], net::kHost), 0);
+}
+
+TEST_F(Relay, OneAddressHoldsAtMostEightConnections) {
+  std::vector<std::unique_ptr<RawPeer>> peers;
+  for (int i = 0; i < 8; ++i) peers.push_back(std::make_unique<RawPeer>(port(), "127.0.0.1"));
+  ASSERT_TRUE(eventually([&] { return server().connectionCount() == 8; }));
+  RawPeer ninth(port(), "127.0.0.1");
+  EXPECT_TRUE(ninth.closedByPeer());
+  RawPeer elsewhere(port(), "127.0.0.2");
+  EXPECT_EQ(seat(elsewhere, net::kHost), 0);
+}
+
+TEST_F(Relay, ValuesFromAConnectionWithoutASeatAreNeitherStoredNorRelayed) {
+  RawPeer host(port()), stranger(port());
+  ASSERT_EQ(seat(host, net::kHost), 0);
+  stranger.send(40, {1, 2});
+  stranger.send(net::kAccepted, {1});
+  ASSERT_TRUE(eventually([&] { return server().refusedMessages() == 2; }));
+  EXPECT_TRUE(host.silentFor(100));
+  EXPECT_TRUE(server().storedValue(40).empty());
+}
+
+TEST_F(Relay, ABarrierThatIsNotReleasedInTimeEndsTheWaiter) {
+  server().setBarrierTimeout(200);
+  RawPeer p0(port()), p1(port());
+  ASSERT_EQ(seat(p0, net::kHost), 0);
+  ASSERT_EQ(seat(p1, net::kJoin), 1);
+  p1.send(net::kBarrier, u32(5));
+  EXPECT_TRUE(p1.closedByPeer(2000));
+  EXPECT_EQ(server().droppedConnections(), 1u);
+  EXPECT_TRUE(eventually([&] { return server().occupiedSlots() == 1; }));
 }
 
 TEST_F(Relay, MessagesTooShortForTheirIdAreSkippedAndHighIdsDropped) {
@@ -271,6 +304,48 @@ TEST(RelayStop, ReturnsWellWithinFiveSecondsWithClientsConnectedAndWaiting) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_TRUE(p1.closedByPeer());
   EXPECT_TRUE(idle.closedByPeer());
+}
+
+TEST(RelayStop, ReturnsWithinFiveSecondsWithATricklingReaderAttached) {
+  auto relay = std::make_unique<ServerThread>(0);
+  ASSERT_TRUE(relay->waitListening());
+  relay->server()->setSendTimeout(60000);  // the reader stays attached
+  RawPeer host(relay->port()), reader(relay->port());
+  ASSERT_EQ(seat(host, net::kHost), 0);
+  ASSERT_EQ(seat(reader, net::kJoin), 1);
+  std::vector<std::uint8_t> bytes;
+  for (int id = 100; id < 1100; ++id) {
+    const auto m = frame(static_cast<std::uint16_t>(id), std::vector<std::uint8_t>(2000, 1));
+    bytes.insert(bytes.end(), m.begin(), m.end());
+  }
+  std::thread stuff([&] { host.sendRaw(bytes); });
+  std::atomic<bool> stop{false};
+  std::thread trickle([&] {
+    while (!stop.load() && reader.readSome(100)) Sleep(200);
+  });
+  reader.send(net::kRequestValues);
+  Sleep(800);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(relay->stop());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  stop = true;
+  wsa::shutdown(reader.socket(), SD_BOTH);
+  trickle.join();
+  stuff.join();
+}
+
+TEST(RelayStop, ThePortCanBeReadFromAnotherThreadWhileTheRelayStops) {
+  ServerThread relay(0);
+  ASSERT_TRUE(relay.waitListening());
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    while (!done.load()) relay.port();
+  });
+  Sleep(5);
+  EXPECT_TRUE(relay.stop());
+  done = true;
+  reader.join();
+  EXPECT_EQ(relay.port(), 0);
 }
 
 TEST(RelayBind, APortInUseIsRetriedAndNeverSwappedForARandomOne) {

@@ -211,7 +211,7 @@ struct Part : HyperVoxelPart {
 
 struct Voxels : HyperVoxelSurface {
   using HyperVoxelSurface::HyperVoxelSurface;
-  void update() override {}
+  void update(double, const Particle*, SceneItem*) override {}
 };
 
 TEST(HyperVoxelSurfaceBase, StartsWithItsDefaultsAndDeletesWhatItOwns) {

@@ -117,13 +117,7 @@ class FixedFunctionGlTest : public PipelineTest {
   }
 
   // The pixel at clip-space (x, y) of the viewport.
-  DWORD pixelAt(float x, float y) {
-    const UINT px = viewport.X + static_cast<UINT>((x + 1) / 2 * static_cast<float>(viewport.Width));
-    const UINT py = viewport.Y + static_cast<UINT>((1 - y) / 2 * static_cast<float>(viewport.Height));
-    DWORD argb = 0;
-    EXPECT_EQ(device->ReadBackBuffer(px, py, 1, 1, &argb), D3D_OK);
-    return argb & 0x00FFFFFF;
-  }
+  DWORD pixelAt(float x, float y) { return clipSpacePixel(device, viewport, x, y); }
 
   IDirect3DDevice9* device = nullptr;
   D3DVIEWPORT9 viewport{};

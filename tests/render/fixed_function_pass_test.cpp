@@ -16,17 +16,7 @@
 
 namespace {
 
-// A texture with one device texture made directly on the device.
-class TestTexture : public Texture {
- public:
-  TestTexture(RenderPipeline* p, std::uint32_t textureFlags = 0) : Texture(p, textureFlags) {
-    p->devices[0]->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, deviceTextures[0].put(), nullptr);
-    shownTextures[0] = deviceTextures[0].get();
-  }
-  std::unique_ptr<Texture> clone() const override { return nullptr; }
-  void load() override {}
-  int kind() const override { return kTextureKindFile; }
-};
+using TestTexture = FixtureTexture;
 
 std::string ss(DWORD s, DWORD type, DWORD value) {
   return "SetSamplerState(" + std::to_string(s) + ", " + std::to_string(type) + ", " + std::to_string(value) + ")";

@@ -11,10 +11,33 @@
 #include "platform/system/system.h"
 #include "platform/window/window.h"
 #include "render/render_pipeline.h"
+#include "render/texture.h"
 #include "tests/support/report_capture.h"
 
 inline LRESULT pipelineTestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A texture with one 4 x 4 managed device texture made directly on the
+// pipeline's first device.
+class FixtureTexture : public Texture {
+ public:
+  explicit FixtureTexture(RenderPipeline* p, std::uint32_t textureFlags = 0) : Texture(p, textureFlags) {
+    p->devices[0]->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, deviceTextures[0].put(), nullptr);
+    shownTextures[0] = deviceTextures[0].get();
+  }
+  std::unique_ptr<Texture> clone() const override { return nullptr; }
+  void load() override {}
+  int kind() const override { return kTextureKindFile; }
+};
+
+// RGB of the back-buffer pixel at clip-space (x, y) of `viewport`.
+inline DWORD clipSpacePixel(IDirect3DDevice9* device, const D3DVIEWPORT9& viewport, float x, float y) {
+  const UINT px = viewport.X + static_cast<UINT>((x + 1) / 2 * static_cast<float>(viewport.Width));
+  const UINT py = viewport.Y + static_cast<UINT>((1 - y) / 2 * static_cast<float>(viewport.Height));
+  DWORD argb = 0;
+  EXPECT_EQ(device->ReadBackBuffer(px, py, 1, 1, &argb), D3D_OK);
+  return argb & 0x00FFFFFF;
 }
 
 class PipelineTest : public ReportCapture {

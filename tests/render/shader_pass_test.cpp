@@ -6,8 +6,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <sstream>
 #include <string>
 
+#include "render/stage_plan.h"
+#include "render/surface.h"
 #include "tests/render/pipeline_fixture.h"
 
 namespace {
@@ -96,6 +99,9 @@ class Constants : public ID3DXConstantTable {
   int values = 0;
 };
 
+// Compiles nothing: hands back the test's own GLSL text as the code of each
+// function, and reads the sampler names from its "uniform sampler..."
+// declarations in order, as a real compiler reports sampler registers.
 class FakeCompiler : public ID3DXEffectCompiler {
  public:
   HRESULT SetValue(const char*, const void*, UINT) override { return D3D_OK; }
@@ -107,7 +113,7 @@ class FakeCompiler : public ID3DXEffectCompiler {
       *errors = new Buffer(errorText);
       return E_FAIL;
     }
-    *shader = new Buffer("code");
+    *shader = new Buffer(pixel ? pixelSource : vertexSource);
     *constants = new Constants;
     return D3D_OK;
   }
@@ -121,15 +127,25 @@ class FakeCompiler : public ID3DXEffectCompiler {
   }
   HRESULT SetVertexShader(IDirect3DDevice9*, IDirect3DVertexShader9*) override { return D3D_OK; }
   HRESULT SetPixelShader(IDirect3DDevice9*, IDirect3DPixelShader9*) override { return D3D_OK; }
-  HRESULT GetShaderSamplers(const DWORD*, const char** names, UINT capacity, UINT* count) override {
-    if (capacity > 0) names[0] = "texCOLR0";
-    *count = 1;
+  HRESULT GetShaderSamplers(const DWORD* function, const char** names, UINT capacity, UINT* count) override {
+    std::istringstream source(reinterpret_cast<const char*>(function));
+    samplerNames.clear();
+    for (std::string word, type, name; source >> word;) {
+      if (word != "uniform" || !(source >> type >> name) || type.rfind("sampler", 0) != 0) continue;
+      samplerNames.push_back(name.substr(0, name.find(';')));
+    }
+    *count = static_cast<UINT>(samplerNames.size());
+    for (UINT i = 0; i < *count && i < capacity; ++i) names[i] = samplerNames[i].c_str();
     return D3D_OK;
   }
 
   std::vector<std::string> compiled;
   std::string errorText;
   bool failPixelOnly = false;
+  std::string vertexSource = "void main() { gl_Position = gl_Vertex; }";
+  std::string pixelSource =
+      "uniform sampler2D texCOLR0;\nvoid main() { gl_FragColor = texture2D(texCOLR0, vec2(0.0)); }";
+  std::vector<std::string> samplerNames;
 };
 
 class VariantTest : public PipelineTest {
@@ -216,10 +232,128 @@ TEST_F(VariantTest, CompileErrorsAreReportedAndAHalfCompiledVariantIsNotKept) {
   EXPECT_FALSE(pass->activate());
   EXPECT_EQ(takeMessage(), "\nout of registers");
   EXPECT_EQ(pass->currentVertexProgram, nullptr);
-  // The failed key is not compiled again, and stays unusable.
+  // The failed key is not compiled again, nor reported again, and stays
+  // unusable.
   const auto before = compiler->compiled.size();
   EXPECT_FALSE(pass->activate());
   EXPECT_EQ(compiler->compiled.size(), before);
+  EXPECT_EQ(takeMessage(), "");
+}
+
+// ---- Surfaces: samplers by name, states, flags and constants ----
+
+class SurfacePassTest : public VariantTest {
+ protected:
+  TextureLayer* addLayer(const char (&channel)[5], Texture* texture) {
+    auto layer = std::make_unique<TextureLayer>();
+    layer->blockType = fourCC("IMAP");
+    layer->channel = fourCC(channel);
+    layer->texture = texture;
+    TextureLayer* added = layer.get();
+    surface.addTextureLayer(std::move(layer));
+    return added;
+  }
+  IDirect3DBaseTexture9* bound(DWORD sampler) {
+    ComPtr<IDirect3DBaseTexture9> texture;
+    pipeline->currentDevice->GetTexture(sampler, texture.put());
+    return texture.get();
+  }
+  DWORD samplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) {
+    DWORD value = 0;
+    pipeline->currentDevice->GetSamplerState(sampler, type, &value);
+    return value;
+  }
+  DWORD renderState(D3DRENDERSTATETYPE state) {
+    DWORD value = 0;
+    pipeline->currentDevice->GetRenderState(state, &value);
+    return value;
+  }
+
+  Surface surface{nullptr, "shaded"};
+};
+
+TEST_F(SurfacePassTest, SamplersAreBoundByTheirNamesAndUnknownNamesUnbind) {
+  FixtureTexture first(pipeline.get()), second(pipeline.get()), mirror(pipeline.get()), stale(pipeline.get());
+  addLayer("COLR", &first)->pixelBlending = false;
+  TextureLayer* layer = addLayer("COLR", &second);
+  layer->wrapU = D3DTADDRESS_MIRROR;
+  layer->antialiasing = true;
+  surface.reflectionImage = &mirror;
+  compiler->pixelSource =
+      "uniform sampler2D texCOLR1; uniform sampler2D ZIMG0;\n"
+      "uniform sampler2D texCOLR0; uniform sampler2D map; uniform sampler2D texCOLR2;\n";
+  for (DWORD s = 0; s < 5; ++s) pipeline->currentDevice->SetTexture(s, stale.getDeviceTexture(0.0));
+
+  ASSERT_TRUE(pass->activate());
+  pass->bindSamplers(surface, 0.0);
+  EXPECT_EQ(bound(0), second.getDeviceTexture(0.0)) << "COLR1 is the second colour layer";
+  EXPECT_EQ(bound(1), mirror.getDeviceTexture(0.0));
+  EXPECT_EQ(bound(2), first.getDeviceTexture(0.0));
+  EXPECT_EQ(bound(3), nullptr) << "a name of four characters names nothing";
+  EXPECT_EQ(bound(4), nullptr) << "there is no third colour layer";
+  EXPECT_EQ(samplerState(0, D3DSAMP_ADDRESSU), D3DTADDRESS_MIRROR);
+  EXPECT_EQ(samplerState(0, D3DSAMP_MIPFILTER), D3DTEXF_LINEAR);
+  EXPECT_EQ(samplerState(0, D3DSAMP_MAXANISOTROPY), 8u);
+  EXPECT_EQ(samplerState(2, D3DSAMP_MIPFILTER), D3DTEXF_NONE);
+  EXPECT_EQ(samplerState(2, D3DSAMP_MINFILTER), D3DTEXF_POINT);
+  EXPECT_EQ(samplerState(1, D3DSAMP_MINFILTER), D3DTEXF_ANISOTROPIC);
+
+  ShaderPass bare(pipeline.get());  // no program: nothing bound, reported
+  log->calls.clear();
+  bare.bindSamplers(surface, 0.0);
+  EXPECT_EQ(takeMessage(), "no shader set");
+  EXPECT_EQ(log->count("SetTexture"), 0);
+}
+
+TEST_F(SurfacePassTest, ATransparencyMapCutsOutAndFillsTheFlagsAndConstants) {
+  FixtureTexture picture(pipeline.get()), holes(pipeline.get());
+  TextureLayer* colour = addLayer("COLR", &picture);
+  colour->opacity.value = 0.5f;
+  colour->negative = true;
+  colour->gradientEnd = 4.0f;
+  colour->proceduralIndex = 3;
+  addLayer("TRAN", &holes)->opacityType = 3;
+  addLayer("SPEC", &picture);
+  surface.red.value = 1.0f;
+  surface.green.value = 0.5f;
+  surface.blue.value = 0.0f;
+  surface.additiveTransparency.value = 0.25f;
+  surface.glossiness.value = 0.5f;
+  surface.specularity.value = 1.0f;
+  SurfaceStagePlan plan(surface);
+  pass->binding = &plan;
+  pass->applySurface(surface, 2.0);
+
+  // A map on an otherwise opaque surface: tested, depth written, blended.
+  EXPECT_EQ(renderState(D3DRS_ZWRITEENABLE), 1u);
+  EXPECT_EQ(renderState(D3DRS_ALPHATESTENABLE), 1u);
+  EXPECT_EQ(renderState(D3DRS_DESTBLEND), static_cast<DWORD>(D3DBLEND_INVSRCALPHA));
+  const ShaderFlagTable& f = *pipeline->flagTable;
+  const ShaderConstantTable& c = *pipeline->constantTable;
+  EXPECT_EQ(*f.specularEnabled, 1);
+  EXPECT_EQ(*f.numTexTRAN, 1);
+  // Transparency 0 leaves the colour; alpha is 1 - additive transparency.
+  EXPECT_FLOAT_EQ(c.srfColor[1], 0.5f);
+  EXPECT_FLOAT_EQ(c.srfColor[3], 0.75f);
+  EXPECT_FLOAT_EQ(c.srfLighting[3], 127.9961f);  // 2^(10 x 0.5 + 2) = 128, capped
+  EXPECT_FLOAT_EQ(*c.time, 2.0f);
+  for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(c.metaTexCOLROpacity[i], 0.5f);
+  EXPECT_EQ(f.metaTexCOLRFullOpacity[0], 0);
+  EXPECT_EQ(f.metaTexCOLRInvert[0], 1);
+  EXPECT_EQ(f.metaTexCOLRgInput[0], 3);
+  EXPECT_FLOAT_EQ(c.metaTexCOLRgParam[3], 0.25f);
+  EXPECT_EQ(f.metaTexTRANBlendop[0], 3);
+
+  // A plain surface afterwards leaves no layer entries of the last one,
+  // so its variant key is its own.
+  Surface plain(nullptr, "plain");
+  SurfaceStagePlan empty(plain);
+  pass->binding = &empty;
+  pass->applySurface(plain, 0.0);
+  EXPECT_EQ(f.metaTexCOLRInvert[0], 0);
+  EXPECT_EQ(f.metaTexTRANBlendop[0], 0);
+  EXPECT_EQ(*f.specularEnabled, 0);
+  EXPECT_EQ(renderState(D3DRS_ALPHABLENDENABLE), 0u);
 }
 
 }  // namespace

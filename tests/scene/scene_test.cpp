@@ -96,6 +96,18 @@ TEST_F(SceneItems, FindItemMatchesNameLayerAndInstance) {
   EXPECT_EQ(scene.objectAt(-1), nullptr);
 }
 
+TEST(SceneActors, FindActorCountsOccurrencesOfTheExactName) {
+  Scene scene(nullptr);
+  for (const char* name : {"Character", "gfd", "Characters", "Character"}) {
+    scene.actors.push_back(std::make_unique<MixerActor>());
+    scene.actors.back()->name = name;
+  }
+  EXPECT_EQ(scene.findActor("Character", 0), scene.actors[0].get());
+  EXPECT_EQ(scene.findActor("Character", 1), scene.actors[3].get()) << "skips other names between";
+  EXPECT_EQ(scene.findActor("Character", 2), nullptr);
+  EXPECT_EQ(scene.findActor("Char", 0), nullptr) << "a prefix is no match";
+}
+
 TEST_F(SceneItems, PrepareRunsOncePerItemAndMeasuresTheMeshes) {
   Scene scene(nullptr);
   scene.prepare(nullptr, 0.0, 1.0);

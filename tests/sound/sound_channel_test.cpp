@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <numbers>
 
+#include <ogg/ogg.h>
+
 #include "content/ogg_vorbis_writer.h"
 #include "content/wav_writer.h"
 #include "sound/sound_channel.h"
@@ -101,9 +103,14 @@ TEST(WaveChannel, RejectsFilesItCannotPlay) {
   EXPECT_EQ(broken([](auto& b) { b[22] = 3; }), nullptr);          // three channels
   EXPECT_EQ(broken([](auto& b) { b[34] = 24; }), nullptr);         // 24-bit
   EXPECT_EQ(broken([](auto& b) { setU32(b, 24, 0); }), nullptr);   // rate 0
-  EXPECT_EQ(broken([](auto& b) { b[36] = 'j'; }), nullptr);        // no data chunk at all
-  EXPECT_EQ(broken([](auto& b) { b.resize(44); }), nullptr);       // empty data
-  EXPECT_EQ(broken([](auto& b) { b.resize(30); }), nullptr);       // cut in the fmt chunk
+  // Rates are ints in the buffers, which play up to 200000 Hz.
+  EXPECT_EQ(broken([](auto& b) { setU32(b, 24, 0x90000000u); }), nullptr);
+  EXPECT_EQ(broken([](auto& b) { setU32(b, 24, 200001); }), nullptr);
+  ASSERT_NE(broken([](auto& b) { setU32(b, 24, 200000); }), nullptr);
+  EXPECT_EQ(broken([](auto& b) { setU32(b, 24, 200000); })->getSampleRate(), 200000);
+  EXPECT_EQ(broken([](auto& b) { b[36] = 'j'; }), nullptr);   // no data chunk at all
+  EXPECT_EQ(broken([](auto& b) { b.resize(44); }), nullptr);  // empty data
+  EXPECT_EQ(broken([](auto& b) { b.resize(30); }), nullptr);  // cut in the fmt chunk
   EXPECT_EQ(broken([](auto& b) { setU32(b, 16, 0xFFFFFFF0u); }), nullptr);
   EXPECT_EQ(broken([](auto& b) {
               b[36] = 'j';
@@ -306,6 +313,28 @@ TEST(VorbisChannel, DamagedPagesNeverYieldNegativeLengths) {
     decoded += n;
   }
   EXPECT_GT(decoded, channel->getByteSize() * 3 / 4);  // a page is lost, the rest decodes
+}
+
+// The identification header stores the rate in 32 bits; one past the int
+// range would come out of getSampleRate negative.
+TEST_F(SoundLoaderReports, VorbisRatesAboveWhatBuffersPlayAreRefused) {
+  const auto withRate = [](std::uint32_t rate) {
+    auto ogg = encodeOggVorbis(sine16(4000, 1, 22050), 1, 22050);
+    // First page: 27 header bytes and one lacing value (30) for the 30-byte
+    // identification packet: 1, "vorbis", version (4), channels (1), rate.
+    EXPECT_EQ(ogg[26], 1);
+    EXPECT_EQ(ogg[27], 30);
+    setU32(ogg, 28 + 12, rate);
+    ogg_page first{ogg.data(), 28, ogg.data() + 28, 30};
+    ogg_page_checksum_set(&first);
+    return ogg;
+  };
+  EXPECT_EQ(loadFrom(withRate(0x90000000u), "high.ogg"), nullptr);
+  EXPECT_NE(takeMessage().find("\"high.ogg\" refused: sample rate 2415919104 above 200000"), std::string::npos);
+  EXPECT_EQ(loadFrom(withRate(200001), "high.ogg"), nullptr);
+  auto top = loadFrom(withRate(200000), "top.ogg");
+  ASSERT_NE(top, nullptr);
+  EXPECT_EQ(top->getSampleRate(), 200000);
 }
 
 TEST(VorbisChannel, RejectsDataThatIsNotVorbis) {

@@ -413,7 +413,7 @@ TEST_F(GlDeviceTest, ATextureTargetKeepsTheDepthBufferAndItsClears) {
     drawQuad(0.1f, 0xFF0000FF);
     ASSERT_EQ(device->SetRenderTarget(0, back.get()), D3D_OK);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080, 1.0f, 0);
-    ASSERT_EQ(drawTexturedQuadForTest(target.get()), D3D_OK);
+    ASSERT_EQ(drawTexturedQuadForTest(device.get(), target.get()), D3D_OK);
     auto pixels = readAll();
     EXPECT_EQ(pixel(pixels, 32, 24), 0xFFFF0000u) << "the near quad shows";
     EXPECT_EQ(pixel(pixels, 2, 2), 0xFFFF0000u);

@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "platform/graphics/d3d9.h"
+#include "platform/graphics/d3d9_gl_draw.h"
 #include "platform/graphics/d3d9_state.h"
+#include "platform/graphics/gl_draw_functions.h"
+#include "platform/testing/textured_quad.h"
 #include "platform/window/window.h"
 
 namespace {
@@ -101,6 +104,17 @@ class FixedFunctionPixels : public ::testing::Test {
     return argb;
   }
   void stage(DWORD s, DWORD type, DWORD value) { device->SetTextureStageState(s, type, value); }
+  // A managed vertex buffer holding `vertices`.
+  ComPtr<IDirect3DVertexBuffer9> vertexBuffer(const std::vector<Vertex>& vertices) {
+    ComPtr<IDirect3DVertexBuffer9> vb;
+    const auto bytes = static_cast<UINT>(vertices.size() * sizeof(Vertex));
+    EXPECT_EQ(device->CreateVertexBuffer(bytes, 0, 0, D3DPOOL_MANAGED, vb.put(), nullptr), D3D_OK);
+    void* data = nullptr;
+    EXPECT_EQ(vb->Lock(0, 0, &data, 0), D3D_OK);
+    std::memcpy(data, vertices.data(), bytes);
+    vb->Unlock();
+    return vb;
+  }
   // A one-level A8R8G8B8 texture of width x height texels, rows top first.
   ComPtr<IDirect3DTexture9> texture(UINT width, UINT height, std::initializer_list<D3DCOLOR> texels) {
     ComPtr<IDirect3DTexture9> t;
@@ -497,3 +511,166 @@ TEST_F(FixedFunctionPixels, VolumeTexturesAreSampledWithThreeCoordinates) {
 }
 
 }  // namespace
+
+// ---- The device keeps a copy of the GL state between draws ----
+// Draws send only what differs from the draw before; these pin how little
+// that is, and that nothing which changes GL behind the copy leaves it stale.
+
+namespace {
+
+// A lit, textured, fogged quad drawn from buffers: textures, materials and
+// world matrices cycle as in a scene of many objects.
+struct SceneLoop {
+  IDirect3DDevice9* device;
+  IDirect3DTexture9* textures[2];
+  D3DMATERIAL9 materials[2];
+
+  void draw(int i) {
+    device->SetTexture(0, textures[i % 2]);
+    device->SetMaterial(&materials[(i / 2) % 2]);
+    D3DMATRIX world = identityMatrix();
+    world.m[3][0] = 0.01f * static_cast<float>(i % 7);
+    device->SetTransform(D3DTS_WORLD, &world);
+    ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+  }
+  // GL calls per draw over `count` draws after a warm-up.
+  double callsPerDraw(int count) {
+    for (int i = 0; i < 8; ++i) draw(i);
+    const std::uint64_t before = glCallCount();
+    for (int i = 0; i < count; ++i) draw(i);
+    return static_cast<double>(glCallCount() - before) / count;
+  }
+};
+
+}  // namespace
+
+TEST_F(FixedFunctionPixels, SteadyStateDrawsSendOnlyWhatChanged) {
+  setGlCallCounting(true);  // before the first draw loads the device's GL table
+  ComPtr<IDirect3DTexture9> red = texture(1, 1, {0xFFFF0000}), blue = texture(1, 1, {0xFF0000FF});
+  ComPtr<IDirect3DVertexBuffer9> vb = vertexBuffer(quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF));
+  ComPtr<IDirect3DIndexBuffer9> ib;
+  ASSERT_EQ(device->CreateIndexBuffer(12, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, ib.put(), nullptr), D3D_OK);
+  void* data = nullptr;
+  ASSERT_EQ(ib->Lock(0, 0, &data, 0), D3D_OK);
+  const WORD indices[6] = {0, 1, 2, 2, 1, 3};
+  std::memcpy(data, indices, sizeof indices);
+  ib->Unlock();
+  device->SetStreamSource(0, vb.get(), 0, sizeof(Vertex));
+  device->SetIndices(ib.get());
+  device->SetRenderState(D3DRS_LIGHTING, 1);
+  D3DLIGHT9 light{};
+  light.Type = D3DLIGHT_DIRECTIONAL;
+  light.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+  light.Direction = {0.0f, 0.0f, 1.0f};
+  device->SetLight(0, &light);
+  device->LightEnable(0, 1);
+  device->SetRenderState(D3DRS_FOGENABLE, 1);
+  device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+  device->SetRenderState(D3DRS_FOGEND, floatBits(4.0f));
+  SceneLoop loop{device.get(), {red.get(), blue.get()}, {}};
+  loop.materials[0].Diffuse = loop.materials[0].Ambient = {1.0f, 1.0f, 1.0f, 1.0f};
+  loop.materials[1].Diffuse = loop.materials[1].Ambient = {0.5f, 0.5f, 0.5f, 1.0f};
+
+  // Each draw here changes the texture, the world matrix and (every other
+  // draw) the material: a bind, the matrices and colours the program reads
+  // (about 3.5 calls in all, where every value sent each draw made 78).
+  const double shadowed = loop.callsPerDraw(40);
+  EXPECT_LE(shadowed, 7.0);
+  // A draw that repeats the one before sends the draw call and nothing else.
+  const std::uint64_t before = glCallCount();
+  ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+  EXPECT_EQ(glCallCount() - before, 1u);
+  // The last draw is still right: the blue texel times the white vertex
+  // colour (the diffuse source) in a full light, fogged towards black by
+  // (4 - 0.5) / 4 = 0.875 -> 0xDF.
+  EXPECT_TRUE(near(pixel(10, 10), 0xFF0000DFu)) << std::hex << pixel(10, 10);
+
+  // Without the copy every value goes again and everything is unbound after.
+  setGlStateShadowing(false);
+  const double unshadowed = loop.callsPerDraw(8);
+  setGlStateShadowing(true);
+  setGlCallCounting(false);
+  EXPECT_GT(unshadowed, 4 * shadowed) << shadowed << " " << unshadowed;
+}
+
+TEST_F(FixedFunctionPixels, BuffersAndTexturesMadeOrReleasedBetweenDrawsLeaveNoStaleBinding) {
+  // A released buffer's GL name is unbound (and may come back for the next
+  // buffer): the next buffer is bound as if new.
+  const WORD indices[6] = {0, 1, 2, 2, 1, 3};
+  ComPtr<IDirect3DIndexBuffer9> ib;
+  ASSERT_EQ(device->CreateIndexBuffer(12, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, ib.put(), nullptr), D3D_OK);
+  void* data = nullptr;
+  ASSERT_EQ(ib->Lock(0, 0, &data, 0), D3D_OK);
+  std::memcpy(data, indices, sizeof indices);
+  ib->Unlock();
+  device->SetIndices(ib.get());
+  for (D3DCOLOR colour : {0xFFFF0000u, 0xFF00FF00u}) {
+    ComPtr<IDirect3DVertexBuffer9> vb = vertexBuffer(quad(-1, -1, 1, 1, 0.5f, colour));
+    device->SetStreamSource(0, vb.get(), 0, sizeof(Vertex));
+    ASSERT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    EXPECT_EQ(pixel(10, 10), colour);
+    device->SetStreamSource(0, nullptr, 0, 0);
+  }
+
+  // Sending a new texture's texels binds it on whichever unit is active: the
+  // next draw must bind its own texture there again.
+  ComPtr<IDirect3DTexture9> red = texture(1, 1, {0xFFFF0000});
+  device->SetTexture(0, red.get());
+  stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  fullQuad(0xFFFFFFFF);
+  EXPECT_EQ(pixel(10, 10), 0xFFFF0000u);
+  ComPtr<IDirect3DTexture9> green = texture(1, 1, {0xFF00FF00});
+  fullQuad(0xFFFFFFFF);
+  EXPECT_EQ(pixel(10, 10), 0xFFFF0000u);
+  // Released while bound, then a new one on the stage.
+  device->SetTexture(0, nullptr);
+  red.reset();
+  device->SetTexture(0, green.get());
+  fullQuad(0xFFFFFFFF);
+  EXPECT_EQ(pixel(10, 10), 0xFF00FF00u);
+}
+
+TEST_F(FixedFunctionPixels, OthersGlCallsAndClearsBetweenDrawsAreFollowedByAResend) {
+  // GL's own pipeline draws a texture between two device draws.
+  ComPtr<IDirect3DTexture9> t = texture(1, 1, {0xFF00FF00});
+  device->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF336699);
+  stage(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+  stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  fullQuad(0xFFFFFFFF);
+  ASSERT_EQ(drawTexturedQuadForTest(device.get(), t.get()), D3D_OK);
+  EXPECT_EQ(pixel(10, 10), 0xFF00FF00u);
+  fullQuad(0xFFFFFFFF);
+  EXPECT_EQ(pixel(10, 10), 0xFF336699u);
+
+  // Clear writes through every mask; the next draw keeps to red and alpha.
+  device->SetRenderState(D3DRS_COLORWRITEENABLE, 0x9 /* red and alpha */);
+  fullQuad(0xFFFFFFFF);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  fullQuad(0xFFFFFFFF);
+  EXPECT_EQ(pixel(10, 10), 0xFF330000u);
+}
+
+TEST_F(FixedFunctionPixels, DrawsOnEitherSideOfARenderTargetSwitchUseTheirOwnViewport) {
+  // The clip adjustment's half-pixel shift depends on the target's width: a
+  // value kept from the 16-texel target, where the program first drew, would
+  // move the back buffer's edge by two pixels.
+  ComPtr<IDirect3DTexture9> target;
+  ASSERT_EQ(
+      device->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, target.put(), nullptr),
+      D3D_OK);
+  ComPtr<IDirect3DSurface9> level, back;
+  ASSERT_EQ(target->GetSurfaceLevel(0, level.put()), D3D_OK);
+  ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put()), D3D_OK);
+  ASSERT_EQ(device->SetRenderTarget(0, level.get()), D3D_OK);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  draw(quad(-1, -1, 0, 1, 0.5f, 0xFF00FF00));
+  ASSERT_EQ(device->SetRenderTarget(0, back.get()), D3D_OK);
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  draw(quad(-1, -1, 0, 1, 0.5f, 0xFF0000FF));
+  EXPECT_EQ(pixel(31, 10), 0xFF0000FFu);
+  EXPECT_EQ(pixel(32, 10), 0xFF000000u);
+  // The target's left 8 texels, shown four pixels each: pixels 0..31.
+  ASSERT_EQ(drawTexturedQuadForTest(device.get(), target.get()), D3D_OK);
+  EXPECT_EQ(pixel(31, 10), 0xFF00FF00u);
+  EXPECT_EQ(pixel(32, 10), 0xFF000000u);
+}

@@ -273,7 +273,7 @@ TEST_F(TextureGlTest, EveryAdvertisedUncompressedFormatDrawsItsTexels) {
         unpackTexels(format, static_cast<std::uint8_t*>(r.pBits), static_cast<std::size_t>(r.Pitch), 2, 2, stored));
     ASSERT_EQ(t->UnlockRect(0), D3D_OK);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080, 1.0f, 0);
-    ASSERT_EQ(drawTexturedQuadForTest(t.get()), D3D_OK);
+    ASSERT_EQ(drawTexturedQuadForTest(device.get(), t.get()), D3D_OK);
     std::vector<DWORD> pixels(32 * 32);
     ASSERT_EQ(device->ReadBackBuffer(0, 0, 32, 32, pixels.data()), D3D_OK);
     for (int k = 0; k < 4; ++k) {
@@ -298,7 +298,7 @@ TEST_F(TextureGlTest, LockedChangesReachTheDeviceAndDxtFallsBackWhenNeeded) {
   const std::uint8_t block[8] = {0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
   std::memcpy(r.pBits, block, 8);
   t->UnlockRect(0);
-  ASSERT_EQ(drawTexturedQuadForTest(t.get()), D3D_OK);
+  ASSERT_EQ(drawTexturedQuadForTest(device.get(), t.get()), D3D_OK);
   DWORD centre = 0;
   ASSERT_EQ(device->ReadBackBuffer(16, 16, 1, 1, &centre), D3D_OK);
   EXPECT_EQ(centre, 0xFFFF0000u);
@@ -319,7 +319,7 @@ TEST_F(TextureGlTest, ARenderTargetTextureTakesClearsAndDrawsBack) {
   DWORD centre = 0;
   ASSERT_EQ(device->ReadBackBuffer(16, 16, 1, 1, &centre), D3D_OK);
   EXPECT_EQ(centre, 0xFF000000u);  // the clear went to the texture only
-  ASSERT_EQ(drawTexturedQuadForTest(target.get()), D3D_OK);
+  ASSERT_EQ(drawTexturedQuadForTest(device.get(), target.get()), D3D_OK);
   ASSERT_EQ(device->ReadBackBuffer(16, 16, 1, 1, &centre), D3D_OK);
   EXPECT_EQ(centre, 0xFF20C040u);
   // A default-pool target keeps Reset from succeeding until it is released.
@@ -344,7 +344,7 @@ TEST_F(TextureGlTest, R5G6B5KeepsItsSixBitGreen) {
     reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(r.pBits) + g / 8 * r.Pitch)[g % 8] =
         static_cast<std::uint16_t>(g << 5);
   t->UnlockRect(0);
-  ASSERT_EQ(drawTexturedQuadForTest(t.get()), D3D_OK);
+  ASSERT_EQ(drawTexturedQuadForTest(device.get(), t.get()), D3D_OK);
   std::vector<DWORD> pixels(32 * 32);
   ASSERT_EQ(device->ReadBackBuffer(0, 0, 32, 32, pixels.data()), D3D_OK);
   for (UINT g = 0; g < 64; ++g) {

@@ -182,3 +182,55 @@ TEST_F(Sockets, ATimedConnectReachesAListenerAndReportsARefusal) {
 }
 
 }  // namespace
+
+TEST_F(Sockets, ATimedSendGivesUpOnATricklingReaderWithinItsTimeForTheWholeBuffer) {
+  WORD port;
+  const SOCKET l = listener(&port);
+  const SOCKET c = connectTo(port);
+  const SOCKET a = track(wsa::accept(l, nullptr));
+  std::atomic<bool> stop{false};
+  // Every read lets the sender go on a little: a timeout per piece would
+  // never end this send.
+  std::thread reader([&] {
+    char b[1000];
+    while (!stop.load() && wsa::recv(a, b, sizeof b, 0) > 0) Sleep(20);
+  });
+  std::vector<char> block(16 << 20, 'x');
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(wsa::sendTimeout(c, block.data(), static_cast<int>(block.size()), 500), SOCKET_ERROR);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(wsa::WSAGetLastError(), WSAETIMEDOUT);
+  EXPECT_GE(took, std::chrono::milliseconds(450));
+  EXPECT_LT(took, std::chrono::milliseconds(1500));
+  stop = true;
+  wsa::shutdown(a, SD_BOTH);
+  reader.join();
+  // A small buffer goes out whole.
+  SOCKET pair[2];
+  ASSERT_EQ(wsa::socketPair(pair), 0);
+  track(pair[0]);
+  track(pair[1]);
+  EXPECT_EQ(wsa::sendTimeout(pair[0], "abc", 3, 500), 3);
+  char got[3];
+  EXPECT_EQ(wsa::recv(pair[1], got, 3, 0), 3);
+}
+
+TEST_F(Sockets, APeerThatClosesOrASocketShutDownReadsAsClosedWithoutConsumingData) {
+  WORD port;
+  const SOCKET l = listener(&port);
+  const SOCKET c = connectTo(port);
+  SOCKET a = wsa::accept(l, nullptr);
+  EXPECT_EQ(wsa::send(a, "hi", 2, 0), 2);
+  Sleep(20);
+  EXPECT_FALSE(wsa::peerClosed(c));  // data waiting is not a close
+  wsa::closesocket(a);
+  EXPECT_TRUE(wsa::peerClosed(c) || (Sleep(50), wsa::peerClosed(c)));
+  char got[2];
+  EXPECT_EQ(wsa::recv(c, got, 2, 0), 2);
+  const SOCKET d = connectTo(port);
+  track(wsa::accept(l, nullptr));
+  EXPECT_FALSE(wsa::peerClosed(d));
+  wsa::shutdown(d, SD_BOTH);
+  EXPECT_TRUE(wsa::peerClosed(d));
+  EXPECT_TRUE(wsa::peerClosed(INVALID_SOCKET));
+}

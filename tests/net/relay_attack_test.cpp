@@ -1,0 +1,283 @@
+// The relay under hostile peers: four honest players update at 100 Hz while
+// one attack at a time runs from raw peers. The honest players must never
+// wait long for each other's updates nor be dropped, newcomers must still
+// get in, and stop must stay quick.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "net/relay_server.h"
+#include "tests/net/raw_peer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kHonest = 4;
+constexpr int kHonestId = 100;  // honest player p updates id 100 + p
+
+long long msSince(Clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+}
+
+// An honest player: one thread sends its value every 10 ms, another reads
+// everything and notes the longest wait between two updates of each other
+// player, and anything it should never see.
+class HonestPlayer {
+ public:
+  HonestPlayer(WORD port, int slot) : m_peer(port), m_slot(slot) {}
+  ~HonestPlayer() { stop(); }
+
+  bool seat() { return ::seat(m_peer, m_slot == 0 ? net::kHost : net::kJoin) == m_slot; }
+  void start() {
+    const auto now = Clock::now();
+    std::fill(std::begin(m_last), std::end(m_last), now);
+    m_sender = std::thread([this] {
+      std::vector<std::uint8_t> payload(24, static_cast<std::uint8_t>(m_slot));
+      for (std::uint32_t seq = 0; !m_stop.load(); ++seq) {
+        std::copy_n(u32(seq).begin(), 4, payload.begin());
+        if (!m_peer.send(static_cast<std::uint16_t>(kHonestId + m_slot), payload)) break;
+        Sleep(10);
+      }
+    });
+    m_reader = std::thread([this] {
+      while (!m_stop.load() && !m_peer.closed()) {
+        auto m = m_peer.next(20);
+        if (!m) continue;
+        std::lock_guard lock(m_mutex);
+        const int from = m->id - kHonestId;
+        if (from >= 0 && from < kHonest) {
+          m_maxGap = std::max(m_maxGap, msSince(m_last[from]));
+          m_last[from] = Clock::now();
+        } else if (m->id == net::kAccepted || m->id == net::kRefused || m->id == net::kValuesEnded ||
+                   m->id == net::kLeave) {
+          ++m_unexpected;
+        }
+      }
+    });
+  }
+  void stop() {
+    m_stop = true;
+    if (m_sender.joinable()) m_sender.join();
+    if (m_reader.joinable()) m_reader.join();
+  }
+  // The longest wait for another player's update so far, the current one
+  // included.
+  long long maxGapMs() {
+    std::lock_guard lock(m_mutex);
+    long long gap = m_maxGap;
+    for (int p = 0; p < kHonest; ++p)
+      if (p != m_slot) gap = std::max(gap, msSince(m_last[p]));
+    return gap;
+  }
+  bool dropped() const { return m_peer.closed(); }
+  int unexpected() {
+    std::lock_guard lock(m_mutex);
+    return m_unexpected;
+  }
+
+ private:
+  RawPeer m_peer;
+  const int m_slot;
+  std::atomic<bool> m_stop{false};
+  std::thread m_sender, m_reader;
+  std::mutex m_mutex;
+  Clock::time_point m_last[kHonest];
+  long long m_maxGap = 0;
+  int m_unexpected = 0;
+};
+
+class Attack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_relay = std::make_unique<GameDaemon::ServerThread>(0);
+    ASSERT_TRUE(m_relay->waitListening());
+    // The attackers stand for machines of their own.
+    server().setMaxConnectionsPerAddress(kMaxServerConnections);
+    server().setIdleTimeout(kIdleMs);
+    for (int p = 0; p < kHonest; ++p) {
+      m_honest.push_back(std::make_unique<HonestPlayer>(port(), p));
+      ASSERT_TRUE(m_honest.back()->seat());
+    }
+    for (auto& h : m_honest) h->start();
+    Sleep(100);
+  }
+  void TearDown() override {
+    for (auto& h : m_honest) {
+      EXPECT_LT(h->maxGapMs(), 250);
+      EXPECT_FALSE(h->dropped());
+      EXPECT_EQ(h->unexpected(), 0);
+    }
+    const auto start = Clock::now();
+    EXPECT_TRUE(m_relay->stop());
+    EXPECT_LT(msSince(start), 5000);
+    m_honest.clear();
+  }
+  WORD port() const { return m_relay->port(); }
+  GameDaemon::GameServer& server() { return *m_relay->server(); }
+  // A newcomer asks to join within 1 s of the idle timeout; true when it
+  // got an answer (a seat when one is free, a refusal otherwise).
+  bool newcomerAnswered(bool expectSeat) {
+    Sleep(kIdleMs);
+    const auto start = Clock::now();
+    for (;;) {
+      RawPeer newcomer(port());
+      newcomer.send(net::kJoin);
+      if (auto m = newcomer.next(300); m && (m->id == net::kAccepted || m->id == net::kRefused)) {
+        EXPECT_EQ(m->id == net::kAccepted, expectSeat);
+        return true;
+      }
+      if (msSince(start) > 1000) return false;
+    }
+  }
+
+  static constexpr DWORD kIdleMs = 600;
+  std::unique_ptr<GameDaemon::ServerThread> m_relay;
+  std::vector<std::unique_ptr<HonestPlayer>> m_honest;
+};
+
+TEST_F(Attack, ATricklingReaderOfTheValueDumpHoldsNobody) {
+  {
+    // Large stored values make a dump far beyond what the socket buffers.
+    RawPeer stuffer(port());
+    ASSERT_EQ(seat(stuffer, net::kJoin), kHonest);
+    std::vector<std::uint8_t> bytes;
+    for (int id = 200; id < 1700; ++id) {
+      const auto m = frame(static_cast<std::uint16_t>(id), std::vector<std::uint8_t>(1000, 0x33));
+      bytes.insert(bytes.end(), m.begin(), m.end());
+    }
+    ASSERT_TRUE(stuffer.sendRaw(bytes));
+    ASSERT_TRUE(eventually([&] { return !server().storedValue(1699).empty(); }));
+  }
+  ASSERT_TRUE(eventually([&] { return server().occupiedSlots() == kHonest; }));
+  RawPeer trickler(port());
+  ASSERT_EQ(seat(trickler, net::kJoin), kHonest);
+  ASSERT_TRUE(trickler.send(net::kRequestValues));
+  ASSERT_TRUE(trickler.send(net::kRequestValues));
+  // A little every half second: it never takes a piece of the dump in
+  // time and loses its seat.
+  const auto start = Clock::now();
+  while (server().occupiedSlots() > kHonest && msSince(start) < 4000) {
+    trickler.readSome(200);
+    Sleep(500);
+  }
+  EXPECT_EQ(server().occupiedSlots(), kHonest);
+  EXPECT_GE(server().droppedConnections(), 1u);
+  EXPECT_TRUE(newcomerAnswered(true));
+}
+
+TEST_F(Attack, ASeatedSlowReaderDelaysOnlyItself) {
+  RawPeer slow(port());
+  ASSERT_EQ(seat(slow, net::kJoin), kHonest);
+  for (int i = 0; i < 15; ++i) {
+    slow.readSome(100);
+    Sleep(100);
+  }
+  EXPECT_TRUE(newcomerAnswered(false));  // every seat is taken, the table is not
+}
+
+TEST_F(Attack, AFlooderWithoutASeatIsDroppedAndNothingItSentIsRelayed) {
+  RawPeer flooder(port());
+  const std::vector<std::uint8_t> big(20000, 0x5A);
+  std::thread flood([&] {
+    for (int i = 0; i < 2000 && flooder.send(kHonestId, big); ++i) {
+    }
+  });
+  EXPECT_TRUE(flooder.closedByPeer(3000));
+  flood.join();
+  EXPECT_GE(server().refusedMessages(), 3u);
+  EXPECT_GE(server().droppedConnections(), 1u);
+  EXPECT_NE(server().storedValue(kHonestId).size(), big.size());
+  EXPECT_TRUE(newcomerAnswered(true));
+}
+
+TEST_F(Attack, ASeatedFlooderIsReadMoreSlowlyBeforeAnyoneIsDropped) {
+  RawPeer flooder(port());
+  ASSERT_EQ(seat(flooder, net::kJoin), kHonest);
+  std::atomic<bool> stop{false};
+  std::thread flood([&] {
+    const std::vector<std::uint8_t> big(20000, 0x5A);
+    while (!stop.load() && flooder.send(900, big)) {
+    }
+  });
+  Sleep(1500);
+  stop = true;
+  wsa::shutdown(flooder.socket(), SD_BOTH);  // ends a send held by back-pressure
+  flood.join();
+  EXPECT_GT(server().relayedUpdates(), 100u);
+}
+
+TEST_F(Attack, ForgedRepliesAndLocksFromPlayersAndStrangersGoNowhere) {
+  RawPeer seated(port()), stranger(port());
+  ASSERT_EQ(seat(seated, net::kJoin), kHonest);
+  std::vector<std::uint8_t> forged;
+  for (const auto& m :
+       {frame(net::kAccepted, {3}), frame(net::kRefused), frame(net::kValuesEnded), frame(net::kLock, {1})})
+    forged.insert(forged.end(), m.begin(), m.end());
+  // Well within the idle timeout, which would end the stranger.
+  constexpr int kRounds = 20;
+  for (int i = 0; i < kRounds; ++i) {
+    ASSERT_TRUE(seated.sendRaw(forged));
+    ASSERT_TRUE(stranger.sendRaw(forged));
+    Sleep(10);
+  }
+  ASSERT_TRUE(eventually([&] { return server().refusedMessages() == 2 * kRounds * 4; }));
+  EXPECT_FALSE(server().isLocked());
+  seated.close();
+  ASSERT_TRUE(eventually([&] { return server().occupiedSlots() == kHonest; }));
+  EXPECT_TRUE(newcomerAnswered(true));
+}
+
+TEST_F(Attack, BarrierWaitersThatCloseLeaveAndFreeTheTable) {
+  server().setIdleTimeout(10000);  // only their leaving the barrier frees them
+  std::vector<std::unique_ptr<RawPeer>> peers;
+  for (int i = 0; i < 31; ++i) {
+    peers.push_back(std::make_unique<RawPeer>(port()));
+    peers.back()->send(net::kBarrier, u32(77));
+  }
+  Sleep(100);
+  peers.clear();
+  EXPECT_TRUE(eventually([&] { return server().connectionCount() == kHonest; }, 1000));
+  server().setIdleTimeout(kIdleMs);
+  EXPECT_TRUE(newcomerAnswered(true));
+}
+
+TEST_F(Attack, IdleSocketsFillingTheTableAreClosedAtTheIdleTimeout) {
+  std::vector<std::unique_ptr<RawPeer>> idle;
+  for (int i = 0; i < 28; ++i) idle.push_back(std::make_unique<RawPeer>(port()));
+  ASSERT_TRUE(eventually([&] { return server().connectionCount() == kMaxServerConnections; }));
+  RawPeer turnedAway(port());
+  EXPECT_TRUE(turnedAway.closedByPeer(300));
+  EXPECT_TRUE(newcomerAnswered(true));
+  for (auto& p : idle) EXPECT_TRUE(p->closedByPeer(1000));
+}
+
+// The same at the game's own idle timeout of 5 s.
+TEST(AttackAtRealTimeouts, IdleSocketsAreClosedAfterFiveSecondsAndANewcomerGetsIn) {
+  GameDaemon::ServerThread relay(0);
+  ASSERT_TRUE(relay.waitListening());
+  relay.server()->setMaxConnectionsPerAddress(kMaxServerConnections);
+  RawPeer host(relay.port());
+  ASSERT_EQ(seat(host, net::kHost), 0);
+  const auto start = Clock::now();
+  std::vector<std::unique_ptr<RawPeer>> idle;
+  for (std::size_t i = 1; i < kMaxServerConnections; ++i) idle.push_back(std::make_unique<RawPeer>(relay.port()));
+  Sleep(4500);
+  RawPeer early(relay.port());
+  EXPECT_TRUE(early.closedByPeer(200));  // still full
+  for (;;) {
+    RawPeer newcomer(relay.port());
+    newcomer.send(net::kJoin);
+    if (auto m = newcomer.next(200); m && m->id == net::kAccepted) break;
+    ASSERT_LT(msSince(start), 6000);
+  }
+  EXPECT_GE(msSince(start), 5000);
+  EXPECT_FALSE(host.closedByPeer(10));
+}
+
+}  // namespace

@@ -1,0 +1,371 @@
+// tessaline-fuzz-seeds [--check] CORPUS: writes the fuzz seeds that are made
+// rather than found into CORPUS/<target>/ (fuzz/corpus in the tree): the
+// pictures and sounds through the content writers, relay streams through
+// the message writer, registry files as text. With --check nothing is
+// written; the program fails when a file differs from what it would write,
+// so a change to a writer shows up as seeds to regenerate.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "content/archive_writer.h"
+#include "content/bmp_writer.h"
+#include "content/jpeg_writer.h"
+#include "content/ogg_vorbis_writer.h"
+#include "content/pcx_writer.h"
+#include "net/message.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Seed {
+  std::string path;  // below the corpus folder
+  Bytes bytes;
+};
+
+Bytes cut(Bytes bytes, std::size_t size) {
+  bytes.resize(std::min(size, bytes.size()));
+  return bytes;
+}
+
+// Colours and indices that change along both axes, so every row and column
+// of a seed differs from its neighbours.
+std::vector<std::uint32_t> rgbPattern(int width, int height) {
+  std::vector<std::uint32_t> pixels;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      pixels.push_back(static_cast<std::uint32_t>((x * 255 / width) << 16 | (y * 255 / height) << 8 | (x ^ y) * 17));
+  return pixels;
+}
+
+std::vector<std::uint8_t> indexPattern(int width, int height, int colours, int run) {
+  std::vector<std::uint8_t> indices;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) indices.push_back(static_cast<std::uint8_t>((x / run + y * 3) % colours));
+  return indices;
+}
+
+std::vector<std::uint32_t> palette(int colours) {
+  std::vector<std::uint32_t> entries;
+  for (int i = 0; i < colours; ++i)
+    entries.push_back(static_cast<std::uint32_t>(i << 16 | (255 - i) << 8 | (i * 7 & 0xFF)));
+  return entries;
+}
+
+void addPictures(std::vector<Seed>& seeds) {
+  seeds.push_back({"pcx/map_8x4.pcx", writePcx8(8, 4, indexPattern(8, 4, 256, 1), palette(256))});
+  seeds.push_back({"pcx/odd_5x3_nopalette.pcx",
+                   writePcx8(5, 3, indexPattern(5, 3, 16, 1), palette(16), {.bytesPerLine = 0, .withPalette = false})});
+  seeds.push_back({"pcx/runs_64x8.pcx", writePcx8(64, 8, indexPattern(64, 8, 200, 9), palette(200))});
+  seeds.push_back({"pcx/truncated_16x16.pcx", cut(writePcx8(16, 16, indexPattern(16, 16, 256, 1), palette(256)), 200)});
+
+  seeds.push_back({"jpeg/colour_24x16.jpg", writeJpegRgb(24, 16, rgbPattern(24, 16))});
+  seeds.push_back({"jpeg/grey_16x16.jpg", writeJpegGrey(16, 16, indexPattern(16, 16, 256, 1))});
+  seeds.push_back(
+      {"jpeg/progressive_16x16.jpg", writeJpegRgb(16, 16, rgbPattern(16, 16), {.quality = 75, .progressive = true})});
+  const Bytes whole = writeJpegRgb(32, 32, rgbPattern(32, 32));
+  seeds.push_back({"jpeg/truncated_32x32.jpg", cut(whole, whole.size() * 2 / 3)});
+
+  seeds.push_back(
+      {"bmp/indexed16_5x3_topdown.bmp", writeBmp8(5, 3, indexPattern(5, 3, 16, 1), palette(16), {.topDown = true})});
+  seeds.push_back({"bmp/indexed256_4x4.bmp", writeBmp8(4, 4, indexPattern(4, 4, 256, 1), palette(256))});
+  seeds.push_back({"bmp/rgb24_3x2.bmp", writeBmp24(3, 2, rgbPattern(3, 2))});
+  seeds.push_back({"bmp/rgb24_topdown_5x3.bmp", writeBmp24(5, 3, rgbPattern(5, 3), {.topDown = true})});
+  const Bytes bmp = writeBmp24(7, 5, rgbPattern(7, 5));
+  seeds.push_back({"bmp/truncated_7x5.bmp", cut(bmp, bmp.size() - 20)});
+}
+
+std::vector<std::int16_t> tone(int frames, int channels, int sampleRate) {
+  std::vector<std::int16_t> samples;
+  for (int i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c)
+      samples.push_back(static_cast<std::int16_t>(8000 * std::sin(2 * 3.14159265 * (440 + 110 * c) * i / sampleRate)));
+  return samples;
+}
+
+// The bytes of the Ogg pages that hold no audio yet (granule position 0):
+// the stream's three header packets.
+Bytes headerPages(const Bytes& ogg) {
+  std::size_t at = 0;
+  while (at + 27 <= ogg.size() && std::memcmp(&ogg[at], "OggS", 4) == 0) {
+    std::uint64_t granule = 0;
+    for (int i = 7; i >= 0; --i) granule = granule << 8 | ogg[at + 6 + i];
+    if (granule != 0) break;
+    const std::size_t segments = ogg[at + 26];
+    std::size_t length = 27 + segments;
+    for (std::size_t i = 0; i < segments && at + 27 + i < ogg.size(); ++i) length += ogg[at + 27 + i];
+    at += length;
+  }
+  return cut(ogg, at);
+}
+
+// The Vorbis target takes a first byte before the file: odd has it set the
+// page checksums right, even leaves them as they are.
+Bytes withMode(std::uint8_t mode, const Bytes& file) {
+  Bytes bytes{mode};
+  bytes.insert(bytes.end(), file.begin(), file.end());
+  return bytes;
+}
+
+void addSounds(std::vector<Seed>& seeds) {
+  const Bytes mono = encodeOggVorbis(tone(5512, 1, 22050), 1, 22050);
+  const Bytes stereo = encodeOggVorbis(tone(4410, 2, 44100), 2, 44100, 0.1f);
+  seeds.push_back({"vorbis/mono_22050", withMode(0, mono)});
+  seeds.push_back({"vorbis/stereo_44100", withMode(1, stereo)});
+  seeds.push_back({"vorbis/truncated", withMode(1, cut(stereo, stereo.size() * 3 / 5))});
+  seeds.push_back({"vorbis/headers_only", withMode(1, headerPages(mono))});
+  // A flipped byte in the audio: that page fails its checksum and leaves a
+  // hole in the stream.
+  Bytes damaged = mono;
+  const std::size_t audio = headerPages(mono).size();
+  if (audio + 64 < damaged.size()) damaged[audio + 64] ^= 0x5A;
+  seeds.push_back({"vorbis/damaged", withMode(0, damaged)});
+  // A rate past the int range in the identification header (its checksum
+  // set right by the target): the source refuses it.
+  Bytes highRate = mono;
+  const std::size_t rate = 28 + 12;  // page header, lacing value, "\x01vorbis", version, channels
+  for (int i = 0; i < 4; ++i) highRate[rate + i] = static_cast<std::uint8_t>(0x90000000u >> (8 * i));
+  seeds.push_back({"vorbis/rate_past_int", withMode(1, highRate)});
+}
+
+// Archives with each coding and placement, extreme and clashing names, and
+// entries whose stored sizes, unpacked sizes or block index lie.
+void addArchives(std::vector<Seed>& seeds) {
+  const std::string text = "Start line. Green light! The karts leave the grid in a cloud of dust.\n";
+  for (int placement = 0; placement < 2; ++placement) {
+    ArchiveWriter writer(placement);
+    for (int flags = 0; flags < 4; ++flags) writer.add("texts\\flags" + std::to_string(flags) + ".txt", text, flags);
+    writer.add("maps\\ramp.pcx", writePcx8(8, 4, indexPattern(8, 4, 16, 3), palette(16)), 3);
+    writer.add("empty.txt", std::string_view(), 3);
+    writer.add("runs.bin", Bytes(300, 0x55), 2);
+    seeds.push_back({"archive/placement" + std::to_string(placement) + ".seed", writer.build()});
+  }
+
+  ArchiveWriter names;
+  names.add(std::string(ArchiveWriter::kMaxNameLength, 'n'), std::string_view("longest name"), 0);
+  names.add("a/b\\c", std::string_view("separators"), 1);
+  seeds.push_back({"archive/names.seed", names.build()});
+
+  ArchiveWriter duplicates;
+  duplicates.add("Dup.txt", std::string_view("first"), 0);
+  duplicates.add("dup.TXT", std::string_view("second"), 2);
+  seeds.push_back({"archive/duplicates.seed", duplicates.build()});
+
+  ArchiveWriter damaged;
+  PackedEntry badIndex = ArchiveWriter::pack(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), 3);
+  badIndex.bytes[badIndex.bytes.size() - 2] = 0x7F;  // the block index, far past the block
+  damaged.addPacked("bad index", 3, badIndex);
+  PackedEntry zeros = ArchiveWriter::pack(Bytes(8, 0).data(), 8, 1);
+  zeros.unpackedSize = 40;  // more than the coded data holds
+  damaged.addPacked("zeros", 1, zeros);
+  PackedEntry pastEnd = ArchiveWriter::pack(Bytes(100, 'x').data(), 100, 0);
+  pastEnd.storedSize = 100000;
+  damaged.addPacked("past end", 0, pastEnd);
+  seeds.push_back({"archive/damaged.seed", damaged.build()});
+}
+
+// A stream for the NetControl target: every chunk is preceded by its length
+// less one (chunks of up to 128 bytes); actions are single bytes from 0x80.
+class ControlScript {
+ public:
+  static constexpr std::uint8_t kUpdate = 0x80, kReconnect = 0x81, kLeave = 0x82, kReregister = 0x83,
+                                kExpectJoinReply = 0x84, kRequestValues = 0x85;
+
+  ControlScript& receive(const Bytes& bytes, std::size_t chunk = 128) {
+    for (std::size_t at = 0; at < bytes.size(); at += chunk) {
+      const std::size_t n = std::min(chunk, bytes.size() - at);
+      m_bytes.push_back(static_cast<std::uint8_t>(n - 1));
+      m_bytes.insert(m_bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
+    }
+    return *this;
+  }
+  ControlScript& act(std::uint8_t action) {
+    m_bytes.push_back(action);
+    return *this;
+  }
+  Bytes bytes() const { return m_bytes; }
+
+ private:
+  Bytes m_bytes;
+};
+
+Bytes message(std::uint16_t id, const Bytes& payload = {}) {
+  net::MessageWriter writer;
+  writer.begin(id);
+  writer.writeBytes(payload.data(), payload.size());
+  writer.end();
+  return Bytes(writer.data(), writer.data() + writer.size());
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+Bytes filled(std::size_t size, std::uint8_t first) {
+  Bytes bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(first + i);
+  return bytes;
+}
+
+void addRelayStreams(std::vector<Seed>& seeds) {
+  // A session as the relay would send it: the seat answering a join, every
+  // replicated value at its size (ids as the target registers them), then,
+  // asked for (the request's failed send ends the connection, so the target
+  // connects again), the end of the dump and a barrier release.
+  const Bytes seat = join({message(net::kAccepted, {2}), message(0, {1}), message(5, filled(4, 1)),
+                           message(12, {0, 0, 0x80, 0x3F}), message(13, filled(12, 0x40)), message(40, filled(64, 0)),
+                           message(1999, filled(4, 9)), message(25, filled(156, 0x20))});
+  const Bytes dumpEnd = join({message(net::kValuesEnded), message(net::kBarrier, {7, 0, 0, 0})});
+  for (const std::size_t chunk : {std::size_t{128}, std::size_t{1}}) {
+    seeds.push_back(
+        {chunk == 1 ? "net_control/session_bytewise" : "net_control/session", ControlScript()
+                                                                                  .act(ControlScript::kExpectJoinReply)
+                                                                                  .receive(seat, chunk)
+                                                                                  .act(ControlScript::kRequestValues)
+                                                                                  .act(ControlScript::kReconnect)
+                                                                                  .receive(dumpEnd, chunk)
+                                                                                  .act(ControlScript::kUpdate)
+                                                                                  .bytes()});
+  }
+  // Answers nobody asked for: a seat, a refusal and the end of a dump.
+  seeds.push_back({"net_control/unasked", ControlScript()
+                                              .receive(join({message(net::kAccepted, {1}), message(net::kRefused),
+                                                             message(net::kValuesEnded)}))
+                                              .bytes()});
+
+  // A player record with a name that never ends and choices out of range.
+  Bytes record = filled(156, 0);
+  std::memset(record.data() + 8, 'A', 31);
+  record[0] = 99;
+  record[4] = 0xFB;
+  record[5] = record[6] = record[7] = 0xFF;
+  seeds.push_back(
+      {"net_control/hostile_record", ControlScript().receive(message(25, record)).act(ControlScript::kUpdate).bytes()});
+
+  // Payloads too short or too long for their ids, and an id nobody has.
+  const Bytes wrong =
+      join({message(net::kAccepted), message(5, {1, 2, 3}), message(25, filled(155, 0)), message(13, filled(16, 0)),
+            message(777, {1}), message(net::kBarrier, {1, 2}), message(net::kLeave)});
+  seeds.push_back(
+      {"net_control/wrong_sizes",
+       ControlScript().receive(wrong, 7).act(ControlScript::kUpdate).act(ControlScript::kReregister).bytes()});
+
+  // The host leaves, a player leaves, the relay refuses, a seat past the
+  // last slot, this machine leaves.
+  seeds.push_back({"net_control/leaves", ControlScript()
+                                             .receive(message(net::kLeave, {0}))
+                                             .act(ControlScript::kReconnect)
+                                             .act(ControlScript::kExpectJoinReply)
+                                             .receive(join({message(net::kAccepted, {4}), message(net::kLeave, {3})}))
+                                             .act(ControlScript::kReconnect)
+                                             .act(ControlScript::kExpectJoinReply)
+                                             .receive(join({message(net::kRefused), message(net::kAccepted, {5})}))
+                                             .act(ControlScript::kLeave)
+                                             .bytes()});
+
+  // Lengths written out by hand: 2 (below the header) breaks the stream,
+  // 32000 cannot be parsed; after each the relay connects again and sends
+  // a well-formed "accepted, slot 1" (5 bytes: length 5, id 3, slot).
+  const Bytes accepted = {0x05, 0x00, 0x03, 0x00, 0x01};
+  seeds.push_back({"net_control/broken_lengths", ControlScript()
+                                                     .act(ControlScript::kExpectJoinReply)
+                                                     .receive({0x02, 0x00, 0x03, 0x00})
+                                                     .act(ControlScript::kReconnect)
+                                                     .receive(join({accepted, {0x00, 0x7D, 0x0B, 0x00}}))
+                                                     .act(ControlScript::kReconnect)
+                                                     .receive(accepted)
+                                                     .bytes()});
+}
+
+Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }
+
+// The first line is the key the target opens; the rest is the file.
+void addRegistryFiles(std::vector<Seed>& seeds) {
+  seeds.push_back({"registry/game_key", text("Software\\Marrowgate Software\\Tessaline\n"
+                                             "[HKEY_LOCAL_MACHINE\\Software\\Marrowgate Software\\Tessaline]\n"
+                                             "ResolutionWidth=dword:1280\n"
+                                             "MultisampleType=dword:0x4\n"
+                                             "Caption=sz:Some text\n"
+                                             "Quoted=\"quoted text\"\n"
+                                             "Plain=plain text\n"
+                                             "Empty=\n")});
+  seeds.push_back({"registry/abbreviated", text("software/game\n"
+                                                "\xEF\xBB\xBF; a comment\n"
+                                                "[HKLM\\\\Software\\Game\\]\n"
+                                                "  \"Name With Spaces\" = dword:42  \n"
+                                                "# another comment\n"
+                                                "a line without a value\n"
+                                                "=nameless\n"
+                                                "TooLarge=dword:0x1FFFFFFFF\n"
+                                                "Negative=dword:-1\n"
+                                                "NotANumber=dword:12ab\n")});
+  seeds.push_back({"registry/sections", text("A\\B\r\n"
+                                             "[hkey_local_machine\\a\\b]\r\n"
+                                             "Value=1\r\n"
+                                             "value=dword:2\r\n"
+                                             "[HKCU\\a\\b]\r\n"
+                                             "Other=3\r\n"
+                                             "[HKEY_LOCAL_MACHINE\\A\\B\r\n"
+                                             "Skipped=4\r\n"
+                                             "[HKEY_LOCAL_MACHINE\\A\\B]\r\n"
+                                             "Late=sz:\"kept with quotes\"")});
+}
+
+Bytes readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool check = argc == 3 && std::strcmp(argv[1], "--check") == 0;
+  if (argc != 2 && !check) {
+    std::fprintf(stderr, "usage: tessaline-fuzz-seeds [--check] CORPUS\n");
+    return 2;
+  }
+  const std::filesystem::path root = argv[argc - 1];
+  std::vector<Seed> seeds;
+  addPictures(seeds);
+  addSounds(seeds);
+  addArchives(seeds);
+  addRelayStreams(seeds);
+  addRegistryFiles(seeds);
+
+  int failures = 0;
+  for (const Seed& seed : seeds) {
+    const std::filesystem::path path = root / seed.path;
+    if (seed.bytes.empty()) {
+      std::fprintf(stderr, "tessaline-fuzz-seeds: could not make %s\n", seed.path.c_str());
+      ++failures;
+    } else if (check) {
+      if (readFile(path) != seed.bytes) {
+        std::fprintf(stderr, "tessaline-fuzz-seeds: %s differs from what the writers make now\n",
+                     path.string().c_str());
+        ++failures;
+      }
+    } else {
+      std::error_code error;
+      std::filesystem::create_directories(path.parent_path(), error);
+      std::ofstream out(path, std::ios::binary | std::ios::trunc);
+      out.write(reinterpret_cast<const char*>(seed.bytes.data()), static_cast<std::streamsize>(seed.bytes.size()));
+      if (!out.flush()) {
+        std::fprintf(stderr, "tessaline-fuzz-seeds: cannot write %s\n", path.string().c_str());
+        ++failures;
+      }
+    }
+  }
+  if (failures == 0) std::printf("%s %zu seeds in %s\n", check ? "checked" : "wrote", seeds.size(), root.c_str());
+  return failures == 0 ? 0 : 1;
+}
