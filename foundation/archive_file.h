@@ -41,6 +41,8 @@ class ArchiveFile : public File {
   bool mount(const char* archiveName);
   bool mounted() const { return m_mounted; }
   int entryCount() const { return static_cast<int>(m_directory.size()); }
+  // The stored name of directory entry i (0 <= i < entryCount()).
+  const std::string& entryName(int i) const { return m_directory[static_cast<std::size_t>(i)].name; }
 
   File* clone() const override;
   // Whether a directory entry has the name; its flags are not examined.

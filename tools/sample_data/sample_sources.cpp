@@ -4,6 +4,7 @@ namespace {
 
 const SampleSource kSources[] = {
     {"texts", addTextSamples},
+    {"GUI data", addGuiSamples},
 };
 
 }  // namespace

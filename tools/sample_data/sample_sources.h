@@ -15,3 +15,4 @@ struct SampleSource {
 std::span<const SampleSource> sampleSources();
 
 bool addTextSamples(ArchiveWriter& writer);
+bool addGuiSamples(ArchiveWriter& writer);

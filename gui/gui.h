@@ -1,0 +1,103 @@
+// The one GUI root: CEGUI started on the game archive (every scheme, look,
+// imageset and font file comes from "D:\Tamberlok\menu\" in it), drawing on
+// the render pipeline's device, with the Quillfen look and the six fonts
+// loaded; fed each frame with the input device's state and a time pulse.
+#pragma once
+
+#include <CEGUI/ResourceProvider.h>
+#include <CEGUI/String.h>
+
+#include <memory>
+
+#include "game/race_gui.h"
+
+namespace CEGUI {
+class System;
+class WindowManager;
+class ImageManager;
+class MouseCursor;
+class GUIContext;
+class Logger;
+}  // namespace CEGUI
+class File;
+class GuiRenderer;
+class InputDevice;
+class RenderPipeline;
+
+// Reads the GUI's files from its own clone of the archive, so that GUI reads
+// never disturb the object the other loaders share.
+class GuiResourceProvider : public CEGUI::ResourceProvider {
+ public:
+  static constexpr const char* kFolder = "D:\\Tamberlok\\menu\\";
+
+  explicit GuiResourceProvider(const File& files);
+  ~GuiResourceProvider() override;
+
+  // Throws CEGUI::InvalidRequestException "GuiResourceProvider::
+  // loadRawDataContainer - Couldn't open <path>" when the file is missing or
+  // reads short. The buffer is exactly the file (no terminator).
+  void loadRawDataContainer(const CEGUI::String& filename, CEGUI::RawDataContainer& output,
+                            const CEGUI::String& resourceGroup) override;
+  void unloadRawDataContainer(CEGUI::RawDataContainer& data) override;
+  // The names in the GUI folder matching `pattern` ('*' and '?', any case);
+  // an archive lists its entries, another kind of file only an exact name.
+  std::size_t getResourceGroupFileNames(std::vector<CEGUI::String>& out, const CEGUI::String& pattern,
+                                        const CEGUI::String& resourceGroup) override;
+
+ private:
+  std::unique_ptr<File> m_file;
+};
+
+class Gui : public RaceGui {
+ public:
+  static constexpr int kFontCount = 6;
+  static const char* const kFontNames[kFontCount];  // "VerdanaSmall" first, the default
+
+  // Draws on the pipeline's current device.
+  Gui(RenderPipeline* pipeline, InputDevice* input, File& files);
+  // Draws with `renderer` (tests: the null renderer, or one on a device of
+  // their own); `pipeline` may then be null.
+  Gui(RenderPipeline* pipeline, InputDevice* input, File& files, std::unique_ptr<GuiRenderer> renderer);
+  ~Gui() override;
+  Gui(const Gui&) = delete;
+  Gui& operator=(const Gui&) = delete;
+
+  void setMouseCursorVisible(bool visible) override;
+  void injectMouse() override;
+  void injectKeyboard() override;
+  void injectInput() {
+    injectMouse();
+    injectKeyboard();
+  }
+  // `gameTime`: seconds since the caller's timer started; CEGUI gets the
+  // time since the previous pulse (0 at the first one or when time went back).
+  void injectTimePulse(float gameTime) override;
+  void setDisplaySize(float width, float height) override;
+  void render() override;
+
+  // Loads an imageset file ("Tracks.imageset"); one already loaded stays as
+  // it is. Its images are then "<name>/<image>" by the name inside the file.
+  void loadImageset(const CEGUI::String& fileName);
+  // Destroys the imageset registered as `name` with its texture, if present.
+  void unloadImageset(const CEGUI::String& name);
+  bool isImagesetPresent(const CEGUI::String& name) const;
+
+  CEGUI::GUIContext& context();
+
+  RenderPipeline* m_pipeline;
+  InputDevice* m_input;
+  CEGUI::System* m_system = nullptr;
+  CEGUI::WindowManager* m_windowManager = nullptr;
+  CEGUI::ImageManager* m_imageManager = nullptr;
+  std::unique_ptr<GuiRenderer> m_renderer;
+  CEGUI::MouseCursor* m_mouseCursor = nullptr;
+  std::unique_ptr<GuiResourceProvider> m_resourceProvider;
+
+ private:
+  void start(File& files);
+
+  std::unique_ptr<CEGUI::Logger> m_logger;
+  bool m_leftDown = false, m_rightDown = false;
+  bool m_havePulse = false;
+  float m_lastPulse = 0.0f;
+};

@@ -1,0 +1,93 @@
+#include "gui/loading_window.h"
+
+#include <CEGUI/CEGUI.h>
+
+#include "gui/gui.h"
+#include "gui/gui_helper.h"
+#include "platform/graphics/d3d9.h"
+#include "platform/gui/gui_renderer.h"
+
+LoadingWindow* g_loadingWindow = nullptr;
+
+namespace {
+constexpr const char* kRootName = "LoadingWindow";
+constexpr const char* kImageset = "LoadingScreen";
+}  // namespace
+
+LoadingWindow::LoadingWindow(Gui* gui) : m_gui(gui) { create(); }
+
+LoadingWindow::~LoadingWindow() { destroy(); }
+
+void LoadingWindow::create() {
+  if (m_built) return;
+  m_gui->loadImageset("LoadingScreen.imageset");
+  m_root = GuiHelper::createWindow("StaticImage", 0, 0, 1, 1, 1, 1, kRootName);
+  GuiHelper::setImage(m_root, kImageset, "Background");
+  m_root->setProperty("FrameEnabled", "false");
+  m_root->setProperty("BackgroundEnabled", "false");
+
+  m_bar = GuiHelper::createWindow("StaticImage", kBarX, kBarY, 0, 0);
+  GuiHelper::setImage(m_bar, kImageset, "Bar");
+  m_bar->setProperty("FrameEnabled", "false");
+  m_bar->setProperty("BackgroundEnabled", "false");
+  m_root->addChild(m_bar);
+
+  m_text = GuiHelper::createWindow("StaticText", 20, 20, 600, 30);
+  GuiHelper::setText(m_text, "Loading...");
+  m_text->setFont("VerdanaLarge");
+  GuiHelper::setFormatting(m_text, HorzText::Left, VertText::Centred);
+  GuiHelper::setTextColour(m_text, 0xFFFFFFFF);
+  m_text->setVisible(false);
+  m_root->addChild(m_text);
+
+  m_gui->context().setRootWindow(m_root);
+  m_built = true;
+}
+
+void LoadingWindow::destroy() {
+  if (!m_built) return;
+  CEGUI::GUIContext& context = m_gui->context();
+  if (context.getRootWindow() == m_root) context.setRootWindow(nullptr);
+  if (m_gui->m_windowManager->isAlive(m_root)) m_gui->m_windowManager->destroyWindow(m_root);
+  m_root = m_bar = m_text = nullptr;
+  m_gui->unloadImageset(kImageset);
+  m_built = false;
+}
+
+void LoadingWindow::setRange(float min, float max) {
+  m_min = min;
+  m_max = max;
+}
+
+float LoadingWindow::barWidth(float value) const {
+  return (value / (100.0f / (m_max - m_min)) + m_min) * (kBarFullWidth / 100.0f);
+}
+
+void LoadingWindow::setProgress(float value) {
+  m_value = value;
+  if (!m_built) return;
+  GuiHelper::placeWindow(m_bar, kBarX, kBarY, barWidth(value), kBarHeight);
+  draw();
+}
+
+void LoadingWindow::setText(const CEGUI::String& text) {
+  if (m_text) GuiHelper::setText(m_text, text);
+}
+
+void LoadingWindow::draw() {
+  if (!m_built) return;
+  m_gui->context().setRootWindow(m_root);
+  m_gui->setMouseCursorVisible(false);
+  IDirect3DDevice9* device = m_gui->m_renderer->device();
+  for (int frame = 0; frame < 3; ++frame) {
+    if (device) {
+      device->BeginScene();
+      device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 0.0f, 0);
+    }
+    m_gui->render();
+    if (device) {
+      device->EndScene();
+      device->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+}

@@ -1,0 +1,201 @@
+// The GUI drawn by CEGUI's GL renderer on the graphics device's own context
+// (under Xvfb): upright and in place over the 3D frame, blended, and with the
+// device's state intact afterwards.
+#include <CEGUI/CEGUI.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "gui/loading_window.h"
+#include "platform/graphics/d3d9.h"
+#include "platform/window/window.h"
+#include "tests/gui/gui_fixture.h"
+
+namespace {
+
+LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Top half and bottom half of the 3D frame: a flipped GUI lands on the wrong one.
+constexpr D3DCOLOR kSkyColour = 0xFF4080C0, kGroundColour = 0xFF605030;
+
+class GuiOnGlTest : public ReportCapture {
+ protected:
+  void SetUp() override {
+    ReportCapture::SetUp();
+    resetWindowSystem();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = quietProc;
+    wc.lpszClassName = "GuiOnGlTest";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    window = CreateWindowExA(0, "GuiOnGlTest", "gui test", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768, nullptr, nullptr,
+                             nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    d3d = ComPtr<IDirect3D9>(Direct3DCreate9(31));
+    ASSERT_TRUE(d3d) << "no OpenGL: run under xvfb-run";
+    parameters = presentParameters(1024, 768);
+    ASSERT_EQ(
+        d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, device.put()),
+        D3D_OK);
+    auto renderer = GuiRenderer::createOnDevice(device.get());
+    ASSERT_TRUE(renderer);
+    gui = std::make_unique<Gui>(nullptr, nullptr, sampleArchive(), std::move(renderer));
+  }
+  void TearDown() override {
+    gui.reset();
+    device.reset();
+    d3d.reset();
+    resetWindowSystem();
+    ReportCapture::TearDown();
+  }
+
+  D3DPRESENT_PARAMETERS presentParameters(UINT width, UINT height) {
+    D3DPRESENT_PARAMETERS p{};
+    p.Windowed = 1;
+    p.BackBufferWidth = width;
+    p.BackBufferHeight = height;
+    p.BackBufferFormat = D3DFMT_X8R8G8B8;
+    p.BackBufferCount = 2;
+    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    p.hDeviceWindow = window;
+    p.EnableAutoDepthStencil = 1;
+    p.AutoDepthStencilFormat = D3DFMT_D24S8;
+    p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    return p;
+  }
+
+  struct Vertex {
+    float x, y, z;
+    D3DCOLOR colour;
+  };
+  // Two depth-tested quads: sky over the top half, ground over the bottom.
+  void draw3dFrame() {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                          {0, 12, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                          D3DDECL_END()};
+    ComPtr<IDirect3DVertexDeclaration9> declaration;
+    ASSERT_EQ(device->CreateVertexDeclaration(elements, declaration.put()), D3D_OK);
+    device->SetVertexDeclaration(declaration.get());
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    const Vertex sky[4] = {
+        {-1, 1, 0.5f, kSkyColour}, {1, 1, 0.5f, kSkyColour}, {-1, 0, 0.5f, kSkyColour}, {1, 0, 0.5f, kSkyColour}};
+    const Vertex ground[4] = {{-1, 0, 0.5f, kGroundColour},
+                              {1, 0, 0.5f, kGroundColour},
+                              {-1, -1, 0.5f, kGroundColour},
+                              {1, -1, 0.5f, kGroundColour}};
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, sky, sizeof(Vertex)), D3D_OK);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, ground, sizeof(Vertex)), D3D_OK);
+  }
+
+  std::vector<DWORD> readAll() {
+    std::vector<DWORD> pixels(std::size_t{parameters.BackBufferWidth} * parameters.BackBufferHeight);
+    EXPECT_EQ(device->ReadBackBuffer(0, 0, parameters.BackBufferWidth, parameters.BackBufferHeight, pixels.data()),
+              D3D_OK);
+    return pixels;
+  }
+  DWORD at(const std::vector<DWORD>& pixels, int x, int y) const {
+    return pixels[static_cast<std::size_t>(y) * parameters.BackBufferWidth + x] & 0xFFFFFF;
+  }
+
+  CEGUI::Window* panel(float x, float y, float w, float h, const char* colour) {
+    CEGUI::Window* p = GuiHelper::createWindow("StaticImage", x, y, w, h);
+    p->setProperty("BackgroundEnabled", "true");
+    p->setProperty("BackgroundColours",
+                   std::string("tl:") + colour + " tr:" + colour + " bl:" + colour + " br:" + colour);
+    return p;
+  }
+
+  HWND window = nullptr;
+  ComPtr<IDirect3D9> d3d;
+  ComPtr<IDirect3DDevice9> device;
+  D3DPRESENT_PARAMETERS parameters{};
+  std::unique_ptr<Gui> gui;
+};
+
+void expectColour(DWORD got, DWORD want, const char* where) {
+  for (int shift = 0; shift < 24; shift += 8)
+    EXPECT_NEAR(static_cast<int>((got >> shift) & 0xFF), static_cast<int>((want >> shift) & 0xFF), 2)
+        << where << ": got " << std::hex << got << ", want " << want;
+}
+
+TEST_F(GuiOnGlTest, WindowsLandUprightInPlaceAndBlendedOverThe3dFrame) {
+  CEGUI::Window* root = GuiHelper::createWindow("StaticImage", 0, 0, 1024, 768);
+  root->addChild(panel(100, 100, 200, 100, "FFFF0000"));
+  root->addChild(panel(600, 50, 100, 300, "FF00FF00"));
+  root->addChild(panel(100, 500, 300, 150, "800000FF"));  // half transparent, over the ground
+  gui->context().setRootWindow(root);
+  gui->setMouseCursorVisible(false);
+
+  device->BeginScene();
+  draw3dFrame();
+  device->EndScene();
+  const std::vector<DWORD> frame3d = readAll();
+  expectColour(at(frame3d, 10, 10), kSkyColour & 0xFFFFFF, "sky");
+  expectColour(at(frame3d, 10, 700), kGroundColour & 0xFFFFFF, "ground");
+
+  device->BeginScene();
+  draw3dFrame();
+  gui->render();
+  device->EndScene();
+  std::vector<DWORD> shown = readAll();
+  expectColour(at(shown, 100, 100), 0xFF0000, "red top-left");
+  expectColour(at(shown, 299, 199), 0xFF0000, "red bottom-right");
+  expectColour(at(shown, 99, 150), kSkyColour & 0xFFFFFF, "left of red");
+  expectColour(at(shown, 150, 200), kSkyColour & 0xFFFFFF, "below red");
+  expectColour(at(shown, 650, 340), 0x00FF00, "green low end");
+  expectColour(at(shown, 650, 360), kSkyColour & 0xFFFFFF, "below green");
+  // 0x80 of blue over the ground: blue 0x80 + ground x (1 - 128/255).
+  const DWORD g = kGroundColour;
+  const auto keep = [](DWORD c) { return static_cast<DWORD>(c * 127 / 255); };
+  const DWORD blended =
+      (keep((g >> 16) & 0xFF) << 16) | (keep((g >> 8) & 0xFF) << 8) | std::min<DWORD>(0xFF, 0x80 + keep(g & 0xFF));
+  expectColour(at(shown, 250, 575), blended, "half-transparent blue");
+  expectColour(at(shown, 250, 652), kGroundColour & 0xFFFFFF, "below blue");
+  // Mirrored upright, the red panel would show at y 568..667.
+  expectColour(at(shown, 150, 660), kGroundColour & 0xFFFFFF, "no mirrored red");
+  device->Present(nullptr, nullptr, nullptr, nullptr);
+
+  // The device draws its next frame exactly as before.
+  device->BeginScene();
+  draw3dFrame();
+  device->EndScene();
+  EXPECT_EQ(readAll(), frame3d);
+  gui->context().setRootWindow(nullptr);
+  gui->m_windowManager->destroyWindow(root);
+}
+
+TEST_F(GuiOnGlTest, LoadingWindowFollowsResetsAndResizes) {
+  LoadingWindow loading(gui.get());
+  loading.setProgress(50);
+  std::vector<DWORD> shown = readAll();
+  expectColour(at(shown, 296, 690), 0xE08020, "bar");
+  expectColour(at(shown, 700, 690), 0x203060, "right of the bar");
+  expectColour(at(shown, 296, 77), 0x203060, "background");
+
+  device->SimulateDeviceLoss(true);
+  device->SimulateDeviceLoss(false);
+  ASSERT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  parameters = presentParameters(1024, 768);
+  ASSERT_EQ(device->Reset(&parameters), D3D_OK);
+  gui->setDisplaySize(1024, 768);
+  loading.draw();
+  EXPECT_EQ(readAll(), shown);
+
+  parameters = presentParameters(1280, 960);
+  ASSERT_EQ(device->Reset(&parameters), D3D_OK);
+  gui->setDisplaySize(1280, 960);
+  loading.draw();
+  shown = readAll();
+  expectColour(at(shown, 370, 862), 0xE08020, "bar at 1280 x 960");
+  expectColour(at(shown, 875, 862), 0x203060, "right of the bar at 1280 x 960");
+  expectColour(at(shown, 370, 96), 0x203060, "background at 1280 x 960");
+  loading.setProgress(100);  // a changed window is drawn again, not taken from the layer
+  expectColour(at(readAll(), 875, 862), 0xE08020, "full bar at 1280 x 960");
+}
+
+}  // namespace

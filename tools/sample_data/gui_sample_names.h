@@ -1,0 +1,23 @@
+// What the GUI samples hold: the images of the two imagesets with their
+// colours, the six fonts and the text ids of the two text tables.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+struct SampleImage {
+  const char* name;
+  std::uint32_t argb;
+};
+
+struct SampleFont {
+  const char* name;
+  const char* face;  // a .ttf in the same folder
+  int points;
+};
+
+std::span<const SampleImage> quillfenImages();
+// "Background" and "Bar".
+std::span<const SampleImage> loadingImages();
+std::span<const SampleFont> sampleFonts();
+std::span<const int> sampleTextIds();
