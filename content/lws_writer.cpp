@@ -29,9 +29,13 @@ void writeFields(const Record& record, std::span<const LwsField<Record>> fields,
         for (int i = 0; i < field.count; ++i) number(out, 0.0);
         break;
       case LwsStep::SkipToken:
-      case LwsStep::OptionalPair: out += std::string(field.word) + ' '; break;
+      case LwsStep::OptionalPair:
+        out += std::string(field.word) + ' ';
+        break;
       case LwsStep::Int:
-      case LwsStep::Truncated: number(out, *field.integer(r)); break;
+      case LwsStep::Truncated:
+        number(out, *field.integer(r));
+        break;
       case LwsStep::Float: {
         const float* values = field.floats(r);
         for (int i = 0; i < field.count; ++i) number(out, static_cast<double>(values[i]) / field.scale);
@@ -248,8 +252,7 @@ void SceneWriter::bones(std::int32_t falloffType, const std::vector<Bone>& list)
     entry("BoneName", b.name);
     motion("BoneMotion", b.motion);
     entry("BoneRestPosition", {b.restPosition[0], b.restPosition[1], b.restPosition[2]});
-    entry("BoneRestDirection",
-          {b.restDirectionDegrees[0], b.restDirectionDegrees[1], b.restDirectionDegrees[2]});
+    entry("BoneRestDirection", {b.restDirectionDegrees[0], b.restDirectionDegrees[1], b.restDirectionDegrees[2]});
     entry("BoneRestLength", {b.restLength});
     entry("BoneStrength", {b.strength});
     entry("ScaleBoneStrength", {b.scaleStrength ? 1.0 : 0.0});

@@ -54,7 +54,7 @@ using Motion = std::array<Value, 9>;
 Motion still(float x = 0, float y = 0, float z = 0);
 
 struct Space {
-  std::string name;  // "(default)" is the top space
+  std::string name;       // "(default)" is the top space
   std::int32_t type = 0;  // 0 simple, 1 hash
 };
 

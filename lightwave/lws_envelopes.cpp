@@ -51,13 +51,27 @@ std::unique_ptr<Envelope> readLwsEnvelope(LwsTokens& tokens, bool degrees) {
   for (std::int32_t i = 0; i < count && !tokens.atEnd(); ++i) {
     const LwsKey k = readKey(tokens, degrees);
     switch (k.shape) {
-      case kShapeTCB: envelope->addKeyTCB(k.value, k.time, k.p[0], k.p[1], k.p[2]); break;
-      case kShapeHermite: envelope->addKeyHermite(k.value, k.time, k.p[3], k.p[4]); break;
-      case kShapeBezier: envelope->addKeyBezier(k.value, k.time, k.p[3], k.p[4]); break;
-      case kShapeLinear: envelope->addKeyLinear(k.value, k.time); break;
-      case kShapeStepped: envelope->addKeyStepped(k.value, k.time); break;
-      case kShapeBezier2D: envelope->addKeyBezier2D(k.value, k.time, k.p[0], k.p[1], k.p[2], k.p[3]); break;
-      default: reportUnsupportedShape(); break;  // its ten tokens are read all the same
+      case kShapeTCB:
+        envelope->addKeyTCB(k.value, k.time, k.p[0], k.p[1], k.p[2]);
+        break;
+      case kShapeHermite:
+        envelope->addKeyHermite(k.value, k.time, k.p[3], k.p[4]);
+        break;
+      case kShapeBezier:
+        envelope->addKeyBezier(k.value, k.time, k.p[3], k.p[4]);
+        break;
+      case kShapeLinear:
+        envelope->addKeyLinear(k.value, k.time);
+        break;
+      case kShapeStepped:
+        envelope->addKeyStepped(k.value, k.time);
+        break;
+      case kShapeBezier2D:
+        envelope->addKeyBezier2D(k.value, k.time, k.p[0], k.p[1], k.p[2], k.p[3]);
+        break;
+      default:
+        reportUnsupportedShape();
+        break;  // its ten tokens are read all the same
     }
   }
   tokens.next();  // Behaviors
@@ -92,8 +106,7 @@ void readLwsAnimatedFloat(LwsTokens& tokens, AnimatedFloat& out, bool degrees) {
     return;
   }
   if (count == 1) {
-    out.value =
-        static_cast<float>(parseLwsFloat(tokens.at(start + 1 + kOneKeyValue)) * (degrees ? kLwsDegrees : 1.0));
+    out.value = static_cast<float>(parseLwsFloat(tokens.at(start + 1 + kOneKeyValue)) * (degrees ? kLwsDegrees : 1.0));
     tokens.seek(start + kOneKeyEnd);  // on the "}"
     return;
   }
@@ -102,10 +115,18 @@ void readLwsAnimatedFloat(LwsTokens& tokens, AnimatedFloat& out, bool degrees) {
   for (std::int32_t i = 0; i < count && !tokens.atEnd(); ++i) {
     const LwsKey k = readKey(tokens, degrees);
     switch (k.shape) {
-      case kShapeTCB: envelope->addKeyTCB(k.value, k.time, k.p[0], k.p[1], k.p[2]); break;
-      case kShapeLinear: envelope->addKeyLinear(k.value, k.time); break;
-      case kShapeStepped: envelope->addKeyStepped(k.value, k.time); break;
-      default: reportUnsupportedShape(); break;
+      case kShapeTCB:
+        envelope->addKeyTCB(k.value, k.time, k.p[0], k.p[1], k.p[2]);
+        break;
+      case kShapeLinear:
+        envelope->addKeyLinear(k.value, k.time);
+        break;
+      case kShapeStepped:
+        envelope->addKeyStepped(k.value, k.time);
+        break;
+      default:
+        reportUnsupportedShape();
+        break;
     }
   }
   tokens.next();  // Behaviors

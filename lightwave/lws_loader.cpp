@@ -45,10 +45,14 @@ BoneItem* LwsLoad::bone() const {
 
 SceneItem* LwsLoad::item() const {
   switch (kind) {
-    case LwsItemKind::Object: return object();
-    case LwsItemKind::Light: return light();
-    case LwsItemKind::Camera: return camera();
-    case LwsItemKind::Bone: return bone();
+    case LwsItemKind::Object:
+      return object();
+    case LwsItemKind::Light:
+      return light();
+    case LwsItemKind::Camera:
+      return camera();
+    case LwsItemKind::Bone:
+      return bone();
   }
   return nullptr;
 }
@@ -58,7 +62,7 @@ namespace {
 template <typename List>
 SceneItem* itemAt(List& list, long long index) {
   return index >= 0 && index < static_cast<long long>(list.size()) ? list[static_cast<std::size_t>(index)].get()
-                                                                    : nullptr;
+                                                                   : nullptr;
 }
 
 SurfaceRenderObject* firstMeshOf(SceneItem* item) {
@@ -122,8 +126,8 @@ void newObject(LoadContext& c) {
   load.boneOwner = nullptr;  // bones belong to the object that declares them
   if (c.display && c.objectCount > 0) {
     loadingProgress(*c.display, static_cast<float>(c.progressStart) + static_cast<float>(load.objectIndex) *
-                                                                            static_cast<float>(c.progressSpan) /
-                                                                            static_cast<float>(c.objectCount));
+                                                                          static_cast<float>(c.progressSpan) /
+                                                                          static_cast<float>(c.objectCount));
   }
 }
 
@@ -179,8 +183,7 @@ void loadObjectLayer(LoadContext& c) {
     load.scene.objects[static_cast<std::size_t>(load.objectIndex)] = std::move(plane);
     load.scene.cullingPlanes.push_back(object);
   }
-  if (name.find("TL_CameraTarget.lwo") != std::string::npos ||
-      layerName.find("TL_CameraTarget") != std::string::npos) {
+  if (name.find("TL_CameraTarget.lwo") != std::string::npos || layerName.find("TL_CameraTarget") != std::string::npos) {
     load.scene.cameraTarget = object;
   }
   object->setName(name);
@@ -616,8 +619,7 @@ void createItems(LwsLoad& load) {
         }
       }
       if (!physics) {
-        scene.objects.push_back(
-            std::make_unique<ObjectItem>(&scene, static_cast<std::int32_t>(scene.objects.size())));
+        scene.objects.push_back(std::make_unique<ObjectItem>(&scene, static_cast<std::int32_t>(scene.objects.size())));
       }
       i = k;
       continue;
@@ -625,8 +627,7 @@ void createItems(LwsLoad& load) {
     if (lwsEqualNoCase(token, "AddLight") && load.objectsBefore == 0) {
       scene.lights.push_back(std::make_unique<LightItem>(&scene, static_cast<std::int32_t>(scene.lights.size())));
     } else if (lwsEqualNoCase(token, "CameraMotion")) {
-      scene.cameras.push_back(
-          std::make_unique<CameraItem>(&scene, static_cast<std::int32_t>(scene.cameras.size())));
+      scene.cameras.push_back(std::make_unique<CameraItem>(&scene, static_cast<std::int32_t>(scene.cameras.size())));
     }
     ++i;
   }

@@ -27,12 +27,18 @@ template <typename Record>
 void readFields(LwsTokens& tokens, Record& record, std::span<const LwsField<Record>> fields) {
   for (const LwsField<Record>& field : fields) {
     switch (field.step) {
-      case LwsStep::SkipNumbers: tokens.step(field.count); break;
-      case LwsStep::SkipToken: tokens.next(); break;
+      case LwsStep::SkipNumbers:
+        tokens.step(field.count);
+        break;
+      case LwsStep::SkipToken:
+        tokens.next();
+        break;
       case LwsStep::OptionalPair:
         if (!is(tokens.next(), field.word)) tokens.next();
         break;
-      case LwsStep::Int: *field.integer(record) = tokens.nextInt(); break;
+      case LwsStep::Int:
+        *field.integer(record) = tokens.nextInt();
+        break;
       case LwsStep::Truncated: {
         const double value = tokens.nextFloat();
         // Truncation of a value outside the integers is undefined: 0 then.
@@ -165,16 +171,24 @@ void readBody(LwsLoad& load) {
   const int used = massType == 0 ? 1 : massType == 1 ? 3 : 2;
   if (massType < 0 || massType > 3) return;  // the mass stays unset: no body
   if (!usableForMass(mass, size, used)) {
-    reportError("loadLWS: %s has a rigid body of mass %g and size %g %g %g; it gets no body\n",
-                object->name.c_str(), mass, size[0], size[1], size[2]);
+    reportError("loadLWS: %s has a rigid body of mass %g and size %g %g %g; it gets no body\n", object->name.c_str(),
+                mass, size[0], size[1], size[2]);
     return;
   }
   dMass& m = object->mass;
   switch (massType) {
-    case 0: dMassSetSphereTotal(&m, mass, size[0]); break;
-    case 1: dMassSetBoxTotal(&m, mass, size[0], size[1], size[2]); break;
-    case 2: dMassSetCapsuleTotal(&m, mass, 2, size[0], size[1]); break;
-    case 3: dMassSetCylinderTotal(&m, mass, 2, size[0], size[1]); break;
+    case 0:
+      dMassSetSphereTotal(&m, mass, size[0]);
+      break;
+    case 1:
+      dMassSetBoxTotal(&m, mass, size[0], size[1], size[2]);
+      break;
+    case 2:
+      dMassSetCapsuleTotal(&m, mass, 2, size[0], size[1]);
+      break;
+    case 3:
+      dMassSetCylinderTotal(&m, mass, 2, size[0], size[1]);
+      break;
   }
 }
 
@@ -206,38 +220,33 @@ std::int32_t boundedIndex(std::int32_t value, const char* what, const std::strin
   return 0;
 }
 
+// Sets only the fields the block names.
 void readGeom(LwsLoad& load) {
   LwsTokens& tokens = load.tokens;
   tokens.step(2);
   auto* physics = dynamic_cast<PhysicsObject*>(load.object());
   const std::string name = physics ? physics->name : std::string("an object without geom");
-  std::int32_t type = kGeomSphere, surface = 0, space = 0;
-  float size[3] = {1.0f, 1.0f, 1.0f};
-  bool sized = false;
-  std::uint32_t transform = 0x50000000u;  // leaves the carrier as it is
+  PhysicsObject* target = physics;
+  std::int32_t unusedInt = 0;
+  float unusedSize[3];
   while (!tokens.atEnd()) {
     const char* token = tokens.next();
     if (is(token, "}")) break;
     if (is(token, "Type")) {
-      type = tokens.nextInt();
+      (target ? target->geomType : unusedInt) = tokens.nextInt();
     } else if (is(token, "Surface")) {
-      surface = boundedIndex(tokens.nextInt(), "surface kind", name);
+      (target ? target->surfaceKind : unusedInt) = boundedIndex(tokens.nextInt(), "surface kind", name);
     } else if (is(token, "Space")) {
-      space = boundedIndex(tokens.nextInt(), "space", name);
+      (target ? target->spaceIndex : unusedInt) = boundedIndex(tokens.nextInt(), "space", name);
     } else if (is(token, "Scale")) {
-      for (float& s : size) s = static_cast<float>(tokens.nextFloat());
-      sized = true;
+      float* size = target ? target->geomSize : unusedSize;
+      for (int i = 0; i < 3; ++i) size[i] = static_cast<float>(tokens.nextFloat());
     } else if (is(token, "Transform")) {
-      transform = tokens.nextItemId();
+      const std::uint32_t id = tokens.nextItemId();
+      // Resolved with the other references, when every item (and bone) exists.
+      if (target) load.refs(target).carrier = id;
     }
   }
-  if (!physics) return;
-  physics->geomType = type;
-  physics->surfaceKind = surface;
-  physics->spaceIndex = space;
-  if (sized) std::copy(size, size + 3, physics->geomSize);
-  // Resolved with the other references, when every item (and bone) exists.
-  load.refs(physics).carrier = transform;
 }
 
 // The "PluginEnabled" line after an effect block marks it switched off.
@@ -281,8 +290,8 @@ void readCustomObject(LwsLoad& load) {
   if (is(name, "TessalineODEBody")) return readBody(load);
   if (is(name, "TessalineODEJoint")) return readJoint(load);
   if (is(name, "TessalineODEGeom")) return readGeom(load);
-  const bool effect = is(name, "FX_Emitter") || is(name, "FX_Gravity") || is(name, "FX_Wind") ||
-                      is(name, "FX_Collision");
+  const bool effect =
+      is(name, "FX_Emitter") || is(name, "FX_Gravity") || is(name, "FX_Wind") || is(name, "FX_Collision");
   if (!effect) return;
   const std::string plugin = name;
   tokens.step(3);
@@ -328,8 +337,7 @@ void readLwsComment(LwsLoad& load) {
   if (!object) return;
   std::unique_ptr<SoundChannel> channel = loadSoundChannel(load.file, fileName.c_str());
   SoundDevice* device = load.scene.pipeline ? load.scene.pipeline->soundDevice : nullptr;
-  std::unique_ptr<SoundBuffer> buffer =
-      channel && device ? device->createSound(channel.get(), kSound3D | 2) : nullptr;
+  std::unique_ptr<SoundBuffer> buffer = channel && device ? device->createSound(channel.get(), kSound3D | 2) : nullptr;
   if (!buffer) {
     g_log.printf("%s sound was not loaded\n", fileName.c_str());
     return;

@@ -1,14 +1,14 @@
 #include "lightwave/lws_tokens.h"
 
+#include <locale.h>
+#include <strings.h>
 #include <algorithm>
 #include <charconv>
 #include <clocale>
-#include <cstdlib>
-#include <locale.h>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <strings.h>
 
 namespace {
 
@@ -29,8 +29,8 @@ std::int32_t parseLwsInt(const char* text) {
     value = std::min<long long>(value * 10 + (*p - '0'), 1LL << 32);
   }
   if (negative) value = -value;
-  return static_cast<std::int32_t>(std::clamp<long long>(value, std::numeric_limits<std::int32_t>::min(),
-                                                         std::numeric_limits<std::int32_t>::max()));
+  return static_cast<std::int32_t>(
+      std::clamp<long long>(value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 double parseLwsFloat(const char* text) {
@@ -80,7 +80,7 @@ LwsTokens::LwsTokens(const char* text, std::size_t size) : m_text(text, text + s
       continue;
     }
     m_starts.push_back(static_cast<std::uint32_t>(i));
-    while (i < size && static_cast<unsigned char>(m_text[i]) > 32) ++i;
+    while (i<size&& static_cast<unsigned char>(m_text[i])> 32) ++i;
     m_text[i] = '\0';
     ++i;
   }
