@@ -642,6 +642,15 @@ void resolveReferences(LwsLoad& load, SceneItem& item) {
   if (refs.goal) item.linkedItem = load.resolve(refs.goal);
 }
 
+// What ODE's body functions accept: finite values (ODE's own check lets
+// some non-finite ones through and then stops the program).
+bool massUsable(const dMass& m) {
+  bool finite = std::isfinite(m.mass);
+  for (dReal v : m.c) finite = finite && std::isfinite(v);
+  for (dReal v : m.I) finite = finite && std::isfinite(v);
+  return finite && dMassCheck(&m);
+}
+
 void finishObjects(LwsLoad& load) {
   Scene& scene = load.scene;
   for (std::size_t i = static_cast<std::size_t>(load.objectsBefore); i < scene.objects.size(); ++i) {
@@ -678,6 +687,12 @@ void finishObjects(LwsLoad& load) {
     dMatrix3 rotation;
     item.getODERotation(rotation, 0.0);
     dMassRotate(&item.mass, rotation);
+    if (!massUsable(item.mass)) {
+      // A rotation that is no rotation (say, from a non-finite channel).
+      reportError("loadLWS: %s has no usable mass; it gets no body\n", item.name.c_str());
+      dMassSetZero(&item.mass);
+      continue;
+    }
     item.body = dBodyCreate(scene.world);
     dBodySetMass(item.body, &item.mass);
     const auto refs = load.pending.find(&item);
