@@ -10,6 +10,7 @@
 
 #include "content/lwo2_writer.h"
 #include "content/lws_writer.h"
+#include "content/wav_writer.h"
 #include "foundation/envelope.h"
 #include "lightwave/lwo2_loader.h"
 #include "lightwave/lws_load.h"
@@ -25,7 +26,11 @@
 #include "scene/scene.h"
 #include "scene/scene_root.h"
 #include "scene/surface_render_object.h"
+#include "sound/sound_buffer.h"
+#include "sound/sound_channel.h"
+#include "sound/sound_system.h"
 #include "tests/render/pipeline_fixture.h"
+#include "tests/support/audio_driver.h"
 #include "tests/support/memory_file.h"
 
 namespace {
@@ -475,6 +480,67 @@ TEST_F(LwsLoaderTest, EffectBlocksFollowTheirPositionalLayout) {
   EXPECT_TRUE(scene->emitters.empty());
 }
 
+// Emitter and collision blocks written out by hand, value by value, so that
+// the field tables the loader and the writer share are checked against the
+// layout itself.
+TEST_F(LwsLoaderTest, HandWrittenEmitterAndCollisionBlocks) {
+  const std::string text =
+      "LWSC 3 AddNullObject o "
+      "Plugin CustomObjHandler 1 FX_Emitter V 1 W "
+      "1 2 3 p1 extra 0 0 0 77 0 T 4 5 6 0.5 0 0 T 7 8 9 0 T 0 10 4.9 0 3.7 60 15 11 0 2 "
+      "0 0 0 0 0 0 0 0 0 T 12 13 14 15 0 0 0 16 17 0 0 18 0 0 0 "
+      "VariantParameter 0 0 B 20 1 { Envelope 2 Key 20 0 0 0 0 0 0 0 0 Key 30 1 3 0 0 0 0 0 0 "
+      "Behaviors 1 1 } X Y EndPlugin "
+      "Plugin CustomObjHandler 2 FX_Collision V 1 W 0 2.5 0.75 2 1 0 0 collision 0.3 0 0 0 0 0 0 0 "
+      "EndPlugin PluginEnabled 1 " +
+      std::string(kCamera);
+  ASSERT_TRUE(load(text));
+  ASSERT_EQ(scene->emitters.size(), 1u);
+  FXEmitter& e = *scene->emitters[0];
+  EXPECT_FLOAT_EQ(e.generatorSize[2], 3.0f);
+  EXPECT_EQ(e.maxParticles, 77) << "a pair other than p0 takes two tokens";
+  EXPECT_FLOAT_EQ(e.velocity[0].value, 4.0f);
+  EXPECT_FLOAT_EQ(e.velocity[2].value, 6.0f);
+  EXPECT_FLOAT_EQ(e.inheritFactor, 0.5f);
+  EXPECT_FLOAT_EQ(e.acceleration[1], 8.0f);
+  EXPECT_EQ(e.generatorShape, 4) << "truncated";
+  EXPECT_EQ(e.rateMode, 3);
+  EXPECT_FLOAT_EQ(e.lifetime.value, 2.0f) << "60 frames at 30 per second";
+  EXPECT_FLOAT_EQ(e.lifetimeVariation.value, 0.5f);
+  EXPECT_FLOAT_EQ(e.explosion.value, 11.0f);
+  EXPECT_EQ(e.triggerMode, 2);
+  EXPECT_FLOAT_EQ(e.weightBase.value, 12.0f);
+  EXPECT_FLOAT_EQ(e.swirlBase.value, 13.0f);
+  EXPECT_FLOAT_EQ(e.weightVariation.value, 14.0f);
+  EXPECT_FLOAT_EQ(e.swirlVariation.value, 15.0f);
+  EXPECT_FLOAT_EQ(e.extraBase.value, 16.0f);
+  EXPECT_FLOAT_EQ(e.extraVariation.value, 17.0f);
+  EXPECT_FLOAT_EQ(e.speedLimit, 18.0f);
+  ASSERT_NE(e.birthRate.channel, nullptr) << "the variant parameter's envelope";
+  EXPECT_FLOAT_EQ(e.birthRate.evaluate(1.0), 30.0f);
+
+  ASSERT_EQ(scene->forces.size(), 1u) << "a collision is kept whatever follows it";
+  auto* c = dynamic_cast<FXCollision*>(scene->forces[0].get());
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->kind, 0);
+  EXPECT_FLOAT_EQ(c->radius.value, 2.5f);
+  EXPECT_FLOAT_EQ(c->bounce.value, 0.75f);
+  EXPECT_EQ(c->shape, 2);
+  EXPECT_FLOAT_EQ(c->scatter, 0.3f);
+}
+
+TEST_F(LwsLoaderTest, SpacesBeyondTheTablesAndUnknownSpaceTypesAreReported) {
+  lws::SceneWriter w;
+  std::vector<lws::Space> spaces(51, lws::Space{"s", 0});
+  spaces[0] = {"(default)", 7};
+  w.odeMaster(spaces);
+  w.camera({});
+  ASSERT_TRUE(load(w.text()));
+  ASSERT_EQ(scene->spaces.size(), 50u);
+  EXPECT_EQ(dSpaceGetClass(scene->spaces[0].space), dSimpleSpaceClass);
+  EXPECT_NE(takeMessage().find("more than 50 collision spaces"), std::string::npos);
+}
+
 TEST_F(LwsLoaderTest, ClipsCorrectDriveNamesAndKeepNodxtUncompressed) {
   const std::string text = std::string("LWSC 3 ") + kCamera +
                            "AddLight LightProjImage { Clip { Still \"D:Images/sky_nodxt.png\" } "
@@ -485,6 +551,30 @@ TEST_F(LwsLoaderTest, ClipsCorrectDriveNamesAndKeepNodxtUncompressed) {
   EXPECT_EQ(clip->flags & 3u, 2u);
   EXPECT_FLOAT_EQ(clip->frameRate, 12.0f);
   EXPECT_EQ(light(0)->name, "after");
+}
+
+TEST_F(LwsLoaderTest, SoundCommentsGiveObjectsAMutedThreeDimensionalBuffer) {
+  AudioDriver driver("dummy");
+  SoundSystem system(nullptr);
+  pipeline->soundDevice = system.openDevice(kDefaultSoundDeviceGuid);
+  ASSERT_NE(pipeline->soundDevice, nullptr);
+  files.put("hum.wav", writeWav(WavDescription{}, std::vector<std::uint8_t>(400, 0)));
+  lws::SceneWriter w;
+  w.addNullObject("a");
+  w.sound("hum.wav");
+  w.addNullObject("b");
+  w.sound("missing.wav");
+  w.camera({});
+  ASSERT_TRUE(load(w.text()));
+  ObjectItem* a = object<ObjectItem>(0);
+  ASSERT_NE(a->sound, nullptr);
+  ASSERT_NE(a->soundSource, nullptr);
+  EXPECT_EQ(a->soundSource->fileName, "hum.wav");
+  EXPECT_EQ(a->sound->source(), a->soundSource->channel.get()) << "the source lives as long as its buffer";
+  EXPECT_EQ(a->sound->device(), pipeline->soundDevice);
+  EXPECT_EQ(object<ObjectItem>(1)->sound, nullptr);
+  scene.reset();  // the buffers go before their device
+  pipeline->soundDevice = nullptr;
 }
 
 // A scene from the writer: every written field comes back, and the
@@ -572,6 +662,7 @@ TEST_F(LwsLoaderTest, AWrittenSceneLoadsBackAndSteps) {
   EXPECT_EQ(dSpaceGetClass(scene->spaces[0].space), dHashSpaceClass);
   EXPECT_EQ(dSpaceGetClass(scene->spaces[1].space), dSimpleSpaceClass);
   EXPECT_EQ(dGeomGetSpace(reinterpret_cast<dGeomID>(scene->spaces[1].space)), scene->spaces[0].space);
+  EXPECT_EQ(dGeomGetData(reinterpret_cast<dGeomID>(scene->spaces[1].space)), reinterpret_cast<void*>(1));
 
   ASSERT_EQ(scene->objects.size(), 3u);
   PhysicsObject* ground = object<PhysicsObject>(0);
