@@ -264,12 +264,18 @@ void SceneWriter::bones(std::int32_t falloffType, const std::vector<Bone>& list)
   }
 }
 
+void SceneWriter::itemStart(const char* kind, const std::string& name, const Motion& m, std::uint32_t parent,
+                            std::uint32_t target) {
+  const std::string k = kind;
+  m_text += "\nAdd" + k + '\n';
+  entry(k + "Name", name);
+  motion(k + "Motion", m);
+  if (parent) itemId("ParentItem", parent);
+  if (target) itemId("TargetItem", target);
+}
+
 void SceneWriter::light(const Light& l) {
-  m_text += "\nAddLight\n";
-  entry("LightName", l.name);
-  motion("LightMotion", l.motion);
-  if (l.parent) itemId("ParentItem", l.parent);
-  if (l.target) itemId("TargetItem", l.target);
+  itemStart("Light", l.name, l.motion, l.parent, l.target);
   entry("LightColor", {l.colour[0], l.colour[1], l.colour[2]});
   value("LightIntensity", l.intensity);
   entry("LightType", {static_cast<double>(l.type)});
@@ -286,11 +292,7 @@ void SceneWriter::light(const Light& l) {
 }
 
 void SceneWriter::camera(const Camera& c) {
-  m_text += "\nAddCamera\n";
-  entry("CameraName", c.name);
-  motion("CameraMotion", c.motion);
-  if (c.parent) itemId("ParentItem", c.parent);
-  if (c.target) itemId("TargetItem", c.target);
+  itemStart("Camera", c.name, c.motion, c.parent, c.target);
   value("ZoomFactor", c.zoom);
   entry("EyeSeparation", {c.eyeSeparation});
   entry("tls_ViewAxis", {static_cast<double>(c.axis)});

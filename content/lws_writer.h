@@ -153,6 +153,9 @@ class SceneWriter {
 
  private:
   void envelope(const Envelope& envelope);
+  // "Add<kind>", "<kind>Name", "<kind>Motion" and the references.
+  void itemStart(const char* kind, const std::string& name, const Motion& motion, std::uint32_t parent,
+                 std::uint32_t target);
   void number(double v);
   void word(const std::string& w);
   void newline() { m_text += '\n'; }

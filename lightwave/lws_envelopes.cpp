@@ -31,8 +31,32 @@ LwsKey readKey(LwsTokens& tokens, bool degrees) {
   return key;
 }
 
-void reportUnsupportedShape() {
-  if (g_messageLevel.load() >= 3) reportAssertion("\"unsupported curvetype\"");
+// Reads `count` keys (ten tokens each, whatever their shape) into the
+// envelope, then Behaviors and the pre-behaviour; the cursor stays on the
+// post-behaviour. Without `allShapes` only TCB, linear and stepped keys are
+// taken.
+void readKeys(LwsTokens& tokens, Envelope& envelope, std::int32_t count, bool degrees, bool allShapes) {
+  for (std::int32_t i = 0; i < count && !tokens.atEnd(); ++i) {
+    const LwsKey k = readKey(tokens, degrees);
+    if (k.shape == kShapeTCB) {
+      envelope.addKeyTCB(k.value, k.time, k.p[0], k.p[1], k.p[2]);
+    } else if (k.shape == kShapeLinear) {
+      envelope.addKeyLinear(k.value, k.time);
+    } else if (k.shape == kShapeStepped) {
+      envelope.addKeyStepped(k.value, k.time);
+    } else if (allShapes && k.shape == kShapeHermite) {
+      envelope.addKeyHermite(k.value, k.time, k.p[3], k.p[4]);
+    } else if (allShapes && k.shape == kShapeBezier) {
+      envelope.addKeyBezier(k.value, k.time, k.p[3], k.p[4]);
+    } else if (allShapes && k.shape == kShapeBezier2D) {
+      envelope.addKeyBezier2D(k.value, k.time, k.p[0], k.p[1], k.p[2], k.p[3]);
+    } else if (g_messageLevel.load() >= 3) {
+      reportAssertion("\"unsupported curvetype\"");
+    }
+  }
+  tokens.next();  // Behaviors
+  envelope.preBehavior = tokens.nextInt();
+  envelope.postBehavior = parseLwsInt(tokens.at(tokens.cursor()));
 }
 
 // Offsets of a one-key block from its "{": the value, and one past the "}".
@@ -47,36 +71,8 @@ constexpr int kNoKeyEnd = 7;
 std::unique_ptr<Envelope> readLwsEnvelope(LwsTokens& tokens, bool degrees) {
   auto envelope = std::make_unique<Envelope>();
   tokens.step(2);  // "{" Envelope
-  const std::int32_t count = tokens.nextInt();
-  for (std::int32_t i = 0; i < count && !tokens.atEnd(); ++i) {
-    const LwsKey k = readKey(tokens, degrees);
-    switch (k.shape) {
-      case kShapeTCB:
-        envelope->addKeyTCB(k.value, k.time, k.p[0], k.p[1], k.p[2]);
-        break;
-      case kShapeHermite:
-        envelope->addKeyHermite(k.value, k.time, k.p[3], k.p[4]);
-        break;
-      case kShapeBezier:
-        envelope->addKeyBezier(k.value, k.time, k.p[3], k.p[4]);
-        break;
-      case kShapeLinear:
-        envelope->addKeyLinear(k.value, k.time);
-        break;
-      case kShapeStepped:
-        envelope->addKeyStepped(k.value, k.time);
-        break;
-      case kShapeBezier2D:
-        envelope->addKeyBezier2D(k.value, k.time, k.p[0], k.p[1], k.p[2], k.p[3]);
-        break;
-      default:
-        reportUnsupportedShape();
-        break;  // its ten tokens are read all the same
-    }
-  }
-  tokens.next();  // Behaviors
-  envelope->preBehavior = tokens.nextInt();
-  envelope->postBehavior = tokens.nextInt();
+  readKeys(tokens, *envelope, tokens.nextInt(), degrees, true);
+  tokens.next();  // the post-behaviour
   return envelope;
 }
 
@@ -112,26 +108,7 @@ void readLwsAnimatedFloat(LwsTokens& tokens, AnimatedFloat& out, bool degrees) {
   }
   auto envelope = std::make_unique<Envelope>();
   tokens.seek(start + 4);
-  for (std::int32_t i = 0; i < count && !tokens.atEnd(); ++i) {
-    const LwsKey k = readKey(tokens, degrees);
-    switch (k.shape) {
-      case kShapeTCB:
-        envelope->addKeyTCB(k.value, k.time, k.p[0], k.p[1], k.p[2]);
-        break;
-      case kShapeLinear:
-        envelope->addKeyLinear(k.value, k.time);
-        break;
-      case kShapeStepped:
-        envelope->addKeyStepped(k.value, k.time);
-        break;
-      default:
-        reportUnsupportedShape();
-        break;
-    }
-  }
-  tokens.next();  // Behaviors
-  envelope->preBehavior = tokens.nextInt();
-  envelope->postBehavior = parseLwsInt(tokens.at(tokens.cursor()));  // the cursor stays on it
+  readKeys(tokens, *envelope, count, degrees, false);
   out.channel = std::move(envelope);
 }
 
