@@ -49,12 +49,6 @@ std::uint32_t parseLwsHex(const char* text) {
   return result.ec == std::errc() ? value : 0;
 }
 
-std::string formatLwsFloat(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
 bool lwsEqualNoCase(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
 
 LwsTokens::LwsTokens(const char* text, std::size_t size) : m_text(text, text + size) {

@@ -14,9 +14,6 @@
 std::int32_t parseLwsInt(const char* text);
 double parseLwsFloat(const char* text);
 std::uint32_t parseLwsHex(const char* text);
-// The shortest decimal text that reads back as exactly `value`, written
-// without regard to the locale.
-std::string formatLwsFloat(double value);
 
 class LwsTokens {
  public:

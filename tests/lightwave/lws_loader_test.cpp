@@ -529,6 +529,22 @@ TEST_F(LwsLoaderTest, HandWrittenEmitterAndCollisionBlocks) {
   EXPECT_FLOAT_EQ(c->scatter, 0.3f);
 }
 
+TEST_F(LwsLoaderTest, ReplacementModelsJoinTheMeshListByDistance) {
+  putModel("far.lwo");
+  putModel("D:\\near.lwo");
+  const std::string text = "LWSC 3 AddNullObject o Plugin ObjReplacementHandler 1 x 1 3 "
+                           "50 far.lwo 0 D:\\\\near.lwo 20 \"\" " +
+                           std::string(kCamera);
+  ASSERT_TRUE(load(text));
+  ObjectItem* o = object<ObjectItem>(0);
+  ASSERT_EQ(o->meshes.size(), 2u) << "an empty name is left out";
+  ASSERT_NE(root->findModel("D:\\near.lwo"), nullptr) << "doubled backslashes collapse";
+  EXPECT_EQ(o->meshes[0].mesh, root->findModel("D:\\near.lwo")->layers[0].get());
+  EXPECT_EQ(o->meshes[0].key, 0.0f);
+  EXPECT_EQ(o->meshes[1].mesh, root->findModel("far.lwo")->layers[0].get());
+  EXPECT_EQ(o->meshes[1].key, 50.0f);
+}
+
 TEST_F(LwsLoaderTest, SpacesBeyondTheTablesAndUnknownSpaceTypesAreReported) {
   lws::SceneWriter w;
   std::vector<lws::Space> spaces(51, lws::Space{"s", 0});
