@@ -88,7 +88,7 @@ void createSpace(LwsLoad& load, const std::string& name, std::int32_t type) {
     return;
   }
   dSpaceID space = type == 1 ? dHashSpaceCreate(parent) : dSimpleSpaceCreate(parent);
-  if (scene.addCollisionSpace(space, name) < 0) dSpaceDestroy(space);
+  if (space && scene.addCollisionSpace(space, name) < 0) dSpaceDestroy(space);
 }
 
 void readODEMaster(LwsLoad& load) {
