@@ -532,9 +532,10 @@ TEST_F(LwsLoaderTest, HandWrittenEmitterAndCollisionBlocks) {
 TEST_F(LwsLoaderTest, ReplacementModelsJoinTheMeshListByDistance) {
   putModel("far.lwo");
   putModel("D:\\near.lwo");
-  const std::string text = "LWSC 3 AddNullObject o Plugin ObjReplacementHandler 1 x 1 3 "
-                           "50 far.lwo 0 D:\\\\near.lwo 20 \"\" " +
-                           std::string(kCamera);
+  const std::string text =
+      "LWSC 3 AddNullObject o Plugin ObjReplacementHandler 1 x 1 3 "
+      "50 far.lwo 0 D:\\\\near.lwo 20 \"\" " +
+      std::string(kCamera);
   ASSERT_TRUE(load(text));
   ObjectItem* o = object<ObjectItem>(0);
   ASSERT_EQ(o->meshes.size(), 2u) << "an empty name is left out";
