@@ -6,6 +6,7 @@
 #include "foundation/file_data.h"
 #include "foundation/report.h"
 #include "lightwave/lwo2_load.h"
+#include "lightwave/lws_loader.h"
 #include "render/surface.h"
 #include "render/texture.h"
 #include "scene/lwo_model.h"
@@ -224,4 +225,7 @@ std::unique_ptr<LWOModel> loadLWO2File(Scene& scene, File* prototype, const std:
   return loadLWO2(scene, prototype, bytes, name);
 }
 
-void installLightWaveLoaders() { setModelLoader(&loadLWO2File); }
+void installLightWaveLoaders() {
+  setModelLoader(&loadLWO2File);
+  setSceneLoader(&loadLWS);
+}

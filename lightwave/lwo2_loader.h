@@ -20,5 +20,5 @@ std::unique_ptr<LWOModel> loadLWO2File(Scene& scene, File* prototype, const std:
 std::unique_ptr<LWOModel> loadLWO2(Scene& scene, File* prototype, const std::vector<std::uint8_t>& bytes,
                                    const std::string& name);
 
-// Makes scenes load their object files through this loader.
+// Makes scenes load their scene files and object files through these loaders.
 void installLightWaveLoaders();

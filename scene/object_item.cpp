@@ -15,6 +15,7 @@
 #include "scene/scene.h"
 #include "scene/surface_render_object.h"
 #include "sound/sound_buffer.h"
+#include "sound/sound_channel.h"
 
 namespace {
 
@@ -38,8 +39,12 @@ void translationOf(SceneItem& item, double t, float out[3]) {
 
 ObjectItem::ObjectItem(Scene* scene, std::int32_t id, ItemType type) : SceneItem(scene, type, id) { nearClip = 0.01f; }
 
+ObjectSoundSource::ObjectSoundSource() = default;
+ObjectSoundSource::~ObjectSoundSource() = default;
+
 ObjectItem::~ObjectItem() {
   if (sound) sound->stop();
+  sound.reset();  // before the source it was made from
 }
 
 void ObjectItem::onDeviceLost() {

@@ -13,11 +13,16 @@
 class BoneItem;
 class HyperVoxelSurface;
 class SoundBuffer;
+class SoundChannel;
 class SurfaceRenderObject;
 
-// The scene file's sound plug-in record of an object: which file it plays.
+// The scene file's sound plug-in record of an object: which file it plays,
+// and the decoded source its buffer was made from (kept for copies).
 struct ObjectSoundSource {
+  ObjectSoundSource();
+  ~ObjectSoundSource();
   std::string fileName;
+  std::unique_ptr<SoundChannel> channel;
 };
 
 class ObjectItem : public SceneItem {

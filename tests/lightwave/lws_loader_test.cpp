@@ -1,0 +1,768 @@
+// The scene loader against scene texts written out by hand and by the scene
+// writer, on a scene over the recording device.
+#include "lightwave/lws_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <numbers>
+
+#include "content/lwo2_writer.h"
+#include "content/lws_writer.h"
+#include "content/wav_writer.h"
+#include "foundation/envelope.h"
+#include "lightwave/lwo2_loader.h"
+#include "lightwave/lws_load.h"
+#include "render/texture.h"
+#include "scene/bone_item.h"
+#include "scene/camera_item.h"
+#include "scene/culling_plane.h"
+#include "scene/joint_object.h"
+#include "scene/light_item.h"
+#include "scene/lwo_model.h"
+#include "scene/particle_forces.h"
+#include "scene/physics_object.h"
+#include "scene/scene.h"
+#include "scene/scene_root.h"
+#include "scene/surface_render_object.h"
+#include "sound/sound_buffer.h"
+#include "sound/sound_channel.h"
+#include "sound/sound_system.h"
+#include "tests/render/pipeline_fixture.h"
+#include "tests/support/audio_driver.h"
+#include "tests/support/memory_file.h"
+
+namespace {
+
+constexpr float kPi = std::numbers::pi_v<float>;
+
+// Tokens of a text, for the block readers.
+struct Text {
+  explicit Text(const std::string& text) : tokens(text.data(), text.size()) {}
+  LwsTokens tokens;
+};
+
+TEST(LwsTokens, SplitsAtBlanksKeepsQuotedBlanksAndNeverReadsPastTheEnd) {
+  Text t("LWSC\t3\r\n  AddNullObject \"Big Rock\"x \xE9t\xE9 \x80 {\n\"open quote");
+  LwsTokens& k = t.tokens;
+  ASSERT_EQ(k.count(), 8);
+  EXPECT_STREQ(k.at(3), "Big Rock") << "quotes are not part of the token";
+  EXPECT_STREQ(k.at(4), "x") << "the closing quote ends the token";
+  EXPECT_STREQ(k.at(5), "t\xE9") << "a high byte starts no token but belongs to one";
+  EXPECT_STREQ(k.at(6), "{") << "a lone high byte is passed over";
+  EXPECT_STREQ(k.at(7), "open quote") << "an unterminated quote runs to the end";
+  k.seek(8);
+  EXPECT_TRUE(k.atEnd());
+  EXPECT_STREQ(k.next(), "");
+  EXPECT_EQ(k.nextInt(), 0);
+  EXPECT_EQ(k.cursor(), 8);
+}
+
+TEST(LwsTokens, NumbersReadTheSameInEveryLocale) {
+  const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string saved = previous ? previous : "C";
+  // A locale with a decimal comma, when the machine has one.
+  const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+  EXPECT_DOUBLE_EQ(parseLwsFloat("1.25"), 1.25);
+  EXPECT_DOUBLE_EQ(parseLwsFloat("-2.5e2x"), -250.0);
+  EXPECT_EQ(parseLwsFloat("abc"), 0.0);
+  std::setlocale(LC_NUMERIC, saved.c_str());
+  if (!comma) GTEST_LOG_(INFO) << "no decimal-comma locale installed; checked in the C locale only";
+
+  EXPECT_EQ(parseLwsInt("42abc"), 42);
+  EXPECT_EQ(parseLwsInt("-7"), -7);
+  EXPECT_EQ(parseLwsInt("99999999999"), 2147483647) << "saturates instead of overflowing";
+  EXPECT_EQ(parseLwsHex("10000002"), 0x10000002u);
+  EXPECT_EQ(parseLwsHex("0x4003000A"), 0x4003000Au);
+  EXPECT_EQ(parseLwsHex("123456789"), 0xFFFFFFFFu) << "too long for an id: names nothing";
+}
+
+TEST(LwsTokens, SkipBlockLeavesNestedBlocksWhole) {
+  Text t("{ a { b { c } } d } next");
+  LwsTokens& k = t.tokens;
+  k.seek(1);
+  k.skipBlock();
+  EXPECT_STREQ(k.next(), "next");
+
+  Text cut("{ a { b");
+  cut.tokens.seek(1);
+  cut.tokens.skipBlock();
+  EXPECT_TRUE(cut.tokens.atEnd());
+}
+
+TEST(LwsEnvelopes, ChannelsKeepTheirEndPositionsAndMendBadBlocks) {
+  // One key: the constant, the cursor after the "}".
+  Text one("{ Envelope 1 Key 2.5 0 0 0 0 0 0 0 0 Behaviors 1 1 } after");
+  AnimatedFloat v;
+  readLwsChannel(one.tokens, v, false);
+  EXPECT_EQ(v.channel, nullptr);
+  EXPECT_FLOAT_EQ(v.value, 2.5f);
+  EXPECT_STREQ(one.tokens.next(), "after");
+
+  // No key: 0, and the cursor after this block's own "}".
+  Text none("{ Envelope 0 Behaviors 1 1 } after");
+  AnimatedFloat zero(7.0f);
+  readLwsChannel(none.tokens, zero, false);
+  EXPECT_EQ(zero.value, 0.0f);
+  EXPECT_STREQ(none.tokens.next(), "after");
+
+  // Two keys of shapes 0 and 3; an unknown shape 9 between them takes its
+  // ten tokens with it.
+  Text two(
+      "{ Envelope 3 Key 1 0 0 0.5 0 0 0 0 0 Key 5 1 9 1 2 3 4 5 6 Key 3 2 3 0 0 0 0 0 0 "
+      "Behaviors 2 4 } after");
+  AnimatedFloat e;
+  readLwsChannel(two.tokens, e, true);
+  ASSERT_NE(e.channel, nullptr);
+  const Envelope& env = *e.channel->asEnvelope();
+  ASSERT_EQ(env.keys().size(), 2u);
+  EXPECT_EQ(env.keys().front().shape, kShapeTCB);
+  EXPECT_FLOAT_EQ(env.keys().front().tension, 0.5f);
+  EXPECT_EQ(env.keys().back().shape, kShapeLinear);
+  EXPECT_FLOAT_EQ(env.keys().back().time, 2.0f);
+  EXPECT_FLOAT_EQ(env.keys().back().value, 3.0f * kPi / 180.0f);
+  EXPECT_EQ(env.preBehavior, 2);
+  EXPECT_EQ(env.postBehavior, 4);
+  EXPECT_STREQ(two.tokens.next(), "after");
+
+  Text degrees("{ Envelope 2 Key 180 0 3 0 0 0 0 0 0 Key 90 1 3 0 0 0 0 0 0 Behaviors 1 1 }");
+  EXPECT_FLOAT_EQ(readLwsEnvelope(degrees.tokens, true)->keys().front().value, kPi);
+  EXPECT_STREQ(degrees.tokens.next(), "}") << "readEnvelope ends on the block's brace";
+}
+
+TEST(LwsEnvelopes, AnimatedValuesEndWhereTheirCallersStepFrom) {
+  Text one("(envelope) { Envelope 1 Key 4 0 0 0 0 0 0 0 0 Behaviors 1 1 } after");
+  AnimatedFloat v;
+  readLwsAnimatedFloat(one.tokens, v, false);
+  EXPECT_FLOAT_EQ(v.value, 4.0f);
+  EXPECT_STREQ(one.tokens.next(), "}");
+
+  Text two("(envelope) { Envelope 2 Key 1 0 0 0 0 0 0 0 0 Key 2 1 4 0 0 0 0 0 0 Behaviors 1 3 } after");
+  readLwsAnimatedFloat(two.tokens, v, false);
+  ASSERT_NE(v.channel, nullptr);
+  EXPECT_EQ(v.channel->asEnvelope()->keys().back().shape, kShapeStepped);
+  EXPECT_STREQ(two.tokens.next(), "3") << "on the post-behaviour";
+
+  Text cut("(envelope) { Envelope 2000000000 Key 1");
+  readLwsAnimatedFloat(cut.tokens, v, false);
+  EXPECT_TRUE(cut.tokens.atEnd()) << "a huge key count stops at the end of the text";
+}
+
+TEST(LwsEnvelopes, MotionChannelsOutsideTheItemSkipTheirBlocks) {
+  Text t(
+      "NumChannels 2 Channel 9 { Envelope 1 Key 7 0 0 0 0 0 0 0 0 Behaviors 1 1 } "
+      "Channel 1 { Envelope 1 Key 3 0 0 0 0 0 0 0 0 Behaviors 1 1 } after");
+  SceneItem item(nullptr, ItemType::Object, 0);
+  readLwsMotion(t.tokens, &item);
+  EXPECT_FLOAT_EQ(item.position[1].value, 3.0f);
+  for (int i = 0; i < 9; ++i) {
+    if (i != 1) {
+      EXPECT_NE(item.channel(i)->value, 7.0f) << "channel " << i;
+    }
+  }
+  EXPECT_STREQ(t.tokens.next(), "after");
+}
+
+class LwsLoaderTest : public PipelineTest {
+ protected:
+  void SetUp() override {
+    PipelineTest::SetUp();
+    build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    installLightWaveLoaders();
+    root = std::make_unique<SceneRoot>(pipeline.get(), "test");
+    scene = std::make_unique<Scene>(root.get());
+  }
+  void TearDown() override {
+    scene.reset();
+    root.reset();
+    PipelineTest::TearDown();
+  }
+  bool load(const std::string& text, const std::string& name = "scene.lws") {
+    files.put(name, text);
+    return loadLWS(*scene, nullptr, &files, name, 0.0, 1.0);
+  }
+  // A unit quad in layer 0, and a second layer named `secondLayer`.
+  void putModel(const std::string& name, const std::string& secondLayer = "") {
+    lwo2::Writer w;
+    w.tags({"Body"});
+    w.layer(0, {0.5f, 0, 0});
+    w.points({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
+    w.polygons({{0, 1, 2, 3}});
+    if (!secondLayer.empty()) {
+      w.layer(1, {0, 0, 0}, secondLayer);
+      w.points({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}});
+      w.polygons({{0, 1, 2}});
+    }
+    const auto bytes = w.bytes();
+    files.put(name, std::vector<unsigned char>(bytes.begin(), bytes.end()));
+  }
+  template <typename T>
+  T* object(std::size_t i) {
+    return i < scene->objects.size() ? dynamic_cast<T*>(scene->objects[i].get()) : nullptr;
+  }
+  LightItem* light(std::size_t i) { return dynamic_cast<LightItem*>(scene->lights.at(i).get()); }
+  CameraItem* camera(std::size_t i) { return dynamic_cast<CameraItem*>(scene->cameras.at(i).get()); }
+
+  MemoryFile files;
+  std::unique_ptr<SceneRoot> root;
+  std::unique_ptr<Scene> scene;
+};
+
+const char* const kCamera = "AddCamera\nCameraMotion\nNumChannels 0\n";
+
+TEST_F(LwsLoaderTest, HeaderAndCameraChecks) {
+  EXPECT_FALSE(load(std::string("LWSC\n2\n") + kCamera));
+  EXPECT_EQ(takeMessage(), "Invalid scene file (wrong version or file type)!");
+  EXPECT_FALSE(load(std::string("LWSX\n3\n") + kCamera));
+  EXPECT_EQ(takeMessage(), "Invalid scene file (wrong version or file type)!");
+  EXPECT_FALSE(loadLWS(*scene, nullptr, &files, "missing.lws", 0, 1));
+  EXPECT_FALSE(load(""));
+
+  EXPECT_FALSE(load("LWSC 3 AddNullObject a AddCamera CameraName c"));
+  EXPECT_EQ(takeMessage(), "There must be at least one camera in the scene.");
+}
+
+TEST_F(LwsLoaderTest, ObjectsWithoutAnyLightKeepTheirCameraAndGetADefaultLight) {
+  // The objects' section ends at the camera: it does not swallow the
+  // camera motion after it.
+  ASSERT_TRUE(load("LWSC 3 AddNullObject a AddNullObject b AddCamera CameraName Cam CameraMotion NumChannels 0"));
+  ASSERT_EQ(scene->objects.size(), 2u);
+  ASSERT_EQ(scene->cameras.size(), 1u);
+  ASSERT_EQ(scene->lights.size(), 1u);
+  EXPECT_EQ(light(0)->lightKind, 1);
+  EXPECT_EQ(light(0)->red.value, 1.0f);
+  EXPECT_EQ(light(0)->intensity.value, 1.0f);
+  EXPECT_EQ(light(0)->parent, scene->cameras[0].get());
+  EXPECT_EQ(camera(0)->name, "Cam");
+  EXPECT_EQ(scene->followed, scene->cameras[0].get());
+}
+
+// A scene written out by hand, pinning the keyword layout the loader reads.
+TEST_F(LwsLoaderTest, HandWrittenSceneFillsItemsAndSceneSettings) {
+  putModel("Objects/Big Rock.lwo", "Legs");
+  const std::string text = R"(LWSC
+3
+
+FirstFrame 1
+LastFrame 60
+FramesPerSecond 25
+AmbientColor 0.5 0.25 0.125
+AmbientIntensity (envelope)
+{ Envelope
+  2
+  Key 0.5 0 3 0 0 0 0 0 0
+  Key 1 2 3 0 0 0 0 0 0
+  Behaviors 1 1
+}
+
+LoadObjectLayer 2 Objects/Big Rock.lwo
+ObjectMotion
+NumChannels 1
+Channel 0
+{ Envelope
+  1
+  Key 1.5 0 0 0 0 0 0 0 0
+  Behaviors 1 1
+}
+PivotRotation 90 0 0
+UnaffectedByFog 1
+tls_ViewAxis 0
+BoneFalloffType 3
+AddBone
+BoneName Hip
+BoneRestDirection 0 90 0
+AddBone
+BoneName Knee
+ParentItem 40000000
+ShadowOptions 3
+
+AddNullObject "TL_CameraTarget Main"
+ParentItem 10000000
+UnaffectedByFog 0
+MatteColor 0.5 0.5 0.5
+
+AddLight
+LightName Sun
+LightColor (envelope)
+{ Envelope
+  1
+  Key 0.25 0 0 0 0 0 0 0 0
+  Behaviors 1 1
+}
+(envelope)
+{ Envelope
+  1
+  Key 0.5 0 0 0 0 0 0 0 0
+  Behaviors 1 1
+}
+(envelope)
+{ Envelope
+  1
+  Key 0.75 0 0 0 0 0 0 0 0
+  Behaviors 1 1
+}
+LightIntensity 0.8
+LightConeAngle 45
+ShadowFuzziness 1
+tls_ViewAxis 1
+AffectDiffuse 0
+
+AddCamera
+CameraName "Main Camera"
+CameraMotion
+NumChannels 0
+TargetItem 10000001
+ZoomFactor 1.5
+
+BackdropColor 0.1 0.2 0.3
+FogType 1
+FogColor 1 1 1
+BackdropFog 1
+GridNumber 12
+)";
+  ASSERT_TRUE(load(text)) << lastMessage();
+  EXPECT_EQ(scene->firstFrame, 1.0);
+  EXPECT_EQ(scene->lastFrame, 60.0);
+  EXPECT_EQ(scene->framesPerSecond, 25.0);
+  EXPECT_FLOAT_EQ(scene->ambientColor[2].value, 0.125f);
+  ASSERT_NE(scene->ambientIntensity.channel, nullptr);
+  EXPECT_FLOAT_EQ(scene->ambientIntensity.evaluate(2.0), 1.0f);
+
+  ASSERT_EQ(scene->objects.size(), 2u);
+  ObjectItem* rock = object<ObjectItem>(0);
+  EXPECT_EQ(rock->name, "Objects/Big Rock.lwo") << "the name split at its blank is joined again";
+  ASSERT_EQ(rock->meshes.size(), 1u);
+  EXPECT_EQ(rock->meshes[0].mesh->index, 1) << "layer 2 of the file is layer 1 of the model";
+  EXPECT_FLOAT_EQ(rock->position[0].value, 1.5f);
+  EXPECT_FLOAT_EQ(rock->pivotRotation[0], 0.0f);
+  EXPECT_FLOAT_EQ(rock->pivotRotation[1], kPi / 2) << "heading, stored second";
+  EXPECT_FALSE(rock->affectedByFog);
+  EXPECT_EQ(rock->shadowOptions, 3) << "object keywords after the bones still reach the object";
+
+  SurfaceRenderObject& mesh = *rock->meshes[0].mesh;
+  EXPECT_EQ(mesh.boneFalloffType, 3);
+  ASSERT_EQ(mesh.bones.size(), 2u);
+  BoneItem& hip = *mesh.bones[0];
+  BoneItem& knee = *mesh.bones[1];
+  EXPECT_EQ(hip.name, "Hip");
+  EXPECT_FLOAT_EQ(hip.restPitch, kPi / 2);
+  EXPECT_EQ(hip.parent, rock) << "a bone without ParentItem hangs from its object";
+  EXPECT_EQ(knee.parentBone, &hip) << "bone 1 of object 0 by its id";
+  EXPECT_EQ(knee.parent, &hip);
+  LwsTokens none("", 0);
+  const LwsLoad ids(*scene, &files, none, 0);
+  EXPECT_EQ(ids.resolve(0x40010000), &knee) << "bone number in the high half, object in the low";
+  EXPECT_EQ(ids.resolve(0x40020000), nullptr);
+  EXPECT_EQ(ids.resolve(0x40000001), nullptr) << "object 1 has no mesh";
+  EXPECT_EQ(ids.resolve(0x10000005), nullptr);
+  EXPECT_EQ(ids.resolve(0x50000000), nullptr);
+
+  ObjectItem* target = object<ObjectItem>(1);
+  EXPECT_EQ(target->name, "TL_CameraTarget Main");
+  EXPECT_EQ(scene->cameraTarget, target);
+  EXPECT_EQ(target->parent, rock);
+  EXPECT_TRUE(target->affectedByFog);
+  EXPECT_FLOAT_EQ(target->objectColor.r, 0.5f);
+
+  ASSERT_EQ(scene->lights.size(), 1u);
+  LightItem& sun = *light(0);
+  EXPECT_EQ(sun.name, "Sun");
+  EXPECT_FLOAT_EQ(sun.red.value, 0.25f);
+  EXPECT_FLOAT_EQ(sun.green.value, 0.5f);
+  EXPECT_FLOAT_EQ(sun.blue.value, 0.75f);
+  EXPECT_FLOAT_EQ(sun.intensity.value, 0.8f) << "the keyword after the colour envelopes is found";
+  EXPECT_FLOAT_EQ(sun.coneAngle.value, kPi / 4);
+  EXPECT_FLOAT_EQ(sun.shadowBias, -0.5f);
+  EXPECT_EQ(sun.axisMode, 1);
+  EXPECT_TRUE(sun.noDiffuse);
+
+  CameraItem& cam = *camera(0);
+  EXPECT_EQ(cam.name, "Main Camera");
+  EXPECT_EQ(cam.target, target);
+  EXPECT_FLOAT_EQ(cam.zoomFactor.value, 1.5f);
+  EXPECT_EQ(cam.axisMode, 2) << "tls_ViewAxis after an object changed nothing";
+
+  EXPECT_EQ(scene->fogMode, 3);
+  EXPECT_FLOAT_EQ(scene->fogColor[1], 0.2f) << "BackdropFog takes the backdrop colour";
+  EXPECT_EQ(scene->gridNumber, 12);
+}
+
+TEST_F(LwsLoaderTest, SmallKeywordMappings) {
+  const auto fogMode = [&](int type) {
+    scene = std::make_unique<Scene>(root.get());
+    EXPECT_TRUE(load("LWSC 3 FogType " + std::to_string(type) + " " + kCamera));
+    return scene->fogMode;
+  };
+  EXPECT_EQ(fogMode(0), 0);
+  EXPECT_EQ(fogMode(1), 3);
+  EXPECT_EQ(fogMode(2), 1);
+  EXPECT_EQ(fogMode(3), 2);
+  EXPECT_EQ(fogMode(7), 0);
+  EXPECT_EQ(fogMode(-1), 0);
+
+  scene = std::make_unique<Scene>(root.get());
+  ASSERT_TRUE(load(std::string("LWSC 3 AddLight ShadowFuzziness 0 ") + kCamera));
+  EXPECT_FLOAT_EQ(light(0)->shadowBias, -1.0f);
+
+  // Keywords whose item does not exist yet are read and ignored.
+  scene = std::make_unique<Scene>(root.get());
+  ASSERT_TRUE(load(std::string("LWSC 3 LightName x BoneName y CameraName z AddBone BoneRestLength 5 "
+                               "AddNullObject n ") +
+                   kCamera));
+  EXPECT_EQ(object<ObjectItem>(0)->name, "n");
+  EXPECT_EQ(light(0)->name, "") << "the default light";
+}
+
+TEST_F(LwsLoaderTest, AMergeLoadAppendsOnlyItsObjectsWithOffsetIds) {
+  for (int i = 0; i < 40; ++i) scene->createObject("earlier");
+  const std::size_t lights = scene->lights.size();
+  const std::string text =
+      "LWSC 3 FirstFrame 99 AddNullObject first ParentItem 10000002 AddNullObject second "
+      "AddNullObject third AddLight LightName l " +
+      std::string(kCamera);
+  ASSERT_TRUE(load(text));
+  ASSERT_EQ(scene->objects.size(), 43u);
+  EXPECT_EQ(scene->objects[40]->name, "first");
+  EXPECT_EQ(scene->objects[40]->parent, scene->objects[42].get());
+  EXPECT_EQ(scene->objects[42]->name, "third");
+  EXPECT_EQ(scene->firstFrame, 0.0) << "no scene-wide keyword in a merge load";
+  EXPECT_EQ(scene->lights.size(), lights + (lights == 0 ? 1u : 0u)) << "a merge load makes no lights";
+}
+
+TEST_F(LwsLoaderTest, PhysicsAndCullingObjectsComeFromTheirSections) {
+  putModel("CullingPlane.lwo");
+  const std::string text =
+      "LWSC 3 AddNullObject a Plugin CustomObjHandler 1 TessalineODEGeom 1 { Type 1 Surface 60 Space 2 } "
+      "Plugin CustomObjHandler 2 TessalineODEGeom 1 { Type 0 } "
+      "AddNullObject j Plugin CustomObjHandler 1 TessalineODEJoint 1 { Type 2 Body1 10000000 Body2 0 } "
+      "LoadObjectLayer 1 CullingPlane.lwo " +
+      std::string(kCamera);
+  ASSERT_TRUE(load(text));
+  ASSERT_EQ(scene->objects.size(), 4u) << "two geoms in one section make two physics objects";
+  PhysicsObject* a = object<PhysicsObject>(0);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->geomType, 0) << "both blocks act on the section's object, the second last";
+  EXPECT_EQ(a->surfaceKind, 0) << "kind 60 is outside the tables";
+  EXPECT_NE(takeMessage().find("surface kind 60"), std::string::npos);
+  EXPECT_EQ(a->spaceIndex, 2) << "a block sets only what it names";
+  // The second physics object takes the next section's keywords: the
+  // joint block lands on it and is dropped, and every later object is
+  // one place off.
+  EXPECT_NE(object<PhysicsObject>(1), nullptr);
+  EXPECT_EQ(scene->objects[1]->name, "j");
+  EXPECT_NE(object<CullingPlaneObject>(2), nullptr);
+  EXPECT_EQ(scene->objects[2]->name, "CullingPlane.lwo");
+  EXPECT_EQ(scene->cullingPlanes.size(), 1u);
+}
+
+TEST_F(LwsLoaderTest, EffectBlocksFollowTheirPositionalLayout) {
+  // Gravity with "g0" where the pair stands takes one token fewer.
+  const std::string gravity =
+      "AddNullObject o Plugin CustomObjHandler 1 FX_Gravity V 1 W 1 2.5 3.5 2 0 g0 0 -1 0 X EndPlugin "
+      "Plugin CustomObjHandler 2 FX_Gravity V 1 W 0 1 1 0 0 q r 4 5 6 X EndPlugin PluginEnabled 1 ";
+  // An emitter followed by PluginEnabled is switched off.
+  lws::SceneWriter w;
+  w.addNullObject("e");
+  FXEmitter emitter(nullptr);
+  w.emitter(emitter);
+  std::string text = "LWSC 3 " + gravity + w.text().substr(8) + "PluginEnabled 1\n" + kCamera;
+  ASSERT_TRUE(load(text));
+  ASSERT_EQ(scene->forces.size(), 1u);
+  auto* g = dynamic_cast<FXGravity*>(scene->forces[0].get());
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(g->type, 1);
+  EXPECT_FLOAT_EQ(g->radius.value, 2.5f);
+  EXPECT_FLOAT_EQ(g->strength.value, 3.5f);
+  EXPECT_EQ(g->falloff, 2);
+  EXPECT_FLOAT_EQ(g->direction[1], -1.0f);
+  EXPECT_EQ(g->owner, scene->objects[0].get());
+  EXPECT_TRUE(scene->emitters.empty());
+}
+
+// Emitter and collision blocks written out by hand, value by value, so that
+// the field tables the loader and the writer share are checked against the
+// layout itself.
+TEST_F(LwsLoaderTest, HandWrittenEmitterAndCollisionBlocks) {
+  const std::string text =
+      "LWSC 3 AddNullObject o "
+      "Plugin CustomObjHandler 1 FX_Emitter V 1 W "
+      "1 2 3 p1 extra 0 0 0 77 0 T 4 5 6 0.5 0 0 T 7 8 9 0 T 0 10 4.9 0 3.7 60 15 11 0 2 "
+      "0 0 0 0 0 0 0 0 0 T 12 13 14 15 0 0 0 16 17 0 0 18 0 0 0 "
+      "VariantParameter 0 0 B 20 1 { Envelope 2 Key 20 0 0 0 0 0 0 0 0 Key 30 1 3 0 0 0 0 0 0 "
+      "Behaviors 1 1 } X Y EndPlugin "
+      "Plugin CustomObjHandler 2 FX_Collision V 1 W 0 2.5 0.75 2 1 0 0 collision 0.3 0 0 0 0 0 0 0 "
+      "EndPlugin PluginEnabled 1 " +
+      std::string(kCamera);
+  ASSERT_TRUE(load(text));
+  ASSERT_EQ(scene->emitters.size(), 1u);
+  FXEmitter& e = *scene->emitters[0];
+  EXPECT_FLOAT_EQ(e.generatorSize[2], 3.0f);
+  EXPECT_EQ(e.maxParticles, 77) << "a pair other than p0 takes two tokens";
+  EXPECT_FLOAT_EQ(e.velocity[0].value, 4.0f);
+  EXPECT_FLOAT_EQ(e.velocity[2].value, 6.0f);
+  EXPECT_FLOAT_EQ(e.inheritFactor, 0.5f);
+  EXPECT_FLOAT_EQ(e.acceleration[1], 8.0f);
+  EXPECT_EQ(e.generatorShape, 4) << "truncated";
+  EXPECT_EQ(e.rateMode, 3);
+  EXPECT_FLOAT_EQ(e.lifetime.value, 2.0f) << "60 frames at 30 per second";
+  EXPECT_FLOAT_EQ(e.lifetimeVariation.value, 0.5f);
+  EXPECT_FLOAT_EQ(e.explosion.value, 11.0f);
+  EXPECT_EQ(e.triggerMode, 2);
+  EXPECT_FLOAT_EQ(e.weightBase.value, 12.0f);
+  EXPECT_FLOAT_EQ(e.swirlBase.value, 13.0f);
+  EXPECT_FLOAT_EQ(e.weightVariation.value, 14.0f);
+  EXPECT_FLOAT_EQ(e.swirlVariation.value, 15.0f);
+  EXPECT_FLOAT_EQ(e.extraBase.value, 16.0f);
+  EXPECT_FLOAT_EQ(e.extraVariation.value, 17.0f);
+  EXPECT_FLOAT_EQ(e.speedLimit, 18.0f);
+  ASSERT_NE(e.birthRate.channel, nullptr) << "the variant parameter's envelope";
+  EXPECT_FLOAT_EQ(e.birthRate.evaluate(1.0), 30.0f);
+
+  ASSERT_EQ(scene->forces.size(), 1u) << "a collision is kept whatever follows it";
+  auto* c = dynamic_cast<FXCollision*>(scene->forces[0].get());
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->kind, 0);
+  EXPECT_FLOAT_EQ(c->radius.value, 2.5f);
+  EXPECT_FLOAT_EQ(c->bounce.value, 0.75f);
+  EXPECT_EQ(c->shape, 2);
+  EXPECT_FLOAT_EQ(c->scatter, 0.3f);
+}
+
+TEST_F(LwsLoaderTest, ReplacementModelsJoinTheMeshListByDistance) {
+  putModel("far.lwo");
+  putModel("D:\\near.lwo");
+  const std::string text =
+      "LWSC 3 AddNullObject o Plugin ObjReplacementHandler 1 x 1 3 "
+      "50 far.lwo 0 D:\\\\near.lwo 20 \"\" " +
+      std::string(kCamera);
+  ASSERT_TRUE(load(text));
+  ObjectItem* o = object<ObjectItem>(0);
+  ASSERT_EQ(o->meshes.size(), 2u) << "an empty name is left out";
+  ASSERT_NE(root->findModel("D:\\near.lwo"), nullptr) << "doubled backslashes collapse";
+  EXPECT_EQ(o->meshes[0].mesh, root->findModel("D:\\near.lwo")->layers[0].get());
+  EXPECT_EQ(o->meshes[0].key, 0.0f);
+  EXPECT_EQ(o->meshes[1].mesh, root->findModel("far.lwo")->layers[0].get());
+  EXPECT_EQ(o->meshes[1].key, 50.0f);
+}
+
+TEST_F(LwsLoaderTest, SpacesBeyondTheTablesAndUnknownSpaceTypesAreReported) {
+  lws::SceneWriter w;
+  std::vector<lws::Space> spaces(51, lws::Space{"s", 0});
+  spaces[0] = {"(default)", 7};
+  w.odeMaster(spaces);
+  w.camera({});
+  ASSERT_TRUE(load(w.text()));
+  ASSERT_EQ(scene->spaces.size(), 50u);
+  EXPECT_EQ(dSpaceGetClass(scene->spaces[0].space), dSimpleSpaceClass);
+  EXPECT_NE(takeMessage().find("more than 50 collision spaces"), std::string::npos);
+}
+
+TEST_F(LwsLoaderTest, ClipsCorrectDriveNamesAndKeepNodxtUncompressed) {
+  const std::string text = std::string("LWSC 3 ") + kCamera +
+                           "AddLight LightProjImage { Clip { Still \"D:Images/sky_nodxt.png\" } "
+                           "Times 0 0 12 0 0 Negative 0 } LightName after";
+  ASSERT_TRUE(load(text));
+  Texture* clip = root->findTexture("D:/Images/sky_nodxt.png", 0);
+  ASSERT_NE(clip, nullptr);
+  EXPECT_EQ(clip->flags & 3u, 2u);
+  EXPECT_FLOAT_EQ(clip->frameRate, 12.0f);
+  EXPECT_EQ(light(0)->name, "after");
+}
+
+TEST_F(LwsLoaderTest, SoundCommentsGiveObjectsAMutedThreeDimensionalBuffer) {
+  AudioDriver driver("dummy");
+  SoundSystem system(nullptr);
+  pipeline->soundDevice = system.openDevice(kDefaultSoundDeviceGuid);
+  ASSERT_NE(pipeline->soundDevice, nullptr);
+  files.put("hum.wav", writeWav(WavDescription{}, std::vector<std::uint8_t>(400, 0)));
+  lws::SceneWriter w;
+  w.addNullObject("a");
+  w.sound("hum.wav");
+  w.addNullObject("b");
+  w.sound("missing.wav");
+  w.camera({});
+  ASSERT_TRUE(load(w.text()));
+  ObjectItem* a = object<ObjectItem>(0);
+  ASSERT_NE(a->sound, nullptr);
+  ASSERT_NE(a->soundSource, nullptr);
+  EXPECT_EQ(a->soundSource->fileName, "hum.wav");
+  EXPECT_EQ(a->sound->source(), a->soundSource->channel.get()) << "the source lives as long as its buffer";
+  EXPECT_EQ(a->sound->device(), pipeline->soundDevice);
+  EXPECT_EQ(object<ObjectItem>(1)->sound, nullptr);
+  scene.reset();  // the buffers go before their device
+  pipeline->soundDevice = nullptr;
+}
+
+// A scene from the writer: every written field comes back, and the
+// physics it describes runs.
+TEST_F(LwsLoaderTest, AWrittenSceneLoadsBackAndSteps) {
+  putModel("ground.lwo");
+  lws::SceneWriter w;
+  w.timing(0, 120, 30);
+  w.ambient({0.2f, 0.3f, 0.4f}, 0.5f);
+  w.odeMaster({{"(default)", 1}, {"Balls", 0}});
+
+  w.loadObjectLayer(1, "ground.lwo");
+  w.motion("ObjectMotion", lws::still(0, -1, 0));
+  w.geom({kGeomBox, 3, 0, {20, 1, 20}, 0});
+
+  w.addNullObject("Ball");
+  lws::Motion ball = lws::still(2, 0, 0);
+  ball[1] = lws::Envelope{{{0, 0, 0}, {0.5f, 1, 3}}, 1, 1};
+  w.motion("ObjectMotion", ball);
+  w.geom({kGeomSphere, 4, 1, {0.5f, 0.5f, 0.5f}, 0});
+  w.body({0, 2.0, {0.5f, 1, 1}, 1});
+  FXEmitter emitter(nullptr);
+  emitter.maxParticles = 120;
+  emitter.generatorSize[2] = 3.0f;
+  emitter.velocity[1].value = 4.5f;
+  emitter.inheritFactor = 0.25f;
+  emitter.acceleration[1] = -9.5f;
+  emitter.generatorShape = 0;
+  emitter.rateMode = 0;
+  emitter.lifetime.value = 2.0f;
+  emitter.lifetimeVariation.value = 0.5f;
+  emitter.explosion.value = 1.25f;
+  emitter.triggerMode = 2;
+  emitter.weightBase.value = 1.5f;
+  emitter.weightVariation.value = 0.125f;
+  emitter.swirlBase.value = 3.0f;
+  emitter.swirlVariation.value = 0.75f;
+  emitter.extraBase.value = 40.0f;
+  emitter.extraVariation.value = 2.0f;
+  emitter.speedLimit = 0.375f;
+  w.emitter(emitter, nullptr);
+  FXWind wind(nullptr);
+  wind.mode = 2;
+  wind.radius.value = 6.0f;
+  wind.direction[2].value = -0.5f;
+  w.wind(wind);
+  FXCollision collision(nullptr);
+  collision.shape = 2;
+  collision.bounce.value = 0.5f;
+  collision.scatter = 0.1f;
+  w.collision(collision);
+
+  w.addNullObject("Hinge");
+  w.motion("ObjectMotion", lws::still(0, 0, 0));
+  w.joint({kJointHinge, lws::objectId(1), 0});
+
+  lws::Light sun;
+  sun.name = "Sun";
+  sun.type = 0;
+  sun.colour = {1.0f, 0.9f, 0.8f};
+  sun.intensity = lws::Envelope{{{0.5f, 0}, {1, 2}}, 1, 1};
+  sun.coneDegrees = 60.0f;
+  sun.shadowFuzziness = 2.0f;
+  w.light(sun);
+  lws::Light lamp;
+  lamp.name = "Lamp";
+  lamp.type = 1;
+  lamp.parent = lws::objectId(1);
+  w.light(lamp);
+  lws::Camera cam;
+  cam.name = "Chase";
+  cam.zoom = 1.5f;
+  cam.target = lws::objectId(1);
+  w.camera(cam);
+  lws::Camera second;
+  second.name = "Top";
+  second.motion = lws::still(0, 10, 0);
+  w.camera(second);
+
+  ASSERT_TRUE(load(w.text())) << lastMessage() << "\n" << w.text();
+
+  EXPECT_EQ(scene->lastFrame, 120.0);
+  EXPECT_FLOAT_EQ(scene->ambientColor[1].value, 0.3f);
+  ASSERT_EQ(scene->spaces.size(), 2u);
+  EXPECT_EQ(dSpaceGetClass(scene->spaces[0].space), dHashSpaceClass);
+  EXPECT_EQ(dSpaceGetClass(scene->spaces[1].space), dSimpleSpaceClass);
+  EXPECT_EQ(dGeomGetSpace(reinterpret_cast<dGeomID>(scene->spaces[1].space)), scene->spaces[0].space);
+  EXPECT_EQ(dGeomGetData(reinterpret_cast<dGeomID>(scene->spaces[1].space)), reinterpret_cast<void*>(1));
+
+  ASSERT_EQ(scene->objects.size(), 3u);
+  PhysicsObject* ground = object<PhysicsObject>(0);
+  PhysicsObject* ballItem = object<PhysicsObject>(1);
+  ODEJointObject* hinge = object<ODEJointObject>(2);
+  ASSERT_TRUE(ground && ballItem && hinge);
+  EXPECT_EQ(ground->name, "ground.lwo");
+  EXPECT_EQ(ground->geomType, kGeomBox);
+  EXPECT_EQ(ground->surfaceKind, 3);
+  EXPECT_FLOAT_EQ(ground->geomSize[0], 20.0f);
+  EXPECT_FLOAT_EQ(ground->position[1].value, -1.0f);
+  EXPECT_EQ(ballItem->spaceIndex, 1);
+  EXPECT_EQ(ballItem->surfaceKind, 4);
+  ASSERT_NE(ballItem->position[1].channel, nullptr);
+  EXPECT_FLOAT_EQ(ballItem->position[1].evaluate(1.0), 0.5f);
+  ASSERT_NE(ballItem->body, nullptr);
+  dMass mass;
+  dBodyGetMass(ballItem->body, &mass);
+  EXPECT_DOUBLE_EQ(mass.mass, 2.0);
+  EXPECT_NEAR(mass.I[0], 0.4 * 2.0 * 0.25, 1e-9) << "a sphere of radius 0.5";
+  EXPECT_EQ(dBodyGetAutoDisableFlag(ballItem->body), 1);
+  EXPECT_EQ(hinge->jointType, kJointHinge);
+  EXPECT_EQ(hinge->item1, ballItem);
+  EXPECT_EQ(hinge->item2, nullptr);
+
+  ASSERT_EQ(scene->emitters.size(), 1u);
+  const FXEmitter& e = *scene->emitters[0];
+  EXPECT_EQ(e.owner, ballItem);
+  EXPECT_EQ(e.maxParticles, 120);
+  EXPECT_FLOAT_EQ(e.generatorSize[2], 3.0f);
+  EXPECT_FLOAT_EQ(e.velocity[1].value, 4.5f);
+  EXPECT_FLOAT_EQ(e.inheritFactor, 0.25f);
+  EXPECT_FLOAT_EQ(e.acceleration[1], -9.5f);
+  EXPECT_EQ(e.generatorShape, 0);
+  EXPECT_EQ(e.rateMode, 0);
+  EXPECT_FLOAT_EQ(e.lifetime.value, 2.0f);
+  EXPECT_FLOAT_EQ(e.lifetimeVariation.value, 0.5f);
+  EXPECT_FLOAT_EQ(e.explosion.value, 1.25f);
+  EXPECT_EQ(e.triggerMode, 2);
+  EXPECT_FLOAT_EQ(e.weightBase.value, 1.5f);
+  EXPECT_FLOAT_EQ(e.weightVariation.value, 0.125f);
+  EXPECT_FLOAT_EQ(e.swirlBase.value, 3.0f);
+  EXPECT_FLOAT_EQ(e.swirlVariation.value, 0.75f);
+  EXPECT_FLOAT_EQ(e.extraBase.value, 40.0f);
+  EXPECT_FLOAT_EQ(e.extraVariation.value, 2.0f);
+  EXPECT_FLOAT_EQ(e.speedLimit, 0.375f);
+  ASSERT_EQ(scene->forces.size(), 2u);
+  auto* windBack = dynamic_cast<FXWind*>(scene->forces[0].get());
+  auto* collisionBack = dynamic_cast<FXCollision*>(scene->forces[1].get());
+  ASSERT_TRUE(windBack && collisionBack);
+  EXPECT_EQ(windBack->mode, 2);
+  EXPECT_FLOAT_EQ(windBack->radius.value, 6.0f);
+  EXPECT_FLOAT_EQ(windBack->direction[2].value, -0.5f);
+  EXPECT_EQ(collisionBack->shape, 2);
+  EXPECT_FLOAT_EQ(collisionBack->bounce.value, 0.5f);
+  EXPECT_FLOAT_EQ(collisionBack->scatter, 0.1f);
+
+  ASSERT_EQ(scene->lights.size(), 2u);
+  EXPECT_EQ(light(0)->name, "Sun");
+  EXPECT_FLOAT_EQ(light(0)->blue.value, 0.8f);
+  ASSERT_NE(light(0)->intensity.channel, nullptr);
+  EXPECT_FLOAT_EQ(light(0)->intensity.evaluate(2.0), 1.0f);
+  EXPECT_FLOAT_EQ(light(0)->coneAngle.value, kPi / 3);
+  EXPECT_FLOAT_EQ(light(0)->shadowBias, -0.25f);
+  EXPECT_EQ(light(1)->lightKind, 1);
+  EXPECT_EQ(light(1)->parent, ballItem);
+  ASSERT_EQ(scene->cameras.size(), 2u);
+  EXPECT_EQ(camera(0)->name, "Chase");
+  EXPECT_FLOAT_EQ(camera(0)->zoomFactor.value, 1.5f);
+  EXPECT_EQ(camera(0)->target, ballItem);
+  EXPECT_FLOAT_EQ(camera(1)->position[1].value, 10.0f);
+
+  // The ball swings on its hinge: it moves, and keeps its distance from
+  // the anchor at the origin.
+  scene->prepare(nullptr, 0.0, 0.0);
+  ASSERT_NE(hinge->joint, nullptr);
+  const dReal* start = dBodyGetPosition(ballItem->body);
+  const double x0 = start[0], y0 = start[1], r0 = std::hypot(start[0], start[1], start[2]);
+  for (int i = 0; i < 50; ++i) scene->physicsStep(0.01);
+  const dReal* now = dBodyGetPosition(ballItem->body);
+  EXPECT_LT(now[1], y0 - 0.01);
+  EXPECT_NE(now[0], x0);
+  EXPECT_NEAR(std::hypot(now[0], now[1], now[2]), r0, 1e-3);
+}
+
+}  // namespace
