@@ -405,6 +405,10 @@ TEST_F(LwsLoaderTest, SmallKeywordMappings) {
   ASSERT_TRUE(load(std::string("LWSC 3 AddLight ShadowFuzziness 0 ") + kCamera));
   EXPECT_FLOAT_EQ(light(0)->shadowBias, -1.0f);
 
+  scene = std::make_unique<Scene>(root.get());
+  ASSERT_TRUE(load(std::string("LWSC 3 AddNullObject n ExcludeLight 20000001 ExcludeLight 21000000 ") + kCamera));
+  EXPECT_EQ(object<ObjectItem>(0)->excludedLights, (std::vector<std::int32_t>{1}));
+
   // Keywords whose item does not exist yet are read and ignored.
   scene = std::make_unique<Scene>(root.get());
   ASSERT_TRUE(load(std::string("LWSC 3 LightName x BoneName y CameraName z AddBone BoneRestLength 5 "
