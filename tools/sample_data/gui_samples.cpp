@@ -12,6 +12,7 @@
 #include "content/png_writer.h"
 #include "tools/sample_data/gui_sample_names.h"
 #include "tools/sample_data/sample_sources.h"
+#include "tools/sample_data/screen_samples.h"
 
 namespace {
 
@@ -249,6 +250,23 @@ std::string lookNFeel() {
   }
   s += child("__auto_titlebar__", "Quillfen/Titlebar", titleArea) +
        child("__auto_closebutton__", "Quillfen/Button", closeArea) + "</WidgetLook>";
+  // A scrolled page: its content in what its scrollbars leave free.
+  auto viewable = [](const char* name, int right, int bottom) {
+    auto edge = [](const char* type, int less) {
+      return dim(type, ("<OperatorDim op=\"Subtract\"><UnifiedDim scale=\"1\" type=\"" + std::string(type) +
+                        "\"/><AbsoluteDim value=\"" + std::to_string(less) + "\"/></OperatorDim>")
+                           .c_str());
+    };
+    return std::string("<NamedArea name=\"") + name + "\"><Area>" + dim("LeftEdge", "<AbsoluteDim value=\"0\"/>") +
+           dim("TopEdge", "<AbsoluteDim value=\"0\"/>") + edge("RightEdge", right) + edge("BottomEdge", bottom) +
+           "</Area></NamedArea>";
+  };
+  s += "<WidgetLook name=\"Quillfen/ScrollablePane\">" + viewable("ViewableArea", 0, 0) +
+       viewable("ViewableAreaHScroll", 0, 12) + viewable("ViewableAreaVScroll", 12, 0) +
+       viewable("ViewableAreaHVScroll", 12, 12) +
+       child("__auto_hscrollbar__", "Quillfen/HorizontalScrollbar", edgeArea(false, 12)) +
+       child("__auto_vscrollbar__", "Quillfen/VerticalScrollbar", edgeArea(true, 12)) + state("Enabled") +
+       state("Disabled") + "</WidgetLook>";
   // One-line text entry.
   s += "<WidgetLook name=\"Quillfen/Editbox\">" + colourProperty("NormalTextColour", "FFFFFFFF") +
        colourProperty("SelectedTextColour", "FF000000") + colourProperty("ActiveSelectionColour", "FF6060FF") +
@@ -286,34 +304,12 @@ std::string scheme() {
       {"HorizontalScrollbarThumb", "CEGUI/Thumb", "Core/Button"},
       {"VerticalScrollbar", "CEGUI/Scrollbar", "Core/Scrollbar"},
       {"HorizontalScrollbar", "CEGUI/Scrollbar", "Core/Scrollbar"},
+      {"ScrollablePane", "CEGUI/ScrollablePane", "Core/ScrollablePane"},
   };
   for (const Mapping& m : mappings)
     s += std::string("<FalagardMapping windowType=\"Quillfen/") + m.type + "\" targetType=\"" + m.target +
          "\" renderer=\"" + m.renderer + "\" lookNFeel=\"Quillfen/" + m.type + "\"/>";
   return s + "</GUIScheme>\n";
-}
-
-// ---- pictures ---------------------------------------------------------------
-
-// Images are 16 x 16 cells of one colour, each centred in a 32 x 32 block of
-// that colour, so that filtering at their edges never picks up a neighbour.
-bool addPicture(ArchiveWriter& writer, const std::string& name, std::span<const SampleImage> images) {
-  constexpr int kBlock = 32, kColumns = 8;
-  const int rows = (static_cast<int>(images.size()) + kColumns - 1) / kColumns;
-  const int width = kBlock * kColumns, height = kBlock * rows;
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height, 0);
-  std::string xml = "<?xml version=\"1.0\" ?>\n<Imageset version=\"2\" name=\"" + name + "\" imagefile=\"" + name +
-                    ".png\" nativeHorzRes=\"1024\" nativeVertRes=\"768\" autoScaled=\"false\">";
-  for (std::size_t i = 0; i < images.size(); ++i) {
-    const int bx = static_cast<int>(i % kColumns) * kBlock, by = static_cast<int>(i / kColumns) * kBlock;
-    for (int y = 0; y < kBlock; ++y)
-      for (int x = 0; x < kBlock; ++x) pixels[static_cast<std::size_t>(by + y) * width + bx + x] = images[i].argb;
-    xml += std::string("<Image name=\"") + images[i].name + "\" xPos=\"" + std::to_string(bx + 8) + "\" yPos=\"" +
-           std::to_string(by + 8) + "\" width=\"16\" height=\"16\"/>";
-  }
-  xml += "</Imageset>\n";
-  const std::vector<std::uint8_t> png = writePng(width, height, pixels);
-  return !png.empty() && writer.add(kFolder + name + ".png", png, 0) && writer.add(kFolder + name + ".imageset", xml);
 }
 
 // ---- fonts and texts ----------------------------------------------------------
@@ -350,10 +346,34 @@ std::string textTable(const char* what) {
 
 }  // namespace
 
+// ---- pictures ---------------------------------------------------------------
+
+// Images are 16 x 16 cells of one colour, each centred in a 32 x 32 block of
+// that colour, so that filtering at their edges never picks up a neighbour.
+bool addSampleImageset(ArchiveWriter& writer, const std::string& name, std::span<const SampleImage> images) {
+  constexpr int kBlock = 32, kColumns = 8;
+  const int rows = (static_cast<int>(images.size()) + kColumns - 1) / kColumns;
+  const int width = kBlock * kColumns, height = kBlock * rows;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height, 0);
+  std::string xml = "<?xml version=\"1.0\" ?>\n<Imageset version=\"2\" name=\"" + name + "\" imagefile=\"" + name +
+                    ".png\" nativeHorzRes=\"1024\" nativeVertRes=\"768\" autoScaled=\"false\">";
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const int bx = static_cast<int>(i % kColumns) * kBlock, by = static_cast<int>(i / kColumns) * kBlock;
+    for (int y = 0; y < kBlock; ++y)
+      for (int x = 0; x < kBlock; ++x) pixels[static_cast<std::size_t>(by + y) * width + bx + x] = images[i].argb;
+    xml += std::string("<Image name=\"") + images[i].name + "\" xPos=\"" + std::to_string(bx + 8) + "\" yPos=\"" +
+           std::to_string(by + 8) + "\" width=\"16\" height=\"16\"/>";
+  }
+  xml += "</Imageset>\n";
+  const std::vector<std::uint8_t> png = writePng(width, height, pixels);
+  return !png.empty() && writer.add(kFolder + name + ".png", png, 0) && writer.add(kFolder + name + ".imageset", xml);
+}
+
 bool addGuiSamples(ArchiveWriter& writer) {
   bool ok =
       writer.add(kFolder + "Quillfen.scheme", scheme()) && writer.add(kFolder + "Quillfen.looknfeel", lookNFeel());
-  ok = ok && addPicture(writer, "Quillfen", quillfenImages()) && addPicture(writer, "LoadingScreen", loadingImages());
+  ok = ok && addSampleImageset(writer, "Quillfen", quillfenImages()) &&
+       addSampleImageset(writer, "LoadingScreen", loadingImages());
   ok = ok && addFontFile(writer, "DejaVuSans.ttf") && addFontFile(writer, "DejaVuSans-Oblique.ttf");
   for (const SampleFont& font : sampleFonts()) {
     const std::string xml =
@@ -364,5 +384,6 @@ bool addGuiSamples(ArchiveWriter& writer) {
   }
   ok = ok && writer.add(kFolder + "Texts.xml", textTable("Menu")) &&
        writer.add(kFolder + "IngameTexts.xml", textTable("Race"));
+  ok = ok && addScreenSamples(writer);
   return ok;
 }
