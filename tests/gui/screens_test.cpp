@@ -227,6 +227,10 @@ TEST_F(ScreenTest, ExitScreenLinksAndQuitting) {
   EXPECT_EQ(g_exitLink, SampleBrandingButton::kUrl);
   EXPECT_EQ(end.getResult(), 0);
   EXPECT_EQ(clicks, 1);
+  // A button without a link leaves none.
+  end.m_screens[1].m_buttonList[0].m_url.clear();
+  click(600, 450);
+  EXPECT_EQ(g_exitLink, "");
 
   // The background quits without a link; so do Escape and Space.
   g_exitLink.clear();
@@ -283,6 +287,7 @@ TEST_F(ScreenTest, SplashFlagsChooseTheLanguage) {
   click(322 + 60, 640 + 50);
   EXPECT_EQ(m_config.m_language, 1);
   EXPECT_EQ(m_texts->m_language, 1u);
+  EXPECT_NE(m_texts->getText(1001).find("Text"), CEGUI::String::npos);  // the English sample word
   EXPECT_EQ(splash.getResult(), 0);
   EXPECT_EQ(clicks, 1);
   input.m_key[kSpace] = 1;
