@@ -6,21 +6,13 @@
 
 #include "gui/gui.h"
 #include "gui/screen_host.h"
+#include "gui/screen_parts.h"
 
 CreditsScreen::CreditsScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host.gui()), m_host(host) {
-  m_root = createWindow("StaticImage", 0, 0, 1, 1, 1, 1, kName);
+  m_root = makeScreenRoot(kName);
   setImage(m_root, "Credits", "Background");
-  m_root->setProperty("FrameEnabled", "false");
-  m_root->setProperty("BackgroundEnabled", "false");
 
-  m_backButton = createWindow("ImageButton", 15, 623, 135, 130);
-  m_backButton->setProperty("NormalImage", "Quillfen/BackButton");
-  m_backButton->setProperty("DisabledImage", "Quillfen/BackButton");
-  m_backButton->setProperty("HoverImage", "Quillfen/BackButtonHover");
-  m_backButton->setProperty("PushedImage", "Quillfen/BackButtonHover");
-  m_backButton->setHorizontalAlignment(CEGUI::HA_LEFT);
-  m_backButton->setVerticalAlignment(CEGUI::VA_TOP);
-  m_backButton->setAlwaysOnTop(true);
+  m_backButton = makeBackButton(15, 623, 135, 130);
   m_backButton->subscribeEvent(CEGUI::PushButton::EventClicked,
                                CEGUI::Event::Subscriber(&CreditsScreen::onBackClicked, this));
   m_root->addChild(m_backButton);
@@ -30,10 +22,7 @@ CreditsScreen::CreditsScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &ho
   loadCredits(bytes);
 }
 
-CreditsScreen::~CreditsScreen() {
-  CEGUI::WindowManager& manager = CEGUI::WindowManager::getSingleton();
-  if (manager.isAlive(m_root)) manager.destroyWindow(m_root);
-}
+CreditsScreen::~CreditsScreen() { destroyScreenRoot(m_root); }
 
 void CreditsScreen::loadCredits(std::string_view bytes) {
   CEGUI::String line;

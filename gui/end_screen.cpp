@@ -9,6 +9,7 @@
 #include "game/exit_link.h"
 #include "gui/gui.h"
 #include "gui/screen_host.h"
+#include "gui/screen_parts.h"
 #include "input/input_device.h"
 
 namespace {
@@ -22,19 +23,14 @@ CEGUI::String imageName(const std::string& imageset, const std::string& image) {
 }  // namespace
 
 EndScreen::EndScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host.gui()), m_host(host) {
-  m_root = createWindow("StaticImage", 0, 0, 1, 1, 1, 1, kName);
-  m_root->setProperty("FrameEnabled", "false");
-  m_root->setProperty("BackgroundEnabled", "false");
+  m_root = makeScreenRoot(kName);
   m_root->subscribeEvent(CEGUI::Window::EventMouseClick,
                          CEGUI::Event::Subscriber(&EndScreen::onBackgroundClicked, this));
   std::string xml;
   if (readWholeFile(host.files(), kFileName, xml, kMaxFileBytes)) readBranding(xml, m_screens);
 }
 
-EndScreen::~EndScreen() {
-  CEGUI::WindowManager& manager = CEGUI::WindowManager::getSingleton();
-  if (manager.isAlive(m_root)) manager.destroyWindow(m_root);
-}
+EndScreen::~EndScreen() { destroyScreenRoot(m_root); }
 
 const BrandingScreen* EndScreen::current() const {
   const int language = m_host.config().m_language;
@@ -70,15 +66,10 @@ void EndScreen::build(const BrandingScreen& screen) {
     const CEGUI::String normal = imageName(b.m_imageset, b.m_normalImage);
     const CEGUI::String hover = imageName(b.m_imageset, b.m_hoverImage);
     CEGUI::Window* button =
-        createWindow("ImageButton", static_cast<float>(b.m_x), static_cast<float>(b.m_y), static_cast<float>(b.m_width),
-                     static_cast<float>(b.m_height), kLayoutWidth, kLayoutHeight);
+        makeImageButton(static_cast<float>(b.m_x), static_cast<float>(b.m_y), static_cast<float>(b.m_width),
+                        static_cast<float>(b.m_height), kLayoutWidth, kLayoutHeight);
     m_buttons[i] = button;
-    button->setProperty("NormalImage", normal);
-    button->setProperty("DisabledImage", normal);
-    button->setProperty("HoverImage", hover);
-    button->setProperty("PushedImage", hover);
-    button->setHorizontalAlignment(CEGUI::HA_LEFT);
-    button->setVerticalAlignment(CEGUI::VA_TOP);
+    setButtonImages(button, normal, hover);
     button->setAlwaysOnTop(true);
     button->subscribeEvent(CEGUI::PushButton::EventClicked,
                            [this, i](const CEGUI::EventArgs&) { return onButtonClicked(i); });

@@ -4,6 +4,7 @@
 
 #include "gui/gui.h"
 #include "gui/screen_host.h"
+#include "gui/screen_parts.h"
 #include "gui/text_table.h"
 #include "input/input_device.h"
 
@@ -20,19 +21,10 @@ const HelpScreen::Extra HelpScreen::kExtraList[kExtras] = {
 };
 
 HelpScreen::HelpScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host.gui()), m_host(host) {
-  m_root = createWindow("StaticImage", 0, 0, 1, 1, 1, 1, kName);
+  m_root = makeScreenRoot(kName);
   setImage(m_root, "HelpScreen", "Background");
-  m_root->setProperty("FrameEnabled", "false");
-  m_root->setProperty("BackgroundEnabled", "false");
 
-  m_backButton = createWindow("ImageButton", 28, 605, 135, 135);
-  m_backButton->setProperty("NormalImage", "Quillfen/BackButton");
-  m_backButton->setProperty("DisabledImage", "Quillfen/BackButton");
-  m_backButton->setProperty("HoverImage", "Quillfen/BackButtonHover");
-  m_backButton->setProperty("PushedImage", "Quillfen/BackButtonHover");
-  m_backButton->setHorizontalAlignment(CEGUI::HA_LEFT);
-  m_backButton->setVerticalAlignment(CEGUI::VA_TOP);
-  m_backButton->setAlwaysOnTop(true);
+  m_backButton = makeBackButton(28, 605, 135, 135);
   m_backButton->subscribeEvent(CEGUI::PushButton::EventClicked,
                                CEGUI::Event::Subscriber(&HelpScreen::onBackClicked, this));
   m_root->addChild(m_backButton);
@@ -78,10 +70,7 @@ HelpScreen::HelpScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host.gui
   layoutPane();
 }
 
-HelpScreen::~HelpScreen() {
-  CEGUI::WindowManager& manager = CEGUI::WindowManager::getSingleton();
-  if (manager.isAlive(m_root)) manager.destroyWindow(m_root);
-}
+HelpScreen::~HelpScreen() { destroyScreenRoot(m_root); }
 
 CEGUI::Window* HelpScreen::addText(float x, float y, float width, float height, const char* font, HorzText formatting) {
   CEGUI::Window* text = createWindow("StaticText", 0, 0, 0, 0);

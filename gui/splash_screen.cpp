@@ -5,6 +5,7 @@
 #include "game/config.h"
 #include "gui/gui.h"
 #include "gui/screen_host.h"
+#include "gui/screen_parts.h"
 #include "gui/text_table.h"
 #include "input/input_device.h"
 
@@ -18,9 +19,7 @@ const SplashScreen::Flag SplashScreen::kFlags[kFlagCount] = {
     {"DE", 192}, {"EN", 322}, {"FR", 452}, {"SP", 585}, {"IT", 712}};
 
 SplashScreen::SplashScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host.gui()), m_host(host) {
-  m_root = createWindow("StaticImage", 0, 0, 1, 1, 1, 1, kName);
-  m_root->setProperty("FrameEnabled", "false");
-  m_root->setProperty("BackgroundEnabled", "false");
+  m_root = makeScreenRoot(kName);
   setImage(m_root, "splash", "Background");
 
   m_quitDialog = createWindow("FrameWindow", 262, 184, kDialogWidth, kDialogHeight);
@@ -49,9 +48,7 @@ SplashScreen::SplashScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host
   }
 
   for (int language = 0; language < kFlagCount; ++language) {
-    CEGUI::Window* flag = createWindow("ImageButton", kFlags[language].x, 640, 120, 102);
-    flag->setHorizontalAlignment(CEGUI::HA_LEFT);
-    flag->setVerticalAlignment(CEGUI::VA_TOP);
+    CEGUI::Window* flag = makeImageButton(kFlags[language].x, 640, 120, 102);
     flag->subscribeEvent(CEGUI::PushButton::EventClicked,
                          [this, language](const CEGUI::EventArgs&) { return onFlagClicked(language); });
     m_root->addChild(flag);
@@ -59,10 +56,7 @@ SplashScreen::SplashScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host
   }
 }
 
-SplashScreen::~SplashScreen() {
-  CEGUI::WindowManager& manager = CEGUI::WindowManager::getSingleton();
-  if (manager.isAlive(m_root)) manager.destroyWindow(m_root);
-}
+SplashScreen::~SplashScreen() { destroyScreenRoot(m_root); }
 
 void SplashScreen::activate() {
   m_gui->loadImageset("Flags.imageset");
@@ -74,10 +68,7 @@ void SplashScreen::activate() {
   for (int language = 0; language < kFlagCount; ++language) {
     CEGUI::Window* flag = m_flagButtons[language];
     const CEGUI::String base = CEGUI::String("Flags/Flag") + kFlags[language].code;
-    flag->setProperty("NormalImage", base + "_Normal");
-    flag->setProperty("DisabledImage", base + "_Normal");
-    flag->setProperty("HoverImage", base + "_Hover");
-    flag->setProperty("PushedImage", base + "_Hover");
+    setButtonImages(flag, base + "_Normal", base + "_Hover");
     flag->setVisible(choosing);
     flag->setEnabled(choosing);
   }
