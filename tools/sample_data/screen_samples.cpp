@@ -40,19 +40,19 @@ std::string branding() {
   std::string s = "<?xml version=\"1.0\" ?>\n<Branding>\n";
   for (const char* language : {"De", "En", "Fr", "Sp", "It"})
     s += std::string("  <Screen Lang=\"") + language + "\" Show=\"True\" Imageset=\"Branding\">\n" +
-         "    <Button URL=\"" + B::kUrl +
-         "\" Imageset=\"BrandingButtons\" NormalImage=\"Link\" HoverImage=\"LinkHover\"" + " XPos=\"" +
-         std::to_string(B::kX) + "\" YPos=\"" + std::to_string(B::kY) + "\" Width=\"" + std::to_string(B::kWidth) +
-         "\" Height=\"" + std::to_string(B::kHeight) + "\"/>\n  </Screen>\n";
+         "    <Button URL=\"" + B::kUrl + "\" Imageset=\"Branding\" NormalImage=\"Link\" HoverImage=\"LinkHover\"" +
+         " XPos=\"" + std::to_string(B::kX) + "\" YPos=\"" + std::to_string(B::kY) + "\" Width=\"" +
+         std::to_string(B::kWidth) + "\" Height=\"" + std::to_string(B::kHeight) + "\"/>\n  </Screen>\n";
   return s + "</Branding>\n";
 }
 
 }  // namespace
 
 bool addScreenSamples(ArchiveWriter& writer) {
-  const SampleImage background[] = {{"Background", SampleBrandingButton::kBackground}};
-  const SampleImage buttons[] = {{"Link", SampleBrandingButton::kNormal}, {"LinkHover", SampleBrandingButton::kHover}};
+  // One imageset holds the background and the button's two images.
+  const SampleImage images[] = {{"Background", SampleBrandingButton::kBackground},
+                                {"Link", SampleBrandingButton::kNormal},
+                                {"LinkHover", SampleBrandingButton::kHover}};
   return addFlags(writer) && writer.add(kFolder + "Credits.txt", credits()) &&
-         writer.add(kFolder + "Branding_Demo.xml", branding()) && addSampleImageset(writer, "Branding", background) &&
-         addSampleImageset(writer, "BrandingButtons", buttons);
+         writer.add(kFolder + "Branding_Demo.xml", branding()) && addSampleImageset(writer, "Branding", images);
 }
