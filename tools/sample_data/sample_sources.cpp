@@ -5,6 +5,7 @@ namespace {
 const SampleSource kSources[] = {
     {"texts", addTextSamples},
     {"GUI data", addGuiSamples},
+    {"menu data", addMenuSamples},
 };
 
 }  // namespace
