@@ -73,8 +73,11 @@ bool addScenes(ArchiveWriter& writer) {
 bool addImagesets(ArchiveWriter& writer) {
   const SampleImage background[] = {{"Background", 0xFF304050}};
   bool ok = true;
-  for (const char* name : {"splash", "main", "Championship", "Highscores", "Options", "Credits", "HelpScreen"})
+  for (const char* name : {"splash", "main", "Highscores", "Options", "Credits", "HelpScreen"})
     ok = ok && addSampleImageset(writer, name, background);
+  // The mode screens' background leaves the 3D preview visible.
+  const SampleImage clear[] = {{"Background", 0x00000000}};
+  ok = ok && addSampleImageset(writer, "Championship", clear);
   const SampleImage logo[] = {{"Logo", 0xFFE0C040}};
   const SampleImage extras[] = {
       {"Extra_None", 0x00000000},    {"Extra_Rocket1", 0xFFC03030}, {"Extra_Rocket2", 0xFFE04040},
