@@ -302,4 +302,6 @@ void readSurface(Lwo2Load& load, Lwo2Cursor in) {
   std::stable_sort(surface.imageLayers.begin(), surface.imageLayers.end(),
                    [](const auto& a, const auto& b) { return a->ordinal < b->ordinal; });
   surface.defined = true;
+  // Only a read surface is drawn: without this no loaded object showed.
+  surface.loaded = true;
 }

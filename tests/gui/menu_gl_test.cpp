@@ -13,6 +13,7 @@
 #include "scene/scene_item.h"
 #include "tests/gui/gui_fixture.h"
 #include "tests/render/pipeline_fixture.h"
+#include "tools/sample_data/menu_samples.h"
 
 namespace {
 
@@ -37,6 +38,14 @@ class MenuPreviewTest : public PipelineTest {
     config.reset();
     gui.reset();
     PipelineTest::TearDown();
+  }
+  // The preview's centre, in back-buffer pixels (the mode screens' sample
+  // background is transparent).
+  DWORD centre() {
+    const int x = (60 + 206) * pipeline->requestedWidth / 1024, y = (262 + 165) * pipeline->requestedHeight / 768;
+    DWORD pixel = 0;
+    EXPECT_EQ(device->ReadBackBuffer(x, y, 1, 1, &pixel), D3D_OK);
+    return pixel & 0xFFFFFF;
   }
   D3DVIEWPORT9 viewport() {
     D3DVIEWPORT9 v{};
@@ -72,6 +81,7 @@ TEST_F(MenuPreviewTest, ChampionshipShowsTheChosenKartScaledByClass) {
 
   menu->setScreen(menu->screen(Menu::kChampionship));
   menu->update();
+  EXPECT_EQ(centre(), sampleKartColour(2));
   EXPECT_EQ(menu->m_kartScenes[2]->findItem("motor", -1, 1)->scale[0].value, 0.75f);
   v = viewport();
   EXPECT_EQ((std::vector<DWORD>{v.X, v.Y, v.Width, v.Height}),
@@ -88,6 +98,7 @@ TEST_F(MenuPreviewTest, ChampionshipShowsTheChosenKartScaledByClass) {
   menu->handleInput(&input);
   menu->update();
   EXPECT_EQ(config->m_championshipKart, 3);
+  EXPECT_EQ(centre(), sampleKartColour(3));
   EXPECT_EQ(menu->m_kartScenes[3]->findItem("motor", -1, 1)->scale[0].value, 0.75f);
 
   // A result the flow does not act on stays pending, and no preview is
@@ -96,6 +107,7 @@ TEST_F(MenuPreviewTest, ChampionshipShowsTheChosenKartScaledByClass) {
   config->m_championshipCcm = 2;
   menu->update();
   EXPECT_EQ(menu->m_kartScenes[3]->findItem("motor", -1, 1)->scale[0].value, 0.75f);
+  EXPECT_EQ(centre(), 0u);
   cup.setResult(-1);
   menu->update();
   EXPECT_EQ(menu->m_kartScenes[3]->findItem("motor", -1, 1)->scale[0].value, 1.0f);
