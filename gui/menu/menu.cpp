@@ -14,6 +14,7 @@
 #include "gui/menu/championship_screen.h"
 #include "gui/menu/main_menu_screen.h"
 #include "gui/menu/mode_screens.h"
+#include "gui/menu/multiplayer_screens.h"
 #include "gui/text_table.h"
 #include "input/input_device.h"
 #include "net/net_control.h"
@@ -144,6 +145,8 @@ bool Menu::init(File* files, SoundDevice* sound, Config* config) {
   m_screens[kTimeTrial] = std::make_unique<TimeTrialScreen>(this);
   m_screens[kLastManStanding] = std::make_unique<LastManStandingScreen>(this);
   m_screens[kTwoPlayers] = std::make_unique<TwoPlayersScreen>(this);
+  m_screens[kMultiplayerSelect] = std::make_unique<MultiplayerSelectScreen>(this);
+  m_screens[kMultiplayer] = std::make_unique<MultiplayerScreen>(this);
   reportProgress(78);
   reportProgress(90);
   reportProgress(92);
@@ -255,6 +258,14 @@ void Menu::act(int result) {
     }
     return;
   }
+  if (is(kMultiplayerSelect)) {
+    if (result == 1) setScreen(screen(kMainMenu));
+    if (result == MultiplayerSelectScreen::kHost || result == MultiplayerSelectScreen::kJoin) {
+      static_cast<MultiplayerScreen*>(screen(kMultiplayer))->m_isHost = result == MultiplayerSelectScreen::kHost;
+      setScreen(screen(kMultiplayer));
+    }
+    return;
+  }
   if (is(kHighscores) && result == 1) {
     if (m_config->m_highscoreMusic) {
       if (m_highscoreMusic) m_highscoreMusic->stop();
@@ -332,8 +343,8 @@ void Menu::drawPreviews() {
   } else if (m_current == screen(kChampionship)) {
     drawPreview(c.m_championshipKart, c.m_championshipCcm, c.m_championshipCharacter, 60, 262, 412, 331.5f);
   } else if (m_current == screen(kMultiplayer)) {
-    const Config::Player& own = c.m_player[std::clamp(NetControl::getInstance().playerSlot(), 0, 5)].get();
-    drawPreview(std::clamp(own.kart, 0, 7), c.m_ccm.get(), std::clamp(own.character, 0, 5), 60, 30, 422, 331.5f);
+    const auto* lobby = static_cast<const MultiplayerScreen*>(m_current);
+    drawPreview(lobby->localKartIndex(), c.m_ccm.get(), lobby->localCharacterIndex(), 60, 30, 422, 331.5f);
   } else if (m_current == screen(kTwoPlayers)) {
     drawPreview(c.m_twoPlayersKart1, c.m_twoPlayersCcm, c.m_twoPlayersCharacter1, 48, 30, 422, 331.5f);
     drawPreview(c.m_twoPlayersKart2, c.m_twoPlayersCcm, c.m_twoPlayersCharacter2, 559, 30, 422, 331.5f);

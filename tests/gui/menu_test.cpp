@@ -11,6 +11,7 @@
 #include "gui/menu/main_menu_screen.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/mode_screens.h"
+#include "gui/menu/multiplayer_screens.h"
 #include "gui/text_table.h"
 #include "input/input_device.h"
 #include "sound/sound_buffer.h"
@@ -320,6 +321,55 @@ TEST_F(MenuTest, ModeScreensHandOverTheWholeChoice) {
       }
     }
     menu->shutdown();
+  }
+}
+
+TEST_F(MenuTest, NetworkGameHostOrJoinAndTheLobby) {
+  init();
+  menu->screen(Menu::kMainMenu)->setResult(104);
+  menu->update();
+  auto& select = screen<MultiplayerSelectScreen>(Menu::kMultiplayerSelect);
+  ASSERT_EQ(menu->m_current, &select);
+  clickCentre(select.m_addressBox);
+  for (char c : std::string("10.0.x0.7")) gui->context().injectChar(static_cast<CEGUI::utf32>(c));
+  EXPECT_EQ(select.address(), "10.0.0.7");
+  clickCentre(select.m_backButton);
+  EXPECT_EQ(select.getResult(), 1);
+  clickCentre(select.m_joinButton);
+  EXPECT_EQ(select.getResult(), 106);
+  clickCentre(select.m_hostButton);
+  EXPECT_EQ(select.getResult(), 105);
+  menu->update();
+  auto& lobby = screen<MultiplayerScreen>(Menu::kMultiplayer);
+  ASSERT_EQ(menu->m_current, &lobby);
+  EXPECT_TRUE(lobby.m_isHost);
+
+  // No own kart yet: ready stays off, since the race load would hand a
+  // record with kart -1 to the computer.
+  config->m_player[0].modify()->kart = -1;
+  lobby.activate();
+  EXPECT_TRUE(lobby.m_startButton->isDisabled());
+  clickCentre(lobby.m_startButton);
+  EXPECT_EQ(config->m_player[0].get().ready, 0);
+  clickCentre(lobby.m_kartButtons[1]);
+  EXPECT_EQ(config->m_player[0].get().kart, 0);
+  EXPECT_FALSE(lobby.m_startButton->isDisabled());
+  clickCentre(lobby.m_lapsButtons[1]);
+  const int laps = config->m_laps.get();
+  clickCentre(lobby.m_startButton);
+  EXPECT_EQ(config->m_player[0].get().ready, 1);
+  EXPECT_TRUE(lobby.m_startButton->isDisabled());
+
+  for (bool host : {true, false}) {
+    lobby.m_isHost = host;
+    lobby.applySelection();
+    EXPECT_EQ(config->m_game.get(), 1);
+    EXPECT_EQ(config->m_playType, 2);
+    EXPECT_EQ(config->m_laps.get(), laps);
+    EXPECT_EQ(config->m_isAuthority, host ? 1 : 0);
+    const int controls[6] = {host ? 0 : 4, 3, 3, 3, 3, 3};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(config->m_controlType[i], controls[i]);
+    EXPECT_EQ(config->m_player[0].get().startPosition, 5);
   }
 }
 
