@@ -81,17 +81,22 @@ void TrackSelectionScreen::addClassRow(int* ccm, float leftX, float rightX, floa
   m_rows[row].show = showText(row, 800, 10, Config::kClassCount);
 }
 
+void TrackSelectionScreen::addDriverRows(int* ccm, int* character, const int* maxCharacter, int* kart,
+                                         const int* maxKart) {
+  addClassRow(ccm, 39, 445, 169);
+  std::size_t row = addRow(27, 454, 323, 150, 270, 240, 30, character, 0,
+                           [ccm, maxCharacter] { return maxCharacter[classIndex(*ccm)]; });
+  m_rows[row].show = showText(row, 100, 100, Config::kMaxCharacter + 1);
+  row = addRow(27, 454, 458, 150, 535, 240, 30, kart, 0, [ccm, maxKart] { return maxKart[classIndex(*ccm)]; });
+  m_rows[row].show = showText(row, 700, 1, Config::kMaxKart + 1);
+}
+
 // ---- time trial -------------------------------------------------------------
 
 TimeTrialScreen::TimeTrialScreen(Menu* menu) : TrackSelectionScreen(menu, "TimeTrialScreen", "Championship", true) {
   Config& c = config();
-  addClassRow(&c.m_timeTrialCcm, 39, 445, 169);
-  std::size_t row = addRow(27, 454, 323, 150, 270, 240, 30, &c.m_timeTrialCharacter, 0,
-                           [&c] { return c.m_timeTrialMaxCharacter[classIndex(c.m_timeTrialCcm)]; });
-  m_rows[row].show = showText(row, 100, 100, Config::kMaxCharacter + 1);
-  row = addRow(27, 454, 458, 150, 535, 240, 30, &c.m_timeTrialKart, 0,
-               [&c] { return c.m_timeTrialMaxKart[classIndex(c.m_timeTrialCcm)]; });
-  m_rows[row].show = showText(row, 700, 1, Config::kMaxKart + 1);
+  addDriverRows(&c.m_timeTrialCcm, &c.m_timeTrialCharacter, c.m_timeTrialMaxCharacter, &c.m_timeTrialKart,
+                c.m_timeTrialMaxKart);
   addTrackRow(&c.m_timeTrialTrack, 521, 480);
   addLapsRow(&c.m_timeTrialLaps, 521, 941, 169);
 }
@@ -112,13 +117,8 @@ void TimeTrialScreen::applySelection() {
 LastManStandingScreen::LastManStandingScreen(Menu* menu)
     : TrackSelectionScreen(menu, "LastManStandingScreen", "Championship", true) {
   Config& c = config();
-  addClassRow(&c.m_lastManStandingCcm, 39, 445, 169);
-  std::size_t row = addRow(27, 454, 323, 150, 270, 240, 30, &c.m_lastManStandingCharacter, 0,
-                           [&c] { return c.m_lastManStandingMaxCharacter[classIndex(c.m_lastManStandingCcm)]; });
-  m_rows[row].show = showText(row, 100, 100, Config::kMaxCharacter + 1);
-  row = addRow(27, 454, 458, 150, 535, 240, 30, &c.m_lastManStandingKart, 0,
-               [&c] { return c.m_lastManStandingMaxKart[classIndex(c.m_lastManStandingCcm)]; });
-  m_rows[row].show = showText(row, 700, 1, Config::kMaxKart + 1);
+  addDriverRows(&c.m_lastManStandingCcm, &c.m_lastManStandingCharacter, c.m_lastManStandingMaxCharacter,
+                &c.m_lastManStandingKart, c.m_lastManStandingMaxKart);
   addTrackRow(&c.m_lastManStandingTrack, 521, 480);
 }
 

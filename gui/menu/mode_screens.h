@@ -18,6 +18,9 @@ class TrackSelectionScreen : public SelectionScreen {
   void addTrackRow(int* track, float x, float y);
   void addLapsRow(int* laps, float leftX, float rightX, float y);
   void addClassRow(int* ccm, float leftX, float rightX, float y);
+  // Class above the preview, character and kart at its sides; the bounds
+  // of the kart and character follow the class.
+  void addDriverRows(int* ccm, int* character, const int* maxCharacter, int* kart, const int* maxKart);
 };
 
 class TimeTrialScreen : public TrackSelectionScreen {

@@ -12,22 +12,15 @@
 #include "scene/scene.h"
 #include "scene/scene_item.h"
 #include "tests/gui/gui_fixture.h"
-#include "tests/render/pipeline_fixture.h"
+#include "tests/scene/scene_gl_fixture.h"
 #include "tools/sample_data/menu_samples.h"
 
 namespace {
 
-class MenuPreviewTest : public PipelineTest {
+class MenuPreviewTest : public SceneGlTest {
  protected:
   void SetUp() override {
-    PipelineTest::SetUp();
-    buildOnGl();
-    device = pipeline->currentDevice;
-    ASSERT_NE(device, nullptr);
-    D3DPRESENT_PARAMETERS p{};
-    device->GetPresentParameters(&p);
-    pipeline->requestedWidth = static_cast<int>(p.BackBufferWidth);
-    pipeline->requestedHeight = static_cast<int>(p.BackBufferHeight);
+    SceneGlTest::SetUp();
     installLightWaveLoaders();
     gui = std::make_unique<Gui>(pipeline.get(), &input, sampleArchive(), GuiRenderer::createOnDevice(device));
     config = std::make_unique<Config>(nullptr, NetControl::getInstance(), Config::SavedFile::Ignore);
@@ -37,7 +30,7 @@ class MenuPreviewTest : public PipelineTest {
     menu.reset();
     config.reset();
     gui.reset();
-    PipelineTest::TearDown();
+    SceneGlTest::TearDown();
   }
   // The preview's centre, in back-buffer pixels (the mode screens' sample
   // background is transparent).
@@ -53,7 +46,6 @@ class MenuPreviewTest : public PipelineTest {
     return v;
   }
 
-  IDirect3DDevice9* device = nullptr;
   InputDevice input;
   std::unique_ptr<Gui> gui;
   std::unique_ptr<Config> config;
@@ -61,7 +53,6 @@ class MenuPreviewTest : public PipelineTest {
 };
 
 TEST_F(MenuPreviewTest, ChampionshipShowsTheChosenKartScaledByClass) {
-  const int width = pipeline->requestedWidth, height = pipeline->requestedHeight;
   config->m_championshipCcm = 1;
   config->m_championshipKart = 2;
   pipeline->horizontalFov = pipeline->verticalFov = 75.0f;
