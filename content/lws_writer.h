@@ -2,10 +2,11 @@
 // reads them: timing and scene-wide settings, objects with motions and
 // envelopes, bones, lights, cameras, the ODE master with its collision
 // spaces, geom, body and joint blocks, the particle-effect blocks (laid out
-// by the same field tables the loader reads them with), object sounds and
-// image clips, the motion mixer and hyper-voxel looks. Entries come out in the order they are asked for; a scene
-// file lists the scene settings, then the objects (each followed by its
-// plug-ins and bones), then the lights, then the cameras.
+// by the same field tables the loader reads them with), object sounds,
+// image clips, the motion mixer and hyper-voxel looks. Entries come out in
+// the order they are asked for; a scene file lists the scene settings, then
+// the objects (each followed by its plug-ins and bones), then the lights,
+// then the cameras.
 #pragma once
 
 #include <array>
