@@ -47,50 +47,41 @@ inline ArchiveFile& trackArchive() {
 inline constexpr int kRaceSpacePairs[][2] = {{1, 3}, {1, 5},  {2, 4}, {2, 5}, {3, 11}, {4, 4}, {4, 5}, {4, 6}, {4, 7},
                                              {4, 9}, {4, 10}, {5, 5}, {5, 9}, {6, 9},  {7, 9}, {8, 9}, {9, 9}, {9, 10}};
 
-// A scene root over a pipeline, track 0 loaded into it with a (dummy) sound
-// device so that its object sound loads.
-class TrackSceneTest : public PipelineTest {
- protected:
-  void SetUp() override {
-    PipelineTest::SetUp();
-    cacheFolder = std::filesystem::path(::testing::TempDir()) / ("track_cache_" + std::to_string(::getpid()));
-    setenv("TESSALINE_TEXTURE_CACHE", cacheFolder.c_str(), 1);
+// Loads track 0 into a root: the LightWave loaders installed, a dummy
+// sound device on the pipeline (so that the object sound loads) and a
+// texture cache folder of its own. Outlives the root it loads into.
+class TrackLoader {
+ public:
+  TrackLoader()
+      : m_cacheFolder(std::filesystem::path(::testing::TempDir()) / ("track_cache_" + std::to_string(::getpid()))) {
+    setenv("TESSALINE_TEXTURE_CACHE", m_cacheFolder.c_str(), 1);
   }
-  void TearDown() override {
-    root.reset();  // the scene's buffers go before their device
-    if (pipeline) pipeline->soundDevice = nullptr;
-    sound.reset();
+  ~TrackLoader() {
     unsetenv("TESSALINE_TEXTURE_CACHE");
-    std::filesystem::remove_all(cacheFolder);
-    PipelineTest::TearDown();
+    std::filesystem::remove_all(m_cacheFolder);
   }
-  void loadTrack() {
+  Scene* load(SceneRoot& root) {
     installLightWaveLoaders();
-    sound = std::make_unique<SoundSystem>(nullptr);
-    pipeline->soundDevice = sound->openDevice(kDefaultSoundDeviceGuid);
-    root = std::make_unique<SceneRoot>(pipeline.get(), "race");
-    scene = root->loadScene(nullptr, &trackArchive(), track0::kSceneFile);
-  }
-  // The race's space pairs, and one plain contact surface for every pair
-  // of surface kinds (the race's own kinds are sensors; a plain one lets a
-  // body rest and collide).
-  void installRaceTables() {
-    for (const auto& pair : kRaceSpacePairs)
-      scene->spacePairTable[pair[0]][pair[1]] = scene->spacePairTable[pair[1]][pair[0]] = &collide;
-    for (auto& row : scene->surfaceTable) row.fill(&plain);
-  }
-  std::vector<PhysicsObject*> physicsOfKind(int kind) const {
-    std::vector<PhysicsObject*> found;
-    for (const auto& item : scene->objects)
-      if (auto* p = dynamic_cast<PhysicsObject*>(item.get()); p && p->surfaceKind == kind) found.push_back(p);
-    return found;
+    m_sound = std::make_unique<SoundSystem>(nullptr);
+    root.pipeline->soundDevice = m_sound->openDevice(kDefaultSoundDeviceGuid);
+    return root.loadScene(nullptr, &trackArchive(), track0::kSceneFile);
   }
 
-  AudioDriver driver{"dummy"};
-  std::filesystem::path cacheFolder;
-  std::unique_ptr<SoundSystem> sound;
-  std::unique_ptr<SceneRoot> root;
-  Scene* scene = nullptr;
+ private:
+  AudioDriver m_driver{"dummy"};
+  std::filesystem::path m_cacheFolder;
+  std::unique_ptr<SoundSystem> m_sound;
+};
+
+// The race's space pairs, and one plain contact surface for every pair of
+// surface kinds (the race's own kinds are sensors; a plain one lets a body
+// rest and collide).
+struct RaceTables {
+  void install(Scene& scene) {
+    for (const auto& pair : kRaceSpacePairs)
+      scene.spacePairTable[pair[0]][pair[1]] = scene.spacePairTable[pair[1]][pair[0]] = &collide;
+    for (auto& row : scene.surfaceTable) row.fill(&plain);
+  }
   ODESpacePair collide{true};
   ODEJointSurface plain;
 };

@@ -7,24 +7,17 @@
 #include <fstream>
 
 #include "content/bmp_writer.h"
+#include "tests/scene/scene_gl_fixture.h"
 #include "tests/track/track_fixture.h"
 
 namespace {
 
-class TrackFrame : public TrackSceneTest {
+class TrackFrame : public SceneGlTest {
  protected:
   void SetUp() override {
-    TrackSceneTest::SetUp();
-    buildOnGl();
-    device = pipeline->currentDevice;
-    ASSERT_NE(device, nullptr);
-    D3DPRESENT_PARAMETERS p{};
-    device->GetPresentParameters(&p);
-    width = static_cast<int>(p.BackBufferWidth);
-    height = static_cast<int>(p.BackBufferHeight);
-    pipeline->requestedWidth = pipeline->targetWidth = width;
-    pipeline->requestedHeight = pipeline->targetHeight = height;
-    loadTrack();
+    SceneGlTest::SetUp();
+    root = std::make_unique<SceneRoot>(pipeline.get(), "race");
+    scene = loader.load(*root);
   }
   // The whole back buffer, top row first, as 0xRRGGBB; empty on a GL error.
   std::vector<std::uint32_t> frame() {
@@ -36,15 +29,8 @@ class TrackFrame : public TrackSceneTest {
     for (std::uint32_t& p : rows) p &= 0xFFFFFF;
     return rows;
   }
-  static int channel(std::uint32_t c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
-  static bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
-    for (int shift = 0; shift < 24; shift += 8)
-      if (std::abs(channel(a, shift) - channel(b, shift)) > tolerance) return false;
-    return true;
-  }
 
-  IDirect3DDevice9* device = nullptr;
-  int width = 0, height = 0;
+  TrackLoader loader;
 };
 
 TEST_F(TrackFrame, TheTrackCameraSeesSkyRoadAndFogAndSurvivesAReset) {

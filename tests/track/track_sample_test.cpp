@@ -69,13 +69,29 @@ TEST(TrackMaps, PositionsRiseAlongTheLapAndWrapOnceAtTheLine) {
   EXPECT_EQ(positionAt(map, c.x + d.z * 14.0f, c.z - d.x * 14.0f), 0);
 }
 
-class TrackScene : public TrackSceneTest {
+class TrackScene : public PipelineTest {
  protected:
   void SetUp() override {
-    TrackSceneTest::SetUp();
+    PipelineTest::SetUp();
     build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
-    loadTrack();
+    root = std::make_unique<SceneRoot>(pipeline.get(), "race");
+    scene = loader.load(*root);
   }
+  void TearDown() override {
+    root.reset();
+    PipelineTest::TearDown();
+  }
+  std::vector<PhysicsObject*> physicsOfKind(int kind) const {
+    std::vector<PhysicsObject*> found;
+    for (const auto& item : scene->objects)
+      if (auto* p = dynamic_cast<PhysicsObject*>(item.get()); p && p->surfaceKind == kind) found.push_back(p);
+    return found;
+  }
+
+  TrackLoader loader;
+  std::unique_ptr<SceneRoot> root;
+  Scene* scene = nullptr;
+  RaceTables tables;
 };
 
 TEST_F(TrackScene, LoadsWithWhatTheRaceLooksUp) {
@@ -99,7 +115,9 @@ TEST_F(TrackScene, LoadsWithWhatTheRaceLooksUp) {
     const float toLine[2] = {line.x - x, line.z - z};
     const float distance = std::hypot(toLine[0], toLine[1]);
     EXPECT_GT((std::sin(heading) * toLine[0] + std::cos(heading) * toLine[1]) / distance, 0.8f) << "start " << i;
-    if (i % 2 == 1) EXPECT_NEAR(heading, starts[i - 1]->rotation[0].evaluate(0), 1e-5) << "a row faces one way";
+    if (i % 2 == 1) {
+      EXPECT_NEAR(heading, starts[i - 1]->rotation[0].evaluate(0), 1e-5) << "a row faces one way";
+    }
     EXPECT_NEAR(distance, 4.0f * static_cast<float>(i / 2 + 1), 3.0f) << "start " << i;
   }
 
@@ -154,7 +172,7 @@ class RayRecorder : public ODEJointSurface {
 
 TEST_F(TrackScene, BodiesRestOnTheRoadAndStopAtTheWalls) {
   ASSERT_NE(scene, nullptr);
-  installRaceTables();
+  tables.install(*scene);
   RayRecorder rays;
   scene->surfaceTable[track0::kRayKind][track0::kGroundKind] = &rays;
   scene->surfaceTable[track0::kGroundKind][track0::kRayKind] = &rays;
@@ -180,7 +198,7 @@ TEST_F(TrackScene, BodiesRestOnTheRoadAndStopAtTheWalls) {
 
   // Pushed to the right, it slides as far as the wall and no further (on
   // less grip, so that it slides rather than tips over).
-  plain.m_surface.mu = plain.m_surface.mu2 = 0.5;
+  tables.plain.m_surface.mu = tables.plain.m_surface.mu2 = 0.5;
   dBodyEnable(crate->body);
   double furthest = 0.0;
   for (int i = 0; i < 300; ++i) {
