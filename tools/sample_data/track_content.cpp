@@ -232,7 +232,7 @@ struct Mesh {
   }
 };
 
-struct SurfaceSpec {
+struct SurfaceLook {
   std::string name;
   std::array<float, 3> colour{1, 1, 1};
   int clip = 0;  // 0: untextured
@@ -240,11 +240,11 @@ struct SurfaceSpec {
   float reflection = 0.0f;
 };
 
-std::vector<std::uint8_t> objectBytes(const Mesh& mesh, const std::vector<SurfaceSpec>& surfaces,
+std::vector<std::uint8_t> objectBytes(const Mesh& mesh, const std::vector<SurfaceLook>& surfaces,
                                       const std::vector<std::pair<int, std::string>>& clips) {
   lwo2::Writer w;
   std::vector<std::string> names;
-  for (const SurfaceSpec& s : surfaces) names.push_back(s.name);
+  for (const SurfaceLook& s : surfaces) names.push_back(s.name);
   w.tags(names);
   w.layer(0);
   std::vector<std::array<float, 3>> points;
@@ -261,7 +261,7 @@ std::vector<std::uint8_t> objectBytes(const Mesh& mesh, const std::vector<Surfac
     tags.push_back({static_cast<std::uint32_t>(i), mesh.faceSurfaces[i]});
   w.polygonSurfaces(tags);
   for (const auto& [index, path] : clips) w.stillClip(static_cast<std::uint32_t>(index), path);
-  for (const SurfaceSpec& s : surfaces) {
+  for (const SurfaceLook& s : surfaces) {
     lwo2::Surface surface(s.name);
     surface.colour(s.colour[0], s.colour[1], s.colour[2]);
     surface.value("DIFF", s.unlit ? 0.0f : 1.0f).value("LUMI", s.unlit ? 1.0f : 0.0f);
