@@ -301,4 +301,5 @@ void readSurface(Lwo2Load& load, Lwo2Cursor in) {
   std::stable_sort(surface.imageLayers.begin(), surface.imageLayers.end(),
                    [](const auto& a, const auto& b) { return a->ordinal < b->ordinal; });
   surface.defined = true;
+  surface.loaded = true;  // drawn from now on
 }
