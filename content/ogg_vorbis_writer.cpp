@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "sound/vorbis_setup_check.h"
+
 namespace {
 
 // The encoder's state with its teardown in one place.
@@ -86,4 +88,47 @@ std::vector<std::uint8_t> encodeOggVorbis(const std::vector<std::int16_t>& sampl
   drain(e, out);
   while (ogg_stream_flush(&e.stream, &page)) appendPage(out, page);
   return out;
+}
+
+namespace {
+
+// Header, lacing values and body of the page at `at`; 0 when it does not fit.
+std::size_t pageLength(const std::vector<std::uint8_t>& ogg, std::size_t at) {
+  if (at + 27 > ogg.size() || ogg[at + 26] == 0 || at + 27 + ogg[at + 26] > ogg.size()) return 0;
+  std::size_t length = 27 + ogg[at + 26];
+  for (std::size_t i = 0; i < ogg[at + 26]; ++i) length += ogg[at + 27 + i];
+  return at + length <= ogg.size() ? length : 0;
+}
+
+}  // namespace
+
+VorbisSetupPlace findVorbisSetup(const std::vector<std::uint8_t>& ogg) {
+  const std::size_t page = pageLength(ogg, 0);
+  if (page == 0 || pageLength(ogg, page) == 0) return {};
+  // Lacing values: the comment packet's, then the setup packet's, each
+  // ending with a value below 255.
+  const std::size_t segments = ogg[page + 26];
+  std::size_t packet = page + 27 + segments, size = 0, i = 0;
+  for (bool comment = true; i < segments; ++i) {
+    const std::uint8_t lacing = ogg[page + 27 + i];
+    (comment ? packet : size) += lacing;
+    if (lacing < 255 && !comment) return {page, packet, size};
+    if (lacing < 255) comment = false;
+  }
+  return {};
+}
+
+std::vector<std::uint8_t> withResidueClassbookOfDimensionZero(std::vector<std::uint8_t> ogg) {
+  const VorbisSetupPlace place = findVorbisSetup(ogg);
+  VorbisSetupLayout layout;
+  if (place.size == 0 || !readVorbisSetup(&ogg[place.packet], place.size, &layout).empty()) return {};
+  // The 16 dimension bits follow the 24-bit sync pattern, least significant
+  // bit first.
+  const std::size_t first = place.packet * 8 + layout.codebooks[layout.residues[0].classbook].bitOffset + 24;
+  for (std::size_t bit = first; bit < first + 16; ++bit) ogg[bit / 8] &= static_cast<std::uint8_t>(~(1u << bit % 8));
+  const std::size_t header = 27 + ogg[place.page + 26];
+  const std::size_t body = pageLength(ogg, place.page) - header;
+  ogg_page page{&ogg[place.page], static_cast<long>(header), &ogg[place.page + header], static_cast<long>(body)};
+  ogg_page_checksum_set(&page);
+  return ogg;
 }

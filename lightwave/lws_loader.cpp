@@ -421,7 +421,14 @@ const Keyword kKeywords[] = {
      const std::string name = c.load.tokens.next();
      if (LightItem* light = c.load.light()) light->setName(name);
    }},
-  {"ExcludeLight", [](LoadContext& c) { c.load.tokens.nextItemId(); }},  // every light reaches every object
+  {"ExcludeLight", [](LoadContext& c) {
+     // 0x21000000 and 0x22000000 name no light of the scene.
+     const std::uint32_t id = c.load.tokens.nextItemId();
+     ObjectItem* object = c.load.object();
+     if (object && id != 0x21000000u && id != 0x22000000u && id >= 0x20000000u && id < 0x30000000u) {
+       object->excludedLights.push_back(static_cast<std::int32_t>(id - 0x20000000u));
+     }
+   }},
   {"LightMotion", [](LoadContext& c) { readLwsMotion(c.load.tokens, c.load.light()); }},
   {"LightColor", [](LoadContext& c) {
      TOKENS;
@@ -758,8 +765,11 @@ bool loadLWS(Scene& scene, LoadingProgressDisplay* display, File* file, const st
     if (found != keywords.end()) found->second(context);
   }
 
-  // The motion-mixer block (its position is kept in load.motionMixerPosition)
-  // is not read yet: the scene's motions play without a mixer.
+  // The motion mixer last: its actors name items anywhere in the file.
+  if (load.motionMixerPosition > 0) {
+    tokens.seek(load.motionMixerPosition);
+    readLwsMotionMixer(load);
+  }
   scene.followed = scene.cameras.front().get();
   finishObjects(load);
   if (load.objectsBefore == 0) {

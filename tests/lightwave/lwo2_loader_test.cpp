@@ -164,7 +164,6 @@ TEST_F(Lwo2LoaderTest, SurfaceParametersMapAsTheEngineReadsThem) {
   EXPECT_FLOAT_EQ(smooth.red.evaluate(1.0), 0.2f) << "COLR envelope 5 drives red";
   EXPECT_FLOAT_EQ(smooth.blue.evaluate(0.0), 0.4f) << "and 7 blue";
   EXPECT_TRUE(smooth.defined);
-  EXPECT_TRUE(smooth.loaded) << "a read surface is drawn";
 
   EXPECT_FALSE(surface("Flat")->smoothing) << "2 degrees is not more than 2 degrees";
   EXPECT_FALSE(surface("Flat")->doubleSided);

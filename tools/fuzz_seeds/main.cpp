@@ -135,6 +135,10 @@ void addSounds(std::vector<Seed>& seeds) {
   const std::size_t rate = 28 + 12;  // page header, lacing value, "\x01vorbis", version, channels
   for (int i = 0; i < 4; ++i) highRate[rate + i] = static_cast<std::uint8_t>(0x90000000u >> (8 * i));
   seeds.push_back({"vorbis/rate_past_int", withMode(1, highRate)});
+  // The first residue's classbook at dimension 0, refused before the
+  // decoder sees it.
+  seeds.push_back({"vorbis/classbook_dimension_0",
+                   withMode(0, withResidueClassbookOfDimensionZero(encodeOggVorbis(tone(1024, 1, 22050), 1, 22050)))});
 }
 
 // Archives with each coding and placement, extreme and clashing names, and

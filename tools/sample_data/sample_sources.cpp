@@ -5,6 +5,7 @@ namespace {
 const SampleSource kSources[] = {
     {"texts", addTextSamples},
     {"GUI data", addGuiSamples},
+    {"track 0", addTrackSamples},
     {"menu data", addMenuSamples},
 };
 
