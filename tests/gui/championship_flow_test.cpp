@@ -3,22 +3,18 @@
 #include "gui/championship_flow.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "game/config.h"
 #include "game/highscore.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
-TEST(ChampionshipFlow, ACupRunsFourRacesThenEntersItsTable) {
-  char dir[] = "/tmp/cup_test_XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
+using ChampionshipFlow = ScratchDirTest;  // the tables are saved in the working directory
 
+TEST_F(ChampionshipFlow, ACupRunsFourRacesThenEntersItsTable) {
   Config config(nullptr, NetControl::getInstance(), Config::SavedFile::Ignore);
   HighscoreTables tables;
   tables.reset();
@@ -56,9 +52,6 @@ TEST(ChampionshipFlow, ACupRunsFourRacesThenEntersItsTable) {
   HighscoreTables saved;
   EXPECT_TRUE(saved.load(HighscoreTables::kFileName));
   EXPECT_EQ(saved.table(HighscoreTables::kCup2, 1)->getEntry(0, 0)->value, 34);
-
-  std::filesystem::current_path(previous);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

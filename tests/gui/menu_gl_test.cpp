@@ -13,6 +13,7 @@
 #include "scene/scene_item.h"
 #include "tests/gui/gui_fixture.h"
 #include "tests/scene/scene_gl_fixture.h"
+#include "tests/support/scratch_dir.h"
 #include "tools/sample_data/menu_samples.h"
 
 namespace {
@@ -21,6 +22,7 @@ class MenuPreviewTest : public SceneGlTest {
  protected:
   void SetUp() override {
     SceneGlTest::SetUp();
+    scratch = std::make_unique<ScratchDir>();  // the menu's shutdown saves "config.dat"
     installLightWaveLoaders();
     gui = std::make_unique<Gui>(pipeline.get(), &input, sampleArchive(), GuiRenderer::createOnDevice(device));
     config = std::make_unique<Config>(nullptr, NetControl::getInstance(), Config::SavedFile::Ignore);
@@ -30,6 +32,7 @@ class MenuPreviewTest : public SceneGlTest {
     menu.reset();
     config.reset();
     gui.reset();
+    scratch.reset();
     SceneGlTest::TearDown();
   }
   // The preview's centre, in back-buffer pixels (the mode screens' sample
@@ -46,6 +49,7 @@ class MenuPreviewTest : public SceneGlTest {
     return v;
   }
 
+  std::unique_ptr<ScratchDir> scratch;
   InputDevice input;
   std::unique_ptr<Gui> gui;
   std::unique_ptr<Config> config;

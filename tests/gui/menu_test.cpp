@@ -2,7 +2,6 @@
 // injected mouse and key input as the entry point's loop feeds it.
 #include <CEGUI/CEGUI.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -18,6 +17,7 @@
 #include "sound/sound_system.h"
 #include "tests/gui/gui_fixture.h"
 #include "tests/scene/scene_test_items.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -57,11 +57,7 @@ class MenuTest : public ReportCapture {
   void SetUp() override {
     ReportCapture::SetUp();
     // Quitting saves "config.dat" in the working directory.
-    char dir[] = "/tmp/menu_test_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    directory = dir;
-    previous = std::filesystem::current_path();
-    std::filesystem::current_path(directory);
+    scratch = std::make_unique<ScratchDir>();
     config = std::make_unique<Config>(nullptr, NetControl::getInstance(), Config::SavedFile::Ignore);
     gui = std::make_unique<Gui>(nullptr, &input, sampleArchive(), GuiRenderer::createNull(kWidth, kHeight));
     menu = std::make_unique<RecordingMenu>(nullptr, gui.get());
@@ -71,8 +67,7 @@ class MenuTest : public ReportCapture {
     menu.reset();
     gui.reset();
     config.reset();
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(directory);
+    scratch.reset();
     ReportCapture::TearDown();
   }
   void init() { ASSERT_TRUE(menu->init(&sampleArchive(), &sound, config.get())); }
@@ -96,7 +91,7 @@ class MenuTest : public ReportCapture {
   }
   NotingSound& clickSound() { return recorded(menu->m_clickSound); }
 
-  std::filesystem::path directory, previous;
+  std::unique_ptr<ScratchDir> scratch;
   InputDevice input;
   RecordingSoundDevice sound;
   std::unique_ptr<Config> config;
