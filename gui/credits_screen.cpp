@@ -5,24 +5,25 @@
 #include <string>
 
 #include "gui/gui.h"
+#include "gui/menu/menu_widgets.h"
 #include "gui/screen_host.h"
-#include "gui/screen_parts.h"
 
 CreditsScreen::CreditsScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host.gui()), m_host(host) {
-  m_root = makeScreenRoot(kName);
-  setImage(m_root, "Credits", "Background");
+  m_root = menu_widgets::makeRoot(kName, "Credits");
 
-  m_backButton = makeBackButton(15, 623, 135, 130);
+  m_backButton =
+      menu_widgets::makePictureButton(m_root, 15, 623, 135, 130, "Quillfen/BackButton", "Quillfen/BackButton",
+                                      "Quillfen/BackButtonHover", kLayoutWidth, kLayoutHeight);
+  m_backButton->setAlwaysOnTop(true);
   m_backButton->subscribeEvent(CEGUI::PushButton::EventClicked,
                                CEGUI::Event::Subscriber(&CreditsScreen::onBackClicked, this));
-  m_root->addChild(m_backButton);
 
   std::string bytes;
   readWholeFile(host.files(), kFileName, bytes, kMaxFileBytes);
   loadCredits(bytes);
 }
 
-CreditsScreen::~CreditsScreen() { destroyScreenRoot(m_root); }
+CreditsScreen::~CreditsScreen() { menu_widgets::destroyRoot(m_root); }
 
 void CreditsScreen::loadCredits(std::string_view bytes) {
   CEGUI::String line;

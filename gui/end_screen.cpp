@@ -8,8 +8,8 @@
 #include "game/config.h"
 #include "game/exit_link.h"
 #include "gui/gui.h"
+#include "gui/menu/menu_widgets.h"
 #include "gui/screen_host.h"
-#include "gui/screen_parts.h"
 #include "input/input_device.h"
 
 namespace {
@@ -23,14 +23,16 @@ CEGUI::String imageName(const std::string& imageset, const std::string& image) {
 }  // namespace
 
 EndScreen::EndScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host.gui()), m_host(host) {
-  m_root = makeScreenRoot(kName);
+  m_root = createWindow("StaticImage", 0, 0, 1, 1, 1, 1, kName);  // its picture comes at activation
+  m_root->setProperty("FrameEnabled", "false");
+  m_root->setProperty("BackgroundEnabled", "false");
   m_root->subscribeEvent(CEGUI::Window::EventMouseClick,
                          CEGUI::Event::Subscriber(&EndScreen::onBackgroundClicked, this));
   std::string xml;
   if (readWholeFile(host.files(), kFileName, xml, kMaxFileBytes)) readBranding(xml, m_screens);
 }
 
-EndScreen::~EndScreen() { destroyScreenRoot(m_root); }
+EndScreen::~EndScreen() { menu_widgets::destroyRoot(m_root); }
 
 const BrandingScreen* EndScreen::current() const {
   const int language = m_host.config().m_language;
@@ -65,15 +67,13 @@ void EndScreen::build(const BrandingScreen& screen) {
     m_gui->loadImageset(CEGUI::String(b.m_imageset.c_str()) + ".imageset");
     const CEGUI::String normal = imageName(b.m_imageset, b.m_normalImage);
     const CEGUI::String hover = imageName(b.m_imageset, b.m_hoverImage);
-    CEGUI::Window* button =
-        makeImageButton(static_cast<float>(b.m_x), static_cast<float>(b.m_y), static_cast<float>(b.m_width),
-                        static_cast<float>(b.m_height), kLayoutWidth, kLayoutHeight);
+    CEGUI::Window* button = menu_widgets::makePictureButton(
+        m_root, static_cast<float>(b.m_x), static_cast<float>(b.m_y), static_cast<float>(b.m_width),
+        static_cast<float>(b.m_height), normal, normal, hover, kLayoutWidth, kLayoutHeight);
     m_buttons[i] = button;
-    setButtonImages(button, normal, hover);
     button->setAlwaysOnTop(true);
     button->subscribeEvent(CEGUI::PushButton::EventClicked,
                            [this, i](const CEGUI::EventArgs&) { return onButtonClicked(i); });
-    m_root->addChild(button);
   }
 }
 

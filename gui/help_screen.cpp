@@ -3,8 +3,8 @@
 #include <CEGUI/CEGUI.h>
 
 #include "gui/gui.h"
+#include "gui/menu/menu_widgets.h"
 #include "gui/screen_host.h"
-#include "gui/screen_parts.h"
 #include "gui/text_table.h"
 #include "input/input_device.h"
 
@@ -21,13 +21,14 @@ const HelpScreen::Extra HelpScreen::kExtraList[kExtras] = {
 };
 
 HelpScreen::HelpScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host.gui()), m_host(host) {
-  m_root = makeScreenRoot(kName);
-  setImage(m_root, "HelpScreen", "Background");
+  m_root = menu_widgets::makeRoot(kName, "HelpScreen");
 
-  m_backButton = makeBackButton(28, 605, 135, 135);
+  m_backButton =
+      menu_widgets::makePictureButton(m_root, 28, 605, 135, 135, "Quillfen/BackButton", "Quillfen/BackButton",
+                                      "Quillfen/BackButtonHover", kLayoutWidth, kLayoutHeight);
+  m_backButton->setAlwaysOnTop(true);
   m_backButton->subscribeEvent(CEGUI::PushButton::EventClicked,
                                CEGUI::Event::Subscriber(&HelpScreen::onBackClicked, this));
-  m_root->addChild(m_backButton);
 
   m_scrollPane = static_cast<CEGUI::ScrollablePane*>(createWindow("ScrollablePane", 200, 40, kPaneWidth, kPaneHeight));
   m_scrollPane->setShowHorzScrollbar(false);
@@ -70,7 +71,7 @@ HelpScreen::HelpScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host.gui
   layoutPane();
 }
 
-HelpScreen::~HelpScreen() { destroyScreenRoot(m_root); }
+HelpScreen::~HelpScreen() { menu_widgets::destroyRoot(m_root); }
 
 CEGUI::Window* HelpScreen::addText(float x, float y, float width, float height, const char* font, HorzText formatting) {
   CEGUI::Window* text = createWindow("StaticText", 0, 0, 0, 0);

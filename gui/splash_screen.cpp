@@ -4,8 +4,8 @@
 
 #include "game/config.h"
 #include "gui/gui.h"
+#include "gui/menu/menu_widgets.h"
 #include "gui/screen_host.h"
-#include "gui/screen_parts.h"
 #include "gui/text_table.h"
 #include "input/input_device.h"
 
@@ -19,8 +19,7 @@ const SplashScreen::Flag SplashScreen::kFlags[kFlagCount] = {
     {"DE", 192}, {"EN", 322}, {"FR", 452}, {"SP", 585}, {"IT", 712}};
 
 SplashScreen::SplashScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host.gui()), m_host(host) {
-  m_root = makeScreenRoot(kName);
-  setImage(m_root, "splash", "Background");
+  m_root = menu_widgets::makeRoot(kName, "splash");
 
   m_quitDialog = createWindow("FrameWindow", 262, 184, kDialogWidth, kDialogHeight);
   m_quitDialog->setProperty("CloseButtonEnabled", "false");
@@ -48,15 +47,16 @@ SplashScreen::SplashScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host
   }
 
   for (int language = 0; language < kFlagCount; ++language) {
-    CEGUI::Window* flag = makeImageButton(kFlags[language].x, 640, 120, 102);
+    // Its images come with the flags' imageset at activation.
+    CEGUI::Window* flag = menu_widgets::makePictureButton(m_root, kFlags[language].x, 640, 120, 102, "", "", "",
+                                                          kLayoutWidth, kLayoutHeight);
     flag->subscribeEvent(CEGUI::PushButton::EventClicked,
                          [this, language](const CEGUI::EventArgs&) { return onFlagClicked(language); });
-    m_root->addChild(flag);
     m_flagButtons[language] = flag;
   }
 }
 
-SplashScreen::~SplashScreen() { destroyScreenRoot(m_root); }
+SplashScreen::~SplashScreen() { menu_widgets::destroyRoot(m_root); }
 
 void SplashScreen::activate() {
   m_gui->loadImageset("Flags.imageset");
@@ -68,7 +68,10 @@ void SplashScreen::activate() {
   for (int language = 0; language < kFlagCount; ++language) {
     CEGUI::Window* flag = m_flagButtons[language];
     const CEGUI::String base = CEGUI::String("Flags/Flag") + kFlags[language].code;
-    setButtonImages(flag, base + "_Normal", base + "_Hover");
+    flag->setProperty("NormalImage", base + "_Normal");
+    flag->setProperty("DisabledImage", base + "_Normal");
+    flag->setProperty("HoverImage", base + "_Hover");
+    flag->setProperty("PushedImage", base + "_Hover");
     flag->setVisible(choosing);
     flag->setEnabled(choosing);
   }

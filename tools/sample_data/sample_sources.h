@@ -16,3 +16,5 @@ std::span<const SampleSource> sampleSources();
 
 bool addTextSamples(ArchiveWriter& writer);
 bool addGuiSamples(ArchiveWriter& writer);
+bool addTrackSamples(ArchiveWriter& writer);
+bool addMenuSamples(ArchiveWriter& writer);
