@@ -47,9 +47,9 @@ void GuiHelper::placeWindow(CEGUI::Window* window, float x, float y, float width
 }
 
 void GuiHelper::setFormatting(CEGUI::Window* window, HorzText horizontal, VertText vertical) {
-  static const char* const kHorizontal[] = {"LeftAligned",         "RightAligned",        "CentreAligned",
-                                            "Justified",           "WordWrapLeftAligned", "WordWrapCentreAligned",
-                                            "WordWrapRightAligned"};
+  static const char* const kHorizontal[] = {
+      "LeftAligned",         "RightAligned",          "CentreAligned",        "Justified",
+      "WordWrapLeftAligned", "WordWrapCentreAligned", "WordWrapRightAligned", "WordWrapJustified"};
   static const char* const kVertical[] = {"TopAligned", "CentreAligned", "BottomAligned"};
   window->setProperty("HorzFormatting", kHorizontal[static_cast<int>(horizontal)]);
   window->setProperty("VertFormatting", kVertical[static_cast<int>(vertical)]);

@@ -16,7 +16,16 @@ class Window;
 
 // Horizontal text placement, by CEGUI's property names (never by number:
 // the library's enumeration order is not the old one).
-enum class HorzText { Left, Right, Centred, Justified, WordWrapLeft, WordWrapCentred, WordWrapRight };
+enum class HorzText {
+  Left,
+  Right,
+  Centred,
+  Justified,
+  WordWrapLeft,
+  WordWrapCentred,
+  WordWrapRight,
+  WordWrapJustified
+};
 enum class VertText { Top, Centred, Bottom };
 
 class GuiHelper {

@@ -31,6 +31,20 @@ CEGUI::Window* makeImageButton(CEGUI::Window* parent, float x, float y, float wi
   return button;
 }
 
+CEGUI::Window* makePictureButton(CEGUI::Window* parent, float x, float y, float width, float height,
+                                 const CEGUI::String& normal, const CEGUI::String& disabled, const CEGUI::String& hover,
+                                 float referenceWidth, float referenceHeight) {
+  CEGUI::Window* button = GuiHelper::createWindow("ImageButton", x, y, width, height, referenceWidth, referenceHeight);
+  button->setProperty("NormalImage", normal);
+  button->setProperty("DisabledImage", disabled);
+  button->setProperty("HoverImage", hover);
+  button->setProperty("PushedImage", hover);
+  button->setHorizontalAlignment(CEGUI::HA_LEFT);
+  button->setVerticalAlignment(CEGUI::VA_TOP);
+  parent->addChild(button);
+  return button;
+}
+
 CEGUI::Window* makeArrow(CEGUI::Window* parent, float x, float y, bool right) {
   CEGUI::Window* arrow =
       right ? makeImageButton(parent, x, y, 54, 51, "RightButton", "RightButtonDisabled", "RightButtonHover")

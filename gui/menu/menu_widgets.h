@@ -24,6 +24,11 @@ void destroyRoot(CEGUI::Window* root);
 // ("OKButton"); the hover picture also serves as the pushed one.
 CEGUI::Window* makeImageButton(CEGUI::Window* parent, float x, float y, float width, float height, const char* normal,
                                const char* disabled, const char* hover);
+// The same with full image names ("Flags/FlagDE_Normal") in pixels of a
+// reference layout, placed by its top-left corner.
+CEGUI::Window* makePictureButton(CEGUI::Window* parent, float x, float y, float width, float height,
+                                 const CEGUI::String& normal, const CEGUI::String& disabled, const CEGUI::String& hover,
+                                 float referenceWidth, float referenceHeight);
 // Left and right arrow buttons.
 CEGUI::Window* makeArrow(CEGUI::Window* parent, float x, float y, bool right);
 // A static text added to `parent`, white and centred both ways unless told.

@@ -7,10 +7,15 @@
 #include <cstdlib>
 #include <vector>
 
+#include "game/config.h"
+#include "gui/end_screen.h"
 #include "gui/loading_window.h"
+#include "gui/screen_host.h"
+#include "gui/text_table.h"
 #include "platform/graphics/d3d9.h"
 #include "platform/window/window.h"
 #include "tests/gui/gui_fixture.h"
+#include "tools/sample_data/screen_samples.h"
 
 namespace {
 
@@ -196,6 +201,52 @@ TEST_F(GuiOnGlTest, LoadingWindowFollowsResetsAndResizes) {
   expectColour(at(shown, 370, 96), 0x203060, "background at 1280 x 960");
   loading.setProgress(100);  // a changed window is drawn again, not taken from the layer
   expectColour(at(readAll(), 875, 862), 0xE08020, "full bar at 1280 x 960");
+}
+
+class GlScreenHost : public ScreenHost {
+ public:
+  explicit GlScreenHost(Gui& gui) : m_gui(gui) {}
+  Gui& gui() override { return m_gui; }
+  File& files() override { return sampleArchive(); }
+  Config& config() override { return m_config; }
+  TextTable& texts() override { return m_texts; }
+  void playClickSound() override {}
+  float frameDelta() override { return 0.0f; }
+
+  Gui& m_gui;
+  Config m_config{nullptr, NetControl::getInstance(), Config::SavedFile::Ignore};
+  TextTable m_texts{sampleArchive(), "D:\\Tamberlok/menu/Texts.xml"};
+};
+
+TEST_F(GuiOnGlTest, ExitScreenShowsItsLinkButtonAndItsHoverImage) {
+  GlScreenHost host(*gui);
+  host.m_config.m_language = 1;
+  EndScreen end(host);
+  end.activate();
+  end.restoreSheet();
+  gui->setMouseCursorVisible(false);
+  auto frame = [&] {
+    device->BeginScene();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 0.0f, 0);
+    gui->render();
+    device->EndScene();
+    return readAll();
+  };
+  using B = SampleBrandingButton;
+  gui->context().injectMousePosition(10, 10);
+  std::vector<DWORD> shown = frame();
+  // 400, 300, 200 x 100 of 800 x 600 is 512..768 x 384..512 of 1024 x 768.
+  for (auto [x, y] : {std::pair{512, 384}, std::pair{767, 511}, std::pair{640, 448}})
+    expectColour(at(shown, x, y), B::kNormal & 0xFFFFFF, "button");
+  for (auto [x, y] :
+       {std::pair{511, 448}, std::pair{768, 448}, std::pair{640, 383}, std::pair{640, 512}, std::pair{10, 10}})
+    expectColour(at(shown, x, y), B::kBackground & 0xFFFFFF, "background");
+
+  gui->context().injectMousePosition(600, 450);
+  shown = frame();
+  expectColour(at(shown, 700, 500), B::kHover & 0xFFFFFF, "button under the mouse");
+  expectColour(at(shown, 300, 200), B::kBackground & 0xFFFFFF, "background with the mouse on the button");
+  end.deactivate();
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "content/png_writer.h"
 #include "tools/sample_data/gui_sample_names.h"
 #include "tools/sample_data/sample_sources.h"
+#include "tools/sample_data/screen_samples.h"
 
 namespace {
 
@@ -249,6 +250,23 @@ std::string lookNFeel() {
   }
   s += child("__auto_titlebar__", "Quillfen/Titlebar", titleArea) +
        child("__auto_closebutton__", "Quillfen/Button", closeArea) + "</WidgetLook>";
+  // A scrolled page: its content in what its scrollbars leave free.
+  auto viewable = [](const char* name, int right, int bottom) {
+    auto edge = [](const char* type, int less) {
+      return dim(type, ("<OperatorDim op=\"Subtract\"><UnifiedDim scale=\"1\" type=\"" + std::string(type) +
+                        "\"/><AbsoluteDim value=\"" + std::to_string(less) + "\"/></OperatorDim>")
+                           .c_str());
+    };
+    return std::string("<NamedArea name=\"") + name + "\"><Area>" + dim("LeftEdge", "<AbsoluteDim value=\"0\"/>") +
+           dim("TopEdge", "<AbsoluteDim value=\"0\"/>") + edge("RightEdge", right) + edge("BottomEdge", bottom) +
+           "</Area></NamedArea>";
+  };
+  s += "<WidgetLook name=\"Quillfen/ScrollablePane\">" + viewable("ViewableArea", 0, 0) +
+       viewable("ViewableAreaHScroll", 0, 12) + viewable("ViewableAreaVScroll", 12, 0) +
+       viewable("ViewableAreaHVScroll", 12, 12) +
+       child("__auto_hscrollbar__", "Quillfen/HorizontalScrollbar", edgeArea(false, 12)) +
+       child("__auto_vscrollbar__", "Quillfen/VerticalScrollbar", edgeArea(true, 12)) + state("Enabled") +
+       state("Disabled") + "</WidgetLook>";
   // One-line text entry.
   s += "<WidgetLook name=\"Quillfen/Editbox\">" + colourProperty("NormalTextColour", "FFFFFFFF") +
        colourProperty("SelectedTextColour", "FF000000") + colourProperty("ActiveSelectionColour", "FF6060FF") +
@@ -286,6 +304,7 @@ std::string scheme() {
       {"HorizontalScrollbarThumb", "CEGUI/Thumb", "Core/Button"},
       {"VerticalScrollbar", "CEGUI/Scrollbar", "Core/Scrollbar"},
       {"HorizontalScrollbar", "CEGUI/Scrollbar", "Core/Scrollbar"},
+      {"ScrollablePane", "CEGUI/ScrollablePane", "Core/ScrollablePane"},
   };
   for (const Mapping& m : mappings)
     s += std::string("<FalagardMapping windowType=\"Quillfen/") + m.type + "\" targetType=\"" + m.target +
@@ -365,5 +384,6 @@ bool addGuiSamples(ArchiveWriter& writer) {
   }
   ok = ok && writer.add(kFolder + "Texts.xml", textTable("Menu")) &&
        writer.add(kFolder + "IngameTexts.xml", textTable("Race"));
+  ok = ok && addScreenSamples(writer);
   return ok;
 }

@@ -1,0 +1,3 @@
+#include "game/exit_link.h"
+
+std::string g_exitLink;
