@@ -20,6 +20,7 @@ inline ArchiveFile& sampleArchive() {
   static MemoryFile disk;
   static std::unique_ptr<ArchiveFile> archive = [] {
     ArchiveWriter writer;
+    EXPECT_TRUE(addScreenSamples(writer));
     EXPECT_TRUE(addGuiSamples(writer));
     EXPECT_TRUE(writer.write(disk, "data.sar"));
     auto mounted = std::make_unique<ArchiveFile>(disk);

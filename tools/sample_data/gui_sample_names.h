@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+
+class ArchiveWriter;
 
 struct SampleImage {
   const char* name;
@@ -21,3 +24,6 @@ std::span<const SampleImage> quillfenImages();
 std::span<const SampleImage> loadingImages();
 std::span<const SampleFont> sampleFonts();
 std::span<const int> sampleTextIds();
+
+// An imageset "<name>.imageset" over "<name>.png" in the GUI folder.
+bool addSampleImageset(ArchiveWriter& writer, const std::string& name, std::span<const SampleImage> images);

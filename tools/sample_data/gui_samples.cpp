@@ -293,29 +293,6 @@ std::string scheme() {
   return s + "</GUIScheme>\n";
 }
 
-// ---- pictures ---------------------------------------------------------------
-
-// Images are 16 x 16 cells of one colour, each centred in a 32 x 32 block of
-// that colour, so that filtering at their edges never picks up a neighbour.
-bool addPicture(ArchiveWriter& writer, const std::string& name, std::span<const SampleImage> images) {
-  constexpr int kBlock = 32, kColumns = 8;
-  const int rows = (static_cast<int>(images.size()) + kColumns - 1) / kColumns;
-  const int width = kBlock * kColumns, height = kBlock * rows;
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height, 0);
-  std::string xml = "<?xml version=\"1.0\" ?>\n<Imageset version=\"2\" name=\"" + name + "\" imagefile=\"" + name +
-                    ".png\" nativeHorzRes=\"1024\" nativeVertRes=\"768\" autoScaled=\"false\">";
-  for (std::size_t i = 0; i < images.size(); ++i) {
-    const int bx = static_cast<int>(i % kColumns) * kBlock, by = static_cast<int>(i / kColumns) * kBlock;
-    for (int y = 0; y < kBlock; ++y)
-      for (int x = 0; x < kBlock; ++x) pixels[static_cast<std::size_t>(by + y) * width + bx + x] = images[i].argb;
-    xml += std::string("<Image name=\"") + images[i].name + "\" xPos=\"" + std::to_string(bx + 8) + "\" yPos=\"" +
-           std::to_string(by + 8) + "\" width=\"16\" height=\"16\"/>";
-  }
-  xml += "</Imageset>\n";
-  const std::vector<std::uint8_t> png = writePng(width, height, pixels);
-  return !png.empty() && writer.add(kFolder + name + ".png", png, 0) && writer.add(kFolder + name + ".imageset", xml);
-}
-
 // ---- fonts and texts ----------------------------------------------------------
 
 bool addFontFile(ArchiveWriter& writer, const char* file) {
@@ -350,10 +327,34 @@ std::string textTable(const char* what) {
 
 }  // namespace
 
+// ---- pictures ---------------------------------------------------------------
+
+// Images are 16 x 16 cells of one colour, each centred in a 32 x 32 block of
+// that colour, so that filtering at their edges never picks up a neighbour.
+bool addSampleImageset(ArchiveWriter& writer, const std::string& name, std::span<const SampleImage> images) {
+  constexpr int kBlock = 32, kColumns = 8;
+  const int rows = (static_cast<int>(images.size()) + kColumns - 1) / kColumns;
+  const int width = kBlock * kColumns, height = kBlock * rows;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height, 0);
+  std::string xml = "<?xml version=\"1.0\" ?>\n<Imageset version=\"2\" name=\"" + name + "\" imagefile=\"" + name +
+                    ".png\" nativeHorzRes=\"1024\" nativeVertRes=\"768\" autoScaled=\"false\">";
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const int bx = static_cast<int>(i % kColumns) * kBlock, by = static_cast<int>(i / kColumns) * kBlock;
+    for (int y = 0; y < kBlock; ++y)
+      for (int x = 0; x < kBlock; ++x) pixels[static_cast<std::size_t>(by + y) * width + bx + x] = images[i].argb;
+    xml += std::string("<Image name=\"") + images[i].name + "\" xPos=\"" + std::to_string(bx + 8) + "\" yPos=\"" +
+           std::to_string(by + 8) + "\" width=\"16\" height=\"16\"/>";
+  }
+  xml += "</Imageset>\n";
+  const std::vector<std::uint8_t> png = writePng(width, height, pixels);
+  return !png.empty() && writer.add(kFolder + name + ".png", png, 0) && writer.add(kFolder + name + ".imageset", xml);
+}
+
 bool addGuiSamples(ArchiveWriter& writer) {
   bool ok =
       writer.add(kFolder + "Quillfen.scheme", scheme()) && writer.add(kFolder + "Quillfen.looknfeel", lookNFeel());
-  ok = ok && addPicture(writer, "Quillfen", quillfenImages()) && addPicture(writer, "LoadingScreen", loadingImages());
+  ok = ok && addSampleImageset(writer, "Quillfen", quillfenImages()) &&
+       addSampleImageset(writer, "LoadingScreen", loadingImages());
   ok = ok && addFontFile(writer, "DejaVuSans.ttf") && addFontFile(writer, "DejaVuSans-Oblique.ttf");
   for (const SampleFont& font : sampleFonts()) {
     const std::string xml =

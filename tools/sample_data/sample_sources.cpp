@@ -5,6 +5,7 @@ namespace {
 const SampleSource kSources[] = {
     {"texts", addTextSamples},
     {"GUI data", addGuiSamples},
+    {"highscores and options data", addScreenSamples},
 };
 
 }  // namespace

@@ -16,3 +16,4 @@ std::span<const SampleSource> sampleSources();
 
 bool addTextSamples(ArchiveWriter& writer);
 bool addGuiSamples(ArchiveWriter& writer);
+bool addScreenSamples(ArchiveWriter& writer);
