@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/config.h"
@@ -47,7 +48,7 @@ class ScreenTestOn : public Base {
     std::filesystem::remove_all(m_dir);
     std::filesystem::create_directories(m_dir);
     std::filesystem::current_path(m_dir);
-    gui = std::make_unique<Gui>(pipeline(), &input, sampleArchive(), GuiRenderer::createNull(1024, 768));
+    gui = std::make_unique<Gui>(basePipeline(), &input, sampleArchive(), GuiRenderer::createNull(1024, 768));
     services = std::make_unique<RecordedServices>();
   }
   void TearDown() override {
@@ -97,14 +98,20 @@ class ScreenTestOn : public Base {
   std::string textOf(int id) { return services->table.getText(id).c_str(); }
 
   // The base's pipeline when it has one.
-  RenderPipeline* pipeline() {
+  RenderPipeline* basePipeline() {
     if constexpr (requires { this->Base::pipeline; })
       return this->Base::pipeline.get();
     else
       return nullptr;
   }
 
-  InputDevice input;
+  // Keeps the mouse range the screens set.
+  struct RangeInput : InputDevice {
+    void setMouseRange(int width, int height) override { range = {width, height}; }
+    std::pair<int, int> range{0, 0};
+  };
+
+  RangeInput input;
   std::unique_ptr<Gui> gui;
   std::unique_ptr<RecordedServices> services;
   std::filesystem::path m_old, m_dir;
