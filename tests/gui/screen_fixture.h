@@ -34,6 +34,48 @@ class RecordedServices : public ScreenServices {
   std::vector<float> musicVolumes, clickVolumes;
 };
 
+// The working directory moved to a fresh folder of the running test's own
+// for the object's life.
+class ScratchWorkingDir {
+ public:
+  ScratchWorkingDir() : m_old(std::filesystem::current_path()) {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    m_dir = std::filesystem::path(::testing::TempDir()) /
+            ("screens_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(m_dir);
+    std::filesystem::create_directories(m_dir);
+    std::filesystem::current_path(m_dir);
+  }
+  ~ScratchWorkingDir() {
+    std::filesystem::current_path(m_old);
+    std::filesystem::remove_all(m_dir);
+  }
+
+ private:
+  std::filesystem::path m_old, m_dir;
+};
+
+// The menu loads the screens' backgrounds; without that data in the archive
+// a plain picture ("Quillfen/LeftButton", dark blue) stands in, so the
+// screens can be built.
+inline void loadScreenBackground(Gui& gui, const CEGUI::String& imageset) {
+  try {
+    gui.loadImageset(imageset + ".imageset");
+    return;
+  } catch (const CEGUI::Exception&) {
+  }
+  const auto images = quillfenImages();
+  const int i =
+      static_cast<int>(std::find_if(images.begin(), images.end(),
+                                    [](const SampleImage& m) { return std::string_view(m.name) == "LeftButton"; }) -
+                       images.begin());
+  const float x = static_cast<float>(i % 8 * 32 + 8), y = static_cast<float>(i / 8 * 32 + 8);
+  auto& background = static_cast<CEGUI::BasicImage&>(
+      CEGUI::ImageManager::getSingleton().create("BasicImage", imageset + "/Background"));
+  background.setTexture(&gui.m_system->getRenderer()->getTexture("Quillfen"));
+  background.setArea(CEGUI::Rectf(x, y, x + 16, y + 16));
+}
+
 // `Base`: a test fixture with SetUp and TearDown (the render tests' pipeline
 // fixture, for screens that drive a device).
 template <class Base>
@@ -41,44 +83,18 @@ class ScreenTestOn : public Base {
  protected:
   void SetUp() override {
     Base::SetUp();
-    m_old = std::filesystem::current_path();
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_dir = std::filesystem::path(::testing::TempDir()) /
-            ("screens_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(m_dir);
-    std::filesystem::create_directories(m_dir);
-    std::filesystem::current_path(m_dir);
+    scratch = std::make_unique<ScratchWorkingDir>();
     gui = std::make_unique<Gui>(basePipeline(), &input, sampleArchive(), GuiRenderer::createNull(1024, 768));
     services = std::make_unique<RecordedServices>();
   }
   void TearDown() override {
     services.reset();
     gui.reset();
-    std::filesystem::current_path(m_old);
-    std::filesystem::remove_all(m_dir);
+    scratch.reset();
     Base::TearDown();
   }
 
-  // The menu loads the screens' backgrounds; without that data in the
-  // archive a plain picture stands in, so the screens can be built.
-  void loadBackground(const CEGUI::String& imageset) {
-    try {
-      gui->loadImageset(imageset + ".imageset");
-      return;
-    } catch (const CEGUI::Exception&) {
-    }
-    // "Quillfen/LeftButton", dark blue, where the sample imageset puts it.
-    const auto images = quillfenImages();
-    const int i =
-        static_cast<int>(std::find_if(images.begin(), images.end(),
-                                      [](const SampleImage& m) { return std::string_view(m.name) == "LeftButton"; }) -
-                         images.begin());
-    const float x = static_cast<float>(i % 8 * 32 + 8), y = static_cast<float>(i / 8 * 32 + 8);
-    auto& background = static_cast<CEGUI::BasicImage&>(
-        CEGUI::ImageManager::getSingleton().create("BasicImage", imageset + "/Background"));
-    background.setTexture(&gui->m_system->getRenderer()->getTexture("Quillfen"));
-    background.setArea(CEGUI::Rectf(x, y, x + 16, y + 16));
-  }
+  void loadBackground(const CEGUI::String& imageset) { loadScreenBackground(*gui, imageset); }
 
   // A press and release of the left button at a layout pixel.
   void click(float x, float y) {
@@ -114,7 +130,7 @@ class ScreenTestOn : public Base {
   RangeInput input;
   std::unique_ptr<Gui> gui;
   std::unique_ptr<RecordedServices> services;
-  std::filesystem::path m_old, m_dir;
+  std::unique_ptr<ScratchWorkingDir> scratch;
 };
 
 using ScreenTest = ScreenTestOn<ReportCapture>;
