@@ -264,6 +264,126 @@ void SceneWriter::bones(std::int32_t falloffType, const std::vector<Bone>& list)
   }
 }
 
+void SceneWriter::motionMixer(const std::vector<Actor>& actors) {
+  m_text += "Plugin MasterHandler " + std::to_string(m_pluginIndex++) + " MotionMixer\nPrefs 0\n";
+  for (const Actor& actor : actors) {
+    m_text += "{ Actor\n";
+    entry("AddActor", actor.name);
+    m_text += "ActorState 1\n{ ActorItems\n";
+    for (const auto& [name, id] : actor.items) {
+      entry("ItemName", name);
+      itemId("ItemAdd", id);
+      entry("ItemLock", {0});
+    }
+    m_text += "}\n{ ActorMotions\n";
+    for (const ActorMotion& motion : actor.motions) {
+      m_text += "{ AddMotion\n";
+      entry("MotionName", motion.name);
+      entry("MotionActor", actor.name);
+      entry("MotionRange", {0, 1});
+      entry("NumberOfItems", {static_cast<double>(motion.items.size())});
+      for (const MotionItem& item : motion.items) {
+        m_text += "{ Item\n";
+        entry("ItemName", item.name);
+        entry("ItemState", {1});
+        entry("ItemChannels", {static_cast<double>(item.channels.size())});
+        for (const MotionChannel& channel : item.channels) {
+          m_text += "{ Channel\n";
+          entry("ChannelName", channel.name);
+          entry("ChannelType", {0});
+          entry("ChannelState", {1});
+          envelope(channel.envelope);
+          m_text += "}\n";
+        }
+        m_text += "}\n";
+      }
+      m_text += "}\n";
+    }
+    m_text += "}\n}\n";
+  }
+  m_text += "}\nEndPlugin\n";
+}
+
+void SceneWriter::animated(const std::string& keyword, std::span<const Value> values) {
+  m_text += keyword + ' ';
+  bool envelopes = false;
+  for (const Value& v : values) {
+    number(v.envelope && !v.envelope->keys.empty() ? v.envelope->keys.front().value : v.value);
+    envelopes = envelopes || v.envelope;
+  }
+  number(envelopes ? static_cast<double>(values.size()) : 0.0);
+  newline();
+  if (!envelopes) return;
+  for (const Value& v : values) envelope(v.envelope ? *v.envelope : Envelope{{Key{v.value}}});
+}
+
+void SceneWriter::hyperVoxelTexture(const HyperVoxelTexture& t) {
+  m_text += "TextureBlock 0\n{\n{ Texture\n{ ImageMap\n{ TextureMap\n";
+  animated("Center", t.center);
+  animated("Size", t.size);
+  animated("Rotation", t.rotation);
+  m_text += "}\n";
+  entry("Projection", {static_cast<double>(t.projection)});
+  entry("Axis", {static_cast<double>(t.axis)});
+  if (!t.image.empty()) {
+    m_text += "{ Image\n";
+    clip("", t.image);
+    m_text += "}\n";
+  }
+  entry("WrapOptions", {static_cast<double>(t.widthWrap), static_cast<double>(t.heightWrap)});
+  entry("WidthWrap", {t.widthRepeat, 0});
+  entry("HeightWrap", {t.heightRepeat, 0});
+  if (t.antialiasing) {
+    entry("AntiAliasing", {1, t.antialiasStrength});
+  } else {
+    entry("AntiAliasing", {0});
+  }
+  entry("PixelBlending", {t.pixelBlending ? 1.0 : 0.0});
+  const bool envelope = t.opacity.envelope.has_value();
+  entry("Opacity", {static_cast<double>(t.opacityMode), t.opacity.value, envelope ? 1.0 : 0.0});
+  if (envelope) this->envelope(*t.opacity.envelope);
+  entry("Enable", {t.enable ? 1.0 : 0.0});
+  entry("Negative", {t.negative ? 1.0 : 0.0});
+  m_text += "}\n}\n}\n";
+}
+
+void SceneWriter::hyperVoxels(const std::vector<HyperVoxelObject>& objects) {
+  m_text += "Plugin VolumetricHandler " + std::to_string(m_pluginIndex++) + " HyperVoxelsFilter\n";
+  m_text += "{ HyperVoxelData\nHVFlags 0 0 0 0\n";
+  for (const HyperVoxelObject& o : objects) {
+    // Of the flags only the object's name and the type count.
+    m_text += "{ HVObject\n{ HVFlags ";
+    word(o.object);
+    m_text += "0 0 0 " + std::to_string(o.type) + " 0 0 0\n}\n{ HVChannels\n";
+    const auto one = [this](const char* keyword, const Value& v) { animated(keyword, std::span<const Value>(&v, 1)); };
+    one("Dissolve", o.dissolve);
+    one("ParticleSize", o.particleSize);
+    one("SizeVariation", o.sizeVariation);
+    entry("BlendingMode", {static_cast<double>(o.blendingMode)});
+    entry("BlendingGroup", {static_cast<double>(o.blendingGroup)});
+    one("VDensity", o.density);
+    one("VOpacity", o.opacity);
+    one("VLuminosity", o.luminosity);
+    animated("VColor", o.colour);
+    one("NearClip", o.nearClip);
+    entry("UseAllLights", {o.useAllLights ? 1.0 : 0.0});
+    one("StretchAmount", o.stretchAmount);
+    entry("StretchDirection", {static_cast<double>(o.stretchDirection)});
+    entry("AlignToPath", {o.alignToPath ? 1.0 : 0.0});
+    entry("MaintainVolume", {o.maintainVolume ? 1.0 : 0.0});
+    entry("Slices", {static_cast<double>(o.slices)});
+    one("TextureAmplitude", o.textureAmplitude);
+    m_text += "}\n";
+    if (!o.textures.empty()) {
+      m_text += "{ HVTextures\n";
+      for (const HyperVoxelTexture& t : o.textures) hyperVoxelTexture(t);
+      m_text += "}\n";
+    }
+    m_text += "}\n";
+  }
+  m_text += "}\nEndPlugin\n";
+}
+
 void SceneWriter::itemStart(const char* kind, const std::string& name, const Motion& m, std::uint32_t parent,
                             std::uint32_t target) {
   const std::string k = kind;

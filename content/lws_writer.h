@@ -2,16 +2,18 @@
 // reads them: timing and scene-wide settings, objects with motions and
 // envelopes, bones, lights, cameras, the ODE master with its collision
 // spaces, geom, body and joint blocks, the particle-effect blocks (laid out
-// by the same field tables the loader reads them with), object sounds and
-// image clips. Entries come out in the order they are asked for; a scene
-// file lists the scene settings, then the objects (each followed by its
-// plug-ins and bones), then the lights, then the cameras.
+// by the same field tables the loader reads them with), object sounds,
+// image clips, the motion mixer and hyper-voxel looks. Entries come out in
+// the order they are asked for; a scene file lists the scene settings, then
+// the objects (each followed by its plug-ins and bones), then the lights,
+// then the cameras.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -114,6 +116,58 @@ struct Camera {
   std::uint32_t parent = 0, target = 0;
 };
 
+// The motion mixer: actors group items; each motion of an actor holds
+// envelopes for channels of those items.
+struct MotionChannel {
+  std::string name;  // "Position.X" .. "Scale.Z", an item name and a dot in front allowed
+  Envelope envelope;
+};
+
+struct MotionItem {
+  std::string name;  // the name the item joined its actor under
+  std::vector<MotionChannel> channels;
+};
+
+struct ActorMotion {
+  std::string name;
+  std::vector<MotionItem> items;
+};
+
+struct Actor {
+  std::string name;
+  std::vector<std::pair<std::string, std::uint32_t>> items;  // name and item id
+  std::vector<ActorMotion> motions;
+};
+
+// One texture layer of a hyper-voxel object: an image map.
+struct HyperVoxelTexture {
+  std::string image;  // a still image; empty: none
+  std::array<Value, 3> center{}, size{1.0f, 1.0f, 1.0f}, rotation{};
+  std::int32_t projection = 0, axis = 0;
+  std::int32_t widthWrap = 1, heightWrap = 1;  // 0 reset, 1 repeat, 2 mirror, 3 edge
+  float widthRepeat = 1.0f, heightRepeat = 1.0f;
+  bool antialiasing = false;
+  float antialiasStrength = 1.0f;
+  bool pixelBlending = false;
+  std::int32_t opacityMode = 0;
+  Value opacity = 1.0f;
+  bool enable = true, negative = false;
+};
+
+// The hyper-voxel look of one object: type 1 volumetric particles, 2 a
+// particle material.
+struct HyperVoxelObject {
+  std::string object;
+  std::int32_t type = 1;
+  Value dissolve = 0.0f, particleSize = 0.0f, sizeVariation = 0.0f;
+  Value luminosity = 1.0f, opacity = 1.0f, density = 1.0f;
+  std::array<Value, 3> colour{0.5f, 0.5f, 0.5f};
+  Value nearClip = 0.0f, stretchAmount = 0.0f, textureAmplitude = 0.0f;
+  std::int32_t blendingMode = 1, blendingGroup = 0, stretchDirection = 0, slices = 0;
+  bool useAllLights = false, alignToPath = false, maintainVolume = false;
+  std::vector<HyperVoxelTexture> textures;
+};
+
 class SceneWriter {
  public:
   SceneWriter();  // the header
@@ -146,6 +200,12 @@ class SceneWriter {
   // The bones of the current object, after its falloff type.
   void bones(std::int32_t falloffType, const std::vector<Bone>& bones);
 
+  // The motion-mixer plug-in; items are named by id, so it may come
+  // anywhere in the file.
+  void motionMixer(const std::vector<Actor>& actors);
+  // The hyper-voxel plug-in for the objects of the file.
+  void hyperVoxels(const std::vector<HyperVoxelObject>& objects);
+
   void light(const Light& light);
   void camera(const Camera& camera);
 
@@ -156,6 +216,9 @@ class SceneWriter {
   // "Add<kind>", "<kind>Name", "<kind>Motion" and the references.
   void itemStart(const char* kind, const std::string& name, const Motion& motion, std::uint32_t parent,
                  std::uint32_t target);
+  // Numbers and a flag: the count when envelope blocks follow, else 0.
+  void animated(const std::string& keyword, std::span<const Value> values);
+  void hyperVoxelTexture(const HyperVoxelTexture& texture);
   void number(double v);
   void word(const std::string& w);
   void newline() { m_text += '\n'; }

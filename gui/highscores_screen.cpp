@@ -8,8 +8,8 @@
 #include "game/config.h"
 #include "game/highscore.h"
 #include "gui/gui.h"
+#include "gui/menu/menu_widgets.h"
 #include "gui/screen_services.h"
-#include "gui/screen_widgets.h"
 #include "gui/text_table.h"
 #include "gui/utf8_text.h"
 
@@ -34,7 +34,7 @@ int inRange(int value, int count) { return value >= 0 && value < count ? value :
 
 HighscoresScreen::HighscoresScreen(Gui* gui, ScreenServices& services, Menu* menu)
     : GuiScreen(menu, gui), m_services(services) {
-  using namespace screen_widgets;
+  using namespace menu_widgets;
   m_root = makeRoot(kName, "Highscores");
   auto text = [this](float x, float y, float w, float h, const char* font, HorzText horizontal) {
     return makeLabel(m_root, x, y, w, h, font, 0xFFFFFFFF, horizontal, VertText::Centred);
@@ -77,7 +77,7 @@ HighscoresScreen::HighscoresScreen(Gui* gui, ScreenServices& services, Menu* men
 }
 
 HighscoresScreen::~HighscoresScreen() {
-  screen_widgets::destroyRoot(m_root);
+  menu_widgets::destroyRoot(m_root);
   // The end picture hangs under the root and went with it.
   if (const char* picture = endPictureOf(m_services.config().m_championshipCharacter); picture && m_endPicture)
     m_gui->unloadImageset(picture);
@@ -164,7 +164,7 @@ void HighscoresScreen::fillTable() {
 }
 
 void HighscoresScreen::showEndPicture() {
-  using namespace screen_widgets;
+  using namespace menu_widgets;
   m_endPicture = GuiHelper::createWindow("StaticImage", 0, 0, 1, 1, 1, 1);
   m_endPicture->setProperty("FrameEnabled", "false");
   m_endPicture->setProperty("BackgroundEnabled", "false");

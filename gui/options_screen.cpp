@@ -10,8 +10,8 @@
 
 #include "game/config.h"
 #include "gui/gui.h"
+#include "gui/menu/menu_widgets.h"
 #include "gui/screen_services.h"
-#include "gui/screen_widgets.h"
 #include "gui/text_table.h"
 #include "gui/utf8_text.h"
 #include "input/input_device.h"
@@ -60,7 +60,7 @@ OptionsScreen::LanguageListItem::LanguageListItem(int language, const TextTable&
 
 OptionsScreen::OptionsScreen(Gui* gui, ScreenServices& services, const AdapterInfo* adapter, Menu* menu)
     : GuiScreen(menu, gui), m_services(services) {
-  using namespace screen_widgets;
+  using namespace menu_widgets;
   m_root = makeRoot(kName, "Options");
   auto on = [this](CEGUI::Window* w, const CEGUI::String& event, Handler handler) {
     w->subscribeEvent(event, CEGUI::Event::Subscriber(handler, this));
@@ -125,7 +125,7 @@ OptionsScreen::OptionsScreen(Gui* gui, ScreenServices& services, const AdapterIn
   fillLanguageList();
 }
 
-OptionsScreen::~OptionsScreen() { screen_widgets::destroyRoot(m_root); }
+OptionsScreen::~OptionsScreen() { menu_widgets::destroyRoot(m_root); }
 
 CEGUI::Window* OptionsScreen::makeNameBox(float x, Handler activated, Handler accepted) {
   auto* box = static_cast<CEGUI::Editbox*>(GuiHelper::createWindow("Editbox", x, 130, 300, 50));

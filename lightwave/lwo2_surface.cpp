@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "foundation/report.h"
+#include "lightwave/lw_texture_options.h"
 #include "lightwave/lwo2_load.h"
 #include "render/render_pipeline.h"
 #include "render/sequence_texture.h"
@@ -13,6 +14,28 @@
 #include "render/texture_layer.h"
 #include "scene/scene.h"
 #include "scene/scene_root.h"
+
+std::int32_t lightWaveAddressMode(std::uint32_t wrap, DWORD caps) {
+  switch (wrap) {
+    case 0:
+      return (caps & D3DPTADDRESSCAPS_BORDER) ? 4 : (caps & D3DPTADDRESSCAPS_CLAMP) ? 3 : 1;
+    case 1:
+      return 1;
+    case 2:
+      return (caps & D3DPTADDRESSCAPS_MIRROR) ? 2 : 1;
+    case 3:
+      return (caps & D3DPTADDRESSCAPS_CLAMP) ? 3 : 1;
+    default:
+      return static_cast<std::int32_t>(wrap);
+  }
+}
+
+int lightWaveAntialiasLevel(float strength) {
+  if (strength < 1.5f) return 1;
+  if (strength < 3.0f) return 2;
+  if (strength < 6.0f) return 4;
+  return 8;
+}
 
 namespace {
 
@@ -33,30 +56,6 @@ constexpr std::array<const char*, 15> kGradientInputs = {
     "Z Distance to Pivot Point",
     "Weight Map",
 };
-
-// An LWO2 wrap type as the device's address mode (1 wrap, 2 mirror,
-// 3 clamp, 4 border), by what the device can do.
-std::int32_t addressMode(std::uint32_t wrap, DWORD caps) {
-  switch (wrap) {
-    case 0:
-      return (caps & D3DPTADDRESSCAPS_BORDER) ? 4 : (caps & D3DPTADDRESSCAPS_CLAMP) ? 3 : 1;
-    case 1:
-      return 1;
-    case 2:
-      return (caps & D3DPTADDRESSCAPS_MIRROR) ? 2 : 1;
-    case 3:
-      return (caps & D3DPTADDRESSCAPS_CLAMP) ? 3 : 1;
-    default:
-      return static_cast<std::int32_t>(wrap);
-  }
-}
-
-int antialiasLevel(float strength) {
-  if (strength < 1.5f) return 1;
-  if (strength < 3.0f) return 2;
-  if (strength < 6.0f) return 4;
-  return 8;
-}
 
 void markTransparentWhen(Surface& surface, const AnimatedFloat& value) {
   if (value.value != 0.0f || value.channel) surface.transparent = true;
@@ -136,8 +135,8 @@ void readBlock(Surface& surface, Lwo2Load& load, Lwo2Cursor in) {
       layer->texture = load.clip(field.u2());
     } else if (sub == fourCC("WRAP")) {
       const std::uint16_t width = field.u2(), height = field.u2();
-      layer->wrapV = addressMode(height, caps);
-      layer->wrapU = (caps & D3DPTADDRESSCAPS_INDEPENDENTUV) ? addressMode(width, caps) : layer->wrapV;
+      layer->wrapV = lightWaveAddressMode(height, caps);
+      layer->wrapU = (caps & D3DPTADDRESSCAPS_INDEPENDENTUV) ? lightWaveAddressMode(width, caps) : layer->wrapV;
       if (layer->projection == 2) layer->wrapU = layer->wrapV = 1;
       if (layer->projection == 1) layer->wrapU = 1;
       if (layer->texture && (layer->texture->flags & kTextureAllowNonPow2)) layer->wrapU = layer->wrapV = 3;
@@ -157,7 +156,7 @@ void readBlock(Surface& surface, Lwo2Load& load, Lwo2Cursor in) {
       const float strength = field.f4();
       if (flags != 0) {
         layer->antialiasing = true;
-        layer->maxAnisotropy = static_cast<float>(antialiasLevel(strength));
+        layer->maxAnisotropy = static_cast<float>(lightWaveAntialiasLevel(strength));
       }
     } else if (sub == fourCC("PIXB")) {
       layer->pixelBlending = field.u2() != 0;
@@ -302,4 +301,5 @@ void readSurface(Lwo2Load& load, Lwo2Cursor in) {
   std::stable_sort(surface.imageLayers.begin(), surface.imageLayers.end(),
                    [](const auto& a, const auto& b) { return a->ordinal < b->ordinal; });
   surface.defined = true;
+  surface.loaded = true;  // drawn from now on
 }

@@ -89,5 +89,12 @@ Texture* loadLwsClip(LwsLoad& load);
 void readLwsPlugin(LwsLoad& load);
 void readLwsComment(LwsLoad& load);
 
+// The motion-mixer block, from one past its "MotionMixer" to past its
+// closing "}": actors and their motions join the scene.
+void readLwsMotionMixer(LwsLoad& load);
+// After "VolumetricHandler": the hyper-voxel block gives the objects it
+// names their particle renderers.
+void readLwsHyperVoxels(LwsLoad& load);
+
 // Degrees as the files give angles, to radians.
 inline constexpr double kLwsDegrees = 0.017453292519943295;

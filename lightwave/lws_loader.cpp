@@ -765,8 +765,11 @@ bool loadLWS(Scene& scene, LoadingProgressDisplay* display, File* file, const st
     if (found != keywords.end()) found->second(context);
   }
 
-  // The motion-mixer block (its position is kept in load.motionMixerPosition)
-  // is not read yet: the scene's motions play without a mixer.
+  // The motion mixer last: its actors name items anywhere in the file.
+  if (load.motionMixerPosition > 0) {
+    tokens.seek(load.motionMixerPosition);
+    readLwsMotionMixer(load);
+  }
   scene.followed = scene.cameras.front().get();
   finishObjects(load);
   if (load.objectsBefore == 0) {

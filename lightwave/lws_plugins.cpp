@@ -322,10 +322,7 @@ void readLwsPlugin(LwsLoad& load) {
   } else if (is(pluginClass, "CustomObjHandler")) {
     readCustomObject(load);
   } else if (is(pluginClass, "VolumetricHandler")) {
-    // Particle volumes are not loaded yet: their block is passed over.
-    tokens.step(2);
-    if (is(tokens.nextBlockToken(), "HyperVoxelData")) tokens.skipBlock();
-    tokens.next();
+    readLwsHyperVoxels(load);
   }
 }
 

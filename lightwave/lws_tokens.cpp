@@ -98,6 +98,15 @@ const char* LwsTokens::nextBlockToken() {
   return std::strcmp(token, "{") == 0 ? next() : token;
 }
 
+const char* LwsTokens::nextEntry() {
+  if (atEnd()) return nullptr;
+  if (std::strcmp(at(m_cursor), "}") == 0) {
+    ++m_cursor;
+    return nullptr;
+  }
+  return nextBlockToken();
+}
+
 void LwsTokens::skipBlock() {
   // Iterative, so that a file of nested braces cannot exhaust the stack.
   int depth = 0;

@@ -37,6 +37,10 @@ class LwsTokens {
   std::uint32_t nextItemId() { return parseLwsHex(next()); }
   // The token after a "{" (both consumed), else the current one.
   const char* nextBlockToken();
+  // In a block of entries: at the block's "}" (stepped past) or at the end
+  // of the table, null; else the next entry's keyword, a "{" before it
+  // stepped over.
+  const char* nextEntry();
   // From inside a block: steps past its closing "}", nested blocks
   // included; stops at the end of the table.
   void skipBlock();

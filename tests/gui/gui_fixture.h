@@ -22,6 +22,7 @@ inline ArchiveFile& sampleArchive() {
     ArchiveWriter writer;
     EXPECT_TRUE(addScreenSamples(writer));
     EXPECT_TRUE(addGuiSamples(writer));
+    EXPECT_TRUE(addMenuSamples(writer));
     EXPECT_TRUE(writer.write(disk, "data.sar"));
     auto mounted = std::make_unique<ArchiveFile>(disk);
     EXPECT_TRUE(mounted->mount("data.sar"));

@@ -11,6 +11,7 @@
 #include "content/lwo2_writer.h"
 #include "content/lws_writer.h"
 #include "content/wav_writer.h"
+#include "foundation/channel_group.h"
 #include "foundation/envelope.h"
 #include "lightwave/lwo2_loader.h"
 #include "lightwave/lws_load.h"
@@ -22,6 +23,7 @@
 #include "scene/light_item.h"
 #include "scene/lwo_model.h"
 #include "scene/particle_forces.h"
+#include "scene/particle_renderers.h"
 #include "scene/physics_object.h"
 #include "scene/scene.h"
 #include "scene/scene_root.h"
@@ -767,6 +769,203 @@ TEST_F(LwsLoaderTest, AWrittenSceneLoadsBackAndSteps) {
   EXPECT_LT(now[1], y0 - 0.01);
   EXPECT_NE(now[0], x0);
   EXPECT_NEAR(std::hypot(now[0], now[1], now[2]), r0, 1e-3);
+}
+
+// The mixer block's layout by hand: channel names lose the item names in
+// front, motions of no actor or of unknown items change nothing, and two
+// motions on one channel share its group.
+TEST_F(LwsLoaderTest, HandWrittenMixerBlockBuildsActorsAndChannelGroups) {
+  const std::string key = " 0 0 0 0 0 0 ";
+  const std::string text =
+      "LWSC 3 AddNullObject Body AddNullObject Wheel "
+      "Plugin MasterHandler 1 MotionMixer Prefs 2 "
+      "{ Actor { ActorMotions { AddMotion MotionName Orphan } } AddActor Character ActorState 1 ActorPoseFrame 3 "
+      "{ ActorItems ItemName Body ItemAdd 10000000 ItemLock 0 ItemName Ghost ItemAdd 0 "
+      "ItemName Wheel ItemAdd 10000001 } "
+      "{ ActorMotions { AddMotion MotionName Walk MotionActor Character MotionRange 0 30 "
+      "NumberOfItems 2 { Item ItemName Body ItemState 1 ItemChannels 2 "
+      "{ Channel ChannelName Character.Body.Position.X ChannelType 0 ChannelState 1 "
+      "{ Envelope 2 Key 0 0 3" +
+      key + "Key 10 1 3" + key +
+      "Behaviors 1 1 } } "
+      "{ Channel ChannelName Body.Color.R { Envelope 1 Key 5 0 0" +
+      key +
+      "Behaviors 1 1 } } } "
+      "{ Item ItemName Nobody { Channel ChannelName Position.Y "
+      "{ Envelope 1 Key 5 0 0" +
+      key +
+      "Behaviors 1 1 } } } } "
+      "{ AddMotion MotionName Run { Item ItemName Body { Channel ChannelName Position.X "
+      "{ Envelope 1 Key 20 0 0" +
+      key +
+      "Behaviors 1 1 } } } } } "
+      "{ ActorTracks { AddTrack TrackState 1 { TrackMotions { AddTrackMotion "
+      "TrackMotionName Walk { TrackMotionTimeWarp TrackMotionTimeWarpState 0 "
+      "{ Envelope 0 Behaviors 1 1 } } } } } } } } EndPlugin " +
+      kCamera;
+  ASSERT_TRUE(load(text));
+  ASSERT_EQ(scene->actors.size(), 1u);
+  MixerActor& actor = *scene->actors[0];
+  EXPECT_EQ(actor.name, "Character");
+  EXPECT_EQ(actor.itemNames, (std::vector<std::string>{"Body", "Wheel"})) << "an id of 0 adds nothing";
+  ASSERT_EQ(scene->motions.size(), 2u) << "a motion before any actor is not kept";
+  MixerMotion& walk = *scene->motions[0];
+  MixerMotion& run = *scene->motions[1];
+  EXPECT_EQ(walk.name, "Walk");
+  EXPECT_EQ(run.name, "Run");
+  EXPECT_EQ(actor.motions, (std::vector<MixerMotion*>{&walk, &run}));
+
+  SceneItem* body = object<SceneItem>(0);
+  ChannelGroup* group = body->position[0].channel ? body->position[0].channel->asChannelGroup() : nullptr;
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(group->envelopeCount(), 3);
+  EXPECT_EQ(group->intensity(0), 0.0f);
+  EXPECT_EQ(walk.groups, std::vector<ChannelGroup*>{group}) << "Color.R and an unknown item drive nothing";
+  EXPECT_EQ(walk.envelopeIndex, std::vector<std::int32_t>{1});
+  EXPECT_EQ(run.groups, std::vector<ChannelGroup*>{group});
+  EXPECT_EQ(run.envelopeIndex, std::vector<std::int32_t>{2});
+  EXPECT_EQ(body->position[1].channel, nullptr);
+  EXPECT_EQ(object<SceneItem>(1)->position[1].channel, nullptr);
+  EXPECT_EQ(scene->findActor("Character", 0), &actor);
+}
+
+// Karts merge their own "Character" into one scene: each is found by its
+// occurrence and blends its own items' motions.
+TEST_F(LwsLoaderTest, MergedActorsOfOneNameAreFoundByOccurrenceAndBlend) {
+  auto kart = [](float height) {
+    lws::SceneWriter w;
+    w.addNullObject("kart");
+    w.motion("ObjectMotion", lws::still(0, height, 0));
+    lws::Actor actor{"Character", {{"kart", lws::objectId(0)}}, {}};
+    const lws::Envelope rise{{{0, 0, 3}, {10, 1, 3}}, 1, 1};
+    const lws::Envelope jump{{{100, 0, 3}, {200, 1, 3}}, 1, 1};
+    actor.motions.push_back({"rise", {{"kart", {{"kart.Position.Y", rise}}}}});
+    actor.motions.push_back({"jump", {{"kart", {{"Position.Y", jump}}}}});
+    w.motionMixer({actor});
+    w.camera({});
+    return w.text();
+  };
+  ASSERT_TRUE(load(kart(3), "first.lws"));
+  ASSERT_TRUE(load(kart(4), "second.lws"));
+  ASSERT_EQ(scene->objects.size(), 2u);
+  MixerActor* first = scene->findActor("Character", 0);
+  MixerActor* second = scene->findActor("Character", 1);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(scene->findActor("Character", 2), nullptr);
+  EXPECT_EQ(first->items, std::vector<SceneItem*>{object<SceneItem>(0)});
+  EXPECT_EQ(second->items, std::vector<SceneItem*>{object<SceneItem>(1)}) << "ids count from the merged file";
+  ASSERT_EQ(second->motions.size(), 2u);
+
+  AnimatedFloat& y = object<SceneItem>(1)->position[1];
+  EXPECT_FLOAT_EQ(y.evaluate(0.5), 4.0f) << "with every motion off the item keeps its own motion";
+  second->motions[0]->setIntensity(1.0f);
+  second->motions[1]->setIntensity(3.0f);
+  second->motions[1]->setOffset(0.5f);
+  // rise(t) = 10 t, jump(t) = 100 + 100 (t - 0.5), weighted 1 : 3.
+  EXPECT_FLOAT_EQ(y.evaluate(0.5), (5.0f + 3 * 100.0f) / 4);
+  EXPECT_FLOAT_EQ(y.evaluate(1.0), (10.0f + 3 * 150.0f) / 4);
+  EXPECT_FLOAT_EQ(object<SceneItem>(0)->position[1].evaluate(1.0), 3.0f) << "the first kart is not driven";
+}
+
+// The flags of a hyper-voxel object by hand: an unknown type is reported
+// and its entries are passed over; the next object still gets its look.
+TEST_F(LwsLoaderTest, HandWrittenHyperVoxelFlagsAndUnknownTypes) {
+  const std::string key = " 0 0 0 0 0 0 0 0 ";
+  const std::string text = std::string("LWSC 3 AddNullObject bad AddNullObject smoke ") +
+                           "Plugin VolumetricHandler 1 HyperVoxelsFilter { HyperVoxelData HVFlags 0 0 0 0 "
+                           "{ HVObject { HVFlags bad 0 0 0 7 0 0 0 } { HVChannels Slices 9 } } "
+                           "HVBlendingGroups -5 "
+                           "{ HVObject { HVFlags smoke 0 0 0 1 0 0 0 } { HVChannels UseAllLights 0 AlignToPath x "
+                           "VOpacity 0.25 0 Luminosity 0.5 x Color 1 1 1 3 { Envelope 1 Key 1" +
+                           key + "Behaviors 1 1 } { Envelope 0 Behaviors 1 1 } { Envelope 1 Key 1" + key +
+                           "Behaviors 1 1 } VColor 0.1 0.2 0.3 3 { Envelope 1 Key 0.4" + key +
+                           "Behaviors 1 1 } { Envelope 0 Behaviors 1 1 } { Envelope 2 Key 0 0 3 0 0 0 0 0 0 "
+                           "Key 1 1 3 0 0 0 0 0 0 Behaviors 1 1 } Slices 12 } } } EndPlugin " +
+                           kCamera;
+  ASSERT_TRUE(load(text));
+  EXPECT_EQ(takeMessage(), "unknown hypervoxel type");
+  EXPECT_EQ(object<ObjectItem>(0)->particleRenderer, nullptr);
+  auto* smoke = dynamic_cast<HyperVoxelParticles*>(object<ObjectItem>(1)->particleRenderer.get());
+  ASSERT_NE(smoke, nullptr);
+  EXPECT_FALSE(smoke->useAllLights);
+  EXPECT_TRUE(smoke->alignToPath) << "any token but 0 is true";
+  EXPECT_FLOAT_EQ(smoke->opacity.value, 0.25f);
+  EXPECT_EQ(smoke->opacity.channel, nullptr);
+  EXPECT_FLOAT_EQ(smoke->colour[0].value, 0.4f) << "a one-key envelope replaces the number";
+  EXPECT_FLOAT_EQ(smoke->colour[1].value, 0.0f);
+  ASSERT_NE(smoke->colour[2].channel, nullptr);
+  EXPECT_FLOAT_EQ(smoke->colour[2].evaluate(0.5), 0.5f);
+  EXPECT_EQ(smoke->slices, 12) << "the dropped colour's envelopes are read past";
+}
+
+TEST_F(LwsLoaderTest, HyperVoxelBlocksRoundTripThroughTheWriter) {
+  lws::SceneWriter w;
+  w.addNullObject("smoke");
+  w.addNullObject("sparks");
+  lws::HyperVoxelObject smoke;
+  smoke.object = "smoke";
+  smoke.opacity = 0.75f;
+  smoke.useAllLights = false;
+  smoke.maintainVolume = true;
+  smoke.particleSize = lws::Envelope{{{0.5f, 0, 3}, {1.5f, 1, 3}}, 1, 1};
+  smoke.colour = {0.25f, 0.5f, 1.0f};
+  smoke.blendingMode = 2;
+  smoke.stretchDirection = 3;
+  lws::HyperVoxelTexture texture;
+  texture.image = "puff.png";
+  texture.center = {1.0f, lws::Envelope{{{0, 0, 3}, {4, 2, 3}}, 1, 1}, 3.0f};
+  texture.projection = 2;
+  texture.widthWrap = 0;
+  texture.widthRepeat = 2.0f;
+  texture.antialiasing = true;
+  texture.antialiasStrength = 4.0f;
+  texture.opacityMode = 1;
+  texture.opacity = lws::Envelope{{{0, 0, 3}, {1, 1, 3}}, 1, 1};
+  texture.negative = true;
+  smoke.textures = {texture, lws::HyperVoxelTexture{}};
+  lws::HyperVoxelObject sparks;
+  sparks.object = "sparks";
+  sparks.type = 2;
+  sparks.useAllLights = true;
+  w.hyperVoxels({smoke, sparks});
+  w.camera({});
+  ASSERT_TRUE(load(w.text()));
+
+  auto* s = dynamic_cast<HyperVoxelParticles*>(object<ObjectItem>(0)->particleRenderer.get());
+  ASSERT_NE(s, nullptr);
+  EXPECT_FALSE(s->useAllLights);
+  EXPECT_TRUE(s->maintainVolume);
+  EXPECT_FLOAT_EQ(s->opacity.value, 0.75f);
+  EXPECT_EQ(s->opacity.channel, nullptr);
+  EXPECT_FLOAT_EQ(s->particleSize.evaluate(0.5), 1.0f);
+  EXPECT_FLOAT_EQ(s->colour[1].value, 0.5f);
+  EXPECT_EQ(s->blendingMode, 2);
+  EXPECT_EQ(s->stretchDirection, 3);
+  ASSERT_EQ(s->textureLayers.size(), 2u);
+  TextureLayer& layer = *s->textureLayers[0];
+  EXPECT_EQ(layer.texture, root->findTexture("puff.png", 0));
+  ASSERT_NE(layer.texture, nullptr);
+  EXPECT_FLOAT_EQ(layer.centerX.value, 1.0f);
+  EXPECT_FLOAT_EQ(layer.centerY.evaluate(1.0), 2.0f);
+  EXPECT_FLOAT_EQ(layer.centerZ.value, 3.0f);
+  EXPECT_EQ(layer.projection, 2);
+  EXPECT_EQ(layer.wrapU, 1) << "a spherical map repeats across";
+  EXPECT_EQ(layer.wrapV, 1);
+  EXPECT_FLOAT_EQ(layer.widthRepeat, 2.0f);
+  EXPECT_TRUE(layer.antialiasing);
+  EXPECT_EQ(layer.maxAnisotropy, 4.0f);
+  EXPECT_EQ(layer.opacityType, 1);
+  EXPECT_FLOAT_EQ(layer.opacity.evaluate(0.5), 0.5f);
+  EXPECT_TRUE(layer.enabled);
+  EXPECT_TRUE(layer.negative);
+  EXPECT_EQ(s->textureLayers[1]->texture, nullptr);
+  EXPECT_FALSE(s->textureLayers[1]->antialiasing);
+
+  auto* p = dynamic_cast<ParticleMaterial*>(object<ObjectItem>(1)->particleRenderer.get());
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->useAllLights);
+  EXPECT_EQ(p->surface, nullptr) << "nothing in the block gives a particle material its surface";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "scene/scene.h"
 #include "scene/scene_node.h"
@@ -48,7 +49,10 @@ inline TestItem* addObject(Scene& scene, const std::string& name, int layer = -1
 // Notes what an item asks of its sound.
 class NotingSound : public SoundBuffer {
  public:
-  bool play(bool) override { return m_playing = true; }
+  bool play(bool loop) override {
+    plays.push_back(loop);
+    return m_playing = true;
+  }
   bool setLoop(bool) override { return true; }
   bool setFrequency(std::uint32_t) override { return true; }
   bool stop() override {
@@ -63,4 +67,5 @@ class NotingSound : public SoundBuffer {
   bool setPosition(double) override { return true; }
   int getPlayCursor() override { return 0; }
   float volume = -1.0f;
+  std::vector<bool> plays;  // the loop flag of each play
 };

@@ -9,12 +9,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
-class ScratchDirTest : public ::testing::Test {
- protected:
-  void SetUp() override {
+// The same directory for fixtures with another base: entered on
+// construction, left and removed on destruction.
+class ScratchDir {
+ public:
+  ScratchDir() {
     m_old = std::filesystem::current_path();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     m_root = std::filesystem::path(::testing::TempDir()) /
@@ -23,10 +26,25 @@ class ScratchDirTest : public ::testing::Test {
     std::filesystem::create_directories(m_root / "work");
     std::filesystem::current_path(m_root / "work");
   }
-  void TearDown() override {
+  ~ScratchDir() {
     std::filesystem::current_path(m_old);
     std::filesystem::remove_all(m_root);
   }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  std::unique_ptr<ScratchDir> m_dir;
+  std::filesystem::path m_old, m_root;
+};
+
+class ScratchDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = std::make_unique<ScratchDir>();
+    m_old = m_dir->m_old;
+    m_root = m_dir->m_root;
+  }
+  void TearDown() override { m_dir.reset(); }
 
   static std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -37,5 +55,6 @@ class ScratchDirTest : public ::testing::Test {
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
 
+  std::unique_ptr<ScratchDir> m_dir;
   std::filesystem::path m_old, m_root;
 };

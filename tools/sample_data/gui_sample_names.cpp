@@ -61,7 +61,8 @@ std::vector<int> textIds() {
   range(3000, 3700, 100);  // tracks
   for (int id : {3999, 4000, 4001}) ids.push_back(id);
   range(4010, 4025, 1);
-  for (int id : {4030, 4032, 5000, 5001, 9000, 9001, 9004, 9008, 9010, 9020, 9050, 9100, 9110, 9140}) ids.push_back(id);
+  for (int id : {4030, 4032, 5000, 5001, 9000, 9001, 9004, 9008, 9010, 9020, 9050, 9100, 9110, 9140, 10000})
+    ids.push_back(id);
   return ids;
 }
 

@@ -16,4 +16,6 @@ std::span<const SampleSource> sampleSources();
 
 bool addTextSamples(ArchiveWriter& writer);
 bool addGuiSamples(ArchiveWriter& writer);
+bool addTrackSamples(ArchiveWriter& writer);
+bool addMenuSamples(ArchiveWriter& writer);
 bool addScreenSamples(ArchiveWriter& writer);

@@ -1,0 +1,98 @@
+// The front end between races: loads what the menus need (text table, the
+// 3D kart and character scenes, imagesets, music, the click), builds the
+// screens, and each frame turns the current screen's result into a screen
+// change, a race start or the end of the game, with the chosen kart and
+// character drawn in 3D behind the mode screens.
+#pragma once
+
+#include <memory>
+
+#include "foundation/timer.h"
+
+class Config;
+class File;
+class Gui;
+class GuiScreen;
+class InputDevice;
+class RenderPipeline;
+class Scene;
+class SceneRoot;
+class SoundBuffer;
+class SoundChannel;
+class SoundDevice;
+class TextTable;
+
+class Menu {
+ public:
+  // Slots of m_screens. A slot whose screen is not built stays null and
+  // never becomes current.
+  enum Slot {
+    kSplash,
+    kMainMenu,
+    kTimeTrial,
+    kLastManStanding,
+    kChampionship,
+    kMultiplayerSelect,
+    kMultiplayer,
+    kTwoPlayers,
+    kHighscores,
+    kOptions,
+    kCredits,
+    kHelp,
+    kEnd,
+    kScreenCount
+  };
+  static constexpr int kKartCount = 8, kCharacterCount = 6;
+
+  Menu(RenderPipeline* pipeline, Gui* gui);
+  virtual ~Menu();
+  Menu(const Menu&) = delete;
+  Menu& operator=(const Menu&) = delete;
+
+  // Always true. The loading window shows the progress.
+  bool init(File* files, SoundDevice* sound, Config* config);
+  // Screen shortcuts, then the GUI takes the keys left pending.
+  bool handleInput(InputDevice* input);
+  // One frame.
+  bool update();
+  // Safe to call again without init in between.
+  bool shutdown();
+
+  void setScreen(GuiScreen* screen);
+  GuiScreen* screen(Slot slot) const { return m_screens[slot].get(); }
+  void playClickSound();
+  // Rectangle in pixels of the 1024 x 768 layout.
+  void setPreviewViewport(float x, float y, float width, float height);
+
+  bool onDeviceLost();
+  bool onDeviceReset();
+  bool pauseMusic();
+  bool resumeMusic();
+
+  const TextTable& texts() const { return *m_texts; }
+
+  RenderPipeline* m_pipeline;
+  bool m_quit = false;
+  bool m_startRace = false;
+  Timer m_timer;
+  Config* m_config = nullptr;
+  Gui* m_gui;
+  std::unique_ptr<TextTable> m_texts;
+  std::unique_ptr<SoundChannel> m_menuMusicSource, m_highscoreMusicSource, m_clickSoundSource;
+  std::unique_ptr<SoundBuffer> m_menuMusic, m_highscoreMusic, m_clickSound;
+  GuiScreen* m_current = nullptr;
+  std::unique_ptr<GuiScreen> m_screens[kScreenCount];
+  std::unique_ptr<SceneRoot> m_sceneRoot;
+  Scene* m_kartScenes[kKartCount] = {};
+  Scene* m_characterScenes[kCharacterCount] = {};
+
+ protected:
+  // Draws the loading window's bar (tests watch the values).
+  virtual void reportProgress(float value);
+
+ private:
+  void act(int result);
+  void drawPreviews();
+  void drawPreview(int kart, int ccm, int character, float x, float y, float width, float height);
+  void playMusic();
+};

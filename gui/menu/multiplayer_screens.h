@@ -1,0 +1,90 @@
+// The network game's two screens: the choice between hosting and joining
+// (with the host's address), and the lobby, where the host sets track,
+// engine class and laps, every player picks a kart and a character and
+// says ready. The lobby's windows are refreshed from the replicated values.
+#pragma once
+
+#include <memory>
+
+#include "gui/gui_screen.h"
+
+namespace CEGUI {
+class EventArgs;
+class Window;
+}  // namespace CEGUI
+
+class Config;
+class NameMatcher;
+
+class MultiplayerSelectScreen : public GuiScreen {
+ public:
+  static constexpr int kHost = 105, kJoin = 106;
+  explicit MultiplayerSelectScreen(Menu* menu);
+  ~MultiplayerSelectScreen() override;
+  const char* getName() const override { return "MultiplayerSelectScreen"; }
+  void activate() override;
+  // The dotted IPv4 address typed in.
+  CEGUI::String address() const;
+
+  CEGUI::Window* m_hostButton = nullptr;
+  CEGUI::Window* m_joinButton = nullptr;
+  CEGUI::Window* m_backButton = nullptr;
+  CEGUI::Window* m_addressBox = nullptr;
+  CEGUI::Window* m_hostLabel = nullptr;
+  CEGUI::Window* m_joinLabel = nullptr;
+
+ private:
+  std::unique_ptr<NameMatcher> m_addressMatcher;
+};
+
+class MultiplayerScreen : public GuiScreen {
+ public:
+  static constexpr int kRows = 5;
+  explicit MultiplayerScreen(Menu* menu);
+  ~MultiplayerScreen() override;
+  const char* getName() const override { return "MultiplayerScreen"; }
+  void activate() override;
+  // The network race: game 1, play type 2, the host's laps, class and
+  // track; this machine's record drives with the local bindings (control 0
+  // on the host, 4 on a client), the others are remote (3); record i
+  // starts at 5 - i; only the host is the authority.
+  void applySelection() override;
+
+  // This machine's record, its kart and character brought into 0..7, 0..5.
+  int localKartIndex() const;
+  int localCharacterIndex() const;
+  // Ready needs an own kart: a record with kart -1 would be handed to the
+  // computer by the race load.
+  void updateStartButton();
+
+  bool m_isHost = false;
+  CEGUI::Window* m_startButton = nullptr;
+  CEGUI::Window* m_backButton = nullptr;
+  CEGUI::Window* m_localKartText = nullptr;
+  CEGUI::Window* m_localCharacterText = nullptr;
+  CEGUI::Window* m_kartButtons[2] = {};
+  CEGUI::Window* m_characterButtons[2] = {};
+  CEGUI::Window* m_trackImage = nullptr;
+  CEGUI::Window* m_trackText = nullptr;
+  CEGUI::Window* m_trackButtons[2] = {};
+  CEGUI::Window* m_lapsText = nullptr;
+  CEGUI::Window* m_lapsButtons[2] = {};
+  CEGUI::Window* m_ccmText = nullptr;
+  CEGUI::Window* m_ccmButtons[2] = {};
+  CEGUI::Window* m_modeText = nullptr;
+  CEGUI::Window* m_nameTexts[kRows] = {};
+  CEGUI::Window* m_characterTexts[kRows] = {};
+  CEGUI::Window* m_kartTexts[kRows] = {};
+  CEGUI::Window* m_readyIcons[kRows] = {};
+  CEGUI::Window* m_messageBox = nullptr;
+  CEGUI::Window* m_messageText = nullptr;
+
+ private:
+  Config& config() const;
+  int localSlot() const;
+  void showOwnChoice();
+  void showRaceChoice();
+  // -1 or +1 on a host's setting, wrapping within first..last.
+  void stepShared(int which, int delta);
+  void stepOwn(bool kart, int delta);
+};

@@ -1,0 +1,348 @@
+// The menu controller and its screens on the null renderer, driven by
+// injected mouse and key input as the entry point's loop feeds it.
+#include <CEGUI/CEGUI.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "game/config.h"
+#include "gui/menu/championship_screen.h"
+#include "gui/menu/main_menu_screen.h"
+#include "gui/menu/menu.h"
+#include "gui/menu/mode_screens.h"
+#include "gui/menu/multiplayer_screens.h"
+#include "gui/text_table.h"
+#include "input/input_device.h"
+#include "sound/sound_buffer.h"
+#include "sound/sound_system.h"
+#include "tests/gui/gui_fixture.h"
+#include "tests/scene/scene_test_items.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+class RecordingSoundDevice : public SoundDevice {
+ public:
+  std::unique_ptr<SoundBuffer> createSound(SoundChannel* source, std::uint32_t flags) override {
+    EXPECT_NE(source, nullptr);
+    EXPECT_EQ(flags, kSoundStatic);
+    return std::make_unique<NotingSound>();
+  }
+};
+
+class RecordingMenu : public Menu {
+ public:
+  using Menu::Menu;
+  std::vector<float> progress;
+
+ protected:
+  void reportProgress(float value) override { progress.push_back(value); }
+};
+
+// A stand-in for a screen not built here, made current by the highscore hint.
+class TestScreen : public GuiScreen {
+ public:
+  explicit TestScreen(Menu* menu) : GuiScreen(menu, menu->m_gui) {
+    m_root = GuiHelper::createWindow("StaticImage", 0, 0, 1024, 768);
+  }
+  ~TestScreen() override { CEGUI::WindowManager::getSingleton().destroyWindow(m_root); }
+  const char* getName() const override { return "HighscoresScreen"; }
+};
+
+NotingSound& recorded(const std::unique_ptr<SoundBuffer>& b) { return *static_cast<NotingSound*>(b.get()); }
+
+class MenuTest : public ReportCapture {
+ protected:
+  static constexpr float kWidth = 800, kHeight = 600;
+  void SetUp() override {
+    ReportCapture::SetUp();
+    // Quitting saves "config.dat" in the working directory.
+    scratch = std::make_unique<ScratchDir>();
+    config = std::make_unique<Config>(nullptr, NetControl::getInstance(), Config::SavedFile::Ignore);
+    gui = std::make_unique<Gui>(nullptr, &input, sampleArchive(), GuiRenderer::createNull(kWidth, kHeight));
+    menu = std::make_unique<RecordingMenu>(nullptr, gui.get());
+  }
+  void TearDown() override {
+    if (menu->m_texts) menu->shutdown();
+    menu.reset();
+    gui.reset();
+    config.reset();
+    scratch.reset();
+    ReportCapture::TearDown();
+  }
+  void init() { ASSERT_TRUE(menu->init(&sampleArchive(), &sound, config.get())); }
+
+  // Press and release the left button at a layout position, one frame each.
+  void click(float x, float y) {
+    input.m_mousePos[0] = static_cast<int>(x * kWidth / 1024.0f);
+    input.m_mousePos[1] = static_cast<int>(y * kHeight / 768.0f);
+    input.m_mouseButton[0] = 1;
+    menu->handleInput(&input);
+    input.m_mouseButton[0] = 0;
+    menu->handleInput(&input);
+  }
+  void clickCentre(CEGUI::Window* w) {
+    const CEGUI::Rectf r = w->getUnclippedOuterRect().get();
+    click((r.left() + r.getWidth() / 2) * 1024.0f / kWidth, (r.top() + r.getHeight() / 2) * 768.0f / kHeight);
+  }
+  template <class T>
+  T& screen(Menu::Slot slot) {
+    return *static_cast<T*>(menu->screen(slot));
+  }
+  NotingSound& clickSound() { return recorded(menu->m_clickSound); }
+
+  std::unique_ptr<ScratchDir> scratch;
+  InputDevice input;
+  RecordingSoundDevice sound;
+  std::unique_ptr<Config> config;
+  std::unique_ptr<Gui> gui;
+  std::unique_ptr<RecordingMenu> menu;
+};
+
+TEST_F(MenuTest, InitAndShutdownReportTheirProgressAndShutdownTwiceIsHarmless) {
+  config->m_effectsVolume = 40;
+  init();
+  const std::vector<float> loading = {0,  10, 20, 22, 24, 26, 28, 30, 32, 34, 36, 38, 40, 42, 44, 50, 52, 55, 56,
+                                      58, 59, 60, 61, 65, 66, 68, 70, 71, 72, 74, 76, 78, 90, 92, 94, 96, 100};
+  EXPECT_EQ(menu->progress, loading);
+  EXPECT_EQ(clickSound().volume, 40 * 0.007f);
+  clickCentre(screen<MainMenuScreen>(Menu::kMainMenu).m_helpButton);
+  EXPECT_EQ(clickSound().volume, 40 * 0.01f);
+  EXPECT_EQ(clickSound().plays, std::vector<bool>{false});
+  EXPECT_EQ(recorded(menu->m_menuMusic).plays, std::vector<bool>{true});
+
+  menu->progress.clear();
+  menu->shutdown();
+  // Only the screens built here report: main menu and championship.
+  const std::vector<float> unloading = {0, 1, 2, 3, 7, 15, 17, 19, 21, 23, 25, 34, 42, 78, 90, 95, 96, 97, 98, 100};
+  EXPECT_EQ(menu->progress, unloading);
+  EXPECT_EQ(menu->m_current, nullptr);
+  // The entry point shuts down again before a cup's next race.
+  menu->shutdown();
+  init();
+  EXPECT_TRUE(menu->shutdown());
+}
+
+TEST_F(MenuTest, TheHighscoreHintOpensItsScreenWithItsMusicAndBackBringsTheMenuMusic) {
+  config->m_showHighscores = 1;
+  config->m_highscoreMusic = 1;
+  menu->m_screens[Menu::kHighscores] = std::make_unique<TestScreen>(menu.get());
+  init();
+  ASSERT_EQ(menu->m_current, menu->screen(Menu::kHighscores));
+  EXPECT_TRUE(menu->m_highscoreMusic->isPlaying());
+  EXPECT_FALSE(menu->m_menuMusic->isPlaying());
+  menu->m_current->setResult(1);
+  menu->update();
+  EXPECT_EQ(menu->m_current, menu->screen(Menu::kMainMenu));
+  EXPECT_FALSE(menu->m_highscoreMusic->isPlaying());
+  EXPECT_TRUE(menu->m_menuMusic->isPlaying());
+}
+
+TEST_F(MenuTest, MainMenuButtonsQuitDialogAndQuit) {
+  init();
+  auto& main = screen<MainMenuScreen>(Menu::kMainMenu);
+  for (int i = 0; i < MainMenuScreen::kEntryCount; ++i) {
+    clickCentre(main.m_menuButtons[i]);
+    EXPECT_EQ(main.getResult(), MainMenuScreen::kEntries[i].result) << i;
+    main.setResult(-1);
+  }
+  clickCentre(main.m_helpButton);
+  EXPECT_EQ(main.getResult(), 110);
+  main.setResult(-1);
+
+  const std::size_t clicks = clickSound().plays.size();
+  input.m_key[1] = 1;  // Escape
+  menu->handleInput(&input);
+  EXPECT_TRUE(main.m_quitDialog->isVisible());
+  EXPECT_EQ(clickSound().plays.size(), clicks);
+  clickCentre(main.m_menuButtons[0]);  // behind the modal dialog
+  EXPECT_EQ(main.getResult(), -1);
+  clickCentre(main.m_quitNoButton);
+  EXPECT_FALSE(main.m_quitDialog->isVisible());
+  EXPECT_EQ(main.getResult(), -1);
+
+  clickCentre(main.m_offButton);
+  ASSERT_TRUE(main.m_quitDialog->isVisible());
+  clickCentre(main.m_quitYesButton);
+  EXPECT_FALSE(main.m_quitDialog->isVisible());
+  EXPECT_EQ(main.getResult(), 999);
+  menu->update();
+  EXPECT_TRUE(menu->m_quit);
+  EXPECT_TRUE(std::filesystem::exists("config.dat"));
+}
+
+TEST_F(MenuTest, ChampionshipChoiceAndItsRace) {
+  for (auto& record : config->m_player) record.setFlags(kNetAcceptReceived);
+  config->m_player[3].modify()->character = 2;
+  config->m_championshipKart = 0;
+  config->m_championshipCharacter = 0;
+  init();
+  menu->screen(Menu::kMainMenu)->setResult(102);
+  menu->update();
+  auto& cup = screen<ChampionshipScreen>(Menu::kChampionship);
+  ASSERT_EQ(menu->m_current, &cup);
+  for (auto& record : config->m_player) {
+    EXPECT_EQ(record.getFlags(), kNetSendChanges);
+    EXPECT_TRUE(record.isDirty());
+    EXPECT_EQ(record.get().character, -1);
+  }
+  clickCentre(cup.m_rows[cup.m_kartRow].left);
+  EXPECT_EQ(config->m_championshipKart, 7);
+  EXPECT_EQ(cup.m_rows[cup.m_kartRow].label->getText(), menu->texts().getText(707));
+  std::vector<int> characters;
+  for (int i = 0; i < 6; ++i) {
+    clickCentre(cup.m_rows[cup.m_characterRow].right);
+    characters.push_back(config->m_championshipCharacter);
+  }
+  EXPECT_EQ(characters, (std::vector<int>{1, 2, 3, 4, 0, 1}));
+  clickCentre(cup.m_rows[cup.m_ccmRow].left);  // 0 wraps to 2
+  EXPECT_EQ(config->m_championshipCcm, 2);
+  EXPECT_EQ(cup.m_rows[cup.m_ccmRow].label->getText(), menu->texts().getText(820));
+  clickCentre(cup.m_cupRightButton);
+  EXPECT_EQ(config->m_championshipTrack, 4);
+  EXPECT_EQ(cup.m_cupLabel->getText(), menu->texts().getText(2020));
+
+  clickCentre(cup.m_okButton);
+  menu->update();
+  EXPECT_TRUE(menu->m_startRace);
+  EXPECT_EQ(menu->m_current, nullptr);
+  EXPECT_EQ(config->m_game.get(), 3);
+  EXPECT_EQ(config->m_playType, 0);
+  EXPECT_EQ(config->m_laps.get(), 3);
+  EXPECT_EQ(config->m_ccm.get(), 2);
+  EXPECT_EQ(config->m_track.get(), 4);
+  EXPECT_EQ(config->m_isAuthority, 1);
+  for (int i = 0; i < 6; ++i) {
+    const Config::Player& p = config->m_player[i].get();
+    EXPECT_EQ(p.startPosition, 5 - i);
+    EXPECT_EQ(config->m_controlType[i], i == 0 ? 0 : 5);
+    EXPECT_EQ(p.kart, i == 0 ? 7 : -1);
+    EXPECT_EQ(p.character, i == 0 ? 1 : -1);
+    EXPECT_EQ(p.totalPoints, 0);
+  }
+  EXPECT_STREQ(config->m_player[0].get().name, config->m_playerName1);
+}
+
+// Each mode screen set by clicks: every field of its race, and the six
+// records sent (a lobby left them with flags 1, which would stop a time
+// trial from ever counting laps).
+TEST_F(MenuTest, ModeScreensHandOverTheWholeChoice) {
+  struct Case {
+    int mainResult;
+    Menu::Slot slot;
+    int game, playType;
+  };
+  for (const Case& c : {Case{100, Menu::kTimeTrial, 0, 0}, Case{101, Menu::kLastManStanding, 2, 0},
+                        Case{103, Menu::kTwoPlayers, 1, 1}}) {
+    SCOPED_TRACE(c.slot);
+    for (auto& record : config->m_player) {
+      record.setFlags(kNetAcceptReceived);
+      record.modify()->totalPoints = 30;
+    }
+    config->m_timeTrialLaps = 9;  // out of range in the file: held at 5
+    init();
+    menu->screen(Menu::kMainMenu)->setResult(c.mainResult);
+    menu->update();
+    auto& s = screen<SelectionScreen>(c.slot);
+    ASSERT_EQ(menu->m_current, &s);
+    // Every row one step right: class 0 -> 1, kart and character 0 -> 1,
+    // track 0 -> 1, laps wrap 5 -> 1 (time trial) or 3 -> 4.
+    for (const auto& row : s.m_rows) {
+      const int before = *row.value;
+      clickCentre(row.right);
+      EXPECT_NE(*row.value, before);
+    }
+    const Config& k = *config;
+    clickCentre(s.m_okButton);
+    menu->update();
+    ASSERT_TRUE(menu->m_startRace);
+    EXPECT_EQ(k.m_game.get(), c.game);
+    EXPECT_EQ(k.m_playType, c.playType);
+    EXPECT_EQ(k.m_ccm.get(), 1);
+    EXPECT_EQ(k.m_track.get(), 1);
+    EXPECT_EQ(k.m_isAuthority, 1);
+    for (int i = 0; i < 6; ++i) {
+      EXPECT_EQ(k.m_player[i].getFlags(), kNetSendChanges);
+      EXPECT_EQ(k.m_player[i].get().totalPoints, 0);
+    }
+    const Config::Player& p0 = k.m_player[0].get();
+    EXPECT_EQ(p0.kart, 1);
+    EXPECT_EQ(p0.character, 1);
+    if (c.slot == Menu::kTimeTrial) {
+      EXPECT_EQ(k.m_laps.get(), 1);
+      EXPECT_EQ(p0.startPosition, 0);
+      EXPECT_EQ(k.m_controlType[0], 0);
+      for (int i = 1; i < 6; ++i) EXPECT_EQ(k.m_player[i].get().character, -1);
+    } else if (c.slot == Menu::kLastManStanding) {
+      EXPECT_EQ(k.m_laps.get(), 3);
+      for (int i = 0; i < 6; ++i) EXPECT_EQ(k.m_player[i].get().startPosition, 5 - i);
+      EXPECT_EQ(k.m_controlType[5], 5);
+    } else {
+      EXPECT_EQ(k.m_laps.get(), 4);
+      const Config::Player& p1 = k.m_player[1].get();
+      EXPECT_EQ(p1.kart, k.m_twoPlayersKart2);
+      EXPECT_EQ(p1.character, k.m_twoPlayersCharacter2);
+      EXPECT_STREQ(p1.name, k.m_playerName2);
+      const int controls[6] = {1, 2, 5, 5, 5, 5};
+      for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(k.m_controlType[i], controls[i]);
+        EXPECT_EQ(k.m_player[i].get().startPosition, 5 - i);
+        if (i >= 2) {
+          EXPECT_EQ(k.m_player[i].get().kart, -1);
+        }
+      }
+    }
+    menu->shutdown();
+  }
+}
+
+TEST_F(MenuTest, NetworkGameHostOrJoinAndTheLobby) {
+  init();
+  menu->screen(Menu::kMainMenu)->setResult(104);
+  menu->update();
+  auto& select = screen<MultiplayerSelectScreen>(Menu::kMultiplayerSelect);
+  ASSERT_EQ(menu->m_current, &select);
+  clickCentre(select.m_addressBox);
+  for (char c : std::string("10.0.x0.7")) gui->context().injectChar(static_cast<CEGUI::utf32>(c));
+  EXPECT_EQ(select.address(), "10.0.0.7");
+  clickCentre(select.m_backButton);
+  EXPECT_EQ(select.getResult(), 1);
+  clickCentre(select.m_joinButton);
+  EXPECT_EQ(select.getResult(), 106);
+  clickCentre(select.m_hostButton);
+  EXPECT_EQ(select.getResult(), 105);
+  menu->update();
+  auto& lobby = screen<MultiplayerScreen>(Menu::kMultiplayer);
+  ASSERT_EQ(menu->m_current, &lobby);
+  EXPECT_TRUE(lobby.m_isHost);
+
+  // No own kart yet: ready stays off, since the race load would hand a
+  // record with kart -1 to the computer.
+  config->m_player[0].modify()->kart = -1;
+  lobby.activate();
+  EXPECT_TRUE(lobby.m_startButton->isDisabled());
+  clickCentre(lobby.m_startButton);
+  EXPECT_EQ(config->m_player[0].get().ready, 0);
+  clickCentre(lobby.m_kartButtons[1]);
+  EXPECT_EQ(config->m_player[0].get().kart, 0);
+  EXPECT_FALSE(lobby.m_startButton->isDisabled());
+  clickCentre(lobby.m_lapsButtons[1]);
+  const int laps = config->m_laps.get();
+  clickCentre(lobby.m_startButton);
+  EXPECT_EQ(config->m_player[0].get().ready, 1);
+  EXPECT_TRUE(lobby.m_startButton->isDisabled());
+
+  for (bool host : {true, false}) {
+    lobby.m_isHost = host;
+    lobby.applySelection();
+    EXPECT_EQ(config->m_game.get(), 1);
+    EXPECT_EQ(config->m_playType, 2);
+    EXPECT_EQ(config->m_laps.get(), laps);
+    EXPECT_EQ(config->m_isAuthority, host ? 1 : 0);
+    const int controls[6] = {host ? 0 : 4, 3, 3, 3, 3, 3};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(config->m_controlType[i], controls[i]);
+    EXPECT_EQ(config->m_player[0].get().startPosition, 5);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+// The sample archive as the tool writes it, mounted from memory, and track 0
+// loaded from it through the scene root with the race's collision pairs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "content/archive_writer.h"
+#include "foundation/archive_file.h"
+#include "lightwave/lwo2_loader.h"
+#include "scene/contact_tables.h"
+#include "scene/physics_object.h"
+#include "scene/scene.h"
+#include "scene/scene_root.h"
+#include "sound/sound_system.h"
+#include "tests/render/pipeline_fixture.h"
+#include "tests/support/audio_driver.h"
+#include "tests/support/memory_file.h"
+#include "tools/sample_data/sample_sources.h"
+#include "tools/sample_data/track_samples.h"
+
+// Every sample source into one archive, as tessaline-sample-data does.
+inline std::vector<std::uint8_t> sampleArchiveBytes() {
+  ArchiveWriter writer;
+  for (const SampleSource& source : sampleSources()) EXPECT_TRUE(source.add(writer)) << source.what;
+  return writer.build();
+}
+
+inline ArchiveFile& trackArchive() {
+  static MemoryFile disk;
+  static std::unique_ptr<ArchiveFile> archive = [] {
+    disk.put("data.sar", sampleArchiveBytes());
+    auto mounted = std::make_unique<ArchiveFile>(disk);
+    EXPECT_TRUE(mounted->mount("data.sar"));
+    return mounted;
+  }();
+  return *archive;
+}
+
+// The collision-space pairs the race installs, both orders.
+inline constexpr int kRaceSpacePairs[][2] = {{1, 3}, {1, 5},  {2, 4}, {2, 5}, {3, 11}, {4, 4}, {4, 5}, {4, 6}, {4, 7},
+                                             {4, 9}, {4, 10}, {5, 5}, {5, 9}, {6, 9},  {7, 9}, {8, 9}, {9, 9}, {9, 10}};
+
+// Loads track 0 into a root: the LightWave loaders installed, a dummy
+// sound device on the pipeline (so that the object sound loads) and a
+// texture cache folder of its own. Outlives the root it loads into.
+class TrackLoader {
+ public:
+  TrackLoader()
+      : m_cacheFolder(std::filesystem::path(::testing::TempDir()) / ("track_cache_" + std::to_string(::getpid()))) {
+    setenv("TESSALINE_TEXTURE_CACHE", m_cacheFolder.c_str(), 1);
+  }
+  ~TrackLoader() {
+    unsetenv("TESSALINE_TEXTURE_CACHE");
+    std::filesystem::remove_all(m_cacheFolder);
+  }
+  Scene* load(SceneRoot& root) {
+    installLightWaveLoaders();
+    m_sound = std::make_unique<SoundSystem>(nullptr);
+    root.pipeline->soundDevice = m_sound->openDevice(kDefaultSoundDeviceGuid);
+    return root.loadScene(nullptr, &trackArchive(), track0::kSceneFile);
+  }
+
+ private:
+  AudioDriver m_driver{"dummy"};
+  std::filesystem::path m_cacheFolder;
+  std::unique_ptr<SoundSystem> m_sound;
+};
+
+// The race's space pairs, and one plain contact surface for every pair of
+// surface kinds (the race's own kinds are sensors; a plain one lets a body
+// rest and collide).
+struct RaceTables {
+  void install(Scene& scene) {
+    for (const auto& pair : kRaceSpacePairs)
+      scene.spacePairTable[pair[0]][pair[1]] = scene.spacePairTable[pair[1]][pair[0]] = &collide;
+    for (auto& row : scene.surfaceTable) row.fill(&plain);
+  }
+  ODESpacePair collide{true};
+  ODEJointSurface plain;
+};
