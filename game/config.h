@@ -141,7 +141,6 @@ class Config {
   std::int32_t m_highscoreTrack = 0;
   std::int32_t m_highscoreKind = 0;  // 0 time trial, 1 last man standing, 2 and 3 the cups
   std::int32_t m_highscoreClass = 0;
-  std::uint8_t m_showEndPicture = 0;
   std::uint8_t m_raceEndedFromPause = 0;
   std::string m_text;
 

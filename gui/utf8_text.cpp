@@ -39,3 +39,30 @@ CEGUI::String decodeUtf8(std::string_view bytes) {
   }
   return out;
 }
+
+std::size_t encodeUtf8(const CEGUI::String& text, char* out, std::size_t capacity) {
+  std::size_t used = 0;
+  for (std::size_t i = 0; i < text.length(); ++i) {
+    const CEGUI::utf32 c = text[i] <= 0x10FFFF && (text[i] < 0xD800 || text[i] > 0xDFFF) ? text[i] : 0xFFFD;
+    char bytes[4];
+    std::size_t n = 0;
+    if (c < 0x80) {
+      bytes[n++] = static_cast<char>(c);
+    } else if (c < 0x800) {
+      bytes[n++] = static_cast<char>(0xC0 | (c >> 6));
+      bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      bytes[n++] = static_cast<char>(0xE0 | (c >> 12));
+      bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      bytes[n++] = static_cast<char>(0xF0 | (c >> 18));
+      bytes[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    if (used + n > capacity) break;
+    for (std::size_t k = 0; k < n; ++k) out[used++] = bytes[k];
+  }
+  return used;
+}

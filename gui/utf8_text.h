@@ -11,3 +11,6 @@
 // continue a well-formed sequence (a cut or overlong sequence, a surrogate,
 // a value above U+10FFFF) gives U+FFFD.
 CEGUI::String decodeUtf8(std::string_view bytes);
+// Writes `text` as UTF-8 into `out`, whole characters only, as many as fit
+// in `capacity` bytes; no terminator. Returns the bytes written.
+std::size_t encodeUtf8(const CEGUI::String& text, char* out, std::size_t capacity);

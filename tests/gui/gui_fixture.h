@@ -20,6 +20,7 @@ inline ArchiveFile& sampleArchive() {
   static MemoryFile disk;
   static std::unique_ptr<ArchiveFile> archive = [] {
     ArchiveWriter writer;
+    EXPECT_TRUE(addOptionsSamples(writer));
     EXPECT_TRUE(addGuiSamples(writer));
     EXPECT_TRUE(addMenuSamples(writer));
     EXPECT_TRUE(writer.write(disk, "data.sar"));

@@ -9,12 +9,15 @@
 
 #include "game/config.h"
 #include "gui/end_screen.h"
+#include "gui/highscores_screen.h"
 #include "gui/loading_window.h"
 #include "gui/screen_host.h"
 #include "gui/text_table.h"
 #include "platform/graphics/d3d9.h"
 #include "platform/window/window.h"
 #include "tests/gui/gui_fixture.h"
+#include "tests/gui/screen_fixture.h"
+#include "tools/sample_data/options_samples.h"
 #include "tools/sample_data/screen_samples.h"
 
 namespace {
@@ -247,6 +250,53 @@ TEST_F(GuiOnGlTest, ExitScreenShowsItsLinkButtonAndItsHoverImage) {
   expectColour(at(shown, 700, 500), B::kHover & 0xFFFFFF, "button under the mouse");
   expectColour(at(shown, 300, 200), B::kBackground & 0xFFFFFF, "background with the mouse on the button");
   end.deactivate();
+}
+
+TEST_F(GuiOnGlTest, HighscoresTableAndEndPicture) {
+  ScratchWorkingDir scratch;
+  RecordedServices services;
+  loadScreenBackground(*gui, "Highscores");
+  HighscoresScreen screen(gui.get(), services);
+  gui->setMouseCursorVisible(false);
+  auto frame = [&] {
+    device->BeginScene();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    gui->render();
+    device->EndScene();
+    return readAll();
+  };
+  // Light pixels of the white "--" of row 0's name cell over the background.
+  auto expectTable = [&](const std::vector<DWORD>& shown) {
+    const DWORD background = at(shown, 20, 20);
+    EXPECT_NE(background, 0u);
+    EXPECT_EQ(at(shown, 1000, 150), background);
+    int white = 0;
+    for (int y = 225; y < 250; ++y)
+      for (int x = 110; x < 390; ++x) {
+        const DWORD c = at(shown, x, y);
+        white += (c & 0xFF) > 0x90 && (c >> 8 & 0xFF) > 0x90 && (c >> 16) > 0x90;
+      }
+    EXPECT_GT(white, 3);
+  };
+  screen.activate();
+  const std::vector<DWORD> table = frame();
+  expectTable(table);
+
+  screen.deactivate();
+  services.settings.m_enterHighscore = 1;
+  services.settings.m_championshipCharacter = 2;
+  screen.activate();
+  const std::vector<DWORD> picture = frame();
+  const DWORD alien = sampleEndPictureColour(2) & 0xFFFFFF;
+  for (auto [x, y] : {std::pair{20, 20}, std::pair{512, 237}, std::pair{1010, 760}})
+    expectColour(at(picture, x, y), alien, "end picture");
+  expectColour(at(picture, 930, 670), 0x206A30, "its OK button");
+
+  gui->context().injectMousePosition(930, 670);
+  gui->context().injectMouseButtonDown(CEGUI::LeftButton);
+  gui->context().injectMouseButtonUp(CEGUI::LeftButton);
+  EXPECT_EQ(frame(), table);
+  screen.deactivate();
 }
 
 }  // namespace

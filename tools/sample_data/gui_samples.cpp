@@ -12,6 +12,7 @@
 #include "content/png_writer.h"
 #include "tools/sample_data/gui_sample_names.h"
 #include "tools/sample_data/sample_sources.h"
+#include "tools/sample_data/options_samples.h"
 #include "tools/sample_data/screen_samples.h"
 
 namespace {
@@ -309,6 +310,7 @@ std::string scheme() {
   for (const Mapping& m : mappings)
     s += std::string("<FalagardMapping windowType=\"Quillfen/") + m.type + "\" targetType=\"" + m.target +
          "\" renderer=\"" + m.renderer + "\" lookNFeel=\"Quillfen/" + m.type + "\"/>";
+  s += screenControlsSchemeEntries();
   return s + "</GUIScheme>\n";
 }
 
@@ -370,8 +372,9 @@ bool addSampleImageset(ArchiveWriter& writer, const std::string& name, std::span
 }
 
 bool addGuiSamples(ArchiveWriter& writer) {
-  bool ok =
-      writer.add(kFolder + "Quillfen.scheme", scheme()) && writer.add(kFolder + "Quillfen.looknfeel", lookNFeel());
+  bool ok = writer.add(kFolder + "Quillfen.scheme", scheme()) &&
+            writer.add(kFolder + "Quillfen.looknfeel", lookNFeel()) &&
+            writer.add(kFolder + "QuillfenControls.looknfeel", screenControlLooks());
   ok = ok && addSampleImageset(writer, "Quillfen", quillfenImages()) &&
        addSampleImageset(writer, "LoadingScreen", loadingImages());
   ok = ok && addFontFile(writer, "DejaVuSans.ttf") && addFontFile(writer, "DejaVuSans-Oblique.ttf");

@@ -7,6 +7,7 @@ const SampleSource kSources[] = {
     {"GUI data", addGuiSamples},
     {"track 0", addTrackSamples},
     {"menu data", addMenuSamples},
+    {"highscores and options data", addOptionsSamples},
 };
 
 }  // namespace

@@ -18,3 +18,4 @@ bool addTextSamples(ArchiveWriter& writer);
 bool addGuiSamples(ArchiveWriter& writer);
 bool addTrackSamples(ArchiveWriter& writer);
 bool addMenuSamples(ArchiveWriter& writer);
+bool addOptionsSamples(ArchiveWriter& writer);

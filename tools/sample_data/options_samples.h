@@ -1,0 +1,13 @@
+// The highscores and options screens' sample data.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// 0xAARRGGBB of "Background" in the end picture of character 0..5.
+std::uint32_t sampleEndPictureColour(int character);
+// The options screen's controls (slider, radio button, combo box): their
+// look file "QuillfenControls.looknfeel", and the scheme's entries that load
+// it and map the window types.
+std::string screenControlLooks();
+std::string screenControlsSchemeEntries();
