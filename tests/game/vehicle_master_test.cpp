@@ -1,0 +1,134 @@
+#include "game/vehicle_master.h"
+
+#include <gtest/gtest.h>
+
+#include "game/config.h"
+#include "game/controller.h"
+#include "game/kart_surfaces.h"
+#include "tests/scene/physics_world.h"
+#include "tests/support/memory_file.h"
+
+namespace {
+
+class HeldController : public Controller {
+ public:
+  bool left() override { return false; }
+  bool right() override { return false; }
+  bool accelerate() override { return throttle; }
+  bool brake() override { return false; }
+  bool secondaryAction() override { return false; }
+  bool useExtra() override { return extra; }
+  bool throttle = false;
+  bool extra = false;
+};
+
+// Proves when the step calls the hooks of the extras.
+class RecordingKart : public VehicleMaster {
+ public:
+  using VehicleMaster::VehicleMaster;
+  void respawn() override { ++respawns; }
+  void useExtra(double, double) override { ++extras; }
+  bool runFallTimers(double, double) override { return endEarly; }
+  void flyShots(double, double) override { ++shots; }
+  int respawns = 0, extras = 0, shots = 0;
+  bool endEarly = false;
+};
+
+float flat(float, float) { return 0.0f; }
+
+// Flat ground of real ODE: the ground mesh in the top space, the karts'
+// rays in space 3, the ray surface between kinds 5 and 0.
+class KartOnFlatGround : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    scene = std::make_unique<Scene>(nullptr);
+    scene->addCollisionSpace(dHashSpaceCreate(nullptr), "top");
+    for (int i = 1; i <= 3; ++i) scene->addCollisionSpace(dSimpleSpaceCreate(scene->spaces[0].space), "sub");
+    scene->spacePairTable[3][0] = scene->spacePairTable[0][3] = &collide;
+    scene->surfaceTable[5][0] = scene->surfaceTable[0][5] = &rays;
+    mesh = makeGroundMesh(20, 20.0f, flat);
+    PhysicsObject* ground = addPhysicsObject(*scene, "ground", kGeomTriMesh, 0, 0);
+    ground->addMesh(mesh.get(), 0.0f);
+    ground->prepareOnce();
+    placeAt(*scene->createObject("Vehicle"), 0.0f, 0.5f, 0.0f);
+    auto controller = std::make_unique<HeldController>();
+    held = controller.get();
+    kart = std::make_unique<RecordingKart>(*scene, config, control, std::move(controller), 0, nullptr, 0, nullptr);
+    slots[0] = kart.get();
+    kart->m_net.m_active.set(true);
+  }
+  void TearDown() override {
+    VehicleMaster::s_routeRecorder = nullptr;
+    kart.reset();
+    scene.reset();
+  }
+  void step() {
+    scene->collide();
+    dJointGroupEmpty(scene->contactGroup);
+    kart->step(time, 0.01);
+    time += 0.01;
+  }
+
+  NetControl control;
+  Config config{nullptr, control, Config::SavedFile::Ignore};
+  Vehicle* slots[6] = {};
+  ODEJointSurfaceRay rays{slots};
+  ODESpacePair collide{true};
+  std::unique_ptr<SurfaceRenderObject> mesh;
+  std::unique_ptr<Scene> scene;
+  HeldController* held = nullptr;
+  std::unique_ptr<RecordingKart> kart;
+  double time = 0.0;
+};
+
+TEST_F(KartOnFlatGround, SettlesOnItsRaysAndReachesTheLimitWithTheThrottleHeld) {
+  EXPECT_EQ(kart->ray(4)->ownerIndex, 4);
+  int steps = 0;
+  while (kart->m_drive.m_airborne && steps < 100) {
+    step();
+    ++steps;
+  }
+  EXPECT_LT(steps, 100);
+  EXPECT_NEAR(kart->m_drive.m_target.y, 0.0f, 1e-4);
+  held->throttle = true;
+  steps = 0;
+  while (kart->m_drive.m_velocity < 0.29f && steps < 1000) {
+    step();
+    ++steps;
+  }
+  EXPECT_EQ(kart->m_drive.m_velocity, 0.29f);
+  EXPECT_EQ(kart->m_drive.m_airborne, 0);
+  EXPECT_NEAR(kart->m_drive.m_target.y, 0.0f, 1e-3);
+  Position3 p;
+  kart->getPosition(p);
+  EXPECT_GT(p.z, 10.0f);  // drove along +z, its heading
+  EXPECT_EQ(kart->respawns, 0);
+}
+
+TEST_F(KartOnFlatGround, HooksRunOnlyWhenTheirConditionsHold) {
+  held->extra = true;
+  step();
+  EXPECT_EQ(kart->extras, 1);
+  kart->m_net.m_active.set(false);
+  step();
+  EXPECT_EQ(kart->extras, 1);  // not while inactive
+  kart->m_drive.m_pos.y = -20.0f;
+  step();
+  EXPECT_EQ(kart->respawns, 0);  // only strictly below -20
+  kart->m_drive.m_pos.y = -20.5f;
+  kart->endEarly = true;
+  const int shots = kart->shots;
+  step();
+  EXPECT_EQ(kart->respawns, 1);
+  EXPECT_EQ(kart->shots, shots);  // nothing after an early end
+}
+
+TEST_F(KartOnFlatGround, RouteRecorderWritesEveryTwentyFifthStep) {
+  MemoryFile file;
+  ASSERT_TRUE(file.create("route.dat"));
+  VehicleMaster::s_routeRecorder = &file;
+  for (int i = 0; i < 60; ++i) step();
+  EXPECT_EQ(file.contents("route.dat")->size(), 2u * 16u);
+}
+
+}  // namespace
