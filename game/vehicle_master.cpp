@@ -232,6 +232,48 @@ void VehicleMaster::place(double time) {
   }
   if (d.m_velocity > 0.0f) d.m_netAngle = yawOfDirection(d.m_heading);
   m_net.m_netAngle.set(d.m_netAngle);
+  m_net.m_matrix.set(kartMatrix(upAxis(), d.m_netAngle, d.m_target, kChassisScale));
+}
+
+Normal3 VehicleMaster::upAxis() const {
+  // The sum over the wheel rays' recent hit normals, position by position,
+  // as far as the first queue reaches.
+  const std::size_t count = m_sensors.rayNormals[0].size();
+  float u[3] = {0.0f, 0.0f, 0.0f};
+  for (std::size_t j = 0; j < count; ++j) {
+    for (const auto& queue : m_sensors.rayNormals) {
+      if (j >= queue.size()) continue;
+      u[0] += queue[j].x;
+      u[1] += queue[j].y;
+      u[2] += queue[j].z;
+    }
+  }
+  const float n = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
+  if (n == 0.0f) return {0.0f, 1.0f, 0.0f};
+  return {u[0] / n, u[1] / n, u[2] / n};
+}
+
+Matrix4x3 kartMatrix(const Normal3& u, float yaw, const Position3& at, float scale) {
+  // Tilt frame T: rows u x c, u, c with c = (-ux uz, -uy uz, ux^2 + uy^2),
+  // left unnormalised; then M = S * Y * T in row-vector form.
+  const float c[3] = {-u.x * u.z, -u.y * u.z, u.x * u.x + u.y * u.y};
+  const float uxc[3] = {u.y * c[2] - u.z * c[1], u.z * c[0] - u.x * c[2], u.x * c[1] - u.y * c[0]};
+  const float t[3][3] = {{uxc[0], uxc[1], uxc[2]}, {u.x, u.y, u.z}, {c[0], c[1], c[2]}};
+  const float cs = std::cos(yaw), sn = std::sin(yaw);
+  const float y[3][3] = {{cs, 0.0f, -sn}, {0.0f, 1.0f, 0.0f}, {sn, 0.0f, cs}};
+  Matrix4x3 m{};
+  for (int r = 0; r < 3; ++r) {
+    for (int col = 0; col < 3; ++col) {
+      float v = 0.0f;
+      for (int k = 0; k < 3; ++k) v += y[r][k] * t[k][col];
+      m.m[4 * r + col] = scale * v;
+    }
+  }
+  m.m[12] = at.x;
+  m.m[13] = at.y;
+  m.m[14] = at.z;
+  m.m[15] = 1.0f;
+  return m;
 }
 
 void VehicleMaster::aimRays() {

@@ -18,6 +18,10 @@ class PhysicsObject;
 class Scene;
 class SceneItem;
 
+// The kart's world matrix: scale, the yaw about y, then the tilt frame of
+// the up axis u, translated to `at` (row-vector form, as Matrix4x3).
+Matrix4x3 kartMatrix(const Normal3& up, float yaw, const Position3& at, float scale);
+
 class VehicleMaster : public Vehicle {
  public:
   static constexpr int kRaySurfaceKind = 5;
@@ -83,6 +87,8 @@ class VehicleMaster : public Vehicle {
 
  private:
   void place(double time);
+  // The ground's up axis from the wheel rays' recent normals.
+  Normal3 upAxis() const;
   void aimRays();
   Position3 chassisPosition();
   static int s_recorderSteps;

@@ -102,6 +102,10 @@ TEST_F(KartOnFlatGround, SettlesOnItsRaysAndReachesTheLimitWithTheThrottleHeld) 
   Position3 p;
   kart->getPosition(p);
   EXPECT_GT(p.z, 10.0f);  // drove along +z, its heading
+  // The ray normals of flat ground keep the kart upright.
+  const Matrix4x3& m = kart->m_net.m_matrix.get();
+  EXPECT_NEAR(m.m[5], VehicleMaster::kChassisScale, 1e-5);
+  EXPECT_NEAR(m.m[13], kart->m_drive.m_target.y, 1e-6);
   EXPECT_EQ(kart->respawns, 0);
 }
 
@@ -129,6 +133,25 @@ TEST_F(KartOnFlatGround, RouteRecorderWritesEveryTwentyFifthStep) {
   VehicleMaster::s_routeRecorder = &file;
   for (int i = 0; i < 60; ++i) step();
   EXPECT_EQ(file.contents("route.dat")->size(), 2u * 16u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(KartMatrix, FlatGroundGivesTheScaledYawAndATiltLeansTheUpRow) {
+  const Matrix4x3 flat = kartMatrix({0, 1, 0}, 0.0f, {1, 2, 3}, 0.75f);
+  const float expected[16] = {0.75f, 0, 0, 0, 0, 0.75f, 0, 0, 0, 0, 0.75f, 0, 1, 2, 3, 1};
+  for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(flat.m[i], expected[i]) << i;
+  // Facing -z (yaw pi): the forward row is -z.
+  const Matrix4x3 back = kartMatrix({0, 1, 0}, static_cast<float>(M_PI), {0, 0, 0}, 1.0f);
+  EXPECT_NEAR(back.m[10], -1.0f, 1e-6);
+  // Ground rising toward +z: the up row leans back, the forward row climbs.
+  const float r = std::sqrt(0.5f);
+  const Matrix4x3 slope = kartMatrix({0, r, -r}, 0.0f, {0, 0, 0}, 1.0f);
+  EXPECT_NEAR(slope.m[5], r, 1e-6);
+  EXPECT_NEAR(slope.m[6], -r, 1e-6);
+  EXPECT_GT(slope.m[9], 0.0f);
 }
 
 }  // namespace
