@@ -91,6 +91,10 @@ VehicleMaster::VehicleMaster(Scene& scene, const Config& config, NetControl& con
   }
   aimRays();
 
+  if (validKart) m_motions.find(scene, k);
+  m_motions.startDriving();
+  m_motions.publish(m_net);
+
   if (files) {
     const int track = m_config.m_track.get();
     for (const PointRecord& r : readPointFile(*files, trackPointFileName(track, "ai_rakete.dat").c_str()))
@@ -172,6 +176,7 @@ void VehicleMaster::step(double time, double dt) {
   if (events.crash) {
     m_animationState = 2;
     m_animationHold = KartDrive::kCrashHold;
+    m_pendingDriverMotion = m_motions.m_driverIndex[KartMotions::kCrash];
   }
   KartSensors& s = m_sensors;
   if (s.obstacleDepth != 0.0f) {

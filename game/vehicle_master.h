@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game/kart_drive.h"
+#include "game/kart_motions.h"
 #include "game/kart_tuning.h"
 #include "game/vehicle.h"
 
@@ -56,6 +57,10 @@ class VehicleMaster : public Vehicle {
   const std::vector<Position3>& rocketPath() const { return m_rocketPath; }
   PhysicsObject* ray(int i) const { return m_rays[i]; }
   SceneItem* touchedBox() const { return m_touchedBox; }
+  const KartMotions& motions() const { return m_motions; }
+  int animationState() const { return m_animationState; }
+  float animationHold() const { return m_animationHold; }
+  int pendingDriverMotion() const { return m_pendingDriverMotion; }
 
  protected:
   // Hooks of the extras and timed effects, empty here.
@@ -81,8 +86,10 @@ class VehicleMaster : public Vehicle {
   SceneItem* m_touchedBox = nullptr;
   std::vector<Position3> m_respawnPoints;
   std::vector<Position3> m_rocketPath;
+  KartMotions m_motions;
   float m_animationHold = 0.0f;
   int m_animationState = 0;
+  int m_pendingDriverMotion = -1;  // the driver motion the animation plays next, -1 none
   bool m_shrunk = false;
 
  private:

@@ -155,3 +155,22 @@ TEST(KartMatrix, FlatGroundGivesTheScaledYawAndATiltLeansTheUpRow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(KartOnFlatGround, AHeadOnWallHitHoldsTheCrashAndStartsTheCrashSound) {
+  for (int i = 0; i < 50; ++i) step();  // settled
+  kart->m_drive.m_velocity = kart->m_drive.m_speedLimit = 0.29f;
+  kart->m_drive.m_motion[0] = kart->m_drive.m_motion[1] = kart->m_drive.m_motion[2] = 0.0f;
+  held->throttle = true;
+  kart->m_sensors.wallTouched = true;
+  kart->m_sensors.wallNormal = {0.0f, 0.0f, -1.0f};
+  kart->step(time, 0.01);
+  EXPECT_FLOAT_EQ(kart->getSpeed(), 0.02f);
+  EXPECT_EQ(kart->m_net.m_soundStart.get(), KartDrive::kWallCrashSound);
+  EXPECT_EQ(kart->animationState(), 2);
+  EXPECT_FLOAT_EQ(kart->animationHold(), 1.0f);
+  EXPECT_EQ(kart->pendingDriverMotion(), -1);  // this scene's kart has no driver actor
+}
+
+}  // namespace
