@@ -174,3 +174,27 @@ TEST_F(KartOnFlatGround, AHeadOnWallHitHoldsTheCrashAndStartsTheCrashSound) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(KartOnFlatGround, AnObstacleIsPushedAlongTheStoredNormalOnlyWhenItHasABody) {
+  PhysicsObject crate(scene.get(), 0);
+  crate.body = dBodyCreate(scene->world);
+  dBodyDisable(crate.body);
+  kart->m_sensors.obstacle = &crate;
+  kart->m_sensors.obstacleNormal = {0.0f, 0.0f, 1.0f};  // toward the crate
+  kart->m_sensors.obstacleDepth = 0.01f;
+  kart->step(time, 0.01);
+  EXPECT_TRUE(dBodyIsEnabled(crate.body));
+  EXPECT_NEAR(dBodyGetForce(crate.body)[2], 25.0, 1e-9);  // normal x depth x 2500
+  EXPECT_EQ(kart->m_sensors.obstacleDepth, 0.0f);
+  EXPECT_EQ(kart->m_net.m_soundStart.get(), KartDrive::kBumpSound);
+
+  PhysicsObject scenery(scene.get(), 1);  // no body: nothing to push
+  kart->m_sensors.obstacle = &scenery;
+  kart->m_sensors.obstacleDepth = 0.01f;
+  kart->step(time, 0.01);
+  EXPECT_EQ(kart->m_sensors.obstacleDepth, 0.0f);
+}
+
+}  // namespace
