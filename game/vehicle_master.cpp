@@ -35,7 +35,7 @@ void setRay(PhysicsObject* ray, const Position3& from, float length) {
 
 VehicleMaster::VehicleMaster(Scene& scene, const Config& config, NetControl& control,
                              std::unique_ptr<Controller> controller, int k, std::unique_ptr<KartTuning> tuning,
-                             int startPosition, const File* files)
+                             int startPosition, const File* files, const std::string& kartModelFile)
     : Vehicle(control, k, VehicleNetValues::Side::Master),
       m_scene(scene),
       m_config(config),
@@ -46,6 +46,10 @@ VehicleMaster::VehicleMaster(Scene& scene, const Config& config, NetControl& con
     m_chassis = scene.findItem("Vehicle", -1, k + 1);
     m_col = scene.findItem("col", -1, k + 1);
     if (auto* col = dynamic_cast<PhysicsObject*>(m_col)) col->ownerIndex = k;
+    // Every kart of one model brings its own copy of the wheels: the
+    // (k + 1)-th, not the first kart's.
+    if (!kartModelFile.empty())
+      for (int i = 0; i < KartSensors::kWheelRays; ++i) m_wheels[i] = scene.findItem(kartModelFile, 2 + i, k + 1);
   }
   SceneItem* start = scene.findItem("start", -1, startPosition + 1);
   if (start && m_chassis) {
@@ -285,6 +289,19 @@ void VehicleMaster::aimRays() {
   const Position3 at = m_drive.m_target;
   const float c = std::cos(m_drive.m_netAngle), s = std::sin(m_drive.m_netAngle);
   for (int i = 0; i < KartSensors::kWheelRays; ++i) {
+    if (SceneItem* wheel = m_wheels[i]) {
+      // 1.0 above the wheel's pivot point in world space.
+      Matrix4x3 world;
+      wheel->invalidate();
+      wheel->worldMatrix(world, 0.0, true);
+      const Position3& p = wheel->pivot;
+      const float* m = world.m;
+      setRay(m_rays[i],
+             {p.x * m[0] + p.y * m[4] + p.z * m[8] + m[12], p.x * m[1] + p.y * m[5] + p.z * m[9] + m[13] + 1.0f,
+              p.x * m[2] + p.y * m[6] + p.z * m[10] + m[14]},
+             kWheelRayLength);
+      continue;
+    }
     const float ox = kWheelOffsets[i][0], oz = kWheelOffsets[i][1];
     setRay(m_rays[i], {at.x + ox * c + oz * s, at.y + 1.0f, at.z - ox * s + oz * c}, kWheelRayLength);
   }

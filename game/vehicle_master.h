@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "game/kart_drive.h"
@@ -34,8 +35,12 @@ class VehicleMaster : public Vehicle {
   // `k` is the kart index (its items are instance k + 1), `startPosition`
   // its grid slot (the "start" item of instance startPosition + 1). The
   // point files of the config's track are read through `files` when given.
+  // The kart model's layers 2 to 5 are the wheels (this kart's own
+  // instance of them); without them the wheel rays start at the chassis
+  // corners.
   VehicleMaster(Scene& scene, const Config& config, NetControl& control, std::unique_ptr<Controller> controller, int k,
-                std::unique_ptr<KartTuning> tuning, int startPosition, const File* files);
+                std::unique_ptr<KartTuning> tuning, int startPosition, const File* files,
+                const std::string& kartModelFile = {});
   ~VehicleMaster() override;
 
   VehicleMaster* getMaster() override { return this; }
@@ -82,6 +87,7 @@ class VehicleMaster : public Vehicle {
   std::unique_ptr<KartTuning> m_tuning;
   SceneItem* m_chassis = nullptr;
   SceneItem* m_col = nullptr;
+  SceneItem* m_wheels[KartSensors::kWheelRays] = {};
   PhysicsObject* m_rays[KartSensors::kRays] = {};
   SceneItem* m_touchedBox = nullptr;
   std::vector<Position3> m_respawnPoints;

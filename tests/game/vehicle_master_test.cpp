@@ -75,6 +75,7 @@ class KartOnFlatGround : public ::testing::Test {
   ODEJointSurfaceRay rays{slots};
   ODESpacePair collide{true};
   std::unique_ptr<SurfaceRenderObject> mesh;
+  std::vector<std::unique_ptr<SurfaceRenderObject>> wheelMeshes;  // outlive the scene's items
   std::unique_ptr<Scene> scene;
   HeldController* held = nullptr;
   std::unique_ptr<RecordingKart> kart;
@@ -195,6 +196,35 @@ TEST_F(KartOnFlatGround, AnObstacleIsPushedAlongTheStoredNormalOnlyWhenItHasABod
   kart->m_sensors.obstacleDepth = 0.01f;
   kart->step(time, 0.01);
   EXPECT_EQ(kart->m_sensors.obstacleDepth, 0.0f);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(KartOnFlatGround, ASecondKartOfOneModelAimsItsRaysAtItsOwnWheels) {
+  // Two copies of the model's wheel layers 2 to 5: kart 0's near the
+  // origin, kart 1's 50 units along x.
+  for (int layer = 2; layer <= 5; ++layer) {
+    wheelMeshes.push_back(makeGroundMesh(1, 1.0f, flat));
+    wheelMeshes.back()->index = layer;
+  }
+  for (float x : {0.0f, 50.0f})
+    for (int i = 0; i < 4; ++i) {
+      ObjectItem* wheel = scene->createObject("kart_01.lwo");
+      wheel->addMesh(wheelMeshes[static_cast<std::size_t>(i)].get(), 0.0f);
+      placeAt(*wheel, x + static_cast<float>(i), 0.3f, 0.0f);
+    }
+  NetControl own;
+  VehicleMaster second(*scene, config, own, nullptr, 1, nullptr, 0, nullptr, "kart_01.lwo");
+  for (int i = 0; i < 4; ++i) {
+    dVector3 start, direction;
+    dGeomRayGet(second.ray(i)->geom, start, direction);
+    EXPECT_NEAR(start[0], 50.0 + i, 1e-5) << "wheel " << i;
+    EXPECT_NEAR(start[1], 1.3, 1e-5);
+    EXPECT_EQ(direction[1], -1.0);
+    EXPECT_EQ(second.ray(i)->ownerIndex, 5 + i);
+  }
 }
 
 }  // namespace
