@@ -92,6 +92,18 @@ class TrackKart : public PipelineTest {
   double time = 0.0;
 };
 
+TEST(KartSampleData, TuningFilesGiveTheirSpeedButNotTheirTurboOrSteering) {
+  for (int engineClass = 0; engineClass < 3; ++engineClass)
+    for (int character = 0; character < 6; ++character) {
+      KartTuning tuning;
+      tuning.fileName = KartTuning::fileNameFor(engineClass, character);
+      ASSERT_TRUE(tuning.load(trackArchive())) << tuning.fileName;
+      EXPECT_GE(tuning.maxSpeed, 0.29f);
+      EXPECT_FLOAT_EQ(tuning.turboMaxSpeed, tuning.maxSpeed * 1.25f);
+      EXPECT_FLOAT_EQ(tuning.steerAngle, 1.16f);
+    }
+}
+
 TEST_F(TrackKart, SettlesAtTheStartDrivesOffAndTheWallsKeepItOnTheTrack) {
   makeKart();
   Position3 start;
@@ -129,6 +141,15 @@ TEST_F(TrackKart, SettlesAtTheStartDrivesOffAndTheWallsKeepItOnTheTrack) {
   }
   EXPECT_TRUE(gainedEveryStep);
   EXPECT_TRUE(slowedAtTheWall);
+  // The track's point files came from the archive: respawn points 0.3 and
+  // the rocket path 1.2 above the road, on the centre line.
+  ASSERT_GE(kart->respawnPoints().size(), 40u);
+  for (const Position3& point : kart->respawnPoints()) {
+    EXPECT_FLOAT_EQ(point.y, 0.3f);
+    EXPECT_LT(offCentre(point.x, point.z), 0.1f);
+  }
+  ASSERT_GT(kart->rocketPath().size(), kart->respawnPoints().size());
+  EXPECT_FLOAT_EQ(kart->rocketPath()[0].y, 1.2f);
   EXPECT_GT(std::hypot(p.x - start.x, p.z - start.z), 100.0f);
   EXPECT_EQ(kart->m_drive.m_airborne, 0);
   EXPECT_NEAR(p.y, 0.0f, 0.05f);

@@ -6,6 +6,7 @@ const SampleSource kSources[] = {
     {"texts", addTextSamples},
     {"GUI data", addGuiSamples},
     {"track 0", addTrackSamples},
+    {"karts", addKartSamples},
 };
 
 }  // namespace

@@ -17,3 +17,4 @@ std::span<const SampleSource> sampleSources();
 bool addTextSamples(ArchiveWriter& writer);
 bool addGuiSamples(ArchiveWriter& writer);
 bool addTrackSamples(ArchiveWriter& writer);
+bool addKartSamples(ArchiveWriter& writer);
