@@ -9,6 +9,7 @@
 #include "game/controller.h"
 #include "game/kart_surfaces.h"
 #include "game/vehicle_master.h"
+#include "lightwave/lws_loader.h"
 #include "tests/track/track_fixture.h"
 
 namespace {
@@ -45,18 +46,8 @@ class TrackKart : public PipelineTest {
     for (int ground : {track0::kGroundKind, track0::kTerrainKind}) surfaces(track0::kRayKind, ground, &rays);
     surfaces(track0::kRayKind, track0::kFallKind, &fall);
     surfaces(kSurfaceKartBody, track0::kWallKind, &walls);
-    // The kart's items as its scene brings them: the chassis null and the
-    // collision box.
-    scene->createObject("Vehicle");
-    auto col = std::make_unique<PhysicsObject>(scene, 0);
-    col->name = "col";
-    col->geomType = kGeomBox;
-    col->surfaceKind = kSurfaceKartBody;
-    col->spaceIndex = track0::kKartSpace;
-    col->geomSize[0] = 1.2f;
-    col->geomSize[1] = 0.6f;
-    col->geomSize[2] = 1.8f;
-    scene->objects.push_back(std::move(col));
+    // The kart's scene brings its chassis null and its collision box.
+    ASSERT_TRUE(loadLWS(*scene, nullptr, &trackArchive(), "D:\\Tamberlok\\3dobjects_cars\\kart_1.lws", 0.0, 0.7));
   }
   void TearDown() override {
     kart.reset();
@@ -68,7 +59,11 @@ class TrackKart : public PipelineTest {
     kart = std::make_unique<VehicleMaster>(*scene, config, control, std::make_unique<Throttle>(), 0, nullptr, 0,
                                            &trackArchive());
     slots[0] = kart.get();
-    scene->findItem("col", -1, 1)->prepareOnce();
+    auto* col = dynamic_cast<PhysicsObject*>(scene->findItem("col", -1, 1));
+    ASSERT_NE(col, nullptr);
+    EXPECT_EQ(col->surfaceKind, kSurfaceKartBody);
+    EXPECT_EQ(col->spaceIndex, track0::kKartSpace);
+    col->prepareOnce();
     kart->m_net.m_active.set(true);
   }
   void step() {

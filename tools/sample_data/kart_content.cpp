@@ -1,11 +1,13 @@
-// Sample kart data: the tuning files of every engine class and character,
-// and track 01's respawn points and rocket path along its centre line.
+// Sample kart data: mesh-less kart scenes, the tuning files of every engine
+// class and character, and track 01's respawn points and rocket path along
+// its centre line.
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "content/archive_writer.h"
+#include "content/lws_writer.h"
 #include "foundation/archive_file.h"
 #include "tools/sample_data/sample_sources.h"
 #include "tools/sample_data/track_samples.h"
@@ -46,6 +48,26 @@ std::vector<std::uint8_t> centreLinePoints(double stepMetres) {
   return out;
 }
 
+// A kart's scene: the chassis null "Vehicle", the engine null "Motor" and
+// the collision box "col" (kind 6 in the karts' space 4, which the race
+// tests against walls, karts and obstacles), and a camera.
+std::string kartScene() {
+  lws::SceneWriter w;
+  w.timing(0, 60, 30);
+  w.addNullObject("Vehicle");
+  w.motion("ObjectMotion", lws::still());
+  w.addNullObject("Motor");
+  w.motion("ObjectMotion", lws::still(0.0f, 0.3f, -0.6f));
+  w.addNullObject("col");
+  w.motion("ObjectMotion", lws::still());
+  w.geom({1, 6, track0::kKartSpace, {1.2f, 0.6f, 1.8f}, 0});
+  lws::Camera camera;
+  camera.name = "KartCamera";
+  camera.motion = lws::still(0.0f, 2.0f, -5.0f);
+  w.camera(camera);
+  return w.text();
+}
+
 }  // namespace
 
 bool addKartSamples(ArchiveWriter& writer) {
@@ -56,6 +78,11 @@ bool addKartSamples(ArchiveWriter& writer) {
       const std::string name = std::string("carsettings_") + kClasses[c] + "_" + std::to_string(character) + ".dat";
       ok = ok && writer.add(toArchiveName(name.c_str()), tuningFile(c, character));
     }
+  const std::string scene = kartScene();
+  for (int kart = 1; kart <= 8; ++kart) {
+    const std::string name = "D:\\Tamberlok\\3dobjects_cars\\kart_" + std::to_string(kart) + ".lws";
+    ok = ok && writer.add(toArchiveName(name.c_str()), std::vector<std::uint8_t>(scene.begin(), scene.end()));
+  }
   ok = ok && writer.add(toArchiveName("D:\\Tamberlok\\aifiles\\track01\\ai_respawn.dat"), centreLinePoints(15.0));
   ok = ok && writer.add(toArchiveName("D:\\Tamberlok\\aifiles\\track01\\ai_rakete.dat"), centreLinePoints(5.0));
   return ok;
