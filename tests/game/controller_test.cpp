@@ -68,14 +68,4 @@ TEST_F(ControllerTest, SinglePlayerAnswersToBothPlayersPedals) {
   EXPECT_FALSE(second.left());
 }
 
-TEST_F(ControllerTest, KindsOfController) {
-  ControllerUserSingle single(&config);
-  ControllerNet net;
-  EXPECT_TRUE(net.isNet());
-  EXPECT_FALSE(net.isAI() || single.isAI() || single.isNet());
-  EXPECT_FALSE(net.left() || net.accelerate() || net.useExtra());
-  single.setPointIndex(7);
-  EXPECT_EQ(single.getPointIndex(), 0);
-}
-
 }  // namespace
