@@ -1,7 +1,7 @@
 #include "foundation/channel_group.h"
 
-#include "foundation/report.h"
 #include "foundation/envelope.h"
+#include "foundation/report.h"
 
 ChannelGroup* AnimatedFloat::ensureChannelGroup() {
   if (channel && channel->asChannelGroup()) return channel->asChannelGroup();
@@ -84,6 +84,12 @@ void MixerMotion::setIntensity(float value) {
 
 void MixerMotion::setSpeed(float value) {
   for (size_t i = 0; i < groups.size(); ++i) groups[i]->setEnvelopeSpeed(envelopeIndex[i], value);
+}
+
+int MixerActor::findMotionIndex(const std::string& motionName) const {
+  for (std::size_t i = 0; i < motions.size(); ++i)
+    if (motions[i] && motions[i]->name == motionName) return static_cast<int>(i);
+  return -1;
 }
 
 void MixerActor::addItem(SceneItem* item, const std::string& itemName) {

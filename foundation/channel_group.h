@@ -72,4 +72,7 @@ struct MixerActor {
   void addItem(SceneItem* item, const std::string& itemName);
   // The item added under that name (first match), or null.
   SceneItem* findItem(const std::string& itemName) const;
+  // Index of the first motion named exactly `motionName`; -1 when none is,
+  // so that a missing motion is never mistaken for motion 0.
+  int findMotionIndex(const std::string& motionName) const;
 };

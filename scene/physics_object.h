@@ -52,6 +52,9 @@ class PhysicsObject : public ObjectItem {
   std::int32_t geomType = kGeomSphere;
   std::int32_t surfaceKind = 0;  // row and column of the surface table
   std::int32_t spaceIndex = 0;   // into the scene's spaces; 0 is the top space
+  // Whose item this is, for the game's contact surfaces: a kart's collision
+  // item holds the kart index, a kart's ground ray 5 x kart index + ray.
+  std::int32_t ownerIndex = -1;
   dGeomID geom = nullptr;
   dGeomID transformGeom = nullptr;
   SceneItem* carrier = nullptr;  // whose body carries the geom; not owned

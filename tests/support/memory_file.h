@@ -35,6 +35,10 @@ class MemoryFile : public File {
   bool skip(int delta) override;
   int tell() override { return m_open ? m_position : -1; }
 
+ protected:
+  // The shared store, for derived test files that clone themselves.
+  const std::shared_ptr<Store>& storeForClone() const { return m_store; }
+
  private:
   std::shared_ptr<Store> m_store;
   std::string m_name;

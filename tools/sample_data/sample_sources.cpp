@@ -8,6 +8,7 @@ const SampleSource kSources[] = {
     {"track 0", addTrackSamples},
     {"menu data", addMenuSamples},
     {"highscores and options data", addOptionsSamples},
+    {"karts", addKartSamples},
 };
 
 }  // namespace

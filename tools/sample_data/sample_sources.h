@@ -19,3 +19,4 @@ bool addGuiSamples(ArchiveWriter& writer);
 bool addTrackSamples(ArchiveWriter& writer);
 bool addMenuSamples(ArchiveWriter& writer);
 bool addOptionsSamples(ArchiveWriter& writer);
+bool addKartSamples(ArchiveWriter& writer);

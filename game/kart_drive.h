@@ -1,0 +1,64 @@
+// The driving model of a simulated kart, one physics step (0.01 s) at a
+// time: speed from the pedals, heading from the steering, the sliding
+// direction of motion, the wall response, ground and height from the wheel
+// rays, and the push between two karts. It works on the sensors the contact
+// surfaces filled and leaves placing items and timed effects to the kart.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/matrix.h"
+
+struct KartSensors;
+struct KartTuning;
+
+// The commands read from the controller for one step.
+struct KartCommands {
+  bool left = false;
+  bool right = false;
+  bool accelerate = false;
+  bool brake = false;
+};
+
+// What one step asks the kart to show or play.
+struct KartDriveEvents {
+  bool wallCrashSound = false;  // the wall crash sound, replicated as sound 20
+  bool bumpSound = false;       // a kart bumped, replicated as sound 13
+  bool crash = false;           // hold the "Crash" motion for 1.0 s
+};
+
+class KartDrive {
+ public:
+  static constexpr int kWallCrashSound = 20;
+  static constexpr int kBumpSound = 13;
+  static constexpr float kCrashHold = 1.0f;
+
+  // The speed change of this step from the pedals (step 11 of the kart's
+  // step): may switch the sense of travel when the kart stands.
+  void chooseSpeed(const KartCommands& commands, const KartTuning& tuning, bool active, bool throttleLocked,
+                   bool finished, bool frozen);
+  // Turns the heading (only on the ground and moving).
+  void steer(const KartCommands& commands, const KartTuning& tuning, bool active);
+  // Direction of motion, free motion or the wall response, then ground and
+  // height: sets m_pos and m_target. `chassis` is where the chassis stands.
+  KartDriveEvents move(const Position3& chassis, float chassisScaleX, const KartTuning& tuning, KartSensors& sensors);
+  // The push of another kart (its speed given); a shrunk kart is run over
+  // instead and answers true.
+  bool pushByKart(KartSensors& sensors, float otherSpeed, bool shrunk, KartDriveEvents& events);
+  // Clears what the contact surfaces write anew in every collision pass.
+  static void clearStepContacts(KartSensors& sensors);
+
+  Position3 m_pos{};
+  Position3 m_target{};
+  float m_velocity = 0.0f;  // >= 0; m_reverse gives the sense
+  float m_speedLimit = 0.29f;
+  float m_accel = 0.0f;
+  Normal3 m_heading{0.0f, 0.0f, 1.0f};
+  float m_motion[3] = {0.0f, 0.0f, 1.0f};
+  std::uint8_t m_reverse = 0;
+  std::uint8_t m_bounced = 0;
+  float m_verticalSpeed = 0.0f;
+  std::uint8_t m_airborne = 1;
+  float m_inertia = 187.0f;
+  float m_netAngle = 0.0f;
+};

@@ -1,0 +1,153 @@
+// A simulated kart on track 0: it settles on its ground rays at the first
+// start item, gains speed with the throttle held, and the walls keep it on
+// the track.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "game/config.h"
+#include "game/controller.h"
+#include "game/kart_surfaces.h"
+#include "game/vehicle_master.h"
+#include "lightwave/lws_loader.h"
+#include "tests/track/track_fixture.h"
+
+namespace {
+
+class Throttle : public Controller {
+ public:
+  bool left() override { return false; }
+  bool right() override { return false; }
+  bool accelerate() override { return true; }
+  bool brake() override { return false; }
+  bool secondaryAction() override { return false; }
+  bool useExtra() override { return false; }
+};
+
+// Distance from a point to the centre line, sampled every few centimetres.
+float offCentre(float x, float z) {
+  float best = 1e9f;
+  for (int i = 0; i < 20000; ++i) {
+    const track0::Point2 c = track0::centreAt(i / 20000.0);
+    best = std::min(best, std::hypot(c.x - x, c.z - z));
+  }
+  return best;
+}
+
+class TrackKart : public PipelineTest {
+ protected:
+  void SetUp() override {
+    PipelineTest::SetUp();
+    build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    root = std::make_unique<SceneRoot>(pipeline.get(), "race");
+    scene = loader.load(*root);
+    ASSERT_NE(scene, nullptr);
+    tables.install(*scene);
+    for (int ground : {track0::kGroundKind, track0::kTerrainKind}) surfaces(track0::kRayKind, ground, &rays);
+    surfaces(track0::kRayKind, track0::kFallKind, &fall);
+    surfaces(kSurfaceKartBody, track0::kWallKind, &walls);
+    // The kart's scene brings its chassis null and its collision box.
+    ASSERT_TRUE(loadLWS(*scene, nullptr, &trackArchive(), "D:\\Tamberlok\\3dobjects_cars\\kart_1.lws", 0.0, 0.7));
+  }
+  void TearDown() override {
+    kart.reset();
+    root.reset();
+    PipelineTest::TearDown();
+  }
+  void surfaces(int a, int b, ODEJointSurface* s) { scene->surfaceTable[a][b] = scene->surfaceTable[b][a] = s; }
+  void makeKart() {
+    kart = std::make_unique<VehicleMaster>(*scene, config, control, std::make_unique<Throttle>(), 0, nullptr, 0,
+                                           &trackArchive());
+    slots[0] = kart.get();
+    auto* col = dynamic_cast<PhysicsObject*>(scene->findItem("col", -1, 1));
+    ASSERT_NE(col, nullptr);
+    EXPECT_EQ(col->surfaceKind, kSurfaceKartBody);
+    EXPECT_EQ(col->spaceIndex, track0::kKartSpace);
+    col->prepareOnce();
+    kart->m_net.m_active.set(true);
+  }
+  void step() {
+    scene->collide();
+    dJointGroupEmpty(scene->contactGroup);
+    kart->step(time, 0.01);
+    time += 0.01;
+  }
+
+  TrackLoader loader;
+  std::unique_ptr<SceneRoot> root;
+  Scene* scene = nullptr;
+  RaceTables tables;
+  NetControl control;
+  Config config{nullptr, control, Config::SavedFile::Ignore};
+  Vehicle* slots[6] = {};
+  ODEJointSurfaceRay rays{slots};
+  ODEJointSurfaceFall fall{slots};
+  ODEJointSurfaceCollision walls{slots};
+  std::unique_ptr<VehicleMaster> kart;
+  double time = 0.0;
+};
+
+TEST(KartSampleData, TuningFilesGiveTheirSpeedButNotTheirTurboOrSteering) {
+  for (int engineClass = 0; engineClass < 3; ++engineClass)
+    for (int character = 0; character < 6; ++character) {
+      KartTuning tuning;
+      tuning.fileName = KartTuning::fileNameFor(engineClass, character);
+      ASSERT_TRUE(tuning.load(trackArchive())) << tuning.fileName;
+      EXPECT_GE(tuning.maxSpeed, 0.29f);
+      EXPECT_FLOAT_EQ(tuning.turboMaxSpeed, tuning.maxSpeed * 1.25f);
+      EXPECT_FLOAT_EQ(tuning.steerAngle, 1.16f);
+    }
+}
+
+TEST_F(TrackKart, SettlesAtTheStartDrivesOffAndTheWallsKeepItOnTheTrack) {
+  makeKart();
+  Position3 start;
+  kart->getPosition(start);
+  int steps = 0;
+  // The first step already has the throttle held; settling is measured
+  // by the rays finding the road.
+  while (kart->m_drive.m_airborne && steps < 100) {
+    step();
+    ++steps;
+  }
+  ASSERT_LT(steps, 100) << "never landed";
+  EXPECT_NEAR(kart->m_drive.m_target.y, 0.0f, 0.05f);
+
+  // Held on, the kart gains `acceleration` every step until the road
+  // bends into the wall ahead; the wall turns it along the road, slower, and
+  // it never leaves the track.
+  float previous = kart->m_drive.m_velocity;
+  bool gainedEveryStep = true, slowedAtTheWall = false;
+  Position3 p;
+  for (int i = 0; i < 1500; ++i) {
+    step();
+    const float v = kart->m_drive.m_velocity;
+    if (!slowedAtTheWall && v < previous) {
+      slowedAtTheWall = true;
+      EXPECT_GT(previous, 0.15f) << "the first slowing is the wall, far down the road";
+    }
+    if (!slowedAtTheWall && i > 0) gainedEveryStep = gainedEveryStep && std::fabs(v - previous - 0.000368f) < 1e-6f;
+    previous = v;
+    kart->getPosition(p);
+    ASSERT_GT(p.y, -1.0f) << "step " << i;
+    if (i % 50 == 0) {
+      ASSERT_LT(offCentre(p.x, p.z), track0::kWallOffset + 0.5f) << "step " << i;
+    }
+  }
+  EXPECT_TRUE(gainedEveryStep);
+  EXPECT_TRUE(slowedAtTheWall);
+  // The track's point files came from the archive: respawn points 0.3 and
+  // the rocket path 1.2 above the road, on the centre line.
+  ASSERT_GE(kart->respawnPoints().size(), 40u);
+  for (const Position3& point : kart->respawnPoints()) {
+    EXPECT_FLOAT_EQ(point.y, 0.3f);
+    EXPECT_LT(offCentre(point.x, point.z), 0.1f);
+  }
+  ASSERT_GT(kart->rocketPath().size(), kart->respawnPoints().size());
+  EXPECT_FLOAT_EQ(kart->rocketPath()[0].y, 1.2f);
+  EXPECT_GT(std::hypot(p.x - start.x, p.z - start.z), 100.0f);
+  EXPECT_EQ(kart->m_drive.m_airborne, 0);
+  EXPECT_NEAR(p.y, 0.0f, 0.05f);
+}
+
+}  // namespace
