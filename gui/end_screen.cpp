@@ -45,6 +45,8 @@ bool EndScreen::shouldShow() const {
 }
 
 void EndScreen::activate() {
+  // Current from the first frame: the sheet and no stale result.
+  GuiScreen::activate();
   destroyButtons();
   m_root->setVisible(true);
   try {
@@ -86,6 +88,7 @@ void EndScreen::destroyButtons() {
 }
 
 void EndScreen::deactivate() {
+  GuiScreen::deactivate();
   const BrandingScreen* screen = current();
   if (!screen) return;
   m_gui->unloadImageset(screen->m_imageset.c_str());

@@ -7,17 +7,25 @@
 #include <numbers>
 
 #include "game/config.h"
+#include "gui/credits_screen.h"
+#include "gui/end_screen.h"
 #include "gui/gui.h"
 #include "gui/gui_helper.h"
 #include "gui/gui_screen.h"
+#include "gui/help_screen.h"
+#include "gui/highscores_screen.h"
 #include "gui/loading_window.h"
 #include "gui/menu/championship_screen.h"
 #include "gui/menu/main_menu_screen.h"
 #include "gui/menu/mode_screens.h"
 #include "gui/menu/multiplayer_screens.h"
+#include "gui/options_screen.h"
+#include "gui/splash_screen.h"
 #include "gui/text_table.h"
 #include "input/input_device.h"
 #include "net/net_control.h"
+#include "render/device_manager.h"
+#include "render/display_settings.h"
 #include "render/render_pipeline.h"
 #include "scene/scene.h"
 #include "scene/scene_item.h"
@@ -93,6 +101,7 @@ bool Menu::init(File* files, SoundDevice* sound, Config* config) {
   reportProgress(0);
   m_quit = m_startRace = false;
   m_config = config;
+  m_files = files;
   const std::string folder = kMenuFolder;
   m_texts = std::make_unique<TextTable>(*files, (folder + "Texts.xml").c_str());
   m_texts->m_language = TextTable::languageFromSetting(config->m_language);
@@ -138,6 +147,7 @@ bool Menu::init(File* files, SoundDevice* sound, Config* config) {
 
   m_current = nullptr;
   reportProgress(72);
+  m_screens[kSplash] = std::make_unique<SplashScreen>(*this, this);
   reportProgress(74);
   m_screens[kMainMenu] = std::make_unique<MainMenuScreen>(this);
   reportProgress(76);
@@ -148,10 +158,15 @@ bool Menu::init(File* files, SoundDevice* sound, Config* config) {
   m_screens[kMultiplayerSelect] = std::make_unique<MultiplayerSelectScreen>(this);
   m_screens[kMultiplayer] = std::make_unique<MultiplayerScreen>(this);
   reportProgress(78);
+  m_screens[kOptions] = std::make_unique<OptionsScreen>(m_gui, *this, optionsAdapter(), this);
   reportProgress(90);
+  m_screens[kHighscores] = std::make_unique<HighscoresScreen>(m_gui, *this, this);
   reportProgress(92);
+  m_screens[kCredits] = std::make_unique<CreditsScreen>(*this, this);
   reportProgress(94);
+  m_screens[kHelp] = std::make_unique<HelpScreen>(*this, this);
   reportProgress(96);
+  m_screens[kEnd] = std::make_unique<EndScreen>(*this, this);
   reportProgress(100);
 
   GuiScreen* first = config->m_showHighscores ? screen(kHighscores) : nullptr;
@@ -160,6 +175,14 @@ bool Menu::init(File* files, SoundDevice* sound, Config* config) {
   playMusic();
   m_timer.start();
   return true;
+}
+
+const AdapterInfo* Menu::optionsAdapter() const {
+  // The display settings' adapter offers the modes the options list; the
+  // pipeline's own adapter stands in where no device manager runs.
+  if (g_deviceManager && g_deviceManager->settings)
+    return g_deviceManager->adapterInfo(g_deviceManager->settings->adapter);
+  return m_pipeline ? m_pipeline->adapterInfo : nullptr;
 }
 
 void Menu::playMusic() {
@@ -202,6 +225,7 @@ bool Menu::shutdown() {
   m_clickSound.reset();
   reportProgress(100);
   m_clickSoundSource.reset();
+  m_files = nullptr;
   if (m_config) m_config->save();
   return true;
 }
@@ -218,21 +242,52 @@ void Menu::playClickSound() {
   m_clickSound->play(false);
 }
 
+void Menu::setMenuMusicVolume(float volume) {
+  for (SoundBuffer* music : {m_menuMusic.get(), m_highscoreMusic.get()})
+    if (music) music->setVolume(volume);
+}
+
+void Menu::setClickVolume(float volume) {
+  if (m_clickSound) m_clickSound->setVolume(volume);
+}
+
 bool Menu::handleInput(InputDevice* input) {
-  if (m_current && m_current == screen(kMainMenu)) {
-    auto* main = static_cast<MainMenuScreen*>(m_current);
-    if (!main->m_quitDialog->isVisible() && input->m_key[1]) {
-      input->m_key[1] = 0;
-      main->showQuitDialog();
+  if (GuiScreen* const current = m_current) {
+    if (current == screen(kEnd)) {
+      if (static_cast<EndScreen*>(current)->handleKeys(*input)) m_quit = true;
+    } else if (current == screen(kMainMenu)) {
+      auto* main = static_cast<MainMenuScreen*>(current);
+      if (!main->m_quitDialog->isVisible() && input->m_key[1]) {
+        input->m_key[1] = 0;
+        main->showQuitDialog();
+      }
+    } else if (current == screen(kSplash)) {
+      if (static_cast<SplashScreen*>(current)->handleKeys(*input)) setScreen(screen(kMainMenu));
+    } else if (current == screen(kHelp)) {
+      static_cast<HelpScreen*>(current)->handleKeys(*input);
     }
   }
   m_gui->injectInput();
   return true;
 }
 
+void Menu::quitFrom(GuiScreen* current) {
+  m_config->save();
+  current->deactivate();
+  m_current = nullptr;
+}
+
 void Menu::act(int result) {
   GuiScreen* const current = m_current;
   auto is = [&](Slot slot) { return current == screen(slot); };
+  if (is(kSplash)) {
+    if (result == 0) setScreen(screen(kMainMenu));
+    if (result == 999) {
+      quitFrom(current);
+      m_quit = true;
+    }
+    return;
+  }
   if (is(kMainMenu)) {
     static const std::pair<int, Slot> kChoices[] = {{100, kTimeTrial},  {101, kLastManStanding},   {102, kChampionship},
                                                     {103, kTwoPlayers}, {104, kMultiplayerSelect}, {107, kHighscores},
@@ -240,10 +295,14 @@ void Menu::act(int result) {
     for (const auto& [code, slot] : kChoices)
       if (result == code && screen(slot)) setScreen(screen(slot));
     if (result == 999) {
-      m_config->save();
-      current->deactivate();
-      m_current = nullptr;
-      m_quit = true;
+      quitFrom(current);
+      // The exit screen, where its branding shows one for this language,
+      // ends the game itself.
+      auto* end = static_cast<EndScreen*>(screen(kEnd));
+      if (end && end->shouldShow())
+        setScreen(end);
+      else
+        m_quit = true;
     }
     return;
   }
@@ -272,7 +331,15 @@ void Menu::act(int result) {
       if (m_menuMusic) m_menuMusic->play(true);
     }
     setScreen(screen(kMainMenu));
+    return;
   }
+  // Options: 0 = applied and saved, 1 = back.
+  if ((is(kOptions) && (result == 0 || result == 1)) || ((is(kCredits) || is(kHelp)) && result == 1)) {
+    setScreen(screen(kMainMenu));
+    return;
+  }
+  // 0: a link was chosen, which the entry point opens at exit.
+  if (is(kEnd) && (result == 0 || result == 1)) m_quit = true;
 }
 
 bool Menu::update() {
@@ -282,6 +349,7 @@ bool Menu::update() {
     result = m_current->getResult();
     if (result != GuiScreen::kNoResult) act(result);
   }
+  if (m_current && m_current == screen(kCredits)) static_cast<CreditsScreen*>(m_current)->update();
   IDirect3DDevice9* device = m_pipeline ? m_pipeline->currentDevice : nullptr;
   if (device) {
     device->BeginScene();

@@ -8,7 +8,10 @@
 #include <memory>
 
 #include "foundation/timer.h"
+#include "gui/screen_host.h"
+#include "gui/screen_services.h"
 
+struct AdapterInfo;
 class Config;
 class File;
 class Gui;
@@ -22,7 +25,10 @@ class SoundChannel;
 class SoundDevice;
 class TextTable;
 
-class Menu {
+// The screens reach the controller through the two interfaces it
+// implements (the help, credits, exit and language screens through
+// ScreenHost, highscores and options through ScreenServices).
+class Menu : public ScreenHost, public ScreenServices {
  public:
   // Slots of m_screens. A slot whose screen is not built stays null and
   // never becomes current.
@@ -45,7 +51,7 @@ class Menu {
   static constexpr int kKartCount = 8, kCharacterCount = 6;
 
   Menu(RenderPipeline* pipeline, Gui* gui);
-  virtual ~Menu();
+  ~Menu() override;
   Menu(const Menu&) = delete;
   Menu& operator=(const Menu&) = delete;
 
@@ -60,7 +66,7 @@ class Menu {
 
   void setScreen(GuiScreen* screen);
   GuiScreen* screen(Slot slot) const { return m_screens[slot].get(); }
-  void playClickSound();
+  void playClickSound() override;
   // Rectangle in pixels of the 1024 x 768 layout.
   void setPreviewViewport(float x, float y, float width, float height);
 
@@ -71,11 +77,22 @@ class Menu {
 
   const TextTable& texts() const { return *m_texts; }
 
+  // What the screens ask of the controller; valid from init to shutdown.
+  Gui& gui() override { return *m_gui; }
+  File& files() override { return *m_files; }
+  Config& config() override { return *m_config; }
+  TextTable& texts() override { return *m_texts; }
+  float frameDelta() override { return m_timer.frameDelta(); }
+  // Both musics follow the music volume.
+  void setMenuMusicVolume(float volume) override;
+  void setClickVolume(float volume) override;
+
   RenderPipeline* m_pipeline;
   bool m_quit = false;
   bool m_startRace = false;
   Timer m_timer;
   Config* m_config = nullptr;
+  File* m_files = nullptr;
   Gui* m_gui;
   std::unique_ptr<TextTable> m_texts;
   std::unique_ptr<SoundChannel> m_menuMusicSource, m_highscoreMusicSource, m_clickSoundSource;
@@ -92,6 +109,9 @@ class Menu {
 
  private:
   void act(int result);
+  // Saves the settings and leaves `current` with no screen current.
+  void quitFrom(GuiScreen* current);
+  const AdapterInfo* optionsAdapter() const;
   void drawPreviews();
   void drawPreview(int kart, int ccm, int character, float x, float y, float width, float height);
   void playMusic();

@@ -6,11 +6,18 @@
 #include <filesystem>
 
 #include "game/config.h"
+#include "game/exit_link.h"
+#include "gui/credits_screen.h"
+#include "gui/end_screen.h"
+#include "gui/help_screen.h"
+#include "gui/highscores_screen.h"
 #include "gui/menu/championship_screen.h"
 #include "gui/menu/main_menu_screen.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/mode_screens.h"
 #include "gui/menu/multiplayer_screens.h"
+#include "gui/options_screen.h"
+#include "gui/splash_screen.h"
 #include "gui/text_table.h"
 #include "input/input_device.h"
 #include "sound/sound_buffer.h"
@@ -37,16 +44,6 @@ class RecordingMenu : public Menu {
 
  protected:
   void reportProgress(float value) override { progress.push_back(value); }
-};
-
-// A stand-in for a screen not built here, made current by the highscore hint.
-class TestScreen : public GuiScreen {
- public:
-  explicit TestScreen(Menu* menu) : GuiScreen(menu, menu->m_gui) {
-    m_root = GuiHelper::createWindow("StaticImage", 0, 0, 1024, 768);
-  }
-  ~TestScreen() override { CEGUI::WindowManager::getSingleton().destroyWindow(m_root); }
-  const char* getName() const override { return "HighscoresScreen"; }
 };
 
 NotingSound& recorded(const std::unique_ptr<SoundBuffer>& b) { return *static_cast<NotingSound*>(b.get()); }
@@ -113,8 +110,8 @@ TEST_F(MenuTest, InitAndShutdownReportTheirProgressAndShutdownTwiceIsHarmless) {
 
   menu->progress.clear();
   menu->shutdown();
-  // Only the screens built here report: main menu and championship.
-  const std::vector<float> unloading = {0, 1, 2, 3, 7, 15, 17, 19, 21, 23, 25, 34, 42, 78, 90, 95, 96, 97, 98, 100};
+  const std::vector<float> unloading = {0,  1,  2,  3,  7,  15, 17, 19, 21, 23, 25, 30, 34,
+                                        42, 58, 62, 66, 70, 74, 78, 90, 95, 96, 97, 98, 100};
   EXPECT_EQ(menu->progress, unloading);
   EXPECT_EQ(menu->m_current, nullptr);
   // The entry point shuts down again before a cup's next race.
@@ -126,7 +123,6 @@ TEST_F(MenuTest, InitAndShutdownReportTheirProgressAndShutdownTwiceIsHarmless) {
 TEST_F(MenuTest, TheHighscoreHintOpensItsScreenWithItsMusicAndBackBringsTheMenuMusic) {
   config->m_showHighscores = 1;
   config->m_highscoreMusic = 1;
-  menu->m_screens[Menu::kHighscores] = std::make_unique<TestScreen>(menu.get());
   init();
   ASSERT_EQ(menu->m_current, menu->screen(Menu::kHighscores));
   EXPECT_TRUE(menu->m_highscoreMusic->isPlaying());
@@ -167,8 +163,13 @@ TEST_F(MenuTest, MainMenuButtonsQuitDialogAndQuit) {
   EXPECT_FALSE(main.m_quitDialog->isVisible());
   EXPECT_EQ(main.getResult(), 999);
   menu->update();
-  EXPECT_TRUE(menu->m_quit);
   EXPECT_TRUE(std::filesystem::exists("config.dat"));
+  // The sample branding shows the exit screen in every language.
+  ASSERT_EQ(menu->m_current, menu->screen(Menu::kEnd));
+  EXPECT_FALSE(menu->m_quit);
+  input.m_key[57] = 1;  // Space
+  menu->handleInput(&input);
+  EXPECT_TRUE(menu->m_quit);
 }
 
 TEST_F(MenuTest, ChampionshipChoiceAndItsRace) {
@@ -343,6 +344,61 @@ TEST_F(MenuTest, NetworkGameHostOrJoinAndTheLobby) {
     for (int i = 0; i < 6; ++i) EXPECT_EQ(config->m_controlType[i], controls[i]);
     EXPECT_EQ(config->m_player[0].get().startPosition, 5);
   }
+}
+
+// Each screen the main menu opens without a race, and its way back.
+TEST_F(MenuTest, MainMenuReachesEveryOtherScreenAndBack) {
+  init();
+  auto& main = screen<MainMenuScreen>(Menu::kMainMenu);
+  auto openFromMain = [&](int result) {
+    CEGUI::Window* button = main.m_helpButton;
+    for (int i = 0; i < MainMenuScreen::kEntryCount; ++i)
+      if (MainMenuScreen::kEntries[i].result == result) button = main.m_menuButtons[i];
+    clickCentre(button);
+    menu->update();
+  };
+  struct Case {
+    int result;
+    Menu::Slot slot;
+    CEGUI::Window* back;
+  };
+  auto& options = screen<OptionsScreen>(Menu::kOptions);
+  for (const Case& c : {Case{107, Menu::kHighscores, screen<HighscoresScreen>(Menu::kHighscores).m_backButton},
+                        Case{108, Menu::kOptions, options.m_backButton}, Case{108, Menu::kOptions, options.m_okButton},
+                        Case{109, Menu::kCredits, screen<CreditsScreen>(Menu::kCredits).m_backButton},
+                        Case{110, Menu::kHelp, screen<HelpScreen>(Menu::kHelp).m_backButton}}) {
+    SCOPED_TRACE(c.result);
+    openFromMain(c.result);
+    ASSERT_EQ(menu->m_current, menu->screen(c.slot));
+    clickCentre(c.back);
+    menu->update();
+    EXPECT_EQ(menu->m_current, &main);
+  }
+
+  // Help's keys reach it only while it is current.
+  openFromMain(110);
+  auto& help = screen<HelpScreen>(Menu::kHelp);
+  input.m_key[208] = 1;  // Down
+  menu->handleInput(&input);
+  EXPECT_GT(help.m_scrollPane->getVerticalScrollPosition(), 0.0f);
+  EXPECT_EQ(input.m_key[208], 0);
+
+  // The language screen goes on to the main menu on Space.
+  menu->setScreen(menu->screen(Menu::kSplash));
+  input.m_key[57] = 1;
+  menu->handleInput(&input);
+  EXPECT_EQ(menu->m_current, &main);
+
+  // A link on the exit screen ends the game and is kept for the exit.
+  g_exitLink.clear();
+  main.setResult(999);
+  menu->update();
+  ASSERT_EQ(menu->m_current, menu->screen(Menu::kEnd));
+  clickCentre(screen<EndScreen>(Menu::kEnd).m_buttons[0]);
+  menu->update();
+  EXPECT_TRUE(menu->m_quit);
+  EXPECT_FALSE(g_exitLink.empty());
+  g_exitLink.clear();
 }
 
 }  // namespace
