@@ -320,7 +320,9 @@ void Menu::act(int result) {
   if (is(kMultiplayerSelect)) {
     if (result == 1) setScreen(screen(kMainMenu));
     if (result == MultiplayerSelectScreen::kHost || result == MultiplayerSelectScreen::kJoin) {
-      static_cast<MultiplayerScreen*>(screen(kMultiplayer))->m_isHost = result == MultiplayerSelectScreen::kHost;
+      auto* lobby = static_cast<MultiplayerScreen*>(screen(kMultiplayer));
+      lobby->m_isHost = result == MultiplayerSelectScreen::kHost;
+      lobby->m_address = static_cast<MultiplayerSelectScreen*>(current)->address().c_str();
       setScreen(screen(kMultiplayer));
     }
     return;
@@ -349,6 +351,7 @@ bool Menu::update() {
     result = m_current->getResult();
     if (result != GuiScreen::kNoResult) act(result);
   }
+  if (m_current && m_current == screen(kMultiplayer)) static_cast<MultiplayerScreen*>(m_current)->refresh();
   if (m_current && m_current == screen(kCredits)) static_cast<CreditsScreen*>(m_current)->update();
   IDirect3DDevice9* device = m_pipeline ? m_pipeline->currentDevice : nullptr;
   if (device) {

@@ -4,18 +4,25 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 
 #include "game/config.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/name_matcher.h"
 #include "gui/text_table.h"
+#include "gui/utf8_text.h"
 #include "net/net_control.h"
+#include "net/net_value.h"
 
 namespace {
 
 constexpr int kTrackFiles[Config::kTrackCount] = {1, 5, 3, 4, 2, 6, 8, 7};
 constexpr int kMaxLaps = 5;
+constexpr DWORD kJoinTimeoutMs = 5000;
+// Flags of a replicated value: taken from the peers, or sent to them.
+constexpr std::uint32_t kTheirs = kNetAcceptReceived, kOurs = kNetSendChanges;
 
 int wrap(int v, int first, int last) { return v < first ? last : v > last ? first : v; }
 
@@ -113,7 +120,7 @@ MultiplayerScreen::MultiplayerScreen(Menu* menu) : GuiScreen(menu, menu->m_gui) 
   }
   m_backButton = makeImageButton(m_root, 15, 623, 135, 130, "BackButton", "BackButton", "BackButtonHover");
   m_startButton = makeImageButton(m_root, 873, 623, 135, 130, "OKButton", "OKButtonDisabled", "OKButtonHover");
-  onClick(menu, m_backButton, [this] { setResult(1); });
+  onClick(menu, m_backButton, [this] { leave(); });
   onClick(menu, m_startButton, [this] {
     Config::Player& own = *config().m_player[localSlot()].modify();
     if (own.kart < 0) return;
@@ -129,16 +136,24 @@ MultiplayerScreen::MultiplayerScreen(Menu* menu) : GuiScreen(menu, menu->m_gui) 
   m_messageBox->setVisible(false);
   m_messageBox->setEnabled(false);
   m_messageText = makeLabel(m_messageBox, 30, 60, 440, 280, "VerdanaMedium", 0xFF000000, HorzText::WordWrapCentred);
-  GuiHelper::placeWindow(m_messageText, 30, 60, 440, 280, 500, 400);
+  GuiHelper::placeWindow(m_messageText, 30, 40, 440, 220, 500, 400);
+  m_messageButton = makeImageButton(m_messageBox, 182, 270, 135, 120, "OKButton", "OKButtonDisabled", "OKButtonHover");
+  GuiHelper::placeWindow(m_messageButton, 182, 270, 135, 120, 500, 400);
+  onClick(menu, m_messageButton, [this] { leave(); });
   m_root->addChild(m_messageBox);
 }
 
 MultiplayerScreen::~MultiplayerScreen() { menu_widgets::destroyRoot(m_root); }
 
-Config& MultiplayerScreen::config() const { return *m_menu->m_config; }
+Config& MultiplayerScreen::config() const { return m_settings ? *m_settings : *m_menu->m_config; }
 
-int MultiplayerScreen::localSlot() const {
-  return std::clamp(NetControl::getInstance().playerSlot(), 0, Config::kPlayerCount - 1);
+NetControl& MultiplayerScreen::net() const { return m_net ? *m_net : NetControl::getInstance(); }
+
+int MultiplayerScreen::localSlot() const { return std::clamp(net().playerSlot(), 0, Config::kPlayerCount - 1); }
+
+void MultiplayerScreen::leave() {
+  net().leave();
+  setResult(1);
 }
 
 int MultiplayerScreen::localKartIndex() const {
@@ -150,6 +165,33 @@ int MultiplayerScreen::localCharacterIndex() const {
 }
 
 void MultiplayerScreen::activate() {
+  NetControl& control = net();
+  // A failed seat leaves the link down; the first refresh shows why.
+  if (m_isHost) {
+    control.hostGame("127.0.0.1", m_port, kJoinTimeoutMs);
+  } else if (control.joinGame(m_address.c_str(), m_port, kJoinTimeoutMs) == NetControl::JoinResult::Accepted) {
+    control.requestValues(kJoinTimeoutMs);
+  }
+  // The host owns the race choice and every machine its own record; a value
+  // sent from both ends would be resent stale by the one and flap on the
+  // other.
+  Config& c = config();
+  const int own = localSlot();
+  if (m_isHost) c.m_game.set(1);  // a network game is a race
+  for (NetValue<int>* shared : {&c.m_game, &c.m_track, &c.m_ccm, &c.m_laps})
+    shared->setFlags(m_isHost ? kOurs : kTheirs);
+  for (int i = 0; i < Config::kPlayerCount; ++i) {
+    c.m_player[i].setFlags(i == own ? kOurs : kTheirs);
+    // Records of players not (or no longer) here must not count as seated.
+    *c.m_player[i].modify() = Config::Player();
+  }
+  Config::Player& mine = *c.m_player[own].modify();
+  std::memcpy(mine.name, c.m_playerName1, sizeof mine.name);
+  mine.name[sizeof mine.name - 1] = '\0';
+  mine.character = 0;
+  mine.kart = -1;
+  mine.ready = 0;  // else a second visit would start at once
+  GuiHelper::hideModal(m_messageBox);
   for (CEGUI::Window** pair : {m_trackButtons, m_ccmButtons, m_lapsButtons})
     for (int side = 0; side < 2; ++side) pair[side]->setEnabled(m_isHost);
   showRaceChoice();
@@ -159,8 +201,60 @@ void MultiplayerScreen::activate() {
 }
 
 void MultiplayerScreen::updateStartButton() {
-  const Config::Player& own = config().m_player[localSlot()].get();
-  m_startButton->setEnabled(own.kart >= 0 && !own.ready);
+  const Config& c = config();
+  const Config::Player& own = c.m_player[localSlot()].get();
+  bool enabled = own.kart >= 0 && !own.ready;
+  if (m_isHost) {
+    // Record 0 is the host's own.
+    enabled = enabled && c.countPlayers() > 1;
+    for (int i = 1; i < Config::kPlayerCount; ++i) {
+      const Config::Player& p = c.m_player[i].get();
+      if (p.character != -1 && !p.ready) enabled = false;
+    }
+  }
+  m_startButton->setEnabled(enabled);
+}
+
+void MultiplayerScreen::refresh() {
+  Config& c = config();
+  // The host's choice goes out every frame, so late joiners receive it.
+  for (NetValue<int>* shared : {&c.m_ccm, &c.m_game, &c.m_track, &c.m_laps})
+    if (shared->getFlags() & kNetSendChanges) shared->modify();
+  showRaceChoice();
+  showRows();
+  showOwnChoice();
+  std::uint32_t ready = 0;
+  for (const NetValue<Config::Player>& p : c.m_player)
+    if (p.get().ready) ++ready;
+  if (ready == std::max<std::uint32_t>(c.countPlayers(), 2)) setResult(0);
+  updateStartButton();
+  NetControl& control = net();
+  if (control.isConnected() || m_messageBox->isVisible()) return;
+  const int state = control.getState();
+  GuiHelper::setText(m_messageText, m_menu->texts().getText(state == NetControl::kStateHostLeft     ? 9004
+                                                            : state == NetControl::kStatePlayerLeft ? 9001
+                                                                                                    : 9000));
+  GuiHelper::showModal(m_messageBox);
+}
+
+void MultiplayerScreen::showRows() {
+  const Config& c = config();
+  const TextTable& texts = m_menu->texts();
+  for (int i = 0; i < kRows; ++i) {
+    const Config::Player& p = c.m_player[i].get();
+    if (p.character == -1) {
+      for (CEGUI::Window* w : {m_nameTexts[i], m_characterTexts[i], m_kartTexts[i]}) GuiHelper::setText(w, "");
+      GuiHelper::setImage(m_readyIcons[i], "Quillfen", "TransparentBrush");
+      continue;
+    }
+    // A peer's name is bytes off the wire: decoded within its field.
+    GuiHelper::setText(m_nameTexts[i], decodeUtf8(std::string_view(p.name, strnlen(p.name, sizeof p.name))));
+    if (p.character >= 0 && p.character <= 6)
+      GuiHelper::setText(m_characterTexts[i], texts.getText(100 * (p.character + 1)));
+    if (p.kart == -1) GuiHelper::setText(m_kartTexts[i], "--");
+    if (p.kart >= 0 && p.kart <= Config::kMaxKart) GuiHelper::setText(m_kartTexts[i], texts.getText(700 + p.kart));
+    GuiHelper::setImage(m_readyIcons[i], "Quillfen", p.ready ? "IconReady" : "IconWaiting");
+  }
 }
 
 void MultiplayerScreen::showOwnChoice() {
@@ -176,16 +270,29 @@ void MultiplayerScreen::showOwnChoice() {
 void MultiplayerScreen::showRaceChoice() {
   const Config& c = config();
   const TextTable& texts = m_menu->texts();
-  const int track = c.m_track.get(), ccm = c.m_ccm.get();
-  if (track >= 0 && track < Config::kTrackCount) {
+  const int game = c.m_game.get(), track = c.m_track.get(), ccm = c.m_ccm.get();
+  if (game == 3) {
+    GuiHelper::setImage(m_trackImage, "Tracks", track != 0 ? "Championship2" : "Championship1");
+    GuiHelper::setText(m_trackText, texts.getText(track != 0 ? 2020 : 2010));
+  } else if (track >= 0 && track < Config::kTrackCount) {
     GuiHelper::setImage(m_trackImage, "Tracks", "Track" + std::to_string(kTrackFiles[track]));
     GuiHelper::setText(m_trackText, texts.getText(3000 + 100 * (kTrackFiles[track] - 1)));
   }
+  static constexpr std::pair<int, int> kModeTexts[] = {{1, 2110}, {2, 2200}, {3, 2000}, {4, 2120}};
+  for (const auto& [mode, text] : kModeTexts)
+    if (game == mode) GuiHelper::setText(m_modeText, texts.getText(text));
   if (ccm >= 0 && ccm < Config::kClassCount) GuiHelper::setText(m_ccmText, texts.getText(800 + 10 * ccm));
-  char laps[16];
-  std::snprintf(laps, sizeof laps, " %d", c.m_laps.get());
-  GuiHelper::setText(m_lapsText, texts.getText(2471) + laps);
-  GuiHelper::setText(m_modeText, texts.getText(2110));
+  if (game == 1) {
+    char laps[16];
+    std::snprintf(laps, sizeof laps, " %d", c.m_laps.get());
+    GuiHelper::setText(m_lapsText, texts.getText(2471) + laps);
+    m_lapsText->setVisible(true);
+    if (m_isHost)
+      for (CEGUI::Window* b : m_lapsButtons) b->setEnabled(true);
+  } else {
+    m_lapsText->setVisible(false);
+    for (CEGUI::Window* b : m_lapsButtons) b->setEnabled(false);
+  }
 }
 
 void MultiplayerScreen::stepShared(int which, int delta) {

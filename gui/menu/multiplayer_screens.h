@@ -5,8 +5,10 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "gui/gui_screen.h"
+#include "net/relay_server.h"
 
 namespace CEGUI {
 class EventArgs;
@@ -15,6 +17,7 @@ class Window;
 
 class Config;
 class NameMatcher;
+class NetControl;
 
 class MultiplayerSelectScreen : public GuiScreen {
  public:
@@ -43,7 +46,12 @@ class MultiplayerScreen : public GuiScreen {
   explicit MultiplayerScreen(Menu* menu);
   ~MultiplayerScreen() override;
   const char* getName() const override { return "MultiplayerScreen"; }
+  // Seats this machine (the host on its own relay, a client at m_address),
+  // then starts every record afresh with only its own choice in it.
   void activate() override;
+  // Once a frame while current: the replicated choice into the windows, the
+  // start when everyone is ready, and the message when the link is gone.
+  void refresh();
   // The network race: game 1, play type 2, the host's laps, class and
   // track; this machine's record drives with the local bindings (control 0
   // on the host, 4 on a client), the others are remote (3); record i
@@ -54,10 +62,17 @@ class MultiplayerScreen : public GuiScreen {
   int localKartIndex() const;
   int localCharacterIndex() const;
   // Ready needs an own kart: a record with kart -1 would be handed to the
-  // computer by the race load.
+  // computer by the race load. The host may start only once every other
+  // player is ready; a client's button is spent once it said ready.
   void updateStartButton();
 
   bool m_isHost = false;
+  // Where a client joins (set from the host-or-join screen) and the relay's
+  // port; the control and settings default to the game's own.
+  std::string m_address = "127.0.0.1";
+  WORD m_port = GameDaemon::kRelayPort;
+  NetControl* m_net = nullptr;
+  Config* m_settings = nullptr;
   CEGUI::Window* m_startButton = nullptr;
   CEGUI::Window* m_backButton = nullptr;
   CEGUI::Window* m_localKartText = nullptr;
@@ -78,9 +93,13 @@ class MultiplayerScreen : public GuiScreen {
   CEGUI::Window* m_readyIcons[kRows] = {};
   CEGUI::Window* m_messageBox = nullptr;
   CEGUI::Window* m_messageText = nullptr;
+  CEGUI::Window* m_messageButton = nullptr;
 
  private:
   Config& config() const;
+  NetControl& net() const;
+  void leave();
+  void showRows();
   int localSlot() const;
   void showOwnChoice();
   void showRaceChoice();

@@ -3,7 +3,12 @@
 #include <CEGUI/CEGUI.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <thread>
+#include <tuple>
 
 #include "game/config.h"
 #include "game/exit_link.h"
@@ -20,6 +25,7 @@
 #include "gui/splash_screen.h"
 #include "gui/text_table.h"
 #include "input/input_device.h"
+#include "net/relay_server.h"
 #include "sound/sound_buffer.h"
 #include "sound/sound_system.h"
 #include "tests/gui/gui_fixture.h"
@@ -312,26 +318,23 @@ TEST_F(MenuTest, NetworkGameHostOrJoinAndTheLobby) {
   EXPECT_EQ(select.getResult(), 106);
   clickCentre(select.m_hostButton);
   EXPECT_EQ(select.getResult(), 105);
-  menu->update();
+  GameDaemon::ServerThread relay(0);
+  ASSERT_TRUE(relay.waitListening());
   auto& lobby = screen<MultiplayerScreen>(Menu::kMultiplayer);
+  lobby.m_port = relay.port();
+  menu->update();
   ASSERT_EQ(menu->m_current, &lobby);
   EXPECT_TRUE(lobby.m_isHost);
+  EXPECT_TRUE(NetControl::getInstance().seated());
 
   // No own kart yet: ready stays off, since the race load would hand a
   // record with kart -1 to the computer.
-  config->m_player[0].modify()->kart = -1;
-  lobby.activate();
+  EXPECT_EQ(config->m_player[0].get().kart, -1);
   EXPECT_TRUE(lobby.m_startButton->isDisabled());
-  clickCentre(lobby.m_startButton);
-  EXPECT_EQ(config->m_player[0].get().ready, 0);
   clickCentre(lobby.m_kartButtons[1]);
   EXPECT_EQ(config->m_player[0].get().kart, 0);
-  EXPECT_FALSE(lobby.m_startButton->isDisabled());
   clickCentre(lobby.m_lapsButtons[1]);
   const int laps = config->m_laps.get();
-  clickCentre(lobby.m_startButton);
-  EXPECT_EQ(config->m_player[0].get().ready, 1);
-  EXPECT_TRUE(lobby.m_startButton->isDisabled());
 
   for (bool host : {true, false}) {
     lobby.m_isHost = host;
@@ -344,6 +347,11 @@ TEST_F(MenuTest, NetworkGameHostOrJoinAndTheLobby) {
     for (int i = 0; i < 6; ++i) EXPECT_EQ(config->m_controlType[i], controls[i]);
     EXPECT_EQ(config->m_player[0].get().startPosition, 5);
   }
+  lobby.m_isHost = true;
+  clickCentre(lobby.m_backButton);
+  menu->update();
+  EXPECT_EQ(menu->m_current, menu->screen(Menu::kMainMenu));
+  EXPECT_FALSE(NetControl::getInstance().isConnected());
 }
 
 // Each screen the main menu opens without a race, and its way back.
@@ -399,6 +407,132 @@ TEST_F(MenuTest, MainMenuReachesEveryOtherScreenAndBack) {
   EXPECT_TRUE(menu->m_quit);
   EXPECT_FALSE(g_exitLink.empty());
   g_exitLink.clear();
+}
+
+// Two machines' lobbies on one relay: each with its own control and
+// settings, refreshed and updated frame by frame as the menu does.
+TEST_F(MenuTest, LobbyOfAHostAndAClient) {
+  init();
+  GameDaemon::ServerThread relay(0);
+  ASSERT_TRUE(relay.waitListening());
+  NetControl hostNet, clientNet;
+  Config hostSettings(nullptr, hostNet, Config::SavedFile::Ignore);
+  Config clientSettings(nullptr, clientNet, Config::SavedFile::Ignore);
+  std::strcpy(hostSettings.m_playerName1, "Host");
+  // A name cut inside a three-byte sequence, as a peer may send it.
+  std::strcpy(clientSettings.m_playerName1, "Ann\xE2\x82");
+  MultiplayerScreen host(menu.get()), client(menu.get());
+  for (auto [lobby, net, settings] :
+       {std::tuple{&host, &hostNet, &hostSettings}, {&client, &clientNet, &clientSettings}}) {
+    lobby->m_net = net;
+    lobby->m_settings = settings;
+    lobby->m_port = relay.port();
+  }
+  host.m_isHost = true;
+  auto frame = [&] {
+    host.refresh();
+    client.refresh();
+    hostNet.update();
+    clientNet.update();
+  };
+  auto until = [&](const std::function<bool()>& done) {
+    for (int i = 0; i < 500 && !done(); ++i) {
+      frame();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+  };
+  auto press = [](CEGUI::Window* button) {
+    ASSERT_FALSE(button->isDisabled());
+    CEGUI::WindowEventArgs args(button);
+    button->fireEvent(CEGUI::PushButton::EventClicked, args, CEGUI::PushButton::EventNamespace);
+  };
+  const TextTable& texts = menu->texts();
+
+  // Alone, the host may not start, and its own ready never starts the race.
+  host.activate();
+  ASSERT_TRUE(hostNet.seated());
+  press(host.m_kartButtons[1]);
+  frame();
+  EXPECT_TRUE(host.m_startButton->isDisabled());
+  hostSettings.m_player[0].modify()->ready = 1;
+  frame();
+  EXPECT_EQ(host.getResult(), GuiScreen::kNoResult);
+  hostSettings.m_player[0].modify()->ready = 0;
+
+  client.activate();
+  ASSERT_TRUE(clientNet.seated());
+  ASSERT_EQ(clientNet.playerSlot(), 1);
+  ASSERT_TRUE(until([&] { return host.m_nameTexts[1]->getText() != ""; }));
+  CEGUI::String cutName("Ann");
+  cutName += CEGUI::utf32(0xFFFD);
+  EXPECT_EQ(host.m_nameTexts[1]->getText().substr(0, 4), cutName);
+  EXPECT_EQ(host.m_characterTexts[1]->getText(), texts.getText(100));
+  EXPECT_EQ(host.m_kartTexts[1]->getText(), "--");
+  EXPECT_EQ(host.m_readyIcons[1]->getProperty("Image"), "Quillfen/IconWaiting");
+  EXPECT_EQ(client.m_nameTexts[0]->getText(), "Host");
+
+  // Laps: the host's to change in a race, shown on both.
+  press(host.m_lapsButtons[1]);
+  const int laps = hostSettings.m_laps.get();
+  ASSERT_TRUE(until([&] { return clientSettings.m_laps.get() == laps; }));
+  client.refresh();
+  EXPECT_EQ(client.m_lapsText->getText(), texts.getText(2471) + " " + std::to_string(laps));
+  EXPECT_TRUE(client.m_lapsButtons[0]->isDisabled());
+  EXPECT_FALSE(host.m_lapsButtons[0]->isDisabled());
+  hostSettings.m_game.set(2);
+  host.refresh();
+  EXPECT_TRUE(host.m_lapsButtons[1]->isDisabled());
+  EXPECT_FALSE(host.m_lapsText->isVisible());
+  hostSettings.m_game.set(1);
+
+  // Every machine sends only what it owns, so nothing changes back and forth.
+  auto values = [](const Config& c) {
+    return std::vector<int>{c.m_game.get(),
+                            c.m_track.get(),
+                            c.m_ccm.get(),
+                            c.m_laps.get(),
+                            c.m_player[0].get().kart,
+                            c.m_player[1].get().kart,
+                            c.m_player[1].get().character};
+  };
+  ASSERT_TRUE(until([&] { return values(clientSettings) == values(hostSettings); }));
+  const std::vector<int> settled = values(hostSettings);
+  for (int i = 0; i < 100; ++i) {
+    frame();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(values(hostSettings), settled) << i;
+    ASSERT_EQ(values(clientSettings), settled) << i;
+  }
+
+  // The host starts once the client is ready; then both machines do.
+  EXPECT_TRUE(host.m_startButton->isDisabled());
+  press(client.m_kartButtons[1]);
+  press(client.m_startButton);
+  EXPECT_TRUE(client.m_startButton->isDisabled());
+  ASSERT_TRUE(until([&] { return !host.m_startButton->isDisabled(); }));
+  EXPECT_EQ(host.getResult(), GuiScreen::kNoResult);
+  press(host.m_startButton);
+  ASSERT_TRUE(until([&] { return host.getResult() == 0 && client.getResult() == 0; }));
+
+  // The host leaves: the client's message says so, once.
+  press(host.m_backButton);
+  EXPECT_EQ(host.getResult(), 1);
+  ASSERT_TRUE(until([&] { return !clientNet.isConnected(); }));
+  client.refresh();
+  EXPECT_EQ(client.m_messageText->getText(), texts.getText(9004));
+  EXPECT_TRUE(client.m_messageBox->isVisible());
+  EXPECT_TRUE(client.m_messageBox->getModalState());
+  GuiHelper::setText(client.m_messageText, "kept");
+  client.refresh();
+  EXPECT_EQ(client.m_messageText->getText(), "kept");
+
+  // A second visit starts unready.
+  client.activate();
+  EXPECT_EQ(clientSettings.m_player[clientNet.playerSlot()].get().ready, 0);
+  EXPECT_FALSE(client.m_messageBox->isVisible());
+  client.refresh();
+  EXPECT_NE(client.getResult(), 0);
 }
 
 }  // namespace
