@@ -7,6 +7,7 @@
 #include <deque>
 
 #include "foundation/matrix.h"
+#include "game/kart_items.h"
 #include "game/vehicle_net_values.h"
 
 class PhysicsObject;
@@ -75,6 +76,7 @@ class Vehicle {
 
   VehicleNetValues m_net;
   KartSensors m_sensors;
+  KartItems m_items;
 
  protected:
   int m_index;

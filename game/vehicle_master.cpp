@@ -50,6 +50,7 @@ VehicleMaster::VehicleMaster(Scene& scene, const Config& config, NetControl& con
     // (k + 1)-th, not the first kart's.
     if (!kartModelFile.empty())
       for (int i = 0; i < KartSensors::kWheelRays; ++i) m_wheels[i] = scene.findItem(kartModelFile, 2 + i, k + 1);
+    m_items.find(scene, k);
   }
   SceneItem* start = scene.findItem("start", -1, startPosition + 1);
   if (start && m_chassis) {
