@@ -18,7 +18,9 @@ inline const std::vector<std::uint32_t> kFixtureColours = {
 };
 
 inline std::vector<std::uint8_t> readFixture(const std::string& name) {
-  const std::filesystem::path path = std::filesystem::path(__FILE__).parent_path() / "fixtures" / name;
+  // The folder comes from the build: __FILE__ may be relative to the
+  // compiler's working folder (a compiler cache rewrites paths so).
+  const std::filesystem::path path = std::filesystem::path(TESSALINE_FOUNDATION_FIXTURES) / name;
   std::ifstream in(path, std::ios::binary);
   EXPECT_TRUE(in.good()) << path;
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
