@@ -35,6 +35,16 @@ HelpScreen::HelpScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &host.gui
   m_scrollPane->setShowVertScrollbar(true);
   m_scrollPane->setMouseAutoRepeatEnabled(true);
   m_scrollPane->setVerticalStepSize(0.5f);
+  // The bars lie beside the pane's viewable area, which clips its client
+  // children: only as non-client children are they drawn and clicked.
+  m_scrollPane->getVertScrollbar()->setNonClient(true);
+  m_scrollPane->getHorzScrollbar()->setNonClient(true);
+  // Scrolling only moves the content, which CEGUI does not count as a
+  // change of the picture; the GUI's layer is drawn again when it is told.
+  m_scrollPane->subscribeEvent(CEGUI::ScrollablePane::EventContentPaneScrolled, [this](const CEGUI::EventArgs&) {
+    m_scrollPane->getGUIContext().markAsDirty();
+    return false;
+  });
   m_root->addChild(m_scrollPane);
 
   m_title = addText(20, 20, 760, 40, "VerdanaLarge", HorzText::Centred);

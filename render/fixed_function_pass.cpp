@@ -56,15 +56,7 @@ void FixedFunctionPass::setUpLayerStage(DWORD s, TextureLayer* layer, D3DCOLOR b
     device->SetTexture(s, nullptr);
     return;
   }
-  device->SetSamplerState(s, D3DSAMP_ADDRESSU, static_cast<DWORD>(layer->wrapU));
-  device->SetSamplerState(s, D3DSAMP_ADDRESSV, static_cast<DWORD>(layer->wrapV));
-  if (layer->wrapU == static_cast<std::int32_t>(D3DTADDRESS_BORDER) ||
-      layer->wrapV == static_cast<std::int32_t>(D3DTADDRESS_BORDER))
-    device->SetSamplerState(s, D3DSAMP_BORDERCOLOR, border);
-  device->SetSamplerState(s, D3DSAMP_MIPFILTER, layer->antialiasing ? D3DTEXF_LINEAR : D3DTEXF_NONE);
-  device->SetSamplerState(s, D3DSAMP_MAGFILTER, layer->pixelBlending ? D3DTEXF_LINEAR : D3DTEXF_POINT);
-  device->SetSamplerState(s, D3DSAMP_MINFILTER, layer->pixelBlending ? D3DTEXF_ANISOTROPIC : D3DTEXF_POINT);
-  device->SetSamplerState(s, D3DSAMP_MAXANISOTROPY, static_cast<DWORD>(std::lround(layer->maxAnisotropy)));
+  setLayerSampler(device, s, *layer, static_cast<DWORD>(std::lround(layer->maxAnisotropy)), border);
   if (layer->hasAnimatedMapping()) {
     const MappingMatrix m = layer->getMappingMatrixAt(t);
     int a = 0, b = 1;

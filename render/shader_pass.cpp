@@ -49,12 +49,25 @@ void uploadShaderConstants(RenderPipeline& pipeline, ID3DXConstantTable* constan
       constants->SetValue(device, e.name, e.values.get(), static_cast<UINT>(4 * e.count));
 }
 
+void setLayerSampler(IDirect3DDevice9* device, DWORD s, const TextureLayer& layer, DWORD maxAnisotropy,
+                     std::optional<D3DCOLOR> border) {
+  device->SetSamplerState(s, D3DSAMP_ADDRESSU, static_cast<DWORD>(layer.wrapU));
+  device->SetSamplerState(s, D3DSAMP_ADDRESSV, static_cast<DWORD>(layer.wrapV));
+  const auto borderWrap = static_cast<std::int32_t>(D3DTADDRESS_BORDER);
+  if (border && (layer.wrapU == borderWrap || layer.wrapV == borderWrap))
+    device->SetSamplerState(s, D3DSAMP_BORDERCOLOR, *border);
+  device->SetSamplerState(s, D3DSAMP_MIPFILTER, layer.antialiasing ? D3DTEXF_LINEAR : D3DTEXF_NONE);
+  device->SetSamplerState(s, D3DSAMP_MAGFILTER, layer.pixelBlending ? D3DTEXF_LINEAR : D3DTEXF_POINT);
+  device->SetSamplerState(s, D3DSAMP_MINFILTER, layer.pixelBlending ? D3DTEXF_ANISOTROPIC : D3DTEXF_POINT);
+  device->SetSamplerState(s, D3DSAMP_MAXANISOTROPY, maxAnisotropy);
+}
+
 ShaderPass::ShaderPass(RenderPipeline* owner) : pipeline(owner) {}
 
 ShaderPass::~ShaderPass() { clearVariants(); }
 
 void ShaderPass::clearVariants() {
-  variants.clear();
+  m_variants.clear();
   currentVertexProgram = nullptr;
   currentPixelProgram = nullptr;
 }
@@ -73,23 +86,16 @@ EngineString ShaderPass::pixelFunctionName() { return "pshader"; }
 bool ShaderPass::selectVariant() {
   std::vector<std::int32_t> key;
   if (!pipeline->flagsAsConstants) key = pipeline->flagTable->key();
-  auto [it, inserted] = variants.try_emplace(std::move(key));
-  if (!inserted) {
-    currentVertexProgram = it->second.first.get();
-    currentPixelProgram = it->second.second.get();
-    return currentVertexProgram != nullptr;
-  }
+  auto [it, inserted] = m_variants.try_emplace(std::move(key));
   // A failed key keeps its empty entry, so it is not compiled again.
-  if (!compileVariant()) return false;
-  it->second.first.reset(currentVertexProgram);
-  it->second.second.reset(currentPixelProgram);
-  return true;
+  if (inserted) it->second = compileVariant();
+  currentVertexProgram = it->second.first.get();
+  currentPixelProgram = it->second.second.get();
+  return currentVertexProgram != nullptr;
 }
 
-bool ShaderPass::compileVariant() {
-  currentVertexProgram = nullptr;
-  currentPixelProgram = nullptr;
-  if (!compiler) return false;
+ShaderPass::Variant ShaderPass::compileVariant() {
+  if (!compiler) return {};
   if (!pipeline->flagsAsConstants)
     for (const auto& e : pipeline->flagTable->entries)
       compiler->SetValue(e.name, e.values.get(), static_cast<UINT>(4 * e.count));
@@ -107,19 +113,17 @@ bool ShaderPass::compileVariant() {
   };
   ComPtr<ID3DXBuffer> code;
   ComPtr<ID3DXConstantTable> constants;
-  if (!compile(vertexFunctionName(), pipeline->vertexProfile, &code, &constants)) return false;
+  if (!compile(vertexFunctionName(), pipeline->vertexProfile, &code, &constants)) return {};
   auto vertex = std::make_unique<VertexShaderProgram>(pipeline, compiler.get(),
                                                       static_cast<const DWORD*>(code->GetBufferPointer()), constants);
   code.reset();
   constants.reset();
   // A vertex program without its pixel program is not kept: the variant
   // stays unusable rather than half made.
-  if (!compile(pixelFunctionName(), pipeline->pixelProfile, &code, &constants)) return false;
+  if (!compile(pixelFunctionName(), pipeline->pixelProfile, &code, &constants)) return {};
   auto pixel = std::make_unique<PixelShaderProgram>(pipeline, compiler.get(),
                                                     static_cast<const DWORD*>(code->GetBufferPointer()), constants);
-  currentVertexProgram = vertex.release();
-  currentPixelProgram = pixel.release();
-  return true;
+  return {std::move(vertex), std::move(pixel)};
 }
 
 void ShaderPass::reportCompileError(ID3DXBuffer* errors) {
@@ -205,12 +209,7 @@ void ShaderPass::bindSamplers(Surface& surface, double t) {
       TextureLayer* layer = numbered ? surface.findTextureLayer(code, tail[4] - '0' + 1) : nullptr;
       if (layer) {
         texture = deviceTextureOf(layer->texture, t);
-        device->SetSamplerState(s, D3DSAMP_ADDRESSU, static_cast<DWORD>(layer->wrapU));
-        device->SetSamplerState(s, D3DSAMP_ADDRESSV, static_cast<DWORD>(layer->wrapV));
-        device->SetSamplerState(s, D3DSAMP_MAXANISOTROPY, 8);
-        device->SetSamplerState(s, D3DSAMP_MIPFILTER, layer->antialiasing ? D3DTEXF_LINEAR : D3DTEXF_NONE);
-        device->SetSamplerState(s, D3DSAMP_MAGFILTER, layer->pixelBlending ? D3DTEXF_LINEAR : D3DTEXF_POINT);
-        device->SetSamplerState(s, D3DSAMP_MINFILTER, layer->pixelBlending ? D3DTEXF_ANISOTROPIC : D3DTEXF_POINT);
+        setLayerSampler(device, s, *layer, 8);
       } else if (name == "ZIMG0") {
         texture = deviceTextureOf(surface.reflectionImage, t);
         setSamplerFilters(device, s, D3DTADDRESS_WRAP, D3DTEXF_LINEAR);

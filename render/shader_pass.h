@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@
 class RenderPipeline;
 class Surface;
 class SurfaceStagePlan;
+class TextureLayer;
 
 // A compiled vertex function: its constant table and one shader per device.
 class VertexShaderProgram {
@@ -48,6 +50,13 @@ inline constexpr int kMaxShaderSamplers = 16;
 // they travel as constants).
 void uploadShaderConstants(RenderPipeline& pipeline, ID3DXConstantTable* constants);
 
+// A texture layer's sampling on sampler `s`: its wrap modes (with `border`
+// as the border colour where either is the border, when one is given), the
+// mip filter by its antialiasing, magnification and minification by its
+// pixel blending, and this anisotropy.
+void setLayerSampler(IDirect3DDevice9* device, DWORD s, const TextureLayer& layer, DWORD maxAnisotropy,
+                     std::optional<D3DCOLOR> border = std::nullopt);
+
 class ShaderPass {
  public:
   using Variant = std::pair<std::unique_ptr<VertexShaderProgram>, std::unique_ptr<PixelShaderProgram>>;
@@ -67,16 +76,23 @@ class ShaderPass {
   virtual EngineString pixelFunctionName();
 
   void clearVariants();
+  // Makes the variant of the current flags current, from the cache or
+  // compiled (once per flag combination, failures included); false when
+  // it cannot be had.
   bool selectVariant();
-  bool compileVariant();
+  // The programs of the current flags, compiled; both null when either
+  // fails.
+  Variant compileVariant();
   // Takes a reference of its own; null removes the compiler. A different
   // compiler drops every cached variant.
   void setCompiler(ID3DXEffectCompiler* compiler);
+  // Flag combinations compiled so far, failed ones included.
+  std::size_t variantCount() const { return m_variants.size(); }
 
   RenderPipeline* pipeline;
   SurfaceStagePlan* binding = nullptr;
-  std::map<std::vector<std::int32_t>, Variant> variants;
   EngineString name = "<shader>";
+  // The selected variant's programs, owned by the cache.
   VertexShaderProgram* currentVertexProgram = nullptr;
   PixelShaderProgram* currentPixelProgram = nullptr;
   ComPtr<ID3DXEffectCompiler> compiler;
@@ -88,6 +104,9 @@ class ShaderPass {
 
  private:
   void reportCompileError(ID3DXBuffer* errors);
+
+  // By the flag values (empty when the flags travel as constants).
+  std::map<std::vector<std::int32_t>, Variant> m_variants;
 };
 
 // The generated passes differ in their vertex function name and in the

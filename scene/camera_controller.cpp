@@ -142,6 +142,18 @@ void CameraController::chooseEnvironment(Scene& scene, double t) {
   }
 }
 
+void CameraController::forgetScene(const Scene& dying) {
+  auto inScene = [&](const SceneItem* item) { return item && item->scene == &dying; };
+  if (inScene(followed)) followed = nullptr;
+  RigShowObject& rig1 = *rigObject1();
+  if (inScene(environment)) {
+    environment = nullptr;
+    rig1.shown = nullptr;
+  }
+  if (inScene(rig1.parent)) rig1.parent = nullptr;
+  if (inScene(rig1.target)) rig1.target = nullptr;
+}
+
 void CameraController::rotateBy(double t, ItemContainer& container, float dHeading, float dPitch, float dBank) {
   SceneItem* item = container.followed;
   if (!item) return;

@@ -62,6 +62,10 @@ class CameraController : public ItemContainer, public PipelineComponent {
   bool update(Scene& scene, double t);
   // Turns the container's followed item by the three deltas (radians).
   static void rotateBy(double t, ItemContainer& container, float dHeading, float dPitch, float dBank);
+  // The follower outlives scenes: a scene calls this as it goes, and every
+  // pointer into it (the followed item, the environment and what the rig
+  // shows of it) is dropped.
+  void forgetScene(const Scene& scene);
 
   CameraItem* camera() const;
   RigBaseObject* rigObject0() const;

@@ -1,6 +1,7 @@
 // The projection every item carries and the clip-space visibility tests
 // the scene passes run through it.
 #include <algorithm>
+#include <cmath>
 
 #include "render/render_pipeline.h"
 #include "scene/scene_item.h"
@@ -12,11 +13,29 @@ void SceneItem::computeProjection(double) {
   projectionValid = true;
 }
 
+namespace {
+
+// The margin the fit keeps around the visible depths: 0.0001 near the eye,
+// growing with the depth beyond 10 units. A fixed margin vanishes in float
+// rounding far out (a lone plane 2,500 units away would get a zero depth
+// range and an infinite projection) and, well before that, leaves so few
+// representable steps that the depths come out as noise.
+float depthMargin(float depth) { return std::max(0.0001f, std::fabs(depth) * 1e-5f); }
+
+// The far limit just beyond `depth`; an unbounded far clip (FLT_MAX) stays
+// where it is instead of overflowing.
+float beyond(float depth) {
+  const float f = depth + depthMargin(depth);
+  return std::isfinite(f) ? f : depth;
+}
+
+}  // namespace
+
 const float* SceneItem::projectionForDepthRange(double t, float zNear, float zFar) {
   if (!projectionValid) computeProjection(t);
-  const float n = std::max(nearClip, zNear - 0.0001f);
+  const float n = std::max(nearClip, zNear - depthMargin(zNear));
   const float f = std::min(zFar, farClip);
-  const float f2 = std::max(n, f) + 0.0001f;
+  const float f2 = beyond(std::max(n, f));
   if (renderer) renderer->fittedNear = renderer->fittedNearCopy = n;
   projectionFitted = true;
   projection[10] = f2 / (f2 - n);

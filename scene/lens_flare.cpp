@@ -92,7 +92,10 @@ LensFlareSet::LensFlareSet(RenderPipeline* owner, LightItem* flareLight, Scene* 
 
 LensFlareSet::~LensFlareSet() { releaseViews(); }
 
-void LensFlareSet::releaseViews() { views.clear(); }
+void LensFlareSet::releaseViews() {
+  views.clear();
+  m_quadDeclaration.release();
+}
 
 void LensFlareSet::createViews() {
   views.clear();
@@ -194,9 +197,7 @@ void LensFlareSet::draw(int viewIndex, SceneItem& camera, double t) {
   viewPosition(*light, camera, t, p);
   const ColorRGBA colour = light->colourAt(t);
   const float alpha = std::min(view->fade, view->nextFade);
-  ComPtr<IDirect3DVertexDeclaration9> declaration;
-  device->CreateVertexDeclaration(kQuadElements, declaration.put());
-  device->SetVertexDeclaration(declaration.get());
+  device->SetVertexDeclaration(m_quadDeclaration.get(device, kQuadElements));
   auto fan = [&](Texture* texture, DWORD factor) {
     device->SetTexture(0, texture ? texture->getDeviceTexture(0.0) : nullptr);
     device->SetRenderState(D3DRS_TEXTUREFACTOR, factor);
@@ -235,9 +236,7 @@ void LensFlareSet::issueQuery(int viewIndex, SceneItem& camera, double t) {
   const float sx = camera.projection[0];
   const float pixel = viewport.Width > 0 && sx != 0.0f ? 2.0f * p[2] / (sx * static_cast<float>(viewport.Width)) : 0.0f;
   setView(4.0f * pixel / 0.2f, 0.0f, p);
-  ComPtr<IDirect3DVertexDeclaration9> declaration;
-  device->CreateVertexDeclaration(kQuadElements, declaration.put());
-  device->SetVertexDeclaration(declaration.get());
+  device->SetVertexDeclaration(m_quadDeclaration.get(device, kQuadElements));
   view->query->Issue(D3DISSUE_BEGIN);
   device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, kQuad, sizeof(QuadVertex));
   view->query->Issue(D3DISSUE_END);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/graphics/d3d9.h"
+#include "scene/vertex_declaration_cache.h"
 
 class CullingPlaneObject;
 class LightItem;
@@ -51,6 +52,8 @@ class LensFlareSet {
   LensFlareSet(const LensFlareSet&) = delete;
   LensFlareSet& operator=(const LensFlareSet&) = delete;
 
+  // The per-view queries and the device objects of the drawing; released
+  // when the device is lost and made again after the reset.
   void releaseViews();
   void createViews();
   // Moves this frame's results to last frame's and computes new ones; true
@@ -75,4 +78,5 @@ class LensFlareSet {
   // The view transform of one element: scale s (rotated by angle) at p.
   void setView(float s, float angle, const float p[3]);
   std::vector<std::unique_ptr<Texture>> m_ownTextures;  // when there is no scene root
+  VertexDeclarationCache m_quadDeclaration;
 };

@@ -25,10 +25,33 @@ LightItem::~LightItem() {
 
 void LightItem::onDeviceLost() {
   if (flareSet) flareSet->releaseViews();
+  // Default-pool targets: the device resets only once they are gone.
+  releaseShadowTargets();
 }
 
 void LightItem::onDeviceReset() {
   if (flareSet) flareSet->createViews();
+  if (d3dLightReady) createShadowTargets();
+}
+
+void LightItem::createShadowTargets() {
+  IDirect3DDevice9* device = renderer ? renderer->currentDevice : nullptr;
+  if (shadowType != 2 || !device || renderer->fixedFunction || shadowMapSize <= 0) return;
+  const auto size = static_cast<UINT>(shadowMapSize);
+  device->CreateTexture(size, size, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                        shadowColourTexture.put(), nullptr);
+  if (shadowColourTexture) shadowColourTexture->GetSurfaceLevel(0, shadowColourSurface.put());
+  // The pipeline offers no depth-texture format: the depth of the map is
+  // a plain depth-stencil surface.
+  device->CreateDepthStencilSurface(size, size, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, 1, shadowDepthSurface.put(),
+                                    nullptr);
+}
+
+void LightItem::releaseShadowTargets() {
+  shadowColourSurface.reset();
+  shadowDepthSurface.reset();
+  shadowColourTexture.reset();
+  shadowDepthTexture.reset();
 }
 
 void LightItem::computeAxisMatrix() {
@@ -75,15 +98,7 @@ void LightItem::prepare() {
   d3dLightReady = true;
   if (flareEnabled && renderer) flareSet = std::make_unique<LensFlareSet>(renderer, this, scene);
 
-  IDirect3DDevice9* device = renderer ? renderer->currentDevice : nullptr;
-  if (shadowType == 2 && device && !renderer->fixedFunction && shadowMapSize > 0) {
-    const auto size = static_cast<UINT>(shadowMapSize);
-    device->CreateTexture(size, size, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
-                          shadowColourTexture.put(), nullptr);
-    if (shadowColourTexture) shadowColourTexture->GetSurfaceLevel(0, shadowColourSurface.put());
-    // The device keeps its own depth-stencil surface bound to every target:
-    // the shadow pass draws with that one.
-  }
+  createShadowTargets();
 
   const float cone = coneAngle.evaluate(0.0), edge = edgeAngle.evaluate(0.0), power = intensity.evaluate(0.0);
   colourAt(0.0);

@@ -95,6 +95,10 @@ class LightItem : public SceneItem, public SpotProjector {
   float localDirection[3] = {0, 0, 0};
 
  private:
+  // The shadow map's colour and depth targets (shadow maps outside
+  // fixed-function mode only), in the default pool.
+  void createShadowTargets();
+  void releaseShadowTargets();
   void computeAxisMatrix();
   // localPosition and localDirection for this object.
   void toObjectSpace(SceneItem& object, double t);

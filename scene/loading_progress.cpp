@@ -53,9 +53,7 @@ void drawQuad(LoadingProgressDisplay& display, std::uint32_t colour, Texture* te
     device->SetTexture(0, nullptr);
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE);
   }
-  ComPtr<IDirect3DVertexDeclaration9> declaration;
-  device->CreateVertexDeclaration(kScreenVertexElements, declaration.put());
-  device->SetVertexDeclaration(declaration.get());
+  device->SetVertexDeclaration(display.screenQuadDeclaration.get(device, kScreenVertexElements));
 
   const ScreenVertex quad[4] = {
       {topLeft, top, 0.5f, 0.5f, colour, 0.0f, 0.0f},

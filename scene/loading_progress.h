@@ -7,6 +7,8 @@
 #include <exception>
 #include <vector>
 
+#include "scene/vertex_declaration_cache.h"
+
 class RenderPipeline;
 class Texture;
 
@@ -27,6 +29,9 @@ struct LoadingProgressDisplay {
   std::vector<Texture*> backgrounds{nullptr};
   // One trapezoid, or a rectangle over two black frames.
   bool slantedBar = false;
+  // Made at the first report, for the display's life (a load has no device
+  // reset in it).
+  VertexDeclarationCache screenQuadDeclaration;
 };
 
 // Pumps the messages, then draws and presents one frame on every head.

@@ -5,6 +5,7 @@
 #include "foundation/report.h"
 #include "render/render_pipeline.h"
 #include "render/texture.h"
+#include "scene/camera_controller.h"
 #include "scene/light_item.h"
 #include "scene/loading_progress.h"
 #include "scene/lwo_model.h"
@@ -49,6 +50,11 @@ Scene::~Scene() {
   for (LightItem*& light : deviceLightList()) {
     if (light && light->scene == this) light = nullptr;
   }
+  // Nor the pipeline's camera follower, which lives on to the next scene.
+  if (pipeline && pipeline->cameraController) {
+    if (auto* follower = dynamic_cast<CameraController*>(pipeline->cameraController.get()))
+      follower->forgetScene(*this);
+  }
   backgroundImage.reset();
   // Effects point at their owner items.
   emitters.clear();
@@ -67,6 +73,7 @@ Scene::~Scene() {
 
 void Scene::onDeviceLost() {
   if (font) font->OnLostDevice();
+  m_screenQuadDeclaration.release();
   for (auto* list : {&objects, &lights, &cameras}) {
     for (auto& item : *list) item->onDeviceLost();
   }

@@ -18,6 +18,7 @@
 #include "platform/graphics/d3dx.h"
 #include "scene/contact_tables.h"
 #include "scene/item_container.h"
+#include "scene/vertex_declaration_cache.h"
 
 class CameraItem;
 class CullingPlaneObject;
@@ -103,9 +104,9 @@ class Scene : public ItemContainer {
   // the tables have no room for it.
   int addCollisionSpace(dSpaceID space, const std::string& spaceName);
   // One pass of collision over the top space through nearCallback, which
-  // makes this step's contact joints. Every step must collide through here:
-  // it starts the pass that lets each sub-space be collided internally
-  // only once.
+  // makes this step's contact joints. Within a pass each sub-space is
+  // collided internally only once, however many neighbours it meets; a
+  // pass lasts until the contact group is emptied or the next collide().
   void collide();
   // collide, the world step, the emptying of the contact group and the
   // invalidation of every cached item matrix.
@@ -139,9 +140,8 @@ class Scene : public ItemContainer {
   virtual void runEffects(SceneItem* viewer, double t, double dt);
   void drawShadowMapView(IDirect3DTexture9* texture);
 
-  // The ODE near callback; `data` is the scene. Run it through collide():
-  // a dSpaceCollide of one's own starts no new pass, so the sub-spaces
-  // collided in the last pass would stay untested inside.
+  // The ODE near callback; `data` is the scene. A dSpaceCollide of the top
+  // space with it gives the contacts collide() gives.
   static void nearCallback(void* data, dGeomID o1, dGeomID o2);
 
   // The scene's text font (12 pixels, antialiased); null when it could not
@@ -150,8 +150,10 @@ class Scene : public ItemContainer {
   double timeOffset = 0.0;
   bool timeFrozen = false;
   std::string name;
-  IDirect3DSurface9* renderTarget = nullptr;       // not owned
-  IDirect3DSurface9* renderTargetDepth = nullptr;  // not owned
+  // What render draws into instead of the back buffer, and the depth-stencil
+  // surface it draws with there (null: the device's current one). Not owned.
+  IDirect3DSurface9* renderTarget = nullptr;
+  IDirect3DSurface9* renderTargetDepth = nullptr;
   std::unique_ptr<Texture> backgroundImage;
   float backdropColor[4] = {0, 0, 0, 0};
   SceneRoot* root;
@@ -198,6 +200,12 @@ class Scene : public ItemContainer {
 
  private:
   void measure();
+  // The index of a space in `spaces`; -1 for a space the scene does not list.
+  int spaceIndexOf(dGeomID space) const;
+  int containingSpaceIndex(dGeomID geom) const;
+  void beginCollisionPass();
+  // The contact group still holds what the current pass made.
+  bool collisionPassOpen() const;
   void collideGeoms(dGeomID o1, dGeomID o2);
   // The two spaces' table entry says they collide; false for an index
   // outside the tables.
@@ -209,5 +217,8 @@ class Scene : public ItemContainer {
   // pass is marked with it.
   std::uint64_t m_collisionPass = 0;
   std::array<std::uint64_t, kSpaceCount> m_collidedInside{};
+  dBodyID m_passMarkerBody = nullptr;  // owned by the world
   bool m_reportedBadPair = false;
+  // The background's and the shadow-map view's screen quad.
+  VertexDeclarationCache m_screenQuadDeclaration;
 };

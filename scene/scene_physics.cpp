@@ -11,14 +11,6 @@ namespace {
 // Room for the contact points of one geom pair.
 constexpr int kContactBufferSize = 32;
 
-// A space's user data is its index in the scene's list.
-int spaceIndexOf(dGeomID space) { return static_cast<int>(reinterpret_cast<std::intptr_t>(dGeomGetData(space))); }
-
-int containingSpaceIndex(dGeomID geom) {
-  dSpaceID space = dGeomGetSpace(geom);
-  return space ? spaceIndexOf(reinterpret_cast<dGeomID>(space)) : -1;
-}
-
 PhysicsObject* physicsObjectOf(dGeomID geom) {
   auto* item = static_cast<SceneItem*>(dGeomGetData(geom));
   return item && item->type == ItemType::PhysicsObject ? static_cast<PhysicsObject*>(item) : nullptr;
@@ -36,11 +28,41 @@ int Scene::addCollisionSpace(dSpaceID space, const std::string& spaceName) {
   return index;
 }
 
-void Scene::collide() {
+int Scene::spaceIndexOf(dGeomID space) const {
+  // A space's user data is its index in the scene's list; one added to ODE
+  // without addCollisionSpace has none and must not pass for the top space.
+  const auto index = reinterpret_cast<std::intptr_t>(dGeomGetData(space));
+  if (index < 0 || index >= static_cast<std::intptr_t>(spaces.size())) return -1;
+  return reinterpret_cast<dGeomID>(spaces[static_cast<std::size_t>(index)].space) == space ? static_cast<int>(index)
+                                                                                           : -1;
+}
+
+int Scene::containingSpaceIndex(dGeomID geom) const {
+  dSpaceID space = dGeomGetSpace(geom);
+  return space ? spaceIndexOf(reinterpret_cast<dGeomID>(space)) : -1;
+}
+
+void Scene::beginCollisionPass() {
   ++m_collisionPass;
-  if (spaces.empty() || !spaces.front().space) return;
-  // dSpaceCollide below tests the top space's members against each other.
+  // The top space's members meet each other in the dSpaceCollide that runs
+  // this pass.
   m_collidedInside[0] = m_collisionPass;
+  // ODE tells no one when a joint group is emptied: a null joint in the
+  // contact group, hung on a body that nothing else touches, shows whether
+  // the group still holds this pass's contacts.
+  if (!m_passMarkerBody) {
+    m_passMarkerBody = dBodyCreate(world);
+    dBodySetGravityMode(m_passMarkerBody, 0);
+    dBodyDisable(m_passMarkerBody);
+  }
+  dJointAttach(dJointCreateNull(world, contactGroup), m_passMarkerBody, nullptr);
+}
+
+bool Scene::collisionPassOpen() const { return m_passMarkerBody && dBodyGetNumJoints(m_passMarkerBody) > 0; }
+
+void Scene::collide() {
+  beginCollisionPass();
+  if (spaces.empty() || !spaces.front().space) return;
   dSpaceCollide(spaces.front().space, this, &Scene::nearCallback);
 }
 
@@ -61,11 +83,11 @@ void Scene::reportBadPair(const char* what, int value) {
 }
 
 bool Scene::spacesCollide(int index1, int index2, dGeomID o1, dGeomID o2) {
-  for (int index : {index1, index2}) {
-    if (index < 0 || index >= kSpaceCount) {
-      reportBadPair("space index outside the tables:", index);
-      return false;
-    }
+  // spaceIndexOf gives -1 or a place in `spaces`, which never outgrows the
+  // tables.
+  if (index1 < 0 || index2 < 0) {
+    reportBadPair("space not added to the scene, index", -1);
+    return false;
   }
   return spacePairTable[index1][index2]->check(o1, o2).collide;
 }
@@ -81,6 +103,9 @@ void Scene::collideInside(dGeomID space) {
 }
 
 void Scene::collideGeoms(dGeomID o1, dGeomID o2) {
+  // Entered from a dSpaceCollide of the caller's own: the pass lasts until
+  // the contact group is emptied, as it does after collide().
+  if (!collisionPassOpen()) beginCollisionPass();
   const bool space1 = dGeomIsSpace(o1) != 0, space2 = dGeomIsSpace(o2) != 0;
   if (space1 || space2) {
     if (space1 && !space2 && spacesCollide(spaceIndexOf(o1), containingSpaceIndex(o2), o1, o2)) {

@@ -3,6 +3,7 @@
 // particle effects.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "render/render_pipeline.h"
 #include "render/texture.h"
@@ -51,7 +52,8 @@ void placeListener(RenderPipeline& pipeline, SceneItem& item, double t) {
 
 // The texture on a width x height pixel square at the top-left corner:
 // pre-transformed vertices, white diffuse, no blending.
-void drawScreenQuad(IDirect3DDevice9* device, IDirect3DBaseTexture9* texture, float width, float height) {
+void drawScreenQuad(IDirect3DDevice9* device, VertexDeclarationCache& declaration, IDirect3DBaseTexture9* texture,
+                    float width, float height) {
   if (!texture) return;
   struct Vertex {
     float x, y, z, rhw;
@@ -68,9 +70,7 @@ void drawScreenQuad(IDirect3DDevice9* device, IDirect3DBaseTexture9* texture, fl
                           {width, 0, 0.5f, 0.5f, 0xFFFFFFFF, 1, 0},
                           {width, height, 0.5f, 0.5f, 0xFFFFFFFF, 1, 1},
                           {0, height, 0.5f, 0.5f, 0xFFFFFFFF, 0, 1}};
-  ComPtr<IDirect3DVertexDeclaration9> declaration;
-  device->CreateVertexDeclaration(kElements, declaration.put());
-  device->SetVertexDeclaration(declaration.get());
+  device->SetVertexDeclaration(declaration.get(device, kElements));
   device->SetTexture(0, texture);
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
   device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
@@ -81,6 +81,37 @@ void drawScreenQuad(IDirect3DDevice9* device, IDirect3DBaseTexture9* texture, fl
   device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof(Vertex));
   device->SetTexture(0, nullptr);
 }
+
+// Target, depth and stencil, as far as the bound depth-stencil surface has
+// them: Clear refuses the whole call for a part that is missing.
+DWORD wholeClearFlags(IDirect3DDevice9* device) {
+  ComPtr<IDirect3DSurface9> depth;
+  D3DSURFACE_DESC desc{};
+  if (FAILED(device->GetDepthStencilSurface(depth.put())) || FAILED(depth->GetDesc(&desc))) return D3DCLEAR_TARGET;
+  const bool stencil = desc.Format == D3DFMT_D24S8 || desc.Format == D3DFMT_D24X4S4 || desc.Format == D3DFMT_D15S1 ||
+                       desc.Format == D3DFMT_D24FS8;
+  return D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | (stencil ? D3DCLEAR_STENCIL : 0);
+}
+
+// Render target 0 and the depth-stencil surface as they were, put back (and
+// released) when this goes.
+class SavedTargets {
+ public:
+  explicit SavedTargets(IDirect3DDevice9* device) : m_device(device) {
+    device->GetRenderTarget(0, m_target.put());
+    device->GetDepthStencilSurface(m_depth.put());  // none bound: stays null
+  }
+  ~SavedTargets() {
+    if (m_target) m_device->SetRenderTarget(0, m_target.get());
+    m_device->SetDepthStencilSurface(m_depth.get());
+  }
+  SavedTargets(const SavedTargets&) = delete;
+  SavedTargets& operator=(const SavedTargets&) = delete;
+
+ private:
+  IDirect3DDevice9* m_device;
+  ComPtr<IDirect3DSurface9> m_target, m_depth;
+};
 
 }  // namespace
 
@@ -97,11 +128,13 @@ void Scene::render(double t, bool clear) {
   const double T = timeFrozen ? timeOffset : t - timeOffset;
   CameraController* controller = cameraControllerOf(pipeline);
 
-  ComPtr<IDirect3DSurface9> savedTarget, savedDepth;
+  std::optional<SavedTargets> saved;
   const bool ownTarget = renderTarget && !(controller && controller->followed);
   if (ownTarget) {
-    device->GetRenderTarget(0, savedTarget.put());
+    saved.emplace(device);
     device->SetRenderTarget(0, renderTarget);
+    // Without a depth surface of its own the scene keeps the device's.
+    if (renderTargetDepth) device->SetDepthStencilSurface(renderTargetDepth);
     const bool nonPow2 = (p.caps.TextureCaps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL) != 0;
     p.targetWidth = nonPow2 ? p.requestedWidth : 512;
     p.targetHeight = nonPow2 ? p.requestedHeight : 512;
@@ -112,13 +145,13 @@ void Scene::render(double t, bool clear) {
     if (back) device->SetRenderTarget(0, back.get());
   }
   p.setViewport(p.viewportX, p.viewportY, p.targetWidth, p.targetHeight, 0.0f, 1.0f);
-  if (clear) device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 1.0f, 0);
+  if (clear) device->Clear(0, nullptr, wholeClearFlags(device), 0, 1.0f, 0);
   if (backgroundImage) {
     // Laid over the whole target, filtered, untouched by depth and lights.
     device->SetRenderState(D3DRS_ZENABLE, 0);
     device->SetRenderState(D3DRS_LIGHTING, 0);
-    drawScreenQuad(device, backgroundImage->getDeviceTexture(T), static_cast<float>(p.targetWidth),
-                   static_cast<float>(p.targetHeight));
+    drawScreenQuad(device, m_screenQuadDeclaration, backgroundImage->getDeviceTexture(T),
+                   static_cast<float>(p.targetWidth), static_cast<float>(p.targetHeight));
     device->SetRenderState(D3DRS_ZENABLE, 1);
   }
   if (p.soundDevice) p.soundDevice->setListenerFactors(1.0f, 0.0f, 1.0f);
@@ -132,7 +165,7 @@ void Scene::render(double t, bool clear) {
   renderPass(T, viewer);
   if (viewer) placeListener(p, *viewer, T);
 
-  if (ownTarget && savedTarget) device->SetRenderTarget(0, savedTarget.get());
+  saved.reset();
   if (p.shadowMapView() && !lights.empty()) {
     drawShadowMapView(static_cast<LightItem*>(lights.front().get())->shadowColourTexture.get());
   }
@@ -213,16 +246,17 @@ void Scene::setupLights(double t) {
 
 void Scene::renderShadowMaps(double t) {
   IDirect3DDevice9* device = pipeline->currentDevice;
-  ComPtr<IDirect3DSurface9> savedTarget;
-  device->GetRenderTarget(0, savedTarget.put());
+  std::optional<SavedTargets> saved;  // at the first shadow map
   const std::uint32_t savedMask = pipeline->colorWriteMask;
   for (auto& item : lights) {
     auto* light = dynamic_cast<LightItem*>(item.get());
     if (!light || light->shadowType != 2 || !light->shadowColourSurface) continue;
+    if (!saved) saved.emplace(device);
     for (auto& other : lights) {
       if (auto* o = dynamic_cast<LightItem*>(other.get()); o && o != light) o->disabled = true;
     }
     device->SetRenderTarget(0, light->shadowColourSurface.get());
+    if (light->shadowDepthSurface) device->SetDepthStencilSurface(light->shadowDepthSurface.get());
     if (pipeline->secondaryTargetFormat != 0) {
       const DWORD flags = D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL | (pipeline->shadowMapView() ? D3DCLEAR_TARGET : 0);
       device->Clear(0, nullptr, flags, 0xFFFFFFFF, 1.0f, 0);
@@ -249,7 +283,6 @@ void Scene::renderShadowMaps(double t) {
       if (auto* o = dynamic_cast<LightItem*>(other.get()); o && o != light) o->disabled = false;
     }
   }
-  if (savedTarget) device->SetRenderTarget(0, savedTarget.get());
 }
 
 void Scene::drawFlares(SceneItem* viewer, const std::vector<CullingPlaneObject*>& occluders, double t) {
@@ -319,5 +352,6 @@ void Scene::updateEffects(SceneItem* viewer, double t) {
 void Scene::runEffects(SceneItem* viewer, double t, double dt) { runParticleEffects(*this, viewer, t, dt); }
 
 void Scene::drawShadowMapView(IDirect3DTexture9* texture) {
-  if (pipeline->currentDevice) drawScreenQuad(pipeline->currentDevice, texture, 512.0f, 512.0f);
+  if (pipeline->currentDevice)
+    drawScreenQuad(pipeline->currentDevice, m_screenQuadDeclaration, texture, 512.0f, 512.0f);
 }

@@ -24,6 +24,7 @@
 #include "gui/text_table.h"
 #include "input/input_device.h"
 #include "net/net_control.h"
+#include "platform/window/cursor.h"
 #include "render/device_manager.h"
 #include "render/display_settings.h"
 #include "render/render_pipeline.h"
@@ -353,6 +354,8 @@ bool Menu::update() {
   }
   if (m_current && m_current == screen(kMultiplayer)) static_cast<MultiplayerScreen*>(m_current)->refresh();
   if (m_current && m_current == screen(kCredits)) static_cast<CreditsScreen*>(m_current)->update();
+  // The GUI draws the only pointer; the system's would show over it.
+  SetCursor(nullptr);
   IDirect3DDevice9* device = m_pipeline ? m_pipeline->currentDevice : nullptr;
   if (device) {
     device->BeginScene();

@@ -306,10 +306,29 @@ class IDirect3DDevice9 : public D3DUnknown {
   virtual HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, DWORD type, IDirect3DSurface9** surface) = 0;
   // Target 0 only: the back buffer, or level 0 of a D3DUSAGE_RENDERTARGET
   // texture. Setting a target also sets the viewport over all of it. The
-  // device's depth-stencil surface stays bound, so a texture target has
-  // depth and stencil (and Clear of them) like the back buffer.
+  // depth-stencil surface stays bound; while that is the device's own, a
+  // texture target of any size has depth and stencil (and Clear of them)
+  // like the back buffer.
   virtual HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) = 0;
   virtual HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) = 0;
+  // A depth-stencil surface of the caller's own, in D3DPOOL_DEFAULT (Reset
+  // fails while one lives): D3DFMT_D16, D24X8 or D24S8, not multisampled,
+  // no larger than a texture may be. The shared handle must be null.
+  virtual HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
+                                            DWORD multisampleQuality, BOOL discard, IDirect3DSurface9** surface,
+                                            void** sharedHandle) = 0;
+  // Binds a surface from CreateDepthStencilSurface, the device's own (as
+  // GetDepthStencilSurface handed it out), or null: draws then neither test
+  // nor write depth and stencil, and Clear of them is refused. A surface
+  // smaller than render target 0 limits drawing to the part both cover
+  // (Direct3D leaves that undefined). Refused for a multisampled back
+  // buffer, which only the device's own surface matches. Reset binds the
+  // device's own again.
+  virtual HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface) = 0;
+  // A new reference to the bound surface; D3DERR_NOTFOUND with none bound.
+  // Reset fails while the caller holds the device's own, as with the back
+  // buffer.
+  virtual HRESULT GetDepthStencilSurface(IDirect3DSurface9** surface) = 0;
   // ---- end of textures and render targets ----
 };
 

@@ -61,6 +61,7 @@ HRESULT checkPresentParameters(const D3DPRESENT_PARAMETERS& p) {
 DeviceBase::DeviceBase(const D3DCAPS9& caps, const D3DPRESENT_PARAMETERS& parameters)
     : m_caps(caps), m_parameters(parameters), m_gamma(identityGammaRamp()), m_displayChanges(displayChangeCount()) {
   m_state.setDefaults(parameters.EnableAutoDepthStencil != 0, parameters.BackBufferWidth, parameters.BackBufferHeight);
+  bindAutomaticDepthStencil();
 }
 
 HRESULT DeviceBase::GetDeviceCaps(D3DCAPS9* caps) {
@@ -186,10 +187,7 @@ void DeviceBase::GetGammaRamp(UINT, D3DGAMMARAMP* ramp) {
   if (ramp) *ramp = m_gamma;
 }
 
-bool DeviceBase::hasStencil() const {
-  const D3DFORMAT f = m_parameters.AutoDepthStencilFormat;
-  return hasDepthStencil() && (f == D3DFMT_D24S8 || f == D3DFMT_D24X4S4 || f == D3DFMT_D15S1 || f == D3DFMT_D24FS8);
-}
+bool DeviceBase::hasStencil() const { return hasDepthStencil() && boundDepthStencil()->hasStencil(); }
 
 bool DeviceBase::isLost() {
   if (m_simulatedLoss || !windowPresentable()) {
@@ -230,7 +228,8 @@ HRESULT DeviceBase::checkResetAllowed(const D3DPRESENT_PARAMETERS* parameters) {
   if (FAILED(hr)) return hr;
   // Resources that die with the device, the back buffer included, must be
   // released first.
-  if (defaultPoolResources() + m_defaultPool->live > 0 || backBufferHeld()) return D3DERR_INVALIDCALL;
+  if (defaultPoolResources() + m_defaultPool->live > 0 || backBufferHeld() || automaticDepthStencilHeld())
+    return D3DERR_INVALIDCALL;
   return D3D_OK;
 }
 
@@ -272,4 +271,5 @@ void DeviceBase::finishReset(const D3DPRESENT_PARAMETERS& parameters) {
   m_needsReset = false;
   m_displayChanges = displayChangeCount();
   resetTextureBindings();  // Reset unbinds textures and returns to the back buffer
+  resetDepthStencil();     // and to the device's own depth-stencil buffer
 }

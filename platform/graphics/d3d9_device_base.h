@@ -95,6 +95,11 @@ class DeviceBase : public IDirect3DDevice9 {
   HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, DWORD type, IDirect3DSurface9** surface) override;
   HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) override;
   HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) override;
+  HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
+                                    DWORD multisampleQuality, BOOL discard, IDirect3DSurface9** surface,
+                                    void** sharedHandle) override;
+  HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface) override;
+  HRESULT GetDepthStencilSurface(IDirect3DSurface9** surface) override;
   // The texture bound to a sampler, or null (for the draw paths).
   IDirect3DBaseTexture9* boundTexture(DWORD sampler) const;
   // Size of the render target bound now (the back buffer or a texture level).
@@ -111,12 +116,29 @@ class DeviceBase : public IDirect3DDevice9 {
   virtual bool renderTargetChanged(IDirect3DSurface9*) { return true; }
   // Back to the back buffer with no texture bound (after Reset).
   void resetTextureBindings();
+  // Makes a depth-stencil surface of this implementation (checks done).
+  virtual DepthStencilSurface* makeDepthStencil(UINT width, UINT height, D3DFORMAT format);
+  // Called when the bound depth-stencil surface changes (null: none);
+  // false refuses the change.
+  virtual bool depthStencilChanged(DepthStencilSurface*) { return true; }
+  // The bound depth-stencil surface, or null.
+  DepthStencilSurface* boundDepthStencil() const;
+  // A new surface for the device's own depth-stencil buffer (after a reset
+  // too), bound; none without one.
+  void resetDepthStencil();
+  // Whether the caller still holds the device's own depth-stencil surface.
+  bool automaticDepthStencilHeld() const;
   std::shared_ptr<int> m_defaultPoolTextures = std::make_shared<int>(0);
 
  private:
   ComPtr<IDirect3DBaseTexture9> m_textures[kMaxSamplers];
   ComPtr<IDirect3DSurface9> m_renderTarget;  // null: the back buffer
   ComPtr<IDirect3DSurface9> m_backBuffers[2];
+  // The device's own depth-stencil surface, new and bound (none without
+  // one); the implementation is not told.
+  void bindAutomaticDepthStencil();
+  ComPtr<IDirect3DSurface9> m_depthStencil;    // bound; null: none
+  ComPtr<IDirect3DSurface9> m_automaticDepth;  // the device's own; null without
 
  public:
   // ---- end of textures and render targets ----
@@ -146,7 +168,8 @@ class DeviceBase : public IDirect3DDevice9 {
   bool isLost();
   // Lost, or back but not yet reset: draws, clears and presents do nothing.
   bool needsReset();
-  bool hasDepthStencil() const { return m_parameters.EnableAutoDepthStencil != 0; }
+  // Of the bound depth-stencil surface.
+  bool hasDepthStencil() const { return m_depthStencil.get() != nullptr; }
   bool hasStencil() const;
   bool fullScreen() const { return m_parameters.Windowed == 0; }
 

@@ -326,7 +326,7 @@ class GlDevice : public DeviceBase {
       if (!textures[s].name && (textures[s].name = glVolumeTextureName(texture))) textures[s].target = GL_TEXTURE_3D;
       if (textures[s].name) textures[s].levels = texture->GetLevelCount();
     }
-    return m_fixedFunction->draw(draw, m_state, m_geometry, textures, {m_hasDepth, m_hasStencil});
+    return m_fixedFunction->draw(draw, m_state, m_geometry, textures, {hasDepthStencil(), hasStencil()});
   }
 
  public:
@@ -371,33 +371,58 @@ class GlDevice : public DeviceBase {
 
   bool renderTargetChanged(IDirect3DSurface9* target) override {
     GLuint fbo = 0;
+    UINT width = m_parameters.BackBufferWidth, height = m_parameters.BackBufferHeight;
     if (target) {
       auto* texture = dynamic_cast<GlTexture*>(static_cast<LevelSurface*>(target)->texture());
       fbo = texture ? texture->framebuffer() : 0;
-      if (!fbo || !makeCurrent()) return false;
+      if (!fbo) return false;
       D3DSURFACE_DESC desc{};
       target->GetDesc(&desc);
-      if (!attachDepthStencil(fbo, desc.Width, desc.Height)) return false;
+      width = desc.Width, height = desc.Height;
+    }
+    if (!makeCurrent() || !attachDepthStencil(fbo, width, height, boundDepthStencil())) {
+      if (makeCurrent()) m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
+      return false;
     }
     m_targetFbo = fbo;
-    if (makeCurrent()) m_gl.BindFramebuffer(GL_FRAMEBUFFER, drawFbo());
     return true;
   }
 
-  // The depth-stencil surface stays with the device across render-target
-  // changes, as in Direct3D: a target no larger than the back buffer draws
-  // with the back buffer's own depth-stencil buffer (its top-left part).
-  // Where that cannot be shared (a multisampled back buffer, a larger
-  // target) one buffer per size stands in for it.
-  bool attachDepthStencil(GLuint fbo, UINT width, UINT height) {
-    GLuint depth = 0;
-    if (m_hasDepth) {
+  bool depthStencilChanged(DepthStencilSurface* depth) override {
+    if (!makeCurrent()) return true;  // nothing in GL to change
+    const bool attached = attachDepthStencil(m_targetFbo, targetWidth(), targetHeight(), depth);
+    if (!attached) attachDepthStencil(m_targetFbo, targetWidth(), targetHeight(), boundDepthStencil());
+    return attached;
+  }
+
+  DepthStencilSurface* makeDepthStencil(UINT width, UINT height, D3DFORMAT format) override {
+    auto* surface = new GlDepthSurface(this, width, height, format, m_defaultPoolTextures, m_textureHost);
+    if (surface->renderbuffer()) return surface;
+    surface->Release();
+    return nullptr;
+  }
+
+  // Attaches `depth` (null: none) to the framebuffer of a target (0: the
+  // back buffer) of that size and leaves that framebuffer bound; false when
+  // GL finds the pair unusable. The device's own buffer follows the target
+  // as in Direct3D: a target no larger than the back buffer draws with the
+  // back buffer's depth-stencil buffer (its top-left part); where that
+  // cannot be shared (a multisampled back buffer, a larger target) one
+  // buffer per size stands in for it.
+  bool attachDepthStencil(GLuint targetFbo, UINT width, UINT height, DepthStencilSurface* depth) {
+    GLuint name = 0;
+    bool stencil = false;
+    if (depth && depth->automatic()) {
       const bool fits = width <= m_parameters.BackBufferWidth && height <= m_parameters.BackBufferHeight;
-      depth = (!m_multisampled && fits) ? m_draw.depth : targetDepth(width, height);
+      name = (targetFbo == 0 || (!m_multisampled && fits)) ? m_draw.depth : targetDepth(width, height);
+      stencil = m_hasStencil;
+    } else if (depth) {
+      name = static_cast<GlDepthSurface*>(depth)->renderbuffer();
+      stencil = depth->hasStencil();
     }
-    m_gl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
-    m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
-    m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_hasStencil ? depth : 0);
+    m_gl.BindFramebuffer(GL_FRAMEBUFFER, targetFbo ? targetFbo : m_draw.fbo);
+    m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, name);
+    m_gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, stencil ? name : 0);
     return m_gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
   }
 

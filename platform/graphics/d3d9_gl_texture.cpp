@@ -116,3 +116,23 @@ GLuint glTextureName(IDirect3DBaseTexture9* texture) {
   auto* t = dynamic_cast<GlTexture*>(texture);
   return t ? t->glName() : 0;
 }
+
+GlDepthSurface::GlDepthSurface(const void* device, UINT width, UINT height, D3DFORMAT format,
+                               std::shared_ptr<int> defaultPoolCount, std::shared_ptr<GlTextureHost> host)
+    : DepthStencilSurface(device, width, height, format, false, std::move(defaultPoolCount)), m_host(std::move(host)) {
+  const GlFormat* f = findGlFormat(format);
+  if (!f || !m_host->makeCurrent()) return;
+  drainGlErrors();  // only an error of the allocation below counts
+  m_host->gl.GenRenderbuffers(1, &m_renderbuffer);
+  m_host->gl.BindRenderbuffer(GL_RENDERBUFFER, m_renderbuffer);
+  m_host->gl.RenderbufferStorageMultisample(GL_RENDERBUFFER, 0, f->internalFormat, static_cast<GLsizei>(width),
+                                            static_cast<GLsizei>(height));
+  if (glGetError() != GL_NO_ERROR) {
+    m_host->gl.DeleteRenderbuffers(1, &m_renderbuffer);
+    m_renderbuffer = 0;
+  }
+}
+
+GlDepthSurface::~GlDepthSurface() {
+  if (m_renderbuffer && m_host->makeCurrent()) m_host->gl.DeleteRenderbuffers(1, &m_renderbuffer);
+}

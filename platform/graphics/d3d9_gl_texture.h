@@ -65,6 +65,20 @@ class GlTexture : public DeviceTexture {
   std::vector<bool> m_pending;
 };
 
+// A depth-stencil surface of its own: a GL renderbuffer.
+class GlDepthSurface : public DepthStencilSurface {
+ public:
+  GlDepthSurface(const void* device, UINT width, UINT height, D3DFORMAT format, std::shared_ptr<int> defaultPoolCount,
+                 std::shared_ptr<GlTextureHost> host);
+  ~GlDepthSurface() override;
+  // 0 when GL refused it.
+  GLuint renderbuffer() const { return m_renderbuffer; }
+
+ private:
+  std::shared_ptr<GlTextureHost> m_host;
+  GLuint m_renderbuffer = 0;
+};
+
 // The GL name of a texture made by the OpenGL device, or 0 (another
 // implementation's texture, a scratch texture, null). For the draw paths.
 GLuint glTextureName(IDirect3DBaseTexture9* texture);

@@ -141,6 +141,24 @@ class RecordingDevice : public DeviceBase {
                ")");
     return DeviceBase::SetRenderTarget(index, surface);
   }
+  HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
+                                    DWORD quality, BOOL discard, IDirect3DSurface9** surface,
+                                    void** sharedHandle) override {
+    const HRESULT hr = DeviceBase::CreateDepthStencilSurface(width, height, format, multiSample, quality, discard,
+                                                             surface, sharedHandle);
+    m_log->add("CreateDepthStencilSurface(" + args({width, height, format}) + ")" +
+               (FAILED(hr) ? " -> " + hex(static_cast<DWORD>(hr)) : std::string()));
+    return hr;
+  }
+  HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface) override {
+    const auto* depth = dynamic_cast<DepthStencilSurface*>(surface);
+    m_log->add(std::string("SetDepthStencilSurface(") +
+               (depth && depth->automatic() ? "device's own"
+                : surface                   ? "surface"
+                                            : "null") +
+               ")");
+    return DeviceBase::SetDepthStencilSurface(surface);
+  }
   // ---- end of textures and render targets ----
 
   void InvalidateStateShadow() override {}
@@ -188,6 +206,11 @@ class RecordingDevice : public DeviceBase {
                             void** sharedHandle) override {
     m_log->add("CreateIndexBuffer(" + args({length, usage, format, pool}) + ")");
     return DeviceBase::CreateIndexBuffer(length, usage, format, pool, buffer, sharedHandle);
+  }
+  HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
+                                  IDirect3DVertexDeclaration9** declaration) override {
+    m_log->add("CreateVertexDeclaration()");
+    return DeviceBase::CreateVertexDeclaration(elements, declaration);
   }
   HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override {
     m_log->add(std::string("SetVertexDeclaration(") + (declaration ? "decl" : "null") + ")");

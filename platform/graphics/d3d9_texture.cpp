@@ -110,6 +110,34 @@ HRESULT BackBufferSurface::GetDesc(D3DSURFACE_DESC* desc) {
   return D3D_OK;
 }
 
+// ---- DepthStencilSurface ----
+
+DepthStencilSurface::DepthStencilSurface(const void* device, UINT width, UINT height, D3DFORMAT format, bool automatic,
+                                         std::shared_ptr<int> defaultPoolCount)
+    : m_device(device),
+      m_width(width),
+      m_height(height),
+      m_format(format),
+      m_automatic(automatic),
+      m_defaultPoolCount(automatic ? nullptr : std::move(defaultPoolCount)) {
+  if (m_defaultPoolCount) ++*m_defaultPoolCount;
+}
+
+DepthStencilSurface::~DepthStencilSurface() {
+  if (m_defaultPoolCount) --*m_defaultPoolCount;
+}
+
+HRESULT DepthStencilSurface::GetDesc(D3DSURFACE_DESC* desc) {
+  if (!desc) return D3DERR_INVALIDCALL;
+  *desc = D3DSURFACE_DESC{m_format, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, 0, 0, m_width, m_height};
+  return D3D_OK;
+}
+
+bool DepthStencilSurface::hasStencil() const {
+  return m_format == D3DFMT_D24S8 || m_format == D3DFMT_D24X4S4 || m_format == D3DFMT_D15S1 ||
+         m_format == D3DFMT_D24FS8;
+}
+
 // ---- DeviceTexture ----
 
 DeviceTexture::DeviceTexture(const void* owner, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
@@ -281,6 +309,68 @@ HRESULT DeviceBase::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
   m_state.viewport = D3DVIEWPORT9{0, 0, targetWidth(), targetHeight(), 0.0f, 1.0f};
   viewportChanged();
   return D3D_OK;
+}
+
+DepthStencilSurface* DeviceBase::makeDepthStencil(UINT width, UINT height, D3DFORMAT format) {
+  return new DepthStencilSurface(this, width, height, format, false, m_defaultPoolTextures);
+}
+
+HRESULT DeviceBase::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
+                                              D3DMULTISAMPLE_TYPE multiSample, DWORD, BOOL, IDirect3DSurface9** surface,
+                                              void** sharedHandle) {
+  if (!surface || sharedHandle) return D3DERR_INVALIDCALL;
+  *surface = nullptr;
+  const UINT maxW = m_caps.MaxTextureWidth ? m_caps.MaxTextureWidth : 4096;
+  const UINT maxH = m_caps.MaxTextureHeight ? m_caps.MaxTextureHeight : 4096;
+  if (width == 0 || height == 0 || width > maxW || height > maxH) return D3DERR_INVALIDCALL;
+  if (format != D3DFMT_D16 && format != D3DFMT_D24X8 && format != D3DFMT_D24S8) return D3DERR_INVALIDCALL;
+  if (multiSample != D3DMULTISAMPLE_NONE) return D3DERR_INVALIDCALL;
+  DepthStencilSurface* created = makeDepthStencil(width, height, format);
+  if (!created) return D3DERR_OUTOFVIDEOMEMORY;
+  *surface = created;
+  return D3D_OK;
+}
+
+HRESULT DeviceBase::SetDepthStencilSurface(IDirect3DSurface9* surface) {
+  auto* depth = dynamic_cast<DepthStencilSurface*>(surface);
+  if (surface && (!depth || depth->device() != this)) return D3DERR_INVALIDCALL;
+  if (!depthStencilChanged(depth)) return D3DERR_INVALIDCALL;
+  if (depth) depth->AddRef();
+  m_depthStencil = ComPtr<IDirect3DSurface9>(depth);
+  return D3D_OK;
+}
+
+HRESULT DeviceBase::GetDepthStencilSurface(IDirect3DSurface9** surface) {
+  if (!surface) return D3DERR_INVALIDCALL;
+  *surface = m_depthStencil.get();
+  if (!*surface) return D3DERR_NOTFOUND;
+  (*surface)->AddRef();
+  return D3D_OK;
+}
+
+DepthStencilSurface* DeviceBase::boundDepthStencil() const {
+  return static_cast<DepthStencilSurface*>(m_depthStencil.get());
+}
+
+bool DeviceBase::automaticDepthStencilHeld() const {
+  if (!m_automaticDepth) return false;
+  const ULONG ownReferences = m_depthStencil.get() == m_automaticDepth.get() ? 2 : 1;
+  return m_automaticDepth->references() > ownReferences;
+}
+
+void DeviceBase::bindAutomaticDepthStencil() {
+  m_depthStencil.reset();
+  m_automaticDepth.reset();
+  if (!m_parameters.EnableAutoDepthStencil) return;
+  m_automaticDepth = ComPtr<IDirect3DSurface9>(
+      new DepthStencilSurface(this, m_parameters.BackBufferWidth, m_parameters.BackBufferHeight,
+                              m_parameters.AutoDepthStencilFormat, true, nullptr));
+  m_depthStencil = m_automaticDepth;
+}
+
+void DeviceBase::resetDepthStencil() {
+  bindAutomaticDepthStencil();
+  depthStencilChanged(boundDepthStencil());
 }
 
 HRESULT DeviceBase::GetRenderTarget(DWORD index, IDirect3DSurface9** surface) {

@@ -66,6 +66,36 @@ class BackBufferSurface : public IDirect3DSurface9 {
   D3DFORMAT m_format;
 };
 
+// A depth-stencil surface: the device's own (automatic, the back buffer's
+// size, not counted as a default-pool resource but held like the back
+// buffer) or one from CreateDepthStencilSurface (counted in
+// `defaultPoolCount` while it lives). Described, never locked.
+class DepthStencilSurface : public IDirect3DSurface9 {
+ public:
+  DepthStencilSurface(const void* device, UINT width, UINT height, D3DFORMAT format, bool automatic,
+                      std::shared_ptr<int> defaultPoolCount);
+  ~DepthStencilSurface() override;
+  D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
+  void PreLoad() override {}
+  HRESULT GetDesc(D3DSURFACE_DESC* desc) override;
+  HRESULT LockRect(D3DLOCKED_RECT*, const RECT*, DWORD) override { return D3DERR_INVALIDCALL; }
+  HRESULT UnlockRect() override { return D3DERR_INVALIDCALL; }
+
+  const void* device() const { return m_device; }
+  bool automatic() const { return m_automatic; }
+  bool hasStencil() const;
+  UINT width() const { return m_width; }
+  UINT height() const { return m_height; }
+  D3DFORMAT format() const { return m_format; }
+
+ private:
+  const void* m_device;
+  UINT m_width, m_height;
+  D3DFORMAT m_format;
+  bool m_automatic;
+  std::shared_ptr<int> m_defaultPoolCount;
+};
+
 // A texture with its levels in memory. `owner` identifies the creating
 // device (a texture binds only there); `defaultPoolCount` is the device's
 // count of live D3DPOOL_DEFAULT resources, shared so that a texture may

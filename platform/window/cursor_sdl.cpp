@@ -1,8 +1,50 @@
-// Cursor queries on SDL's mouse state.
+// The cursor on SDL: its visibility is SDL's cursor switch; the position
+// queries read SDL's mouse state.
 #include <SDL.h>
 
 #include "platform/window/cursor.h"
 #include "platform/window/sdl_video.h"
+
+struct CursorHandle {};
+
+namespace {
+
+CursorHandle g_arrow;
+HCURSOR g_cursor = &g_arrow;
+int g_displayCount = 0;
+
+void applyCursor() {
+  // Before the video subsystem starts there is no cursor to switch; every
+  // later call applies the whole state again.
+  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(g_cursor && g_displayCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+}
+
+}  // namespace
+
+HCURSOR LoadCursorA(HINSTANCE instance, const char* name) {
+  return !instance && name == IDC_ARROW ? &g_arrow : nullptr;
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+  HCURSOR previous = g_cursor;
+  g_cursor = cursor;
+  applyCursor();
+  return previous;
+}
+
+int ShowCursor(BOOL show) {
+  g_displayCount += show ? 1 : -1;
+  applyCursor();
+  return g_displayCount;
+}
+
+bool systemCursorShown() { return SDL_WasInit(SDL_INIT_VIDEO) && SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE; }
+
+void resetCursor() {
+  g_cursor = &g_arrow;
+  g_displayCount = 0;
+  applyCursor();
+}
 
 bool cursorAtClientCentre(HWND window) {
   SDL_Window* sdl = sdlWindowOf(window);

@@ -15,3 +15,6 @@ SDL_Window* sdlWindowOf(HWND window);
 
 // True once the window has been shown since it was made.
 bool windowWasShown(HWND window);
+
+// The cursor back to the arrow with display count 0 (resetWindowSystem).
+void resetCursor();

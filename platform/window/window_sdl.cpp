@@ -596,6 +596,7 @@ void resetWindowSystem() {
   windowSystem().queue.clear();
   windowSystem().quitPosted = false;
   windowSystem().mouseButtons = 0;
+  resetCursor();
   if (SDL_WasInit(SDL_INIT_VIDEO)) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {

@@ -9,6 +9,7 @@
 
 #include "game/config.h"
 #include "gui/end_screen.h"
+#include "gui/help_screen.h"
 #include "gui/highscores_screen.h"
 #include "gui/loading_window.h"
 #include "gui/screen_host.h"
@@ -297,6 +298,66 @@ TEST_F(GuiOnGlTest, HighscoresTableAndEndPicture) {
   gui->context().injectMouseButtonUp(CEGUI::LeftButton);
   EXPECT_EQ(frame(), table);
   screen.deactivate();
+}
+
+// The help page on a real renderer: its scroll bar is drawn beside the
+// page, and the bar, the wheel and the keys each bring the last line into
+// view (the picture follows the scrolled content).
+TEST_F(GuiOnGlTest, TheHelpPageShowsItsBarAndScrollsToItsLastLine) {
+  GlScreenHost host(*gui);
+  loadScreenBackground(*gui, "HelpScreen");
+  gui->loadImageset("Extras.imageset");
+  HelpScreen help(host);
+  help.activate();
+  help.restoreSheet();
+  gui->setMouseCursorVisible(false);
+  auto frame = [&] {
+    device->BeginScene();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    gui->render();
+    device->EndScene();
+    return readAll();
+  };
+  // Dark pixels of the black text in the first line of the last description.
+  auto lastLineInk = [&] {
+    const std::vector<DWORD> shown = frame();
+    const CEGUI::Rectf r = help.m_extraTexts[9]->getUnclippedOuterRect().get();
+    int ink = 0;
+    for (int y = std::max(0, static_cast<int>(r.top())); y < std::min(768, static_cast<int>(r.top()) + 20); ++y)
+      for (int x = static_cast<int>(r.left()); x < static_cast<int>(r.left()) + 200; ++x)
+        ink += at(shown, x, y) < 0x101010;
+    return ink;
+  };
+  auto toTop = [&] {
+    help.m_scrollPane->setVerticalScrollPosition(0.0f);
+    EXPECT_EQ(lastLineInk(), 0) << "the last line starts out of view";
+  };
+
+  // The bar: a 12-pixel track at the pane's right edge (x 988..1000).
+  const std::vector<DWORD> top = frame();
+  const DWORD background = at(top, 100, 300);
+  for (int y : {60, 300, 600}) EXPECT_NE(at(top, 993, y), background) << "the bar at y " << y;
+  EXPECT_EQ(at(top, 985, 300), background) << "nothing left of the bar";
+
+  toTop();
+  for (int i = 0; i < 10; ++i) help.scrollDown();
+  EXPECT_GT(lastLineInk(), 20) << "by the keys";
+
+  toTop();
+  gui->context().injectMousePosition(600, 400);
+  for (int i = 0; i < 10; ++i) gui->context().injectMouseWheelChange(-1.0f);
+  EXPECT_EQ(help.m_scrollPane->getVerticalScrollPosition(), 1.0f);
+  EXPECT_GT(lastLineInk(), 20) << "by the wheel";
+
+  toTop();
+  for (int i = 0; i < 5; ++i) {  // a page at a time, clicking the track near its end
+    gui->context().injectMousePosition(993, 720);
+    gui->context().injectMouseButtonDown(CEGUI::LeftButton);
+    gui->context().injectMouseButtonUp(CEGUI::LeftButton);
+  }
+  EXPECT_EQ(help.m_scrollPane->getVerticalScrollPosition(), 1.0f);
+  EXPECT_GT(lastLineInk(), 20) << "by the bar";
+  help.deactivate();
 }
 
 }  // namespace

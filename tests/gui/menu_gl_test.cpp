@@ -9,6 +9,7 @@
 #include "gui/menu/menu.h"
 #include "input/input_device.h"
 #include "lightwave/lwo2_loader.h"
+#include "platform/window/cursor.h"
 #include "scene/scene.h"
 #include "scene/scene_item.h"
 #include "tests/gui/gui_fixture.h"
@@ -106,6 +107,29 @@ TEST_F(MenuPreviewTest, ChampionshipShowsTheChosenKartScaledByClass) {
   cup.setResult(-1);
   menu->update();
   EXPECT_EQ(menu->m_kartScenes[3]->findItem("motor", -1, 1)->scale[0].value, 1.0f);
+  menu->shutdown();
+}
+
+TEST_F(MenuPreviewTest, InMenuFramesOnlyTheGuiDrawsAPointer) {
+  ASSERT_TRUE(menu->init(&sampleArchive(), nullptr, config.get()));
+  ASSERT_TRUE(systemCursorShown());
+  // The sample arrow is a white square; the main menu is not white there.
+  const int x = width / 2, y = height / 8;
+  auto shownAt = [&] {
+    DWORD pixel = 0;
+    EXPECT_EQ(device->ReadBackBuffer(x + 4, y + 4, 1, 1, &pixel), D3D_OK);
+    return pixel & 0xFFFFFF;
+  };
+  gui->setMouseCursorVisible(false);
+  menu->update();
+  ASSERT_NE(shownAt(), 0xFFFFFFu);
+
+  gui->setMouseCursorVisible(true);
+  input.m_mousePos[0] = x, input.m_mousePos[1] = y;
+  menu->handleInput(&input);
+  menu->update();
+  EXPECT_FALSE(systemCursorShown());
+  EXPECT_EQ(shownAt(), 0xFFFFFFu) << "the GUI's arrow";
   menu->shutdown();
 }
 

@@ -174,7 +174,7 @@ TEST_F(VariantTest, EqualFlagsCompileOnceAndAnyChangedValueCompilesAgain) {
   pipeline->flagTable->metaTexBUMPgInput[3] = 1;  // last value of a 4-value entry
   ASSERT_TRUE(pass->activate());
   EXPECT_EQ(compiler->compiled.size(), 4u);
-  EXPECT_EQ(pass->variants.size(), 2u);
+  EXPECT_EQ(pass->variantCount(), 2u);
   pipeline->flagTable->metaTexBUMPgInput[3] = 0;
   ASSERT_TRUE(pass->activate());
   EXPECT_EQ(compiler->compiled.size(), 4u);
@@ -185,7 +185,7 @@ TEST_F(VariantTest, RemovingTheCompilerStopsActivationAndANewOneCompilesAfresh) 
   pass->setCompiler(nullptr);  // the pass held the last reference
   EXPECT_FALSE(pass->activate());
   EXPECT_EQ(pass->currentVertexProgram, nullptr);
-  EXPECT_TRUE(pass->variants.empty());
+  EXPECT_EQ(pass->variantCount(), 0u);
   auto* second = new FakeCompiler;
   pass->setCompiler(second);
   second->Release();

@@ -420,6 +420,56 @@ TEST_F(GlDeviceTest, ATextureTargetKeepsTheDepthBufferAndItsClears) {
   }
 }
 
+// A depth-stencil surface of one's own replaces the device's for the draws
+// while it is bound (texture targets: see the scene's render-target test);
+// none bound means no depth test; Reset waits for the caller to let go of
+// both kinds and binds the device's own again.
+TEST_F(GlDeviceTest, ADepthSurfaceOfItsOwnStandsInForTheDevicesUntilReset) {
+  createDevice(windowedParameters());
+  ComPtr<IDirect3DSurface9> deviceDepth, ownDepth;
+  ASSERT_EQ(device->GetDepthStencilSurface(deviceDepth.put()), D3D_OK);
+  D3DSURFACE_DESC desc{};
+  ASSERT_EQ(deviceDepth->GetDesc(&desc), D3D_OK);
+  EXPECT_EQ((std::array<UINT, 3>{desc.Format, desc.Width, desc.Height}), (std::array<UINT, 3>{D3DFMT_D24S8, 64, 48}));
+  EXPECT_EQ(desc.Usage, D3DUSAGE_DEPTHSTENCIL);
+  EXPECT_EQ(device->CreateDepthStencilSurface(64, 48, D3DFMT_D24S8, 4, 0, 1, ownDepth.put(), nullptr),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(device->CreateDepthStencilSurface(64, 48, D3DFMT_A8R8G8B8, 0, 0, 1, ownDepth.put(), nullptr),
+            D3DERR_INVALIDCALL);
+  ASSERT_EQ(device->CreateDepthStencilSurface(64, 48, D3DFMT_D24X8, 0, 0, 1, ownDepth.put(), nullptr), D3D_OK);
+
+  // The device's depth at 0 lets nothing through.
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 0.0f, 0), D3D_OK);
+  ASSERT_EQ(device->SetDepthStencilSurface(ownDepth.get()), D3D_OK);
+  EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_INVALIDCALL) << "D24X8 has no stencil";
+  ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+  drawQuad(0.2f, 0xFFFF0000);
+  drawQuad(0.8f, 0xFF00FF00);  // behind the red one in the surface of its own
+  EXPECT_EQ(pixel(readAll(), 32, 24), 0xFFFF0000u);
+  ASSERT_EQ(device->SetDepthStencilSurface(deviceDepth.get()), D3D_OK);
+  drawQuad(0.1f, 0xFF0000FF);  // the device's depth, still 0, hides even the nearest
+  EXPECT_EQ(pixel(readAll(), 32, 24), 0xFFFF0000u);
+
+  ASSERT_EQ(device->SetDepthStencilSurface(nullptr), D3D_OK);
+  ComPtr<IDirect3DSurface9> none;
+  EXPECT_EQ(device->GetDepthStencilSurface(none.put()), D3DERR_NOTFOUND);
+  EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+  drawQuad(0.9f, 0xFF0000FF);  // no depth test at all
+  EXPECT_EQ(pixel(readAll(), 32, 24), 0xFF0000FFu);
+
+  D3DPRESENT_PARAMETERS p = windowedParameters();
+  EXPECT_EQ(device->Reset(&p), D3DERR_INVALIDCALL) << "a surface of its own lives";
+  ownDepth.reset();
+  p = windowedParameters();
+  EXPECT_EQ(device->Reset(&p), D3DERR_INVALIDCALL) << "the device's own is still held";
+  deviceDepth.reset();
+  p = windowedParameters();
+  ASSERT_EQ(device->Reset(&p), D3D_OK);
+  ASSERT_EQ(device->GetDepthStencilSurface(deviceDepth.put()), D3D_OK);
+  ASSERT_EQ(deviceDepth->GetDesc(&desc), D3D_OK);
+  EXPECT_EQ(desc.Format, D3DFMT_D24S8);
+}
+
 // Lost until reset, on the GL backend: nothing reaches the back buffer and
 // Present reports the loss; a refused Reset keeps it that way.
 TEST_F(GlDeviceTest, WhileNeedingAResetNothingIsDrawnAndPresentReportsTheLoss) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/input/key_codes.h"
+#include "platform/window/cursor.h"
 #include "platform/window/sdl_video.h"
 #include "platform/window/window.h"
 
@@ -257,6 +258,25 @@ TEST_F(WindowTest, ClassesAndWindowGeometry) {
   GetClientRect(window, &rect);
   EXPECT_EQ(rect.right, 400);
   EXPECT_EQ(rect.bottom, 300);
+}
+
+TEST_F(WindowTest, TheSystemCursorShowsWithAShapeAndADisplayCountOfZeroOrMore) {
+  HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+  ASSERT_NE(arrow, nullptr);
+  EXPECT_EQ(LoadCursorA(nullptr, "Hand"), nullptr);
+  EXPECT_TRUE(systemCursorShown());
+  EXPECT_EQ(SetCursor(nullptr), arrow);
+  EXPECT_FALSE(systemCursorShown()) << "no shape, no cursor";
+  EXPECT_EQ(SetCursor(nullptr), nullptr);
+  EXPECT_EQ(SetCursor(arrow), nullptr);
+  EXPECT_TRUE(systemCursorShown());
+  EXPECT_EQ(ShowCursor(0), -1);
+  EXPECT_FALSE(systemCursorShown());
+  EXPECT_EQ(ShowCursor(1), 0);
+  EXPECT_TRUE(systemCursorShown());
+  EXPECT_EQ(ShowCursor(1), 1);
+  EXPECT_EQ(ShowCursor(0), 0);
+  EXPECT_TRUE(systemCursorShown());
 }
 
 TEST(KeyCodes, TableFollowsSetOneScanCodesAndVirtualKeys) {
