@@ -53,7 +53,8 @@ class KartOnFlatGround : public ::testing::Test {
     placeAt(*scene->createObject("Vehicle"), 0.0f, 0.5f, 0.0f);
     auto controller = std::make_unique<HeldController>();
     held = controller.get();
-    kart = std::make_unique<RecordingKart>(*scene, config, control, std::move(controller), 0, nullptr, 0, nullptr);
+    kart = std::make_unique<RecordingKart>(*scene, std::move(controller), 0, nullptr, nullptr, 0, "", config, control,
+                                           nullptr);
     slots[0] = kart.get();
     kart->m_net.m_active.set(true);
   }
@@ -105,7 +106,7 @@ TEST_F(KartOnFlatGround, SettlesOnItsRaysAndReachesTheLimitWithTheThrottleHeld) 
   EXPECT_GT(p.z, 10.0f);  // drove along +z, its heading
   // The ray normals of flat ground keep the kart upright.
   const Matrix4x3& m = kart->m_net.m_matrix.get();
-  EXPECT_NEAR(m.m[5], VehicleMaster::kChassisScale, 1e-5);
+  EXPECT_NEAR(m.m[5], 1.0f, 1e-5);  // the chassis's scale: no "start" item scaled it
   EXPECT_NEAR(m.m[13], kart->m_drive.m_target.y, 1e-6);
   EXPECT_EQ(kart->respawns, 0);
 }
@@ -168,10 +169,10 @@ TEST_F(KartOnFlatGround, AHeadOnWallHitHoldsTheCrashAndStartsTheCrashSound) {
   kart->m_sensors.wallNormal = {0.0f, 0.0f, -1.0f};
   kart->step(time, 0.01);
   EXPECT_FLOAT_EQ(kart->getSpeed(), 0.02f);
-  EXPECT_EQ(kart->m_net.m_soundStart.get(), KartDrive::kWallCrashSound);
-  EXPECT_EQ(kart->animationState(), 2);
-  EXPECT_FLOAT_EQ(kart->animationHold(), 1.0f);
-  EXPECT_EQ(kart->pendingDriverMotion(), -1);  // this scene's kart has no driver actor
+  EXPECT_EQ(kart->m_net.m_soundStart.get(), kSoundWallCrash);
+  EXPECT_EQ(kart->m_animation.state, KartAnimation::kEventMotion);
+  EXPECT_FLOAT_EQ(kart->m_animation.hold, 1.0f);
+  EXPECT_EQ(kart->m_animation.driverMotion, -1);  // this scene's kart has no driver actor
 }
 
 }  // namespace
@@ -189,7 +190,7 @@ TEST_F(KartOnFlatGround, AnObstacleIsPushedAlongTheStoredNormalOnlyWhenItHasABod
   EXPECT_TRUE(dBodyIsEnabled(crate.body));
   EXPECT_NEAR(dBodyGetForce(crate.body)[2], 25.0, 1e-9);  // normal x depth x 2500
   EXPECT_EQ(kart->m_sensors.obstacleDepth, 0.0f);
-  EXPECT_EQ(kart->m_net.m_soundStart.get(), KartDrive::kBumpSound);
+  EXPECT_EQ(kart->m_net.m_soundStart.get(), kSoundBump);
 
   PhysicsObject scenery(scene.get(), 1);  // no body: nothing to push
   kart->m_sensors.obstacle = &scenery;
@@ -216,7 +217,7 @@ TEST_F(KartOnFlatGround, ASecondKartOfOneModelAimsItsRaysAtItsOwnWheels) {
       placeAt(*wheel, x + static_cast<float>(i), 0.3f, 0.0f);
     }
   NetControl own;
-  VehicleMaster second(*scene, config, own, nullptr, 1, nullptr, 0, nullptr, "kart_01.lwo");
+  VehicleMaster second(*scene, nullptr, 1, nullptr, nullptr, 0, "kart_01.lwo", config, own, nullptr);
   for (int i = 0; i < 4; ++i) {
     dVector3 start, direction;
     dGeomRayGet(second.ray(i)->geom, start, direction);
