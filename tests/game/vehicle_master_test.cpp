@@ -291,6 +291,31 @@ TEST_F(KartOnFlatGround, StartsWithEveryEffectIdleAndNoWeaponInFlight) {
   Vehicle& base = *kart;
   EXPECT_EQ(base.getClient(), nullptr);
   EXPECT_EQ(base.getMaster(), kart.get());
+  base.setExtra(7);
+  EXPECT_EQ(kart->m_net.m_extra.get(), 7);
+}
+
+TEST_F(KartOnFlatGround, RunningEffectsReachTheDrivingModel) {
+  settle();
+  held->throttle = true;
+  kart->m_status.throttleLock = 1.0f;
+  step();
+  EXPECT_EQ(kart->getSpeed(), 0.0f);  // the throttle does nothing
+  kart->m_status.throttleLock = 0.0f;
+  step();
+  EXPECT_GT(kart->getSpeed(), 0.0f);
+  kart->m_status.frozen = 1.0f;
+  step();
+  EXPECT_EQ(kart->getSpeed(), 0.0f);
+  kart->m_status.frozen = 0.0f;
+  // The road's speed limit waits while a turbo runs.
+  kart->m_drive.m_speedLimit = kart->tuning().turboMaxSpeed;
+  kart->m_status.turbo = 3.0f;
+  step();
+  EXPECT_EQ(kart->m_drive.m_speedLimit, kart->tuning().turboMaxSpeed);
+  kart->m_status.turbo = 0.0f;
+  step();
+  EXPECT_EQ(kart->m_drive.m_speedLimit, kart->tuning().maxSpeed);
 }
 
 TEST_F(KartOnFlatGround, AShrunkKartRunOverIsFlattenedAndANormalOneIsPushedApart) {
