@@ -16,8 +16,8 @@ class SoundBuffer;
 class SoundChannel;
 class Texture;
 
-// The kart's sound slots that its step plays and announces to the other
-// machines through m_soundStart and m_soundStop.
+// The kart's sound slots by what they sound. The slot number is what
+// m_soundStart and m_soundStop carry to the other machines.
 enum KartSound : int {
   kSoundEngine = 0,
   kSoundRocketHit = 2,
