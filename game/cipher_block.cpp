@@ -3,7 +3,7 @@
 #include <climits>
 #include <vector>
 
-#include "game/byte_fields.h"
+#include "foundation/byte_fields.h"
 #include "game/file_checksum.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "foundation/byte_fields.h"
 #include "foundation/replacing_file.h"
-#include "game/byte_fields.h"
 #include "game/cipher_block.h"
 
 static_assert(sizeof(Config::Player) == Config::kPlayerRecordSize);

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/byte_fields.h"
 #include "foundation/replacing_file.h"
-#include "game/byte_fields.h"
 #include "game/cipher_block.h"
 
 namespace {

@@ -52,7 +52,7 @@ void KartDrive::steer(const KartCommands& commands, const KartTuning& tuning, bo
 }
 
 KartDriveEvents KartDrive::move(const Position3& chassis, float chassisScaleX, const KartTuning& tuning,
-                                KartSensors& sensors) {
+                                KartSensors& sensors, const Position3& push) {
   KartDriveEvents events;
   // Direction of motion: the heading at the current speed plus the
   // remembered motion, whose weight grows with the square of the speed.
@@ -72,22 +72,21 @@ KartDriveEvents KartDrive::move(const Position3& chassis, float chassisScaleX, c
   Position3 target;
   if (!sensors.wallTouched) {
     m_pos = chassis;
-    target = {m_pos.x + d[0] * m_velocity, m_pos.y + d[1] * m_velocity, m_pos.z + d[2] * m_velocity};
+    target = {m_pos.x + d[0] * m_velocity + push.x, m_pos.y + d[1] * m_velocity + push.y,
+              m_pos.z + d[2] * m_velocity + push.z};
     const float weight = m_velocity * m_velocity * m_inertia;
     for (int i = 0; i < 3; ++i) m_motion[i] = d[i] * weight;
   } else {
     const Normal3& wn = sensors.wallNormal;
-    if (m_velocity > 0.02f) {
-      events.wallCrashSound = true;
-    }
+    if (m_velocity > kHardHitSpeed) events.wallCrashSound = true;
     const float dl = length3(d[0], d[1], d[2]);
     const float dx = dl > 0 ? d[0] / dl : 0, dy = dl > 0 ? d[1] / dl : 0, dz = dl > 0 ? d[2] / dl : 0;
     const float dot = std::clamp(dx * wn.x + dy * wn.y + dz * wn.z, -1.0f, 1.0f);
     const float angle = std::asin(dot) / kRadiansPerDegree;
     const float side = wn.z * dx - dz * wn.x;
     if (angle <= -70.0f || side == 0.0f || m_velocity <= 0.01f) {
-      if (m_velocity > 0.02f) events.crash = true;
-      m_velocity = std::min(m_velocity * 0.3f, 0.02f);
+      if (m_velocity > kHardHitSpeed) events.crash = true;
+      m_velocity = std::min(m_velocity * 0.3f, kBounceSpeed);
       m_pos = chassis;
       target = m_pos;
       m_reverse = 1;
@@ -145,7 +144,7 @@ bool KartDrive::pushByKart(KartSensors& sensors, float otherSpeed, bool shrunk, 
   if (shrunk) return true;
   m_target.x += (depth + 0.08f) * sensors.kartNormal.x;
   m_target.z += (depth + 0.08f) * sensors.kartNormal.z;
-  if (m_velocity > 0.02f || otherSpeed > 0.02f) events.bumpSound = true;
+  if (m_velocity > kHardHitSpeed || otherSpeed > kHardHitSpeed) events.bumpSound = true;
   m_verticalSpeed = 0.0f;
   m_velocity = (m_velocity + otherSpeed) / 2.0f;
   return false;

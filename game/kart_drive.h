@@ -22,16 +22,19 @@ struct KartCommands {
 
 // What one step asks the kart to show or play.
 struct KartDriveEvents {
-  bool wallCrashSound = false;  // the wall crash sound, replicated as sound 20
-  bool bumpSound = false;       // a kart bumped, replicated as sound 13
+  bool wallCrashSound = false;  // the wall crash sound
+  bool bumpSound = false;       // a kart bumped
   bool crash = false;           // hold the "Crash" motion for 1.0 s
 };
 
 class KartDrive {
  public:
-  static constexpr int kWallCrashSound = 20;
-  static constexpr int kBumpSound = 13;
   static constexpr float kCrashHold = 1.0f;
+  // Above this speed a knock against a wall or a kart is heard, and a
+  // head-on wall hit plays the crash.
+  static constexpr float kHardHitSpeed = 0.02f;
+  // A head-on wall hit leaves the kart no faster than this, going back.
+  static constexpr float kBounceSpeed = 0.02f;
 
   // The speed change of this step from the pedals (step 11 of the kart's
   // step): may switch the sense of travel when the kart stands.
@@ -40,8 +43,10 @@ class KartDrive {
   // Turns the heading (only on the ground and moving).
   void steer(const KartCommands& commands, const KartTuning& tuning, bool active);
   // Direction of motion, free motion or the wall response, then ground and
-  // height: sets m_pos and m_target. `chassis` is where the chassis stands.
-  KartDriveEvents move(const Position3& chassis, float chassisScaleX, const KartTuning& tuning, KartSensors& sensors);
+  // height: sets m_pos and m_target. `chassis` is where the chassis stands;
+  // `push` (wind and conveyor band) moves a kart that is not at a wall.
+  KartDriveEvents move(const Position3& chassis, float chassisScaleX, const KartTuning& tuning, KartSensors& sensors,
+                       const Position3& push = {});
   // The push of another kart (its speed given); a shrunk kart is run over
   // instead and answers true.
   bool pushByKart(KartSensors& sensors, float otherSpeed, bool shrunk, KartDriveEvents& events);

@@ -15,12 +15,6 @@ constexpr const char* kExtraFolder = "D:\\Tamberlok/3dobjects_extras/";
 constexpr const char* kSoundFolder = "D:\\Tamberlok/soundfx/";
 constexpr int kMaxKarts = 6;
 
-// Null when the scene holds fewer such items, without the lookup's report.
-SceneItem* findOptional(Scene& scene, const std::string& name, int layer, int instance) {
-  if (instance < 1 || instance > scene.countItems(name, layer)) return nullptr;
-  return scene.findItem(name, layer, instance);
-}
-
 void park(SceneItem* item) {
   if (!item) return;
   const float away[3] = {0.0f, -100.0f, 0.0f};
@@ -33,6 +27,11 @@ void setOwner(SceneItem* item, int k) {
 
 }  // namespace
 
+SceneItem* findKartItem(Scene& scene, const std::string& name, int layer, int instance) {
+  if (instance < 1 || instance > scene.countItems(name, layer)) return nullptr;
+  return scene.findItem(name, layer, instance);
+}
+
 KartItems::KartItems() = default;
 KartItems::~KartItems() = default;
 
@@ -41,36 +40,36 @@ void KartItems::find(Scene& scene, int k) {
   const int n = k + 1;
   const std::string cars = kCarFolder;
   const std::string extras = kExtraFolder;
-  cameraTarget = findOptional(scene, "CameraTarget", -1, n);
-  shadow = findOptional(scene, cars + "kart_shadow.lwo", 0, n);
-  magnet = findOptional(scene, extras + "magnet.lwo", 0, n);
-  mine = findOptional(scene, extras + "miene_02.lwo", 0, n);
+  cameraTarget = findKartItem(scene, "CameraTarget", -1, n);
+  shadow = findKartItem(scene, cars + "kart_shadow.lwo", 0, n);
+  magnet = findKartItem(scene, extras + "magnet.lwo", 0, n);
+  mine = findKartItem(scene, extras + "miene_02.lwo", 0, n);
   park(magnet);
   park(mine);
-  rockets[0] = findOptional(scene, extras + "rakete_2.lwo", 0, n);
-  rockets[1] = findOptional(scene, extras + "rakete_1.lwo", 0, n);
+  rockets[0] = findKartItem(scene, extras + "rakete_2.lwo", 0, n);
+  rockets[1] = findKartItem(scene, extras + "rakete_1.lwo", 0, n);
   for (SceneItem* rocket : rockets) setOwner(rocket, k);
   for (int j = 0; j < kBubbles; ++j) {
-    bubbles[j] = findOptional(scene, extras + "bubble.lwo", 0, 4 * k + 2 + j);
+    bubbles[j] = findKartItem(scene, extras + "bubble.lwo", 0, 4 * k + 2 + j);
     if (!bubbles[j]) continue;
     park(bubbles[j]);
     const float small[3] = {0.2f, 0.2f, 0.2f};
     bubbles[j]->setScale(small);
   }
-  weight = findOptional(scene, extras + "16_tonnen.lwo", 0, n);
+  weight = findKartItem(scene, extras + "16_tonnen.lwo", 0, n);
   park(weight);
-  lasers[0] = findOptional(scene, cars + "laserstrahl1.lwo", 0, n);
-  lasers[1] = findOptional(scene, cars + "laserstrahl2.lwo", 0, n);
+  lasers[0] = findKartItem(scene, cars + "laserstrahl1.lwo", 0, n);
+  lasers[1] = findKartItem(scene, cars + "laserstrahl2.lwo", 0, n);
   for (SceneItem* laser : lasers) {
     park(laser);
     setOwner(laser, k);
   }
   for (int layer = 0; layer < 4; ++layer) {
-    explosionParts[layer] = findOptional(scene, cars + "explosion.lwo", layer, n);
-    explosionParts[4 + layer] = findOptional(scene, cars + "explosion2.lwo", layer, n);
+    explosionParts[layer] = findKartItem(scene, cars + "explosion.lwo", layer, n);
+    explosionParts[4 + layer] = findKartItem(scene, cars + "explosion2.lwo", layer, n);
   }
   for (int j = 0; j < kSmoke; ++j)
-    smoke[j] = findOptional(scene, cars + "rauch" + std::to_string(j + 2) + ".lwo", 0, n);
+    smoke[j] = findKartItem(scene, cars + "rauch" + std::to_string(j + 2) + ".lwo", 0, n);
 }
 
 void KartItems::createRocketParticles(Scene& scene, Texture* explosionTexture) {
@@ -128,7 +127,7 @@ std::string kartSoundFile(int slot, int engineClass) {
                                                                  "shrink1.wav",
                                                                  "raketeflug3.wav"};
   if (slot < 0 || slot >= KartItems::kSoundSlots) return {};
-  if (slot == KartItems::kEngineSound) {
+  if (slot == kSoundEngine) {
     if (engineClass < 0 || engineClass > 2) return {};
     return std::string(kSoundFolder) + "cart0" + std::to_string(engineClass + 1) + ".wav";
   }

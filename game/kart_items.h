@@ -16,6 +16,30 @@ class SoundBuffer;
 class SoundChannel;
 class Texture;
 
+// The kart's sound slots by what they sound. The slot number is what
+// m_soundStart and m_soundStop carry to the other machines.
+enum KartSound : int {
+  kSoundEngine = 0,
+  kSoundRocketHit = 2,
+  kSoundPickUp = 4,
+  kSoundFall = 6,
+  kSoundRespawn = 7,
+  kSoundShrinkerShot = 8,
+  kSoundTurbo = 9,
+  kSoundShield = 10,
+  kSoundRocketLaunch = 11,
+  kSoundSpeedUp = 12,
+  kSoundBump = 13,
+  kSoundSoap = 14,
+  kSoundFrosterShot = 15,
+  kSoundMagnet = 16,
+  kSoundThrow = 17,
+  kSoundStamped = 18,
+  kSoundWeight = 19,
+  kSoundWallCrash = 20,
+  kSoundRocketFlight = 22,
+};
+
 // One sound the kart can play: the channel the race shares between karts
 // and the kart's own playing buffer. A slot without a file stays empty.
 struct KartSoundSlot {
@@ -26,7 +50,6 @@ struct KartSoundSlot {
 
 struct KartItems {
   static constexpr int kSoundSlots = 23;
-  static constexpr int kEngineSound = 0;
   static constexpr int kBubbles = 3;
   static constexpr int kExplosionParts = 8;
   static constexpr int kSmoke = 7;
@@ -61,6 +84,10 @@ struct KartItems {
 
   std::array<KartSoundSlot, kSoundSlots> sounds;
 };
+
+// The named item of kart instance `instance` (from 1), null when the scene
+// holds fewer, without the lookup's report.
+SceneItem* findKartItem(Scene& scene, const std::string& name, int layer, int instance);
 
 // The file of sound slot `slot` (the engine's for `engineClass` 0..2), empty
 // for a slot without a sound or an index out of range: the race load skips

@@ -17,6 +17,11 @@ enum KartSurfaceKind : int {
   kSurfaceKartBody = 6,
   kSurfaceFallZone = 8,
   kSurfaceObstacle = 12,
+  // Ground on which a kart keeps sliding the way it went (its direction
+  // weighs more).
+  kSurfaceSlidingGround = 25,
+  // Ground that holds a kart to 0.7 of its top speed.
+  kSurfaceSlowGround = 26,
 };
 
 class KartSurface : public ODEJointSurface {

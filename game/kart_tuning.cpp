@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "foundation/byte_fields.h"
 #include "foundation/file.h"
-#include "game/byte_fields.h"
 
 std::string KartTuning::fileNameFor(int engineClass, int character) {
   static constexpr const char* kClasses[] = {"50", "100", "150"};

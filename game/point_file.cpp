@@ -4,8 +4,8 @@
 #include <iterator>
 #include <memory>
 
+#include "foundation/byte_fields.h"
 #include "foundation/file.h"
-#include "game/byte_fields.h"
 
 std::vector<PointRecord> readPointFile(const File& prototype, const char* name) {
   std::vector<PointRecord> records;
@@ -29,6 +29,16 @@ std::vector<PointRecord> readPointFile(const File& prototype, const char* name) 
   }
   file.close();
   return records;
+}
+
+bool writePointRecord(File& file, const PointRecord& record) {
+  std::uint8_t bytes[PointRecord::kSize];
+  FieldWriter writer(bytes, sizeof bytes);
+  writer.f32(record.position.x);
+  writer.f32(record.position.y);
+  writer.f32(record.position.z);
+  writer.f32(record.w);
+  return file.write(bytes, PointRecord::kSize) == PointRecord::kSize;
 }
 
 std::string trackPointFileName(int track, const char* leaf) {

@@ -22,6 +22,10 @@ struct PointRecord {
 // values. A file that cannot be opened gives an empty list.
 std::vector<PointRecord> readPointFile(const File& prototype, const char* name);
 
+// Appends one record to an open file; false when the file takes fewer than
+// the record's 16 bytes.
+bool writePointRecord(File& file, const PointRecord& record);
+
 // "D:\Tamberlok\aifiles\trackNN\<leaf>" for track index 0..7 (the folders
 // run 01, 05, 03, 04, 02, 06, 08, 07); another index has no point files and
 // gives "".

@@ -3,6 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "game/controller.h"
+#include "game/kart_tuning.h"
+#include "scene/physics_object.h"
+#include "scene/scene.h"
+#include "sound/sound_buffer.h"
+#include "sound/sound_channel.h"
+
 KartSensors::KartSensors() {
   for (float& h : rayHeight) h = kNoHit;
 }
@@ -14,7 +21,64 @@ void KartSensors::pushNormal(int ray, const Normal3& normal) {
   while (queue.size() > kNormalQueue) queue.pop_front();
 }
 
-Vehicle::Vehicle(NetControl& control, int k, VehicleNetValues::Side side) : m_net(control, k, side), m_index(k) {}
+Vehicle::Vehicle(Scene& scene, std::unique_ptr<Controller> controller, int k,
+                 const ExplosionTextures* explosionTextures, std::unique_ptr<KartTuning> tuning,
+                 const std::string& kartModelFile, NetControl& control, VehicleNetValues::Side side)
+    : m_net(control, k, side),
+      m_explosionTextures(explosionTextures),
+      m_scene(scene),
+      m_controller(std::move(controller)),
+      m_tuning(tuning ? std::move(tuning) : std::make_unique<KartTuning>()),
+      m_index(k) {
+  if (k >= 0 && k < kMaxKarts) {
+    m_chassis = findKartItem(scene, "Vehicle", -1, k + 1);
+    m_col = findKartItem(scene, "col", -1, k + 1);
+    if (auto* col = dynamic_cast<PhysicsObject*>(m_col)) col->ownerIndex = k;
+    // Every kart of one model brings its own copy of the wheels: the
+    // (k + 1)-th, not the first kart's.
+    if (!kartModelFile.empty())
+      for (int i = 0; i < KartSensors::kWheelRays; ++i) m_wheels[i] = findKartItem(scene, kartModelFile, 2 + i, k + 1);
+    m_items.find(scene, k);
+    m_motions.find(scene, k);
+  }
+  m_items.createRocketParticles(scene, m_explosionTextures ? (*m_explosionTextures)[0] : nullptr);
+  m_motions.startDriving();
+}
+
+Vehicle::~Vehicle() = default;
+
+void Vehicle::setExtra(int code) { m_net.m_extra.set(code); }
+
+void Vehicle::giveRandomExtra(PhysicsObject* box) { m_touchedBox = box; }
+
+void Vehicle::playSound(int slot, const Position3& at, bool loop) {
+  if (slot < 0 || slot >= KartItems::kSoundSlots) return;
+  KartSoundSlot& sound = m_items.sounds[static_cast<std::size_t>(slot)];
+  if (sound.empty()) return;
+  const float* v = getVelocity();
+  sound.buffer->set3DParameters(at.x, at.y, at.z, v[0], v[1], v[2], v[0], v[1], v[2]);
+  sound.buffer->play(loop);
+}
+
+bool Vehicle::soundPlaying(int slot) const {
+  if (slot < 0 || slot >= KartItems::kSoundSlots) return false;
+  const KartSoundSlot& sound = m_items.sounds[static_cast<std::size_t>(slot)];
+  return !sound.empty() && sound.buffer->isPlaying();
+}
+
+void Vehicle::stopSound(int slot) {
+  if (slot < 0 || slot >= KartItems::kSoundSlots) return;
+  KartSoundSlot& sound = m_items.sounds[static_cast<std::size_t>(slot)];
+  if (!sound.empty()) sound.buffer->stop();
+}
+
+void Vehicle::announceSound(int slot) {
+  Position3 at;
+  getPosition(at);
+  playSound(slot, at);
+  m_net.m_soundStart.set(slot);
+  m_net.m_soundPosition.set(at);
+}
 
 float yawOfDirection(const Normal3& v) {
   const float angle = std::acos(std::clamp(v.z, -1.0f, 1.0f));

@@ -1,18 +1,34 @@
 // The kart base shared by the simulated kart and the one that follows a
-// peer: its replicated values and what the contact surfaces found for it
-// in the current collision pass.
+// peer: its scene items, driver and body motions, sounds, controller and
+// tuning, its replicated values, its lap progress and what the contact
+// surfaces found for it in the current collision pass.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
+#include <string>
 
 #include "foundation/matrix.h"
+#include "game/controller.h"
 #include "game/kart_items.h"
+#include "game/kart_motions.h"
+#include "game/kart_tuning.h"
 #include "game/vehicle_net_values.h"
 
 class PhysicsObject;
+class Scene;
+class SceneItem;
+class Surface;
+class Texture;
 class Vehicle;
+class VehicleClient;
 class VehicleMaster;
+
+// The race's explosion pictures, by m_explosionType: rocket, froster,
+// shrinker.
+using ExplosionTextures = std::array<Texture*, 3>;
 
 // What the track's contact surfaces wrote into a kart during one collision
 // pass. Every normal points toward the kart's own geom (or, for the
@@ -49,20 +65,36 @@ struct KartSensors {
   Position3 obstaclePos{};
   Normal3 obstacleNormal{};
   float obstacleDepth = 0.0f;
+
+  // The wind zone and conveyor band the kart is in; stored anew by every
+  // collision pass and forgotten by every step.
+  PhysicsObject* wind = nullptr;  // not owned
+  PhysicsObject* band = nullptr;  // not owned
 };
 
 class Vehicle {
  public:
   static constexpr int kMaxKarts = 6;
+  // The character-model entries the race load fills: the kart model's
+  // chassis, metal and tyre surfaces and the driver's body surface.
+  enum ModelSurface { kChassisSurface, kMetalSurface, kTyreSurface, kBodySurface, kModelSurfaces };
 
-  // The kart index k (0..5) is the base of every replicated id.
-  Vehicle(NetControl& control, int k, VehicleNetValues::Side side);
-  virtual ~Vehicle() = default;
+  // Kart k (0..5) finds its items in `scene` as instance k + 1 (the wheels
+  // are layers 2 to 5 of `kartModelFile`, its own copy of them) and
+  // registers its replicated values with `control` under the ids of k, with
+  // the flags of `side`. `explosionTextures` is the race's (may be null).
+  // A null tuning gets the defaults.
+  Vehicle(Scene& scene, std::unique_ptr<Controller> controller, int k, const ExplosionTextures* explosionTextures,
+          std::unique_ptr<KartTuning> tuning, const std::string& kartModelFile, NetControl& control,
+          VehicleNetValues::Side side);
+  virtual ~Vehicle();
   Vehicle(const Vehicle&) = delete;
   Vehicle& operator=(const Vehicle&) = delete;
 
   // The simulated kart answers itself; a kart that follows a peer, null.
   virtual VehicleMaster* getMaster() { return nullptr; }
+  // The kart that follows a peer answers itself; the simulated one, null.
+  virtual VehicleClient* getClient() { return nullptr; }
   // Whether this machine computes the kart's motion: only such a kart
   // records walls, rays and other karts.
   virtual bool isSimulated() { return getMaster() != nullptr; }
@@ -70,16 +102,53 @@ class Vehicle {
   // The unit direction the kart points (or travels, for a followed kart).
   virtual const float* getVelocity() = 0;
   virtual float getSpeed() { return 0.0f; }
+  // One physics step of dt (0.01) seconds.
   virtual void step(double time, double dt) = 0;
+  // Once per frame: poses the driver, the body and the weapon objects.
+  virtual void updateVisuals(double time) = 0;
+  // The held extra, as every machine shows it.
+  virtual void setExtra(int code);
+  // The kart drove through an extra box (any kart takes boxes, followed
+  // ones too): the box is parked by the kart's next step.
+  virtual void giveRandomExtra(PhysicsObject* box);
+
+  // Sound slot `slot` of this kart, played at `at` with the kart's
+  // velocity; an empty slot plays nothing.
+  void playSound(int slot, const Position3& at, bool loop = false);
+  bool soundPlaying(int slot) const;
+  void stopSound(int slot);
+  // Plays the slot at the kart and has the other machines play it there.
+  void announceSound(int slot);
 
   int index() const { return m_index; }
+  Controller* controller() const { return m_controller.get(); }
+  const KartTuning& tuning() const { return *m_tuning; }
+  PhysicsObject* touchedBox() const { return m_touchedBox; }
 
   VehicleNetValues m_net;
   KartSensors m_sensors;
   KartItems m_items;
+  KartMotions m_motions;
+
+  // Lap progress: the checkpoint sets m_lineTouched and bit 0 of the
+  // sector mask, the race the other bits; a full mask (0xFFFF) is a lap.
+  std::uint8_t m_eliminationDone = 0;
+  std::uint8_t m_lineTouched = 0;
+  std::uint32_t m_sectorMask = 0xFFFE;
+  std::int32_t m_sectorHistory[4] = {};
+
+  Surface* m_characterModel[kModelSurfaces] = {};  // not owned: the root's surfaces
+  const ExplosionTextures* m_explosionTextures;    // not owned: the race's
 
  protected:
+  Scene& m_scene;
+  std::unique_ptr<Controller> m_controller;
+  std::unique_ptr<KartTuning> m_tuning;
   int m_index;
+  SceneItem* m_chassis = nullptr;  // all not owned: the scene's
+  SceneItem* m_col = nullptr;
+  SceneItem* m_wheels[KartSensors::kWheelRays] = {};
+  PhysicsObject* m_touchedBox = nullptr;
 };
 
 // Heading angle of a unit direction: acos(z), negative toward -x, so that

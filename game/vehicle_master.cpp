@@ -1,6 +1,5 @@
 #include "game/vehicle_master.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "foundation/file.h"
@@ -31,59 +30,42 @@ void setRay(PhysicsObject* ray, const Position3& from, float length) {
   dGeomRaySetClosestHit(ray->geom, 0);
 }
 
+void placeItem(SceneItem* item, const Position3& at) {
+  if (!item) return;
+  const float p[3] = {at.x, at.y, at.z};
+  item->setPosition(p);
+  item->invalidate();
+}
+
 }  // namespace
 
-VehicleMaster::VehicleMaster(Scene& scene, const Config& config, NetControl& control,
-                             std::unique_ptr<Controller> controller, int k, std::unique_ptr<KartTuning> tuning,
-                             int startPosition, const File* files, const std::string& kartModelFile)
-    : Vehicle(control, k, VehicleNetValues::Side::Master),
-      m_scene(scene),
-      m_config(config),
-      m_controller(std::move(controller)),
-      m_tuning(tuning ? std::move(tuning) : std::make_unique<KartTuning>()) {
-  const bool validKart = k >= 0 && k < kMaxKarts;
-  if (validKart) {
-    m_chassis = scene.findItem("Vehicle", -1, k + 1);
-    m_col = scene.findItem("col", -1, k + 1);
-    if (auto* col = dynamic_cast<PhysicsObject*>(m_col)) col->ownerIndex = k;
-    // Every kart of one model brings its own copy of the wheels: the
-    // (k + 1)-th, not the first kart's.
-    if (!kartModelFile.empty())
-      for (int i = 0; i < KartSensors::kWheelRays; ++i) m_wheels[i] = scene.findItem(kartModelFile, 2 + i, k + 1);
-    m_items.find(scene, k);
-  }
-  SceneItem* start = scene.findItem("start", -1, startPosition + 1);
-  if (start && m_chassis) {
-    Matrix4x3 world;
-    start->worldMatrix(world, 0.0, true);
-    const float p[3] = {world.m[12], world.m[13], world.m[14]};
-    for (SceneItem* item : {m_chassis, m_col}) {
-      if (!item) continue;
-      for (int i = 0; i < 3; ++i) {
-        item->position[i].value = p[i];
-        item->rotation[i].value = start->rotation[i].evaluate(0.0);
-        item->scale[i].value = item == m_chassis ? kChassisScale : kColScale;
-      }
-      item->invalidate();
-    }
-  }
+VehicleMaster::VehicleMaster(Scene& scene, std::unique_ptr<Controller> controller, int k,
+                             const ExplosionTextures* explosionTextures, std::unique_ptr<KartTuning> tuning,
+                             int startPosition, const std::string& kartModelFile, const Config& config,
+                             NetControl& control, const File* files)
+    : Vehicle(scene, std::move(controller), k, explosionTextures, std::move(tuning), kartModelFile, control,
+              VehicleNetValues::Side::Master),
+      m_config(config) {
+  placeAtStart(startPosition);
   m_drive.m_pos = m_drive.m_target = chassisPosition();
   if (m_chassis) {
     Matrix4x3 world;
     m_chassis->worldMatrix(world, 0.0, true);
+    m_net.m_matrix.set(world);
     const float n = std::sqrt(world.m[8] * world.m[8] + world.m[10] * world.m[10]);
     if (n > 0.0f) m_drive.m_heading = {world.m[8] / n, 0.0f, world.m[10] / n};
   }
   m_drive.m_motion[0] = m_drive.m_heading.x;
   m_drive.m_motion[1] = 0.0f;
   m_drive.m_motion[2] = m_drive.m_heading.z;
+  m_projectiles.forwardAxis = m_drive.m_heading;
   m_drive.m_netAngle = yawOfDirection(m_drive.m_heading);
   m_drive.m_speedLimit = m_tuning->maxSpeed;
   m_drive.m_inertia = m_tuning->driftInertia;
   m_net.m_netPos.set(m_drive.m_pos);
   m_net.m_netAngle.set(m_drive.m_netAngle);
 
-  if (validKart) {
+  if (k >= 0 && k < kMaxKarts) {
     const float unit[3] = {1.0f, 1.0f, 1.0f};
     for (int i = 0; i < KartSensors::kRays; ++i) {
       m_rays[i] = scene.createRay(kRaySurfaceKind, kRaySpace, unit);
@@ -96,20 +78,50 @@ VehicleMaster::VehicleMaster(Scene& scene, const Config& config, NetControl& con
   }
   aimRays();
 
-  if (validKart) m_motions.find(scene, k);
+  m_net.m_extra.set(0);
+  m_net.m_rocketPos.set(Position3{0.0f, 0.0f, 0.0f});
+  m_animation.driverMotion = m_animation.previousDriverMotion = m_motions.m_driverIndex[KartMotions::kDrive];
   m_motions.startDriving();
   m_motions.publish(m_net);
 
-  if (files) {
-    const int track = m_config.m_track.get();
-    for (const PointRecord& r : readPointFile(*files, trackPointFileName(track, "ai_rakete.dat").c_str()))
-      m_rocketPath.push_back({r.position.x, r.position.y + 1.2f, r.position.z});
-    for (const PointRecord& r : readPointFile(*files, trackPointFileName(track, "ai_respawn.dat").c_str()))
-      m_respawnPoints.push_back({r.position.x, r.position.y + 0.3f, r.position.z});
-  }
+  if (files) readPointFiles(*files);
 }
 
 VehicleMaster::~VehicleMaster() = default;
+
+void VehicleMaster::placeAtStart(int startPosition) {
+  SceneItem* start = findKartItem(m_scene, "start", -1, startPosition + 1);
+  if (!start || !m_chassis) return;
+  Matrix4x3 world;
+  start->worldMatrix(world, 0.0, true);
+  const Position3 at{world.m[12], world.m[13], world.m[14]};
+  float rotation[3];
+  for (int i = 0; i < 3; ++i) rotation[i] = start->rotation[i].evaluate(0.0);
+  auto put = [&](SceneItem* item, const Position3& p, float scale) {
+    if (!item) return;
+    item->position[0].value = p.x;
+    item->position[1].value = p.y;
+    item->position[2].value = p.z;
+    for (int i = 0; i < 3; ++i) {
+      item->rotation[i].value = rotation[i];
+      if (scale > 0.0f) item->scale[i].value = scale;
+    }
+    item->invalidate();
+  };
+  put(m_chassis, at, kChassisScale);
+  put(m_col, at, kColScale);
+  if (m_col) m_col->evaluate(0.0);
+  put(m_items.shadow, {at.x, at.y + 0.1f, at.z}, 0.0f);
+  placeItem(m_items.cameraTarget, {at.x, at.y + 1.0f, at.z});
+}
+
+void VehicleMaster::readPointFiles(const File& files) {
+  const int track = m_config.m_track.get();
+  for (const PointRecord& r : readPointFile(files, trackPointFileName(track, "ai_rakete.dat").c_str()))
+    m_rocketPath.push_back({r.position.x, r.position.y + 1.2f, r.position.z});
+  for (const PointRecord& r : readPointFile(files, trackPointFileName(track, "ai_respawn.dat").c_str()))
+    m_respawnPoints.push_back({r.position.x, r.position.y + 0.3f, r.position.z});
+}
 
 Position3 VehicleMaster::chassisPosition() {
   if (!m_chassis) return m_drive.m_target;
@@ -120,129 +132,12 @@ Position3 VehicleMaster::chassisPosition() {
 
 void VehicleMaster::getPosition(Position3& out) { out = chassisPosition(); }
 
-void VehicleMaster::step(double time, double dt) {
-  KartDrive& d = m_drive;
-  if (m_config.m_game.get() == 2 && !m_net.m_active.get() && m_net.m_trackFinished.get()) return;
-  if (d.m_pos.y < kRespawnHeight) respawn();
-  if (m_controller) m_controller->update(d.m_bounced != 0, d.m_reverse != 0);
-  d.m_bounced = 0;
-  m_animationHold = std::max(0.0f, m_animationHold - static_cast<float>(dt));
-  if (m_touchedBox) {
-    // Parked below the track until the race brings it back.
-    m_touchedBox->position[1].value -= 100.0f;
-    m_touchedBox->invalidate();
-    m_touchedBox = nullptr;
-  }
-  runTimers(time, dt);
-  d.m_inertia = m_tuning->driftInertia;
-  if (runFallTimers(time, dt)) {
-    // Re-sent unchanged so that peers keep the kart where it is.
-    m_net.m_netPos.modify();
-    m_net.m_netDir.modify();
-    m_net.m_speed.set(0.0f);
-    return;
-  }
-  runStatusTimers(time, dt);
-  const bool ai = m_controller && m_controller->isAI();
-  if (!ai) {
-    switch (m_sensors.rayKind[KartSensors::kCentreRay]) {
-      case 0:
-        d.m_speedLimit = m_tuning->maxSpeed;
-        d.m_inertia = m_tuning->driftInertia;
-        break;
-      case 25: {
-        const int track = m_config.m_track.get();
-        d.m_speedLimit = m_tuning->maxSpeed;
-        d.m_inertia = m_tuning->driftInertia * (track == 3 || track == 5 ? 1.3f : 3.0f);
-        break;
-      }
-      case 26:
-        d.m_speedLimit = m_tuning->maxSpeed * 0.7f;
-        d.m_inertia = m_tuning->driftInertia;
-        break;
-      default:
-        break;
-    }
-  }
-  runHitTimers(time, dt);
-
-  KartCommands commands;
-  if (m_controller) {
-    commands = {m_controller->left(), m_controller->right(), m_controller->accelerate(), m_controller->brake()};
-  }
-  const bool active = m_net.m_active.get();
-  d.chooseSpeed(commands, *m_tuning, active, false, m_net.m_trackFinished.get(), false);
-  d.steer(commands, *m_tuning, active);
-  if (m_controller && m_controller->useExtra() && active) useExtra(time, dt);
-
-  KartDriveEvents events =
-      d.move(chassisPosition(), m_chassis ? m_chassis->scale[0].value : kChassisScale, *m_tuning, m_sensors);
-  if (events.wallCrashSound) m_net.m_soundStart.set(KartDrive::kWallCrashSound);
-  if (events.crash) {
-    m_animationState = 2;
-    m_animationHold = KartDrive::kCrashHold;
-    m_pendingDriverMotion = m_motions.m_driverIndex[KartMotions::kCrash];
-  }
-  KartSensors& s = m_sensors;
-  if (s.obstacleDepth != 0.0f) {
-    if (s.obstacle && s.obstacle->body) {
-      dBodyEnable(s.obstacle->body);
-      const float f = s.obstacleDepth * 2500.0f;
-      dBodyAddForceAtPos(s.obstacle->body, s.obstacleNormal.x * f, s.obstacleNormal.y * f, s.obstacleNormal.z * f,
-                         s.obstaclePos.x, s.obstaclePos.y, s.obstaclePos.z);
-    }
-    s.obstacleDepth = 0.0f;
-    m_net.m_soundStart.set(KartDrive::kBumpSound);
-  }
-  const float otherSpeed = s.otherKart ? s.otherKart->getSpeed() : 0.0f;
-  if (d.pushByKart(s, otherSpeed, m_shrunk, events)) onCrushed();
-  if (events.bumpSound) m_net.m_soundStart.set(KartDrive::kBumpSound);
-  runMagnet(time, dt);
-  place(time);
-  flyShots(time, dt);
-  placeProjectiles(time);
-  KartDrive::clearStepContacts(s);
-  aimRays();
-
-  if (s_routeRecorder && ++s_recorderSteps >= 25) {
-    s_recorderSteps = 0;
-    std::uint8_t bytes[PointRecord::kSize];
-    const float values[4] = {d.m_pos.x, d.m_pos.y, d.m_pos.z, d.m_velocity};
-    for (int i = 0; i < 4; ++i) netwire::putF32(bytes + 4 * i, values[i]);
-    s_routeRecorder->write(bytes, PointRecord::kSize);
-  }
-  m_net.m_netPos.set(d.m_target);
-  m_net.m_netDir.assign(d.m_heading);
-  m_net.m_speed.set(d.m_velocity);
-  if (m_col) {
-    Matrix4x3 world;
-    m_col->worldMatrix(world, 0.0, true);
-    m_net.m_netColPos.set(Position3{world.m[12], world.m[13], world.m[14]});
-  }
-}
-
-void VehicleMaster::place(double time) {
-  KartDrive& d = m_drive;
-  if (m_chassis) {
-    m_chassis->position[0].value = d.m_target.x;
-    m_chassis->position[1].value = d.m_target.y;
-    m_chassis->position[2].value = d.m_target.z;
-    m_chassis->rotation[0].value = d.m_netAngle;
-    m_chassis->rotation[1].value = 0.0f;
-    m_chassis->rotation[2].value = 0.0f;
-    m_chassis->invalidate();
-  }
-  if (m_col) {
-    m_col->position[0].value = d.m_target.x;
-    m_col->position[1].value = d.m_target.y + 0.1f;
-    m_col->position[2].value = d.m_target.z;
-    m_col->rotation[0].value = d.m_netAngle;
-    m_col->invalidate();
-    m_col->evaluate(time);
-  }
-  if (d.m_velocity > 0.0f) d.m_netAngle = yawOfDirection(d.m_heading);
-  m_net.m_netAngle.set(d.m_netAngle);
-  m_net.m_matrix.set(kartMatrix(upAxis(), d.m_netAngle, d.m_target, kChassisScale));
+void VehicleMaster::setKartMatrix(const Matrix4x3& matrix) {
+  m_net.m_matrix.set(matrix);
+  if (!m_chassis) return;
+  m_chassis->localMode = 1;
+  m_chassis->bodyMatrix = matrix;
+  m_chassis->invalidate();
 }
 
 Normal3 VehicleMaster::upAxis() const {
@@ -263,7 +158,7 @@ Normal3 VehicleMaster::upAxis() const {
   return {u[0] / n, u[1] / n, u[2] / n};
 }
 
-Matrix4x3 kartMatrix(const Normal3& u, float yaw, const Position3& at, float scale) {
+Matrix4x3 kartMatrix(const Normal3& u, float yaw, const Position3& at, const float (&scale)[3]) {
   // Tilt frame T: rows u x c, u, c with c = (-ux uz, -uy uz, ux^2 + uy^2),
   // left unnormalised; then M = S * Y * T in row-vector form.
   const float c[3] = {-u.x * u.z, -u.y * u.z, u.x * u.x + u.y * u.y};
@@ -276,7 +171,7 @@ Matrix4x3 kartMatrix(const Normal3& u, float yaw, const Position3& at, float sca
     for (int col = 0; col < 3; ++col) {
       float v = 0.0f;
       for (int k = 0; k < 3; ++k) v += y[r][k] * t[k][col];
-      m.m[4 * r + col] = scale * v;
+      m.m[4 * r + col] = scale[r] * v;
     }
   }
   m.m[12] = at.x;
@@ -284,6 +179,11 @@ Matrix4x3 kartMatrix(const Normal3& u, float yaw, const Position3& at, float sca
   m.m[14] = at.z;
   m.m[15] = 1.0f;
   return m;
+}
+
+Matrix4x3 kartMatrix(const Normal3& up, float yaw, const Position3& at, float scale) {
+  const float s[3] = {scale, scale, scale};
+  return kartMatrix(up, yaw, at, s);
 }
 
 void VehicleMaster::aimRays() {

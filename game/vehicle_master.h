@@ -2,6 +2,7 @@
 // physics step places its chassis from the controller's commands, its
 // tuning and what its five ground rays and its collision item met in the
 // collision pass before (see game/kart_drive.h and game/kart_surfaces.h).
+// The extras, hits and track surfaces reach it through the hooks below.
 #pragma once
 
 #include <memory>
@@ -9,7 +10,7 @@
 #include <vector>
 
 #include "game/kart_drive.h"
-#include "game/kart_motions.h"
+#include "game/kart_status.h"
 #include "game/kart_tuning.h"
 #include "game/vehicle.h"
 
@@ -20,8 +21,9 @@ class PhysicsObject;
 class Scene;
 class SceneItem;
 
-// The kart's world matrix: scale, the yaw about y, then the tilt frame of
-// the up axis u, translated to `at` (row-vector form, as Matrix4x3).
+// The kart's world matrix: the scale s, the yaw about y, then the tilt frame
+// of the up axis u, translated to `at` (row-vector form, as Matrix4x3).
+Matrix4x3 kartMatrix(const Normal3& up, float yaw, const Position3& at, const float (&scale)[3]);
 Matrix4x3 kartMatrix(const Normal3& up, float yaw, const Position3& at, float scale);
 
 class VehicleMaster : public Vehicle {
@@ -31,16 +33,18 @@ class VehicleMaster : public Vehicle {
   static constexpr float kRespawnHeight = -20.0f;
   static constexpr float kChassisScale = 0.75f;
   static constexpr float kColScale = 0.45f;
+  // A box the kart drove through waits this far below the track, this long.
+  static constexpr float kBoxParkDepth = 100.0f;
+  static constexpr float kBoxReappearTime = 10.0f;
 
   // `k` is the kart index (its items are instance k + 1), `startPosition`
   // its grid slot (the "start" item of instance startPosition + 1). The
   // point files of the config's track are read through `files` when given.
-  // The kart model's layers 2 to 5 are the wheels (this kart's own
-  // instance of them); without them the wheel rays start at the chassis
-  // corners.
-  VehicleMaster(Scene& scene, const Config& config, NetControl& control, std::unique_ptr<Controller> controller, int k,
-                std::unique_ptr<KartTuning> tuning, int startPosition, const File* files,
-                const std::string& kartModelFile = {});
+  // The kart model's layers 2 to 5 are the wheels; without them the wheel
+  // rays start at the chassis corners.
+  VehicleMaster(Scene& scene, std::unique_ptr<Controller> controller, int k, const ExplosionTextures* explosionTextures,
+                std::unique_ptr<KartTuning> tuning, int startPosition, const std::string& kartModelFile,
+                const Config& config, NetControl& control, const File* files);
   ~VehicleMaster() override;
 
   VehicleMaster* getMaster() override { return this; }
@@ -48,61 +52,78 @@ class VehicleMaster : public Vehicle {
   const float* getVelocity() override { return &m_drive.m_heading.x; }
   float getSpeed() override { return m_drive.m_velocity; }
   void step(double time, double dt) override;
+  // Motions, shadow and weapon objects once per frame: nothing yet.
+  void updateVisuals(double /*time*/) override {}
 
-  // Remembers the box the kart drove through; the next step parks it.
-  void giveRandomExtra(SceneItem* box) { m_touchedBox = box; }
+  // Hooks of the extras, the hits and the track surfaces, empty here.
+  // Back onto the track behind where the kart was.
+  virtual void respawn() {}
+  // A speed-up pad (its item) launches the kart.
+  virtual void startSpeedBoost(PhysicsObject* /*pad*/) {}
+  // Flattened: by the stamper, or run over by a kart while shrunk.
+  virtual void onStamped() {}
+  // Caught by the crusher.
+  virtual void onCrushed() {}
+  // This kart's rocket, froster or shrinker shot went off at `position`.
+  virtual void explodeWeapon(const Position3& /*position*/) {}
+
+  // The chassis is drawn with m_matrix: set both through here, so that
+  // where the kart is drawn, where getPosition finds it and what the other
+  // machines see stay one.
+  void setKartMatrix(const Matrix4x3& matrix);
 
   // Where every kart step is counted and each 25th writes its kart's x, y,
   // z and speed as a point-file record; null (the default) records nothing.
   static File* s_routeRecorder;
 
   KartDrive m_drive;
-  const KartTuning& tuning() const { return *m_tuning; }
+  KartStatusTimers m_status;
+  KartAnimation m_animation;
+  KartProjectiles m_projectiles;
+
   const std::vector<Position3>& respawnPoints() const { return m_respawnPoints; }
   const std::vector<Position3>& rocketPath() const { return m_rocketPath; }
   PhysicsObject* ray(int i) const { return m_rays[i]; }
-  SceneItem* touchedBox() const { return m_touchedBox; }
-  const KartMotions& motions() const { return m_motions; }
-  int animationState() const { return m_animationState; }
-  float animationHold() const { return m_animationHold; }
-  int pendingDriverMotion() const { return m_pendingDriverMotion; }
 
  protected:
-  // Hooks of the extras and timed effects, empty here.
-  virtual void respawn() {}
   virtual void useExtra(double /*time*/, double /*dt*/) {}
+  // Shield, turbo, flash and weight displays; dropped items, bubbles and
+  // the rocket.
   virtual void runTimers(double /*time*/, double /*dt*/) {}
   // Fall, crushed and flattened: true ends the step early.
   virtual bool runFallTimers(double /*time*/, double /*dt*/) { return false; }
+  // Throttle lock, weight, frozen, skid and shrink.
   virtual void runStatusTimers(double /*time*/, double /*dt*/) {}
+  // Rocket and mine hits, the explosion's brightness.
   virtual void runHitTimers(double /*time*/, double /*dt*/) {}
   virtual void runMagnet(double /*time*/, double /*dt*/) {}
+  // Froster and shrinker shots.
   virtual void flyShots(double /*time*/, double /*dt*/) {}
   virtual void placeProjectiles(double /*time*/) {}
-  virtual void onCrushed() {}
 
-  Scene& m_scene;
   const Config& m_config;
-  std::unique_ptr<Controller> m_controller;
-  std::unique_ptr<KartTuning> m_tuning;
-  SceneItem* m_chassis = nullptr;
-  SceneItem* m_col = nullptr;
-  SceneItem* m_wheels[KartSensors::kWheelRays] = {};
   PhysicsObject* m_rays[KartSensors::kRays] = {};
-  SceneItem* m_touchedBox = nullptr;
   std::vector<Position3> m_respawnPoints;
   std::vector<Position3> m_rocketPath;
-  KartMotions m_motions;
-  float m_animationHold = 0.0f;
-  int m_animationState = 0;
-  int m_pendingDriverMotion = -1;  // the driver motion the animation plays next, -1 none
-  bool m_shrunk = false;
 
  private:
+  void placeAtStart(int startPosition);
+  void readPointFiles(const File& files);
+  // The steps of step(), in their order there.
+  void parkTouchedBox(double time);
+  void endStepEarly();
+  void applyGroundRules();
+  Position3 windAndBandPush(double time, const Position3& at);
+  void pushObstacle();
   void place(double time);
+  void orient();
+  void followWithCameraTarget();
+  void spinWheels();
+  void aimRays();
+  void recordRoute();
+  void replicate();
   // The ground's up axis from the wheel rays' recent normals.
   Normal3 upAxis() const;
-  void aimRays();
   Position3 chassisPosition();
   static int s_recorderSteps;
 };

@@ -55,6 +55,8 @@ class PhysicsObject : public ObjectItem {
   // Whose item this is, for the game's contact surfaces: a kart's collision
   // item holds the kart index, a kart's ground ray 5 x kart index + ray.
   std::int32_t ownerIndex = -1;
+  // An extra box a kart has taken: seconds until the race brings it back.
+  float reappearTime = 0.0f;
   dGeomID geom = nullptr;
   dGeomID transformGeom = nullptr;
   SceneItem* carrier = nullptr;  // whose body carries the geom; not owned

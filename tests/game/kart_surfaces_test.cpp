@@ -7,17 +7,20 @@
 
 #include "game/vehicle.h"
 #include "scene/physics_object.h"
+#include "scene/scene.h"
 
 namespace {
 
 class SensorKart : public Vehicle {
  public:
-  SensorKart(NetControl& control, int k, bool simulated)
-      : Vehicle(control, k, VehicleNetValues::Side::Master), m_simulated(simulated) {}
+  SensorKart(Scene& scene, NetControl& control, int k, bool simulated)
+      : Vehicle(scene, nullptr, k, nullptr, nullptr, "", control, VehicleNetValues::Side::Master),
+        m_simulated(simulated) {}
   bool isSimulated() override { return m_simulated; }
   void getPosition(Position3& out) override { out = {}; }
   const float* getVelocity() override { return m_dir; }
   void step(double, double) override {}
+  void updateVisuals(double) override {}
   bool m_simulated;
   float m_dir[3] = {0, 0, 1};
 };
@@ -57,9 +60,10 @@ class KartSurfaceTest : public ::testing::Test {
   }
 
   NetControl control;
-  SensorKart kart0{control, 0, true};
-  SensorKart kart1{control, 1, true};
-  SensorKart remote{control, 2, false};
+  Scene scene{nullptr};
+  SensorKart kart0{scene, control, 0, true};
+  SensorKart kart1{scene, control, 1, true};
+  SensorKart remote{scene, control, 2, false};
   Vehicle* slots[6] = {&kart0, &kart1, &remote, nullptr, nullptr, nullptr};
   std::vector<std::unique_ptr<PhysicsObject>> objects;
 };
