@@ -2,7 +2,6 @@
 // thirteen body motions, the six driver scenes, the weapon objects, the
 // tuning files of every engine class and character, and track 01's respawn
 // points and rocket path along its centre line.
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <numbers>

@@ -3,7 +3,6 @@
 // wheel. Each kart has its own paint and, from its own seed, its own
 // proportions, spoiler and exhausts. Also the shield and the ice block.
 #include <cmath>
-#include <numbers>
 
 #include "tools/sample_data/kart_samples.h"
 
