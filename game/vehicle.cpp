@@ -34,10 +34,12 @@ Vehicle::Vehicle(Scene& scene, std::unique_ptr<Controller> controller, int k,
     m_chassis = findKartItem(scene, "Vehicle", -1, k + 1);
     m_col = findKartItem(scene, "col", -1, k + 1);
     if (auto* col = dynamic_cast<PhysicsObject*>(m_col)) col->ownerIndex = k;
-    // Every kart of one model brings its own copy of the wheels: the
-    // (k + 1)-th, not the first kart's.
+    // The wheels are the newest copy of the model: the race loads each
+    // kart's scene just before it builds the kart, so that is the copy this
+    // kart's scene brought, whether or not another kart drives the same model.
     if (!kartModelFile.empty())
-      for (int i = 0; i < KartSensors::kWheelRays; ++i) m_wheels[i] = findKartItem(scene, kartModelFile, 2 + i, k + 1);
+      for (int i = 0; i < KartSensors::kWheelRays; ++i)
+        m_wheels[i] = findKartItem(scene, kartModelFile, 2 + i, scene.countItems(kartModelFile, 2 + i));
     m_items.find(scene, k);
     m_motions.find(scene, k);
   }
