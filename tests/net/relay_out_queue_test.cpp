@@ -54,20 +54,4 @@ TEST(OutQueue, RunsAndSharedDumpsGoOutInOrderWithTheirSendersAndCounts) {
   EXPECT_EQ(d.parts, "1:3c 1:1cf -1:2cf -1:3d -1:3d -1:3df 2:2cf -1:3cd -1:3cd -1:3cdf ");
 }
 
-TEST(OutQueue, ARestPutBackGoesBeforeWhatWasQueuedMeanwhile) {
-  OutQueue q, batch;
-  const auto abcd = text("abcd"), xy = text("xy");
-  q.append(abcd.data(), 4, 0);
-  batch.swap(q);
-  // Two bytes went out; then a sender queued more before the rest came back.
-  batch.consume(2, [](const OutQueue::Run&, std::size_t, bool) {});
-  q.append(xy.data(), 2, 3);
-  q.prepend(batch);
-  EXPECT_TRUE(batch.empty());
-  Drain d;
-  d.run(q, 100);
-  EXPECT_EQ(d.bytes, "cdxy");
-  EXPECT_EQ(d.parts, "0:2cf 3:2cf ");
-}
-
 }  // namespace
