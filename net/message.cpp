@@ -122,7 +122,10 @@ bool MessageWriter::end() {
 }
 
 void MessageWriter::clear() {
-  m_data.clear();
+  if (m_data.capacity() > kKeptCapacity)
+    std::vector<std::uint8_t>().swap(m_data);
+  else
+    m_data.clear();
   m_start = 0;
   m_open = false;
 }

@@ -85,7 +85,14 @@ class MessageWriter {
   const std::uint8_t* data() const { return m_data.data(); }
   std::size_t size() const { return m_data.size(); }
   bool empty() const { return m_data.empty(); }
+  std::size_t capacity() const { return m_data.capacity(); }
+  void reserve(std::size_t bytes) { m_data.reserve(bytes); }
+  // Empties the writer; a buffer grown past kKeptCapacity by a large
+  // message is given back, so a writer does not keep its largest message's
+  // size for the rest of its life.
   void clear();
+
+  static constexpr std::size_t kKeptCapacity = 64 * 1024;
 
  private:
   std::vector<std::uint8_t> m_data;

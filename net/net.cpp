@@ -207,10 +207,11 @@ bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs) {
   const SOCKET accepted = wsa::acceptTimeout(s, &peer, acceptTimeoutMs);
   if (accepted == INVALID_SOCKET) return false;
   // Each connection costs threads; a flood of them is turned away, and one
-  // machine cannot take the whole table.
+  // machine cannot take the whole table. A full table makes room for the
+  // newcomer where the server can spare a connection.
   std::size_t fromPeer = 0;
   server.forEachConnection([&](NetServerConnection& c) { fromPeer += c.peerAddress() == peer.sin_addr; });
-  if (open >= kMaxServerConnections || fromPeer >= server.m_maxPerAddress.load()) {
+  if (fromPeer >= server.m_maxPerAddress.load() || (open >= kMaxServerConnections && !server.makeRoom())) {
     wsa::closesocket(accepted);
     return false;
   }

@@ -107,6 +107,11 @@ class NetServer : public Net {
   // Calls `f` for each connection, holding the connection list.
   void forEachConnection(const std::function<void(NetServerConnection&)>& f);
 
+  // The connection table is full when a connection is accepted: a server
+  // may end one it can spare, so the newcomer takes its place. True when it
+  // did; the base spares none and the newcomer is turned away.
+  virtual bool makeRoom() { return false; }
+
   // Connections one peer address may hold at once; more are closed as soon
   // as they are accepted.
   void setMaxConnectionsPerAddress(std::size_t limit) { m_maxPerAddress = limit; }
@@ -170,7 +175,8 @@ class NetServerConnection : public Net {
 };
 
 // Connections a server keeps open at once (five players and a margin for
-// joins in progress); more are closed as soon as they are accepted.
+// joins in progress); beyond that a newcomer takes the place of one the
+// server can spare (makeRoom), or is closed as soon as it is accepted.
 inline constexpr std::size_t kMaxServerConnections = 32;
 
 // One pass of the server thread: creates, binds and listens on the

@@ -59,6 +59,20 @@ bool isValueUpdate(std::uint16_t id) {
 
 using net::MessageQueue;
 
+void ServerLock::lock() {
+  if (m_section.try_lock()) return;
+  const auto start = Clock::now();
+  m_section.lock();
+  const std::int64_t waited = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
+  std::int64_t longest = m_longestWaitNs.load();
+  while (waited > longest && !m_longestWaitNs.compare_exchange_weak(longest, waited)) {
+  }
+}
+
+std::chrono::microseconds ServerLock::longestWait() const {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::nanoseconds(m_longestWaitNs.load()));
+}
+
 GameServerConnection::GameServerConnection(GameServer& server, SOCKET s)
     : NetServerConnection(s), m_server(server), m_unseatedSince(Clock::now()) {
   wsa::setsockopt(s, SOL_SOCKET_WS, SO_SNDBUF_WS, reinterpret_cast<const char*>(&kSocketSendBuffer),
@@ -90,6 +104,14 @@ void GameServerConnection::drop(const char* why) {
   g_log.printf("relay: dropping connection from %x: %s\n", static_cast<unsigned>(peerAddress()), why);
   shutdownSocket();
 }
+
+void GameServerConnection::evict() {
+  ++m_server.m_evictedConnections;
+  g_log.printf("relay: closing connection from %x without a seat to make room\n", static_cast<unsigned>(peerAddress()));
+  shutdownSocket();
+}
+
+bool GameServerConnection::holdsSeat() const { return m_seated && m_server.m_players[m_slot] == this; }
 
 bool GameServerConnection::peerGone() const { return !isConnected() || wsa::peerClosed(getSocket()); }
 
@@ -152,21 +174,23 @@ int GameServerConnection::onReceive(const std::uint8_t* data, int length) {
   return length;
 }
 
-GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std::unique_lock<CriticalSection>& lock) {
+GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std::unique_lock<ServerLock>& lock) {
   GameServer& s = m_server;
   auto skip = [&s] {
     ++s.m_droppedMessages;
     return After::Continue;
   };
-  auto seatedIn = [this, &s](int slot) { return m_seated && m_slot == slot && s.m_players[slot] == this; };
+  auto seatedIn = [this](int slot) { return holdsSeat() && m_slot == slot; };
   switch (id) {
     case net::kHost: {
+      // A connection being ended (evicted, dropped) takes no seat.
+      if (m_dropped.load()) return After::Close;
       if (s.m_players[0]) {
         m_writeData.begin(net::kRefused);
         sendToSelf();
         return After::Close;
       }
-      for (auto& value : s.m_stored) std::vector<std::uint8_t>().swap(value);
+      s.m_store.clear();
       // Connections seated in the old game keep running but hold no seat
       // any more, so their departure cannot be taken for a new player's.
       const auto now = Clock::now();
@@ -188,13 +212,14 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
       return After::Continue;
     }
     case net::kJoin: {
+      if (m_dropped.load()) return After::Close;
       if (!s.m_players[0] || s.m_locked) {
         m_writeData.begin(net::kRefused);
         sendToSelf();
         return After::Close;
       }
       // Seated already: one connection must never hold two slots.
-      if (!(m_seated && s.m_players[m_slot] == this)) {
+      if (!holdsSeat()) {
         int slot = -1;
         for (int i = 0; i < kMaxPlayers && slot < 0; ++i)
           if (!s.m_players[i]) slot = i;
@@ -222,24 +247,23 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
       return After::Continue;
     case net::kLeave:
       // The slot is freed under the lock; close announces the departure.
-      if (m_seated && s.m_players[m_slot] == this) s.m_players[m_slot] = nullptr;
+      if (holdsSeat()) s.m_players[m_slot] = nullptr;
       return After::Close;
     case net::kReserved: {
       std::uint8_t ignored;
       if (!m_queue.readU8(ignored)) return skip();
       return After::Continue;
     }
-    case net::kRequestValues: {
-      for (int v = 0; v < net::kValueIdCount; ++v) {
-        const auto& payload = s.m_stored[static_cast<std::size_t>(v)];
-        if (payload.empty()) continue;
-        m_writeData.begin(static_cast<std::uint16_t>(v));
-        m_writeData.writeBytes(payload.data(), payload.size());
+    case net::kRequestValues:
+      // The game's values are for its players. The dump is shared by
+      // reference and built outside the lock by whoever sends it first.
+      if (!holdsSeat()) {
+        ++s.m_refusedMessages;
+        return After::Continue;
       }
-      m_writeData.begin(net::kValuesEnded);
-      sendToSelf();
+      queueDump(s.m_store.dump());
+      m_selfPending = true;
       return After::Continue;
-    }
     case net::kLock: {
       std::uint8_t locked;
       if (!m_queue.readU8(locked)) return skip();
@@ -266,7 +290,8 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
 void GameServerConnection::relayValue(std::uint16_t id) {
   const std::uint8_t* message = m_queue.messageData();
   const int length = m_queue.readLen();
-  m_server.m_stored[id].assign(message + net::kHeaderSize, message + length);
+  // Past the store's bound the update is still relayed, only not stored.
+  m_server.m_store.store(id, message + net::kHeaderSize, static_cast<std::size_t>(length - net::kHeaderSize));
   m_relay.insert(m_relay.end(), message, message + length);
   ++m_server.m_relayedUpdates;
   if (m_relay.size() >= 64 * 1024) flushRelay(false);
@@ -293,13 +318,10 @@ void GameServerConnection::queueOut(const std::uint8_t* data, std::size_t size, 
     // The server's own replies may pass the limit when nothing else waits
     // (a dump can be large), never pile up beyond it.
     if (m_backlog.load() + size <= kMaxQueuedBytes || (from < 0 && m_backlog.load() == 0)) {
-      m_out.insert(m_out.end(), data, data + size);
+      m_out.append(data, size, from);
       m_backlog += size;
+      m_unsent += size;
       if (from >= 0) m_backlogFrom[from] += size;
-      if (!m_outFrom.empty() && m_outFrom.back().first == from)
-        m_outFrom.back().second += size;
-      else
-        m_outFrom.emplace_back(from, size);
       if (wakeWriter) m_outChanged.notify_all();
       return;
     }
@@ -308,17 +330,38 @@ void GameServerConnection::queueOut(const std::uint8_t* data, std::size_t size, 
   drop("too much unsent data");
 }
 
-void GameServerConnection::accountSent(std::deque<std::pair<int, std::size_t>>& from, std::size_t count) {
+void GameServerConnection::queueDump(std::shared_ptr<ValueDump> dump) {
+  {
+    std::lock_guard out(m_outMutex);
+    if (m_writerStop || m_writerDead || !dump) return;
+    const std::size_t size = dump->size();
+    const bool counted = m_uncountedDumps > 0;
+    if (!counted || m_backlog.load() + size <= kMaxQueuedBytes) {
+      m_out.appendDump(std::move(dump), counted);
+      m_unsent += size;
+      if (counted)
+        m_backlog += size;
+      else
+        ++m_uncountedDumps;
+      return;
+    }
+  }
+  drop("too much unsent data");
+}
+
+void GameServerConnection::accountSent(OutQueue& batch, std::size_t count) {
   if (count == 0) return;
   m_lastWrite = Clock::now().time_since_epoch().count();
-  m_backlog -= count;
-  while (count > 0 && !from.empty()) {
-    auto& [slot, size] = from.front();
-    const std::size_t n = std::min(count, size);
-    if (slot >= 0) m_backlogFrom[slot] -= n;
-    size -= n;
-    count -= n;
-    if (size == 0) from.pop_front();
+  m_unsent -= count;
+  bool dumpDone = false;
+  batch.consume(count, [&](const OutQueue::Run& run, std::size_t n, bool finished) {
+    if (run.counted) m_backlog -= n;
+    if (run.from >= 0) m_backlogFrom[run.from] -= n;
+    dumpDone = dumpDone || (finished && run.dump && !run.counted);
+  });
+  if (dumpDone) {
+    std::lock_guard out(m_outMutex);
+    if (m_uncountedDumps > 0) --m_uncountedDumps;
   }
 }
 
@@ -327,15 +370,15 @@ void GameServerConnection::writeFailed() {
   std::lock_guard out(m_outMutex);
   m_writerDead = true;
   m_out.clear();
-  m_outFrom.clear();
+  m_uncountedDumps = 0;
   m_backlog = 0;
+  m_unsent = 0;
   for (auto& share : m_backlogFrom) share = 0;
   m_outChanged.notify_all();
 }
 
 void GameServerConnection::writeLoop() {
-  std::vector<std::uint8_t> batch;
-  std::deque<std::pair<int, std::size_t>> from;
+  OutQueue batch;
   for (;;) {
     {
       std::unique_lock out(m_outMutex);
@@ -348,20 +391,20 @@ void GameServerConnection::writeLoop() {
       if (m_writerStop || m_writerDead) return;
       batch.clear();
       batch.swap(m_out);
-      from.clear();
-      from.swap(m_outFrom);
     }
-    for (std::size_t done = 0; done < batch.size();) {
-      const int piece = static_cast<int>(std::min(kWritePiece, batch.size() - done));
-      if (send(batch.data() + done, piece, m_server.m_sendTimeoutMs.load()) != piece) {
+    while (!batch.empty()) {
+      // A dump goes out in pieces like everything else, each within the
+      // send timeout.
+      const auto [data, size] = batch.next(kWritePiece);
+      const int piece = static_cast<int>(size);
+      if (send(data, piece, m_server.m_sendTimeoutMs.load()) != piece) {
         // A peer that takes its messages too slowly delays only itself: it
         // is dropped rather than left with a broken stream.
         if (wsa::WSAGetLastError() == WSAETIMEDOUT) drop("send timed out");
         writeFailed();
         return;
       }
-      done += static_cast<std::size_t>(piece);
-      accountSent(from, static_cast<std::size_t>(piece));
+      accountSent(batch, size);
     }
     std::lock_guard out(m_outMutex);
     m_outChanged.notify_all();  // drainOut looks again
@@ -375,25 +418,27 @@ void GameServerConnection::sendQueuedNow() {
     m_outChanged.notify_all();
     return;
   }
-  std::vector<std::uint8_t> batch;
-  std::deque<std::pair<int, std::size_t>> from;
+  OutQueue batch;
   {
     std::lock_guard out(m_outMutex);
     if (m_writerStop || m_writerDead || m_out.empty()) return;
     batch.swap(m_out);
-    from.swap(m_outFrom);
   }
-  const int sent = sendNow(batch.data(), static_cast<int>(batch.size()));
-  if (sent < 0) {
-    writeFailed();
-    return;
+  while (!batch.empty()) {
+    const auto [data, size] = batch.next(kMaxQueuedBytes);
+    const int sent = sendNow(data, static_cast<int>(size));
+    if (sent < 0) {
+      writeFailed();
+      return;
+    }
+    accountSent(batch, static_cast<std::size_t>(sent));
+    if (static_cast<std::size_t>(sent) < size) break;
   }
-  accountSent(from, static_cast<std::size_t>(sent));
-  if (static_cast<std::size_t>(sent) == batch.size()) return;
+  if (batch.empty()) return;
   // The rest goes out first, by the writer.
   std::lock_guard out(m_outMutex);
-  m_out.insert(m_out.begin(), batch.begin() + sent, batch.end());
-  m_outFrom.insert(m_outFrom.begin(), from.begin(), from.end());
+  if (m_writerStop || m_writerDead) return;
+  m_out.prepend(batch);
   m_outChanged.notify_all();
 }
 
@@ -412,7 +457,7 @@ void GameServerConnection::sendPending() {
 void GameServerConnection::drainOut() {
   const auto deadline = Clock::now() + std::chrono::milliseconds(m_server.m_sendTimeoutMs.load()) * 2;
   std::unique_lock out(m_outMutex);
-  m_outChanged.wait_until(out, deadline, [this] { return m_writerStop || m_writerDead || m_backlog.load() == 0; });
+  m_outChanged.wait_until(out, deadline, [this] { return m_writerStop || m_writerDead || m_unsent.load() == 0; });
 }
 
 void GameServerConnection::waitForRoom() {
@@ -443,7 +488,7 @@ void GameServerConnection::waitForRoom() {
 }
 
 GameServerConnection::After GameServerConnection::waitInBarrier(std::uint32_t token,
-                                                                std::unique_lock<CriticalSection>& lock) {
+                                                                std::unique_lock<ServerLock>& lock) {
   GameServer& s = m_server;
   m_barrierToken = token;
   m_barrierReleased = false;
@@ -477,6 +522,7 @@ GameServerConnection::After GameServerConnection::waitInBarrier(std::uint32_t to
       break;
     }
     if (Clock::now() >= deadline) {
+      if (dropLaggards(token)) continue;
       drop("barrier not released in time");
       after = After::Close;
       break;
@@ -494,6 +540,31 @@ GameServerConnection::After GameServerConnection::waitInBarrier(std::uint32_t to
   m_writeData.writeU32(token);
   sendToSelf();
   return After::Continue;
+}
+
+bool GameServerConnection::dropLaggards(std::uint32_t token) {
+  GameServer& s = m_server;
+  if (!holdsSeat()) return false;
+  int waiting = 0, lagging = 0;
+  for (GameServerConnection* p : s.m_players) {
+    if (!p) continue;
+    if (p->m_barrierToken == token && !p->m_barrierReleased)
+      ++waiting;
+    else
+      ++lagging;
+  }
+  const bool hostWaits = s.m_players[0] && s.m_players[0]->m_barrierToken == token;
+  if (waiting < lagging || (waiting == lagging && !hostWaits)) return false;
+  for (GameServerConnection*& p : s.m_players) {
+    if (!p || (p->m_barrierToken == token && !p->m_barrierReleased)) continue;
+    // The seat is freed now, so the waiters are released at once; the
+    // laggard keeps its seated mark until its thread ends, which announces
+    // its departure as any leave.
+    p->drop("did not reach the barrier in time");
+    p = nullptr;
+  }
+  s.m_barrierChanged.notify_all();
+  return true;
 }
 
 void GameServerConnection::sendToSelf() {
@@ -529,7 +600,7 @@ void GameServerConnection::onDisconnect() {
 
 // --- GameServer ---
 
-GameServer::GameServer() : m_stored(net::kValueIdCount) {}
+GameServer::GameServer() = default;
 
 std::unique_ptr<NetServerConnection> GameServer::createConnection(SOCKET s) {
   return std::make_unique<GameServerConnection>(*this, s);
@@ -580,8 +651,31 @@ bool GameServer::isLocked() {
 
 std::vector<std::uint8_t> GameServer::storedValue(int id) {
   std::lock_guard lock(m_lock);
-  if (id < 0 || id >= net::kValueIdCount) return {};
-  return m_stored[static_cast<std::size_t>(id)];
+  return m_store.value(id);
+}
+
+std::size_t GameServer::storedBytes() {
+  std::lock_guard lock(m_lock);
+  return m_store.totalBytes();
+}
+
+bool GameServer::makeRoom() {
+  // Connections are listed in the order they were accepted. The server
+  // thread calls this and is the only one that frees connections, so the
+  // one chosen lives on after the lock is released.
+  GameServerConnection* oldest = nullptr;
+  forEachConnection([&](NetServerConnection& c) {
+    if (oldest) return;
+    auto& g = static_cast<GameServerConnection&>(c);
+    std::lock_guard lock(m_lock);
+    // Marked under the lock, so it can no longer take a seat.
+    if (!g.m_seated && !g.m_dropped.load() && g.isConnected()) {
+      g.m_dropped = true;
+      oldest = &g;
+    }
+  });
+  if (oldest) oldest->evict();
+  return oldest != nullptr;
 }
 
 // --- the server thread ---

@@ -16,6 +16,8 @@
 
 #include "net/message.h"
 #include "net/net.h"
+#include "net/relay_out_queue.h"
+#include "net/value_store.h"
 #include "platform/system/system.h"
 #include "platform/system/threads.h"
 
@@ -26,6 +28,21 @@ inline constexpr int kMaxPlayers = net::kPlayerSlots;
 
 class GameServer;
 using Clock = std::chrono::steady_clock;
+
+// The server's one lock: recursive, like the critical section it wraps, and
+// noting the longest time any thread waited to take it.
+class ServerLock {
+ public:
+  void lock();
+  void unlock() { m_section.unlock(); }
+  bool try_lock() { return m_section.try_lock(); }
+  std::chrono::microseconds longestWait() const;
+  void resetLongestWait() { m_longestWaitNs = 0; }
+
+ private:
+  CriticalSection m_section;
+  std::atomic<std::int64_t> m_longestWaitNs{0};
+};
 
 // One peer of the relay. Its receive thread handles its messages under the
 // server's lock; whatever is sent to it goes into its own outbound queue,
@@ -41,15 +58,23 @@ class GameServerConnection : public NetServerConnection {
   void onDisconnect() override;
   void onConnect(DWORD address) override;
 
-  // Bytes queued for this player and not yet handed to its socket.
+  // Bytes queued for this player and not yet handed to its socket that
+  // count against its limit: all but its own value dump.
   std::size_t backlog() const { return m_backlog.load(); }
 
  private:
   friend class GameServer;
   enum class After { Continue, Close };
 
-  After dispatch(std::uint16_t id, std::unique_lock<CriticalSection>& lock);
-  After waitInBarrier(std::uint32_t token, std::unique_lock<CriticalSection>& lock);
+  After dispatch(std::uint16_t id, std::unique_lock<ServerLock>& lock);
+  After waitInBarrier(std::uint32_t token, std::unique_lock<ServerLock>& lock);
+  // The barrier on `token` timed out for this waiter: the seated players
+  // that have not reached it are dropped and lose their seats, so the
+  // waiters go on. Only a seated waiter may do that, and only when the
+  // waiters are more than the laggards, or as many with the host among
+  // them: one peer alone in a barrier nobody else enters cannot have
+  // everyone else dropped. False when it may not.
+  bool dropLaggards(std::uint32_t token);
   // Queues the message in m_writeData for this connection's own peer.
   void sendToSelf();
   // Stores a value update and collects it for the other players.
@@ -68,11 +93,19 @@ class GameServerConnection : public NetServerConnection {
   // reply (a value dump may be large) to an empty queue. `from` is the slot
   // whose relays these are, -1 for the server's own messages.
   void queueOut(const std::uint8_t* data, std::size_t size, int from, bool wakeWriter);
+  // Queues a value dump for this player. Its first unsent dump does not
+  // count against its backlog limit, since the limit is there to protect
+  // it from others' updates; one asked for while another is still unsent
+  // counts like any other bytes.
+  void queueDump(std::shared_ptr<ValueDump> dump);
+  // Seated in the game now (the slot table points here).
+  bool holdsSeat() const;
   // Hands the queue to the socket as far as it takes it without waiting;
   // the rest is left to the writer. Never waits for anything.
   void sendQueuedNow();
-  // Takes `count` sent bytes off the backlog and their senders' shares.
-  void accountSent(std::deque<std::pair<int, std::size_t>>& from, std::size_t count);
+  // Takes `count` bytes, handed to the socket, off the front of `batch` and
+  // off the backlog and its senders' shares.
+  void accountSent(OutQueue& batch, std::size_t count);
   // The socket failed: the connection ends, the queue is dropped.
   void writeFailed();
   // The writer thread: sends the queue, each piece of it within the send
@@ -90,6 +123,9 @@ class GameServerConnection : public NetServerConnection {
   void waitForRoom();
   // Drops the connection for misbehaving (counted once).
   void drop(const char* why);
+  // Ends a connection without a seat to make room in a full table; the
+  // server marked it under its lock.
+  void evict();
   bool peerGone() const;
 
   GameServer& m_server;
@@ -118,16 +154,19 @@ class GameServerConnection : public NetServerConnection {
   std::atomic<int> m_pins{0};
   std::mutex m_outMutex;
   std::condition_variable m_outChanged;
-  std::vector<std::uint8_t> m_out;  // guarded by m_outMutex
-  bool m_writerStop = false;        // guarded by m_outMutex
-  bool m_writerDead = false;        // guarded by m_outMutex
-  // Who queued the bytes of m_out, in order: (slot or -1, byte count).
-  std::deque<std::pair<int, std::size_t>> m_outFrom;  // guarded by m_outMutex
+  OutQueue m_out;             // guarded by m_outMutex
+  bool m_writerStop = false;  // guarded by m_outMutex
+  bool m_writerDead = false;  // guarded by m_outMutex
+  int m_uncountedDumps = 0;   // guarded by m_outMutex
   std::atomic<std::size_t> m_backlog{0};
+  // Every byte queued and not yet handed to the socket, dumps included.
+  std::atomic<std::size_t> m_unsent{0};
   // The backlog's bytes by the slot that relayed them.
   std::atomic<std::size_t> m_backlogFrom[kMaxPlayers] = {};
   // When the writer last handed a piece to the socket (steady clock ticks).
   std::atomic<Clock::rep> m_lastWrite{0};
+  // The connection is being ended: dropped, or evicted (marked under the
+  // server's lock then, so it takes no seat meanwhile).
   std::atomic<bool> m_dropped{false};
   Thread m_writer;
 };
@@ -145,11 +184,15 @@ class GameServer : public NetServer {
   // Closes connections that have held no seat for the idle timeout. The
   // server thread calls it on every pass.
   void closeIdleConnections();
+  // The table is full: the oldest connection without a seat gives its place
+  // to the newcomer. A seated player is never evicted.
+  bool makeRoom() override;
 
   // Waits, all in milliseconds. Idle: how long a connection may stay without
-  // a seat (5 s). Barrier: how long one may wait in a barrier before it is
-  // dropped (60 s). Send: how long each piece of a player's queue may take
-  // to go out before the player is dropped (2 s).
+  // a seat (5 s). Barrier: how long one may wait in a barrier before the
+  // players that never came are dropped, or it is (60 s; see dropLaggards).
+  // Send: how long each piece of a player's queue may take to go out before
+  // the player is dropped (2 s).
   void setIdleTimeout(DWORD ms) { m_idleTimeoutMs = ms; }
   void setBarrierTimeout(DWORD ms) { m_barrierTimeoutMs = ms; }
   void setSendTimeout(DWORD ms) { m_sendTimeoutMs = ms; }
@@ -159,6 +202,7 @@ class GameServer : public NetServer {
   bool slotOccupied(int slot);
   bool isLocked();
   std::vector<std::uint8_t> storedValue(int id);
+  std::size_t storedBytes();
   // Connections dropped for misbehaving (a broken length, a backlog or a
   // flood past its limit, a send or barrier timeout, idling without a seat),
   // and messages skipped because they were too short for their id.
@@ -169,6 +213,12 @@ class GameServer : public NetServer {
   std::uint64_t refusedMessages() const { return m_refusedMessages.load(); }
   // Updates relayed (one per value message received from a player).
   std::uint64_t relayedUpdates() const { return m_relayedUpdates.load(); }
+  // Connections ended to make room for newcomers in a full table.
+  std::uint64_t evictedConnections() const { return m_evictedConnections.load(); }
+  // The longest any thread waited for the server's lock since the last
+  // reset.
+  std::chrono::microseconds longestLockWait() const { return m_lock.longestWait(); }
+  void resetLongestLockWait() { m_lock.resetLongestWait(); }
 
  private:
   friend class GameServerConnection;
@@ -176,15 +226,16 @@ class GameServer : public NetServer {
 
   // One lock serialises all message handling of all connections. Nothing
   // is sent while it is held: sends go through each connection's writer.
-  CriticalSection m_lock;
+  ServerLock m_lock;
   std::condition_variable_any m_barrierChanged;
   GameServerConnection* m_players[kMaxPlayers] = {};
   bool m_locked = false;
-  std::vector<std::vector<std::uint8_t>> m_stored;
+  ValueStore m_store;
   bool m_stopping = false;
   std::vector<GameServerConnection*> m_barrierWaiters;
   std::atomic<DWORD> m_idleTimeoutMs{5000}, m_barrierTimeoutMs{60000}, m_sendTimeoutMs{2000};
-  std::atomic<std::uint64_t> m_droppedConnections{0}, m_droppedMessages{0}, m_refusedMessages{0}, m_relayedUpdates{0};
+  std::atomic<std::uint64_t> m_droppedConnections{0}, m_droppedMessages{0}, m_refusedMessages{0}, m_relayedUpdates{0},
+      m_evictedConnections{0};
 };
 
 // Accepts connections for `server` on `port` while `running` holds, backing

@@ -16,11 +16,11 @@
 //
 //   relay_bench [seconds]        60 Hz comparison (three runs of `seconds`,
 //                                default 5), lockstep and full-speed runs,
-//                                then the 60 Hz and full-speed runs again
-//                                under attack: a peer that keeps asking for
-//                                the value dump and reads it a little every
-//                                half second, and a flooder of large values
-//                                that comes back whenever it is dropped
+//                                then the 60 Hz and full-speed runs with
+//                                three players, quiet and under attack (see
+//                                Attackers); each prints relayed updates/s,
+//                                the longest wait for the server's lock and
+//                                the peak live heap
 //   relay_bench --soak [seconds] 60 Hz with the fifth player leaving and
 //                                rejoining every second; threads,
 //                                descriptors and memory are sampled and
@@ -46,6 +46,7 @@
 #include "net/relay_server.h"
 #include "platform/net/winsock.h"
 #include "platform/system/system.h"
+#include "tests/net/live_heap.h"
 #include "tests/net/raw_peer.h"
 
 namespace {
@@ -59,6 +60,8 @@ constexpr int kSenders = 2 * kPlayers;
 constexpr int kEchoSender = kPlayers;
 constexpr auto kFrame = std::chrono::microseconds(16667);
 constexpr auto kWarmUp = std::chrono::seconds(1);
+// Under attack the attackers take two seats.
+constexpr int kHonestUnderAttack = 3;
 
 std::int64_t nowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
@@ -141,6 +144,8 @@ struct Player {
 struct RunResult {
   double seconds = 0;
   std::uint64_t updatesSent = 0, deliveries = 0, relayed = 0, bytesSent = 0, bytesReceived = 0;
+  double lockWaitUs = 0;  // the longest any thread waited for the server's lock
+  double heapMB = 0;      // peak live heap above the process before the relay started
   Latencies latency;
   Latencies byReceiver[kPlayers];  // the same samples by receiving player
 };
@@ -201,13 +206,23 @@ void clearSendTimes(int from, int to) {
     for (auto& t : g_sentAt[sender]) t.store(0);
 }
 
-// The hostile peers of the attack mode, each on a thread of its own.
+// The hostile peers of the attack mode, each on a thread of its own:
+// - a seatless peer that keeps asking for the value dump and reads it a
+//   little every half second;
+// - a seatless flooder of large values that comes back whenever it is
+//   dropped;
+// - a seated peer that fills the value store (1 MB) and then just reads;
+// - a seated peer that asks for the dump and never reads, back whenever it
+//   is dropped;
+// - 16 seatless peers from four addresses of their own that keep asking
+//   for the dump and never read, back whenever they are closed.
+// The seated ones take the seats the three honest players leave free.
 class Attackers {
  public:
   explicit Attackers(WORD port) {
     m_threads.emplace_back([this, port] {
       while (!m_stop.load()) {
-        RawPeer peer(port);
+        RawPeer peer(port, "127.0.0.14");
         for (int i = 0; !m_stop.load() && peer.send(net::kRequestValues); ++i) {
           if (i % 10 == 0) peer.readSome(100);
           Sleep(50);
@@ -217,11 +232,48 @@ class Attackers {
     m_threads.emplace_back([this, port] {
       const std::vector<std::uint8_t> big(20000, 0x5A);
       while (!m_stop.load()) {
-        RawPeer peer(port);
+        RawPeer peer(port, "127.0.0.14");
         ++m_floods;
         while (!m_stop.load() && peer.send(kValueBase, big)) {
         }
         Sleep(20);
+      }
+    });
+    m_threads.emplace_back([this, port] {
+      RawPeer peer(port);
+      if (seat(peer, net::kJoin) < 0) return;
+      std::vector<std::uint8_t> bytes;
+      for (int id = kStoredFrom; id < kStoredFrom + kStoredValues; ++id) {
+        const auto m = ::frame(static_cast<std::uint16_t>(id), std::vector<std::uint8_t>(1000, 0x33));
+        bytes.insert(bytes.end(), m.begin(), m.end());
+      }
+      if (!peer.sendRaw(bytes)) return;
+      m_stored = true;
+      while (!m_stop.load() && peer.readSome(4096)) {
+      }
+    });
+    m_threads.emplace_back([this, port] {
+      while (!m_stop.load() && !m_stored.load()) Sleep(5);
+      while (!m_stop.load()) {
+        RawPeer peer(port);
+        if (seat(peer, net::kJoin) >= 0 && peer.send(net::kRequestValues)) {
+          ++m_seatedRequests;
+          // Its close waits behind the unread dump, so only a send tells it
+          // that it was dropped: the one message the relay ignores.
+          while (!m_stop.load() && peer.send(net::kReserved, {0})) Sleep(20);
+        }
+        Sleep(20);
+      }
+    });
+    m_threads.emplace_back([this, port] {
+      static const char* const kFrom[] = {"127.0.0.10", "127.0.0.11", "127.0.0.12", "127.0.0.13"};
+      std::vector<std::unique_ptr<RawPeer>> peers;
+      for (int i = 0; i < 16; ++i) peers.push_back(std::make_unique<RawPeer>(port, kFrom[i % 4]));
+      while (!m_stop.load()) {
+        for (std::size_t i = 0; i < peers.size(); ++i) {
+          if (!peers[i]->send(net::kRequestValues)) peers[i]->connect(port, kFrom[i % 4]);
+        }
+        Sleep(50);
       }
     });
   }
@@ -231,10 +283,13 @@ class Attackers {
     for (auto& t : m_threads) t.join();
   }
   std::uint64_t floods() const { return m_floods.load(); }
+  std::uint64_t seatedRequests() const { return m_seatedRequests.load(); }
 
  private:
-  std::atomic<bool> m_stop{false};
-  std::atomic<std::uint64_t> m_floods{0};
+  // 1045 values of 1000 bytes fill the store to just under 1 MB.
+  static constexpr int kStoredFrom = 200, kStoredValues = 1045;
+  std::atomic<bool> m_stop{false}, m_stored{false};
+  std::atomic<std::uint64_t> m_floods{0}, m_seatedRequests{0};
   std::vector<std::thread> m_threads;
 };
 
@@ -292,8 +347,8 @@ class EchoServer {
 
 // Echo players send like relay players and receive their own value back,
 // decoded by their control's receive thread as a relayed value is.
-bool connectEchoPlayers(std::vector<std::unique_ptr<Player>>& players, WORD port) {
-  for (int p = 0; p < kPlayers; ++p) {
+bool connectEchoPlayers(std::vector<std::unique_ptr<Player>>& players, WORD port, int count = kPlayers) {
+  for (int p = 0; p < count; ++p) {
     auto player = std::make_unique<Player>(kEchoSender + p);
     player->timed.push_back(std::make_unique<TimedValue>(player->control, kValueBase + p, kEchoSender + p));
     // The echoed message goes to the first value with its id: the timer.
@@ -324,7 +379,7 @@ std::chrono::microseconds phaseOf(int sender, bool lockstep) {
 // runs when the warm-up ends.
 double play(
     std::vector<Player*> players, double seconds, bool paced, bool lockstep,
-    const std::function<void()>& counting = [] {}) {
+    const std::function<void()>& counting = [] {}, const std::function<void()>& sample = [] {}) {
   std::atomic<bool> running{true};
   std::vector<std::thread> threads;
   const auto start = Clock::now();
@@ -349,7 +404,11 @@ double play(
     player->receivedAtStart = player->control.getBytesReceived64();
   }
   counting();
-  std::this_thread::sleep_until(countFrom + std::chrono::duration<double>(seconds));
+  const auto end = countFrom + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  while (Clock::now() < end) {
+    sample();
+    std::this_thread::sleep_until(std::min(end, Clock::now() + std::chrono::milliseconds(20)));
+  }
   running = false;
   for (auto& t : threads) t.join();
   return std::chrono::duration<double>(Clock::now() - countFrom).count();
@@ -361,23 +420,61 @@ struct Comparison {
   RunResult relay, echo;
 };
 
-Comparison runComparison(double seconds, bool attack) {
+// The heap the players' latency samples take: the benchmark's own, not the
+// relay's.
+std::size_t sampleBytes(const std::vector<Player*>& players) {
+  std::size_t bytes = 0;
+  for (const Player* player : players)
+    for (const auto& v : player->timed) {
+      std::lock_guard lock(v->m_samplesMutex);
+      bytes += v->m_samples.capacity() * sizeof(double);
+    }
+  return bytes;
+}
+
+// What a run measures of the relay besides latency: relayed updates, the
+// longest wait for its lock and the peak live heap, without the latency
+// samples.
+class RelayGauge {
+ public:
+  RelayGauge() : m_heapBefore(liveHeapBytes()) {}
+  void start(GameDaemon::GameServer& server) {
+    m_relayedBefore = server.relayedUpdates();
+    server.resetLongestLockWait();
+  }
+  void sample(const std::vector<Player*>& players) {
+    const std::size_t live = liveHeapBytes(), samples = sampleBytes(players);
+    m_heapPeak = std::max(m_heapPeak, live > samples ? live - samples : 0);
+  }
+  void finish(GameDaemon::GameServer& server, RunResult& r) {
+    r.relayed = server.relayedUpdates() - m_relayedBefore;
+    r.lockWaitUs = static_cast<double>(server.longestLockWait().count());
+    r.heapMB = m_heapPeak > m_heapBefore ? static_cast<double>(m_heapPeak - m_heapBefore) / (1 << 20) : 0.0;
+  }
+
+ private:
+  std::size_t m_heapBefore, m_heapPeak = 0;
+  std::uint64_t m_relayedBefore = 0;
+};
+
+Comparison runComparison(double seconds, int count, bool attack) {
   Comparison c;
   clearSendTimes(0, kSenders);
+  RelayGauge gauge;
   GameDaemon::ServerThread relay(0);
   if (!relay.waitListening()) return c;
   EchoServer echoServer;
   std::vector<std::unique_ptr<Player>> relayPlayers, echoPlayers;
-  if (!seatPlayers(relayPlayers, relay.port()) || !connectEchoPlayers(echoPlayers, echoServer.port())) return c;
+  if (!seatPlayers(relayPlayers, relay.port(), count) || !connectEchoPlayers(echoPlayers, echoServer.port(), count))
+    return c;
   std::unique_ptr<Attackers> attackers;
   if (attack) attackers = std::make_unique<Attackers>(relay.port());
   std::vector<Player*> all;
   for (auto& p : relayPlayers) all.push_back(p.get());
   for (auto& p : echoPlayers) all.push_back(p.get());
-  std::uint64_t relayedBefore = 0;
-  c.relay.seconds = c.echo.seconds =
-      play(all, seconds, true, false, [&] { relayedBefore = relay.server()->relayedUpdates(); });
-  c.relay.relayed = relay.server()->relayedUpdates() - relayedBefore;
+  c.relay.seconds = c.echo.seconds = play(
+      all, seconds, true, false, [&] { gauge.start(*relay.server()); }, [&] { gauge.sample(all); });
+  gauge.finish(*relay.server(), c.relay);
   collect(relayPlayers, c.relay);
   collect(echoPlayers, c.echo);
   attackers.reset();
@@ -389,14 +486,16 @@ Comparison runComparison(double seconds, bool attack) {
   return c;
 }
 
-RunResult runRelay(double seconds, bool paced, bool soak, bool lockstep = false, bool attack = false) {
+RunResult runRelay(double seconds, bool paced, bool soak, bool lockstep = false, bool attack = false,
+                   int count = kPlayers) {
   RunResult result;
   clearSendTimes(0, kPlayers);
+  RelayGauge gauge;
   GameDaemon::ServerThread relay(0);
   if (!relay.waitListening()) return result;
   std::vector<std::unique_ptr<Player>> players;
   // The soak leaves the fifth seat to the player that leaves and rejoins.
-  if (!seatPlayers(players, relay.port(), soak ? kPlayers - 1 : kPlayers)) return result;
+  if (!seatPlayers(players, relay.port(), soak ? kPlayers - 1 : count)) return result;
   std::unique_ptr<Attackers> attackers;
   if (attack) attackers = std::make_unique<Attackers>(relay.port());
   // The soak measures memory: latency samples would grow it.
@@ -451,13 +550,16 @@ RunResult runRelay(double seconds, bool paced, bool soak, bool lockstep = false,
                 firstThreads, lastThreads, firstFds, lastFds, lastRss - firstRss);
     std::printf("soak rejoins: %d of %d seated again in slot %d\n", rejoined, static_cast<int>(seconds), kPlayers - 1);
   } else {
-    std::uint64_t relayedBefore = 0;
-    result.seconds = play(all, seconds, paced, lockstep, [&] { relayedBefore = relay.server()->relayedUpdates(); });
-    result.relayed = relay.server()->relayedUpdates() - relayedBefore;
+    result.seconds = play(
+        all, seconds, paced, lockstep, [&] { gauge.start(*relay.server()); }, [&] { gauge.sample(all); });
+    gauge.finish(*relay.server(), result);
   }
   collect(players, result);
   if (attackers)
-    std::printf("  (%llu flooder connections during the run)\n", static_cast<unsigned long long>(attackers->floods()));
+    std::printf("  (%llu flooder connections, %llu dump requests from a seat, %llu connections dropped)\n",
+                static_cast<unsigned long long>(attackers->floods()),
+                static_cast<unsigned long long>(attackers->seatedRequests()),
+                static_cast<unsigned long long>(relay.server()->droppedConnections()));
   attackers.reset();
   for (auto& player : players) player->control.leave();
   relay.stop();
@@ -476,6 +578,8 @@ void report(const char* title, RunResult& r, double echoP99) {
               r.deliveries ? static_cast<double>(r.bytesReceived) / static_cast<double>(r.deliveries) : 0.0);
   std::printf("  latency update -> other player's receipt: median %.1f us, p99 %.1f us (%.2fx echo p99)\n", p50, p99,
               echoP99 > 0 ? p99 / echoP99 : 0.0);
+  std::printf("  longest wait for the server's lock %.0f us, peak live heap %.1f MB above the process before\n",
+              r.lockWaitUs, r.heapMB);
 }
 
 }  // namespace
@@ -497,72 +601,99 @@ int main(int argc, char** argv) {
   }
 
   constexpr int kRuns = 3;
-  // The 60 Hz comparison, with and without attack alternating run by run so
-  // that a noisy moment of the machine is shared out between the two; each
-  // pooled over kRuns runs.
+  // The 60 Hz comparisons: five players against the echo floor, and three
+  // players quiet and under attack (the attackers take the other two
+  // seats). The kinds alternate run by run so that a noisy moment of the
+  // machine is shared out between them; each is pooled over kRuns runs.
+  struct Kind {
+    const char* name;
+    int players;
+    bool attack;
+  };
+  const Kind kinds[] = {{"five players", kPlayers, false},
+                        {"three players", kHonestUnderAttack, false},
+                        {"three players under attack", kHonestUnderAttack, true}};
   struct Pool {
     Latencies echo, relay, byReceiver[kPlayers];
     std::vector<double> ratios;
-  } pools[2];
+    double relayedPerSecond = 0, lockWaitUs = 0, heapMB = 0;
+  } pools[3];
   for (int run = 1; run <= kRuns; ++run) {
-    for (int attack = 0; attack < 2; ++attack) {
-      Pool& pool = pools[attack];
-      Comparison c = runComparison(seconds, attack != 0);
+    for (int k = 0; k < 3; ++k) {
+      Pool& pool = pools[k];
+      Comparison c = runComparison(seconds, kinds[k].players, kinds[k].attack);
       const double e50 = c.echo.latency.percentile(0.5), e99 = c.echo.latency.percentile(0.99);
       const double r50 = c.relay.latency.percentile(0.5), r99 = c.relay.latency.percentile(0.99);
       pool.ratios.push_back(e99 > 0 ? r99 / e99 : 0);
       std::printf(
-          "60 Hz run %d%s: echo median %.1f us, p99 %.1f us (%zu samples); relay median %.1f us, p99 %.1f us (%zu "
-          "samples); %.2fx\n",
-          run, attack ? " under attack" : "", e50, e99, c.echo.latency.us.size(), r50, r99, c.relay.latency.us.size(),
-          pool.ratios.back());
+          "60 Hz run %d, %s: echo median %.1f us, p99 %.1f us (%zu samples); relay median %.1f us, p99 %.1f us (%zu "
+          "samples); %.2fx; lock wait %.0f us, heap %.1f MB\n",
+          run, kinds[k].name, e50, e99, c.echo.latency.us.size(), r50, r99, c.relay.latency.us.size(),
+          pool.ratios.back(), c.relay.lockWaitUs, c.relay.heapMB);
       std::fflush(stdout);
       pool.echo.add(c.echo.latency);
       pool.relay.add(c.relay.latency);
       for (int p = 0; p < kPlayers; ++p) pool.byReceiver[p].add(c.relay.byReceiver[p]);
+      pool.relayedPerSecond += c.relay.seconds > 0 ? static_cast<double>(c.relay.relayed) / c.relay.seconds / kRuns : 0;
+      pool.lockWaitUs = std::max(pool.lockWaitUs, c.relay.lockWaitUs);
+      pool.heapMB = std::max(pool.heapMB, c.relay.heapMB);
     }
   }
-  double poolP99[2][2];  // [attack][relay, echo]
-  for (int attack = 0; attack < 2; ++attack) {
-    Pool& pool = pools[attack];
-    const char* mode = attack ? " under attack" : "";
+  double poolP99[3][2];  // [kind][relay, echo]
+  for (int k = 0; k < 3; ++k) {
+    Pool& pool = pools[k];
     const double echoP99 = pool.echo.percentile(0.99), relayP99 = pool.relay.percentile(0.99);
-    poolP99[attack][0] = relayP99;
-    poolP99[attack][1] = echoP99;
+    poolP99[k][0] = relayP99;
+    poolP99[k][1] = echoP99;
     std::sort(pool.ratios.begin(), pool.ratios.end());
-    std::printf(
-        "echo floor%s (five players at 60 Hz, 68-byte update echoed to the sender): median %.1f us, p99 %.1f us\n",
-        mode, pool.echo.percentile(0.5), echoP99);
-    std::printf("relay%s, five players at 60 Hz, each on its own frame clock: median %.1f us, p99 %.1f us\n", mode,
-                pool.relay.percentile(0.5), relayP99);
+    std::printf("%s at 60 Hz, each on its own frame clock:\n", kinds[k].name);
+    std::printf("  echo floor (68-byte update echoed to the sender): median %.1f us, p99 %.1f us\n",
+                pool.echo.percentile(0.5), echoP99);
+    std::printf("  relay: median %.1f us, p99 %.1f us\n", pool.relay.percentile(0.5), relayP99);
     double best = 1e30, worst = 0;
-    for (auto& l : pool.byReceiver) {
-      best = std::min(best, l.percentile(0.99));
-      worst = std::max(worst, l.percentile(0.99));
+    for (int p = 0; p < kinds[k].players; ++p) {
+      best = std::min(best, pool.byReceiver[p].percentile(0.99));
+      worst = std::max(worst, pool.byReceiver[p].percentile(0.99));
     }
     std::printf("  p99 by receiving player from %.1f us to %.1f us\n", best, worst);
     std::printf("  p99 ratio pooled over %d runs %.2fx (per run %.2fx to %.2fx)\n", kRuns,
                 echoP99 > 0 ? relayP99 / echoP99 : 0.0, pool.ratios.front(), pool.ratios.back());
+    std::printf("  relayed updates %.0f/s, longest wait for the server's lock %.0f us, peak live heap %.1f MB\n",
+                pool.relayedPerSecond, pool.lockWaitUs, pool.heapMB);
   }
-  const double relayP99 = poolP99[0][0], echoP99 = poolP99[0][1], attackP99 = poolP99[1][0];
+  const double relayP99 = poolP99[0][0], echoP99 = poolP99[0][1];
+  const double quietP99 = poolP99[1][0], attackP99 = poolP99[2][0];
   RunResult lockstep = runRelay(seconds, true, false, true);
   report("relay, five players at 60 Hz in lockstep (worst case, for information)", lockstep, echoP99);
   RunResult full = runRelay(seconds, false, false);
   report("relay, five players at full speed", full, echoP99);
   const double delivered = static_cast<double>(full.deliveries) / full.seconds;
-  const double relayedPerSecond = static_cast<double>(full.relayed) / full.seconds;
 
-  RunResult fullAttack = runRelay(seconds, false, false, false, true);
-  report("relay, five players at full speed under attack", fullAttack, echoP99);
+  RunResult fullQuiet = runRelay(seconds, false, false, false, false, kHonestUnderAttack);
+  report("relay, three players at full speed", fullQuiet, echoP99);
+  RunResult fullAttack = runRelay(seconds, false, false, false, true, kHonestUnderAttack);
+  report("relay, three players at full speed under attack", fullAttack, echoP99);
+  const double quietRelayed = static_cast<double>(fullQuiet.relayed) / fullQuiet.seconds;
   const double attackRelayed = static_cast<double>(fullAttack.relayed) / fullAttack.seconds;
+  // At full speed every core is busy and a thread holding the lock is
+  // often preempted, under attack or not: the lock target is the game's
+  // 60 Hz, full speed is printed beside it.
+  const double attackLockWaitUs = pools[2].lockWaitUs;
+  const double heapAboveQuiet = std::max(pools[2].heapMB - pools[1].heapMB, fullAttack.heapMB - fullQuiet.heapMB);
 
   std::printf("target p99 at 60 Hz under 2x echo p99: %s\n", relayP99 < 2 * echoP99 ? "met" : "MISSED");
   std::printf("target over 200000 relayed updates/s at full speed (deliveries): %s\n",
               delivered > 200000 ? "met" : "MISSED");
   std::printf("target p99 at 60 Hz under attack at most 2x without (%.1f us vs %.1f us, %.2fx): %s\n", attackP99,
-              relayP99, relayP99 > 0 ? attackP99 / relayP99 : 0.0, attackP99 <= 2 * relayP99 ? "met" : "MISSED");
+              quietP99, quietP99 > 0 ? attackP99 / quietP99 : 0.0, attackP99 <= 2 * quietP99 ? "met" : "MISSED");
   std::printf("target relayed updates/s under attack at least 80%% of without (%.0f vs %.0f, %.0f%%): %s\n",
-              attackRelayed, relayedPerSecond, relayedPerSecond > 0 ? 100 * attackRelayed / relayedPerSecond : 0.0,
-              attackRelayed >= 0.8 * relayedPerSecond ? "met" : "MISSED");
+              attackRelayed, quietRelayed, quietRelayed > 0 ? 100 * attackRelayed / quietRelayed : 0.0,
+              attackRelayed >= 0.8 * quietRelayed ? "met" : "MISSED");
+  std::printf(
+      "target longest wait for the server's lock at 60 Hz under attack under 5 ms (%.0f us; at full speed %.0f us, "
+      "quiet %.0f us): %s\n",
+      attackLockWaitUs, fullAttack.lockWaitUs, fullQuiet.lockWaitUs, attackLockWaitUs < 5000 ? "met" : "MISSED");
+  std::printf("target live heap under attack under 64 MB above the quiet relay (%+.1f MB): %s\n", heapAboveQuiet,
+              heapAboveQuiet < 64 ? "met" : "MISSED");
   return 0;
 }

@@ -7,90 +7,20 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "net/relay_server.h"
+#include "tests/net/honest_player.h"
 #include "tests/net/raw_peer.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int kHonest = 4;
-constexpr int kHonestId = 100;  // honest player p updates id 100 + p
-
-long long msSince(Clock::time_point t) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
-}
-
-// An honest player: one thread sends its value every 10 ms, another reads
-// everything and notes the longest wait between two updates of each other
-// player, and anything it should never see.
-class HonestPlayer {
- public:
-  HonestPlayer(WORD port, int slot) : m_peer(port), m_slot(slot) {}
-  ~HonestPlayer() { stop(); }
-
-  bool seat() { return ::seat(m_peer, m_slot == 0 ? net::kHost : net::kJoin) == m_slot; }
-  void start() {
-    const auto now = Clock::now();
-    std::fill(std::begin(m_last), std::end(m_last), now);
-    m_sender = std::thread([this] {
-      std::vector<std::uint8_t> payload(24, static_cast<std::uint8_t>(m_slot));
-      for (std::uint32_t seq = 0; !m_stop.load(); ++seq) {
-        std::copy_n(u32(seq).begin(), 4, payload.begin());
-        if (!m_peer.send(static_cast<std::uint16_t>(kHonestId + m_slot), payload)) break;
-        Sleep(10);
-      }
-    });
-    m_reader = std::thread([this] {
-      while (!m_stop.load() && !m_peer.closed()) {
-        auto m = m_peer.next(20);
-        if (!m) continue;
-        std::lock_guard lock(m_mutex);
-        const int from = m->id - kHonestId;
-        if (from >= 0 && from < kHonest) {
-          m_maxGap = std::max(m_maxGap, msSince(m_last[from]));
-          m_last[from] = Clock::now();
-        } else if (m->id == net::kAccepted || m->id == net::kRefused || m->id == net::kValuesEnded ||
-                   m->id == net::kLeave) {
-          ++m_unexpected;
-        }
-      }
-    });
-  }
-  void stop() {
-    m_stop = true;
-    if (m_sender.joinable()) m_sender.join();
-    if (m_reader.joinable()) m_reader.join();
-  }
-  // The longest wait for another player's update so far, the current one
-  // included.
-  long long maxGapMs() {
-    std::lock_guard lock(m_mutex);
-    long long gap = m_maxGap;
-    for (int p = 0; p < kHonest; ++p)
-      if (p != m_slot) gap = std::max(gap, msSince(m_last[p]));
-    return gap;
-  }
-  bool dropped() const { return m_peer.closed(); }
-  int unexpected() {
-    std::lock_guard lock(m_mutex);
-    return m_unexpected;
-  }
-
- private:
-  RawPeer m_peer;
-  const int m_slot;
-  std::atomic<bool> m_stop{false};
-  std::thread m_sender, m_reader;
-  std::mutex m_mutex;
-  Clock::time_point m_last[kHonest];
-  long long m_maxGap = 0;
-  int m_unexpected = 0;
-};
+constexpr const char* kAttackerAddresses[] = {"127.0.0.10", "127.0.0.11", "127.0.0.12", "127.0.0.13"};
 
 class Attack : public ::testing::Test {
  protected:
@@ -101,7 +31,7 @@ class Attack : public ::testing::Test {
     server().setMaxConnectionsPerAddress(kMaxServerConnections);
     server().setIdleTimeout(kIdleMs);
     for (int p = 0; p < kHonest; ++p) {
-      m_honest.push_back(std::make_unique<HonestPlayer>(port(), p));
+      m_honest.push_back(std::make_unique<HonestPlayer>(port(), p, kHonest));
       ASSERT_TRUE(m_honest.back()->seat());
     }
     for (auto& h : m_honest) h->start();
@@ -143,16 +73,17 @@ class Attack : public ::testing::Test {
 
 TEST_F(Attack, ATricklingReaderOfTheValueDumpHoldsNobody) {
   {
-    // Large stored values make a dump far beyond what the socket buffers.
+    // Large stored values (as much as the store takes) make a dump far
+    // beyond what the socket buffers.
     RawPeer stuffer(port());
     ASSERT_EQ(seat(stuffer, net::kJoin), kHonest);
     std::vector<std::uint8_t> bytes;
-    for (int id = 200; id < 1700; ++id) {
+    for (int id = 200; id < 1200; ++id) {
       const auto m = frame(static_cast<std::uint16_t>(id), std::vector<std::uint8_t>(1000, 0x33));
       bytes.insert(bytes.end(), m.begin(), m.end());
     }
     ASSERT_TRUE(stuffer.sendRaw(bytes));
-    ASSERT_TRUE(eventually([&] { return !server().storedValue(1699).empty(); }));
+    ASSERT_TRUE(eventually([&] { return !server().storedValue(1199).empty(); }));
   }
   ASSERT_TRUE(eventually([&] { return server().occupiedSlots() == kHonest; }));
   RawPeer trickler(port());
@@ -251,6 +182,7 @@ TEST_F(Attack, IdleSocketsFillingTheTableAreClosedAtTheIdleTimeout) {
   std::vector<std::unique_ptr<RawPeer>> idle;
   for (int i = 0; i < 28; ++i) idle.push_back(std::make_unique<RawPeer>(port()));
   ASSERT_TRUE(eventually([&] { return server().connectionCount() == kMaxServerConnections; }));
+  // All of them from one address, which may hold no more.
   RawPeer turnedAway(port());
   EXPECT_TRUE(turnedAway.closedByPeer(300));
   EXPECT_TRUE(newcomerAnswered(true));
@@ -278,6 +210,52 @@ TEST(AttackAtRealTimeouts, IdleSocketsAreClosedAfterFiveSecondsAndANewcomerGetsI
   }
   EXPECT_GE(msSince(start), 5000);
   EXPECT_FALSE(host.closedByPeer(10));
+}
+
+// Four machines keep the connection table full of seatless connections and
+// reconnect the moment one is closed; a newcomer still gets in, by taking
+// the place of the oldest of them.
+TEST(AttackOnTheTable, ANewcomerGetsASeatWithinASecondEveryTimeWhileTheTableIsKeptFull) {
+  GameDaemon::ServerThread relay(0);
+  ASSERT_TRUE(relay.waitListening());
+  RawPeer host(relay.port());
+  ASSERT_EQ(seat(host, net::kHost), 0);
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> attackers;
+  for (std::size_t i = 0; i < kMaxServerConnections; ++i)
+    attackers.emplace_back([&, i] {
+      const char* from = kAttackerAddresses[i % 4];
+      RawPeer peer(relay.port(), from);
+      while (!stop.load())
+        if (peer.closedByPeer(50)) peer.connect(relay.port(), from);
+    });
+  EXPECT_TRUE(eventually([&] { return relay.server()->connectionCount() >= kMaxServerConnections; }));
+
+  int newcomers = 0;
+  long long slowest = 0;
+  const auto start = Clock::now();
+  for (auto due = start; msSince(start) < 15000; due += std::chrono::milliseconds(250)) {
+    std::this_thread::sleep_until(due);
+    const auto tried = Clock::now();
+    bool seated = false;
+    while (!seated && msSince(tried) < 1000) {
+      RawPeer newcomer(relay.port());
+      newcomer.send(net::kJoin);
+      auto m = newcomer.next(250);
+      seated = m && m->id == net::kAccepted;
+    }
+    EXPECT_TRUE(seated) << "newcomer " << newcomers;
+    slowest = std::max(slowest, msSince(tried));
+    ++newcomers;
+  }
+  stop = true;
+  for (auto& t : attackers) t.join();
+  EXPECT_GE(newcomers, 55);
+  EXPECT_GT(relay.server()->evictedConnections(), 0u);
+  EXPECT_FALSE(host.closedByPeer(10));
+  EXPECT_TRUE(relay.server()->slotOccupied(0));
+  std::printf("%d newcomers, slowest seated after %lld ms; %llu connections evicted\n", newcomers, slowest,
+              static_cast<unsigned long long>(relay.server()->evictedConnections()));
 }
 
 }  // namespace

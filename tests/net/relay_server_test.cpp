@@ -273,6 +273,32 @@ TEST_F(Relay, ABarrierThatIsNotReleasedInTimeEndsTheWaiter) {
   EXPECT_TRUE(eventually([&] { return server().occupiedSlots() == 1; }));
 }
 
+TEST_F(Relay, ABarrierThatTimesOutDropsThePlayersThatNeverCameAndReleasesTheWaiters) {
+  server().setBarrierTimeout(300);
+  RawPeer p0(port()), p1(port()), p2(port()), p3(port());
+  ASSERT_EQ(seat(p0, net::kHost), 0);
+  ASSERT_EQ(seat(p1, net::kJoin), 1);
+  ASSERT_EQ(seat(p2, net::kJoin), 2);
+  ASSERT_EQ(seat(p3, net::kJoin), 3);
+  // One player alone in a barrier nobody else enters cannot have the
+  // others dropped: it is the one that goes.
+  p3.send(net::kBarrier, u32(4));
+  EXPECT_TRUE(p3.closedByPeer(3000));
+  ASSERT_TRUE(eventually([&] { return server().occupiedSlots() == 3; }));
+  // Two waiting for one that never comes: the laggard goes, they go on.
+  p0.send(net::kBarrier, u32(9));
+  p1.send(net::kBarrier, u32(9));
+  for (RawPeer* p : {&p0, &p1}) {
+    auto m = p->next(3000);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->id, net::kBarrier);
+    EXPECT_EQ(m->payload, u32(9));
+  }
+  EXPECT_TRUE(p2.closedByPeer(1000));
+  EXPECT_EQ(server().occupiedSlots(), 2);
+  EXPECT_EQ(server().droppedConnections(), 2u);
+}
+
 TEST_F(Relay, MessagesTooShortForTheirIdAreSkippedAndHighIdsDropped) {
   RawPeer host(port()), player(port());
   ASSERT_EQ(seat(host, net::kHost), 0);
