@@ -122,31 +122,6 @@ TEST(LwsTokens, EntriesAndSkipsKeepToTheirOwnBlocks) {
   EXPECT_STREQ(k.next(), "after");
 }
 
-// A block whose braces do not balance ends where the next block of its kind
-// begins; a bound keeps every reader inside it.
-TEST(LwsTokens, BlockEndsAndBounds) {
-  Text t("{ Actor a { b } } { Actor c { d } { Actor e } } EndPlugin tail");
-  LwsTokens& k = t.tokens;
-  k.seek(2);
-  EXPECT_EQ(k.blockEnd("Actor", true), 7) << "balanced: one past its own brace";
-  k.seek(9);
-  EXPECT_EQ(k.blockEnd("Actor", true), 13) << "a brace too few: the next actor begins";
-  EXPECT_EQ(k.pluginEnd(0), 18);
-  {
-    LwsTokens::Bound bound(k, 12);
-    k.skipBlock();
-    EXPECT_EQ(k.cursor(), 12);
-    EXPECT_TRUE(k.atEnd());
-    EXPECT_STREQ(k.at(13), "");
-    EXPECT_EQ(k.nextEntry(), nullptr);
-  }
-  EXPECT_STREQ(k.next(), "}");
-  Text noEnd("a { b } } c } d");
-  EXPECT_EQ(noEnd.tokens.pluginEnd(0), 5) << "without EndPlugin: past the brace that closes it";
-  Text nextPlugin("a { b Plugin c EndPlugin");
-  EXPECT_EQ(nextPlugin.tokens.pluginEnd(0), 3);
-}
-
 TEST(LwsEnvelopes, ChannelsKeepTheirEndPositionsAndMendBadBlocks) {
   // One key: the constant, the cursor after the "}".
   Text one("{ Envelope 1 Key 2.5 0 0 0 0 0 0 0 0 Behaviors 1 1 } after");
@@ -950,8 +925,6 @@ TEST_F(LwsLoaderTest, ActorTracksAndUnbalancedActorsKeepTheActorsAfterThem) {
       {"balanced", motion("Walk", "Body", 1) + motion("Run", "Body", 2), "} ", 2},
       {"a brace too many", motion("Walk", "Body", 1) + "} " + motion("Run", "Body", 2), "} ", 1},
       {"a brace too few", motion("Walk", "Body", 1) + motion("Run", "Body", 2), "", 2},
-      {"a motion two braces short", "{ AddMotion MotionName Walk { Item ItemName Body " + motion("Run", "Body", 2),
-       "} ", 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
