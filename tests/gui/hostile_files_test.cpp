@@ -86,8 +86,8 @@ std::string imagesetOver(const std::string& name, const std::string& picture) {
          "<Image name=\"All\" xPos=\"0\" yPos=\"0\" width=\"1\" height=\"1\"/></Imageset>\n";
 }
 
-// The sample GUI's own files (scheme, looks, imagesets, fonts) with some
-// replaced or added.
+// The sample menu folder (scheme, looks, imagesets, fonts ...) with some
+// files replaced or added.
 std::unique_ptr<MemoryFile> guiFilesWith(
     const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& changed) {
   auto files = std::make_unique<MemoryFile>();
@@ -95,12 +95,7 @@ std::unique_ptr<MemoryFile> guiFilesWith(
   auto reader = archive.cloneUnique();
   for (int i = 0; i < archive.entryCount(); ++i) {
     const std::string& name = archive.entryName(i);
-    const std::size_t dot = name.rfind('.');
-    const std::string kind = dot == std::string::npos ? "" : name.substr(dot);
-    if (name.rfind(kMenu, 0) != 0 ||
-        std::strchr(".scheme.looknfeel.imageset.png.font.ttf", kind.empty() ? '#' : kind[1]) == nullptr)
-      continue;
-    if (!reader->open(name.c_str())) continue;
+    if (name.rfind(kMenu, 0) != 0 || !reader->open(name.c_str())) continue;
     std::vector<unsigned char> bytes(static_cast<std::size_t>(reader->size()));
     if (!bytes.empty()) reader->read(bytes.data(), reader->size());
     reader->close();
