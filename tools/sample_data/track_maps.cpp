@@ -86,17 +86,15 @@ bool addTrackMaps(ArchiveWriter& writer, const SampleTrack& track) {
   const NearestCentre nearest = nearestCentre(track, kMapSize, kMapSize);
   const std::vector<std::uint8_t> positions = positionValues(track, nearest);
   std::vector<std::uint8_t> reset(positions.size());
-  // Three levels of light: open ground, the road, the road in shade. Full
-  // light on the road (170 reads as 1.0), a touch less blue: warm daylight.
-  const std::vector<std::uint32_t> levels = {200u << 16 | 200u << 8 | 190u, 170u << 16 | 170u << 8 | 160u,
-                                             110u << 16 | 110u << 8 | 100u};
+  // Full light (170 reads as 1.0) but on the track's shaded stretch.
+  const std::vector<std::uint32_t> levels = {grey(170), grey(110)};
   std::vector<std::uint8_t> light(positions.size());
   for (std::size_t i = 0; i < positions.size(); ++i) {
     // The reset map marks where a kart may be put back: the paved road.
     reset[i] = nearest.distance[i] <= track.roadHalfWidth ? 255 : 0;
     const float f = nearest.fraction[i];
     const bool shaded = f > track.shadeFrom && f < track.shadeTo;
-    light[i] = positions[i] == 0 ? 0 : (shaded ? 2 : 1);
+    light[i] = positions[i] != 0 && shaded ? 1 : 0;
   }
   return add(writer, positionMapFile(track), pcx(positions), kMapPacking) &&
          add(writer, resetMapFile(track), pcx(reset), kMapPacking) &&
