@@ -1,7 +1,7 @@
 // A simulated kart on the sample tracks: on track 0 it settles on its
 // ground rays at the first start item, gains speed with the throttle held,
-// and the walls keep it on the track; on the ring, throttle and left held
-// take it round along the inner wall.
+// and the walls keep it on the track; on the ring, the throttle alone takes
+// it round along the outer wall.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,16 +19,12 @@ namespace {
 
 class Throttle : public Controller {
  public:
-  explicit Throttle(bool left = false) : m_left(left) {}
-  bool left() override { return m_left; }
+  bool left() override { return false; }
   bool right() override { return false; }
   bool accelerate() override { return true; }
   bool brake() override { return false; }
   bool secondaryAction() override { return false; }
   bool useExtra() override { return false; }
-
- private:
-  bool m_left;
 };
 
 // Distance from a point to the centre line, sampled every few centimetres.
@@ -63,8 +59,8 @@ class TrackKart : public PipelineTest {
     PipelineTest::TearDown();
   }
   void surfaces(int a, int b, ODEJointSurface* s) { scene->surfaceTable[a][b] = scene->surfaceTable[b][a] = s; }
-  void makeKart(bool left = false) {
-    kart = std::make_unique<VehicleMaster>(*scene, config, control, std::make_unique<Throttle>(left), 0, nullptr, 0,
+  void makeKart() {
+    kart = std::make_unique<VehicleMaster>(*scene, config, control, std::make_unique<Throttle>(), 0, nullptr, 0,
                                            &trackArchive());
     slots[0] = kart.get();
     auto* col = dynamic_cast<PhysicsObject*>(scene->findItem("col", -1, 1));
@@ -158,15 +154,16 @@ TEST_F(TrackKart, SettlesAtTheStartDrivesOffAndTheWallsKeepItOnTheTrack) {
   EXPECT_NEAR(p.y, 0.0f, 0.05f);
 }
 
-// The ring, from the first start item on its outer side.
+// The ring, from its first start item.
 class RingKart : public TrackKart {
  protected:
   const SampleTrack& track() const override { return *findSampleTrack(1); }
 };
 
 // Held throttle alone meets the outer wall at a glancing angle, and the
-// wall then turns the kart round the ring lap after lap. (Steering into a
-// wall from a standstill ends head-on, where the kart stops.)
+// wall then turns the kart round the ring lap after lap; it never gets
+// through a wall nor off the position map. (Steering into a wall from a
+// standstill ends head-on, where the kart stops.)
 TEST_F(RingKart, TheThrottleAloneGoesRoundAlongTheOuterWall) {
   const SampleTrack& ring = track();
   config.m_track.set(ring.index);

@@ -21,8 +21,7 @@ GroundPlace stoneAgeCentre(double f) {
   return {10.0 + r * std::cos(a), 40.0 + r * std::sin(a)};
 }
 
-// Track 1: a plain ring, walled on both sides, so that throttle and left
-// held take a kart round along its inner wall.
+// Track 1: a plain ring, walled on both sides.
 constexpr double kRingRadius = 100.0;
 GroundPlace ringCentre(double f) {
   const double a = kTwoPi * f;

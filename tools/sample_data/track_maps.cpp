@@ -50,9 +50,15 @@ NearestCentre nearestCentre(const SampleTrack& track, int width, int height) {
 }
 
 std::vector<std::uint8_t> positionValues(const SampleTrack& track, const NearestCentre& nearest) {
+  // Every place a kart can reach between the walls reads a value, even in
+  // a pixel whose centre lies just past a wall.
+  const MapRect& r = track.rect;
+  const float halfDiagonal =
+      std::hypot((r.maxX - r.minX) / static_cast<float>(nearest.width), (r.maxZ - r.minZ) / nearest.height) / 2.0f;
+  const float reach = std::max(track.groundHalfWidth, track.wallOffset + halfDiagonal);
   std::vector<std::uint8_t> values(nearest.fraction.size(), 0);
   for (std::size_t i = 0; i < values.size(); ++i) {
-    if (nearest.distance[i] > track.groundHalfWidth) continue;
+    if (nearest.distance[i] > reach) continue;
     const int v = 1 + static_cast<int>(nearest.fraction[i] * 255.0f);
     values[i] = static_cast<std::uint8_t>(std::clamp(v, 1, 255));
   }

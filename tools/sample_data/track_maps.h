@@ -19,7 +19,7 @@ struct NearestCentre {
 
 NearestCentre nearestCentre(const SampleTrack& track, int width, int height);
 
-// 0 off the road mesh, else 1 + the fraction x 255.
+// 1 + the fraction x 255 on the road mesh and up to the walls, else 0.
 std::vector<std::uint8_t> positionValues(const SampleTrack& track, const NearestCentre& nearest);
 
 // The light map (BMP), the position map and the reset map (PCX) under the

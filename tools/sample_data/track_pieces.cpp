@@ -296,11 +296,11 @@ void writeTrackObject(lws::SceneWriter& w, const std::string& file, const lws::M
   if (kind >= 0) w.geom({geomType, kind, space, geomSize, 0});
 }
 
-void writeStartGrid(lws::SceneWriter& w, const SampleTrack& track, float firstColumn) {
+void writeStartGrid(lws::SceneWriter& w, const SampleTrack& track) {
   for (int slot = 0; slot < kStartCount; ++slot) {
     w.addNullObject("start");
     const double f = fractionAlong(track, 0.0, -4.0 * (slot / 2 + 1));
-    w.motion("ObjectMotion", placedOn(track, f, slot % 2 == 0 ? firstColumn : -firstColumn, 0.5f));
+    w.motion("ObjectMotion", placedOn(track, f, slot % 2 == 0 ? -2.5f : 2.5f, 0.5f));
   }
 }
 

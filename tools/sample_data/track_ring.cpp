@@ -1,7 +1,7 @@
 // Track 1 ("aegypten"): a plain ring through the desert, walled on both
-// sides. Its bend never ends and turns left, so a kart with throttle and
-// left held runs round along the inner wall, lap after lap. Pyramids stand
-// in the middle and around it.
+// sides. Its bend never ends, so a kart that only holds the throttle meets
+// the outer wall at a glancing angle and the wall takes it round, lap after
+// lap. Pyramids stand in the middle and around it.
 #include <string>
 #include <vector>
 
@@ -41,10 +41,7 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
   writeExtraBoxes(w, track, 0.5);
   const std::string pyramids = kTrackObjects + "track_05_pyramiden.lwo";
   writeTrackObject(w, pyramids, lws::still());
-  // The first slot on the outer side: from there a kart that just holds
-  // the throttle meets the outer wall at a glancing angle and runs round
-  // along it.
-  writeStartGrid(w, track, 2.5f);
+  writeStartGrid(w, track);
   writeSun(w, sky);
   writeCameraAndFog(w, track, sky);
   return w.text();
