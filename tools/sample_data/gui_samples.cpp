@@ -11,9 +11,10 @@
 #include "content/archive_writer.h"
 #include "content/png_writer.h"
 #include "tools/sample_data/gui_sample_names.h"
-#include "tools/sample_data/sample_sources.h"
 #include "tools/sample_data/options_samples.h"
+#include "tools/sample_data/sample_sources.h"
 #include "tools/sample_data/screen_samples.h"
+#include "tools/sample_data/text_words.h"
 
 namespace {
 
@@ -326,26 +327,6 @@ bool addFontFile(ArchiveWriter& writer, const char* file) {
   return writer.add(kFolder + file, bytes, 0);
 }
 
-std::string textTable(const char* what) {
-  // Accented words show that texts are read as UTF-8.
-  static const char* const kLanguages[5][2] = {{"De", "Gr\xC3\xBC\xC3\x9F\x65"},
-                                               {"En", "Text"},
-                                               {"Fr", "Fen\xC3\xAAtre"},
-                                               {"Sp", "Espa\xC3\xB1ol"},
-                                               {"It", "Citt\xC3\xA0"}};
-  std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<Texts>\n";
-  for (int id : sampleTextIds()) {
-    s += "  <Take id=\"" + std::to_string(id) + "\">";
-    for (const auto& language : kLanguages) {
-      std::string text = id == 4030 ? std::string("[NICKNAME] ") + language[1]
-                                    : std::string(what) + " " + std::to_string(id) + " " + language[1];
-      s += std::string("<") + language[0] + ">" + text + "</" + language[0] + ">";
-    }
-    s += "</Take>\n";
-  }
-  return s + "</Texts>\n";
-}
-
 }  // namespace
 
 // ---- pictures ---------------------------------------------------------------
@@ -385,8 +366,8 @@ bool addGuiSamples(ArchiveWriter& writer) {
         "\" nativeHorzRes=\"1024\" nativeVertRes=\"768\" autoScaled=\"disabled\" antiAlias=\"true\"/>\n";
     ok = ok && writer.add(kFolder + font.name + ".font", xml);
   }
-  ok = ok && writer.add(kFolder + "Texts.xml", textTable("Menu")) &&
-       writer.add(kFolder + "IngameTexts.xml", textTable("Race"));
+  ok = ok && writer.add(kFolder + "Texts.xml", textTableXml(menuTexts())) &&
+       writer.add(kFolder + "IngameTexts.xml", textTableXml(raceTexts()));
   ok = ok && addScreenSamples(writer);
   return ok;
 }
