@@ -17,7 +17,7 @@
 #include "platform/window/window.h"
 #include "tests/gui/gui_fixture.h"
 #include "tests/gui/screen_fixture.h"
-#include "tools/sample_data/options_samples.h"
+#include "tools/sample_data/picture_imageset.h"
 #include "tools/sample_data/screen_samples.h"
 
 namespace {
@@ -125,10 +125,22 @@ class GuiOnGlTest : public ReportCapture {
   std::unique_ptr<Gui> gui;
 };
 
-void expectColour(DWORD got, DWORD want, const char* where) {
+void expectColour(DWORD got, DWORD want, const char* where, int tolerance = 2) {
   for (int shift = 0; shift < 24; shift += 8)
-    EXPECT_NEAR(static_cast<int>((got >> shift) & 0xFF), static_cast<int>((want >> shift) & 0xFF), 2)
+    EXPECT_NEAR(static_cast<int>((got >> shift) & 0xFF), static_cast<int>((want >> shift) & 0xFF), tolerance)
         << where << ": got " << std::hex << got << ", want " << want;
+}
+
+// The generated picture's colour at (u, v), fractions of its width and
+// height: what a window stretching it shows there, up to filtering.
+DWORD pictureAt(const char* imageset, const char* image, float u, float v) {
+  const std::vector<NamedPicture> pictures = drawImageset(imageset);
+  const Canvas* c = findPicture(pictures, image);
+  EXPECT_NE(c, nullptr) << imageset << "/" << image;
+  if (!c) return 0;
+  return c->at(std::min(c->width() - 1, static_cast<int>(u * static_cast<float>(c->width()))),
+               std::min(c->height() - 1, static_cast<int>(v * static_cast<float>(c->height())))) &
+         0xFFFFFF;
 }
 
 TEST_F(GuiOnGlTest, WindowsLandUprightInPlaceAndBlendedOverThe3dFrame) {
@@ -181,9 +193,13 @@ TEST_F(GuiOnGlTest, LoadingWindowFollowsResetsAndResizes) {
   LoadingWindow loading(gui.get());
   loading.setProgress(50);
   std::vector<DWORD> shown = readAll();
-  expectColour(at(shown, 296, 690), 0xE08020, "bar");
-  expectColour(at(shown, 700, 690), 0x203060, "right of the bar");
-  expectColour(at(shown, 296, 77), 0x203060, "background");
+  // The bar is 430 x 25 at (81, 678); right of it lies the background.
+  const DWORD bar = pictureAt("LoadingScreen", "Bar", 0.5f, 12.5f / 25);
+  expectColour(at(shown, 296, 690), bar, "bar", 8);
+  expectColour(at(shown, 700, 690), pictureAt("LoadingScreen", "Background", 700 / 1024.0f, 690 / 768.0f),
+               "right of the bar", 4);
+  expectColour(at(shown, 296, 77), pictureAt("LoadingScreen", "Background", 296 / 1024.0f, 77 / 768.0f), "background",
+               4);
 
   device->SimulateDeviceLoss(true);
   device->SimulateDeviceLoss(false);
@@ -199,11 +215,13 @@ TEST_F(GuiOnGlTest, LoadingWindowFollowsResetsAndResizes) {
   gui->setDisplaySize(1280, 960);
   loading.draw();
   shown = readAll();
-  expectColour(at(shown, 370, 862), 0xE08020, "bar at 1280 x 960");
-  expectColour(at(shown, 875, 862), 0x203060, "right of the bar at 1280 x 960");
-  expectColour(at(shown, 370, 96), 0x203060, "background at 1280 x 960");
+  expectColour(at(shown, 370, 862), bar, "bar at 1280 x 960", 8);
+  expectColour(at(shown, 875, 862), pictureAt("LoadingScreen", "Background", 700 / 1024.0f, 690 / 768.0f),
+               "right of the bar at 1280 x 960", 4);
+  expectColour(at(shown, 370, 96), pictureAt("LoadingScreen", "Background", 296 / 1024.0f, 77 / 768.0f),
+               "background at 1280 x 960", 4);
   loading.setProgress(100);  // a changed window is drawn again, not taken from the layer
-  expectColour(at(readAll(), 875, 862), 0xE08020, "full bar at 1280 x 960");
+  expectColour(at(readAll(), 875, 862), bar, "full bar at 1280 x 960", 8);
 }
 
 class GlScreenHost : public ScreenHost {
@@ -267,9 +285,10 @@ TEST_F(GuiOnGlTest, HighscoresTableAndEndPicture) {
   };
   // Light pixels of the white "--" of row 0's name cell over the background.
   auto expectTable = [&](const std::vector<DWORD>& shown) {
-    const DWORD background = at(shown, 20, 20);
-    EXPECT_NE(background, 0u);
-    EXPECT_EQ(at(shown, 1000, 150), background);
+    for (auto [x, y] : {std::pair{20, 20}, std::pair{1000, 150}})
+      expectColour(at(shown, x, y),
+                   pictureAt("Highscores", "Background", static_cast<float>(x) / 1024, static_cast<float>(y) / 768),
+                   "background", 4);
     int white = 0;
     for (int y = 225; y < 250; ++y)
       for (int x = 110; x < 390; ++x) {
@@ -287,10 +306,12 @@ TEST_F(GuiOnGlTest, HighscoresTableAndEndPicture) {
   services.settings.m_championshipCharacter = 2;
   screen.activate();
   const std::vector<DWORD> picture = frame();
-  const DWORD alien = sampleEndPictureColour(2) & 0xFFFFFF;
   for (auto [x, y] : {std::pair{20, 20}, std::pair{512, 237}, std::pair{1010, 760}})
-    expectColour(at(picture, x, y), alien, "end picture");
-  expectColour(at(picture, 930, 670), 0x206A30, "its OK button");
+    expectColour(at(picture, x, y),
+                 pictureAt("Endscreen_Alien", "Background", static_cast<float>(x) / 1024, static_cast<float>(y) / 768),
+                 "end picture", 4);
+  // The OK button (135 x 135 at 862, 605): its green face left of the tick.
+  expectColour(at(picture, 880, 650), pictureAt("Quillfen", "OKButton", 18 / 135.0f, 45 / 135.0f), "its OK button", 12);
 
   gui->context().injectMousePosition(930, 670);
   gui->context().injectMouseButtonDown(CEGUI::LeftButton);

@@ -5,21 +5,13 @@
 
 #include "content/archive_writer.h"
 #include "tools/sample_data/gui_sample_names.h"
+#include "tools/sample_data/picture_imageset.h"
 
 namespace {
 
 const std::string kFolder = "D:\\Tamberlok\\menu\\";
 
-bool addFlags(ArchiveWriter& writer) {
-  static const char* const kCodes[] = {"DE", "EN", "FR", "SP", "IT"};
-  std::vector<std::string> names;
-  for (const char* code : kCodes)
-    for (const char* state : {"_Normal", "_Hover"}) names.push_back(std::string("Flag") + code + state);
-  std::vector<SampleImage> images;
-  for (std::size_t i = 0; i < names.size(); ++i)
-    images.push_back({names[i].c_str(), 0xFF000000u | (0x1F3A5Bu * static_cast<std::uint32_t>(i + 1))});
-  return addSampleImageset(writer, "Flags", images);
-}
+bool addFlags(ArchiveWriter& writer) { return addPictureImageset(writer, "Flags", drawImageset("Flags")); }
 
 // CR LF lines with every font marker, an empty line and one line whose
 // marker is all there is.

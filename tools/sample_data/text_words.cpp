@@ -40,21 +40,25 @@ constexpr TextBox kOn = TextBox::kOnScreen;
     }                                                                                                                \
   }
 
+// Karts 0..7 and engine classes 0..2: the menus name them, and so may
+// the race.
+#define KART_AND_CLASS_NAMES                                                     \
+  {700, true, kOn, {"Comet", "Comet", "Comet", "Comet", "Comet"}},               \
+      {701, true, kOn, {"Hornet", "Hornet", "Hornet", "Hornet", "Hornet"}},      \
+      {702, true, kOn, {"Boulder", "Boulder", "Boulder", "Boulder", "Boulder"}}, \
+      {703, true, kOn, {"Viper", "Viper", "Viper", "Viper", "Viper"}},           \
+      {704, true, kOn, {"Cyclone", "Cyclone", "Cyclone", "Cyclone", "Cyclone"}}, \
+      {705, true, kOn, {"Pebble", "Pebble", "Pebble", "Pebble", "Pebble"}},      \
+      {706, true, kOn, {"Thunder", "Thunder", "Thunder", "Thunder", "Thunder"}}, \
+      {707, true, kOn, {"Mirage", "Mirage", "Mirage", "Mirage", "Mirage"}},      \
+      {800, false, kOn, {"50 ccm", "50 cc", "50 cm³", "50 cc", "50 cc"}},        \
+      {810, false, kOn, {"100 ccm", "100 cc", "100 cm³", "100 cc", "100 cc"}}, { \
+    820, false, kOn, { "150 ccm", "150 cc", "150 cm³", "150 cc", "150 cc" }      \
+  }
+
 const SampleText kMenu[] = {
     CHARACTER_NAMES,
-    // Karts 0..7.
-    {700, true, kOn, {"Comet", "Comet", "Comet", "Comet", "Comet"}},
-    {701, true, kOn, {"Hornet", "Hornet", "Hornet", "Hornet", "Hornet"}},
-    {702, true, kOn, {"Boulder", "Boulder", "Boulder", "Boulder", "Boulder"}},
-    {703, true, kOn, {"Viper", "Viper", "Viper", "Viper", "Viper"}},
-    {704, true, kOn, {"Cyclone", "Cyclone", "Cyclone", "Cyclone", "Cyclone"}},
-    {705, true, kOn, {"Pebble", "Pebble", "Pebble", "Pebble", "Pebble"}},
-    {706, true, kOn, {"Thunder", "Thunder", "Thunder", "Thunder", "Thunder"}},
-    {707, true, kOn, {"Mirage", "Mirage", "Mirage", "Mirage", "Mirage"}},
-    // Engine classes 0..2.
-    {800, false, kOn, {"50 ccm", "50 cc", "50 cm³", "50 cc", "50 cc"}},
-    {810, false, kOn, {"100 ccm", "100 cc", "100 cm³", "100 cc", "100 cc"}},
-    {820, false, kOn, {"150 ccm", "150 cc", "150 cm³", "150 cc", "150 cc"}},
+    KART_AND_CLASS_NAMES,
     // Quit dialog.
     {1001, false, kOn, {"Ja", "Yes", "Oui", "Sí", "Sì"}},
     {1002, false, kOn, {"Nein", "No", "Non", "No", "No"}},
@@ -287,6 +291,7 @@ using B = TextBox;
 
 const SampleText kRace[] = {
     CHARACTER_NAMES,
+    KART_AND_CLASS_NAMES,
     // Display labels; 1000 also heads the lap-time display and, with the lap
     // number after it, the time-trial result rows.
     {1000, false, B::kHudLabel, {"Runde", "Lap", "Tour", "Vuelta", "Giro"}},
@@ -426,6 +431,7 @@ const SampleText kRace[] = {
 
 #undef CHARACTER_NAMES
 #undef TRACK_NAMES
+#undef KART_AND_CLASS_NAMES
 
 void escape(std::string& out, const char* text) {
   for (const char* c = text; *c; ++c) {
