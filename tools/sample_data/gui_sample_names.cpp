@@ -39,7 +39,7 @@ constexpr SampleImage kLoading[] = {
 constexpr SampleFont kFonts[] = {
     {"VerdanaSmall", "DejaVuSans.ttf", 10},  {"VerdanaSmallItalic", "DejaVuSans-Oblique.ttf", 10},
     {"VerdanaMedium", "DejaVuSans.ttf", 14}, {"VerdanaMediumItalic", "DejaVuSans-Oblique.ttf", 14},
-    {"VerdanaLarge", "DejaVuSans.ttf", 20},  {"VerdanaLargeItalic", "DejaVuSans-Oblique.ttf", 20},
+    {"VerdanaLarge", "DejaVuSans.ttf", 19},  {"VerdanaLargeItalic", "DejaVuSans-Oblique.ttf", 19},
 };
 
 }  // namespace

@@ -108,7 +108,7 @@ const SampleText kMenu[] = {
     {2593, false, kOn, {"Spanisch", "Spanish", "Espagnol", "Español", "Spagnolo"}},
     {2594, false, kOn, {"Italienisch", "Italian", "Italien", "Italiano", "Italiano"}},
     {2595, false, kOn, {"Russisch", "Russian", "Russe", "Ruso", "Russo"}},
-    {2600, false, kOn, {"Mitwirkende", "Credits", "Crédits", "Créditos", "Riconoscimenti"}},
+    {2600, false, kOn, {"Mitwirkende", "Credits", "Crédits", "Créditos", "Crediti"}},
     TRACK_NAMES,
     // The help page: title, controls and the table of keys.
     {3999, false, kOn, {"Hilfe", "Help", "Aide", "Ayuda", "Aiuto"}},
