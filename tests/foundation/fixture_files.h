@@ -18,7 +18,11 @@ inline const std::vector<std::uint32_t> kFixtureColours = {
 };
 
 inline std::vector<std::uint8_t> readFixture(const std::string& name) {
-  const std::filesystem::path path = std::filesystem::path(__FILE__).parent_path() / "fixtures" / name;
+  std::filesystem::path path = std::filesystem::path(__FILE__).parent_path() / "fixtures" / name;
+  // A compiler cache may hand the compiler source paths relative to the
+  // build folder, whose test programs lie one folder further down.
+  if (path.is_relative() && !std::filesystem::exists(path))
+    path = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / path;
   std::ifstream in(path, std::ios::binary);
   EXPECT_TRUE(in.good()) << path;
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
