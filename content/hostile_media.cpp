@@ -76,8 +76,9 @@ void putBook(BitWriter& out, const VorbisBookSpec& book) {
   for (std::uint64_t i = 0; i < values; ++i) out.put(i & 1, 1);
 }
 
-// The first three packets of an Ogg stream.
-std::vector<HostileBytes> headerPackets(const HostileBytes& ogg, int* serial) {
+// The first three packets of an Ogg stream, and where its first page after
+// them begins (the end when there is none).
+std::vector<HostileBytes> headerPackets(const HostileBytes& ogg, int* serial, std::size_t* audio) {
   ogg_sync_state sync;
   ogg_sync_init(&sync);
   char* buffer = ogg_sync_buffer(&sync, static_cast<long>(ogg.size()));
@@ -86,8 +87,10 @@ std::vector<HostileBytes> headerPackets(const HostileBytes& ogg, int* serial) {
   ogg_stream_state stream;
   bool started = false;
   std::vector<HostileBytes> packets;
+  *audio = 0;
   ogg_page page;
   while (packets.size() < 3 && ogg_sync_pageout(&sync, &page) == 1) {
+    *audio += static_cast<std::size_t>(page.header_len + page.body_len);
     if (!started) {
       *serial = ogg_page_serialno(&page);
       ogg_stream_init(&stream, *serial);
@@ -103,10 +106,12 @@ std::vector<HostileBytes> headerPackets(const HostileBytes& ogg, int* serial) {
   return packets;
 }
 
-HostileBytes headerPages(const std::vector<HostileBytes>& packets, int serial) {
+// Pages for the header packets; `pages` counts them.
+HostileBytes headerPages(const std::vector<HostileBytes>& packets, int serial, int* pages) {
   ogg_stream_state stream;
   ogg_stream_init(&stream, serial);
   HostileBytes out;
+  *pages = 0;
   ogg_page page;
   for (std::size_t i = 0; i < packets.size(); ++i) {
     ogg_packet packet{};
@@ -119,10 +124,32 @@ HostileBytes headerPages(const std::vector<HostileBytes>& packets, int serial) {
     while ((i == 0 || i + 1 == packets.size()) && ogg_stream_flush(&stream, &page)) {
       out.insert(out.end(), page.header, page.header + page.header_len);
       out.insert(out.end(), page.body, page.body + page.body_len);
+      ++*pages;
     }
   }
   ogg_stream_clear(&stream);
   return out;
+}
+
+// Appends the pages of `ogg` from `at` on, their sequence numbers moved by
+// `shift` (and their checksums set again).
+void appendPages(HostileBytes& out, const HostileBytes& ogg, std::size_t at, int shift) {
+  while (at + 27 <= ogg.size()) {
+    std::size_t length = 27 + ogg[at + 26];
+    for (std::size_t i = 0; i < ogg[at + 26] && at + 27 + i < ogg.size(); ++i) length += ogg[at + 27 + i];
+    if (at + length > ogg.size()) break;
+    const std::size_t start = out.size();
+    out.insert(out.end(), ogg.begin() + static_cast<std::ptrdiff_t>(at),
+               ogg.begin() + static_cast<std::ptrdiff_t>(at + length));
+    std::uint32_t sequence = 0;
+    for (int i = 3; i >= 0; --i) sequence = sequence << 8 | out[start + 18 + i];
+    sequence += static_cast<std::uint32_t>(shift);
+    for (int i = 0; i < 4; ++i) out[start + 18 + i] = static_cast<std::uint8_t>(sequence >> (8 * i));
+    const long header = 27 + out[start + 26];
+    ogg_page page{&out[start], header, &out[start + header], static_cast<long>(length) - header};
+    ogg_page_checksum_set(&page);
+    at += length;
+  }
 }
 
 void putBigEndian(HostileBytes& out, std::initializer_list<int> values) {
@@ -131,11 +158,13 @@ void putBigEndian(HostileBytes& out, std::initializer_list<int> values) {
 
 }  // namespace
 
-HostileBytes oggVorbisHeadersWithBooks(const std::vector<VorbisBookSpec>& books) {
+HostileBytes oggVorbisWithBooks(const std::vector<VorbisBookSpec>& books) {
   std::vector<std::int16_t> tone;
   for (int i = 0; i < 2048; ++i) tone.push_back(static_cast<std::int16_t>(6000 * std::sin(i * 0.05)));
+  const HostileBytes original = encodeOggVorbis(tone, 1, 22050);
   int serial = 0;
-  std::vector<HostileBytes> packets = headerPackets(encodeOggVorbis(tone, 1, 22050), &serial);
+  std::size_t audio = 0;
+  std::vector<HostileBytes> packets = headerPackets(original, &serial, &audio);
   if (packets.size() != 3) return {};
   const HostileBytes& setup = packets[2];
   VorbisSetupLayout layout;
@@ -149,13 +178,16 @@ HostileBytes oggVorbisHeadersWithBooks(const std::vector<VorbisBookSpec>& books)
   for (const VorbisBookSpec& book : books) putBook(out, book);
   out.copy(setup.data(), layout.codebooksEnd, setup.size() * 8);
   packets[2] = out.bytes();
-  return headerPages(packets, serial);
+  int pages = 0;
+  HostileBytes file = headerPages(packets, serial, &pages);
+  appendPages(file, original, audio, pages - 2);  // the encoder wrote two header pages
+  return file;
 }
 
-HostileBytes oggVorbisWithHugeBook() { return oggVorbisHeadersWithBooks({{(1u << 20) - 1, 1, 0}}); }
+HostileBytes oggVorbisWithHugeBook() { return oggVorbisWithBooks({{(1u << 20) - 1, 1, 0}}); }
 
 HostileBytes oggVorbisWithLookupBooks(int count) {
-  return oggVorbisHeadersWithBooks(std::vector<VorbisBookSpec>(static_cast<std::size_t>(count), {65535, 128, 1}));
+  return oggVorbisWithBooks(std::vector<VorbisBookSpec>(static_cast<std::size_t>(count), {65535, 128, 1}));
 }
 
 HostileBytes jpegEndingAfterFirstBlockRow(bool progressive) {

@@ -20,10 +20,10 @@ struct VorbisBookSpec {
   int lookupType = 0;
 };
 
-// The three header pages of a short file from encodeOggVorbis, with `books`
-// added after the encoder's own codebooks (so that every index the floors
-// and residues use still names the same book). Empty on failure.
-HostileBytes oggVorbisHeadersWithBooks(const std::vector<VorbisBookSpec>& books);
+// A short mono file from encodeOggVorbis with `books` added after the
+// encoder's own codebooks (so that every index the floors and residues use
+// still names the same book). Empty on failure.
+HostileBytes oggVorbisWithBooks(const std::vector<VorbisBookSpec>& books);
 // One book of 2^20 - 1 entries, whose set-up puts 8 MB on the stack.
 HostileBytes oggVorbisWithHugeBook();
 // `count` lookup books of 65535 entries in 128 dimensions: 32 MB of floats
