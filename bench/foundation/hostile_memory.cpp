@@ -89,24 +89,24 @@ Case ddsCase(UINT side, D3DFORMAT format, D3DFORMAT made) {
   // The file is read into memory (as the file layer does) inside the child.
   const long long own = static_cast<long long>(bytes.size()) + texture;
   const long long texels = static_cast<long long>(side) * side;
-  return {
-      "dds: " + std::to_string(side) + " x " + std::to_string(side) + (made == D3DFMT_DXT1 ? ", DXT1" : ", A8R8G8B8"),
-      "dds",
-      std::move(bytes),
-      own + 8 * texels,
-      [made](const std::string& path) {
-        // As the file layer does: the whole file, read once at its size.
-        Bytes file(std::filesystem::file_size(path));
-        std::ifstream(path, std::ios::binary)
-            .read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()));
-        IDirect3DTexture9* texture = nullptr;
-        if (SUCCEEDED(D3DXCreateTextureFromFileInMemoryEx(
-                recordingDevice(), file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, made,
-                D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture)))
-          texture->Release();
-      },
-      own,
-      texels};
+  return {"dds: " + std::to_string(side) + " x " + std::to_string(side) +
+              (format == D3DFMT_DXT1 ? " DXT1" : " A8R8G8B8") + (made == D3DFMT_DXT1 ? " to DXT1" : " to A8R8G8B8"),
+          "dds",
+          std::move(bytes),
+          own + 8 * texels,
+          [made](const std::string& path) {
+            // As the file layer does: the whole file, read once at its size.
+            Bytes file(std::filesystem::file_size(path));
+            std::ifstream(path, std::ios::binary)
+                .read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()));
+            IDirect3DTexture9* texture = nullptr;
+            if (SUCCEEDED(D3DXCreateTextureFromFileInMemoryEx(
+                    recordingDevice(), file.data(), static_cast<UINT>(file.size()), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0,
+                    made, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture)))
+              texture->Release();
+          },
+          own,
+          texels};
 }
 
 }  // namespace
@@ -143,7 +143,7 @@ int main() {
   cases.push_back(ddsCase(4096, D3DFMT_DXT1, D3DFMT_A8R8G8B8));
   cases.push_back(ddsCase(4096, D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8));
   Case huge = ddsCase(16384, D3DFMT_DXT1, D3DFMT_DXT1);
-  huge.name = "dds: 16384 x 16384, refused";
+  huge.name = "dds: 16384 x 16384 DXT1, refused";
   // Only the file itself, and what reading it costs any program.
   huge.allowance = static_cast<long long>(huge.bytes.size()) + (4LL << 20);
   huge.texels = 0;
