@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <memory>
 
 #include "foundation/channel_group.h"
 #include "foundation/file.h"

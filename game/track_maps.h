@@ -7,7 +7,6 @@
 // smaller one reads the same places coarser and nothing is read past it.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "foundation/file_data.h"
@@ -21,8 +20,6 @@ class Vehicle;
 // The ground a map covers: column 0 lies at minX, the last column at maxX;
 // row 0 at maxZ (the map's top is the far end of z), the last row at minZ.
 struct TrackRectangle {
-  static constexpr int kMapSize = 512;  // pixels per side the maps are drawn at
-
   float minX = 0.0f, maxX = 0.0f, minZ = 0.0f, maxZ = 0.0f;
 
   // The rectangle of track index 0..7; false (and an empty rectangle) for
@@ -95,7 +92,6 @@ class ResetMap {
   float width() const { return m_width; }
   float height() const { return m_height; }
   const TrackRectangle& rectangle() const { return m_rectangle; }
-  const PcxImage& picture() const { return m_picture; }
 
  private:
   float m_width = 512.0f;

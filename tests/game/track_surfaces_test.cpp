@@ -58,13 +58,6 @@ class TrackSurfaceTest : public ::testing::Test {
     slots[1] = kart1.get();
     slots[2] = remote.get();
   }
-  ~TrackSurfaceTest() override {
-    objects.clear();  // destroys the loose geoms
-    kart0.reset();
-    kart1.reset();
-    remote.reset();
-  }
-
   // A loose box geom (in no space) carrying a physics object.
   PhysicsObject* box(float x, float y, float z, float size, int kind, int owner) {
     dGeomID g = dCreateBox(nullptr, size, size, size);
@@ -77,7 +70,7 @@ class TrackSurfaceTest : public ::testing::Test {
     dGeomSetData(g, o);
     return o;
   }
-  // A kart's collision item beside a track item of `kind`, overlapping it.
+  // A kart's collision item, and a track item that overlaps it.
   PhysicsObject* kartCol(int k) { return box(0, 0, 0, 1, kSurfaceKartBody, k); }
   PhysicsObject* item(int kind) { return box(0.8f, 0, 0, 1, kind, -1); }
   // The pair collided in the given order, each contact given to the surface.
@@ -95,7 +88,7 @@ class TrackSurfaceTest : public ::testing::Test {
   std::unique_ptr<RemoteKart> remote;
   Vehicle* slots[Vehicle::kMaxKarts] = {};
   float triggerTimer = 0.0f;
-  std::vector<std::unique_ptr<PhysicsObject>> objects;
+  std::vector<std::unique_ptr<PhysicsObject>> objects;  // destroyed first, with their geoms
 };
 
 TEST_F(TrackSurfaceTest, CheckpointMarksOnlyItsOwnKartWhicheverGeomComesFirst) {
@@ -124,56 +117,36 @@ TEST_F(TrackSurfaceTest, RemoteKartTakesBoxesAndLinesButRecordsNoPadResetOrZone)
   ODEJointSurfaceRutsch slides(slots);
   ODEJointSurfaceBand bands(slots);
   ODEJointSurfaceWind winds(slots);
-  PhysicsObject* extra = item(kSurfaceExtraBox);
-  PhysicsObject* checkpoint = item(kSurfaceCheckpoint);
-  PhysicsObject* pad = item(kSurfaceSpeedUp);
-  PhysicsObject* reset = item(kSurfaceResetZone);
-  PhysicsObject* stamper = item(kSurfaceStamper);
-  PhysicsObject* crusher = item(kSurfaceCrusher);
-  PhysicsObject* slide = item(kSurfaceSlide);
-  PhysicsObject* band = item(kSurfaceBand);
-  PhysicsObject* wind = item(kSurfaceWind);
+  const std::pair<ODEJointSurface*, PhysicsObject*> track[] = {
+      {&boxes, item(kSurfaceExtraBox)},   {&line, item(kSurfaceCheckpoint)},  {&pads, item(kSurfaceSpeedUp)},
+      {&resets, item(kSurfaceResetZone)}, {&stampers, item(kSurfaceStamper)}, {&crushers, item(kSurfaceCrusher)},
+      {&slides, item(kSurfaceSlide)},     {&bands, item(kSurfaceBand)},       {&winds, item(kSurfaceWind)}};
   auto driveThroughAll = [&](PhysicsObject* col) {
-    // Half the items listed first, half second: the kart is found either way.
-    touch(boxes, col, extra);
-    touch(line, checkpoint, col);
-    touch(pads, col, pad);
-    touch(resets, reset, col);
-    touch(stampers, col, stamper);
-    touch(crushers, crusher, col);
-    touch(slides, col, slide);
-    touch(bands, band, col);
-    touch(winds, col, wind);
+    bool colFirst = true;  // alternating: the kart is found either way
+    for (auto [surface, object] : track) {
+      colFirst ? touch(*surface, col, object) : touch(*surface, object, col);
+      colFirst = !colFirst;
+    }
   };
-
-  driveThroughAll(kartCol(2));
-  EXPECT_EQ(remote->boxes, std::vector<PhysicsObject*>{extra});
+  for (int owner : {2, -1, 3, 6, 40}) driveThroughAll(kartCol(owner));
+  EXPECT_EQ(remote->boxes, std::vector<PhysicsObject*>{track[0].second});
   EXPECT_EQ(remote->m_lineTouched, 1);
   EXPECT_EQ(remote->m_sensors.band, nullptr);
   EXPECT_EQ(remote->m_sensors.wind, nullptr);
-  // Nothing reached the simulated karts either.
-  for (HookKart* kart : {kart0.get(), kart1.get()}) {
-    EXPECT_TRUE(kart->boostPads.empty());
-    EXPECT_EQ(kart->respawns + kart->stamps + kart->crushes, 0);
-    EXPECT_TRUE(kart->boxes.empty());
-  }
+  EXPECT_TRUE(kart1->boostPads.empty());
+  EXPECT_EQ(kart1->respawns + kart1->stamps + kart1->crushes, 0);
 
   driveThroughAll(kartCol(1));
-  EXPECT_EQ(kart1->boxes, std::vector<PhysicsObject*>{extra});
+  EXPECT_EQ(kart1->boxes, std::vector<PhysicsObject*>{track[0].second});
   EXPECT_EQ(kart1->m_lineTouched, 1);
-  EXPECT_EQ(kart1->boostPads, std::vector<PhysicsObject*>{pad});
+  EXPECT_EQ(kart1->boostPads, std::vector<PhysicsObject*>{track[2].second});
   EXPECT_EQ(kart1->respawns, 1);
   EXPECT_EQ(kart1->stamps, 1);
   EXPECT_EQ(kart1->crushes, 1);
   EXPECT_EQ(kart1->m_drive.m_sliding, 1);
-  EXPECT_EQ(kart1->m_sensors.band, band);
-  EXPECT_EQ(kart1->m_sensors.wind, wind);
-  EXPECT_EQ(kart0->respawns, 0);
-  EXPECT_EQ(kart0->m_drive.m_sliding, 0);
-
-  // A collision item whose index names no kart is ignored.
-  for (int owner : {-1, 3, 6, 40}) driveThroughAll(kartCol(owner));
-  EXPECT_EQ(kart1->respawns, 1);
+  EXPECT_EQ(kart1->m_sensors.band, track[7].second);
+  EXPECT_EQ(kart1->m_sensors.wind, track[8].second);
+  EXPECT_EQ(kart0->respawns + kart0->m_drive.m_sliding, 0);
 }
 
 TEST_F(TrackSurfaceTest, RocketOnObstacleStamperOrCrusherGoesOffAsOnAWall) {
@@ -185,15 +158,13 @@ TEST_F(TrackSurfaceTest, RocketOnObstacleStamperOrCrusherGoesOffAsOnAWall) {
     ASSERT_EQ(touch(rockets, target, rocket), 1);
     ASSERT_EQ(touch(rockets, rocket, target), 1);
     ASSERT_EQ(kart1->explosions.size(), 2u) << "kind " << kind;
-    // Where it touched: on the target's top face, under the rocket.
-    EXPECT_NEAR(kart1->explosions[0].y, 1.0f, 0.06f);
-    EXPECT_NEAR(kart1->explosions[1].y, 1.0f, 0.06f);
-    EXPECT_TRUE(kart0->explosions.empty());
+    EXPECT_NEAR(kart1->explosions[1].y, 1.0f, 0.06f);  // on the target's top face
   }
   // A rocket a remote kart fired goes off on its own machine.
   PhysicsObject* remoteRocket = box(0, 1.2f, 0, 0.5f, kSurfaceRocket, 2);
   kart1->explosions.clear();
   touch(rockets, remoteRocket, box(0, 0, 0, 2, kSurfaceWall, -1));
+  touch(rockets, box(0, 1.2f, 0, 0.5f, kSurfaceRocket, -1), box(0, 0, 0, 2, kSurfaceWall, -1));
   EXPECT_TRUE(kart0->explosions.empty() && kart1->explosions.empty());
 }
 
@@ -201,14 +172,11 @@ TEST_F(TrackSurfaceTest, TriggerStartsOnlyAnIdleTimer) {
   ODEJointSurfaceTrigger trigger(slots, triggerTimer);
   PhysicsObject* col = kartCol(0);
   PhysicsObject* pad = item(kSurfaceTrigger);
-  touch(trigger, col, pad);
-  EXPECT_EQ(triggerTimer, 2.0f);
-  triggerTimer = 1.25f;  // running down
-  touch(trigger, pad, col);
-  EXPECT_EQ(triggerTimer, 1.25f);
-  triggerTimer = 0.0f;
-  touch(trigger, col, pad);
-  EXPECT_EQ(triggerTimer, 2.0f);
+  for (float before : {0.0f, 1.25f, 0.0f}) {
+    triggerTimer = before;
+    touch(trigger, pad, col);
+    EXPECT_EQ(triggerTimer, before == 0.0f ? 2.0f : before);
+  }
 }
 
 // The surfaces in a scene's tables, met through the scene's own collision
@@ -227,53 +195,32 @@ class InstalledSurfaceTest : public TrackSurfaceTest {
     o->prepareOnce();
     return o;
   }
-  // The surface at (item, other) is an `Expected`, the same in both orders,
-  // and makes no joint.
-  template <class Expected>
-  void expectPair(int item, int other, int maxCollisions) {
-    SCOPED_TRACE(testing::Message() << "pair " << item << ", " << other);
-    ODEJointSurface* surface = scene.surfaceTable[item][other];
-    EXPECT_NE(dynamic_cast<Expected*>(surface), nullptr);
-    EXPECT_EQ(scene.surfaceTable[other][item], surface);
-    EXPECT_EQ(surface->maxCollisions(), maxCollisions);
-    EXPECT_FALSE(surface->m_createJoint);
-  }
-
   TrackSurfaces surfaces{slots, triggerTimer};
   ODESpacePair collide{true};
 };
 
-TEST_F(InstalledSurfaceTest, EveryPairHoldsItsSurfaceInBothOrders) {
-  auto at = [&](int a, int b) { return scene.surfaceTable[a][b]; };
-  for (int ground : {0, 25, 26}) expectPair<ODEJointSurfaceRay>(5, ground, 1);
-  expectPair<ODEJointSurfaceFall>(5, 8, 1);
-  expectPair<ODEJointSurfaceCollision>(6, 1, 16);
-  expectPair<ODEJointSurfaceVehicle>(6, 6, 16);
-  expectPair<ODEJointSurfaceObstacle>(6, 12, 1);
-  expectPair<ODEJointSurfaceExtra>(6, 13, 1);
-  expectPair<ODEJointSurfaceCrusher>(6, 14, 1);
-  expectPair<ODEJointSurfaceSpeedup>(6, 15, 1);
-  expectPair<ODEJointSurfaceStampfer>(6, 16, 1);
-  expectPair<ODEJointSurfaceCheck>(6, 19, 1);
-  expectPair<ODEJointSurfaceWind>(6, 20, 1);
-  expectPair<ODEJointSurfaceRutsch>(6, 21, 1);
-  expectPair<ODEJointSurfaceBand>(6, 22, 1);
-  expectPair<ODEJointSurfaceTrigger>(6, 23, 1);
-  expectPair<ODEJointSurfaceReset>(6, 7, 1);
-  for (int target : {0, 25, 26, 1, 12, 16, 14}) expectPair<ODEJointSurfaceRocketWall>(18, target, 1);
-
-  // Obstacles on the ground and at walls: one plain surface that makes
-  // joints, skipped while a body rests.
-  ODEJointSurface* obstacleGround = at(12, 0);
-  EXPECT_EQ(at(12, 1), obstacleGround);
-  EXPECT_EQ(at(0, 12), obstacleGround);
-  EXPECT_NE(obstacleGround, &scene.defaultSurface);
-  EXPECT_TRUE(obstacleGround->m_createJoint);
-  EXPECT_TRUE(obstacleGround->m_requireEnabledBodies);
-
-  // Pairs the game does not list keep the scene's default.
-  for (auto [a, b] : {std::pair{5, 1}, {6, 0}, {18, 6}, {13, 0}, {12, 12}, {18, 18}, {49, 49}})
-    EXPECT_EQ(at(a, b), &scene.defaultSurface) << a << ", " << b;
+TEST_F(InstalledSurfaceTest, EveryPairHoldsItsSurfaceInBothOrdersAndOthersKeepTheDefault) {
+  const std::pair<int, int> pairs[] = {{5, 0},   {5, 25}, {5, 26},  {5, 8},   {6, 1},  {6, 6},  {6, 12},
+                                       {12, 0},  {12, 1}, {6, 13},  {6, 14},  {6, 15}, {6, 16}, {6, 19},
+                                       {6, 20},  {6, 21}, {6, 22},  {6, 23},  {6, 7},  {18, 0}, {18, 25},
+                                       {18, 26}, {18, 1}, {18, 12}, {18, 16}, {18, 14}};
+  for (auto [a, b] : pairs) {
+    EXPECT_NE(scene.surfaceTable[a][b], &scene.defaultSurface) << a << ", " << b;
+    EXPECT_EQ(scene.surfaceTable[a][b], scene.surfaceTable[b][a]) << a << ", " << b;
+  }
+  int installed = 0;
+  for (const auto& row : scene.surfaceTable)
+    for (ODEJointSurface* surface : row) installed += surface != &scene.defaultSurface;
+  EXPECT_EQ(installed, 2 * static_cast<int>(std::size(pairs)) - 1);  // (6, 6) is one entry
+  EXPECT_NE(dynamic_cast<ODEJointSurfaceRocketWall*>(scene.surfaceTable[16][18]), nullptr);
+  EXPECT_NE(dynamic_cast<ODEJointSurfaceCheck*>(scene.surfaceTable[19][6]), nullptr);
+  EXPECT_EQ(scene.surfaceTable[6][1]->maxCollisions(), 16);
+  EXPECT_EQ(scene.surfaceTable[6][6]->maxCollisions(), 16);
+  EXPECT_EQ(scene.surfaceTable[6][13]->maxCollisions(), 1);
+  // Obstacles are real bodies: one plain surface makes their ground and
+  // wall joints, but not while a body rests.
+  EXPECT_EQ(scene.surfaceTable[12][0], scene.surfaceTable[1][12]);
+  EXPECT_TRUE(scene.surfaceTable[12][0]->m_createJoint && scene.surfaceTable[12][0]->m_requireEnabledBodies);
 }
 
 TEST_F(InstalledSurfaceTest, ABoxDrivenIntoGivesOneExtraPerStep) {
@@ -286,21 +233,6 @@ TEST_F(InstalledSurfaceTest, ABoxDrivenIntoGivesOneExtraPerStep) {
   scene.collide();
   dJointGroupEmpty(scene.contactGroup);
   EXPECT_EQ(kart0->boxes.size(), 2u);
-}
-
-TEST_F(InstalledSurfaceTest, ObstacleRestsOnTheGroundOnlyWhileAwake) {
-  sceneBox(0, -0.5f, 0, 1, kSurfaceRoad, -1);
-  PhysicsObject* crate = addPhysicsObject(scene, "crate", kGeomBox, kSurfaceObstacle, 0);
-  placeAt(*crate, 0, 0.45f, 0);
-  dBodyID body = addBoxBody(scene, *crate, 1.0, 1, 1, 1);
-  crate->prepareOnce();
-  scene.collide();
-  EXPECT_GT(dBodyGetNumJoints(body), 0);
-  dJointGroupEmpty(scene.contactGroup);
-  dBodyDisable(body);
-  scene.collide();
-  EXPECT_EQ(dBodyGetNumJoints(body), 0);
-  dJointGroupEmpty(scene.contactGroup);
 }
 
 }  // namespace
