@@ -39,6 +39,7 @@ constexpr float kShotStart = 0.005f;  // a shot's or drop's timer at the use
 constexpr float kDisplayTime = 1.0f;  // flash and weight
 constexpr float kRocketHeld = 1.0f;
 constexpr float kRocketLift = 1.2f;
+constexpr float kFlatAxisLeast = 1e-6f;
 
 }  // namespace
 
@@ -189,12 +190,13 @@ void VehicleMaster::startSpeedBoost(PhysicsObject* pad) {
   d.m_velocity = d.m_speedLimit = m_tuning->turboMaxSpeed;
   if (pad) {
     // The pad's forward axis, laid flat and made unit: a scaled or tilted
-    // pad must not stretch the heading. Straight up or down keeps the old.
+    // pad must not stretch the heading. An axis with nothing left once laid
+    // flat (straight up, or a pad scaled to nothing) keeps the old one.
     Matrix4x3 world;
     pad->worldMatrix(world, 0.0, true);
     const float x = world.m[8], z = world.m[10];
     const float n = std::sqrt(x * x + z * z);
-    if (n > 0.0f && std::isfinite(n)) d.m_heading = {x / n, 0.0f, z / n};
+    if (n > kFlatAxisLeast && std::isfinite(n)) d.m_heading = {x / n, 0.0f, z / n};
   }
   d.m_motion[0] = d.m_heading.x;
   d.m_motion[1] = d.m_heading.y;
