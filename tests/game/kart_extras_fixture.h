@@ -125,7 +125,6 @@ class KartWithExtras : public ::testing::Test {
     rockets[1] = addLayerObject(extras + "rakete_1.lwo");
     driver = &actor("Character", kDriverMotionNames);
     body = &actor("gfd", kBodyMotionNames);
-    addMore();
     auto controller = std::make_unique<ScriptedController>();
     held = controller.get();
     kart = std::make_unique<TestKart>(*scene, std::move(controller), 0, &explosions, nullptr, 0, "", config, control,
@@ -139,8 +138,6 @@ class KartWithExtras : public ::testing::Test {
     kart.reset();
     scene.reset();
   }
-  // More of the scene, before the kart is built.
-  virtual void addMore() {}
 
   ObjectItem* addLayerObject(const std::string& name) {
     meshes.push_back(makeGroundMesh(1, 1.0f, [](float, float) { return 0.0f; }));

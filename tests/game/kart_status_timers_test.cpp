@@ -266,19 +266,4 @@ TEST_F(KartWithExtras, TheFlashDisplayIsResentEveryStepAndDropsTheThrowMotion) {
   EXPECT_FALSE(kart->m_net.m_extraFlash.isDirty());
 }
 
-TEST_F(KartWithExtras, TheFrozenAndSkidTimersTakeOffTheirMotionsWhenTheyEnd) {
-  for (const char* name : {"eisblock_kart", "bubble_kart"})
-    body->motions[static_cast<std::size_t>(body->findMotionIndex(name))]->setIntensity(1.0f);
-  kart->m_status.frozen = 0.025f;
-  kart->m_status.skid = 0.045f;
-  kart->m_status.throttleLock = 0.015f;
-  steps(3);
-  EXPECT_EQ(kart->m_status.throttleLock, 0.0f);
-  EXPECT_EQ(kart->m_status.frozen, 0.0f);
-  EXPECT_EQ(intensity(*body, "eisblock_kart"), 0.0f);
-  EXPECT_EQ(intensity(*body, "bubble_kart"), 1.0f);
-  steps(2);
-  EXPECT_EQ(intensity(*body, "bubble_kart"), 0.0f);
-}
-
 }  // namespace
