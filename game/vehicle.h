@@ -120,6 +120,15 @@ class Vehicle {
   // Plays the slot at the kart and has the other machines play it there.
   void announceSound(int slot);
 
+  // The race's six kart slots (null where no kart is) and its kart count
+  // (1 in a time trial), set by the race once every kart is built: the
+  // extras' roll, the hits and the magnet read the other karts through
+  // them. Until then the kart races alone.
+  void joinRace(Vehicle* const* karts, int count);
+  // Kart `index` of the race; null when the index names none.
+  Vehicle* raceKart(int index) const;
+  int raceKartCount() const { return m_raceKartCount; }
+
   int index() const { return m_index; }
   Controller* controller() const { return m_controller.get(); }
   const KartTuning& tuning() const { return *m_tuning; }
@@ -149,6 +158,8 @@ class Vehicle {
   SceneItem* m_col = nullptr;
   SceneItem* m_wheels[KartSensors::kWheelRays] = {};
   PhysicsObject* m_touchedBox = nullptr;
+  Vehicle* const* m_raceKarts = nullptr;  // not owned: the race's
+  int m_raceKartCount = 0;
 };
 
 // Heading angle of a unit direction: acos(z), negative toward -x, so that
