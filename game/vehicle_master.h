@@ -5,6 +5,7 @@
 // The extras, hits and track surfaces reach it through the hooks below.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,7 +59,7 @@ class VehicleMaster : public Vehicle {
 
   // Hooks of the extras, the hits and the track surfaces.
   // Back onto the track behind where the kart was.
-  virtual void respawn() {}
+  virtual void respawn();
   // A speed-up pad (its item) launches the kart.
   virtual void startSpeedBoost(PhysicsObject* pad);
   // Flattened: by the stamper, or run over by a kart while shrunk.
@@ -120,10 +121,50 @@ class VehicleMaster : public Vehicle {
   bool runSquashed(float& timer, bool sendCol, double time, double dt);
   bool m_shrinkShown = false;  // the chassis is at a shrunk size
 
+ public:
+  // Respawn and the weapons in flight (game/kart_respawn.cpp,
+  // game/kart_projectiles.cpp).
+  // The position map's value under a point (0 off the track, else 1..255
+  // rising along the lap), which a homing rocket compares with the
+  // leader's; the race sets it. Without it the rocket never picks a target.
+  void setTrackSectors(std::function<int(const Position3&)> sectorAt) { m_sectorAt = std::move(sectorAt); }
+  // Where a kart a person drives comes back, and the way it then faces: the
+  // third respawn point behind the nearest that no other kart occupies.
+  void findRespawnPoint(Position3& point, Normal3& direction);
+  // The same for a computer driver, on a driving line it draws anew, five
+  // points back; the driver continues from that point.
+  void findAiRespawnPoint(Position3& point, Normal3& direction);
+  // The rocket path point nearest the kart, -1 when there is none.
+  int nearestRocketPathPoint();
+
+ protected:
+  // The magnet and mine dropped behind, the soap bubbles and the rocket.
+  virtual void runProjectiles(double time, double dt);
+
+ private:
+  struct Shot;
+  // Where shots and bubbles leave: ahead of the kart, a little to its side.
+  Position3 launchPoint();
+  void dropItems(float dt);
+  void flyBubbles(float dt);
+  void flyRocket(double time, float dt);
+  void launchRocket(double time);
+  void steerRocket(const Position3& at);
+  void flyShot(const Shot& shot, float dt);
+  // The respawn point `back` points behind the nearest on `points`, or -1.
+  int freePointBehind(const std::vector<Position3>& points, int back);
+  void respawnPointAt(const std::vector<Position3>& points, int i, Position3& point, Normal3& direction) const;
+
+  std::function<int(const Position3&)> m_sectorAt;
+  // Where the kart stood on the grid, and its heading there: where it comes
+  // back to on a track without respawn points.
+  Position3 m_gridStart{};
+  Normal3 m_gridHeading{0.0f, 0.0f, 1.0f};
+
  protected:
   virtual void useExtra(double time, double dt);
-  // Shield, turbo, flash and weight displays; dropped items, bubbles and
-  // the rocket.
+  // Shield, turbo, flash and weight displays (the dropped items, bubbles
+  // and rocket follow in runProjectiles).
   virtual void runTimers(double time, double dt);
   // Fall, crushed and flattened: true ends the step early.
   virtual bool runFallTimers(double time, double dt);
@@ -133,8 +174,8 @@ class VehicleMaster : public Vehicle {
   virtual void runHitTimers(double time, double dt);
   virtual void runMagnet(double time, double dt);
   // Froster and shrinker shots.
-  virtual void flyShots(double /*time*/, double /*dt*/) {}
-  virtual void placeProjectiles(double /*time*/) {}
+  virtual void flyShots(double time, double dt);
+  virtual void placeProjectiles(double time);
 
   const Config& m_config;
   PhysicsObject* m_rays[KartSensors::kRays] = {};
