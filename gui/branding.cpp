@@ -4,6 +4,9 @@
 
 #include <cstring>
 
+#include "foundation/report.h"
+#include "gui/xml_nesting.h"
+
 const char* const kBrandingLanguageCodes[kBrandingLanguages] = {"De", "En", "Fr", "Sp", "It"};
 
 namespace {
@@ -27,8 +30,12 @@ int languageIndex(const char* code) {
 
 }  // namespace
 
-void readBranding(std::string_view xml, BrandingScreen (&screens)[kBrandingLanguages]) {
+void readBranding(std::string_view xml, BrandingScreen (&screens)[kBrandingLanguages], const char* name) {
   const std::string text(xml.substr(0, xml.find('\0')));
+  if (!xmlNestingWithin(text)) {
+    reportError("\"%s\": elements nested deeper than %d levels; the branding file is not read", name, kMaxXmlNesting);
+    return;
+  }
   TiXmlDocument document;
   document.Parse(text.c_str());
   const TiXmlElement* branding = document.FirstChildElement("Branding");

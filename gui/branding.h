@@ -28,5 +28,8 @@ extern const char* const kBrandingLanguageCodes[kBrandingLanguages];
 // Fills the records from the document's "Branding" element: each "Screen"
 // works on the record its "Lang" names (another Lang is skipped), sets
 // whether it is shown ("Show" exactly "True"), may replace the imageset and
-// appends its buttons up to eight. Text after a 0 byte is not read.
-void readBranding(std::string_view xml, BrandingScreen (&screens)[kBrandingLanguages]);
+// appends its buttons up to eight. Text after a 0 byte is not read; text
+// nested too deep for the XML parser is refused with a report naming
+// `name`, and no record changes.
+void readBranding(std::string_view xml, BrandingScreen (&screens)[kBrandingLanguages],
+                  const char* name = "Branding_Demo.xml");

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "foundation/report.h"
 #include "gui/gui.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/screen_host.h"
@@ -25,79 +26,132 @@ CreditsScreen::CreditsScreen(ScreenHost& host, Menu* menu) : GuiScreen(menu, &ho
 
 CreditsScreen::~CreditsScreen() { menu_widgets::destroyRoot(m_root); }
 
-void CreditsScreen::loadCredits(std::string_view bytes) {
-  CEGUI::String line;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const unsigned char byte = static_cast<unsigned char>(bytes[i]);
-    if (byte != '\r') {
-      line += static_cast<CEGUI::utf32>(byte);
-      continue;
-    }
-    ++i;  // the line feed of CR LF, whatever it is
-    const char* font = nullptr;
-    if (!line.empty()) {
-      switch (line[0]) {
-        case '*':
-          font = "VerdanaLargeItalic";
-          break;
-        case '!':
-          font = "VerdanaMedium";
-          break;
-        case '#':
-          font = "VerdanaSmallItalic";
-          break;
-        default:
-          break;
-      }
-    }
-    if (font)
-      line.erase(0, 1);
-    else
-      font = "VerdanaMediumItalic";
-    addLine(line, font);
-    line.clear();
+namespace {
+
+const char* fontOf(char marker) {
+  switch (marker) {
+    case '*':
+      return "VerdanaLargeItalic";
+    case '!':
+      return "VerdanaMedium";
+    case '#':
+      return "VerdanaSmallItalic";
+    default:
+      return nullptr;
   }
 }
 
-void CreditsScreen::addLine(const CEGUI::String& text, const char* font) {
-  const float y = kFirstLineY + kLineHeight * static_cast<float>(m_lines.size());
-  CEGUI::Window* window = createWindow("StaticText", kLineX, y, kLineWidth, kLineHeight);
-  setFormatting(window, HorzText::Centred, VertText::Centred);
-  window->setProperty("FrameEnabled", "false");
-  window->setProperty("BackgroundEnabled", "false");
-  setText(window, text);
-  window->setFont(font);
-  setTextColour(window, 0xFFFFFFFF);
-  CEGUI::Window* shadow = createWindow("StaticText", kLineX + 2, y + 2, kLineWidth, kLineHeight);
-  setFormatting(shadow, HorzText::Centred, VertText::Centred);
-  shadow->setProperty("FrameEnabled", "false");
-  shadow->setProperty("BackgroundEnabled", "false");
-  setText(shadow, text);
-  shadow->setFont(font);
-  setTextColour(shadow, 0xFF000000);
-  // The shadow first, so that the text is drawn over it.
-  m_root->addChild(shadow);
-  m_root->addChild(window);
-  m_lines.push_back({y, window, shadow});
+}  // namespace
+
+void CreditsScreen::loadCredits(std::string_view bytes) {
+  m_lines.clear();
+  m_freePairs = m_pairs;
+  for (const WindowPair& pair : m_pairs) {
+    pair.text->setVisible(false);
+    pair.shadow->setVisible(false);
+  }
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t end = bytes.find('\r', start);
+    if (end == std::string_view::npos) break;  // a last line without its CR is not shown
+    if (m_lines.size() == kMaxLines) {
+      reportError("\"%s\": more than %zu lines; the rest is not shown", kFileName, kMaxLines);
+      break;
+    }
+    std::string_view text = bytes.substr(start, end - start);
+    start = end + 2;  // past the CR and the byte after it, whatever it is
+    const char* font = text.empty() ? nullptr : fontOf(text[0]);
+    if (font)
+      text.remove_prefix(1);
+    else
+      font = "VerdanaMediumItalic";
+    text = text.substr(0, kMaxLineLength);
+    CreditLine line;
+    line.m_y = kFirstLineY + kLineHeight * static_cast<float>(m_lines.size());
+    line.m_shown = CEGUI::String(text.data(), text.size());  // each byte is its Latin-1 character
+    line.m_font = font;
+    m_lines.push_back(std::move(line));
+  }
+  for (CreditLine& line : m_lines)
+    if (line.m_y < kWindowsEnd) attach(line, 1.0f);
+}
+
+void CreditsScreen::attach(CreditLine& line, float alpha) {
+  WindowPair pair{};
+  if (!m_freePairs.empty()) {
+    pair = m_freePairs.back();
+    m_freePairs.pop_back();
+  } else {
+    pair.text = createWindow("StaticText", kLineX, line.m_y, kLineWidth, kLineHeight);
+    pair.shadow = createWindow("StaticText", kLineX + 2, line.m_y + 2, kLineWidth, kLineHeight);
+    for (CEGUI::Window* window : {pair.text, pair.shadow}) {
+      setFormatting(window, HorzText::Centred, VertText::Centred);
+      window->setProperty("FrameEnabled", "false");
+      window->setProperty("BackgroundEnabled", "false");
+    }
+    setTextColour(pair.text, 0xFFFFFFFF);
+    setTextColour(pair.shadow, 0xFF000000);
+    // The shadow first, so that the text is drawn over it.
+    m_root->addChild(pair.shadow);
+    m_root->addChild(pair.text);
+    m_pairs.push_back(pair);
+  }
+  for (CEGUI::Window* window : {pair.shadow, pair.text}) {
+    setText(window, line.m_shown);
+    window->setFont(line.m_font);
+    window->setAlpha(alpha);
+    window->setVisible(true);
+  }
+  placeWindow(pair.text, kLineX, line.m_y, kLineWidth, kLineHeight);
+  placeWindow(pair.shadow, kLineX + 2, line.m_y + 2, kLineWidth, kLineHeight);
+  line.m_text = pair.text;
+  line.m_shadow = pair.shadow;
+}
+
+void CreditsScreen::detach(CreditLine& line) {
+  if (!line.m_text) return;
+  line.m_text->setVisible(false);
+  line.m_shadow->setVisible(false);
+  m_freePairs.push_back({line.m_text, line.m_shadow});
+  line.m_text = line.m_shadow = nullptr;
 }
 
 void CreditsScreen::update() { update(m_host.frameDelta()); }
 
+namespace {
+
+// Where a line goes in one step: up by the speed, or, when it has passed the
+// top, below the last line with one empty row between (`wrapped`).
+float stepped(float y, float dt, float lineCount, bool& wrapped) {
+  y -= CreditsScreen::kSpeed * dt;
+  wrapped = y < CreditsScreen::kTopWrap;
+  return wrapped ? CreditsScreen::kTopFadeEnd + CreditsScreen::kLineHeight * lineCount : y;
+}
+
+}  // namespace
+
 void CreditsScreen::update(float dt) {
   const float count = static_cast<float>(m_lines.size());
+  bool wrapped = false;
+  // Lines leaving the window band first, so that those entering it take
+  // over their windows.
+  for (CreditLine& line : m_lines)
+    if (line.m_text && stepped(line.m_y, dt, count, wrapped) >= kWindowsEnd) detach(line);
   for (CreditLine& line : m_lines) {
-    line.m_y -= kSpeed * dt;
-    float alpha = -1.0f;
-    if (line.m_y < kTopWrap)
-      line.m_y = kTopFadeEnd + kLineHeight * count;  // below the last line, one empty row between
-    else if (line.m_y < kTopFadeEnd)
-      alpha = 1.0f - (kTopFadeEnd - line.m_y) * (1.0f / kLineHeight);
-    else if (line.m_y <= kBottomFadeStart)
-      alpha = 1.0f;
-    else if (line.m_y < kBottomFadeEnd)
-      alpha = (kBottomFadeEnd - line.m_y) * (1.0f / kLineHeight);
-    else
-      alpha = 0.0f;
+    line.m_y = stepped(line.m_y, dt, count, wrapped);
+    if (line.m_y >= kWindowsEnd) continue;
+    if (!line.m_text) attach(line, 0.0f);  // below the fade-in band: not seen yet
+    float alpha = -1.0f;                   // a line that wrapped keeps the alpha it had
+    if (!wrapped) {
+      if (line.m_y < kTopFadeEnd)
+        alpha = 1.0f - (kTopFadeEnd - line.m_y) * (1.0f / kLineHeight);
+      else if (line.m_y <= kBottomFadeStart)
+        alpha = 1.0f;
+      else if (line.m_y < kBottomFadeEnd)
+        alpha = (kBottomFadeEnd - line.m_y) * (1.0f / kLineHeight);
+      else
+        alpha = 0.0f;
+    }
     if (alpha >= 0.0f) {
       line.m_shadow->setAlpha(alpha);
       line.m_text->setAlpha(alpha);

@@ -4,13 +4,17 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <string>
 
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
 #include "foundation/report.h"
+#include "gui/gui_helper.h"
+#include "gui/picture_codec.h"
 #include "input/input_device.h"
 #include "platform/gui/gui_renderer.h"
 #include "platform/input/keyboard_layout.h"
@@ -126,20 +130,62 @@ Gui::Gui(RenderPipeline* pipeline, InputDevice* input, File& files, std::unique_
 void Gui::start(File& files) {
   m_resourceProvider = std::make_unique<GuiResourceProvider>(files);
   if (!CEGUI::Logger::getSingletonPtr()) m_logger = std::make_unique<GuiLogger>();
-  m_system =
-      &CEGUI::System::create(m_renderer->renderer(), m_resourceProvider.get(), nullptr, nullptr, nullptr, "", "");
+  m_pictureCodec = std::make_unique<GuiPictureCodec>();
+  m_system = &CEGUI::System::create(m_renderer->renderer(), m_resourceProvider.get(), nullptr, m_pictureCodec.get(),
+                                    nullptr, "", "");
   m_windowManager = CEGUI::WindowManager::getSingletonPtr();
   m_imageManager = CEGUI::ImageManager::getSingletonPtr();
   CEGUI::SchemeManager::getSingleton().createFromFile("Quillfen.scheme");
   // Glyphs are made on demand; anti-aliasing is set in each .font file.
   for (const char* font : kFontNames) CEGUI::FontManager::getSingleton().createFromFile(CEGUI::String(font) + ".font");
+  refuseOversizedFonts();
   context().setDefaultFont(kFontNames[0]);
   m_mouseCursor = &context().getMouseCursor();
   m_mouseCursor->setDefaultImage("Quillfen/MouseArrow");
 }
 
+// A font's glyphs are drawn into pictures the first time they are shown,
+// at the font's size: a .font of 5000 points takes gigabytes on the first
+// text. Fonts are made without drawing a glyph, so every font (those the
+// scheme brought in too) is measured before anything is drawn.
+void Gui::refuseOversizedFonts() {
+  for (auto it = CEGUI::FontManager::getSingleton().getIterator(); !it.isAtEnd(); ++it) {
+    const CEGUI::Font* font = it.getCurrentValue();
+    // Pixmap fonts draw from an imageset, whose picture is checked itself.
+    if (!font->isPropertyPresent("PointSize")) continue;
+    // Scaled fonts grow with the display: measured at the layout's size.
+    float scale = 1.0f;
+    const CEGUI::Sizef native = font->getNativeResolution();
+    const float horizontal = native.d_width > 0.0f ? GuiHelper::kLayoutWidth / native.d_width : HUGE_VALF;
+    const float vertical = native.d_height > 0.0f ? GuiHelper::kLayoutHeight / native.d_height : HUGE_VALF;
+    switch (font->getAutoScaled()) {
+      case CEGUI::ASM_Disabled:
+        break;
+      case CEGUI::ASM_Vertical:
+        scale = vertical;
+        break;
+      case CEGUI::ASM_Horizontal:
+        scale = horizontal;
+        break;
+      case CEGUI::ASM_Min:
+        scale = std::min(horizontal, vertical);
+        break;
+      default:
+        scale = std::max(horizontal, vertical);
+        break;
+    }
+    const float points = CEGUI::PropertyHelper<float>::fromString(font->getProperty("PointSize")) * scale;
+    if (points <= kMaxFontPoints) continue;  // NaN is refused too
+    const std::string name = font->getName().c_str();
+    reportError("GUI font \"%s\" of %g points refused: fonts may have at most %g points", name.c_str(),
+                static_cast<double>(points), static_cast<double>(kMaxFontPoints));
+    throw CEGUI::InvalidRequestException("Gui: font \"" + font->getName() + "\" has more than 100 points");
+  }
+}
+
 Gui::~Gui() {
   if (m_system) CEGUI::System::destroy();
+  m_pictureCodec.reset();
   m_renderer.reset();
   m_resourceProvider.reset();
   m_logger.reset();

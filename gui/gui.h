@@ -20,6 +20,7 @@ class GUIContext;
 class Logger;
 }  // namespace CEGUI
 class File;
+class GuiPictureCodec;
 class GuiRenderer;
 class InputDevice;
 class RenderPipeline;
@@ -52,8 +53,13 @@ class Gui : public RaceGui {
  public:
   static constexpr int kFontCount = 6;
   static const char* const kFontNames[kFontCount];  // "VerdanaSmall" first, the default
+  // Fonts larger than this (in points at the 1024 x 768 layout, scaling
+  // included) are refused: each size costs its glyphs' pictures.
+  static constexpr float kMaxFontPoints = 100.0f;
 
-  // Draws on the pipeline's current device.
+  // Draws on the pipeline's current device. A scheme, font or picture that
+  // is missing or refused (fonts above kMaxFontPoints, pictures with a side
+  // above 4096) ends construction with the library's exception, reported.
   Gui(RenderPipeline* pipeline, InputDevice* input, File& files);
   // Draws with `renderer` (tests: the null renderer, or one on a device of
   // their own); `pipeline` may then be null.
@@ -95,8 +101,10 @@ class Gui : public RaceGui {
 
  private:
   void start(File& files);
+  void refuseOversizedFonts();
 
   std::unique_ptr<CEGUI::Logger> m_logger;
+  std::unique_ptr<GuiPictureCodec> m_pictureCodec;
   bool m_leftDown = false, m_rightDown = false;
   bool m_havePulse = false;
   float m_lastPulse = 0.0f;

@@ -10,7 +10,9 @@
 
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
+#include "foundation/report.h"
 #include "gui/utf8_text.h"
+#include "gui/xml_nesting.h"
 
 const char* const TextTable::kLanguageCodes[kLanguageCount] = {"De", "En", "Fr", "Sp", "It", "Ru"};
 
@@ -62,6 +64,10 @@ void TextTable::load(File& files, const char* name) {
   files.close();
   if (got != size) return;  // a table read short is no table
   text[static_cast<std::size_t>(size)] = '\0';
+  if (!xmlNestingWithin(std::string_view(text.get()))) {
+    reportError("\"%s\": elements nested deeper than %d levels; the text table is not read", name, kMaxXmlNesting);
+    return;
+  }
 
   TiXmlDocument document;
   document.Parse(text.get(), nullptr, TIXML_ENCODING_UTF8);

@@ -13,6 +13,16 @@ Map* adopt(std::vector<Map*>& list, Map* map) {
   return map;
 }
 
+// Weight and morph entries beyond the layer's points are reported as a
+// failed check without words of its own, once per map (a damaged map may
+// hold millions); an entry naming the point just past the last is dropped
+// silently, like those of the other maps.
+void reportPointPastCount(std::uint32_t point, std::size_t points, bool& reported) {
+  if (point <= points || reported) return;
+  reported = true;
+  reportAssertion("point <= points");
+}
+
 }  // namespace
 
 void readVertexMap(Lwo2Load& load, Lwo2Cursor in) {
@@ -48,13 +58,25 @@ void readVertexMap(Lwo2Load& load, Lwo2Cursor in) {
     }
   } else if (type == fourCC("WGHT")) {
     WeightMap* map = adopt(layer.weightMaps, new WeightMap(name, points));
+    bool reported = false;
     while (!in.atEnd()) {
       const std::uint32_t p = in.vx();
       const float w = in.f4();
-      if (p < points) map->values[p] = {w};
+      if (p < points)
+        map->values[p] = {w};
+      else
+        reportPointPastCount(p, points, reported);
+    }
+  } else if (type == fourCC("MORF")) {
+    // Morph maps are not used by the engine: their entries are only checked.
+    bool reported = false;
+    while (!in.atEnd()) {
+      const std::uint32_t p = in.vx();
+      in.f4(), in.f4(), in.f4();
+      reportPointPastCount(p, points, reported);
     }
   }
-  // Morph maps are not used by the engine; other kinds are unknown.
+  // Other kinds are unknown.
 }
 
 void readDiscontinuousVertexMap(Lwo2Load& load, Lwo2Cursor in) {

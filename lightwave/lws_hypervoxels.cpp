@@ -1,6 +1,8 @@
 // The hyper-voxel block of scene files: for each object it names, a
 // particle renderer of the requested type with its appearance values and
 // texture layers. Settings the renderers do not draw are read and dropped.
+// Each object and each texture block is read within its own bounds, so that
+// one with a brace too many or too few never takes the ones after it.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -90,7 +92,7 @@ void readChannels(LwsTokens& tokens, HyperVoxelSurface& surface) {
       if (is(entry, c.keyword)) channel = &c;
     }
     if (!channel) {
-      tokens.skipBlock();
+      tokens.skipEntry();
       continue;
     }
     switch (channel->kind) {
@@ -127,10 +129,6 @@ void readChannels(LwsTokens& tokens, HyperVoxelSurface& surface) {
   }
 }
 
-// For an entry that ends by skipping the rest of a block: whether the entry
-// is a block of its own (else the block it stands in is done).
-bool entryOpenedBlock(const LwsTokens& tokens) { return is(tokens.at(tokens.cursor() - 2), "{"); }
-
 // Ends at the map's "}", or after a "Coordinates" entry standing in the
 // map's block, which skips the rest of it.
 void readTextureMap(LwsTokens& tokens, TextureLayer& layer) {
@@ -146,13 +144,14 @@ void readTextureMap(LwsTokens& tokens, TextureLayer& layer) {
       tokens.next();
       continue;
     } else if (is(entry, "Coordinates")) {
-      const bool own = entryOpenedBlock(tokens);
+      // A block of its own, or the rest of the map's block.
+      const bool own = tokens.entryOpenedBlock();
       tokens.next();
       tokens.skipBlock();
       if (own) continue;
       return;
     } else {
-      tokens.skipBlock();
+      tokens.skipEntry();
       continue;
     }
     readAnimated(tokens, xyz, 3);
@@ -181,7 +180,7 @@ void readLayer(LwsLoad& load, TextureLayer& layer, int depth) {
       if (depth < 2) {
         readLayer(load, layer, depth + 1);
       } else {
-        tokens.skipBlock();
+        tokens.skipEntry();
       }
     } else if (is(entry, "TextureMap")) {
       readTextureMap(tokens, layer);
@@ -190,25 +189,30 @@ void readLayer(LwsLoad& load, TextureLayer& layer, int depth) {
     } else if (is(entry, "Axis")) {
       layer.axis = tokens.nextInt();
     } else if (is(entry, "Image")) {
-      // A block holding the clip.
-      while (!tokens.atEnd() && !is(tokens.at(tokens.cursor()), "}")) {
-        if (Texture* texture = loadLwsClip(load)) layer.texture = texture;
+      // A block holding the clip; a clip with a brace too few ends there.
+      const int end = tokens.blockEnd("Image", true);
+      {
+        LwsTokens::Bound bound(tokens, end);
+        while (!tokens.atEnd() && !is(tokens.at(tokens.cursor()), "}")) {
+          if (Texture* texture = loadLwsClip(load)) layer.texture = texture;
+        }
       }
-      tokens.next();
+      tokens.seek(end);
     } else if (is(entry, "WrapOptions")) {
       readWrap(load, layer);
     } else if (is(entry, "WidthWrap") || is(entry, "HeightWrap")) {
       (entry[0] == 'W' ? layer.widthRepeat : layer.heightRepeat) = static_cast<float>(tokens.nextFloat());
       tokens.next();
     } else if (is(entry, "AntiAliasing")) {
+      // The strength as given: the object files' level table is theirs.
       if (nextBool(tokens)) {
         layer.antialiasing = true;
-        layer.maxAnisotropy = static_cast<float>(lightWaveAntialiasLevel(static_cast<float>(tokens.nextFloat())));
+        layer.maxAnisotropy = static_cast<float>(tokens.nextFloat());
       }
     } else if (is(entry, "PixelBlending")) {
       layer.pixelBlending = nextBool(tokens);
     } else if (is(entry, "TextureValue")) {
-      const bool own = entryOpenedBlock(tokens);
+      const bool own = tokens.entryOpenedBlock();
       tokens.next();
       tokens.skipBlock();
       if (!own) return;
@@ -223,22 +227,35 @@ void readLayer(LwsLoad& load, TextureLayer& layer, int depth) {
     } else if (is(entry, "Negative")) {
       layer.negative = nextBool(tokens);
     } else {
-      tokens.skipBlock();
+      tokens.skipEntry();
     }
   }
+}
+
+// Reads the block the cursor is in with `read`, kept within its own end
+// (see LwsTokens::blockEnd), and leaves the cursor there.
+template <typename Read>
+void readBounded(LwsTokens& tokens, const char* keyword, bool braced, Read read) {
+  const int end = tokens.blockEnd(keyword, braced);
+  {
+    LwsTokens::Bound bound(tokens, end);
+    read();
+  }
+  tokens.seek(end);
 }
 
 void readTextures(LwsLoad& load, HyperVoxelSurface& surface) {
   LwsTokens& tokens = load.tokens;
   while (const char* entry = tokens.nextEntry()) {
     if (!is(entry, "TextureBlock")) {
-      tokens.skipBlock();
+      tokens.skipEntry();
       continue;
     }
     tokens.next();
+    if (!is(tokens.at(tokens.cursor()), "{")) continue;  // no layer without its block
+    tokens.next();
     auto layer = std::make_unique<TextureLayer>();
-    if (is(tokens.at(tokens.cursor()), "{")) tokens.next();  // the layer's block
-    readLayer(load, *layer, 0);
+    readBounded(tokens, "TextureBlock", false, [&] { readLayer(load, *layer, 0); });
     surface.textureLayers.push_back(std::move(layer));
   }
 }
@@ -279,7 +296,7 @@ void readObject(LwsLoad& load) {
     } else if (is(entry, "HVTextures") && surface) {
       readTextures(load, *surface);
     } else {
-      tokens.skipBlock();
+      tokens.skipEntry();
     }
   }
 }
@@ -293,23 +310,32 @@ void readLwsHyperVoxels(LwsLoad& load) {
     tokens.next();
     return;
   }
-  while (const char* entry = tokens.nextEntry()) {
-    if (is(entry, "HVFlags")) {
-      tokens.step(4);
-    } else if (is(entry, "HVObject")) {
-      readObject(load);
-    } else if (is(entry, "HVBlendingGroups")) {
-      const std::int32_t count = tokens.nextInt();
-      // Never backwards, and no further than the table's end.
-      if (count > 0) tokens.seek(static_cast<int>(std::min<long long>(1LL * tokens.cursor() + count, tokens.count())));
-    } else if (is(entry, "HVClip")) {
-      tokens.step(4);
-      tokens.nextFloat();
-      tokens.next();
-      loadLwsClip(load);
-    } else {
-      tokens.skipBlock();
+  const int end = tokens.pluginEnd(tokens.cursor());
+  {
+    LwsTokens::Bound plugin(tokens, end);
+    // Up to the plug-in's end: a "}" met here closes the block or is one
+    // too many inside an object; either way the objects after it are read.
+    while (!tokens.atEnd()) {
+      const char* entry = tokens.nextEntry();
+      if (!entry) continue;
+      if (is(entry, "HVFlags")) {
+        tokens.step(4);
+      } else if (is(entry, "HVObject")) {
+        readBounded(tokens, "HVObject", true, [&] { readObject(load); });
+      } else if (is(entry, "HVBlendingGroups")) {
+        const std::int32_t count = tokens.nextInt();
+        // Never backwards, and no further than the block's end.
+        if (count > 0) tokens.seek(static_cast<int>(std::min<long long>(1LL * tokens.cursor() + count, end)));
+      } else if (is(entry, "HVClip")) {
+        tokens.step(4);
+        tokens.nextFloat();
+        tokens.next();
+        loadLwsClip(load);
+      } else {
+        tokens.skipEntry();
+      }
     }
   }
-  tokens.next();
+  tokens.seek(end);
+  if (is(tokens.at(end), "EndPlugin")) tokens.next();
 }

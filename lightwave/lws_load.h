@@ -89,8 +89,8 @@ Texture* loadLwsClip(LwsLoad& load);
 void readLwsPlugin(LwsLoad& load);
 void readLwsComment(LwsLoad& load);
 
-// The motion-mixer block, from one past its "MotionMixer" to past its
-// closing "}": actors and their motions join the scene.
+// The motion-mixer block, from one past its "MotionMixer" to its plug-in's
+// end (see LwsTokens::pluginEnd): actors and their motions join the scene.
 void readLwsMotionMixer(LwsLoad& load);
 // After "VolumetricHandler": the hyper-voxel block gives the objects it
 // names their particle renderers.

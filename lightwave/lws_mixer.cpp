@@ -1,7 +1,9 @@
 // The motion-mixer block of scene files: actors with their items, and the
 // motions of each actor as envelopes that join the channel groups of the
 // item channels they drive. Preferences, actor states, ranges and tracks
-// are read over and dropped: the game drives the motions itself.
+// are read over and dropped: the game drives the motions itself. Each actor
+// and each motion is read within its own bounds, so that a block with a
+// brace too many or too few never takes the actors or motions after it.
 #include <cstring>
 #include <string>
 
@@ -55,7 +57,7 @@ void readChannel(MixerRead& r, MixerMotion& motion, SceneItem* item) {
       ChannelGroup* group = item->channel(channel)->ensureChannelGroup();
       motion.addChannel(group, group->addEnvelope(std::move(envelope)));
     } else {
-      tokens.skipBlock();
+      tokens.skipEntry();
     }
   }
 }
@@ -71,7 +73,7 @@ void readItem(MixerRead& r, MixerMotion& motion) {
     } else if (is(entry, "Channel")) {
       readChannel(r, motion, item);
     } else {
-      tokens.skipBlock();
+      tokens.skipEntry();
     }
   }
 }
@@ -99,7 +101,7 @@ void readMotion(MixerRead& r) {
     } else if (is(entry, "Item")) {
       readItem(r, motion);
     } else {
-      tokens.skipBlock();
+      tokens.skipEntry();
     }
   }
 }
@@ -117,9 +119,21 @@ void readActorItems(MixerRead& r) {
     } else if (is(entry, "ItemLock")) {
       tokens.nextInt();
     } else {
-      tokens.skipBlock();
+      tokens.skipEntry();
     }
   }
+}
+
+// Reads the block the cursor is in with `read`, kept within its own end
+// (see LwsTokens::blockEnd), and leaves the cursor there.
+template <typename Read>
+void readBounded(LwsTokens& tokens, const char* keyword, Read read) {
+  const int end = tokens.blockEnd(keyword, true);
+  {
+    LwsTokens::Bound bound(tokens, end);
+    read();
+  }
+  tokens.seek(end);
 }
 
 void readActor(MixerRead& r) {
@@ -139,13 +153,13 @@ void readActor(MixerRead& r) {
     } else if (is(entry, "ActorMotions")) {
       while (const char* motion = tokens.nextEntry()) {
         if (is(motion, "AddMotion")) {
-          readMotion(r);
+          readBounded(tokens, "AddMotion", [&] { readMotion(r); });
         } else {
-          tokens.skipBlock();
+          tokens.skipEntry();
         }
       }
     } else {
-      tokens.skipBlock();  // "ActorTracks" among others: the game arranges motions in time
+      tokens.skipEntry();  // "ActorTracks" among others: the game arranges motions in time
     }
   }
 }
@@ -155,13 +169,18 @@ void readActor(MixerRead& r) {
 void readLwsMotionMixer(LwsLoad& load) {
   MixerRead r{load, load.tokens};
   LwsTokens& tokens = load.tokens;
-  while (const char* entry = tokens.nextEntry()) {
+  LwsTokens::Bound plugin(tokens, tokens.pluginEnd(tokens.cursor()));
+  // Up to the plug-in's end: a "}" met here closes the block or is one too
+  // many inside an actor; either way the actors after it are still read.
+  while (!tokens.atEnd()) {
+    const char* entry = tokens.nextEntry();
+    if (!entry) continue;
     if (is(entry, "Prefs")) {
       tokens.nextInt();
     } else if (is(entry, "Actor")) {
-      readActor(r);
+      readBounded(tokens, "Actor", [&] { readActor(r); });
     } else {
-      tokens.skipBlock();
+      tokens.skipEntry();
     }
   }
 }

@@ -99,7 +99,7 @@ void readODEMaster(LwsLoad& load) {
   if (is(server, "MotionMixer")) {
     // Read after the main loop, when every item exists.
     load.motionMixerPosition = serverAt + 1;
-    tokens.skipBlock();
+    tokens.seek(tokens.pluginEnd(tokens.cursor()));
     return;
   }
   if (!is(server, "TessalineODEMaster")) return;

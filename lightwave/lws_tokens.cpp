@@ -78,18 +78,25 @@ LwsTokens::LwsTokens(const char* text, std::size_t size) : m_text(text, text + s
     m_text[i] = '\0';
     ++i;
   }
+  m_limit = count();
+}
+
+LwsTokens::Bound::Bound(LwsTokens& tokens, int end) : m_tokens(tokens), m_saved(tokens.m_limit) {
+  tokens.m_limit = std::clamp(end, tokens.m_cursor, m_saved);
 }
 
 const char* LwsTokens::at(int index) const {
-  if (index < 0 || index >= count()) return "";
+  if (index < 0 || index >= m_limit) return "";
   return &m_text[m_starts[static_cast<std::size_t>(index)]];
 }
 
-void LwsTokens::seek(int index) { m_cursor = std::clamp(index, 0, count()); }
+bool LwsTokens::is(int index, const char* word) const { return std::strcmp(at(index), word) == 0; }
+
+void LwsTokens::seek(int index) { m_cursor = std::clamp(index, 0, m_limit); }
 
 const char* LwsTokens::next() {
   const char* token = at(m_cursor);
-  if (m_cursor < count()) ++m_cursor;
+  if (m_cursor < m_limit) ++m_cursor;
   return token;
 }
 
@@ -99,33 +106,73 @@ const char* LwsTokens::nextBlockToken() {
 }
 
 const char* LwsTokens::nextEntry() {
-  if (atEnd()) return nullptr;
-  if (std::strcmp(at(m_cursor), "}") == 0) {
+  m_entryLevels = 0;
+  while (!atEnd()) {
+    if (is(m_cursor, "}")) {
+      ++m_cursor;
+      return nullptr;
+    }
+    if (!is(m_cursor, "{")) return next();
+    if (is(m_cursor + 1, "}")) {
+      m_cursor += 2;  // an empty block
+      continue;
+    }
     ++m_cursor;
-    return nullptr;
+    m_entryLevels = is(m_cursor, "{") ? 2 : 1;  // "{ {": a block without keyword, entered too
+    return next();
   }
-  return nextBlockToken();
+  return nullptr;
+}
+
+void LwsTokens::skipEntry() {
+  for (int level = 0; level < m_entryLevels; ++level) skipBlock();
+  m_entryLevels = 0;
 }
 
 void LwsTokens::skipBlock() {
   // Iterative, so that a file of nested braces cannot exhaust the stack.
   int depth = 0;
   while (!atEnd()) {
-    const char* token = at(m_cursor);
-    if (std::strcmp(token, "}") == 0) {
-      ++m_cursor;
+    const char* token = at(m_cursor++);
+    if (std::strcmp(token, "{") == 0) {
+      ++depth;
+    } else if (std::strcmp(token, "}") == 0) {
       if (depth == 0) return;
       --depth;
-      continue;
     }
-    ++m_cursor;
-    // The nested block is entered on its "{", which the next pass steps over.
-    if (std::strcmp(at(m_cursor), "{") == 0) ++depth;
   }
 }
 
+int LwsTokens::blockEnd(const char* sibling, bool braced) const {
+  int depth = 0;
+  for (int i = m_cursor; i < m_limit; ++i) {
+    if (braced ? is(i, "{") && is(i + 1, sibling) : is(i, sibling)) return i;
+    if (is(i, "{")) {
+      ++depth;
+    } else if (is(i, "}")) {
+      if (depth == 0) return i + 1;
+      --depth;
+    }
+  }
+  return m_limit;
+}
+
+int LwsTokens::pluginEnd(int from) const {
+  int depth = 0, closed = -1;
+  for (int i = std::max(from, 0); i < m_limit; ++i) {
+    if (is(i, "EndPlugin") || is(i, "Plugin")) return i;
+    if (is(i, "{")) {
+      ++depth;
+    } else if (is(i, "}")) {
+      if (depth == 0 && closed < 0) closed = i + 1;
+      depth = std::max(depth - 1, 0);
+    }
+  }
+  return closed >= 0 ? closed : m_limit;
+}
+
 int LwsTokens::findFrom(int from, std::initializer_list<const char*> words) const {
-  for (int i = std::max(from, 0); i < count(); ++i) {
+  for (int i = std::max(from, 0); i < m_limit; ++i) {
     for (const char* word : words) {
       if (lwsEqualNoCase(at(i), word)) return i;
     }

@@ -15,6 +15,21 @@ Vec cross(const Vec& a, const Vec& b) { return {a.y * b.z - a.z * b.y, a.z * b.x
 double dot(const Vec& a, const Vec& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 double component(const Vec& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 
+// The polygon's normal summed over all its edges (twice its area in each
+// axis plane), so that a concave polygon faces the same way whichever
+// corner it starts at. For a convex polygon it points as the cross product
+// at any one corner does.
+Vec polygonNormal(const std::vector<Position3>& p) {
+  Vec n{0.0, 0.0, 0.0};
+  for (std::size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) {
+    const double xi = p[i].x, yi = p[i].y, zi = p[i].z, xj = p[j].x, yj = p[j].y, zj = p[j].z;
+    n.x += (yj - yi) * (zj + zi);
+    n.y += (zj - zi) * (xj + xi);
+    n.z += (xj - xi) * (yj + yi);
+  }
+  return n;
+}
+
 // The corners still in the ring, linked both ways, with the reflex ones.
 class Ring {
  public:
@@ -25,7 +40,7 @@ class Ring {
       m_prev[i] = (i + n - 1) % n;
     }
     m_count = n;
-    const Vec normal = cross(m_p[0] - m_p[n - 1], m_p[1] - m_p[n - 1]);
+    const Vec normal = polygonNormal(corners);
     const double ax = std::fabs(normal.x), ay = std::fabs(normal.y), az = std::fabs(normal.z);
     m_axis = (ax >= ay && ax >= az) ? 0 : (ay >= az ? 1 : 2);
     m_sign = component(normal, m_axis) > 0.0 ? 1.0 : -1.0;

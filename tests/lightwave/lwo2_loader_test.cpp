@@ -268,6 +268,31 @@ TEST_F(Lwo2LoaderTest, VertexMapsFillTheirPointsAndBindToBlocksByLayer) {
   ASSERT_TRUE(mesh.prepare(false));
 }
 
+// Weight and morph entries beyond the layer's points are dropped and
+// reported once per map as a check without words; the point just past the
+// last is dropped silently, as in the other maps.
+TEST_F(Lwo2LoaderTest, WeightAndMorphEntriesPastThePointsAreReported) {
+  g_logMessages = false;  // the report shows as a box
+  auto loadWith = [&](const char(&type)[5], std::vector<std::pair<std::uint32_t, std::vector<float>>> entries) {
+    lwo2::Writer w = quad();
+    w.vertexMap(type, "arm", entries);
+    boxes.clear();
+    return load(w.bytes());
+  };
+  auto model = loadWith("WGHT", {{1, {0.5f}}, {9, {2.0f}}, {70000, {3.0f}}, {3, {0.25f}}});
+  ASSERT_NE(model, nullptr);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Assertion failed: - internal error -"});
+  auto* arm = dynamic_cast<WeightMap*>(model->layers[0]->findVertexMap("arm"));
+  ASSERT_NE(arm, nullptr);
+  EXPECT_EQ(arm->values[1][0], 0.5f);
+  EXPECT_EQ(arm->values[3][0], 0.25f) << "entries after a bad one are still read";
+
+  EXPECT_NE(loadWith("WGHT", {{4, {1.0f}}, {0, {1.0f}}}), nullptr);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_NE(loadWith("MORF", {{0, {1, 2, 3}}, {5, {1, 2, 3}}}), nullptr);
+  EXPECT_EQ(boxes, std::vector<std::string>{"Assertion failed: - internal error -"});
+}
+
 TEST_F(Lwo2LoaderTest, ClipsKeepTheirFlagsAndSequencesShareOneTexture) {
   files.put("anim/frame001.bmp", Bytes{1});
   files.put("anim/frame003.bmp.dds", Bytes{1});

@@ -93,6 +93,35 @@ TEST(LwsTokens, SkipBlockLeavesNestedBlocksWhole) {
   EXPECT_TRUE(cut.tokens.atEnd());
 }
 
+// Every skipped block ends past its own "}", also when its first token is
+// a "{" or when blocks follow one another; a keyword without a block never
+// takes the end of the block it stands in.
+TEST(LwsTokens, EntriesAndSkipsKeepToTheirOwnBlocks) {
+  Text t("{ a { b } { c { d } } } next");
+  t.tokens.seek(1);
+  t.tokens.skipBlock();
+  EXPECT_STREQ(t.tokens.next(), "next");
+  t.tokens.seek(2);  // on the "{" of b
+  t.tokens.skipBlock();
+  EXPECT_STREQ(t.tokens.next(), "next") << "the block under the cursor is nested";
+
+  Text e("Known 1 Unknown 2 { } { Other { x } y } { { z } } Last 3 } after");
+  LwsTokens& k = e.tokens;
+  std::vector<std::string> read;
+  while (const char* entry = k.nextEntry()) {
+    read.push_back(entry);
+    if (read.back() == "Known" || read.back() == "Last") {
+      EXPECT_FALSE(k.entryOpenedBlock());
+      k.next();
+    } else {
+      k.skipEntry();
+    }
+  }
+  EXPECT_EQ(read, (std::vector<std::string>{"Known", "Unknown", "2", "Other", "{", "Last"}))
+      << "an empty block is passed over";
+  EXPECT_STREQ(k.next(), "after");
+}
+
 TEST(LwsEnvelopes, ChannelsKeepTheirEndPositionsAndMendBadBlocks) {
   // One key: the constant, the cursor after the "}".
   Text one("{ Envelope 1 Key 2.5 0 0 0 0 0 0 0 0 Behaviors 1 1 } after");
@@ -868,6 +897,63 @@ TEST_F(LwsLoaderTest, MergedActorsOfOneNameAreFoundByOccurrenceAndBlend) {
   EXPECT_FLOAT_EQ(object<SceneItem>(0)->position[1].evaluate(1.0), 3.0f) << "the first kart is not driven";
 }
 
+// Actors as the mixer writes them, with the "ActorTracks" blocks the game
+// reads over: every actor and motion after them is there; an actor with a
+// brace too many or too few takes nothing after it.
+TEST_F(LwsLoaderTest, ActorTracksAndUnbalancedActorsKeepTheActorsAfterThem) {
+  const std::string key = " 0 0 0 0 0 0 ";
+  auto motion = [&](const std::string& name, const std::string& item, float value) {
+    return "{ AddMotion MotionName " + name + " { Item ItemName " + item + " { Channel ChannelName Position.Y " +
+           "{ Envelope 1 Key " + std::to_string(value) + " 0 0" + key + "Behaviors 1 1 } } } } ";
+  };
+  const std::string tracks =
+      "{ ActorTracks { AddTrack TrackState 1 { TrackMotions { AddTrackMotion TrackMotionName Walk "
+      "TrackMotionState 1 TrackMotionInOut 0 0 { TrackMotionStates TrackMotionItemName Body "
+      "TrackMotionItemState 1 } { TrackMotionWeight TrackMotionWeightState 0 { Envelope 0 Behaviors 1 1 } } } "
+      "{ AddTrackMotion TrackMotionName Run } } { TrackTransitions } } { AddTrack TrackState 0 } } ";
+  auto actor = [&](const std::string& name, const std::string& item, const std::string& id, const std::string& motions,
+                   const std::string& closers) {
+    return "{ Actor AddActor " + name + " { ActorItems ItemName " + item + " ItemAdd " + id + " } " +
+           "{ ActorMotions " + motions + "} " + tracks + closers;
+  };
+  struct Case {
+    const char* what;
+    std::string firstActorMotions, firstCloser;
+    std::size_t firstMotions;
+  };
+  const Case cases[] = {
+      {"balanced", motion("Walk", "Body", 1) + motion("Run", "Body", 2), "} ", 2},
+      {"a brace too many", motion("Walk", "Body", 1) + "} " + motion("Run", "Body", 2), "} ", 1},
+      {"a brace too few", motion("Walk", "Body", 1) + motion("Run", "Body", 2), "", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    scene = std::make_unique<Scene>(root.get());
+    const std::string text =
+        "LWSC 3 AddNullObject Body AddNullObject Wheel "
+        "Plugin MasterHandler 1 MotionMixer Prefs 0 " +
+        actor("Character", "Body", "10000000", c.firstActorMotions, c.firstCloser) +
+        actor("Kart", "Wheel", "10000001", motion("Roll", "Wheel", 3) + motion("Hop", "Wheel", 4), "} ") +
+        "} EndPlugin AddNullObject After ObjectMotion NumChannels 1 Channel 1 "
+        "{ Envelope 1 Key 6 0 0" +
+        key + "Behaviors 1 1 } " + kCamera;
+    ASSERT_TRUE(load(text));
+    ASSERT_EQ(scene->actors.size(), 2u);
+    EXPECT_EQ(scene->actors[0]->motions.size(), c.firstMotions);
+    MixerActor* kart = scene->findActor("Kart", 0);
+    ASSERT_NE(kart, nullptr);
+    ASSERT_EQ(kart->motions.size(), 2u);
+    EXPECT_EQ(kart->motions[0]->name, "Roll");
+    EXPECT_EQ(kart->motions[1]->name, "Hop");
+    EXPECT_EQ(kart->items, std::vector<SceneItem*>{object<SceneItem>(1)});
+    ChannelGroup* group = object<SceneItem>(1)->position[1].channel->asChannelGroup();
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->envelopeCount(), 3);
+    ASSERT_NE(object<SceneItem>(2), nullptr);
+    EXPECT_FLOAT_EQ(object<SceneItem>(2)->position[1].value, 6.0f) << "the object after the plug-in is read";
+  }
+}
+
 // The flags of a hyper-voxel object by hand: an unknown type is reported
 // and its entries are passed over; the next object still gets its look.
 TEST_F(LwsLoaderTest, HandWrittenHyperVoxelFlagsAndUnknownTypes) {
@@ -897,6 +983,42 @@ TEST_F(LwsLoaderTest, HandWrittenHyperVoxelFlagsAndUnknownTypes) {
   ASSERT_NE(smoke->colour[2].channel, nullptr);
   EXPECT_FLOAT_EQ(smoke->colour[2].evaluate(0.5), 0.5f);
   EXPECT_EQ(smoke->slices, 12) << "the dropped colour's envelopes are read past";
+}
+
+// A texture block with a brace too many or too few takes neither the
+// objects after it in the block nor the scene's objects after the plug-in;
+// an antialiasing strength is kept as the file gives it.
+TEST_F(LwsLoaderTest, UnbalancedHyperVoxelBlocksKeepWhatFollowsThem) {
+  const std::string key = " 0 0 0 0 0 0 0 0 ";
+  const char* closers[] = {"} } } ", "} } } } ", "} } "};
+  for (const char* texturesEnd : closers) {
+    SCOPED_TRACE(texturesEnd);
+    scene = std::make_unique<Scene>(root.get());
+    const std::string text =
+        std::string("LWSC 3 AddNullObject smoke AddNullObject sparks ") +
+        "Plugin VolumetricHandler 1 HyperVoxelsFilter { HyperVoxelData HVFlags 0 0 0 0 "
+        "{ HVObject { HVFlags smoke 0 0 0 1 0 0 0 } { HVChannels Slices 3 } { HVTextures TextureBlock 0 "
+        "{ { Texture { ImageMap Projection 1 AntiAliasing 1 1.5 PixelBlending 1 " +
+        texturesEnd + "TextureBlock 0 { Axis 2 AntiAliasing 0 Enable 0 } } } " +
+        "{ HVObject { HVFlags sparks 0 0 0 2 0 0 0 } { HVChannels Slices 7 } } } EndPlugin " +
+        "AddNullObject after ObjectMotion NumChannels 1 Channel 1 { Envelope 1 Key 6" + key + "Behaviors 1 1 } " +
+        kCamera;
+    ASSERT_TRUE(load(text));
+    auto* smoke = dynamic_cast<HyperVoxelParticles*>(object<ObjectItem>(0)->particleRenderer.get());
+    ASSERT_NE(smoke, nullptr);
+    EXPECT_EQ(smoke->slices, 3);
+    ASSERT_GE(smoke->textureLayers.size(), 1u);
+    const TextureLayer& first = *smoke->textureLayers[0];
+    EXPECT_TRUE(first.antialiasing);
+    EXPECT_EQ(first.maxAnisotropy, 1.5f) << "not the object files' level table";
+    EXPECT_EQ(first.projection, 1);
+    EXPECT_TRUE(first.pixelBlending);
+    auto* sparks = dynamic_cast<ParticleMaterial*>(object<ObjectItem>(1)->particleRenderer.get());
+    ASSERT_NE(sparks, nullptr) << "the next object of the block";
+    EXPECT_EQ(sparks->slices, 7);
+    ASSERT_NE(object<SceneItem>(2), nullptr);
+    EXPECT_FLOAT_EQ(object<SceneItem>(2)->position[1].value, 6.0f) << "the object after the plug-in";
+  }
 }
 
 TEST_F(LwsLoaderTest, HyperVoxelBlocksRoundTripThroughTheWriter) {

@@ -51,6 +51,63 @@ TEST(Triangulation, ConcavePolygonsAreCoveredExactlyWithoutCrossingTheirNotch) {
   }
 }
 
+// Concave shapes started at every corner, reflex ones included, keep their
+// whole area in n - 2 triangles wound like the polygon; the result must not
+// depend on which corner the polygon happens to start at.
+TEST(Triangulation, ConcavePolygonsKeepTheirAreaFromEveryStartingCorner) {
+  std::vector<Position3> star;
+  for (int i = 0; i < 10; ++i) {
+    const double radius = i % 2 ? 1.0 : 3.0, angle = i * 3.14159265358979 / 5;
+    star.push_back({static_cast<float>(radius * std::cos(angle)), static_cast<float>(radius * std::sin(angle)), 0});
+  }
+  const std::vector<std::pair<const char*, std::vector<Position3>>> shapes = {
+      {"L", {{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}, {1, 2, 0}, {0, 2, 0}}},
+      {"chevron", {{0, 0, 0}, {2, 1, 0}, {4, 0, 0}, {4, 2, 0}, {2, 3, 0}, {0, 2, 0}}},
+      {"star", star},
+      {"comb",
+       {{0, 0, 0},
+        {5, 0, 0},
+        {5, 3, 0},
+        {4, 3, 0},
+        {4, 1, 0},
+        {3, 1, 0},
+        {3, 3, 0},
+        {2, 3, 0},
+        {2, 1, 0},
+        {1, 1, 0},
+        {1, 3, 0},
+        {0, 3, 0}}},
+  };
+  for (const auto& [name, shape] : shapes) {
+    for (std::size_t start = 0; start < shape.size(); ++start) {
+      std::vector<Position3> p;
+      for (std::size_t i = 0; i < shape.size(); ++i) p.push_back(shape[(start + i) % shape.size()]);
+      const auto t = triangulatePolygon(p);
+      ASSERT_EQ(t.size(), p.size() - 2) << name << " from corner " << start;
+      double covered = 0;
+      for (const auto& [a, b, c] : t) {
+        const double area = polygonArea({p[a], p[b], p[c]});
+        EXPECT_GE(area, 0.0) << name << " from corner " << start;  // straight ears give flat triangles
+        covered += area;
+      }
+      EXPECT_NEAR(covered, polygonArea(p), 1e-5) << name << " from corner " << start;
+    }
+  }
+}
+
+// A convex polygon still splits as a fan from corner 0, in any plane and
+// facing either way.
+TEST(Triangulation, ConvexPolygonsInAnyPlaneSplitAsAFanFromCornerZero) {
+  std::vector<Position3> hexagon;
+  for (int i = 0; i < 6; ++i) {
+    const float u = std::cos(1.0471976f * i), v = std::sin(1.0471976f * i);
+    hexagon.push_back({u, 0.3f * u + v, 2 * v});  // in a tilted plane
+  }
+  const std::vector<std::array<int, 3>> fan = {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}, {4, 5, 0}};
+  EXPECT_EQ(triangulatePolygon(hexagon), fan);
+  EXPECT_EQ(triangulatePolygon({hexagon.rbegin(), hexagon.rend()}), fan);
+}
+
 // One layer over a model of the given surfaces; the test owns the surfaces.
 class BuildTest : public PipelineTest {
  protected:

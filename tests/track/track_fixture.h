@@ -1,5 +1,6 @@
-// The sample archive as the tool writes it, mounted from memory, and track 0
-// loaded from it through the scene root with the race's collision pairs.
+// The sample archive as the tool writes it, mounted from memory, and its
+// tracks loaded from it through the scene root with the race's collision
+// pairs.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -47,9 +48,10 @@ inline ArchiveFile& trackArchive() {
 inline constexpr int kRaceSpacePairs[][2] = {{1, 3}, {1, 5},  {2, 4}, {2, 5}, {3, 11}, {4, 4}, {4, 5}, {4, 6}, {4, 7},
                                              {4, 9}, {4, 10}, {5, 5}, {5, 9}, {6, 9},  {7, 9}, {8, 9}, {9, 9}, {9, 10}};
 
-// Loads track 0 into a root: the LightWave loaders installed, a dummy
-// sound device on the pipeline (so that the object sound loads) and a
-// texture cache folder of its own. Outlives the root it loads into.
+// Loads a track (track 0 unless named) into a root: the LightWave loaders
+// installed, a dummy sound device on the pipeline (so that object sounds
+// load) and a texture cache folder of its own. Outlives the root it loads
+// into.
 class TrackLoader {
  public:
   TrackLoader()
@@ -60,11 +62,11 @@ class TrackLoader {
     unsetenv("TESSALINE_TEXTURE_CACHE");
     std::filesystem::remove_all(m_cacheFolder);
   }
-  Scene* load(SceneRoot& root) {
+  Scene* load(SceneRoot& root, const char* sceneFile = track0::kSceneFile) {
     installLightWaveLoaders();
     m_sound = std::make_unique<SoundSystem>(nullptr);
     root.pipeline->soundDevice = m_sound->openDevice(kDefaultSoundDeviceGuid);
-    return root.loadScene(nullptr, &trackArchive(), track0::kSceneFile);
+    return root.loadScene(nullptr, &trackArchive(), sceneFile);
   }
 
  private:

@@ -1,10 +1,13 @@
-// A simulated kart on track 0: it settles on its ground rays at the first
-// start item, gains speed with the throttle held, and the walls keep it on
-// the track.
+// A simulated kart on the sample tracks: on track 0 it settles on its
+// ground rays at the first start item, gains speed with the throttle held,
+// and the walls keep it on the track; on the ring, the throttle alone takes
+// it round along the outer wall.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 
+#include "foundation/pcx_image.h"
 #include "game/config.h"
 #include "game/controller.h"
 #include "game/kart_surfaces.h"
@@ -36,14 +39,15 @@ float offCentre(float x, float z) {
 
 class TrackKart : public PipelineTest {
  protected:
+  virtual const SampleTrack& track() const { return track0::track(); }
   void SetUp() override {
     PipelineTest::SetUp();
     build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
     root = std::make_unique<SceneRoot>(pipeline.get(), "race");
-    scene = loader.load(*root);
+    scene = loader.load(*root, track().sceneFile);
     ASSERT_NE(scene, nullptr);
     tables.install(*scene);
-    for (int ground : {track0::kGroundKind, track0::kTerrainKind}) surfaces(track0::kRayKind, ground, &rays);
+    for (int ground : {kGroundKind, kTerrainKind, kSlowGroundKind}) surfaces(track0::kRayKind, ground, &rays);
     surfaces(track0::kRayKind, track0::kFallKind, &fall);
     surfaces(kSurfaceKartBody, track0::kWallKind, &walls);
     // The kart's scene brings its chassis null and its collision box.
@@ -148,6 +152,55 @@ TEST_F(TrackKart, SettlesAtTheStartDrivesOffAndTheWallsKeepItOnTheTrack) {
   EXPECT_GT(std::hypot(p.x - start.x, p.z - start.z), 100.0f);
   EXPECT_EQ(kart->m_drive.m_airborne, 0);
   EXPECT_NEAR(p.y, 0.0f, 0.05f);
+}
+
+// The ring, from its first start item.
+class RingKart : public TrackKart {
+ protected:
+  const SampleTrack& track() const override { return *findSampleTrack(1); }
+};
+
+// Held throttle alone meets the outer wall at a glancing angle, and the
+// wall then turns the kart round the ring lap after lap; it never gets
+// through a wall nor off the position map. (Steering into a wall from a
+// standstill ends head-on, where the kart stops.)
+TEST_F(RingKart, TheThrottleAloneGoesRoundAlongTheOuterWall) {
+  const SampleTrack& ring = track();
+  config.m_track.set(ring.index);
+  makeKart();
+  PcxImage map;
+  ASSERT_TRUE(map.decodePCX(trackArchive(), positionMapFile(ring).c_str()));
+  ASSERT_EQ(map.pixelCount(), kMapSize * kMapSize);
+  const auto hubDistance = [&](const Position3& p) {
+    return std::hypot(p.x - static_cast<float>(ring.hub.x), p.z - static_cast<float>(ring.hub.z));
+  };
+  const Point2 line = centreAt(ring, 0.0);
+  const float centreRadius = hubDistance({line.x, 0.0f, line.z});
+  // A lap: every sector group passed, then the values wrap at the line.
+  std::set<int> groups;
+  int previous = -1, alongOuter = 0, samples = 0;
+  double lapSeconds = 0.0;
+  Position3 p;
+  for (int steps = 0; steps < 7000 && lapSeconds == 0.0; ++steps) {
+    step();
+    kart->getPosition(p);
+    ASSERT_GT(p.y, -1.0f) << "step " << steps;
+    const float r = hubDistance(p);
+    ASSERT_GT(r, centreRadius - ring.wallOffset) << "step " << steps;
+    ASSERT_LT(r, centreRadius + ring.wallOffset) << "step " << steps;
+    const int value = map.pixels()[mapRow(ring, p.z) * kMapSize + mapColumn(ring, p.x)];
+    ASSERT_NE(value, 0) << "on the road at step " << steps;
+    if (previous >= 0 && value + 128 < previous && groups.size() == 16) lapSeconds = time;
+    if (previous >= 0 && value >= previous) groups.insert(value / 16);
+    previous = value;
+    if (steps > 800) {
+      ++samples;
+      if (r > centreRadius + ring.roadHalfWidth - 1.0f) ++alongOuter;
+    }
+  }
+  ASSERT_GT(lapSeconds, 0.0) << "no lap in 70 s";
+  EXPECT_GT(alongOuter, samples * 9 / 10);
+  EXPECT_GT(kart->m_drive.m_velocity, 0.1f);
 }
 
 }  // namespace

@@ -149,13 +149,13 @@ TEST_F(TrackScene, LoadsWithWhatTheRaceLooksUp) {
       EXPECT_EQ(dCollide(walls, p->geom, 4, contacts, sizeof(dContactGeom)), 0) << "kind " << kind;
     }
 
-  // The object sound and the mirror floor.
+  // The object sounds (camp fire and stamper) and the mirror floor.
   int sounds = 0, mirrors = 0;
   for (const auto& item : scene->objects)
     if (auto* o = dynamic_cast<ObjectItem*>(item.get()); o && o->sound) ++sounds;
   for (const auto& s : root->surfaces)
     if (s->reflection.value > 0) ++mirrors;
-  EXPECT_EQ(sounds, 1);
+  EXPECT_EQ(sounds, 2);
   EXPECT_EQ(mirrors, 1);
 }
 

@@ -1,13 +1,14 @@
 #include "tools/sample_data/sample_sources.h"
 
+#include "tools/sample_data/track_samples.h"
+
 namespace {
 
 const SampleSource kSources[] = {
-    {"texts", addTextSamples},
-    {"GUI data", addGuiSamples},
-    {"track 0", addTrackSamples},
-    {"menu data", addMenuSamples},
-    {"highscores and options data", addOptionsSamples},
+    {"texts", addTextSamples},        {"GUI data", addGuiSamples},
+    {"tracks", addTrackSamples},      {"race sounds", addRaceSoundSamples},
+    {"track music", addMusicSamples}, {"race display images", addHudSamples},
+    {"menu data", addMenuSamples},    {"highscores and options data", addOptionsSamples},
     {"karts", addKartSamples},
 };
 

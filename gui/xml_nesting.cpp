@@ -1,0 +1,53 @@
+#include "gui/xml_nesting.h"
+
+#include <algorithm>
+
+namespace {
+
+// One past the first `end` at or after `from`, or the end of the text.
+std::size_t pastNext(std::string_view text, std::size_t from, std::string_view end) {
+  const std::size_t at = text.find(end, from);
+  return at == std::string_view::npos ? text.size() : at + end.size();
+}
+
+}  // namespace
+
+bool xmlNestingWithin(std::string_view text, int maxDepth) {
+  int depth = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] != '<') {
+      ++i;
+      continue;
+    }
+    const std::string_view rest = text.substr(i);
+    if (rest.starts_with("<!--")) {
+      i = pastNext(text, i + 4, "-->");
+    } else if (rest.starts_with("<![CDATA[")) {
+      i = pastNext(text, i + 9, "]]>");
+    } else if (rest.starts_with("<!") || rest.starts_with("<?")) {
+      i = pastNext(text, i + 2, ">");
+    } else if (rest.starts_with("</")) {
+      depth = std::max(depth - 1, 0);
+      i = pastNext(text, i + 2, ">");
+    } else {
+      // A start tag: up to its ">", over quoted attribute values.
+      std::size_t j = i + 1;
+      char quote = 0;
+      for (; j < text.size(); ++j) {
+        const char c = text[j];
+        if (quote) {
+          if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+          quote = c;
+        } else if (c == '>') {
+          break;
+        }
+      }
+      const bool empty = j < text.size() && j > i + 1 && text[j - 1] == '/';
+      if (!empty && ++depth > maxDepth) return false;
+      i = j + 1;
+    }
+  }
+  return true;
+}

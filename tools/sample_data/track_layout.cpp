@@ -1,0 +1,280 @@
+// The sample tracks' centre lines and everything computed from them alone:
+// distances along the lap, map pixels, the position map, the point files
+// and the minimap.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#include "tools/sample_data/track_maps.h"
+#include "tools/sample_data/track_samples.h"
+
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+
+// Track 0: a wobbly circle, three bulges round its middle.
+GroundPlace stoneAgeCentre(double f) {
+  const double a = kTwoPi * f;
+  const double r = 150.0 * (1.0 + 0.15 * std::sin(3.0 * a));
+  return {10.0 + r * std::cos(a), 40.0 + r * std::sin(a)};
+}
+
+// Track 1: a plain ring, walled on both sides.
+constexpr double kRingRadius = 100.0;
+GroundPlace ringCentre(double f) {
+  const double a = kTwoPi * f;
+  return {kRingRadius * std::cos(a), kRingRadius * std::sin(a)};
+}
+
+// Track 3: a small egg-shaped loop through the forest.
+GroundPlace forestCentre(double f) {
+  const double a = kTwoPi * f;
+  return {112.0 * std::cos(a), 80.0 * std::sin(a) + 12.0 * std::sin(2.0 * a)};
+}
+
+SampleTrack makeTrack(int index, const char* number, const char* scene, MapRect rect, int minimapWidth,
+                      int minimapHeight, GroundPlace hub, GroundPlace (*centre)(double)) {
+  SampleTrack t;
+  t.index = index;
+  t.number = number;
+  t.sceneFile = scene;
+  t.rect = rect;
+  t.minimapWidth = minimapWidth;
+  t.minimapHeight = minimapHeight;
+  t.hub = hub;
+  t.centre = centre;
+  return t;
+}
+
+std::array<SampleTrack, 3> makeTracks() {
+  SampleTrack stoneAge =
+      makeTrack(0, "01", track0::kSceneFile, {track0::kMinX, track0::kMaxX, track0::kMinZ, track0::kMaxZ}, 512, 489,
+                {10.0, 40.0}, stoneAgeCentre);
+  stoneAge.shadeFrom = 0.3;
+  stoneAge.shadeTo = 0.45;
+  SampleTrack ring = makeTrack(1, "05", "D:\\Tamberlok\\3dobjects_tracks\\track_05_aegypten.lws",
+                               {-344.5322f, 344.5313f, -349.9983f, 349.9971f}, 512, 512, {0.0, 0.0}, ringCentre);
+  SampleTrack forest = makeTrack(3, "04", "D:\\Tamberlok\\3dobjects_tracks\\track_04_robinhood.lws",
+                                 {-250.0f, 250.0f, -250.0f, 250.0f}, 512, 512, {0.0, 0.0}, forestCentre);
+  forest.shadeFrom = 0.55;
+  forest.shadeTo = 0.7;
+  return {stoneAge, ring, forest};
+}
+
+const std::array<SampleTrack, 3>& tracks() {
+  static const std::array<SampleTrack, 3> all = makeTracks();
+  return all;
+}
+
+// Cumulative distance along the centre line at evenly spaced fractions.
+constexpr int kArcSamples = 8192;
+struct ArcTable {
+  std::vector<double> distance;  // kArcSamples + 1 entries, the last the lap
+};
+
+const ArcTable& arcTable(const SampleTrack& track) {
+  static const std::array<ArcTable, 3> tables = [] {
+    std::array<ArcTable, 3> built;
+    for (std::size_t i = 0; i < built.size(); ++i) {
+      const SampleTrack& t = tracks()[i];
+      std::vector<double>& d = built[i].distance;
+      d.resize(kArcSamples + 1);
+      d[0] = 0.0;
+      GroundPlace previous = t.centre(0.0);
+      for (int s = 1; s <= kArcSamples; ++s) {
+        const GroundPlace p = t.centre(static_cast<double>(s) / kArcSamples);
+        d[s] = d[s - 1] + std::hypot(p.x - previous.x, p.z - previous.z);
+        previous = p;
+      }
+    }
+    return built;
+  }();
+  const auto at = static_cast<std::size_t>(&track - tracks().data());
+  return tables[std::min(at, tables.size() - 1)];
+}
+
+double distanceAt(const SampleTrack& track, double f) {
+  const ArcTable& table = arcTable(track);
+  const double laps = std::floor(f), rest = (f - laps) * kArcSamples;
+  const int i = std::clamp(static_cast<int>(rest), 0, kArcSamples - 1);
+  const double d = table.distance[i] + (rest - i) * (table.distance[i + 1] - table.distance[i]);
+  return laps * table.distance.back() + d;
+}
+
+double fractionAtDistance(const SampleTrack& track, double s) {
+  const ArcTable& table = arcTable(track);
+  const double lap = table.distance.back();
+  const double laps = std::floor(s / lap), rest = s - laps * lap;
+  const auto it = std::upper_bound(table.distance.begin(), table.distance.end(), rest);
+  const int i = std::clamp(static_cast<int>(it - table.distance.begin()) - 1, 0, kArcSamples - 1);
+  const double span = table.distance[i + 1] - table.distance[i];
+  const double within = span > 0.0 ? (rest - table.distance[i]) / span : 0.0;
+  return laps + (i + std::clamp(within, 0.0, 1.0)) / kArcSamples;
+}
+
+void putF32(std::vector<std::uint8_t>& out, float v) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+}
+
+std::string miniMapFolder() { return "D:\\Tamberlok\\mini_maps\\"; }
+
+}  // namespace
+
+std::span<const SampleTrack> sampleTracks() { return tracks(); }
+
+const SampleTrack* findSampleTrack(int index) {
+  for (const SampleTrack& t : tracks())
+    if (t.index == index) return &t;
+  return nullptr;
+}
+
+Point2 centreAt(const SampleTrack& track, double f) {
+  const GroundPlace p = track.centre(f - std::floor(f));
+  return {static_cast<float>(p.x), static_cast<float>(p.z)};
+}
+
+Point2 directionAt(const SampleTrack& track, double f) {
+  constexpr double h = 1e-6;
+  const GroundPlace a = track.centre(f - std::floor(f)), b = track.centre(f + h - std::floor(f + h));
+  const double dx = b.x - a.x, dz = b.z - a.z, length = std::hypot(dx, dz);
+  return {static_cast<float>(dx / length), static_cast<float>(dz / length)};
+}
+
+Point2 besideCentre(const SampleTrack& track, double f, float lateral) {
+  const Point2 c = centreAt(track, f), d = directionAt(track, f);
+  // The right of the driving direction (d.x, d.z) is (d.z, -d.x).
+  return {c.x + d.z * lateral, c.z - d.x * lateral};
+}
+
+float headingAt(const SampleTrack& track, double f) {
+  const Point2 d = directionAt(track, f);
+  return std::atan2(d.x, d.z);
+}
+
+double lapLength(const SampleTrack& track) { return arcTable(track).distance.back(); }
+
+double fractionAlong(const SampleTrack& track, double f, double metres) {
+  return fractionAtDistance(track, distanceAt(track, f) + metres);
+}
+
+int mapColumn(const SampleTrack& track, float x) {
+  const MapRect& r = track.rect;
+  const float u = (x - r.minX) / (r.maxX - r.minX) * kMapSize;
+  return std::clamp(static_cast<int>(u), 0, kMapSize - 1);
+}
+
+int mapRow(const SampleTrack& track, float z) {
+  const MapRect& r = track.rect;
+  const float v = kMapSize - (z - r.minZ) / (r.maxZ - r.minZ) * kMapSize;
+  return std::clamp(static_cast<int>(v), 0, kMapSize - 1);
+}
+
+std::vector<std::uint8_t> positionMap(const SampleTrack& track) {
+  return positionValues(track, nearestCentre(track, kMapSize, kMapSize));
+}
+
+std::string lightMapFile(const SampleTrack& track) { return miniMapFolder() + "light_track_" + track.number + ".bmp"; }
+std::string positionMapFile(const SampleTrack& track) {
+  return miniMapFolder() + "posmap_track_" + track.number + ".pcx";
+}
+std::string resetMapFile(const SampleTrack& track) {
+  return miniMapFolder() + "reset_map_track_" + track.number + ".pcx";
+}
+std::string aiFile(const SampleTrack& track, const std::string& leaf) {
+  return std::string("D:\\Tamberlok\\aifiles\\track") + track.number + "\\" + leaf;
+}
+std::string aiLineFile(const SampleTrack& track, int line) {
+  return aiFile(track, "ai" + std::to_string(line + 2) + ".dat");
+}
+std::string musicFile(const SampleTrack& track) {
+  return std::string("D:\\Tamberlok\\musics\\track") + track.number + ".ogg";
+}
+std::string minimapImageset(const SampleTrack& track) { return std::string("Minimap_Track") + track.number; }
+
+std::vector<TrackPoint> pointsAlong(const SampleTrack& track, double spacing, float lateral) {
+  std::vector<TrackPoint> points;
+  const double lap = lapLength(track);
+  // Whole steps that end short of the line again, so that the last point
+  // never lands on the first.
+  const int count = std::max(1, static_cast<int>(std::ceil(lap / spacing - 1e-9)));
+  for (int i = 0; i < count; ++i) {
+    const double f = fractionAtDistance(track, i * spacing);
+    const Point2 p = besideCentre(track, f, lateral);
+    points.push_back({p.x, 0.0f, p.z, static_cast<float>(f)});
+  }
+  return points;
+}
+
+std::vector<TrackPoint> aiLine(const SampleTrack& track, int line) {
+  std::vector<TrackPoint> points = pointsAlong(track, kAiLineSpacing, -1.5f + 0.5f * static_cast<float>(line));
+  for (TrackPoint& p : points) p.w = kAiLineSpeed;
+  return points;
+}
+
+std::vector<TrackPoint> respawnPoints(const SampleTrack& track) {
+  // About every 12 m, and never fewer than 40 points.
+  const double lap = lapLength(track);
+  return pointsAlong(track, lap / std::max(40.0, std::floor(lap / 12.0)), 0.0f);
+}
+
+std::vector<TrackPoint> rocketPath(const SampleTrack& track) { return pointsAlong(track, 5.0, 0.0f); }
+
+std::vector<std::uint8_t> pointFileBytes(const std::vector<TrackPoint>& points) {
+  std::vector<std::uint8_t> out;
+  out.reserve(points.size() * 16);
+  for (const TrackPoint& p : points) {
+    putF32(out, p.x);
+    putF32(out, p.y);
+    putF32(out, p.z);
+    putF32(out, p.w);
+  }
+  return out;
+}
+
+std::vector<std::uint32_t> minimapPixels(const SampleTrack& track, int width, int height) {
+  const NearestCentre n = nearestCentre(track, width, height);
+  const MapRect& r = track.rect;
+  const float pixel = std::max((r.maxX - r.minX) / static_cast<float>(width), (r.maxZ - r.minZ) / height);
+  // Wide enough to read at the display's scale.
+  const float road = std::max(track.groundHalfWidth, 3.0f * pixel), edge = road + 1.5f * pixel;
+  const Point2 line = centreAt(track, 0.0), across = directionAt(track, 0.0);
+  std::vector<std::uint32_t> pixels(n.distance.size(), 0u);
+  for (int row = 0; row < height; ++row)
+    for (int column = 0; column < width; ++column) {
+      const std::size_t i = static_cast<std::size_t>(row) * width + column;
+      const float d = n.distance[i];
+      if (d > edge) continue;
+      if (d > road) {
+        pixels[i] = 0xFF202020u;  // a dark outline
+        continue;
+      }
+      // The finish line: a checkered band across the road.
+      const float x = r.minX + (column + 0.5f) * (r.maxX - r.minX) / width;
+      const float z = r.maxZ - (row + 0.5f) * (r.maxZ - r.minZ) / height;
+      const float along = (x - line.x) * across.x + (z - line.z) * across.z;
+      const bool nearLine = n.fraction[i] < 0.05f || n.fraction[i] > 0.95f;
+      if (nearLine && std::fabs(along) < 1.5f * pixel) {
+        pixels[i] = ((row + column) / 2) % 2 == 0 ? 0xFFFFFFFFu : 0xFF000000u;
+        continue;
+      }
+      pixels[i] = 0xFFD8D8D0u;
+    }
+  return pixels;
+}
+
+namespace track0 {
+
+const SampleTrack& track() { return tracks()[0]; }
+Point2 centreAt(double f) { return ::centreAt(track(), f); }
+Point2 directionAt(double f) { return ::directionAt(track(), f); }
+float headingAt(double f) { return ::headingAt(track(), f); }
+double fractionAlong(double f, double metres) { return ::fractionAlong(track(), f, metres); }
+int mapColumn(float x) { return ::mapColumn(track(), x); }
+int mapRow(float z) { return ::mapRow(track(), z); }
+std::vector<std::uint8_t> positionMap() { return ::positionMap(track()); }
+
+}  // namespace track0
