@@ -181,8 +181,10 @@ class Race {
   bool checkChoice();
   void loadTrack();
   bool loadKarts();
+  // Until record i names a character and a kart, while the host is heard;
+  // false when it leaves or falls silent, or the player quits.
   bool waitForRecord(int i);
-  bool loadKart(int i);
+  void loadKart(int i);
   void loadKartSounds(Vehicle& kart);
   void finishKarts();
   bool chooseViews();

@@ -285,7 +285,9 @@ void Race::loadTrack() {
 
 bool Race::loadKarts() {
   for (int i = 0; i < m_kartCount; ++i) {
-    if (!waitForRecord(i) || !loadKart(i)) return false;
+    // What arrives while waiting may change the choice too.
+    if (!waitForRecord(i) || !checkChoice()) return false;
+    loadKart(i);
     progress(30.0f + 40.0f * static_cast<float>(i + 1) / static_cast<float>(m_kartCount));
   }
   return true;
@@ -294,8 +296,12 @@ bool Race::loadKarts() {
 bool Race::waitForRecord(int i) {
   const NetValue<ConfigPlayer>& record = m_config->m_player[i];
   // A kart of -1 would index the file tables as much as a character of -1.
-  auto chosen = [&] { return validCharacter(record.get().character) && validKart(record.get().kart); };
-  if (chosen()) return true;
+  // A choice going out of range ends the wait as well; the caller tells
+  // the two apart.
+  auto settled = [&] {
+    return (validCharacter(record.get().character) && validKart(record.get().kart)) || !checkChoice();
+  };
+  if (settled()) return true;
   using Clock = std::chrono::steady_clock;
   const auto idleLimit = std::chrono::duration<double>(m_networkIdleTimeout);
   auto idleSince = Clock::now();
@@ -305,7 +311,7 @@ bool Race::waitForRecord(int i) {
     // Slices no longer than what is left of the idle time.
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(idleLimit - (Clock::now() - idleSince));
     const DWORD slice = static_cast<DWORD>(std::clamp<std::int64_t>(left.count(), 0, kWaitSliceMs));
-    if (m_control.updateUntil(chosen, slice)) return true;
+    if (m_control.updateUntil(settled, slice)) return true;
     if (!m_control.isConnected()) return false;
     // Whatever arrives shows the host is still there.
     if (m_control.messagesRead() != seen) {
@@ -317,7 +323,7 @@ bool Race::waitForRecord(int i) {
   }
 }
 
-bool Race::loadKart(int i) {
+void Race::loadKart(int i) {
   const ConfigPlayer& r = m_config->m_player[i].get();
   const int engineClass = m_config->m_ccm.get();
   m_kartCharacter[i] = r.character;
@@ -350,7 +356,6 @@ bool Race::loadKart(int i) {
     engine->setScale(scale);
   }
   if (m_karts[i]) loadKartSounds(*m_karts[i]);
-  return true;
 }
 
 void Race::loadKartSounds(Vehicle& kart) {

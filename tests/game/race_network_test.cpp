@@ -165,6 +165,19 @@ TEST_F(NetworkRace, AHostThatLeavesEndsTheWaitAtOnceWithItsText) {
   expectClientLeftWithNothing();
 }
 
+TEST_F(NetworkRace, AnEngineClassOutsideTheTablesArrivingDuringTheWaitEndsTheLoad) {
+  clientGui.onPump = [&] {
+    hostConfig.m_ccm.set(5);
+    hostControl.update();
+  };
+  const auto start = Clock::now();
+  EXPECT_FALSE(loadClient());
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5)) << "at once, not after the idle time";
+  EXPECT_EQ(clientConfig.m_ccm.get(), 5);
+  EXPECT_EQ(clientGui.loadingTexts, std::vector<std::string>{"Verbindung weg"});
+  expectClientLeftWithNothing();
+}
+
 TEST_F(NetworkRace, AQuitFromTheLoadingWindowEndsTheWait) {
   clientGui.quit = true;
   EXPECT_FALSE(loadClient());
