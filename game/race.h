@@ -192,6 +192,7 @@ class Race {
   void collectStamperSounds();
   void installContactTables();
   void loadMaps();
+  void joinKarts();
   void loadMusicAndCountdown();
   void loadHighscores();
   void placeListener();

@@ -173,6 +173,7 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
   if (SoundDevice* listener = m_renderContext && m_renderContext->soundDevice ? m_renderContext->soundDevice : m_sound)
     listener->setListenerFactors(1.0f, 1.0f, 2.0f);
   loadMaps();
+  joinKarts();
 
   std::fill(std::begin(m_lapStart), std::end(m_lapStart), 0.0f);
   std::fill(std::begin(m_wrongWay), std::end(m_wrongWay), 0);
@@ -456,6 +457,19 @@ void Race::loadMaps() {
   progress(89.0f);
   m_resetMap = std::make_unique<ResetMap>(m_files, track);
   progress(90.0f);
+}
+
+void Race::joinKarts() {
+  const TrackPositionMap* positions = m_positionMap.get();
+  for (int i = 0; i < m_kartCount; ++i) {
+    Vehicle* kart = m_karts[i];
+    if (!kart) continue;
+    // Every kart sees the others (hits, respawn spacing, the rocket's
+    // target); a homing rocket compares track sectors through the map.
+    kart->joinRace(m_karts, m_kartCount);
+    if (VehicleMaster* master = kart->getMaster())
+      master->setTrackSectors([positions](const Position3& p) { return positions->valueAt(p); });
+  }
 }
 
 void Race::loadMusicAndCountdown() {

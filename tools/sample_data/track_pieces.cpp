@@ -311,7 +311,7 @@ void writeFinishLine(lws::SceneWriter& w, const SampleTrack& track, const std::s
 
 void writeExtraBoxes(lws::SceneWriter& w, const SampleTrack& track, double f) {
   for (int i = 0; i < 3; ++i)
-    writeTrackObject(w, kExtraBoxObject, placedOn(track, f, -3.0f + 3.0f * i, 0.8f), kExtraKind, kMarkerSpace, kBoxGeom,
+    writeTrackObject(w, kExtraBoxObject, placedOn(track, f, -3.0f + 3.0f * i, 0.5f), kExtraKind, kMarkerSpace, kBoxGeom,
                      {1, 1, 1});
 }
 
