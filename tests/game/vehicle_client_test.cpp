@@ -1,0 +1,414 @@
+#include "game/vehicle_client.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "foundation/channel_group.h"
+#include "render/procedural_texture.h"
+#include "render/surface.h"
+#include "render/texture_layer.h"
+#include "scene/particle_emitter.h"
+#include "scene/particle_renderers.h"
+#include "sound/sound_buffer.h"
+#include "sound/sound_channel.h"
+#include "tests/scene/physics_world.h"
+
+namespace {
+
+const std::string kCars = "D:\\Tamberlok/3dobjects_cars/";
+const std::string kExtras = "D:\\Tamberlok/3dobjects_extras/";
+
+class Constant : public AnimChannel {
+ public:
+  double evaluate(double) override { return 0.0; }
+};
+
+// A sound buffer that notes whether it was started or stopped.
+class NotingBuffer : public SoundBuffer {
+ public:
+  bool play(bool loop) override {
+    ++plays;
+    looped = loop;
+    playing = true;
+    return true;
+  }
+  bool setLoop(bool) override { return true; }
+  bool setFrequency(std::uint32_t) override { return true; }
+  bool stop() override {
+    ++stops;
+    playing = false;
+    return true;
+  }
+  double getPosition() override { return 0.0; }
+  bool setVolume(float) override { return true; }
+  bool setPosition(double) override { return true; }
+  int getPlayCursor() override { return 0; }
+  void set3DParameters(float px, float py, float pz, float, float, float, float, float, float) override {
+    at = {px, py, pz};
+  }
+  int plays = 0;
+  int stops = 0;
+  bool looped = false;
+  bool playing = false;
+  Position3 at;
+};
+
+class SilentChannel : public SoundChannel {
+ public:
+  int Fill(std::uint8_t*, int) override { return 0; }
+  int getBitsPerSample() override { return 16; }
+  int getChannelCount() override { return 1; }
+  int getSampleRate() override { return 22050; }
+};
+
+Position3 translation(SceneItem* item, double time = 0.0) {
+  Matrix4x3 m;
+  item->worldMatrix(m, time, true);
+  return {m.m[12], m.m[13], m.m[14]};
+}
+
+// Kart 0 of a race, seen on a machine where it does not drive: its items,
+// its two actors and two grid places in a scene without physics spaces.
+class RemoteKart : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    chassis = scene.createObject("Vehicle");
+    col = scene.createObject("col");
+    cameraTarget = scene.createObject("CameraTarget");
+    shadow = layerObject(kCars + "kart_shadow.lwo", 0);
+    for (int i = 0; i < 4; ++i) wheels[i] = layerObject("kart_01.lwo", 2 + i);
+    rocket = layerObject(kExtras + "rakete_2.lwo", 0);
+    for (int i = 0; i < 4; ++i) bubbles[i] = layerObject(kExtras + "bubble.lwo", 0);  // kart 0's: 2 to 4
+    shrinkerShot = layerObject(kCars + "laserstrahl1.lwo", 0);
+    frosterShot = layerObject(kCars + "laserstrahl2.lwo", 0);
+    mine = layerObject(kExtras + "miene_02.lwo", 0);
+    weight = layerObject(kExtras + "16_tonnen.lwo", 0);
+    magnet = layerObject(kExtras + "magnet.lwo", 0);
+    driver = &actor("Character", {"Fahren", "Lenken_LI", "Getroffen"});
+    body = &actor("gfd", {"getroffen_kart", "fahren_kart"});
+  }
+  void build(int startPosition = 0) {
+    kart =
+        std::make_unique<VehicleClient>(scene, nullptr, 0, &pictures, nullptr, startPosition, "kart_01.lwo", control);
+  }
+  ObjectItem* layerObject(const std::string& name, int layer) {
+    meshes.push_back(makeGroundMesh(1, 1.0f, [](float, float) { return 0.0f; }));
+    meshes.back()->index = layer;
+    ObjectItem* object = scene.createObject(name);
+    object->addMesh(meshes.back().get(), 0.0f);
+    return object;
+  }
+  MixerActor& actor(const std::string& name, const std::vector<std::string>& motionNames) {
+    scene.actors.push_back(std::make_unique<MixerActor>());
+    MixerActor& a = *scene.actors.back();
+    a.name = name;
+    groups.push_back(std::make_unique<ChannelGroup>());
+    for (const std::string& motionName : motionNames) {
+      scene.motions.push_back(std::make_unique<MixerMotion>());
+      MixerMotion& m = *scene.motions.back();
+      m.name = motionName;
+      m.addChannel(groups.back().get(), groups.back()->addEnvelope(std::make_unique<Constant>()));
+      a.motions.push_back(&m);
+    }
+    return a;
+  }
+  static float intensity(const MixerMotion* m) { return m->groups[0]->intensity(m->envelopeIndex[0]); }
+  static float speed(const MixerMotion* m) { return m->groups[0]->speed(m->envelopeIndex[0]); }
+  static float offset(const MixerMotion* m) { return m->groups[0]->offset(m->envelopeIndex[0]); }
+  NotingBuffer* giveSound(int slot) {
+    KartSoundSlot& sound = kart->m_items.sounds[static_cast<std::size_t>(slot)];
+    sound.channel = std::make_unique<SilentChannel>();
+    auto buffer = std::make_unique<NotingBuffer>();
+    NotingBuffer* noting = buffer.get();
+    sound.buffer = std::move(buffer);
+    return noting;
+  }
+  void step() {
+    kart->step(time, 0.01);
+    time += 0.01;
+  }
+
+  NetControl control;
+  ProceduralTexture rocketPicture{nullptr}, frosterPicture{nullptr}, shrinkerPicture{nullptr};
+  ExplosionTextures pictures{&rocketPicture, &frosterPicture, &shrinkerPicture};
+  std::vector<std::unique_ptr<SurfaceRenderObject>> meshes;  // outlive the scene's items
+  std::vector<std::unique_ptr<ChannelGroup>> groups;
+  Scene scene{nullptr};
+  SceneItem *chassis = nullptr, *col = nullptr, *cameraTarget = nullptr, *shadow = nullptr, *rocket = nullptr;
+  SceneItem *shrinkerShot = nullptr, *frosterShot = nullptr, *mine = nullptr, *weight = nullptr, *magnet = nullptr;
+  SceneItem* wheels[4] = {};
+  SceneItem* bubbles[4] = {};
+  MixerActor* driver = nullptr;
+  MixerActor* body = nullptr;
+  std::unique_ptr<VehicleClient> kart;
+  double time = 0.0;
+};
+
+TEST_F(RemoteKart, StandsOnItsGridPlaceFacingAlongItUntilItsMachineReports) {
+  scene.createObject("start");
+  SceneItem* second = scene.createObject("start");
+  placeAt(*second, 5.0f, 1.0f, 7.0f);
+  second->rotation[0].value = 0.3f;  // heading
+  build(1);
+  EXPECT_EQ(kart->getClient(), kart.get());
+  EXPECT_EQ(kart->getMaster(), nullptr);
+  Position3 at;
+  kart->getPosition(at);
+  EXPECT_EQ(at.x, 5.0f);
+  EXPECT_EQ(at.y, 1.0f);
+  EXPECT_EQ(at.z, 7.0f);
+  EXPECT_EQ(translation(chassis).x, 5.0f);
+  EXPECT_EQ(chassis->scale[1].value, 0.75f);
+  EXPECT_EQ(col->scale[0].value, 0.45f);
+  EXPECT_EQ(col->rotation[0].value, 0.3f);
+  EXPECT_EQ(translation(col).z, 7.0f);
+  EXPECT_FLOAT_EQ(translation(cameraTarget).y, 2.0f);
+  // The heading of the chassis, whatever its scale.
+  EXPECT_NEAR(kart->m_net.m_netAngle.get(), 0.3f, 1e-6);
+  // Values that follow the other machine are never sent from here.
+  EXPECT_FALSE(kart->m_net.m_netPos.isDirty());
+  EXPECT_FALSE(kart->m_net.m_netAngle.isDirty());
+
+  // The driving motions play and are what the published entries say.
+  EXPECT_EQ(intensity(driver->motions[0]), 1.0f);
+  EXPECT_EQ(intensity(body->motions[1]), 1.0f);
+  EXPECT_EQ(kart->m_net.m_netMotionIntensity[1].get(), 1.0f);  // fahren_kart, the body's first
+  EXPECT_EQ(kart->m_net.m_netMotionIntensity[2].get(), 1.0f);  // Fahren after the body's two
+  EXPECT_EQ(kart->m_net.m_netMotionIntensity[4].get(), 0.0f);
+
+  // Drawn where it stands from the first step on.
+  step();
+  EXPECT_EQ(chassis->localMode, 1);
+  EXPECT_EQ(translation(chassis).x, 5.0f);
+  EXPECT_EQ(chassis->bodyMatrix.m[5], 0.75f);
+}
+
+TEST_F(RemoteKart, WithoutAGridPlaceItStaysWhereTheSceneHasIt) {
+  placeAt(*chassis, 3.0f, 0.0f, 0.0f);
+  build(2);
+  const Position3 p = kart->m_net.m_netPos.get();
+  EXPECT_EQ(p.x + p.y + p.z, 0.0f);
+  EXPECT_EQ(translation(chassis).x, 3.0f);
+  EXPECT_EQ(chassis->scale[0].value, 1.0f);
+}
+
+TEST_F(RemoteKart, ARepeatedPositionIsCarriedOnAndANewOneSnapsTheKartToIt) {
+  build();
+  kart->m_net.m_netPos.set({1.0f, 0.0f, 2.0f});
+  kart->m_net.m_speed.set(0.1f);
+  kart->m_net.m_netDir.set({0.0f, 0.0f, 1.0f});
+  kart->m_net.m_netShadowMatrix.set(kart->m_net.m_matrix.get());
+  step();
+  EXPECT_EQ(kart->drawnPosition().z, 2.0f);
+  step();
+  step();
+  EXPECT_NEAR(kart->drawnPosition().z, 2.2f, 1e-6);
+  EXPECT_EQ(kart->drawnPosition().x, 1.0f);
+  // The chassis and the shadow go with it; its position stays the reported one.
+  EXPECT_NEAR(chassis->bodyMatrix.m[14], 2.2f, 1e-6);
+  EXPECT_NEAR(shadow->bodyMatrix.m[13], 0.1f, 1e-6);
+  EXPECT_NEAR(shadow->bodyMatrix.m[14], 2.2f, 1e-6);
+  Position3 reported;
+  kart->getPosition(reported);
+  EXPECT_EQ(reported.z, 2.0f);
+  EXPECT_EQ(kart->getSpeed(), 0.1f);
+  EXPECT_EQ(kart->getVelocity()[2], 1.0f);
+
+  kart->m_net.m_netPos.set({1.0f, 0.0f, 2.15f});
+  step();
+  EXPECT_EQ(kart->drawnPosition().z, 2.15f);
+  // The collision object goes where the other machine has it.
+  kart->m_net.m_netColPos.set({4.0f, 0.5f, 6.0f});
+  step();
+  EXPECT_EQ(translation(col).x, 4.0f);
+}
+
+TEST_F(RemoteKart, PlaysThePickUpFallAndRespawnSoundsAndStopsTheShotTurboAndShield) {
+  build();
+  NotingBuffer* pickUp = giveSound(kSoundPickUp);
+  NotingBuffer* fall = giveSound(kSoundFall);
+  NotingBuffer* respawn = giveSound(kSoundRespawn);
+  NotingBuffer* turbo = giveSound(kSoundTurbo);
+  NotingBuffer* shield = giveSound(kSoundShield);
+  kart->m_net.m_soundPosition.set({8.0f, 1.0f, 9.0f});
+  for (int slot : {kSoundPickUp, kSoundFall, kSoundRespawn, kSoundTurbo}) {
+    kart->m_net.m_soundStart.set(slot);
+    step();
+    EXPECT_EQ(kart->m_net.m_soundStart.get(), 0) << slot;
+  }
+  EXPECT_EQ(pickUp->plays, 1);
+  EXPECT_EQ(fall->plays, 1);
+  EXPECT_EQ(respawn->plays, 1);
+  EXPECT_FALSE(respawn->looped);
+  EXPECT_EQ(respawn->at.x, 8.0f);
+  EXPECT_EQ(turbo->plays, 0);  // its own machine's business
+
+  turbo->play(true);
+  shield->play(true);
+  kart->m_net.m_soundStop.set(kSoundShield);
+  step();
+  EXPECT_FALSE(shield->playing);
+  EXPECT_TRUE(turbo->playing);
+  kart->m_net.m_soundStop.set(kSoundPickUp);  // not one to stop
+  step();
+  EXPECT_EQ(pickUp->stops, 0);
+  kart->m_net.m_soundStop.set(kSoundTurbo);
+  step();
+  EXPECT_FALSE(turbo->playing);
+  EXPECT_EQ(kart->m_net.m_soundStop.get(), 0);
+}
+
+TEST_F(RemoteKart, ASoundReceivedInTwoFramesIsHeardTwiceButOncePerFrame) {
+  build();
+  NotingBuffer* respawn = giveSound(kSoundRespawn);
+  auto receive = [&](int slot) {
+    std::uint8_t wire[4] = {static_cast<std::uint8_t>(slot), 0, 0, 0};
+    ASSERT_TRUE(kart->m_net.m_soundStart.setReceived(wire, 4));
+    kart->m_net.m_soundStart.commit();
+  };
+  receive(kSoundRespawn);
+  for (int i = 0; i < 3; ++i) step();  // one frame's physics steps
+  EXPECT_EQ(respawn->plays, 1);
+  receive(kSoundRespawn);
+  step();
+  EXPECT_EQ(respawn->plays, 2);
+  EXPECT_FALSE(kart->m_net.m_soundStart.isDirty());
+}
+
+TEST_F(RemoteKart, TheExplosionShowsTheReportedBurstWithItsTypesPictureHeldToThree) {
+  build();
+  kart->m_net.m_explosion.set({2.0f, 3.0f, 4.0f});
+  kart->m_net.m_explosionBr.set(800.0f);
+  kart->m_net.m_explosionType.set(7);
+  step();
+  EXPECT_EQ(translation(kart->m_items.rocketParticles).y, 3.0f);
+  EXPECT_EQ(kart->m_items.rocketEmitter->birthRate.value, 800.0f);
+  auto* material = dynamic_cast<ParticleMaterial*>(kart->m_items.rocketParticles->particleRenderer.get());
+  ASSERT_NE(material, nullptr);
+  ASSERT_EQ(material->surface->imageLayers.size(), 1u);
+  EXPECT_EQ(material->surface->imageLayers[0]->texture, &shrinkerPicture);
+  kart->m_net.m_explosionType.set(-1);
+  kart->m_net.m_explosionBr.set(0.0f);
+  step();
+  EXPECT_EQ(material->surface->imageLayers[0]->texture, &rocketPicture);
+  EXPECT_EQ(kart->m_items.rocketEmitter->birthRate.value, 0.0f);
+}
+
+TEST_F(RemoteKart, AnObstacleItRunsIntoIsPushedAndKnocksOnlyHere) {
+  build();
+  NotingBuffer* bump = giveSound(kSoundBump);
+  PhysicsObject crate(&scene, 0);
+  crate.body = dBodyCreate(scene.world);
+  dBodyDisable(crate.body);
+  kart->m_sensors.obstacle = &crate;
+  kart->m_sensors.obstacleNormal = {1.0f, 0.0f, 0.0f};
+  kart->m_sensors.obstacleDepth = 0.02f;
+  step();
+  EXPECT_TRUE(dBodyIsEnabled(crate.body));
+  EXPECT_NEAR(dBodyGetForce(crate.body)[0], 20.0, 1e-5);  // normal x depth x 1000
+  EXPECT_EQ(kart->m_sensors.obstacleDepth, 0.0f);
+  EXPECT_EQ(bump->plays, 1);
+  EXPECT_EQ(kart->m_net.m_soundStart.get(), 0);
+  step();
+  EXPECT_EQ(bump->plays, 1);
+}
+
+TEST_F(RemoteKart, FrontWheelsTurnWithTheReportedSpeedAndATouchedBoxIsParked) {
+  build();
+  kart->m_net.m_speed.set(0.25f);
+  const float back = wheels[2]->rotation[1].value;
+  step();
+  // One radian of wheel turn per step at 0.25.
+  EXPECT_NEAR(wheels[0]->rotation[1].value, -1.0f, 1e-6);
+  EXPECT_NEAR(wheels[1]->rotation[1].value, -1.0f, 1e-6);
+  EXPECT_EQ(wheels[2]->rotation[1].value, back);
+
+  PhysicsObject* box = addPhysicsObject(scene, "extra_addon.lwo", kGeomBox, 13, 0);
+  placeAt(*box, 3.0f, 1.0f, 4.0f);
+  kart->giveRandomExtra(box);
+  step();
+  EXPECT_FLOAT_EQ(translation(box, time).y, -99.0f);
+  EXPECT_EQ(box->reappearTime, 10.0f);
+  EXPECT_EQ(kart->touchedBox(), nullptr);
+}
+
+TEST_F(RemoteKart, PosesTheBodyFromTheFirstEntriesAndTheDriverFromTheRest) {
+  Surface bodySurface(nullptr, "body");
+  build();
+  kart->m_characterModel[Vehicle::kBodySurface] = &bodySurface;
+  auto entry = [&](int j, float intensity, float speed, float offset) {
+    kart->m_net.m_netMotionIntensity[static_cast<std::size_t>(j)].set(intensity);
+    kart->m_net.m_netMotionSpeed[static_cast<std::size_t>(j)].set(speed);
+    kart->m_net.m_netMotionOffset[static_cast<std::size_t>(j)].set(offset);
+  };
+  entry(0, 0.6f, 1.5f, 2.0f);  // getroffen_kart
+  entry(1, 0.4f, 1.0f, 0.0f);  // fahren_kart
+  entry(2, 0.0f, 1.0f, 0.0f);  // Fahren
+  entry(3, 0.3f, 2.0f, 7.5f);  // Lenken_LI
+  entry(4, 0.0f, 1.0f, 0.0f);  // Getroffen, not playing
+  kart->updateVisuals(1.0);
+  EXPECT_EQ(intensity(body->motions[0]), 0.6f);
+  EXPECT_EQ(speed(body->motions[0]), 1.5f);
+  EXPECT_EQ(offset(body->motions[0]), 2.0f);
+  EXPECT_EQ(intensity(driver->motions[0]), 0.0f);
+  EXPECT_EQ(intensity(driver->motions[1]), 0.3f);
+  EXPECT_EQ(offset(driver->motions[1]), 7.5f);
+  EXPECT_EQ(bodySurface.colorFactor[0], 1.0f);
+  entry(4, 0.2f, 1.0f, 0.0f);
+  kart->updateVisuals(1.1);
+  EXPECT_EQ(intensity(driver->motions[2]), 0.2f);
+  const float hit[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(bodySurface.colorFactor[i], hit[i]) << i;
+}
+
+TEST_F(RemoteKart, MotionsPastTheFortyEntriesAreLeftAsTheyAre) {
+  std::vector<std::string> many;
+  for (int i = 0; i < 45; ++i) many.push_back("m" + std::to_string(i));
+  MixerActor& crowded = actor("Character", many);  // the second actor of the name: kart 1's
+  kart = std::make_unique<VehicleClient>(scene, nullptr, 1, &pictures, nullptr, 0, "", control);
+  ASSERT_EQ(kart->m_motions.m_driver, &crowded);
+  // Kart 1 has no body actor: the driver's motions take entries 0 to 39.
+  for (int j = 0; j < VehicleNetValues::kMotionCount; ++j)
+    kart->m_net.m_netMotionIntensity[static_cast<std::size_t>(j)].set(0.5f);
+  crowded.motions[44]->setIntensity(0.9f);
+  kart->updateVisuals(0.0);
+  EXPECT_EQ(intensity(crowded.motions[39]), 0.5f);
+  EXPECT_EQ(intensity(crowded.motions[40]), 0.0f);
+  EXPECT_EQ(intensity(crowded.motions[44]), 0.9f);
+}
+
+TEST_F(RemoteKart, WeaponsAndEffectsStandWhereTheReportsPutThem) {
+  build();
+  VehicleNetValues& net = kart->m_net;
+  net.m_rocketPos.set({1.0f, 2.0f, 3.0f});
+  net.m_rocketAngle.set(0.5f);
+  net.m_rocketAngle2.set(0.25f);
+  kart->updateVisuals(0.0);
+  EXPECT_EQ(translation(rocket).y, -100.0f);  // not fired
+  net.m_rocketFired.set(1);
+  kart->updateVisuals(0.0);
+  EXPECT_EQ(translation(rocket).z, 3.0f);
+  EXPECT_EQ(rocket->rotation[0].value, 0.5f);    // heading
+  EXPECT_EQ(rocket->rotation[1].value, -0.25f);  // pitch, stored negated
+
+  net.m_extraSoapPos[1].set({4.0f, 1.0f, 0.0f});
+  net.m_extraFrosterPos.set({5.0f, 0.0f, 0.0f});
+  net.m_extraFrosterAngle.set(1.0f);
+  net.m_extraShrinkerPos.set({6.0f, 0.0f, 0.0f});
+  net.m_extraMinePos.set({7.0f, 0.0f, 0.0f});
+  net.m_extraWeightPos.set({8.0f, 0.0f, 0.0f});
+  net.m_effectMagnetPos.set({9.0f, 0.0f, 0.0f});
+  kart->updateVisuals(2.0);
+  EXPECT_NEAR(translation(bubbles[2]).y, 1.0f + 0.1f * std::sin(6.0f + 0.2f), 1e-6);  // the second bubble
+  EXPECT_NEAR(translation(bubbles[1]).y, -100.0f, 0.1f);                              // the first, never sent anywhere
+  EXPECT_EQ(translation(bubbles[0]).y, 0.0f);                                         // another kart's
+  EXPECT_EQ(translation(frosterShot).x, 5.0f);
+  EXPECT_EQ(frosterShot->rotation[0].value, 1.0f);
+  EXPECT_EQ(translation(shrinkerShot).x, 6.0f);
+  EXPECT_EQ(translation(mine).x, 7.0f);
+  EXPECT_EQ(translation(weight).x, 8.0f);
+  EXPECT_EQ(translation(magnet).x, 9.0f);
+}
+
+}  // namespace
