@@ -15,7 +15,8 @@
 
 namespace {
 
-const Position3 kParked{0.0f, -100.0f, 0.0f};
+// Where objects not in use wait, under the track.
+const Position3 kOutOfSight{0.0f, -100.0f, 0.0f};
 constexpr float kWheelSpin = 4.0f;  // radians of wheel turn per unit of reported speed
 constexpr float kShadowLift = 0.1f;
 constexpr float kCameraTargetLift = 1.0f;
@@ -254,7 +255,7 @@ void VehicleClient::poseWeapons(double time) {
   KartItems& items = m_items;
   const VehicleNetValues& net = m_net;
   if (net.m_rocketFired.get() == 0)
-    put(items.rockets[0], kParked, time);
+    put(items.rockets[0], kOutOfSight, time);
   else
     put(items.rockets[0], net.m_rocketPos.get(), net.m_rocketAngle.get(), net.m_rocketAngle2.get(), time);
   for (int j = 0; j < KartItems::kBubbles; ++j) {
