@@ -129,43 +129,33 @@ TEST_F(ControllerAITest, PressesNothingUntilItsKartAndClockAreSetAndWhileTheKart
 TEST_F(ControllerAITest, AMissingLineIsDrivenToTheOriginAtTheLowestLimit) {
   MemoryFile none;
   drive({}, {}, &none);
-  // Facing +z at x = 10: the origin lies to the left.
+  // Facing +z at x = 10: the origin lies to the left; below 0.5 it speeds up.
   standAt(10.0f, 0.0f, 0.49f);
   ai->update(false, false);
-  EXPECT_TRUE(ai->left());
-  EXPECT_FALSE(ai->right());
-  EXPECT_TRUE(ai->accelerate());
-  EXPECT_FALSE(ai->brake());
-  EXPECT_EQ(ai->getPointIndex(), 0);
+  EXPECT_TRUE(ai->left() && !ai->right());
+  EXPECT_TRUE(ai->accelerate() && !ai->brake());
   standAt(-10.0f, 0.0f, 0.6f);
   ai->update(false, false);
-  EXPECT_TRUE(ai->right());
-  EXPECT_FALSE(ai->left());
-  EXPECT_FALSE(ai->accelerate());
-  EXPECT_TRUE(ai->brake());  // above 0.5 and above the point's 0
-  // Straight ahead: the steering stays as it was.
-  standAt(0.0f, -10.0f, 0.0f);
+  EXPECT_TRUE(ai->right() && !ai->left());
+  EXPECT_TRUE(ai->brake() && !ai->accelerate());  // above 0.5 and the point's 0
+  standAt(0.0f, -10.0f, 0.0f);                    // straight ahead: steering as it was
   ai->update(false, false);
   EXPECT_TRUE(ai->right());
 }
 
-TEST_F(ControllerAITest, TheSpeedLimitIsNeverBelowHalfAndBrakingNeedsBothSpeedsBelow) {
+TEST_F(ControllerAITest, TheLimitIsTheTargetsSpeedButAtLeastHalfAndBrakingWaitsForTheReachedPoints) {
   drive({{0, 0, 0}, {0, 0, 10}, {0, 0, 20}}, {0.3f, 0.3f, 0.7f});
   standAt(0.0f, 1.0f, 0.4f);
   ai->update(false, false);
-  EXPECT_TRUE(ai->accelerate());
-  EXPECT_FALSE(ai->brake());
-  // Past the limit of 0.5 but the reached point's speed is higher: no brake.
-  ai->m_speeds[0][0] = 0.9f;
+  EXPECT_TRUE(ai->accelerate() && !ai->brake());
+  ai->m_speeds[0][0] = 0.9f;  // the point reached is faster than the kart
   standAt(0.0f, 1.0f, 0.6f);
   ai->update(false, false);
-  EXPECT_FALSE(ai->accelerate());
-  EXPECT_FALSE(ai->brake());
-  // A target faster than 0.5 is its own limit.
+  EXPECT_FALSE(ai->accelerate() || ai->brake());
   standAt(0.0f, 11.0f, 0.6f);
   ai->update(false, false);
   EXPECT_EQ(ai->getPointIndex(), 1);
-  EXPECT_TRUE(ai->accelerate());
+  EXPECT_TRUE(ai->accelerate());  // toward 0.7
 }
 
 TEST_F(ControllerAITest, TheWalkWrapsForwardAndNeverBacksBelowTheFirstPoint) {
