@@ -17,7 +17,6 @@
 namespace {
 
 const std::string kCars = "D:\\Tamberlok/3dobjects_cars/";
-const std::string kExtras = "D:\\Tamberlok/3dobjects_extras/";
 
 class Constant : public AnimChannel {
  public:
@@ -70,9 +69,6 @@ class RemoteKart : public ::testing::Test {
     col = scene.createObject("col");
     cameraTarget = scene.createObject("CameraTarget");
     shadow = layerObject(kCars + "kart_shadow.lwo", 0);
-    rocket = layerObject(kExtras + "rakete_2.lwo", 0);
-    for (int i = 0; i < 4; ++i) bubbles[i] = layerObject(kExtras + "bubble.lwo", 0);  // kart 0's: 2 to 4
-    frosterShot = layerObject(kCars + "laserstrahl2.lwo", 0);
     driver = &actor("Character", {"Fahren", "Lenken_LI", "Getroffen"});
     body = &actor("gfd", {"getroffen_kart", "fahren_kart"});
   }
@@ -123,9 +119,7 @@ class RemoteKart : public ::testing::Test {
   std::vector<std::unique_ptr<SurfaceRenderObject>> meshes;  // outlive the scene's items
   std::vector<std::unique_ptr<ChannelGroup>> groups;
   Scene scene{nullptr};
-  SceneItem *chassis = nullptr, *col = nullptr, *cameraTarget = nullptr, *shadow = nullptr, *rocket = nullptr;
-  SceneItem* frosterShot = nullptr;
-  SceneItem* bubbles[4] = {};
+  SceneItem *chassis = nullptr, *col = nullptr, *cameraTarget = nullptr, *shadow = nullptr;
   MixerActor* driver = nullptr;
   MixerActor* body = nullptr;
   std::unique_ptr<VehicleClient> kart;
@@ -286,25 +280,6 @@ TEST_F(RemoteKart, MotionsPastTheFortyEntriesAreLeftAsTheyAre) {
   EXPECT_EQ(intensity(crowded.motions[39]), 0.5f);
   EXPECT_EQ(intensity(crowded.motions[40]), 0.0f);
   EXPECT_EQ(intensity(crowded.motions[44]), 0.9f);
-}
-
-TEST_F(RemoteKart, TheRocketShowsOnlyWhenFiredAndEachBubbleBobsOnItsOwnItem) {
-  build();
-  VehicleNetValues& net = kart->m_net;
-  net.m_rocketPos.set({1.0f, 2.0f, 3.0f});
-  net.m_rocketAngle.set(0.5f);
-  kart->updateVisuals(0.0);
-  EXPECT_EQ(translation(rocket).y, -100.0f);
-  net.m_rocketFired.set(1);
-  net.m_extraSoapPos[1].set({4.0f, 1.0f, 0.0f});
-  net.m_extraFrosterPos.set({5.0f, 0.0f, 0.0f});
-  kart->updateVisuals(2.0);
-  EXPECT_EQ(translation(rocket).z, 3.0f);
-  EXPECT_EQ(rocket->rotation[0].value, 0.5f);
-  // Kart 0's bubbles are instances 2 to 4: bubble 1 is the third item.
-  EXPECT_NEAR(translation(bubbles[2]).y, 1.0f + 0.1f * std::sin(6.0f + 0.2f), 1e-6);
-  EXPECT_EQ(translation(bubbles[0]).y, 0.0f);
-  EXPECT_EQ(translation(frosterShot).x, 5.0f);
 }
 
 }  // namespace
