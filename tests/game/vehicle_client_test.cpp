@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "foundation/channel_group.h"
 #include "render/procedural_texture.h"
 #include "render/surface.h"
