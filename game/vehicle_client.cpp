@@ -94,7 +94,11 @@ void VehicleClient::placeAtStart(int startPosition) {
   };
   place(m_chassis, kChassisScale);
   place(m_col, kColScale);
-  if (m_col) m_col->evaluate(0.0);
+  if (m_col) {
+    m_col->evaluate(0.0);
+    // Collides where it stands until its machine sends where it is.
+    m_net.m_netColPos.set(at);
+  }
   if (SceneItem* target = m_items.cameraTarget) {
     const float above[3] = {at.x, at.y + kCameraTargetLift, at.z};
     target->setPosition(above);

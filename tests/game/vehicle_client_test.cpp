@@ -144,9 +144,10 @@ TEST_F(RemoteKart, StandsOnItsGridPlaceFacingAlongItUntilItsMachineReports) {
   EXPECT_EQ(kart->m_net.m_netMotionIntensity[1].get(), 1.0f);  // fahren_kart
   EXPECT_EQ(kart->m_net.m_netMotionIntensity[2].get(), 1.0f);  // Fahren, after the body's two
   EXPECT_EQ(kart->m_net.m_netMotionIntensity[4].get(), 0.0f);
-  // Drawn where it stands, at its size, from the first step on.
+  // Drawn and colliding where it stands, at its size, from the first step on.
   step();
   EXPECT_EQ(translation(chassis).x, 5.0f);
+  EXPECT_EQ(translation(col).z, 7.0f);
   EXPECT_EQ(chassis->bodyMatrix.m[5], 0.75f);
 }
 
