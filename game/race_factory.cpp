@@ -59,6 +59,9 @@ std::unique_ptr<Vehicle> RaceFactory::buildKart(KartOrder& order) {
         std::make_unique<VehicleClient>(order.scene, std::move(controller), order.index, order.explosionTextures,
                                         std::move(order.tuning), order.startPosition, order.modelFile, order.control);
   }
-  if (driver) driver->setKart(kart.get());
+  if (driver) {
+    driver->setKart(kart.get());
+    driver->setClock(order.simTime);
+  }
   return kart;
 }

@@ -38,7 +38,8 @@ struct KartOrder {
   std::string modelFile;
   Config& config;
   NetControl& control;
-  File* files;  // the archive: point files, driving lines
+  File* files;                      // the archive: point files, driving lines
+  const double* simTime = nullptr;  // the race's simulated time, the computer driver's clock
 };
 
 class RaceFactory {

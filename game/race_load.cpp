@@ -347,7 +347,8 @@ void Race::loadKart(int i) {
                   kartObjectFile(r.kart),
                   *m_config,
                   m_control,
-                  m_files};
+                  m_files,
+                  &m_simTime};
   m_kartOwners[i] = m_factory->buildKart(order);
   m_karts[i] = m_kartOwners[i].get();
 
