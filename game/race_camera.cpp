@@ -1,0 +1,4 @@
+// The race camera of each view.
+#include "game/race.h"
+
+void Race::updateCamera(int /*view*/, InputDevice& /*input*/) {}
