@@ -33,6 +33,9 @@ class EntryObserver {
   // from 1 in each loop.
   virtual void beforeMenuPass(GameProgram& /*program*/, int /*pass*/) {}
   virtual void beforeRacePass(GameProgram& /*program*/, int /*pass*/) {}
+  // Around each race load; `loaded` is its result.
+  virtual void beforeRaceLoad(GameProgram& /*program*/) {}
+  virtual void afterRaceLoad(GameProgram& /*program*/, bool /*loaded*/) {}
   // When the shutdown begins.
   virtual void beforeShutdown(GameProgram& /*program*/) {}
 };

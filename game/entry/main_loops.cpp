@@ -69,7 +69,10 @@ void GameProgram::runMenuLoop() {
 }
 
 bool GameProgram::playRace() {
-  if (m_race->load(m_archive.get(), m_soundDevice, *m_settings)) runRaceLoop();
+  if (m_options.observer) m_options.observer->beforeRaceLoad(*this);
+  const bool loaded = m_race->load(m_archive.get(), m_soundDevice, *m_settings);
+  if (m_options.observer) m_options.observer->afterRaceLoad(*this, loaded);
+  if (loaded) runRaceLoop();
   showLoadingWindow(50, false);
   m_race->unload();
   m_loadingWindow->setRange(50, 100);
