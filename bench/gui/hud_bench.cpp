@@ -93,7 +93,7 @@ class BenchRace : public HudRace {
   void leave() override {}
   void leaveNetwork() override {}
   HighscoreTables* highscores() override { return nullptr; }
-  const TextTable& texts() const override { return m_texts; }
+  const TextTable* texts() const override { return &m_texts; }
 
  private:
   int m_views;

@@ -51,6 +51,7 @@ class HudRace {
   virtual void leaveNetwork() = 0;
   // The race's score tables; null when it has none.
   virtual HighscoreTables* highscores() = 0;
-  // The race's texts ("IngameTexts.xml").
-  virtual const TextTable& texts() const = 0;
+  // The race's texts ("IngameTexts.xml"); null when it has none (every
+  // text is then empty).
+  virtual const TextTable* texts() const = 0;
 };

@@ -229,7 +229,11 @@ void OnscreenDisplays::buildMinimap(int p) {
   }
 }
 
-const CEGUI::String& OnscreenDisplays::text(int id) const { return m_race->texts().getText(id); }
+const CEGUI::String& OnscreenDisplays::text(int id) const {
+  static const CEGUI::String kNoText;
+  const TextTable* texts = m_race->texts();
+  return texts ? texts->getText(id) : kNoText;
+}
 
 const ConfigPlayer& OnscreenDisplays::record(int k) const { return m_config.m_player[k].get(); }
 

@@ -90,7 +90,7 @@ class FakeRace : public HudRace {
     net_.leave();
   }
   HighscoreTables* highscores() override { return tables; }
-  const TextTable& texts() const override { return texts_; }
+  const TextTable* texts() const override { return &texts_; }
 
   int views = 1, kartTotal = 6;
   int viewKarts[2] = {0, 1};
