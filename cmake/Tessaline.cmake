@@ -7,6 +7,11 @@ option(TESSALINE_FUZZ "Build the fuzz targets as libFuzzer programs (clang)" OFF
 if(TESSALINE_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   message(FATAL_ERROR "TESSALINE_FUZZ needs clang (CC=clang CXX=clang++)")
 endif()
+# Fuzzing runs optimised code, and the traces of what it finds name lines,
+# whatever the build type (these come after the type's own flags).
+if(TESSALINE_FUZZ)
+  add_compile_options(-O2 -g)
+endif()
 
 # Warnings for our own code only; third-party headers come in as SYSTEM.
 function(tessaline_warnings target)

@@ -92,7 +92,10 @@ Image* loadBMP(const char* name, File& file, bool bottomUp);
 
 // JPEG in any form the JPEG library decodes to grey or RGB. Opens `name` on
 // `file` and closes it again. A file that ends after its first line still
-// decodes, what is missing coming out flat; one whose data ends before it
-// fails, as does a progressive picture too large for the library's memory
-// bound (every progressive picture up to 4096 x 4096 fits).
+// decodes, what is missing coming out flat (the library's warning goes to
+// the log). It fails, with a report, before any picture memory is taken,
+// when its coded data holds fewer bits than the picture has 8 x 8 blocks
+// ("Data ends early"), and when it ends before the first line or is a
+// progressive picture too large for the library's memory bound (every
+// progressive picture up to 4096 x 4096 fits).
 Image* loadJPEG(File& file, const char* name, bool bottomUp);

@@ -21,8 +21,17 @@ constexpr std::size_t kInputBufferSize = 4096;
 // The most the library may hold while decoding one picture. A progressive
 // picture keeps every coefficient until its last scan, 2 bytes a sample, so
 // a header claiming 8192 x 8192 would take 200 MB before a single pixel is
-// known; this admits every progressive picture up to 4096 x 4096.
-constexpr long kLibraryMemoryLimit = 128L << 20;
+// known; this admits every progressive picture up to 4096 x 4096. The
+// library's own bound lies above it by room for its other buffers, so that
+// what passes our check never runs into the library's.
+constexpr long kCoefficientMemoryLimit = 128L << 20;
+constexpr long kLibraryMemoryLimit = kCoefficientMemoryLimit + (16L << 20);
+
+// Every 8 x 8 block of a component takes at least one bit of coded data
+// (its DC code in a progressive picture's first scan; a sequential scan
+// spends two). A header that claims more blocks than its data holds bits is
+// a truncated or made-up file, refused before any picture memory is taken.
+constexpr long long kBlocksPerDataByte = 8;
 
 // Allocated once per decompression object from the library's permanent pool;
 // the library sees only the first member.
@@ -82,6 +91,56 @@ void attachFileSource(j_decompress_ptr cinfo, File& file) {
   cinfo->src = &source->pub;
 }
 
+// Whether at least `wanted` bytes of entropy-coded data follow the source's
+// position (just after the first scan's header), before the end-of-image
+// marker or the end of the file. Marker segments, fill bytes and restart
+// markers are not data. The file is put back where it was.
+bool hasCodedBytes(j_decompress_ptr cinfo, File& file, long long wanted) {
+  const int resume = file.tell();
+  const JOCTET* buffered = cinfo->src->next_input_byte;
+  std::size_t bufferedLeft = cinfo->src->bytes_in_buffer;
+  JOCTET chunk[kInputBufferSize];
+  int chunkAt = 0, chunkSize = 0;
+  const auto next = [&]() -> int {
+    if (bufferedLeft > 0) {
+      --bufferedLeft;
+      return *buffered++;
+    }
+    if (chunkAt == chunkSize) {
+      chunkSize = file.read(chunk, static_cast<int>(sizeof chunk));
+      chunkAt = 0;
+      if (chunkSize <= 0) {
+        chunkSize = 0;
+        return -1;
+      }
+    }
+    return chunk[chunkAt++];
+  };
+  long long coded = 0;
+  bool ended = false;
+  while (coded < wanted && !ended) {
+    int byte = next();
+    if (byte != 0xFF) {
+      ended = byte < 0;
+      coded += !ended;
+      continue;
+    }
+    do byte = next();
+    while (byte == 0xFF);
+    if (byte == 0x00) {
+      ++coded;  // a coded 0xFF
+    } else if (byte < 0 || byte == JPEG_EOI) {
+      ended = true;
+    } else if (byte != 0x01 && (byte < JPEG_RST0 || byte > JPEG_RST0 + 7)) {
+      const int high = next(), low = next();
+      ended = low < 0;
+      for (int skip = (high << 8 | low) - 2; skip > 0 && !ended; --skip) ended = next() < 0;
+    }
+  }
+  file.seek(resume);
+  return coded >= wanted;
+}
+
 struct JpegErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
@@ -92,10 +151,19 @@ struct JpegErrorManager {
   bool endedInFirstRow;
 };
 
+void reportProgressiveTooLarge(j_decompress_ptr cinfo) {
+  reportError("loadJPEG: Progressive picture too large to decode: %u x %u\n", cinfo->image_width, cinfo->image_height);
+}
+
 void jpegErrorExit(j_common_ptr cinfo) {
-  char message[JMSG_LENGTH_MAX];
-  (*cinfo->err->format_message)(cinfo, message);
-  reportError("JPEG: %s\n", message);
+  if (cinfo->err->msg_code == JERR_NO_BACKING_STORE && cinfo->is_decompressor) {
+    // The library ran past its memory bound: say what that means here.
+    reportProgressiveTooLarge(reinterpret_cast<j_decompress_ptr>(cinfo));
+  } else {
+    char message[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, message);
+    reportError("JPEG: %s\n", message);
+  }
   std::longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
 }
 
@@ -137,18 +205,26 @@ bool decode(JpegDecoder& d) {
     reportError("loadJPEG: Picture too large: %u x %u\n", cinfo->image_width, cinfo->image_height);
     return false;
   }
+  long long blocks = 0, coefficientBytes = 0;
+  for (int c = 0; c < cinfo->num_components; ++c) {
+    const jpeg_component_info& component = cinfo->comp_info[c];
+    blocks += static_cast<long long>(component.width_in_blocks) * component.height_in_blocks;
+    // As the library holds them: whole MCUs across and down.
+    const auto roundUp = [](long long n, int factor) { return (n + factor - 1) / factor * factor; };
+    coefficientBytes += roundUp(component.width_in_blocks, component.h_samp_factor) *
+                        roundUp(component.height_in_blocks, component.v_samp_factor) * DCTSIZE2 *
+                        static_cast<long long>(sizeof(JCOEF));
+  }
+  if (!hasCodedBytes(cinfo, *d.file, (blocks + kBlocksPerDataByte - 1) / kBlocksPerDataByte)) {
+    reportError("loadJPEG: Data ends early: too little coded data for %u x %u pixels\n", cinfo->image_width,
+                cinfo->image_height);
+    return false;
+  }
   // A multi-scan picture holds all its coefficients at once; refuse one
   // that would pass the bound before the library allocates it.
-  if (jpeg_has_multiple_scans(cinfo)) {
-    long long coefficients = 0;
-    for (int c = 0; c < cinfo->num_components; ++c)
-      coefficients +=
-          static_cast<long long>(cinfo->comp_info[c].width_in_blocks) * cinfo->comp_info[c].height_in_blocks * DCTSIZE2;
-    if (coefficients * static_cast<long long>(sizeof(JCOEF)) > kLibraryMemoryLimit) {
-      reportError("loadJPEG: Progressive picture too large to decode: %u x %u\n", cinfo->image_width,
-                  cinfo->image_height);
-      return false;
-    }
+  if (jpeg_has_multiple_scans(cinfo) && coefficientBytes > kCoefficientMemoryLimit) {
+    reportProgressiveTooLarge(cinfo);
+    return false;
   }
   cinfo->dct_method = JDCT_FLOAT;
   cinfo->quantize_colors = FALSE;

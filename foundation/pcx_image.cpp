@@ -10,6 +10,7 @@
 namespace {
 
 constexpr std::uint8_t kPaletteMarker = 12;
+constexpr int kMaxRun = 0x3F;
 
 }  // namespace
 
@@ -50,30 +51,39 @@ bool PcxImage::decodePCX(File& prototype, const char* name) {
                 yMax() - yMin() + 1);
     return false;
   }
-  m_pixels.assign(static_cast<std::size_t>(count), 0);
-
-  std::vector<std::uint8_t> data(static_cast<std::size_t>(std::max(0, file->size() - kHeaderSize)));
+  // Before anything is allocated for the pixels: a run gives at most 63 of
+  // them for its two bytes, so a header over little data claiming millions
+  // is refused here rather than after filling them.
+  const long long dataBytes = std::max(0, file->size() - kHeaderSize);
+  if (count > dataBytes / 2 * kMaxRun + dataBytes % 2) {
+    file->close();
+    reportError("decodePCX: \"%s\" has %lld bytes of data, too few for %lld pixels\n", name, dataBytes, count);
+    return false;
+  }
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(dataBytes));
   const int length = data.empty() ? 0 : std::max(0, file->read(data.data(), static_cast<int>(data.size())));
   file->close();
 
   // A byte with both top bits set repeats the next byte (its low six bits)
   // times; any other byte is one pixel. A run past the last pixel is cut.
-  std::size_t out = 0;
+  // Room is reserved, not filled: pages are touched only as pixels arrive.
+  const std::size_t pixels = static_cast<std::size_t>(count);
+  m_pixels.reserve(pixels);
   int in = 0;
-  while (out < m_pixels.size() && in < length) {
+  while (m_pixels.size() < pixels && in < length) {
     const std::uint8_t byte = data[in++];
     if (byte < 0xC0) {
-      m_pixels[out++] = byte;
+      m_pixels.push_back(byte);
       continue;
     }
     if (in >= length) break;
     const std::uint8_t value = data[in++];
-    const std::size_t run = std::min<std::size_t>(byte & 0x3F, m_pixels.size() - out);
-    std::fill_n(m_pixels.begin() + static_cast<std::ptrdiff_t>(out), run, value);
-    out += run;
+    m_pixels.insert(m_pixels.end(), std::min<std::size_t>(byte & kMaxRun, pixels - m_pixels.size()), value);
   }
-  if (out < m_pixels.size()) {
-    reportError("decodePCX: \"%s\" ends after %zu of %zu pixels\n", name, out, m_pixels.size());
+  const std::size_t out = m_pixels.size();
+  if (out < pixels) {
+    m_pixels.resize(pixels);  // zero past the end, as the header's size promises
+    reportError("decodePCX: \"%s\" ends after %zu of %zu pixels\n", name, out, pixels);
     return false;
   }
   if (in < length && data[in] == kPaletteMarker && length - in - 1 >= kPaletteSize)

@@ -23,8 +23,9 @@ class PcxImage {
   // read, zero where the file ends early. The palette is replaced only when
   // the file has one after its pixels. False, with a report, when the file
   // does not open, is shorter than its header, is not one plane of 8-bit
-  // indices, has yMax below yMin, claims too many pixels (all of which leave
-  // no pixels) or ends before its last pixel.
+  // indices, has yMax below yMin, claims too many pixels, claims more than
+  // its data could hold at 63 pixels per two bytes (all of which leave no
+  // pixels) or ends before its last pixel.
   bool decodePCX(File& file, const char* name);
   // Frees the pixels.
   void release();

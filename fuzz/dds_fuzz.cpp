@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the ".dds" reader: the image information, then a
-// texture made from them on the recording device, once at the file's size
-// and format and once converted to a small plain-colour texture, touching
-// every level it made.
+// texture made from them on the recording device: at the file's size,
+// format and levels; at its size with the whole chain (levels the file
+// lacks are filtered); and converted to a small plain-colour texture,
+// touching every level it made.
 #include <cstdint>
 
 #include "platform/graphics/d3d9_recording.h"
@@ -23,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const struct {
     UINT width, height, levels;
     D3DFORMAT format;
-  } requests[] = {{D3DX_FROM_FILE, D3DX_FROM_FILE, D3DX_FROM_FILE, D3DFMT_UNKNOWN}, {8, 8, 0, D3DFMT_A8R8G8B8}};
+  } requests[] = {{D3DX_FROM_FILE, D3DX_FROM_FILE, D3DX_FROM_FILE, D3DFMT_UNKNOWN},
+                  {D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN},
+                  {8, 8, 0, D3DFMT_A8R8G8B8}};
   for (const auto& r : requests) {
     IDirect3DTexture9* texture = nullptr;
     if (FAILED(D3DXCreateTextureFromFileInMemoryEx(device, data, static_cast<UINT>(size), r.width, r.height, r.levels,

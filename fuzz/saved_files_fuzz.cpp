@@ -116,7 +116,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
 
-  HighscoreTables tables;
+  // Made once: each of its twelve tables keys its cipher, which was most of
+  // a run's time. Reset before every input, so none sees an earlier one.
+  static HighscoreTables tables;
+  tables.reset();
   std::vector<std::uint8_t> bytes(data, data + size);
   if (mode == 3) {
     // Keyed once: the key schedule is most of a run's time.

@@ -2,6 +2,9 @@
 // Until its kart is set it presses nothing.
 #pragma once
 
+#include <vector>
+
+#include "foundation/matrix.h"
 #include "game/controller.h"
 
 class Config;
@@ -10,6 +13,8 @@ class Vehicle;
 
 class ControllerAI final : public Controller {
  public:
+  static constexpr int kLines = 7;
+
   // Reads the seven line files of the config's track through `files`; the
   // driver of kart k drives line k - 1. The second argument is unused.
   ControllerAI(const File* files, int unused, const Config& config, int k);
@@ -26,6 +31,11 @@ class ControllerAI final : public Controller {
   int getPointIndex() const override { return m_pointIndex; }
   void setPointIndex(int index) override { m_pointIndex = index; }
   bool isAI() const override { return true; }
+  int lineIndex() const { return m_lineIndex; }
+  void setLineIndex(int line) { m_lineIndex = line; }
+
+  // The driving lines, each its points in track order.
+  std::vector<Position3> m_lines[kLines];
 
  private:
   Vehicle* m_kart = nullptr;

@@ -66,4 +66,6 @@ class KartDrive {
   std::uint8_t m_airborne = 1;
   float m_inertia = 187.0f;
   float m_netAngle = 0.0f;
+  // 1 once the kart has touched a slide.
+  std::uint8_t m_sliding = 0;
 };

@@ -39,17 +39,9 @@ std::string characterObjectFile(int character) {
   return std::string("D:\\Tamberlok/3dobjects_cars/") + kCharacterObjects[character] + ".lwo";
 }
 
-std::unique_ptr<KartTuning> loadKartIntoScene(Scene& scene, LoadingProgressDisplay* display, File& archive, int i,
-                                              int kart, int character, int engineClass) {
-  if (i < 0 || i >= kMaxKarts || kart < 0 || kart >= kKartModels || character < 0 || character >= kCharacters ||
-      engineClass < 0 || engineClass > 2) {
-    reportError("race slot %d: kart %d, character %d or engine class %d out of range\n", i, kart, character,
-                engineClass);
-    return nullptr;
-  }
-  if (!loadLWS(scene, display, &archive, kartSceneFile(kart), 0.0, 0.7) ||
-      !loadLWS(scene, display, &archive, characterSceneFile(character), 0.0, 0.7))
-    return nullptr;
+bool loadKartScenes(Scene& scene, LoadingProgressDisplay* display, File& archive, int i, int kart, int character) {
+  const bool kartLoaded = loadLWS(scene, display, &archive, kartSceneFile(kart), 0.0, 0.7);
+  const bool driverLoaded = loadLWS(scene, display, &archive, characterSceneFile(character), 0.0, 0.7);
 
   // The driver rides on the chassis of its own slot.
   const int n = i + 1;
@@ -59,7 +51,10 @@ std::unique_ptr<KartTuning> loadKartIntoScene(Scene& scene, LoadingProgressDispl
     driver->parent = vehicle;
     driver->invalidate();
   }
+  return kartLoaded && driverLoaded;
+}
 
+void addKartObjects(Scene& scene, File& archive) {
   const float weaponScale[3] = {kWeaponScale, kWeaponScale, kWeaponScale};
   for (const char* name :
        {"D:\\Tamberlok/3dobjects_extras/rakete_1.lwo", "D:\\Tamberlok/3dobjects_cars/laserstrahl1.lwo",
@@ -71,9 +66,24 @@ std::unique_ptr<KartTuning> loadKartIntoScene(Scene& scene, LoadingProgressDispl
                            "D:\\Tamberlok/3dobjects_cars/kart_shadow.lwo"})
     scene.loadObject(&archive, name, 0);
   scene.createObject("CameraTarget");
+}
 
+std::unique_ptr<KartTuning> loadKartTuning(File& archive, int engineClass, int character) {
   auto tuning = std::make_unique<KartTuning>();
   tuning->fileName = KartTuning::fileNameFor(engineClass, character);
   tuning->load(archive);  // a missing file keeps the defaults
   return tuning;
+}
+
+std::unique_ptr<KartTuning> loadKartIntoScene(Scene& scene, LoadingProgressDisplay* display, File& archive, int i,
+                                              int kart, int character, int engineClass) {
+  if (i < 0 || i >= kMaxKarts || kart < 0 || kart >= kKartModels || character < 0 || character >= kCharacters ||
+      engineClass < 0 || engineClass > 2) {
+    reportError("race slot %d: kart %d, character %d or engine class %d out of range\n", i, kart, character,
+                engineClass);
+    return nullptr;
+  }
+  if (!loadKartScenes(scene, display, archive, i, kart, character)) return nullptr;
+  addKartObjects(scene, archive);
+  return loadKartTuning(archive, engineClass, character);
 }

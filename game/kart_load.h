@@ -21,6 +21,18 @@ std::string kartObjectFile(int kart);
 std::string characterSceneFile(int character);
 std::string characterObjectFile(int character);
 
+// The steps of bringing race slot i into the scene, which the race load
+// takes one by one (it goes on without a scene that is missing):
+// The kart's and the driver's scenes, the driver seated on the slot's
+// chassis; false after a report when either scene file cannot be loaded
+// (the other is loaded all the same).
+bool loadKartScenes(Scene& scene, LoadingProgressDisplay* display, File& archive, int i, int kart, int character);
+// The weapon and effect objects every kart brings, and its camera target.
+void addKartObjects(Scene& scene, File& archive);
+// The tuning of `engineClass` (0..2) for the character; a missing file
+// keeps the defaults.
+std::unique_ptr<KartTuning> loadKartTuning(File& archive, int engineClass, int character);
+
 // Loads race slot i (0..5) with kart model `kart` and `character` into
 // `scene` from `archive`, then reads the tuning of `engineClass` (0..2) for
 // the character. Null after a report when an index is out of range or a

@@ -47,6 +47,17 @@ MixerMotion* KartMotions::driverMotion(Driver which) const { return motionAt(m_d
 
 MixerMotion* KartMotions::bodyMotion(Body which) const { return motionAt(m_body, m_bodyIndex[which]); }
 
+MixerMotion* KartMotions::driverMotionAt(int index) const { return motionAt(m_driver, index); }
+
+MixerMotion* KartMotions::bodyMotionAt(int index) const { return motionAt(m_body, index); }
+
+float KartMotions::intensityOf(const MixerMotion* motion) {
+  if (!motion) return 0.0f;
+  float intensity, speed, offset;
+  stateOf(*motion, intensity, speed, offset);
+  return intensity;
+}
+
 void KartMotions::startDriving() {
   for (const MixerActor* actor : {m_driver, m_body}) {
     if (!actor) continue;

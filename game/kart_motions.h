@@ -53,6 +53,12 @@ class KartMotions {
   // The motion of an index, null when the actor or the motion is missing.
   MixerMotion* driverMotion(Driver which) const;
   MixerMotion* bodyMotion(Body which) const;
+  // The same by motion index in the actor (-1 and indices past the actor's
+  // motions give null).
+  MixerMotion* driverMotionAt(int index) const;
+  MixerMotion* bodyMotionAt(int index) const;
+  // The intensity a motion plays at now; 0 for none.
+  static float intensityOf(const MixerMotion* motion);
 
   MixerActor* m_driver = nullptr;  // not owned: the scene's
   MixerActor* m_body = nullptr;

@@ -1,6 +1,7 @@
 #include "game/kart_surfaces.h"
 
 #include "game/vehicle.h"
+#include "game/vehicle_master.h"
 #include "scene/physics_object.h"
 
 namespace {
@@ -56,6 +57,11 @@ Vehicle* KartSurface::kartAt(int index) const {
 Vehicle* KartSurface::simulatedKartAt(int index) const {
   Vehicle* kart = kartAt(index);
   return kart && kart->isSimulated() ? kart : nullptr;
+}
+
+VehicleMaster* KartSurface::masterAt(int index) const {
+  Vehicle* kart = simulatedKartAt(index);
+  return kart ? kart->getMaster() : nullptr;
 }
 
 ODEJointSurface ODEJointSurfaceRay::onContact(const dContactGeom& contact) {

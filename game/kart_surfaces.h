@@ -8,6 +8,7 @@
 
 class PhysicsObject;
 class Vehicle;
+class VehicleMaster;
 
 // Surface kinds the karts meet.
 enum KartSurfaceKind : int {
@@ -36,6 +37,9 @@ class KartSurface : public ODEJointSurface {
   Vehicle* kartAt(int index) const;
   // The simulated kart of an index, else null.
   Vehicle* simulatedKartAt(int index) const;
+  // The simulated kart of an index as the kart whose hooks take the
+  // track's events, else null.
+  VehicleMaster* masterAt(int index) const;
 
   Vehicle* const* m_karts;
 };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 class ODEJointSurface;
@@ -25,5 +26,9 @@ class TrackSurfaces {
   void install(Scene& scene) const;
 
  private:
+  using KindPair = std::pair<int, int>;
+
   std::vector<std::unique_ptr<ODEJointSurface>> m_surfaces;
+  // Each pair of kinds with its surface (one of m_surfaces).
+  std::vector<std::pair<KindPair, ODEJointSurface*>> m_entries;
 };

@@ -51,7 +51,15 @@ Vehicle::~Vehicle() = default;
 
 void Vehicle::setExtra(int code) { m_net.m_extra.set(code); }
 
-void Vehicle::giveRandomExtra(PhysicsObject* box) { m_touchedBox = box; }
+void Vehicle::joinRace(Vehicle* const* karts, int count) {
+  m_raceKarts = karts;
+  m_raceKartCount = karts ? std::clamp(count, 0, kMaxKarts) : 0;
+}
+
+Vehicle* Vehicle::raceKart(int index) const {
+  if (!m_raceKarts || index < 0 || index >= m_raceKartCount) return nullptr;
+  return m_raceKarts[index];
+}
 
 void Vehicle::playSound(int slot, const Position3& at, bool loop) {
   if (slot < 0 || slot >= KartItems::kSoundSlots) return;

@@ -12,6 +12,7 @@
 
 #include "foundation/matrix.h"
 #include "game/controller.h"
+#include "game/kart_extras.h"
 #include "game/kart_items.h"
 #include "game/kart_motions.h"
 #include "game/kart_tuning.h"
@@ -120,6 +121,17 @@ class Vehicle {
   // Plays the slot at the kart and has the other machines play it there.
   void announceSound(int slot);
 
+  // The race's six kart slots (null where no kart is) and its kart count
+  // (1 in a time trial), set by the race once every kart is built: the
+  // extras' roll, the hits and the magnet read the other karts through
+  // them. Until then the kart races alone.
+  void joinRace(Vehicle* const* karts, int count);
+  // Kart `index` of the race; null when the index names none.
+  Vehicle* raceKart(int index) const;
+  int raceKartCount() const { return m_raceKartCount; }
+  // The extra a box gives this kart now, from its rank's table.
+  ExtraType rollExtra() const;
+
   int index() const { return m_index; }
   Controller* controller() const { return m_controller.get(); }
   const KartTuning& tuning() const { return *m_tuning; }
@@ -149,6 +161,8 @@ class Vehicle {
   SceneItem* m_col = nullptr;
   SceneItem* m_wheels[KartSensors::kWheelRays] = {};
   PhysicsObject* m_touchedBox = nullptr;
+  Vehicle* const* m_raceKarts = nullptr;  // not owned: the race's
+  int m_raceKartCount = 0;
 };
 
 // Heading angle of a unit direction: acos(z), negative toward -x, so that

@@ -59,6 +59,8 @@ VehicleMaster::VehicleMaster(Scene& scene, std::unique_ptr<Controller> controlle
   m_drive.m_motion[1] = 0.0f;
   m_drive.m_motion[2] = m_drive.m_heading.z;
   m_projectiles.forwardAxis = m_drive.m_heading;
+  m_gridStart = m_drive.m_pos;
+  m_gridHeading = m_drive.m_heading;
   m_drive.m_netAngle = yawOfDirection(m_drive.m_heading);
   m_drive.m_speedLimit = m_tuning->maxSpeed;
   m_drive.m_inertia = m_tuning->driftInertia;

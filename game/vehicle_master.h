@@ -5,6 +5,7 @@
 // The extras, hits and track surfaces reach it through the hooks below.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,20 +53,21 @@ class VehicleMaster : public Vehicle {
   const float* getVelocity() override { return &m_drive.m_heading.x; }
   float getSpeed() override { return m_drive.m_velocity; }
   void step(double time, double dt) override;
-  // Motions, shadow and weapon objects once per frame: nothing yet.
-  void updateVisuals(double /*time*/) override {}
+  // Once per frame: chooses and cross-fades the driving motions, publishes
+  // every motion's state and shows the dropped magnet and mine.
+  void updateVisuals(double time) override;
 
-  // Hooks of the extras, the hits and the track surfaces, empty here.
+  // Hooks of the extras, the hits and the track surfaces.
   // Back onto the track behind where the kart was.
-  virtual void respawn() {}
+  virtual void respawn();
   // A speed-up pad (its item) launches the kart.
-  virtual void startSpeedBoost(PhysicsObject* /*pad*/) {}
+  virtual void startSpeedBoost(PhysicsObject* pad);
   // Flattened: by the stamper, or run over by a kart while shrunk.
-  virtual void onStamped() {}
+  virtual void onStamped();
   // Caught by the crusher.
-  virtual void onCrushed() {}
+  virtual void onCrushed();
   // This kart's rocket, froster or shrinker shot went off at `position`.
-  virtual void explodeWeapon(const Position3& /*position*/) {}
+  virtual void explodeWeapon(const Position3& position);
 
   // The chassis is drawn with m_matrix: set both through here, so that
   // where the kart is drawn, where getPosition finds it and what the other
@@ -85,21 +87,95 @@ class VehicleMaster : public Vehicle {
   const std::vector<Position3>& rocketPath() const { return m_rocketPath; }
   PhysicsObject* ray(int i) const { return m_rays[i]; }
 
+  // Extras, status effects and the kart's animation (game/kart_extras.cpp,
+  // game/kart_status_timers.cpp, game/kart_animation.cpp).
+  // A hit, stamp, crush or fall spoils a rocket launch of the first second
+  // (and drops the shield, shrinker and froster motions).
+  void abortRocketLaunch();
+  // An event motion (hit, stamp, fall): restarted by the next frame and held
+  // `hold` seconds before the driving choice resumes; -1 plays none.
+  void requestEventMotion(int driverMotion, int bodyMotion, float hold);
+  // Seconds a shrinker hit lasts; the kart grows back in its first and last
+  // half second.
+  static constexpr float kShrinkTime = 10.0f;
+
+ private:
+  // The sound of `slot` goes on sounding where the kart is now.
+  void followWithSound(int slot);
+  // A kart motion restarted at `time` at full intensity.
+  void startBodyMotion(KartMotions::Body which, double time);
+  void silenceBodyMotion(KartMotions::Body which);
+  // A driving motion takes over from the current one; a cross-fade still
+  // running is cut.
+  void startDrivingMotion(int driverMotion, int bodyMotion);
+  void chooseDrivingMotion();
+  void crossFade(double time);
+  void runShield(double dt);
+  void runTurbo(double dt);
+  void runDisplayTimer(NetValue<float>& timer, double dt);
+  void runWeightHit(double dt);
+  void runShrink(double dt);
+  void runRocketHit(double dt);
+  void runExplosion(double dt);
+  // Crushed or flattened: true while the kart waits to respawn.
+  bool runSquashed(float& timer, bool sendCol, double time, double dt);
+  bool m_shrinkShown = false;  // the chassis is at a shrunk size
+
+ public:
+  // Respawn and the weapons in flight (game/kart_respawn.cpp,
+  // game/kart_projectiles.cpp).
+  // The position map's value under a point (0 off the track, else 1..255
+  // rising along the lap), which a homing rocket compares with the
+  // leader's; the race sets it. Without it the rocket never picks a target.
+  void setTrackSectors(std::function<int(const Position3&)> sectorAt) { m_sectorAt = std::move(sectorAt); }
+  // Where a kart a person drives comes back, and the way it then faces: the
+  // third respawn point behind the nearest that no other kart occupies.
+  void findRespawnPoint(Position3& point, Normal3& direction);
+  // The same for a computer driver, on a driving line it draws anew, five
+  // points back; the driver continues from that point.
+  void findAiRespawnPoint(Position3& point, Normal3& direction);
+  // The rocket path point nearest the kart, -1 when there is none.
+  int nearestRocketPathPoint();
+
  protected:
-  virtual void useExtra(double /*time*/, double /*dt*/) {}
-  // Shield, turbo, flash and weight displays; dropped items, bubbles and
-  // the rocket.
-  virtual void runTimers(double /*time*/, double /*dt*/) {}
+  // The magnet and mine dropped behind, the soap bubbles and the rocket.
+  virtual void runProjectiles(double time, double dt);
+
+ private:
+  struct Shot;
+  // Where shots and bubbles leave: ahead of the kart, a little to its side.
+  Position3 launchPoint();
+  void dropItems(float dt);
+  void flyBubbles(float dt);
+  void flyRocket(double time, float dt);
+  void launchRocket(double time);
+  void steerRocket(const Position3& at);
+  void flyShot(const Shot& shot, float dt);
+  // The respawn point `back` points behind the nearest on `points`, or -1.
+  int freePointBehind(const std::vector<Position3>& points, int back);
+  void respawnPointAt(const std::vector<Position3>& points, int i, Position3& point, Normal3& direction) const;
+
+  std::function<int(const Position3&)> m_sectorAt;
+  // Where the kart stood on the grid, and its heading there: where it comes
+  // back to on a track without respawn points.
+  Position3 m_gridStart{};
+  Normal3 m_gridHeading{0.0f, 0.0f, 1.0f};
+
+ protected:
+  virtual void useExtra(double time, double dt);
+  // Shield, turbo, flash and weight displays (the dropped items, bubbles
+  // and rocket follow in runProjectiles).
+  virtual void runTimers(double time, double dt);
   // Fall, crushed and flattened: true ends the step early.
-  virtual bool runFallTimers(double /*time*/, double /*dt*/) { return false; }
+  virtual bool runFallTimers(double time, double dt);
   // Throttle lock, weight, frozen, skid and shrink.
-  virtual void runStatusTimers(double /*time*/, double /*dt*/) {}
+  virtual void runStatusTimers(double time, double dt);
   // Rocket and mine hits, the explosion's brightness.
-  virtual void runHitTimers(double /*time*/, double /*dt*/) {}
-  virtual void runMagnet(double /*time*/, double /*dt*/) {}
+  virtual void runHitTimers(double time, double dt);
+  virtual void runMagnet(double time, double dt);
   // Froster and shrinker shots.
-  virtual void flyShots(double /*time*/, double /*dt*/) {}
-  virtual void placeProjectiles(double /*time*/) {}
+  virtual void flyShots(double time, double dt);
+  virtual void placeProjectiles(double time);
 
   const Config& m_config;
   PhysicsObject* m_rays[KartSensors::kRays] = {};

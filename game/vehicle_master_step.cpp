@@ -44,6 +44,7 @@ void VehicleMaster::step(double time, double dt) {
   m_animation.hold = std::max(0.0f, m_animation.hold - static_cast<float>(dt));
   parkTouchedBox(time);
   runTimers(time, dt);
+  runProjectiles(time, dt);
   d.m_inertia = m_status.skid != 0.0f ? m_tuning->skidInertia : m_tuning->driftInertia;
   if (runFallTimers(time, dt)) {
     endStepEarly();

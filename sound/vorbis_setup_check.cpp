@@ -77,8 +77,8 @@ constexpr const char* kEndsEarly = "setup header ends early";
 
 class SetupReader {
  public:
-  SetupReader(const std::uint8_t* packet, std::size_t size, VorbisSetupLayout& layout)
-      : m_bits(packet, size), m_layout(layout) {}
+  SetupReader(const std::uint8_t* packet, std::size_t size, VorbisSetupLayout& layout, std::uint64_t lookupValuesBefore)
+      : m_bits(packet, size), m_layout(layout), m_lookupValuesBefore(lookupValuesBefore) {}
 
   std::string read() {
     m_bits.skip(7 * 8);  // packet type and "vorbis"
@@ -100,6 +100,12 @@ class SetupReader {
         return m_bits.failed() ? kEndsEarly : "codebook " + std::to_string(book) + " has no sync pattern";
       codebook.dimensions = static_cast<int>(m_bits.read(16));
       const std::uint32_t entries = m_bits.read(24);
+      codebook.entries = static_cast<int>(entries);
+      // The decoder sets a book up with a stack array of a pointer per
+      // entry: 2^24 of them overflow any stack.
+      if (m_bits.failed()) return kEndsEarly;
+      if (entries > static_cast<std::uint32_t>(kMaxVorbisBookEntries))
+        return "codebook " + std::to_string(book) + " has " + std::to_string(entries) + " entries";
       // The code lengths must fill the code tree exactly (a lone entry of
       // length 1 aside): the decoder fails to set up any other book, and
       // its next attempt decodes with the books after it left zeroed, whose
@@ -142,8 +148,16 @@ class SetupReader {
         return "codebook " + std::to_string(book) + " has lookup type " + std::to_string(codebook.lookupType);
       }
       if (m_bits.failed()) return kEndsEarly;
+      if (codebook.lookupType != 0) {
+        // The decoder expands a lookup book to a float per entry and
+        // dimension (and holds type 2 values as longs before that).
+        m_layout.lookupValues += std::uint64_t{entries} * static_cast<std::uint32_t>(codebook.dimensions);
+        if (m_lookupValuesBefore + m_layout.lookupValues > kMaxVorbisLookupValues)
+          return "lookup books hold more than " + std::to_string(kMaxVorbisLookupValues) + " values";
+      }
       m_layout.codebooks.push_back(codebook);
     }
+    m_layout.codebooksEnd = m_bits.position();
     return {};
   }
 
@@ -243,6 +257,7 @@ class SetupReader {
 
   BitReader m_bits;
   VorbisSetupLayout& m_layout;
+  std::uint64_t m_lookupValuesBefore;
 };
 
 bool startsWith(const ogg_packet& packet, int type) {
@@ -265,12 +280,13 @@ constexpr std::size_t kMaxPendingStreams = 16;
 
 }  // namespace
 
-std::string readVorbisSetup(const std::uint8_t* packet, std::size_t size, VorbisSetupLayout* layout) {
+std::string readVorbisSetup(const std::uint8_t* packet, std::size_t size, VorbisSetupLayout* layout,
+                            std::uint64_t lookupValuesBefore) {
   VorbisSetupLayout local;
   VorbisSetupLayout& out = layout ? *layout : local;
   out = {};
   if (size < 7 || packet[0] != 5 || std::memcmp(packet + 1, "vorbis", 6) != 0) return "no setup header";
-  return SetupReader(packet, size, out).read();
+  return SetupReader(packet, size, out, lookupValuesBefore).read();
 }
 
 std::string checkVorbisSetupHeaders(const std::uint8_t* data, std::size_t size) {
@@ -279,6 +295,7 @@ std::string checkVorbisSetupHeaders(const std::uint8_t* data, std::size_t size) 
   std::vector<std::unique_ptr<PendingStream>> pending;
   bool inHeaders = false;  // between a link's first pages and its first other page
   std::string refused;
+  std::uint64_t lookupValues = 0;  // of the links read so far
   std::size_t fed = 0;
   ogg_page page;
   while (refused.empty()) {
@@ -322,7 +339,9 @@ std::string checkVorbisSetupHeaders(const std::uint8_t* data, std::size_t size) 
       } else if (s.packets == 0 && !startsWith(packet, 1)) {
         done = true;  // not Vorbis
       } else if (++s.packets == 3) {
-        refused = readVorbisSetup(packet.packet, static_cast<std::size_t>(packet.bytes));
+        VorbisSetupLayout layout;
+        refused = readVorbisSetup(packet.packet, static_cast<std::size_t>(packet.bytes), &layout, lookupValues);
+        lookupValues += layout.lookupValues;
         done = true;
       }
     }

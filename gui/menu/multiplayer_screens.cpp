@@ -42,7 +42,7 @@ void onClick(Menu* menu, CEGUI::Window* button, std::function<void()> action) {
 MultiplayerSelectScreen::MultiplayerSelectScreen(Menu* menu)
     : GuiScreen(menu, menu->m_gui), m_addressMatcher(std::make_unique<NameMatcher>("[0-9.]*")) {
   using namespace menu_widgets;
-  m_root = makeRoot("MultiplayerSelectScreen", "main");
+  m_root = makeRoot("MultiplayerSelectScreen", "Options");
   m_hostLabel = makeLabel(m_root, 212, 250, 250, 73, "VerdanaMedium", 0xFF000000, HorzText::Right);
   m_hostButton = makeImageButton(m_root, 472, 250, 76, 73, "RoundedMiniButton", "RoundedMiniButtonDisabled",
                                  "RoundedMiniButtonHover");
@@ -68,8 +68,8 @@ MultiplayerSelectScreen::~MultiplayerSelectScreen() {
 }
 
 void MultiplayerSelectScreen::activate() {
-  GuiHelper::setText(m_hostLabel, m_menu->texts().getText(2420));
-  GuiHelper::setText(m_joinLabel, m_menu->texts().getText(2430));
+  GuiHelper::setText(m_hostLabel, m_menu->texts().getText(2310));
+  GuiHelper::setText(m_joinLabel, m_menu->texts().getText(2320));
   GuiScreen::activate();
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -50,12 +51,14 @@ HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, UINT size, D3DXIMAGE_
 
 // Width/height 0 or D3DX_DEFAULT: the picture's size rounded up to powers of
 // two, then limited to the device's maximum; D3DX_DEFAULT_NONPOW2 and
-// D3DX_FROM_FILE keep it. MipLevels 0 or D3DX_DEFAULT: the full chain;
+// D3DX_FROM_FILE keep it (limited alike); an explicit size beyond the
+// device's maximum is D3DERR_INVALIDCALL. MipLevels 0 or D3DX_DEFAULT: the full chain;
 // D3DX_FROM_FILE: the file's. Format D3DFMT_UNKNOWN or D3DFMT_FROM_FILE: the
 // file's. A size or format differing from the file's is resampled and
 // converted level by level from the file's own levels; only the levels the
-// file lacks are box filtered. Palettes are not supported
-// (must be null).
+// file lacks are box filtered. Conversion and filtering go a few rows at a
+// time: beyond the texture, a call takes memory for a few rows only.
+// Palettes are not supported (must be null).
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data, UINT size, UINT width,
                                             UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                             DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
@@ -167,7 +170,15 @@ struct DdsImage {
   D3DFORMAT format = D3DFMT_UNKNOWN;
   std::vector<std::vector<std::uint8_t>> levels;  // largest first, rows packed
 };
-// False (with the reason) for anything but a complete 2D texture we know;
-// a file whose later levels are cut short keeps the complete ones.
+// The same read in place: the levels where they lie in the file's bytes.
+struct DdsView {
+  UINT width = 0, height = 0;
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  std::vector<std::span<const std::uint8_t>> levels;
+};
+// False (with the reason) for anything but a complete 2D texture we know,
+// no side above 8192; a file whose later levels are cut short keeps the
+// complete ones.
+bool viewDds(const std::uint8_t* data, std::size_t size, DdsView* dds, std::string* error);
 bool parseDds(const std::uint8_t* data, std::size_t size, DdsImage* image, std::string* error);
 std::vector<std::uint8_t> writeDds(const DdsImage& image);

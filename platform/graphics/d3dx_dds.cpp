@@ -16,8 +16,10 @@ constexpr std::uint32_t kFlagCaps = 0x1, kFlagHeight = 0x2, kFlagWidth = 0x4, kF
 constexpr std::uint32_t kPfAlphaPixels = 0x1, kPfAlpha = 0x2, kPfFourCC = 0x4, kPfRgb = 0x40, kPfLuminance = 0x20000;
 constexpr std::uint32_t kCapsComplex = 0x8, kCapsTexture = 0x1000, kCapsMipmap = 0x400000;
 constexpr std::uint32_t kCaps2Cubemap = 0x200, kCaps2Volume = 0x200000;
-// Larger than any texture a device takes; refuses absurd headers early.
-constexpr UINT kMaxDdsSide = 16384;
+// Sides beyond this are refused before anything is allocated for them: no
+// texture of the game's is larger, and one 16384 x 16384 level alone is a
+// gigabyte of texels.
+constexpr UINT kMaxDdsSide = 8192;
 
 std::uint32_t get32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -78,7 +80,7 @@ D3DFORMAT formatFromPixelFormat(const std::uint8_t* pf) {
 
 }  // namespace
 
-bool parseDds(const std::uint8_t* data, std::size_t size, DdsImage* image, std::string* error) {
+bool viewDds(const std::uint8_t* data, std::size_t size, DdsView* dds, std::string* error) {
   auto fail = [&](const char* why) {
     if (error) *error = why;
     return false;
@@ -96,18 +98,29 @@ bool parseDds(const std::uint8_t* data, std::size_t size, DdsImage* image, std::
   // Sizes come from the dimensions, never from the pitch fields.
   UINT levels = get32(data + 28);
   levels = std::clamp(levels, 1u, fullChainLength(width, height));
-  image->width = width;
-  image->height = height;
-  image->format = format;
-  image->levels.clear();
+  dds->width = width;
+  dds->height = height;
+  dds->format = format;
+  dds->levels.clear();
   std::size_t offset = kHeaderBytes;
   for (UINT i = 0; i < levels; ++i) {
     const std::size_t bytes = levelBytes(layout, std::max(width >> i, 1u), std::max(height >> i, 1u));
     if (bytes > size - offset) break;  // a short file keeps its complete levels
-    image->levels.emplace_back(data + offset, data + offset + bytes);
+    dds->levels.emplace_back(data + offset, bytes);
     offset += bytes;
   }
-  if (image->levels.empty()) return fail("pixel data cut short");
+  if (dds->levels.empty()) return fail("pixel data cut short");
+  return true;
+}
+
+bool parseDds(const std::uint8_t* data, std::size_t size, DdsImage* image, std::string* error) {
+  DdsView view;
+  if (!viewDds(data, size, &view, error)) return false;
+  image->width = view.width;
+  image->height = view.height;
+  image->format = view.format;
+  image->levels.clear();
+  for (const std::span<const std::uint8_t> level : view.levels) image->levels.emplace_back(level.begin(), level.end());
   return true;
 }
 
@@ -157,8 +170,8 @@ std::vector<std::uint8_t> writeDds(const DdsImage& image) {
 
 HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, UINT size, D3DXIMAGE_INFO* info) {
   if (!data || !info) return D3DERR_INVALIDCALL;
-  DdsImage image;
-  if (!parseDds(static_cast<const std::uint8_t*>(data), size, &image, nullptr)) return D3DXERR_INVALIDDATA;
+  DdsView image;
+  if (!viewDds(static_cast<const std::uint8_t*>(data), size, &image, nullptr)) return D3DXERR_INVALIDDATA;
   *info = D3DXIMAGE_INFO{image.width,  image.height,     1,          static_cast<UINT>(image.levels.size()),
                          image.format, D3DRTYPE_TEXTURE, D3DXIFF_DDS};
   return D3D_OK;

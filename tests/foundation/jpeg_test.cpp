@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "content/jpeg_writer.h"
@@ -210,7 +211,9 @@ TEST_F(JpegTest, EveryTruncationOrDamagedByteIsSurvived) {
     g_lastMessage.clear();
     RefPtr<Image> image = load(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)), false);
     if (!image) {
-      EXPECT_EQ(lastMessage().rfind("JPEG: ", 0), 0u) << length << ": " << lastMessage();
+      const std::string message = lastMessage();
+      EXPECT_TRUE(message.rfind("JPEG: ", 0) == 0 || message.rfind("loadJPEG: Data ends early: ", 0) == 0)
+          << length << ": " << message;
     }
   }
   for (std::size_t at = 2; at < whole.size(); at += 3) {
@@ -232,19 +235,21 @@ TEST_F(JpegTest, AHugeFrameOverAFewHundredBytesFailsBeforeTakingTheMemory) {
   const Bytes oursProgressive = writeJpegRgb(48, 48, gradient(48, 48), {.quality = 60, .progressive = true});
   const Bytes theirs = readFixture("gradient_baseline.jpg");
   const Bytes theirsProgressive = readFixture("gradient_progressive.jpg");
-  const std::string endsEarly = "JPEG: Data ends before the first scan line\n";
-  const std::string tooLarge = "loadJPEG: Progressive picture too large to decode: 8192 x 8192\n";
+  const auto endsEarly = [](int side) {
+    return "loadJPEG: Data ends early: too little coded data for " + std::to_string(side) + " x " +
+           std::to_string(side) + " pixels\n";
+  };
   const struct {
     const char* what;
     Bytes bytes;
     std::string message;
   } cases[] = {
-      {"ImageMagick baseline", claimingSize(theirs, 8192, 8192), endsEarly},
-      {"our baseline", claimingSize(ours, 8192, 8192), endsEarly},
-      {"ImageMagick progressive", claimingSize(theirsProgressive, 8192, 8192), tooLarge},
-      {"our progressive", claimingSize(oursProgressive, 8192, 8192), tooLarge},
-      {"ImageMagick progressive, 2048 x 2048", claimingSize(theirsProgressive, 2048, 2048), endsEarly},
-      {"our progressive, 2048 x 2048", claimingSize(oursProgressive, 2048, 2048), endsEarly},
+      {"ImageMagick baseline", claimingSize(theirs, 8192, 8192), endsEarly(8192)},
+      {"our baseline", claimingSize(ours, 8192, 8192), endsEarly(8192)},
+      {"ImageMagick progressive", claimingSize(theirsProgressive, 8192, 8192), endsEarly(8192)},
+      {"our progressive", claimingSize(oursProgressive, 8192, 8192), endsEarly(8192)},
+      {"ImageMagick progressive, 2048 x 2048", claimingSize(theirsProgressive, 2048, 2048), endsEarly(2048)},
+      {"our progressive, 2048 x 2048", claimingSize(oursProgressive, 2048, 2048), endsEarly(2048)},
   };
   for (const auto& c : cases) {
     EXPECT_LT(c.bytes.size(), 1000u) << c.what;
@@ -253,8 +258,7 @@ TEST_F(JpegTest, AHugeFrameOverAFewHundredBytesFailsBeforeTakingTheMemory) {
     const std::size_t largest = largestAllocationOf([&] { loaded = static_cast<bool>(load(c.bytes, false)); });
     EXPECT_FALSE(loaded) << c.what;
     EXPECT_EQ(takeMessage(), c.message) << c.what;
-    // 2048 x 2048 progressive holds 8 MB of luminance coefficients.
-    EXPECT_LE(largest, std::size_t{16} << 20) << c.what;
+    EXPECT_LE(largest, std::size_t{1} << 20) << c.what;
 #else
     const int status = exitStatusUnderMemoryLimit(std::size_t{64} << 20, [&] {
       if (load(c.bytes, false)) return 1;

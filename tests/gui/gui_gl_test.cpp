@@ -5,20 +5,29 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <map>
 #include <vector>
 
+#include "content/png_writer.h"
 #include "game/config.h"
 #include "gui/end_screen.h"
 #include "gui/help_screen.h"
 #include "gui/highscores_screen.h"
 #include "gui/loading_window.h"
+#include "gui/menu/championship_screen.h"
+#include "gui/menu/main_menu_screen.h"
+#include "gui/menu/menu.h"
+#include "gui/options_screen.h"
 #include "gui/screen_host.h"
 #include "gui/text_table.h"
 #include "platform/graphics/d3d9.h"
 #include "platform/window/window.h"
 #include "tests/gui/gui_fixture.h"
 #include "tests/gui/screen_fixture.h"
-#include "tools/sample_data/options_samples.h"
+#include "tests/support/scratch_dir.h"
+#include "tools/sample_data/picture_imageset.h"
+#include "tools/sample_data/sample_look.h"
 #include "tools/sample_data/screen_samples.h"
 
 namespace {
@@ -126,10 +135,24 @@ class GuiOnGlTest : public ReportCapture {
   std::unique_ptr<Gui> gui;
 };
 
-void expectColour(DWORD got, DWORD want, const char* where) {
+void expectColour(DWORD got, DWORD want, const char* where, int tolerance = 2) {
   for (int shift = 0; shift < 24; shift += 8)
-    EXPECT_NEAR(static_cast<int>((got >> shift) & 0xFF), static_cast<int>((want >> shift) & 0xFF), 2)
+    EXPECT_NEAR(static_cast<int>((got >> shift) & 0xFF), static_cast<int>((want >> shift) & 0xFF), tolerance)
         << where << ": got " << std::hex << got << ", want " << want;
+}
+
+// The generated picture's colour at (u, v), fractions of its width and
+// height: what a window stretching it shows there, up to filtering.
+DWORD pictureAt(const char* imageset, const char* image, float u, float v) {
+  static std::map<std::string, std::vector<NamedPicture>> drawn;  // drawing a set takes a while
+  auto it = drawn.find(imageset);
+  if (it == drawn.end()) it = drawn.emplace(imageset, drawImageset(imageset)).first;
+  const Canvas* c = findPicture(it->second, image);
+  EXPECT_NE(c, nullptr) << imageset << "/" << image;
+  if (!c) return 0;
+  return c->at(std::min(c->width() - 1, static_cast<int>(u * static_cast<float>(c->width()))),
+               std::min(c->height() - 1, static_cast<int>(v * static_cast<float>(c->height())))) &
+         0xFFFFFF;
 }
 
 TEST_F(GuiOnGlTest, WindowsLandUprightInPlaceAndBlendedOverThe3dFrame) {
@@ -182,9 +205,13 @@ TEST_F(GuiOnGlTest, LoadingWindowFollowsResetsAndResizes) {
   LoadingWindow loading(gui.get());
   loading.setProgress(50);
   std::vector<DWORD> shown = readAll();
-  expectColour(at(shown, 296, 690), 0xE08020, "bar");
-  expectColour(at(shown, 700, 690), 0x203060, "right of the bar");
-  expectColour(at(shown, 296, 77), 0x203060, "background");
+  // The bar is 430 x 25 at (81, 678); right of it lies the background.
+  const DWORD bar = pictureAt("LoadingScreen", "Bar", 0.5f, 12.5f / 25);
+  expectColour(at(shown, 296, 690), bar, "bar", 8);
+  expectColour(at(shown, 700, 690), pictureAt("LoadingScreen", "Background", 700 / 1024.0f, 690 / 768.0f),
+               "right of the bar", 4);
+  expectColour(at(shown, 296, 77), pictureAt("LoadingScreen", "Background", 296 / 1024.0f, 77 / 768.0f), "background",
+               4);
 
   device->SimulateDeviceLoss(true);
   device->SimulateDeviceLoss(false);
@@ -200,11 +227,13 @@ TEST_F(GuiOnGlTest, LoadingWindowFollowsResetsAndResizes) {
   gui->setDisplaySize(1280, 960);
   loading.draw();
   shown = readAll();
-  expectColour(at(shown, 370, 862), 0xE08020, "bar at 1280 x 960");
-  expectColour(at(shown, 875, 862), 0x203060, "right of the bar at 1280 x 960");
-  expectColour(at(shown, 370, 96), 0x203060, "background at 1280 x 960");
+  expectColour(at(shown, 370, 862), bar, "bar at 1280 x 960", 8);
+  expectColour(at(shown, 875, 862), pictureAt("LoadingScreen", "Background", 700 / 1024.0f, 690 / 768.0f),
+               "right of the bar at 1280 x 960", 4);
+  expectColour(at(shown, 370, 96), pictureAt("LoadingScreen", "Background", 296 / 1024.0f, 77 / 768.0f),
+               "background at 1280 x 960", 4);
   loading.setProgress(100);  // a changed window is drawn again, not taken from the layer
-  expectColour(at(readAll(), 875, 862), 0xE08020, "full bar at 1280 x 960");
+  expectColour(at(readAll(), 875, 862), bar, "full bar at 1280 x 960", 8);
 }
 
 class GlScreenHost : public ScreenHost {
@@ -268,9 +297,10 @@ TEST_F(GuiOnGlTest, HighscoresTableAndEndPicture) {
   };
   // Light pixels of the white "--" of row 0's name cell over the background.
   auto expectTable = [&](const std::vector<DWORD>& shown) {
-    const DWORD background = at(shown, 20, 20);
-    EXPECT_NE(background, 0u);
-    EXPECT_EQ(at(shown, 1000, 150), background);
+    for (auto [x, y] : {std::pair{20, 20}, std::pair{1000, 150}})
+      expectColour(at(shown, x, y),
+                   pictureAt("Highscores", "Background", static_cast<float>(x) / 1024, static_cast<float>(y) / 768),
+                   "background", 4);
     int white = 0;
     for (int y = 225; y < 250; ++y)
       for (int x = 110; x < 390; ++x) {
@@ -288,10 +318,12 @@ TEST_F(GuiOnGlTest, HighscoresTableAndEndPicture) {
   services.settings.m_championshipCharacter = 2;
   screen.activate();
   const std::vector<DWORD> picture = frame();
-  const DWORD alien = sampleEndPictureColour(2) & 0xFFFFFF;
   for (auto [x, y] : {std::pair{20, 20}, std::pair{512, 237}, std::pair{1010, 760}})
-    expectColour(at(picture, x, y), alien, "end picture");
-  expectColour(at(picture, 930, 670), 0x206A30, "its OK button");
+    expectColour(at(picture, x, y),
+                 pictureAt("Endscreen_Alien", "Background", static_cast<float>(x) / 1024, static_cast<float>(y) / 768),
+                 "end picture", 4);
+  // The OK button (135 x 135 at 862, 605): its green face left of the tick.
+  expectColour(at(picture, 880, 650), pictureAt("Quillfen", "OKButton", 18 / 135.0f, 45 / 135.0f), "its OK button", 12);
 
   gui->context().injectMousePosition(930, 670);
   gui->context().injectMouseButtonDown(CEGUI::LeftButton);
@@ -335,9 +367,9 @@ TEST_F(GuiOnGlTest, TheHelpPageShowsItsBarAndScrollsToItsLastLine) {
 
   // The bar: a 12-pixel track at the pane's right edge (x 988..1000).
   const std::vector<DWORD> top = frame();
-  const DWORD background = at(top, 100, 300);
-  for (int y : {60, 300, 600}) EXPECT_NE(at(top, 993, y), background) << "the bar at y " << y;
-  EXPECT_EQ(at(top, 985, 300), background) << "nothing left of the bar";
+  // The page's background is a gradient: the bar stands out from what lies
+  // just left of it, row by row.
+  for (int y : {60, 300, 600}) EXPECT_NE(at(top, 993, y), at(top, 985, y)) << "the bar at y " << y;
 
   toTop();
   for (int i = 0; i < 10; ++i) help.scrollDown();
@@ -358,6 +390,170 @@ TEST_F(GuiOnGlTest, TheHelpPageShowsItsBarAndScrollsToItsLastLine) {
   EXPECT_EQ(help.m_scrollPane->getVerticalScrollPosition(), 1.0f);
   EXPECT_GT(lastLineInk(), 20) << "by the bar";
   help.deactivate();
+}
+
+
+// ---- the menus as a player sees them ------------------------------------------
+
+class MenuScreenshotTest : public GuiOnGlTest {
+ protected:
+  // A frame of the current screen, cleared to black as the menu clears it.
+  std::vector<DWORD> shoot(const char* name) {
+    gui->setMouseCursorVisible(false);
+    menu->m_current->restoreSheet();
+    device->BeginScene();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    gui->render();
+    device->EndScene();
+    std::vector<DWORD> pixels = readAll();
+    // TESSALINE_SCREENSHOTS=<folder> keeps the pictures for a look by eye.
+    if (const char* folder = std::getenv("TESSALINE_SCREENSHOTS")) {
+      std::vector<std::uint32_t> argb(pixels.begin(), pixels.end());
+      for (std::uint32_t& p : argb) p |= 0xFF000000u;
+      const std::vector<std::uint8_t> png = writePng(1024, 768, argb);
+      std::ofstream(std::string(folder) + "/" + name + ".png", std::ios::binary)
+          .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    }
+    return pixels;
+  }
+  static int difference(DWORD a, DWORD b) {
+    int d = 0;
+    for (int shift = 0; shift < 24; shift += 8)
+      d = std::max(d, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
+    return d;
+  }
+  // Every pixel a screen's texts change lies inside the window of its text.
+  void expectTextsInsideTheirWindows(const char* name) {
+    const std::vector<DWORD> with = shoot(name);
+    std::vector<std::pair<CEGUI::Window*, CEGUI::String>> texts;
+    const auto collect = [&](const auto& self, CEGUI::Window* w) -> void {
+      const CEGUI::String type = w->getType();
+      if ((type == "Quillfen/StaticText" || type == "Quillfen/Button") && !w->getText().empty())
+        texts.push_back({w, w->getText()});
+      for (std::size_t i = 0; i < w->getChildCount(); ++i) self(self, w->getChildAtIdx(i));
+    };
+    collect(collect, menu->m_current->m_root);
+    ASSERT_FALSE(texts.empty()) << name;
+    for (auto& [w, text] : texts) w->setText("");
+    const std::vector<DWORD> without = shoot((std::string(name) + "_bare").c_str());
+    for (auto& [w, text] : texts) w->setText(text);
+    int textPixels = 0, outside = 0;
+    for (int y = 0; y < 768; ++y)
+      for (int x = 0; x < 1024; ++x) {
+        if (difference(at(with, x, y), at(without, x, y)) < 24) continue;
+        ++textPixels;
+        const bool inside = std::any_of(texts.begin(), texts.end(), [&](const auto& t) {
+          const CEGUI::Rectf r = t.first->getOuterRectClipper();
+          return x >= r.left() - 1 && x < r.right() + 1 && y >= r.top() - 1 && y < r.bottom() + 1;
+        });
+        outside += !inside;
+      }
+    EXPECT_GT(textPixels, 200) << name << ": the texts draw";
+    EXPECT_EQ(outside, 0) << name << ": text pixels outside their windows";
+  }
+
+  void SetUp() override {
+    GuiOnGlTest::SetUp();
+    scratch = std::make_unique<ScratchDir>();
+    config = std::make_unique<Config>(nullptr, NetControl::getInstance(), Config::SavedFile::Ignore);
+    config->m_language = 0;
+    menu = std::make_unique<Menu>(nullptr, gui.get());
+    ASSERT_TRUE(menu->init(&sampleArchive(), nullptr, config.get()));
+  }
+  void TearDown() override {
+    menu->shutdown();
+    menu.reset();
+    config.reset();
+    scratch.reset();
+    GuiOnGlTest::TearDown();
+  }
+
+  std::unique_ptr<ScratchDir> scratch;
+  std::unique_ptr<Config> config;
+  std::unique_ptr<Menu> menu;
+};
+
+TEST_F(MenuScreenshotTest, MainMenuShowsTheLogoTheIconsAndItsLabels) {
+  menu->setScreen(menu->screen(Menu::kMainMenu));
+  const std::vector<DWORD> shown = shoot("main_menu");
+  // The logo: its name and road stand out from the sky behind them.
+  int logo = 0;
+  for (int y = 0; y < 358; ++y)
+    for (int x = 0; x < 716; ++x)
+      logo += difference(at(shown, x, y), pictureAt("main", "Background", x / 1024.0f, y / 768.0f)) > 60;
+  EXPECT_GT(logo, 20000);
+  // Each round button: a dark face and a light icon on it, inside a ring
+  // that differs from the meadow around it.
+  for (const auto& b : sample_look::kMenuButtons) {
+    const int cx = static_cast<int>(b[0] + 38), cy = static_cast<int>(b[1] + 36);
+    int face = 0, icon = 0;
+    for (int y = cy - 24; y <= cy + 24; ++y)
+      for (int x = cx - 24; x <= cx + 24; ++x) {
+        const DWORD c = at(shown, x, y);
+        const int low = std::min({c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF});
+        const int high = std::max({c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF});
+        face += high<110, icon += low> 200;
+      }
+    EXPECT_GT(face, 600) << b[0] << ", " << b[1];
+    EXPECT_GT(icon, 60) << b[0] << ", " << b[1];
+    int ring = 0;
+    for (int y = cy - 40; y <= cy + 40; ++y)
+      for (int x = cx - 40; x <= cx + 40; ++x) {
+        const int r2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+        ring += r2 >= 31 * 31 && r2 <= 37 * 37 && difference(at(shown, x, y), at(shown, cx + 60, cy)) > 30;
+      }
+    EXPECT_GT(ring, 150) << "ring at " << b[0];
+  }
+  expectTextsInsideTheirWindows("main_menu");
+}
+
+TEST_F(MenuScreenshotTest, ChampionshipShowsArrowsTheCupAndItsLabels) {
+  menu->setScreen(menu->screen(Menu::kChampionship));
+  const std::vector<DWORD> shown = shoot("championship");
+  auto& cup = *static_cast<ChampionshipScreen*>(menu->screen(Menu::kChampionship));
+  // Arrows: a light mark on a blue button.
+  for (const auto& row : cup.m_rows)
+    for (CEGUI::Window* arrow : {row.left, row.right}) {
+      const CEGUI::Rectf r = arrow->getOuterRectClipper();
+      int mark = 0, face = 0;
+      for (int y = static_cast<int>(r.top()); y < static_cast<int>(r.bottom()); ++y)
+        for (int x = static_cast<int>(r.left()); x < static_cast<int>(r.right()); ++x) {
+          const DWORD c = at(shown, x, y);
+          mark += (c & 0xFF) > 220 && ((c >> 8) & 0xFF) > 220 && ((c >> 16) & 0xFF) > 220;
+          face += (c & 0xFF) > ((c >> 16) & 0xFF) + 40;
+        }
+      EXPECT_GT(mark, 150);
+      EXPECT_GT(face, 800);
+    }
+  // The cup's picture: the trophy's gold shows.
+  int gold = 0;
+  for (int y = 290; y < 527; ++y)
+    for (int x = 592; x < 924; ++x) {
+      const DWORD c = at(shown, x, y);
+      gold += ((c >> 16) & 0xFF) > 200 && ((c >> 8) & 0xFF) > 160 && (c & 0xFF) < 120;
+    }
+  EXPECT_GT(gold, 1500);
+  expectTextsInsideTheirWindows("championship");
+}
+
+TEST_F(MenuScreenshotTest, OptionsLabelsStayInsideTheirWindows) {
+  menu->setScreen(menu->screen(Menu::kOptions));
+  const std::vector<DWORD> shown = shoot("options");
+  // OK and Back: the green face of the one, the orange of the other.
+  int green = 0, orange = 0;
+  for (int y = 630; y < 750; ++y) {
+    for (int x = 880; x < 1000; ++x) {
+      const DWORD c = at(shown, x, y);
+      green += ((c >> 8) & 0xFF) > ((c >> 16) & 0xFF) + 60;
+    }
+    for (int x = 22; x < 142; ++x) {
+      const DWORD c = at(shown, x, y);
+      orange += ((c >> 16) & 0xFF) > (c & 0xFF) + 80;
+    }
+  }
+  EXPECT_GT(green, 4000);
+  EXPECT_GT(orange, 4000);
+  expectTextsInsideTheirWindows("options");
 }
 
 }  // namespace

@@ -199,9 +199,9 @@ TEST_F(OptionsTest, HiddenLanguageListRelabelsTheScreen) {
   choose(screen->m_languageCombo, textOf(2594));
   EXPECT_EQ(services->table.m_language, 4u);
   EXPECT_EQ(config().m_language, 4);
-  EXPECT_EQ(text(screen->m_name1Label), "Menu 2560 Citt\xC3\xA0");
+  EXPECT_EQ(text(screen->m_name1Label), "Nome giocatore 1");
   EXPECT_EQ(text(screen->m_effectsLabel), textOf(2530) + " 50%");
-  EXPECT_EQ(listed(screen->m_languageCombo)[0], "Menu 2590 Citt\xC3\xA0");
+  EXPECT_EQ(listed(screen->m_languageCombo)[0], "Tedesco");
   EXPECT_EQ(text(screen->m_languageCombo), textOf(2594));
 }
 

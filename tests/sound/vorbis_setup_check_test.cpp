@@ -6,9 +6,11 @@
 #include <bit>
 #include <cmath>
 
+#include "content/hostile_media.h"
 #include "content/ogg_vorbis_writer.h"
 #include "sound/sound_channel.h"
 #include "sound/vorbis_setup_check.h"
+#include "tests/foundation/memory_bound.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/report_capture.h"
 
@@ -160,4 +162,79 @@ TEST_F(VorbisSetupReports, ResidueClassbookOfDimensionZeroIsRefused) {
     EXPECT_EQ(loadSoundChannel(&files, name), nullptr) << name;
     EXPECT_EQ(takeMessage(), std::string("Ogg Vorbis file ") + name + ": residue classbook with dimension 0\n");
   }
+}
+
+// Books past the decoder's set-up: one of 2^20 - 1 entries would overflow
+// its stack, lookup books of 65535 x 128 take 32 MB of floats each. The
+// files are refused before the decoder sees them, and reading them stays
+// within 64 MB of their size.
+TEST_F(VorbisSetupReports, BooksTooLargeForTheDecodersSetUpAreRefused) {
+  const auto outcome = [](const std::vector<std::uint8_t>& ogg, const std::string& reason) {
+    MemoryFile files;
+    files.put("hostile.ogg", ogg);
+    if (auto channel = loadSoundChannel(&files, "hostile.ogg")) {
+      std::vector<std::uint8_t> pcm(4096);  // decoding starts: the books are set up
+      channel->Fill(pcm.data(), static_cast<int>(pcm.size()));
+      return 1;
+    }
+    return lastMessage() == "Ogg Vorbis file hostile.ogg: " + reason + "\n" ? 0 : 2;
+  };
+  const auto base = oggVorbisWithBooks({});
+  ASSERT_FALSE(base.empty());
+  const VorbisSetupPlace place = findVorbisSetup(base);
+  VorbisSetupLayout layout;
+  ASSERT_EQ(readVorbisSetup(&base[place.packet], place.size, &layout), "");
+  const std::string added = std::to_string(layout.codebooks.size());  // the index of the first added book
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> ogg;
+    std::string reason;
+  } cases[] = {
+      {"2^20 - 1 entries", oggVorbisWithHugeBook(), "codebook " + added + " has 1048575 entries"},
+      {"16 lookup books", oggVorbisWithLookupBooks(16), "lookup books hold more than 4000000 values"},
+      {"80 lookup books", oggVorbisWithLookupBooks(80), "lookup books hold more than 4000000 values"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_FALSE(c.ogg.empty()) << c.what;
+    EXPECT_EQ(outcome(c.ogg, c.reason), 0) << c.what << ": " << lastMessage();
+    const MemoryUse use = measureMemory([&] { return outcome(c.ogg, c.reason); });
+    EXPECT_EQ(use.result, 0) << c.what;
+    EXPECT_LE(use.peakGrowth, (64LL << 20) + static_cast<long long>(c.ogg.size())) << c.what;
+  }
+}
+
+// The bounds themselves: 65536 entries and 4 million lookup values pass,
+// one more does not; the values count over every link of a chained file.
+TEST(VorbisSetupCheck, BookBoundsHoldAtTheirLimits) {
+  const auto refusal = [](const std::vector<VorbisBookSpec>& books) {
+    const auto ogg = oggVorbisWithBooks(books);
+    EXPECT_FALSE(ogg.empty());
+    return checkVorbisSetupHeaders(ogg.data(), ogg.size());
+  };
+  const auto base = oggVorbisWithBooks({});
+  const VorbisSetupPlace place = findVorbisSetup(base);
+  VorbisSetupLayout layout;
+  ASSERT_EQ(readVorbisSetup(&base[place.packet], place.size, &layout), "");
+  const std::uint64_t own = layout.lookupValues;  // the encoder's books
+  ASSERT_LT(own, 100'000u);
+  const std::string added = std::to_string(layout.codebooks.size());
+
+  EXPECT_EQ(refusal({{65536, 1, 0}}), "");
+  EXPECT_EQ(refusal({{65537, 1, 0}}), "codebook " + added + " has 65537 entries");
+  // Lookup books up to 4 million values in all, with the encoder's own.
+  const auto rest = static_cast<std::uint32_t>(kMaxVorbisLookupValues - own);
+  const VorbisBookSpec wide{65536, static_cast<int>(rest / 65536), 1};
+  const std::uint32_t left = rest % 65536;
+  std::vector<VorbisBookSpec> exact{wide}, over{wide, {left + 1, 1, 2}};
+  if (left > 0) exact.push_back({left, 1, 2});
+  EXPECT_EQ(refusal(exact), "");
+  EXPECT_EQ(refusal(over), "lookup books hold more than 4000000 values");
+  EXPECT_EQ(refusal({{1000, 4, 0}, {1000, 4, 0}}), "") << "books without lookup hold no values";
+
+  // Two links of 2.5 million values each: each alone passes, the file not.
+  const auto link = oggVorbisWithBooks({{50000, 50, 1}});
+  EXPECT_EQ(checkVorbisSetupHeaders(link.data(), link.size()), "");
+  auto chained = link;
+  chained.insert(chained.end(), link.begin(), link.end());
+  EXPECT_EQ(checkVorbisSetupHeaders(chained.data(), chained.size()), "lookup books hold more than 4000000 values");
 }

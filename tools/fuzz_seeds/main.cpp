@@ -1,9 +1,12 @@
 // tessaline-fuzz-seeds [--check] CORPUS: writes the fuzz seeds that are made
 // rather than found into CORPUS/<target>/ (fuzz/corpus in the tree): the
-// pictures and sounds through the content writers, relay streams through
-// the message writer, registry files as text. With --check nothing is
-// written; the program fails when a file differs from what it would write,
-// so a change to a writer shows up as seeds to regenerate.
+// pictures and sounds through the content writers (the hostile ones of
+// content/hostile_media among them), relay streams through the message
+// writer, registry files as text, the GUI's files and the race's point and
+// tuning files as the sample data writes them, and file sets of scenes and
+// objects with the files they name. With --check nothing is written; the
+// program fails when a file differs from what it would write, so a change
+// to a writer shows up as seeds to regenerate.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -17,11 +20,19 @@
 
 #include "content/archive_writer.h"
 #include "content/bmp_writer.h"
+#include "content/hostile_media.h"
 #include "content/jpeg_writer.h"
 #include "content/lwo2_writer.h"
+#include "content/lws_writer.h"
 #include "content/ogg_vorbis_writer.h"
 #include "content/pcx_writer.h"
+#include "foundation/archive_file.h"
+#include "fuzz/byte_file.h"
+#include "fuzz/file_set.h"
 #include "net/message.h"
+#include "platform/graphics/d3d9_texture.h"
+#include "platform/graphics/d3dx.h"
+#include "tools/sample_data/sample_sources.h"
 
 namespace {
 
@@ -366,6 +377,106 @@ void addObjects(std::vector<Seed>& seeds) {
   bare.points({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
   bare.polygons({{0, 1, 2}});
   seeds.push_back({"lwo2/bare_triangle.lwo", bare.bytes()});
+
+  // File sets: the object, then the ".dds" of its clip's picture and the
+  // picture; an empty ".dds" part is one that does not exist.
+  const Bytes picture = writeBmp24(5, 3, rgbPattern(5, 3));
+  DdsImage dds;
+  dds.width = dds.height = 4;
+  dds.format = D3DFMT_A8R8G8B8;
+  dds.levels = {Bytes(64, 0x80), Bytes(16, 0x40), Bytes(4, 0x20)};
+  seeds.push_back({"lwo2/with_picture.lwo", joinFiles({model, {}, picture})});
+  seeds.push_back({"lwo2/with_dds.lwo", joinFiles({model, writeDds(dds)})});
+  seeds.push_back({"lwo2/with_hostile_jpeg.lwo", joinFiles({model, {}, jpegEndingAfterFirstBlockRow(false)})});
+
+  // A scene naming that object: its file set for the scene target's root.
+  lws::SceneWriter scene;
+  scene.timing(0, 30, 30);
+  scene.loadObjectLayer(1, "objects/kart.lwo");
+  lws::Camera camera;
+  camera.name = "Camera";
+  scene.camera(camera);
+  const std::string text = scene.text();
+  seeds.push_back({"lws/scene_with_object.lws", joinFiles({Bytes(text.begin(), text.end()), model, {}, picture})});
+}
+
+// The hostile files, as seeds of the targets that read them. Large ones in
+// a small form: a ".dds" of 256 x 256 without mip levels, and one whose
+// header claims 16384 x 16384 over no texels.
+void addHostileFiles(std::vector<Seed>& seeds) {
+  seeds.push_back({"vorbis/hostile_huge_book", withMode(1, oggVorbisWithHugeBook())});
+  seeds.push_back({"vorbis/hostile_16_lookup_books", withMode(1, oggVorbisWithLookupBooks(16))});
+  seeds.push_back({"vorbis/hostile_80_lookup_books", withMode(1, oggVorbisWithLookupBooks(80))});
+  seeds.push_back({"jpeg/hostile_ends_after_first_block_row.jpg", jpegEndingAfterFirstBlockRow(false)});
+  seeds.push_back({"jpeg/hostile_progressive_ends_after_first_block_row.jpg", jpegEndingAfterFirstBlockRow(true)});
+  seeds.push_back({"pcx/hostile_header_only.pcx", pcxHeaderOnly(8192, 8192)});
+  seeds.push_back({"dds/hostile_no_mips_256_dxt1.dds", ddsWithoutMips(256, D3DFMT_DXT1)});
+  seeds.push_back({"dds/hostile_header_16384.dds", cut(ddsWithoutMips(16384, D3DFMT_DXT1), 128)});
+}
+
+// The picture target: a case byte, an options byte, then the input.
+Bytes pictureCase(std::uint8_t mode, std::uint8_t options, const Bytes& input) {
+  Bytes bytes{mode, options};
+  bytes.insert(bytes.end(), input.begin(), input.end());
+  return bytes;
+}
+
+void addPicturePath(std::vector<Seed>& seeds) {
+  const Bytes bmp = writeBmp24(7, 5, rgbPattern(7, 5));
+  const Bytes jpg = writeJpegRgb(24, 16, rgbPattern(24, 16));
+  DdsImage dds;
+  dds.width = dds.height = 8;
+  dds.format = D3DFMT_A8R8G8B8;
+  for (UINT side = 8; side >= 1; side /= 2) dds.levels.push_back(Bytes(std::size_t{side} * side * 4, 0x9C));
+  const Bytes cacheFile = writeDds(dds);
+  seeds.push_back({"picture/dispatch_bmp", pictureCase(0, 0, bmp)});
+  seeds.push_back({"picture/dispatch_jpg_bottom_up", pictureCase(0, 0x82, jpg)});
+  seeds.push_back({"picture/dispatch_hostile_jpg", pictureCase(0, 2, jpegEndingAfterFirstBlockRow(false))});
+  seeds.push_back({"picture/texture_bmp", pictureCase(1, 0, bmp)});
+  seeds.push_back({"picture/texture_jpg_small_detail", pictureCase(1, 0x81, jpg)});
+  seeds.push_back({"picture/texture_bmp_luminance_non_pow2", pictureCase(1, 0x16, bmp)});
+  seeds.push_back({"picture/texture_with_dds", pictureCase(1, 0, joinFiles({bmp, cacheFile}))});
+  seeds.push_back({"picture/texture_with_hostile_dds",
+                   pictureCase(1, 0, joinFiles({bmp, cut(ddsWithoutMips(16384, D3DFMT_DXT1), 128)}))});
+  seeds.push_back({"picture/cache_file", pictureCase(2, 0, cacheFile)});
+  seeds.push_back({"picture/cache_file_cut", pictureCase(2, 0, cut(cacheFile, 128 + 200))});
+}
+
+// The GUI's files and the race's point and tuning files, as the sample data
+// writes them.
+void addSampleFiles(std::vector<Seed>& seeds) {
+  ArchiveWriter writer;
+  if (!addGuiSamples(writer) || !addKartSamples(writer)) {
+    seeds.push_back({"sample data", {}});  // reported as a seed that could not be made
+    return;
+  }
+  const Bytes bytes = writer.build();
+  const FuzzByteFile disk(bytes.data(), bytes.size());
+  ArchiveFile archive(disk);
+  archive.mount("data.sar");
+  const auto entry = [&](const char* name) {
+    Bytes read;
+    if (archive.open(name)) {
+      read.resize(static_cast<std::size_t>(archive.size()));
+      if (!read.empty() && archive.read(read.data(), archive.size()) != archive.size()) read.clear();
+      archive.close();
+    }
+    return read;
+  };
+  seeds.push_back({"text_table/Texts.xml", entry("D:\\Tamberlok\\menu\\Texts.xml")});
+  seeds.push_back({"text_table/IngameTexts.xml", entry("D:\\Tamberlok\\menu\\IngameTexts.xml")});
+  seeds.push_back({"branding/Branding_Demo.xml", entry("D:\\Tamberlok\\menu\\Branding_Demo.xml")});
+  const Bytes credits = entry("D:\\Tamberlok\\menu\\Credits.txt");
+  seeds.push_back({"credits/Credits.txt", credits});
+  seeds.push_back({"credits/Credits_cut.txt", cut(credits, credits.size() / 2)});
+  const Bytes respawn = entry("D:\\Tamberlok\\aifiles\\track01\\ai_respawn.dat");
+  seeds.push_back({"point_file/ai_respawn.dat", respawn});
+  seeds.push_back({"point_file/ai_rakete.dat", entry("D:\\Tamberlok\\aifiles\\track01\\ai_rakete.dat")});
+  seeds.push_back({"point_file/ai_respawn_cut.dat", cut(respawn, 16 * 3 + 7)});
+  const Bytes tuning = entry("carsettings_100_2.dat");
+  seeds.push_back({"kart_tuning/carsettings_100_2.dat", tuning});
+  seeds.push_back({"kart_tuning/carsettings_150_5.dat", entry("carsettings_150_5.dat")});
+  seeds.push_back({"kart_tuning/carsettings_cut.dat", cut(tuning, 22)});
 }
 
 int main(int argc, char** argv) {
@@ -382,6 +493,9 @@ int main(int argc, char** argv) {
   addRelayStreams(seeds);
   addRegistryFiles(seeds);
   addObjects(seeds);
+  addHostileFiles(seeds);
+  addPicturePath(seeds);
+  addSampleFiles(seeds);
 
   int failures = 0;
   for (const Seed& seed : seeds) {

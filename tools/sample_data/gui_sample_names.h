@@ -1,5 +1,5 @@
 // What the GUI samples hold: the images of the two imagesets with their
-// colours, the six fonts and the text ids of the two text tables.
+// colours, and the six fonts.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,6 @@ std::span<const SampleImage> quillfenImages();
 // "Background" and "Bar".
 std::span<const SampleImage> loadingImages();
 std::span<const SampleFont> sampleFonts();
-std::span<const int> sampleTextIds();
 
 // An imageset "<name>.imageset" over "<name>.png" in the GUI folder.
 bool addSampleImageset(ArchiveWriter& writer, const std::string& name, std::span<const SampleImage> images);

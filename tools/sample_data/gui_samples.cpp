@@ -11,11 +11,16 @@
 #include "content/archive_writer.h"
 #include "content/png_writer.h"
 #include "tools/sample_data/gui_sample_names.h"
-#include "tools/sample_data/sample_sources.h"
 #include "tools/sample_data/options_samples.h"
+#include "tools/sample_data/picture_imageset.h"
+#include "tools/sample_data/sample_look.h"
+#include "tools/sample_data/sample_sources.h"
 #include "tools/sample_data/screen_samples.h"
+#include "tools/sample_data/text_words.h"
 
 namespace {
+
+using namespace sample_look;
 
 const std::string kFolder = "D:\\Tamberlok\\menu\\";
 
@@ -73,7 +78,14 @@ std::string property(const char* name, const char* value) {
   return std::string("<Property name=\"") + name + "\" value=\"" + value + "\"/>";
 }
 
-std::string colourProperty(const char* name, const char* initial) {
+// 0xAARRGGBB as the look writes colours ("FF6C7684").
+std::string hex(std::uint32_t argb) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(argb));
+  return text;
+}
+
+std::string colourProperty(const char* name, const std::string& initial) {
   return std::string("<PropertyDefinition name=\"") + name + "\" type=\"ColourRect\" initialValue=\"" + initial +
          "\" redrawOnWrite=\"true\"/>";
 }
@@ -123,9 +135,10 @@ std::string staticStates() {
 }
 
 std::string buttonLook(const std::string& name, bool images) {
-  std::string s = "<WidgetLook name=\"Quillfen/" + name + "\">" + colourProperty("NormalTextColour", "FFFFFFFF") +
-                  colourProperty("HoverTextColour", "FFFFFF80") + colourProperty("PushedTextColour", "FFFFFF80") +
-                  colourProperty("DisabledTextColour", "FF808080") +
+  std::string s = "<WidgetLook name=\"Quillfen/" + name + "\">" + colourProperty("NormalTextColour", hex(kButtonText)) +
+                  colourProperty("HoverTextColour", hex(kButtonHoverText)) +
+                  colourProperty("PushedTextColour", hex(kButtonHoverText)) +
+                  colourProperty("DisabledTextColour", hex(kButtonDisabledText)) +
                   // Quick presses are clicks, each of them, not double clicks.
                   property("WantsMultiClickEvents", "false");
   if (images)
@@ -141,8 +154,8 @@ std::string buttonLook(const std::string& name, bool images) {
     s += section("normal", picture("NormalImage")) + section("hover", picture("HoverImage")) +
          section("pushed", picture("PushedImage")) + section("disabled", picture("DisabledImage"));
   } else {
-    s += section("normal", brush(0, "FF404060")) + section("hover", brush(0, "FF6060A0")) +
-         section("pushed", brush(0, "FF303048")) + section("disabled", brush(0, "FF404040"));
+    s += section("normal", brush(0, hex(kButtonNormal))) + section("hover", brush(0, hex(kButtonHover))) +
+         section("pushed", brush(0, hex(kButtonPushed))) + section("disabled", brush(0, hex(kButtonDisabled)));
   }
   s += section("label", label) + state("Normal", {"normal", "label"}) + state("Hover", {"hover", "label"}) +
        state("Pushed", {"pushed", "label"}) + state("PushedOff", {"hover", "label"}) +
@@ -153,8 +166,9 @@ std::string buttonLook(const std::string& name, bool images) {
 std::string scrollbarLook(bool vertical) {
   const char* which = vertical ? "Vertical" : "Horizontal";
   std::string s = std::string("<WidgetLook name=\"Quillfen/") + which + "Scrollbar\">" +
-                  property("VerticalScrollbar", vertical ? "true" : "false") + section("track", brush(0, "FF202020")) +
-                  state("Enabled", {"track"}) + state("Disabled", {"track"});
+                  property("VerticalScrollbar", vertical ? "true" : "false") +
+                  section("track", brush(0, hex(kScrollTrack))) + state("Enabled", {"track"}) +
+                  state("Disabled", {"track"});
   const std::string track =
       "<NamedArea name=\"ThumbTrackArea\"><Area>" +
       (vertical ? dim("LeftEdge", "<AbsoluteDim value=\"0\"/>") + dim("TopEdge", "<AbsoluteDim value=\"12\"/>") +
@@ -182,7 +196,7 @@ std::string scrollbarLook(bool vertical) {
 
 std::string thumbLook(bool vertical) {
   return std::string("<WidgetLook name=\"Quillfen/") + (vertical ? "Vertical" : "Horizontal") + "ScrollbarThumb\">" +
-         section("thumb", brush(0, "FF8080A0")) + state("Normal", {"thumb"}) + state("Hover", {"thumb"}) +
+         section("thumb", brush(0, hex(kScrollThumb))) + state("Normal", {"thumb"}) + state("Hover", {"thumb"}) +
          state("Pushed", {"thumb"}) + state("PushedOff", {"thumb"}) + state("Disabled", {"thumb"}) + "</WidgetLook>";
 }
 
@@ -214,7 +228,7 @@ std::string lookNFeel() {
        child("__auto_vscrollbar__", "Quillfen/VerticalScrollbar", edgeArea(true, 12), property("AlwaysOnTop", "true")) +
        "</WidgetLook>";
   // An opaque black panel.
-  s += "<WidgetLook name=\"Quillfen/BlackWindow\">" + section("panel", brush(0, "FF000000")) +
+  s += "<WidgetLook name=\"Quillfen/BlackWindow\">" + section("panel", brush(0, hex(kBlackPanel))) +
        state("Enabled", {"panel"}) + state("Disabled", {"panel"}) + "</WidgetLook>";
   s += buttonLook("Button", false) + buttonLook("ImageButton", true);
   s += thumbLook(true) + thumbLook(false) + scrollbarLook(true) + scrollbarLook(false);
@@ -226,8 +240,8 @@ std::string lookNFeel() {
                               "<HorzFormat type=\"LeftAligned\"/></TextComponent>") +
        state("Active", {"bar", "caption"}) + state("Inactive", {"bar", "caption"}) +
        state("Disabled", {"bar", "caption"}) + "</WidgetLook>";
-  s += "<WidgetLook name=\"Quillfen/FrameWindow\">" + colourProperty("BackgroundColours", "FF202030") +
-       section("frame", brush(0, "FF707070")) + section("client", brush(2, "@BackgroundColours")) +
+  s += "<WidgetLook name=\"Quillfen/FrameWindow\">" + colourProperty("BackgroundColours", hex(kFrameClient)) +
+       section("frame", brush(0, hex(kFrameBorder))) + section("client", brush(2, "@BackgroundColours")) +
        section("client_noframe", brush(0, "@BackgroundColours"));
   for (const char* activity : {"Active", "Inactive", "Disabled"})
     for (const char* title : {"WithTitle", "NoTitle"}) {
@@ -269,10 +283,10 @@ std::string lookNFeel() {
        child("__auto_vscrollbar__", "Quillfen/VerticalScrollbar", edgeArea(true, 12)) + state("Enabled") +
        state("Disabled") + "</WidgetLook>";
   // One-line text entry.
-  s += "<WidgetLook name=\"Quillfen/Editbox\">" + colourProperty("NormalTextColour", "FFFFFFFF") +
+  s += "<WidgetLook name=\"Quillfen/Editbox\">" + colourProperty("NormalTextColour", hex(kEditText)) +
        colourProperty("SelectedTextColour", "FF000000") + colourProperty("ActiveSelectionColour", "FF6060FF") +
        colourProperty("InactiveSelectionColour", "FF808080") + namedArea("TextArea", 3) +
-       section("box", brush(0, "FF101018")) + section("box_disabled", brush(0, "FF303030")) +
+       section("box", brush(0, hex(kEditBox))) + section("box_disabled", brush(0, hex(kEditBoxDisabled))) +
        section("Caret", "<ImageryComponent>" + area() +
                             "<Image name=\"Quillfen/GenericBrush\"/><VertFormat type=\"Stretched\"/>"
                             "<HorzFormat type=\"Stretched\"/></ImageryComponent>") +
@@ -326,26 +340,6 @@ bool addFontFile(ArchiveWriter& writer, const char* file) {
   return writer.add(kFolder + file, bytes, 0);
 }
 
-std::string textTable(const char* what) {
-  // Accented words show that texts are read as UTF-8.
-  static const char* const kLanguages[5][2] = {{"De", "Gr\xC3\xBC\xC3\x9F\x65"},
-                                               {"En", "Text"},
-                                               {"Fr", "Fen\xC3\xAAtre"},
-                                               {"Sp", "Espa\xC3\xB1ol"},
-                                               {"It", "Citt\xC3\xA0"}};
-  std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<Texts>\n";
-  for (int id : sampleTextIds()) {
-    s += "  <Take id=\"" + std::to_string(id) + "\">";
-    for (const auto& language : kLanguages) {
-      std::string text = id == 4030 ? std::string("[NICKNAME] ") + language[1]
-                                    : std::string(what) + " " + std::to_string(id) + " " + language[1];
-      s += std::string("<") + language[0] + ">" + text + "</" + language[0] + ">";
-    }
-    s += "</Take>\n";
-  }
-  return s + "</Texts>\n";
-}
-
 }  // namespace
 
 // ---- pictures ---------------------------------------------------------------
@@ -375,8 +369,8 @@ bool addGuiSamples(ArchiveWriter& writer) {
   bool ok = writer.add(kFolder + "Quillfen.scheme", scheme()) &&
             writer.add(kFolder + "Quillfen.looknfeel", lookNFeel()) &&
             writer.add(kFolder + "QuillfenControls.looknfeel", screenControlLooks());
-  ok = ok && addSampleImageset(writer, "Quillfen", quillfenImages()) &&
-       addSampleImageset(writer, "LoadingScreen", loadingImages());
+  ok = ok && addPictureImageset(writer, "Quillfen", drawImageset("Quillfen")) &&
+       addPictureImageset(writer, "LoadingScreen", drawImageset("LoadingScreen"));
   ok = ok && addFontFile(writer, "DejaVuSans.ttf") && addFontFile(writer, "DejaVuSans-Oblique.ttf");
   for (const SampleFont& font : sampleFonts()) {
     const std::string xml =
@@ -385,8 +379,8 @@ bool addGuiSamples(ArchiveWriter& writer) {
         "\" nativeHorzRes=\"1024\" nativeVertRes=\"768\" autoScaled=\"disabled\" antiAlias=\"true\"/>\n";
     ok = ok && writer.add(kFolder + font.name + ".font", xml);
   }
-  ok = ok && writer.add(kFolder + "Texts.xml", textTable("Menu")) &&
-       writer.add(kFolder + "IngameTexts.xml", textTable("Race"));
+  ok = ok && writer.add(kFolder + "Texts.xml", textTableXml(menuTexts())) &&
+       writer.add(kFolder + "IngameTexts.xml", textTableXml(raceTexts()));
   ok = ok && addScreenSamples(writer);
   return ok;
 }

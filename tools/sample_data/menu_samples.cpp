@@ -14,6 +14,7 @@
 #include "content/ogg_vorbis_writer.h"
 #include "content/wav_writer.h"
 #include "tools/sample_data/gui_sample_names.h"
+#include "tools/sample_data/picture_imageset.h"
 #include "tools/sample_data/sample_sources.h"
 
 namespace {
@@ -71,27 +72,11 @@ bool addScenes(ArchiveWriter& writer) {
 }
 
 bool addImagesets(ArchiveWriter& writer) {
-  const SampleImage background[] = {{"Background", 0xFF304050}};
   bool ok = true;
-  for (const char* name : {"splash", "main", "Highscores", "Options", "Credits", "HelpScreen"})
-    ok = ok && addSampleImageset(writer, name, background);
-  // The mode screens' background leaves the 3D preview visible.
-  const SampleImage clear[] = {{"Background", 0x00000000}};
-  ok = ok && addSampleImageset(writer, "Championship", clear);
-  const SampleImage logo[] = {{"Logo", 0xFFE0C040}};
-  const SampleImage extras[] = {
-      {"Extra_None", 0x00000000},    {"Extra_Rocket1", 0xFFC03030}, {"Extra_Rocket2", 0xFFE04040},
-      {"Extra_Mine", 0xFF404040},    {"Extra_Oil", 0xFF202020},     {"Extra_Turbo", 0xFFE0A020},
-      {"Extra_Shield", 0xFF3080E0},  {"Extra_Magnet", 0xFFA0A0A0},  {"Extra_Flash", 0xFFFFFF80},
-      {"Extra_Froster", 0xFF80E0FF}, {"Extra_Soap", 0xFFF0C0F0},    {"Extra_Shrinker", 0xFF80FF80},
-      {"Extra_Weight", 0xFF606080}};
-  std::vector<SampleImage> tracks;
-  static const char* const kTrackImages[] = {"Track1", "Track2", "Track3", "Track4",        "Track5",
-                                             "Track6", "Track7", "Track8", "Championship1", "Championship2"};
-  for (int i = 0; i < 10; ++i)
-    tracks.push_back({kTrackImages[i], 0xFF000000u | (0x101828u * static_cast<std::uint32_t>(i + 1))});
-  return ok && addSampleImageset(writer, "Brenn6_logo", logo) && addSampleImageset(writer, "Extras", extras) &&
-         addSampleImageset(writer, "Tracks", tracks);
+  for (const char* name : {"splash", "main", "Highscores", "Options", "Credits", "HelpScreen", "Championship",
+                           "Brenn6_logo", "Extras", "Tracks"})
+    ok = ok && addPictureImageset(writer, name, drawImageset(name));
+  return ok;
 }
 
 // A quiet tone: the menu needs sounds that load, not music.

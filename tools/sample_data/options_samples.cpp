@@ -1,18 +1,18 @@
-// The highscores and options screens' data: the six end pictures, one plain
-// colour per championship character.
+// The highscores and options screens' data: the six end pictures, one per
+// championship character, in that character's colour.
 #include "tools/sample_data/options_samples.h"
 
 #include <string>
 
 #include "content/archive_writer.h"
 #include "tools/sample_data/gui_sample_names.h"
+#include "tools/sample_data/picture_imageset.h"
 #include "tools/sample_data/sample_sources.h"
 
 namespace {
 
 constexpr const char* kEndPictures[] = {"Endscreen_Quorrel", "Endscreen_Affe",    "Endscreen_Alien",
                                         "Endscreen_Kroet",   "Endscreen_Pumpkin", "Endscreen_Tod"};
-constexpr std::uint32_t kEndColours[] = {0xFFC0C0C0, 0xFF805030, 0xFF30B060, 0xFF508020, 0xFFE07010, 0xFF503070};
 
 }  // namespace
 
@@ -136,13 +136,10 @@ std::string screenControlsSchemeEntries() {
   return s;
 }
 
-std::uint32_t sampleEndPictureColour(int character) { return kEndColours[character]; }
-
 bool addOptionsSamples(ArchiveWriter& writer) {
   bool ok = true;
   for (int c = 0; c < 6; ++c) {
-    const SampleImage background[] = {{"Background", kEndColours[c]}};
-    ok = ok && addSampleImageset(writer, kEndPictures[c], background);
+    ok = ok && addPictureImageset(writer, kEndPictures[c], drawEndPicture(c));
   }
   return ok;
 }

@@ -5,34 +5,62 @@
 
 #include "content/archive_writer.h"
 #include "tools/sample_data/gui_sample_names.h"
+#include "tools/sample_data/picture_imageset.h"
 
 namespace {
 
 const std::string kFolder = "D:\\Tamberlok\\menu\\";
 
-bool addFlags(ArchiveWriter& writer) {
-  static const char* const kCodes[] = {"DE", "EN", "FR", "SP", "IT"};
-  std::vector<std::string> names;
-  for (const char* code : kCodes)
-    for (const char* state : {"_Normal", "_Hover"}) names.push_back(std::string("Flag") + code + state);
-  std::vector<SampleImage> images;
-  for (std::size_t i = 0; i < names.size(); ++i)
-    images.push_back({names[i].c_str(), 0xFF000000u | (0x1F3A5Bu * static_cast<std::uint32_t>(i + 1))});
-  return addSampleImageset(writer, "Flags", images);
-}
+bool addFlags(ArchiveWriter& writer) { return addPictureImageset(writer, "Flags", drawImageset("Flags")); }
 
-// CR LF lines with every font marker, an empty line and one line whose
-// marker is all there is.
+// The credits as the screen reads them: Latin-1 bytes, CR LF lines, the
+// first character choosing the font ("*" title, "!" heading, "#" small).
+// The team is Marrowgate Software's, its people made up.
 std::string credits() {
-  return "*Tessaline\r\n"
-         "!Programming\r\n"
-         "The engine team\r\n"
-         "\r\n"
-         "#Fonts\r\n"
-         "DejaVu fonts: Bitstream Vera, with changes by the DejaVu authors\r\n"
-         "!\r\n"
-         "Gr\xFC\xDF"
-         "e an alle Tester\r\n";
+  static const char* const kLines[] = {
+      "*Tessaline",
+      "#a Marrowgate Software game",
+      "",
+      "!Game design",
+      "Orla Vantrebble",
+      "!Programming",
+      "Quint Haddersley",
+      "Bexa Mornwhistle",
+      "Dorran Fitch-Wemble",
+      "!Tracks and karts",
+      "Tamsin Gullyford",
+      "!Pictures and menus",
+      "Ysolde Crankhallow",
+      "!Music and sound",
+      "Pip Lanternjaw",
+      "!Testing",
+      "Juno Pebbleworth and the Marrowgate test drivers",
+      "",
+      "*Built with",
+      "!ODE - Open Dynamics Engine",
+      "#BSD licence (or, at your choice, GNU LGPL 2.1)",
+      "!CEGUI - Crazy Eddie's GUI",
+      "#MIT licence",
+      "!TinyXML",
+      "#zlib licence",
+      "!libjpeg",
+      "#Independent JPEG Group licence; this software is based in part on the work of the IJG",
+      "!libvorbis and libogg",
+      "#BSD licence, Xiph.Org Foundation",
+      "!SDL2 - Simple DirectMedia Layer",
+      "#zlib licence",
+      "!Mesa",
+      "#MIT licence",
+      "!DejaVu fonts",
+      "#Bitstream Vera Fonts licence; DejaVu changes in the public domain",
+      "",
+      "Gr\xFC\xDF"
+      "e an alle Testfahrer!",
+      "",
+  };
+  std::string s;
+  for (const char* line : kLines) s += std::string(line) + "\r\n";
+  return s;
 }
 
 std::string branding() {

@@ -1,0 +1,220 @@
+// One race from load to unload: the track scene with its karts, drivers and
+// controllers, the race's sounds, maps, score tables, texts and in-race
+// displays, and the state its frames, progress, ranking and camera keep.
+// The entry point owns one Race for the whole run; karts and surface kinds
+// reach the race being played through Race::s_instance.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "game/race_displays.h"
+#include "game/race_factory.h"
+#include "game/race_gui.h"
+#include "game/vehicle.h"
+
+class Clock;
+class Config;
+class File;
+class HighscoreTables;
+class InputDevice;
+class NetControl;
+class ObjectItem;
+class ODESpacePair;
+class RenderPipeline;
+class ResetMap;
+class Scene;
+class SceneItem;
+class SceneRoot;
+class SoundBuffer;
+class SoundChannel;
+class SoundDevice;
+class Timer;
+class TrackLightMap;
+class TrackPositionMap;
+class TrackSurfaces;
+struct ConfigPlayer;
+
+class Race {
+ public:
+  static constexpr int kMaxKarts = Vehicle::kMaxKarts;
+  static constexpr int kMaxViews = 2;
+
+  // What each view's camera does (m_cameraMode).
+  enum CameraMode : std::int32_t {
+    kCameraChase = 1,       // the view's scene camera on a leash behind the kart
+    kCameraStandStill = 2,  // the view's scene camera, no longer moved
+    kCameraRear = 3,        // the kart's own camera, looking back
+    kCameraFinish = 4,      // the kart's own camera, turned on the driver
+  };
+  // m_countdownState outside the countdown's own steps 0..4.
+  static constexpr std::int32_t kCountdownWaiting = -1;
+  static constexpr std::int32_t kCountdownRacing = -2;
+
+  // The race being loaded or played; null between races.
+  static Race* s_instance;
+
+  // `clock` is what the race timer reads (tests move it by hand).
+  Race(RenderPipeline* renderContext, RaceGui* gui, NetControl& control);
+  Race(RenderPipeline* renderContext, RaceGui* gui, NetControl& control, const Clock& clock);
+  ~Race();
+  Race(const Race&) = delete;
+  Race& operator=(const Race&) = delete;
+
+  // Builds the race the settings describe from `archive`, its sounds on
+  // `sound` (either may be null). False when a network race cannot be
+  // joined (the host is gone or silent, the player quit, a received choice
+  // is out of range) or a view has no kart: the loading window then says
+  // why, the connection is left and nothing of the race remains.
+  bool load(File* archive, SoundDevice* sound, Config& settings);
+  // Takes the race down; safe after a failed load and when nothing is
+  // loaded.
+  bool unload();
+
+  bool onDeviceLost();
+  bool onDeviceReset();
+  // The window went inactive or the device was lost: every race sound stops.
+  bool stopSounds();
+  // After a reset: the looping sounds start again.
+  bool resumeSounds();
+  // Silences every race sound but the stampers' while paused; restores the
+  // settings' volumes when the race goes on.
+  void setPaused(bool paused);
+
+  // The factory the next load builds karts and controllers with.
+  void setFactory(std::unique_ptr<RaceFactory> factory);
+
+  // One pass of the race loop; always true.
+  bool update(InputDevice& input);
+  void updateCamera(int view, InputDevice& input);
+
+  // Race progress, ranking and race end.
+  void resetProgress();
+  void updateRaceProgress();
+  void updateRanks();
+  bool checkWrongWay(int view);
+  void updateSectorMask(Vehicle& kart);
+  int lastRankedActiveKart();
+  int finishedCount();
+  ConfigPlayer* recordFinish(int kart);
+  void computeRanking();
+  void adjustAiSpeeds();
+
+  // Every kart takes the light of the track under it.
+  void applyTrackLight();
+  // The per-frame refresh of the in-race displays.
+  void updateHudDisplays();
+
+  // Set up by the constructor.
+  RenderPipeline* m_renderContext;
+  RaceGui* m_gui;
+  NetControl& m_control;
+  const Clock& m_clock;
+
+  // Set by load and cleared by unload. m_karts is the table the surface
+  // kinds and the frame read (null where no kart was built); the karts are
+  // owned by m_kartOwners.
+  Vehicle* m_karts[kMaxKarts] = {};
+  std::int32_t m_viewKart[kMaxViews] = {0, 1};
+  std::int32_t m_cameraMode[kMaxViews] = {kCameraChase, kCameraChase};
+  Config* m_config = nullptr;
+  File* m_files = nullptr;  // the archive the race was loaded from
+  SoundDevice* m_sound = nullptr;
+  std::unique_ptr<ResetMap> m_resetMap;
+  std::unique_ptr<TrackPositionMap> m_positionMap;
+  std::uint8_t m_leave = 0;
+  std::uint8_t m_isAuthority = 0;
+  std::uint8_t m_paused = 0;
+  std::unique_ptr<Timer> m_timer;
+  double m_simTime = 0.0;
+  std::unique_ptr<SceneRoot> m_root;
+  Scene* m_scene = nullptr;  // the track scene, m_root's
+  std::int32_t m_kartCount = 0;
+  std::int32_t m_viewCount = 1;
+  // Each channel outlives the buffer it feeds.
+  std::unique_ptr<SoundChannel> m_musicChannel;
+  std::unique_ptr<SoundBuffer> m_music;
+  std::unique_ptr<SoundChannel> m_startSoundChannel;
+  std::unique_ptr<SoundBuffer> m_startSound;
+  std::unique_ptr<SoundChannel> m_beepSoundChannel;
+  std::unique_ptr<SoundBuffer> m_beepSound;
+  std::int32_t m_countdownState = kCountdownWaiting;
+  std::unique_ptr<TrackLightMap> m_lightMap;
+  std::unique_ptr<RaceDisplays> m_hud;
+  // The track's extra boxes, and the stamper objects whose sounds the frame
+  // plays (the scene's items).
+  std::vector<SceneItem*> m_boxes;
+  std::vector<ObjectItem*> m_soundObjects;
+  std::unique_ptr<HighscoreTables> m_highscores;
+  std::unique_ptr<RaceTexts> m_texts;
+  std::unique_ptr<ODESpacePair> m_spacePair;
+  std::unique_ptr<TrackSurfaces> m_surfaces;
+  // The star, frost and shrink pictures, by m_explosionType (the root's).
+  ExplosionTextures m_explosionTextures = {};
+
+  // Frame state.
+  float m_countdownStart = 0.0f;  // game time the countdown began
+  float m_raceStart = 0.0f;       // game time the karts were released; 0 until then
+  std::uint32_t m_frame = 0;
+  std::uint8_t m_raceOver = 0;
+  float m_raceOverTime = 0.0f;
+  std::uint8_t m_resultsShown = 0;
+  // Started at 2.0 by the trigger surface when it stands at 0.0.
+  float m_triggerTimer = 0.0f;
+
+  // Progress state.
+  float m_lapStart[kMaxKarts] = {};  // sum of each kart's completed lap times
+  std::uint8_t m_wrongWay[kMaxViews] = {};
+  float m_wrongWayTime[kMaxViews] = {};
+  float m_eliminationTime = 0.0f;
+
+  // How long a network load waits for the other players' records while
+  // nothing arrives, in seconds.
+  double m_networkIdleTimeout = 30.0;
+
+ private:
+  // The load's steps; a false one ends the load through fail().
+  void fillPlayerRecords();
+  bool checkChoice();
+  void loadTrack();
+  bool loadKarts();
+  // Until record i names a character and a kart, while the host is heard;
+  // false when it leaves or falls silent, or the player quits.
+  bool waitForRecord(int i);
+  void loadKart(int i);
+  void loadKartSounds(Vehicle& kart);
+  void finishKarts();
+  bool chooseViews();
+  void collectBoxes();
+  void collectStamperSounds();
+  void installContactTables();
+  void loadMaps();
+  void loadMusicAndCountdown();
+  void loadHighscores();
+  void placeListener();
+  // Shows text `textId` on the loading window, leaves the network game and
+  // frees what was built; false.
+  bool fail(int textId);
+  // Frees everything the load built, in unload order, reporting progress
+  // when asked.
+  void release(bool reportProgress);
+  void progress(float value);
+  std::string text(int id) const;
+
+  std::unique_ptr<RaceFactory> m_factory;
+  std::unique_ptr<Vehicle> m_kartOwners[kMaxKarts];
+  // Each kart's character and model as loaded (-1 where none).
+  std::int32_t m_kartCharacter[kMaxKarts] = {};
+  std::int32_t m_kartModel[kMaxKarts] = {};
+};
+
+// The two stamper sounds: played by the frame, never silenced by a pause.
+inline constexpr const char* kStamperSounds[2] = {"D:\\Tamberlok\\soundfx\\stampfer.wav",
+                                                  "D:\\Tamberlok\\soundfx\\stampfer02.wav"};
+bool isStamperSound(const ObjectItem& object);
+// The volume of kart sound slot `slot` for the engine class (0..2) and the
+// settings' effects volume (0..100).
+float kartSoundVolume(int slot, int engineClass, int effectsVolume);
