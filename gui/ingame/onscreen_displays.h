@@ -15,6 +15,7 @@
 #include <string>
 
 #include "game/highscore.h"
+#include "game/race_displays.h"
 #include "gui/gui_helper.h"
 #include "gui/ingame/hud_layout.h"
 #include "gui/ingame/hud_race.h"
@@ -32,7 +33,7 @@ class LapDisplay;
 class PositionDisplay;
 class TimeDisplay;
 
-class OnscreenDisplays {
+class OnscreenDisplays : public RaceDisplays {
  public:
   static constexpr int kMaxViews = hud_layout::kMaxViews;
   static constexpr int kMaxKarts = 6;
@@ -93,41 +94,41 @@ class OnscreenDisplays {
   // imageset or picture the displays need is missing; a track without a
   // minimap picture only goes without its minimap (reported).
   OnscreenDisplays(Gui& gui, Config& config, std::unique_ptr<HudRace> race);
-  ~OnscreenDisplays();
+  ~OnscreenDisplays() override;
   OnscreenDisplays(const OnscreenDisplays&) = delete;
   OnscreenDisplays& operator=(const OnscreenDisplays&) = delete;
 
   // The per-frame refresh from the race's state and its karts' values.
-  void update();
+  void update() override;
   // Makes the sheet the GUI's when something else replaced it.
-  void activateSheet();
+  void activateSheet() override;
 
   // ---- elements (p: local player 0 or 1; other values change nothing) ----
-  void showOverlay(int p, bool on);
+  void showOverlay(int p, bool on) override;
   // Blue, green and red from a, b and c (0..1 each), opaque; `alpha` is the
   // overlay window's.
-  void setOverlayColour(int p, float a, float b, float c, float alpha);
-  void showCountdown(int p);
-  void hideCountdown(int p);
+  void setOverlayColour(int p, float a, float b, float c, float alpha) override;
+  void showCountdown(int p) override;
+  void hideCountdown(int p) override;
   // Step 0..3 shows "Count4" .. "Count1".
-  void setCountdownImage(int p, int step);
-  void updateExtraIcon(int p, int extraCode);
+  void setCountdownImage(int p, int step) override;
+  void updateExtraIcon(int p, int extraCode) override;
   // Colour 0 red, 1 green, 2 blue.
-  void setMinimapMarkerColour(int p, int marker, int colour);
+  void setMinimapMarkerColour(int p, int marker, int colour) override;
   void placeMinimapMarkers(int marker, float x, float z);
   void showMinimapMarker(int marker);
-  void hideMinimapMarker(int marker);
+  void hideMinimapMarker(int marker) override;
   void showWrongDirection(int p);
   void hideWrongDirection(int p);
   void showWaitMessage();
-  void hideWaitMessage();
-  void setWaitMessageText();
+  void hideWaitMessage() override;
+  void setWaitMessageText() override;
   void showPausedMessage();
-  void hidePausedMessage();
+  void hidePausedMessage() override;
   // Text 4030 naming the player; `name` as UTF-8 bytes.
-  void showNicknameMessage(int p, const std::string& name);
+  void showNicknameMessage(int p, const std::string& name) override;
   void showNicknameMessage(int p, const CEGUI::String& name);
-  void hideNicknameMessage(int p);
+  void hideNicknameMessage(int p) override;
   void setLapDisplay(int p, int lap, int lapCount, bool noLimit);
   void setPositionDisplay(int p, int position, int count);
   void setRaceTimeDisplay(int p, float seconds);
@@ -135,20 +136,20 @@ class OnscreenDisplays {
   void setBestLapDisplay(int p, float seconds);
 
   // ---- message box and pause dialog ----
-  void showMessageBox(int textId);
-  void openPauseDialog();
+  void showMessageBox(int textId) override;
+  void openPauseDialog() override;
   void closePauseDialog();
 
   // ---- result dialogs, opened at the race end ----
-  void showTimeTrialResults();
-  void showRaceResults();
-  void showLastManStandingResults();
-  void showChampionshipResults();
+  void showTimeTrialResults() override;
+  void showRaceResults() override;
+  void showLastManStandingResults() override;
+  void showChampionshipResults() override;
   void showChampionshipStandings();
   // Network games: the rows again from the records as they arrive.
-  void refreshResultList();
-  void refreshResultTimes();
-  void refreshResultRows();
+  void refreshResultList() override;
+  void refreshResultTimes() override;
+  void refreshResultRows() override;
 
   // ---- highscore name entry ----
   // The player's result in its table: the name entry when it places, else
@@ -157,15 +158,15 @@ class OnscreenDisplays {
   void closeHighscoreEntry();
 
   // ---- what the race asks before it acts ----
-  bool pauseDialogVisible() const;
-  bool messageBoxVisible() const;
-  bool timeTrialResultVisible() const;
-  bool raceResultVisible() const;
-  bool lastManStandingResultVisible() const;
-  bool championshipResultVisible() const;
-  bool championshipStandingsVisible() const;
-  bool highscoreEntryVisible() const;
-  bool playerEventMessageVisible(int p) const;
+  bool pauseDialogVisible() const override;
+  bool messageBoxVisible() const override;
+  bool timeTrialResultVisible() const override;
+  bool raceResultVisible() const override;
+  bool lastManStandingResultVisible() const override;
+  bool championshipResultVisible() const override;
+  bool championshipStandingsVisible() const override;
+  bool highscoreEntryVisible() const override;
+  bool playerEventMessageVisible(int p) const override;
 
   // Button handlers (public so that a test can press them).
   bool onMessageBoxOk(const CEGUI::EventArgs& args);
