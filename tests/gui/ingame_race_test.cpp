@@ -102,20 +102,6 @@ TEST_F(IngameRace, LoadBuildsTheDisplaysOverTheRace) {
   EXPECT_FALSE(gui->isImagesetPresent("Countdown"));
 }
 
-TEST_F(IngameRace, ASplitScreenRaceHasTwoViews) {
-  config.m_playType = OnscreenDisplays::kSplitScreen;
-  config.m_controlType[0] = 1;
-  config.m_controlType[1] = 2;
-  ConfigPlayer* second = config.m_player[1].modify();
-  second->character = 1;
-  second->kart = 1;
-  ASSERT_TRUE(load());
-  OnscreenDisplays& d = displays();
-  ASSERT_EQ(d.m_viewCount, 2);
-  EXPECT_NEAR(d.m_views[1].minimap->getPosition().d_y.d_scale * 768.0f, 513.5f, 0.05f);
-  EXPECT_EQ(d.m_views[1].markers[race->m_viewKart[1]]->getProperty("Image"), "Minimap_Objects/Green");
-}
-
 TEST_F(IngameRace, AQuitRequestWhileLoadingStaysForTheMainLoop) {
   EXPECT_TRUE(gui->pumpLoadingMessages());
   PostQuitMessage(3);
