@@ -45,8 +45,10 @@ TEST_F(ProgramTest, AFirstStartInAnEmptyFolderWritesTheSettingsAndComesUpAt1024B
   lang->set("de_DE.UTF-8");
   D3DPRESENT_PARAMETERS shown{};
   WORD languageAtStart = 0;
+  int settingsReads = 0;
   steering.onStep = [&](int step, GameProgram& program) {
     if (step == 6) languageAtStart = g_languageId;
+    if (step == 8) ++settingsReads;
     if (step == 8) {
       EXPECT_TRUE(fs::exists("config.dat"));
       EXPECT_FALSE(program.m_devices->settings->windowed);
@@ -56,6 +58,7 @@ TEST_F(ProgramTest, AFirstStartInAnEmptyFolderWritesTheSettingsAndComesUpAt1024B
   EXPECT_EQ(run(), 0);
   EXPECT_EQ(fs::file_size("config.dat"), 423u);
   EXPECT_EQ(languageAtStart, 1031);
+  EXPECT_EQ(settingsReads, 1);  // one pass, whatever the windowed flag
   EXPECT_EQ(shown.BackBufferWidth, 1024u);
   EXPECT_EQ(shown.BackBufferHeight, 768u);
   EXPECT_FALSE(shown.Windowed);
