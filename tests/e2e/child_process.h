@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -19,8 +20,10 @@ extern char** environ;
 
 class ChildProcess {
  public:
-  // `environment` entries replace or add variables of this process's.
-  ChildProcess(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment = {}) {
+  // `environment` entries replace or add variables of this process's;
+  // those named in `unset` are left out.
+  ChildProcess(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment = {},
+               const std::vector<std::string>& unset = {}) {
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
@@ -30,7 +33,8 @@ class ChildProcess {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string entry = *e;
-      if (!environment.count(entry.substr(0, entry.find('=')))) env.push_back(entry);
+      const std::string name = entry.substr(0, entry.find('='));
+      if (!environment.count(name) && std::find(unset.begin(), unset.end(), name) == unset.end()) env.push_back(entry);
     }
     for (const auto& [name, value] : environment) env.push_back(name + "=" + value);
     std::vector<char*> argv, envp;
@@ -97,6 +101,12 @@ class ChildProcess {
   void kill() {
     ::kill(m_pid, SIGKILL);
     wait(std::chrono::seconds(10));
+  }
+  // Asks the child to end; kills it when it has not within `grace`.
+  void terminate(std::chrono::milliseconds grace = std::chrono::seconds(5)) {
+    if (m_pid <= 0 || m_status) return;
+    ::kill(m_pid, SIGTERM);
+    if (!wait(grace)) kill();
   }
 
  private:
