@@ -89,6 +89,10 @@ class Race {
 
   // One pass of the race loop; always true.
   bool update(InputDevice& input);
+  // Before view `view` (0 or 1) is drawn: places the camera its mode uses
+  // (scene camera `view`, or in the rear and finish modes the kart's own,
+  // camera m_viewKart[view] + 2) and sets the view's rectangle and angles in
+  // the render pipeline. The keys that change the mode are the frame's.
   void updateCamera(int view, InputDevice& input);
 
   // Race progress, ranking and race end.
@@ -196,6 +200,15 @@ class Race {
   void loadMusicAndCountdown();
   void loadHighscores();
   void placeListener();
+  // The camera's steps for one view (game/race_camera.cpp). After a
+  // respawn the view's camera starts right behind the kart.
+  void resetChaseCamera(int view, Vehicle& kart, SceneItem& target);
+  // The view's camera on a leash behind the kart, aimed at its target.
+  void followKart(int view, Vehicle& kart, SceneItem& target);
+  // The kart's own camera at its target, turned against the chassis.
+  void lookBack(int kartIndex, SceneItem& target, const Position3& pivot);
+  // The view's part of the screen and its angles in the render pipeline.
+  void setViewRectangle(int view);
   // Shows text `textId` on the loading window, leaves the network game and
   // frees what was built; false.
   bool fail(int textId);
