@@ -97,15 +97,28 @@ class Race {
 
   // Race progress, ranking and race end.
   void resetProgress();
+  // Every frame while the race is not over: ranks, laps and times, the
+  // finish, the wrong-way flags and, in last man standing, who drops out.
   void updateRaceProgress();
   void updateRanks();
+  // Whether view's kart has been driving backwards over four sectors.
   bool checkWrongWay(int view);
   void updateSectorMask(Vehicle& kart);
   int lastRankedActiveKart();
   int finishedCount();
+  // Writes the finish into kart's player record (position, time, points,
+  // totals and the next start position) and returns the record; null
+  // without settings or for an index out of range.
   ConfigPlayer* recordFinish(int kart);
+  // The authority's places for the karts still racing at the end, after
+  // every real finisher, from their estimated times.
   void computeRanking();
+  // Pulls the computer drivers' speed limits toward the leading human
+  // (none in network games).
   void adjustAiSpeeds();
+  // The race end, once: the final ranking, the highscore hints and the
+  // mode's result dialog.
+  void showResults();
 
   // Every kart takes the light of the track under it.
   void applyTrackLight();
