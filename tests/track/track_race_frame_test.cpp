@@ -1,9 +1,10 @@
 // A split-screen race frame of sample track 0 on OpenGL (run under Xvfb):
 // its top half is what camera 0 alone draws into a half-height view, its
 // bottom half what camera 1 alone draws there. The frame is kept as
-// "race_split.bmp" in the working folder for a person to look at.
+// "race_split.bmp" in the test's temporary folder for a person to look at.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -68,10 +69,10 @@ class TrackRaceFrame : public PipelineTest {
   }
   // What `camera` alone draws into the top half-height view.
   std::vector<std::uint32_t> alone(SceneItem* camera) {
+    pipeline->restoreBackBuffer();
     pipeline->viewportX = pipeline->viewportY = 0;
     pipeline->targetWidth = width;
     pipeline->targetHeight = height / 2;
-    pipeline->restoreBackBuffer();
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     device->BeginScene();
     pipeline->setViewport(0, 0, width, height / 2, 0.0f, 1.0f);
@@ -119,7 +120,7 @@ TEST_F(TrackRaceFrame, ASplitScreenFrameHoldsEachCamerasHalfHeightViewOneAboveTh
     std::vector<std::uint32_t> whole = top;
     whole.insert(whole.end(), bottom.begin(), bottom.end());
     const auto bytes = writeBmp24(width, height, whole);
-    std::ofstream("race_split.bmp", std::ios::binary)
+    std::ofstream(std::filesystem::path(::testing::TempDir()) / "race_split.bmp", std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
   SceneItem* cameras[2] = {race->viewCamera(0), race->viewCamera(1)};
