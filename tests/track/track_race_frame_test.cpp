@@ -110,6 +110,13 @@ TEST_F(TrackRaceFrame, ASplitScreenFrameHoldsEachCamerasHalfHeightViewOneAboveTh
   ASSERT_EQ(race->m_viewCount, 2);
   InputDevice input;
   race->renderViews(input);
+  // Every kart's fifteen explosion and smoke parts face the camera of the
+  // view drawn last.
+  for (Vehicle* kart : race->m_karts) {
+    ASSERT_NE(kart, nullptr);
+    for (SceneItem* part : kart->m_items.explosionParts) EXPECT_EQ(part->target, race->viewCamera(1));
+    for (SceneItem* puff : kart->m_items.smoke) EXPECT_EQ(puff->target, race->viewCamera(1));
+  }
   // Each view's rectangle comes from the race camera.
   if (pipeline->viewportY != height / 2 || pipeline->targetHeight != height / 2)
     GTEST_SKIP() << "the race camera sets no view rectangles yet";
