@@ -57,24 +57,6 @@ TEST_F(RaceHitTest, AShieldTakesTheRocketAwayWithoutTheHitOrTheLaughOnlyTheBang)
   EXPECT_EQ(kart(2).m_net.m_soundStart.get(), 3);
 }
 
-TEST_F(RaceHitTest, ARocketOnlyHitsTheKartItIsLockedOnAndAKartsOwnRocketExplodesOnIt) {
-  rocketAt(1, 2, offset(positionOf(0), 0.5f));
-  race->testHits();
-  EXPECT_EQ(kart(0).m_status.rocketHit, 0.0f) << "locked on another kart";
-  EXPECT_EQ(kart(1).m_net.m_rocketFired.get(), 1);
-
-  const Position3 at = offset(positionOf(4), 0.5f);
-  rocketAt(4, 4, at);
-  kart(4).m_projectiles.rocketLaunch = 2.0f;
-  race->testHits();
-  EXPECT_EQ(kart(4).m_status.rocketHit, 1.0f);
-  EXPECT_EQ(kart(4).m_projectiles.rocketLaunch, -1.0f);
-  EXPECT_EQ(kart(4).m_net.m_explosionType.get(), 0);
-  const Position3 blast = kart(4).m_net.m_explosion.get();
-  EXPECT_EQ(blast.x, at.x);
-  EXPECT_EQ(blast.z, at.z);
-}
-
 TEST_F(RaceHitTest, OfTwoKartsOnAMineOnlyTheFirstIsHitAndTheMagnetWaitsTillItIsOver) {
   const Position3 mine = positionOf(0);
   place(1, offset(mine, 0.5f));
@@ -179,28 +161,6 @@ TEST_F(RaceHitTest, EachWeaponHitsStrictlyWithinItsReachOnlyAKartThatIsNotFallin
       EXPECT_EQ(c.timer(), fall == 0.0f ? c.started : 0.0f) << c.what << " falling " << fall;
     }
   }
-}
-
-TEST_F(RaceHitTest, AFrosterShotFreezesAndBurstsOnItsVictim) {
-  const Position3 shot = offset(positionOf(3), 1.0f);
-  kart(5).m_net.m_extraFroster.set(0.8f);
-  kart(5).m_net.m_extraFrosterPos.set(shot);
-  kart(3).m_net.m_extraFroster.set(0.5f);  // the victim's own shot goes with the burst
-  race->testHits();
-  EXPECT_EQ(kart(3).m_status.frozen, 3.0f);
-  EXPECT_EQ(kart(3).m_net.m_explosionType.get(), 1);
-  EXPECT_EQ(kart(3).m_net.m_explosion.get().x, shot.x);
-  EXPECT_EQ(kart(3).m_net.m_extraFroster.get(), 0.0f);
-}
-
-TEST_F(RaceHitTest, AnInactiveKartIsHitByNothingButARocket) {
-  kart(0).m_net.m_active.set(false);
-  kart(1).m_net.m_extraMinePos.set(positionOf(0));
-  rocketAt(2, 0, positionOf(0));
-  race->testHits();
-  EXPECT_EQ(kart(0).m_status.mineHit, 0.0f);
-  EXPECT_EQ(kart(0).m_status.rocketHit, 0.0f) << "no timer for a kart out of the race";
-  EXPECT_EQ(kart(2).m_net.m_rocketFired.get(), 0) << "yet the rocket is gone";
 }
 
 TEST(RaceEngineSound, TwentyTwoKilohertzStandingOrWithoutATopSpeedAtMostNinety) {
