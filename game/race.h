@@ -89,6 +89,10 @@ class Race {
 
   // One pass of the race loop; always true.
   bool update(InputDevice& input);
+  // Before view `view` (0 or 1) is drawn: places the camera its mode uses
+  // (scene camera `view`, or in the rear and finish modes the kart's own,
+  // camera m_viewKart[view] + 2) and sets the view's rectangle and angles in
+  // the render pipeline. The keys that change the mode are the frame's.
   void updateCamera(int view, InputDevice& input);
 
   // The frame's steps, in the order update runs them (game/race_frame*.cpp);
@@ -139,15 +143,28 @@ class Race {
 
   // Race progress, ranking and race end.
   void resetProgress();
+  // Every frame while the race is not over: ranks, laps and times, the
+  // finish, the wrong-way flags and, in last man standing, who drops out.
   void updateRaceProgress();
   void updateRanks();
+  // Whether view's kart has been driving backwards over four sectors.
   bool checkWrongWay(int view);
   void updateSectorMask(Vehicle& kart);
   int lastRankedActiveKart();
   int finishedCount();
+  // Writes the finish into kart's player record (position, time, points,
+  // totals and the next start position) and returns the record; null
+  // without settings or for an index out of range.
   ConfigPlayer* recordFinish(int kart);
+  // The authority's places for the karts still racing at the end, after
+  // every real finisher, from their estimated times.
   void computeRanking();
+  // Pulls the computer drivers' speed limits toward the leading human
+  // (none in network games).
   void adjustAiSpeeds();
+  // The race end, once: the final ranking, the highscore hints and the
+  // mode's result dialog.
+  void showResults();
 
   // Every kart takes the light of the track under it.
   void applyTrackLight();
@@ -242,6 +259,15 @@ class Race {
   void loadMusicAndCountdown();
   void loadHighscores();
   void placeListener();
+  // The camera's steps for one view (game/race_camera.cpp). After a
+  // respawn the view's camera starts right behind the kart.
+  void resetChaseCamera(int view, Vehicle& kart, SceneItem& target);
+  // The view's camera on a leash behind the kart, aimed at its target.
+  void followKart(int view, Vehicle& kart, SceneItem& target);
+  // The kart's own camera at its target, turned against the chassis.
+  void lookBack(int kartIndex, SceneItem& target, const Position3& pivot);
+  // The view's part of the screen and its angles in the render pipeline.
+  void setViewRectangle(int view);
   // Shows text `textId` on the loading window, leaves the network game and
   // frees what was built; false.
   bool fail(int textId);
