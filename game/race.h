@@ -131,9 +131,6 @@ class Race {
   void readRaceKeys(InputDevice& input);
   // Mouse to the GUI every frame, keys only while the name entry shows.
   void feedGui();
-  // The race end: ranking, hints and the result dialog of the game mode
-  // (game/race_progress.cpp).
-  void showResults();
   // The engine sound's frequency in Hz at `speed` for a top speed of
   // `maxSpeed`: 22000 standing (or without a top speed), at most 90000.
   static std::uint32_t engineFrequency(float speed, float maxSpeed);

@@ -218,10 +218,14 @@ int main(int argc, char** argv) {
       race.m_karts[k]->getPosition(at);
       away = std::max(away, std::hypot(static_cast<double>(at.x - start[k].x), static_cast<double>(at.z - start[k].z)));
     }
+    int lapped = 0;
+    for (Vehicle* kart : race.m_karts) lapped += kart && kart->m_net.m_lap.get() >= 1 ? 1 : 0;
     const double n = static_cast<double>(std::max(1L, c.steps));
     const double us = 1e6 / n;
-    std::printf("%ld physics steps in %d s of race time (%d frames); a kart ended %.0f m from its start\n", c.steps,
-                seconds, seconds * 60, away);
+    std::printf(
+        "%ld physics steps in %d s of race time (%d frames); %d of 6 karts past their first lap, one %.0f m from its "
+        "start\n",
+        c.steps, seconds, seconds * 60, lapped, away);
     std::printf("per step, thread CPU: collide %.1f us, world step %.1f us, joints %.1f us\n", c.collide * us,
                 c.world * us, c.joints * us);
     std::printf("                      six kart steps %.1f us, rest of the undrawn frame %.1f us\n", c.karts * us,
