@@ -374,7 +374,7 @@ void addTrackBasics(Entries& out, lws::SceneWriter& w, const SampleTrack& track,
     }
   }
   out.add(prefix + "road.lwo", objectBytes(road, {{"Strasse", {1, 1, 1}, 1}}, {{1, textures.road}}));
-  writeTrackObject(w, prefix + "road.lwo", lws::still(), kGroundKind, kGroundSpace);
+  writeTrackObject(w, prefix + "road.lwo", lws::still(), track.roadKind, kGroundSpace);
   for (std::size_t i = 0; i < roadPieces.size(); ++i) {
     const std::string file = prefix + "ground_" + std::to_string(i + 1) + ".lwo";
     const RoadPiece& piece = roadPieces[i];

@@ -161,4 +161,9 @@ inline const std::string kResetObject = kTrackProps + "ruecksetzer.lwo";
 
 // The other tracks, each with its scene, objects, maps and point files.
 bool addRingTrack(ArchiveWriter& writer);
+bool addCircusTrack(ArchiveWriter& writer);
 bool addForestTrack(ArchiveWriter& writer);
+bool addIslandTrack(ArchiveWriter& writer);
+bool addCanyonTrack(ArchiveWriter& writer);
+bool addPassTrack(ArchiveWriter& writer);
+bool addSaucerTrack(ArchiveWriter& writer);

@@ -45,11 +45,13 @@ struct SampleTrack {
   float wallHeight = 1.5f;
   // A stretch of the lap in shade on the light map (empty when equal).
   double shadeFrom = 0.0, shadeTo = 0.0;
+  int roadKind = 0;  // the surface kind of the road where no piece lies
+  int resetMapRows = 512;
 };
 
-// The tracks the tool writes, in index order: 0, 1 (the walled ring) and 3.
+// The eight tracks, in index order; track 1 is the small walled ring.
 std::span<const SampleTrack> sampleTracks();
-// Null for a track the tool does not write.
+// Null for an index outside 0..7.
 const SampleTrack* findSampleTrack(int index);
 
 inline constexpr int kMapSize = 512;
@@ -80,6 +82,10 @@ enum TrackKind {
   kSpeedUpKind = 15,
   kStamperKind = 16,
   kFinishKind = 19,
+  kWindKind = 20,
+  kSlideKind = 21,
+  kBandKind = 22,
+  kTriggerKind = 23,
   kTerrainKind = 25,
   kSlowGroundKind = 26
 };
