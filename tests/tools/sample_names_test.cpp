@@ -17,6 +17,7 @@
 
 #include "foundation/archive_file.h"
 #include "game/config.h"
+#include "game/kart_tuning.h"
 #include "gui/gui.h"
 #include "gui/loading_window.h"
 #include "gui/menu/menu.h"
@@ -106,6 +107,11 @@ TEST(SampleArchive, EveryEntryOpensTunesDecodeAndImagesetsAreNamedAsTheirFiles) 
     }
   }
   EXPECT_EQ(tunes, 10) << "eight tracks, the menu and the highscores";
+  // Bare tuning files of ten values for every class and driver.
+  for (int engineClass = 0; engineClass < 3; ++engineClass)
+    for (int character = 0; character < 6; ++character)
+      EXPECT_EQ(entryBytes(KartTuning::fileNameFor(engineClass, character)).size(), 40u)
+          << KartTuning::fileNameFor(engineClass, character);
   EXPECT_FALSE(entryBytes("D:\\Tamberlok\\menu\\DejaVu-LICENSE.txt").empty()) << "the fonts' licence";
 }
 

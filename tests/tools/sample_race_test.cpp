@@ -153,9 +153,14 @@ void SampleRace::checkMerge(int firstKart) {
     for (int layer = 2; layer <= 5; ++layer)
       EXPECT_NE(scene.findItem(kartObjectFile(firstKart + k), layer, 1), nullptr) << "wheel layer " << layer;
     for (const Surface* surface : kart->m_characterModel) EXPECT_NE(surface, nullptr);
-    EXPECT_NE(kart->m_items.weight, nullptr);
-    for (const SceneItem* part : kart->m_items.explosionParts) EXPECT_NE(part, nullptr);
-    for (const SceneItem* puff : kart->m_items.smoke) EXPECT_NE(puff, nullptr);
+    // Every object it finds at layer 0 (its mesh in LAYR 0), and the rest.
+    const KartItems& items = kart->m_items;
+    for (const SceneItem* item : {items.cameraTarget, items.shadow, items.magnet, items.mine, items.weight,
+                                  items.rockets[0], items.rockets[1], items.lasers[0], items.lasers[1]})
+      EXPECT_NE(item, nullptr);
+    for (const SceneItem* bubble : items.bubbles) EXPECT_NE(bubble, nullptr);
+    for (const SceneItem* part : items.explosionParts) EXPECT_NE(part, nullptr);
+    for (const SceneItem* puff : items.smoke) EXPECT_NE(puff, nullptr);
     // Every sound the race plays in 3D is mono.
     for (int slot = 0; slot < KartItems::kSoundSlots; ++slot) {
       const KartSoundSlot& s = kart->m_items.sounds[static_cast<std::size_t>(slot)];
