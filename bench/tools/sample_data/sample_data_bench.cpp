@@ -1,5 +1,5 @@
 // sample_data_bench [THREADS] [RUNS]: makes the sample archive RUNS times
-// (3 unless given) on THREADS threads (one per processor unless given) and
+// (3 unless given) on THREADS threads (one per processor when 0 or not given) and
 // prints, for the fastest run, the seconds spent on each kind of content
 // (summed over the threads that made it), on packing and in all, and the
 // archive's packed and unpacked size. Run it under `taskset -c 0,1` to see
@@ -14,8 +14,8 @@
 #include "tools/sample_data/sample_sources.h"
 
 int main(int argc, char** argv) {
-  const int threads =
-      argc > 1 ? std::max(1, std::atoi(argv[1])) : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int asked = argc > 1 ? std::atoi(argv[1]) : 0;
+  const int threads = asked > 0 ? asked : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
   SampleRun best;
   for (int i = 0; i < runs; ++i) {
