@@ -277,22 +277,39 @@ TEST_P(TrackScenes, LoadIntoTheRaceLayoutWithStartsOnTheRoad) {
   EXPECT_EQ(kinds[kExtraKind] % 3, 0) << "boxes in rows of three";
   for (PhysicsObject* box : ofKind(kExtraKind)) EXPECT_EQ(box->name, kExtraBoxObject);
 
-  // Six starts behind the line in grid order, on the road, ground below.
+  // Six starts behind the line in grid order, on the road, ground below,
+  // apart from each other and from the walls.
   const PositionMap map(*track);
   makeRay();
   std::vector<SceneItem*> starts;
   for (const auto& item : scene->objects)
     if (item->name == "start") starts.push_back(item.get());
   ASSERT_EQ(starts.size(), static_cast<std::size_t>(kStartCount));
+  const double lap = lapLength(*track);
+  double previousBehind = 0.0;
   for (std::size_t i = 0; i < starts.size(); ++i) {
     const float x = starts[i]->position[0].evaluate(0), y = starts[i]->position[1].evaluate(0),
                 z = starts[i]->position[2].evaluate(0);
-    EXPECT_GT(map.at(x, z), 200) << "start " << i << " lies just behind the line";
-    // Rows 4 m apart along the road behind the line, 2.5 m either side.
-    const Point2 slot = besideCentre(*track, fractionAlong(*track, 0.0, -4.0 * (static_cast<double>(i / 2) + 1.0)),
-                                     i % 2 == 0 ? -2.5f : 2.5f);
-    EXPECT_NEAR(std::hypot(slot.x - x, slot.z - z), 0.0f, 0.1f) << "start " << i;
+    EXPECT_NE(map.at(x, z), 0) << "start " << i;
     EXPECT_FALSE(rayDown(x, y, z, 4.0f).heights.empty()) << "start " << i;
+    // Where along the lap it stands, and how far off the centre.
+    double nearest = 0.0;
+    float off = 1e9f;
+    for (int s = 0; s < 4000; ++s) {
+      const Point2 c = centreAt(*track, s / 4000.0);
+      const float d = std::hypot(c.x - x, c.z - z);
+      if (d < off) off = d, nearest = s / 4000.0;
+    }
+    const double behind = (1.0 - nearest) * lap;
+    EXPECT_GE(behind, 2.5) << "start " << i;
+    EXPECT_LE(behind, 25.0) << "start " << i;
+    EXPECT_GE(behind, previousBehind - 0.5) << "start " << i << " lies ahead of the slot before it";
+    previousBehind = behind;
+    EXPECT_LT(off, track->wallOffset - 2.5f) << "start " << i;
+    for (std::size_t j = 0; j < i; ++j) {
+      const float dx = starts[j]->position[0].evaluate(0) - x, dz = starts[j]->position[2].evaluate(0) - z;
+      EXPECT_GT(std::hypot(dx, dz), 1.8f) << "starts " << j << " and " << i << ": karts are 1.5 m long";
+    }
   }
 
   // A kart put back at a respawn point lands on the ground.

@@ -140,15 +140,16 @@ class TrackRace : public PipelineTest {
     pipeline.reset();
     PipelineTest::TearDown();
   }
-  bool load(int game, int track, std::unique_ptr<Controller> driver) {
+  // Kart 0 on `track`, from grid slot `slot`, in engine class `engineClass`.
+  bool load(int game, int track, std::unique_ptr<Controller> driver, int slot = 0, int engineClass = 0) {
     config.m_game.set(game);
     config.m_track.set(track);
-    config.m_ccm.set(0);
+    config.m_ccm.set(engineClass);
     config.m_playType = 0;
     for (int i = 0; i < Config::kPlayerCount; ++i) {
       ConfigPlayer* r = config.m_player[i].modify();
       r->character = r->kart = i == 0 ? 0 : -1;
-      r->startPosition = i;
+      r->startPosition = i == 0 ? slot : (i == slot ? 0 : i);
       config.m_controlType[i] = 0;
     }
     race->setFactory(std::make_unique<TestDrivers>(std::move(driver)));
@@ -247,22 +248,27 @@ TEST_F(TrackRace, OnTrackZeroAKartCrossesTheLineTakesABoxAndShovesTheCrate) {
 }
 
 // On the ring a kart held at full throttle and full left lock circles the
-// obelisk: it laps again and again, never stuck at a wall, never put back.
-TEST_F(TrackRace, OnTheRingThrottleAndLeftHeldLapAgainAndAgain) {
-  ASSERT_TRUE(load(0, 1, std::make_unique<ThrottleAndLeft>()));
-  if (!surfacesInstalled()) GTEST_SKIP() << "the race installs no surface kinds yet";
-  ASSERT_NE(race->m_positionMap, nullptr);
-  LapCounter counter;
-  float slowest = 1.0f;
-  for (int i = 0; i < 6000; ++i) {
-    step();
-    Position3 p;
-    kart0().getPosition(p);
-    counter.see(race->m_positionMap->valueAt(p));
-    if (i > 1500) slowest = std::min(slowest, kart0().m_drive.m_velocity);
+// obelisk from whichever grid slot it starts, in every engine class: it
+// laps again and again, never stuck at a wall, never put back.
+TEST_F(TrackRace, OnTheRingThrottleAndLeftHeldLapFromEveryGridSlot) {
+  for (int slot = 0; slot < Config::kPlayerCount; ++slot) {
+    SCOPED_TRACE("slot " + std::to_string(slot));
+    race = std::make_unique<Race>(pipeline.get(), &gui, control);
+    ASSERT_TRUE(load(0, 1, std::make_unique<ThrottleAndLeft>(), slot, slot % 3));
+    if (!surfacesInstalled()) GTEST_SKIP() << "the race installs no surface kinds yet";
+    ASSERT_NE(race->m_positionMap, nullptr);
+    LapCounter counter;
+    float slowest = 1.0f;
+    for (int i = 0; i < 3000; ++i) {
+      step();
+      Position3 p;
+      kart0().getPosition(p);
+      counter.see(race->m_positionMap->valueAt(p));
+      if (i > 1500) slowest = std::min(slowest, kart0().m_drive.m_velocity);
+    }
+    EXPECT_GE(counter.laps, 6) << "laps in 30 s";
+    EXPECT_GT(slowest, 0.15f) << "no wall holds it once it is under way";
   }
-  EXPECT_GE(counter.laps, 8) << "laps in a minute";
-  EXPECT_GT(slowest, 0.1f) << "no wall holds it once it is under way";
 }
 
 TEST_F(TrackRace, OnTrackThreeTheBogHoldsAPlayersKartToSevenTenthsOfItsTopSpeed) {

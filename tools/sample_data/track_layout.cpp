@@ -112,6 +112,11 @@ std::array<SampleTrack, kTrackCount> makeTracks() {
   SampleTrack ring = makeTrack(1, "05", scenes[1].c_str(), {-344.5322f, 344.5313f, -349.9983f, 349.9971f}, 512, 512,
                                {0.0, 0.0}, ringCentre);
   ring.roadKind = kSlowGroundKind;
+  // Single file on the inner half: from there a kart held at full left
+  // lock circles out into its orbit round the obelisk.
+  ring.gridPerRow = 1;
+  ring.gridRowGap = 3.0f;
+  ring.gridColumns[0] = -3.5f;
   SampleTrack circus = makeTrack(2, "03", scenes[2].c_str(), {-64.6845f, 146.2955f, -68.9741f, 64.6844f}, 512, 324,
                                  {40.8, -2.1}, circusCentre);
   circus.shadeFrom = 0.62;

@@ -299,8 +299,9 @@ void writeTrackObject(lws::SceneWriter& w, const std::string& file, const lws::M
 void writeStartGrid(lws::SceneWriter& w, const SampleTrack& track) {
   for (int slot = 0; slot < kStartCount; ++slot) {
     w.addNullObject("start");
-    const double f = fractionAlong(track, 0.0, -4.0 * (slot / 2 + 1));
-    w.motion("ObjectMotion", placedOn(track, f, slot % 2 == 0 ? -2.5f : 2.5f, 0.5f));
+    const int perRow = std::clamp(track.gridPerRow, 1, 2);
+    const double f = fractionAlong(track, 0.0, -track.gridRowGap * (slot / perRow + 1));
+    w.motion("ObjectMotion", placedOn(track, f, track.gridColumns[slot % perRow], 0.5f));
   }
 }
 

@@ -46,6 +46,12 @@ struct SampleTrack {
   // A stretch of the lap in shade on the light map (empty when equal).
   double shadeFrom = 0.0, shadeTo = 0.0;
   int roadKind = 0;  // the surface kind of the road where no piece lies
+  // The start grid: rows of `gridPerRow` (1 or 2) slots `gridRowGap`
+  // metres apart behind the line, slot s in column s % gridPerRow, each
+  // column that many metres right of the centre.
+  int gridPerRow = 2;
+  float gridRowGap = 4.0f;
+  float gridColumns[2] = {-2.5f, 2.5f};
   int resetMapRows = 512;
 };
 
