@@ -89,19 +89,79 @@ class Race {
 
   // One pass of the race loop; always true.
   bool update(InputDevice& input);
+  // Before view `view` (0 or 1) is drawn: places the camera its mode uses
+  // (scene camera `view`, or in the rear and finish modes the kart's own,
+  // camera m_viewKart[view] + 2) and sets the view's rectangle and angles in
+  // the render pipeline. The keys that change the mode are the frame's.
   void updateCamera(int view, InputDevice& input);
+
+  // The frame's steps, in the order update runs them (game/race_frame*.cpp);
+  // tests run them one by one. "Now" is the race timer's game time.
+  static constexpr int kMaxPhysicsSteps = 20;
+  static constexpr double kPhysicsStep = 0.01;
+  // Fixed steps up to now, at most 20 (the rest of the time is dropped);
+  // none while paused. Returns the steps taken.
+  int stepPhysics();
+  // Boxes taken wait `steps` steps less; those whose wait is over come back.
+  void runBoxTimers(int steps);
+  // The flight sound of each rocket in the air near view 0's kart.
+  void updateRocketFlightSounds();
+  // Rockets, bubbles, shots, flashes, mines, magnets and weights of every
+  // kart against every kart simulated here.
+  void testHits();
+  void spinBoxes();
+  // Stampers near view 0's kart, the listener and the engines; not while
+  // paused.
+  void updateSounds();
+  void runCountdown();
+  // Progress and computer catch-up while racing; the results 2 s after the
+  // race is over.
+  void updateProgressOrResults();
+  void updateRaceDisplays();
+  void refreshNetworkResults();
+  void updateKartVisuals();
+  // Every view under the GUI, presented.
+  void renderViews(InputDevice& input);
+  // Time pulse, sound commit, frame count, timer tick, network exchange.
+  void endFrame();
+  // The lost-connection message of a network race.
+  void checkConnection();
+  // Space: ready, and the countdown once everybody is.
+  void checkStart(InputDevice& input);
+  void readRaceKeys(InputDevice& input);
+  // Mouse to the GUI every frame, keys only while the name entry shows.
+  void feedGui();
+  // The engine sound's frequency in Hz at `speed` for a top speed of
+  // `maxSpeed`: 22000 standing (or without a top speed), at most 90000.
+  static std::uint32_t engineFrequency(float speed, float maxSpeed);
+  // The scene camera view `view` draws from now, null when the scene has
+  // none of that index.
+  SceneItem* viewCamera(int view) const;
 
   // Race progress, ranking and race end.
   void resetProgress();
+  // Every frame while the race is not over: ranks, laps and times, the
+  // finish, the wrong-way flags and, in last man standing, who drops out.
   void updateRaceProgress();
   void updateRanks();
+  // Whether view's kart has been driving backwards over four sectors.
   bool checkWrongWay(int view);
   void updateSectorMask(Vehicle& kart);
   int lastRankedActiveKart();
   int finishedCount();
+  // Writes the finish into kart's player record (position, time, points,
+  // totals and the next start position) and returns the record; null
+  // without settings or for an index out of range.
   ConfigPlayer* recordFinish(int kart);
+  // The authority's places for the karts still racing at the end, after
+  // every real finisher, from their estimated times.
   void computeRanking();
+  // Pulls the computer drivers' speed limits toward the leading human
+  // (none in network games).
   void adjustAiSpeeds();
+  // The race end, once: the final ranking, the highscore hints and the
+  // mode's result dialog.
+  void showResults();
 
   // Every kart takes the light of the track under it.
   void applyTrackLight();
@@ -196,6 +256,15 @@ class Race {
   void loadMusicAndCountdown();
   void loadHighscores();
   void placeListener();
+  // The camera's steps for one view (game/race_camera.cpp). After a
+  // respawn the view's camera starts right behind the kart.
+  void resetChaseCamera(int view, Vehicle& kart, SceneItem& target);
+  // The view's camera on a leash behind the kart, aimed at its target.
+  void followKart(int view, Vehicle& kart, SceneItem& target);
+  // The kart's own camera at its target, turned against the chassis.
+  void lookBack(int kartIndex, SceneItem& target, const Position3& pivot);
+  // The view's part of the screen and its angles in the render pipeline.
+  void setViewRectangle(int view);
   // Shows text `textId` on the loading window, leaves the network game and
   // frees what was built; false.
   bool fail(int textId);

@@ -37,7 +37,7 @@ void readBranding(std::string_view xml, BrandingScreen (&screens)[kBrandingLangu
     return;
   }
   TiXmlDocument document;
-  document.Parse(text.c_str());
+  parseXmlText(document, text, TIXML_DEFAULT_ENCODING);
   const TiXmlElement* branding = document.FirstChildElement("Branding");
   if (!branding) return;
   for (const TiXmlElement* element = branding->FirstChildElement("Screen"); element;

@@ -33,6 +33,13 @@ bool finishChampionshipRace(Config& config, HighscoreTables* tables) {
     table->setLatest(0, entry);
     table->insert(0, entry);
     tables->save(HighscoreTables::kFileName);
+    // The standings' button has cleared the race end's hints: the menu
+    // opens on the cup's table with the highscore music.
+    config.m_showHighscores = 1;
+    config.m_highscoreMusic = 1;
+    config.m_highscoreKind = kind;
+    config.m_highscoreClass = config.m_ccm.get();
+    config.m_highscoreTrack = 0;
   }
   return false;
 }

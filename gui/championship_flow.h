@@ -12,5 +12,5 @@ class HighscoreTables;
 // track and `m_skipMenu` is set. After the cup's last race the player's
 // totals become the cup table's latest row and enter its ranking where they
 // place, the tables are saved as "highscore.dat" (without tables nothing is
-// entered), and the race end's highscore hints stay for the menu.
+// entered), and the highscore hints name that table for the menu.
 bool finishChampionshipRace(Config& config, HighscoreTables* tables);

@@ -14,10 +14,15 @@
 #include "foundation/file.h"
 #include "foundation/report.h"
 #include "gui/gui_helper.h"
+#include "gui/ingame/onscreen_displays.h"
+#include "gui/ingame/race_binding.h"
+#include "gui/loading_window.h"
 #include "gui/picture_codec.h"
+#include "gui/utf8_text.h"
 #include "input/input_device.h"
 #include "platform/gui/gui_renderer.h"
 #include "platform/input/keyboard_layout.h"
+#include "platform/window/window.h"
 #include "render/render_pipeline.h"
 
 const char* const Gui::kFontNames[kFontCount] = {"VerdanaSmall",        "VerdanaSmallItalic", "VerdanaMedium",
@@ -272,3 +277,39 @@ void Gui::unloadImageset(const CEGUI::String& name) {
 }
 
 bool Gui::isImagesetPresent(const CEGUI::String& name) const { return m_system->getRenderer()->isTextureDefined(name); }
+
+// ---- the race's side ---------------------------------------------------------
+
+void Gui::setLoadingProgress(float value) {
+  if (g_loadingWindow && g_loadingWindow->built()) g_loadingWindow->setProgress(value);
+}
+
+void Gui::setLoadingText(const std::string& text) {
+  if (g_loadingWindow && g_loadingWindow->built()) g_loadingWindow->setText(decodeUtf8(text));
+}
+
+bool Gui::pumpLoadingMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return false;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return true;
+}
+
+std::unique_ptr<RaceTexts> Gui::loadTexts(File* files, const char* fileName, int language) {
+  return std::make_unique<RaceTextTable>(files, fileName, language);
+}
+
+std::unique_ptr<RaceDisplays> Gui::createDisplays(Config& settings, Race& race) {
+  try {
+    return std::make_unique<OnscreenDisplays>(*this, settings, std::make_unique<RaceHudView>(race));
+  } catch (const CEGUI::Exception& e) {
+    reportError("The race has no in-race displays: %s", e.getMessage().c_str());
+    return nullptr;
+  }
+}

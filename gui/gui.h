@@ -81,6 +81,17 @@ class Gui : public RaceGui {
   void setDisplaySize(float width, float height) override;
   void render() override;
 
+  // The race's side: the loading window (g_loadingWindow, when there is
+  // one), the race's texts and its in-race displays. A display that cannot
+  // be built (an imageset missing) is reported and the race has none.
+  void setLoadingProgress(float value) override;
+  void setLoadingText(const std::string& text) override;
+  // Dispatches the waiting window messages; false on a quit request, which
+  // is posted again for the main loop.
+  bool pumpLoadingMessages() override;
+  std::unique_ptr<RaceTexts> loadTexts(File* files, const char* fileName, int language) override;
+  std::unique_ptr<RaceDisplays> createDisplays(Config& settings, Race& race) override;
+
   // Loads an imageset file ("Tracks.imageset"); one already loaded stays as
   // it is. Its images are then "<name>/<image>" by the name inside the file.
   void loadImageset(const CEGUI::String& fileName);

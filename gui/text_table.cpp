@@ -70,7 +70,7 @@ void TextTable::load(File& files, const char* name) {
   }
 
   TiXmlDocument document;
-  document.Parse(text.get(), nullptr, TIXML_ENCODING_UTF8);
+  parseXmlText(document, std::string_view(text.get(), static_cast<std::size_t>(size)), TIXML_ENCODING_UTF8);
   text.reset();
   const TiXmlElement* root = document.FirstChildElement("Texts");
   if (!root) return;

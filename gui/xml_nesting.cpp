@@ -1,6 +1,9 @@
 #include "gui/xml_nesting.h"
 
+#include <tinyxml.h>
+
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -50,4 +53,12 @@ bool xmlNestingWithin(std::string_view text, int maxDepth) {
     }
   }
   return true;
+}
+
+void parseXmlText(TiXmlDocument& document, std::string_view text, int encoding) {
+  // The longest UTF-8 sequence is four bytes: four NULs past the end keep
+  // every step TinyXML takes inside the copy.
+  std::string padded(text.substr(0, text.find('\0')));
+  padded.append(4, '\0');
+  document.Parse(padded.c_str(), nullptr, static_cast<TiXmlEncoding>(encoding));
 }

@@ -6,6 +6,8 @@
 
 #include <string_view>
 
+class TiXmlDocument;
+
 // Real files nest 3 to 4 deep.
 inline constexpr int kMaxXmlNesting = 256;
 
@@ -16,3 +18,9 @@ inline constexpr int kMaxXmlNesting = 256;
 // end tag closes one level. Where the two could differ (broken markup) the
 // count errs on the deep side.
 bool xmlNestingWithin(std::string_view text, int maxDepth = kMaxXmlNesting);
+
+// Parses `text` (up to its first NUL) into `document` with TinyXML's
+// `encoding` (a TiXmlEncoding). TinyXML steps over a UTF-8 lead byte's whole
+// length even where the text ends inside it, so it reads a copy padded
+// with NULs, never past the end of ours.
+void parseXmlText(TiXmlDocument& document, std::string_view text, int encoding);

@@ -1,0 +1,206 @@
+// hud_bench: the in-race displays of a six-kart race at 1024 x 768, one view
+// and a split screen, 600 frames each: the per-frame refresh alone (karts
+// moving, times running, a rocket in flight) and the refresh with the GUI
+// drawn and presented. Prints milliseconds per frame. Needs an X server
+// (xvfb-run).
+#include <unistd.h>
+
+#include <CEGUI/GUIContext.h>
+#include <CEGUI/Window.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "content/archive_writer.h"
+#include "foundation/archive_file.h"
+#include "foundation/file.h"
+#include "foundation/timer.h"
+#include "game/config.h"
+#include "gui/gui.h"
+#include "gui/ingame/hud_race.h"
+#include "gui/ingame/onscreen_displays.h"
+#include "gui/ingame/text_displays.h"
+#include "gui/text_table.h"
+#include "net/net_control.h"
+#include "platform/graphics/d3d9.h"
+#include "platform/gui/gui_renderer.h"
+#include "platform/window/window.h"
+#include "tools/sample_data/sample_sources.h"
+#include "tools/sample_data/track_samples.h"
+
+namespace {
+
+constexpr int kFrames = 600;
+
+LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Frames of 1/60 s.
+class FrameClock : public Clock {
+ public:
+  bool frequency(std::int64_t& ticksPerSecond) const override {
+    ticksPerSecond = 600;
+    return true;
+  }
+  bool counter(std::int64_t& ticks) const override {
+    ticks = m_ticks;
+    return true;
+  }
+  std::uint32_t milliseconds() const override { return static_cast<std::uint32_t>(m_ticks * 10 / 6); }
+  void nextFrame() { m_ticks += 10; }
+
+ private:
+  std::int64_t m_ticks = 0;
+};
+
+// Six karts driving round the track's middle, kart 0 firing a rocket.
+class BenchRace : public HudRace {
+ public:
+  BenchRace(int views, const TextTable& texts, const FrameClock& clock)
+      : m_views(views), m_texts(texts), m_timer(clock) {
+    m_timer.start();
+  }
+  int viewCount() const override { return m_views; }
+  int kartCount() const override { return 6; }
+  int viewKart(int view) const override { return view; }
+  bool kart(int index, HudKart& out) const override {
+    const float t = m_timer.gameTime(), angle = t * 0.3f + static_cast<float>(index);
+    out.lap = static_cast<int>(t / 40.0f);
+    out.rank = index;
+    out.trackTime = t;
+    out.extra = (static_cast<int>(t) + index) % 13;
+    out.active = true;
+    out.x = 150.0f * std::cos(angle);
+    out.z = 150.0f * std::sin(angle);
+    out.extraRocket = index == 0 ? 1.0f : 0.0f;
+    out.rocketX = out.x * 0.5f;
+    out.rocketZ = out.z * 0.5f;
+    return true;
+  }
+  int countdownState() const override { return -2; }
+  bool raceOver() const override { return false; }
+  bool paused() const override { return false; }
+  void setPausedFlag(bool) override {}
+  void setSoundsPaused(bool) override {}
+  bool wrongWay(int view) const override { return view == 1; }
+  float& wrongWayTime(int view) override { return m_wrongWayTime[view]; }
+  float eliminationTime() const override { return 0.0f; }
+  Timer& timer() override { return m_timer; }
+  void leave() override {}
+  void leaveNetwork() override {}
+  HighscoreTables* highscores() override { return nullptr; }
+  const TextTable* texts() const override { return &m_texts; }
+
+ private:
+  int m_views;
+  const TextTable& m_texts;
+  Timer m_timer;
+  float m_wrongWayTime[2] = {};
+};
+
+struct Figures {
+  double update, frame;  // milliseconds per frame
+};
+
+Figures run(Gui& gui, IDirect3DDevice9* device, Config& config, const TextTable& texts, int views) {
+  FrameClock clock;
+  auto owned = std::make_unique<BenchRace>(views, texts, clock);
+  BenchRace& race = *owned;
+  config.m_playType = views == 2 ? OnscreenDisplays::kSplitScreen : OnscreenDisplays::kOnePlayer;
+  OnscreenDisplays displays(gui, config, std::move(owned));
+  for (int p = 0; p < views; ++p) displays.setMinimapMarkerColour(p, p, 1);
+
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  for (int i = 0; i < kFrames; ++i) {
+    clock.nextFrame();
+    race.timer().tick();
+    displays.update();
+  }
+  const std::chrono::duration<double, std::milli> updating = Clock::now() - start;
+  // What the frames showed, so that the figures are of real work.
+  std::string shown;
+  for (int i = 0; i < displays.m_views[0].raceTimeDisplay->cellCount(); ++i)
+    shown += displays.m_views[0].raceTimeDisplay->cellText(i);
+  const CEGUI::UVector2 marker = displays.m_views[0].markers[0]->getPosition();
+  std::printf("  %d view(s) after %d frames: race time %s, kart 0's marker at (%.1f, %.1f)\n", views, kFrames,
+              shown.c_str(), marker.d_x.d_scale * 1024.0f, marker.d_y.d_scale * 768.0f);
+
+  DWORD pixel = 0;
+  const Clock::time_point drawStart = Clock::now();
+  for (int i = 0; i < kFrames; ++i) {
+    clock.nextFrame();
+    race.timer().tick();
+    displays.update();
+    device->BeginScene();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    gui.injectTimePulse(race.timer().gameTime());
+    gui.render();
+    device->EndScene();
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+  }
+  device->ReadBackBuffer(0, 0, 1, 1, &pixel);  // waits for the last frame
+  const std::chrono::duration<double, std::milli> drawing = Clock::now() - drawStart;
+  return {updating.count() / kFrames, drawing.count() / kFrames};
+}
+
+}  // namespace
+
+int main() {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = quietProc;
+  wc.lpszClassName = "HudBench";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, "HudBench", "hud_bench", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768, nullptr, nullptr,
+                                nullptr, nullptr);
+  ComPtr<IDirect3D9> d3d(Direct3DCreate9(31));
+  if (!window || !d3d) {
+    std::fprintf(stderr, "hud_bench: no OpenGL window (run under xvfb-run)\n");
+    return 1;
+  }
+  D3DPRESENT_PARAMETERS p{};
+  p.Windowed = 1;
+  p.BackBufferWidth = 1024;
+  p.BackBufferHeight = 768;
+  p.BackBufferFormat = D3DFMT_X8R8G8B8;
+  p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  p.hDeviceWindow = window;
+  p.EnableAutoDepthStencil = 1;
+  p.AutoDepthStencilFormat = D3DFMT_D24S8;
+  p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  ComPtr<IDirect3DDevice9> device;
+  if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, device.put()))) {
+    std::fprintf(stderr, "hud_bench: no device\n");
+    return 1;
+  }
+
+  DiskFile disk;
+  ArchiveWriter writer;
+  if (!addGuiSamples(writer) || !addMenuSamples(writer) || !addHudSamples(writer)) return 1;
+  const std::string path = "/tmp/hud_bench_" + std::to_string(getpid()) + ".sar";
+  if (!writer.write(path.c_str())) return 1;
+  ArchiveFile archive(disk);
+  if (!archive.mount(path.c_str())) return 1;
+
+  {
+    Gui gui(nullptr, nullptr, archive, GuiRenderer::createOnDevice(device.get()));
+    TextTable texts(archive, "D:\\Tamberlok/menu/IngameTexts.xml");
+    NetControl net;
+    Config config(nullptr, net, Config::SavedFile::Ignore);
+    config.m_game.set(OnscreenDisplays::kRace);
+    config.m_laps.set(3);
+    config.m_track.set(0);
+    std::printf("in-race displays, six karts, 1024 x 768, %d frames each\n", kFrames);
+    for (int views = 1; views <= 2; ++views) {
+      const Figures f = run(gui, device.get(), config, texts, views);
+      std::printf("  %s: update %.4f ms per frame; update and GUI draw %.3f ms per frame\n",
+                  views == 1 ? "one view  " : "two views ", f.update, f.frame);
+    }
+  }
+  std::remove(path.c_str());
+  return 0;
+}
