@@ -165,7 +165,9 @@ void SampleRace::checkMerge(int firstKart) {
     for (int slot = 0; slot < KartItems::kSoundSlots; ++slot) {
       const KartSoundSlot& s = kart->m_items.sounds[static_cast<std::size_t>(slot)];
       EXPECT_EQ(s.empty(), slot == 5) << "slot " << slot;
-      if (!s.empty()) EXPECT_EQ(s.channel->getChannelCount(), 1) << "slot " << slot;
+      if (!s.empty()) {
+        EXPECT_EQ(s.channel->getChannelCount(), 1) << "slot " << slot;
+      }
     }
   }
 
@@ -186,14 +188,18 @@ void SampleRace::checkMerge(int firstKart) {
   for (const auto& [kindA, spaceA] : present)
     for (const auto& [kindB, spaceB] : present)
       for (const auto& [a, b] : kSurfacePairs)
-        if (a == kindA && b == kindB)
+        if (a == kindA && b == kindB) {
           EXPECT_TRUE(scene.spacePairTable[spaceA][spaceB]->collide)
               << "kinds " << a << " (space " << spaceA << ") and " << b << " (space " << spaceB << ")";
+        }
 
   EXPECT_GE(race->m_boxes.size(), 3u) << "extra boxes";
-  for (const auto& item : scene.objects)
-    if (const auto* o = dynamic_cast<const ObjectItem*>(item.get()); o && o->soundSource && o->soundSource->channel)
+  for (const auto& item : scene.objects) {
+    const auto* o = dynamic_cast<const ObjectItem*>(item.get());
+    if (o && o->soundSource && o->soundSource->channel) {
       EXPECT_EQ(o->soundSource->channel->getChannelCount(), 1) << o->soundSource->fileName;
+    }
+  }
   race.reset();
 }
 
