@@ -38,7 +38,7 @@ constexpr double kStreamAt = 0.25;
 constexpr Spot kBoulderSpot{0.4, -4.5f};
 constexpr double kGateAt = 0.5;
 constexpr Spot kBarrierSpot{0.78, 4.5f};
-constexpr Spot kCrevasseSpot{0.9, -4.5f};
+constexpr Spot kCrevasseSpot{0.84, 5.0f};
 
 enum PassLook : std::uint16_t {
   kRock,
