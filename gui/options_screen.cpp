@@ -404,7 +404,7 @@ bool OptionsScreen::onLanguageAccepted(const CEGUI::EventArgs&) {
 
 bool OptionsScreen::onBackClicked(const CEGUI::EventArgs&) {
   m_services.playClickSound();
-  m_result = 1;
+  m_result = kResultBack;
   return true;
 }
 
@@ -421,6 +421,6 @@ bool OptionsScreen::applyOptions(const CEGUI::EventArgs&) {
     config.m_resolutionHeight = m_pendingHeight;
   }
   config.save();
-  m_result = 0;
+  m_result = kResultOk;
   return true;
 }
