@@ -101,7 +101,6 @@ RenderPipeline::RenderPipeline(DeviceManager& manager) {
   horizontalFov = static_cast<float>(2.0 * std::atan(1.0 / 2.4) * 180.0 / kPi);
   verticalFov = static_cast<float>(2.0 * std::atan(1.0 / 3.2) * 180.0 / kPi);
   stereoMode = manager.stereoMode;
-  pipelineFlag = settings.pipelineFlag;
 
   fixedFunction = settings.fixedFunction;
   D3DDISPLAYMODE desktop{};

@@ -384,7 +384,6 @@ void Menu::setPreviewViewport(float x, float y, float width, float height) {
   CEGUI::UVector2 position, size;
   GuiHelper::layoutToRelative(position, CEGUI::Vector2f(x, y), GuiHelper::kLayoutWidth, GuiHelper::kLayoutHeight);
   GuiHelper::layoutToRelative(size, CEGUI::Vector2f(width, height), GuiHelper::kLayoutWidth, GuiHelper::kLayoutHeight);
-  m_pipeline->reservedFloat0 = 75.0f;
   // The rectangle the next scene render draws into (Scene::render sets the
   // device viewport from it).
   const float w = static_cast<float>(m_pipeline->requestedWidth), h = static_cast<float>(m_pipeline->requestedHeight);
