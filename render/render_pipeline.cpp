@@ -151,6 +151,14 @@ void RenderPipeline::setViewport(int x, int y, int width, int height, float minZ
   currentDevice->SetViewport(&v);
 }
 
+void RenderPipeline::setViewArea(int x, int y, int width, int height) {
+  viewportX = x;
+  viewportY = y;
+  targetWidth = width;
+  targetHeight = height;
+  setViewport(x, y, width, height, 0.0f, 1.0f);
+}
+
 namespace {
 
 void setTransformOn(IDirect3DDevice9* device, D3DTRANSFORMSTATETYPE state, const Matrix4x3& matrix) {

@@ -62,6 +62,10 @@ class RenderPipeline {
   // drawing into textures.
   void restoreBackBuffer();
   void setViewport(int x, int y, int width, int height, float minZ, float maxZ);
+  // The rectangle the next scene render draws into: kept as the view's
+  // origin and the target's size, which Scene::render and the cameras read,
+  // and set on the current device now with depths 0..1.
+  void setViewArea(int x, int y, int width, int height);
   // The world transform on the current device, kept in the constant table
   // with its derived matrices marked stale.
   void setWorldMatrix(const Matrix4x3& world);

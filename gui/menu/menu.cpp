@@ -384,15 +384,9 @@ void Menu::setPreviewViewport(float x, float y, float width, float height) {
   CEGUI::UVector2 position, size;
   GuiHelper::layoutToRelative(position, CEGUI::Vector2f(x, y), GuiHelper::kLayoutWidth, GuiHelper::kLayoutHeight);
   GuiHelper::layoutToRelative(size, CEGUI::Vector2f(width, height), GuiHelper::kLayoutWidth, GuiHelper::kLayoutHeight);
-  // The rectangle the next scene render draws into (Scene::render sets the
-  // device viewport from it).
   const float w = static_cast<float>(m_pipeline->requestedWidth), h = static_cast<float>(m_pipeline->requestedHeight);
-  m_pipeline->viewportX = static_cast<int>(w * position.d_x.d_scale);
-  m_pipeline->viewportY = static_cast<int>(h * position.d_y.d_scale);
-  m_pipeline->targetWidth = static_cast<int>(w * size.d_x.d_scale);
-  m_pipeline->targetHeight = static_cast<int>(h * size.d_y.d_scale);
-  m_pipeline->setViewport(m_pipeline->viewportX, m_pipeline->viewportY, m_pipeline->targetWidth,
-                          m_pipeline->targetHeight, 0.0f, 1.0f);
+  m_pipeline->setViewArea(static_cast<int>(w * position.d_x.d_scale), static_cast<int>(h * position.d_y.d_scale),
+                          static_cast<int>(w * size.d_x.d_scale), static_cast<int>(h * size.d_y.d_scale));
 }
 
 void Menu::drawPreview(int kart, int ccm, int character, float x, float y, float width, float height) {
@@ -431,10 +425,7 @@ void Menu::drawPreviews() {
   } else {
     return;
   }
-  m_pipeline->viewportX = m_pipeline->viewportY = 0;
-  m_pipeline->targetWidth = m_pipeline->requestedWidth;
-  m_pipeline->targetHeight = m_pipeline->requestedHeight;
-  m_pipeline->setViewport(0, 0, m_pipeline->requestedWidth, m_pipeline->requestedHeight, 0.0f, 1.0f);
+  m_pipeline->setViewArea(0, 0, m_pipeline->requestedWidth, m_pipeline->requestedHeight);
 }
 
 bool Menu::onDeviceLost() {
