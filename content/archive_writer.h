@@ -42,9 +42,20 @@ class ArchiveWriter {
   // Codes data as an entry with the given flags (0..3) would store it.
   static PackedEntry pack(const std::uint8_t* data, std::size_t size, int flags);
 
+  // While deferred, add() keeps each entry's bytes as given; packPending()
+  // codes them later, many at once. The archive is the same either way.
+  void setDeferredPacking(bool deferred) { m_deferred = deferred; }
+  // Codes every entry still kept as given, on up to `threads` threads.
+  void packPending(int threads);
+  // Moves the entries of `other` behind this writer's, in their order.
+  void append(ArchiveWriter&& other);
+
   int entryCount() const { return static_cast<int>(m_entries.size()); }
   const std::string& entryName(int i) const { return m_entries[i].name; }
-  std::uint32_t entryUnpackedSize(int i) const { return m_entries[i].packed.unpackedSize; }
+  std::uint32_t entryUnpackedSize(int i) const {
+    return m_entries[i].pending ? static_cast<std::uint32_t>(m_entries[i].raw.size())
+                                : m_entries[i].packed.unpackedSize;
+  }
 
   // The archive's bytes.
   std::vector<std::uint8_t> build() const;
@@ -59,8 +70,11 @@ class ArchiveWriter {
     std::string name;
     std::uint8_t flags = 0;
     PackedEntry packed;
+    bool pending = false;           // kept as given until packPending()
+    std::vector<std::uint8_t> raw;  // the bytes as given while pending
   };
 
   int m_placement = 0;
+  bool m_deferred = false;
   std::vector<Entry> m_entries;
 };

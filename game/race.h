@@ -95,6 +95,49 @@ class Race {
   // the render pipeline. The keys that change the mode are the frame's.
   void updateCamera(int view, InputDevice& input);
 
+  // The frame's steps, in the order update runs them (game/race_frame*.cpp);
+  // tests run them one by one. "Now" is the race timer's game time.
+  static constexpr int kMaxPhysicsSteps = 20;
+  static constexpr double kPhysicsStep = 0.01;
+  // Fixed steps up to now, at most 20 (the rest of the time is dropped);
+  // none while paused. Returns the steps taken.
+  int stepPhysics();
+  // Boxes taken wait `steps` steps less; those whose wait is over come back.
+  void runBoxTimers(int steps);
+  // The flight sound of each rocket in the air near view 0's kart.
+  void updateRocketFlightSounds();
+  // Rockets, bubbles, shots, flashes, mines, magnets and weights of every
+  // kart against every kart simulated here.
+  void testHits();
+  void spinBoxes();
+  // Stampers near view 0's kart, the listener and the engines; not while
+  // paused.
+  void updateSounds();
+  void runCountdown();
+  // Progress and computer catch-up while racing; the results 2 s after the
+  // race is over.
+  void updateProgressOrResults();
+  void updateRaceDisplays();
+  void refreshNetworkResults();
+  void updateKartVisuals();
+  // Every view under the GUI, presented.
+  void renderViews(InputDevice& input);
+  // Time pulse, sound commit, frame count, timer tick, network exchange.
+  void endFrame();
+  // The lost-connection message of a network race.
+  void checkConnection();
+  // Space: ready, and the countdown once everybody is.
+  void checkStart(InputDevice& input);
+  void readRaceKeys(InputDevice& input);
+  // Mouse to the GUI every frame, keys only while the name entry shows.
+  void feedGui();
+  // The engine sound's frequency in Hz at `speed` for a top speed of
+  // `maxSpeed`: 22000 standing (or without a top speed), at most 90000.
+  static std::uint32_t engineFrequency(float speed, float maxSpeed);
+  // The scene camera view `view` draws from now, null when the scene has
+  // none of that index.
+  SceneItem* viewCamera(int view) const;
+
   // Race progress, ranking and race end.
   void resetProgress();
   // Every frame while the race is not over: ranks, laps and times, the

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <string>
 
 #include "gui/ingame/hud_layout.h"
 #include "gui/ingame/text_displays.h"
@@ -106,8 +108,40 @@ TEST_F(IngameDisplays, SplitScreenPutsPlayerTwoInTheLowerBand) {
   }
 }
 
+// The sample archive with the minimap imageset of track 2 left out.
+class WithoutTrack03Minimap : public File {
+ public:
+  explicit WithoutTrack03Minimap(const File& inner) : m_inner(inner.clone()) {}
+  File* clone() const override { return new WithoutTrack03Minimap(*m_inner); }
+  bool exists(const char* name) override { return !hidden(name) && m_inner->exists(name); }
+  bool open(const char* name) override {
+    if (hidden(name) || !m_inner->open(name)) return false;
+    m_size = m_inner->size();
+    return true;
+  }
+  bool create(const char*) override { return false; }
+  bool close() override {
+    m_size = 0;
+    return m_inner->close();
+  }
+  int read(void* buffer, int count) override { return m_inner->read(buffer, count); }
+  int write(const void*, int) override { return 0; }
+  bool seek(int position) override { return m_inner->seek(position); }
+  bool skip(int delta) override { return m_inner->skip(delta); }
+  int tell() override { return m_inner->tell(); }
+
+ private:
+  static bool hidden(const char* name) {
+    return name && std::string(name).find("Minimap_Track03") != std::string::npos;
+  }
+  std::unique_ptr<File> m_inner;
+};
+
 TEST_F(IngameDisplays, ATrackWithoutMinimapPictureRacesWithoutMinimap) {
-  config->m_track.set(2);  // the samples hold no picture for it
+  WithoutTrack03Minimap files(raceGuiArchive());
+  gui.reset();  // one GUI at a time
+  gui = std::make_unique<Gui>(nullptr, &input, files, GuiRenderer::createNull(1024, 768));
+  config->m_track.set(2);
   OnscreenDisplays& d = build();
   EXPECT_NE(takeMessage().find("Minimap_Track03"), std::string::npos);
   EXPECT_FALSE(d.m_views[0].minimap->isVisible());

@@ -1,5 +1,5 @@
 // The in-race displays on CEGUI's null renderer (1024 x 768) over the
-// sample GUI data with the race's imagesets, driven by a race stand-in whose
+// sample archive with the race's imagesets, driven by a race stand-in whose
 // clock the test moves by hand; "highscore.dat" goes to a scratch folder.
 #pragma once
 
@@ -22,25 +22,14 @@
 #include "platform/gui/gui_renderer.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/report_capture.h"
+#include "tests/support/sample_archive.h"
 #include "tests/support/scratch_dir.h"
 #include "tools/sample_data/sample_sources.h"
 #include "tools/sample_data/track_samples.h"
 
-inline ArchiveFile& raceGuiArchive() {
-  static MemoryFile disk;
-  static std::unique_ptr<ArchiveFile> archive = [] {
-    ArchiveWriter writer;
-    EXPECT_TRUE(addOptionsSamples(writer));
-    EXPECT_TRUE(addGuiSamples(writer));
-    EXPECT_TRUE(addMenuSamples(writer));
-    EXPECT_TRUE(addHudSamples(writer));
-    EXPECT_TRUE(writer.write(disk, "data.sar"));
-    auto mounted = std::make_unique<ArchiveFile>(disk);
-    EXPECT_TRUE(mounted->mount("data.sar"));
-    return mounted;
-  }();
-  return *archive;
-}
+// The sample archive the build wrote: the GUI's files and the race's
+// imagesets among them.
+inline ArchiveFile& raceGuiArchive() { return builtSampleArchive(); }
 
 // A clock in whole milliseconds, moved by the test.
 class ManualClock : public Clock {

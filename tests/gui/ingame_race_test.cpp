@@ -116,7 +116,14 @@ TEST_F(IngameRace, AQuitRequestWhileLoadingStaysForTheMainLoop) {
 TEST(IngameRaceGui, DisplaysThatCannotBeBuiltAreReportedAndLeftOut) {
   g_messageLevel = 1;
   g_logMessages = true;
-  Gui gui(nullptr, nullptr, sampleArchive(), GuiRenderer::createNull(1024, 768));  // no race pictures
+  // The GUI's and the menu's files, without the race's pictures.
+  MemoryFile disk;
+  ArchiveWriter writer;
+  ASSERT_TRUE(addGuiSamples(writer) && addMenuSamples(writer) && addOptionsSamples(writer));
+  ASSERT_TRUE(writer.write(disk, "data.sar"));
+  ArchiveFile menuOnly(disk);
+  ASSERT_TRUE(menuOnly.mount("data.sar"));
+  Gui gui(nullptr, nullptr, menuOnly, GuiRenderer::createNull(1024, 768));
   NetControl control;
   Config config(nullptr, control, Config::SavedFile::Ignore);
   Race race(nullptr, &gui, control);

@@ -23,26 +23,12 @@
 #include "tests/render/pipeline_fixture.h"
 #include "tests/support/audio_driver.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/sample_archive.h"
 #include "tools/sample_data/sample_sources.h"
 #include "tools/sample_data/track_samples.h"
 
-// Every sample source into one archive, as tessaline-sample-data does.
-inline std::vector<std::uint8_t> sampleArchiveBytes() {
-  ArchiveWriter writer;
-  for (const SampleSource& source : sampleSources()) EXPECT_TRUE(source.add(writer)) << source.what;
-  return writer.build();
-}
-
-inline ArchiveFile& trackArchive() {
-  static MemoryFile disk;
-  static std::unique_ptr<ArchiveFile> archive = [] {
-    disk.put("data.sar", sampleArchiveBytes());
-    auto mounted = std::make_unique<ArchiveFile>(disk);
-    EXPECT_TRUE(mounted->mount("data.sar"));
-    return mounted;
-  }();
-  return *archive;
-}
+// The archive tessaline-sample-data wrote for the tests.
+inline ArchiveFile& trackArchive() { return builtSampleArchive(); }
 
 // The collision-space pairs the race installs, both orders.
 inline constexpr int kRaceSpacePairs[][2] = {{1, 3}, {1, 5},  {2, 4}, {2, 5}, {3, 11}, {4, 4}, {4, 5}, {4, 6}, {4, 7},

@@ -32,7 +32,7 @@ constexpr Vec3 kColours[kCharacters][3] = {
 
 // Where the hands hold the steering wheel and the head turns, from the
 // seat (the object's origin).
-constexpr Vec3 kNeck{0.0f, 0.44f, 0.0f};
+constexpr Vec3 kNeck = kDriverNeck;
 constexpr float kHandX = 0.11f, kHandY = 0.22f, kHandZ = 0.28f;
 
 // A rounded limb from `a` to `b`.
@@ -209,6 +209,8 @@ std::vector<lws::ActorMotion> driverMotions() {
 }
 
 }  // namespace
+
+lwo2::Vec3 characterColour(int c) { return kColours[c][0]; }
 
 std::string characterSceneName(int c) {
   return std::string("D:\\Tamberlok\\3dobjects_cars\\") + kSceneNames[c] + ".lws";

@@ -23,6 +23,7 @@ namespace {
 using namespace sample_look;
 
 const std::string kFolder = "D:\\Tamberlok\\menu\\";
+const std::string kFontLicence = "DejaVu-LICENSE.txt";
 
 // ---- the look ---------------------------------------------------------------
 
@@ -330,14 +331,19 @@ std::string scheme() {
 
 // ---- fonts and texts ----------------------------------------------------------
 
-bool addFontFile(ArchiveWriter& writer, const char* file) {
-  std::ifstream in(std::string("/usr/share/fonts/truetype/dejavu/") + file, std::ios::binary);
+// A file of the system's DejaVu package, added under `name`.
+bool addPackageFile(ArchiveWriter& writer, const std::string& path, const std::string& name, int flags) {
+  std::ifstream in(path, std::ios::binary);
   if (!in) {
-    std::fprintf(stderr, "tessaline-sample-data: /usr/share/fonts/truetype/dejavu/%s is missing\n", file);
+    std::fprintf(stderr, "tessaline-sample-data: %s is missing\n", path.c_str());
     return false;
   }
   const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return writer.add(kFolder + file, bytes, 0);
+  return writer.add(kFolder + name, bytes, flags);
+}
+
+bool addFontFile(ArchiveWriter& writer, const char* file) {
+  return addPackageFile(writer, std::string("/usr/share/fonts/truetype/dejavu/") + file, file, 0);
 }
 
 }  // namespace
@@ -372,6 +378,8 @@ bool addGuiSamples(ArchiveWriter& writer) {
   ok = ok && addPictureImageset(writer, "Quillfen", drawImageset("Quillfen")) &&
        addPictureImageset(writer, "LoadingScreen", drawImageset("LoadingScreen"));
   ok = ok && addFontFile(writer, "DejaVuSans.ttf") && addFontFile(writer, "DejaVuSans-Oblique.ttf");
+  // The faces' licence travels with them.
+  ok = ok && addPackageFile(writer, "/usr/share/doc/fonts-dejavu-core/copyright", kFontLicence, 3);
   for (const SampleFont& font : sampleFonts()) {
     const std::string xml =
         std::string("<?xml version=\"1.0\" ?>\n<Font version=\"3\" name=\"") + font.name + "\" filename=\"" +

@@ -150,6 +150,8 @@ Mesh steeringWheelMesh(const Vec3& hub) {
 
 }  // namespace
 
+lwo2::Vec3 kartPaint(int kart) { return kPaints[kart]; }
+
 float Dice::next(float low, float high) {
   state = state * 1664525u + 1013904223u;
   return low + (high - low) * static_cast<float>(state >> 8) / static_cast<float>(1u << 24);

@@ -41,6 +41,11 @@ struct KartLayout {
 };
 
 KartLayout kartLayout(int kart);
+// The paint of kart 0..7 and the body colour of character 0..5, 0..1 each.
+lwo2::Vec3 kartPaint(int kart);
+lwo2::Vec3 characterColour(int character);
+// Where a driver's head turns: its layer's pivot, from the seat.
+inline constexpr lwo2::Vec3 kDriverNeck{0.0f, 0.44f, 0.0f};
 // "kart_0N.lwo": body 0, engine 1, wheels 2-5, steering wheel 6.
 std::vector<std::uint8_t> kartObject(int kart);
 std::string kartObjectName(int kart);  // with its folder

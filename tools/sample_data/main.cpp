@@ -1,6 +1,7 @@
 // tessaline-sample-data OUTPUT: writes a "data.sar" of sample content to
 // OUTPUT (a file path, or a directory to write "data.sar" into), then reads
-// every entry back through ArchiveFile to prove the archive loads.
+// every entry back through ArchiveFile to prove the archive loads. It
+// stops, writing nothing, when a source fails or two entries share a name.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "content/archive_writer.h"
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
+#include "tools/sample_data/sample_archive.h"
 #include "tools/sample_data/sample_sources.h"
 
 namespace {
@@ -46,19 +48,23 @@ int main(int argc, char** argv) {
   if (std::filesystem::is_directory(output, error) || (!given.empty() && given.back() == '/')) output /= "data.sar";
   if (output.has_parent_path()) std::filesystem::create_directories(output.parent_path(), error);
 
-  ArchiveWriter writer;
-  for (const SampleSource& source : sampleSources()) {
-    if (!source.add(writer)) {
-      std::fprintf(stderr, "tessaline-sample-data: could not make the %s\n", source.what);
-      return 1;
-    }
+  const SampleRun run = runSampleSources(sampleSources());
+  if (!run.ok) {
+    std::fprintf(stderr, "tessaline-sample-data: %s\n", run.error.c_str());
+    return 1;
   }
   const std::string path = output.string();
-  if (!writer.write(path.c_str())) {
+  bool written = false;
+  if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+    written = std::fwrite(run.archive.data(), 1, run.archive.size(), file) == run.archive.size();
+    written = std::fclose(file) == 0 && written;
+  }
+  if (!written) {
+    std::remove(path.c_str());
     std::fprintf(stderr, "tessaline-sample-data: cannot write %s\n", path.c_str());
     return 1;
   }
-  if (!verify(path, writer)) return 1;
-  std::printf("wrote %s: %d entries\n", path.c_str(), writer.entryCount());
+  if (!verify(path, run.writer)) return 1;
+  std::printf("wrote %s: %d entries\n", path.c_str(), run.writer.entryCount());
   return 0;
 }

@@ -1,73 +1,98 @@
 // The menu's data: its ten imagesets, the 3D preview scenes of the eight
-// karts (a kart under a null item "motor", so the engine class can scale
-// it) and the six characters, each with a camera, the two tunes and the
-// click.
+// karts and the six drivers, and the click. Each preview shows the race's
+// own model turning slowly: the kart on the right under a null "motor"
+// (the engine class scales it), the driver on the left; both scenes share
+// one camera, so the two draw side by side in one preview.
 #include "tools/sample_data/menu_samples.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
 #include <vector>
 
 #include "content/archive_writer.h"
-#include "content/lwo2_writer.h"
 #include "content/lws_writer.h"
-#include "content/ogg_vorbis_writer.h"
 #include "content/wav_writer.h"
 #include "tools/sample_data/gui_sample_names.h"
+#include "tools/sample_data/kart_samples.h"
 #include "tools/sample_data/picture_imageset.h"
 #include "tools/sample_data/sample_sources.h"
 
 namespace {
 
 const std::string kMenu = "D:\\Tamberlok\\menu\\";
-
-constexpr std::uint32_t kKartColours[8] = {0xD02020, 0x20D020, 0x2020D0, 0xD0D020,
-                                           0xD020D0, 0x20D0D0, 0xE08040, 0x8040E0};
-constexpr std::uint32_t kCharacterColours[6] = {0xF0F0F0, 0x806040, 0x40C080, 0x608020, 0xF08000, 0x404040};
 const char* const kCharacterNames[6] = {"quorrel", "affe", "alien", "kroet", "pumpkin", "tod"};
 
-// A luminous square of half-size `h` facing a camera that looks along +z.
-std::vector<std::uint8_t> square(std::uint32_t rgb, float h) {
-  lwo2::Writer w;
-  w.tags({"Paint"});
-  w.layer(0);
-  w.points({{-h, -h, 0}, {-h, h, 0}, {h, h, 0}, {h, -h, 0}});
-  w.polygons({{0, 1, 2, 3}});
-  w.polygonSurfaces({{0, 0}});
-  lwo2::Surface s("Paint");
-  s.colour(static_cast<float>((rgb >> 16) & 0xFF) / 255.0f, static_cast<float>((rgb >> 8) & 0xFF) / 255.0f,
-           static_cast<float>(rgb & 0xFF) / 255.0f);
-  s.value("LUMI", 1.0f);
-  s.value("DIFF", 0.0f);
-  w.surface(s);
-  return w.bytes();
+// One turn every `seconds`, clockwise or not seen from above.
+lws::Envelope turning(float seconds, bool clockwise) {
+  lws::Envelope e;
+  const float turn = 2.0f * std::numbers::pi_v<float> * (clockwise ? 1.0f : -1.0f);
+  e.keys = {{0.0f, 0.0f, 3}, {turn, seconds, 3}};
+  e.post = 2;  // repeat
+  return e;
+}
+
+// Both previews look from in front, a little above, at the middle.
+void previewCamera(lws::SceneWriter& w) {
+  lws::Camera camera;
+  camera.name = "Vorschau";
+  camera.motion = lws::still(0.0f, 1.3f, -3.9f);
+  camera.motion[4] = 0.26f;  // pitched down
+  w.camera(camera);
+}
+
+std::string kartScene(int kart) {
+  using namespace kart_samples;
+  const KartLayout layout = kartLayout(kart);
+  const std::string model = kartObjectName(kart);
+  lws::SceneWriter w;
+  w.timing(0, 240, 30);
+  w.ambient({1.0f, 1.0f, 1.0f}, 0.4f);
+  w.addNullObject("motor");
+  lws::Motion spin = lws::still(0.75f, 0.0f, 0.4f);
+  spin[3] = turning(9.0f, true);
+  w.motion("ObjectMotion", spin);
+  auto part = [&](int layer, lwo2::Vec3 at, int parent) {
+    w.loadObjectLayer(layer, model);
+    w.motion("ObjectMotion", lws::still(at[0], at[1], at[2]));
+    w.itemId("ParentItem", lws::objectId(parent));
+  };
+  part(1, {0, 0, 0}, 0);
+  part(2, layout.engine, 0);
+  for (int i = 0; i < 4; ++i) part(3 + i, layout.wheels[static_cast<std::size_t>(i)], 0);
+  part(7, layout.steeringWheel, 1);
+  w.entry("PivotRotation", {0, layout.steeringTiltDegrees, 0});
+  previewCamera(w);
+  return w.text();
+}
+
+std::string characterScene(int c) {
+  const std::string model = kart_samples::characterObjectName(c);
+  lws::SceneWriter w;
+  w.timing(0, 240, 30);
+  w.ambient({1.0f, 1.0f, 1.0f}, 0.4f);
+  w.addNullObject("Fahrer");
+  // Drawn larger than in the kart, so that its face reads.
+  const lws::Motion spin = {-0.95f, 0.1f, 0.4f, lws::Value(turning(11.0f, false)), 0.0f, 0.0f, 1.4f, 1.4f, 1.4f};
+  w.motion("ObjectMotion", spin);
+  w.loadObjectLayer(1, model);
+  w.motion("ObjectMotion", lws::still());
+  w.itemId("ParentItem", lws::objectId(0));
+  w.loadObjectLayer(2, model);
+  w.motion("ObjectMotion",
+           lws::still(kart_samples::kDriverNeck[0], kart_samples::kDriverNeck[1], kart_samples::kDriverNeck[2]));
+  w.itemId("ParentItem", lws::objectId(1));
+  previewCamera(w);
+  return w.text();
 }
 
 bool addScenes(ArchiveWriter& writer) {
   bool ok = true;
-  for (int k = 0; k < 8; ++k) {
-    const std::string number = std::string(k < 9 ? "0" : "") + std::to_string(k + 1);
-    const std::string model = "menu_kart_" + number + ".lwo";
-    ok = ok && writer.add(kMenu + model, square(kKartColours[k], 1.0f));
-    lws::SceneWriter w;
-    w.addNullObject("motor");
-    w.motion("ObjectMotion", lws::still(0, 0, 4));
-    w.loadObjectLayer(1, "D:\\Tamberlok/menu/" + model);
-    w.motion("ObjectMotion", lws::still(0, 0, 0));
-    w.itemId("ParentItem", lws::objectId(0));
-    w.camera({});
-    ok = ok && writer.add(kMenu + "menu_chr_sel_kart_" + number + ".lws", w.text());
-  }
-  for (int c = 0; c < 6; ++c) {
-    const std::string model = std::string("menu_chr_") + kCharacterNames[c] + ".lwo";
-    ok = ok && writer.add(kMenu + model, square(kCharacterColours[c], 0.3f));
-    lws::SceneWriter w;
-    w.loadObjectLayer(1, "D:\\Tamberlok/menu/" + model);
-    // Up and to the left of the kart, so both show in one preview.
-    w.motion("ObjectMotion", lws::still(-1.2f, 0.9f, 4));
-    w.camera({});
-    ok = ok && writer.add(kMenu + "menu_chr_sel_" + kCharacterNames[c] + ".lws", w.text());
-  }
+  for (int k = 0; k < 8; ++k)
+    ok = ok && writer.add(kMenu + "menu_chr_sel_kart_0" + std::to_string(k + 1) + ".lws", kartScene(k));
+  for (int c = 0; c < 6; ++c)
+    ok = ok && writer.add(kMenu + "menu_chr_sel_" + kCharacterNames[c] + ".lws", characterScene(c));
   return ok;
 }
 
@@ -79,26 +104,28 @@ bool addImagesets(ArchiveWriter& writer) {
   return ok;
 }
 
-// A quiet tone: the menu needs sounds that load, not music.
-std::vector<std::int16_t> tone(int samples, double hertz, int rate) {
-  std::vector<std::int16_t> pcm(static_cast<std::size_t>(samples));
-  for (int i = 0; i < samples; ++i)
-    pcm[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(2000.0 * std::sin(6.2831853 * hertz * i / rate));
-  return pcm;
-}
-
-bool addSounds(ArchiveWriter& writer) {
-  const auto menu = encodeOggVorbis(tone(22050, 440, 22050), 1, 22050);
-  const auto highscore = encodeOggVorbis(tone(22050, 660, 22050), 1, 22050);
-  const auto click = writeWav(WavDescription{}, pcm16Bytes(tone(1100, 1000, 22050)));
-  return !menu.empty() && !highscore.empty() && writer.add("D:\\Tamberlok\\musics\\menu.ogg", menu, 0) &&
-         writer.add("D:\\Tamberlok\\musics\\highscore.ogg", highscore, 0) &&
-         writer.add("D:\\Tamberlok\\soundfx\\button06.wav", click, 0);
+// The click: a short, soft blip.
+bool addClick(ArchiveWriter& writer) {
+  std::vector<std::int16_t> pcm(1100);
+  for (std::size_t i = 0; i < pcm.size(); ++i) {
+    const double t = static_cast<double>(i) / 22050.0, fall = std::exp(-t / 0.012);
+    pcm[i] = static_cast<std::int16_t>(9000.0 * fall * std::sin(2.0 * std::numbers::pi * 1000.0 * t));
+  }
+  return writer.add("D:\\Tamberlok\\soundfx\\button06.wav", writeWav(WavDescription{}, pcm16Bytes(pcm)), 0);
 }
 
 }  // namespace
 
-std::uint32_t sampleKartColour(int kart) { return kKartColours[kart]; }
-std::uint32_t sampleCharacterColour(int character) { return kCharacterColours[character]; }
+namespace {
 
-bool addMenuSamples(ArchiveWriter& writer) { return addImagesets(writer) && addScenes(writer) && addSounds(writer); }
+std::uint32_t packed(lwo2::Vec3 c) {
+  auto channel = [](float v) { return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); };
+  return channel(c[0]) << 16 | channel(c[1]) << 8 | channel(c[2]);
+}
+
+}  // namespace
+
+std::uint32_t sampleKartColour(int kart) { return packed(kart_samples::kartPaint(kart)); }
+std::uint32_t sampleCharacterColour(int character) { return packed(kart_samples::characterColour(character)); }
+
+bool addMenuSamples(ArchiveWriter& writer) { return addImagesets(writer) && addScenes(writer) && addClick(writer); }

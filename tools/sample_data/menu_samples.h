@@ -1,5 +1,5 @@
 // What the menu samples hold that tests look for: the colours of the
-// preview scenes' models.
+// preview scenes' models (a kart's paint, a driver's body).
 #pragma once
 
 #include <cstdint>

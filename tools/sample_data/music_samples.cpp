@@ -1,7 +1,9 @@
-// The tracks' music under "D:\Tamberlok\musics\": a short tune per track,
-// four bars that loop, a lead, a bass and drums in the track's mood (a
-// stone-age marimba over toms, a reed over a hand drum in the desert, a
-// flute jig in the forest), encoded as Ogg Vorbis.
+// The music under "D:\Tamberlok\musics\": a short tune per track and for
+// the menu and the highscores, four bars that loop, a lead, a bass and
+// drums in the place's mood (a stone-age marimba over toms, a reed over a
+// hand drum in the desert, brass in the circus, a flute jig in the forest,
+// a shanty on the island, a harmonica gallop in the west, bells on the
+// pass, a wobbling theremin at the landing site), encoded as Ogg Vorbis.
 #include <cmath>
 #include <string>
 #include <vector>
@@ -20,7 +22,8 @@ using synth::Wave;
 constexpr int kSteps = 32;  // eighth notes: four bars
 
 struct Tune {
-  int track;               // the track index it plays on
+  int track;               // the track index it plays on, or -1
+  const char* file;        // the music file when it plays on no track
   double stepSeconds;      // one eighth note
   double root;             // Hz of scale degree 0
   std::vector<int> scale;  // semitones of the degrees in one octave
@@ -116,6 +119,7 @@ std::vector<Tune> tunes() {
   return {
       // Stone age: minor pentatonic on A, marimba over toms.
       {0,
+       nullptr,
        0.25,
        220.0,
        {0, 3, 5, 7, 10},
@@ -129,6 +133,7 @@ std::vector<Tune> tunes() {
        0.0},
       // Desert: a Hijaz scale on D, a reed over a hand drum.
       {1,
+       nullptr,
        0.22,
        293.66,
        {0, 1, 4, 5, 7, 8, 10},
@@ -142,6 +147,7 @@ std::vector<Tune> tunes() {
        0.3},
       // Forest: a jig in G major on a flute.
       {3,
+       nullptr,
        0.2,
        392.0,
        {0, 2, 4, 5, 7, 9, 11},
@@ -153,6 +159,104 @@ std::vector<Tune> tunes() {
        Wave::Triangle,
        0.3,
        0.0},
+      // Circus: a brass fanfare in D mixolydian over a march.
+      {2,
+       nullptr,
+       0.21,
+       293.66,
+       {0, 2, 4, 5, 7, 9, 10},
+       {0, _, 0, 2, 4, _, 4, _, 7, _, 4, _, 2, _, _, _, 4, _, 4, 5, 7, _, 9, _, 10, _, 9, 7, 4, _, _, _},
+       {0, _, 4, _, 0, _, 4, _, 3, _, 0, _, 4, _, 1, _, 0, _, 4, _, 0, _, 4, _, 6, _, 4, _, 0, _, 4, _},
+       "x___x___x___x___x___x___x___x___",
+       "__x___x___x___x___x___x___x_xxx_",
+       "x_x_x_x_x_x_x_x_x_x_x_x_x_x_x_x_",
+       Wave::Saw,
+       0.35,
+       0.0},
+      // Island: a shanty in D dorian on a squeezebox.
+      {4,
+       nullptr,
+       0.19,
+       293.66,
+       {0, 2, 3, 5, 7, 9, 10},
+       {4, _, 4, 3, 2, _, 0, _, 2, _, 3, 4, 5, _, 4, _, 4, _, 4, 3, 2, _, 0, _, 1, _, 2, _, 0, _, _, _},
+       {0, _, _, 4, _, _, 0, _, _, 4, _, _, 3, _, _, 6, _, _, 0, _, _, 4, _, _, 4, _, _, 4, _, _, 0, _},
+       "x_____x_____x_____x_____x_____x_",
+       "___x_____x_____x_____x_____x____",
+       "x__x__x__x__x__x__x__x__x__x__x_",
+       Wave::Square,
+       0.25,
+       0.15},
+      // West: a harmonica gallop in G major pentatonic.
+      {5,
+       nullptr,
+       0.17,
+       392.0,
+       {0, 2, 4, 7, 9},
+       {0, _, 1, 2, 3, _, 2, 1, 0, _, _, _, 2, _, 4, 3, 2, _, 1, 0, 1, _, 2, _, 0, _, _, _, _, _, _, _},
+       {0, _, 3, _, 0, _, 3, _, 0, _, 3, _, 1, _, 3, _, 0, _, 3, _, 0, _, 3, _, 3, _, 1, _, 0, _, 3, _},
+       "x_xxx_xxx_xxx_xxx_xxx_xxx_xxx_xx",
+       "____x_______x_______x_______x___",
+       "________________________________",
+       Wave::Square,
+       0.15,
+       0.2},
+      // Pass: temple bells in a pentatonic scale on A, slow and wide.
+      {6,
+       nullptr,
+       0.3,
+       440.0,
+       {0, 2, 5, 7, 9},
+       {0, _, _, 2, 4, _, _, _, 3, _, _, 2, 1, _, _, _, 2, _, _, 4, 5, _, _, _, 4, _, 2, _, 0, _, _, _},
+       {0, _, _, _, _, _, _, _, 3, _, _, _, _, _, _, _, 4, _, _, _, _, _, _, _, 0, _, _, _, 3, _, _, _},
+       "x_______________x_______________",
+       "________x_______________x_______",
+       "____x_______x_______x_______x___",
+       Wave::Sine,
+       0.6,
+       0.0},
+      // Landing site: a theremin in a whole-tone scale over a pulse.
+      {7,
+       nullptr,
+       0.23,
+       311.13,
+       {0, 2, 4, 6, 8, 10},
+       {0, _, _, _, 3, _, 2, _, 5, _, _, _, 4, _, _, _, 3, _, 4, _, 6, _, _, _, 5, _, 3, _, 1, _, _, _},
+       {0, 0, _, 0, 0, _, 0, _, 2, 2, _, 2, 2, _, 2, _, 4, 4, _, 4, 4, _, 4, _, 3, 3, _, 3, 1, _, 1, _},
+       "x_______x_______x_______x_______",
+       "____x_______x_______x_______x___",
+       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
+       Wave::Saw,
+       0.4,
+       0.5},
+      // Menu: a bright, bouncing tune in C major.
+      {-1,
+       "D:\\Tamberlok\\musics\\menu.ogg",
+       0.2,
+       523.25,
+       {0, 2, 4, 5, 7, 9, 11},
+       {0, _, 2, 4, _, 4, 5, 4, 2, _, 0, _, 1, _, _, _, 3, _, 4, 5, _, 5, 7, 5, 4, _, 2, 1, 0, _, _, _},
+       {0, _, _, _, 4, _, _, _, 5, _, _, _, 4, _, _, _, 3, _, _, _, 0, _, _, _, 4, _, _, _, 0, _, _, _},
+       "x_______x_______x_______x_______",
+       "____x_______x_______x_______x___",
+       "x_x_x_x_x_x_x_x_x_x_x_x_x_x_x_x_",
+       Wave::Triangle,
+       0.22,
+       0.0},
+      // Highscores: a triumphant rising arpeggio in F major.
+      {-1,
+       "D:\\Tamberlok\\musics\\highscore.ogg",
+       0.19,
+       349.23,
+       {0, 2, 4, 5, 7, 9, 11},
+       {0, 2, 4, 7, 4, 7, 9, _, 7, _, _, _, 5, 7, 9, 11, 9, 11, 14, _, 11, _, _, _, 7, _, 9, _, 7, _, _, _},
+       {0, _, _, _, 0, _, _, _, 3, _, _, _, 4, _, _, _, 0, _, _, _, 5, _, _, _, 4, _, _, _, 0, _, _, _},
+       "x___x___x___x___x___x___x___x_x_",
+       "____x_______x_______x_______x___",
+       "__x___x___x___x___x___x___x___x_",
+       Wave::Saw,
+       0.25,
+       0.0},
   };
 }
 
@@ -162,10 +266,11 @@ bool addMusicSamples(ArchiveWriter& writer) {
   bool ok = true;
   for (const Tune& tune : tunes()) {
     const SampleTrack* track = findSampleTrack(tune.track);
-    if (!track) return false;
+    if (!track && !tune.file) return false;
+    const std::string file = track ? musicFile(*track) : tune.file;
     const std::vector<std::uint8_t> ogg = encodeOggVorbis(synth::toPcm16(render(tune), 0.7), 1, synth::kRate, 0.1f);
     // Already compressed: stored as it is.
-    ok = ok && !ogg.empty() && writer.add(toArchiveName(musicFile(*track).c_str()), ogg, 0);
+    ok = ok && !ogg.empty() && writer.add(toArchiveName(file.c_str()), ogg, 0);
   }
   return ok;
 }

@@ -1,15 +1,27 @@
 #include "tools/sample_data/sample_sources.h"
 
+#include "tools/sample_data/track_pieces.h"
 #include "tools/sample_data/track_samples.h"
 
 namespace {
 
 const SampleSource kSources[] = {
-    {"texts", addTextSamples},        {"GUI data", addGuiSamples},
-    {"tracks", addTrackSamples},      {"race sounds", addRaceSoundSamples},
-    {"track music", addMusicSamples}, {"race display images", addHudSamples},
-    {"menu data", addMenuSamples},    {"highscores and options data", addOptionsSamples},
-    {"karts", addKartSamples},
+    {"texts", "GUI", addTextSamples},
+    {"GUI data", "GUI", addGuiSamples},
+    {"track 0 and the files every track shares", "tracks", addTrackSamples},
+    {"track 1", "tracks", addRingTrack},
+    {"track 2", "tracks", addCircusTrack},
+    {"track 3", "tracks", addForestTrack},
+    {"track 4", "tracks", addIslandTrack},
+    {"track 5", "tracks", addCanyonTrack},
+    {"track 6", "tracks", addPassTrack},
+    {"track 7", "tracks", addSaucerTrack},
+    {"race sounds", "sounds", addRaceSoundSamples},
+    {"track music", "music", addMusicSamples},
+    {"race display images", "GUI", addHudSamples},
+    {"menu data", "GUI", addMenuSamples},
+    {"highscores and options data", "GUI", addOptionsSamples},
+    {"karts", "karts", addKartSamples},
 };
 
 }  // namespace

@@ -7,7 +7,8 @@
 class ArchiveWriter;
 
 struct SampleSource {
-  const char* what;  // for messages: "texts", "images", ...
+  const char* what;   // for messages: "texts", "track 2", ...
+  const char* group;  // what the benchmark times it under: "tracks", "karts", "GUI", "sounds", "music"
   bool (*add)(ArchiveWriter& writer);
 };
 

@@ -15,6 +15,7 @@
 #include "content/jpeg_writer.h"
 #include "content/wav_writer.h"
 #include "tools/sample_data/sample_sources.h"
+#include "tools/sample_data/track_hazards.h"
 #include "tools/sample_data/track_maps.h"
 #include "tools/sample_data/track_pieces.h"
 #include "tools/sample_data/track_samples.h"
@@ -26,14 +27,8 @@ const std::string kHazardTexture = kTrackTextures + "warnstreifen.bmp";
 const std::string kPadTexture = kTrackTextures + "beschleuniger.bmp";
 const std::string kResetTexture = kTrackTextures + "ruecksetzer.bmp";
 
-// Where track 0's pieces lie: lap fraction and metres right of the centre.
-// The driving lines keep within 1.5 m of the centre, so everything here
-// stays 3 m or more off it, and past the stretch a kart covers in the
-// first seconds from the start.
-struct Spot {
-  double f;
-  float lateral;
-};
+// Where track 0's pieces lie, past the stretch a kart covers in the first
+// seconds from the start.
 constexpr Spot kCrate{0.12, 4.0f};
 constexpr Spot kStamper{0.45, 4.5f};
 constexpr Spot kCrusher{0.55, -4.5f};
@@ -50,17 +45,6 @@ std::vector<std::uint32_t> chevronPixels() {
   return pixels;
 }
 
-// The stamper's height: up at rest, a quick drop onto the road, a slow
-// climb, over and over.
-lws::Motion stamperMotion(const SampleTrack& track) {
-  lws::Motion m = placedOn(track, kStamper.f, kStamper.lateral, 4.0f);
-  lws::Envelope height;
-  height.keys = {{4.0f, 0.0f, 3}, {1.0f, 0.4f, 3}, {4.0f, 2.0f, 3}};
-  height.post = 2;  // repeat
-  m[1] = height;
-  return m;
-}
-
 std::string sceneText(Entries& out, const SampleTrack& track) {
   lws::SceneWriter w;
   w.timing(0, 300, 30);
@@ -72,31 +56,14 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
   addTrackBasics(out, w, track, textures, sky);
   writeExtraBoxes(w, track, 0.3);
 
-  // A crate on the roadside that karts can push; it rests on the ground
-  // and stops at walls.
-  writeTrackObject(w, kTrackProps + "kiste.lwo", placedOn(track, kCrate.f, kCrate.lateral, 0.6f), kObstacleKind,
-                   kObstacleSpace, kBoxGeom, {1.2f, 1.2f, 1.2f});
-  w.body({1, 30.0, {1.2f, 1.2f, 1.2f}, 1});
-
-  // A stamper: karts under it are flattened, rockets burst on it.
-  writeTrackObject(w, kTrackProps + "stampfer.lwo", stamperMotion(track), kStamperKind, kWallSpace, kBoxGeom,
-                   {3.0f, 2.0f, 3.0f});
-  w.sound(kStamperSound);
-  // A crusher: a block that crushes karts that run into it.
-  writeTrackObject(w, kTrackProps + "presse.lwo", placedOn(track, kCrusher.f, kCrusher.lateral, 1.25f), kCrusherKind,
-                   kWallSpace, kBoxGeom, {3.0f, 2.5f, 3.0f});
-  // A speed-up pad, flat on the road, pointing along it.
-  writeTrackObject(w, kPadObject, placedOn(track, kPad.f, kPad.lateral, 0.2f), kSpeedUpKind, kMarkerSpace, kBoxGeom,
-                   {3.0f, 0.4f, 5.0f});
-  // A reset zone: whoever drives in is put back on the road behind it.
-  writeTrackObject(w, kResetObject, placedOn(track, kReset.f, kReset.lateral, 1.5f), kResetKind, kMarkerSpace, kBoxGeom,
-                   {3.0f, 3.0f, 4.0f});
-  // A pit: the zone just under the road that the wheel rays fall onto, and
-  // the dark patch that shows where it is.
-  w.addNullObject("fall_zone");
-  w.motion("ObjectMotion", placedOn(track, kPit.f, kPit.lateral, -0.8f));
-  w.geom({kBoxGeom, kFallKind, kFallSpace, {3.0f, 1.0f, 4.0f}, 0});
-  writeTrackObject(w, kTrackProps + "loch.lwo", placedOn(track, kPit.f, kPit.lateral, 0.03f));
+  // A crate on the roadside, a stamper, a crusher, a speed-up pad, a reset
+  // zone and a pit.
+  writeCrate(w, track, kCrate, kTrackProps + "kiste.lwo", {1.2f, 1.2f, 1.2f}, 30.0);
+  writeStamper(w, track, kStamper, kTrackProps + "stampfer.lwo", kStamperSound);
+  writeCrusher(w, track, kCrusher, kTrackProps + "presse.lwo");
+  writePad(w, track, kPad);
+  writeResetZone(w, track, kReset);
+  writePit(w, track, kPit, kTrackProps + "loch.lwo");
 
   // An ice pond beyond the wall, a mirror floor.
   writeTrackObject(w, kTrackProps + "eisflaeche.lwo", placedOn(track, 0.55, -20.0f, 0.02f));
@@ -188,6 +155,5 @@ bool addTrackSamples(ArchiveWriter& writer) {
   addStoneAgeFiles(out);
   // Track 0's respawn points and rocket path come with the kart samples.
   out.ok = out.ok && addTrackMaps(writer, track) && addTrackPointFiles(writer, track, true);
-  out.ok = out.ok && addRingTrack(writer) && addForestTrack(writer);
   return out.ok;
 }

@@ -6,6 +6,7 @@
 
 #include "content/bmp_writer.h"
 #include "content/jpeg_writer.h"
+#include "tools/sample_data/track_hazards.h"
 #include "tools/sample_data/track_maps.h"
 #include "tools/sample_data/track_pieces.h"
 #include "tools/sample_data/track_samples.h"
@@ -41,11 +42,10 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
                                          {0.50, 0.56, kSlowGroundKind, kBog, "Sumpf"}};
   addTrackBasics(out, w, track, {kRoad, kGrass, kFence}, sky, pieces);
   writeExtraBoxes(w, track, 0.42);
-  // Pad and reset zone off the racing line, in the markers' space.
-  writeTrackObject(w, kPadObject, placedOn(track, 0.32, -4.0f, 0.2f), kSpeedUpKind, kMarkerSpace, kBoxGeom,
-                   {3.0f, 0.4f, 5.0f});
-  writeTrackObject(w, kResetObject, placedOn(track, 0.8, 4.5f, 1.5f), kResetKind, kMarkerSpace, kBoxGeom,
-                   {3.0f, 3.0f, 4.0f});
+  // Pad and reset zone off the racing line, in the markers' space; the
+  // zone on a straight, where karts do not drift out to it.
+  writePad(w, track, {0.32, -4.0f});
+  writeResetZone(w, track, {0.68, 5.0f});
   for (const auto& [f, lateral] : kTrees) writeTrackObject(w, kTree, placedOn(track, f, lateral, 0.0f));
   writeStartGrid(w, track);
   writeSun(w, sky);

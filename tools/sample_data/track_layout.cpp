@@ -5,7 +5,9 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <numbers>
+#include <string>
 
 #include "tools/sample_data/track_maps.h"
 #include "tools/sample_data/track_samples.h"
@@ -21,17 +23,62 @@ GroundPlace stoneAgeCentre(double f) {
   return {10.0 + r * std::cos(a), 40.0 + r * std::sin(a)};
 }
 
-// Track 1: a plain ring, walled on both sides.
-constexpr double kRingRadius = 100.0;
+// Track 1: a small walled ring, about as wide as a kart's own turning
+// circle on slow ground, so that a kart holding the throttle and full left
+// lock circles it for ever, brushing the inner wall once a lap.
+constexpr double kRingRadius = 11.0;
 GroundPlace ringCentre(double f) {
   const double a = kTwoPi * f;
   return {kRingRadius * std::cos(a), kRingRadius * std::sin(a)};
+}
+
+// A loop round (cx, cz): radii rx and rz bent by a few harmonics, each
+// {order, amount, phase}; `start` turns where the lap begins.
+struct Harmonic {
+  int order;
+  double amount, phase;
+};
+GroundPlace wobblyLoop(double f, double cx, double cz, double rx, double rz, std::initializer_list<Harmonic> harmonics,
+                       double start) {
+  const double a = kTwoPi * f + start;
+  double g = 1.0;
+  for (const Harmonic& h : harmonics) g += h.amount * std::sin(h.order * a + h.phase);
+  return {cx + rx * g * std::cos(a), cz + rz * g * std::sin(a)};
+}
+
+// Track 2: the long oval of a Roman circus, the line on its top straight.
+GroundPlace circusCentre(double f) {
+  const double a = kTwoPi * f + std::numbers::pi / 2.0;
+  return {40.8 + 93.0 * std::cos(a), -2.1 + 56.0 * std::sin(a)};
 }
 
 // Track 3: a small egg-shaped loop through the forest.
 GroundPlace forestCentre(double f) {
   const double a = kTwoPi * f;
   return {112.0 * std::cos(a), 80.0 * std::sin(a) + 12.0 * std::sin(2.0 * a)};
+}
+
+// Track 4: along the coast of an island.
+GroundPlace islandCentre(double f) {
+  return wobblyLoop(f, 0.0, 0.0, 130.0, 120.0, {{2, 0.12, 0.7}, {3, 0.09, 2.1}, {5, 0.03, 0.3}},
+                    -std::numbers::pi / 2.0);
+}
+
+// Track 5: a kidney-shaped run through a canyon town.
+GroundPlace canyonCentre(double f) {
+  return wobblyLoop(f, -6.4, -15.0, 140.0, 110.0, {{2, 0.10, 1.2}, {3, 0.13, 0.4}, {4, 0.03, 2.0}},
+                    -std::numbers::pi / 2.0);
+}
+
+// Track 6: a tall loop over a mountain pass.
+GroundPlace passCentre(double f) {
+  return wobblyLoop(f, 17.6, 8.2, 110.0, 160.0, {{2, 0.08, 0.3}, {3, 0.12, 1.9}, {5, 0.025, 1.0}}, 0.0);
+}
+
+// Track 7: round the landing site, pinched at its waist like a saucer.
+GroundPlace saucerCentre(double f) {
+  return wobblyLoop(f, -25.3, 6.5, 160.0, 118.0, {{2, -0.14, std::numbers::pi / 2.0}, {4, 0.05, 0.5}, {3, 0.05, 2.5}},
+                    -std::numbers::pi / 2.0);
 }
 
 SampleTrack makeTrack(int index, const char* number, const char* scene, MapRect rect, int minimapWidth,
@@ -48,23 +95,56 @@ SampleTrack makeTrack(int index, const char* number, const char* scene, MapRect 
   return t;
 }
 
-std::array<SampleTrack, 3> makeTracks() {
+constexpr std::size_t kTrackCount = 8;
+
+std::array<SampleTrack, kTrackCount> makeTracks() {
+  const char* const scene = "D:\\Tamberlok\\3dobjects_tracks\\track_";
+  auto named = [&](const char* leaf) { return std::string(scene) + leaf + ".lws"; };
+  static const std::string scenes[kTrackCount] = {
+      track0::kSceneFile,       named("05_aegypten"),     named("03_rom"),       named("04_robinhood"),
+      named("02_pirateninsel"), named("06_wilderwesten"), named("08_shimalaya"), named("07_ufo"),
+  };
   SampleTrack stoneAge =
-      makeTrack(0, "01", track0::kSceneFile, {track0::kMinX, track0::kMaxX, track0::kMinZ, track0::kMaxZ}, 512, 489,
+      makeTrack(0, "01", scenes[0].c_str(), {track0::kMinX, track0::kMaxX, track0::kMinZ, track0::kMaxZ}, 512, 489,
                 {10.0, 40.0}, stoneAgeCentre);
   stoneAge.shadeFrom = 0.3;
   stoneAge.shadeTo = 0.45;
-  SampleTrack ring = makeTrack(1, "05", "D:\\Tamberlok\\3dobjects_tracks\\track_05_aegypten.lws",
-                               {-344.5322f, 344.5313f, -349.9983f, 349.9971f}, 512, 512, {0.0, 0.0}, ringCentre);
-  SampleTrack forest = makeTrack(3, "04", "D:\\Tamberlok\\3dobjects_tracks\\track_04_robinhood.lws",
-                                 {-250.0f, 250.0f, -250.0f, 250.0f}, 512, 512, {0.0, 0.0}, forestCentre);
+  SampleTrack ring = makeTrack(1, "05", scenes[1].c_str(), {-344.5322f, 344.5313f, -349.9983f, 349.9971f}, 512, 512,
+                               {0.0, 0.0}, ringCentre);
+  ring.roadKind = kSlowGroundKind;
+  // Single file on the inner half: from there a kart held at full left
+  // lock circles out into its orbit round the obelisk.
+  ring.gridPerRow = 1;
+  ring.gridRowGap = 3.0f;
+  ring.gridColumns[0] = -3.5f;
+  SampleTrack circus = makeTrack(2, "03", scenes[2].c_str(), {-64.6845f, 146.2955f, -68.9741f, 64.6844f}, 512, 324,
+                                 {40.8, -2.1}, circusCentre);
+  circus.shadeFrom = 0.62;
+  circus.shadeTo = 0.7;
+  SampleTrack forest =
+      makeTrack(3, "04", scenes[3].c_str(), {-250.0f, 250.0f, -250.0f, 250.0f}, 512, 512, {0.0, 0.0}, forestCentre);
   forest.shadeFrom = 0.55;
   forest.shadeTo = 0.7;
-  return {stoneAge, ring, forest};
+  SampleTrack island =
+      makeTrack(4, "02", scenes[4].c_str(), {-310.5f, 310.5f, -310.5f, 310.5f}, 512, 512, {0.0, 0.0}, islandCentre);
+  island.shadeFrom = 0.4;
+  island.shadeTo = 0.48;
+  SampleTrack canyon = makeTrack(5, "06", scenes[5].c_str(), {-257.9001f, 245.079f, -226.4495f, 196.2463f}, 512, 431,
+                                 {-6.4, -15.0}, canyonCentre);
+  canyon.shadeFrom = 0.2;
+  canyon.shadeTo = 0.3;
+  SampleTrack pass = makeTrack(6, "08", scenes[6].c_str(), {-232.423f, 267.577f, -262.0842f, 278.5626f}, 473, 512,
+                               {17.6, 8.2}, passCentre);
+  pass.shadeFrom = 0.7;
+  pass.shadeTo = 0.82;
+  SampleTrack saucer = makeTrack(7, "07", scenes[7].c_str(), {-260.8393f, 210.1982f, -181.7651f, 194.7147f}, 512, 409,
+                                 {-25.3, 6.5}, saucerCentre);
+  saucer.resetMapRows = 392;
+  return {stoneAge, ring, circus, forest, island, canyon, pass, saucer};
 }
 
-const std::array<SampleTrack, 3>& tracks() {
-  static const std::array<SampleTrack, 3> all = makeTracks();
+const std::array<SampleTrack, kTrackCount>& tracks() {
+  static const std::array<SampleTrack, kTrackCount> all = makeTracks();
   return all;
 }
 
@@ -75,8 +155,8 @@ struct ArcTable {
 };
 
 const ArcTable& arcTable(const SampleTrack& track) {
-  static const std::array<ArcTable, 3> tables = [] {
-    std::array<ArcTable, 3> built;
+  static const std::array<ArcTable, kTrackCount> tables = [] {
+    std::array<ArcTable, kTrackCount> built;
     for (std::size_t i = 0; i < built.size(); ++i) {
       const SampleTrack& t = tracks()[i];
       std::vector<double>& d = built[i].distance;
@@ -91,8 +171,7 @@ const ArcTable& arcTable(const SampleTrack& track) {
     }
     return built;
   }();
-  const auto at = static_cast<std::size_t>(&track - tracks().data());
-  return tables[std::min(at, tables.size() - 1)];
+  return tables[static_cast<std::size_t>(std::clamp(track.index, 0, static_cast<int>(kTrackCount) - 1))];
 }
 
 double distanceAt(const SampleTrack& track, double f) {
@@ -127,9 +206,7 @@ std::string miniMapFolder() { return "D:\\Tamberlok\\mini_maps\\"; }
 std::span<const SampleTrack> sampleTracks() { return tracks(); }
 
 const SampleTrack* findSampleTrack(int index) {
-  for (const SampleTrack& t : tracks())
-    if (t.index == index) return &t;
-  return nullptr;
+  return index >= 0 && index < static_cast<int>(kTrackCount) ? &tracks()[static_cast<std::size_t>(index)] : nullptr;
 }
 
 Point2 centreAt(const SampleTrack& track, double f) {

@@ -72,10 +72,10 @@ std::uint32_t grey(int level) {
   return l << 16 | l << 8 | l;
 }
 
-std::vector<std::uint8_t> pcx(const std::vector<std::uint8_t>& values) {
+std::vector<std::uint8_t> pcx(const std::vector<std::uint8_t>& values, int rows = kMapSize) {
   std::vector<std::uint32_t> palette(256);
   for (int i = 0; i < 256; ++i) palette[static_cast<std::size_t>(i)] = grey(i);
-  return writePcx8(kMapSize, kMapSize, values, palette);
+  return writePcx8(kMapSize, rows, values, palette);
 }
 
 bool add(ArchiveWriter& writer, const std::string& name, const std::vector<std::uint8_t>& bytes, int flags = 3) {
@@ -91,19 +91,22 @@ constexpr int kMapPacking = 1;
 bool addTrackMaps(ArchiveWriter& writer, const SampleTrack& track) {
   const NearestCentre nearest = nearestCentre(track, kMapSize, kMapSize);
   const std::vector<std::uint8_t> positions = positionValues(track, nearest);
-  std::vector<std::uint8_t> reset(positions.size());
   // Full light (170 reads as 1.0) but on the track's shaded stretch.
   const std::vector<std::uint32_t> levels = {grey(170), grey(110)};
   std::vector<std::uint8_t> light(positions.size());
   for (std::size_t i = 0; i < positions.size(); ++i) {
-    // The reset map marks where a kart may be put back: the paved road.
-    reset[i] = nearest.distance[i] <= track.roadHalfWidth ? 255 : 0;
     const float f = nearest.fraction[i];
     const bool shaded = f > track.shadeFrom && f < track.shadeTo;
     light[i] = positions[i] != 0 && shaded ? 1 : 0;
   }
+  // The reset map marks where a kart may be put back: the paved road. It
+  // has rows of its own on a track whose map was drawn shorter.
+  const NearestCentre resetGrid =
+      track.resetMapRows == kMapSize ? nearest : nearestCentre(track, kMapSize, track.resetMapRows);
+  std::vector<std::uint8_t> reset(resetGrid.distance.size());
+  for (std::size_t i = 0; i < reset.size(); ++i) reset[i] = resetGrid.distance[i] <= track.roadHalfWidth ? 255 : 0;
   return add(writer, positionMapFile(track), pcx(positions), kMapPacking) &&
-         add(writer, resetMapFile(track), pcx(reset), kMapPacking) &&
+         add(writer, resetMapFile(track), pcx(reset, track.resetMapRows), kMapPacking) &&
          add(writer, lightMapFile(track), writeBmp8(kMapSize, kMapSize, light, levels), kMapPacking);
 }
 

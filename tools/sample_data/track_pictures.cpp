@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "tools/sample_data/menu_icons.h"
 #include "tools/sample_data/picture_imageset.h"
+#include "tools/sample_data/track_maps.h"
 #include "tools/sample_data/track_samples.h"
 
 namespace {
@@ -89,7 +91,23 @@ Canvas cup(int number, const std::vector<int>& files) {
 }  // namespace
 
 std::vector<std::uint8_t> samplePositionMap(int fileNumber) {
-  if (fileNumber == 1) return track0::positionMap();
+  char number[8];
+  std::snprintf(number, sizeof number, "%02d", fileNumber);
+  for (const SampleTrack& track : sampleTracks()) {
+    if (std::string(track.number) != number) continue;
+    // The same map, over a square just round the road, so that the picture
+    // shows the road large whatever the size of the rectangle it lies in.
+    float minX = 1e9f, maxX = -1e9f, minZ = 1e9f, maxZ = -1e9f;
+    for (int i = 0; i < 720; ++i) {
+      const Point2 p = centreAt(track, i / 720.0);
+      minX = std::min(minX, p.x), maxX = std::max(maxX, p.x), minZ = std::min(minZ, p.z), maxZ = std::max(maxZ, p.z);
+    }
+    const float half = std::max(maxX - minX, maxZ - minZ) / 2.0f + track.wallOffset + 4.0f;
+    const float cx = (minX + maxX) / 2.0f, cz = (minZ + maxZ) / 2.0f;
+    SampleTrack framed = track;
+    framed.rect = {cx - half, cx + half, cz - half, cz + half};
+    return positionValues(framed, nearestCentre(framed, kMap, kMap));
+  }
   return {};
 }
 

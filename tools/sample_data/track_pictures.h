@@ -7,6 +7,6 @@
 #include <vector>
 
 // The position map of the track with file number 1..8 (512 x 512, one byte
-// per pixel, 0 off the road, rising along the lap), or empty when the tool
-// has no such track yet.
+// per pixel, 0 off the road, rising along the lap), framed on its road, or
+// empty for another number.
 std::vector<std::uint8_t> samplePositionMap(int fileNumber);

@@ -299,8 +299,9 @@ void writeTrackObject(lws::SceneWriter& w, const std::string& file, const lws::M
 void writeStartGrid(lws::SceneWriter& w, const SampleTrack& track) {
   for (int slot = 0; slot < kStartCount; ++slot) {
     w.addNullObject("start");
-    const double f = fractionAlong(track, 0.0, -4.0 * (slot / 2 + 1));
-    w.motion("ObjectMotion", placedOn(track, f, slot % 2 == 0 ? -2.5f : 2.5f, 0.5f));
+    const int perRow = std::clamp(track.gridPerRow, 1, 2);
+    const double f = fractionAlong(track, 0.0, -track.gridRowGap * (slot / perRow + 1));
+    w.motion("ObjectMotion", placedOn(track, f, track.gridColumns[slot % perRow], 0.5f));
   }
 }
 
@@ -374,7 +375,7 @@ void addTrackBasics(Entries& out, lws::SceneWriter& w, const SampleTrack& track,
     }
   }
   out.add(prefix + "road.lwo", objectBytes(road, {{"Strasse", {1, 1, 1}, 1}}, {{1, textures.road}}));
-  writeTrackObject(w, prefix + "road.lwo", lws::still(), kGroundKind, kGroundSpace);
+  writeTrackObject(w, prefix + "road.lwo", lws::still(), track.roadKind, kGroundSpace);
   for (std::size_t i = 0; i < roadPieces.size(); ++i) {
     const std::string file = prefix + "ground_" + std::to_string(i + 1) + ".lwo";
     const RoadPiece& piece = roadPieces[i];

@@ -106,9 +106,9 @@ void writeTrackSpaces(lws::SceneWriter& w);
 // origin, with a geom when `kind` is 0 or more.
 void writeTrackObject(lws::SceneWriter& w, const std::string& file, const lws::Motion& motion, int kind = -1,
                       int space = 0, int geomType = kTriMeshGeom, std::array<float, 3> geomSize = {1, 1, 1});
-// Six "start" nulls, grid slots 0..5: two columns 2.5 m either side of the
-// centre (even slots on the left), rows 4 m apart behind the line, facing
-// along the road.
+// Six "start" nulls, grid slots 0..5, behind the line in the track's rows
+// (two columns 2.5 m either side of the centre, even slots on the left,
+// rows 4 m apart, unless the track says otherwise), facing along the road.
 void writeStartGrid(lws::SceneWriter& w, const SampleTrack& track);
 // The finish line: a painted stripe and a box across the road that keeps
 // 0.5 from the walls.
@@ -161,4 +161,9 @@ inline const std::string kResetObject = kTrackProps + "ruecksetzer.lwo";
 
 // The other tracks, each with its scene, objects, maps and point files.
 bool addRingTrack(ArchiveWriter& writer);
+bool addCircusTrack(ArchiveWriter& writer);
 bool addForestTrack(ArchiveWriter& writer);
+bool addIslandTrack(ArchiveWriter& writer);
+bool addCanyonTrack(ArchiveWriter& writer);
+bool addPassTrack(ArchiveWriter& writer);
+bool addSaucerTrack(ArchiveWriter& writer);

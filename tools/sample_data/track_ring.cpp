@@ -1,12 +1,15 @@
-// Track 1 ("aegypten"): a plain ring through the desert, walled on both
-// sides. Its bend never ends, so a kart that only holds the throttle meets
-// the outer wall at a glancing angle and the wall takes it round, lap after
-// lap. Pyramids stand in the middle and around it.
+// Track 1 ("aegypten"): a small walled ring of sand-swept paving round an
+// obelisk, all of it slow ground. On it a kart's own turning circle at full
+// left lock is about as wide as the ring, so a kart holding the throttle
+// and left circles the obelisk lap after lap, brushing the inner wall; one
+// holding the throttle alone meets the outer wall at a glancing angle and
+// the wall takes it round. Pyramids stand out in the desert.
 #include <string>
 #include <vector>
 
 #include "content/bmp_writer.h"
 #include "content/jpeg_writer.h"
+#include "tools/sample_data/track_hazards.h"
 #include "tools/sample_data/track_maps.h"
 #include "tools/sample_data/track_pieces.h"
 #include "tools/sample_data/track_samples.h"
@@ -16,14 +19,17 @@ namespace {
 const std::string kRoad = kTrackTextures + "strasse_aegypten.jpg";
 const std::string kSand = kTrackTextures + "sand_aegypten.bmp";
 const std::string kStone = kTrackTextures + "sandstein_aegypten.bmp";
+const std::string kPyramids = kTrackObjects + "track_05_pyramiden.lwo";
+const std::string kObelisk = kTrackProps + "obelisk.lwo";
+const std::string kPalm = kTrackProps + "palme_aegypten.lwo";
 
 // Where pyramids stand: offset from the hub, half width, height.
 struct Pyramid {
   float x, z, halfWidth, height;
 };
-constexpr Pyramid kPyramids[] = {
-    {0.0f, 0.0f, 30.0f, 40.0f},       {-35.0f, 45.0f, 14.0f, 18.0f},  {180.0f, 60.0f, 40.0f, 55.0f},
-    {-170.0f, -120.0f, 35.0f, 45.0f}, {40.0f, -210.0f, 28.0f, 36.0f},
+constexpr Pyramid kPyramidPlaces[] = {
+    {70.0f, 40.0f, 22.0f, 30.0f},     {-60.0f, 55.0f, 14.0f, 18.0f},  {180.0f, 60.0f, 40.0f, 55.0f},
+    {-170.0f, -120.0f, 35.0f, 45.0f}, {40.0f, -150.0f, 28.0f, 36.0f},
 };
 
 std::string sceneText(Entries& out, const SampleTrack& track) {
@@ -39,12 +45,44 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
   sky.fogTo = 260.0f;
   addTrackBasics(out, w, track, {kRoad, kSand, kStone}, sky);
   writeExtraBoxes(w, track, 0.5);
-  const std::string pyramids = kTrackObjects + "track_05_pyramiden.lwo";
-  writeTrackObject(w, pyramids, lws::still());
+  writeTrackObject(w, kPyramids, lws::still());
+  writeProp(w, kObelisk, static_cast<float>(track.hub.x), static_cast<float>(track.hub.z));
+  for (int i = 0; i < 8; ++i)
+    writePropBeside(w, track, (i + 0.5) / 8.0, 11.0f + 2.0f * static_cast<float>(i % 2), kPalm);
   writeStartGrid(w, track);
   writeSun(w, sky);
   writeCameraAndFog(w, track, sky);
   return w.text();
+}
+
+std::vector<std::uint8_t> obeliskObject() {
+  lwo2::Mesh m;
+  m.box({0, 0.3f, 0}, {1.1f, 0.3f, 1.1f}, 0);
+  m.hexahedron({lwo2::Vec3{-0.6f, 0.6f, -0.6f},
+                {0.6f, 0.6f, -0.6f},
+                {0.6f, 0.6f, 0.6f},
+                {-0.6f, 0.6f, 0.6f},
+                {-0.4f, 7.0f, -0.4f},
+                {0.4f, 7.0f, -0.4f},
+                {0.4f, 7.0f, 0.4f},
+                {-0.4f, 7.0f, 0.4f}},
+               0);
+  m.cone({0, 7.0f, 0}, 1, 0.57f, 1.0f, 4, 1, 1);
+  return lwo2::objectFile({{0, {0, 0, 0}, "Obelisk", m}}, {plainLook("Granit", colour(196, 150, 110)),
+                                                           plainLook("Gold", colour(240, 200, 60), 0.2f, 0.8f)});
+}
+
+std::vector<std::uint8_t> palmObject() {
+  lwo2::Mesh m;
+  m.cylinder({0, 2.5f, 0}, 1, 0.2f, 2.5f, 6, 0, 0);
+  for (int i = 0; i < 6; ++i) {
+    const std::uint32_t first = m.pointCount();
+    m.ellipsoid({1.3f, 5.0f, 0}, {1.4f, 0.12f, 0.4f}, 6, 3, 1);
+    m.rotate(first, 2, -0.35f, {0, 5.0f, 0});
+    m.rotate(first, 1, 6.2831853f * static_cast<float>(i) / 6.0f, {0, 5.0f, 0});
+  }
+  return lwo2::objectFile({{0, {0, 0, 0}, "Palme", m}},
+                          {plainLook("Stamm", colour(120, 90, 55)), plainLook("Wedel", colour(60, 140, 50))});
 }
 
 }  // namespace
@@ -53,13 +91,15 @@ bool addRingTrack(ArchiveWriter& writer) {
   const SampleTrack& track = *findSampleTrack(1);
   Entries out{writer};
   out.add(track.sceneFile, sceneText(out, track));
-  out.add(kRoad, writeJpegRgb(128, 128, roadPixels(150, 135, 110, 21u), {}));
+  out.add(kRoad, writeJpegRgb(128, 128, roadPixels(170, 150, 115, 21u), {}));
   out.add(kSand, writeBmp24(64, 64, speckled(64, 214, 186, 130, 12, 23u)));
   out.add(kStone, writeBmp24(64, 64, bandedPixels(64, 16, rgb(200, 170, 110), rgb(175, 145, 90))));
   Mesh pyramids;
-  for (const Pyramid& p : kPyramids)
+  for (const Pyramid& p : kPyramidPlaces)
     pyramids.pyramid({static_cast<float>(track.hub.x) + p.x, -0.05f, static_cast<float>(track.hub.z) + p.z},
                      p.halfWidth, p.height);
-  out.add(kTrackObjects + "track_05_pyramiden.lwo", objectBytes(pyramids, {{"Pyramide", {1, 1, 1}, 1}}, {{1, kStone}}));
+  out.add(kPyramids, objectBytes(pyramids, {{"Pyramide", {1, 1, 1}, 1}}, {{1, kStone}}));
+  out.add(kObelisk, obeliskObject());
+  out.add(kPalm, palmObject());
   return out.ok && addTrackMaps(writer, track) && addTrackPointFiles(writer, track);
 }

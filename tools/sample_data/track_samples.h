@@ -45,11 +45,19 @@ struct SampleTrack {
   float wallHeight = 1.5f;
   // A stretch of the lap in shade on the light map (empty when equal).
   double shadeFrom = 0.0, shadeTo = 0.0;
+  int roadKind = 0;  // the surface kind of the road where no piece lies
+  // The start grid: rows of `gridPerRow` (1 or 2) slots `gridRowGap`
+  // metres apart behind the line, slot s in column s % gridPerRow, each
+  // column that many metres right of the centre.
+  int gridPerRow = 2;
+  float gridRowGap = 4.0f;
+  float gridColumns[2] = {-2.5f, 2.5f};
+  int resetMapRows = 512;
 };
 
-// The tracks the tool writes, in index order: 0, 1 (the walled ring) and 3.
+// The eight tracks, in index order; track 1 is the small walled ring.
 std::span<const SampleTrack> sampleTracks();
-// Null for a track the tool does not write.
+// Null for an index outside 0..7.
 const SampleTrack* findSampleTrack(int index);
 
 inline constexpr int kMapSize = 512;
@@ -80,6 +88,10 @@ enum TrackKind {
   kSpeedUpKind = 15,
   kStamperKind = 16,
   kFinishKind = 19,
+  kWindKind = 20,
+  kSlideKind = 21,
+  kBandKind = 22,
+  kTriggerKind = 23,
   kTerrainKind = 25,
   kSlowGroundKind = 26
 };

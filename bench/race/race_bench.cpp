@@ -1,0 +1,243 @@
+// A race as the frame runs it, without drawing: six computer drivers on
+// sample track 0, the recording graphics and sound devices, 60 s of race
+// time at 60 frames a second after the countdown. Prints the drawing
+// thread's CPU time per physics step (0.01 s of race) of
+// - the physics: collision pass, world step, and emptying the contacts with
+//   the transforms invalidated ("joints");
+// - the six kart steps;
+// - the rest of the undrawn frame (hits, sounds, progress, visuals, the
+//   network exchange, keys), spread over the frame's steps;
+// - and their sum. 20 steps must fit a 60 Hz frame beside the drawing.
+//
+//   race_bench [seconds]   default 60
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "content/archive_writer.h"
+#include "foundation/archive_file.h"
+#include "foundation/file.h"
+#include "foundation/timer.h"
+#include "game/config.h"
+#include "game/race.h"
+#include "input/input_device.h"
+#include "net/net_control.h"
+#include "platform/graphics/d3d9_recording.h"
+#include "platform/input/key_codes.h"
+#include "platform/window/window.h"
+#include "render/device_manager.h"
+#include "render/display_settings.h"
+#include "render/render_pipeline.h"
+#include "scene/scene.h"
+#include "tests/support/race_gui_recorder.h"
+#include "tests/support/recording_sound.h"
+#include "tools/sample_data/sample_sources.h"
+
+namespace {
+
+double threadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+LRESULT quietProc(HWND window, UINT message, WPARAM w, LPARAM l) { return DefWindowProcA(window, message, w, l); }
+
+class BenchClock : public Clock {
+ public:
+  bool frequency(std::int64_t& ticksPerSecond) const override {
+    ticksPerSecond = 1000000;
+    return true;
+  }
+  bool counter(std::int64_t& ticks) const override {
+    ticks = m_ticks;
+    return true;
+  }
+  std::uint32_t milliseconds() const override { return static_cast<std::uint32_t>(m_ticks / 1000); }
+  void advance(std::int64_t micros) { m_ticks += micros; }
+
+ private:
+  std::int64_t m_ticks = 0;
+};
+
+struct Costs {
+  double collide = 0, world = 0, joints = 0, karts = 0, rest = 0;
+  long steps = 0;
+};
+
+// Race::stepPhysics with a clock around each of its parts.
+int timedPhysics(Race& race, Costs& c) {
+  Scene& scene = *race.m_scene;
+  const double now = race.m_timer->gameTime();
+  int steps = 0;
+  while (!race.m_paused && race.m_simTime < now && steps < Race::kMaxPhysicsSteps) {
+    double t0 = threadSeconds();
+    scene.collide();
+    double t1 = threadSeconds();
+    c.collide += t1 - t0;
+    dWorldQuickStep(scene.world, Race::kPhysicsStep);
+    t0 = threadSeconds();
+    c.world += t0 - t1;
+    dJointGroupEmpty(scene.contactGroup);
+    scene.invalidateTransforms(nullptr);
+    t1 = threadSeconds();
+    c.joints += t1 - t0;
+    for (Vehicle* kart : race.m_karts) {
+      if (kart) kart->step(race.m_simTime, Race::kPhysicsStep);
+    }
+    c.karts += threadSeconds() - t1;
+    ++steps;
+    race.m_simTime += Race::kPhysicsStep;
+  }
+  if (steps == Race::kMaxPhysicsSteps) race.m_simTime = now;
+  c.steps += steps;
+  return steps;
+}
+
+// Race::update without the views.
+void undrawnFrame(Race& race, InputDevice& input, Costs& c) {
+  const int steps = timedPhysics(race, c);
+  const double t0 = threadSeconds();
+  race.runBoxTimers(steps);
+  race.updateRocketFlightSounds();
+  race.testHits();
+  race.spinBoxes();
+  race.updateSounds();
+  race.runCountdown();
+  race.updateProgressOrResults();
+  race.updateRaceDisplays();
+  race.refreshNetworkResults();
+  race.updateKartVisuals();
+  race.endFrame();
+  race.checkConnection();
+  race.checkStart(input);
+  race.readRaceKeys(input);
+  race.feedGui();
+  c.rest += threadSeconds() - t0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
+
+  ArchiveWriter writer;
+  for (const SampleSource& source : sampleSources()) {
+    if (!source.add(writer)) {
+      std::fprintf(stderr, "race_bench: could not make the %s\n", source.what);
+      return 1;
+    }
+  }
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("race_bench_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const std::string archivePath = (folder / "data.sar").string();
+  setenv("TESSALINE_TEXTURE_CACHE", (folder / "cache").c_str(), 1);
+  setenv("TESSALINE_REGISTRY", (folder / "registry.ini").c_str(), 1);
+  if (!writer.write(archivePath.c_str())) return 1;
+  // The score file lands in the working folder.
+  std::filesystem::current_path(folder);
+
+  // The recording graphics device: no drawing, no window system needed.
+  auto log = std::make_shared<CallLog>();
+  FakeAdapter adapter;
+  adapter.modes = {{1024, 768, 60, D3DFMT_X8R8G8B8}};
+  adapter.caps.VertexShaderVersion = D3DVS_VERSION(2, 0);
+  adapter.caps.PixelShaderVersion = D3DPS_VERSION(2, 0);
+  setDirect3DFactory([adapter, log](UINT) { return new RecordingDirect3D9({adapter}, log); });
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = quietProc;
+  wc.lpszClassName = "RaceBench";
+  RegisterClassA(&wc);
+  auto manager = std::make_unique<DeviceManager>();
+  manager->settings->windowed = true;
+  if (!manager->enumerateAdapters("Error", "no d3d", "no tnl")) return 1;
+  ::Setup setup(manager.get());
+  setup.run();
+  if (!manager->createRenderWindow("RaceBench", nullptr)) return 1;
+  auto pipeline = std::make_unique<RenderPipeline>(*manager);
+  pipeline->requestedWidth = 1024;
+  pipeline->requestedHeight = 768;
+  RecordingSoundDevice sound;
+  pipeline->soundDevice = &sound;
+
+  DiskFile disk;
+  ArchiveFile archive(disk);
+  if (!archive.mount(archivePath.c_str())) return 1;
+  NetControl control;
+  Config config{nullptr, control, Config::SavedFile::Ignore};
+  config.m_game.set(1);
+  config.m_track.set(0);
+  config.m_ccm.set(0);
+  config.m_laps.set(1000);  // nobody finishes within the minute
+  config.m_playType = 0;
+  config.m_isAuthority = 1;
+  for (int i = 0; i < Config::kPlayerCount; ++i) {
+    ConfigPlayer* r = config.m_player[i].modify();
+    r->character = r->kart = -1;  // every record a computer driver
+    r->startPosition = i;
+  }
+  RecordingRaceGui gui;
+  BenchClock clock;
+  int result = 0;
+  {
+    Race race(pipeline.get(), &gui, control, clock);
+    if (!race.load(&archive, &sound, config)) {
+      std::fprintf(stderr, "race_bench: the race did not load\n");
+      return 1;
+    }
+    log->calls.clear();
+    InputDevice input;
+    input.m_key[DIK_SPACE] = 0x80;
+    constexpr std::int64_t kFrame = 1000000 / 60;
+    Costs countdown;
+    while (race.m_countdownState != Race::kCountdownRacing) {
+      clock.advance(kFrame);
+      undrawnFrame(race, input, countdown);
+    }
+    Position3 start[Race::kMaxKarts] = {};
+    for (int k = 0; k < Race::kMaxKarts; ++k)
+      if (race.m_karts[k]) race.m_karts[k]->getPosition(start[k]);
+    Costs c;
+    for (int f = 0; f < seconds * 60; ++f) {
+      clock.advance(kFrame);
+      undrawnFrame(race, input, c);
+    }
+    // How far the karts got, as the crow flies, to show that they drove.
+    double away = 0.0;
+    for (int k = 0; k < Race::kMaxKarts; ++k) {
+      if (!race.m_karts[k]) continue;
+      Position3 at;
+      race.m_karts[k]->getPosition(at);
+      away = std::max(away, std::hypot(static_cast<double>(at.x - start[k].x), static_cast<double>(at.z - start[k].z)));
+    }
+    int lapped = 0;
+    for (Vehicle* kart : race.m_karts) lapped += kart && kart->m_net.m_lap.get() >= 1 ? 1 : 0;
+    const double n = static_cast<double>(std::max(1L, c.steps));
+    const double us = 1e6 / n;
+    std::printf(
+        "%ld physics steps in %d s of race time (%d frames); %d of 6 karts past their first lap, one %.0f m from its "
+        "start\n",
+        c.steps, seconds, seconds * 60, lapped, away);
+    std::printf("per step, thread CPU: collide %.1f us, world step %.1f us, joints %.1f us\n", c.collide * us,
+                c.world * us, c.joints * us);
+    std::printf("                      six kart steps %.1f us, rest of the undrawn frame %.1f us\n", c.karts * us,
+                c.rest * us);
+    const double sum = (c.collide + c.world + c.joints + c.karts + c.rest) * us;
+    std::printf("                      sum %.1f us (target under 500)\n", sum);
+    race.unload();
+  }
+  pipeline.reset();
+  manager.reset();
+  setDirect3DFactory(nullptr);
+  std::filesystem::current_path(folder.parent_path());
+  std::filesystem::remove_all(folder);
+  return result;
+}

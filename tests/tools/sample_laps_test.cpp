@@ -1,0 +1,136 @@
+// Six karts race a minute on every sample track, frame by frame as the race
+// loop runs them, with real ODE and the recording devices: every kart is a
+// computer driver (kart 0 keeps the local player's control type, so that
+// the race does not end at once, but a computer drives it), and each
+// completes a lap and is put back on the road at most once.
+#include <gtest/gtest.h>
+
+#include "foundation/archive_file.h"
+#include "foundation/timer.h"
+#include "game/config.h"
+#include "game/controller_ai.h"
+#include "game/kart_items.h"
+#include "game/race.h"
+#include "input/input_device.h"
+#include "net/net_control.h"
+#include "platform/input/dinput.h"
+#include "scene/scene_item.h"
+#include "tests/render/pipeline_fixture.h"
+#include "tests/support/race_gui_recorder.h"
+#include "tests/support/recording_sound.h"
+#include "tests/support/sample_archive.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+// A clock the test moves by hand.
+class SteppedClock : public Clock {
+ public:
+  bool frequency(std::int64_t& ticksPerSecond) const override {
+    ticksPerSecond = 1000000;
+    return true;
+  }
+  bool counter(std::int64_t& ticks) const override {
+    ticks = m_ticks;
+    return true;
+  }
+  std::uint32_t milliseconds() const override { return static_cast<std::uint32_t>(m_ticks / 1000); }
+  void advance(double seconds) { m_ticks += static_cast<std::int64_t>(seconds * 1e6 + 0.5); }
+
+ private:
+  std::int64_t m_ticks = 0;
+};
+
+// Every kart under a computer driver, the player's too.
+class AllComputerDrivers : public RaceFactory {
+ protected:
+  std::unique_ptr<Controller> makeController(const KartOrder& order) override {
+    return std::make_unique<ControllerAI>(order.files, 0, order.config, order.index);
+  }
+};
+
+class SampleLaps : public PipelineTest, public ::testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override {
+    PipelineTest::SetUp();
+    build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    pipeline->soundDevice = &sound;
+    setenv("TESSALINE_TEXTURE_CACHE", (scratch.m_root / "cache").c_str(), 1);
+  }
+  void TearDown() override {
+    race.reset();
+    pipeline.reset();
+    unsetenv("TESSALINE_TEXTURE_CACHE");
+    PipelineTest::TearDown();
+  }
+  // One frame of `seconds`, as the race loop runs it.
+  void frame(double seconds) {
+    clock.advance(seconds);
+    race->m_timer->tick();
+    race->update(input);
+  }
+
+  ScratchDir scratch;
+  SteppedClock clock;
+  InputDevice input;
+  NetControl control;
+  Config config{nullptr, control, Config::SavedFile::Ignore};
+  RecordingSoundDevice sound;
+  RecordingRaceGui gui;
+  std::unique_ptr<Race> race;
+};
+
+TEST_P(SampleLaps, SixKartsRaceAMinuteAndEachLapsPutBackAtMostOnce) {
+  race = std::make_unique<Race>(pipeline.get(), &gui, control, clock);
+  config.m_game.set(1);
+  config.m_track.set(GetParam());
+  config.m_ccm.set(1);
+  config.m_laps.set(3);
+  config.m_playType = 0;
+  for (int i = 0; i < Config::kPlayerCount; ++i) {
+    ConfigPlayer* r = config.m_player[i].modify();
+    r->character = r->kart = i == 0 ? 0 : -1;
+    r->startPosition = i;
+    config.m_controlType[i] = i == 0 ? kControlUserSingle : kControlAI;
+  }
+  race->setFactory(std::make_unique<AllComputerDrivers>());
+  ASSERT_TRUE(race->load(&builtSampleArchive(), &sound, config));
+  race->m_timer->start();
+  // No extras: a rocket or a weight puts a kart back whatever the track.
+  for (SceneItem* box : race->m_boxes) {
+    const float below[3] = {box->position[0].evaluate(0.0), box->position[1].evaluate(0.0) - 100.0f,
+                            box->position[2].evaluate(0.0)};
+    box->setPosition(below);
+    box->invalidate();
+    box->evaluate(0.0);
+  }
+
+  // The start key, then the countdown and a minute of racing in frames of
+  // 1/20 s.
+  input.m_key[DIK_SPACE] = 0x80;
+  frame(0.05);
+  input.m_key[DIK_SPACE] = 0;
+  int respawns[Race::kMaxKarts] = {};
+  for (int f = 0; f < 63 * 20; ++f) {
+    frame(0.05);
+    for (int k = 0; k < Race::kMaxKarts; ++k) {
+      // Each putting back plays the kart's respawn sound once; stopped here
+      // so that the next one plays again.
+      auto* played = static_cast<RecordingSoundBuffer*>(race->m_karts[k]->m_items.sounds[kSoundRespawn].buffer.get());
+      ASSERT_NE(played, nullptr);
+      if (played->isPlaying()) {
+        ++respawns[k];
+        played->stop();
+      }
+    }
+  }
+  EXPECT_EQ(race->m_countdownState, Race::kCountdownRacing);
+  for (int k = 0; k < Race::kMaxKarts; ++k) {
+    EXPECT_GE(race->m_karts[k]->m_net.m_lap.get(), 1) << "kart " << k << " completed no lap";
+    EXPECT_LE(respawns[k], 1) << "kart " << k;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryTrack, SampleLaps, ::testing::Range(0, 8));
+
+}  // namespace
