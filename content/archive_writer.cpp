@@ -5,18 +5,18 @@
 #include <thread>
 
 #include "content/burrows_wheeler_encoder.h"
+#include "content/byte_writer.h"
 #include "content/range_encoder.h"
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
 
 namespace {
 
-void putU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
+using content_bytes::putU32;
 
+// Overwrites four bytes written before (a size known only later).
 void patchU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  if (at <= out.size()) FieldWriter(out.data() + at, out.size() - at).u32(value);
 }
 
 }  // namespace

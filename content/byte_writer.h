@@ -1,8 +1,11 @@
-// Little-endian field writers shared by the picture writers.
+// Little-endian fields appended to a growing file image, shared by the
+// content writers; the byte order is the foundation's field writer's.
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+#include "foundation/byte_fields.h"
 
 namespace content_bytes {
 
@@ -10,12 +13,13 @@ inline void putU8(std::vector<std::uint8_t>& out, std::uint32_t value) {
   out.push_back(static_cast<std::uint8_t>(value));
 }
 inline void putU16(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  putU8(out, value);
-  putU8(out, value >> 8);
+  std::uint8_t bytes[2];
+  FieldWriter(bytes, sizeof bytes).u16(static_cast<std::uint16_t>(value));
+  out.insert(out.end(), bytes, bytes + sizeof bytes);
 }
 inline void putU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  putU16(out, value);
-  putU16(out, value >> 16);
+  std::uint8_t bytes[4];
+  FieldWriter(bytes, sizeof bytes).u32(value);
+  out.insert(out.end(), bytes, bytes + sizeof bytes);
 }
-
 }  // namespace content_bytes

@@ -10,6 +10,7 @@
 #include "content/jpeg_writer.h"
 #include "content/ogg_vorbis_writer.h"
 #include "content/pcx_writer.h"
+#include "foundation/byte_fields.h"
 #include "foundation/pcx_image.h"
 #include "platform/graphics/d3d9_texture.h"
 #include "platform/graphics/d3dx.h"
@@ -141,10 +142,8 @@ void appendPages(HostileBytes& out, const HostileBytes& ogg, std::size_t at, int
     const std::size_t start = out.size();
     out.insert(out.end(), ogg.begin() + static_cast<std::ptrdiff_t>(at),
                ogg.begin() + static_cast<std::ptrdiff_t>(at + length));
-    std::uint32_t sequence = 0;
-    for (int i = 3; i >= 0; --i) sequence = sequence << 8 | out[start + 18 + i];
-    sequence += static_cast<std::uint32_t>(shift);
-    for (int i = 0; i < 4; ++i) out[start + 18 + i] = static_cast<std::uint8_t>(sequence >> (8 * i));
+    const std::uint32_t sequence = FieldReader(&out[start + 18], 4).u32() + static_cast<std::uint32_t>(shift);
+    FieldWriter(&out[start + 18], 4).u32(sequence);
     const long header = 27 + out[start + 26];
     ogg_page page{&out[start], header, &out[start + header], static_cast<long>(length) - header};
     ogg_page_checksum_set(&page);
@@ -237,8 +236,7 @@ HostileBytes pcxHeaderOnly(int width, int height) {
   HostileBytes bytes = writePcx8(2, 1, {0, 0}, {}, {.withPalette = false});
   bytes.resize(PcxImage::kHeaderSize);
   const auto put16 = [&](std::size_t at, int value) {
-    bytes[at] = static_cast<std::uint8_t>(value);
-    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+    FieldWriter(&bytes[at], 2).u16(static_cast<std::uint16_t>(value));
   };
   put16(8, width - 1);
   put16(10, height - 1);

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "foundation/burrows_wheeler.h"
+#include "foundation/byte_fields.h"
 #include "foundation/range_decoder.h"
 #include "foundation/report.h"
 
@@ -29,7 +30,7 @@ bool readU8(File& file, std::uint8_t& value) { return file.read(&value, 1) == 1;
 bool readU32(File& file, std::uint32_t& value) {
   std::uint8_t b[4];
   if (file.read(b, 4) != 4) return false;
-  value = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+  value = FieldReader(b, 4).u32();
   return true;
 }
 

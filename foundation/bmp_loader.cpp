@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "foundation/byte_fields.h"
 #include "foundation/file_data.h"
 #include "foundation/report.h"
 
@@ -15,11 +16,31 @@ constexpr int kInfoHeaderSize = 40;
 constexpr std::uint32_t kCoreHeaderSize = 12;  // OS/2 and Windows 2
 constexpr int kHeadersSize = kFileHeaderSize + kInfoHeaderSize;
 
-std::uint32_t u16At(const std::uint8_t* p) { return p[0] | p[1] << 8; }
-std::uint32_t u32At(const std::uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+// The fields of the two headers the loader uses.
+struct BmpHeaders {
+  std::uint32_t magic;
+  std::uint32_t infoSize;
+  std::int32_t width, height;
+  std::uint32_t bitsPerPixel;
+  std::uint32_t compression;
+  std::uint32_t colours;
+};
+
+BmpHeaders readHeaders(const std::uint8_t (&bytes)[kHeadersSize]) {
+  FieldReader fields(bytes, kHeadersSize);
+  BmpHeaders h;
+  h.magic = fields.u16();
+  fields.skip(12);  // file size, two reserved words, pixel offset
+  h.infoSize = fields.u32();
+  h.width = fields.i32();
+  h.height = fields.i32();
+  fields.skip(2);  // planes
+  h.bitsPerPixel = fields.u16();
+  h.compression = fields.u32();
+  fields.skip(12);  // image size, pixels per metre across and down
+  h.colours = fields.u32();
+  return h;
 }
-std::int32_t i32At(const std::uint8_t* p) { return static_cast<std::int32_t>(u32At(p)); }
 
 std::uint32_t opaque(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
   return 0xFF000000u | red << 16 | green << 8 | blue;
@@ -39,8 +60,9 @@ Image* loadBMP(const char* name, File& file, bool bottomUp) {
 
   std::uint8_t header[kHeadersSize] = {};
   const int headerBytes = file.read(header, kHeadersSize);
-  if (headerBytes >= 2 && u16At(header) != 0x4D42) {
-    reportError("loadBMP: Unknown file type: %x\n", u16At(header));
+  const BmpHeaders fields = readHeaders(header);
+  if (headerBytes >= 2 && fields.magic != 0x4D42) {
+    reportError("loadBMP: Unknown file type: %x\n", fields.magic);
     return nullptr;
   }
   if (headerBytes < kHeadersSize) {
@@ -50,7 +72,7 @@ Image* loadBMP(const char* name, File& file, bool bottomUp) {
   // Older core headers put the fields elsewhere (the depth would be read
   // from the palette), and compressed rows would read as noise; both are
   // refused rather than decoded wrongly.
-  const std::uint32_t infoSize = u32At(header + 14);
+  const std::uint32_t infoSize = fields.infoSize;
   if (infoSize == kCoreHeaderSize) {
     reportError("loadBMP: OS/2 BMP (12-byte header) is not supported: %s\n", name);
     return nullptr;
@@ -59,18 +81,18 @@ Image* loadBMP(const char* name, File& file, bool bottomUp) {
     reportError("loadBMP: Unsupported BMP header size: %u\n", infoSize);
     return nullptr;
   }
-  const int bitsPerPixel = static_cast<int>(u16At(header + 28));
+  const int bitsPerPixel = static_cast<int>(fields.bitsPerPixel);
   if (bitsPerPixel != 8 && bitsPerPixel != 24) {
     reportError("loadBMP: Wrong BMP color depth: %d bit\n", bitsPerPixel);
     return nullptr;
   }
-  const std::uint32_t compression = u32At(header + 30);
+  const std::uint32_t compression = fields.compression;
   if (compression != 0) {
     reportError("loadBMP: Unsupported BMP compression: %u\n", compression);
     return nullptr;
   }
-  const std::int32_t width = i32At(header + 18);
-  const std::int32_t height = i32At(header + 22);
+  const std::int32_t width = fields.width;
+  const std::int32_t height = fields.height;
   const long long rows = std::llabs(static_cast<long long>(height));
   if (width <= 0 || height == 0 || width * rows > imagePixelLimit()) {
     reportError("loadBMP: Wrong BMP size: %d x %d\n", width, height);
@@ -82,7 +104,7 @@ Image* loadBMP(const char* name, File& file, bool bottomUp) {
   // by a byte, so the palette stops there and the rows follow it.
   std::uint32_t colours = 0;
   if (bitsPerPixel == 8) {
-    colours = u32At(header + 46);
+    colours = fields.colours;
     if (colours == 0 || colours > 256) colours = 256;
   }
   const long long rowBytes = static_cast<long long>(width) * (bitsPerPixel / 8);

@@ -1,6 +1,8 @@
 // Little-endian field access over a fixed byte record, so that stored and
 // replicated records are laid out field by field at their offsets whatever
-// the compiler does with the structs that hold them in memory.
+// the compiler does with the structs that hold them in memory. The one
+// place the project spells out its byte order: readers and writers of every
+// little-endian format go through these two.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +13,10 @@ class FieldWriter {
  public:
   FieldWriter(std::uint8_t* bytes, std::size_t size) : m_bytes(bytes), m_size(size) {}
 
+  void u16(std::uint16_t v) {
+    std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+    raw(b, 2);
+  }
   void u32(std::uint32_t v) {
     std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
                          static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
@@ -45,6 +51,11 @@ class FieldReader {
  public:
   FieldReader(const std::uint8_t* bytes, std::size_t size) : m_bytes(bytes), m_size(size) {}
 
+  std::uint16_t u16() {
+    std::uint8_t b[2] = {};
+    raw(b, 2);
+    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+  }
   std::uint32_t u32() {
     std::uint8_t b[4] = {};
     raw(b, 4);
@@ -61,6 +72,15 @@ class FieldReader {
     std::uint8_t v = 0;
     raw(&v, 1);
     return v;
+  }
+  // Steps over fields nobody reads; past the end the reader marks itself
+  // and stays where it was, as raw does.
+  void skip(std::size_t count) {
+    if (m_offset + count > m_size) {
+      m_overflow = true;
+      return;
+    }
+    m_offset += count;
   }
   // Past the end the destination is zero-filled and the reader marks itself.
   void raw(void* data, std::size_t count) {

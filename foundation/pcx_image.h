@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "foundation/byte_fields.h"
 #include "foundation/file.h"
 
 class PcxImage {
@@ -45,7 +46,7 @@ class PcxImage {
   int planes() const { return m_header[65]; }
 
  private:
-  int headerU16(int offset) const { return m_header[offset] | m_header[offset + 1] << 8; }
+  int headerU16(int offset) const { return FieldReader(m_header.data() + offset, 2).u16(); }
 
   std::array<std::uint8_t, kHeaderSize> m_header{};
   std::array<std::uint8_t, kPaletteSize> m_palette{};

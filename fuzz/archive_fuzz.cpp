@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/archive_file.h"
+#include "foundation/byte_fields.h"
 #include "fuzz/byte_file.h"
 
 namespace {
@@ -17,7 +18,7 @@ std::vector<std::string> entryNames(const std::uint8_t* data, std::size_t size) 
   std::vector<std::string> names;
   auto u32 = [&](std::size_t at) -> std::uint32_t {
     if (at + 4 > size) return 0xFFFFFFFFu;
-    return data[at] | data[at + 1] << 8 | data[at + 2] << 16 | static_cast<std::uint32_t>(data[at + 3]) << 24;
+    return FieldReader(data + at, 4).u32();
   };
   if (size < 12) return names;
   const std::uint32_t count = u32(8);

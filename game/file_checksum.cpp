@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "foundation/byte_fields.h"
+
 namespace {
 
 // The CRC-32 polynomial's table in most-significant-bit-first form, used
@@ -26,8 +28,7 @@ std::uint32_t FileChecksum(const void* data, std::size_t length) {
   std::uint32_t crc = 0xFFFFFFFFu;
   if (!bytes) return ~crc;
   if (length >= 4) {
-    const std::uint32_t word = std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) |
-                               (std::uint32_t{bytes[2]} << 16) | (std::uint32_t{bytes[3]} << 24);
+    const std::uint32_t word = FieldReader(bytes, 4).u32();
     for (std::size_t i = 0; i < length / 4; ++i) {
       crc ^= word;
       for (int step = 0; step < 4; ++step) crc = (crc >> 8) ^ kTable[crc & 0xFF];

@@ -19,8 +19,6 @@ namespace {
 constexpr float kBlendPerFrame = 0.201f;  // a cross-fade takes five frames
 constexpr float kExplosionStrength = 800.0f;
 constexpr float kExplosionTime = 0.3f;
-// The driver's body light while the hit motion plays: dark, fully opaque.
-constexpr float kHitColour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 
 void setIntensity(MixerMotion* motion, float value) {
   if (motion) motion->setIntensity(value);
@@ -28,13 +26,6 @@ void setIntensity(MixerMotion* motion, float value) {
 
 void restart(MixerMotion* motion, double time) {
   if (motion) motion->setOffset(static_cast<float>(time));
-}
-
-void placeAt(SceneItem* item, const Position3& at) {
-  if (!item) return;
-  const float p[3] = {at.x, at.y, at.z};
-  item->setPosition(p);
-  item->invalidate();
 }
 
 }  // namespace
@@ -131,11 +122,9 @@ void VehicleMaster::updateVisuals(double time) {
   if (m_animation.hold == 0.0f) chooseDrivingMotion();
   crossFade(time);
   m_motions.publish(m_net);
-  placeAt(m_items.magnet, m_net.m_effectMagnetPos.get());
-  placeAt(m_items.mine, m_net.m_extraMinePos.get());
-  Surface* body = m_characterModel[kBodySurface];
-  if (body && KartMotions::intensityOf(m_motions.driverMotion(KartMotions::kHit)) != 0.0f)
-    std::copy(std::begin(kHitColour), std::end(kHitColour), body->colorFactor);
+  placeKartItem(m_items.magnet, m_net.m_effectMagnetPos.get());
+  placeKartItem(m_items.mine, m_net.m_extraMinePos.get());
+  tintHitBody(KartMotions::intensityOf(m_motions.driverMotion(KartMotions::kHit)));
 }
 
 void VehicleMaster::abortRocketLaunch() {
@@ -156,7 +145,7 @@ void VehicleMaster::abortRocketLaunch() {
 
 void VehicleMaster::explodeWeapon(const Position3& position) {
   KartItems& items = m_items;
-  placeAt(items.rocketParticles, position);
+  placeKartItem(items.rocketParticles, position);
   if (items.rocketEmitter) items.rocketEmitter->birthRate.value = kExplosionStrength;
   showExplosionTexture(items, m_explosionTextures, m_net.m_explosionType.get());
   m_status.explosion = kExplosionTime;

@@ -77,20 +77,10 @@ void showExplosionTexture(KartItems& items, const std::array<Texture*, 3>* textu
     return;
   }
   // Built before the race had pictures: the layer comes with the first.
-  auto layer = std::make_unique<TextureLayer>();
-  layer->blockType = fourCC("IMAP");
-  layer->channel = fourCC("COLR");
-  layer->enabled = true;
-  layer->texture = texture;
-  material->surface->addTextureLayer(std::move(layer));
+  addColourLayer(*material->surface, texture);
 }
 
-void parkKartItem(SceneItem* item) {
-  if (!item) return;
-  const float away[3] = {kParked.x, kParked.y, kParked.z};
-  item->setPosition(away);
-  item->invalidate();
-}
+void parkKartItem(SceneItem* item) { placeKartItem(item, kParked); }
 
 ExtraType Vehicle::rollExtra() const { return ::rollExtra(m_raceKartCount, m_net.m_rank.get()); }
 

@@ -27,6 +27,35 @@ void setOwner(SceneItem* item, int k) {
 
 }  // namespace
 
+void placeKartItem(SceneItem* item, const Position3& at) {
+  if (!item) return;
+  const float p[3] = {at.x, at.y, at.z};
+  item->setPosition(p);
+  item->invalidate();
+}
+
+void placeKartItem(SceneItem* item, const Position3& at, double time) {
+  if (!item) return;
+  placeKartItem(item, at);
+  item->evaluate(time);
+}
+
+void placeKartItem(SceneItem* item, const Position3& at, float heading, float pitch, double time) {
+  if (!item) return;
+  const float r[3] = {pitch, heading, 0.0f};
+  item->setRotation(r, false);
+  placeKartItem(item, at, time);
+}
+
+void addColourLayer(Surface& surface, Texture* texture) {
+  auto layer = std::make_unique<TextureLayer>();
+  layer->blockType = fourCC("IMAP");
+  layer->channel = fourCC("COLR");
+  layer->enabled = true;
+  layer->texture = texture;
+  surface.addTextureLayer(std::move(layer));
+}
+
 SceneItem* findKartItem(Scene& scene, const std::string& name, int layer, int instance) {
   if (instance < 1 || instance > scene.countItems(name, layer)) return nullptr;
   return scene.findItem(name, layer, instance);
@@ -91,12 +120,7 @@ void KartItems::createRocketParticles(Scene& scene, Texture* explosionTexture) {
   material->surface = std::make_unique<Surface>(scene.root, "fxSurface");
   material->surface->additiveTransparency.value = 1.0f;
   material->surface->luminosity.value = 1.0f;
-  auto layer = std::make_unique<TextureLayer>();
-  layer->blockType = fourCC("IMAP");
-  layer->channel = fourCC("COLR");
-  layer->enabled = true;
-  layer->texture = explosionTexture;
-  material->surface->addTextureLayer(std::move(layer));
+  addColourLayer(*material->surface, explosionTexture);
   // Without a device there is nothing to draw into yet.
   if (scene.pipeline) material->createBuffers();
   rocketParticles->particleRenderer = std::move(material);

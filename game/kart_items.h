@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "foundation/matrix.h"
+
 class FXEmitter;
 class ObjectItem;
 class ParticleMaterial;
@@ -14,6 +16,7 @@ class Scene;
 class SceneItem;
 class SoundBuffer;
 class SoundChannel;
+class Surface;
 class Texture;
 
 // The kart's sound slots by what they sound. The slot number is what
@@ -84,6 +87,18 @@ struct KartItems {
 
   std::array<KartSoundSlot, kSoundSlots> sounds;
 };
+
+// Moves a kart's item to `at` and marks its matrices stale (null: nothing).
+void placeKartItem(SceneItem* item, const Position3& at);
+// The same, then evaluated at `time`, so that a collision item's geom
+// follows at once.
+void placeKartItem(SceneItem* item, const Position3& at, double time);
+// Turned to a heading and a pitch (bank 0) first.
+void placeKartItem(SceneItem* item, const Position3& at, float heading, float pitch, double time);
+
+// Adds a colour picture layer showing `texture` to the surface, as the
+// rocket particles show their explosion picture.
+void addColourLayer(Surface& surface, Texture* texture);
 
 // The named item of kart instance `instance` (from 1), null when the scene
 // holds fewer, without the lookup's report.

@@ -29,7 +29,6 @@ constexpr float kBubbleSpeed = 40.0f;
 constexpr float kBubbleDrag = 0.3f;       // speed lost per step
 constexpr float kBubbleSoundTime = 0.3f;  // heard this long after each leaves
 constexpr float kBubbleLifetime = 10.0f;
-constexpr float kBubbleBob = 0.1f;
 
 constexpr float kRocketSpeed = 40.0f;
 constexpr float kRocketScale = 2.0f;
@@ -70,23 +69,6 @@ Normal3 towards(const Position3& from, const Position3& to, const Normal3& previ
 
 Position3 advance(const Position3& at, const Normal3& direction, float distance) {
   return {at.x + direction.x * distance, at.y + direction.y * distance, at.z + direction.z * distance};
-}
-
-// Moves an item (and the geom of a collision item) to `at`.
-void put(SceneItem* item, const Position3& at, double time) {
-  if (!item) return;
-  const float p[3] = {at.x, at.y, at.z};
-  item->setPosition(p);
-  item->invalidate();
-  item->evaluate(time);
-}
-
-// Turns an item to a heading and a pitch (bank 0) and moves it to `at`.
-void put(SceneItem* item, const Position3& at, float heading, float pitch, double time) {
-  if (!item) return;
-  const float r[3] = {pitch, heading, 0.0f};
-  item->setRotation(r, false);
-  put(item, at, time);
 }
 
 void silence(MixerMotion* motion) {
@@ -137,7 +119,7 @@ void VehicleMaster::dropItems(float dt) {
     const Position3& at = m_drive.m_pos;
     const Normal3& h = m_drive.m_heading;
     const Position3 spot{at.x - h.x * behind, at.y - h.y * behind + lift, at.z - h.z * behind};
-    put(item, spot, 0.0);
+    placeKartItem(item, spot, 0.0);
     where.set(spot);
     timer = -1.0f;
     silence(m_motions.bodyMotion(KartMotions::kBodyThrow));
@@ -183,7 +165,7 @@ void VehicleMaster::flyRocket(double time, float dt) {
   const bool held = m_net.m_extraRocket.get() != 0.0f;
   const bool fired = m_net.m_rocketFired.get() != 0;
   if (!held && !fired) {
-    for (SceneItem* rocket : m_items.rockets) put(rocket, kParked, time);
+    for (SceneItem* rocket : m_items.rockets) placeKartItem(rocket, kParked, time);
     m_net.m_rocketPos.set(kParked);
     // Nothing is in the air any more, however the rocket ended.
     p.rocketLaunch = -1.0f;
@@ -195,11 +177,11 @@ void VehicleMaster::flyRocket(double time, float dt) {
     const Position3 next = advance(at, p.rocketDirection, dt * kRocketSpeed);
     m_net.m_rocketPos.set(next);
     const float yaw = yawOfDirection(p.rocketDirection);
-    put(m_items.rockets[1], next, yaw, 0.0f, time);
+    placeKartItem(m_items.rockets[1], next, yaw, 0.0f, time);
     if (SceneItem* shown = m_items.rockets[0]) {
       const float s[3] = {kRocketScale, kRocketScale, kRocketScale};
       shown->setScale(s);
-      put(shown, next, yaw, 0.0f, time);
+      placeKartItem(shown, next, yaw, 0.0f, time);
     }
     m_net.m_rocketAngle.set(yaw);
   }
@@ -227,7 +209,7 @@ void VehicleMaster::launchRocket(double time) {
   if (!soundPlaying(kSoundRocketLaunch)) announceSound(kSoundRocketLaunch);
   m_net.m_rocketFired.set(1);
   const float yaw = yawOfDirection(p.rocketDirection);
-  for (SceneItem* rocket : m_items.rockets) put(rocket, from, yaw, 0.0f, time);
+  for (SceneItem* rocket : m_items.rockets) placeKartItem(rocket, from, yaw, 0.0f, time);
 }
 
 void VehicleMaster::steerRocket(const Position3& at) {
@@ -298,16 +280,4 @@ void VehicleMaster::flyShot(const Shot& shot, float dt) {
   if (t >= kShotMotionEnd) silence(m_motions.bodyMotion(shot.motion));
 }
 
-void VehicleMaster::placeProjectiles(double time) {
-  for (int i = 0; i < KartProjectiles::kBubbles; ++i) {
-    // The three bob out of step with each other.
-    Position3 at = m_net.m_extraSoapPos[static_cast<std::size_t>(i)].get();
-    at.y += kBubbleBob * std::sin(3.0f * static_cast<float>(time) + 0.1f * static_cast<float>(i + 1));
-    put(m_items.bubbles[i], at, time);
-  }
-  // The froster shot is the second laser beam, the shrinker shot the first.
-  put(m_items.lasers[1], m_net.m_extraFrosterPos.get(), m_net.m_extraFrosterAngle.get(),
-      m_net.m_extraFrosterAngle2.get(), time);
-  put(m_items.lasers[0], m_net.m_extraShrinkerPos.get(), m_net.m_extraShrinkerAngle.get(),
-      m_net.m_extraShrinkerAngle2.get(), time);
-}
+void VehicleMaster::placeProjectiles(double time) { placeBubblesAndShots(time); }

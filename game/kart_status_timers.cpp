@@ -51,13 +51,6 @@ bool countDown(float& timer, double dt) {
   return true;
 }
 
-void placeAt(SceneItem* item, const Position3& at) {
-  if (!item) return;
-  const float p[3] = {at.x, at.y, at.z};
-  item->setPosition(p);
-  item->invalidate();
-}
-
 void scaleTo(SceneItem* item, float s) {
   if (!item) return;
   const float scale[3] = {s, s, s};
@@ -155,7 +148,7 @@ bool VehicleMaster::runFallTimers(double time, double dt) {
   if (s.fall != 0.0f) {
     if (SceneItem* shadow = m_items.shadow) {
       shadow->localMode = 0;
-      placeAt(shadow, kParked);
+      placeKartItem(shadow, kParked);
     }
     if (s.fall >= kFallSoundFrom && s.fall <= kFallSoundTo && !soundPlaying(kSoundFall)) announceSound(kSoundFall);
     if (s.fall <= kSquashedTime) {
@@ -171,7 +164,7 @@ bool VehicleMaster::runFallTimers(double time, double dt) {
 bool VehicleMaster::runSquashed(float& timer, bool sendCol, double time, double dt) {
   if (timer == 0.0f) return false;
   // Out of every other kart's way until it is back on the track.
-  placeAt(m_col, kParked);
+  placeKartItem(m_col, kParked);
   if (m_col) m_col->evaluate(time);
   if (timer > kSquashedTime) {
     timer = 0.0f;
@@ -222,7 +215,7 @@ void VehicleMaster::runWeightHit(double dt) {
   if (r <= 0.0f) {
     r = 0.0f;
     m_net.m_effectWeightObjectIndex.set(-1);
-    placeAt(weight, kParked);
+    placeKartItem(weight, kParked);
     scaleTo(weight, 0.0f);
     m_net.m_extraWeightPos.set(kParked);
     m_drive.m_velocity = 0.0f;
@@ -241,7 +234,7 @@ void VehicleMaster::runWeightHit(double dt) {
     }
   }
   const Position3 weightAt{at.x, at.y + above, at.z};
-  placeAt(weight, weightAt);
+  placeKartItem(weight, weightAt);
   m_net.m_extraWeightPos.set(weightAt);
 }
 

@@ -5,10 +5,19 @@
 
 #include "game/controller.h"
 #include "game/kart_tuning.h"
+#include "render/surface.h"
 #include "scene/physics_object.h"
 #include "scene/scene.h"
 #include "sound/sound_buffer.h"
 #include "sound/sound_channel.h"
+
+namespace {
+
+constexpr float kBubbleBob = 0.1f;
+// The driver's body light while the hit motion plays: dark, fully opaque.
+constexpr float kHitColour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+
+}  // namespace
 
 KartSensors::KartSensors() {
   for (float& h : rayHeight) h = kNoHit;
@@ -96,3 +105,35 @@ float yawOfDirection(const Normal3& v) {
 }
 
 float pitchOfDirection(const Normal3& v) { return std::asin(std::clamp(v.y, -1.0f, 1.0f)); }
+
+void Vehicle::parkTouchedBox(double time) {
+  PhysicsObject* box = m_touchedBox;
+  if (!box) return;
+  m_touchedBox = nullptr;
+  Matrix4x3 world;
+  box->worldMatrix(world, time, true);
+  placeKartItem(box, {world.m[12], world.m[13] - kBoxParkDepth, world.m[14]}, time);
+  box->reappearTime = kBoxReappearTime;
+}
+
+void Vehicle::placeCameraTarget(const Position3& at) {
+  placeKartItem(m_items.cameraTarget, {at.x, at.y + kCameraTargetLift, at.z});
+}
+
+void Vehicle::tintHitBody(float hitIntensity) {
+  Surface* body = m_characterModel[kBodySurface];
+  if (body && hitIntensity != 0.0f) std::copy(std::begin(kHitColour), std::end(kHitColour), body->colorFactor);
+}
+
+void Vehicle::placeBubblesAndShots(double time) {
+  for (int i = 0; i < KartItems::kBubbles; ++i) {
+    Position3 at = m_net.m_extraSoapPos[static_cast<std::size_t>(i)].get();
+    at.y += kBubbleBob * std::sin(3.0f * static_cast<float>(time) + 0.1f * static_cast<float>(i + 1));
+    placeKartItem(m_items.bubbles[i], at, time);
+  }
+  // The froster shot is the second laser beam, the shrinker shot the first.
+  placeKartItem(m_items.lasers[1], m_net.m_extraFrosterPos.get(), m_net.m_extraFrosterAngle.get(),
+                m_net.m_extraFrosterAngle2.get(), time);
+  placeKartItem(m_items.lasers[0], m_net.m_extraShrinkerPos.get(), m_net.m_extraShrinkerAngle.get(),
+                m_net.m_extraShrinkerAngle2.get(), time);
+}

@@ -76,6 +76,15 @@ struct KartSensors {
 class Vehicle {
  public:
   static constexpr int kMaxKarts = 6;
+  static constexpr float kChassisScale = 0.75f;
+  static constexpr float kColScale = 0.45f;
+  // A box the kart drove through waits this far below the track, this long.
+  static constexpr float kBoxParkDepth = 100.0f;
+  static constexpr float kBoxReappearTime = 10.0f;
+  // The shadow is drawn this far above the ground, the camera target this
+  // far above the kart.
+  static constexpr float kShadowLift = 0.1f;
+  static constexpr float kCameraTargetLift = 1.0f;
   // The character-model entries the race load fills: the kart model's
   // chassis, metal and tyre surfaces and the driver's body surface.
   enum ModelSurface { kChassisSurface, kMetalSurface, kTyreSurface, kBodySurface, kModelSurfaces };
@@ -153,6 +162,18 @@ class Vehicle {
   const ExplosionTextures* m_explosionTextures;    // not owned: the race's
 
  protected:
+  // Parks the box the kart drove through (if any) below the track until
+  // it reappears.
+  void parkTouchedBox(double time);
+  // The camera target, kCameraTargetLift above the kart standing at `at`.
+  void placeCameraTarget(const Position3& at);
+  // While the hit motion plays (an intensity other than 0) the driver's
+  // body is drawn in the hit colour.
+  void tintHitBody(float hitIntensity);
+  // The soap bubbles, bobbing out of step with each other, and the froster
+  // and shrinker shots, where the replicated values put them.
+  void placeBubblesAndShots(double time);
+
   Scene& m_scene;
   std::unique_ptr<Controller> m_controller;
   std::unique_ptr<KartTuning> m_tuning;

@@ -15,38 +15,13 @@
 
 namespace {
 
-// Where objects not in use wait, under the track.
-const Position3 kOutOfSight{0.0f, -100.0f, 0.0f};
 constexpr float kWheelSpin = 4.0f;  // radians of wheel turn per unit of reported speed
-constexpr float kShadowLift = 0.1f;
-constexpr float kCameraTargetLift = 1.0f;
-constexpr float kBoxParkDepth = 100.0f;
-constexpr float kBoxReappearTime = 10.0f;
-constexpr float kBubbleBob = 0.1f;
-// Drawn over the driver's body while the hit motion plays.
-constexpr float kHitColour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 
 // The sounds a peer's kart announces that this machine plays or stops for
 // it; it hears the rest (engine, crashes, weapons) from its own simulation
 // or not at all.
 bool playsAnnounced(int slot) { return slot == kSoundPickUp || slot == kSoundFall || slot == kSoundRespawn; }
 bool stopsAnnounced(int slot) { return slot == kSoundShrinkerShot || slot == kSoundTurbo || slot == kSoundShield; }
-
-void put(SceneItem* item, const Position3& at, double time) {
-  if (!item) return;
-  const float p[3] = {at.x, at.y, at.z};
-  item->setPosition(p);
-  item->invalidate();
-  item->evaluate(time);
-}
-
-// Turned to a heading and a pitch (bank 0) and moved to `at`.
-void put(SceneItem* item, const Position3& at, float heading, float pitch, double time) {
-  if (!item) return;
-  const float r[3] = {pitch, heading, 0.0f};
-  item->setRotation(r, false);
-  put(item, at, time);
-}
 
 // Drawn with `m` from now on, moved to `at`.
 void drawWith(SceneItem* item, Matrix4x3 m, const Position3& at) {
@@ -99,11 +74,7 @@ void VehicleClient::placeAtStart(int startPosition) {
     // Collides where it stands until its machine sends where it is.
     m_net.m_netColPos.set(at);
   }
-  if (SceneItem* target = m_items.cameraTarget) {
-    const float above[3] = {at.x, at.y + kCameraTargetLift, at.z};
-    target->setPosition(above);
-    target->invalidate();
-  }
+  placeCameraTarget(at);
   if (m_chassis) {
     Matrix4x3 chassis;
     m_chassis->worldMatrix(chassis, 0.0, true);
@@ -128,7 +99,7 @@ void VehicleClient::step(double time, double /*dt*/) {
   spinWheels();
   followReportedPosition();
   placeChassisAndShadow();
-  put(m_col, m_net.m_netColPos.get(), time);
+  placeKartItem(m_col, m_net.m_netColPos.get(), time);
   parkTouchedBox(time);
   showExplosion(time);
   pushObstacle();
@@ -170,18 +141,8 @@ void VehicleClient::placeChassisAndShadow() {
   drawWith(m_items.shadow, m_net.m_netShadowMatrix.get(), {at.x, at.y + kShadowLift, at.z});
 }
 
-void VehicleClient::parkTouchedBox(double time) {
-  PhysicsObject* box = m_touchedBox;
-  if (!box) return;
-  m_touchedBox = nullptr;
-  Matrix4x3 world;
-  box->worldMatrix(world, time, true);
-  put(box, {world.m[12], world.m[13] - kBoxParkDepth, world.m[14]}, time);
-  box->reappearTime = kBoxReappearTime;
-}
-
 void VehicleClient::showExplosion(double time) {
-  put(m_items.rocketParticles, m_net.m_explosion.get(), time);
+  placeKartItem(m_items.rocketParticles, m_net.m_explosion.get(), time);
   if (m_items.rocketEmitter) m_items.rocketEmitter->birthRate.value = m_net.m_explosionBr.get();
   showExplosionTexture(m_items, m_explosionTextures, m_net.m_explosionType.get());
 }
@@ -235,30 +196,18 @@ void VehicleClient::poseMotions() {
       if (motion == hit) hitIntensity = intensity;
     }
   }
-  Surface* body = m_characterModel[kBodySurface];
-  if (body && hitIntensity != 0.0f)
-    for (int i = 0; i < 4; ++i) body->colorFactor[i] = kHitColour[i];
+  tintHitBody(hitIntensity);
 }
 
 void VehicleClient::poseWeapons(double time) {
   KartItems& items = m_items;
   const VehicleNetValues& net = m_net;
   if (net.m_rocketFired.get() == 0)
-    put(items.rockets[0], kOutOfSight, time);
+    placeKartItem(items.rockets[0], kParked, time);
   else
-    put(items.rockets[0], net.m_rocketPos.get(), net.m_rocketAngle.get(), net.m_rocketAngle2.get(), time);
-  for (int j = 0; j < KartItems::kBubbles; ++j) {
-    // The three bob out of step with each other.
-    Position3 at = net.m_extraSoapPos[static_cast<std::size_t>(j)].get();
-    at.y += kBubbleBob * std::sin(3.0f * static_cast<float>(time) + 0.1f * static_cast<float>(j + 1));
-    put(items.bubbles[j], at, time);
-  }
-  // The froster shot is the second laser beam, the shrinker shot the first.
-  put(items.lasers[1], net.m_extraFrosterPos.get(), net.m_extraFrosterAngle.get(), net.m_extraFrosterAngle2.get(),
-      time);
-  put(items.lasers[0], net.m_extraShrinkerPos.get(), net.m_extraShrinkerAngle.get(), net.m_extraShrinkerAngle2.get(),
-      time);
-  put(items.mine, net.m_extraMinePos.get(), time);
-  put(items.weight, net.m_extraWeightPos.get(), time);
-  put(items.magnet, net.m_effectMagnetPos.get(), time);
+    placeKartItem(items.rockets[0], net.m_rocketPos.get(), net.m_rocketAngle.get(), net.m_rocketAngle2.get(), time);
+  placeBubblesAndShots(time);
+  placeKartItem(items.mine, net.m_extraMinePos.get(), time);
+  placeKartItem(items.weight, net.m_extraWeightPos.get(), time);
+  placeKartItem(items.magnet, net.m_effectMagnetPos.get(), time);
 }

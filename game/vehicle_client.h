@@ -12,8 +12,6 @@
 
 class VehicleClient : public Vehicle {
  public:
-  static constexpr float kChassisScale = 0.75f;
-  static constexpr float kColScale = 0.45f;
   // An obstacle is pushed with its contact's depth times this.
   static constexpr float kObstaclePush = 1000.0f;
 
@@ -44,7 +42,6 @@ class VehicleClient : public Vehicle {
   void spinWheels();
   void followReportedPosition();
   void placeChassisAndShadow();
-  void parkTouchedBox(double time);
   void showExplosion(double time);
   void pushObstacle();
   void playAnnouncedSounds();

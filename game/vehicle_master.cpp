@@ -30,13 +30,6 @@ void setRay(PhysicsObject* ray, const Position3& from, float length) {
   dGeomRaySetClosestHit(ray->geom, 0);
 }
 
-void placeItem(SceneItem* item, const Position3& at) {
-  if (!item) return;
-  const float p[3] = {at.x, at.y, at.z};
-  item->setPosition(p);
-  item->invalidate();
-}
-
 }  // namespace
 
 VehicleMaster::VehicleMaster(Scene& scene, std::unique_ptr<Controller> controller, int k,
@@ -113,8 +106,8 @@ void VehicleMaster::placeAtStart(int startPosition) {
   put(m_chassis, at, kChassisScale);
   put(m_col, at, kColScale);
   if (m_col) m_col->evaluate(0.0);
-  put(m_items.shadow, {at.x, at.y + 0.1f, at.z}, 0.0f);
-  placeItem(m_items.cameraTarget, {at.x, at.y + 1.0f, at.z});
+  put(m_items.shadow, {at.x, at.y + kShadowLift, at.z}, 0.0f);
+  placeCameraTarget(at);
 }
 
 void VehicleMaster::readPointFiles(const File& files) {

@@ -32,11 +32,6 @@ class VehicleMaster : public Vehicle {
   static constexpr int kRaySurfaceKind = 5;
   static constexpr int kRaySpace = 3;
   static constexpr float kRespawnHeight = -20.0f;
-  static constexpr float kChassisScale = 0.75f;
-  static constexpr float kColScale = 0.45f;
-  // A box the kart drove through waits this far below the track, this long.
-  static constexpr float kBoxParkDepth = 100.0f;
-  static constexpr float kBoxReappearTime = 10.0f;
 
   // `k` is the kart index (its items are instance k + 1), `startPosition`
   // its grid slot (the "start" item of instance startPosition + 1). The
@@ -186,7 +181,6 @@ class VehicleMaster : public Vehicle {
   void placeAtStart(int startPosition);
   void readPointFiles(const File& files);
   // The steps of step(), in their order there.
-  void parkTouchedBox(double time);
   void endStepEarly();
   void applyGroundRules();
   Position3 windAndBandPush(double time, const Position3& at);

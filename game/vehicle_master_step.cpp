@@ -18,9 +18,7 @@ constexpr int kLastManStanding = 2;  // Config::m_game
 constexpr int kRecorderInterval = 25;
 constexpr float kWindStrength = 0.004f;
 constexpr float kBandSpeed = 0.0001f;
-constexpr float kShadowLift = 0.1f;
 constexpr float kColLift = 0.1f;
-constexpr float kCameraTargetLift = 1.0f;
 constexpr float kWheelSpin = 2.0f;  // radians of wheel pitch per unit of speed
 
 Position3 translationOf(const Matrix4x3& m) { return {m.m[12], m.m[13], m.m[14]}; }
@@ -28,9 +26,7 @@ Position3 translationOf(const Matrix4x3& m) { return {m.m[12], m.m[13], m.m[14]}
 void hide(SceneItem* item) {
   if (!item) return;
   item->localMode = 0;
-  const float away[3] = {0.0f, -100.0f, 0.0f};
-  item->setPosition(away);
-  item->invalidate();
+  parkKartItem(item);
 }
 
 }  // namespace
@@ -93,19 +89,6 @@ void VehicleMaster::step(double time, double dt) {
   aimRays();
   recordRoute();
   replicate();
-}
-
-void VehicleMaster::parkTouchedBox(double time) {
-  PhysicsObject* box = m_touchedBox;
-  if (!box) return;
-  m_touchedBox = nullptr;
-  Matrix4x3 world;
-  box->worldMatrix(world, time, true);
-  const float below[3] = {world.m[12], world.m[13] - kBoxParkDepth, world.m[14]};
-  box->setPosition(below);
-  box->invalidate();
-  box->evaluate(time);
-  box->reappearTime = kBoxReappearTime;
 }
 
 void VehicleMaster::endStepEarly() {
@@ -230,12 +213,7 @@ void VehicleMaster::orient() {
 void VehicleMaster::followWithCameraTarget() {
   const Matrix4x3& m = m_net.m_matrix.get();
   m_projectiles.forwardAxis = {m.m[8], m.m[9], m.m[10]};
-  if (SceneItem* target = m_items.cameraTarget) {
-    const Position3 at = translationOf(m);
-    const float above[3] = {at.x, at.y + kCameraTargetLift, at.z};
-    target->setPosition(above);
-    target->invalidate();
-  }
+  placeCameraTarget(translationOf(m));
 }
 
 void VehicleMaster::spinWheels() {

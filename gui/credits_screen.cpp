@@ -163,6 +163,6 @@ void CreditsScreen::update(float dt) {
 
 bool CreditsScreen::onBackClicked(const CEGUI::EventArgs&) {
   m_host.playClickSound();
-  m_result = 1;
+  m_result = kResultBack;
   return true;
 }

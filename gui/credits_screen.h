@@ -1,6 +1,6 @@
 // The credits: the lines of "Credits.txt" scroll up endlessly over a
 // background, each white over a black shadow, fading in at the bottom and
-// out at the top. Back gives result 1.
+// out at the top. Back gives kResultBack.
 //
 // A line owns its pair of windows (text and shadow) only while it is on
 // screen or just below it: the pairs are handed from line to line as they

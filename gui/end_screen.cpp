@@ -57,7 +57,7 @@ void EndScreen::activate() {
     reportError("The exit screen cannot be shown: %s", e.getMessage().c_str());
     destroyButtons();
     m_root->setVisible(false);
-    m_result = 1;
+    m_result = kResultBack;
   }
 }
 
@@ -101,7 +101,7 @@ bool EndScreen::handleKeys(InputDevice& input) {
 
 bool EndScreen::onBackgroundClicked(const CEGUI::EventArgs&) {
   m_host.playClickSound();
-  m_result = 0;
+  m_result = kResultOk;
   return true;
 }
 
@@ -109,6 +109,6 @@ bool EndScreen::onButtonClicked(int index) {
   const BrandingScreen* screen = current();
   if (screen && index < screen->m_buttonCount) g_exitLink = screen->m_buttonList[index].m_url;
   m_host.playClickSound();
-  m_result = 0;
+  m_result = kResultOk;
   return true;
 }

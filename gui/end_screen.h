@@ -1,7 +1,7 @@
 // The exit screen: shown on quitting when the branding file enables it for
 // the current language; a full-screen picture with up to eight link
 // buttons. A link button leaves its link in g_exitLink for the entry point
-// to open; it, or a click on the background, gives result 0.
+// to open; it, or a click on the background, gives kResultOk.
 #pragma once
 
 #include "gui/branding.h"
@@ -31,7 +31,7 @@ class EndScreen : public GuiScreen {
   bool shouldShow() const;
   // Loads the language's imagesets and builds its buttons. When one of its
   // imagesets or images cannot be had, reports it, hides the screen and
-  // gives result 1, so that the game quits without it.
+  // gives kResultBack, so that the game quits without it.
   void activate() override;
   // Releases the language's imagesets.
   void deactivate() override;

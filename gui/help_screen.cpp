@@ -143,6 +143,6 @@ void HelpScreen::handleKeys(InputDevice& input) {
 
 bool HelpScreen::onBackClicked(const CEGUI::EventArgs&) {
   m_host.playClickSound();
-  m_result = 1;
+  m_result = kResultBack;
   return true;
 }

@@ -1,6 +1,6 @@
 // The help page: a title, the controls table and the ten extras with their
 // icons on one scrollable pane, every text from the menu's text table in
-// the current language. Back gives result 1.
+// the current language. Back gives kResultBack.
 #pragma once
 
 #include <vector>

@@ -197,7 +197,7 @@ bool HighscoresScreen::onEndPictureOk(const CEGUI::EventArgs&) {
 
 bool HighscoresScreen::onBackClicked(const CEGUI::EventArgs&) {
   m_services.playClickSound();
-  m_result = 1;
+  m_result = kResultBack;
   return true;
 }
 

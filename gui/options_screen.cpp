@@ -269,13 +269,17 @@ void OptionsScreen::refreshLists() {
   }
 }
 
+void OptionsScreen::setPicture(float gamma, float brightness, float contrast) {
+  // Slider positions 0..100: gamma 0.5..2, brightness and contrast 0..1.
+  if (RenderPipeline* pipeline = m_gui->m_pipeline)
+    pipeline->setGamma(gamma * 0.015f + 0.5f, brightness * 0.01f, contrast * 0.01f);
+}
+
 bool OptionsScreen::onBrightnessChanged(const CEGUI::EventArgs&) {
   const float v = sliderValue(m_brightnessSlider);
   Config& config = m_services.config();
   config.m_brightness = static_cast<int>(v);
-  if (RenderPipeline* pipeline = m_gui->m_pipeline)
-    pipeline->setGamma(static_cast<float>(config.m_gamma) * 0.015f + 0.5f, v * 0.01f,
-                       static_cast<float>(config.m_contrast) * 0.01f);
+  setPicture(static_cast<float>(config.m_gamma), v, static_cast<float>(config.m_contrast));
   setSliderLabel(m_brightnessLabel, 2515, config.m_brightness);
   return true;
 }
@@ -284,9 +288,7 @@ bool OptionsScreen::onContrastChanged(const CEGUI::EventArgs&) {
   const float v = sliderValue(m_contrastSlider);
   Config& config = m_services.config();
   config.m_contrast = static_cast<int>(v);
-  if (RenderPipeline* pipeline = m_gui->m_pipeline)
-    pipeline->setGamma(static_cast<float>(config.m_gamma) * 0.015f + 0.5f,
-                       static_cast<float>(config.m_brightness) * 0.01f, v * 0.01f);
+  setPicture(static_cast<float>(config.m_gamma), static_cast<float>(config.m_brightness), v);
   setSliderLabel(m_contrastLabel, 2516, config.m_contrast);
   return true;
 }
@@ -295,9 +297,7 @@ bool OptionsScreen::onGammaChanged(const CEGUI::EventArgs&) {
   const float v = sliderValue(m_gammaSlider);
   Config& config = m_services.config();
   config.m_gamma = static_cast<int>(v);
-  if (RenderPipeline* pipeline = m_gui->m_pipeline)
-    pipeline->setGamma(v * 0.015f + 0.5f, static_cast<float>(config.m_brightness) * 0.01f,
-                       static_cast<float>(config.m_contrast) * 0.01f);
+  setPicture(v, static_cast<float>(config.m_brightness), static_cast<float>(config.m_contrast));
   setSliderLabel(m_gammaLabel, 2517, config.m_gamma);
   return true;
 }
@@ -404,7 +404,7 @@ bool OptionsScreen::onLanguageAccepted(const CEGUI::EventArgs&) {
 
 bool OptionsScreen::onBackClicked(const CEGUI::EventArgs&) {
   m_services.playClickSound();
-  m_result = 1;
+  m_result = kResultBack;
   return true;
 }
 
@@ -421,6 +421,6 @@ bool OptionsScreen::applyOptions(const CEGUI::EventArgs&) {
     config.m_resolutionHeight = m_pendingHeight;
   }
   config.save();
-  m_result = 0;
+  m_result = kResultOk;
   return true;
 }

@@ -97,6 +97,8 @@ class OptionsScreen : public GuiScreen {
   void relabelLanguages();
   void storeName(CEGUI::Window* box, char* name);
   void setSliderLabel(CEGUI::Window* label, int text, int value);
+  // The gamma ramp on every device from the three sliders' positions.
+  void setPicture(float gamma, float brightness, float contrast);
 
   bool applyOptions(const CEGUI::EventArgs&);
   bool onBackClicked(const CEGUI::EventArgs&);

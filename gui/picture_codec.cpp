@@ -10,14 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/byte_fields.h"
 #include "foundation/report.h"
 
 namespace {
 
 std::uint32_t be16(const std::uint8_t* p) { return std::uint32_t{p[0]} << 8 | p[1]; }
 std::uint32_t be32(const std::uint8_t* p) { return be16(p) << 16 | be16(p + 2); }
-std::uint32_t le16(const std::uint8_t* p) { return std::uint32_t{p[1]} << 8 | p[0]; }
-std::uint32_t le32(const std::uint8_t* p) { return le16(p + 2) << 16 | le16(p); }
 
 std::optional<PictureSize> pngSize(const std::uint8_t* d, std::size_t n) {
   static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -54,17 +53,25 @@ std::optional<PictureSize> jpegSize(const std::uint8_t* d, std::size_t n) {
 
 std::optional<PictureSize> bmpSize(const std::uint8_t* d, std::size_t n) {
   if (n < 26 || d[0] != 'B' || d[1] != 'M') return std::nullopt;
-  if (le32(d + 14) == 12) return PictureSize{le16(d + 18), le16(d + 20)};  // the old core header
-  const auto side = [](std::uint32_t raw) {
-    const std::int64_t value = static_cast<std::int32_t>(raw);
-    return static_cast<std::uint32_t>(std::min<std::int64_t>(std::llabs(value), 0xFFFFFFFFLL));
+  FieldReader fields(d, n);
+  fields.skip(14);           // the file header
+  if (fields.u32() == 12) {  // the old core header
+    const std::uint32_t width = fields.u16();
+    return PictureSize{width, fields.u16()};
+  }
+  const auto side = [](std::int32_t value) {
+    return static_cast<std::uint32_t>(std::min<std::int64_t>(std::llabs(std::int64_t{value}), 0xFFFFFFFFLL));
   };
-  return PictureSize{side(le32(d + 18)), side(le32(d + 22))};
+  const std::uint32_t width = side(fields.i32());
+  return PictureSize{width, side(fields.i32())};
 }
 
 std::optional<PictureSize> ddsSize(const std::uint8_t* d, std::size_t n) {
   if (n < 20 || std::memcmp(d, "DDS ", 4) != 0) return std::nullopt;
-  return PictureSize{le32(d + 16), le32(d + 12)};
+  FieldReader fields(d, n);
+  fields.skip(12);  // magic, header size, flags
+  const std::uint32_t height = fields.u32();
+  return PictureSize{fields.u32(), height};
 }
 
 // TGA has no signature: a colour-map flag of 0 or 1 and a known image type.
@@ -76,8 +83,12 @@ std::optional<PictureSize> tgaSize(const std::uint8_t* d, std::size_t n) {
     case 3:
     case 9:
     case 10:
-    case 11:
-      return PictureSize{le16(d + 12), le16(d + 14)};
+    case 11: {
+      FieldReader fields(d, n);
+      fields.skip(12);  // id length to the origin
+      const std::uint32_t width = fields.u16();
+      return PictureSize{width, fields.u16()};
+    }
     default:
       return std::nullopt;
   }

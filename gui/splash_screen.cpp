@@ -96,14 +96,14 @@ bool SplashScreen::onFlagClicked(int language) {
   m_host.playClickSound();
   m_host.config().m_language = language;
   m_host.texts().m_language = static_cast<std::uint32_t>(language);
-  m_result = 0;
+  m_result = kResultOk;
   return true;
 }
 
 bool SplashScreen::onQuitYesClicked(const CEGUI::EventArgs&) {
   m_host.playClickSound();
   hideModal(m_quitDialog);
-  m_result = 999;
+  m_result = kResultQuit;
   return true;
 }
 

@@ -1,8 +1,8 @@
 // The language choice: a full-screen picture with five flag buttons
 // (German, English, French, Spanish, Italian), shown only while no language
 // is chosen, and a quit dialog. A flag sets the language in the settings
-// and the menu's text table and gives result 0 (main menu); yes in the quit
-// dialog gives 999 (save and quit).
+// and the menu's text table and gives kResultOk (main menu); yes in the quit
+// dialog gives kResultQuit (save and quit).
 #pragma once
 
 #include "gui/gui_screen.h"

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "foundation/byte_fields.h"
+
 namespace net {
 
 void MessageQueue::append(const std::uint8_t* data, std::size_t length) {
@@ -20,7 +22,7 @@ MessageQueue::Front MessageQueue::front() {
   m_readBufferPos = -1;
   m_readFailed = false;
   if (queued() < 2) return Front::None;
-  const int length = m_bytes[m_head] | (m_bytes[m_head + 1] << 8);
+  const int length = FieldReader(m_bytes.data() + m_head, 2).u16();
   if (length < kHeaderSize || length >= kMaxMessageLength) return Front::Malformed;
   if (queued() < static_cast<std::size_t>(length)) return Front::None;
   m_readLen = length;
@@ -49,15 +51,14 @@ bool MessageQueue::readU8(std::uint8_t& out) {
 bool MessageQueue::readU16(std::uint16_t& out) {
   const std::uint8_t* p;
   if (!take(2, &p)) return false;
-  out = static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+  out = FieldReader(p, 2).u16();
   return true;
 }
 
 bool MessageQueue::readU32(std::uint32_t& out) {
   const std::uint8_t* p;
   if (!take(4, &p)) return false;
-  out = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+  out = FieldReader(p, 4).u32();
   return true;
 }
 
@@ -96,12 +97,15 @@ void MessageWriter::begin(std::uint16_t id) {
 }
 
 void MessageWriter::writeU16(std::uint16_t v) {
-  m_data.push_back(static_cast<std::uint8_t>(v));
-  m_data.push_back(static_cast<std::uint8_t>(v >> 8));
+  std::uint8_t bytes[2];
+  FieldWriter(bytes, sizeof bytes).u16(v);
+  writeBytes(bytes, sizeof bytes);
 }
 
 void MessageWriter::writeU32(std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) m_data.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  std::uint8_t bytes[4];
+  FieldWriter(bytes, sizeof bytes).u32(v);
+  writeBytes(bytes, sizeof bytes);
 }
 
 void MessageWriter::writeBytes(const std::uint8_t* data, std::size_t count) {
@@ -116,8 +120,7 @@ bool MessageWriter::end() {
     m_data.resize(m_start);
     return false;
   }
-  m_data[m_start] = static_cast<std::uint8_t>(length);
-  m_data[m_start + 1] = static_cast<std::uint8_t>(length >> 8);
+  FieldWriter(m_data.data() + m_start, 2).u16(static_cast<std::uint16_t>(length));
   return true;
 }
 

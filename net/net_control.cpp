@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "foundation/byte_fields.h"
 #include "foundation/report.h"
 #include "platform/system/system.h"
 
@@ -296,8 +297,8 @@ bool NetControl::barrier(std::uint32_t token, DWORD timeoutMs) {
     std::lock_guard lock(m_lock);
     before = m_barrierReleases;
   }
-  const std::uint8_t payload[4] = {static_cast<std::uint8_t>(token), static_cast<std::uint8_t>(token >> 8),
-                                   static_cast<std::uint8_t>(token >> 16), static_cast<std::uint8_t>(token >> 24)};
+  std::uint8_t payload[4];
+  FieldWriter(payload, sizeof payload).u32(token);
   if (!sendMessage(net::kBarrier, payload, 4)) return false;
   return waitFor([&] { return m_barrierReleases != before && m_barrierToken == token; }, timeoutMs);
 }

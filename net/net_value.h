@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "foundation/byte_fields.h"
 #include "foundation/matrix.h"
 #include "foundation/report.h"
 #include "net/net_control.h"
@@ -20,27 +21,6 @@
 // copies start from.
 template <class T>
 struct NetWire;
-
-namespace netwire {
-inline void putU32(std::uint8_t* out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline std::uint32_t getU32(const std::uint8_t* in) {
-  return static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8) |
-         (static_cast<std::uint32_t>(in[2]) << 16) | (static_cast<std::uint32_t>(in[3]) << 24);
-}
-inline void putF32(std::uint8_t* out, float v) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &v, 4);
-  putU32(out, bits);
-}
-inline float getF32(const std::uint8_t* in) {
-  const std::uint32_t bits = getU32(in);
-  float v;
-  std::memcpy(&v, &bits, 4);
-  return v;
-}
-}  // namespace netwire
 
 template <>
 struct NetWire<bool> {
@@ -55,8 +35,8 @@ struct NetWire<bool> {
 template <>
 struct NetWire<int> {
   static constexpr int size = 4;
-  static void write(const int& v, std::uint8_t* out) { netwire::putU32(out, static_cast<std::uint32_t>(v)); }
-  static void read(const std::uint8_t* in, int& v) { v = static_cast<int>(netwire::getU32(in)); }
+  static void write(const int& v, std::uint8_t* out) { FieldWriter(out, size).i32(v); }
+  static void read(const std::uint8_t* in, int& v) { v = FieldReader(in, size).i32(); }
   static bool same(const int& a, const int& b) { return a == b; }
   static int initial() { return 0; }
 };
@@ -64,8 +44,8 @@ struct NetWire<int> {
 template <>
 struct NetWire<float> {
   static constexpr int size = 4;
-  static void write(const float& v, std::uint8_t* out) { netwire::putF32(out, v); }
-  static void read(const std::uint8_t* in, float& v) { v = netwire::getF32(in); }
+  static void write(const float& v, std::uint8_t* out) { FieldWriter(out, size).f32(v); }
+  static void read(const std::uint8_t* in, float& v) { v = FieldReader(in, size).f32(); }
   static bool same(const float& a, const float& b) { return a == b; }
   static float initial() { return 0.0f; }
 };
@@ -74,14 +54,16 @@ template <class V>
 struct NetWireXyz {
   static constexpr int size = 12;
   static void write(const V& v, std::uint8_t* out) {
-    netwire::putF32(out, v.x);
-    netwire::putF32(out + 4, v.y);
-    netwire::putF32(out + 8, v.z);
+    FieldWriter fields(out, size);
+    fields.f32(v.x);
+    fields.f32(v.y);
+    fields.f32(v.z);
   }
   static void read(const std::uint8_t* in, V& v) {
-    v.x = netwire::getF32(in);
-    v.y = netwire::getF32(in + 4);
-    v.z = netwire::getF32(in + 8);
+    FieldReader fields(in, size);
+    v.x = fields.f32();
+    v.y = fields.f32();
+    v.z = fields.f32();
   }
   static bool same(const V& a, const V& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
   static V initial() { return V{}; }
@@ -95,10 +77,12 @@ template <>
 struct NetWire<Matrix4x3> {
   static constexpr int size = 64;
   static void write(const Matrix4x3& v, std::uint8_t* out) {
-    for (int i = 0; i < 16; ++i) netwire::putF32(out + 4 * i, v.m[i]);
+    FieldWriter fields(out, size);
+    for (float element : v.m) fields.f32(element);
   }
   static void read(const std::uint8_t* in, Matrix4x3& v) {
-    for (int i = 0; i < 16; ++i) v.m[i] = netwire::getF32(in + 4 * i);
+    FieldReader fields(in, size);
+    for (float& element : v.m) element = fields.f32();
   }
   // Bytewise: a change in any bit of any element counts.
   static bool same(const Matrix4x3& a, const Matrix4x3& b) { return std::memcmp(a.m, b.m, sizeof a.m) == 0; }

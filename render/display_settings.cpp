@@ -1,6 +1,7 @@
 // Display settings from defaults and the registry, and the set-up chain.
 #include "render/display_settings.h"
 
+#include "foundation/byte_fields.h"
 #include "platform/system/registry.h"
 #include "render/device_manager.h"
 #include "render/format_table.h"
@@ -13,8 +14,7 @@ bool readDword(HKEY key, const char* name, DWORD* out) {
   DWORD size = sizeof data;
   if (RegQueryValueExA(key, name, nullptr, &type, data, &size) != ERROR_SUCCESS) return false;
   if (type != REG_DWORD || size != 4) return false;
-  *out = static_cast<DWORD>(data[0]) | static_cast<DWORD>(data[1]) << 8 | static_cast<DWORD>(data[2]) << 16 |
-         static_cast<DWORD>(data[3]) << 24;
+  *out = FieldReader(data, sizeof data).u32();
   return true;
 }
 

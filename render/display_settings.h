@@ -20,7 +20,6 @@ struct DisplaySettings {
   bool softwareVertexProcessing = false;
   bool pureDevice = false;
   bool referenceDevice = false;
-  bool pipelineFlag = false;  // copied by the render pipeline
   bool fixedFunction = true;
   D3DFORMAT displayFormat = 0;     // fitted by Setup
   D3DFORMAT backBufferFormat = 0;  // fitted by Setup

@@ -101,7 +101,6 @@ RenderPipeline::RenderPipeline(DeviceManager& manager) {
   horizontalFov = static_cast<float>(2.0 * std::atan(1.0 / 2.4) * 180.0 / kPi);
   verticalFov = static_cast<float>(2.0 * std::atan(1.0 / 3.2) * 180.0 / kPi);
   stereoMode = manager.stereoMode;
-  pipelineFlag = settings.pipelineFlag;
 
   fixedFunction = settings.fixedFunction;
   D3DDISPLAYMODE desktop{};
@@ -150,6 +149,14 @@ void RenderPipeline::setViewport(int x, int y, int width, int height, float minZ
   const D3DVIEWPORT9 v{
       static_cast<DWORD>(x), static_cast<DWORD>(y), static_cast<DWORD>(width), static_cast<DWORD>(height), minZ, maxZ};
   currentDevice->SetViewport(&v);
+}
+
+void RenderPipeline::setViewArea(int x, int y, int width, int height) {
+  viewportX = x;
+  viewportY = y;
+  targetWidth = width;
+  targetHeight = height;
+  setViewport(x, y, width, height, 0.0f, 1.0f);
 }
 
 namespace {

@@ -62,6 +62,10 @@ class RenderPipeline {
   // drawing into textures.
   void restoreBackBuffer();
   void setViewport(int x, int y, int width, int height, float minZ, float maxZ);
+  // The rectangle the next scene render draws into: kept as the view's
+  // origin and the target's size, which Scene::render and the cameras read,
+  // and set on the current device now with depths 0..1.
+  void setViewArea(int x, int y, int width, int height);
   // The world transform on the current device, kept in the constant table
   // with its derived matrices marked stale.
   void setWorldMatrix(const Matrix4x3& world);
@@ -115,32 +119,28 @@ class RenderPipeline {
   int modelLodBias = 0;
   int targetWidth = 512, targetHeight = 512;  // of the render target bound now
   int viewportX = 0, viewportY = 0;           // of the view being drawn
-  float reservedFloat0 = 75.0f;
-  float cylindricalAngle = 0.0f;  // degrees
-  float horizontalFov = 0.0f;     // degrees; set by the constructor
+  float cylindricalAngle = 0.0f;              // degrees
+  float horizontalFov = 0.0f;                 // degrees; set by the constructor
   float verticalFov = 0.0f;
   // Cameras write zoom x 31.25 into focalValue and scale their projection
   // by focalValue / focalDivisor.
   float focalValue = 100.0f, focalDivisor = 100.0f;
   int primitiveCount = 0;
   int drawCallCount = 0;
-  int reservedInt3 = 0;
   bool switches[kSwitchCount] = {false, false, false, true,  false, false, false, false, false, false, false, false,
                                  false, false, false, false, true,  true,  false, true,  true,  true,  true,  true};
-  int reservedInt4 = 0;
-  int reservedInt5 = 2;
   int eye = -1;
   int stereoMode = kStereoNone;
-  float eyeScaleA = 1.0f, eyeScaleB = 4.0f;  // applied to a camera's eye separation
-  bool pipelineFlag = false;                 // the display settings' fourth flag byte
-  double reservedDouble = 0.0;
-  float fittedNear = 0.0f, fittedNearCopy = 0.0f;
+  // Stereo: a camera's eye separation times eyeSeparationScale skews each
+  // eye's projection; times eyeShiftScale as well, it moves each eye aside.
+  float eyeSeparationScale = 1.0f, eyeShiftScale = 4.0f;
+  // The near plane the last camera projection fitted to the scene.
+  float fittedNear = 0.0f;
   std::uint32_t colorWriteMask = 15;
   std::uint32_t cullMode = D3DCULL_CCW;
   // Set by the scene passes while they draw what must not blend (shadow
   // maps); the shader passes then keep alpha blending off.
   bool alphaBlendingOff = false;
-  int reservedInt6 = 0, reservedInt7 = 0, reservedInt8 = 0;
   // The entry point owns and deletes the sound system; the pipeline only
   // carries it and the open device for the scene render.
   SoundSystem* soundSystem = nullptr;

@@ -20,7 +20,7 @@ void CameraItem::computeAxisMatrix() {
   axisMatrix = axisBaseMatrix(axisMode);
   const int eye = eyeIndex();
   if (eye == 0 || eye == 1) {
-    const float s = renderer->eyeScaleB * renderer->eyeScaleA * eyeSeparation;
+    const float s = renderer->eyeShiftScale * renderer->eyeSeparationScale * eyeSeparation;
     Matrix4x3 shift = g_identityMatrix;
     shift[12] = (eye == 0 ? -0.5f : 0.5f) * s;
     Matrix4x3 shifted;
@@ -60,7 +60,7 @@ void CameraItem::computeProjection(double t) {
     sx = a / static_cast<float>(std::tan(renderer->horizontalFov * kHalfDegree));
     sy = a / static_cast<float>(std::tan(renderer->verticalFov * kHalfDegree));
     eye = renderer->eye;
-    eyeScale = renderer->eyeScaleA;
+    eyeScale = renderer->eyeSeparationScale;
   }
   projection = {};
   projection[0] = sx;

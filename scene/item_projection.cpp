@@ -36,7 +36,7 @@ const float* SceneItem::projectionForDepthRange(double t, float zNear, float zFa
   const float n = std::max(nearClip, zNear - depthMargin(zNear));
   const float f = std::min(zFar, farClip);
   const float f2 = beyond(std::max(n, f));
-  if (renderer) renderer->fittedNear = renderer->fittedNearCopy = n;
+  if (renderer) renderer->fittedNear = n;
   projectionFitted = true;
   projection[10] = f2 / (f2 - n);
   projection[14] = -(f2 / (f2 - n)) * n;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "foundation/byte_fields.h"
 #include "foundation/file.h"
 #include "foundation/report.h"
 #include "platform/audio/dsound.h"
@@ -33,16 +34,11 @@ namespace {
 bool readU32(File& file, std::uint32_t* value) {
   std::uint8_t bytes[4];
   if (file.read(bytes, 4) != 4) return false;
-  *value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
+  *value = FieldReader(bytes, 4).u32();
   return true;
 }
 
 bool readId(File& file, char id[4]) { return file.read(id, 4) == 4; }
-
-std::uint16_t u16At(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t u32At(const std::uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // Bytes between the read position and the end of the open file.
 std::int64_t remaining(File& file) { return static_cast<std::int64_t>(file.size()) - file.tell(); }
@@ -96,12 +92,13 @@ std::string WaveChannel::read(File& file) {
       std::uint8_t formatBytes[16];
       if (length < 16) return "\"fmt \" chunk shorter than 16 bytes";
       if (file.read(formatBytes, 16) != 16) return "file ends in the \"fmt \" chunk";
-      m_format.formatTag = u16At(formatBytes);
-      m_format.channels = u16At(formatBytes + 2);
-      m_format.samplesPerSec = u32At(formatBytes + 4);
-      m_format.avgBytesPerSec = u32At(formatBytes + 8);
-      m_format.blockAlign = u16At(formatBytes + 12);
-      m_format.bitsPerSample = u16At(formatBytes + 14);
+      FieldReader fields(formatBytes, sizeof formatBytes);
+      m_format.formatTag = fields.u16();
+      m_format.channels = fields.u16();
+      m_format.samplesPerSec = fields.u32();
+      m_format.avgBytesPerSec = fields.u32();
+      m_format.blockAlign = fields.u16();
+      m_format.bitsPerSample = fields.u16();
       // Only what the mixer plays; anything else would make getLength
       // divide by zero or the buffers misread the samples.
       if (m_format.formatTag != 1) return "format tag " + std::to_string(m_format.formatTag) + " is not PCM";
@@ -339,13 +336,14 @@ void VorbisChannel::beginLink(int section, const std::uint8_t* bytes, int count)
   m_linkEnded = false;
   m_linkPhase = 0;
   m_linkFrames.resize(static_cast<std::size_t>(count / 2));
-  for (std::size_t i = 0; i < m_linkFrames.size(); ++i)
-    m_linkFrames[i] = static_cast<std::int16_t>(u16At(bytes + 2 * i));
+  FieldReader samples(bytes, m_linkFrames.size() * 2);
+  for (std::int16_t& frame : m_linkFrames) frame = static_cast<std::int16_t>(samples.u16());
   m_linkFrames.resize(m_linkFrames.size() - m_linkFrames.size() % m_linkChannels);
 }
 
 int VorbisChannel::convert(std::uint8_t* out, int frames) {
   const auto outRate = static_cast<std::uint64_t>(m_rate);
+  FieldWriter samples(out, static_cast<std::size_t>(frames) * static_cast<std::size_t>(m_channels) * 2);
   std::vector<std::uint8_t> piece;
   int produced = 0;
   while (produced < frames) {
@@ -373,9 +371,7 @@ int VorbisChannel::convert(std::uint8_t* out, int frames) {
         const float va = sampleAt(a, c);
         const float value = va + (sampleAt(b, c) - va) * fraction;
         const auto sample = static_cast<std::int16_t>(std::lrint(std::clamp(value, -32768.0f, 32767.0f)));
-        out[0] = static_cast<std::uint8_t>(sample);
-        out[1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(sample) >> 8);
-        out += 2;
+        samples.u16(static_cast<std::uint16_t>(sample));
       }
       ++produced;
       m_linkPhase += static_cast<std::uint64_t>(m_linkRate);
@@ -408,7 +404,8 @@ int VorbisChannel::convert(std::uint8_t* out, int frames) {
     if (r <= 0) {
       m_linkEnded = true;
     } else if (section == m_linkSection) {
-      for (int i = 0; i + 1 < r; i += 2) m_linkFrames.push_back(static_cast<std::int16_t>(u16At(piece.data() + i)));
+      FieldReader decoded(piece.data(), static_cast<std::size_t>(r));
+      for (int i = 0; i + 1 < r; i += 2) m_linkFrames.push_back(static_cast<std::int16_t>(decoded.u16()));
     } else {
       m_linkEnded = true;
       m_nextLink.assign(piece.begin(), piece.begin() + r);

@@ -8,8 +8,10 @@
 #include "gui/text_table.h"
 
 const MainMenuScreen::Entry MainMenuScreen::kEntries[kEntryCount] = {
-    {2100, 518, 452, 100}, {2200, 371, 384, 101}, {2000, 195, 339, 102}, {2350, 708, 672, 103},
-    {2300, 631, 542, 104}, {2400, 472, 672, 107}, {2500, 309, 571, 108}, {2600, 129, 505, 109}};
+    {2100, 518, 452, kChoiceTimeTrial},    {2200, 371, 384, kChoiceLastManStanding},
+    {2000, 195, 339, kChoiceChampionship}, {2350, 708, 672, kChoiceTwoPlayers},
+    {2300, 631, 542, kChoiceMultiplayer},  {2400, 472, 672, kChoiceHighscores},
+    {2500, 309, 571, kChoiceOptions},      {2600, 129, 505, kChoiceCredits}};
 
 MainMenuScreen::MainMenuScreen(Menu* menu) : GuiScreen(menu, menu->m_gui) {
   using namespace menu_widgets;
@@ -81,7 +83,7 @@ bool MainMenuScreen::onOffClicked(const CEGUI::EventArgs&) {
 bool MainMenuScreen::onQuitYesClicked(const CEGUI::EventArgs&) {
   m_menu->playClickSound();
   GuiHelper::hideModal(m_quitDialog);
-  setResult(999);
+  setResult(kResultQuit);
   return true;
 }
 
@@ -93,7 +95,7 @@ bool MainMenuScreen::onQuitNoClicked(const CEGUI::EventArgs&) {
 
 bool MainMenuScreen::onHelpClicked(const CEGUI::EventArgs&) {
   m_menu->playClickSound();
-  setResult(110);
+  setResult(kChoiceHelp);
   return true;
 }
 

@@ -282,20 +282,26 @@ void Menu::act(int result) {
   GuiScreen* const current = m_current;
   auto is = [&](Slot slot) { return current == screen(slot); };
   if (is(kSplash)) {
-    if (result == 0) setScreen(screen(kMainMenu));
-    if (result == 999) {
+    if (result == GuiScreen::kResultOk) setScreen(screen(kMainMenu));
+    if (result == GuiScreen::kResultQuit) {
       quitFrom(current);
       m_quit = true;
     }
     return;
   }
   if (is(kMainMenu)) {
-    static const std::pair<int, Slot> kChoices[] = {{100, kTimeTrial},  {101, kLastManStanding},   {102, kChampionship},
-                                                    {103, kTwoPlayers}, {104, kMultiplayerSelect}, {107, kHighscores},
-                                                    {108, kOptions},    {109, kCredits},           {110, kHelp}};
+    static const std::pair<int, Slot> kChoices[] = {{GuiScreen::kChoiceTimeTrial, kTimeTrial},
+                                                    {GuiScreen::kChoiceLastManStanding, kLastManStanding},
+                                                    {GuiScreen::kChoiceChampionship, kChampionship},
+                                                    {GuiScreen::kChoiceTwoPlayers, kTwoPlayers},
+                                                    {GuiScreen::kChoiceMultiplayer, kMultiplayerSelect},
+                                                    {GuiScreen::kChoiceHighscores, kHighscores},
+                                                    {GuiScreen::kChoiceOptions, kOptions},
+                                                    {GuiScreen::kChoiceCredits, kCredits},
+                                                    {GuiScreen::kChoiceHelp, kHelp}};
     for (const auto& [code, slot] : kChoices)
       if (result == code && screen(slot)) setScreen(screen(slot));
-    if (result == 999) {
+    if (result == GuiScreen::kResultQuit) {
       quitFrom(current);
       // The exit screen, where its branding shows one for this language,
       // ends the game itself.
@@ -308,27 +314,27 @@ void Menu::act(int result) {
     return;
   }
   if (is(kTimeTrial) || is(kLastManStanding) || is(kChampionship) || is(kTwoPlayers) || is(kMultiplayer)) {
-    if (result == 0) {
+    if (result == GuiScreen::kResultOk) {
       current->deactivate();
       current->applySelection();
       m_current = nullptr;
       m_startRace = true;
-    } else if (result == 1) {
+    } else if (result == GuiScreen::kResultBack) {
       setScreen(screen(kMainMenu));
     }
     return;
   }
   if (is(kMultiplayerSelect)) {
-    if (result == 1) setScreen(screen(kMainMenu));
-    if (result == MultiplayerSelectScreen::kHost || result == MultiplayerSelectScreen::kJoin) {
+    if (result == GuiScreen::kResultBack) setScreen(screen(kMainMenu));
+    if (result == GuiScreen::kChoiceHost || result == GuiScreen::kChoiceJoin) {
       auto* lobby = static_cast<MultiplayerScreen*>(screen(kMultiplayer));
-      lobby->m_isHost = result == MultiplayerSelectScreen::kHost;
+      lobby->m_isHost = result == GuiScreen::kChoiceHost;
       lobby->m_address = static_cast<MultiplayerSelectScreen*>(current)->address().c_str();
       setScreen(screen(kMultiplayer));
     }
     return;
   }
-  if (is(kHighscores) && result == 1) {
+  if (is(kHighscores) && result == GuiScreen::kResultBack) {
     if (m_config->m_highscoreMusic) {
       if (m_highscoreMusic) m_highscoreMusic->stop();
       if (m_menuMusic) m_menuMusic->play(true);
@@ -336,13 +342,14 @@ void Menu::act(int result) {
     setScreen(screen(kMainMenu));
     return;
   }
-  // Options: 0 = applied and saved, 1 = back.
-  if ((is(kOptions) && (result == 0 || result == 1)) || ((is(kCredits) || is(kHelp)) && result == 1)) {
+  // Options: ok = applied and saved.
+  const bool okOrBack = result == GuiScreen::kResultOk || result == GuiScreen::kResultBack;
+  if ((is(kOptions) && okOrBack) || ((is(kCredits) || is(kHelp)) && result == GuiScreen::kResultBack)) {
     setScreen(screen(kMainMenu));
     return;
   }
-  // 0: a link was chosen, which the entry point opens at exit.
-  if (is(kEnd) && (result == 0 || result == 1)) m_quit = true;
+  // Ok: a link was chosen, which the entry point opens at exit.
+  if (is(kEnd) && okOrBack) m_quit = true;
 }
 
 bool Menu::update() {
@@ -377,16 +384,9 @@ void Menu::setPreviewViewport(float x, float y, float width, float height) {
   CEGUI::UVector2 position, size;
   GuiHelper::layoutToRelative(position, CEGUI::Vector2f(x, y), GuiHelper::kLayoutWidth, GuiHelper::kLayoutHeight);
   GuiHelper::layoutToRelative(size, CEGUI::Vector2f(width, height), GuiHelper::kLayoutWidth, GuiHelper::kLayoutHeight);
-  m_pipeline->reservedFloat0 = 75.0f;
-  // The rectangle the next scene render draws into (Scene::render sets the
-  // device viewport from it).
   const float w = static_cast<float>(m_pipeline->requestedWidth), h = static_cast<float>(m_pipeline->requestedHeight);
-  m_pipeline->viewportX = static_cast<int>(w * position.d_x.d_scale);
-  m_pipeline->viewportY = static_cast<int>(h * position.d_y.d_scale);
-  m_pipeline->targetWidth = static_cast<int>(w * size.d_x.d_scale);
-  m_pipeline->targetHeight = static_cast<int>(h * size.d_y.d_scale);
-  m_pipeline->setViewport(m_pipeline->viewportX, m_pipeline->viewportY, m_pipeline->targetWidth,
-                          m_pipeline->targetHeight, 0.0f, 1.0f);
+  m_pipeline->setViewArea(static_cast<int>(w * position.d_x.d_scale), static_cast<int>(h * position.d_y.d_scale),
+                          static_cast<int>(w * size.d_x.d_scale), static_cast<int>(h * size.d_y.d_scale));
 }
 
 void Menu::drawPreview(int kart, int ccm, int character, float x, float y, float width, float height) {
@@ -425,10 +425,7 @@ void Menu::drawPreviews() {
   } else {
     return;
   }
-  m_pipeline->viewportX = m_pipeline->viewportY = 0;
-  m_pipeline->targetWidth = m_pipeline->requestedWidth;
-  m_pipeline->targetHeight = m_pipeline->requestedHeight;
-  m_pipeline->setViewport(0, 0, m_pipeline->requestedWidth, m_pipeline->requestedHeight, 0.0f, 1.0f);
+  m_pipeline->setViewArea(0, 0, m_pipeline->requestedWidth, m_pipeline->requestedHeight);
 }
 
 bool Menu::onDeviceLost() {

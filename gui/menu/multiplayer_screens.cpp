@@ -56,9 +56,9 @@ MultiplayerSelectScreen::MultiplayerSelectScreen(Menu* menu)
   m_root->addChild(box);
   m_addressBox = box;
   m_backButton = makeImageButton(m_root, 15, 623, 135, 130, "BackButton", "BackButton", "BackButtonHover");
-  onClick(menu, m_hostButton, [this] { setResult(kHost); });
-  onClick(menu, m_joinButton, [this] { setResult(kJoin); });
-  onClick(menu, m_backButton, [this] { setResult(1); });
+  onClick(menu, m_hostButton, [this] { setResult(kChoiceHost); });
+  onClick(menu, m_joinButton, [this] { setResult(kChoiceJoin); });
+  onClick(menu, m_backButton, [this] { setResult(kResultBack); });
 }
 
 MultiplayerSelectScreen::~MultiplayerSelectScreen() {
@@ -153,7 +153,7 @@ int MultiplayerScreen::localSlot() const { return std::clamp(net().playerSlot(),
 
 void MultiplayerScreen::leave() {
   net().leave();
-  setResult(1);
+  setResult(kResultBack);
 }
 
 int MultiplayerScreen::localKartIndex() const {
@@ -226,7 +226,7 @@ void MultiplayerScreen::refresh() {
   std::uint32_t ready = 0;
   for (const NetValue<Config::Player>& p : c.m_player)
     if (p.get().ready) ++ready;
-  if (ready == std::max<std::uint32_t>(c.countPlayers(), 2)) setResult(0);
+  if (ready == std::max<std::uint32_t>(c.countPlayers(), 2)) setResult(kResultOk);
   updateStartButton();
   NetControl& control = net();
   if (control.isConnected() || m_messageBox->isVisible()) return;

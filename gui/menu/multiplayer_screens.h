@@ -21,7 +21,6 @@ class NetControl;
 
 class MultiplayerSelectScreen : public GuiScreen {
  public:
-  static constexpr int kHost = 105, kJoin = 106;
   explicit MultiplayerSelectScreen(Menu* menu);
   ~MultiplayerSelectScreen() override;
   const char* getName() const override { return "MultiplayerSelectScreen"; }

@@ -18,12 +18,12 @@ SelectionScreen::SelectionScreen(Menu* menu, const char* name, const char* image
   m_backButton = makeImageButton(m_root, 15, 623, 135, 130, "BackButton", "BackButton", "BackButtonHover");
   m_okButton->subscribeEvent(CEGUI::PushButton::EventClicked, [this](const CEGUI::EventArgs&) {
     m_menu->playClickSound();
-    setResult(0);
+    setResult(kResultOk);
     return true;
   });
   m_backButton->subscribeEvent(CEGUI::PushButton::EventClicked, [this](const CEGUI::EventArgs&) {
     m_menu->playClickSound();
-    setResult(1);
+    setResult(kResultBack);
     return true;
   });
 }

@@ -1,6 +1,6 @@
 // The base of the screens on which the player picks a race: rows of arrow
 // buttons that step one settings field each (wrapping at both ends) and
-// relabel it, and the OK (result 0) and Back (result 1) buttons.
+// relabel it, and the OK (kResultOk) and Back (kResultBack) buttons.
 #pragma once
 
 #include <functional>

@@ -60,6 +60,23 @@ TEST_F(PipelineTest, PassesFollowTheFixedFunctionSetting) {
   EXPECT_NE(pipeline->additivePass, nullptr);
 }
 
+TEST_F(PipelineTest, AViewAreaIsKeptForTheSceneRenderAndSetOnTheDevice) {
+  build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+  pipeline->setViewArea(48, 30, 422, 331);
+  EXPECT_EQ(pipeline->viewportX, 48);
+  EXPECT_EQ(pipeline->viewportY, 30);
+  EXPECT_EQ(pipeline->targetWidth, 422);
+  EXPECT_EQ(pipeline->targetHeight, 331);
+  D3DVIEWPORT9 v{};
+  pipeline->currentDevice->GetViewport(&v);
+  EXPECT_EQ(v.X, 48u);
+  EXPECT_EQ(v.Y, 30u);
+  EXPECT_EQ(v.Width, 422u);
+  EXPECT_EQ(v.Height, 331u);
+  EXPECT_EQ(v.MinZ, 0.0f);
+  EXPECT_EQ(v.MaxZ, 1.0f);
+}
+
 TEST_F(PipelineTest, NoRenderTargetFormatIsAnAssertionAndFormatZero) {
   build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), nullptr, [](FakeAdapter& a) { a.renderTargetFormats = {}; });
   EXPECT_EQ(pipeline->renderTargetFormat, 0u);
