@@ -5,3 +5,8 @@
 #include <string>
 
 extern std::string g_exitLink;
+
+// Hands a web link to the desktop. Anything else, or a desktop that cannot
+// open it, is skipped with a line on stderr (the log is closed by then).
+// Nothing for an empty link. True once the opener started.
+bool openExitLink(const std::string& link);

@@ -1,8 +1,5 @@
-// The game's executable. The race game and its entry point are not built
-// yet; until they are, say so instead of pretending to start.
-#include <cstdio>
+// The game's executable: everything happens in WinMain.
+#include "game/entry/entry_point.h"
+#include "platform/system/process.h"
 
-int main() {
-  std::puts("Tessaline cannot start yet: the game's entry point is not built.");
-  return 1;
-}
+int main() { return WinMain(nullptr, nullptr, const_cast<char*>(GetCommandLineA()), SW_SHOWNORMAL); }

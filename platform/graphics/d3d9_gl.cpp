@@ -198,6 +198,9 @@ class GlDevice : public DeviceBase {
       mode.h = static_cast<int>(p->BackBufferHeight);
       mode.refresh_rate = static_cast<int>(p->FullScreen_RefreshRateInHz);
       SDL_SetWindowDisplayMode(window, &mode);
+      // Without a window manager nothing resizes a window that goes full
+      // screen: it takes the mode's size first.
+      SDL_SetWindowSize(window, mode.w, mode.h);
       // Where the display cannot switch modes, the window covers the desktop
       // and Present scales the back buffer to it.
       if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0 &&

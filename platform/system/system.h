@@ -33,5 +33,19 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 // Milliseconds since an arbitrary start, wrapping at 2^32.
 DWORD timeGetTime();
 
+// Timer resolution. Sleeps and waits here are as fine as the kernel makes
+// them whatever is asked, so the periods are only reported and accepted.
+inline constexpr UINT TIMERR_NOERROR = 0;
+inline constexpr UINT TIMERR_NOCANDO = 97;
+struct TIMECAPS {
+  UINT wPeriodMin;
+  UINT wPeriodMax;
+};
+// 1 ms to 1,000,000 ms; TIMERR_NOCANDO without a whole structure.
+UINT timeGetDevCaps(TIMECAPS* caps, UINT size);
+// TIMERR_NOERROR for a period of 1 ms or more, TIMERR_NOCANDO for 0.
+UINT timeBeginPeriod(UINT period);
+UINT timeEndPeriod(UINT period);
+
 // Suspends the calling thread.
 void Sleep(DWORD milliseconds);

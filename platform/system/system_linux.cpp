@@ -94,4 +94,14 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
 
 DWORD timeGetTime() { return static_cast<DWORD>(monotonicNanoseconds() / 1000000); }
 
+UINT timeGetDevCaps(TIMECAPS* caps, UINT size) {
+  if (!caps || size < sizeof(TIMECAPS)) return TIMERR_NOCANDO;
+  caps->wPeriodMin = 1;
+  caps->wPeriodMax = 1000000;
+  return TIMERR_NOERROR;
+}
+
+UINT timeBeginPeriod(UINT period) { return period >= 1 ? TIMERR_NOERROR : TIMERR_NOCANDO; }
+UINT timeEndPeriod(UINT period) { return period >= 1 ? TIMERR_NOERROR : TIMERR_NOCANDO; }
+
 void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }

@@ -7,14 +7,19 @@
 
 #include "platform/window/window.h"
 
-// A cursor shape; the system arrow is the only one there is.
+// A cursor shape: the system arrow or the system cross.
 struct CursorHandle;
 using HCURSOR = CursorHandle*;
 
 inline const char* const IDC_ARROW = reinterpret_cast<const char*>(std::uintptr_t{32512});
+inline const char* const IDC_CROSS = reinterpret_cast<const char*>(std::uintptr_t{32515});
 
-// The system arrow for (null, IDC_ARROW); null for any other resource.
+// The system arrow for (null, IDC_ARROW), the cross for (null, IDC_CROSS);
+// null for any other resource.
 HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
+// Programs here carry no icon resources: always null, and a class without
+// an icon gets the desktop's.
+void* LoadIconA(HINSTANCE instance, const char* name);
 // Makes `cursor` the shape over our windows and returns the one before;
 // null removes the cursor from the screen until a shape is set again.
 HCURSOR SetCursor(HCURSOR cursor);

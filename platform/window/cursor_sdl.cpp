@@ -5,25 +5,39 @@
 #include "platform/window/cursor.h"
 #include "platform/window/sdl_video.h"
 
-struct CursorHandle {};
+struct CursorHandle {
+  SDL_SystemCursor shape;
+  SDL_Cursor* sdl = nullptr;  // made once video runs; kept for the process
+};
 
 namespace {
 
-CursorHandle g_arrow;
+CursorHandle g_arrow{SDL_SYSTEM_CURSOR_ARROW};
+CursorHandle g_cross{SDL_SYSTEM_CURSOR_CROSSHAIR};
 HCURSOR g_cursor = &g_arrow;
 int g_displayCount = 0;
 
 void applyCursor() {
   // Before the video subsystem starts there is no cursor to switch; every
   // later call applies the whole state again.
-  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(g_cursor && g_displayCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+  if (g_cursor) {
+    if (!g_cursor->sdl) g_cursor->sdl = SDL_CreateSystemCursor(g_cursor->shape);
+    if (g_cursor->sdl) SDL_SetCursor(g_cursor->sdl);
+  }
+  SDL_ShowCursor(g_cursor && g_displayCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
 }
 
 }  // namespace
 
 HCURSOR LoadCursorA(HINSTANCE instance, const char* name) {
-  return !instance && name == IDC_ARROW ? &g_arrow : nullptr;
+  if (instance) return nullptr;
+  if (name == IDC_ARROW) return &g_arrow;
+  if (name == IDC_CROSS) return &g_cross;
+  return nullptr;
 }
+
+void* LoadIconA(HINSTANCE, const char*) { return nullptr; }
 
 HCURSOR SetCursor(HCURSOR cursor) {
   HCURSOR previous = g_cursor;

@@ -5,6 +5,7 @@
 // procedure while the pump runs, as Win32 sends them.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/win32_types.h"
@@ -53,7 +54,36 @@ struct WNDCLASSA {
   const char* lpszClassName;
 };
 
+// The extended class record: the same with its size first and a small icon
+// last.
+struct WNDCLASSEXA {
+  UINT cbSize;
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  void* hIcon;
+  void* hCursor;
+  void* hbrBackground;
+  const char* lpszMenuName;
+  const char* lpszClassName;
+  void* hIconSm;
+};
+
 using ATOM = WORD;
+
+// A class or resource named by number instead of text.
+inline const char* MAKEINTATOM(WORD atom) { return reinterpret_cast<const char*>(std::uintptr_t{atom}); }
+inline const char* MAKEINTRESOURCEA(WORD id) { return MAKEINTATOM(id); }
+// The system's dialog class, registered from the start.
+inline constexpr WORD kDialogClassAtom = 32770;
+
+// Class styles (kept with the class; windows here redraw whole anyway).
+inline constexpr UINT CS_VREDRAW = 0x0001;
+inline constexpr UINT CS_HREDRAW = 0x0002;
+// A class background given as a system colour index + 1.
+inline constexpr int COLOR_WINDOW = 5;
 
 // Messages.
 inline constexpr UINT WM_NULL = 0x0000;
@@ -74,6 +104,9 @@ inline constexpr UINT WM_KEYUP = 0x0101;
 inline constexpr UINT WM_CHAR = 0x0102;
 inline constexpr UINT WM_SYSCHAR = 0x0106;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;
+// WM_SYSCOMMAND: wParam & 0xFFF0.
+inline constexpr WPARAM SC_SCREENSAVE = 0xF140;
+inline constexpr WPARAM SC_MONITORPOWER = 0xF170;
 inline constexpr UINT WM_MOUSEMOVE = 0x0200;
 inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
 inline constexpr UINT WM_LBUTTONUP = 0x0202;
@@ -139,8 +172,14 @@ inline constexpr UINT PM_REMOVE = 0x0001;
 
 inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
 
-// Window classes. Registering a name twice fails (returns 0).
+// Window classes. Registering a name twice fails (returns 0); names ignore
+// case, and MAKEINTATOM(kDialogClassAtom) or "#32770" is the dialog class.
 ATOM RegisterClassA(const WNDCLASSA* windowClass);
+// 0 also when cbSize is not the structure's size.
+ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
+// The class record as registered (its name pointer is the caller's
+// `className`); FALSE for an unknown class. The instance is not compared.
+BOOL GetClassInfoExA(HINSTANCE instance, const char* className, WNDCLASSEXA* windowClass);
 BOOL UnregisterClassA(const char* className, HINSTANCE instance);
 
 // Creates a hidden or (WS_VISIBLE) shown SDL window able to carry an OpenGL
@@ -163,11 +202,25 @@ BOOL AdjustWindowRect(RECT* rect, DWORD style, BOOL menu);
 BOOL SetWindowTextA(HWND window, const char* text);
 BOOL SetForegroundWindow(HWND window);
 HWND GetActiveWindow();
+// Raises the window to take the keyboard; returns the window that had it
+// (null for none, or for an unknown window, which changes nothing).
+HWND SetFocus(HWND window);
+// Sends WM_PAINT to the window now. FALSE for an unknown window.
+BOOL UpdateWindow(HWND window);
+// Drops the window's queued WM_PAINT: the whole client area counts as
+// drawn (windows here have no partial update regions).
+BOOL ValidateRect(HWND window, const RECT* rect);
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
+// A message number of its own for each name (ignoring case), 0xC000 to
+// 0xFFFF, the same for the whole run; 0 for an empty name.
+UINT RegisterWindowMessageA(const char* name);
+// The one message queue here is the windows' own, so thread messages go
+// nowhere, least of all to another process's thread: FALSE.
+BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Pumps SDL events, then takes the first queued message for the window (null:
 // any window) within [filterMin, filterMax] (both 0: no filter).

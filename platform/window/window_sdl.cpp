@@ -26,8 +26,8 @@ struct WindowHandle {
 namespace {
 
 struct WindowClass {
-  WNDPROC proc = nullptr;
-  HINSTANCE instance = nullptr;
+  WNDCLASSEXA record{};  // lpszClassName is not kept
+  ATOM atom = 0;
 };
 
 struct WindowSystem {
@@ -38,6 +38,7 @@ struct WindowSystem {
   int quitCode = 0;
   unsigned displayChanges = 0;
   Uint32 mouseButtons = 0;  // MK_ button flags as the messages taken so far left them
+  ATOM nextAtom = 0xC000;
 };
 
 WindowSystem& windowSystem() {
@@ -51,6 +52,35 @@ std::string lowerCase(const char* text) {
   std::string s = text ? text : "";
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
+}
+
+// The system's dialog class, which every process has.
+const WindowClass& dialogClass() {
+  static const WindowClass dialog = [] {
+    WindowClass c;
+    c.record.cbSize = sizeof(WNDCLASSEXA);
+    c.record.lpfnWndProc = DefWindowProcA;
+    c.record.cbWndExtra = 30;
+    c.atom = kDialogClassAtom;
+    return c;
+  }();
+  return dialog;
+}
+
+bool isAtom(const char* name) { return reinterpret_cast<std::uintptr_t>(name) < 0x10000; }
+
+const WindowClass* findClass(const char* name) {
+  if (!name) return nullptr;
+  if (isAtom(name)) {
+    const auto atom = static_cast<ATOM>(reinterpret_cast<std::uintptr_t>(name));
+    if (atom == kDialogClassAtom) return &dialogClass();
+    for (const auto& [key, c] : windowSystem().classes)
+      if (c.atom == atom) return &c;
+    return nullptr;
+  }
+  if (lowerCase(name) == "#32770") return &dialogClass();
+  const auto found = windowSystem().classes.find(lowerCase(name));
+  return found == windowSystem().classes.end() ? nullptr : &found->second;
 }
 
 WindowHandle* findWindow(HWND window) {
@@ -354,21 +384,46 @@ bool windowWasShown(HWND window) {
 }
 
 ATOM RegisterClassA(const WNDCLASSA* windowClass) {
-  if (!windowClass || !windowClass->lpszClassName || !*windowClass->lpszClassName) return 0;
-  auto [it, added] = windowSystem().classes.emplace(lowerCase(windowClass->lpszClassName),
-                                                    WindowClass{windowClass->lpfnWndProc, windowClass->hInstance});
-  if (!added) return 0;
-  return static_cast<ATOM>(0xC000 + windowSystem().classes.size());
+  if (!windowClass) return 0;
+  const WNDCLASSEXA extended{sizeof(WNDCLASSEXA),       windowClass->style,         windowClass->lpfnWndProc,
+                             windowClass->cbClsExtra,   windowClass->cbWndExtra,    windowClass->hInstance,
+                             windowClass->hIcon,        windowClass->hCursor,       windowClass->hbrBackground,
+                             windowClass->lpszMenuName, windowClass->lpszClassName, nullptr};
+  return RegisterClassExA(&extended);
+}
+
+ATOM RegisterClassExA(const WNDCLASSEXA* windowClass) {
+  if (!windowClass || windowClass->cbSize != sizeof(WNDCLASSEXA)) return 0;
+  const char* name = windowClass->lpszClassName;
+  if (!name || isAtom(name) || !*name || findClass(name)) return 0;
+  WindowSystem& system = windowSystem();
+  if (system.nextAtom == 0xFFFF) return 0;
+  WindowClass c;
+  c.record = *windowClass;
+  c.record.lpszClassName = nullptr;
+  c.atom = system.nextAtom++;
+  system.classes.emplace(lowerCase(name), c);
+  return c.atom;
+}
+
+BOOL GetClassInfoExA(HINSTANCE, const char* className, WNDCLASSEXA* windowClass) {
+  const WindowClass* c = findClass(className);
+  if (!c || !windowClass) return 0;
+  *windowClass = c->record;
+  windowClass->lpszClassName = className;
+  return 1;
 }
 
 BOOL UnregisterClassA(const char* className, HINSTANCE) {
+  if (!className || isAtom(className)) return 0;
   return windowSystem().classes.erase(lowerCase(className)) ? 1 : 0;
 }
 
 HWND CreateWindowExA(DWORD, const char* className, const char* windowName, DWORD style, int x, int y, int width,
                      int height, HWND, void*, HINSTANCE, void*) {
-  auto cls = windowSystem().classes.find(lowerCase(className));
-  if (cls == windowSystem().classes.end()) return nullptr;
+  const WindowClass* cls = findClass(className);
+  if (!cls) return nullptr;
+  const WNDPROC proc = cls->record.lpfnWndProc;
   if (!ensureSdlVideo()) return nullptr;
   if (width == CW_USEDEFAULT || width <= 0) width = 640;
   if (height == CW_USEDEFAULT || height <= 0) height = 480;
@@ -391,7 +446,7 @@ HWND CreateWindowExA(DWORD, const char* className, const char* windowName, DWORD
   auto window = std::make_unique<WindowHandle>();
   window->sdl = sdl;
   window->id = SDL_GetWindowID(sdl);
-  window->proc = cls->second.proc;
+  window->proc = proc;
   window->shown = (style & WS_VISIBLE) != 0;
   WindowHandle* handle = window.get();
   windowSystem().windows.push_back(std::move(window));
@@ -510,6 +565,31 @@ HWND GetActiveWindow() {
   return focus ? windowFromId(SDL_GetWindowID(focus)) : nullptr;
 }
 
+HWND SetFocus(HWND window) {
+  WindowHandle* w = findWindow(window);
+  if (!w || w->destroying) return nullptr;
+  HWND previous = GetActiveWindow();
+  SDL_RaiseWindow(w->sdl);
+  return previous;
+}
+
+BOOL UpdateWindow(HWND window) {
+  WindowHandle* w = findWindow(window);
+  if (!w || w->destroying) return 0;
+  send(w, WM_PAINT, 0, 0);
+  return 1;
+}
+
+BOOL ValidateRect(HWND window, const RECT*) {
+  WindowHandle* w = findWindow(window);
+  if (!w) return 0;
+  auto& queue = windowSystem().queue;
+  queue.erase(
+      std::remove_if(queue.begin(), queue.end(), [w](const MSG& m) { return m.hwnd == w && m.message == WM_PAINT; }),
+      queue.end());
+  return 1;
+}
+
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
   if (message == WM_CLOSE) DestroyWindow(window);
   return 0;
@@ -530,6 +610,19 @@ void PostQuitMessage(int exitCode) {
   windowSystem().quitPosted = true;
   windowSystem().quitCode = exitCode;
 }
+
+UINT RegisterWindowMessageA(const char* name) {
+  if (!name || !*name) return 0;
+  static std::map<std::string, UINT> registered;  // survives resetWindowSystem, as names do for a run
+  const std::string key = lowerCase(name);
+  if (const auto found = registered.find(key); found != registered.end()) return found->second;
+  if (registered.size() >= 0x4000) return 0;
+  const UINT id = static_cast<UINT>(0xC000 + registered.size());
+  registered.emplace(key, id);
+  return id;
+}
+
+BOOL PostThreadMessageA(DWORD, UINT, WPARAM, LPARAM) { return 0; }
 
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
   pump();

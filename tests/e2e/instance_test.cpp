@@ -1,0 +1,90 @@
+// One instance per user, with the game and a guard holder as processes of
+// their own: a later start hands its command line over and ends at once, a
+// killed first instance blocks nobody, and a link at the lock path is not
+// followed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "game/entry/entry_point.h"
+#include "game/entry/single_instance.h"
+#include "tests/e2e/child_process.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class InstanceTest : public ScratchDirTest {
+ protected:
+  void SetUp() override {
+    ScratchDirTest::SetUp();
+    fs::create_directory(m_root / "runtime");
+    fs::permissions(m_root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+    environment = {{"XDG_RUNTIME_DIR", (m_root / "runtime").string()},
+                   {"TESSALINE_REGISTRY", (m_root / "registry.ini").string()}};
+  }
+  fs::path lockFile() const { return m_root / "runtime" / (std::string(kInstanceGuardName) + ".lock"); }
+  std::string block() const {
+    std::ifstream in(lockFile(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  std::map<std::string, std::string> environment;
+};
+
+TEST_F(InstanceTest, ASecondStartHandsOverItsCommandLineAndEndsWithinASecond) {
+  ChildProcess first({TESSALINE_GUARD_HOLDER}, environment);
+  ASSERT_EQ(first.readLine(), "first");
+  const std::string argument(5000, 'q');
+  ChildProcess game({TESSALINE_BINARY, argument}, environment);
+  ASSERT_TRUE(game.started());
+  const auto start = std::chrono::steady_clock::now();
+  const auto status = game.wait(10s);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(*status, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  const std::string expected = (std::string(TESSALINE_BINARY) + " " + argument).substr(0, 2047);
+  const std::string bytes = block();
+  ASSERT_EQ(bytes.size(), SingleInstanceGuard::kBlockSize);
+  EXPECT_EQ(std::string(bytes.c_str() + 4), expected);
+  // The second start wrote nothing of its own: no settings file.
+  EXPECT_FALSE(fs::exists("config.dat"));
+}
+
+TEST_F(InstanceTest, AKilledFirstInstanceBlocksNoLaterStart) {
+  ChildProcess holder({TESSALINE_GUARD_HOLDER}, environment);
+  ASSERT_EQ(holder.readLine(), "first");
+  {
+    ChildProcess other({TESSALINE_GUARD_HOLDER}, environment);
+    EXPECT_EQ(other.readLine(), "later");
+    other.closeInput();
+    EXPECT_EQ(other.wait(10s), 0);
+  }
+  holder.kill();
+  ChildProcess next({TESSALINE_GUARD_HOLDER}, environment);
+  EXPECT_EQ(next.readLine(), "first");
+  next.closeInput();
+  EXPECT_EQ(next.wait(10s), 0);
+}
+
+TEST_F(InstanceTest, ALinkAtTheLockPathIsRefusedAndItsTargetLeftAlone) {
+  const fs::path target = m_root / "target";
+  std::ofstream(target) << "untouched";
+  fs::create_symlink(target, lockFile());
+  ChildProcess game({TESSALINE_BINARY}, environment);
+  EXPECT_EQ(game.wait(10s), 0);
+  std::ifstream in(target);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "untouched");
+  EXPECT_FALSE(fs::exists("config.dat"));
+
+  ChildProcess holder({TESSALINE_GUARD_HOLDER}, environment);
+  EXPECT_EQ(holder.readLine(), "failed");
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+// An X server of the test's own (Xvfb at 1024 x 768) and a client that
+// plays on it the way a player would: keys and mouse through the XTest
+// extension, and what the screen shows read back and kept as PNG files.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/child_process.h"
+
+typedef struct _XDisplay Display;
+
+// The whole screen, 0xAARRGGBB by rows from the top.
+struct Screenshot {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+
+  std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)] & 0xFFFFFF; }
+  // The share (0..1) of a rectangle's pixels for which `test` holds.
+  double share(int x, int y, int w, int h, const std::function<bool(std::uint32_t)>& test) const;
+};
+
+// Colour tests on 0xRRGGBB.
+bool reddish(std::uint32_t rgb);
+bool bluish(std::uint32_t rgb);
+bool greyish(std::uint32_t rgb);  // the channels within 24 of each other
+bool dark(std::uint32_t rgb);     // every channel below 100
+
+class XSession {
+ public:
+  static constexpr int kWidth = 1024, kHeight = 768;
+
+  // Starts Xvfb on a free display and connects; check ok().
+  XSession();
+  ~XSession();
+  XSession(const XSession&) = delete;
+  XSession& operator=(const XSession&) = delete;
+
+  bool ok() const { return m_display != nullptr; }
+  // ":N", for the game's DISPLAY.
+  const std::string& name() const { return m_name; }
+
+  // A key by its X name ("Escape", "space", "Return", "w", "a").
+  void press(const char* key);
+  void release(const char* key);
+  void tap(const char* key);
+  void type(const std::string& text);
+  // The game reads the mouse as motion (relative): the pointer is first
+  // pushed into the top-left corner, then moved to (x, y).
+  void moveTo(int x, int y);
+  void click(int x, int y);
+
+  Screenshot capture();
+  // Waits up to `seconds` for a screen that passes `test`; the last screen
+  // taken either way.
+  Screenshot waitFor(double seconds, const std::function<bool(const Screenshot&)>& test);
+  // Writes the screen as `folder`/`name`.png.
+  static bool save(const Screenshot& shot, const std::string& folder, const std::string& name);
+
+ private:
+  void moveBy(int dx, int dy);
+  void sync();
+
+  std::unique_ptr<ChildProcess> m_server;
+  Display* m_display = nullptr;
+  std::string m_name;
+};
