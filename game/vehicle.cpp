@@ -110,6 +110,10 @@ void Vehicle::parkTouchedBox(double time) {
   PhysicsObject* box = m_touchedBox;
   if (!box) return;
   m_touchedBox = nullptr;
+  // Another kart took it in the same collision pass and has parked it
+  // already: a second park would sink it twice as deep, and the race lifts
+  // it once.
+  if (box->reappearTime != 0.0f) return;
   Matrix4x3 world;
   box->worldMatrix(world, time, true);
   placeKartItem(box, {world.m[12], world.m[13] - kBoxParkDepth, world.m[14]}, time);
