@@ -37,7 +37,7 @@ class TextureCache {
   ~TextureCache() { unsetenv("TESSALINE_TEXTURE_CACHE"); }
 };
 
-class NetworkRace : public ::testing::Test {
+class SampleNetworkRace : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NE(screen.pipeline(), nullptr);
@@ -111,7 +111,7 @@ class NetworkRace : public ::testing::Test {
   std::int32_t number = 0;
 };
 
-TEST_F(NetworkRace, EachMachineFollowsTheOthersKartsWithinTwoFramesAndBothEndAlike) {
+TEST_F(SampleNetworkRace, EachMachineFollowsTheOthersKartsWithinTwoFramesAndBothEndAlike) {
   // The host decided: four computer drivers beside the two players, every
   // one simulated on the host and followed on the client.
   for (int k = 0; k < 6; ++k) {
@@ -202,7 +202,7 @@ TEST_F(NetworkRace, EachMachineFollowsTheOthersKartsWithinTwoFramesAndBothEndAli
   EXPECT_TRUE(client->messageBoxTexts().empty());
 }
 
-TEST_F(NetworkRace, AClientLeavingEndsTheRaceOnTheHostWhoseKartsStop) {
+TEST_F(SampleNetworkRace, AClientLeavingEndsTheRaceOnTheHostWhoseKartsStop) {
   ASSERT_NO_FATAL_FAILURE(startBoth());
   host->driver->pedal = client->driver->pedal = ScriptedDriver::Pedal::Throttle;
   for (int f = 0; f < 2 * 60; ++f) ASSERT_NO_FATAL_FAILURE(round());
@@ -226,7 +226,7 @@ TEST_F(NetworkRace, AClientLeavingEndsTheRaceOnTheHostWhoseKartsStop) {
   EXPECT_TRUE(host->race->unload());
 }
 
-TEST_F(NetworkRace, TheHostLeavingEndsTheRaceOnTheClient) {
+TEST_F(SampleNetworkRace, TheHostLeavingEndsTheRaceOnTheClient) {
   ASSERT_NO_FATAL_FAILURE(startBoth());
   client->driver->pedal = ScriptedDriver::Pedal::Throttle;
   for (int f = 0; f < 60; ++f) ASSERT_NO_FATAL_FAILURE(round());
@@ -238,6 +238,10 @@ TEST_F(NetworkRace, TheHostLeavingEndsTheRaceOnTheClient) {
   EXPECT_EQ(client->messageBoxTexts(), std::vector<int>{9140});
   aloneFor(*client, 4.0);
   EXPECT_TRUE(allStand(*client)) << "the client's own kart rolled to a stand";
+  Position3 before[6];
+  for (int k = 0; k < 6; ++k) before[k] = client->placeOf(k);
+  aloneFor(*client, 1.0);
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(distance(client->placeOf(k), before[k]), 0.0f) << "kart " << k;
   EXPECT_TRUE(client->race->unload());
 }
 
