@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "foundation/archive_file.h"
+#include "foundation/random.h"
 #include "game/kart_items.h"
 #include "game/vehicle_client.h"
 #include "game/vehicle_master.h"
@@ -40,6 +41,9 @@ class TextureCache {
 class SampleNetworkRace : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The same race whatever ran before in this process: both machines
+    // draw from the one generator, in turn.
+    engineSrand(1);
     ASSERT_NE(screen.pipeline(), nullptr);
     ASSERT_TRUE(relay.waitListening());
     host = std::make_unique<NetworkRaceMachine>(screen.pipeline(), clock, true);
