@@ -208,6 +208,10 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
     if (kart && !kart->m_items.sounds[kSoundEngine].empty()) kart->m_items.sounds[kSoundEngine].buffer->play(true);
   }
   m_control.update();
+  // From here on nobody joins, and the relay tells everyone when a player
+  // leaves: unlocked, it would not, and the others would wait at the start
+  // (and for the finish) for a kart that is gone.
+  if (settings.m_playType == 2 && m_isAuthority && m_control.isConnected()) m_control.setLocked(true);
   m_timer = std::make_unique<Timer>(m_clock);
   return true;
 }

@@ -123,6 +123,10 @@ void VehicleClient::followReportedPosition() {
   const Position3 p = m_net.m_netPos.get();
   const bool same = p.x == m_lastReceived.x && p.y == m_lastReceived.y && p.z == m_lastReceived.z;
   if (m_havePrevious && same) {
+    // Carried on only while racing: a kart the race has stopped (the
+    // connection lost, its machine gone) would slide on at its last speed
+    // for ever; it stands where it is drawn.
+    if (!m_net.m_active.get()) return;
     const float speed = m_net.m_speed.get();
     const Normal3& d = m_net.m_netDir.get();
     m_extrapolated.x += speed * d.x;

@@ -34,7 +34,7 @@ class VehicleClient : public Vehicle {
 
   // Where the kart is drawn: the last reported position, carried on by the
   // reported speed along the reported direction for every step that brought
-  // no new one.
+  // no new one while the kart is active.
   const Position3& drawnPosition() const { return m_extrapolated; }
 
  private:

@@ -26,6 +26,9 @@ constexpr std::uint32_t kTheirs = kNetAcceptReceived, kOurs = kNetSendChanges;
 
 int wrap(int v, int first, int last) { return v < first ? last : v > last ? first : v; }
 
+// The players' grid slots, from the back: the host starts last.
+int gridSlot(int seat) { return Config::kPlayerCount - 1 - seat; }
+
 // A push button that plays the click and then runs `action`.
 void onClick(Menu* menu, CEGUI::Window* button, std::function<void()> action) {
   button->subscribeEvent(CEGUI::PushButton::EventClicked, [menu, action](const CEGUI::EventArgs&) {
@@ -191,6 +194,10 @@ void MultiplayerScreen::activate() {
   mine.character = 0;
   mine.kart = -1;
   mine.ready = 0;  // else a second visit would start at once
+  // The grid slot travels with the record from the first send: the host
+  // gives its computer drivers the slots the players leave as soon as its
+  // race loads, which may be before this machine's load sends anything.
+  mine.startPosition = gridSlot(own);
   GuiHelper::hideModal(m_messageBox);
   for (CEGUI::Window** pair : {m_trackButtons, m_ccmButtons, m_lapsButtons})
     for (int side = 0; side < 2; ++side) pair[side]->setEnabled(m_isHost);
@@ -326,7 +333,7 @@ void MultiplayerScreen::applySelection() {
     // their owners.
     if (i != own) continue;
     Config::Player& p = *c.m_player[i].modify();
-    p.startPosition = Config::kPlayerCount - 1 - i;
+    p.startPosition = gridSlot(i);
     p.totalPoints = 0;
     p.totalTime = 0.0f;
   }

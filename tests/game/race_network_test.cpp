@@ -4,11 +4,14 @@
 // pump, as long as the host keeps talking.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <set>
+#include <thread>
 
 #include "game/vehicle_client.h"
 #include "game/vehicle_master.h"
+#include "input/input_device.h"
 #include "net/relay_server.h"
 #include "scene/scene_root.h"
 #include "tests/game/race_fixture.h"
@@ -139,6 +142,31 @@ TEST_F(NetworkRace, TheClientWaitsWhileTheHostTalksAndLoadsOnceEveryRecordHasCom
     slots.insert(hostConfig.m_player[i].get().startPosition);
   }
   EXPECT_EQ(slots.size(), 6u);
+}
+
+TEST_F(NetworkRace, OnceLoadedTheHostTakesNobodyAndAClientLeavingEndsItsRaceWith9110) {
+  ASSERT_TRUE(loadHost());
+  ASSERT_TRUE(loadClient());
+  // The host's race locked the game: a late join is refused however many
+  // seats are free, and any departure is announced.
+  NetControl late;
+  EXPECT_EQ(late.joinGame("127.0.0.1", relay.port(), 3000), NetControl::JoinResult::Refused);
+  InputDevice input;
+  host->update(input);
+  auto shown = [&](const char* call) {
+    const auto& calls = hostGui.displays->calls;
+    return std::count(calls.begin(), calls.end(), std::string(call));
+  };
+  EXPECT_EQ(shown("showMessageBox 9110"), 0);
+
+  clientControl.leave();
+  const auto until = Clock::now() + std::chrono::seconds(5);
+  while (hostControl.isConnected() && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(hostControl.getState(), NetControl::kStatePlayerLeft);
+  host->update(input);
+  host->update(input);
+  EXPECT_EQ(shown("showMessageBox 9110"), 1);
+  for (int k = 0; k < 6; ++k) EXPECT_FALSE(host->m_karts[k]->m_net.m_active.get()) << "kart " << k;
 }
 
 TEST_F(NetworkRace, ASilentHostEndsTheWaitAfterTheIdleTime) {

@@ -162,6 +162,7 @@ TEST_F(RemoteKart, WithoutAGridPlaceItStaysWhereTheSceneHasIt) {
 
 TEST_F(RemoteKart, ARepeatedPositionIsCarriedOnAndANewOneSnapsTheKartToIt) {
   build();
+  kart->m_net.m_active.set(true);
   kart->m_net.m_netPos.set({1.0f, 0.0f, 2.0f});
   kart->m_net.m_speed.set(0.1f);
   kart->m_net.m_netDir.set({0.0f, 0.0f, 1.0f});
@@ -185,6 +186,17 @@ TEST_F(RemoteKart, ARepeatedPositionIsCarriedOnAndANewOneSnapsTheKartToIt) {
   kart->m_net.m_netColPos.set({4.0f, 0.5f, 6.0f});
   step();
   EXPECT_EQ(translation(col).x, 4.0f);
+
+  // Stopped by the race (its machine gone): it stands where it is drawn,
+  // however fast it was going.
+  kart->m_net.m_active.set(false);
+  const float stoppedAt = kart->drawnPosition().z;
+  step();
+  step();
+  EXPECT_EQ(kart->drawnPosition().z, stoppedAt);
+  kart->m_net.m_netPos.set({1.0f, 0.0f, 3.0f});
+  step();
+  EXPECT_EQ(kart->drawnPosition().z, 3.0f) << "a report still moves it";
 }
 
 TEST_F(RemoteKart, PlaysThePickUpFallAndRespawnOncePerReportAndStopsTheTurboAndShield) {

@@ -514,6 +514,9 @@ TEST_F(MenuTest, LobbyOfAHostAndAClient) {
   EXPECT_EQ(host.getResult(), GuiScreen::kNoResult);
   press(host.m_startButton);
   ASSERT_TRUE(until([&] { return host.getResult() == 0 && client.getResult() == 0; }));
+  // The client's grid slot came with its record, before either race loads
+  // and gives the computer drivers the slots the players leave.
+  EXPECT_EQ(hostSettings.m_player[1].get().startPosition, 4);
 
   // The host leaves: the client's message says so, once.
   press(host.m_backButton);

@@ -1,0 +1,302 @@
+// Network races on sample track 0 with real ODE and the recording devices,
+// over a relay on a free port. Two machines in this process run their
+// frames in turn at 60 a second, each seeing all the other sent before:
+// the host with four computer drivers, the client with its one kart. A
+// third test runs the client as a process of its own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+
+#include "foundation/archive_file.h"
+#include "foundation/random.h"
+#include "game/kart_items.h"
+#include "game/vehicle_client.h"
+#include "game/vehicle_master.h"
+#include "net/relay_server.h"
+#include "tests/e2e/child_process.h"
+#include "tests/e2e/network_race_machine.h"
+#include "tests/support/sample_archive.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+constexpr double kFrame = 1.0 / 60.0;
+constexpr unsigned kPeerWaitMs = 5000;
+constexpr int kHostKart = 0, kClientKart = 1;
+
+float distance(const Position3& a, const Position3& b) {
+  return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) + (a.z - b.z) * (a.z - b.z));
+}
+
+// The cache of converted textures in the test's own folder.
+class TextureCache {
+ public:
+  explicit TextureCache(const std::filesystem::path& folder) { setenv("TESSALINE_TEXTURE_CACHE", folder.c_str(), 1); }
+  ~TextureCache() { unsetenv("TESSALINE_TEXTURE_CACHE"); }
+};
+
+class SampleNetworkRace : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The same race whatever ran before in this process: both machines
+    // draw from the one generator, in turn.
+    engineSrand(1);
+    ASSERT_NE(screen.pipeline(), nullptr);
+    ASSERT_TRUE(relay.waitListening());
+    host = std::make_unique<NetworkRaceMachine>(screen.pipeline(), clock, true);
+    client = std::make_unique<NetworkRaceMachine>(screen.pipeline(), clock, false);
+    ASSERT_TRUE(host->seat(relay.port()));
+    host->choose(0);
+    ASSERT_TRUE(client->seat(relay.port()));
+    ASSERT_EQ(client->control.playerSlot(), kClientKart);
+    client->choose(1);
+    // The lobby's last exchange: each has the other's record.
+    ASSERT_TRUE(client->exchangeUntil([&] { return client->config.m_player[kHostKart].get().kart == 0; }, 5000));
+    ASSERT_TRUE(host->exchangeUntil([&] { return host->config.m_player[kClientKart].get().kart == 1; }, 5000));
+    ASSERT_TRUE(host->load(builtSampleArchive()));
+    ASSERT_TRUE(client->load(builtSampleArchive()));
+    host->startMarkers();
+    client->startMarkers();
+  }
+  void TearDown() override {
+    client.reset();
+    host.reset();
+  }
+
+  // The host's frame, then the client's; each waits for all the other
+  // sent in its frame before its own.
+  void round() {
+    ++number;
+    clock.advance(kFrame);
+    host->frame(number);
+    ASSERT_EQ(Race::s_instance, host->race.get()) << "the race playing is the one that ran last";
+    ASSERT_TRUE(client->waitForPeerFrame(number, kPeerWaitMs)) << "frame " << number;
+    client->frame(number);
+    ASSERT_EQ(Race::s_instance, client->race.get());
+    ASSERT_TRUE(host->waitForPeerFrame(number, kPeerWaitMs)) << "frame " << number;
+  }
+  // Space on both machines, then frames until both count down and race.
+  void startBoth() {
+    host->pressSpace();
+    client->pressSpace();
+    for (int i = 0; i < 8 * 60 && !racing(); ++i) ASSERT_NO_FATAL_FAILURE(round());
+    ASSERT_TRUE(racing());
+  }
+  bool racing() const {
+    return host->race->m_countdownState == Race::kCountdownRacing &&
+           client->race->m_countdownState == Race::kCountdownRacing;
+  }
+  // Whose kart k is: the machine that simulates it.
+  NetworkRaceMachine& ownerOf(int k) { return k == kClientKart ? *client : *host; }
+  NetworkRaceMachine& viewerOf(int k) { return k == kClientKart ? *host : *client; }
+  // Frames of `seconds` on one machine alone (the other has gone).
+  void aloneFor(NetworkRaceMachine& machine, double seconds) {
+    for (int f = 0; f < static_cast<int>(seconds * 10); ++f) {
+      clock.advance(0.1);
+      machine.frame(++number);
+    }
+  }
+  bool allStand(NetworkRaceMachine& machine) {
+    for (int k = 0; k < machine.race->m_kartCount; ++k) {
+      if (machine.kart(k).getMaster() && machine.speedOf(k) != 0.0f) return false;
+    }
+    return true;
+  }
+
+  std::unique_ptr<ScratchDir> scratch = std::make_unique<ScratchDir>();
+  TextureCache cache{scratch->m_root / "cache"};
+  RecordingScreen screen;
+  GameDaemon::ServerThread relay{0};
+  SteppedClock clock;
+  std::unique_ptr<NetworkRaceMachine> host, client;
+  std::int32_t number = 0;
+};
+
+TEST_F(SampleNetworkRace, EachMachineFollowsTheOthersKartsWithinTwoFramesAndBothEndAlike) {
+  // The host decided: four computer drivers beside the two players, every
+  // one simulated on the host and followed on the client.
+  for (int k = 0; k < 6; ++k) {
+    EXPECT_EQ(host->config.m_controlType[k], k == kHostKart     ? kControlUserSingle
+                                             : k == kClientKart ? kControlRemote
+                                                                : kControlAI);
+    EXPECT_EQ(client->kart(k).getMaster() != nullptr, k == kClientKart) << "kart " << k;
+    EXPECT_EQ(host->kart(k).getMaster() != nullptr, k != kClientKart) << "kart " << k;
+    EXPECT_EQ(client->config.m_player[k].get().character, host->config.m_player[k].get().character);
+  }
+  // Each race registered its karts with its own control, none with the
+  // game's one.
+  EXPECT_EQ(NetControl::getInstance().getValueId(32), nullptr);
+  // Loaded, the host's game takes nobody else.
+  NetControl late;
+  EXPECT_EQ(late.joinGame("127.0.0.1", relay.port(), 3000), NetControl::JoinResult::Refused);
+
+  ASSERT_NO_FATAL_FAILURE(startBoth());
+  // Each own kart on the throttle for 3 s, then braked to a stand; then
+  // the host's computer drivers are stopped as well.
+  host->driver->pedal = client->driver->pedal = ScriptedDriver::Pedal::Throttle;
+  float lastSpeed[6] = {};
+  Position3 lastPlace[6];
+  for (int k = 0; k < 6; ++k) lastPlace[k] = ownerOf(k).placeOf(k);
+  int jumps = 0, checked = 0;
+  float worst = 0.0f;  // the largest distance in frames' travel
+  auto checkFollowing = [&] {
+    for (int k = 0; k < 6; ++k) {
+      const Position3 master = ownerOf(k).placeOf(k);
+      const float speed = ownerOf(k).speedOf(k);
+      // A kart put back on the road jumps; its copy follows a frame later.
+      if (distance(master, lastPlace[k]) > 1.0f) {
+        ++jumps;
+      } else {
+        // Speeds are per physics step of 0.01 s.
+        const float frameTravel = std::max(speed, lastSpeed[k]) * static_cast<float>(kFrame / 0.01);
+        const float d = distance(viewerOf(k).placeOf(k), master);
+        EXPECT_LE(d, 2.0f * frameTravel + 0.01f) << "kart " << k << " at frame " << number;
+        if (frameTravel > 0.0f) worst = std::max(worst, d / frameTravel);
+        ++checked;
+      }
+      lastPlace[k] = master;
+      lastSpeed[k] = speed;
+    }
+  };
+  for (int f = 0; f < 3 * 60; ++f) {
+    ASSERT_NO_FATAL_FAILURE(round());
+    checkFollowing();
+  }
+  EXPECT_GT(host->speedOf(kHostKart), 0.05f) << "the host's kart drove";
+  EXPECT_GT(client->speedOf(kClientKart), 0.05f) << "the client's kart drove";
+  host->driver->pedal = client->driver->pedal = ScriptedDriver::Pedal::Brake;
+  auto braking = [&] {
+    return host->driver->pedal != ScriptedDriver::Pedal::None || client->driver->pedal != ScriptedDriver::Pedal::None;
+  };
+  for (int f = 0; f < 5 * 60 && braking(); ++f) {
+    ASSERT_NO_FATAL_FAILURE(round());
+    checkFollowing();
+    // Held on at a stand the brake would back the kart up.
+    for (NetworkRaceMachine* m : {host.get(), client.get()})
+      if (m->ownKartStopped()) m->driver->pedal = ScriptedDriver::Pedal::None;
+  }
+  ASSERT_EQ(host->driver->pedal, ScriptedDriver::Pedal::None);
+  ASSERT_EQ(client->driver->pedal, ScriptedDriver::Pedal::None);
+  host->stopComputerDrivers();
+  for (int f = 0, standing = 0; standing < 10; ++f) {
+    ASSERT_LT(f, 10 * 60) << "the computer drivers do not stop";
+    ASSERT_NO_FATAL_FAILURE(round());
+    checkFollowing();
+    standing = allStand(*host) && allStand(*client) ? standing + 1 : 0;
+  }
+  EXPECT_LE(jumps, 2);
+  EXPECT_GT(checked, 6 * 400);
+  RecordProperty("worst_lag_in_frames", std::to_string(worst));
+  for (int k = 0; k < 6; ++k) EXPECT_LE(distance(viewerOf(k).placeOf(k), ownerOf(k).placeOf(k)), 0.01f) << "kart " << k;
+
+  // One sound announced in two frames running is heard twice on the peer.
+  auto* heard = static_cast<RecordingSoundBuffer*>(client->kart(kHostKart).m_items.sounds[kSoundRespawn].buffer.get());
+  ASSERT_NE(heard, nullptr);
+  const int before = heard->plays;
+  for (int f = 0; f < 2; ++f) {
+    host->kart(kHostKart).announceSound(kSoundRespawn);
+    ASSERT_NO_FATAL_FAILURE(round());
+  }
+  ASSERT_NO_FATAL_FAILURE(round());
+  EXPECT_EQ(heard->plays, before + 2);
+  EXPECT_TRUE(host->messageBoxTexts().empty());
+  EXPECT_TRUE(client->messageBoxTexts().empty());
+}
+
+TEST_F(SampleNetworkRace, AClientLeavingEndsTheRaceOnTheHostWhoseKartsStop) {
+  ASSERT_NO_FATAL_FAILURE(startBoth());
+  host->driver->pedal = client->driver->pedal = ScriptedDriver::Pedal::Throttle;
+  for (int f = 0; f < 2 * 60; ++f) ASSERT_NO_FATAL_FAILURE(round());
+  ASSERT_GT(host->kart(kClientKart).getSpeed(), 0.0f) << "the client's kart drives";
+
+  client->control.leave();
+  EXPECT_TRUE(client->race->unload());
+  EXPECT_EQ(client->race->m_root, nullptr);
+  aloneFor(*host, 0.5);
+  EXPECT_EQ(host->control.getState(), NetControl::kStatePlayerLeft);
+  EXPECT_EQ(host->messageBoxTexts(), std::vector<int>{9110});
+  for (int k = 0; k < 6; ++k) EXPECT_FALSE(host->kart(k).m_net.m_active.get()) << "kart " << k;
+  // Every kart comes to a stand, the gone client's where last reported.
+  aloneFor(*host, 8.0);
+  EXPECT_TRUE(allStand(*host));
+  Position3 before[6];
+  for (int k = 0; k < 6; ++k) before[k] = host->placeOf(k);
+  aloneFor(*host, 1.0);
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(distance(host->placeOf(k), before[k]), 0.0f) << "kart " << k;
+  EXPECT_EQ(host->messageBoxTexts(), std::vector<int>{9110}) << "shown once";
+  EXPECT_TRUE(host->race->unload());
+}
+
+TEST_F(SampleNetworkRace, TheHostLeavingEndsTheRaceOnTheClient) {
+  ASSERT_NO_FATAL_FAILURE(startBoth());
+  client->driver->pedal = ScriptedDriver::Pedal::Throttle;
+  for (int f = 0; f < 60; ++f) ASSERT_NO_FATAL_FAILURE(round());
+
+  host->control.leave();
+  EXPECT_TRUE(host->race->unload());
+  aloneFor(*client, 0.5);
+  EXPECT_EQ(client->control.getState(), NetControl::kStateHostLeft);
+  EXPECT_EQ(client->messageBoxTexts(), std::vector<int>{9140});
+  aloneFor(*client, 4.0);
+  EXPECT_TRUE(allStand(*client)) << "the client's own kart rolled to a stand";
+  Position3 before[6];
+  for (int k = 0; k < 6; ++k) before[k] = client->placeOf(k);
+  aloneFor(*client, 1.0);
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(distance(client->placeOf(k), before[k]), 0.0f) << "kart " << k;
+  EXPECT_TRUE(client->race->unload());
+}
+
+// The client in a process of its own (the peer program): both run the same
+// race on their own clocks, meet at the relay's barrier once every kart
+// stands, and write where they see each kart.
+class TwoProcessRace : public ::testing::Test {
+ protected:
+  std::unique_ptr<ScratchDir> scratch = std::make_unique<ScratchDir>();
+  TextureCache cache{scratch->m_root / "cache"};
+};
+
+TEST_F(TwoProcessRace, BothMachinesWriteTheSameFinalPlaces) {
+  RecordingScreen screen;
+  ASSERT_NE(screen.pipeline(), nullptr);
+  GameDaemon::ServerThread relay{0};
+  ASSERT_TRUE(relay.waitListening());
+  SteppedClock clock;
+  NetworkRaceMachine host(screen.pipeline(), clock, true);
+  ASSERT_TRUE(host.seat(relay.port()));
+  host.choose(0);
+
+  const std::filesystem::path peerFolder = scratch->m_root / "peer";
+  std::filesystem::create_directories(peerFolder);
+  ChildProcess peer({TESSALINE_NETWORK_RACE_PEER, std::to_string(relay.port()), peerFolder.string()});
+  ASSERT_TRUE(peer.started());
+  ASSERT_EQ(peer.readLine(std::chrono::seconds(30)), "seated 1");
+  ASSERT_TRUE(host.exchangeUntil([&] { return host.config.m_player[kClientKart].get().kart == 1; }, 10000));
+  ASSERT_TRUE(host.load(builtSampleArchive()));
+  ASSERT_EQ(peer.readLine(std::chrono::seconds(60)), "loaded");
+
+  std::string why;
+  ASSERT_TRUE(host.driveAndStop(clock, 0.05, why)) << why;
+  ASSERT_TRUE(host.control.barrier(NetworkRaceMachine::kAllStand, NetworkRaceMachine::kBarrierTimeoutMs));
+  for (int f = 0; f < 5; ++f) {
+    clock.advance(0.05);
+    host.frame(f);
+  }
+  const std::string line = peer.readLine(std::chrono::seconds(30));
+  ASSERT_EQ(line.rfind("places ", 0), 0u) << line;
+  ASSERT_TRUE(host.control.barrier(NetworkRaceMachine::kPlacesWritten, NetworkRaceMachine::kBarrierTimeoutMs));
+
+  std::istringstream theirs(line.substr(7));
+  for (int k = 0; k < 6; ++k) {
+    Position3 seen;
+    ASSERT_TRUE(theirs >> seen.x >> seen.y >> seen.z) << line;
+    EXPECT_LE(distance(seen, host.placeOf(k)), 0.01f) << "kart " << k;
+  }
+  EXPECT_GT(distance(host.placeOf(kHostKart), host.placeOf(kClientKart)), 1.0f) << "the karts are apart";
+  EXPECT_EQ(peer.readLine(std::chrono::seconds(30)), "done");
+  EXPECT_EQ(peer.wait(std::chrono::seconds(30)), 0) << "the peer unloaded clean";
+}
+
+}  // namespace
