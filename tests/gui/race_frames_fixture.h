@@ -86,7 +86,7 @@ class RaceFrames : public PipelineTest {
   void click(const CEGUI::Window* window);
 
   // The key of binding `action` of player 1 (0 left, 1 right, 2
-  // accelerate, 3 brake).
+  // accelerate, 3 brake, 6 use extra).
   std::uint8_t playerKey(int action) const;
   // The music, the track's sounds and every kart sound are silent.
   bool soundsSilent() const;
