@@ -45,20 +45,27 @@ class RaceResults : public RaceFrames {
   std::string text(int id) { return race->m_texts->getText(id); }
 };
 
-TEST_F(RaceResults, ACupRunsFourRacesAndEntersItsTotalsInTheClassTable) {
-  chooseRace(OnscreenDisplays::kChampionship, 0, 1);
+// The first track of each cup.
+class SampleCup : public RaceResults, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SampleCup, FourRacesThenItsTotalsInTheClassTable) {
+  const int first = GetParam();
+  const int kind = first == 0 ? HighscoreTables::kCup1 : HighscoreTables::kCup2;
+  const int other = first == 0 ? HighscoreTables::kCup2 : HighscoreTables::kCup1;
+  chooseRace(OnscreenDisplays::kChampionship, first, 1);
   config->m_ccm.set(1);
-  config->m_championshipTrack = 0;
+  config->m_championshipTrack = first;
   std::snprintf(config->m_player[0].modify()->name, ConfigPlayer::kNameSize, "Champ");
   int points[Config::kPlayerCount] = {};
   float times[Config::kPlayerCount] = {};
-  for (int track = 0; track < 4; ++track) {
+  for (int track = first; track < first + 4; ++track) {
+    const bool last = track == first + 3;
     SCOPED_TRACE("track " + std::to_string(track));
     ASSERT_EQ(config->m_track.get(), track);
     ASSERT_TRUE(load());
     EXPECT_EQ(config->m_skipMenu, 0) << "the load takes the flag";
     OnscreenDisplays& d = displays();
-    ASSERT_NO_FATAL_FAILURE(driveOneLap(2.0 + track));
+    ASSERT_NO_FATAL_FAILURE(driveOneLap(2.0 + track - first));
     ASSERT_TRUE(waitFor([&] { return d.championshipResultVisible(); }));
 
     // Every record as the race wrote it: places 0..5 once each, the points
@@ -84,18 +91,19 @@ TEST_F(RaceResults, ACupRunsFourRacesAndEntersItsTotalsInTheClassTable) {
       EXPECT_EQ(shown(d.m_cupRaceDialog.points[r.position + 1]), std::to_string(r.racePoints));
     }
     EXPECT_EQ(record(0).position, 0) << "the only kart round the lap";
-    const int titles[4] = {3000, 3400, 3200, 3300};
+    const int titles[8] = {3000, 3400, 3200, 3300, 3100, 3500, 3700, 3600};
     EXPECT_EQ(shown(d.m_cupRaceDialog.title), text(titles[track]));
     // The race end named the cup's table only after its last race.
     EXPECT_EQ(config->m_showHighscores, 1);
-    if (track == 3) {
-      EXPECT_EQ(config->m_highscoreKind, HighscoreTables::kCup1);
+    if (last) {
+      EXPECT_EQ(config->m_highscoreKind, kind);
       EXPECT_EQ(config->m_highscoreClass, 1);
     }
 
     click(d.m_cupRaceDialog.okButton);
     ASSERT_TRUE(d.championshipStandingsVisible());
-    EXPECT_EQ(shown(d.m_standingsDialog.title), text(track < 3 ? 1020 : 1021));
+    const int standings = first == 0 ? (last ? 1021 : 1020) : (last ? 1031 : 1030);
+    EXPECT_EQ(shown(d.m_standingsDialog.title), text(standings));
     EXPECT_EQ(shown(d.m_standingsDialog.names[1]), "Champ");
     EXPECT_EQ(shown(d.m_standingsDialog.points[1]), std::to_string(points[0]));
     EXPECT_EQ(shown(d.m_standingsDialog.times[1]), timeText(times[0]));
@@ -103,38 +111,40 @@ TEST_F(RaceResults, ACupRunsFourRacesAndEntersItsTotalsInTheClassTable) {
     EXPECT_FALSE(d.championshipStandingsVisible());
     EXPECT_TRUE(owner->finished());
     EXPECT_EQ(control.getState(), NetControl::kStateLeft);
-    EXPECT_EQ(config->m_championshipTrack, 0);
+    EXPECT_EQ(config->m_championshipTrack, first);
     EXPECT_EQ(config->m_raceEndedFromPause, 0);
-    if (track < 3) {
+    if (!last) {
       EXPECT_EQ(config->m_track.get(), track + 1);
       EXPECT_EQ(config->m_skipMenu, 1);
       EXPECT_EQ(config->m_showHighscores, 0);
-      EXPECT_STREQ(race->m_highscores->table(HighscoreTables::kCup1, 1)->getEntry(0, 0)->name, "");
+      EXPECT_STREQ(race->m_highscores->table(kind, 1)->getEntry(0, 0)->name, "");
     }
     ASSERT_TRUE(unload());
   }
 
-  // Once, after the last race: the totals of all four in cup 1's table of
+  // Once, after the last race: the totals of all four in the cup's table of
   // class 1, saved, and the menu told to open on it.
-  EXPECT_EQ(config->m_track.get(), 3);
+  EXPECT_EQ(config->m_track.get(), first + 3);
   EXPECT_EQ(config->m_skipMenu, 0);
   EXPECT_EQ(config->m_showHighscores, 1);
   EXPECT_EQ(config->m_highscoreMusic, 1);
-  EXPECT_EQ(config->m_highscoreKind, HighscoreTables::kCup1);
+  EXPECT_EQ(config->m_highscoreKind, kind);
   EXPECT_EQ(config->m_highscoreClass, 1);
   EXPECT_EQ(config->m_highscoreTrack, 0);
   HighscoreTables saved;
   ASSERT_TRUE(saved.load(HighscoreTables::kFileName));
-  const HighscoreEntry& first = *saved.table(HighscoreTables::kCup1, 1)->getEntry(0, 0);
-  EXPECT_STREQ(first.name, "Champ");
-  EXPECT_EQ(first.value, points[0]);
-  EXPECT_FLOAT_EQ(first.time, times[0]);
-  EXPECT_EQ(first.value, 40);
-  EXPECT_STREQ(saved.table(HighscoreTables::kCup1, 1)->getEntry(0, 1)->name, "");
-  for (int engineClass : {0, 2})
-    EXPECT_STREQ(saved.table(HighscoreTables::kCup1, engineClass)->getEntry(0, 0)->name, "") << engineClass;
-  EXPECT_STREQ(saved.table(HighscoreTables::kCup2, 1)->getEntry(0, 0)->name, "");
+  const HighscoreEntry& top = *saved.table(kind, 1)->getEntry(0, 0);
+  EXPECT_STREQ(top.name, "Champ");
+  EXPECT_EQ(top.value, points[0]);
+  EXPECT_FLOAT_EQ(top.time, times[0]);
+  EXPECT_EQ(top.value, 40);
+  EXPECT_STREQ(saved.table(kind, 1)->getEntry(0, 1)->name, "");
+  for (int engineClass : {0, 2}) EXPECT_STREQ(saved.table(kind, engineClass)->getEntry(0, 0)->name, "") << engineClass;
+  EXPECT_STREQ(saved.table(other, 1)->getEntry(0, 0)->name, "");
 }
+
+INSTANTIATE_TEST_SUITE_P(RaceResults, SampleCup, ::testing::Values(0, 4),
+                         [](const ::testing::TestParamInfo<int>& info) { return info.param == 0 ? "One" : "Two"; });
 
 TEST_F(RaceResults, ATimeTrialBestLapIsNamedThroughTheKeyboard) {
   chooseRace(OnscreenDisplays::kTimeTrial, 0, 1);
