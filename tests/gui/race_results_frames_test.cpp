@@ -28,8 +28,8 @@ std::string timeText(float seconds) {
 
 class RaceResults : public RaceFrames {
  protected:
-  // After the start, the player's kart over the line, a lap of `lap`
-  // seconds and over it again: with one lap to go, its race is done.
+  // The start, then the player's kart over the line, and over it again
+  // `lap` seconds later: a one-lap race is done for it.
   void driveOneLap(double lap) {
     startRace();
     crossLine(0);
