@@ -223,8 +223,10 @@ void Race::checkConnection() {
 }
 
 void Race::checkStart(InputDevice& input) {
-  const bool pressed = input.wasKeyPressed(DIK_SPACE);
+  // Space is taken only while it starts the race: afterwards it is the
+  // name entry's.
   if (m_countdownState != kCountdownWaiting || !m_timer) return;
+  const bool pressed = input.wasKeyPressed(DIK_SPACE);
   if (m_config->m_playType == 2) {
     if (pressed) {
       for (int i = 0; i < m_kartCount; ++i) {

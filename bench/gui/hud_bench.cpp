@@ -197,7 +197,7 @@ int main() {
     std::printf("in-race displays, six karts, 1024 x 768, %d frames each\n", kFrames);
     for (int views = 1; views <= 2; ++views) {
       const Figures f = run(gui, device.get(), config, texts, views);
-      std::printf("  %s: update %.4f ms per frame; update and GUI draw %.3f ms per frame\n",
+      std::printf("  %s: updateHudDisplays %.4f ms per frame; with the GUI drawn %.3f ms per frame\n",
                   views == 1 ? "one view  " : "two views ", f.update, f.frame);
     }
   }

@@ -10,6 +10,7 @@
 #include "gui/ingame/onscreen_displays.h"
 #include "gui/text_table.h"
 #include "gui/utf8_text.h"
+#include "input/input_device.h"
 
 namespace {
 
@@ -235,6 +236,9 @@ void OnscreenDisplays::checkForHighscore() {
           .substr(0, kNameCharacters);
   GuiHelper::setText(m_nameEntryEdit, name);
   static_cast<CEGUI::Editbox*>(m_nameEntryEdit)->setCaretIndex(name.length());
+  // Keys still held from driving (the race feeds the GUI keys only while
+  // this dialog shows) would be typed into the name as it opens.
+  if (m_gui.m_input) std::memset(m_gui.m_input->m_key, 0, sizeof m_gui.m_input->m_key);
   openDialog(m_nameEntryDialog);
   m_nameEntryEdit->activate();
 }
