@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "game/config.h"
 #include "game/highscore.h"
 #include "tests/e2e/game_session.h"
 #include "tests/support/scratch_dir.h"
@@ -31,6 +33,14 @@ constexpr Point kTrackRight{941 + 27, 480 + 25};
 constexpr Point kSelectionOk{873 + 67, 623 + 65};
 constexpr Point kBack{15 + 67, 623 + 65};
 constexpr Point kTimeTrialResultsOk{262 + 150 + 100, 154 + 370 + 30};
+constexpr Point kMultiplayer{631 + 38, 542 + 36};
+constexpr Point kHost{472 + 38, 250 + 36};
+constexpr Point kJoin{472 + 38, 380 + 36};
+constexpr Point kAddress{572 + 150, 392 + 25};
+constexpr Point kLobbyKartRight{454 + 27, 428 + 25};
+constexpr Point kLobbyTrackRight{941 + 27, 130 + 25};
+constexpr Point kLobbyStart{873 + 67, 623 + 65};
+constexpr Point kRaceResultsOk{220 + 220 + 100, 104 + 470 + 30};
 
 // Reads the score tables a game left in `folder`.
 bool loadScores(const fs::path& folder, HighscoreTables& tables) {
@@ -39,6 +49,17 @@ bool loadScores(const fs::path& folder, HighscoreTables& tables) {
   const bool loaded = tables.load(HighscoreTables::kFileName);
   fs::current_path(here);
   return loaded;
+}
+
+// Settings in `folder` whose first player has `name`.
+void writePlayerName(const fs::path& folder, const char* name) {
+  const fs::path here = fs::current_path();
+  fs::current_path(folder);
+  Config settings(nullptr);
+  settings.setDefaults();
+  std::snprintf(settings.m_playerName1, sizeof settings.m_playerName1, "%s", name);
+  EXPECT_TRUE(settings.save());
+  fs::current_path(here);
 }
 
 class BinaryTest : public ScratchDirTest {
@@ -140,6 +161,86 @@ TEST_F(BinaryTest, ATimeTrialOnTheRingGoesIntoTheHighscoresUnderTheTypedName) {
   EXPECT_GT(best.time, 2.0f);
   EXPECT_LT(best.time, 120.0f);
   EXPECT_STREQ(tables.table(HighscoreTables::kTimeTrial, 0)->getEntry(0, 0)->name, "");
+}
+
+// Two games on one machine, each with its own folder, runtime folder and
+// display: one hosts, the other joins 127.0.0.1 in the lobby; both drive
+// the ring with held keys and show the same result order.
+TEST_F(BinaryTest, TwoGamesHostAndJoinOnOneMachineAndRaceTheRing) {
+  GameSession host(m_root / "host", shots("host")), guest(m_root / "guest", shots("guest"));
+  writePlayerName(host.folder(), "Anna");
+  writePlayerName(guest.folder(), "Bert");
+  // The host first: the relay on the game's port is then its own.
+  ASSERT_TRUE(host.start()) << "Xvfb with XTest is needed";
+  ASSERT_NO_FATAL_FAILURE(expect(host, "01-main-menu", 60, screens::mainMenu));
+  ASSERT_TRUE(guest.start());
+  ASSERT_NO_FATAL_FAILURE(expect(guest, "01-main-menu", 60, screens::mainMenu));
+
+  // The host opens the game on the ring, one lap, and takes the first kart.
+  host.x().click(kMultiplayer.x, kMultiplayer.y);
+  ASSERT_NO_FATAL_FAILURE(
+      expect(host, "02-host-or-join", 20, [](const Screenshot& s) { return screens::hostOrJoin(s); }));
+  host.x().click(kHost.x, kHost.y);
+  ASSERT_NO_FATAL_FAILURE(expect(host, "03-lobby", 20, [](const Screenshot& s) { return screens::lobby(s, 1); }));
+  host.x().click(kLobbyTrackRight.x, kLobbyTrackRight.y);
+  host.x().click(kLobbyKartRight.x, kLobbyKartRight.y);
+
+  // The guest joins by the address, takes a kart and is ready.
+  guest.x().click(kMultiplayer.x, kMultiplayer.y);
+  ASSERT_NO_FATAL_FAILURE(
+      expect(guest, "02-host-or-join", 20, [](const Screenshot& s) { return screens::hostOrJoin(s); }));
+  guest.x().click(kAddress.x, kAddress.y);
+  guest.x().type("127.0.0.1");
+  ASSERT_NO_FATAL_FAILURE(
+      expect(guest, "03-address", 10, [](const Screenshot& s) { return screens::hostOrJoin(s, true); }));
+  guest.x().click(kJoin.x, kJoin.y);
+  ASSERT_NO_FATAL_FAILURE(expect(guest, "04-lobby", 30, [](const Screenshot& s) { return screens::lobby(s, 2); }));
+  guest.x().click(kLobbyKartRight.x, kLobbyKartRight.y);
+  guest.x().click(kLobbyStart.x, kLobbyStart.y);
+  ASSERT_NO_FATAL_FAILURE(expect(guest, "05-ready", 20, [](const Screenshot& s) { return screens::lobbyReady(s, 1); }));
+
+  // The host sees the guest ready, and starts.
+  ASSERT_NO_FATAL_FAILURE(expect(host, "04-guest-ready", 20, [](const Screenshot& s) {
+    return screens::lobby(s, 2) && screens::lobbyReady(s, 1) && screens::lobbyStartEnabled(s);
+  }));
+  host.x().click(kLobbyStart.x, kLobbyStart.y);
+  for (GameSession* game : {&host, &guest}) ASSERT_NO_FATAL_FAILURE(expect(*game, "06-race", 120, screens::race));
+
+  // Both ready (Space), then throttle and left held on both.
+  for (GameSession* game : {&host, &guest}) {
+    game->x().setKeyHold(500ms);
+    game->x().tap("space");
+  }
+  for (GameSession* game : {&host, &guest}) {
+    game->x().press("w");
+    game->x().press("a");
+  }
+  for (GameSession* game : {&host, &guest})
+    ASSERT_NO_FATAL_FAILURE(expect(*game, "07-results", 180, screens::raceResults));
+  // Once every result has arrived both show the same places and names.
+  const auto sameOrder = [&] {
+    return screens::resultOrderDifference(host.x().capture(), guest.x().capture()) < 0.002;
+  };
+  for (int i = 0; i < 50 && !sameOrder(); ++i) std::this_thread::sleep_for(200ms);
+  host.keepScreen("08-results");
+  guest.keepScreen("08-results");
+  EXPECT_TRUE(sameOrder()) << "the two games show different results (see " << shots() << ")";
+  for (GameSession* game : {&host, &guest}) {
+    game->x().release("a");
+    game->x().release("w");
+    game->x().setKeyHold(120ms);
+    game->x().click(kRaceResultsOk.x, kRaceResultsOk.y);
+  }
+  for (GameSession* game : {&host, &guest}) {
+    ASSERT_NO_FATAL_FAILURE(expect(*game, "09-main-menu", 60, screens::mainMenu));
+    ASSERT_NO_FATAL_FAILURE(quitFromMainMenu(*game, "10"));
+  }
+  for (GameSession* game : {&host, &guest}) {
+    const auto status = game->game().wait(60s);
+    ASSERT_TRUE(status.has_value()) << "a game did not end";
+    EXPECT_EQ(*status, 0);
+    EXPECT_EQ(game->loopTraces(), (Traces{"entering menu loop...", "entering main loop...", "entering menu loop..."}));
+  }
 }
 
 }  // namespace

@@ -163,4 +163,52 @@ bool highscores(const Screenshot& s) {
          s.share(40, 648, 85, 80, brownish) > 0.4;
 }
 
+bool hostOrJoin(const Screenshot& s, bool typed) {
+  const bool box = s.share(576, 396, 292, 42, near(kEditBox, kTolerance)) > (typed ? 0.6 : 0.97);
+  const bool text = s.share(576, 396, 120, 42, light) > 0.03;
+  return box && text == typed && s.share(40, 648, 85, 80, brownish) > 0.4;
+}
+
+namespace {
+
+// Lobby rows of 28 pixels from y 480: name, character, kart, ready icon.
+bool lobbyRowFilled(const Screenshot& s, int row) { return s.share(170, 480 + 28 * row, 260, 26, light) > 0.004; }
+
+}  // namespace
+
+bool lobby(const Screenshot& s, int players) {
+  // The fifth row crosses the panel's light border: four are looked at.
+  for (int row = 0; row < 4; ++row)
+    if (lobbyRowFilled(s, row) != (row < players)) return false;
+  return s.share(40, 648, 85, 80, brownish) > 0.4;
+}
+
+bool lobbyReady(const Screenshot& s, int row) { return s.share(822, 482 + 28 * row, 22, 22, greenish) > 0.3; }
+
+bool lobbyStartEnabled(const Screenshot& s) { return s.share(873 + 30, 623 + 30, 135 - 60, 130 - 60, greenish) > 0.4; }
+
+namespace {
+
+// The result dialog's frame, and its rows of 35 pixels from y 125.
+constexpr int kResultsX = 220, kResultsY = 104;
+int resultRowY(int row) { return kResultsY + 125 + 35 * row; }
+
+}  // namespace
+
+bool raceResults(const Screenshot& s) {
+  if (!dialogAt(s, kResultsX, kResultsY, 640, 560)) return false;
+  for (int row = 1; row <= 6; ++row)
+    if (s.share(kResultsX + 210, resultRowY(row), 240, 30, dark) < 0.02) return false;
+  return true;
+}
+
+double resultOrderDifference(const Screenshot& a, const Screenshot& b) {
+  if (a.width != b.width || a.height != b.height || a.width == 0) return 1.0;
+  int differ = 0, count = 0;
+  for (int y = resultRowY(1); y < resultRowY(7); ++y)
+    for (int x = kResultsX + 45; x < kResultsX + 450; ++x, ++count)
+      if (a.at(x, y) != b.at(x, y)) ++differ;
+  return static_cast<double>(differ) / count;
+}
+
 }  // namespace screens

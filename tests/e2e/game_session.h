@@ -76,5 +76,20 @@ bool nameEntry(const Screenshot& s);
 bool nameBoxEmpty(const Screenshot& s);
 bool nameBoxFilled(const Screenshot& s);
 bool highscores(const Screenshot& s);
+// The choice between hosting and joining, with the address box; `typed`:
+// the box holds an address.
+bool hostOrJoin(const Screenshot& s, bool typed = false);
+// The network lobby with exactly `players` rows of players (up to four).
+bool lobby(const Screenshot& s, int players);
+// Lobby row `row`'s player is ready.
+bool lobbyReady(const Screenshot& s, int row);
+// The lobby's start button can be pressed.
+bool lobbyStartEnabled(const Screenshot& s);
+// The race's result dialog at (219.5, 104) with a name in each of its six
+// rows.
+bool raceResults(const Screenshot& s);
+// The share (0..1) of the pixels of the result dialog's places and names
+// that differ between two screens.
+double resultOrderDifference(const Screenshot& a, const Screenshot& b);
 
 }  // namespace screens

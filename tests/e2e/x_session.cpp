@@ -92,7 +92,9 @@ void XSession::tap(const char* key) {
 void XSession::type(const std::string& text) {
   for (char c : text) {
     const bool upper = c >= 'A' && c <= 'Z';
-    const std::string key(1, upper ? static_cast<char>(c - 'A' + 'a') : c);
+    const std::string key = c == '.'   ? "period"
+                            : c == ' ' ? "space"
+                                       : std::string(1, upper ? static_cast<char>(c - 'A' + 'a') : c);
     if (upper) {
       press("Shift_L");
       std::this_thread::sleep_for(m_hold);

@@ -51,6 +51,7 @@ class XSession {
   // down and up between two reads counts for nothing: while frames are
   // slow (a race drawn in software), hold keys longer.
   void tap(const char* key);
+  // Letters (capitals with Shift), digits, '.' and ' '.
   void type(const std::string& text);
   void setKeyHold(std::chrono::milliseconds hold) { m_hold = hold; }
   // The game reads the mouse as motion (relative): the pointer is first
