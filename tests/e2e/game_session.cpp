@@ -1,10 +1,12 @@
 #include "tests/e2e/game_session.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
+#include "tools/sample_data/sample_look.h"
 #include "tools/sample_data/screen_samples.h"
 
 namespace fs = std::filesystem;
@@ -70,12 +72,13 @@ auto near(std::uint32_t expected, int tolerance) {
   };
 }
 
-// The pictures' colours (0xRRGGBB) as the sample data draws them; the
-// game's gamma ramp lifts them a little on the screen.
-constexpr std::uint32_t kDialogClient = 0x6C7684;
+// The colours the sample data draws with; the game's gamma ramp lifts
+// them a little on the screen. The loading bar's groove and the highscores'
+// panel are drawn into their pictures.
+constexpr std::uint32_t kDialogClient = sample_look::kFrameClient;
+constexpr std::uint32_t kEditBox = sample_look::kEditBox;
 constexpr std::uint32_t kBarGroove = 0x0A1020;
 constexpr std::uint32_t kHighscoresPanel = 0x0A1628;
-constexpr std::uint32_t kEditBox = 0x101018;
 constexpr int kTolerance = 32;
 
 bool orange(std::uint32_t rgb) { return channel(rgb, 16) > 180 && channel(rgb, 8) > 70 && channel(rgb, 0) < 90; }
