@@ -21,15 +21,17 @@ extern char** environ;
 class ChildProcess {
  public:
   // `environment` entries replace or add variables of this process's;
-  // those named in `unset` are left out.
+  // those named in `unset` are left out. The child starts in `directory`
+  // (empty: this process's).
   ChildProcess(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment = {},
-               const std::vector<std::string>& unset = {}) {
+               const std::vector<std::string>& unset = {}, const std::string& directory = {}) {
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string entry = *e;

@@ -3,6 +3,7 @@
 #include "game/race.h"
 #include "gui/gui_screen.h"
 #include "gui/menu/menu.h"
+#include "input/input_device.h"
 #include "platform/window/window.h"
 
 namespace fs = std::filesystem;
@@ -51,9 +52,10 @@ void ProgramTest::TearDown() {
 
 void ProgramTest::copySampleArchive() { fs::copy_file(TESSALINE_SAMPLE_ARCHIVE, "data.sar"); }
 
-int ProgramTest::run(WORD relayPort) {
+int ProgramTest::run(WORD relayPort, const Clock* raceClock) {
   EntryOptions options;
   options.relayPort = relayPort;
+  options.raceClock = raceClock;
   options.observer = &steering;
   return runGame(nullptr, options);
 }
@@ -75,4 +77,21 @@ void startTimeTrial(GameProgram& program) {
   Menu& menu = *program.m_menu;
   menu.setScreen(menu.screen(Menu::kTimeTrial));
   menu.screen(Menu::kTimeTrial)->setResult(0);
+}
+
+bool InputClick::step(InputDevice& input) {
+  input.m_mousePos[0] = m_x;
+  input.m_mousePos[1] = m_y;
+  if (m_state == 0) {
+    // The pointer comes to rest over the button before it goes down.
+    m_state = 1;
+  } else if (m_state == 1) {
+    input.m_mouseButton[0] = 1;
+    m_state = 2;
+  } else {
+    input.m_mouseButton[0] = 0;
+    m_state = 0;
+    return true;
+  }
+  return false;
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/timer.h"
 #include "game/entry/entry_point.h"
 #include "game/entry/game_program.h"
 #include "platform/system/system.h"
@@ -54,6 +55,9 @@ class Steering : public EntryObserver {
   }
   void beforeMenuPass(GameProgram& program, int pass) override;
   void beforeRacePass(GameProgram& program, int pass) override;
+  void beforeRaceLoad(GameProgram& program) override {
+    if (onRaceLoad) onRaceLoad(program);
+  }
   void beforeShutdown(GameProgram& program) override {
     shutdownStarted = std::chrono::steady_clock::now();
     if (onShutdown) onShutdown(program);
@@ -62,6 +66,7 @@ class Steering : public EntryObserver {
   std::function<void(int, GameProgram&)> onStep;
   // Get the pass number within the current loop (from 1).
   std::function<void(int, GameProgram&)> onMenuPass, onRacePass;
+  std::function<void(GameProgram&)> onRaceLoad;
   std::function<void(GameProgram&)> onShutdown;
   int menuLoops = 0, raceLoops = 0;
   bool ranOut = false;
@@ -74,8 +79,9 @@ class ProgramTest : public ScratchDirTest {
   void TearDown() override;
 
   void copySampleArchive();
-  // Runs the program; its result.
-  int run(WORD relayPort = 0);
+  // Runs the program; its result. The race timer reads `raceClock` when
+  // one is given.
+  int run(WORD relayPort = 0, const Clock* raceClock = nullptr);
   // The trace file's lines that name a loop, in order.
   std::vector<std::string> loopTraces() const;
   std::string traceText() const;
@@ -85,5 +91,35 @@ class ProgramTest : public ScratchDirTest {
   std::optional<ScopedVariable> runtime, registry, cache, log, lang, all, messages;
 };
 
+// A clock the test moves by hand, for races that run faster than real time.
+class SteppedClock : public Clock {
+ public:
+  bool frequency(std::int64_t& ticks) const override {
+    ticks = 1000000;
+    return true;
+  }
+  bool counter(std::int64_t& ticks) const override {
+    ticks = m_ticks;
+    return true;
+  }
+  std::uint32_t milliseconds() const override { return static_cast<std::uint32_t>(m_ticks / 1000); }
+  void advance(double seconds) { m_ticks += static_cast<std::int64_t>(seconds * 1e6); }
+
+ private:
+  std::int64_t m_ticks = 1;
+};
+
 // The menu's time-trial screen reports "start": the race it holds is loaded.
 void startTimeTrial(GameProgram& program);
+// A click of the left button at (x, y) of the 1024 x 768 screen, as the
+// input device reports it: down in one pass, up in the next. Call it
+// before every pass; true once the button is up again.
+class InputClick {
+ public:
+  InputClick(int x, int y) : m_x(x), m_y(y) {}
+  bool step(InputDevice& input);
+
+ private:
+  int m_x, m_y;
+  int m_state = 0;
+};

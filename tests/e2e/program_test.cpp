@@ -1,6 +1,7 @@
 // Whole runs of the program under Xvfb with OpenGL: a first start without
 // any data, the menu loop and its clean end, races entered and left through
-// the loops, and the race's sounds across a lost device.
+// the loops, a whole cup, and the race's sounds across a lost device.
+#include <CEGUI/CEGUI.h>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -8,17 +9,24 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <thread>
 
 #include "game/config.h"
 #include "game/entry/single_instance.h"
 #include "game/exit_link.h"
+#include "game/highscore.h"
 #include "game/race.h"
+#include "game/vehicle.h"
+#include "gui/highscores_screen.h"
 #include "gui/menu/menu.h"
+#include "input/input_device.h"
 #include "net/relay_server.h"
+#include "platform/input/key_codes.h"
 #include "render/device_manager.h"
 #include "render/render_device.h"
 #include "render/render_pipeline.h"
@@ -170,6 +178,91 @@ TEST_F(ProgramTest, AQuitMessageEndsOnlyTheRaceAndSkipMenuLoadsItAgain) {
   EXPECT_EQ(loopTraces(), (Traces{"entering menu loop...", "entering main loop...", "entering main loop...",
                                   "entering menu loop..."}));
   EXPECT_FALSE(steering.ranOut);
+}
+
+// A cup as the loops play it: the championship screen starts it, each race
+// is ended by the player's finish and its two dialogs are clicked through
+// the input device; the next track follows without the menu, the totals run
+// on, and after track 3 the menu opens on the class's cup-1 table.
+TEST_F(ProgramTest, ACupRacesItsFourTracksWithoutTheMenuAndThenShowsItsTable) {
+  copySampleArchive();
+  constexpr int kClass = 1;
+  constexpr int kOkX = 137 + 275 + 100, kOkY = 104 + 470 + 30;  // both dialogs' button
+  SteppedClock clock;
+  struct Load {
+    int track, menuLoops, playerPoints, allPoints;
+  };
+  std::vector<Load> loads;
+  float raceTimes = 0.0f;
+  steering.onMenuPass = [&](int pass, GameProgram& program) {
+    Menu& menu = *program.m_menu;
+    if (steering.menuLoops == 1 && pass == 2) {
+      Config& c = *program.m_settings;
+      c.m_championshipCcm = kClass;
+      c.m_championshipTrack = 0;
+      std::strcpy(c.m_playerName1, "Cupper");
+      menu.setScreen(menu.screen(Menu::kChampionship));
+      menu.screen(Menu::kChampionship)->setResult(0);
+    }
+    if (steering.menuLoops != 2) return;
+    if (pass == 1) {
+      ASSERT_EQ(menu.m_current, menu.screen(Menu::kHighscores));
+      auto& scores = static_cast<HighscoresScreen&>(*menu.m_current);
+      EXPECT_EQ(scores.m_kind, HighscoreTables::kCup1);
+      EXPECT_EQ(scores.m_ccm, kClass);
+      EXPECT_EQ(scores.m_nameCells[0]->getText(), "Cupper");
+      EXPECT_TRUE(menu.m_highscoreMusic->isPlaying());
+    }
+    menu.m_quit = true;
+  };
+  steering.onRaceLoad = [&](GameProgram& program) {
+    const Config& c = *program.m_settings;
+    int all = 0;
+    for (const auto& record : c.m_player) all += record.get().totalPoints;
+    loads.push_back({c.m_track.get(), steering.menuLoops, c.m_player[0].get().totalPoints, all});
+  };
+  std::optional<InputClick> click;
+  int racingPasses = 0;
+  steering.onRacePass = [&](int pass, GameProgram& program) {
+    clock.advance(0.1);
+    Race& race = *program.m_race;
+    InputDevice& input = *program.m_input;
+    if (pass == 1) {
+      racingPasses = 0;
+      input.m_key[DIK_SPACE] = 1;  // the countdown
+      return;
+    }
+    Vehicle& kart = *race.m_karts[0];
+    if (race.m_countdownState == Race::kCountdownRacing && !kart.m_net.m_trackFinished.get() && ++racingPasses == 10) {
+      // The player crosses the line first; the race places the others.
+      kart.m_net.m_active.set(false);
+      kart.m_net.m_trackFinished.set(true);
+      raceTimes += race.recordFinish(0)->raceTime;
+    }
+    if (race.m_hud->championshipResultVisible() || race.m_hud->championshipStandingsVisible()) {
+      if (!click) click.emplace(kOkX, kOkY);
+      if (click->step(input)) click.reset();
+    }
+  };
+  EXPECT_EQ(run(0, &clock), 0);
+  EXPECT_FALSE(steering.ranOut);
+  ASSERT_EQ(loads.size(), 4u);
+  for (int r = 0; r < 4; ++r) {
+    SCOPED_TRACE(r);
+    EXPECT_EQ(loads[r].track, r);
+    EXPECT_EQ(loads[r].menuLoops, 1);
+    // Ten points a win for the player; 33 a race among the six.
+    EXPECT_EQ(loads[r].playerPoints, 10 * r);
+    EXPECT_EQ(loads[r].allPoints, 33 * r);
+  }
+  EXPECT_EQ(loopTraces(), (Traces{"entering menu loop...", "entering main loop...", "entering main loop...",
+                                  "entering main loop...", "entering main loop...", "entering menu loop..."}));
+  HighscoreTables tables;
+  ASSERT_TRUE(tables.load(HighscoreTables::kFileName));
+  const HighscoreEntry& best = *tables.table(HighscoreTables::kCup1, kClass)->getEntry(0, 0);
+  EXPECT_STREQ(best.name, "Cupper");
+  EXPECT_EQ(best.value, 40);
+  EXPECT_NEAR(best.time, raceTimes, 1e-3);
 }
 
 TEST_F(ProgramTest, ClosingTheWindowDuringARaceEndsTheGame) {

@@ -84,16 +84,21 @@ void XSession::release(const char* key) {
 
 void XSession::tap(const char* key) {
   press(key);
-  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  std::this_thread::sleep_for(m_hold);
   release(key);
-  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  std::this_thread::sleep_for(m_hold);
 }
 
 void XSession::type(const std::string& text) {
   for (char c : text) {
     const bool upper = c >= 'A' && c <= 'Z';
-    const std::string key(1, upper ? static_cast<char>(c - 'A' + 'a') : c);
-    if (upper) press("Shift_L");
+    const std::string key = c == '.'   ? "period"
+                            : c == ' ' ? "space"
+                                       : std::string(1, upper ? static_cast<char>(c - 'A' + 'a') : c);
+    if (upper) {
+      press("Shift_L");
+      std::this_thread::sleep_for(m_hold);
+    }
     tap(key.c_str());
     if (upper) release("Shift_L");
   }
@@ -116,15 +121,15 @@ void XSession::moveTo(int x, int y) {
   moveBy(x, y);
 }
 
-void XSession::click(int x, int y) {
+void XSession::click(int x, int y, bool settle) {
   moveTo(x, y);
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   XTestFakeButtonEvent(m_display, 1, True, 0);
   sync();
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   XTestFakeButtonEvent(m_display, 1, False, 0);
-  sync();
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  XSync(m_display, False);
+  if (settle) std::this_thread::sleep_for(std::chrono::milliseconds(180));
 }
 
 Screenshot XSession::capture() {
@@ -140,11 +145,12 @@ Screenshot XSession::capture() {
   return shot;
 }
 
-Screenshot XSession::waitFor(double seconds, const std::function<bool(const Screenshot&)>& test) {
+Screenshot XSession::waitFor(double seconds, const std::function<bool(const Screenshot&)>& test,
+                             std::chrono::milliseconds interval) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   Screenshot shot = capture();
   while (!test(shot) && std::chrono::steady_clock::now() < end) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::this_thread::sleep_for(interval);
     shot = capture();
   }
   return shot;

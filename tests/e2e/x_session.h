@@ -3,6 +3,7 @@
 // extension, and what the screen shows read back and kept as PNG files.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -46,17 +47,26 @@ class XSession {
   // A key by its X name ("Escape", "space", "Return", "w", "a").
   void press(const char* key);
   void release(const char* key);
+  // Down, held, up. A game reads its keys once a frame and a key that went
+  // down and up between two reads counts for nothing: while frames are
+  // slow (a race drawn in software), hold keys longer.
   void tap(const char* key);
+  // Letters (capitals with Shift), digits, '.' and ' '.
   void type(const std::string& text);
+  void setKeyHold(std::chrono::milliseconds hold) { m_hold = hold; }
   // The game reads the mouse as motion (relative): the pointer is first
   // pushed into the top-left corner, then moved to (x, y).
   void moveTo(int x, int y);
-  void click(int x, int y);
+  // Without `settle` it returns as soon as the button is up, for a test
+  // that must look at once at what the click brought.
+  void click(int x, int y, bool settle = true);
 
   Screenshot capture();
-  // Waits up to `seconds` for a screen that passes `test`; the last screen
-  // taken either way.
-  Screenshot waitFor(double seconds, const std::function<bool(const Screenshot&)>& test);
+  // Waits up to `seconds` for a screen that passes `test`, looking every
+  // `interval` (0: as fast as screens can be read, for what shows briefly);
+  // the last screen taken either way.
+  Screenshot waitFor(double seconds, const std::function<bool(const Screenshot&)>& test,
+                     std::chrono::milliseconds interval = std::chrono::milliseconds(200));
   // Writes the screen as `folder`/`name`.png.
   static bool save(const Screenshot& shot, const std::string& folder, const std::string& name);
 
@@ -67,4 +77,5 @@ class XSession {
   std::unique_ptr<ChildProcess> m_server;
   Display* m_display = nullptr;
   std::string m_name;
+  std::chrono::milliseconds m_hold{120};
 };

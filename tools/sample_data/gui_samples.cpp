@@ -45,6 +45,15 @@ std::string area(int inset = 0) {
          dim("BottomEdge", bottom.c_str()) + "</Area>";
 }
 
+// The edit box's caret: a bar two pixels wide, as high as the box. The
+// box draws it at the caret's place with the width its area gives, over
+// the text: an area as wide as the box would hide every character.
+std::string caretArea() {
+  return "<Area>" + dim("LeftEdge", "<AbsoluteDim value=\"0\"/>") + dim("TopEdge", "<AbsoluteDim value=\"0\"/>") +
+         dim("Width", "<AbsoluteDim value=\"2\"/>") +
+         dim("BottomEdge", "<UnifiedDim scale=\"1\" type=\"BottomEdge\"/>") + "</Area>";
+}
+
 // A plain brush over an area, tinted by a fixed colour or a property.
 std::string brush(int inset, const std::string& colour) {
   const std::string tint = colour.empty()     ? ""
@@ -288,7 +297,7 @@ std::string lookNFeel() {
        colourProperty("SelectedTextColour", "FF000000") + colourProperty("ActiveSelectionColour", "FF6060FF") +
        colourProperty("InactiveSelectionColour", "FF808080") + namedArea("TextArea", 3) +
        section("box", brush(0, hex(kEditBox))) + section("box_disabled", brush(0, hex(kEditBoxDisabled))) +
-       section("Caret", "<ImageryComponent>" + area() +
+       section("Caret", "<ImageryComponent>" + caretArea() +
                             "<Image name=\"Quillfen/GenericBrush\"/><VertFormat type=\"Stretched\"/>"
                             "<HorzFormat type=\"Stretched\"/></ImageryComponent>") +
        section("selection", brush(0, "@ActiveSelectionColour")) +
