@@ -38,6 +38,7 @@
 #include "scene/scene.h"
 #include "tests/support/race_gui_recorder.h"
 #include "tests/support/recording_sound.h"
+#include "tests/support/stepped_clock.h"
 #include "tools/sample_data/sample_sources.h"
 
 namespace {
@@ -49,23 +50,6 @@ double threadSeconds() {
 }
 
 LRESULT quietProc(HWND window, UINT message, WPARAM w, LPARAM l) { return DefWindowProcA(window, message, w, l); }
-
-class BenchClock : public Clock {
- public:
-  bool frequency(std::int64_t& ticksPerSecond) const override {
-    ticksPerSecond = 1000000;
-    return true;
-  }
-  bool counter(std::int64_t& ticks) const override {
-    ticks = m_ticks;
-    return true;
-  }
-  std::uint32_t milliseconds() const override { return static_cast<std::uint32_t>(m_ticks / 1000); }
-  void advance(std::int64_t micros) { m_ticks += micros; }
-
- private:
-  std::int64_t m_ticks = 0;
-};
 
 struct Costs {
   double collide = 0, world = 0, joints = 0, karts = 0, rest = 0;
@@ -185,7 +169,7 @@ int main(int argc, char** argv) {
     r->startPosition = i;
   }
   RecordingRaceGui gui;
-  BenchClock clock;
+  SteppedClock clock{0};
   int result = 0;
   {
     Race race(pipeline.get(), &gui, control, clock);
@@ -199,7 +183,7 @@ int main(int argc, char** argv) {
     constexpr std::int64_t kFrame = 1000000 / 60;
     Costs countdown;
     while (race.m_countdownState != Race::kCountdownRacing) {
-      clock.advance(kFrame);
+      clock.advanceMicroseconds(kFrame);
       undrawnFrame(race, input, countdown);
     }
     Position3 start[Race::kMaxKarts] = {};
@@ -207,7 +191,7 @@ int main(int argc, char** argv) {
       if (race.m_karts[k]) race.m_karts[k]->getPosition(start[k]);
     Costs c;
     for (int f = 0; f < seconds * 60; ++f) {
-      clock.advance(kFrame);
+      clock.advanceMicroseconds(kFrame);
       undrawnFrame(race, input, c);
     }
     // How far the karts got, as the crow flies, to show that they drove.

@@ -21,28 +21,11 @@
 #include "tests/support/race_gui_recorder.h"
 #include "tests/support/recording_sound.h"
 #include "tests/support/scripted_driver.h"
+#include "tests/support/stepped_clock.h"
 
 class DeviceManager;
 class File;
 class RenderPipeline;
-
-// A clock the test moves by hand.
-class SteppedClock : public Clock {
- public:
-  bool frequency(std::int64_t& ticksPerSecond) const override {
-    ticksPerSecond = 1000000;
-    return true;
-  }
-  bool counter(std::int64_t& ticks) const override {
-    ticks = m_ticks;
-    return true;
-  }
-  std::uint32_t milliseconds() const override { return static_cast<std::uint32_t>(m_ticks / 1000); }
-  void advance(double seconds) { m_ticks += static_cast<std::int64_t>(seconds * 1e6 + 0.5); }
-
- private:
-  std::int64_t m_ticks = 1;
-};
 
 // Devices on the recording Direct3D and a pipeline over them: the race
 // draws every frame without a graphics card or an X server's time.

@@ -30,6 +30,7 @@
 #include "tests/support/race_gui_recorder.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/scripted_driver.h"
+#include "tests/support/stepped_clock.h"
 
 namespace {
 
@@ -37,24 +38,6 @@ namespace fs = std::filesystem;
 
 constexpr int kRaceMode = 1;        // six karts, laps to the finish
 constexpr int kOneLocalPlayer = 0;  // play type
-
-// A clock the test moves by hand.
-class SteppedClock : public Clock {
- public:
-  bool frequency(std::int64_t& ticks) const override {
-    ticks = 1000000;
-    return true;
-  }
-  bool counter(std::int64_t& ticks) const override {
-    ticks = m_ticks;
-    return true;
-  }
-  std::uint32_t milliseconds() const override { return static_cast<std::uint32_t>(m_ticks / 1000); }
-  void advance(double seconds) { m_ticks += static_cast<std::int64_t>(seconds * 1e6); }
-
- private:
-  std::int64_t m_ticks = 1;
-};
 
 int entriesOf(const char* folder) {
   int count = 0;

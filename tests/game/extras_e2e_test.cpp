@@ -241,7 +241,7 @@ class SampleTrackExtras : public PipelineTest {
   Config config{nullptr, control, Config::SavedFile::Ignore};
   RecordingSoundDevice sound;
   RecordingRaceGui gui;
-  ManualClock clock;
+  SteppedClock clock{0};
   InputDevice input;
   ScratchDir scratch;
   TestDriver* drivers[6] = {};

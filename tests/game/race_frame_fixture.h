@@ -9,24 +9,7 @@
 #include "game/vehicle_master.h"
 #include "input/input_device.h"
 #include "tests/game/race_fixture.h"
-
-class ManualClock : public Clock {
- public:
-  bool frequency(std::int64_t& ticksPerSecond) const override {
-    ticksPerSecond = kTicks;
-    return true;
-  }
-  bool counter(std::int64_t& ticks) const override {
-    ticks = m_ticks;
-    return true;
-  }
-  std::uint32_t milliseconds() const override { return static_cast<std::uint32_t>(m_ticks / 1000); }
-  void advance(double seconds) { m_ticks += static_cast<std::int64_t>(seconds * kTicks + 0.5); }
-
- private:
-  static constexpr std::int64_t kTicks = 1000000;
-  std::int64_t m_ticks = 0;
-};
+#include "tests/support/stepped_clock.h"
 
 class RaceFrameTest : public RaceTest {
  protected:
@@ -59,6 +42,6 @@ class RaceFrameTest : public RaceTest {
   void press(std::uint8_t key) { input.m_key[key] = 0x80; }
   RecordingRaceDisplays& displays() { return *gui.displays; }
 
-  ManualClock clock;
+  SteppedClock clock{0};
   InputDevice input;
 };

@@ -25,24 +25,7 @@
 #include "tests/render/pipeline_fixture.h"
 #include "tests/support/recording_sound.h"
 #include "tests/support/scratch_dir.h"
-
-// Whole microseconds, moved by the test.
-class FrameClock : public Clock {
- public:
-  bool frequency(std::int64_t& ticksPerSecond) const override {
-    ticksPerSecond = 1000000;
-    return true;
-  }
-  bool counter(std::int64_t& ticks) const override {
-    ticks = m_ticks;
-    return true;
-  }
-  std::uint32_t milliseconds() const override { return static_cast<std::uint32_t>(m_ticks / 1000); }
-  void advance(double seconds) { m_ticks += static_cast<std::int64_t>(seconds * 1e6 + 0.5); }
-
- private:
-  std::int64_t m_ticks = 1;
-};
+#include "tests/support/stepped_clock.h"
 
 class RaceFrames : public PipelineTest {
  protected:
@@ -94,7 +77,7 @@ class RaceFrames : public PipelineTest {
 
   std::unique_ptr<ScratchDir> scratch;
   RecordingSoundDevice sound;
-  FrameClock clock;
+  SteppedClock clock;
   NetControl control;
   std::unique_ptr<WindowInputDevice> input;
   std::unique_ptr<Config> config;

@@ -20,26 +20,9 @@
 #include "tests/support/recording_sound.h"
 #include "tests/support/sample_archive.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/stepped_clock.h"
 
 namespace {
-
-// A clock the test moves by hand.
-class SteppedClock : public Clock {
- public:
-  bool frequency(std::int64_t& ticksPerSecond) const override {
-    ticksPerSecond = 1000000;
-    return true;
-  }
-  bool counter(std::int64_t& ticks) const override {
-    ticks = m_ticks;
-    return true;
-  }
-  std::uint32_t milliseconds() const override { return static_cast<std::uint32_t>(m_ticks / 1000); }
-  void advance(double seconds) { m_ticks += static_cast<std::int64_t>(seconds * 1e6 + 0.5); }
-
- private:
-  std::int64_t m_ticks = 0;
-};
 
 // Every kart under a computer driver, the player's too.
 class AllComputerDrivers : public RaceFactory {
@@ -71,7 +54,7 @@ class SampleLaps : public PipelineTest, public ::testing::WithParamInterface<int
   }
 
   ScratchDir scratch;
-  SteppedClock clock;
+  SteppedClock clock{0};
   InputDevice input;
   NetControl control;
   Config config{nullptr, control, Config::SavedFile::Ignore};
