@@ -13,13 +13,13 @@ inline void putU8(std::vector<std::uint8_t>& out, std::uint32_t value) {
   out.push_back(static_cast<std::uint8_t>(value));
 }
 inline void putU16(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  std::uint8_t bytes[2];
-  FieldWriter(bytes, sizeof bytes).u16(static_cast<std::uint16_t>(value));
-  out.insert(out.end(), bytes, bytes + sizeof bytes);
+  const std::size_t at = out.size();
+  out.resize(at + 2);
+  FieldWriter(out.data() + at, 2).u16(static_cast<std::uint16_t>(value));
 }
 inline void putU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  std::uint8_t bytes[4];
-  FieldWriter(bytes, sizeof bytes).u32(value);
-  out.insert(out.end(), bytes, bytes + sizeof bytes);
+  const std::size_t at = out.size();
+  out.resize(at + 4);
+  FieldWriter(out.data() + at, 4).u32(value);
 }
 }  // namespace content_bytes

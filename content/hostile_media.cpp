@@ -208,7 +208,8 @@ HostileBytes jpegEndingAfterFirstBlockRow(bool progressive) {
 }
 
 HostileBytes progressiveJpegWithOneBitBlocks(int width, int height, int components) {
-  HostileBytes out = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};  // start, quantiser 0 of all 1s
+  HostileBytes out;
+  putBigEndian(out, {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00});  // start, quantiser 0 of all 1s
   out.insert(out.end(), 64, 1);
   const int frameLength = 8 + 3 * components;
   putBigEndian(out, {0xFF, 0xC2, frameLength >> 8, frameLength & 0xFF, 8, height >> 8, height & 0xFF, width >> 8,

@@ -20,7 +20,9 @@ void putF4(std::vector<std::uint8_t>& out, float value) {
   putU4(out, bits);
 }
 
-void putID4(std::vector<std::uint8_t>& out, const char (&tag)[5]) { out.insert(out.end(), tag, tag + 4); }
+void putID4(std::vector<std::uint8_t>& out, const char (&tag)[5]) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(tag[i]));
+}
 
 void putVX(std::vector<std::uint8_t>& out, std::uint32_t index) {
   if (index < 0xFF00) {

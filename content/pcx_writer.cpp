@@ -34,6 +34,7 @@ std::vector<std::uint8_t> writePcx8(int width, int height, const std::vector<std
   if (indices.size() != static_cast<std::size_t>(width) * height || palette.size() > 256) return out;
   if (bytesPerLine < width || bytesPerLine > 65535) return out;
 
+  out.reserve(128);  // the header, filled in field by field
   putU8(out, 0x0A);  // manufacturer
   putU8(out, 5);     // version with a 256-colour palette
   putU8(out, 1);     // run-length encoded

@@ -19,7 +19,7 @@ namespace {
 std::string withRootAfterDrive(std::string path, bool backslashCounts) {
   if (path.size() >= 2 && path[1] == ':' &&
       (path.size() == 2 || (path[2] != '/' && !(backslashCounts && path[2] == '\\')))) {
-    path.insert(2, "/");
+    path.insert(2, 1, '/');
   }
   return path;
 }

@@ -143,7 +143,7 @@ namespace {
 // the colon unless one is there.
 std::string withSeparatorAfterDrive(std::string path) {
   if (path.size() >= 2 && path[1] == ':' && (path.size() == 2 || (path[2] != '/' && path[2] != '\\'))) {
-    path.insert(2, "/");
+    path.insert(2, 1, '/');
   }
   return path;
 }

@@ -151,7 +151,7 @@ std::string readModelName(LwsTokens& tokens) {
     tokens.seek(first + 1);
     name = tokens.at(first);
   }
-  if (name.size() >= 2 && name[1] == ':' && (name.size() == 2 || name[2] != '\\')) name.insert(2, "\\");
+  if (name.size() >= 2 && name[1] == ':' && (name.size() == 2 || name[2] != '\\')) name.insert(2, 1, '\\');
   return name;
 }
 

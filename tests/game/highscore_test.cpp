@@ -19,7 +19,7 @@ constexpr float kResetTime = 9999999.0f;
 // Rows 0..9 of a block with times 10, 20, ..., 100 and values 1..10.
 void fillRanking(HighscoreBase& table, int track) {
   for (int row = 0; row < 10; ++row) {
-    const std::string name = "r" + std::to_string(row);
+    const std::string name = std::string("r") + std::to_string(row);
     table.setEntry(track, row, HighscoreEntry(10.0f * (row + 1), name.c_str(), row + 1, 0, 0));
   }
   table.setEntry(track, 10, HighscoreEntry(1.0f, "latest", 0, 1, 1));
@@ -129,8 +129,9 @@ TEST_F(HighscoreFileTest, SavesTwelveBlocksInFileOrderAndReadsThemBack) {
     for (int ccm = 0; ccm < 3; ++ccm) {
       HighscoreBase* table = tables.table(kind, ccm);
       const int track = table->blockCount() - 1;
-      table->insert(track, HighscoreEntry(kind * 10.0f + ccm, ("k" + std::to_string(kind * 10 + ccm)).c_str(), kind,
-                                          static_cast<std::int8_t>(ccm), 7));
+      table->insert(
+          track, HighscoreEntry(kind * 10.0f + ccm, (std::string("k") + std::to_string(kind * 10 + ccm)).c_str(), kind,
+                                static_cast<std::int8_t>(ccm), 7));
       table->setEntry(track, 11, HighscoreEntry(0.5f, "eleven", -4, 5, 6));
     }
   }

@@ -58,7 +58,7 @@ TEST_F(KartMotionsTest, EachKartFindsItsOwnActorsAndMissingMotionsAreMinusOne) {
 
 TEST_F(KartMotionsTest, PublishesTheBodyFirstAndAtMostFortyMotions) {
   std::vector<std::string> many;
-  for (int i = 0; i < 35; ++i) many.push_back("m" + std::to_string(i));
+  for (int i = 0; i < 35; ++i) many.push_back(std::string("m") + std::to_string(i));
   many.push_back("Fahren");
   actor("Character", many);
   actor("gfd", {"stampfer_kart", "fahren_kart", "x", "y", "z", "w"});

@@ -279,7 +279,7 @@ TEST_F(RemoteKart, PosesTheBodyFromTheFirstEntriesAndTheDriverFromTheRest) {
 
 TEST_F(RemoteKart, MotionsPastTheFortyEntriesAreLeftAsTheyAre) {
   std::vector<std::string> many;
-  for (int i = 0; i < 45; ++i) many.push_back("m" + std::to_string(i));
+  for (int i = 0; i < 45; ++i) many.push_back(std::string("m") + std::to_string(i));
   MixerActor& crowded = actor("Character", many);  // the second actor of the name: kart 1's
   kart = std::make_unique<VehicleClient>(scene, nullptr, 1, &pictures, nullptr, 0, "", control);
   ASSERT_EQ(kart->m_motions.m_driver, &crowded);

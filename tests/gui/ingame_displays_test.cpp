@@ -15,7 +15,10 @@ namespace {
 
 std::string cells(const TextDisplay& d) {
   std::string s;
-  for (int i = 0; i < d.cellCount(); ++i) s += (i ? "|" : "") + std::string(d.cell(i)->getText().c_str());
+  for (int i = 0; i < d.cellCount(); ++i) {
+    if (i) s += '|';
+    s += d.cell(i)->getText().c_str();
+  }
   return s;
 }
 

@@ -581,6 +581,16 @@ TEST_F(LwsLoaderTest, ReplacementModelsJoinTheMeshListByDistance) {
   EXPECT_EQ(o->meshes[1].key, 50.0f);
 }
 
+TEST_F(LwsLoaderTest, ModelNamesOnADriveStartAtItsRootFolder) {
+  putModel("D:\\rock.lwo");
+  ASSERT_TRUE(load("LWSC 3 LoadObjectLayer 1 D:rock.lwo " + std::string(kCamera)));
+  ObjectItem* rock = object<ObjectItem>(0);
+  ASSERT_NE(rock, nullptr);
+  EXPECT_EQ(rock->name, "D:\\rock.lwo");
+  ASSERT_EQ(rock->meshes.size(), 1u);
+  EXPECT_EQ(rock->meshes[0].mesh, root->findModel("D:\\rock.lwo")->layers[0].get());
+}
+
 TEST_F(LwsLoaderTest, SpacesBeyondTheTablesAndUnknownSpaceTypesAreReported) {
   lws::SceneWriter w;
   std::vector<lws::Space> spaces(51, lws::Space{"s", 0});

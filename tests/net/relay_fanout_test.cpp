@@ -3,6 +3,7 @@
 // reading must not hold the others up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -30,8 +31,8 @@ class Fanout : public ::testing::Test {
 
 // Sender k's message number `seq`: u32 seq, then 0 to 40 bytes of k + seq.
 std::vector<std::uint8_t> payloadOf(int k, std::uint32_t seq) {
-  std::vector<std::uint8_t> p = u32(seq);
-  p.resize(4 + seq % 41, static_cast<std::uint8_t>(k + seq));
+  std::vector<std::uint8_t> p(4 + seq % 41, static_cast<std::uint8_t>(k + seq));
+  std::copy_n(u32(seq).begin(), 4, p.begin());
   return p;
 }
 

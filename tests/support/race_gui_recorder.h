@@ -90,7 +90,7 @@ class RecordingRaceDisplays : public RaceDisplays {
   template <class... Ints>
   void record(const std::string& name, Ints... values) {
     std::string call = name;
-    ((call += " " + std::to_string(values)), ...);
+    (((call += ' ') += std::to_string(values)), ...);
     calls.push_back(call);
   }
 };

@@ -417,6 +417,7 @@ void addHostileFiles(std::vector<Seed>& seeds) {
 // The picture target: a case byte, an options byte, then the input.
 Bytes pictureCase(std::uint8_t mode, std::uint8_t options, const Bytes& input) {
   Bytes bytes{mode, options};
+  bytes.reserve(2 + input.size());
   bytes.insert(bytes.end(), input.begin(), input.end());
   return bytes;
 }
