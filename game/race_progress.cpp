@@ -24,6 +24,8 @@ constexpr int kLastManStanding = 2;
 // Sector groups: a position-map value / 16. A full mask is a lap.
 constexpr std::uint32_t kFullMask = 0xFFFF;
 constexpr int kLastGroup = 15;
+// The sector history of a kart that has just counted a lap.
+constexpr std::int32_t kFinishLineSector = 1;
 // Lap-time slots a lap may write: the record holds 21; a race of laps uses
 // the first five.
 constexpr int kLastLapSlot = 20;
@@ -82,10 +84,18 @@ void Race::updateRanks() {
     }
     return;
   }
+  // A kart that finished its last lap stands on the line: the machine that
+  // counts its laps starts its sectors afresh there, while another machine
+  // stops following it wherever it saw it last, which would rank it ahead
+  // of that machine's own finishers. From the line on every machine, the
+  // finishers keep the order they finished in everywhere.
+  const bool byLaps = m_config && m_config->m_game.get() != kLastManStanding;
   // A received lap times 256 leaves 32 bits: the keys take 64.
-  auto key = [](const Vehicle& kart) -> std::int64_t {
+  auto key = [byLaps](const Vehicle& kart) -> std::int64_t {
     const int lap = kart.m_net.m_lap.get();
-    return lap < 0 ? -1 : static_cast<std::int64_t>(lap) * 256 + kart.m_sectorHistory[0];
+    if (lap < 0) return -1;
+    const int sector = byLaps && kart.m_net.m_trackFinished.get() ? kFinishLineSector : kart.m_sectorHistory[0];
+    return static_cast<std::int64_t>(lap) * 256 + sector;
   };
   std::vector<Vehicle*> order;
   for (int i = 0; i < count; ++i) {
@@ -212,7 +222,7 @@ class KartProgress {
       eliminateLast(newLap);
     else
       finishAfterLastLap(newLap);
-    for (std::int32_t& h : m_kart.m_sectorHistory) h = 1;
+    for (std::int32_t& h : m_kart.m_sectorHistory) h = kFinishLineSector;
   }
 
   // The second-to-last kart still racing completes a lap: the last one

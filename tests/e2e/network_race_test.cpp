@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <sstream>
+#include <vector>
 
 #include "foundation/archive_file.h"
 #include "foundation/random.h"
@@ -50,11 +51,15 @@ class SampleNetworkRace : public ::testing::Test {
     client = std::make_unique<NetworkRaceMachine>(screen.pipeline(), clock, false);
     ASSERT_TRUE(host->seat(relay.port()));
     host->choose(0);
+    host->config.m_laps.set(laps);
+    host->control.update();
     ASSERT_TRUE(client->seat(relay.port()));
     ASSERT_EQ(client->control.playerSlot(), kClientKart);
     client->choose(1);
     // The lobby's last exchange: each has the other's record.
-    ASSERT_TRUE(client->exchangeUntil([&] { return client->config.m_player[kHostKart].get().kart == 0; }, 5000));
+    ASSERT_TRUE(client->exchangeUntil(
+        [&] { return client->config.m_player[kHostKart].get().kart == 0 && client->config.m_laps.get() == laps; },
+        5000));
     ASSERT_TRUE(host->exchangeUntil([&] { return host->config.m_player[kClientKart].get().kart == 1; }, 5000));
     ASSERT_TRUE(host->load(builtSampleArchive()));
     ASSERT_TRUE(client->load(builtSampleArchive()));
@@ -68,9 +73,9 @@ class SampleNetworkRace : public ::testing::Test {
 
   // The host's frame, then the client's; each waits for all the other
   // sent in its frame before its own.
-  void round() {
+  void round(double seconds = kFrame) {
     ++number;
-    clock.advance(kFrame);
+    clock.advance(seconds);
     host->frame(number);
     ASSERT_EQ(Race::s_instance, host->race.get()) << "the race playing is the one that ran last";
     ASSERT_TRUE(client->waitForPeerFrame(number, kPeerWaitMs)) << "frame " << number;
@@ -113,6 +118,13 @@ class SampleNetworkRace : public ::testing::Test {
   SteppedClock clock;
   std::unique_ptr<NetworkRaceMachine> host, client;
   std::int32_t number = 0;
+  int laps = NetworkRaceMachine::kLaps;
+};
+
+// A race of one lap, for running to its end.
+class OneLapNetworkRace : public SampleNetworkRace {
+ protected:
+  OneLapNetworkRace() { laps = 1; }
 };
 
 TEST_F(SampleNetworkRace, EachMachineFollowsTheOthersKartsWithinTwoFramesAndBothEndAlike) {
@@ -247,6 +259,48 @@ TEST_F(SampleNetworkRace, TheHostLeavingEndsTheRaceOnTheClient) {
   aloneFor(*client, 1.0);
   for (int k = 0; k < 6; ++k) EXPECT_EQ(distance(client->placeOf(k), before[k]), 0.0f) << "kart " << k;
   EXPECT_TRUE(client->race->unload());
+}
+
+// The result dialog puts each kart in the row of its rank: at the end both
+// machines must hold one rank per kart, and the same ones. Each machine
+// ranks its own karts and sends those ranks; a kart the other machine
+// finished must rank there as it does on its owner.
+TEST_F(OneLapNetworkRace, BothMachinesEndWithTheSameRanksOnePerKart) {
+  ASSERT_NO_FATAL_FAILURE(startBoth());
+  host->driver->pedal = client->driver->pedal = ScriptedDriver::Pedal::Throttle;
+  auto shown = [&] { return host->race->m_resultsShown && client->race->m_resultsShown; };
+  // Frames of 0.05 s: a lap takes a while.
+  for (int f = 0; f < 150 * 20 && !shown(); ++f) {
+    ASSERT_NO_FATAL_FAILURE(round(0.05));
+    if (f % 200 == 0) screen.forgetCalls();
+  }
+  ASSERT_TRUE(shown()) << "laps: host's kart " << host->kart(kHostKart).m_net.m_lap.get() << ", client's kart "
+                       << client->kart(kClientKart).m_net.m_lap.get();
+  // What either sent last has arrived.
+  for (int f = 0; f < 5; ++f) ASSERT_NO_FATAL_FAILURE(round());
+
+  std::vector<int> hostRanks, clientRanks;
+  for (int k = 0; k < 6; ++k) {
+    hostRanks.push_back(host->kart(k).m_net.m_rank.get());
+    clientRanks.push_back(client->kart(k).m_net.m_rank.get());
+    EXPECT_EQ(host->config.m_player[k].get().position, client->config.m_player[k].get().position) << "kart " << k;
+  }
+  EXPECT_EQ(hostRanks, clientRanks);
+  for (const std::vector<int>* ranks : {&hostRanks, &clientRanks}) {
+    std::vector<int> sorted = *ranks;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<int>{0, 1, 2, 3, 4, 5})) << (ranks == &hostRanks ? "host" : "client");
+  }
+  // The two players finished (a race ends only then), in the order their
+  // records hold.
+  for (NetworkRaceMachine* m : {host.get(), client.get()}) {
+    const int first = m->config.m_player[kHostKart].get().position < m->config.m_player[kClientKart].get().position
+                          ? kHostKart
+                          : kClientKart;
+    EXPECT_LT(m->kart(first).m_net.m_rank.get(), m->kart(1 - first).m_net.m_rank.get());
+  }
+  RecordProperty("ranks", ::testing::PrintToString(hostRanks));
+
 }
 
 // The client in a process of its own (the peer program): both run the same

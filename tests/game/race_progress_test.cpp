@@ -261,6 +261,32 @@ TEST_F(RaceProgress, TheLastLapFinishesAKartAndTheRaceEndsWhenEveryPersonHas) {
   EXPECT_FLOAT_EQ(race->m_raceOverTime, 46.0f);
 }
 
+// In a network race a kart another machine drives arrives finished as its
+// lap and its finish flag; this machine stopped following it wherever it
+// saw it last. It ranks from the line, as on the machine that finished it.
+TEST_F(RaceProgress, ALaterFinisherStaysBehindWhereverItWasLastSeen) {
+  start(1, 1);
+  release(1.0f);
+  for (int k = 0; k < 6; ++k) crossLine(k);
+  lap(0);
+  ASSERT_TRUE(kart(0).m_net.m_trackFinished.get());
+  EXPECT_EQ(kart(0).m_net.m_rank.get(), 0);
+  // Kart 1 last seen late in its lap, then its finish arrives.
+  drive(1, {240});
+  kart(1).m_net.m_lap.set(1);
+  kart(1).m_net.m_trackFinished.set(true);
+  kart(1).m_net.m_active.set(false);
+  for (int n = 0; n < 2; ++n) {
+    race->updateRanks();
+    EXPECT_EQ(kart(0).m_net.m_rank.get(), 0);
+    EXPECT_EQ(kart(1).m_net.m_rank.get(), 1);
+  }
+  // Behind both finishers, the karts still racing keep their order.
+  drive(2, {100});
+  race->updateRanks();
+  EXPECT_EQ(kart(2).m_net.m_rank.get(), 2);
+}
+
 TEST_F(RaceProgress, LastManStandingDropsTheLastKartPerLapAndScoresTheOrderOut) {
   start(2);
   for (int k = 0; k < 6; ++k) config.m_controlType[k] = kControlUserSingle;
