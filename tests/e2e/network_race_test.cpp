@@ -300,7 +300,6 @@ TEST_F(OneLapNetworkRace, BothMachinesEndWithTheSameRanksOnePerKart) {
     EXPECT_LT(m->kart(first).m_net.m_rank.get(), m->kart(1 - first).m_net.m_rank.get());
   }
   RecordProperty("ranks", ::testing::PrintToString(hostRanks));
-
 }
 
 // The client in a process of its own (the peer program): both run the same
