@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "foundation/archive_file.h"
@@ -103,6 +105,16 @@ class SampleNetworkRace : public ::testing::Test {
       clock.advance(0.1);
       machine.frame(++number);
     }
+  }
+  // The relay passes a leave on in its own time, and a loaded machine may
+  // run many frames before it arrives: wait for it in real time.
+  static bool hears(const NetworkRaceMachine& machine, int state) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (machine.control.getState() != state) {
+      if (std::chrono::steady_clock::now() >= end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
   }
   bool allStand(NetworkRaceMachine& machine) {
     for (int k = 0; k < machine.race->m_kartCount; ++k) {
@@ -227,6 +239,7 @@ TEST_F(SampleNetworkRace, AClientLeavingEndsTheRaceOnTheHostWhoseKartsStop) {
   client->control.leave();
   EXPECT_TRUE(client->race->unload());
   EXPECT_EQ(client->race->m_root, nullptr);
+  ASSERT_TRUE(hears(*host, NetControl::kStatePlayerLeft));
   aloneFor(*host, 0.5);
   EXPECT_EQ(host->control.getState(), NetControl::kStatePlayerLeft);
   EXPECT_EQ(host->messageBoxTexts(), std::vector<int>{9110});
@@ -249,6 +262,7 @@ TEST_F(SampleNetworkRace, TheHostLeavingEndsTheRaceOnTheClient) {
 
   host->control.leave();
   EXPECT_TRUE(host->race->unload());
+  ASSERT_TRUE(hears(*client, NetControl::kStateHostLeft));
   aloneFor(*client, 0.5);
   EXPECT_EQ(client->control.getState(), NetControl::kStateHostLeft);
   EXPECT_EQ(client->messageBoxTexts(), std::vector<int>{9140});
