@@ -10,7 +10,6 @@
 #include <cmath>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 #include "foundation/archive_file.h"
@@ -21,6 +20,7 @@
 #include "net/relay_server.h"
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/network_race_machine.h"
+#include "tests/support/eventually.h"
 #include "tests/support/sample_archive.h"
 #include "tests/support/scratch_dir.h"
 
@@ -109,12 +109,7 @@ class SampleNetworkRace : public ::testing::Test {
   // The relay passes a leave on in its own time, and a loaded machine may
   // run many frames before it arrives: wait for it in real time.
   static bool hears(const NetworkRaceMachine& machine, int state) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (machine.control.getState() != state) {
-      if (std::chrono::steady_clock::now() >= end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return eventually([&] { return machine.control.getState() == state; }, 10000);
   }
   bool allStand(NetworkRaceMachine& machine) {
     for (int k = 0; k < machine.race->m_kartCount; ++k) {

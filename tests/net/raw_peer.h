@@ -10,6 +10,7 @@
 #include "net/message.h"
 #include "platform/net/winsock.h"
 #include "platform/system/system.h"
+#include "tests/support/eventually.h"
 
 struct Message {
   std::uint16_t id = 0;
@@ -139,16 +140,6 @@ class RawPeer {
   net::MessageQueue m_queue;
   bool m_closed = false;
 };
-
-// Waits for a condition that another thread brings about.
-template <class F>
-bool eventually(F f, int ms = 3000) {
-  for (int waited = 0; waited < ms; waited += 2) {
-    if (f()) return true;
-    Sleep(2);
-  }
-  return f();
-}
 
 // Hosts or joins and returns the slot the relay gave, -1 when refused.
 inline int seat(RawPeer& peer, std::uint16_t id) {
