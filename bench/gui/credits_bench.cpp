@@ -16,6 +16,7 @@
 #include <CEGUI/GUIContext.h>
 #include <CEGUI/WindowManager.h>
 
+#include "bench/support/bench_screen.h"
 #include "content/archive_writer.h"
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
@@ -34,10 +35,6 @@ namespace {
 constexpr int kScrollFrames = 600;  // 10 s at 60 frames a second
 constexpr int kDrawnFrames = 30;
 constexpr float kFrame = 1.0f / 60.0f;
-
-LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 // Credits as they are written: titles, headings, small print and names.
 std::string creditsText(int lines) {
@@ -129,31 +126,12 @@ int main(int argc, char** argv) {
   ArchiveFile archive(disk);
   if (!archive.mount(path.c_str())) return 1;
 
-  HWND window = nullptr;
-  ComPtr<IDirect3D9> d3d;
-  ComPtr<IDirect3DDevice9> device;
-  if (!null) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = quietProc;
-    wc.lpszClassName = "CreditsBench";
-    RegisterClassA(&wc);
-    window = CreateWindowExA(0, "CreditsBench", "credits_bench", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768, nullptr, nullptr,
-                             nullptr, nullptr);
-    d3d = ComPtr<IDirect3D9>(Direct3DCreate9(31));
-    D3DPRESENT_PARAMETERS p{};
-    p.Windowed = 1;
-    p.BackBufferWidth = 1024;
-    p.BackBufferHeight = 768;
-    p.BackBufferFormat = D3DFMT_X8R8G8B8;
-    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    p.hDeviceWindow = window;
-    p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    if (!window || !d3d ||
-        FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, device.put()))) {
-      std::fprintf(stderr, "credits_bench: no OpenGL device (run under xvfb-run, or pass --null)\n");
-      return 1;
-    }
+  BenchScreen screen;
+  if (!null && !screen.open("credits_bench", 1024, 768, false)) {
+    std::fprintf(stderr, "credits_bench: no OpenGL device (run under xvfb-run, or pass --null)\n");
+    return 1;
   }
+  const ComPtr<IDirect3DDevice9>& device = screen.device;
   {
     Gui gui(nullptr, nullptr, archive,
             null ? GuiRenderer::createNull(1024, 768) : GuiRenderer::createOnDevice(device.get()));

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <CEGUI/GUIContext.h>
+#include "bench/support/bench_screen.h"
 #include "content/archive_writer.h"
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
@@ -24,10 +25,6 @@
 namespace {
 
 constexpr int kFrames = 300;
-
-LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 // Milliseconds per presented frame of `draw`, the GPU's work included.
 template <typename Draw>
@@ -54,32 +51,12 @@ double timeFrames(IDirect3DDevice9* device, Draw draw) {
 }  // namespace
 
 int main() {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = quietProc;
-  wc.lpszClassName = "GuiDrawBench";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, "GuiDrawBench", "gui_draw", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768, nullptr, nullptr,
-                                nullptr, nullptr);
-  ComPtr<IDirect3D9> d3d(Direct3DCreate9(31));
-  if (!window || !d3d) {
-    std::fprintf(stderr, "gui_draw: no OpenGL window (run under xvfb-run)\n");
+  BenchScreen screen;
+  if (!screen.open("gui_draw", 1024, 768, true)) {
+    std::fprintf(stderr, "gui_draw: no OpenGL device (run under xvfb-run)\n");
     return 1;
   }
-  D3DPRESENT_PARAMETERS p{};
-  p.Windowed = 1;
-  p.BackBufferWidth = 1024;
-  p.BackBufferHeight = 768;
-  p.BackBufferFormat = D3DFMT_X8R8G8B8;
-  p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  p.hDeviceWindow = window;
-  p.EnableAutoDepthStencil = 1;
-  p.AutoDepthStencilFormat = D3DFMT_D24S8;
-  p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  ComPtr<IDirect3DDevice9> device;
-  if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, device.put()))) {
-    std::fprintf(stderr, "gui_draw: no device\n");
-    return 1;
-  }
+  const ComPtr<IDirect3DDevice9>& device = screen.device;
 
   DiskFile disk;
   ArchiveWriter writer;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/support/bench_screen.h"
 #include "content/archive_writer.h"
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
@@ -34,10 +35,6 @@
 namespace {
 
 constexpr int kFrames = 600;
-
-LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 // Frames of 1/60 s.
 class FrameClock : public Clock {
@@ -151,32 +148,12 @@ Figures run(Gui& gui, IDirect3DDevice9* device, Config& config, const TextTable&
 }  // namespace
 
 int main() {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = quietProc;
-  wc.lpszClassName = "HudBench";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, "HudBench", "hud_bench", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768, nullptr, nullptr,
-                                nullptr, nullptr);
-  ComPtr<IDirect3D9> d3d(Direct3DCreate9(31));
-  if (!window || !d3d) {
-    std::fprintf(stderr, "hud_bench: no OpenGL window (run under xvfb-run)\n");
+  BenchScreen screen;
+  if (!screen.open("hud_bench", 1024, 768, true)) {
+    std::fprintf(stderr, "hud_bench: no OpenGL device (run under xvfb-run)\n");
     return 1;
   }
-  D3DPRESENT_PARAMETERS p{};
-  p.Windowed = 1;
-  p.BackBufferWidth = 1024;
-  p.BackBufferHeight = 768;
-  p.BackBufferFormat = D3DFMT_X8R8G8B8;
-  p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  p.hDeviceWindow = window;
-  p.EnableAutoDepthStencil = 1;
-  p.AutoDepthStencilFormat = D3DFMT_D24S8;
-  p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  ComPtr<IDirect3DDevice9> device;
-  if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, device.put()))) {
-    std::fprintf(stderr, "hud_bench: no device\n");
-    return 1;
-  }
+  const ComPtr<IDirect3DDevice9>& device = screen.device;
 
   DiskFile disk;
   ArchiveWriter writer;
