@@ -33,8 +33,8 @@ struct BenchScreen {
     p.EnableAutoDepthStencil = depth ? 1 : 0;
     p.AutoDepthStencilFormat = D3DFMT_D24S8;
     p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    return SUCCEEDED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p,
-                                       device.put()));
+    return SUCCEEDED(
+        d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, device.put()));
   }
 
  private:
