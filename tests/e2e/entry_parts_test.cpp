@@ -157,10 +157,13 @@ class ExitLinkTest : public ScratchDirTest {
     ScratchDirTest::SetUp();
     fs::create_directory(m_root / "bin");
     std::ofstream(m_root / "bin" / "xdg-open")
-        << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << (m_root / "opened").string() << "\"\n";
+        << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << (m_root / "opening").string() << "\" && /bin/mv \""
+        << (m_root / "opening").string() << "\" \"" << (m_root / "opened").string() << "\"\n";
     fs::permissions(m_root / "bin" / "xdg-open", fs::perms::owner_all);
     path.set((m_root / "bin").c_str());
   }
+  // The stub writes the link aside and then moves it into place: the file
+  // is read only once whole.
   std::string opened() {
     for (int i = 0; i < 500 && !fs::exists(m_root / "opened"); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));

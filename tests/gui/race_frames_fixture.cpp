@@ -1,5 +1,7 @@
 #include "tests/gui/race_frames_fixture.h"
 
+#include <cstdint>
+
 #include "foundation/archive_file.h"
 #include "game/kart_items.h"
 #include "lightwave/lwo2_loader.h"
@@ -14,11 +16,20 @@
 namespace {
 
 InputDevice* s_input = nullptr;
+// Where the test last put the pointer.
+int s_pointerX = -1, s_pointerY = -1;
 
 // What the game's window procedure does for input, without the activation
 // reset: another test's window taking the X focus must not let go of keys
-// this test holds.
+// this test holds. Tests beside this one on the same X display move the
+// real pointer, and its motion reaches this window too: only motion to
+// where this test put the pointer counts.
 LRESULT frameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_MOUSEMOVE) {
+    const auto bits = static_cast<std::uintptr_t>(lParam);
+    const int x = static_cast<std::int16_t>(bits & 0xFFFF), y = static_cast<std::int16_t>((bits >> 16) & 0xFFFF);
+    if (x != s_pointerX || y != s_pointerY) return 0;
+  }
   if (s_input && message != WM_ACTIVATE) return s_input->handleMessage(window, message, wParam, lParam);
   return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -162,6 +173,8 @@ void RaceFrames::click(const CEGUI::Window* target) {
   ASSERT_TRUE(target->isEffectiveVisible()) << "clicking a hidden window";
   const CEGUI::Rectf r = target->getUnclippedOuterRect().get();
   const int x = static_cast<int>((r.left() + r.right()) / 2), y = static_cast<int>((r.top() + r.bottom()) / 2);
+  s_pointerX = x;
+  s_pointerY = y;
   ASSERT_TRUE(injectMouseMotion(window, x, y, 0, 0));
   ASSERT_TRUE(injectMouseButton(window, 0, true, x, y));
   frame();
