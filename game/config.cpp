@@ -1,6 +1,7 @@
 #include "game/config.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "foundation/byte_fields.h"
@@ -36,6 +37,10 @@ static_assert(10 * 4 + 2 * Config::kNameSize + kTimeTrialBlockSize + 2 * kModeBl
 int clampInt(int value, int low, int high) { return std::clamp(value, low, high); }
 
 void forceTerminated(char (&name)[Config::kNameSize]) { name[Config::kNameSize - 1] = '\0'; }
+
+// A time from a peer: not a number, infinite or beyond a thousand hours
+// counts as none (0).
+float finiteTime(float t) { return std::isfinite(t) && std::fabs(t) <= 3.6e6f ? t : 0.0f; }
 
 void writeName(FieldWriter& w, const char (&name)[Config::kNameSize]) { w.raw(name, Config::kNameSize); }
 void readName(FieldReader& r, char (&name)[Config::kNameSize]) { r.raw(name, Config::kNameSize); }
@@ -120,6 +125,14 @@ void ConfigPlayer::bringIntoRange() {
   forceTerminated(name);
   if (character < -1 || character > Config::kMaxCharacter) character = -1;
   if (kart < -1 || kart > Config::kMaxKart) kart = -1;
+  // Grid slots and places name start items and result rows; the grid
+  // slot's item is looked up one above it.
+  if (startPosition < 0 || startPosition >= Config::kPlayerCount) startPosition = 0;
+  if (position < 0 || position >= Config::kPlayerCount) position = 0;
+  // Times are shown, summed and sorted: NaN or infinity would sort
+  // nowhere and sum to nonsense.
+  for (float* t : {&raceTime, &totalTime, &bestLap}) *t = finiteTime(*t);
+  for (float& t : lapTimes) t = finiteTime(t);
 }
 
 void NetWire<ConfigPlayer>::write(const ConfigPlayer& v, std::uint8_t* out) {

@@ -239,6 +239,8 @@ class Race {
   // The load's steps; a false one ends the load through fail().
   void fillPlayerRecords();
   bool checkChoice();
+  // The choice taken from the host is final once the karts are built.
+  void settleChoice();
   void loadTrack();
   bool loadKarts();
   // Until record i names a character and a kart, while the host is heard;

@@ -68,6 +68,10 @@ constexpr int kCoarseModelBias = 10;
 // Computer drivers are named by text 100 x (character + 1).
 constexpr int kDriverNameText = 100;
 constexpr int kLostConnectionText = 9100;
+constexpr int kNetworkPlay = 2;
+// The laps a network race may have: the lobby's choices, each with a lap
+// time of its own.
+constexpr int kMaxNetworkLaps = 5;
 constexpr int kHostLeftText = 9140;
 constexpr int kPlayerLeftText = 9110;
 
@@ -158,6 +162,7 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
   }
   loadTrack();
   if (!loadKarts()) return fail(lostConnectionText(m_control.getState()));
+  settleChoice();
 
   progress(70.0f);
   m_root->prepareScenes(nullptr);
@@ -275,6 +280,17 @@ bool Race::checkChoice() {
   // something else than the host chose.
   const int track = m_config->m_track.get(), engineClass = m_config->m_ccm.get();
   return track >= 0 && track < Config::kTrackCount && engineClass >= 0 && engineClass < Config::kClassCount;
+}
+
+void Race::settleChoice() {
+  if (m_config->m_playType != kNetworkPlay || m_isAuthority) return;
+  // Taken on in mid-race, a change would switch the mode, the laps or the
+  // track's tables under the running race. An honest host changes nothing
+  // once the lobby has ended.
+  for (NetValue<int>* shared : {&m_config->m_game, &m_config->m_track, &m_config->m_ccm, &m_config->m_laps})
+    shared->setFlags(shared->getFlags() & ~kNetAcceptReceived);
+  // A race keeps the times of five laps; more from a peer would never end.
+  m_config->m_laps.set(std::clamp(m_config->m_laps.get(), 1, kMaxNetworkLaps));
 }
 
 void Race::loadTrack() {

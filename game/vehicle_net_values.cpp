@@ -1,10 +1,26 @@
 #include "game/vehicle_net_values.h"
 
+#include <cmath>
 #include <type_traits>
 
 namespace {
 
 using V = VehicleNetValues;
+
+// Positions, angles, times and motion settings a kart sends stay far inside
+// this on every track; a peer's number beyond it (or not a number at all)
+// would reach the physics, the scene's matrices and the sound positions.
+bool plausible(float v) { return std::isfinite(v) && std::fabs(v) <= V::kLargestReceived; }
+bool plausibleFloat(const float& v) { return plausible(v); }
+template <class P>
+bool plausibleXyz(const P& p) {
+  return plausible(p.x) && plausible(p.y) && plausible(p.z);
+}
+bool plausibleMatrix(const Matrix4x3& m) {
+  for (float element : m.m)
+    if (!plausible(element)) return false;
+  return true;
+}
 
 // One row of the table. `initial` holds the initial value as up to three
 // floats (a bool or int in the first); matrices keep their constructed value.
@@ -44,6 +60,9 @@ void setUpValue(NetValue<T>& value, const Row& row, int id, V::Side side) {
   }
   value.setName(row.name);
   value.setFlags(side == V::Side::Master ? row.masterFlags : row.clientFlags);
+  if constexpr (std::is_same_v<T, float>) value.setReceiveCheck(&plausibleFloat);
+  if constexpr (std::is_same_v<T, Position3> || std::is_same_v<T, Normal3>) value.setReceiveCheck(&plausibleXyz<T>);
+  if constexpr (std::is_same_v<T, Matrix4x3>) value.setReceiveCheck(&plausibleMatrix);
 }
 
 template <class M>
@@ -77,44 +96,45 @@ constexpr int countOf() {
   return ArrayExtent<std::remove_reference_t<decltype(std::declval<V&>().*Member)>>::value;
 }
 
-// Client flags: 1 accept only, 3 accept and send. A master kart sends and
-// accepts everything except the values only it produces, which it sends
-// without accepting (2).
+// Client flags: 1 accept only, 3 accept and send. A master kart sends
+// everything and accepts only what the machines following it send (3): the
+// values only it produces it sends without accepting (2), so that no peer
+// can set its laps, place, position or finish.
 constexpr std::uint32_t A = kNetAcceptReceived, AS = kNetAcceptReceived | kNetSendChanges, S = kNetSendChanges;
 
 #define ROW(member, name, offset, client, master, ...) \
   Row { name, offset, client, master, {__VA_ARGS__}, &setUp<&V::member>, &entry<&V::member>, countOf<&V::member>() }
 
 const Row kRows[] = {
-    ROW(m_netPos, "m_netPos[]", 32, A, AS, 0, 0, 0),
-    ROW(m_netDir, "m_netDir[]", 39, A, AS, 0, 1, 0),
-    ROW(m_lap, "m_lap[]", 46, A, AS, -1),
-    ROW(m_rank, "m_rank[]", 53, A, AS, 0),
-    ROW(m_trackTime, "m_trackTime[]", 74, A, AS, 0),
-    ROW(m_netAngle, "m_netAngle[]", 88, A, AS, 0),
-    ROW(m_extra, "m_extra[]", 95, A, AS, 0),
-    ROW(m_trackFinished, "m_trackFinished[]", 102, A, AS, 0),
+    ROW(m_netPos, "m_netPos[]", 32, A, S, 0, 0, 0),
+    ROW(m_netDir, "m_netDir[]", 39, A, S, 0, 1, 0),
+    ROW(m_lap, "m_lap[]", 46, A, S, -1),
+    ROW(m_rank, "m_rank[]", 53, A, S, 0),
+    ROW(m_trackTime, "m_trackTime[]", 74, A, S, 0),
+    ROW(m_netAngle, "m_netAngle[]", 88, A, S, 0),
+    ROW(m_extra, "m_extra[]", 95, A, S, 0),
+    ROW(m_trackFinished, "m_trackFinished[]", 102, A, S, 0),
     ROW(m_cameraReset, "m_cameraReset[]", 144, A, S, 1),
-    ROW(m_speed, "m_speed[]", 151, A, AS, 0),
+    ROW(m_speed, "m_speed[]", 151, A, S, 0),
     ROW(m_effectMagnetPos, "m_effectMagnetPos[]", 221, AS, AS, 0, -100, 0),
-    ROW(m_netMotionIntensity, "m_netMotionIntensity", 270, A, AS, 0),
-    ROW(m_netMotionSpeed, "m_netMotionSpeed", 550, A, AS, 0),
-    ROW(m_netMotionOffset, "m_netMotionOffset", 830, A, AS, 0),
-    ROW(m_rocketPos, "m_rocketPos[]", 1110, A, AS, 0, -100, 0),
-    ROW(m_soundStart, "m_soundStart", 1117, A, AS, 0),
-    ROW(m_soundStop, "m_soundStop", 1124, A, AS, 0),
-    ROW(m_soundPosition, "m_soundPosition", 1131, A, AS, 0, -10000, 0),
+    ROW(m_netMotionIntensity, "m_netMotionIntensity", 270, A, S, 0),
+    ROW(m_netMotionSpeed, "m_netMotionSpeed", 550, A, S, 0),
+    ROW(m_netMotionOffset, "m_netMotionOffset", 830, A, S, 0),
+    ROW(m_rocketPos, "m_rocketPos[]", 1110, A, S, 0, -100, 0),
+    ROW(m_soundStart, "m_soundStart", 1117, A, S, 0),
+    ROW(m_soundStop, "m_soundStop", 1124, A, S, 0),
+    ROW(m_soundPosition, "m_soundPosition", 1131, A, S, 0, -10000, 0),
     ROW(m_rocketFired, "m_rocketFired[]", 1138, AS, AS, 0),
-    ROW(m_rocketAngle, "m_rocketAngle[]", 1145, A, AS, 0),
-    ROW(m_explosion, "m_explosion[]", 1152, A, AS, 0, 0, 0),
-    ROW(m_explosionBr, "m_explosionBr[]", 1159, A, AS, 0),
-    ROW(m_explosionType, "m_explosionType", 1166, A, AS, 0),
+    ROW(m_rocketAngle, "m_rocketAngle[]", 1145, A, S, 0),
+    ROW(m_explosion, "m_explosion[]", 1152, A, S, 0, 0, 0),
+    ROW(m_explosionBr, "m_explosionBr[]", 1159, A, S, 0),
+    ROW(m_explosionType, "m_explosionType", 1166, A, S, 0),
     ROW(m_active, "m_active", 1173, AS, AS, 0),
     ROW(m_extraRocket, "m_extraRocket", 1208, AS, AS, 0),
     ROW(m_rocketIndex, "m_rocketIndex", 1215, AS, AS, 0),
     ROW(m_extraFlash, "m_extraFlash", 1222, A, S, 0),
     ROW(m_effectMagnetObjectIndex, "m_effectMagnetObjectIndex", 1229, AS, AS, -1),
-    ROW(m_matrix, "m_matrix", 1236, A, AS, 0),
+    ROW(m_matrix, "m_matrix", 1236, A, S, 0),
     ROW(m_extraWeight, "m_extraWeight", 1243, A, S, 0),
     ROW(m_extraMinePos, "m_extraMinePos", 1250, AS, AS, 0, -100, 0),
     ROW(m_extraMineIndex, "m_extraMineIndex", 1257, AS, AS, -1),
@@ -134,7 +154,7 @@ const Row kRows[] = {
     ROW(m_extraSoapIndex, "m_extraSoapIndex", 1383, AS, AS, -1),
     ROW(m_extraFrosterAngle2, "m_extraFrosterAngle2", 1404, A, S, 0),
     ROW(m_extraShrinkerAngle2, "m_extraShrinkerAngle2", 1411, A, S, 0),
-    ROW(m_rocketAngle2, "m_rocketAngle2[]", 1418, A, AS, 0),
+    ROW(m_rocketAngle2, "m_rocketAngle2[]", 1418, A, S, 0),
     ROW(m_netShadowMatrix, "m_netShadowMatrix", 1425, A, S, 0),
     ROW(m_netColPos, "m_netColPos", 1432, A, S, 0, -100, 0),
     ROW(m_extraWeightPos, "m_extraWeightPos", 1439, A, S, 0, -100, 0),

@@ -22,6 +22,9 @@ class VehicleNetValues {
   static constexpr int kMotionCount = 40;
   static constexpr int kSoapCount = 3;
   static constexpr int kMaxKarts = 7;  // the id offsets step by 7
+  // A received float (alone, in a position or in a matrix) larger than
+  // this, infinite or NaN is dropped: the value keeps what it held.
+  static constexpr float kLargestReceived = 1.0e6f;
 
   // Registers every value with `control` under the ids of kart `k` (0..6),
   // with its initial value and name, and the flags of a kart simulated on

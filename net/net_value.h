@@ -134,13 +134,22 @@ class NetValue final : public NetValueBase {
   }
   const T& get() const { return m_current; }
   void setFlags(std::uint32_t flags) { m_flags = flags; }
+  // What a peer sends that `check` refuses is dropped as it arrives: the
+  // value keeps what it held, as if nothing had come. Null takes all.
+  using ReceiveCheck = bool (*)(const T&);
+  void setReceiveCheck(ReceiveCheck check) { m_check = check; }
 
   const void* getData() const override { return &m_current; }
   int size() const override { return NetWire<T>::size; }
   bool isDirty() const override { return m_dirty != 0; }
   bool setReceived(const std::uint8_t* data, int length) override {
     if (!data || length != NetWire<T>::size) return false;
-    NetWire<T>::read(data, m_received);
+    // Decoded aside: a refused payload must not replace one taken earlier
+    // in the same frame.
+    T value = NetWire<T>::initial();
+    NetWire<T>::read(data, value);
+    if (m_check && !m_check(value)) return false;
+    m_received = value;
     m_receivedFlag = 1;
     return true;
   }
@@ -170,4 +179,5 @@ class NetValue final : public NetValueBase {
   std::uint8_t m_receivedFlag = 0;
   int m_id = -1;
   std::uint32_t m_flags = kNetAcceptReceived | kNetSendChanges;
+  ReceiveCheck m_check = nullptr;
 };

@@ -16,7 +16,8 @@ class NetValueBase {
   virtual int size() const = 0;
   virtual bool isDirty() const = 0;
   // Decodes exactly size() payload bytes into the received copy. A payload
-  // of any other length is refused (false) and changes nothing.
+  // of any other length, or one the value's own check refuses, is refused
+  // (false) and changes nothing.
   virtual bool setReceived(const std::uint8_t* data, int length) = 0;
   // End of frame: received data becomes current when accepted; dirty and
   // received are cleared.

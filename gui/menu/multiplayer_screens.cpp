@@ -231,8 +231,9 @@ void MultiplayerScreen::refresh() {
   showRows();
   showOwnChoice();
   std::uint32_t ready = 0;
+  // Only a seated player's ready counts: a peer may send any record.
   for (const NetValue<Config::Player>& p : c.m_player)
-    if (p.get().ready) ++ready;
+    if (p.get().character != -1 && p.get().ready) ++ready;
   if (ready == std::max<std::uint32_t>(c.countPlayers(), 2)) setResult(kResultOk);
   updateStartButton();
   NetControl& control = net();

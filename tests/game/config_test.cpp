@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <utility>
 
@@ -362,6 +364,12 @@ TEST(ConfigPlayer, ARecordFromAPeerIsBroughtIntoRangeAsItArrives) {
   sent.kart = 12;
   std::memset(sent.name, 'n', sizeof sent.name);
   sent.lapTimes[3] = 7.5f;
+  sent.lapTimes[4] = std::numeric_limits<float>::quiet_NaN();
+  sent.bestLap = -std::numeric_limits<float>::infinity();
+  sent.raceTime = 1.0e30f;
+  sent.totalTime = 95.25f;
+  sent.startPosition = INT_MAX;  // its start item is looked up one above
+  sent.position = -7;
   std::uint8_t wire[Config::kPlayerRecordSize];
   sent.toBytes(wire);
 
@@ -372,6 +380,13 @@ TEST(ConfigPlayer, ARecordFromAPeerIsBroughtIntoRangeAsItArrives) {
   EXPECT_EQ(value.get().kart, -1);
   EXPECT_EQ(std::strlen(value.get().name), 30u);
   EXPECT_EQ(value.get().lapTimes[3], 7.5f);
+  // Times that are no times count as none; places and grid slots are seats.
+  EXPECT_EQ(value.get().lapTimes[4], 0.0f);
+  EXPECT_EQ(value.get().bestLap, 0.0f);
+  EXPECT_EQ(value.get().raceTime, 0.0f);
+  EXPECT_EQ(value.get().totalTime, 95.25f);
+  EXPECT_EQ(value.get().startPosition, 0);
+  EXPECT_EQ(value.get().position, 0);
 
   std::uint8_t out[Config::kPlayerRecordSize];
   value.writeWire(out);

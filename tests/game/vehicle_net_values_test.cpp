@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "foundation/byte_fields.h"
 #include "game/config.h"
 
 namespace {
@@ -44,19 +46,38 @@ TEST(VehicleNetValues, SixKartsAndTheSettingsTakeEachIdOnce) {
 TEST(VehicleNetValues, FlagsAndInitialValuesBySide) {
   NetControl control;
   VehicleNetValues master(control, 0, VehicleNetValues::Side::Master);
-  const std::set<std::string> sentOnly = {"m_cameraReset[]",      "m_extraFlash",          "m_extraWeight",
-                                          "m_extraWeightPos",     "m_extraShrinker",       "m_extraShrinkerPos",
-                                          "m_extraShrinkerAngle", "m_extraShrinkerAngle2", "m_extraFroster",
-                                          "m_extraFrosterPos",    "m_extraFrosterAngle",   "m_extraFrosterAngle2",
-                                          "m_extraOil",           "m_extraOilPos",         "m_netShadowMatrix",
-                                          "m_netColPos",          "m_extraSoap",           "m_extraSoapPos"};
-  int sendOnlyCount = 0;
+  // What the machines following a kart send for it (hits, the start, the
+  // weapons they took): the only values its master takes from peers.
+  const std::set<std::string> fromFollowers = {"m_effectMagnetPos[]",
+                                               "m_rocketFired[]",
+                                               "m_active",
+                                               "m_extraRocket",
+                                               "m_rocketIndex",
+                                               "m_effectMagnetObjectIndex",
+                                               "m_extraMinePos",
+                                               "m_extraMineIndex",
+                                               "m_extraShrinkerIndex",
+                                               "m_extraOilIndex",
+                                               "m_extraFrosterIndex",
+                                               "m_extraSoapIndex",
+                                               "m_effectWeightObjectIndex",
+                                               "m_targetLocked"};
+  int acceptedCount = 0;
   master.forEach([&](NetValueBase& v) {
-    const bool listed = sentOnly.count(v.getName()) > 0;
-    EXPECT_EQ(v.getFlags(), listed ? 2u : 3u) << v.getName();
-    sendOnlyCount += listed;
+    const bool accepted = fromFollowers.count(v.getName()) > 0;
+    EXPECT_EQ(v.getFlags(), accepted ? 3u : 2u) << v.getName();
+    acceptedCount += accepted;
   });
-  EXPECT_EQ(sendOnlyCount, 16 + 3 + 3);
+  EXPECT_EQ(acceptedCount, 13 + 3);
+  {
+    // Side by side: a master accepts exactly what a follower sends.
+    NetControl other;
+    VehicleNetValues follower(other, 0, VehicleNetValues::Side::Client);
+    std::vector<std::uint32_t> masterFlags, followerFlags;
+    master.forEach([&](NetValueBase& v) { masterFlags.push_back(v.getFlags() & kNetAcceptReceived); });
+    follower.forEach([&](NetValueBase& v) { followerFlags.push_back(v.getFlags() & kNetSendChanges ? 1u : 0u); });
+    EXPECT_EQ(masterFlags, followerFlags);
+  }
 
   VehicleNetValues client(control, 1, VehicleNetValues::Side::Client);
   EXPECT_EQ(client.m_active.getFlags(), 3u);
@@ -68,6 +89,43 @@ TEST(VehicleNetValues, FlagsAndInitialValuesBySide) {
   EXPECT_EQ(client.m_netDir.get().y, 1.0f);
   EXPECT_EQ(client.m_soundPosition.get().y, -10000.0f);
   EXPECT_EQ(client.m_netMotionSpeed[39].getId(), 550 + 40 + 39);
+}
+
+TEST(VehicleNetValues, NumbersNoKartSendsAreDroppedOnArrival) {
+  NetControl control;
+  VehicleNetValues kart(control, 2, VehicleNetValues::Side::Client);
+  auto floats = [](std::initializer_list<float> values) {
+    std::vector<std::uint8_t> bytes(values.size() * 4);
+    FieldWriter w(bytes.data(), bytes.size());
+    for (float f : values) w.f32(f);
+    return bytes;
+  };
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  // Each value first takes a plausible number, then refuses the rest.
+  const std::vector<std::uint8_t> goodSpeed = floats({12.5f}), goodAt = floats({-900.0f, 20.0f, 4000.0f});
+  ASSERT_TRUE(kart.m_speed.setReceived(goodSpeed.data(), 4));
+  ASSERT_TRUE(kart.m_netPos.setReceived(goodAt.data(), 12));
+  kart.m_speed.commit();
+  kart.m_netPos.commit();
+  for (float bad : {nan, inf, -inf, 1.0e30f, -2.0e6f}) {
+    const std::vector<std::uint8_t> one = floats({bad}), three = floats({0.0f, bad, 0.0f});
+    EXPECT_FALSE(kart.m_speed.setReceived(one.data(), 4)) << bad;
+    EXPECT_FALSE(kart.m_netMotionOffset[39].setReceived(one.data(), 4)) << bad;
+    EXPECT_FALSE(kart.m_netPos.setReceived(three.data(), 12)) << bad;
+    EXPECT_FALSE(kart.m_netDir.setReceived(three.data(), 12)) << bad;
+    EXPECT_FALSE(kart.m_extraSoapPos[1].setReceived(three.data(), 12)) << bad;
+    std::vector<std::uint8_t> matrix(64, 0);
+    FieldWriter(matrix.data() + 4 * 13, 4).f32(bad);
+    EXPECT_FALSE(kart.m_matrix.setReceived(matrix.data(), 64)) << bad;
+    kart.forEach([](NetValueBase& v) { v.commit(); });
+  }
+  EXPECT_EQ(kart.m_speed.get(), 12.5f);
+  EXPECT_EQ(kart.m_netPos.get().z, 4000.0f);
+  EXPECT_EQ(kart.m_matrix.get().m[13], 0.0f);
+  EXPECT_EQ(kart.m_extraSoapPos[1].get().y, -100.0f);
+  // Integers are the users' to check: any arrives.
+  const std::vector<std::uint8_t> huge = floats({nan});
+  EXPECT_TRUE(kart.m_lap.setReceived(huge.data(), 4));
 }
 
 }  // namespace

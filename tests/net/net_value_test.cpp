@@ -77,6 +77,28 @@ TEST(NetValue, ReceivedPayloadsOfAnotherSizeAreRefusedAndBoolsStayBools) {
   EXPECT_EQ(wire, 1);
 }
 
+TEST(NetValue, APayloadItsCheckRefusesIsDroppedAndKeepsWhatCameBefore) {
+  NetControl control;
+  NetValue<float> v(control);
+  v.init(40, 1.0f);
+  v.setReceiveCheck([](const float& f) { return f >= 0.0f; });
+  std::uint8_t two[4], negative[4];
+  NetWire<float>::write(2.0f, two);
+  NetWire<float>::write(-3.0f, negative);
+  // A good payload, then a refused one in the same frame: the good stays.
+  ASSERT_TRUE(v.setReceived(two, 4));
+  EXPECT_FALSE(v.setReceived(negative, 4));
+  v.commit();
+  EXPECT_EQ(v.get(), 2.0f);
+  // Refused alone: nothing was received, the value stays.
+  EXPECT_FALSE(v.setReceived(negative, 4));
+  v.commit();
+  EXPECT_EQ(v.get(), 2.0f);
+  // The check is on what arrives, not on what the owner sets.
+  v.set(-5.0f);
+  EXPECT_EQ(v.get(), -5.0f);
+}
+
 TEST(NetValue, WireFormIsLittleEndianFieldByField) {
   NetControl control;
   NetValue<int> i(control);
