@@ -126,7 +126,9 @@ void XSession::click(int x, int y, bool settle) {
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   XTestFakeButtonEvent(m_display, 1, True, 0);
   sync();
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  // The game reads its buttons once a frame: a press and release within one
+  // frame is no click. Held over several frames of a slow machine.
+  std::this_thread::sleep_for(std::chrono::milliseconds(350));
   XTestFakeButtonEvent(m_display, 1, False, 0);
   XSync(m_display, False);
   if (settle) std::this_thread::sleep_for(std::chrono::milliseconds(180));
