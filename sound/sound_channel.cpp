@@ -215,11 +215,15 @@ std::unique_ptr<VorbisChannel> VorbisChannel::open(File* prototype, const char* 
     // The system's decoder divides by zero on some setup headers it should
     // refuse: read them first. Readers opened later share the checked bytes.
     std::string refused = checkVorbisSetupHeaders(data.data(), data.size());
-    // Headers the decoder would not open are refused before it sees them:
-    // its failed opening loses memory.
-    if (refused.empty()) refused = checkVorbisOpening(data.data(), data.size());
     if (!refused.empty()) {
       reportError("Ogg Vorbis file %s: %s\n", name, refused.c_str());
+      return nullptr;
+    }
+    // Headers the decoder would not open are refused before it sees them:
+    // its failed opening loses memory.
+    refused = checkVorbisOpening(data.data(), data.size());
+    if (!refused.empty()) {
+      reportError("VorbisChannel: \"%s\" refused: %s\n", name, refused.c_str());
       return nullptr;
     }
     channel->m_data = std::make_shared<const std::vector<std::uint8_t>>(std::move(data));

@@ -69,12 +69,12 @@ TEST_F(VorbisOpening, HeadersTheDecoderWouldFailOnAreRefusedFirst) {
   EXPECT_EQ(checkVorbisOpening(good.data(), good.size()), "");
   EXPECT_EQ(load(good), "");
 
-  const auto refusal = [](const char* why) { return std::string("Ogg Vorbis file x.ogg: ") + why + "\n"; };
+  const auto refusal = [](const char* why) { return std::string("VorbisChannel: \"x.ogg\" refused: ") + why + "\n"; };
   const Bytes firstPageOnly = pages[0];
   EXPECT_EQ(load(firstPageOnly), refusal("the data ends in the first pages"));
   EXPECT_EQ(load(join({pages[0], pages[0], pages[1], pages[2]})), refusal("a gap in the headers"));
   EXPECT_EQ(load(join({pages[0], altered(pages[1], 4, 0x7E55), pages[2]})), refusal("damaged comment header"));
-  EXPECT_EQ(load(join({altered(pages[0], 7, 0x7E55), pages[1]})), "Ogg Vorbis file x.ogg: not Ogg Vorbis data\n");
+  EXPECT_EQ(load(join({altered(pages[0], 7, 0x7E55), pages[1]})), refusal("not Ogg Vorbis data"));
 
   // Another stream may begin beside the music, before it or after it.
   const Bytes other = altered(pages[0], 'x', 99);
