@@ -599,10 +599,16 @@ bool isObjectKeyword(const char* token) {
   return lwsEqualNoCase(token, "LoadObjectLayer") || lwsEqualNoCase(token, "AddNullObject");
 }
 
+// Every light draws its own 512 x 512 spot picture when the scene is
+// prepared, over a megabyte each: a scene keeps at most this many, so a few
+// bytes per "AddLight" cannot ask for gigabytes and minutes of work.
+constexpr std::size_t kMaxSceneLights = 64;
+
 // Creates every object, light and camera before a keyword is read.
 void createItems(LwsLoad& load) {
   Scene& scene = load.scene;
   LwsTokens& tokens = load.tokens;
+  bool tooManyLights = false;
   int i = 0;
   while (i < tokens.count()) {
     const char* token = tokens.at(i);
@@ -632,7 +638,15 @@ void createItems(LwsLoad& load) {
       continue;
     }
     if (lwsEqualNoCase(token, "AddLight") && load.objectsBefore == 0) {
-      scene.lights.push_back(std::make_unique<LightItem>(&scene, static_cast<std::int32_t>(scene.lights.size())));
+      // Lights past the bound get no item: their keywords find no current
+      // light and references to them resolve to nothing.
+      if (scene.lights.size() < kMaxSceneLights) {
+        scene.lights.push_back(std::make_unique<LightItem>(&scene, static_cast<std::int32_t>(scene.lights.size())));
+      } else if (!tooManyLights) {
+        tooManyLights = true;
+        reportError("loadLWS: %s has more than %zu lights; the rest are ignored\n", scene.name.c_str(),
+                    kMaxSceneLights);
+      }
     } else if (lwsEqualNoCase(token, "CameraMotion")) {
       scene.cameras.push_back(std::make_unique<CameraItem>(&scene, static_cast<std::int32_t>(scene.cameras.size())));
     }

@@ -14,6 +14,7 @@
 #include "foundation/file.h"
 #include "foundation/report.h"
 #include "platform/audio/dsound.h"
+#include "sound/vorbis_opening_check.h"
 #include "sound/vorbis_setup_check.h"
 
 bool SoundChannel::setLoop(bool loop) {
@@ -213,9 +214,16 @@ std::unique_ptr<VorbisChannel> VorbisChannel::open(File* prototype, const char* 
     data.resize(static_cast<std::size_t>(done));
     // The system's decoder divides by zero on some setup headers it should
     // refuse: read them first. Readers opened later share the checked bytes.
-    const std::string refused = checkVorbisSetupHeaders(data.data(), data.size());
+    std::string refused = checkVorbisSetupHeaders(data.data(), data.size());
     if (!refused.empty()) {
       reportError("Ogg Vorbis file %s: %s\n", name, refused.c_str());
+      return nullptr;
+    }
+    // Headers the decoder would not open are refused before it sees them:
+    // its failed opening loses memory.
+    refused = checkVorbisOpening(data.data(), data.size());
+    if (!refused.empty()) {
+      reportError("VorbisChannel: \"%s\" refused: %s\n", name, refused.c_str());
       return nullptr;
     }
     channel->m_data = std::make_shared<const std::vector<std::uint8_t>>(std::move(data));

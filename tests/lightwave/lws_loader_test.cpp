@@ -449,6 +449,19 @@ TEST_F(LwsLoaderTest, SmallKeywordMappings) {
   EXPECT_EQ(light(0)->name, "") << "the default light";
 }
 
+TEST_F(LwsLoaderTest, LightsPastTheBoundAreIgnoredAndReported) {
+  // Each light costs a spot picture of its own when the scene is prepared:
+  // a file of many "AddLight" lines must not become gigabytes.
+  std::string text = "LWSC 3 AddNullObject watcher ParentItem 20000045 ";
+  for (int i = 0; i < 70; ++i) text += "AddLight LightName L" + std::to_string(i) + " LightType 2 ";
+  ASSERT_TRUE(load(text + kCamera));
+  ASSERT_EQ(scene->lights.size(), 64u);
+  EXPECT_EQ(light(0)->name, "L0");
+  EXPECT_EQ(light(63)->name, "L63") << "a light past the bound names no earlier light";
+  EXPECT_EQ(object<ObjectItem>(0)->parent, nullptr) << "a reference to an ignored light resolves to nothing";
+  EXPECT_EQ(takeMessage(), "loadLWS: scene.lws has more than 64 lights; the rest are ignored\n");
+}
+
 TEST_F(LwsLoaderTest, AMergeLoadAppendsOnlyItsObjectsWithOffsetIds) {
   for (int i = 0; i < 40; ++i) scene->createObject("earlier");
   const std::size_t lights = scene->lights.size();
