@@ -106,8 +106,16 @@ void XSession::type(const std::string& text) {
 
 void XSession::moveBy(int dx, int dy) {
   // Small steps: a large one may be cut by the game's per-frame reading.
+  // No step repeats the one before it: a busy server stamps several with
+  // one time, and SDL drops raw motion of the same time and the same
+  // amount as a duplicate, so the game's cursor would fall short.
   while (dx || dy) {
-    const int sx = std::clamp(dx, -20, 20), sy = std::clamp(dy, -20, 20);
+    int sx = 0, sy = 0;
+    for (int limit = 20; limit > 0; --limit) {
+      sx = std::clamp(dx, -limit, limit), sy = std::clamp(dy, -limit, limit);
+      if (sx != m_lastStepX || sy != m_lastStepY) break;
+    }
+    m_lastStepX = sx, m_lastStepY = sy;
     XTestFakeRelativeMotionEvent(m_display, sx, sy, 0);
     XSync(m_display, False);
     std::this_thread::sleep_for(std::chrono::milliseconds(4));

@@ -78,4 +78,6 @@ class XSession {
   Display* m_display = nullptr;
   std::string m_name;
   std::chrono::milliseconds m_hold{120};
+  // The last relative step sent.
+  int m_lastStepX = 0, m_lastStepY = 0;
 };
