@@ -13,8 +13,10 @@
 // residues that name books of dimension 0 or books that do not exist), so
 // that fault no longer stops the fuzzer; the seed incomplete_code is one.
 // Its vorbisfile leaks its list of stream serials when opening fails after
-// the first page; the source follows that header fetch first and refuses
-// such streams (the seed first_page_only is one), so leaks are ours again.
+// the first page, in the first link or in a later one of a chained file;
+// the source follows that header fetch and the walk over the links first
+// and refuses such streams (the seeds first_page_only and
+// later_link_without_headers are two), so leaks are ours again.
 #include <ogg/ogg.h>
 
 #include <cstdint>

@@ -94,3 +94,67 @@ TEST_F(VorbisOpening, HeadersTheDecoderWouldFailOnAreRefusedFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::int16_t> tone(int frames, double step) {
+  std::vector<std::int16_t> samples;
+  for (int i = 0; i < frames; ++i) samples.push_back(static_cast<std::int16_t>(8000 * std::sin(i * step)));
+  return samples;
+}
+
+// Mostly noise, so that a link spans more than vorbisfile's 64 KiB search
+// chunk and it halves its way to the next link.
+std::vector<std::int16_t> noise(int frames) {
+  std::vector<std::int16_t> samples;
+  std::uint32_t state = 12345;
+  for (int i = 0; i < frames; ++i) {
+    state = state * 1664525u + 1013904223u;
+    samples.push_back(static_cast<std::int16_t>(static_cast<int>(state >> 16) - 32768));
+  }
+  return samples;
+}
+
+}  // namespace
+
+// vorbisfile walks every link of a chained file on opening, and fails (and
+// loses memory) on a later link whose headers are missing or damaged.
+TEST_F(VorbisOpening, LaterLinksTheDecoderWouldFailOnAreRefused) {
+  const Bytes first = encodeOggVorbis(tone(6000, 0.05), 1, 22050, 0.4f, 1);
+  const Bytes second = encodeOggVorbis(tone(6000, 0.02), 1, 22050, 0.4f, 2);
+  const Bytes third = encodeOggVorbis(tone(6000, 0.03), 1, 22050, 0.4f, 3);
+  const std::vector<Bytes> pages2 = pagesOf(second);
+  ASSERT_GE(pages2.size(), 3u);
+  const auto refusal = [](int link, std::size_t byte, const char* why) {
+    return "VorbisChannel: \"x.ogg\" refused: link " + std::to_string(link) + " at byte " + std::to_string(byte) +
+           ": " + why + "\n";
+  };
+
+  EXPECT_EQ(load(join({first, second})), "");
+  EXPECT_EQ(load(join({first, second, third})), "");
+  // Bytes that are no page between the links are stepped over.
+  EXPECT_EQ(load(join({first, Bytes(100, 'j'), second})), "");
+
+  // A page that begins a stream with no Vorbis headers in it.
+  const Bytes notVorbis = altered(pages2[0], 'x', 2);
+  EXPECT_EQ(load(join({first, notVorbis})), refusal(2, first.size(), "the data ends in the first pages"));
+  EXPECT_EQ(load(join({first, Bytes(100, 'j'), notVorbis, pages2[1], pages2[2]})),
+            refusal(2, first.size() + 100, "not Ogg Vorbis data"));
+  // The second link's identification header alone, or without its setup.
+  EXPECT_EQ(load(join({first, pages2[0]})), refusal(2, first.size(), "the data ends in the first pages"));
+  EXPECT_EQ(load(join({first, pages2[0], pages2[2]})), refusal(2, first.size(), "a gap in the headers"));
+  // A third link fails after a good second one; a last page of the second
+  // link's stream would end that link instead.
+  EXPECT_EQ(load(join({first, second, notVorbis})), "");
+  EXPECT_EQ(load(join({first, second, altered(pages2[0], 'x', 3)})),
+            refusal(3, first.size() + second.size(), "the data ends in the first pages"));
+
+  // Links larger than the search chunk: vorbisfile halves its way to them.
+  const Bytes big1 = encodeOggVorbis(noise(240000), 1, 44100, 1.0f, 1);
+  const Bytes big2 = encodeOggVorbis(noise(240000), 1, 44100, 1.0f, 2);
+  ASSERT_GT(big1.size(), 2u * 65536);
+  EXPECT_EQ(checkVorbisOpening(join({big1, big2}).data(), big1.size() + big2.size()), "");
+  const Bytes bigBad = join({big1, notVorbis, pages2[1], pages2[2], Bytes(big2.begin() + 8000, big2.end())});
+  EXPECT_EQ(checkVorbisOpening(bigBad.data(), bigBad.size()),
+            "link 2 at byte " + std::to_string(big1.size()) + ": not Ogg Vorbis data");
+}
