@@ -14,6 +14,7 @@
 #include "game/vehicle_master.h"
 #include "platform/input/key_codes.h"
 #include "tests/e2e/network_race_machine.h"
+#include "tests/support/race_choice.h"
 #include "tests/support/sample_archive.h"
 #include "tests/support/scratch_dir.h"
 #include "tools/sample_data/track_samples.h"
@@ -47,17 +48,7 @@ class ComputerRace : public ::testing::Test {
 };
 
 TEST_F(ComputerRace, FiveComputerDriversLapInGoodTimeAndFinishThreeLapsPastAStandingKart) {
-  config.m_game.set(1);
-  config.m_track.set(0);
-  config.m_ccm.set(0);
-  config.m_laps.set(3);
-  config.m_playType = 0;
-  for (int i = 0; i < Config::kPlayerCount; ++i) {
-    ConfigPlayer* r = config.m_player[i].modify();
-    r->character = r->kart = i == 0 ? 0 : -1;
-    r->startPosition = i;
-    config.m_controlType[i] = kControlUserSingle;
-  }
+  chooseOnePlayerRace(config, 1, 0, 0, 3, kControlUserSingle, kControlUserSingle);
   race = std::make_unique<Race>(screen.pipeline(), &gui, control, clock);
   ASSERT_TRUE(race->load(&builtSampleArchive(), &sound, config));
   for (int k = 1; k < 6; ++k) ASSERT_EQ(config.m_controlType[k], kControlAI);

@@ -27,6 +27,7 @@
 #include "tests/net/live_heap.h"
 #include "tests/render/pipeline_fixture.h"
 #include "tests/support/audio_driver.h"
+#include "tests/support/race_choice.h"
 #include "tests/support/race_gui_recorder.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/scripted_driver.h"
@@ -36,8 +37,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kRaceMode = 1;        // six karts, laps to the finish
-constexpr int kOneLocalPlayer = 0;  // play type
+constexpr int kRaceMode = 1;  // six karts, laps to the finish
 
 int entriesOf(const char* folder) {
   int count = 0;
@@ -96,19 +96,7 @@ class RaceEndToEnd : public PipelineTest {
   // Player 0 on its keys, the other five records left for the race to fill
   // with computer drivers.
   bool load(int laps) {
-    config.m_game.set(kRaceMode);
-    config.m_track.set(0);
-    config.m_ccm.set(0);
-    config.m_laps.set(laps);
-    config.m_playType = kOneLocalPlayer;
-    config.m_isAuthority = 1;
-    for (int i = 0; i < Config::kPlayerCount; ++i) {
-      *config.m_player[i].modify() = ConfigPlayer();
-      ConfigPlayer* r = config.m_player[i].modify();
-      r->character = r->kart = i == 0 ? 0 : -1;
-      r->startPosition = i;
-      config.m_controlType[i] = kControlUserSingle;
-    }
+    chooseOnePlayerRace(config, kRaceMode, 0, 0, laps, kControlUserSingle, kControlUserSingle);
     if (!race->load(archive.get(), pipeline->soundDevice, config)) return false;
     driver = std::make_unique<ScriptedDriver>(input, config, *race->m_karts[0]->getMaster());
     return true;

@@ -11,6 +11,7 @@
 #include "render/render_device.h"
 #include "scene/scene.h"
 #include "sound/sound_buffer.h"
+#include "tests/support/race_choice.h"
 #include "tests/support/sample_archive.h"
 
 namespace {
@@ -96,22 +97,9 @@ void RaceFrames::TearDown() {
 }
 
 void RaceFrames::chooseRace(int game, int track, int laps) {
-  Config& c = *config;
-  c.m_game.set(game);
-  c.m_track.set(track);
-  c.m_ccm.set(0);
-  c.m_laps.set(laps);
-  c.m_playType = OnscreenDisplays::kOnePlayer;
-  c.m_isAuthority = 1;
-  for (int i = 0; i < Config::kPlayerCount; ++i) {
-    ConfigPlayer* r = c.m_player[i].modify();
-    *r = ConfigPlayer();
-    r->character = r->kart = i == 0 ? 0 : -1;
-    r->startPosition = i;
-    c.m_controlType[i] = kControlUserSingle;
-  }
-  c.m_musicVolume = 60;
-  c.m_effectsVolume = 100;
+  chooseOnePlayerRace(*config, game, track, 0, laps, kControlUserSingle, kControlUserSingle);
+  config->m_musicVolume = 60;
+  config->m_effectsVolume = 100;
 }
 
 bool RaceFrames::load() { return race->load(&builtSampleArchive(), &sound, *config); }

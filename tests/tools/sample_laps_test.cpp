@@ -16,6 +16,7 @@
 #include "platform/input/dinput.h"
 #include "scene/scene_item.h"
 #include "tests/render/pipeline_fixture.h"
+#include "tests/support/race_choice.h"
 #include "tests/support/race_gui_recorder.h"
 #include "tests/support/recording_sound.h"
 #include "tests/support/sample_archive.h"
@@ -65,17 +66,7 @@ class SampleLaps : public PipelineTest, public ::testing::WithParamInterface<int
 
 TEST_P(SampleLaps, SixKartsRaceAMinuteAndEachLapsPutBackAtMostOnce) {
   race = std::make_unique<Race>(pipeline.get(), &gui, control, clock);
-  config.m_game.set(1);
-  config.m_track.set(GetParam());
-  config.m_ccm.set(1);
-  config.m_laps.set(3);
-  config.m_playType = 0;
-  for (int i = 0; i < Config::kPlayerCount; ++i) {
-    ConfigPlayer* r = config.m_player[i].modify();
-    r->character = r->kart = i == 0 ? 0 : -1;
-    r->startPosition = i;
-    config.m_controlType[i] = i == 0 ? kControlUserSingle : kControlAI;
-  }
+  chooseOnePlayerRace(config, 1, GetParam(), 1, 3, kControlUserSingle, kControlAI);
   race->setFactory(std::make_unique<AllComputerDrivers>());
   ASSERT_TRUE(race->load(&builtSampleArchive(), &sound, config));
   race->m_timer->start();

@@ -10,6 +10,7 @@
 #include "game/race.h"
 #include "game/vehicle_master.h"
 #include "input/input_device.h"
+#include "tests/support/race_choice.h"
 #include "tests/support/race_gui_recorder.h"
 #include "tests/support/recording_sound.h"
 #include "tests/support/scratch_dir.h"
@@ -52,17 +53,7 @@ class TrackRaceProgress : public PipelineTest {
     PipelineTest::TearDown();
   }
   bool load() {
-    config.m_game.set(1);
-    config.m_track.set(0);
-    config.m_ccm.set(0);
-    config.m_laps.set(3);
-    config.m_playType = 0;
-    for (int i = 0; i < Config::kPlayerCount; ++i) {
-      ConfigPlayer* r = config.m_player[i].modify();
-      r->character = r->kart = i == 0 ? 0 : -1;
-      r->startPosition = i;
-      config.m_controlType[i] = 0;
-    }
+    chooseOnePlayerRace(config, 1, 0, 0, 3, 0, 0);
     race->setFactory(std::make_unique<OneDriver>());
     if (!race->load(&trackArchive(), &sound, config)) return false;
     race->m_countdownState = Race::kCountdownRacing;
