@@ -21,6 +21,7 @@
 #include "game/entry/game_program.h"
 #include "platform/system/system.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/stepped_clock.h"
 
 // Sets an environment variable for the fixture's life (null unsets it).
 class ScopedVariable {
@@ -89,24 +90,6 @@ class ProgramTest : public ScratchDirTest {
   Steering steering;
   std::vector<std::string> boxes;
   std::optional<ScopedVariable> runtime, registry, cache, log, lang, all, messages;
-};
-
-// A clock the test moves by hand, for races that run faster than real time.
-class SteppedClock : public Clock {
- public:
-  bool frequency(std::int64_t& ticks) const override {
-    ticks = 1000000;
-    return true;
-  }
-  bool counter(std::int64_t& ticks) const override {
-    ticks = m_ticks;
-    return true;
-  }
-  std::uint32_t milliseconds() const override { return static_cast<std::uint32_t>(m_ticks / 1000); }
-  void advance(double seconds) { m_ticks += static_cast<std::int64_t>(seconds * 1e6); }
-
- private:
-  std::int64_t m_ticks = 1;
 };
 
 // The menu's time-trial screen reports "start": the race it holds is loaded.
