@@ -1,13 +1,8 @@
 #include "game/entry/entry_point.h"
 
-#include <cstdlib>
-
-#include "foundation/report.h"
 #include "game/entry/game_program.h"
 
 int runGame(HINSTANCE instance, const EntryOptions& options) {
-  // Traces go nowhere unless a developer names a file for them.
-  if (const char* log = std::getenv("TESSALINE_LOG"); log && *log) g_log.open(log);
   GameProgram program(instance, options);
   program.run();
   return 0;
