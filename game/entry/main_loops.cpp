@@ -4,6 +4,7 @@
 #include "foundation/report.h"
 #include "game/config.h"
 #include "game/entry/game_program.h"
+#include "game/entry/input_probe.h"
 #include "game/race.h"
 #include "gui/loading_window.h"
 #include "gui/menu/menu.h"
@@ -60,7 +61,7 @@ void GameProgram::runMenuLoop() {
   TimerPeriod period;
   m_loadingWindow->destroy();
   MenuLoopOwner owner(*m_menu);
-  MainLoop loop(*m_devices, *m_pipeline, *m_input, g_applicationActive);
+  MainLoop loop(*m_devices, *m_pipeline, *m_input, g_applicationActive, InputProbe::fromEnvironment());
   int pass = 0;
   loop.run(owner, [this, &pass] {
     if (m_options.observer) m_options.observer->beforeMenuPass(*this, ++pass);
@@ -85,7 +86,7 @@ void GameProgram::runRaceLoop() {
   TimerPeriod period;
   m_loadingWindow->destroy();
   RaceLoopOwner owner(*m_race);
-  MainLoop loop(*m_devices, *m_pipeline, *m_input, g_applicationActive);
+  MainLoop loop(*m_devices, *m_pipeline, *m_input, g_applicationActive, InputProbe::fromEnvironment());
   int pass = 0;
   loop.run(owner, [this, &pass] {
     if (m_options.observer) m_options.observer->beforeRacePass(*this, ++pass);
