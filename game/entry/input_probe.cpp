@@ -23,8 +23,14 @@ void InputProbe::noteInput(const InputDevice& input) {
            std::to_string(input.m_mousePos[1]) + " buttons";
   for (std::uint8_t button : input.m_mouseButton) m_line += button ? " 1" : " 0";
   m_line += " keys";
+  for (int code = 0; code < 256; ++code) {
+    if (!input.m_key[code]) continue;
+    m_line += " " + std::to_string(code);
+    m_lastDown[code] = m_passes;
+  }
+  m_line += " last";
   for (int code = 0; code < 256; ++code)
-    if (input.m_key[code]) m_line += " " + std::to_string(code);
+    if (m_lastDown[code]) m_line += " " + std::to_string(code) + ":" + std::to_string(m_lastDown[code]);
 }
 
 // Written beside the file and renamed over it, so that a reader never sees

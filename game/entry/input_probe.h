@@ -1,11 +1,13 @@
 // A test hook that says what the game made of its input. With
 // $TESSALINE_INPUT_PROBE naming a file, every pass of the menu and race
 // loops rewrites that file with one line: the pass's number, where the
-// game's own cursor stands, and the mouse buttons and keys its input read
-// down in that pass. A harness that drives the game through the window
-// system reads it to learn whether a pointer move, a click or a key was
-// taken, rather than hoping a fixed wait was long enough. Unset, the loops
-// pay one test of a null pointer per pass.
+// game's own cursor stands, the mouse buttons and keys its input read down
+// in that pass, and for every key the last pass that read it down (a key
+// the frame takes shows in one pass only, which a reader may not catch). A
+// harness that drives the game through the window system reads it to learn
+// whether a pointer move, a click or a key was taken, rather than hoping a
+// fixed wait was long enough. Unset, the loops pay one test of a null
+// pointer per pass.
 #pragma once
 
 #include <cstdint>
@@ -30,8 +32,9 @@ class InputProbe {
   // says nothing and the game goes on.
   void passDone();
 
-  // "pass <n> cursor <x> <y> buttons <left> <right> <middle> keys <code>..."
-  // with the keys by their DirectInput codes, rising.
+  // "pass <n> cursor <x> <y> buttons <left> <right> <middle> keys <code>...
+  // last <code>:<pass>..." with the keys by their DirectInput codes,
+  // rising.
   const std::string& line() const { return m_line; }
   std::uint64_t passes() const { return m_passes; }
 
@@ -39,4 +42,5 @@ class InputProbe {
   std::string m_path, m_temporary;
   std::string m_line;
   std::uint64_t m_passes = 0;
+  std::uint64_t m_lastDown[256] = {};
 };

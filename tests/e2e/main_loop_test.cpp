@@ -150,8 +150,9 @@ TEST_F(MainLoopTest, AFailedFrameIsNotedAndTheLoopGoesOnUntilTheOwnerIsDone) {
 }
 
 // The probe's file after each pass that ran a frame: its number, the
-// cursor, the buttons, and the keys the pass read down even where the frame
-// took them; passes without a frame leave it as it was.
+// cursor, the buttons, the keys the pass read down even where the frame
+// took them, and the last pass that read each key down; passes without a
+// frame leave it as it was.
 TEST_F(MainLoopTest, TheProbeWritesWhatEachFramesInputHeld) {
   ScratchDir scratch;
   const std::filesystem::path file = scratch.m_root / "probe.txt";
@@ -168,20 +169,22 @@ TEST_F(MainLoopTest, TheProbeWritesWhatEachFramesInputHeld) {
   input.m_mouseButton[0] = 1;
   input.m_key[0x11] = input.m_key[0x39] = 0x80;  // W, Space
   ASSERT_TRUE(loop->pass(owner));
-  EXPECT_EQ(written(), "pass 1 cursor 512 384 buttons 1 0 0 keys 17 57");
+  EXPECT_EQ(written(), "pass 1 cursor 512 384 buttons 1 0 0 keys 17 57 last 17:1 57:1");
   EXPECT_FALSE(std::filesystem::exists(file.string() + ".part"));
 
+  // The frame took both keys; W is read down again.
   input.m_mouseButton[0] = 0;
   input.m_mousePos[0] = 0;
+  input.m_key[0x11] = 0x80;
   ASSERT_TRUE(loop->pass(owner));
-  EXPECT_EQ(written(), "pass 2 cursor 0 384 buttons 0 0 0 keys");
+  EXPECT_EQ(written(), "pass 2 cursor 0 384 buttons 0 0 0 keys 17 last 17:2 57:1");
 
   active = 0;
   loop->pass(owner);
-  EXPECT_EQ(written(), "pass 2 cursor 0 384 buttons 0 0 0 keys");
+  EXPECT_EQ(written(), "pass 2 cursor 0 384 buttons 0 0 0 keys 17 last 17:2 57:1");
   active = 1;
   loop->pass(owner);
-  EXPECT_EQ(written(), "pass 3 cursor 0 384 buttons 0 0 0 keys");
+  EXPECT_EQ(written(), "pass 3 cursor 0 384 buttons 0 0 0 keys last 17:2 57:1");
   EXPECT_EQ(probe.passes(), 3u);
 }
 
