@@ -13,11 +13,11 @@
 #include <string>
 #include <thread>
 
-#include "game/entry/command_line.h"
-#include "game/entry/entry_point.h"
-#include "game/entry/language.h"
-#include "game/entry/single_instance.h"
-#include "game/exit_link.h"
+#include "app/command_line.h"
+#include "app/entry_point.h"
+#include "app/language.h"
+#include "app/single_instance.h"
+#include "gui/exit_link.h"
 #include "input/input_device.h"
 #include "platform/system/process.h"
 #include "tests/support/scratch_dir.h"

@@ -16,12 +16,12 @@
 #include <optional>
 #include <thread>
 
+#include "app/single_instance.h"
 #include "game/config.h"
-#include "game/entry/single_instance.h"
-#include "game/exit_link.h"
 #include "game/highscore.h"
 #include "game/race.h"
 #include "game/vehicle.h"
+#include "gui/exit_link.h"
 #include "gui/highscores_screen.h"
 #include "gui/menu/menu.h"
 #include "input/input_device.h"

@@ -14,9 +14,9 @@
 #include <functional>
 #include <memory>
 
+#include "app/main_loop.h"
 #include "foundation/timer.h"
 #include "game/config.h"
-#include "game/entry/main_loop.h"
 #include "game/race.h"
 #include "gui/gui.h"
 #include "gui/ingame/onscreen_displays.h"

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "game/entry/entry_point.h"
-#include "game/entry/main_loop.h"
+#include "app/entry_point.h"
+#include "app/main_loop.h"
 
 class ArchiveFile;
 class Config;

@@ -1,4 +1,4 @@
-#include "gui/championship_flow.h"
+#include "game/championship_flow.h"
 
 #include "game/config.h"
 #include "game/highscore.h"

@@ -1,21 +1,21 @@
 // Start-up and shutdown of one run; the loops are in main_loops.cpp.
-#include "game/entry/game_program.h"
+#include "app/game_program.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
 
+#include "app/command_line.h"
+#include "app/language.h"
+#include "app/single_instance.h"
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
 #include "foundation/profiler.h"
 #include "foundation/report.h"
 #include "game/config.h"
-#include "game/entry/command_line.h"
-#include "game/entry/language.h"
-#include "game/entry/single_instance.h"
-#include "game/exit_link.h"
 #include "game/race.h"
+#include "gui/exit_link.h"
 #include "gui/gui.h"
 #include "gui/loading_window.h"
 #include "gui/menu/menu.h"

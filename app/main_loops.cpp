@@ -1,9 +1,9 @@
 // The alternation of the menu loop and the race loop, with the loading
 // window between them.
+#include "app/game_program.h"
 #include "foundation/archive_file.h"
 #include "foundation/report.h"
 #include "game/config.h"
-#include "game/entry/game_program.h"
 #include "game/race.h"
 #include "gui/loading_window.h"
 #include "gui/menu/menu.h"

@@ -1,4 +1,4 @@
-#include "game/entry/single_instance.h"
+#include "app/single_instance.h"
 
 #include <cstdint>
 

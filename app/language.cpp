@@ -1,4 +1,4 @@
-#include "game/entry/language.h"
+#include "app/language.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "game/entry/main_loop.h"
+#include "app/main_loop.h"
 
 #include "game/race.h"
 #include "gui/menu/menu.h"

@@ -1,9 +1,9 @@
-#include "game/entry/entry_point.h"
+#include "app/entry_point.h"
 
 #include <cstdlib>
 
+#include "app/game_program.h"
 #include "foundation/report.h"
-#include "game/entry/game_program.h"
 
 int runGame(HINSTANCE instance, const EntryOptions& options) {
   // Traces go nowhere unless a developer names a file for them.

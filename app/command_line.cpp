@@ -1,4 +1,4 @@
-#include "game/entry/command_line.h"
+#include "app/command_line.h"
 
 std::vector<std::string> splitCommandLine(const char* line) {
   std::vector<std::string> arguments;

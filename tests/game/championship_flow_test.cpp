@@ -1,6 +1,6 @@
 // A whole cup through the standings' button: three races that follow
 // without the menu, then the cup's result in its table.
-#include "gui/championship_flow.h"
+#include "game/championship_flow.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The main window's procedure and the globals the program shares.
-#include "game/entry/entry_point.h"
+#include "app/entry_point.h"
 #include "input/input_device.h"
 
 InputDevice* g_inputDevice = nullptr;

@@ -1,4 +1,4 @@
-#include "game/exit_link.h"
+#include "gui/exit_link.h"
 
 #include <cstdio>
 
