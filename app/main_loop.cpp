@@ -1,6 +1,6 @@
 #include "app/main_loop.h"
 
-#include "game/race.h"
+#include "game/race/race.h"
 #include "gui/menu/menu.h"
 #include "input/input_device.h"
 #include "platform/graphics/d3d9.h"

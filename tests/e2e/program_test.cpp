@@ -17,10 +17,10 @@
 #include <thread>
 
 #include "app/single_instance.h"
-#include "game/config.h"
-#include "game/highscore.h"
-#include "game/race.h"
-#include "game/vehicle.h"
+#include "game/kart/vehicle.h"
+#include "game/race/race.h"
+#include "game/saves/config.h"
+#include "game/saves/highscore.h"
 #include "gui/exit_link.h"
 #include "gui/highscores_screen.h"
 #include "gui/menu/menu.h"

@@ -1,13 +1,13 @@
 // A whole cup through the standings' button: three races that follow
 // without the menu, then the cup's result in its table.
-#include "game/championship_flow.h"
+#include "game/race/championship_flow.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
-#include "game/config.h"
-#include "game/highscore.h"
+#include "game/saves/config.h"
+#include "game/saves/highscore.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "game/blowfish.h"
-#include "game/cipher_block.h"
-#include "game/file_checksum.h"
+#include "game/saves/blowfish.h"
+#include "game/saves/cipher_block.h"
+#include "game/saves/file_checksum.h"
 #include "tests/support/memory_file.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "foundation/replacing_file.h"
-#include "game/config.h"
-#include "game/file_checksum.h"
+#include "game/saves/config.h"
+#include "game/saves/file_checksum.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/scratch_dir.h"
 

@@ -1,4 +1,4 @@
-#include "game/controller_ai.h"
+#include "game/kart/controller_ai.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "foundation/random.h"
-#include "game/config.h"
-#include "game/vehicle_master.h"
+#include "game/kart/vehicle_master.h"
+#include "game/saves/config.h"
 #include "scene/scene.h"
 #include "tests/support/memory_file.h"
 

@@ -1,8 +1,8 @@
-#include "game/controller.h"
+#include "game/kart/controller.h"
 
 #include <gtest/gtest.h>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "input/input_device.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "game/highscore.h"
+#include "game/saves/highscore.h"
 #include "tests/support/scratch_dir.h"
 
 namespace fs = std::filesystem;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "game/kart_extras.h"
+#include "game/kart/kart_extras.h"
 #include "render/surface.h"
 #include "render/texture.h"
 #include "scene/particle_emitter.h"

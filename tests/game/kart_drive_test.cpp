@@ -1,11 +1,11 @@
-#include "game/kart_drive.h"
+#include "game/kart/kart_drive.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "game/kart_tuning.h"
-#include "game/vehicle.h"
+#include "game/kart/kart_tuning.h"
+#include "game/kart/vehicle.h"
 
 namespace {
 

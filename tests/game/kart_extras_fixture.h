@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "foundation/channel_group.h"
-#include "game/config.h"
-#include "game/controller.h"
-#include "game/kart_surfaces.h"
-#include "game/vehicle_master.h"
+#include "game/kart/controller.h"
+#include "game/kart/kart_surfaces.h"
+#include "game/kart/vehicle_master.h"
+#include "game/saves/config.h"
 #include "sound/sound_buffer.h"
 #include "sound/sound_channel.h"
 #include "tests/scene/physics_world.h"

@@ -1,4 +1,4 @@
-#include "game/kart_extras.h"
+#include "game/kart/kart_extras.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "game/kart_tuning.h"
-#include "game/point_file.h"
+#include "game/kart/kart_tuning.h"
+#include "game/track/point_file.h"
 #include "tests/support/memory_file.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "game/kart_items.h"
+#include "game/kart/kart_items.h"
 
 #include <gtest/gtest.h>
 

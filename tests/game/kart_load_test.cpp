@@ -1,11 +1,11 @@
-#include "game/kart_load.h"
+#include "game/kart/kart_load.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "content/lws_writer.h"
-#include "game/kart_tuning.h"
+#include "game/kart/kart_tuning.h"
 #include "scene/scene.h"
 #include "scene/scene_root.h"
 #include "tests/support/memory_file.h"

@@ -1,9 +1,9 @@
-#include "game/kart_motions.h"
+#include "game/kart/kart_motions.h"
 
 #include <gtest/gtest.h>
 
 #include "foundation/channel_group.h"
-#include "game/vehicle_net_values.h"
+#include "game/kart/vehicle_net_values.h"
 #include "scene/scene.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/random.h"
-#include "game/controller_ai.h"
+#include "game/kart/controller_ai.h"
 #include "tests/game/kart_weapons_scene.h"
 
 namespace {

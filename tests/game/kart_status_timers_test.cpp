@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "game/kart_extras.h"
+#include "game/kart/kart_extras.h"
 #include "tests/game/kart_extras_fixture.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "game/kart_surfaces.h"
+#include "game/kart/kart_surfaces.h"
 
 #include <gtest/gtest.h>
 #include <ode/ode.h>
 
 #include <memory>
 
-#include "game/vehicle.h"
+#include "game/kart/vehicle.h"
 #include "scene/physics_object.h"
 #include "scene/scene.h"
 

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "foundation/channel_group.h"
-#include "game/config.h"
-#include "game/kart_surfaces.h"
-#include "game/vehicle_master.h"
+#include "game/kart/kart_surfaces.h"
+#include "game/kart/vehicle_master.h"
+#include "game/saves/config.h"
 #include "tests/scene/physics_world.h"
 
 class WeaponsKart : public VehicleMaster {

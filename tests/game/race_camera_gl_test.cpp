@@ -8,7 +8,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "game/race.h"
+#include "game/race/race.h"
 #include "input/input_device.h"
 #include "net/net_control.h"
 #include "tests/scene/scene_gl_fixture.h"

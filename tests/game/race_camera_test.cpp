@@ -7,7 +7,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "game/vehicle_master.h"
+#include "game/kart/vehicle_master.h"
 #include "input/input_device.h"
 #include "platform/input/dinput.h"
 #include "scene/camera_item.h"

@@ -2,7 +2,7 @@
 // the same step, and a rocket that comes back to the kart that fired it.
 #include <gtest/gtest.h>
 
-#include "game/kart_extras.h"
+#include "game/kart/kart_extras.h"
 #include "scene/physics_object.h"
 #include "tests/game/race_frame_fixture.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "foundation/timer.h"
-#include "game/vehicle_master.h"
+#include "game/kart/vehicle_master.h"
 #include "input/input_device.h"
 #include "tests/game/race_fixture.h"
 #include "tests/support/stepped_clock.h"

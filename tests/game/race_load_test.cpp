@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "foundation/timer.h"
-#include "game/highscore.h"
-#include "game/vehicle_master.h"
+#include "game/kart/vehicle_master.h"
+#include "game/saves/highscore.h"
 #include "scene/camera_item.h"
 #include "scene/physics_object.h"
 #include "scene/scene.h"

@@ -9,8 +9,8 @@
 #include <set>
 #include <thread>
 
-#include "game/vehicle_client.h"
-#include "game/vehicle_master.h"
+#include "game/kart/vehicle_client.h"
+#include "game/kart/vehicle_master.h"
 #include "input/input_device.h"
 #include "net/relay_server.h"
 #include "scene/scene_root.h"

@@ -9,10 +9,10 @@
 
 #include "content/pcx_writer.h"
 #include "foundation/timer.h"
-#include "game/kart_surfaces.h"
-#include "game/race_factory.h"
-#include "game/track_maps.h"
-#include "game/vehicle_master.h"
+#include "game/kart/kart_surfaces.h"
+#include "game/kart/vehicle_master.h"
+#include "game/race/race_factory.h"
+#include "game/track/track_maps.h"
 #include "tests/game/race_fixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "game/track_maps.h"
+#include "game/track/track_maps.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "content/pcx_writer.h"
 #include "foundation/channel_group.h"
 #include "foundation/envelope.h"
-#include "game/vehicle.h"
+#include "game/kart/vehicle.h"
 #include "render/surface.h"
 #include "scene/scene.h"
 #include "tests/support/memory_file.h"

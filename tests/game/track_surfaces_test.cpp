@@ -1,4 +1,4 @@
-#include "game/track_surfaces.h"
+#include "game/track/track_surfaces.h"
 
 #include <gtest/gtest.h>
 #include <ode/ode.h>
@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "game/config.h"
-#include "game/track_surface_kinds.h"
-#include "game/vehicle_master.h"
+#include "game/kart/vehicle_master.h"
+#include "game/saves/config.h"
+#include "game/track/track_surface_kinds.h"
 #include "scene/physics_object.h"
 #include "scene/scene.h"
 #include "tests/scene/physics_world.h"

@@ -1,4 +1,4 @@
-#include "game/vehicle_client.h"
+#include "game/kart/vehicle_client.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "game/vehicle_master.h"
+#include "game/kart/vehicle_master.h"
 
 #include <gtest/gtest.h>
 
-#include "game/config.h"
-#include "game/controller.h"
-#include "game/kart_surfaces.h"
-#include "game/point_file.h"
+#include "game/kart/controller.h"
+#include "game/kart/kart_surfaces.h"
+#include "game/saves/config.h"
+#include "game/track/point_file.h"
 #include "sound/sound_buffer.h"
 #include "sound/sound_channel.h"
 #include "tests/scene/physics_world.h"

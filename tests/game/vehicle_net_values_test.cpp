@@ -1,4 +1,4 @@
-#include "game/vehicle_net_values.h"
+#include "game/kart/vehicle_net_values.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "foundation/byte_fields.h"
-#include "game/config.h"
+#include "game/saves/config.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <tuple>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/credits_screen.h"
 #include "gui/end_screen.h"
 #include "gui/exit_link.h"

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/credits_screen.h"
 #include "gui/end_screen.h"
 #include "gui/exit_link.h"
