@@ -4,7 +4,7 @@
 
 #include "game/kart/kart_extras.h"
 #include "scene/physics_object.h"
-#include "tests/game/race_frame_fixture.h"
+#include "tests/game/race/race_frame_fixture.h"
 
 namespace {
 

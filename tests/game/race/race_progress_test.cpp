@@ -13,7 +13,7 @@
 #include "game/kart/vehicle_master.h"
 #include "game/race/race_factory.h"
 #include "game/track/track_maps.h"
-#include "tests/game/race_fixture.h"
+#include "tests/game/race/race_fixture.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "foundation/envelope.h"
 #include "scene/object_item.h"
 #include "scene/scene.h"
-#include "tests/game/race_frame_fixture.h"
+#include "tests/game/race/race_frame_fixture.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <chrono>
 
 #include "scene/scene_root.h"
-#include "tests/game/race_fixture.h"
+#include "tests/game/race/race_fixture.h"
 
 namespace {
 

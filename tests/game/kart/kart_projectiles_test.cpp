@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/game/kart_weapons_scene.h"
+#include "tests/game/kart/kart_weapons_scene.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "scene/object_item.h"
 #include "scene/scene.h"
 #include "sound/sound_buffer.h"
-#include "tests/game/race_fixture.h"
+#include "tests/game/race/race_fixture.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "scene/physics_object.h"
 #include "scene/scene.h"
 #include "scene/scene_root.h"
-#include "tests/game/race_fixture.h"
+#include "tests/game/race/race_fixture.h"
 
 namespace {
 

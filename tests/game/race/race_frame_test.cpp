@@ -9,7 +9,7 @@
 #include "platform/input/key_codes.h"
 #include "scene/physics_object.h"
 #include "scene/scene.h"
-#include "tests/game/race_frame_fixture.h"
+#include "tests/game/race/race_frame_fixture.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "platform/input/dinput.h"
 #include "scene/camera_item.h"
 #include "scene/scene.h"
-#include "tests/game/race_fixture.h"
+#include "tests/game/race/race_fixture.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "foundation/timer.h"
 #include "game/kart/vehicle_master.h"
 #include "input/input_device.h"
-#include "tests/game/race_fixture.h"
+#include "tests/game/race/race_fixture.h"
 #include "tests/support/stepped_clock.h"
 
 class RaceFrameTest : public RaceTest {

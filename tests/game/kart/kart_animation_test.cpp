@@ -5,7 +5,7 @@
 #include "render/texture.h"
 #include "scene/particle_emitter.h"
 #include "scene/particle_renderers.h"
-#include "tests/game/kart_extras_fixture.h"
+#include "tests/game/kart/kart_extras_fixture.h"
 
 namespace {
 

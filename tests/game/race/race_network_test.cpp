@@ -14,7 +14,7 @@
 #include "input/input_device.h"
 #include "net/relay_server.h"
 #include "scene/scene_root.h"
-#include "tests/game/race_fixture.h"
+#include "tests/game/race/race_fixture.h"
 
 namespace {
 

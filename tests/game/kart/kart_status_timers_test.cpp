@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "game/kart/kart_extras.h"
-#include "tests/game/kart_extras_fixture.h"
+#include "tests/game/kart/kart_extras_fixture.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "foundation/random.h"
 #include "game/kart/controller_ai.h"
-#include "tests/game/kart_weapons_scene.h"
+#include "tests/game/kart/kart_weapons_scene.h"
 
 namespace {
 
