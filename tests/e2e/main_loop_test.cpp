@@ -2,7 +2,7 @@
 // device, a device waiting for its reset, an inactive window, a display
 // change and the quit message each make the loop do, and what the input
 // probe says of each pass.
-#include "game/entry/main_loop.h"
+#include "app/main_loop.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "game/entry/input_probe.h"
+#include "app/input_probe.h"
 #include "input/input_device.h"
 #include "tests/render/pipeline_fixture.h"
 #include "tests/support/scratch_dir.h"
