@@ -115,8 +115,10 @@ bool GameSession::expectScreen(const std::string& name, double seconds, const Sc
 void GameSession::keepScreen(const std::string& name) { XSession::save(m_x->capture(), m_shots, name); }
 
 bool GameSession::fail(const std::string& what) {
-  m_failure =
-      what + " (last probe: " + (m_probe ? m_probe->describe() : std::string("none")) + "; see " + m_shots + ")";
+  keepScreen("failure");
+  m_failure = what + " (the game went from pass " + std::to_string(m_waitedFrom) + " to " +
+              (m_probe ? m_probe->describe() : std::string("no pass")) + " in the last wait; the screen is " + m_shots +
+              "/failure.png)";
   return false;
 }
 
@@ -130,6 +132,7 @@ std::optional<ProbeLine> GameSession::readProbe() {
 
 bool GameSession::waitProbe(const std::function<bool(const ProbeLine&)>& done) {
   const auto end = Wall::now() + kStepTime;
+  m_waitedFrom = m_probe ? m_probe->pass : 0;
   for (;;) {
     if (const auto p = readProbe(); p && done(*p)) return true;
     if (Wall::now() >= end || m_game->wait(0ms)) return false;
@@ -164,8 +167,8 @@ bool GameSession::pointAt(Point target) {
 
 bool GameSession::click(Point target) {
   if (!pointAt(target)) return false;
-  m_x->button(true);
   const std::uint64_t pressed = m_probe->pass;
+  m_x->button(true);
   const bool read = waitProbe([&](const ProbeLine& p) { return p.pass > pressed && p.buttons[0]; });
   m_x->button(false);
   if (!read) return fail("the game never read the button down at " + at(target));
@@ -202,23 +205,23 @@ bool GameSession::clickUntil(const std::string& step, Point target, const Screen
   return fail(step + ": " + std::to_string(clicks) + " clicks at " + at(target) + " brought nothing");
 }
 
+// The pass before the key goes down or up is noted first: a game that reads
+// it before this test looks again must not be taken for one that never did.
 bool GameSession::hold(const char* key) {
   const int code = dikOf(key);
+  const auto before = probe();
+  if (!before) return fail("the game wrote no probe line");
   m_x->press(key);
-  const auto now = probe();
-  if (!now) return fail("the game wrote no probe line");
-  const std::uint64_t pressed = now->pass;
-  if (waitProbe([&](const ProbeLine& p) { return p.readDownAfter(code, pressed); })) return true;
+  if (waitProbe([&](const ProbeLine& p) { return p.readDownAfter(code, before->pass); })) return true;
   return fail(std::string("the game never read ") + key + " down");
 }
 
 bool GameSession::letGo(const char* key) {
   const int code = dikOf(key);
+  const auto before = probe();
+  if (!before) return fail("the game wrote no probe line");
   m_x->release(key);
-  const auto now = probe();
-  if (!now) return fail("the game wrote no probe line");
-  const std::uint64_t released = now->pass;
-  if (waitProbe([&](const ProbeLine& p) { return p.pass > released && !p.holds(code); })) return true;
+  if (waitProbe([&](const ProbeLine& p) { return p.pass > before->pass && !p.holds(code); })) return true;
   return fail(std::string("the game never read ") + key + " up");
 }
 

@@ -114,7 +114,7 @@ class GameSession {
   // `step`); false once `passes` passes went by without it.
   bool effectCame(const std::string& step, const ScreenTest& effect, int passes);
   bool click(Point target);
-  // Notes what the failed step saw; false.
+  // Notes what the failed step saw, and keeps the screen; false.
   bool fail(const std::string& what);
 
   std::filesystem::path m_folder;
@@ -123,6 +123,7 @@ class GameSession {
   std::unique_ptr<ChildProcess> m_game;
   Screenshot m_last;
   std::optional<ProbeLine> m_probe;
+  std::uint64_t m_waitedFrom = 0;  // the pass the last wait began at
   std::string m_failure;
 };
 
