@@ -97,11 +97,13 @@ class BinaryTest : public ScratchDirTest {
   // computer driver's extra drives the wrong way, or into the wall for
   // good. As a player would, the test then presses Backspace, which puts
   // the kart back on the middle of the road facing the right way, when the
-  // wrong-way sign shows or when the race view has hardly changed over a
-  // few seconds and passes. From the middle of the road full left lock
-  // would turn the kart into the inner wall: it drives on with the throttle
-  // alone, which the outer wall takes round. Returns the number of those
-  // presses, or -1 when a game's results did not come.
+  // wrong-way sign shows, when the race view has hardly changed over a few
+  // seconds and passes, or when the kart has gone far longer than a lap
+  // without finishing. From the middle of the road full left lock would
+  // turn the kart into the inner wall: it drives on with the throttle
+  // alone, which the outer wall takes round, and after another press with
+  // left lock again. Returns the number of those presses, or -1 when a
+  // game's results did not come.
   static int raceToResults(const std::vector<GameSession*>& games, double seconds) {
     using Wall = std::chrono::steady_clock;
     struct Watch {
@@ -109,6 +111,7 @@ class BinaryTest : public ScratchDirTest {
       Screenshot before;
       Wall::time_point since;
       std::uint64_t sincePass = 0;
+      std::uint64_t pressedPass = 0;
       bool done = false;
       bool steering = true;
       Wall::time_point pressed{};
@@ -118,7 +121,11 @@ class BinaryTest : public ScratchDirTest {
       return p ? p->pass : 0;
     };
     std::vector<Watch> watches;
-    for (GameSession* game : games) watches.push_back({game, {}, Wall::now(), passNow(*game)});
+    for (GameSession* game : games) {
+      const std::uint64_t pass = passNow(*game);
+      watches.push_back({game, {}, Wall::now(), pass, pass});
+      watches.back().pressed = Wall::now();
+    }
     const auto end = Wall::now() + std::chrono::duration_cast<Wall::duration>(std::chrono::duration<double>(seconds));
     int presses = 0;
     for (;;) {
@@ -142,15 +149,24 @@ class BinaryTest : public ScratchDirTest {
           w.since = Wall::now();
           w.sincePass = pass;
         }
+        // A kart that has gone long without finishing has lost its way
+        // even where its view keeps changing.
+        if (!stuck && Wall::now() - w.pressed >= kLapAtMost && pass >= w.pressedPass + kLapAtMostPasses)
+          stuck = raceTimeRuns(w.before.width ? w.before : now, w.game->x().capture());
         if (!stuck) continue;
         ++presses;
         XSession::save(now, w.game->shots(), "07-back-on-the-road-" + std::to_string(presses));
-        if (w.steering) w.game->letGo("a");
-        w.steering = false;
+        // Whichever line failed, the other is tried: left lock along the
+        // inner wall, the throttle alone along the outer one.
+        if (w.steering)
+          w.game->letGo("a");
+        else
+          w.game->hold("a");
+        w.steering = !w.steering;
         w.game->tap("BackSpace");
         w.before = {};
         w.since = w.pressed = Wall::now();
-        w.sincePass = passNow(*w.game);
+        w.sincePass = w.pressedPass = passNow(*w.game);
       }
       if (all) return presses;
       if (Wall::now() > end) return -1;
@@ -184,6 +200,9 @@ class BinaryTest : public ScratchDirTest {
   }
   static constexpr std::chrono::seconds kStandingFor{3};
   static constexpr std::uint64_t kStandingPasses = 15;
+  // A lap of the ring takes a kart some ten seconds of race time.
+  static constexpr std::chrono::seconds kLapAtMost{40};
+  static constexpr std::uint64_t kLapAtMostPasses = 100;
   // The share of the race view (below the lap and time boxes) that differs
   // between two screens: most of it while the kart drives, a few hundredths
   // while it stands (the driver and the wheels still move).
