@@ -15,7 +15,7 @@ else
   XRUN :=
 endif
 
-.PHONY: run test test-long deps build-release build-test build-bench clean
+.PHONY: run test test-long test-tsan deps build-release build-test build-bench clean
 
 deps:
 	bash scripts/install-deps
@@ -63,6 +63,11 @@ test: build-test
 
 test-long: build-test
 	$(TEST_ENV) ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS) -L long
+
+# The network tests and the network soak under ThreadSanitizer, in a build
+# of their own (build/tsan); too slow for every run, so by hand.
+test-tsan: deps
+	bash scripts/tsan-soak
 
 clean:
 	rm -rf build

@@ -2,6 +2,7 @@
 // bytes and reads messages back with a timeout.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -116,7 +117,7 @@ class RawPeer {
     return n > 0 || (n < 0 && wsa::WSAGetLastError() == WSAEWOULDBLOCK);
   }
   // True once a read found the connection closed by the other end.
-  bool closed() const { return m_closed; }
+  bool closed() const { return m_closed.load(); }
 
   SOCKET socket() const { return m_socket; }
 
@@ -138,7 +139,8 @@ class RawPeer {
 
   SOCKET m_socket = INVALID_SOCKET;
   net::MessageQueue m_queue;
-  bool m_closed = false;
+  // Read by a test while the peer's own thread reads the socket.
+  std::atomic<bool> m_closed{false};
 };
 
 // Hosts or joins and returns the slot the relay gave, -1 when refused.
