@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 #include "net/message.h"
@@ -33,6 +34,10 @@ class NetControl : public NetClient {
   void removeValue(NetValueBase* value);
   // The first registered value with this id, or null. Main thread only.
   NetValueBase* getValueId(int id) const;
+  // The lock under which the receive thread finds a value by its id and
+  // hands it what arrived. A registered value takes it to change what that
+  // reads: its id and its check.
+  std::unique_lock<CriticalSection> lockValues() const { return std::unique_lock(m_lock); }
 
   // Sends every dirty value (one send for all) and commits every value.
   // Does nothing while not connected.

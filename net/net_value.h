@@ -110,10 +110,13 @@ class NetValue final : public NetValueBase {
     init(id);
     m_current = initial;
   }
-  // Takes the id only and keeps the value as constructed.
+  // Takes the id only and keeps the value as constructed. From here on the
+  // receive thread hands the value what arrives under the id: a receive
+  // check belongs in place before.
   void init(int id) {
     ENGINE_ASSERT(!m_control.getValueId(id));
     ENGINE_ASSERT(isSendableNetId(id) && "net id out of range");
+    const auto lock = m_control.lockValues();
     m_id = id;
   }
 
@@ -137,7 +140,10 @@ class NetValue final : public NetValueBase {
   // What a peer sends that `check` refuses is dropped as it arrives: the
   // value keeps what it held, as if nothing had come. Null takes all.
   using ReceiveCheck = bool (*)(const T&);
-  void setReceiveCheck(ReceiveCheck check) { m_check = check; }
+  void setReceiveCheck(ReceiveCheck check) {
+    const auto lock = m_control.lockValues();
+    m_check = check;
+  }
 
   const void* getData() const override { return &m_current; }
   int size() const override { return NetWire<T>::size; }

@@ -53,16 +53,18 @@ T initialOf(const float (&f)[3]) {
 
 template <class T>
 void setUpValue(NetValue<T>& value, const Row& row, int id, V::Side side) {
+  // The peer's values may be arriving already (the other machine races
+  // while this one loads): the check is in place before the id lets them in.
+  if constexpr (std::is_same_v<T, float>) value.setReceiveCheck(&plausibleFloat);
+  if constexpr (std::is_same_v<T, Position3> || std::is_same_v<T, Normal3>) value.setReceiveCheck(&plausibleXyz<T>);
+  if constexpr (std::is_same_v<T, Matrix4x3>) value.setReceiveCheck(&plausibleMatrix);
+  value.setName(row.name);
+  value.setFlags(side == V::Side::Master ? row.masterFlags : row.clientFlags);
   if constexpr (std::is_same_v<T, Matrix4x3>) {
     value.init(id);
   } else {
     value.init(id, initialOf<T>(row.initial));
   }
-  value.setName(row.name);
-  value.setFlags(side == V::Side::Master ? row.masterFlags : row.clientFlags);
-  if constexpr (std::is_same_v<T, float>) value.setReceiveCheck(&plausibleFloat);
-  if constexpr (std::is_same_v<T, Position3> || std::is_same_v<T, Normal3>) value.setReceiveCheck(&plausibleXyz<T>);
-  if constexpr (std::is_same_v<T, Matrix4x3>) value.setReceiveCheck(&plausibleMatrix);
 }
 
 template <class M>

@@ -19,27 +19,15 @@ namespace {
 class ScriptedServer : public ::testing::Test {
  protected:
   void SetUp() override {
-    WSADATA data;
-    wsa::WSAStartup(MAKEWORD(2, 2), &data);
-    m_listen = wsa::socket(AF_INET_WS, SOCK_STREAM_WS, IPPROTO_TCP_WS);
-    SOCKADDR_IN any;
-    any.sin_addr = wsa::htonl(INADDR_LOOPBACK_WS);
-    ASSERT_EQ(wsa::bind(m_listen, &any), 0);
-    ASSERT_EQ(wsa::listen(m_listen, 4), 0);
-    SOCKADDR_IN bound;
-    wsa::getsockname(m_listen, &bound);
-    ASSERT_TRUE(m_control.connect("127.0.0.1", wsa::ntohs(bound.sin_port)));
-    const SOCKET s = wsa::acceptTimeout(m_listen, nullptr, 3000);
-    ASSERT_NE(s, INVALID_SOCKET);
-    m_server = std::make_unique<RawPeer>(RawPeer::adopt(s));
+    ASSERT_TRUE(m_listener.ok());
+    m_listen = m_listener.socket();
+    ASSERT_TRUE(m_control.connect("127.0.0.1", m_listener.port()));
+    m_server = std::make_unique<RawPeer>(m_listener.accept());
+    ASSERT_NE(m_server->socket(), INVALID_SOCKET);
     m_value.init(20, 0);
     m_player.init(25, Position3{});
   }
-  void TearDown() override {
-    m_server.reset();
-    wsa::closesocket(m_listen);
-    wsa::WSACleanup();
-  }
+  void TearDown() override { m_server.reset(); }
   // Sends `bytes` and waits until the control has read `messages` more
   // whole messages (by default, those the bytes hold by themselves).
   bool sendAndWait(const std::vector<std::uint8_t>& bytes, int messages = -1) {
@@ -56,6 +44,7 @@ class ScriptedServer : public ::testing::Test {
            });
   }
 
+  LoopbackListener m_listener;
   SOCKET m_listen = INVALID_SOCKET;
   NetControl m_control;
   NetValue<int> m_value{m_control};

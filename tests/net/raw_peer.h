@@ -143,6 +143,41 @@ class RawPeer {
   std::atomic<bool> m_closed{false};
 };
 
+// A listening socket on a free loopback port that stands in for the relay:
+// a client connects to port(), and accept() hands the server's end over as
+// a RawPeer. ok() says whether the socket listens.
+class LoopbackListener {
+ public:
+  LoopbackListener() {
+    WSADATA data;
+    wsa::WSAStartup(MAKEWORD(2, 2), &data);
+    m_socket = wsa::socket(AF_INET_WS, SOCK_STREAM_WS, IPPROTO_TCP_WS);
+    SOCKADDR_IN any;
+    any.sin_addr = wsa::htonl(INADDR_LOOPBACK_WS);
+    SOCKADDR_IN bound;
+    m_ok = wsa::bind(m_socket, &any) == 0 && wsa::listen(m_socket, 4) == 0 && wsa::getsockname(m_socket, &bound) == 0;
+    if (m_ok) m_port = wsa::ntohs(bound.sin_port);
+  }
+  ~LoopbackListener() {
+    wsa::closesocket(m_socket);
+    wsa::WSACleanup();
+  }
+  LoopbackListener(const LoopbackListener&) = delete;
+  LoopbackListener& operator=(const LoopbackListener&) = delete;
+
+  bool ok() const { return m_ok; }
+  WORD port() const { return m_port; }
+  SOCKET socket() const { return m_socket; }
+  // The next connection within `timeoutMs`; a peer whose socket() is
+  // INVALID_SOCKET when none came.
+  RawPeer accept(DWORD timeoutMs = 3000) { return RawPeer::adopt(wsa::acceptTimeout(m_socket, nullptr, timeoutMs)); }
+
+ private:
+  SOCKET m_socket = INVALID_SOCKET;
+  bool m_ok = false;
+  WORD m_port = 0;
+};
+
 // Hosts or joins and returns the slot the relay gave, -1 when refused.
 inline int seat(RawPeer& peer, std::uint16_t id) {
   peer.send(id);

@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cmath>
 #include <limits>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/byte_fields.h"
 #include "game/saves/config.h"
+#include "tests/net/raw_peer.h"
 
 namespace {
 
@@ -126,6 +130,66 @@ TEST(VehicleNetValues, NumbersNoKartSendsAreDroppedOnArrival) {
   // Integers are the users' to check: any arrives.
   const std::vector<std::uint8_t> huge = floats({nan});
   EXPECT_TRUE(kart.m_lap.setReceived(huge.data(), 4));
+}
+
+// A race loads while the other machine races: its values for a kart keep
+// arriving as the kart's values register and take their ids. None may be
+// taken without the check that would refuse it, and the receive thread must
+// see each id and check whole (the sanitizer's thread build tells).
+TEST(VehicleNetValues, AKartBuiltWhileItsMachineSendsTakesNothingItsChecksRefuse) {
+  LoopbackListener listener;
+  ASSERT_TRUE(listener.ok());
+  NetControl control;
+  ASSERT_TRUE(control.connect("127.0.0.1", listener.port()));
+  RawPeer machine = listener.accept();
+
+  // For every value of kart 3 that checks its numbers, a payload of NaN.
+  constexpr int k = 3;
+  std::set<int> checked;
+  std::vector<std::uint8_t> burst;
+  {
+    NetControl probe;
+    VehicleNetValues values(probe, k, VehicleNetValues::Side::Client);
+    values.forEach([&](NetValueBase& v) {
+      std::vector<std::uint8_t> payload(static_cast<std::size_t>(v.size()), 0);
+      for (std::size_t at = 0; at + 4 <= payload.size(); at += 4)
+        FieldWriter(payload.data() + at, 4).f32(std::numeric_limits<float>::quiet_NaN());
+      if (v.size() < 4 || v.setReceived(payload.data(), v.size())) return;
+      checked.insert(v.getId());
+      const auto message = frame(static_cast<std::uint16_t>(v.getId()), payload);
+      burst.insert(burst.end(), message.begin(), message.end());
+    });
+  }
+  ASSERT_GT(checked.size(), 150u);
+  // Whether a value holds a number that is not finite.
+  auto took = [&](NetValueBase& v) {
+    if (!checked.count(v.getId())) return false;
+    const auto* floats = static_cast<const float*>(v.getData());
+    for (int i = 0; i < v.size() / 4; ++i)
+      if (!std::isfinite(floats[i])) return true;
+    return false;
+  };
+  std::atomic<bool> stop{false};
+  std::thread sender([&] {
+    while (!stop.load() && machine.sendRaw(burst)) {
+    }
+  });
+  // What this machine sends meanwhile is read and thrown away.
+  std::thread drain([&] {
+    while (!stop.load()) machine.readSome(4096);
+  });
+  int taken = 0;
+  for (int i = 0; i < 300 && taken == 0; ++i) {
+    VehicleNetValues kart(control, k, VehicleNetValues::Side::Client);
+    control.update();
+    kart.forEach([&](NetValueBase& v) { taken += took(v); });
+  }
+  EXPECT_EQ(taken, 0) << "a number the checks refuse was taken";
+  EXPECT_TRUE(control.isConnected());
+  stop = true;
+  control.leave();
+  sender.join();
+  drain.join();
 }
 
 }  // namespace
