@@ -493,11 +493,12 @@ DWORD serverThreadProc(GameServer& server, WORD port, const std::atomic<bool>& r
   bool reported = false;
   while (running.load()) {
     server.closeIdleConnections();
-    if (acceptLoop(server, port)) continue;
+    const AcceptPass pass = acceptLoop(server, port);
+    if (pass != AcceptPass::Failed) continue;
     if (server.getSocket() != INVALID_SOCKET) {
-      // No one came this pass; a failing accept (out of descriptors, say)
-      // must not spin.
-      if (wsa::WSAGetLastError() != WSAETIMEDOUT) Sleep(10);
+      // A failing accept (out of descriptors, say) must not spin; a
+      // connection turned away is no failure and costs no wait.
+      Sleep(10);
       continue;
     }
     if (!reported) {

@@ -258,4 +258,26 @@ TEST(AttackOnTheTable, ANewcomerGetsASeatWithinASecondEveryTimeWhileTheTableIsKe
               static_cast<unsigned long long>(relay.server()->evictedConnections()));
 }
 
+// One machine opens connections far beyond the eight it may hold, each
+// closed on its side at once, so a thousand wait in the relay's queue ahead
+// of an honest join. Turning one away must cost the relay no wait: the join
+// is answered within the lobby's 5 s, where a pause of even 10 ms for each
+// would take twice that.
+TEST(AttackOnTheQueue, AJoinQueuedBehindAThousandConnectionsFromOneAddressIsAnsweredInTime) {
+  GameDaemon::ServerThread relay(0);
+  ASSERT_TRUE(relay.waitListening());
+  RawPeer host(relay.port());
+  ASSERT_EQ(seat(host, net::kHost), 0);
+  std::vector<std::unique_ptr<RawPeer>> held;
+  for (int i = 0; i < 8; ++i) held.push_back(std::make_unique<RawPeer>(relay.port(), kAttackerAddresses[0]));
+  ASSERT_TRUE(eventually([&] { return relay.server()->connectionCount() == 9; }));
+  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(RawPeer().connect(relay.port(), kAttackerAddresses[0])) << i;
+  RawPeer newcomer(relay.port(), kAttackerAddresses[1]);
+  ASSERT_TRUE(newcomer.send(net::kJoin));
+  auto reply = newcomer.next(5000);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->id, net::kAccepted);
+  EXPECT_EQ(relay.server()->connectionCount(), 10u);
+}
+
 }  // namespace
