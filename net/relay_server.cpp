@@ -170,7 +170,12 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
     case net::kHost: {
       // A connection being ended (evicted, dropped) takes no seat.
       if (m_dropped.load()) return After::Close;
-      if (s.m_players[0]) {
+      // The game hosts its own relay through 127.0.0.1; another machine
+      // may only join, or the first to reach the port would lead every
+      // game here.
+      const bool local = peerAddress() == wsa::htonl(INADDR_LOOPBACK_WS);
+      if (!local) ++s.m_refusedMessages;
+      if (s.m_players[0] || !local) {
         m_writeData.begin(net::kRefused);
         sendToSelf();
         return After::Close;

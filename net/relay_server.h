@@ -209,7 +209,8 @@ class GameServer : public NetServer {
   std::uint64_t droppedConnections() const { return m_droppedConnections.load(); }
   std::uint64_t droppedMessages() const { return m_droppedMessages.load(); }
   // Messages a peer had no right to send, dropped: replies 3, 4 and 9, a
-  // lock from anyone but the host, values from a connection without a seat.
+  // lock from anyone but the host, a host request from another machine,
+  // values from a connection without a seat.
   std::uint64_t refusedMessages() const { return m_refusedMessages.load(); }
   // Updates relayed (one per value message received from a player).
   std::uint64_t relayedUpdates() const { return m_relayedUpdates.load(); }
