@@ -367,8 +367,10 @@ bool GameServerConnection::dropLaggards(std::uint32_t token) {
     else
       ++lagging;
   }
-  const bool hostWaits = s.m_players[0] && s.m_players[0]->m_barrierToken == token;
-  if (waiting < lagging || (waiting == lagging && !hostWaits)) return false;
+  const GameServerConnection* host = s.m_players[0];
+  const bool hostWaits = host && host->m_barrierToken == token && !host->m_barrierReleased;
+  if (host && !hostWaits) return false;
+  if (waiting < lagging || (waiting == lagging && !host)) return false;
   for (GameServerConnection*& p : s.m_players) {
     if (!p || (p->m_barrierToken == token && !p->m_barrierReleased)) continue;
     // The seat is freed now, so the waiters are released at once; the

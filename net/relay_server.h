@@ -73,7 +73,9 @@ class GameServerConnection : public NetServerConnection {
   // waiters go on. Only a seated waiter may do that, and only when the
   // waiters are more than the laggards, or as many with the host among
   // them: one peer alone in a barrier nobody else enters cannot have
-  // everyone else dropped. False when it may not.
+  // everyone else dropped. The host is never dropped as a laggard: nothing
+  // in the game sends a barrier, so players waiting in one must not be
+  // able to end the host's game (and take its slot). False when it may not.
   bool dropLaggards(std::uint32_t token);
   // Queues the message in m_writeData for this connection's own peer.
   void sendToSelf();

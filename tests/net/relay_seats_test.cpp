@@ -57,4 +57,21 @@ TEST_F(Seats, OnlyThisMachineHostsItsRelayAndAnotherMachineOnlyJoins) {
   EXPECT_EQ(seat(player, net::kJoin), 1);
 }
 
+TEST_F(Seats, PlayersWaitingInABarrierTheHostNeverEntersCannotHaveTheHostDropped) {
+  server().setBarrierTimeout(300);
+  RawPeer host(port()), a(port()), b(port());
+  ASSERT_EQ(seat(host, net::kHost), 0);
+  ASSERT_EQ(seat(a, net::kJoin), 1);
+  ASSERT_EQ(seat(b, net::kJoin), 2);
+  ASSERT_TRUE(a.send(net::kBarrier, u32(6)));
+  ASSERT_TRUE(b.send(net::kBarrier, u32(6)));
+  // Two waiting for the host, which never comes: they are the ones that go.
+  EXPECT_TRUE(a.closedByPeer(5000));
+  EXPECT_TRUE(b.closedByPeer(5000));
+  EXPECT_TRUE(eventually([&] { return server().occupiedSlots() == 1; }));
+  EXPECT_TRUE(server().slotOccupied(0));
+  EXPECT_FALSE(host.closedByPeer(10));
+  EXPECT_EQ(server().droppedConnections(), 2u);
+}
+
 }  // namespace
