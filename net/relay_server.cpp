@@ -122,8 +122,11 @@ int GameServerConnection::onReceive(const std::uint8_t* data, int length) {
     // (it may change who the others are) or the end of the chunk; the bytes
     // on each socket are the same as one send per message.
     if (isValueUpdate(id)) {
-      if (m_seated) {
+      if (m_seated && m_server.mayWrite(m_slot, id)) {
         relayValue(id);
+      } else if (m_seated) {
+        // Another seat's value: believed by nobody, stored for nobody.
+        ++m_server.m_refusedMessages;
       } else {
         // Nobody may write the game's values without a seat in it.
         ++m_server.m_refusedMessages;
@@ -416,7 +419,19 @@ void GameServerConnection::onDisconnect() {
 
 // --- GameServer ---
 
-GameServer::GameServer() = default;
+GameServer::GameServer() { m_owners.fill(kAnySeat); }
+
+void GameServer::setValueOwners(const ValueOwners& owners) {
+  std::lock_guard lock(m_lock);
+  m_owners = owners;
+}
+
+bool GameServer::mayWrite(int slot, std::uint16_t id) const {
+  if (id >= m_owners.size()) return false;
+  const int owner = m_owners[id];
+  if (owner < 0 || owner == slot) return true;
+  return slot == 0 && (owner >= kMaxPlayers || !m_players[owner]);
+}
 
 std::unique_ptr<NetServerConnection> GameServer::createConnection(SOCKET s) {
   return std::make_unique<GameServerConnection>(*this, s);

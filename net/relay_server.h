@@ -5,6 +5,7 @@
 // until all have reached the same token.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -25,6 +26,14 @@ namespace GameDaemon {
 
 inline constexpr WORD kRelayPort = 12726;
 inline constexpr int kMaxPlayers = net::kPlayerSlots;
+
+// Who may send each value id in the game played on the relay: any seated
+// player (kAnySeat), or only the seat that owns the value. A value owned by
+// a seat nobody holds (an empty seat, or a seat number past the table, such
+// as a computer driver's) is the host's: the host writes whatever no player
+// does.
+inline constexpr std::int8_t kAnySeat = -1;
+using ValueOwners = std::array<std::int8_t, net::kValueIdCount>;
 
 class GameServer;
 using Clock = std::chrono::steady_clock;
@@ -198,6 +207,9 @@ class GameServer : public NetServer {
   void setIdleTimeout(DWORD ms) { m_idleTimeoutMs = ms; }
   void setBarrierTimeout(DWORD ms) { m_barrierTimeoutMs = ms; }
   void setSendTimeout(DWORD ms) { m_sendTimeoutMs = ms; }
+  // The owners of the game's values; until set, every value is open to any
+  // seated player.
+  void setValueOwners(const ValueOwners& owners);
 
   // Snapshots for tracing and tests, taken under the lock.
   int occupiedSlots();
@@ -212,7 +224,8 @@ class GameServer : public NetServer {
   std::uint64_t droppedMessages() const { return m_droppedMessages.load(); }
   // Messages a peer had no right to send, dropped: replies 3, 4 and 9, a
   // lock from anyone but the host, a host request from another machine,
-  // values from a connection without a seat.
+  // values from a connection without a seat or from a seat that does not
+  // own them.
   std::uint64_t refusedMessages() const { return m_refusedMessages.load(); }
   // Updates relayed (one per value message received from a player).
   std::uint64_t relayedUpdates() const { return m_relayedUpdates.load(); }
@@ -226,6 +239,8 @@ class GameServer : public NetServer {
  private:
   friend class GameServerConnection;
   int occupiedLocked() const;
+  // Whether seat `slot` may send value `id` (under the lock).
+  bool mayWrite(int slot, std::uint16_t id) const;
 
   // One lock serialises all message handling of all connections. Nothing
   // is sent while it is held: sends go through each connection's writer.
@@ -234,6 +249,7 @@ class GameServer : public NetServer {
   GameServerConnection* m_players[kMaxPlayers] = {};
   bool m_locked = false;
   ValueStore m_store;
+  ValueOwners m_owners;
   bool m_stopping = false;
   std::vector<GameServerConnection*> m_barrierWaiters;
   std::atomic<DWORD> m_idleTimeoutMs{5000}, m_barrierTimeoutMs{60000}, m_sendTimeoutMs{2000};

@@ -17,6 +17,8 @@
 
 namespace {
 
+using GameDaemon::ValueOwners;
+
 class Seats : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -29,6 +31,12 @@ class Seats : public ::testing::Test {
 
   std::unique_ptr<GameDaemon::ServerThread> m_relay;
 };
+
+bool sendEach(RawPeer& peer, std::initializer_list<int> ids, const std::vector<std::uint8_t>& payload) {
+  for (int id : ids)
+    if (!peer.send(static_cast<std::uint16_t>(id), payload)) return false;
+  return true;
+}
 
 // Reads messages until one with `last` arrives; the ids read before it.
 std::vector<std::uint16_t> idsUntil(RawPeer& peer, int last) {
@@ -72,6 +80,46 @@ TEST_F(Seats, PlayersWaitingInABarrierTheHostNeverEntersCannotHaveTheHostDropped
   EXPECT_TRUE(server().slotOccupied(0));
   EXPECT_FALSE(host.closedByPeer(10));
   EXPECT_EQ(server().droppedConnections(), 2u);
+}
+
+// The layout of a small game: records 25 + s of seats 0..5, a race choice
+// of seat 0 (20), a kart value 46 + k of each kart k (karts 0..6), and an
+// open value 221 + k that any seat may send.
+ValueOwners smallGame() {
+  ValueOwners owners;
+  owners.fill(GameDaemon::kAnySeat);
+  owners[20] = 0;
+  for (int s = 0; s < 6; ++s) owners[static_cast<std::size_t>(25 + s)] = static_cast<std::int8_t>(s);
+  for (int k = 0; k < 7; ++k) owners[static_cast<std::size_t>(46 + k)] = static_cast<std::int8_t>(k);
+  return owners;
+}
+
+TEST_F(Seats, AValueGoesOutOnlyFromItsSeatOrFromTheHostStandingInForAnEmptyOne) {
+  server().setValueOwners(smallGame());
+  RawPeer host(port()), one(port()), two(port());
+  ASSERT_EQ(seat(host, net::kHost), 0);
+  ASSERT_EQ(seat(one, net::kJoin), 1);
+  ASSERT_EQ(seat(two, net::kJoin), 2);
+  constexpr int kDone = 1999;  // open: ends each sender's list
+  // Seat 2 forges seat 1's record (its "ready"), kart 1's and the host
+  // kart's laps, the race choice and an empty seat's record; then sends
+  // its own record, lap and an open value.
+  ASSERT_TRUE(sendEach(two, {26, 47, 46, 20, 28, 27, 48, 223, kDone}, {1, 2, 3, 4}));
+  EXPECT_EQ(idsUntil(one, kDone), (std::vector<std::uint16_t>{27, 48, 223}));
+  EXPECT_EQ(idsUntil(host, kDone), (std::vector<std::uint16_t>{27, 48, 223}));
+  // The host writes the race choice and what no player drives (seats 3 to
+  // 5, karts 3 to 6), never a seated player's record or kart.
+  ASSERT_TRUE(sendEach(host, {20, 28, 29, 30, 49, 52, 26, 47, 27, kDone}, {5, 6, 7, 8}));
+  EXPECT_EQ(idsUntil(one, kDone), (std::vector<std::uint16_t>{20, 28, 29, 30, 49, 52}));
+  EXPECT_EQ(server().refusedMessages(), 8u);
+  for (int id : {26, 46, 47}) EXPECT_TRUE(server().storedValue(id).empty()) << id;
+  EXPECT_EQ(server().storedValue(27), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+
+  // Once seat 2 has gone, its record and kart are the host's to write.
+  two.close();
+  ASSERT_TRUE(eventually([&] { return !server().slotOccupied(2); }));
+  ASSERT_TRUE(sendEach(host, {27, 48, kDone}, {9, 9, 9, 9}));
+  EXPECT_EQ(idsUntil(one, kDone), (std::vector<std::uint16_t>{27, 48}));
 }
 
 }  // namespace
