@@ -284,7 +284,7 @@ void GameServerConnection::relayValue(std::uint16_t id) {
   const std::uint8_t* message = m_queue.messageData();
   const int length = m_queue.readLen();
   // Past the store's bound the update is still relayed, only not stored.
-  m_server.m_store.store(id, message + net::kHeaderSize, static_cast<std::size_t>(length - net::kHeaderSize));
+  m_server.m_store.store(id, message + net::kHeaderSize, static_cast<std::size_t>(length - net::kHeaderSize), m_slot);
   m_relay.insert(m_relay.end(), message, message + length);
   ++m_server.m_relayedUpdates;
   if (m_relay.size() >= 64 * 1024) flushRelay(false);
@@ -399,6 +399,9 @@ void GameServerConnection::onDisconnect() {
   for (auto& p : s.m_players)
     if (p == this) p = nullptr;
   if (m_seated) {
+    // Unlocked, nobody is told; the next players must not get what this
+    // one left behind.
+    if (!s.m_locked) s.m_store.forget(m_slot);
     if (m_slot == 0 || s.m_locked) {
       net::MessageWriter notice;
       notice.begin(net::kLeave);

@@ -122,4 +122,43 @@ TEST_F(Seats, AValueGoesOutOnlyFromItsSeatOrFromTheHostStandingInForAnEmptyOne) 
   EXPECT_EQ(idsUntil(one, kDone), (std::vector<std::uint16_t>{27, 48}));
 }
 
+TEST_F(Seats, APlayerLeavingAnUnlockedGameTakesItsStoredValuesAlong) {
+  HonestPlayer host(port(), 0, 2), player(port(), 1, 2);
+  ASSERT_TRUE(host.seat());
+  ASSERT_TRUE(player.seat());
+  host.start();
+  player.start();
+  // A player fills the store to its bound (the last values small, so not
+  // even a record fits after them) and leaves.
+  RawPeer filler(port());
+  ASSERT_EQ(seat(filler, net::kJoin), 2);
+  std::vector<std::uint8_t> bytes;
+  for (int id = 200; id < 1500; ++id) {
+    const auto m = frame(static_cast<std::uint16_t>(id), std::vector<std::uint8_t>(id < 1250 ? 1000 : 100, 0x33));
+    bytes.insert(bytes.end(), m.begin(), m.end());
+  }
+  const auto done = frame(1998, {1});
+  bytes.insert(bytes.end(), done.begin(), done.end());
+  ASSERT_TRUE(filler.sendRaw(bytes));
+  ASSERT_TRUE(eventually([&] { return host.saw(1998); }, 20000));
+  ASSERT_GT(server().storedBytes(), GameDaemon::kMaxStoredBytes - 100);
+  ASSERT_TRUE(filler.send(net::kLeave));
+  ASSERT_TRUE(eventually([&] { return server().occupiedSlots() == 2; }));
+  EXPECT_LT(server().storedBytes(), 100u);
+
+  // The next player's record is kept, and the one after gets it.
+  RawPeer next(port()), newcomer(port());
+  ASSERT_EQ(seat(next, net::kJoin), 2);
+  ASSERT_TRUE(next.send(27, std::vector<std::uint8_t>(156, 0x44)));
+  ASSERT_TRUE(eventually([&] { return host.saw(27); }));
+  ASSERT_EQ(seat(newcomer, net::kJoin), 3);
+  ASSERT_TRUE(newcomer.send(net::kRequestValues));
+  const auto dumped = idsUntil(newcomer, net::kValuesEnded);
+  EXPECT_NE(std::find(dumped.begin(), dumped.end(), 27), dumped.end());
+  EXPECT_EQ(std::count_if(dumped.begin(), dumped.end(), [](int id) { return id >= 200 && id < 1500; }), 0);
+  host.stop();
+  player.stop();
+  EXPECT_FALSE(host.dropped() || player.dropped());
+}
+
 }  // namespace
