@@ -33,6 +33,9 @@ class NetControl : public NetClient {
   void removeValue(NetValueBase* value);
   // The first registered value with this id, or null. Main thread only.
   NetValueBase* getValueId(int id) const;
+  // A registered value took its id (NetValue::init): received messages
+  // find it by that id from now on.
+  void valueIdChanged();
 
   // Sends every dirty value (one send for all) and commits every value.
   // Does nothing while not connected.
@@ -91,6 +94,9 @@ class NetControl : public NetClient {
   template <class Ready>
   bool waitFor(Ready ready, DWORD timeoutMs);
   void resetSession();
+  // The value a received message with this id goes to, or null (under the
+  // lock).
+  NetValueBase* receiverOf(int id);
 
   // Gives up on a peer that does not take the bytes in time.
   bool sendBytes(const std::uint8_t* data, std::size_t size);
@@ -100,6 +106,10 @@ class NetControl : public NetClient {
   mutable CriticalSection m_lock;
   std::condition_variable_any m_replied;
   std::vector<NetValueBase*> m_netValue;
+  // The first registered value of each id, so a received message finds its
+  // value at once however many are registered; rebuilt when stale.
+  std::vector<NetValueBase*> m_byId;
+  bool m_byIdStale = true;
   std::atomic<int> m_state{kStateInitial};
   net::MessageQueue m_queue;
   net::MessageWriter m_writeData;

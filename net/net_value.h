@@ -115,6 +115,7 @@ class NetValue final : public NetValueBase {
     ENGINE_ASSERT(!m_control.getValueId(id));
     ENGINE_ASSERT(isSendableNetId(id) && "net id out of range");
     m_id = id;
+    m_control.valueIdChanged();
   }
 
   // Stores a different value and, when changes are sent, marks it dirty.
