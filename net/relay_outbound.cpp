@@ -1,6 +1,6 @@
 // What leaves a relay connection: its outbound queue, the writer thread that
 // hands it to the socket, and the waits that hold a sender back (another
-// player's full backlog).
+// player's full backlog, the seat's rate).
 #include <algorithm>
 #include <chrono>
 
@@ -201,6 +201,26 @@ void GameServerConnection::waitForRoom() {
     // timeout, so the wait is bounded.
     if (peerGone()) return;
     Sleep(2);
+  }
+}
+
+void GameServerConnection::throttle() {
+  const std::size_t rate = m_server.m_seatRate.load();
+  if (rate == 0 || m_valueBytes == 0) return;
+  const double perSecond = static_cast<double>(rate);
+  const auto refill = [&] {
+    const auto now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - m_allowanceAt).count();
+    m_allowance = std::min(perSecond, m_allowance + perSecond * seconds);
+    m_allowanceAt = now;
+  };
+  refill();
+  m_allowance -= static_cast<double>(m_valueBytes);
+  // What is owed is paid off within a second or so; a peer that leaves or
+  // is shut down (the relay stopping) ends the wait.
+  while (m_allowance < 0 && !peerGone()) {
+    Sleep(static_cast<DWORD>(std::clamp(-m_allowance / perSecond * 1000.0, 1.0, 20.0)));
+    refill();
   }
 }
 

@@ -106,6 +106,7 @@ int GameServerConnection::onReceive(const std::uint8_t* data, int length) {
   if (!isConnected() || length <= 0) return length;
   m_queue.append(data, static_cast<std::size_t>(length));
   m_relayedInChunk = false;
+  m_valueBytes = 0;
   After after = After::Continue;
   for (;;) {
     const MessageQueue::Front front = m_queue.front();
@@ -122,6 +123,7 @@ int GameServerConnection::onReceive(const std::uint8_t* data, int length) {
     // (it may change who the others are) or the end of the chunk; the bytes
     // on each socket are the same as one send per message.
     if (isValueUpdate(id)) {
+      if (m_seated) m_valueBytes += static_cast<std::size_t>(m_queue.readLen());
       if (m_seated && m_server.mayWrite(m_slot, id)) {
         relayValue(id);
       } else if (m_seated) {
@@ -156,8 +158,9 @@ int GameServerConnection::onReceive(const std::uint8_t* data, int length) {
   if (after == After::Close) {
     drainOut();
     close();
-  } else if (m_relayedInChunk) {
-    waitForRoom();
+  } else {
+    if (m_relayedInChunk) waitForRoom();
+    throttle();
   }
   return length;
 }

@@ -35,6 +35,12 @@ inline constexpr int kMaxPlayers = net::kPlayerSlots;
 inline constexpr std::int8_t kAnySeat = -1;
 using ValueOwners = std::array<std::int8_t, net::kValueIdCount>;
 
+// Value bytes a seat may send per second, held to by reading it more
+// slowly: a few times what a race sends (about 90 KB/s from the host, which
+// drives the computer karts too), so no honest player waits for it, while a
+// flooder can no longer make every machine handle far more than a race.
+inline constexpr std::size_t kSeatBytesPerSecond = 256 * 1024;
+
 class GameServer;
 using Clock = std::chrono::steady_clock;
 
@@ -132,6 +138,10 @@ class GameServerConnection : public NetServerConnection {
   // stopped reading holds up nobody but a flooder. Without the server's
   // lock.
   void waitForRoom();
+  // Holds this seat to the server's rate: once the value bytes it sent
+  // pass what the rate allows (a second's worth may come at once), its
+  // receive thread waits before reading on. Without the server's lock.
+  void throttle();
   // Drops the connection for misbehaving (counted once).
   void drop(const char* why);
   // Ends a connection without a seat to make room in a full table; the
@@ -155,6 +165,11 @@ class GameServerConnection : public NetServerConnection {
   bool m_selfPending = false;
   bool m_relayedInChunk = false;
   std::size_t m_unseatedBytes = 0;
+  // Value bytes of the chunk being handled, and what the rate still allows
+  // (negative: owed) as of m_allowanceAt.
+  std::size_t m_valueBytes = 0;
+  double m_allowance = 0;
+  Clock::time_point m_allowanceAt;
 
   // Held by whoever hands bytes to this socket: the writer, or another
   // connection's thread sending a relay at once.
@@ -210,6 +225,9 @@ class GameServer : public NetServer {
   // The owners of the game's values; until set, every value is open to any
   // seated player.
   void setValueOwners(const ValueOwners& owners);
+  // Value bytes per second each seat may send (kSeatBytesPerSecond); 0
+  // lets every seat send as fast as it can.
+  void setSeatRate(std::size_t bytesPerSecond) { m_seatRate = bytesPerSecond; }
 
   // Snapshots for tracing and tests, taken under the lock.
   int occupiedSlots();
@@ -253,6 +271,7 @@ class GameServer : public NetServer {
   bool m_stopping = false;
   std::vector<GameServerConnection*> m_barrierWaiters;
   std::atomic<DWORD> m_idleTimeoutMs{5000}, m_barrierTimeoutMs{60000}, m_sendTimeoutMs{2000};
+  std::atomic<std::size_t> m_seatRate{kSeatBytesPerSecond};
   std::atomic<std::uint64_t> m_droppedConnections{0}, m_droppedMessages{0}, m_refusedMessages{0}, m_relayedUpdates{0},
       m_evictedConnections{0};
 };

@@ -161,4 +161,38 @@ TEST_F(Seats, APlayerLeavingAnUnlockedGameTakesItsStoredValuesAlong) {
   EXPECT_FALSE(host.dropped() || player.dropped());
 }
 
+TEST_F(Seats, ASeatFloodingValidUpdatesIsHeldToTheRateARaceSendsAt) {
+  RawPeer host(port()), flooder(port());
+  ASSERT_EQ(seat(host, net::kHost), 0);
+  ASSERT_EQ(seat(flooder, net::kJoin), 1);
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    while (!stop.load() && host.readSome(4096)) {
+    }
+  });
+  const auto message = frame(900, std::vector<std::uint8_t>(996, 0x5A));  // 1000 bytes
+  std::vector<std::uint8_t> burst;
+  for (int i = 0; i < 64; ++i) burst.insert(burst.end(), message.begin(), message.end());
+  const auto start = Clock::now();
+  std::thread flood([&] {
+    while (!stop.load() && flooder.sendRaw(burst)) {
+    }
+  });
+  // Past the second's worth a seat may send at once, the rate shows.
+  ASSERT_TRUE(
+      eventually([&] { return server().relayedUpdates() > 2 * GameDaemon::kSeatBytesPerSecond / 1000; }, 20000));
+  const auto relayed = static_cast<double>(server().relayedUpdates()) * 1000.0;
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  stop = true;
+  wsa::shutdown(flooder.socket(), SD_BOTH);  // ends a send held by the rate
+  wsa::shutdown(host.socket(), SD_BOTH);
+  flood.join();
+  reader.join();
+  // At most a second's worth at once, then the rate, and the messages of
+  // the chunk being handled when the allowance ran out.
+  const double allowed = static_cast<double>(GameDaemon::kSeatBytesPerSecond) * (1.0 + seconds) + 8192;
+  EXPECT_LE(relayed, allowed) << "in " << seconds << " s";
+  EXPECT_EQ(server().droppedConnections(), 0u);
+}
+
 }  // namespace

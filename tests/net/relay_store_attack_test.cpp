@@ -70,6 +70,9 @@ class StoreAttack : public ::testing::Test {
   void start(int honest) {
     m_relay = std::make_unique<GameDaemon::ServerThread>(0);
     ASSERT_TRUE(m_relay->waitListening());
+    // The store and its dumps are at stake here: the peers filling it send
+    // as fast as they can, beyond the rate a seat is held to in a game.
+    server().setSeatRate(0);
     m_count = honest;
     for (int p = 0; p < honest; ++p) {
       m_honest.push_back(std::make_unique<HonestPlayer>(port(), p, honest));
