@@ -16,6 +16,7 @@
 #include "game/entry/single_instance.h"
 #include "game/exit_link.h"
 #include "game/race.h"
+#include "game/race_value_owners.h"
 #include "gui/gui.h"
 #include "gui/loading_window.h"
 #include "gui/menu/menu.h"
@@ -154,6 +155,7 @@ bool GameProgram::startGraphics() {
   addFirewallException(wide(m_programName).c_str());
   step(10);
   m_relay = std::make_unique<GameDaemon::ServerThread>(m_options.relayPort);
+  m_relay->server()->setValueOwners(raceValueOwners());
   step(11);
   m_ok = true;
   if (!m_devices->enumerateAdapters("Error", kNoDirectXText, kNoTransformAndLightingText) || !m_setup->run()) {

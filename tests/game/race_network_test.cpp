@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "game/race_value_owners.h"
 #include "game/vehicle_client.h"
 #include "game/vehicle_master.h"
 #include "input/input_device.h"
@@ -27,6 +28,7 @@ class NetworkRace : public PipelineTest {
     PipelineTest::SetUp();
     build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
     ASSERT_TRUE(relay.waitListening());
+    relay.server()->setValueOwners(raceValueOwners());
     ASSERT_EQ(hostControl.hostGame("127.0.0.1", relay.port(), 3000), NetControl::JoinResult::Accepted);
     ASSERT_EQ(clientControl.joinGame("127.0.0.1", relay.port(), 3000), NetControl::JoinResult::Accepted);
     ASSERT_EQ(clientControl.playerSlot(), 1);
