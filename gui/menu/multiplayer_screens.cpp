@@ -26,9 +26,6 @@ constexpr std::uint32_t kTheirs = kNetAcceptReceived, kOurs = kNetSendChanges;
 
 int wrap(int v, int first, int last) { return v < first ? last : v > last ? first : v; }
 
-// The players' grid slots, from the back: the host starts last.
-int gridSlot(int seat) { return Config::kPlayerCount - 1 - seat; }
-
 // A push button that plays the click and then runs `action`.
 void onClick(Menu* menu, CEGUI::Window* button, std::function<void()> action) {
   button->subscribeEvent(CEGUI::PushButton::EventClicked, [menu, action](const CEGUI::EventArgs&) {
@@ -197,7 +194,7 @@ void MultiplayerScreen::activate() {
   // The grid slot travels with the record from the first send: the host
   // gives its computer drivers the slots the players leave as soon as its
   // race loads, which may be before this machine's load sends anything.
-  mine.startPosition = gridSlot(own);
+  mine.startPosition = Config::gridSlotOfSeat(own);
   GuiHelper::hideModal(m_messageBox);
   for (CEGUI::Window** pair : {m_trackButtons, m_ccmButtons, m_lapsButtons})
     for (int side = 0; side < 2; ++side) pair[side]->setEnabled(m_isHost);
@@ -334,7 +331,7 @@ void MultiplayerScreen::applySelection() {
     // their owners.
     if (i != own) continue;
     Config::Player& p = *c.m_player[i].modify();
-    p.startPosition = gridSlot(i);
+    p.startPosition = Config::gridSlotOfSeat(i);
     p.totalPoints = 0;
     p.totalTime = 0.0f;
   }
