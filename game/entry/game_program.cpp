@@ -215,6 +215,7 @@ bool GameProgram::startServices() {
   else
     m_race = std::make_unique<Race>(m_pipeline.get(), m_gui.get(), NetControl::getInstance());
   m_menu = std::make_unique<Menu>(m_pipeline.get(), m_gui.get());
+  m_menu->m_relay = m_relay->server();
   step(19);
   for (auto& device : m_devices->devices) {
     for (auto& head : device->windows) {

@@ -152,8 +152,24 @@ NetControl& MultiplayerScreen::net() const { return m_net ? *m_net : NetControl:
 int MultiplayerScreen::localSlot() const { return std::clamp(net().playerSlot(), 0, Config::kPlayerCount - 1); }
 
 void MultiplayerScreen::leave() {
-  net().leave();
+  // Unlocked, the relay tells nobody: the others learn it from the record,
+  // emptied before the link goes.
+  NetControl& control = net();
+  if (control.isConnected()) {
+    *config().m_player[localSlot()].modify() = Config::Player();
+    control.update();
+  }
+  control.leave();
   setResult(kResultBack);
+}
+
+void MultiplayerScreen::forgetEmptySeats() {
+  if (!m_isHost || !m_relay) return;
+  Config& c = config();
+  for (int i = 1; i < Config::kPlayerCount; ++i) {
+    if (c.m_player[i].get().character == -1 || m_relay->slotOccupied(i)) continue;
+    *c.m_player[i].modify() = Config::Player();
+  }
 }
 
 int MultiplayerScreen::localKartIndex() const {
@@ -224,6 +240,7 @@ void MultiplayerScreen::refresh() {
   // The host's choice goes out every frame, so late joiners receive it.
   for (NetValue<int>* shared : {&c.m_ccm, &c.m_game, &c.m_track, &c.m_laps})
     if (shared->getFlags() & kNetSendChanges) shared->modify();
+  forgetEmptySeats();
   showRaceChoice();
   showRows();
   showOwnChoice();
@@ -336,4 +353,8 @@ void MultiplayerScreen::applySelection() {
     p.totalTime = 0.0f;
   }
   c.m_isAuthority = m_isHost ? 1 : 0;
+  if (m_isHost) {
+    forgetEmptySeats();
+    if (net().isConnected()) net().setLocked(true);
+  }
 }
