@@ -175,6 +175,9 @@ class NetServerConnection : public Net {
   virtual void onConnect(DWORD address);
   // The peer's IPv4 address (network byte order), known from adoption on.
   DWORD peerAddress() const { return m_peerAddress.load(); }
+  // For a connection on a socket no listening socket accepted (one end of a
+  // socket pair): the address it counts as coming from.
+  void setPeerAddress(DWORD address) { m_peerAddress = address; }
 
  private:
   friend class NetServer;
