@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "fuzz/byte_file.h"
-#include "game/kart_tuning.h"
+#include "game/kart/kart_tuning.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const FuzzByteFile file(data, size);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "fuzz/byte_file.h"
-#include "game/point_file.h"
+#include "game/track/point_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const FuzzByteFile file(data, size);

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "game/kart/kart_tuning.h"
+#include "game/track/point_file.h"
+#include "tests/support/memory_file.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// Little-endian f32 bytes spelled out here, apart from the readers.
+void putF32(Bytes& out, float v) {
+  unsigned char b[4];
+  std::memcpy(b, &v, 4);  // the test machine is little-endian
+  out.insert(out.end(), b, b + 4);
+}
+
+Bytes floats(std::initializer_list<float> values) {
+  Bytes out;
+  for (float v : values) putF32(out, v);
+  return out;
+}
+
+TEST(PointFile, ReadsWholeRecordsAndDropsAPartialOne) {
+  MemoryFile file;
+  // 10.0f = 00 00 20 41 by hand: pins the byte order.
+  Bytes first = {0x00, 0x00, 0x20, 0x41};
+  const Bytes rest = floats({2.0f, 5.0f, 99.0f, -1.0f});  // record 1 and the first value of record 2
+  first.insert(first.end(), rest.begin(), rest.end());
+  file.put("p.dat", first);  // 20 bytes
+  const auto records = readPointFile(file, "p.dat");
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].position.x, 10.0f);
+  EXPECT_EQ(records[0].position.y, 2.0f);
+  EXPECT_EQ(records[0].position.z, 5.0f);
+  EXPECT_EQ(records[0].w, 99.0f);
+
+  file.put("two.dat", floats({1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(readPointFile(file, "two.dat").size(), 2u);
+  file.put("empty.dat", Bytes{});
+  EXPECT_TRUE(readPointFile(file, "empty.dat").empty());
+  EXPECT_TRUE(readPointFile(file, "missing.dat").empty());
+}
+
+// A file layer whose reads fail after the first record: the reader stops
+// instead of spinning on a position that never reaches the size.
+class FailingFile : public MemoryFile {
+ public:
+  explicit FailingFile(std::shared_ptr<int> reads = std::make_shared<int>(0)) : m_reads(std::move(reads)) {}
+  FailingFile(std::shared_ptr<Store> store, std::shared_ptr<int> reads)
+      : MemoryFile(std::move(store)), m_reads(std::move(reads)) {}
+  File* clone() const override { return new FailingFile(storeForClone(), m_reads); }
+  int read(void* buffer, int count) override { return (*m_reads)++ == 0 ? MemoryFile::read(buffer, count) : 0; }
+  std::shared_ptr<int> m_reads;
+};
+
+TEST(PointFile, StopsOnAFailedRead) {
+  FailingFile file;
+  file.put("p.dat", floats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+  EXPECT_EQ(readPointFile(file, "p.dat").size(), 1u);
+  EXPECT_EQ(*file.m_reads, 2);
+}
+
+TEST(PointFile, TrackFoldersFollowTheIndexOrder) {
+  EXPECT_EQ(trackPointFileName(0, "ai_respawn.dat"), "D:\\Tamberlok\\aifiles\\track01\\ai_respawn.dat");
+  EXPECT_EQ(trackPointFileName(1, "x"), "D:\\Tamberlok\\aifiles\\track05\\x");
+  EXPECT_EQ(trackPointFileName(8, "x"), "");
+  EXPECT_EQ(trackPointFileName(-1, "x"), "");
+}
+
+TEST(KartTuning, FileSetsAllButTurboAndSteering) {
+  MemoryFile file;
+  file.put("carsettings_50_0.dat", floats({0.4f, 9.0f, 0.001f, 45.0f, 100, 200, -0.002f, -0.0003f, -0.002f, 0.6f}));
+  KartTuning tuning;
+  tuning.fileName = KartTuning::fileNameFor(0, 0);
+  ASSERT_TRUE(tuning.load(file));
+  EXPECT_FLOAT_EQ(tuning.maxSpeed, 0.4f);
+  EXPECT_FLOAT_EQ(tuning.turboMaxSpeed, 0.5f);
+  EXPECT_FLOAT_EQ(tuning.acceleration, 0.001f);
+  EXPECT_FLOAT_EQ(tuning.steerAngle, 1.16f);
+  EXPECT_FLOAT_EQ(tuning.driftInertia, 100.0f);
+  EXPECT_FLOAT_EQ(tuning.verticalGain, 0.6f);
+  EXPECT_EQ(KartTuning::fileNameFor(2, 5), "carsettings_150_5.dat");
+}
+
+TEST(KartTuning, ShortFileKeepsMissingDefaultsAndMissingFileChangesNothing) {
+  MemoryFile file;
+  Bytes shortFile = floats({0.3f, 0, 0.0005f});
+  shortFile.push_back(0x12);  // a partial fourth value
+  file.put("t.dat", shortFile);
+  KartTuning tuning;
+  tuning.fileName = "t.dat";
+  ASSERT_TRUE(tuning.load(file));
+  EXPECT_FLOAT_EQ(tuning.maxSpeed, 0.3f);
+  EXPECT_FLOAT_EQ(tuning.acceleration, 0.0005f);
+  EXPECT_FLOAT_EQ(tuning.driftInertia, 187.0f);
+  EXPECT_FLOAT_EQ(tuning.gravity, -0.0016f);
+
+  KartTuning missing;
+  missing.fileName = "none.dat";
+  EXPECT_FALSE(missing.load(file));
+  EXPECT_FLOAT_EQ(missing.maxSpeed, 0.29f);
+  EXPECT_FLOAT_EQ(missing.turboMaxSpeed, 0.435f);
+}
+
+}  // namespace
