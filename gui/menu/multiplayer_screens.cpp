@@ -3,9 +3,11 @@
 #include <CEGUI/CEGUI.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 #include "game/saves/config.h"
 #include "gui/menu/menu.h"
@@ -354,7 +356,18 @@ void MultiplayerScreen::applySelection() {
   }
   c.m_isAuthority = m_isHost ? 1 : 0;
   if (m_isHost) {
+    lockRelay();
     forgetEmptySeats();
-    if (net().isConnected()) net().setLocked(true);
   }
+}
+
+void MultiplayerScreen::lockRelay() {
+  if (!net().isConnected() || !net().setLocked(true) || !m_relay) return;
+  // The seat table is read only once the lock holds: a player leaving
+  // before it shows as an empty seat, one leaving after it is announced,
+  // and none slips between the two unnoticed. The relay runs in this
+  // process, so the lock takes a moment; the wait is bounded all the same.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (!m_relay->isLocked() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

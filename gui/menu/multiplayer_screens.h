@@ -105,6 +105,8 @@ class MultiplayerScreen : public GuiScreen {
   void leave();
   // On the host, records of seats its relay holds empty become empty.
   void forgetEmptySeats();
+  // On the host, locks its relay and waits (briefly) until the lock holds.
+  void lockRelay();
   void showRows();
   int localSlot() const;
   void showOwnChoice();
