@@ -14,6 +14,7 @@
 #include "foundation/profiler.h"
 #include "foundation/report.h"
 #include "game/race/race.h"
+#include "game/race/race_value_owners.h"
 #include "game/saves/config.h"
 #include "gui/exit_link.h"
 #include "gui/gui.h"
@@ -158,6 +159,7 @@ bool GameProgram::startGraphics() {
   addFirewallException(wide(m_programName).c_str());
   step(10);
   m_relay = std::make_unique<GameDaemon::ServerThread>(m_options.relayPort);
+  m_relay->server()->setValueOwners(raceValueOwners());
   step(11);
   m_ok = true;
   if (!m_devices->enumerateAdapters("Error", kNoDirectXText, kNoTransformAndLightingText) || !m_setup->run()) {
@@ -217,6 +219,7 @@ bool GameProgram::startServices() {
   else
     m_race = std::make_unique<Race>(m_pipeline.get(), m_gui.get(), NetControl::getInstance());
   m_menu = std::make_unique<Menu>(m_pipeline.get(), m_gui.get());
+  m_menu->m_relay = m_relay->server();
   step(19);
   for (auto& device : m_devices->devices) {
     for (auto& head : device->windows) {

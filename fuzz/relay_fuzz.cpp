@@ -3,6 +3,7 @@
 // socket pair, so replies and relays go through the writers and out on a
 // real socket; the first byte of each chunk picks the connection and the
 // chunk's length, so messages split, merge and interleave between players.
+// They count as the game's own machine, so any of them may host.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -26,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       wsa::socketPair(pair);
       far[i] = pair[1];
       connections[i] = server.createConnection(pair[0]);
+      connections[i]->setPeerAddress(wsa::htonl(INADDR_LOOPBACK_WS));
     }
     std::size_t pos = 0;
     while (pos < size) {

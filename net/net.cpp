@@ -164,14 +164,38 @@ std::size_t NetServer::connectionCount() {
   return m_connections.size();
 }
 
-bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs) {
+namespace {
+
+// Connections one pass takes at most once the first has come, so that the
+// server thread's other work (closing idle connections) still runs while
+// a flood goes on.
+constexpr int kAcceptsPerPass = 256;
+
+}  // namespace
+
+void NetServer::take(SOCKET accepted, DWORD address) {
+  // Each connection costs threads; a flood of them is turned away, and one
+  // machine cannot take the whole table. A full table makes room for the
+  // newcomer where the server can spare a connection.
+  std::size_t fromPeer = 0;
+  forEachConnection([&](NetServerConnection& c) { fromPeer += c.peerAddress() == address; });
+  if (fromPeer >= m_maxPerAddress.load() || (connectionCount() >= kMaxServerConnections && !makeRoom())) {
+    wsa::closesocket(accepted);
+    return;
+  }
+  const int one = 1;
+  wsa::setsockopt(accepted, IPPROTO_TCP_WS, TCP_NODELAY_WS, reinterpret_cast<const char*>(&one), sizeof one);
+  adopt(createConnection(accepted), address);
+}
+
+AcceptPass acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs) {
   auto drop = [&server] {
     std::lock_guard lock(server.m_socketMutex);
     const SOCKET s = server.m_socket.exchange(INVALID_SOCKET);
     if (s != INVALID_SOCKET) wsa::closesocket(s);
     server.m_listening = false;
     server.m_boundPort = 0;
-    return false;
+    return AcceptPass::Failed;
   };
 
   SOCKADDR_IN address;
@@ -181,7 +205,7 @@ bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs) {
 
   if (server.m_socket.load() == INVALID_SOCKET) {
     const SOCKET s = wsa::socket(AF_INET_WS, SOCK_STREAM_WS, IPPROTO_TCP_WS);
-    if (s == INVALID_SOCKET) return false;
+    if (s == INVALID_SOCKET) return AcceptPass::Failed;
     const int one = 1;
     wsa::setsockopt(s, SOL_SOCKET_WS, SO_REUSEADDR_WS, reinterpret_cast<const char*>(&one), sizeof one);
     {
@@ -202,23 +226,17 @@ bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs) {
     if (wsa::getsockname(s, &bound) == 0) server.m_boundPort = wsa::ntohs(bound.sin_port);
   }
 
-  const std::size_t open = server.reapConnections();
+  server.reapConnections();
   SOCKADDR_IN peer;
-  const SOCKET accepted = wsa::acceptTimeout(s, &peer, acceptTimeoutMs);
-  if (accepted == INVALID_SOCKET) return false;
-  // Each connection costs threads; a flood of them is turned away, and one
-  // machine cannot take the whole table. A full table makes room for the
-  // newcomer where the server can spare a connection.
-  std::size_t fromPeer = 0;
-  server.forEachConnection([&](NetServerConnection& c) { fromPeer += c.peerAddress() == peer.sin_addr; });
-  if (fromPeer >= server.m_maxPerAddress.load() || (open >= kMaxServerConnections && !server.makeRoom())) {
-    wsa::closesocket(accepted);
-    return false;
+  SOCKET accepted = wsa::acceptTimeout(s, &peer, acceptTimeoutMs);
+  if (accepted == INVALID_SOCKET) return wsa::WSAGetLastError() == WSAETIMEDOUT ? AcceptPass::Idle : AcceptPass::Failed;
+  // Whatever else is queued is taken (or turned away) at once: a newcomer
+  // queued behind a flood must not wait for the flood a pass at a time.
+  for (int taken = 0; accepted != INVALID_SOCKET && taken < kAcceptsPerPass; ++taken) {
+    server.take(accepted, peer.sin_addr);
+    accepted = taken + 1 < kAcceptsPerPass ? wsa::acceptTimeout(s, &peer, 0) : INVALID_SOCKET;
   }
-  const int one = 1;
-  wsa::setsockopt(accepted, IPPROTO_TCP_WS, TCP_NODELAY_WS, reinterpret_cast<const char*>(&one), sizeof one);
-  server.adopt(server.createConnection(accepted), peer.sin_addr);
-  return true;
+  return AcceptPass::Took;
 }
 
 // --- NetClient ---

@@ -80,6 +80,13 @@ class Net {
 
 class NetServerConnection;
 
+// What one pass of the server thread did.
+enum class AcceptPass {
+  Took,    // took or turned away at least one connection
+  Idle,    // nobody came within the wait
+  Failed,  // the socket, bind, listen or accept failed: the caller backs off
+};
+
 // The listening socket and the connections it accepted. The server owns its
 // connections: a connection whose receive thread has ended is joined and
 // freed by reapConnections, never by its own thread.
@@ -120,7 +127,10 @@ class NetServer : public Net {
   WORD boundPort() const { return m_boundPort.load(); }
 
  private:
-  friend bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs);
+  friend AcceptPass acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs);
+  // Adopts an accepted socket, or closes it at once when its address holds
+  // its share of connections already or the table is full.
+  void take(SOCKET accepted, DWORD address);
   bool m_winsock = false;
   bool m_listening = false;  // accept-loop thread only
   // Held while the listening socket is replaced or closed, so close() on
@@ -165,6 +175,9 @@ class NetServerConnection : public Net {
   virtual void onConnect(DWORD address);
   // The peer's IPv4 address (network byte order), known from adoption on.
   DWORD peerAddress() const { return m_peerAddress.load(); }
+  // For a connection on a socket no listening socket accepted (one end of a
+  // socket pair): the address it counts as coming from.
+  void setPeerAddress(DWORD address) { m_peerAddress = address; }
 
  private:
   friend class NetServer;
@@ -181,7 +194,7 @@ inline constexpr std::size_t kMaxServerConnections = 32;
 
 // One pass of the server thread: creates, binds and listens on the
 // listening socket when it has none, then waits up to `acceptTimeoutMs` for
-// one connection. A failed socket, bind or listen closes and forgets the
-// socket, so the next pass starts afresh on the same port. Returns true when
-// a connection was accepted.
-bool acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs = 100);
+// a connection and takes every one already queued behind it. A failed
+// socket, bind or listen closes and forgets the socket, so the next pass
+// starts afresh on the same port.
+AcceptPass acceptLoop(NetServer& server, WORD port, DWORD acceptTimeoutMs = 100);

@@ -23,12 +23,32 @@ NetControl::~NetControl() {
 void NetControl::addValue(NetValueBase* value) {
   std::lock_guard lock(m_lock);
   m_netValue.push_back(value);
+  m_byIdStale = true;
 }
 
 void NetControl::removeValue(NetValueBase* value) {
   std::lock_guard lock(m_lock);
   auto it = std::find(m_netValue.begin(), m_netValue.end(), value);
   if (it != m_netValue.end()) m_netValue.erase(it);
+  m_byIdStale = true;
+}
+
+void NetControl::valueIdChanged() {
+  std::lock_guard lock(m_lock);
+  m_byIdStale = true;
+}
+
+NetValueBase* NetControl::receiverOf(int id) {
+  if (m_byIdStale) {
+    m_byId.assign(net::kValueIdCount, nullptr);
+    for (NetValueBase* v : m_netValue) {
+      const int valueId = v->getId();
+      if (valueId >= 0 && valueId < net::kValueIdCount && !m_byId[static_cast<std::size_t>(valueId)])
+        m_byId[static_cast<std::size_t>(valueId)] = v;
+    }
+    m_byIdStale = false;
+  }
+  return id >= 0 && id < net::kValueIdCount ? m_byId[static_cast<std::size_t>(id)] : nullptr;
 }
 
 NetValueBase* NetControl::getValueId(int id) const {
@@ -163,12 +183,7 @@ int NetControl::onReceive(const std::uint8_t* data, int length) {
         break;
       }
       default: {
-        NetValueBase* value = nullptr;
-        for (NetValueBase* v : m_netValue)
-          if (v->getId() == id) {
-            value = v;
-            break;
-          }
+        NetValueBase* value = receiverOf(id);
         if (!value) {
           g_log.printf("value not present: %d\n", id);
           break;

@@ -38,6 +38,9 @@ class NetControl : public NetClient {
   // hands it what arrived. A registered value takes it to change what that
   // reads: its id and its check.
   std::unique_lock<CriticalSection> lockValues() const { return std::unique_lock(m_lock); }
+  // A registered value took its id (NetValue::init): received messages
+  // find it by that id from now on.
+  void valueIdChanged();
 
   // Sends every dirty value (one send for all) and commits every value.
   // Does nothing while not connected.
@@ -96,6 +99,9 @@ class NetControl : public NetClient {
   template <class Ready>
   bool waitFor(Ready ready, DWORD timeoutMs);
   void resetSession();
+  // The value a received message with this id goes to, or null (under the
+  // lock).
+  NetValueBase* receiverOf(int id);
 
   // Gives up on a peer that does not take the bytes in time.
   bool sendBytes(const std::uint8_t* data, std::size_t size);
@@ -105,6 +111,10 @@ class NetControl : public NetClient {
   mutable CriticalSection m_lock;
   std::condition_variable_any m_replied;
   std::vector<NetValueBase*> m_netValue;
+  // The first registered value of each id, so a received message finds its
+  // value at once however many are registered; rebuilt when stale.
+  std::vector<NetValueBase*> m_byId;
+  bool m_byIdStale = true;
   std::atomic<int> m_state{kStateInitial};
   net::MessageQueue m_queue;
   net::MessageWriter m_writeData;

@@ -118,6 +118,7 @@ class NetValue final : public NetValueBase {
     ENGINE_ASSERT(isSendableNetId(id) && "net id out of range");
     const auto lock = m_control.lockValues();
     m_id = id;
+    m_control.valueIdChanged();
   }
 
   // Stores a different value and, when changes are sent, marks it dirty.

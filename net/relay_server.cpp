@@ -12,24 +12,9 @@ namespace GameDaemon {
 
 namespace {
 
-// Unsent bytes one player may have waiting before it is dropped: a player
-// that stops reading must not make the relay hold everyone's traffic for it
-// without bound. Far above what a frame of updates needs.
-constexpr std::size_t kMaxQueuedBytes = 1u << 20;
-// A sender with more than this waiting in another player's backlog, and
-// more than half of that backlog, is read more slowly until it drains.
-constexpr std::size_t kSenderShareBytes = 64 * 1024;
-// A backlog past this is full: senders to it wait while its player reads.
-constexpr std::size_t kFullQueueBytes = kMaxQueuedBytes / 4;
-// A player whose writer handed nothing to its socket for this long has
-// stopped reading, for back-pressure.
-constexpr auto kStalledAfter = std::chrono::milliseconds(50);
 // The kernel's send buffer of each player's socket, kept small so a backlog
 // shows in the relay (where back-pressure sees it), not in the kernel.
 constexpr int kSocketSendBuffer = 64 * 1024;
-// The writer hands the queue to the socket in pieces of this size, each
-// with its own send timeout: a peer must take at least this much per timeout.
-constexpr std::size_t kWritePiece = 64 * 1024;
 // Value bytes a connection without a seat may send (all dropped) before it
 // is taken for a flooder and dropped.
 constexpr std::size_t kMaxUnseatedBytes = 64 * 1024;
@@ -121,6 +106,7 @@ int GameServerConnection::onReceive(const std::uint8_t* data, int length) {
   if (!isConnected() || length <= 0) return length;
   m_queue.append(data, static_cast<std::size_t>(length));
   m_relayedInChunk = false;
+  m_valueBytes = 0;
   After after = After::Continue;
   for (;;) {
     const MessageQueue::Front front = m_queue.front();
@@ -137,8 +123,12 @@ int GameServerConnection::onReceive(const std::uint8_t* data, int length) {
     // (it may change who the others are) or the end of the chunk; the bytes
     // on each socket are the same as one send per message.
     if (isValueUpdate(id)) {
-      if (m_seated) {
+      if (m_seated) m_valueBytes += static_cast<std::size_t>(m_queue.readLen());
+      if (m_seated && m_server.mayWrite(m_slot, id)) {
         relayValue(id);
+      } else if (m_seated) {
+        // Another seat's value: believed by nobody, stored for nobody.
+        ++m_server.m_refusedMessages;
       } else {
         // Nobody may write the game's values without a seat in it.
         ++m_server.m_refusedMessages;
@@ -168,8 +158,9 @@ int GameServerConnection::onReceive(const std::uint8_t* data, int length) {
   if (after == After::Close) {
     drainOut();
     close();
-  } else if (m_relayedInChunk) {
-    waitForRoom();
+  } else {
+    if (m_relayedInChunk) waitForRoom();
+    throttle();
   }
   return length;
 }
@@ -185,7 +176,12 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
     case net::kHost: {
       // A connection being ended (evicted, dropped) takes no seat.
       if (m_dropped.load()) return After::Close;
-      if (s.m_players[0]) {
+      // The game hosts its own relay through 127.0.0.1; another machine
+      // may only join, or the first to reach the port would lead every
+      // game here.
+      const bool local = peerAddress() == wsa::htonl(INADDR_LOOPBACK_WS);
+      if (!local) ++s.m_refusedMessages;
+      if (s.m_players[0] || !local) {
         m_writeData.begin(net::kRefused);
         sendToSelf();
         return After::Close;
@@ -291,7 +287,7 @@ void GameServerConnection::relayValue(std::uint16_t id) {
   const std::uint8_t* message = m_queue.messageData();
   const int length = m_queue.readLen();
   // Past the store's bound the update is still relayed, only not stored.
-  m_server.m_store.store(id, message + net::kHeaderSize, static_cast<std::size_t>(length - net::kHeaderSize));
+  m_server.m_store.store(id, message + net::kHeaderSize, static_cast<std::size_t>(length - net::kHeaderSize), m_slot);
   m_relay.insert(m_relay.end(), message, message + length);
   ++m_server.m_relayedUpdates;
   if (m_relay.size() >= 64 * 1024) flushRelay(false);
@@ -309,182 +305,6 @@ void GameServerConnection::flushRelay(bool now) {
   }
   m_relay.clear();
   m_relayedInChunk = true;
-}
-
-void GameServerConnection::queueOut(const std::uint8_t* data, std::size_t size, int from, bool wakeWriter) {
-  {
-    std::lock_guard out(m_outMutex);
-    if (m_writerStop || m_writerDead || size == 0) return;
-    // The server's own replies may pass the limit when nothing else waits
-    // (a dump can be large), never pile up beyond it.
-    if (m_backlog.load() + size <= kMaxQueuedBytes || (from < 0 && m_backlog.load() == 0)) {
-      m_out.append(data, size, from);
-      m_backlog += size;
-      m_unsent += size;
-      if (from >= 0) m_backlogFrom[from] += size;
-      if (wakeWriter) m_outChanged.notify_all();
-      return;
-    }
-  }
-  // Dropping part of a stream would leave the player with broken messages.
-  drop("too much unsent data");
-}
-
-void GameServerConnection::queueDump(std::shared_ptr<ValueDump> dump) {
-  {
-    std::lock_guard out(m_outMutex);
-    if (m_writerStop || m_writerDead || !dump) return;
-    const std::size_t size = dump->size();
-    const bool counted = m_uncountedDumps > 0;
-    if (!counted || m_backlog.load() + size <= kMaxQueuedBytes) {
-      m_out.appendDump(std::move(dump), counted);
-      m_unsent += size;
-      if (counted)
-        m_backlog += size;
-      else
-        ++m_uncountedDumps;
-      return;
-    }
-  }
-  drop("too much unsent data");
-}
-
-void GameServerConnection::accountSent(OutQueue& batch, std::size_t count) {
-  if (count == 0) return;
-  m_lastWrite = Clock::now().time_since_epoch().count();
-  m_unsent -= count;
-  bool dumpDone = false;
-  batch.consume(count, [&](const OutQueue::Run& run, std::size_t n, bool finished) {
-    if (run.counted) m_backlog -= n;
-    if (run.from >= 0) m_backlogFrom[run.from] -= n;
-    dumpDone = dumpDone || (finished && run.dump && !run.counted);
-  });
-  if (dumpDone) {
-    std::lock_guard out(m_outMutex);
-    if (m_uncountedDumps > 0) --m_uncountedDumps;
-  }
-}
-
-void GameServerConnection::writeFailed() {
-  shutdownSocket();
-  std::lock_guard out(m_outMutex);
-  m_writerDead = true;
-  m_out.clear();
-  m_uncountedDumps = 0;
-  m_backlog = 0;
-  m_unsent = 0;
-  for (auto& share : m_backlogFrom) share = 0;
-  m_outChanged.notify_all();
-}
-
-void GameServerConnection::writeLoop() {
-  OutQueue batch;
-  for (;;) {
-    {
-      std::unique_lock out(m_outMutex);
-      m_outChanged.wait(out, [this] { return m_writerStop || m_writerDead || !m_out.empty(); });
-      if (m_writerStop || m_writerDead) return;
-    }
-    std::lock_guard sending(m_sendMutex);
-    {
-      std::lock_guard out(m_outMutex);
-      if (m_writerStop || m_writerDead) return;
-      batch.clear();
-      batch.swap(m_out);
-    }
-    while (!batch.empty()) {
-      // A dump goes out in pieces like everything else, each within the
-      // send timeout.
-      const auto [data, size] = batch.next(kWritePiece);
-      const int piece = static_cast<int>(size);
-      if (send(data, piece, m_server.m_sendTimeoutMs.load()) != piece) {
-        // A peer that takes its messages too slowly delays only itself: it
-        // is dropped rather than left with a broken stream.
-        if (wsa::WSAGetLastError() == WSAETIMEDOUT) drop("send timed out");
-        writeFailed();
-        return;
-      }
-      accountSent(batch, size);
-    }
-    std::lock_guard out(m_outMutex);
-    m_outChanged.notify_all();  // drainOut looks again
-  }
-}
-
-void GameServerConnection::sendQueuedNow() {
-  std::unique_lock sending(m_sendMutex, std::try_to_lock);
-  if (!sending.owns_lock()) {
-    // Someone is sending on this socket; the writer takes what is left.
-    m_outChanged.notify_all();
-    return;
-  }
-  OutQueue batch;
-  {
-    std::lock_guard out(m_outMutex);
-    if (m_writerStop || m_writerDead || m_out.empty()) return;
-    batch.swap(m_out);
-  }
-  while (!batch.empty()) {
-    const auto [data, size] = batch.next(kMaxQueuedBytes);
-    const int sent = sendNow(data, static_cast<int>(size));
-    if (sent < 0) {
-      writeFailed();
-      return;
-    }
-    accountSent(batch, static_cast<std::size_t>(sent));
-    if (static_cast<std::size_t>(sent) < size) break;
-  }
-  if (batch.empty()) return;
-  // The rest goes out first, by the writer.
-  std::lock_guard out(m_outMutex);
-  if (m_writerStop || m_writerDead) return;
-  m_out.prepend(batch);
-  m_outChanged.notify_all();
-}
-
-void GameServerConnection::sendPending() {
-  for (GameServerConnection* p : m_pending) {
-    p->sendQueuedNow();
-    --p->m_pins;
-  }
-  m_pending.clear();
-  if (m_selfPending) {
-    m_selfPending = false;
-    sendQueuedNow();
-  }
-}
-
-void GameServerConnection::drainOut() {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(m_server.m_sendTimeoutMs.load()) * 2;
-  std::unique_lock out(m_outMutex);
-  m_outChanged.wait_until(out, deadline, [this] { return m_writerStop || m_writerDead || m_unsent.load() == 0; });
-}
-
-void GameServerConnection::waitForRoom() {
-  GameServer& s = m_server;
-  for (;;) {
-    {
-      std::lock_guard lock(s.m_lock);
-      if (s.m_stopping || !m_seated) return;
-      const auto stalledSince =
-          Clock::now().time_since_epoch().count() - std::chrono::duration_cast<Clock::duration>(kStalledAfter).count();
-      bool full = false;
-      for (const GameServerConnection* p : s.m_players) {
-        if (!p || p == this) continue;
-        const std::size_t share = p->m_backlogFrom[m_slot].load(), backlog = p->backlog();
-        if (share == 0) continue;
-        // A backlog that is mostly others' at a player that stopped reading
-        // is that player's slowness: it is dropped at its limit instead.
-        const bool reading = p->m_lastWrite.load() > stalledSince;
-        full = full || (share > kSenderShareBytes && 2 * share > backlog) || (backlog > kFullQueueBytes && reading);
-      }
-      if (!full) return;
-    }
-    // The backlogs drain, or their players are dropped within the send
-    // timeout, so the wait is bounded.
-    if (peerGone()) return;
-    Sleep(2);
-  }
 }
 
 GameServerConnection::After GameServerConnection::waitInBarrier(std::uint32_t token,
@@ -553,8 +373,10 @@ bool GameServerConnection::dropLaggards(std::uint32_t token) {
     else
       ++lagging;
   }
-  const bool hostWaits = s.m_players[0] && s.m_players[0]->m_barrierToken == token;
-  if (waiting < lagging || (waiting == lagging && !hostWaits)) return false;
+  const GameServerConnection* host = s.m_players[0];
+  const bool hostWaits = host && host->m_barrierToken == token && !host->m_barrierReleased;
+  if (host && !hostWaits) return false;
+  if (waiting < lagging || (waiting == lagging && !host)) return false;
   for (GameServerConnection*& p : s.m_players) {
     if (!p || (p->m_barrierToken == token && !p->m_barrierReleased)) continue;
     // The seat is freed now, so the waiters are released at once; the
@@ -580,6 +402,9 @@ void GameServerConnection::onDisconnect() {
   for (auto& p : s.m_players)
     if (p == this) p = nullptr;
   if (m_seated) {
+    // Unlocked, nobody is told; the next players must not get what this
+    // one left behind.
+    if (!s.m_locked) s.m_store.forget(m_slot);
     if (m_slot == 0 || s.m_locked) {
       net::MessageWriter notice;
       notice.begin(net::kLeave);
@@ -600,7 +425,19 @@ void GameServerConnection::onDisconnect() {
 
 // --- GameServer ---
 
-GameServer::GameServer() = default;
+GameServer::GameServer() { m_owners.fill(kAnySeat); }
+
+void GameServer::setValueOwners(const ValueOwners& owners) {
+  std::lock_guard lock(m_lock);
+  m_owners = owners;
+}
+
+bool GameServer::mayWrite(int slot, std::uint16_t id) const {
+  if (id >= m_owners.size()) return false;
+  const int owner = m_owners[id];
+  if (owner < 0 || owner == slot) return true;
+  return slot == 0 && (owner >= kMaxPlayers || !m_players[owner]);
+}
 
 std::unique_ptr<NetServerConnection> GameServer::createConnection(SOCKET s) {
   return std::make_unique<GameServerConnection>(*this, s);
@@ -684,11 +521,12 @@ DWORD serverThreadProc(GameServer& server, WORD port, const std::atomic<bool>& r
   bool reported = false;
   while (running.load()) {
     server.closeIdleConnections();
-    if (acceptLoop(server, port)) continue;
+    const AcceptPass pass = acceptLoop(server, port);
+    if (pass != AcceptPass::Failed) continue;
     if (server.getSocket() != INVALID_SOCKET) {
-      // No one came this pass; a failing accept (out of descriptors, say)
-      // must not spin.
-      if (wsa::WSAGetLastError() != WSAETIMEDOUT) Sleep(10);
+      // A failing accept (out of descriptors, say) must not spin; a
+      // connection turned away is no failure and costs no wait.
+      Sleep(10);
       continue;
     }
     if (!reported) {

@@ -5,6 +5,7 @@
 // until all have reached the same token.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -25,6 +26,20 @@ namespace GameDaemon {
 
 inline constexpr WORD kRelayPort = 12726;
 inline constexpr int kMaxPlayers = net::kPlayerSlots;
+
+// Who may send each value id in the game played on the relay: any seated
+// player (kAnySeat), or only the seat that owns the value. A value owned by
+// a seat nobody holds (an empty seat, or a seat number past the table, such
+// as a computer driver's) is the host's: the host writes whatever no player
+// does.
+inline constexpr std::int8_t kAnySeat = -1;
+using ValueOwners = std::array<std::int8_t, net::kValueIdCount>;
+
+// Value bytes a seat may send per second, held to by reading it more
+// slowly: a few times what a race sends (about 90 KB/s from the host, which
+// drives the computer karts too), so no honest player waits for it, while a
+// flooder can no longer make every machine handle far more than a race.
+inline constexpr std::size_t kSeatBytesPerSecond = 256 * 1024;
 
 class GameServer;
 using Clock = std::chrono::steady_clock;
@@ -73,7 +88,9 @@ class GameServerConnection : public NetServerConnection {
   // waiters go on. Only a seated waiter may do that, and only when the
   // waiters are more than the laggards, or as many with the host among
   // them: one peer alone in a barrier nobody else enters cannot have
-  // everyone else dropped. False when it may not.
+  // everyone else dropped. The host is never dropped as a laggard: nothing
+  // in the game sends a barrier, so players waiting in one must not be
+  // able to end the host's game (and take its slot). False when it may not.
   bool dropLaggards(std::uint32_t token);
   // Queues the message in m_writeData for this connection's own peer.
   void sendToSelf();
@@ -121,6 +138,10 @@ class GameServerConnection : public NetServerConnection {
   // stopped reading holds up nobody but a flooder. Without the server's
   // lock.
   void waitForRoom();
+  // Holds this seat to the server's rate: once the value bytes it sent
+  // pass what the rate allows (a second's worth may come at once), its
+  // receive thread waits before reading on. Without the server's lock.
+  void throttle();
   // Drops the connection for misbehaving (counted once).
   void drop(const char* why);
   // Ends a connection without a seat to make room in a full table; the
@@ -144,6 +165,11 @@ class GameServerConnection : public NetServerConnection {
   bool m_selfPending = false;
   bool m_relayedInChunk = false;
   std::size_t m_unseatedBytes = 0;
+  // Value bytes of the chunk being handled, and what the rate still allows
+  // (negative: owed) as of m_allowanceAt.
+  std::size_t m_valueBytes = 0;
+  double m_allowance = 0;
+  Clock::time_point m_allowanceAt;
 
   // Held by whoever hands bytes to this socket: the writer, or another
   // connection's thread sending a relay at once.
@@ -196,6 +222,12 @@ class GameServer : public NetServer {
   void setIdleTimeout(DWORD ms) { m_idleTimeoutMs = ms; }
   void setBarrierTimeout(DWORD ms) { m_barrierTimeoutMs = ms; }
   void setSendTimeout(DWORD ms) { m_sendTimeoutMs = ms; }
+  // The owners of the game's values; until set, every value is open to any
+  // seated player.
+  void setValueOwners(const ValueOwners& owners);
+  // Value bytes per second each seat may send (kSeatBytesPerSecond); 0
+  // lets every seat send as fast as it can.
+  void setSeatRate(std::size_t bytesPerSecond) { m_seatRate = bytesPerSecond; }
 
   // Snapshots for tracing and tests, taken under the lock.
   int occupiedSlots();
@@ -209,7 +241,9 @@ class GameServer : public NetServer {
   std::uint64_t droppedConnections() const { return m_droppedConnections.load(); }
   std::uint64_t droppedMessages() const { return m_droppedMessages.load(); }
   // Messages a peer had no right to send, dropped: replies 3, 4 and 9, a
-  // lock from anyone but the host, values from a connection without a seat.
+  // lock from anyone but the host, a host request from another machine,
+  // values from a connection without a seat or from a seat that does not
+  // own them.
   std::uint64_t refusedMessages() const { return m_refusedMessages.load(); }
   // Updates relayed (one per value message received from a player).
   std::uint64_t relayedUpdates() const { return m_relayedUpdates.load(); }
@@ -223,6 +257,8 @@ class GameServer : public NetServer {
  private:
   friend class GameServerConnection;
   int occupiedLocked() const;
+  // Whether seat `slot` may send value `id` (under the lock).
+  bool mayWrite(int slot, std::uint16_t id) const;
 
   // One lock serialises all message handling of all connections. Nothing
   // is sent while it is held: sends go through each connection's writer.
@@ -231,9 +267,11 @@ class GameServer : public NetServer {
   GameServerConnection* m_players[kMaxPlayers] = {};
   bool m_locked = false;
   ValueStore m_store;
+  ValueOwners m_owners;
   bool m_stopping = false;
   std::vector<GameServerConnection*> m_barrierWaiters;
   std::atomic<DWORD> m_idleTimeoutMs{5000}, m_barrierTimeoutMs{60000}, m_sendTimeoutMs{2000};
+  std::atomic<std::size_t> m_seatRate{kSeatBytesPerSecond};
   std::atomic<std::uint64_t> m_droppedConnections{0}, m_droppedMessages{0}, m_refusedMessages{0}, m_relayedUpdates{0},
       m_evictedConnections{0};
 };

@@ -1,6 +1,7 @@
 // The relay's bounded value store and its shared dump.
 #include "net/value_store.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace GameDaemon {
@@ -24,13 +25,14 @@ const std::uint8_t* ValueDump::data() {
   return m_messages.data();
 }
 
-ValueStore::ValueStore() : m_values(net::kValueIdCount) {}
+ValueStore::ValueStore() : m_values(net::kValueIdCount), m_writers(net::kValueIdCount, -1) {}
 
-bool ValueStore::store(std::uint16_t id, const std::uint8_t* data, std::size_t size) {
+bool ValueStore::store(std::uint16_t id, const std::uint8_t* data, std::size_t size, int writer) {
   if (id >= m_values.size()) return false;
   StoredValue& slot = m_values[id];
   m_total -= slot.size;
   slot = StoredValue();
+  m_writers[id] = static_cast<std::int8_t>(writer >= 0 && writer < 128 ? writer : -1);
   m_dump.reset();
   // Payloads come from whole messages, so they always fit the size field.
   if (size == 0 || size >= net::kMaxMessageLength) return size == 0;
@@ -43,7 +45,19 @@ bool ValueStore::store(std::uint16_t id, const std::uint8_t* data, std::size_t s
   return true;
 }
 
+void ValueStore::forget(int writer) {
+  if (writer < 0) return;
+  for (std::size_t id = 0; id < m_values.size(); ++id) {
+    if (m_writers[id] != writer) continue;
+    m_total -= m_values[id].size;
+    m_values[id] = StoredValue();
+    m_writers[id] = -1;
+    m_dump.reset();
+  }
+}
+
 void ValueStore::clear() {
+  std::fill(m_writers.begin(), m_writers.end(), static_cast<std::int8_t>(-1));
   for (StoredValue& v : m_values) v = StoredValue();
   m_total = 0;
   m_dump.reset();

@@ -53,11 +53,16 @@ class ValueStore {
  public:
   ValueStore();
 
-  // Makes the payload the id's last one. False when it would take the store
-  // past kMaxStoredBytes: it is not stored, and the id's earlier payload is
-  // forgotten too, so that no dump hands out a value the players have
-  // moved past. An empty payload leaves the id without a value.
-  bool store(std::uint16_t id, const std::uint8_t* data, std::size_t size);
+  // Makes the payload the id's last one, sent by seat `writer` (-1: none
+  // named). False when it would take the store past kMaxStoredBytes: it is
+  // not stored, and the id's earlier payload is forgotten too, so that no
+  // dump hands out a value the players have moved past. An empty payload
+  // leaves the id without a value.
+  bool store(std::uint16_t id, const std::uint8_t* data, std::size_t size, int writer = -1);
+  // Forgets every value whose last payload came from seat `writer`: a
+  // player that left takes its values with it, so they neither fill the
+  // store for the players after it nor reach their dumps.
+  void forget(int writer);
   void clear();
   std::vector<std::uint8_t> value(int id) const;
   std::size_t totalBytes() const { return m_total; }
@@ -68,6 +73,7 @@ class ValueStore {
 
  private:
   std::vector<StoredValue> m_values;
+  std::vector<std::int8_t> m_writers;  // by id, -1 for none named
   std::size_t m_total = 0;
   std::shared_ptr<ValueDump> m_dump;
 };

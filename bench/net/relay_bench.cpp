@@ -18,7 +18,8 @@
 //                                default 5), lockstep and full-speed runs,
 //                                then the 60 Hz and full-speed runs with
 //                                three players, quiet and under attack (see
-//                                Attackers); each prints relayed updates/s,
+//                                Attackers; full speed lifts the rate a
+//                                seat is held to); each prints relayed updates/s,
 //                                the longest wait for the server's lock and
 //                                the peak live heap
 //   relay_bench --soak [seconds] 60 Hz with the fifth player leaving and
@@ -215,8 +216,12 @@ void clearSendTimes(int from, int to) {
 // - a seated peer that asks for the dump and never reads, back whenever it
 //   is dropped;
 // - 16 seatless peers from four addresses of their own that keep asking
-//   for the dump and never read, back whenever they are closed.
+//   for the dump and never read, back whenever they are closed;
+// - one address flooding connections: it holds the eight it may and opens
+//   (and at once closes) 600 more a second.
 // The seated ones take the seats the three honest players leave free.
+// Meanwhile a newcomer from an address of its own asks to join every
+// 200 ms; how long its answer (a seat or a refusal) takes is noted.
 class Attackers {
  public:
   explicit Attackers(WORD port) {
@@ -266,6 +271,30 @@ class Attackers {
       }
     });
     m_threads.emplace_back([this, port] {
+      std::vector<std::unique_ptr<RawPeer>> held;
+      for (int i = 0; i < 8; ++i) held.push_back(std::make_unique<RawPeer>(port, "127.0.0.15"));
+      // 600 a second, as the attack that once kept newcomers out for
+      // seconds; the sockets it leaves waiting to close bound it there.
+      RawPeer peer;
+      for (auto next = Clock::now(); !m_stop.load(); std::this_thread::sleep_until(next += kFloodPeriod))
+        if (peer.connect(port, "127.0.0.15")) ++m_floodConnections;
+    });
+    m_threads.emplace_back([this, port] {
+      while (!m_stop.load()) {
+        RawPeer newcomer(port, "127.0.0.16");
+        const auto asked = Clock::now();
+        if (newcomer.send(net::kJoin)) {
+          auto m = newcomer.next(5000);
+          const bool answered = m && (m->id == net::kAccepted || m->id == net::kRefused);
+          std::lock_guard lock(m_joinMutex);
+          m_joinMs.push_back(answered ? std::chrono::duration<double, std::milli>(Clock::now() - asked).count()
+                                      : 5000.0);
+        }
+        newcomer.close();
+        Sleep(200);
+      }
+    });
+    m_threads.emplace_back([this, port] {
       static const char* const kFrom[] = {"127.0.0.10", "127.0.0.11", "127.0.0.12", "127.0.0.13"};
       std::vector<std::unique_ptr<RawPeer>> peers;
       for (int i = 0; i < 16; ++i) peers.push_back(std::make_unique<RawPeer>(port, kFrom[i % 4]));
@@ -284,12 +313,21 @@ class Attackers {
   }
   std::uint64_t floods() const { return m_floods.load(); }
   std::uint64_t seatedRequests() const { return m_seatedRequests.load(); }
+  std::uint64_t floodConnections() const { return m_floodConnections.load(); }
+  // How long each newcomer's join took to be answered, in ms (5000: never).
+  std::vector<double> joinTimes() {
+    std::lock_guard lock(m_joinMutex);
+    return m_joinMs;
+  }
 
  private:
+  static constexpr auto kFloodPeriod = std::chrono::microseconds(1667);
   // 1045 values of 1000 bytes fill the store to just under 1 MB.
   static constexpr int kStoredFrom = 200, kStoredValues = 1045;
   std::atomic<bool> m_stop{false}, m_stored{false};
-  std::atomic<std::uint64_t> m_floods{0}, m_seatedRequests{0};
+  std::atomic<std::uint64_t> m_floods{0}, m_seatedRequests{0}, m_floodConnections{0};
+  std::mutex m_joinMutex;
+  std::vector<double> m_joinMs;
   std::vector<std::thread> m_threads;
 };
 
@@ -418,6 +456,8 @@ double play(
 // schedule.
 struct Comparison {
   RunResult relay, echo;
+  std::vector<double> joinMs;  // under attack: each newcomer's wait for an answer
+  std::uint64_t floodConnections = 0;
 };
 
 // The heap the players' latency samples take: the benchmark's own, not the
@@ -477,6 +517,10 @@ Comparison runComparison(double seconds, int count, bool attack) {
   gauge.finish(*relay.server(), c.relay);
   collect(relayPlayers, c.relay);
   collect(echoPlayers, c.echo);
+  if (attackers) {
+    c.joinMs = attackers->joinTimes();
+    c.floodConnections = attackers->floodConnections();
+  }
   attackers.reset();
   for (auto& player : relayPlayers) player->control.leave();
   for (auto& player : echoPlayers) player->control.leave();
@@ -493,6 +537,9 @@ RunResult runRelay(double seconds, bool paced, bool soak, bool lockstep = false,
   RelayGauge gauge;
   GameDaemon::ServerThread relay(0);
   if (!relay.waitListening()) return result;
+  // Full speed measures what the relay can carry: every seat sends far
+  // beyond the rate a seat is held to in a game.
+  if (!paced) relay.server()->setSeatRate(0);
   std::vector<std::unique_ptr<Player>> players;
   // The soak leaves the fifth seat to the player that leaves and rejoins.
   if (!seatPlayers(players, relay.port(), soak ? kPlayers - 1 : count)) return result;
@@ -617,6 +664,8 @@ int main(int argc, char** argv) {
     Latencies echo, relay, byReceiver[kPlayers];
     std::vector<double> ratios;
     double relayedPerSecond = 0, lockWaitUs = 0, heapMB = 0;
+    Latencies joinMs;
+    std::uint64_t floodConnections = 0;
   } pools[3];
   for (int run = 1; run <= kRuns; ++run) {
     for (int k = 0; k < 3; ++k) {
@@ -636,6 +685,8 @@ int main(int argc, char** argv) {
       for (int p = 0; p < kPlayers; ++p) pool.byReceiver[p].add(c.relay.byReceiver[p]);
       pool.relayedPerSecond += c.relay.seconds > 0 ? static_cast<double>(c.relay.relayed) / c.relay.seconds / kRuns : 0;
       pool.lockWaitUs = std::max(pool.lockWaitUs, c.relay.lockWaitUs);
+      pool.joinMs.us.insert(pool.joinMs.us.end(), c.joinMs.begin(), c.joinMs.end());
+      pool.floodConnections += c.floodConnections;
       pool.heapMB = std::max(pool.heapMB, c.relay.heapMB);
     }
   }
@@ -660,6 +711,12 @@ int main(int argc, char** argv) {
                 echoP99 > 0 ? relayP99 / echoP99 : 0.0, pool.ratios.front(), pool.ratios.back());
     std::printf("  relayed updates %.0f/s, longest wait for the server's lock %.0f us, peak live heap %.1f MB\n",
                 pool.relayedPerSecond, pool.lockWaitUs, pool.heapMB);
+    if (!pool.joinMs.us.empty())
+      std::printf(
+          "  a newcomer's join answered in median %.1f ms, p99 %.1f ms, at worst %.1f ms (%zu joins; %llu "
+          "connections opened by the flooding address)\n",
+          pool.joinMs.percentile(0.5), pool.joinMs.percentile(0.99), pool.joinMs.percentile(1.0), pool.joinMs.us.size(),
+          static_cast<unsigned long long>(pool.floodConnections));
   }
   const double relayP99 = poolP99[0][0], echoP99 = poolP99[0][1];
   const double quietP99 = poolP99[1][0], attackP99 = poolP99[2][0];
@@ -695,5 +752,10 @@ int main(int argc, char** argv) {
       attackLockWaitUs, fullAttack.lockWaitUs, fullQuiet.lockWaitUs, attackLockWaitUs < 5000 ? "met" : "MISSED");
   std::printf("target live heap under attack under 64 MB above the quiet relay (%+.1f MB): %s\n", heapAboveQuiet,
               heapAboveQuiet < 64 ? "met" : "MISSED");
+  const double worstJoinMs = pools[2].joinMs.percentile(1.0);
+  std::printf(
+      "target a newcomer's join answered under attack and a connection flood within 100 ms (at worst %.1f ms): "
+      "%s\n",
+      worstJoinMs, worstJoinMs < 100 ? "met" : "MISSED");
   return 0;
 }

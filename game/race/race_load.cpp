@@ -134,10 +134,12 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
   const int language = settings.m_language >= 0 && settings.m_language <= 4 ? settings.m_language : 0;
   if (m_gui) m_texts = m_gui->loadTexts(archive, kTextFile, language);
 
-  // A network race needs this machine's seat: its slot is its record.
+  // A network race needs this machine's seat: its slot is its record, and
+  // its grid slot comes with it.
   if (settings.m_playType == 2) {
     const int slot = m_control.playerSlot();
     if (!m_control.seated() || slot < 0 || slot > 4) return fail(kLostConnectionText);
+    settings.m_player[slot].modify()->startPosition = Config::gridSlotOfSeat(slot);
   }
 
   m_kartCount = settings.m_game.get() == 0 ? 1 : kMaxKarts;
@@ -250,13 +252,17 @@ void Race::fillPlayerRecords() {
     settings.m_controlType[i] = kControlAI;
     computer[i] = true;
   }
-  // In a network race the players' grid slots came with their seats; the
-  // computer drivers take the slots left, so that no two karts share a start.
+  // In a network race each player's grid slot is its seat's, whatever its
+  // record says (a record claiming another's slot would put two karts on
+  // one start); the computer drivers take the slots left.
   if (settings.m_playType == 2) {
     bool slotTaken[kMaxKarts] = {};
     for (int i = 0; i < m_kartCount; ++i) {
-      const int slot = settings.m_player[i].get().startPosition;
-      if (!computer[i] && slot >= 0 && slot < kMaxKarts) slotTaken[slot] = true;
+      if (computer[i]) continue;
+      const int slot = Config::gridSlotOfSeat(i);
+      ConfigPlayer* r = settings.m_player[i].modify();
+      r->startPosition = r->position = slot;
+      slotTaken[slot] = true;
     }
     for (int i = 0; i < m_kartCount; ++i) {
       if (!computer[i]) continue;

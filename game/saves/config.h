@@ -119,6 +119,10 @@ class Config {
   // Records in use: those with a character other than -1.
   std::uint32_t countPlayers() const;
 
+  // A network race's grid slot of the player in `seat` (record `seat`):
+  // known from the seat alone, the host (seat 0) starting last.
+  static constexpr int gridSlotOfSeat(int seat) { return kPlayerCount - 1 - seat; }
+
   InputDevice* m_input;
 
   // The replicated race choice.

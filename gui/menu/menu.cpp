@@ -158,6 +158,7 @@ bool Menu::init(File* files, SoundDevice* sound, Config* config) {
   m_screens[kTwoPlayers] = std::make_unique<TwoPlayersScreen>(this);
   m_screens[kMultiplayerSelect] = std::make_unique<MultiplayerSelectScreen>(this);
   m_screens[kMultiplayer] = std::make_unique<MultiplayerScreen>(this);
+  static_cast<MultiplayerScreen*>(m_screens[kMultiplayer].get())->m_relay = m_relay;
   reportProgress(78);
   m_screens[kOptions] = std::make_unique<OptionsScreen>(m_gui, *this, optionsAdapter(), this);
   reportProgress(90);

@@ -24,6 +24,9 @@ class SoundBuffer;
 class SoundChannel;
 class SoundDevice;
 class TextTable;
+namespace GameDaemon {
+class GameServer;
+}
 
 // The screens reach the controller through the two interfaces it
 // implements (the help, credits, exit and language screens through
@@ -90,6 +93,9 @@ class Menu : public ScreenHost, public ScreenServices {
   RenderPipeline* m_pipeline;
   bool m_quit = false;
   bool m_startRace = false;
+  // This machine's own relay, whose seat table the lobby reads when it
+  // hosts (null: it cannot).
+  GameDaemon::GameServer* m_relay = nullptr;
   Timer m_timer;
   Config* m_config = nullptr;
   File* m_files = nullptr;

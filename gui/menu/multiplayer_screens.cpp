@@ -3,9 +3,11 @@
 #include <CEGUI/CEGUI.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 #include "game/saves/config.h"
 #include "gui/menu/menu.h"
@@ -25,9 +27,6 @@ constexpr DWORD kJoinTimeoutMs = 5000;
 constexpr std::uint32_t kTheirs = kNetAcceptReceived, kOurs = kNetSendChanges;
 
 int wrap(int v, int first, int last) { return v < first ? last : v > last ? first : v; }
-
-// The players' grid slots, from the back: the host starts last.
-int gridSlot(int seat) { return Config::kPlayerCount - 1 - seat; }
 
 // A push button that plays the click and then runs `action`.
 void onClick(Menu* menu, CEGUI::Window* button, std::function<void()> action) {
@@ -155,8 +154,24 @@ NetControl& MultiplayerScreen::net() const { return m_net ? *m_net : NetControl:
 int MultiplayerScreen::localSlot() const { return std::clamp(net().playerSlot(), 0, Config::kPlayerCount - 1); }
 
 void MultiplayerScreen::leave() {
-  net().leave();
+  // Unlocked, the relay tells nobody: the others learn it from the record,
+  // emptied before the link goes.
+  NetControl& control = net();
+  if (control.isConnected()) {
+    *config().m_player[localSlot()].modify() = Config::Player();
+    control.update();
+  }
+  control.leave();
   setResult(kResultBack);
+}
+
+void MultiplayerScreen::forgetEmptySeats() {
+  if (!m_isHost || !m_relay) return;
+  Config& c = config();
+  for (int i = 1; i < Config::kPlayerCount; ++i) {
+    if (c.m_player[i].get().character == -1 || m_relay->slotOccupied(i)) continue;
+    *c.m_player[i].modify() = Config::Player();
+  }
 }
 
 int MultiplayerScreen::localKartIndex() const {
@@ -197,7 +212,7 @@ void MultiplayerScreen::activate() {
   // The grid slot travels with the record from the first send: the host
   // gives its computer drivers the slots the players leave as soon as its
   // race loads, which may be before this machine's load sends anything.
-  mine.startPosition = gridSlot(own);
+  mine.startPosition = Config::gridSlotOfSeat(own);
   GuiHelper::hideModal(m_messageBox);
   for (CEGUI::Window** pair : {m_trackButtons, m_ccmButtons, m_lapsButtons})
     for (int side = 0; side < 2; ++side) pair[side]->setEnabled(m_isHost);
@@ -227,6 +242,7 @@ void MultiplayerScreen::refresh() {
   // The host's choice goes out every frame, so late joiners receive it.
   for (NetValue<int>* shared : {&c.m_ccm, &c.m_game, &c.m_track, &c.m_laps})
     if (shared->getFlags() & kNetSendChanges) shared->modify();
+  forgetEmptySeats();
   showRaceChoice();
   showRows();
   showOwnChoice();
@@ -334,9 +350,24 @@ void MultiplayerScreen::applySelection() {
     // their owners.
     if (i != own) continue;
     Config::Player& p = *c.m_player[i].modify();
-    p.startPosition = gridSlot(i);
+    p.startPosition = Config::gridSlotOfSeat(i);
     p.totalPoints = 0;
     p.totalTime = 0.0f;
   }
   c.m_isAuthority = m_isHost ? 1 : 0;
+  if (m_isHost) {
+    lockRelay();
+    forgetEmptySeats();
+  }
+}
+
+void MultiplayerScreen::lockRelay() {
+  if (!net().isConnected() || !net().setLocked(true) || !m_relay) return;
+  // The seat table is read only once the lock holds: a player leaving
+  // before it shows as an empty seat, one leaving after it is announced,
+  // and none slips between the two unnoticed. The relay runs in this
+  // process, so the lock takes a moment; the wait is bounded all the same.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (!m_relay->isLocked() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

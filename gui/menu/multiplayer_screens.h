@@ -54,7 +54,9 @@ class MultiplayerScreen : public GuiScreen {
   // The network race: game 1, play type 2, the host's laps, class and
   // track; this machine's record drives with the local bindings (control 0
   // on the host, 4 on a client), the others are remote (3); record i
-  // starts at 5 - i; only the host is the authority.
+  // starts at 5 - i; only the host is the authority. The host locks its
+  // relay here: from now on nobody joins, and a player leaving is
+  // announced to everyone.
   void applySelection() override;
 
   // This machine's record, its kart and character brought into 0..7, 0..5.
@@ -70,6 +72,9 @@ class MultiplayerScreen : public GuiScreen {
   // port; the control and settings default to the game's own.
   std::string m_address = "127.0.0.1";
   WORD m_port = GameDaemon::kRelayPort;
+  // The host's own relay: a record whose seat it holds empty is no player's
+  // (one that left without a word while the game was open).
+  GameDaemon::GameServer* m_relay = nullptr;
   NetControl* m_net = nullptr;
   Config* m_settings = nullptr;
   CEGUI::Window* m_startButton = nullptr;
@@ -98,6 +103,10 @@ class MultiplayerScreen : public GuiScreen {
   Config& config() const;
   NetControl& net() const;
   void leave();
+  // On the host, records of seats its relay holds empty become empty.
+  void forgetEmptySeats();
+  // On the host, locks its relay and waits (briefly) until the lock holds.
+  void lockRelay();
   void showRows();
   int localSlot() const;
   void showOwnChoice();

@@ -17,6 +17,7 @@
 #include "game/kart/kart_items.h"
 #include "game/kart/vehicle_client.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/race_value_owners.h"
 #include "net/relay_server.h"
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/network_race_machine.h"
@@ -49,6 +50,8 @@ class SampleNetworkRace : public ::testing::Test {
     engineSrand(1);
     ASSERT_NE(screen.pipeline(), nullptr);
     ASSERT_TRUE(relay.waitListening());
+    // The relay as the game runs it: each value only from its owner.
+    relay.server()->setValueOwners(raceValueOwners());
     host = std::make_unique<NetworkRaceMachine>(screen.pipeline(), clock, true);
     client = std::make_unique<NetworkRaceMachine>(screen.pipeline(), clock, false);
     ASSERT_TRUE(host->seat(relay.port()));
@@ -71,6 +74,7 @@ class SampleNetworkRace : public ::testing::Test {
   void TearDown() override {
     client.reset();
     host.reset();
+    EXPECT_EQ(relay.server()->refusedMessages(), 0u) << "an honest machine sent a value it does not own";
   }
 
   // The host's frame, then the client's; each waits for all the other
@@ -325,6 +329,7 @@ TEST_F(TwoProcessRace, BothMachinesWriteTheSameFinalPlaces) {
   ASSERT_NE(screen.pipeline(), nullptr);
   GameDaemon::ServerThread relay{0};
   ASSERT_TRUE(relay.waitListening());
+  relay.server()->setValueOwners(raceValueOwners());
   SteppedClock clock;
   NetworkRaceMachine host(screen.pipeline(), clock, true);
   ASSERT_TRUE(host.seat(relay.port()));

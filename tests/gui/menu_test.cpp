@@ -409,6 +409,22 @@ TEST_F(MenuTest, MainMenuReachesEveryOtherScreenAndBack) {
   g_exitLink.clear();
 }
 
+// Runs `frame` until `done` holds (5 s at most); whether it did.
+bool framesUntil(const std::function<void()>& frame, const std::function<bool()>& done) {
+  for (int i = 0; i < 500 && !done(); ++i) {
+    frame();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return done();
+}
+
+// A lobby button pressed as a click would, checked to be enabled.
+void press(CEGUI::Window* button) {
+  ASSERT_FALSE(button->isDisabled());
+  CEGUI::WindowEventArgs args(button);
+  button->fireEvent(CEGUI::PushButton::EventClicked, args, CEGUI::PushButton::EventNamespace);
+}
+
 // Two machines' lobbies on one relay: each with its own control and
 // settings, refreshed and updated frame by frame as the menu does.
 TEST_F(MenuTest, LobbyOfAHostAndAClient) {
@@ -435,18 +451,7 @@ TEST_F(MenuTest, LobbyOfAHostAndAClient) {
     hostNet.update();
     clientNet.update();
   };
-  auto until = [&](const std::function<bool()>& done) {
-    for (int i = 0; i < 500 && !done(); ++i) {
-      frame();
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-  };
-  auto press = [](CEGUI::Window* button) {
-    ASSERT_FALSE(button->isDisabled());
-    CEGUI::WindowEventArgs args(button);
-    button->fireEvent(CEGUI::PushButton::EventClicked, args, CEGUI::PushButton::EventNamespace);
-  };
+  auto until = [&](const std::function<bool()>& done) { return framesUntil(frame, done); };
   const TextTable& texts = menu->texts();
 
   // Alone, the host may not start, and its own ready never starts the race.
@@ -536,6 +541,105 @@ TEST_F(MenuTest, LobbyOfAHostAndAClient) {
   EXPECT_FALSE(client.m_messageBox->isVisible());
   client.refresh();
   EXPECT_NE(client.getResult(), 0);
+}
+
+// A host's lobby reads its relay's seat table: a player that went without
+// a word (the open game announces nobody) is no player, one that leaves
+// through the lobby empties its record first, and once the lobby hands
+// over to the race nobody joins and any departure is announced.
+TEST_F(MenuTest, AHostsLobbyForgetsPlayersThatWentAndLocksItsRelayAsItHandsOver) {
+  init();
+  GameDaemon::ServerThread relay(0);
+  ASSERT_TRUE(relay.waitListening());
+  NetControl hostNet, watcherNet;
+  Config hostSettings(nullptr, hostNet, Config::SavedFile::Ignore);
+  MultiplayerScreen host(menu.get());
+  host.m_net = &hostNet;
+  host.m_settings = &hostSettings;
+  host.m_port = relay.port();
+  host.m_relay = relay.server();
+  host.m_isHost = true;
+  host.activate();
+  ASSERT_TRUE(hostNet.seated());
+  press(host.m_kartButtons[1]);
+  // A machine that only watches the records, in seat 1.
+  Config watcher(nullptr, watcherNet, Config::SavedFile::Ignore);
+  ASSERT_EQ(watcherNet.joinGame("127.0.0.1", relay.port(), 3000), NetControl::JoinResult::Accepted);
+  for (auto& record : watcher.m_player) record.setFlags(kNetAcceptReceived);
+  for (NetValue<int>* choice : {&watcher.m_game, &watcher.m_track, &watcher.m_ccm, &watcher.m_laps})
+    choice->setFlags(kNetAcceptReceived);
+
+  // A client in seat 2, ready, as every machine sees it.
+  struct Client {
+    NetControl net;
+    Config settings{nullptr, net, Config::SavedFile::Ignore};
+    std::unique_ptr<MultiplayerScreen> lobby;
+  };
+  std::unique_ptr<Client> client;
+  auto frame = [&] {
+    host.refresh();
+    if (client) client->lobby->refresh();
+    hostNet.update();
+    watcherNet.update();
+    if (client) client->net.update();
+  };
+  auto seatReadyClient = [&] {
+    client = std::make_unique<Client>();
+    client->lobby = std::make_unique<MultiplayerScreen>(menu.get());
+    client->lobby->m_net = &client->net;
+    client->lobby->m_settings = &client->settings;
+    client->lobby->m_port = relay.port();
+    client->lobby->activate();
+    ASSERT_EQ(client->net.playerSlot(), 2);
+    press(client->lobby->m_kartButtons[1]);
+    press(client->lobby->m_startButton);
+    ASSERT_TRUE(framesUntil(
+        frame, [&] { return hostSettings.m_player[2].get().ready == 1 && watcher.m_player[2].get().ready == 1; }));
+    frame();  // the host's lobby looks at what came
+    EXPECT_FALSE(host.m_startButton->isDisabled());
+  };
+  auto dropClient = [&] {
+    client->lobby.reset();
+    client.reset();
+  };
+
+  // Gone without a word: its record stays ready on the others, but the host
+  // neither counts nor shows it, and may not start alone.
+  ASSERT_NO_FATAL_FAILURE(seatReadyClient());
+  client->net.disconnect();
+  dropClient();
+  ASSERT_TRUE(framesUntil(frame, [&] { return !relay.server()->slotOccupied(2); }));
+  frame();
+  EXPECT_EQ(hostSettings.m_player[2].get().character, -1);
+  EXPECT_EQ(host.m_nameTexts[2]->getText(), "");
+  EXPECT_TRUE(host.m_startButton->isDisabled());
+  hostSettings.m_player[0].modify()->ready = 1;
+  frame();
+  EXPECT_EQ(host.getResult(), GuiScreen::kNoResult) << "a race with a player that is gone";
+  hostSettings.m_player[0].modify()->ready = 0;
+  EXPECT_EQ(watcher.m_player[2].get().ready, 1);
+
+  // Leaving through the lobby: the others see the record emptied.
+  ASSERT_NO_FATAL_FAILURE(seatReadyClient());
+  press(client->lobby->m_backButton);
+  dropClient();
+  EXPECT_TRUE(framesUntil(frame, [&] { return watcher.m_player[2].get().character == -1; }));
+
+  // Everyone ready: the host's lobby hands over, and locks the relay.
+  ASSERT_NO_FATAL_FAILURE(seatReadyClient());
+  press(host.m_startButton);
+  ASSERT_TRUE(framesUntil(frame, [&] { return host.getResult() == GuiScreen::kResultOk; }));
+  // The lock holds by the time the lobby has handed over, so no player
+  // can leave between the last look at the seats and the lock unnoticed.
+  host.applySelection();
+  EXPECT_TRUE(relay.server()->isLocked());
+  NetControl late;
+  EXPECT_EQ(late.joinGame("127.0.0.1", relay.port(), 3000), NetControl::JoinResult::Refused);
+  client->net.leave();
+  EXPECT_TRUE(framesUntil(frame, [&] { return hostNet.getState() == NetControl::kStatePlayerLeft; }));
+  dropClient();
+  watcherNet.leave();
+  hostNet.leave();
 }
 
 }  // namespace

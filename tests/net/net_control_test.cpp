@@ -138,6 +138,28 @@ TEST_F(ScriptedServer, AJoinTakesOnlyARealSlotFromTheAnswerToItsOwnRequest) {
   EXPECT_EQ(m_control.playerSlot(), 0);
 }
 
+TEST_F(ScriptedServer, AMessageFindsItsValueAsValuesAreGivenIdsAndGoAway) {
+  // Looked up once before the value has its id, once after.
+  NetValue<int> late(m_control);
+  ASSERT_TRUE(sendAndWait(intMessage(21, 1)));
+  late.init(21, 0);
+  ASSERT_TRUE(sendAndWait(intMessage(21, 7)));
+  m_control.update();
+  EXPECT_EQ(late.get(), 7);
+  // A value that is gone receives nothing; the next one of its id does.
+  auto gone = std::make_unique<NetValue<int>>(m_control);
+  gone->init(23, 0);
+  ASSERT_TRUE(sendAndWait(intMessage(23, 2)));
+  gone.reset();
+  ASSERT_TRUE(sendAndWait(intMessage(23, 3)));
+  NetValue<int> again(m_control);
+  again.init(23, 0);
+  ASSERT_TRUE(sendAndWait(intMessage(23, 4)));
+  m_control.update();
+  EXPECT_EQ(again.get(), 4);
+  EXPECT_EQ(m_control.droppedMessages(), 0u);
+}
+
 // A value as big as a message allows, so a few updates fill the socket.
 class BigValue final : public NetValueBase {
  public:

@@ -244,11 +244,11 @@ TEST_F(Relay, AFloodOfConnectionsIsTurnedAwayBeyondTheLimit) {
 
 TEST_F(Relay, OneAddressHoldsAtMostEightConnections) {
   std::vector<std::unique_ptr<RawPeer>> peers;
-  for (int i = 0; i < 8; ++i) peers.push_back(std::make_unique<RawPeer>(port(), "127.0.0.1"));
+  for (int i = 0; i < 8; ++i) peers.push_back(std::make_unique<RawPeer>(port(), "127.0.0.2"));
   ASSERT_TRUE(eventually([&] { return server().connectionCount() == 8; }));
-  RawPeer ninth(port(), "127.0.0.1");
+  RawPeer ninth(port(), "127.0.0.2");
   EXPECT_TRUE(ninth.closedByPeer());
-  RawPeer elsewhere(port(), "127.0.0.2");
+  RawPeer elsewhere(port(), "127.0.0.1");
   EXPECT_EQ(seat(elsewhere, net::kHost), 0);
 }
 

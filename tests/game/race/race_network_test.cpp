@@ -11,6 +11,7 @@
 
 #include "game/kart/vehicle_client.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/race_value_owners.h"
 #include "input/input_device.h"
 #include "net/relay_server.h"
 #include "scene/scene_root.h"
@@ -27,6 +28,7 @@ class NetworkRace : public PipelineTest {
     PipelineTest::SetUp();
     build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
     ASSERT_TRUE(relay.waitListening());
+    relay.server()->setValueOwners(raceValueOwners());
     ASSERT_EQ(hostControl.hostGame("127.0.0.1", relay.port(), 3000), NetControl::JoinResult::Accepted);
     ASSERT_EQ(clientControl.joinGame("127.0.0.1", relay.port(), 3000), NetControl::JoinResult::Accepted);
     ASSERT_EQ(clientControl.playerSlot(), 1);
@@ -52,17 +54,17 @@ class NetworkRace : public PipelineTest {
     clientConfig.m_controlType[1] = 4;
     for (int i : {0, 2, 3, 4, 5}) clientConfig.m_player[i].setFlags(kNetAcceptReceived);
 
-    // The players' grid slots, where the computer drivers would sit.
+    // The client's record claims the host's grid slot.
     ConfigPlayer* mine = clientConfig.m_player[1].modify();
     mine->character = 1;
     mine->kart = 1;
-    mine->startPosition = 0;
+    mine->startPosition = Config::gridSlotOfSeat(0);
     clientControl.update();
     ASSERT_TRUE(hostControl.updateUntil([&] { return hostConfig.m_player[1].get().kart == 1; }, 3000));
     // The host's own record is on its way, its kart not chosen yet.
     ConfigPlayer* own = hostConfig.m_player[0].modify();
     own->character = 0;
-    own->startPosition = 3;
+    own->startPosition = Config::gridSlotOfSeat(0);
     hostControl.update();
     ASSERT_TRUE(clientControl.updateUntil([&] { return clientConfig.m_player[0].get().character == 0; }, 3000));
   }
@@ -132,9 +134,10 @@ TEST_F(NetworkRace, TheClientWaitsWhileTheHostTalksAndLoadsOnceEveryRecordHasCom
   EXPECT_NE(host->m_karts[1]->getClient(), nullptr);
   EXPECT_TRUE(host->m_karts[5]->controller()->isAI());
 
-  // The computer drivers take the grid slots the players left, in record
-  // order; both machines see the same grid.
-  const int expected[6] = {3, 0, 1, 2, 4, 5};
+  // Each player starts where its seat does, whatever its record claimed;
+  // the computer drivers take the slots left, in record order; both
+  // machines see the same grid.
+  const int expected[6] = {5, 4, 0, 1, 2, 3};
   std::set<int> slots;
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(hostConfig.m_player[i].get().startPosition, expected[i]) << "record " << i;
