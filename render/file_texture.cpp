@@ -20,15 +20,6 @@ namespace {
 TextureSource* g_textureSource = nullptr;
 File* g_textureSourceFile = nullptr;
 
-// One line in the log, then the report (which may show a box).
-void reportMissing(const char* format, const std::string& name) {
-  EngineString text = EngineString::format(format, name.c_str());
-  std::string line = text.c_str();
-  while (!line.empty() && line.back() == '\n') line.pop_back();
-  g_log.line(line.c_str());
-  reportError(format, name.c_str());
-}
-
 bool makeFolders(const std::string& path) {
   for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
     const std::string folder = path.substr(0, slash);
@@ -124,7 +115,7 @@ void FileTexture::load() {
     std::vector<std::uint8_t> bytes;
     RefPtr<FileData> data(source ? loadFileData((name + ".dds").c_str(), *source->file) : nullptr);
     if (data) bytes.assign(data->data(), data->data() + data->size());
-    if (!loadDds(bytes, false)) reportMissing("Loading texture \"%s\" from .dds-file failed!!!\n", name);
+    if (!loadDds(bytes, false)) reportRefusal("Loading texture \"%s\" from .dds-file failed!!!\n", name.c_str());
     return;
   }
   const std::string tag = cacheTag();
@@ -234,14 +225,14 @@ bool FileTexture::loadDds(const std::vector<std::uint8_t>& bytes, bool cached) {
 void FileTexture::loadPicture(const std::string& cachePath) {
   RefPtr<Image> picture(loadSourceImage());
   if (!picture || picture->pixelCount() == 0) {
-    reportMissing("Missing texture \"%s\" !!!\n", name);
+    reportRefusal("Missing texture \"%s\" !!!\n", name.c_str());
     return;
   }
   RefPtr<Image> alphaPicture;
   if (alphaTexture) {
     alphaPicture.reset(alphaTexture->loadSourceImage());
     if (!alphaPicture || alphaPicture->pixelCount() == 0) {
-      reportMissing("Missing alpha texture \"%s\" !!!\n", alphaTexture->name);
+      reportRefusal("Missing alpha texture \"%s\" !!!\n", alphaTexture->name.c_str());
       alphaPicture.reset();
     }
   }
