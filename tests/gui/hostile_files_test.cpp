@@ -43,9 +43,9 @@ void expectBounded(std::size_t fileBytes, const char* what, const std::function<
 
 // ---- generators ---------------------------------------------------------------
 
-// A document whose root holds `depth` nested elements.
-std::string deepXml(const std::string& root, int depth) {
-  std::string text = "<?xml version=\"1.0\" ?>\n<" + root + ">";
+// A document whose root holds `depth` nested elements, after `before`.
+std::string deepXml(const std::string& root, int depth, const std::string& before = "") {
+  std::string text = "<?xml version=\"1.0\" ?>\n<" + root + ">" + before;
   text.reserve(text.size() + static_cast<std::size_t>(depth) * 7);
   for (int i = 0; i < depth; ++i) text += "<Take>";
   return text;
@@ -122,26 +122,39 @@ TEST(XmlNesting, CountsElementsAsTheParserReadsThem) {
   EXPECT_FALSE(xmlNestingWithin("<a><b><c/></b><b><c><d>", 3));
   EXPECT_TRUE(xmlNestingWithin("</x></x><a><b></b></a>", 2)) << "stray end tags give no credit";
   EXPECT_FALSE(xmlNestingWithin("</x></x><a><b><c>", 2));
+  // Only a letter or "_" after the "<" starts an element (bytes from 127 up
+  // count as letters); any other "<" is an unknown node up to its first
+  // ">", whatever quotes it holds.
+  for (const char* unknown : {"< \"", "<\"", "<'", "<1", "<-", "<=\"", "<\t'"}) {
+    EXPECT_FALSE(xmlNestingWithin(std::string("<a>") + unknown + "><b><c>", 2)) << unknown;
+    EXPECT_TRUE(xmlNestingWithin(std::string("<a>") + unknown + "><b/>", 2)) << unknown;
+  }
+  EXPECT_FALSE(xmlNestingWithin("<a><_b><\xC3\xA9><\x7F>", 3));
 }
 
 // Nested 60,000 deep, any of the GUI's XML files crashed the parser; now
-// each is refused with a report, and a table of real depth still loads.
+// each is refused with a report, and a table of real depth still loads. So
+// are 40,000 levels behind a "<" and a quote, which the parser takes as an
+// unknown node up to its first ">".
 TEST(HostileXml, DeepTablesAndBrandingAreRefusedWithAReport) {
   g_messageLevel = 1;
   g_logMessages = true;
-  for (const char* table : {"Texts.xml", "IngameTexts.xml"}) {
-    MemoryFile files;
-    const std::string name = "D:\\Tamberlok/menu/" + std::string(table);
-    const std::string text = deepXml("Texts", 60000);
-    files.put(name, text);
-    expectBounded(text.size(), table, [&] {
-      g_lastMessage.clear();
-      TextTable texts(files, name.c_str());
-      return texts.getText(1).empty() &&
-             std::string(g_lastMessage.get().c_str()) == "\"" + name +
-                                                             "\": elements nested deeper than 256 levels; the text "
-                                                             "table is not read";
-    });
+  const std::pair<int, std::string> forms[] = {{60000, ""}, {40000, "< \"x\">"}, {40000, "<'>"}};
+  for (const auto& [depth, before] : forms) {
+    for (const char* table : {"Texts.xml", "IngameTexts.xml"}) {
+      MemoryFile files;
+      const std::string name = "D:\\Tamberlok/menu/" + std::string(table);
+      const std::string text = deepXml("Texts", depth, before);
+      files.put(name, text);
+      expectBounded(text.size(), table, [&] {
+        g_lastMessage.clear();
+        TextTable texts(files, name.c_str());
+        return texts.getText(1).empty() &&
+               std::string(g_lastMessage.get().c_str()) == "\"" + name +
+                                                               "\": elements nested deeper than 256 levels; the "
+                                                               "text table is not read";
+      });
+    }
   }
   MemoryFile files;
   files.put("real.xml", "<Texts><Take id=\"7\"><En>Seven</En></Take></Texts>");
@@ -149,16 +162,18 @@ TEST(HostileXml, DeepTablesAndBrandingAreRefusedWithAReport) {
   real.m_language = 1;
   EXPECT_EQ(real.getText(7), "Seven");
 
-  std::string branding = "<Branding><Screen Lang=\"De\" Show=\"True\"/>";
-  for (int i = 0; i < 60000; ++i) branding += "<Screen>";
-  expectBounded(branding.size(), "Branding_Demo.xml", [&] {
-    g_lastMessage.clear();
-    BrandingScreen screens[kBrandingLanguages];
-    readBranding(branding, screens);
-    return !screens[0].m_show && std::string(g_lastMessage.get().c_str()) ==
-                                     "\"Branding_Demo.xml\": elements nested deeper than 256 levels; the branding "
-                                     "file is not read";
-  });
+  for (const auto& [depth, before] : forms) {
+    std::string branding = "<Branding><Screen Lang=\"De\" Show=\"True\"/>" + before;
+    for (int i = 0; i < depth; ++i) branding += "<Screen>";
+    expectBounded(branding.size(), "Branding_Demo.xml", [&] {
+      g_lastMessage.clear();
+      BrandingScreen screens[kBrandingLanguages];
+      readBranding(branding, screens);
+      return !screens[0].m_show && std::string(g_lastMessage.get().c_str()) ==
+                                       "\"Branding_Demo.xml\": elements nested deeper than 256 levels; the "
+                                       "branding file is not read";
+    });
+  }
   g_messageLevel = 0;
   g_logMessages = false;
   g_lastMessage.clear();
