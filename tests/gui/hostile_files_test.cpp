@@ -276,6 +276,34 @@ TEST_F(HostileGuiTest, OversizedPicturesAreRefusedFromTheirHeader) {
   EXPECT_TRUE(gui->isImagesetPresent("Quillfen"));
 }
 
+// A 68-byte PNG of 4096 x 4096 whose data is 100 zero bytes passes the
+// header check, but the library's codec decodes nothing from it, and the
+// texture load threw out of the menu's start: it is reported and shows
+// blank like a refused picture.
+TEST_F(HostileGuiTest, APictureWhoseDataDoesNotDecodeShowsBlank) {
+  const std::vector<std::uint8_t> cut = writePngRows(4096, 4096, std::vector<std::uint8_t>(100, 0));
+  EXPECT_LT(cut.size(), 80u);
+  const auto files = guiFilesWith({{kMenu + "Cut.png", cut},
+                                   {kMenu + "Cut.imageset", bytesOf(imagesetOver("Cut", "Cut.png"))},
+                                   {kMenu + "Flat.png", writePngRows(2, 2, std::vector<std::uint8_t>(6, 0))},
+                                   {kMenu + "Flat.imageset", bytesOf(imagesetOver("Flat", "Flat.png"))}});
+  ASSERT_TRUE(start(*files));
+  for (const char* name : {"Cut", "Flat"}) {
+    SCOPED_TRACE(name);
+    g_lastMessage.clear();
+    expectBounded(cut.size(), name, [&] {
+      gui->loadImageset(std::string(name) + ".imageset");
+      return true;
+    });
+#ifndef TESSALINE_TEST_ASAN
+    gui->loadImageset(std::string(name) + ".imageset");  // the child loaded it
+#endif
+    EXPECT_TRUE(gui->isImagesetPresent(name));
+    EXPECT_EQ(gui->m_system->getRenderer()->getTexture(name).getSize(), CEGUI::Sizef(1, 1));
+  }
+  EXPECT_EQ(lastMessage(), "GUI picture of 2 x 2 refused: its data does not decode; it shows blank");
+}
+
 TEST(PictureSize, HeadersOfEveryKindTheCodecsRead) {
   auto sizeOf = [](const std::vector<std::uint8_t>& bytes) {
     const auto size = readPictureSize(bytes.data(), bytes.size());
