@@ -15,6 +15,7 @@
 #include "game/config.h"
 #include "gui/branding.h"
 #include "gui/credits_screen.h"
+#include "gui/end_screen.h"
 #include "gui/picture_codec.h"
 #include "gui/screen_host.h"
 #include "gui/text_table.h"
@@ -390,6 +391,25 @@ TEST_F(HostileCreditsTest, ManyOrLongLinesCostAScreenfulOfWindows) {
     }
     EXPECT_LE(held, 23u);
   }
+}
+
+// A credits or branding file past its size was dropped without a word.
+TEST_F(HostileCreditsTest, OversizedCreditsAndBrandingFilesAreReported) {
+  m_files.put(CreditsScreen::kFileName, std::string(CreditsScreen::kMaxFileBytes + 1, 'x'));
+  {
+    CreditsScreen credits(*this);
+    EXPECT_TRUE(credits.m_lines.empty());
+  }
+  EXPECT_EQ(takeMessage(),
+            "\"D:\\Tamberlok/menu/Credits.txt\": 1048577 bytes, more than the 1048576 it may have; it is not read");
+  m_files.put(EndScreen::kFileName, std::string(EndScreen::kMaxFileBytes + 1, ' '));
+  {
+    EndScreen end(*this);
+    EXPECT_FALSE(end.shouldShow());
+  }
+  EXPECT_EQ(takeMessage(),
+            "\"D:\\Tamberlok/menu/Branding_Demo.xml\": 1048577 bytes, more than the 1048576 it may "
+            "have; it is not read");
 }
 
 }  // namespace
