@@ -62,8 +62,11 @@ bool DiskFile::exists(const char* name) {
 bool DiskFile::tryOpen(const std::string& name) {
   const std::string path = toNativePath(name);
   int fd;
+  // Without O_NONBLOCK, opening a named pipe waits for a writer, for ever;
+  // with it, the pipe opens at once and is refused below. Reads of a
+  // regular file never wait either way.
   do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
   struct stat info {};

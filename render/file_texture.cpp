@@ -6,9 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "foundation/replacing_file.h"
 #include "foundation/report.h"
@@ -26,6 +25,38 @@ bool makeFolders(const std::string& path) {
     if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
   }
   return true;
+}
+
+// The largest cache file this device's textures make: the header (with
+// room for the longer form) and the whole chain of the largest level the
+// device takes, at four bytes a texel (the picture path asks for formats of
+// at most eight bits a channel).
+std::uint64_t largestCacheFile(const D3DCAPS9& caps) {
+  const std::uint64_t side = std::max<std::uint64_t>(caps.MaxTextureWidth, caps.MaxTextureHeight);
+  const std::uint64_t level = (side > 0 ? side * side : std::uint64_t{4096} * 4096) * 4;
+  return 128 + 20 + level + level / 3 + 16;
+}
+
+// The cache file at `path` read whole when it is a regular file of at most
+// `limit` bytes. Whatever else stands there (a folder, a device, a pipe, a
+// link to one of them) and a read error are misses: the picture path makes
+// the file again.
+bool readCacheFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>& bytes) {
+  DiskFile file("");
+  if (!file.open(path.c_str())) return false;
+  const int size = file.size();
+  bool read = size > 0 && static_cast<std::uint64_t>(size) <= limit;
+  if (read) {
+    bytes.resize(static_cast<std::size_t>(size));
+    for (int at = 0; read && at < size;) {
+      const int n = file.read(bytes.data() + at, size - at);
+      read = n > 0;
+      at += n;
+    }
+  }
+  file.close();
+  if (!read) bytes.clear();
+  return read;
 }
 
 // The shift a texture detail setting stands for: only negative settings
@@ -121,10 +152,9 @@ void FileTexture::load() {
   const std::string tag = cacheTag();
   const std::string cached = tag.empty() ? std::string() : textureCachePath(name, tag);
   if (!cached.empty()) {
-    std::ifstream in(cached, std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<std::uint8_t> bytes;
     // A damaged cache file is simply made again.
-    if (!bytes.empty() && loadDds(bytes, true)) return;
+    if (readCacheFile(cached, largestCacheFile(pipeline->caps), bytes) && loadDds(bytes, true)) return;
   }
   loadPicture(cached);
 }
