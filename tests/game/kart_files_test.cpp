@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "game/kart_tuning.h"
 #include "game/point_file.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/report_capture.h"
 
 namespace {
 
@@ -104,6 +106,44 @@ TEST(KartTuning, ShortFileKeepsMissingDefaultsAndMissingFileChangesNothing) {
   EXPECT_FALSE(missing.load(file));
   EXPECT_FLOAT_EQ(missing.maxSpeed, 0.29f);
   EXPECT_FLOAT_EQ(missing.turboMaxSpeed, 0.435f);
+}
+
+// One NaN, or a value the kart step cannot work with, ended the race inside
+// ODE: such a field keeps its default, and one report names them all.
+class KartTuningRanges : public ReportCapture {};
+
+TEST_F(KartTuningRanges, ValuesOutsideTheirRangeKeepTheDefaultAndOneReportNamesThem) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  MemoryFile file;
+  file.put("t.dat", floats({-50.0f, 9.0f, nan, 45.0f, 3e38f, 10000.0f, 0.5f, -1.0f, 0.0f, 0.05f}));
+  KartTuning tuning;
+  tuning.fileName = "t.dat";
+  ASSERT_TRUE(tuning.load(file));
+  const KartTuning defaults;
+  EXPECT_EQ(tuning.maxSpeed, defaults.maxSpeed);
+  EXPECT_EQ(tuning.turboMaxSpeed, defaults.maxSpeed * 1.25f);
+  EXPECT_EQ(tuning.acceleration, defaults.acceleration);
+  EXPECT_EQ(tuning.driftInertia, defaults.driftInertia);
+  EXPECT_EQ(tuning.skidInertia, 10000.0f) << "the ends of a range are inside";
+  EXPECT_EQ(tuning.brakeDeceleration, defaults.brakeDeceleration);
+  EXPECT_EQ(tuning.rollDeceleration, -1.0f);
+  EXPECT_EQ(tuning.gravity, defaults.gravity);
+  EXPECT_EQ(tuning.verticalGain, 0.05f);
+  EXPECT_EQ(takeMessage(),
+            "kart tuning \"t.dat\": top speed -50 (0.01 to 1), acceleration nan (1e-06 to 1), drift inertia 3e+38 (0 "
+            "to 10000), brake deceleration 0.5 (-1 to 0), gravity 0 (-0.02 to -1e-05) out of range; the default "
+            "stays\n");
+
+  // Every field at an infinity: every default stays.
+  const float inf = std::numeric_limits<float>::infinity();
+  file.put("t.dat", floats({inf, inf, inf, inf, inf, inf, inf, inf, inf, inf}));
+  KartTuning infinite;
+  infinite.fileName = "t.dat";
+  ASSERT_TRUE(infinite.load(file));
+  for (float KartTuning::*field : {&KartTuning::maxSpeed, &KartTuning::acceleration, &KartTuning::steerAngle,
+                                   &KartTuning::driftInertia, &KartTuning::skidInertia, &KartTuning::brakeDeceleration,
+                                   &KartTuning::rollDeceleration, &KartTuning::gravity, &KartTuning::verticalGain})
+    EXPECT_EQ(infinite.*field, defaults.*field);
 }
 
 }  // namespace
