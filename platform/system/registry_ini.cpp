@@ -1,6 +1,4 @@
 // Registry keys read from the user's INI-style registry file.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -13,6 +11,7 @@
 #include <string_view>
 
 #include "platform/system/registry.h"
+#include "platform/system/regular_file.h"
 #include "platform/system/system.h"
 
 struct RegistryValue {
@@ -119,16 +118,8 @@ bool parseValue(std::string_view raw, RegistryValue* out) {
 // opening never waits.
 template <class Take>
 bool forEachLine(const std::string& path, std::size_t& skipped, Take take) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = openRegularFile(path.c_str(), nullptr);
   if (fd < 0) return false;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return false;
-  }
   std::string line;
   bool tooLong = false;
   const auto endLine = [&] {
