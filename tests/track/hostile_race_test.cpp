@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "content/byte_writer.h"
 #include "game/config.h"
 #include "game/controller_ai.h"
 #include "game/point_file.h"
@@ -23,6 +24,7 @@
 #include "input/input_device.h"
 #include "tests/foundation/memory_bound.h"
 #include "tests/support/doctored_archive.h"
+#include "tests/support/race_choice.h"
 #include "tests/support/race_gui_recorder.h"
 #include "tests/support/recording_sound.h"
 #include "tests/support/scratch_dir.h"
@@ -39,11 +41,7 @@ const float kInf = std::numeric_limits<float>::infinity();
 
 Bytes floats(const std::vector<float>& values) {
   Bytes out;
-  for (float v : values) {
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &v, 4);
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
-  }
+  for (float v : values) content_bytes::putF32(out, v);
   return out;
 }
 
@@ -97,17 +95,7 @@ class HostileRace : public PipelineTest {
   // A race of six karts on track 0: kart 0 the player's (pressing nothing),
   // the others the computer's.
   bool load(File& archive, int engineClass = 0) {
-    config.m_game.set(1);
-    config.m_track.set(0);
-    config.m_ccm.set(engineClass);
-    config.m_playType = 0;
-    config.m_isAuthority = 1;
-    for (int i = 0; i < Config::kPlayerCount; ++i) {
-      ConfigPlayer* r = config.m_player[i].modify();
-      r->character = r->kart = i == 0 ? 0 : -1;
-      r->startPosition = i;
-      config.m_controlType[i] = 0;
-    }
+    chooseOnePlayerRace(config, 1, 0, engineClass, 3, kControlUserSingle, kControlUserSingle);
     return race->load(&archive, &sound, config);
   }
   // 300 frames of 0.02 s, every kart put back on the track at frames 50

@@ -20,6 +20,7 @@
 
 #include "content/archive_writer.h"
 #include "content/bmp_writer.h"
+#include "content/byte_writer.h"
 #include "content/hostile_media.h"
 #include "content/jpeg_writer.h"
 #include "content/lwo2_writer.h"
@@ -417,11 +418,7 @@ void addHostileFiles(std::vector<Seed>& seeds) {
 // Little-endian f32 values, as the tuning and point files store them.
 Bytes f32s(const std::vector<float>& values) {
   Bytes out;
-  for (float v : values) {
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &v, 4);
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
-  }
+  for (float v : values) content_bytes::putF32(out, v);
   return out;
 }
 
