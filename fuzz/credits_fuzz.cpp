@@ -12,7 +12,7 @@
 #include "foundation/archive_file.h"
 #include "foundation/report.h"
 #include "fuzz/byte_file.h"
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/credits_screen.h"
 #include "gui/gui.h"
 #include "gui/screen_host.h"

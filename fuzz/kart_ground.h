@@ -9,11 +9,11 @@
 #include <memory>
 #include <vector>
 
-#include "game/config.h"
-#include "game/controller.h"
-#include "game/controller_ai.h"
-#include "game/kart_surfaces.h"
-#include "game/vehicle_master.h"
+#include "game/kart/controller.h"
+#include "game/kart/controller_ai.h"
+#include "game/kart/kart_surfaces.h"
+#include "game/kart/vehicle_master.h"
+#include "game/saves/config.h"
 #include "net/net_control.h"
 #include "tests/scene/physics_world.h"
 

@@ -11,7 +11,7 @@
 #include "foundation/report.h"
 #include "fuzz/byte_file.h"
 #include "fuzz/kart_ground.h"
-#include "game/kart_tuning.h"
+#include "game/kart/kart_tuning.h"
 
 namespace {
 

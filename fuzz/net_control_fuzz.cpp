@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "net/message.h"
 #include "net/net_control.h"
 #include "net/net_value.h"

@@ -12,8 +12,8 @@
 #include "foundation/report.h"
 #include "fuzz/byte_file.h"
 #include "fuzz/kart_ground.h"
-#include "game/point_file.h"
-#include "game/track_points.h"
+#include "game/track/point_file.h"
+#include "game/track/track_points.h"
 
 namespace {
 

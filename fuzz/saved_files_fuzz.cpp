@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "fuzz/byte_file.h"
-#include "game/cipher_block.h"
-#include "game/config.h"
-#include "game/highscore.h"
+#include "game/saves/cipher_block.h"
+#include "game/saves/config.h"
+#include "game/saves/highscore.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "foundation/report.h"
-#include "game/config.h"
-#include "game/exit_link.h"
+#include "game/saves/config.h"
+#include "gui/exit_link.h"
 #include "gui/gui.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/screen_host.h"

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "game/race_gui.h"
+#include "game/race/race_gui.h"
 
 namespace CEGUI {
 class System;

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/config.h"
-#include "game/highscore.h"
+#include "game/saves/config.h"
+#include "game/saves/highscore.h"
 #include "gui/gui.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/screen_services.h"

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/screen_services.h"

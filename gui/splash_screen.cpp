@@ -2,7 +2,7 @@
 
 #include <CEGUI/CEGUI.h>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/screen_host.h"

@@ -13,10 +13,10 @@
 #include <filesystem>
 #include <string>
 
+#include "app/entry_point.h"
+#include "app/game_program.h"
 #include "content/archive_writer.h"
-#include "game/entry/entry_point.h"
-#include "game/entry/game_program.h"
-#include "game/race.h"
+#include "game/race/race.h"
 #include "gui/gui_screen.h"
 #include "gui/menu/menu.h"
 #include "tools/sample_data/sample_sources.h"

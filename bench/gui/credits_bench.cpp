@@ -20,7 +20,7 @@
 #include "content/archive_writer.h"
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/credits_screen.h"
 #include "gui/gui.h"
 #include "gui/screen_host.h"

@@ -19,7 +19,7 @@
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
 #include "foundation/timer.h"
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/ingame/hud_race.h"
 #include "gui/ingame/onscreen_displays.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "foundation/timer.h"
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/ingame/onscreen_displays.h"
 #include "gui/text_table.h"

@@ -10,7 +10,7 @@
 
 #include "foundation/report.h"
 #include "foundation/timer.h"
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/ingame/text_displays.h"
 #include "gui/text_table.h"

@@ -14,8 +14,8 @@
 #include <memory>
 #include <string>
 
-#include "game/highscore.h"
-#include "game/race_displays.h"
+#include "game/race/race_displays.h"
+#include "game/saves/highscore.h"
 #include "gui/gui_helper.h"
 #include "gui/ingame/hud_layout.h"
 #include "gui/ingame/hud_race.h"

@@ -1,6 +1,6 @@
 #include "gui/ingame/race_binding.h"
 
-#include "game/race.h"
+#include "game/race/race.h"
 #include "net/net_control.h"
 
 RaceTextTable::RaceTextTable(File* files, const char* fileName, int language)

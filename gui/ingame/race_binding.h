@@ -7,7 +7,7 @@
 #include <string>
 
 #include "foundation/timer.h"
-#include "game/race_gui.h"
+#include "game/race/race_gui.h"
 #include "gui/ingame/hud_race.h"
 #include "gui/text_table.h"
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/config.h"
-#include "gui/championship_flow.h"
+#include "game/race/championship_flow.h"
+#include "game/saves/config.h"
 #include "gui/ingame/onscreen_displays.h"
 #include "gui/text_table.h"
 #include "gui/utf8_text.h"

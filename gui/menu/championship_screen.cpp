@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/text_table.h"

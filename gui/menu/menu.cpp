@@ -6,7 +6,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/credits_screen.h"
 #include "gui/end_screen.h"
 #include "gui/gui.h"

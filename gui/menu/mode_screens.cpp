@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/text_table.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/name_matcher.h"

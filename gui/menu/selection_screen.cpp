@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/menu_widgets.h"

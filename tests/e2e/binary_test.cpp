@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "game/config.h"
-#include "game/highscore.h"
+#include "game/saves/config.h"
+#include "game/saves/highscore.h"
 #include "tests/e2e/game_session.h"
 #include "tests/support/scratch_dir.h"
 

@@ -9,9 +9,9 @@
 
 #include "foundation/archive_file.h"
 #include "foundation/random.h"
-#include "game/kart_items.h"
-#include "game/kart_tuning.h"
-#include "game/vehicle_master.h"
+#include "game/kart/kart_items.h"
+#include "game/kart/kart_tuning.h"
+#include "game/kart/vehicle_master.h"
 #include "platform/input/key_codes.h"
 #include "tests/e2e/network_race_machine.h"
 #include "tests/support/race_choice.h"

@@ -13,13 +13,14 @@
 #include <string>
 #include <thread>
 
-#include "game/entry/command_line.h"
-#include "game/entry/entry_point.h"
-#include "game/entry/language.h"
-#include "game/entry/single_instance.h"
-#include "game/exit_link.h"
+#include "app/command_line.h"
+#include "app/entry_point.h"
+#include "app/language.h"
+#include "app/single_instance.h"
+#include "gui/exit_link.h"
 #include "input/input_device.h"
 #include "platform/system/process.h"
+#include "tests/support/eventually.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -165,8 +166,7 @@ class ExitLinkTest : public ScratchDirTest {
   // The stub writes the link aside and then moves it into place: the file
   // is read only once whole.
   std::string opened() {
-    for (int i = 0; i < 500 && !fs::exists(m_root / "opened"); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    eventually([&] { return fs::exists(m_root / "opened"); }, 30000);
     std::ifstream in(m_root / "opened");
     return std::string(std::istreambuf_iterator<char>(in), {});
   }

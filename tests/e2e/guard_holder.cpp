@@ -5,8 +5,8 @@
 
 #include <cstdio>
 
-#include "game/entry/entry_point.h"
-#include "game/entry/single_instance.h"
+#include "app/entry_point.h"
+#include "app/single_instance.h"
 #include "platform/system/process.h"
 
 int main() {

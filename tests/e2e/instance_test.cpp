@@ -10,8 +10,8 @@
 #include <iterator>
 #include <string>
 
-#include "game/entry/entry_point.h"
-#include "game/entry/single_instance.h"
+#include "app/entry_point.h"
+#include "app/single_instance.h"
 #include "tests/e2e/child_process.h"
 #include "tests/support/scratch_dir.h"
 

@@ -1,7 +1,7 @@
 // One pass of the menu or race loop on the recording device: what a lost
 // device, a device waiting for its reset, an inactive window, a display
 // change and the quit message each make the loop do.
-#include "game/entry/main_loop.h"
+#include "app/main_loop.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "foundation/byte_fields.h"
-#include "game/vehicle_client.h"
-#include "game/vehicle_master.h"
+#include "game/kart/vehicle_client.h"
+#include "game/kart/vehicle_master.h"
 #include "platform/input/key_codes.h"
 #include "platform/system/system.h"
 #include "platform/window/window.h"

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "foundation/timer.h"
-#include "game/config.h"
-#include "game/race.h"
+#include "game/race/race.h"
+#include "game/saves/config.h"
 #include "input/input_device.h"
 #include "net/net_control.h"
 #include "platform/graphics/d3d9_recording.h"

@@ -14,9 +14,9 @@
 
 #include "foundation/archive_file.h"
 #include "foundation/random.h"
-#include "game/kart_items.h"
-#include "game/vehicle_client.h"
-#include "game/vehicle_master.h"
+#include "game/kart/kart_items.h"
+#include "game/kart/vehicle_client.h"
+#include "game/kart/vehicle_master.h"
 #include "net/relay_server.h"
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/network_race_machine.h"

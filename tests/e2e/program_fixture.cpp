@@ -1,6 +1,6 @@
 #include "tests/e2e/program_fixture.h"
 
-#include "game/race.h"
+#include "game/race/race.h"
 #include "gui/gui_screen.h"
 #include "gui/menu/menu.h"
 #include "input/input_device.h"

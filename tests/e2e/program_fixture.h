@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "app/entry_point.h"
+#include "app/game_program.h"
 #include "foundation/timer.h"
-#include "game/entry/entry_point.h"
-#include "game/entry/game_program.h"
 #include "platform/system/system.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/stepped_clock.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "content/png_writer.h"
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/end_screen.h"
 #include "gui/help_screen.h"
 #include "gui/highscores_screen.h"

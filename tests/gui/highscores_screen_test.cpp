@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "game/highscore.h"
+#include "game/saves/highscore.h"
 #include "tests/gui/screen_fixture.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "content/bmp_writer.h"
 #include "content/jpeg_writer.h"
 #include "content/png_writer.h"
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/branding.h"
 #include "gui/credits_screen.h"
 #include "gui/end_screen.h"

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "content/png_writer.h"
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/credits_screen.h"
 #include "gui/end_screen.h"
 #include "gui/menu/menu.h"

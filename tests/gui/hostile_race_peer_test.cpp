@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "foundation/archive_file.h"
-#include "game/race_factory.h"
-#include "game/vehicle_master.h"
+#include "game/kart/vehicle_master.h"
+#include "game/race/race_factory.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/multiplayer_screens.h"
 #include "gui/text_table.h"

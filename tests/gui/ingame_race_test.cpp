@@ -9,7 +9,7 @@
 #include "gui/ingame/race_binding.h"
 #include "gui/ingame/text_displays.h"
 #include "gui/screen_host.h"
-#include "tests/game/race_fixture.h"
+#include "tests/game/race/race_fixture.h"
 #include "tests/gui/gui_fixture.h"
 #include "tests/gui/ingame_fixture.h"
 

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/menu/championship_screen.h"
 #include "gui/menu/menu.h"
 #include "input/input_device.h"

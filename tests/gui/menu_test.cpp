@@ -10,10 +10,10 @@
 #include <thread>
 #include <tuple>
 
-#include "game/config.h"
-#include "game/exit_link.h"
+#include "game/saves/config.h"
 #include "gui/credits_screen.h"
 #include "gui/end_screen.h"
+#include "gui/exit_link.h"
 #include "gui/help_screen.h"
 #include "gui/highscores_screen.h"
 #include "gui/menu/championship_screen.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "foundation/archive_file.h"
-#include "game/kart_items.h"
+#include "game/kart/kart_items.h"
 #include "lightwave/lwo2_loader.h"
 #include "platform/input/dinput.h"
 #include "platform/input/input_injection.h"

@@ -14,10 +14,10 @@
 #include <functional>
 #include <memory>
 
+#include "app/main_loop.h"
 #include "foundation/timer.h"
-#include "game/config.h"
-#include "game/entry/main_loop.h"
-#include "game/race.h"
+#include "game/race/race.h"
+#include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/ingame/onscreen_displays.h"
 #include "input/window_input_device.h"

@@ -7,8 +7,8 @@
 
 #include <cmath>
 
-#include "game/highscore.h"
-#include "game/vehicle_master.h"
+#include "game/kart/vehicle_master.h"
+#include "game/saves/highscore.h"
 #include "platform/input/dinput.h"
 #include "tests/gui/race_frames_fixture.h"
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "game/highscore.h"
+#include "game/saves/highscore.h"
 #include "gui/gui_helper.h"
 #include "platform/input/dinput.h"
 #include "tests/gui/race_frames_fixture.h"

@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/highscores_screen.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/multiplayer_screens.h"

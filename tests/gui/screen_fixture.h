@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "game/config.h"
+#include "game/saves/config.h"
 #include "gui/screen_services.h"
 #include "gui/text_table.h"
 #include "input/input_device.h"

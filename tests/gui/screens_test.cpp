@@ -5,10 +5,10 @@
 
 #include <cstring>
 
-#include "game/config.h"
-#include "game/exit_link.h"
+#include "game/saves/config.h"
 #include "gui/credits_screen.h"
 #include "gui/end_screen.h"
+#include "gui/exit_link.h"
 #include "gui/help_screen.h"
 #include "gui/screen_host.h"
 #include "gui/splash_screen.h"

@@ -1,7 +1,7 @@
 // The menu's choice of a race on one machine, as the race tests make it.
 #pragma once
 
-#include "game/config.h"
+#include "game/saves/config.h"
 
 // A race of kind `game` on `track` in engine class `engineClass` over
 // `laps` laps for one local player: record 0 drives character and kart 0

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "game/race_displays.h"
-#include "game/race_gui.h"
+#include "game/race/race_displays.h"
+#include "game/race/race_gui.h"
 
 class MapRaceTexts : public RaceTexts {
  public:

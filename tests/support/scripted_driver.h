@@ -14,9 +14,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "game/config.h"
-#include "game/controller.h"
-#include "game/vehicle_master.h"
+#include "game/kart/controller.h"
+#include "game/kart/vehicle_master.h"
+#include "game/saves/config.h"
 #include "input/input_device.h"
 
 // Which way to steer for the respawn point `lookAhead` beyond the one

@@ -16,8 +16,8 @@
 #include <string>
 
 #include "foundation/archive_file.h"
-#include "game/config.h"
-#include "game/kart_tuning.h"
+#include "game/kart/kart_tuning.h"
+#include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/loading_window.h"
 #include "gui/menu/menu.h"

@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "content/byte_writer.h"
-#include "game/config.h"
-#include "game/controller_ai.h"
-#include "game/point_file.h"
-#include "game/race.h"
-#include "game/vehicle_master.h"
+#include "game/kart/controller_ai.h"
+#include "game/kart/vehicle_master.h"
+#include "game/race/race.h"
+#include "game/saves/config.h"
+#include "game/track/point_file.h"
 #include "input/input_device.h"
 #include "tests/foundation/memory_bound.h"
 #include "tests/support/doctored_archive.h"

@@ -8,10 +8,10 @@
 #include <set>
 
 #include "foundation/pcx_image.h"
-#include "game/config.h"
-#include "game/controller_ai.h"
-#include "game/kart_surfaces.h"
-#include "game/vehicle_master.h"
+#include "game/kart/controller_ai.h"
+#include "game/kart/kart_surfaces.h"
+#include "game/kart/vehicle_master.h"
+#include "game/saves/config.h"
 #include "lightwave/lws_loader.h"
 #include "tests/track/track_fixture.h"
 

@@ -14,7 +14,7 @@
 #include "content/png_writer.h"
 #include "foundation/envelope.h"
 #include "foundation/pcx_image.h"
-#include "game/point_file.h"
+#include "game/track/point_file.h"
 #include "sound/sound_channel.h"
 #include "tests/track/track_fixture.h"
 #include "tools/sample_data/track_pieces.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "content/bmp_writer.h"
-#include "game/config.h"
-#include "game/race.h"
+#include "game/race/race.h"
+#include "game/saves/config.h"
 #include "input/input_device.h"
 #include "scene/scene.h"
 #include "tests/support/race_gui_recorder.h"

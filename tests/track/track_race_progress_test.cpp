@@ -6,9 +6,9 @@
 
 #include <memory>
 
-#include "game/config.h"
-#include "game/race.h"
-#include "game/vehicle_master.h"
+#include "game/kart/vehicle_master.h"
+#include "game/race/race.h"
+#include "game/saves/config.h"
 #include "input/input_device.h"
 #include "tests/support/race_choice.h"
 #include "tests/support/race_gui_recorder.h"

@@ -7,11 +7,11 @@
 #include <cmath>
 #include <vector>
 
-#include "game/config.h"
-#include "game/kart_surfaces.h"
-#include "game/race.h"
-#include "game/track_maps.h"
-#include "game/vehicle_master.h"
+#include "game/kart/kart_surfaces.h"
+#include "game/kart/vehicle_master.h"
+#include "game/race/race.h"
+#include "game/saves/config.h"
+#include "game/track/track_maps.h"
 #include "scene/object_item.h"
 #include "tests/support/race_gui_recorder.h"
 #include "tests/support/recording_sound.h"

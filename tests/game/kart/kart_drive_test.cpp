@@ -1,0 +1,142 @@
+#include "game/kart/kart_drive.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "game/kart/kart_tuning.h"
+#include "game/kart/vehicle.h"
+
+namespace {
+
+// A kart on flat ground at height 0: every pass all four wheel rays hit
+// at 0, as the ray surface reports them, and the chassis stands where the
+// previous step put it.
+struct FlatGround : ::testing::Test {
+  void step(const KartCommands& commands, bool ground = true) {
+    if (ground)
+      for (int i = 0; i < KartSensors::kWheelRays; ++i) sensors.rayHeight[i] = 0.0f;
+    kart.chooseSpeed(commands, tuning, true, false, false, false);
+    kart.steer(commands, tuning, true);
+    events = kart.move(kart.m_target, 0.75f, tuning, sensors);
+    KartDrive::clearStepContacts(sensors);
+  }
+  void settle() {
+    step({});
+    ASSERT_EQ(kart.m_airborne, 0);
+  }
+  void wall(const Normal3& normal) {
+    sensors.wallTouched = true;
+    sensors.wallNormal = normal;
+    sensors.wallPos = kart.m_target;
+  }
+
+  KartTuning tuning;
+  KartSensors sensors;
+  KartDrive kart;
+  KartDriveEvents events;
+  const KartCommands none{}, throttle{false, false, true, false}, brake{false, false, false, true};
+};
+
+TEST_F(FlatGround, BrakingFromStandstillReversesThenTheThrottleBrakesToZeroAndDrivesOn) {
+  settle();
+  for (int i = 1; i <= 10; ++i) {
+    step(brake);
+    EXPECT_EQ(kart.m_reverse, 1);
+    EXPECT_NEAR(kart.m_velocity, 0.000368f * i, 1e-7);
+  }
+  EXPECT_LT(kart.m_target.z, 0.0f);  // it went backwards
+  const float reversing = kart.m_velocity;
+  step(throttle);
+  EXPECT_NEAR(kart.m_velocity, reversing - 0.001216f, 1e-7);
+  EXPECT_EQ(kart.m_reverse, 1);
+  for (int i = 0; i < 3; ++i) step(throttle);
+  EXPECT_EQ(kart.m_velocity, 0.0f);  // 0.00368 - 4 x 0.001216 < 0: held at 0
+  step(throttle);
+  EXPECT_EQ(kart.m_reverse, 0);
+  EXPECT_NEAR(kart.m_velocity, 0.000368f, 1e-7);
+}
+
+TEST_F(FlatGround, FullThrottleReachesTheLimitAtStep789) {
+  settle();
+  int steps = 0;
+  while (kart.m_velocity < tuning.maxSpeed && steps < 2000) {
+    step(throttle);
+    ++steps;
+  }
+  EXPECT_EQ(steps, 789);
+  EXPECT_EQ(kart.m_velocity, 0.29f);
+  EXPECT_EQ(kart.m_airborne, 0);
+  EXPECT_FLOAT_EQ(kart.m_target.y, 0.0f);
+}
+
+TEST_F(FlatGround, ASlowKartTurnsByItsSpeedInRadians) {
+  settle();
+  kart.m_velocity = 0.005f;
+  kart.m_speedLimit = 0.005f;
+  step({false, true, true, false});  // right
+  EXPECT_NEAR(std::atan2(kart.m_heading.x, kart.m_heading.z), 0.005, 1e-6);
+  kart.m_velocity = kart.m_speedLimit = 0.29f;
+  const float before = std::atan2(kart.m_heading.x, kart.m_heading.z);
+  step({true, false, true, false});  // left, at speed: the full 1.16 degrees
+  EXPECT_NEAR(before - std::atan2(kart.m_heading.x, kart.m_heading.z), 1.16 * M_PI / 180, 1e-5);
+}
+
+TEST_F(FlatGround, HeadOnWallHitLeavesASlowReverse) {
+  for (float speed : {0.29f, 0.05f}) {
+    kart = KartDrive();
+    settle();
+    kart.m_velocity = kart.m_speedLimit = speed;  // held there by the throttle
+    kart.m_motion[0] = kart.m_motion[1] = kart.m_motion[2] = 0.0f;
+    wall({0.0f, 0.0f, -1.0f});  // facing the kart
+    step(throttle);
+    EXPECT_FLOAT_EQ(kart.m_velocity, speed == 0.29f ? 0.02f : 0.015f);
+    EXPECT_EQ(kart.m_reverse, 1);
+    EXPECT_EQ(kart.m_bounced, 1);
+    EXPECT_TRUE(events.crash);
+    EXPECT_TRUE(events.wallCrashSound);
+    EXPECT_FALSE(sensors.wallTouched);  // consumed
+  }
+}
+
+TEST_F(FlatGround, A45DegreeGlanceHalvesTheSpeedAndRunsAlongTheWall) {
+  settle();
+  kart.m_velocity = kart.m_speedLimit = 0.2f;
+  kart.m_motion[0] = kart.m_motion[1] = kart.m_motion[2] = 0.0f;
+  const float r = std::sqrt(0.5f);
+  wall({r, 0.0f, -r});  // the kart heads +z into a wall turned 45 degrees
+  step(throttle);
+  EXPECT_NEAR(kart.m_velocity, 0.1f, 1e-6);
+  EXPECT_NEAR(kart.m_heading.x, r, 1e-6);
+  EXPECT_NEAR(kart.m_heading.z, r, 1e-6);
+  EXPECT_EQ(kart.m_reverse, 0);
+  EXPECT_FALSE(events.crash);
+}
+
+TEST_F(FlatGround, WithoutGroundTheKartFallsByGravity) {
+  kart.m_verticalSpeed = 0.2f;
+  step(none, false);
+  EXPECT_FLOAT_EQ(kart.m_verticalSpeed, 0.05f);  // never above 0.05
+  for (int i = 1; i <= 5; ++i) {
+    step(none, false);
+    EXPECT_NEAR(kart.m_verticalSpeed, 0.05f - 0.0016f * i, 1e-6);
+    EXPECT_EQ(kart.m_airborne, 1);
+  }
+}
+
+TEST_F(FlatGround, KartsPushedByTheirNormalsPartAndShareSpeed) {
+  settle();
+  kart.m_velocity = 0.1f;
+  sensors.kartDepth = 0.1f;
+  sensors.kartNormal = {-1.0f, 0.0f, 0.0f};
+  const float x = kart.m_target.x;
+  EXPECT_FALSE(kart.pushByKart(sensors, 0.3f, false, events));
+  EXPECT_NEAR(kart.m_target.x, x - 0.18f, 1e-6);
+  EXPECT_FLOAT_EQ(kart.m_velocity, 0.2f);
+  EXPECT_TRUE(events.bumpSound);
+  EXPECT_EQ(sensors.kartDepth, 0.0f);
+  sensors.kartDepth = 0.1f;
+  EXPECT_TRUE(kart.pushByKart(sensors, 0.3f, true, events));  // shrunk: run over, not pushed
+}
+
+}  // namespace
