@@ -22,4 +22,9 @@ inline void putU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
   out.resize(at + 4);
   FieldWriter(out.data() + at, 4).u32(value);
 }
+inline void putF32(std::vector<std::uint8_t>& out, float value) {
+  const std::size_t at = out.size();
+  out.resize(at + 4);
+  FieldWriter(out.data() + at, 4).f32(value);
+}
 }  // namespace content_bytes

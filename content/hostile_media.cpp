@@ -189,22 +189,39 @@ HostileBytes oggVorbisWithLookupBooks(int count) {
   return oggVorbisWithBooks(std::vector<VorbisBookSpec>(static_cast<std::size_t>(count), {65535, 128, 1}));
 }
 
-HostileBytes jpegEndingAfterFirstBlockRow(bool progressive) {
-  constexpr int kWidth = 8192, kRows = 16, kClaimedRows = 8192;
-  std::vector<std::uint32_t> pixels(std::size_t{kWidth} * kRows);
-  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = (i % kWidth) / 512 * 0x101010u;
-  HostileBytes bytes = writeJpegRgb(kWidth, kRows, pixels, {.quality = 50, .progressive = progressive});
-  // The frame header's height, big-endian after the marker, length and
-  // precision.
+namespace {
+
+// `bytes` with its frame header's height set to `rows` (big-endian after
+// the marker, length and precision); empty without a frame header.
+HostileBytes claimingRows(HostileBytes bytes, int rows) {
   for (std::size_t at = 2; at + 9 < bytes.size() && bytes[at] == 0xFF;
        at += 2 + static_cast<std::size_t>(bytes[at + 2] << 8 | bytes[at + 3])) {
     if (bytes[at + 1] == 0xC0 || bytes[at + 1] == 0xC2) {
-      bytes[at + 5] = kClaimedRows >> 8;
-      bytes[at + 6] = kClaimedRows & 0xFF;
+      bytes[at + 5] = static_cast<std::uint8_t>(rows >> 8);
+      bytes[at + 6] = static_cast<std::uint8_t>(rows & 0xFF);
       return bytes;
     }
   }
   return {};
+}
+
+}  // namespace
+
+HostileBytes jpegEndingAfterFirstBlockRow(bool progressive, int claimedRows) {
+  constexpr int kWidth = 8192, kRows = 16;
+  std::vector<std::uint32_t> pixels(std::size_t{kWidth} * kRows);
+  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = (i % kWidth) / 512 * 0x101010u;
+  return claimingRows(writeJpegRgb(kWidth, kRows, pixels, {.quality = 50, .progressive = progressive}), claimedRows);
+}
+
+HostileBytes jpegCutShort(int width, int codedRows, int claimedRows) {
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * codedRows);
+  std::uint32_t state = 12345;
+  for (std::uint32_t& p : pixels) {
+    state = state * 1664525u + 1013904223u;
+    p = state >> 8;
+  }
+  return claimingRows(writeJpegRgb(width, codedRows, pixels, {.quality = 90}), claimedRows);
 }
 
 HostileBytes progressiveJpegWithOneBitBlocks(int width, int height, int components) {

@@ -31,8 +31,12 @@ HostileBytes oggVorbisWithHugeBook();
 HostileBytes oggVorbisWithLookupBooks(int count);
 
 // A picture 8192 pixels wide whose coded data ends after its first row of
-// blocks, its frame header claiming 8192 x 8192.
-HostileBytes jpegEndingAfterFirstBlockRow(bool progressive);
+// blocks, its frame header claiming 8192 x `claimedRows`.
+HostileBytes jpegEndingAfterFirstBlockRow(bool progressive, int claimedRows = 8192);
+// A baseline picture of width x codedRows pixels of noise (so that its coded
+// data is large) whose frame header claims width x claimedRows: a file cut
+// short after codedRows rows.
+HostileBytes jpegCutShort(int width, int codedRows, int claimedRows);
 // A progressive picture of `components` components (each sampled 1 x 1)
 // whose first scan codes every block's DC difference as 0 in one bit, so
 // that its data covers the whole picture, followed by a scan with invalid

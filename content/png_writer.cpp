@@ -35,6 +35,11 @@ std::vector<std::uint8_t> writePng(int width, int height, const std::vector<std:
       rows.push_back(static_cast<std::uint8_t>(p >> 24));
     }
   }
+  return writePngRows(width, height, rows);
+}
+
+std::vector<std::uint8_t> writePngRows(int width, int height, const std::vector<std::uint8_t>& rows) {
+  if (width <= 0 || height <= 0) return {};
   uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
   std::vector<std::uint8_t> packed(packedSize);
   if (compress2(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()), 9) != Z_OK) return {};

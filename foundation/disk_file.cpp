@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "foundation/file.h"
+#include "platform/system/regular_file.h"
 
 namespace {
 
@@ -60,19 +61,15 @@ bool DiskFile::exists(const char* name) {
 }
 
 bool DiskFile::tryOpen(const std::string& name) {
-  const std::string path = toNativePath(name);
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  long long size = 0;
+  const int fd = openRegularFile(toNativePath(name).c_str(), &size);
   if (fd < 0) return false;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > INT_MAX) {
+  if (size > INT_MAX) {
     ::close(fd);
     return false;
   }
   m_handle = fd;
-  m_size = static_cast<int>(info.st_size);
+  m_size = static_cast<int>(size);
   return true;
 }
 

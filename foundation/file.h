@@ -50,6 +50,8 @@ class DiskFile : public File {
   File* clone() const override;
   // Looks along ".\;..\" whatever this file's own search path is.
   bool exists(const char* name) override;
+  // Regular files only, of at most 2 GB: a folder, a device or a pipe (a
+  // link to one too) does not open, and opening never waits.
   bool open(const char* name) override;
   // Opens the name as given, with no search path.
   bool create(const char* name) override;

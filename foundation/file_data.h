@@ -38,10 +38,11 @@ class FileData : public RefCounted {
   std::string m_name;
 };
 
-// Largest picture any loader accepts: 8192 x 8192 pixels, already more than
-// a texture can hold. Headers that claim more are refused before anything is
-// allocated for them.
-inline constexpr long long kMaxImagePixels = 8192LL * 8192LL;
+// Largest picture any loader accepts: 4096 x 2048 pixels (32 MB decoded),
+// far more than the pictures of a game take, and little enough that a
+// whole decode stays within 64 MB above the file. Headers that claim more
+// are refused before anything is allocated for them.
+inline constexpr long long kMaxImagePixels = 4096LL * 2048LL;
 
 // The limit every picture loader applies: kMaxImagePixels unless lowered.
 // Fuzz targets lower it, so that a few header bytes cannot make each run
@@ -92,10 +93,10 @@ Image* loadBMP(const char* name, File& file, bool bottomUp);
 
 // JPEG in any form the JPEG library decodes to grey or RGB. Opens `name` on
 // `file` and closes it again. A file that ends after its first line still
-// decodes, what is missing coming out flat (the library's warning goes to
-// the log). It fails, with a report, before any picture memory is taken,
-// when its coded data holds fewer bits than the picture has 8 x 8 blocks
-// ("Data ends early"), and when it ends before the first line or is a
-// progressive picture too large for the library's memory bound (every
-// progressive picture up to 4096 x 4096 fits).
+// decodes, what is missing coming out flat, and that is reported. It fails,
+// with a report, before any picture memory is taken, when its coded data
+// holds fewer bits than the picture has 8 x 8 blocks ("Data ends early"),
+// and when it ends before the first line or is a progressive picture too
+// large for the library's memory bound (colour sampled at half resolution
+// fits up to the picture limit, other colour up to 2048 x 2048).
 Image* loadJPEG(File& file, const char* name, bool bottomUp);

@@ -21,10 +21,13 @@ constexpr std::size_t kInputBufferSize = 4096;
 // The most the library may hold while decoding one picture. A progressive
 // picture keeps every coefficient until its last scan, 2 bytes a sample, so
 // a header claiming 8192 x 8192 would take 200 MB before a single pixel is
-// known; this admits every progressive picture up to 4096 x 4096. The
+// known. With the picture itself (4 bytes a pixel, at most kMaxImagePixels)
+// a whole decode stays within 64 MB: this admits a progressive colour
+// picture of the largest size when its colour is sampled at half the
+// resolution, as encoders do, and up to 2048 x 2048 when it is not. The
 // library's own bound lies above it by room for its other buffers, so that
 // what passes our check never runs into the library's.
-constexpr long kCoefficientMemoryLimit = 128L << 20;
+constexpr long kCoefficientMemoryLimit = 24L << 20;
 constexpr long kLibraryMemoryLimit = kCoefficientMemoryLimit + (16L << 20);
 
 // Every 8 x 8 block of a component takes at least one bit of coded data
@@ -149,6 +152,10 @@ struct JpegErrorManager {
   // still in the first row of blocks of the first scan: no scan line of the
   // picture has any data behind it.
   bool endedInFirstRow;
+  // The data ended before the picture did: a scan met a marker (its end,
+  // or the end marker put in at the end of the file) before its blocks
+  // were all there, or the file ended before its end marker.
+  bool dataEnded;
 };
 
 void reportProgressiveTooLarge(j_decompress_ptr cinfo) {
@@ -174,6 +181,8 @@ void jpegEmitMessage(j_common_ptr cinfo, int level) {
     const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (d->input_scan_number <= 1 && d->input_iMCU_row == 0) error->endedInFirstRow = true;
   }
+  if (level < 0 && (cinfo->err->msg_code == JWRN_HIT_MARKER || cinfo->err->msg_code == JWRN_JPEG_EOF))
+    error->dataEnded = true;
   error->libraryEmitMessage(cinfo, level);
 }
 
@@ -188,6 +197,7 @@ struct JpegDecoder {
   jpeg_decompress_struct cinfo;
   JpegErrorManager error;
   File* file;
+  const char* name;
   Image* image;
   bool bottomUp;
 };
@@ -267,6 +277,8 @@ bool decode(JpegDecoder& d) {
     }
   }
   jpeg_finish_decompress(cinfo);
+  // Loaded, but what the file lacks came out flat: say so once.
+  if (d.error.dataEnded) reportRefusal("loadJPEG: \"%s\": its data ends early; what it lacks shows flat\n", d.name);
   return true;
 }
 
@@ -282,6 +294,7 @@ Image* loadJPEG(File& file, const char* name, bool bottomUp) {
   d->error.libraryEmitMessage = d->error.pub.emit_message;
   d->error.pub.emit_message = jpegEmitMessage;
   d->file = &file;
+  d->name = name;
   d->image = image.get();
   d->bottomUp = bottomUp;
   const bool decoded = decode(*d);

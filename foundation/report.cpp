@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #include "platform/system/system.h"
 
@@ -104,6 +105,17 @@ void reportError(const char* fmt, ...) {
     g_lastMessage.set(text.c_str());
   else
     MessageBoxA(nullptr, text.c_str(), "Error", MB_ICONEXCLAMATION);
+}
+
+void reportRefusal(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  const EngineString text = EngineString::formatV(fmt, args);
+  va_end(args);
+  std::string line = text.c_str();
+  while (!line.empty() && line.back() == '\n') line.pop_back();
+  g_log.line(line.c_str());
+  reportError("%s", text.c_str());
 }
 
 void reportAssertion(const char* expressionText) {

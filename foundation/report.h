@@ -51,6 +51,12 @@ extern LogStream g_log;
 // shows it in a box titled "Error". The caller then fails in its own way.
 void reportError(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// Input refused or repaired (a file's value out of range, a picture that
+// does not decode): the text, trailing line feeds dropped, as one line of
+// the trace, which keeps it when later reports replace the last message;
+// then reportError with the text as given.
+void reportRefusal(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
 // The assertion rule for a failed condition: the message is the text between
 // the first and the last double quote of the expression.
 void reportAssertion(const char* expressionText);

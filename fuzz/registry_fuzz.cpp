@@ -48,7 +48,8 @@ const std::string& registryPath() {
 void query(HKEY key, const std::string& name) {
   DWORD type = REG_NONE, size = 0;
   if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return;
-  require(type == REG_DWORD ? size == 4 : type == REG_SZ && size >= 1);
+  // A line longer than 4096 bytes is skipped: no text is longer.
+  require(type == REG_DWORD ? size == 4 : type == REG_SZ && size >= 1 && size <= 4096);
 
   std::vector<BYTE> buffer(size + 1, 0xAB);
   DWORD small = size - 1;

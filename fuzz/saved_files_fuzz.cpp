@@ -3,7 +3,7 @@
 // (almost every input fails its checksums); 2 and 3 take the rest as the
 // files' plain text, encipher it into well-formed blocks and read that, so
 // the values behind the checksums are exercised too. Whatever loads must be
-// in range.
+// in range, the score tables' times too.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -80,6 +80,8 @@ void checkTables(HighscoreTables& tables) {
           const HighscoreEntry& e = *table->getEntry(track, row);
           require(e.name[HighscoreEntry::kNameSize - 1] == '\0');
           require(inRange(e.character, -1, 5) && inRange(e.kart, -1, 7));
+          // A time every race result can beat, up to the empty row's.
+          require(e.time > 0.0f && e.time <= 9999999.0f);
         }
       }
     }

@@ -1,6 +1,9 @@
 // Feeds arbitrary bytes to the text table reader (TinyXML) as "Texts.xml",
-// then asks for ids in and around what tables hold, in every language.
+// then asks for ids in and around what tables hold, in every language. No
+// text is longer than 8192 characters, and no table holds more than 4096
+// texts in a language.
 #include <cstdint>
+#include <cstdlib>
 
 #include "foundation/report.h"
 #include "fuzz/byte_file.h"
@@ -10,10 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   g_messageLevel = 0;
   FuzzByteFile file(data, size);
   TextTable table(file, "Texts.xml");
+  if (table.storedTexts() > 4096u * TextTable::kLanguageCount) std::abort();
   std::size_t length = 0;
   for (std::uint32_t language = 0; language < TextTable::kLanguageCount; ++language) {
     table.m_language = language;
-    for (int id = -2; id < 300; ++id) length += table.getText(id).length();
+    for (int id = -2; id < 300; ++id) {
+      const std::size_t one = table.getText(id).length();
+      if (one > 8192) std::abort();
+      length += one;
+    }
     length += table.getText(0x7FFFFFFF).length() + table.getText(-0x7FFFFFFF - 1).length();
   }
   volatile std::size_t sink = length;

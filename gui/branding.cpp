@@ -33,7 +33,7 @@ int languageIndex(const char* code) {
 void readBranding(std::string_view xml, BrandingScreen (&screens)[kBrandingLanguages], const char* name) {
   const std::string text(xml.substr(0, xml.find('\0')));
   if (!xmlNestingWithin(text)) {
-    reportError("\"%s\": elements nested deeper than %d levels; the branding file is not read", name, kMaxXmlNesting);
+    reportRefusal("\"%s\": elements nested deeper than %d levels; the branding file is not read", name, kMaxXmlNesting);
     return;
   }
   TiXmlDocument document;

@@ -120,12 +120,15 @@ GuiPictureCodec::~GuiPictureCodec() {
 CEGUI::Texture* GuiPictureCodec::load(const CEGUI::RawDataContainer& data, CEGUI::Texture* result) {
   const std::optional<PictureSize> picture = readPictureSize(data.getDataPtr(), data.getSize());
   if (!picture) {
-    reportError("GUI picture refused: not a PNG, JPEG, TGA, BMP or DDS picture; it shows blank");
+    reportRefusal("GUI picture refused: not a PNG, JPEG, TGA, BMP or DDS picture; it shows blank");
   } else if (picture->width > kMaxSide || picture->height > kMaxSide) {
-    reportError("GUI picture of %u x %u refused: its sides may be at most %u; it shows blank", picture->width,
-                picture->height, kMaxSide);
+    reportRefusal("GUI picture of %u x %u refused: its sides may be at most %u; it shows blank", picture->width,
+                  picture->height, kMaxSide);
+  } else if (CEGUI::Texture* decoded = m_inner->load(data, result)) {
+    return decoded;
   } else {
-    return m_inner->load(data, result);
+    reportRefusal("GUI picture of %u x %u refused: its data does not decode; it shows blank", picture->width,
+                  picture->height);
   }
   // One clear pixel in its place: failing here would throw through the
   // library's XML reader, which then loses its parser.

@@ -36,7 +36,8 @@ class GuiPictureCodec final : public CEGUI::ImageCodec {
   ~GuiPictureCodec() override;
 
   // A picture whose header cannot be read, or with a side above kMaxSide,
-  // is reported and not decoded: `result` gets one clear pixel instead.
+  // is reported and not decoded; one whose data the library's codec does
+  // not decode is reported too. `result` gets one clear pixel instead.
   CEGUI::Texture* load(const CEGUI::RawDataContainer& data, CEGUI::Texture* result) override;
 
  private:

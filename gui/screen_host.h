@@ -26,5 +26,6 @@ class ScreenHost {
 };
 
 // Reads the whole file `name` from `files` into `out`. False, with `out`
-// empty, when it is missing, unreadable or larger than `maxBytes`.
+// empty, when it is missing, unreadable or larger than `maxBytes`; the last
+// two are reported.
 bool readWholeFile(File& files, const char* name, std::string& out, int maxBytes);

@@ -5,6 +5,7 @@
 
 #include <CEGUI/String.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 
@@ -18,7 +19,9 @@ class TextTable {
   static const char* const kLanguageCodes[kLanguageCount];
 
   // Reads `name` through the mounted archive (g_fileSystem); a file that is
-  // missing or not a text table leaves the table empty.
+  // missing or not a text table leaves the table empty. A table is read up
+  // to its first 4096 texts, each up to 8192 characters; one nested too deep
+  // or with too many elements for that is refused. Each is reported.
   explicit TextTable(const char* name);
   // Reads `name` through `files` (opened, read and closed on that object).
   TextTable(File& files, const char* name);
@@ -26,6 +29,9 @@ class TextTable {
   // The text of `id` in the current language, or an empty text. The
   // reference lives as long as the table.
   const CEGUI::String& getText(int id) const;
+
+  // How many texts the table holds, over all languages.
+  std::size_t storedTexts() const;
 
   // The settings' language (0..4) as an index; anything else is German.
   static std::uint32_t languageFromSetting(int setting);

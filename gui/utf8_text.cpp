@@ -1,19 +1,25 @@
 #include "gui/utf8_text.h"
 
+#include <algorithm>
 #include <cstdint>
 
-CEGUI::String decodeUtf8(std::string_view bytes) {
+CEGUI::String decodeUtf8(std::string_view bytes) { return decodeUtf8(bytes, bytes.size(), nullptr); }
+
+CEGUI::String decodeUtf8(std::string_view bytes, std::size_t maxCodePoints, bool* cut) {
   constexpr CEGUI::utf32 kReplacement = 0xFFFD;
-  CEGUI::String out;
+  // Room for every code point first: the string grows by exactly what each
+  // append asks, so appending one by one would copy it again for each.
+  CEGUI::String decoded;
+  decoded.reserve(std::min(bytes.size(), maxCodePoints));
   const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
   const std::size_t n = bytes.size();
   std::size_t i = 0;
-  while (i < n) {
+  while (i < n && decoded.length() < maxCodePoints) {
     const std::uint8_t lead = p[i];
     int length = 0;
     CEGUI::utf32 c = 0, minimum = 0;
     if (lead < 0x80) {
-      out += static_cast<CEGUI::utf32>(lead);
+      decoded += static_cast<CEGUI::utf32>(lead);
       ++i;
       continue;
     } else if ((lead & 0xE0) == 0xC0) {
@@ -30,14 +36,15 @@ CEGUI::String decodeUtf8(std::string_view bytes) {
     }
     if (good && (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) good = false;
     if (good) {
-      out += c;
+      decoded += c;
       i += static_cast<std::size_t>(length);
     } else {
-      out += kReplacement;
+      decoded += kReplacement;
       ++i;
     }
   }
-  return out;
+  if (cut) *cut = i < n;
+  return decoded;
 }
 
 std::size_t encodeUtf8(const CEGUI::String& text, char* out, std::size_t capacity) {

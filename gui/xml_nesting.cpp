@@ -13,9 +13,21 @@ std::size_t pastNext(std::string_view text, std::size_t from, std::string_view e
   return at == std::string_view::npos ? text.size() : at + end.size();
 }
 
+// Whether `tag` (from its "<") opens an element as TinyXML decides: a
+// letter or "_" after the "<", where every byte from 127 up counts as a
+// letter.
+bool startsElementName(std::string_view tag) {
+  if (tag.size() < 2) return false;
+  const auto c = static_cast<unsigned char>(tag[1]);
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 127;
+}
+
 }  // namespace
 
-bool xmlNestingWithin(std::string_view text, int maxDepth) {
+bool xmlNestingWithin(std::string_view text, int maxDepth) { return measureXml(text).depth <= maxDepth; }
+
+XmlShape measureXml(std::string_view text) {
+  XmlShape shape;
   int depth = 0;
   std::size_t i = 0;
   while (i < text.size()) {
@@ -33,6 +45,10 @@ bool xmlNestingWithin(std::string_view text, int maxDepth) {
     } else if (rest.starts_with("</")) {
       depth = std::max(depth - 1, 0);
       i = pastNext(text, i + 2, ">");
+    } else if (!startsElementName(rest)) {
+      // TinyXML takes any other "<" as an unknown node that ends at the
+      // first ">", quotes or not.
+      i = pastNext(text, i + 1, ">");
     } else {
       // A start tag: up to its ">", over quoted attribute values.
       std::size_t j = i + 1;
@@ -48,11 +64,12 @@ bool xmlNestingWithin(std::string_view text, int maxDepth) {
         }
       }
       const bool empty = j < text.size() && j > i + 1 && text[j - 1] == '/';
-      if (!empty && ++depth > maxDepth) return false;
+      ++shape.elements;
+      if (!empty) shape.depth = std::max(shape.depth, ++depth);
       i = j + 1;
     }
   }
-  return true;
+  return shape;
 }
 
 void parseXmlText(TiXmlDocument& document, std::string_view text, int encoding) {

@@ -6,9 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "foundation/replacing_file.h"
 #include "foundation/report.h"
@@ -20,21 +19,44 @@ namespace {
 TextureSource* g_textureSource = nullptr;
 File* g_textureSourceFile = nullptr;
 
-// One line in the log, then the report (which may show a box).
-void reportMissing(const char* format, const std::string& name) {
-  EngineString text = EngineString::format(format, name.c_str());
-  std::string line = text.c_str();
-  while (!line.empty() && line.back() == '\n') line.pop_back();
-  g_log.line(line.c_str());
-  reportError(format, name.c_str());
-}
-
 bool makeFolders(const std::string& path) {
   for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
     const std::string folder = path.substr(0, slash);
     if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
   }
   return true;
+}
+
+// The largest cache file this device's textures make: the header (with
+// room for the longer form) and the whole chain of the largest level the
+// device takes, at four bytes a texel (the picture path asks for formats of
+// at most eight bits a channel).
+std::uint64_t largestCacheFile(const D3DCAPS9& caps) {
+  const std::uint64_t side = std::max<std::uint64_t>(caps.MaxTextureWidth, caps.MaxTextureHeight);
+  const std::uint64_t level = (side > 0 ? side * side : std::uint64_t{4096} * 4096) * 4;
+  return 128 + 20 + level + level / 3 + 16;
+}
+
+// The cache file at `path` read whole when it is a regular file of at most
+// `limit` bytes. Whatever else stands there (a folder, a device, a pipe, a
+// link to one of them) and a read error are misses: the picture path makes
+// the file again.
+bool readCacheFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>& bytes) {
+  DiskFile file("");
+  if (!file.open(path.c_str())) return false;
+  const int size = file.size();
+  bool read = size > 0 && static_cast<std::uint64_t>(size) <= limit;
+  if (read) {
+    bytes.resize(static_cast<std::size_t>(size));
+    for (int at = 0; read && at < size;) {
+      const int n = file.read(bytes.data() + at, size - at);
+      read = n > 0;
+      at += n;
+    }
+  }
+  file.close();
+  if (!read) bytes.clear();
+  return read;
 }
 
 // The shift a texture detail setting stands for: only negative settings
@@ -124,16 +146,15 @@ void FileTexture::load() {
     std::vector<std::uint8_t> bytes;
     RefPtr<FileData> data(source ? loadFileData((name + ".dds").c_str(), *source->file) : nullptr);
     if (data) bytes.assign(data->data(), data->data() + data->size());
-    if (!loadDds(bytes, false)) reportMissing("Loading texture \"%s\" from .dds-file failed!!!\n", name);
+    if (!loadDds(bytes, false)) reportRefusal("Loading texture \"%s\" from .dds-file failed!!!\n", name.c_str());
     return;
   }
   const std::string tag = cacheTag();
   const std::string cached = tag.empty() ? std::string() : textureCachePath(name, tag);
   if (!cached.empty()) {
-    std::ifstream in(cached, std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<std::uint8_t> bytes;
     // A damaged cache file is simply made again.
-    if (!bytes.empty() && loadDds(bytes, true)) return;
+    if (readCacheFile(cached, largestCacheFile(pipeline->caps), bytes) && loadDds(bytes, true)) return;
   }
   loadPicture(cached);
 }
@@ -234,14 +255,14 @@ bool FileTexture::loadDds(const std::vector<std::uint8_t>& bytes, bool cached) {
 void FileTexture::loadPicture(const std::string& cachePath) {
   RefPtr<Image> picture(loadSourceImage());
   if (!picture || picture->pixelCount() == 0) {
-    reportMissing("Missing texture \"%s\" !!!\n", name);
+    reportRefusal("Missing texture \"%s\" !!!\n", name.c_str());
     return;
   }
   RefPtr<Image> alphaPicture;
   if (alphaTexture) {
     alphaPicture.reset(alphaTexture->loadSourceImage());
     if (!alphaPicture || alphaPicture->pixelCount() == 0) {
-      reportMissing("Missing alpha texture \"%s\" !!!\n", alphaTexture->name);
+      reportRefusal("Missing alpha texture \"%s\" !!!\n", alphaTexture->name.c_str());
       alphaPicture.reset();
     }
   }

@@ -5,8 +5,6 @@
 // level 0 beyond the texture for a ".dds" without mip levels. Build it in
 // Release (the sanitizer's shadow memory would count too) and run it by
 // hand; it fails when a file takes more.
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/peak_growth.h"
 #include "content/hostile_media.h"
 #include "foundation/file_data.h"
 #include "foundation/pcx_image.h"
@@ -27,33 +26,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-long long peakResidentBytes() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  return static_cast<long long>(usage.ru_maxrss) * 1024;
-}
-
-// The rise of a child's peak resident set while `read` runs; -1 when the
-// child did not report.
-long long peakGrowthOf(const std::function<void()>& read) {
-  int channel[2];
-  if (::pipe(channel) != 0) return -1;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(channel[0]);
-    const long long before = peakResidentBytes();
-    read();
-    const long long growth = peakResidentBytes() - before;
-    ::_exit(::write(channel[1], &growth, sizeof growth) == sizeof growth ? 0 : 1);
-  }
-  ::close(channel[1]);
-  long long growth = -1;
-  if (::read(channel[0], &growth, sizeof growth) != sizeof growth) growth = -1;
-  ::close(channel[0]);
-  ::waitpid(child, nullptr, 0);
-  return growth;
-}
 
 struct Case {
   std::string name;
@@ -137,6 +109,8 @@ int main() {
       {"jpeg: progressive ending after a block row", "jpg", jpegEndingAfterFirstBlockRow(true), kAllowance, jpeg},
       {"jpeg: progressive past the coefficient bound", "jpg", progressiveJpegWithOneBitBlocks(4736, 4736, 3),
        kAllowance, jpeg},
+      {"jpeg: 8192 x 8192, data for 64 rows, refused", "jpg", jpegCutShort(8192, 64, 8192), kAllowance, jpeg},
+      {"jpeg: 4096 x 2048, data for 256 rows", "jpg", jpegCutShort(4096, 256, 2048), kAllowance, jpeg},
       {"pcx: a header claiming 8192 x 8192", "pcx", pcxHeaderOnly(8192, 8192), kAllowance, pcx},
   };
   cases.push_back(ddsCase(4096, D3DFMT_DXT1, D3DFMT_DXT1));

@@ -2,23 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
 #include <utility>
 
 #include "foundation/random.h"
 #include "game/kart/vehicle_master.h"
 #include "game/saves/config.h"
-#include "game/track/point_file.h"
 
 namespace {
-
-// "ai2.dat" to "ai8.dat" for lines 0 to 6 in the track's folder; a track
-// without a folder looks for "2.dat" to "8.dat" in the lines' own folder.
-std::string lineFileName(int track, int line) {
-  const std::string number = std::to_string(line + 2) + ".dat";
-  const std::string inFolder = trackPointFileName(track, ("ai" + number).c_str());
-  return inFolder.empty() ? "D:\\Tamberlok\\aifiles\\" + number : inFolder;
-}
 
 float distance(const Position3& a, const Position3& b) {
   const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
@@ -36,39 +26,34 @@ bool heldByAnEffect(Vehicle& kart) {
 
 }  // namespace
 
-ControllerAI::ControllerAI(const File* files, int /*unused*/, const Config& config, int k) {
-  if (files) {
-    const int track = config.m_track.get();
-    for (int line = 0; line < kLines; ++line) {
-      for (const PointRecord& r : readPointFile(*files, lineFileName(track, line).c_str())) {
-        m_lines[line].push_back(r.position);
-        m_speeds[line].push_back(r.w);
-      }
-      // Missing, or without one whole record: a line still needs a point
-      // for the walk to stand on.
-      if (m_lines[line].empty()) {
-        m_lines[line].push_back(Position3{});
-        m_speeds[line].push_back(0.0f);
-      }
-    }
-  }
+ControllerAI::ControllerAI(std::shared_ptr<const TrackPoints> points, const Config& /*config*/, int k)
+    : m_points(std::move(points)) {
   // Kart 0 is the player's: a driver given to it drives the first line.
   setLineIndex(k - 1);
   m_lastCheckPosition = point(0);
 }
 
+ControllerAI::ControllerAI(const File* files, int /*unused*/, const Config& config, int k)
+    : ControllerAI(files ? readTrackPoints(*files, config.m_track.get()) : nullptr, config, k) {}
+
 void ControllerAI::setLineIndex(int line) { m_lineIndex = std::clamp(line, 0, kLines - 1); }
 
-int ControllerAI::lineSize() const { return static_cast<int>(m_lines[m_lineIndex].size()); }
+const std::vector<Position3>& ControllerAI::line(int i) const {
+  static const std::vector<Position3> kNone;
+  return m_points && i >= 0 && i < kLines ? m_points->lines[i] : kNone;
+}
+
+int ControllerAI::lineSize() const { return static_cast<int>(line(m_lineIndex).size()); }
 
 Position3 ControllerAI::point(int i) const {
-  const auto& points = m_lines[m_lineIndex];
+  const auto& points = line(m_lineIndex);
   if (i < 0 || i >= static_cast<int>(points.size())) return Position3{};
   return points[static_cast<std::size_t>(i)];
 }
 
 float ControllerAI::speedAt(int i) const {
-  const auto& speeds = m_speeds[m_lineIndex];
+  if (!m_points) return 0.0f;
+  const auto& speeds = m_points->speeds[m_lineIndex];
   if (i < 0 || i >= static_cast<int>(speeds.size())) return 0.0f;
   return speeds[static_cast<std::size_t>(i)];
 }

@@ -5,10 +5,12 @@
 // and the race's clock are set it presses nothing.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "foundation/matrix.h"
 #include "game/kart/controller.h"
+#include "game/track/track_points.h"
 
 class Config;
 class File;
@@ -16,7 +18,7 @@ class Vehicle;
 
 class ControllerAI final : public Controller {
  public:
-  static constexpr int kLines = 7;
+  static constexpr int kLines = TrackPoints::kLines;
   // A kart that moved less than this since the last check...
   static constexpr float kStuckDistance = 1.0f;
   // ...checked this often (seconds of race time)...
@@ -28,10 +30,12 @@ class ControllerAI final : public Controller {
   // One update in this many uses the held extra.
   static constexpr int kExtraChance = 1000;
 
-  // Reads the seven line files of the config's track through `files` (none:
-  // the lines start empty, for a caller that fills them). The driver of kart
-  // k drives line k - 1, held to the seven lines. The second argument is
-  // unused.
+  // Drives the lines of `points` (the race's one copy; none: no lines, for
+  // a caller that sets them). The driver of kart k drives line k - 1, held
+  // to the seven lines.
+  ControllerAI(std::shared_ptr<const TrackPoints> points, const Config& config, int k);
+  // Reads the config's track's points through `files` for itself (none: no
+  // lines). The second argument is unused.
   ControllerAI(const File* files, int unused, const Config& config, int k);
 
   // The kart this controller drives (not owned); set once it is built.
@@ -56,11 +60,10 @@ class ControllerAI final : public Controller {
   void setLineIndex(int line);
   bool reversing() const { return m_reversing; }
 
-  // The driving lines, each its points in track order, and the speed to
-  // drive at each point (a point without one counts as 0). A line without
-  // points is driven as the track's origin.
-  std::vector<Position3> m_lines[kLines];
-  std::vector<float> m_speeds[kLines];
+  // The driving lines (see TrackPoints); a line without points is driven
+  // as the track's origin.
+  void setPoints(std::shared_ptr<const TrackPoints> points) { m_points = std::move(points); }
+  const std::vector<Position3>& line(int i) const;
 
  private:
   // The point after the one the kart last reached; its speed in `speed`.
@@ -71,6 +74,7 @@ class ControllerAI final : public Controller {
   Position3 point(int i) const;
   float speedAt(int i) const;
 
+  std::shared_ptr<const TrackPoints> m_points;
   Vehicle* m_kart = nullptr;
   const double* m_clock = nullptr;
   int m_pointIndex = 0;

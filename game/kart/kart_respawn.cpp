@@ -113,7 +113,7 @@ void VehicleMaster::findAiRespawnPoint(Position3& point, Normal3& direction) {
   if (!driver) return;
   const int line = engineRand() % ControllerAI::kLines;
   driver->setLineIndex(line);
-  const std::vector<Position3>& points = driver->m_lines[line];
+  const std::vector<Position3>& points = driver->line(line);
   const int i = freePointBehind(points, kDriverPointsBack);
   if (i < 0) return;
   respawnPointAt(points, i, point, direction);

@@ -28,6 +28,8 @@ struct KartTuning {
 
   // Reads `fileName` through a clone of `prototype`. A file that cannot be opened changes
   // nothing and answers false; a file shorter than 40 bytes sets only the
-  // values it holds in full and keeps the rest.
+  // values it holds in full and keeps the rest. Each field has a range the
+  // kart step works within; a value outside it (NaN and infinities too)
+  // keeps the default, and one report names every such field.
   bool load(const File& prototype);
 };

@@ -5,7 +5,6 @@
 #include "foundation/file.h"
 #include "game/kart/controller.h"
 #include "game/saves/config.h"
-#include "game/track/point_file.h"
 #include "scene/physics_object.h"
 #include "scene/scene.h"
 
@@ -35,7 +34,7 @@ void setRay(PhysicsObject* ray, const Position3& from, float length) {
 VehicleMaster::VehicleMaster(Scene& scene, std::unique_ptr<Controller> controller, int k,
                              const ExplosionTextures* explosionTextures, std::unique_ptr<KartTuning> tuning,
                              int startPosition, const std::string& kartModelFile, const Config& config,
-                             NetControl& control, const File* files)
+                             NetControl& control, const TrackPoints* points)
     : Vehicle(scene, std::move(controller), k, explosionTextures, std::move(tuning), kartModelFile, control,
               VehicleNetValues::Side::Master),
       m_config(config) {
@@ -79,7 +78,10 @@ VehicleMaster::VehicleMaster(Scene& scene, std::unique_ptr<Controller> controlle
   m_motions.startDriving();
   m_motions.publish(m_net);
 
-  if (files) readPointFiles(*files);
+  if (points) {
+    m_rocketPath = points->rocketPath;
+    m_respawnPoints = points->respawnPoints;
+  }
 }
 
 VehicleMaster::~VehicleMaster() = default;
@@ -108,14 +110,6 @@ void VehicleMaster::placeAtStart(int startPosition) {
   if (m_col) m_col->evaluate(0.0);
   put(m_items.shadow, {at.x, at.y + kShadowLift, at.z}, 0.0f);
   placeCameraTarget(at);
-}
-
-void VehicleMaster::readPointFiles(const File& files) {
-  const int track = m_config.m_track.get();
-  for (const PointRecord& r : readPointFile(files, trackPointFileName(track, "ai_rakete.dat").c_str()))
-    m_rocketPath.push_back({r.position.x, r.position.y + 1.2f, r.position.z});
-  for (const PointRecord& r : readPointFile(files, trackPointFileName(track, "ai_respawn.dat").c_str()))
-    m_respawnPoints.push_back({r.position.x, r.position.y + 0.3f, r.position.z});
 }
 
 Position3 VehicleMaster::chassisPosition() {

@@ -14,6 +14,7 @@
 #include "game/kart/kart_status.h"
 #include "game/kart/kart_tuning.h"
 #include "game/kart/vehicle.h"
+#include "game/track/track_points.h"
 
 class Config;
 class Controller;
@@ -35,12 +36,12 @@ class VehicleMaster : public Vehicle {
 
   // `k` is the kart index (its items are instance k + 1), `startPosition`
   // its grid slot (the "start" item of instance startPosition + 1). The
-  // point files of the config's track are read through `files` when given.
+  // rocket path and respawn points come from `points` when given.
   // The kart model's layers 2 to 5 are the wheels; without them the wheel
   // rays start at the chassis corners.
   VehicleMaster(Scene& scene, std::unique_ptr<Controller> controller, int k, const ExplosionTextures* explosionTextures,
                 std::unique_ptr<KartTuning> tuning, int startPosition, const std::string& kartModelFile,
-                const Config& config, NetControl& control, const File* files);
+                const Config& config, NetControl& control, const TrackPoints* points);
   ~VehicleMaster() override;
 
   VehicleMaster* getMaster() override { return this; }
@@ -179,7 +180,6 @@ class VehicleMaster : public Vehicle {
 
  private:
   void placeAtStart(int startPosition);
-  void readPointFiles(const File& files);
   // The steps of step(), in their order there.
   void endStepEarly();
   void applyGroundRules();

@@ -185,6 +185,8 @@ class Race {
   SoundDevice* m_sound = nullptr;
   std::unique_ptr<ResetMap> m_resetMap;
   std::unique_ptr<TrackPositionMap> m_positionMap;
+  // The track's point files, read once and shared by its karts and drivers.
+  std::shared_ptr<const TrackPoints> m_trackPoints;
   std::uint8_t m_leave = 0;
   std::uint8_t m_isAuthority = 0;
   std::uint8_t m_paused = 0;

@@ -38,7 +38,7 @@ std::unique_ptr<Controller> RaceFactory::makeController(const KartOrder& order) 
       if (order.authority) return std::make_unique<ControllerNet>();
       return std::make_unique<ControllerUserSingle>(&order.config);
     case kControlAI:
-      return std::make_unique<ControllerAI>(order.files, 0, order.config, order.index);
+      return std::make_unique<ControllerAI>(order.points, order.config, order.index);
     default:
       return nullptr;
   }
@@ -53,7 +53,7 @@ std::unique_ptr<Vehicle> RaceFactory::buildKart(KartOrder& order) {
   if (kind == KartKind::Simulated) {
     kart = std::make_unique<VehicleMaster>(order.scene, std::move(controller), order.index, order.explosionTextures,
                                            std::move(order.tuning), order.startPosition, order.modelFile, order.config,
-                                           order.control, order.files);
+                                           order.control, order.points.get());
   } else {
     kart =
         std::make_unique<VehicleClient>(order.scene, std::move(controller), order.index, order.explosionTextures,

@@ -10,6 +10,7 @@
 #include "game/kart/controller.h"
 #include "game/kart/kart_tuning.h"
 #include "game/kart/vehicle.h"
+#include "game/track/track_points.h"
 
 class Config;
 class File;
@@ -38,8 +39,9 @@ struct KartOrder {
   std::string modelFile;
   Config& config;
   NetControl& control;
-  File* files;                      // the archive: point files, driving lines
-  const double* simTime = nullptr;  // the race's simulated time, the computer driver's clock
+  File* files;                                     // the archive the race was loaded from
+  const double* simTime = nullptr;                 // the race's simulated time, the computer driver's clock
+  std::shared_ptr<const TrackPoints> points = {};  // the track's rocket path, respawn points and lines
 };
 
 class RaceFactory {

@@ -163,6 +163,7 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
     m_renderContext->targetHeight = m_renderContext->requestedHeight;
   }
   loadTrack();
+  if (m_files) m_trackPoints = readTrackPoints(*m_files, m_config->m_track.get());
   if (!loadKarts()) return fail(lostConnectionText(m_control.getState()));
   settleChoice();
 
@@ -374,7 +375,8 @@ void Race::loadKart(int i) {
                   *m_config,
                   m_control,
                   m_files,
-                  &m_simTime};
+                  &m_simTime,
+                  m_trackPoints};
   m_kartOwners[i] = m_factory->buildKart(order);
   m_karts[i] = m_kartOwners[i].get();
 

@@ -52,6 +52,7 @@ void Race::release(bool reportProgress) {
     m_kartOwners[i].reset();
   }
   m_kartCount = 0;
+  m_trackPoints.reset();
   m_boxes.clear();
   m_soundObjects.clear();
   m_scene = nullptr;

@@ -6,6 +6,7 @@
 
 #include "foundation/byte_fields.h"
 #include "foundation/replacing_file.h"
+#include "foundation/report.h"
 #include "game/saves/cipher_block.h"
 
 namespace {
@@ -94,22 +95,40 @@ void HighscoreBase::reset() {
   std::fill(m_rows.get(), m_rows.get() + static_cast<std::size_t>(m_blocks) * kRows, resetRow);
 }
 
-void HighscoreBase::bringIntoRange() {
+int HighscoreBase::bringIntoRange() {
+  const HighscoreEntry resetRow(kResetTime, "", 0, -1, -1);
+  int emptied = 0;
   for (std::size_t i = 0; i < static_cast<std::size_t>(m_blocks) * kRows; ++i) {
     HighscoreEntry& e = m_rows[i];
+    // A time that is no time of a race (NaN, infinite, 0 or less, past the
+    // empty row's) would hold its place against every new record: the row
+    // holds no result, and is emptied. Written so that NaN fails too.
+    if (!(e.time > 0.0f && e.time <= kResetTime)) {
+      e = resetRow;
+      ++emptied;
+    }
     e.name[HighscoreEntry::kNameSize - 1] = '\0';
     if (e.character < -1 || e.character > 5) e.character = -1;
     if (e.kart < -1 || e.kart > 7) e.kart = -1;
   }
+  // Emptied rows go below the results, as in a table that never held them.
+  if (emptied > 0) {
+    for (int block = 0; block < m_blocks; ++block) {
+      HighscoreEntry* first = &m_rows[static_cast<std::size_t>(block) * kRows];
+      std::stable_partition(first, first + kRanked, [](const HighscoreEntry& e) { return e.time < kResetTime; });
+    }
+  }
+  return emptied;
 }
 
-bool HighscoreBase::read(File& file) {
+bool HighscoreBase::read(File& file, int* emptied) {
   std::vector<std::uint8_t> plain(plainSize());
   if (!readCipherBlock(m_cipher, plain.data(), plain.size(), file)) return false;
   for (std::size_t i = 0; i < static_cast<std::size_t>(m_blocks) * kRows; ++i) {
     m_rows[i].fromBytes(plain.data() + i * HighscoreEntry::kRecordSize);
   }
-  bringIntoRange();
+  const int count = bringIntoRange();
+  if (emptied) *emptied += count;
   return true;
 }
 
@@ -148,10 +167,13 @@ bool HighscoreTables::load(const char* name) {
 }
 
 bool HighscoreTables::loadFrom(File& file) {
-  for (int i = 0; i < 4 * kClasses; ++i) {
-    if (!inFileOrder(i)->read(file)) return false;
-  }
-  return true;
+  int emptied = 0;
+  bool complete = true;
+  for (int i = 0; i < 4 * kClasses && complete; ++i) complete = inFileOrder(i)->read(file, &emptied);
+  if (emptied > 0)
+    reportRefusal("%s: %d rows with a time that is no race time (not above 0 s or past %.0f s) emptied\n", kFileName,
+                  emptied, static_cast<double>(kResetTime));
+  return complete;
 }
 
 bool HighscoreTables::save(const char* name) {

@@ -42,8 +42,9 @@ class HighscoreBase {
   HighscoreBase& operator=(const HighscoreBase&) = delete;
 
   // One block of the file; false when it is incomplete or fails its checksum,
-  // and then the rows are left as they were.
-  virtual bool read(File& file);
+  // and then the rows are left as they were. Rows brought into range are
+  // added to `emptied` when given.
+  virtual bool read(File& file, int* emptied = nullptr);
   // False when the file took fewer bytes than the block.
   virtual bool write(File& file);
   // The row inside the table, or null for a track or row out of range.
@@ -61,8 +62,10 @@ class HighscoreBase {
 
   // Every row to the reset row (time 9999999, no name, no character or kart).
   void reset();
-  // Names end in NUL and character and kart lie in -1..5 and -1..7.
-  void bringIntoRange();
+  // Names end in NUL and character and kart lie in -1..5 and -1..7; a row
+  // whose time is not above 0 and at most the empty row's 9999999 s (NaN
+  // and infinities included) becomes an empty row. Returns how many did.
+  int bringIntoRange();
 
   int blockCount() const { return m_blocks; }
   std::size_t plainSize() const { return static_cast<std::size_t>(m_blocks) * kRows * HighscoreEntry::kRecordSize; }

@@ -1,14 +1,18 @@
 // Registry keys read from the user's INI-style registry file.
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/system/registry.h"
+#include "platform/system/regular_file.h"
+#include "platform/system/system.h"
 
 struct RegistryValue {
   DWORD type = REG_NONE;
@@ -32,20 +36,32 @@ bool isRoot(HKEY key) {
   return key == &g_classesRoot || key == &g_currentUser || key == &g_localMachine || key == &g_users;
 }
 
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
+// Lines longer than this are no registry line anyone wrote: a name, a
+// number or a caption take a few dozen bytes.
+constexpr std::size_t kMaxLineBytes = 4096;
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
 }
 
-std::string trim(const std::string& s) {
+std::string_view trim(std::string_view s) {
   const auto begin = s.find_first_not_of(" \t\r\n");
-  if (begin == std::string::npos) return {};
+  if (begin == std::string_view::npos) return {};
   const auto end = s.find_last_not_of(" \t\r\n");
   return s.substr(begin, end - begin + 1);
 }
 
+bool startsWithFolded(std::string_view s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
+  return true;
+}
+
 // Folds slashes, doubled separators and the usual root abbreviations.
-std::string normalisePath(const std::string& raw) {
+std::string normalisePath(std::string_view raw) {
   std::string path;
   for (char c : raw) {
     if (c == '/') c = '\\';
@@ -66,8 +82,8 @@ std::string normalisePath(const std::string& raw) {
   return path;
 }
 
-bool parseDword(const std::string& text, DWORD* out) {
-  const std::string s = trim(text);
+bool parseDword(std::string_view text, DWORD* out) {
+  const std::string s(trim(text));  // a line's worth at most, for strtoull's terminator
   if (s.empty() || s[0] == '-' || s[0] == '+') return false;
   const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
   errno = 0;
@@ -78,14 +94,14 @@ bool parseDword(const std::string& text, DWORD* out) {
   return true;
 }
 
-bool parseValue(const std::string& raw, RegistryValue* out) {
-  const std::string text = trim(raw);
-  if (lower(text.substr(0, 6)) == "dword:") {
+bool parseValue(std::string_view raw, RegistryValue* out) {
+  const std::string_view text = trim(raw);
+  if (startsWithFolded(text, "dword:")) {
     out->type = REG_DWORD;
     return parseDword(text.substr(6), &out->number);
   }
   out->type = REG_SZ;
-  if (lower(text.substr(0, 3)) == "sz:") {
+  if (startsWithFolded(text, "sz:")) {
     out->text = text.substr(3);
   } else if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
     out->text = text.substr(1, text.size() - 2);
@@ -95,40 +111,85 @@ bool parseValue(const std::string& raw, RegistryValue* out) {
   return true;
 }
 
+// Hands each line of the regular file at `path` (without its line feed) to
+// `take`, reading the file in pieces; a line longer than kMaxLineBytes is
+// skipped whole and counted in `skipped`. False when no regular file can
+// be read there: a folder, a device or a pipe counts as no file, and
+// opening never waits.
+template <class Take>
+bool forEachLine(const std::string& path, std::size_t& skipped, Take take) {
+  const int fd = openRegularFile(path.c_str(), nullptr);
+  if (fd < 0) return false;
+  std::string line;
+  bool tooLong = false;
+  const auto endLine = [&] {
+    if (tooLong)
+      ++skipped;
+    else
+      take(std::string_view(line));
+    line.clear();
+    tooLong = false;
+  };
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    std::string_view rest(chunk, static_cast<std::size_t>(got));
+    while (!rest.empty()) {
+      const std::size_t feed = rest.find('\n');
+      const std::string_view piece = rest.substr(0, feed);
+      if (!tooLong && line.size() + piece.size() <= kMaxLineBytes) {
+        line += piece;
+      } else {
+        tooLong = true;
+        line.clear();
+      }
+      if (feed == std::string_view::npos) break;
+      endLine();
+      rest.remove_prefix(feed + 1);
+    }
+  }
+  if (tooLong || !line.empty()) endLine();
+  ::close(fd);
+  return true;
+}
+
 // Reads the one section for `path`; later duplicate names win, as a user
 // editing the file by appending a line would expect.
 bool loadSection(const std::string& path, RegistryKey* key) {
-  std::ifstream in(registryFilePath());
-  if (!in) return false;
+  const std::string file = registryFilePath();
   bool found = false;
   bool inSection = false;
-  std::string line;
   bool first = true;
-  while (std::getline(in, line)) {
+  std::size_t skipped = 0;
+  const bool read = forEachLine(file, skipped, [&](std::string_view raw) {
     // Editors on other systems like to start the file with a byte-order mark.
-    if (first && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+    if (first && raw.starts_with("\xEF\xBB\xBF")) raw.remove_prefix(3);
     first = false;
-    line = trim(line);
-    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    const std::string_view line = trim(raw);
+    if (line.empty() || line[0] == ';' || line[0] == '#') return;
     if (line.front() == '[') {
-      if (line.back() != ']') {
-        inSection = false;
-        continue;
-      }
-      inSection = normalisePath(line.substr(1, line.size() - 2)) == path;
+      inSection = line.back() == ']' && normalisePath(line.substr(1, line.size() - 2)) == path;
       found = found || inSection;
-      continue;
+      return;
     }
-    if (!inSection) continue;
+    if (!inSection) return;
     const auto eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    std::string name = trim(line.substr(0, eq));
+    if (eq == std::string_view::npos) return;
+    std::string_view name = trim(line.substr(0, eq));
     if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
     RegistryValue value;
-    if (name.empty() || !parseValue(line.substr(eq + 1), &value)) continue;
-    key->values[lower(name)] = value;
+    if (name.empty() || !parseValue(line.substr(eq + 1), &value)) return;
+    key->values[lower(name)] = std::move(value);
+  });
+  if (skipped > 0) {
+    const std::string note = "registry file \"" + file + "\": " + std::to_string(skipped) +
+                             (skipped == 1 ? " line" : " lines") + " longer than " + std::to_string(kMaxLineBytes) +
+                             " bytes skipped";
+    platformLog(note.c_str());
   }
-  return found;
+  return read && found;
 }
 
 }  // namespace

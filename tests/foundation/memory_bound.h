@@ -48,6 +48,7 @@ namespace memory_bound {
 inline std::atomic<bool> watching{false};
 inline std::atomic<std::size_t> largest{0};
 inline std::atomic<std::size_t> peakLive{0};
+inline std::atomic<std::size_t> count{0};
 
 inline void raise(std::atomic<std::size_t>& to, std::size_t value) {
   std::size_t seen = to.load(std::memory_order_relaxed);
@@ -57,6 +58,7 @@ inline void raise(std::atomic<std::size_t>& to, std::size_t value) {
 
 inline void noteAllocation(const volatile void*, std::size_t size) {
   if (!watching.load(std::memory_order_relaxed)) return;
+  count.fetch_add(1, std::memory_order_relaxed);
   raise(largest, size);
   raise(peakLive, __sanitizer_get_current_allocated_bytes());
 }
@@ -67,6 +69,7 @@ inline void watch(const std::function<void()>& body) {
   EXPECT_NE(installed, 0);
   largest = 0;
   peakLive = 0;
+  count = 0;
   watching = true;
   body();
   watching = false;
@@ -78,6 +81,13 @@ inline void watch(const std::function<void()>& body) {
 inline std::size_t largestAllocationOf(const std::function<void()>& body) {
   memory_bound::watch(body);
   return memory_bound::largest;
+}
+
+// How many allocations `body` makes: a loop that allocates once per byte
+// of its input shows as many allocations as the input has bytes.
+inline std::size_t allocationCountOf(const std::function<void()>& body) {
+  memory_bound::watch(body);
+  return memory_bound::count;
 }
 
 inline MemoryUse measureMemory(const std::function<int()>& body) {

@@ -15,6 +15,7 @@
 #include "game/saves/config.h"
 #include "gui/branding.h"
 #include "gui/credits_screen.h"
+#include "gui/end_screen.h"
 #include "gui/picture_codec.h"
 #include "gui/screen_host.h"
 #include "gui/text_table.h"
@@ -43,9 +44,9 @@ void expectBounded(std::size_t fileBytes, const char* what, const std::function<
 
 // ---- generators ---------------------------------------------------------------
 
-// A document whose root holds `depth` nested elements.
-std::string deepXml(const std::string& root, int depth) {
-  std::string text = "<?xml version=\"1.0\" ?>\n<" + root + ">";
+// A document whose root holds `depth` nested elements, after `before`.
+std::string deepXml(const std::string& root, int depth, const std::string& before = "") {
+  std::string text = "<?xml version=\"1.0\" ?>\n<" + root + ">" + before;
   text.reserve(text.size() + static_cast<std::size_t>(depth) * 7);
   for (int i = 0; i < depth; ++i) text += "<Take>";
   return text;
@@ -122,26 +123,39 @@ TEST(XmlNesting, CountsElementsAsTheParserReadsThem) {
   EXPECT_FALSE(xmlNestingWithin("<a><b><c/></b><b><c><d>", 3));
   EXPECT_TRUE(xmlNestingWithin("</x></x><a><b></b></a>", 2)) << "stray end tags give no credit";
   EXPECT_FALSE(xmlNestingWithin("</x></x><a><b><c>", 2));
+  // Only a letter or "_" after the "<" starts an element (bytes from 127 up
+  // count as letters); any other "<" is an unknown node up to its first
+  // ">", whatever quotes it holds.
+  for (const char* unknown : {"< \"", "<\"", "<'", "<1", "<-", "<=\"", "<\t'"}) {
+    EXPECT_FALSE(xmlNestingWithin(std::string("<a>") + unknown + "><b><c>", 2)) << unknown;
+    EXPECT_TRUE(xmlNestingWithin(std::string("<a>") + unknown + "><b/>", 2)) << unknown;
+  }
+  EXPECT_FALSE(xmlNestingWithin("<a><_b><\xC3\xA9><\x7F>", 3));
 }
 
 // Nested 60,000 deep, any of the GUI's XML files crashed the parser; now
-// each is refused with a report, and a table of real depth still loads.
+// each is refused with a report, and a table of real depth still loads. So
+// are 40,000 levels behind a "<" and a quote, which the parser takes as an
+// unknown node up to its first ">".
 TEST(HostileXml, DeepTablesAndBrandingAreRefusedWithAReport) {
   g_messageLevel = 1;
   g_logMessages = true;
-  for (const char* table : {"Texts.xml", "IngameTexts.xml"}) {
-    MemoryFile files;
-    const std::string name = "D:\\Tamberlok/menu/" + std::string(table);
-    const std::string text = deepXml("Texts", 60000);
-    files.put(name, text);
-    expectBounded(text.size(), table, [&] {
-      g_lastMessage.clear();
-      TextTable texts(files, name.c_str());
-      return texts.getText(1).empty() &&
-             std::string(g_lastMessage.get().c_str()) == "\"" + name +
-                                                             "\": elements nested deeper than 256 levels; the text "
-                                                             "table is not read";
-    });
+  const std::pair<int, std::string> forms[] = {{60000, ""}, {40000, "< \"x\">"}, {40000, "<'>"}};
+  for (const auto& [depth, before] : forms) {
+    for (const char* table : {"Texts.xml", "IngameTexts.xml"}) {
+      MemoryFile files;
+      const std::string name = "D:\\Tamberlok/menu/" + std::string(table);
+      const std::string text = deepXml("Texts", depth, before);
+      files.put(name, text);
+      expectBounded(text.size(), table, [&] {
+        g_lastMessage.clear();
+        TextTable texts(files, name.c_str());
+        return texts.getText(1).empty() &&
+               std::string(g_lastMessage.get().c_str()) == "\"" + name +
+                                                               "\": elements nested deeper than 256 levels; the "
+                                                               "text table is not read";
+      });
+    }
   }
   MemoryFile files;
   files.put("real.xml", "<Texts><Take id=\"7\"><En>Seven</En></Take></Texts>");
@@ -149,16 +163,18 @@ TEST(HostileXml, DeepTablesAndBrandingAreRefusedWithAReport) {
   real.m_language = 1;
   EXPECT_EQ(real.getText(7), "Seven");
 
-  std::string branding = "<Branding><Screen Lang=\"De\" Show=\"True\"/>";
-  for (int i = 0; i < 60000; ++i) branding += "<Screen>";
-  expectBounded(branding.size(), "Branding_Demo.xml", [&] {
-    g_lastMessage.clear();
-    BrandingScreen screens[kBrandingLanguages];
-    readBranding(branding, screens);
-    return !screens[0].m_show && std::string(g_lastMessage.get().c_str()) ==
-                                     "\"Branding_Demo.xml\": elements nested deeper than 256 levels; the branding "
-                                     "file is not read";
-  });
+  for (const auto& [depth, before] : forms) {
+    std::string branding = "<Branding><Screen Lang=\"De\" Show=\"True\"/>" + before;
+    for (int i = 0; i < depth; ++i) branding += "<Screen>";
+    expectBounded(branding.size(), "Branding_Demo.xml", [&] {
+      g_lastMessage.clear();
+      BrandingScreen screens[kBrandingLanguages];
+      readBranding(branding, screens);
+      return !screens[0].m_show && std::string(g_lastMessage.get().c_str()) ==
+                                       "\"Branding_Demo.xml\": elements nested deeper than 256 levels; the "
+                                       "branding file is not read";
+    });
+  }
   g_messageLevel = 0;
   g_logMessages = false;
   g_lastMessage.clear();
@@ -261,6 +277,34 @@ TEST_F(HostileGuiTest, OversizedPicturesAreRefusedFromTheirHeader) {
   EXPECT_TRUE(gui->isImagesetPresent("Quillfen"));
 }
 
+// A 68-byte PNG of 4096 x 4096 whose data is 100 zero bytes passes the
+// header check, but the library's codec decodes nothing from it, and the
+// texture load threw out of the menu's start: it is reported and shows
+// blank like a refused picture.
+TEST_F(HostileGuiTest, APictureWhoseDataDoesNotDecodeShowsBlank) {
+  const std::vector<std::uint8_t> cut = writePngRows(4096, 4096, std::vector<std::uint8_t>(100, 0));
+  EXPECT_LT(cut.size(), 80u);
+  const auto files = guiFilesWith({{kMenu + "Cut.png", cut},
+                                   {kMenu + "Cut.imageset", bytesOf(imagesetOver("Cut", "Cut.png"))},
+                                   {kMenu + "Flat.png", writePngRows(2, 2, std::vector<std::uint8_t>(6, 0))},
+                                   {kMenu + "Flat.imageset", bytesOf(imagesetOver("Flat", "Flat.png"))}});
+  ASSERT_TRUE(start(*files));
+  for (const char* name : {"Cut", "Flat"}) {
+    SCOPED_TRACE(name);
+    g_lastMessage.clear();
+    expectBounded(cut.size(), name, [&] {
+      gui->loadImageset(std::string(name) + ".imageset");
+      return true;
+    });
+#ifndef TESSALINE_TEST_ASAN
+    gui->loadImageset(std::string(name) + ".imageset");  // the child loaded it
+#endif
+    EXPECT_TRUE(gui->isImagesetPresent(name));
+    EXPECT_EQ(gui->m_system->getRenderer()->getTexture(name).getSize(), CEGUI::Sizef(1, 1));
+  }
+  EXPECT_EQ(lastMessage(), "GUI picture of 2 x 2 refused: its data does not decode; it shows blank");
+}
+
 TEST(PictureSize, HeadersOfEveryKindTheCodecsRead) {
   auto sizeOf = [](const std::vector<std::uint8_t>& bytes) {
     const auto size = readPictureSize(bytes.data(), bytes.size());
@@ -347,6 +391,25 @@ TEST_F(HostileCreditsTest, ManyOrLongLinesCostAScreenfulOfWindows) {
     }
     EXPECT_LE(held, 23u);
   }
+}
+
+// A credits or branding file past its size was dropped without a word.
+TEST_F(HostileCreditsTest, OversizedCreditsAndBrandingFilesAreReported) {
+  m_files.put(CreditsScreen::kFileName, std::string(CreditsScreen::kMaxFileBytes + 1, 'x'));
+  {
+    CreditsScreen credits(*this);
+    EXPECT_TRUE(credits.m_lines.empty());
+  }
+  EXPECT_EQ(takeMessage(),
+            "\"D:\\Tamberlok/menu/Credits.txt\": 1048577 bytes, more than the 1048576 it may have; it is not read");
+  m_files.put(EndScreen::kFileName, std::string(EndScreen::kMaxFileBytes + 1, ' '));
+  {
+    EndScreen end(*this);
+    EXPECT_FALSE(end.shouldShow());
+  }
+  EXPECT_EQ(takeMessage(),
+            "\"D:\\Tamberlok/menu/Branding_Demo.xml\": 1048577 bytes, more than the 1048576 it may "
+            "have; it is not read");
 }
 
 }  // namespace

@@ -5,16 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "content/bmp_writer.h"
 #include "foundation/envelope.h"
 #include "platform/graphics/d3dx.h"
 #include "render/file_texture.h"
 #include "render/sequence_texture.h"
+#include "tests/foundation/memory_bound.h"
 #include "tests/render/pipeline_fixture.h"
+#include "tests/support/eventually.h"
 #include "tests/support/memory_file.h"
 
 namespace {
@@ -228,6 +236,65 @@ TEST_F(TextureTest, ACacheFileCutAfterItsFirstLevelIsBuiltAgain) {
   EXPECT_EQ(again->levelCount, 8u);
   EXPECT_EQ(texelOf(again->getFirstDeviceTexture(), 0, 0, 0) & 0xFFFFFF, 0x00FF00u);
   EXPECT_EQ(std::filesystem::file_size(written[0]), complete);  // and the cache made whole
+}
+
+// Whatever else stands at a cache file's path is a miss, and the picture is
+// built afresh: a folder threw out of the load, a link to /dev/zero read
+// until memory ran out, a named pipe waited for a writer for ever, and a
+// file larger than any texture the device takes was read whole.
+TEST_F(TextureTest, ACacheFileThatIsNoRegularFileOrTooLargeIsAMiss) {
+  files.put("wall.bmp", bmp(128, 2, 0x0000FF));
+  loadFile("wall.bmp");
+  std::filesystem::path cached;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(cache))
+    if (entry.is_regular_file()) cached = entry.path();
+  ASSERT_FALSE(cached.empty());
+  const auto replace = [&](const char* what) {
+    std::filesystem::remove_all(cached);
+    const std::string kind = what;
+    if (kind == "folder") {
+      std::filesystem::create_directories(cached / "inside");
+    } else if (kind == "link to /dev/zero") {
+      std::filesystem::create_symlink("/dev/zero", cached);
+    } else if (kind == "named pipe") {
+      ASSERT_EQ(::mkfifo(cached.c_str(), 0600), 0);
+    } else if (kind == "file past the largest texture") {
+      // 4096 x 4096 is the recording device's largest: its chain at four
+      // bytes a texel, a header, and a byte more. Sparse, so it costs no disk.
+      std::ofstream(cached, std::ios::binary).write("DDS ", 4);
+      std::filesystem::resize_file(cached, 128 + 20 + 4096ull * 4096 * 4 * 4 / 3 + 16 + 1);
+    } else if (kind == "link to a link to itself") {
+      std::filesystem::create_symlink(cached, cached);
+    }
+  };
+  for (const char* what :
+       {"folder", "link to /dev/zero", "named pipe", "file past the largest texture", "link to a link to itself"}) {
+    SCOPED_TRACE(what);
+    replace(what);
+    std::atomic<bool> done{false};
+    std::unique_ptr<FileTexture> again;
+    std::thread load([&] {
+#ifdef TESSALINE_TEST_ASAN
+      const std::size_t largest = largestAllocationOf([&] { again = loadFile("wall.bmp"); });
+      EXPECT_LT(largest, std::size_t{64} << 20);
+#else
+      again = loadFile("wall.bmp");
+#endif
+      done = true;
+    });
+    if (!eventually([&] { return done.load(); }, 120000)) {
+      // Stuck opening the pipe: a writer that comes and goes lets its open
+      // return and its read end.
+      const int writer = ::open(cached.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer >= 0) ::close(writer);
+      load.join();
+      ADD_FAILURE() << "the load waited for a writer";
+      continue;
+    }
+    load.join();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(texelOf(again->getFirstDeviceTexture(), 0, 0, 0) & 0xFFFFFF, 0x0000FFu) << "built from the picture";
+  }
 }
 
 TEST_F(TextureTest, MissingFilesAreReportedAndLeaveNoDeviceTexture) {

@@ -43,7 +43,7 @@ class TrackAI : public PipelineTest {
     auto driver = std::make_unique<ControllerAI>(&trackArchive(), 0, config, 1);
     ai = driver.get();
     kart = std::make_unique<CountingKart>(*scene, std::move(driver), 0, nullptr, nullptr, 0, "", config, control,
-                                          &trackArchive());
+                                          readTrackPoints(trackArchive(), config.m_track.get()).get());
     slots[0] = kart.get();
     ai->setKart(kart.get());
     ai->setClock(&time);
@@ -83,7 +83,7 @@ class TrackAI : public PipelineTest {
 TEST_F(TrackAI, FollowsItsLineRoundTheLapOnTheRoad) {
   const SampleTrack& track = track0::track();
   // The line came from the archive: a point every 2 m round the lap.
-  ASSERT_NEAR(static_cast<double>(ai->m_lines[0].size()), lapLength(track) / kAiLineSpacing, 1.0);
+  ASSERT_NEAR(static_cast<double>(ai->line(0).size()), lapLength(track) / kAiLineSpacing, 1.0);
   PcxImage map;
   ASSERT_TRUE(map.decodePCX(trackArchive(), positionMapFile(track).c_str()));
   ASSERT_EQ(map.pixelCount(), kMapSize * kMapSize);

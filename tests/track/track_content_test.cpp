@@ -109,7 +109,7 @@ TEST(SampleTracks, KeepTheLayoutsMeasures) {
 }
 
 std::vector<PointRecord> pointFile(const SampleTrack& track, const std::string& leaf) {
-  return readPointFile(trackArchive(), aiFile(track, leaf).c_str());
+  return readPointFile(trackArchive(), aiFile(track, leaf).c_str(), TrackExtent::ofTrack(-1));
 }
 
 TEST(SampleTracks, PointsLieOnTheRoadAndTheLinesCountUpOnceALap) {

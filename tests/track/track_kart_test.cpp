@@ -61,7 +61,7 @@ class TrackKart : public PipelineTest {
   void surfaces(int a, int b, ODEJointSurface* s) { scene->surfaceTable[a][b] = scene->surfaceTable[b][a] = s; }
   void makeKart() {
     kart = std::make_unique<VehicleMaster>(*scene, std::make_unique<Throttle>(), 0, nullptr, nullptr, 0, "", config,
-                                           control, &trackArchive());
+                                           control, readTrackPoints(trackArchive(), config.m_track.get()).get());
     slots[0] = kart.get();
     auto* col = dynamic_cast<PhysicsObject*>(scene->findItem("col", -1, 1));
     ASSERT_NE(col, nullptr);

@@ -20,6 +20,7 @@
 
 #include "content/archive_writer.h"
 #include "content/bmp_writer.h"
+#include "content/byte_writer.h"
 #include "content/hostile_media.h"
 #include "content/jpeg_writer.h"
 #include "content/lwo2_writer.h"
@@ -414,6 +415,81 @@ void addHostileFiles(std::vector<Seed>& seeds) {
   seeds.push_back({"dds/hostile_header_16384.dds", cut(ddsWithoutMips(16384, D3DFMT_DXT1), 128)});
 }
 
+// Little-endian f32 values, as the tuning and point files store them.
+Bytes f32s(const std::vector<float>& values) {
+  Bytes out;
+  for (float v : values) content_bytes::putF32(out, v);
+  return out;
+}
+
+// The race's values and the GUI's texts made to hurt, small: the kart step,
+// the point files, the text tables and branding, the score table, the
+// registry, a JPEG cut short.
+void addHostileValues(std::vector<Seed>& seeds) {
+  const float nan = std::nanf(""), inf = INFINITY;
+  const std::vector<float> sample = {0.29f,  0.58f,      0.000368f,  9.0f,     187.0f,
+                                     748.0f, -0.001216f, -0.000504f, -0.0016f, 0.5f};
+  const struct {
+    const char* name;
+    int field;  // -1: every field
+    float value;
+  } tunings[] = {{"nan_acceleration", 2, nan}, {"nan_drift_inertia", 4, nan}, {"nan_roll", 7, nan},
+                 {"nan_gravity", 8, nan},      {"nan_vertical_gain", 9, nan}, {"all_inf", -1, inf},
+                 {"all_minus_inf", -1, -inf},  {"all_3e38", -1, 3e38f},       {"all_minus_50", -1, -50.0f}};
+  for (const auto& t : tunings) {
+    std::vector<float> values = sample;
+    for (int i = 0; i < 10; ++i)
+      if (t.field == -1 || t.field == i) values[static_cast<std::size_t>(i)] = t.value;
+    seeds.push_back({std::string("kart_tuning/hostile_") + t.name + ".dat", f32s(values)});
+  }
+  const float bad[] = {nan, inf, -inf, 3e38f, -3e38f};
+  std::vector<float> mixed;
+  for (int i = 0; i < 40; ++i) {
+    const float x = 10.0f * static_cast<float>(i % 10), z = 5.0f * static_cast<float>(i / 10);
+    const std::vector<float> point =
+        i % 4 == 3 ? std::vector<float>{i % 3 == 0 ? bad[i % 5] : x, i % 3 == 1 ? bad[i % 5] : 0.0f,
+                                        i % 3 == 2 ? bad[i % 5] : z, 0.4f}
+                   : std::vector<float>{x, 0.0f, z, 0.4f};
+    mixed.insert(mixed.end(), point.begin(), point.end());
+  }
+  seeds.push_back({"point_file/hostile_bad_points_among_good.dat", f32s(mixed)});
+  seeds.push_back({"point_file/hostile_nan.dat", f32s({nan, 0.0f, nan, 0.5f, 1.0f, nan, 1.0f, 0.5f})});
+  seeds.push_back({"point_file/hostile_3e38.dat", f32s({3e38f, 0.0f, 1.0f, 0.5f, 1.0f, -3e38f, 1.0f, 0.5f})});
+  seeds.push_back({"point_file/hostile_inf.dat", f32s({inf, 0.0f, 1.0f, 0.5f, 1.0f, 0.0f, -inf, 0.5f})});
+  seeds.push_back({"point_file/hostile_nan_speed.dat", f32s({1.0f, 0.0f, 1.0f, nan, 2.0f, 0.0f, 2.0f, inf})});
+
+  std::string deep = "<?xml version=\"1.0\" ?>\n<Texts>< \"x\">";
+  for (int i = 0; i < 40000; ++i) deep += "<Take>";
+  seeds.push_back({"text_table/hostile_deep_behind_unknown_node.xml", text(deep)});
+  std::string branding = "<Branding><Screen Lang=\"De\" Show=\"True\"/><'>";
+  for (int i = 0; i < 40000; ++i) branding += "<Screen>";
+  seeds.push_back({"branding/hostile_deep_behind_unknown_node.xml", text(branding)});
+  std::string empty = "<Texts>";
+  for (int i = 0; i < 33000; ++i) empty += "<a/>";
+  seeds.push_back({"text_table/hostile_many_elements.xml", text(empty + "</Texts>")});
+  seeds.push_back({"text_table/hostile_long_text.xml",
+                   text("<Texts><Take id=\"1\"><En>" + std::string(256 * 1024, 'x') + "</En></Take></Texts>")});
+  std::string takes = "<Texts>";
+  for (int i = 0; i < 4100; ++i) takes += "<Take id=\"" + std::to_string(i) + "\"><En>t</En></Take>";
+  seeds.push_back({"text_table/hostile_4100_texts.xml", text(takes + "</Texts>")});
+
+  // The score file's plain text (case 3): rows whose times are no race times.
+  Bytes rows;
+  for (float time : {nan, -inf, 0.0f, -5.0f, inf, 1e30f, 12.5f}) {
+    const Bytes t = f32s({time});
+    rows.insert(rows.end(), t.begin(), t.end());
+    rows.insert(rows.end(), 41 - 4, 0);
+  }
+  Bytes scores = {3};
+  scores.insert(scores.end(), rows.begin(), rows.end());
+  seeds.push_back({"saved_files/scores_times_out_of_range", scores});
+
+  seeds.push_back({"registry/hostile_long_lines",
+                   text("Software\\Game\n[HKLM\\Software\\Game]\nBefore=dword:1\nLong=sz:" + std::string(8192, 'x') +
+                        "\nAfter=dword:2\n")});
+  seeds.push_back({"jpeg/hostile_cut_short_256.jpg", jpegCutShort(256, 32, 256)});
+}
+
 // The picture target: a case byte, an options byte, then the input.
 Bytes pictureCase(std::uint8_t mode, std::uint8_t options, const Bytes& input) {
   Bytes bytes{mode, options};
@@ -495,6 +571,7 @@ int main(int argc, char** argv) {
   addRegistryFiles(seeds);
   addObjects(seeds);
   addHostileFiles(seeds);
+  addHostileValues(seeds);
   addPicturePath(seeds);
   addSampleFiles(seeds);
 

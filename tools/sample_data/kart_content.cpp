@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "content/archive_writer.h"
+#include "content/byte_writer.h"
 #include "content/lws_writer.h"
 #include "foundation/archive_file.h"
 #include "tools/sample_data/kart_samples.h"
@@ -56,11 +57,7 @@ using namespace kart_samples;
 constexpr float kHidden = 0.001f;
 constexpr int kExplosionParts = 8, kSmokePuffs = 7;
 
-void putF32(std::vector<std::uint8_t>& out, float v) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &v, 4);
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
-}
+using content_bytes::putF32;
 
 // Ten values per file. Values 1 (turbo limit) and 3 (steering angle) are
 // deliberately not what the game uses: it derives the first and keeps its

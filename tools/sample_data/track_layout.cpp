@@ -9,6 +9,7 @@
 #include <numbers>
 #include <string>
 
+#include "content/byte_writer.h"
 #include "tools/sample_data/track_maps.h"
 #include "tools/sample_data/track_samples.h"
 
@@ -193,11 +194,7 @@ double fractionAtDistance(const SampleTrack& track, double s) {
   return laps + (i + std::clamp(within, 0.0, 1.0)) / kArcSamples;
 }
 
-void putF32(std::vector<std::uint8_t>& out, float v) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &v, 4);
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
-}
+using content_bytes::putF32;
 
 std::string miniMapFolder() { return "D:\\Tamberlok\\mini_maps\\"; }
 

@@ -46,8 +46,10 @@ class ControllerAITest : public ::testing::Test {
     auto owned = std::make_unique<ControllerAI>(files, 0, config, 1);
     ai = owned.get();
     if (!files) {
-      ai->m_lines[0] = std::move(points);
-      ai->m_speeds[0] = std::move(speeds);
+      lines = std::make_shared<TrackPoints>();
+      lines->lines[0] = std::move(points);
+      lines->speeds[0] = std::move(speeds);
+      ai->setPoints(lines);
     }
     kart =
         std::make_unique<CountingKart>(scene, std::move(owned), 1, nullptr, nullptr, 0, "", config, control, nullptr);
@@ -73,6 +75,7 @@ class ControllerAITest : public ::testing::Test {
   Config config{nullptr, control, Config::SavedFile::Ignore};
   Scene scene{nullptr};
   ControllerAI* ai = nullptr;
+  std::shared_ptr<TrackPoints> lines;  // the test's, when it gives them
   std::unique_ptr<CountingKart> kart;
   double now = 0.0;
 };
@@ -89,14 +92,15 @@ TEST_F(ControllerAITest, LinesComeFromTheTracksFilesAndEveryLineHasAPoint) {
   files.put(lineFile("01", 3), records({1, 1, 1, 1}));  // another track's
   config.m_track.set(1);
   ControllerAI ai(&files, 0, config, 3);
-  ASSERT_EQ(ai.m_lines[0].size(), 2u);
-  EXPECT_EQ(ai.m_lines[0][1].z, 6.0f);
-  EXPECT_EQ(ai.m_speeds[0][0], 0.3f);
-  EXPECT_EQ(ai.m_speeds[0][1], 0.25f);
+  const std::shared_ptr<const TrackPoints> read = readTrackPoints(files, 1);
+  ASSERT_EQ(ai.line(0).size(), 2u);
+  EXPECT_EQ(ai.line(0)[1].z, 6.0f);
+  EXPECT_EQ(read->speeds[0][0], 0.3f);
+  EXPECT_EQ(read->speeds[0][1], 0.25f);
   for (int line = 1; line < ControllerAI::kLines; ++line) {
-    ASSERT_EQ(ai.m_lines[line].size(), 1u) << line;
-    EXPECT_EQ(ai.m_lines[line][0].x + ai.m_lines[line][0].y + ai.m_lines[line][0].z, 0.0f);
-    EXPECT_EQ(ai.m_speeds[line][0], 0.0f);
+    ASSERT_EQ(ai.line(line).size(), 1u) << line;
+    EXPECT_EQ(ai.line(line)[0].x + ai.line(line)[0].y + ai.line(line)[0].z, 0.0f);
+    EXPECT_EQ(read->speeds[line][0], 0.0f);
   }
   EXPECT_EQ(ai.lineIndex(), 2);
   EXPECT_EQ(ai.getPointIndex(), 0);
@@ -148,7 +152,7 @@ TEST_F(ControllerAITest, TheLimitIsTheTargetsSpeedButAtLeastHalfAndBrakingWaitsF
   standAt(0.0f, 1.0f, 0.4f);
   ai->update(false, false);
   EXPECT_TRUE(ai->accelerate() && !ai->brake());
-  ai->m_speeds[0][0] = 0.9f;  // the point reached is faster than the kart
+  lines->speeds[0][0] = 0.9f;  // the point reached is faster than the kart
   standAt(0.0f, 1.0f, 0.6f);
   ai->update(false, false);
   EXPECT_FALSE(ai->accelerate() || ai->brake());

@@ -1,15 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "game/kart/kart_tuning.h"
 #include "game/track/point_file.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/report_capture.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+
+// A track without maps: 10000 units about the origin.
+const TrackExtent kAnywhere = TrackExtent::ofTrack(-1);
 
 // Little-endian f32 bytes spelled out here, apart from the readers.
 void putF32(Bytes& out, float v) {
@@ -31,7 +36,7 @@ TEST(PointFile, ReadsWholeRecordsAndDropsAPartialOne) {
   const Bytes rest = floats({2.0f, 5.0f, 99.0f, -1.0f});  // record 1 and the first value of record 2
   first.insert(first.end(), rest.begin(), rest.end());
   file.put("p.dat", first);  // 20 bytes
-  const auto records = readPointFile(file, "p.dat");
+  const auto records = readPointFile(file, "p.dat", kAnywhere);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].position.x, 10.0f);
   EXPECT_EQ(records[0].position.y, 2.0f);
@@ -39,10 +44,10 @@ TEST(PointFile, ReadsWholeRecordsAndDropsAPartialOne) {
   EXPECT_EQ(records[0].w, 99.0f);
 
   file.put("two.dat", floats({1, 2, 3, 4, 5, 6, 7, 8}));
-  EXPECT_EQ(readPointFile(file, "two.dat").size(), 2u);
+  EXPECT_EQ(readPointFile(file, "two.dat", kAnywhere).size(), 2u);
   file.put("empty.dat", Bytes{});
-  EXPECT_TRUE(readPointFile(file, "empty.dat").empty());
-  EXPECT_TRUE(readPointFile(file, "missing.dat").empty());
+  EXPECT_TRUE(readPointFile(file, "empty.dat", kAnywhere).empty());
+  EXPECT_TRUE(readPointFile(file, "missing.dat", kAnywhere).empty());
 }
 
 // A file layer whose reads fail after the first record: the reader stops
@@ -60,8 +65,46 @@ class FailingFile : public MemoryFile {
 TEST(PointFile, StopsOnAFailedRead) {
   FailingFile file;
   file.put("p.dat", floats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-  EXPECT_EQ(readPointFile(file, "p.dat").size(), 1u);
+  EXPECT_EQ(readPointFile(file, "p.dat", kAnywhere).size(), 1u);
   EXPECT_EQ(*file.m_reads, 2);
+}
+
+// NaN or 3e38 points ended the race inside ODE, infinite ones lost the kart
+// for good, and a line of 100 MB was read whole: each file is read up to
+// 16384 records, points that are not finite or lie beyond the track are
+// dropped, and one report says how many of each file.
+class PointFileLimits : public ReportCapture {};
+
+TEST_F(PointFileLimits, PointsNotFiniteOrBeyondTheTrackAreDroppedAndAFileIsReadUpTo16384Records) {
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  const TrackExtent track0 = TrackExtent::ofTrack(0);
+  // Track 0's maps cover x -204.0183..223.616 and z -164.2901..244.3623; the
+  // larger side is 427.6343 (x), which widens both and bounds y.
+  EXPECT_FLOAT_EQ(track0.minX, -204.0183f - 427.6343f);
+  EXPECT_FLOAT_EQ(track0.maxZ, 244.3623f + 427.6343f);
+  EXPECT_FLOAT_EQ(track0.maxY, 427.6343f);
+  EXPECT_TRUE(track0.contains({-600.0f, -400.0f, 600.0f}));
+  EXPECT_FALSE(track0.contains({-700.0f, 0.0f, 0.0f}));
+  EXPECT_FALSE(track0.contains({0.0f, 500.0f, 0.0f}));
+  EXPECT_FALSE(track0.contains({0.0f, nan, 0.0f}));
+
+  MemoryFile file;
+  file.put("p.dat", floats({1, 2,    3, 0.5f, nan, 0,   0, 0.5f, 0, 3e38f, 0,  0.5f, -inf, 0,
+                            0, 0.5f, 4, 5,    6,   nan, 7, 8,    9, inf,   10, 0,    11,   0.25f}));
+  const auto records = readPointFile(file, "p.dat", track0);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].position.x, 1.0f);
+  EXPECT_EQ(records[1].position.z, 11.0f);
+  EXPECT_EQ(takeMessage(), "point file \"p.dat\": 5 of 7 points not finite or beyond the track; they are dropped\n");
+
+  Bytes many;
+  for (int i = 0; i < PointRecord::kMaxRecords + 3; ++i) {
+    const Bytes one = floats({static_cast<float>(i % 100), 0, 0, 0});
+    many.insert(many.end(), one.begin(), one.end());
+  }
+  file.put("many.dat", many);
+  EXPECT_EQ(readPointFile(file, "many.dat", track0).size(), static_cast<std::size_t>(PointRecord::kMaxRecords));
+  EXPECT_EQ(takeMessage(), "point file \"many.dat\": more than 16384 points; the rest is not read\n");
 }
 
 TEST(PointFile, TrackFoldersFollowTheIndexOrder) {
@@ -104,6 +147,44 @@ TEST(KartTuning, ShortFileKeepsMissingDefaultsAndMissingFileChangesNothing) {
   EXPECT_FALSE(missing.load(file));
   EXPECT_FLOAT_EQ(missing.maxSpeed, 0.29f);
   EXPECT_FLOAT_EQ(missing.turboMaxSpeed, 0.435f);
+}
+
+// One NaN, or a value the kart step cannot work with, ended the race inside
+// ODE: such a field keeps its default, and one report names them all.
+class KartTuningRanges : public ReportCapture {};
+
+TEST_F(KartTuningRanges, ValuesOutsideTheirRangeKeepTheDefaultAndOneReportNamesThem) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  MemoryFile file;
+  file.put("t.dat", floats({-50.0f, 9.0f, nan, 45.0f, 3e38f, 10000.0f, 0.5f, -1.0f, 0.0f, 0.05f}));
+  KartTuning tuning;
+  tuning.fileName = "t.dat";
+  ASSERT_TRUE(tuning.load(file));
+  const KartTuning defaults;
+  EXPECT_EQ(tuning.maxSpeed, defaults.maxSpeed);
+  EXPECT_EQ(tuning.turboMaxSpeed, defaults.maxSpeed * 1.25f);
+  EXPECT_EQ(tuning.acceleration, defaults.acceleration);
+  EXPECT_EQ(tuning.driftInertia, defaults.driftInertia);
+  EXPECT_EQ(tuning.skidInertia, 10000.0f) << "the ends of a range are inside";
+  EXPECT_EQ(tuning.brakeDeceleration, defaults.brakeDeceleration);
+  EXPECT_EQ(tuning.rollDeceleration, -1.0f);
+  EXPECT_EQ(tuning.gravity, defaults.gravity);
+  EXPECT_EQ(tuning.verticalGain, 0.05f);
+  EXPECT_EQ(takeMessage(),
+            "kart tuning \"t.dat\": top speed -50 (0.01 to 1), acceleration nan (1e-06 to 1), drift inertia 3e+38 (0 "
+            "to 10000), brake deceleration 0.5 (-1 to 0), gravity 0 (-0.02 to -1e-05) out of range; the default "
+            "stays\n");
+
+  // Every field at an infinity: every default stays.
+  const float inf = std::numeric_limits<float>::infinity();
+  file.put("t.dat", floats({inf, inf, inf, inf, inf, inf, inf, inf, inf, inf}));
+  KartTuning infinite;
+  infinite.fileName = "t.dat";
+  ASSERT_TRUE(infinite.load(file));
+  for (float KartTuning::*field : {&KartTuning::maxSpeed, &KartTuning::acceleration, &KartTuning::steerAngle,
+                                   &KartTuning::driftInertia, &KartTuning::skidInertia, &KartTuning::brakeDeceleration,
+                                   &KartTuning::rollDeceleration, &KartTuning::gravity, &KartTuning::verticalGain})
+    EXPECT_EQ(infinite.*field, defaults.*field);
 }
 
 }  // namespace

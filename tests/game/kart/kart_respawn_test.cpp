@@ -77,10 +77,11 @@ TEST_F(KartRespawnTest, TheKartComesBackStoppedWithoutItsExtraShieldOrRocket) {
 }
 
 TEST_F(KartRespawnTest, AComputerDriverDrawsItsLineAndGoesFivePointsBackAlongIt) {
-  auto driver = std::make_unique<ControllerAI>(nullptr, 0, config, 1);
-  ControllerAI* ai = driver.get();
+  auto lines = std::make_shared<TrackPoints>();
   for (int line = 0; line < ControllerAI::kLines; ++line)
-    for (int i = 0; i < 12; ++i) ai->m_lines[line].push_back({2.0f * static_cast<float>(i), 0.0f, 10.0f * line});
+    for (int i = 0; i < 12; ++i) lines->lines[line].push_back({2.0f * static_cast<float>(i), 0.0f, 10.0f * line});
+  auto driver = std::make_unique<ControllerAI>(lines, config, 1);
+  ControllerAI* ai = driver.get();
   kart = build(std::move(driver));
   engineSrand(1);
   const int line = engineRand() % 7;

@@ -208,7 +208,8 @@ class StraightTrack : public PipelineTest {
     auto tuning = loadKartIntoScene(*scene, nullptr, files, 0, 0, 0, 0);
     ASSERT_NE(tuning, nullptr);
     kart = std::make_unique<VehicleMaster>(*scene, std::make_unique<Throttle>(), 0, nullptr, std::move(tuning), 0,
-                                           kartObjectFile(0), config, control, &files);
+                                           kartObjectFile(0), config, control,
+                                           readTrackPoints(files, config.m_track.get()).get());
     slots[0] = kart.get();
     kart->m_net.m_active.set(true);
     root->prepareScenes(nullptr);

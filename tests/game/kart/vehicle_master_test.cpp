@@ -165,7 +165,7 @@ TEST_F(KartOnFlatGround, RouteRecorderWritesEveryTwentyFifthStep) {
   for (int i = 0; i < 60; ++i) step();
   EXPECT_EQ(file.contents("route.dat")->size(), 2u * 16u);
   // The records read back as a point file: where the kart stood.
-  const auto records = readPointFile(file, "route.dat");
+  const auto records = readPointFile(file, "route.dat", TrackExtent::ofTrack(0));
   ASSERT_EQ(records.size(), 2u);
   EXPECT_NEAR(records[1].position.y, 0.0f, 1e-3);
   EXPECT_EQ(records[1].w, 0.0f);  // standing

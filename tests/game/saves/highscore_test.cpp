@@ -2,9 +2,11 @@
 
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 
+#include "foundation/report.h"
 #include "game/saves/highscore.h"
 #include "tests/support/scratch_dir.h"
 
@@ -130,8 +132,8 @@ TEST_F(HighscoreFileTest, SavesTwelveBlocksInFileOrderAndReadsThemBack) {
       HighscoreBase* table = tables.table(kind, ccm);
       const int track = table->blockCount() - 1;
       table->insert(
-          track, HighscoreEntry(kind * 10.0f + ccm, (std::string("k") + std::to_string(kind * 10 + ccm)).c_str(), kind,
-                                static_cast<std::int8_t>(ccm), 7));
+          track, HighscoreEntry(1.0f + kind * 10.0f + ccm, (std::string("k") + std::to_string(kind * 10 + ccm)).c_str(),
+                                kind, static_cast<std::int8_t>(ccm), 7));
       table->setEntry(track, 11, HighscoreEntry(0.5f, "eleven", -4, 5, 6));
     }
   }
@@ -223,6 +225,43 @@ TEST_F(HighscoreFileTest, LoadedRowsGetTerminatedNamesAndKnownCharactersAndKarts
   EXPECT_EQ(got.kart, -1);
   EXPECT_EQ(loaded.m_timeTrial[2].getEntry(5, 4)->character, 5);
   EXPECT_EQ(loaded.m_timeTrial[2].getEntry(5, 4)->kart, 7);
+}
+
+// A table whose rows held NaN, -inf, 0 or negative times never took a new
+// record (no time beats NaN, and none beats 0). Such rows are emptied on
+// load and go below the results; the trace says how many, once.
+TEST_F(HighscoreFileTest, RowsWithTimesThatAreNoRaceTimesAreEmptiedOnLoad) {
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  HighscoreTables tables;
+  tables.reset();
+  HighscoreTimeTrial& doctored = tables.m_timeTrial[1];
+  const float bad[] = {nan, -inf, 0.0f, -5.0f, inf, 1e30f};
+  for (int row = 0; row < 6; ++row) doctored.setEntry(2, row, HighscoreEntry(bad[row], "bad", 1, 2, 3));
+  doctored.setEntry(2, 6, HighscoreEntry(30.0f, "good", 0, 1, 1));
+  doctored.setLatest(2, HighscoreEntry(nan, "latest", 0, 1, 1));
+  for (int row = 0; row < 10; ++row) tables.m_cup1[0].setEntry(0, row, HighscoreEntry(nan, "cup", 0, 0, 0));
+  ASSERT_TRUE(tables.save(HighscoreTables::kFileName));
+
+  g_messageLevel = 1;
+  g_logMessages = true;
+  g_lastMessage.clear();
+  HighscoreTables loaded;
+  ASSERT_TRUE(loaded.load(HighscoreTables::kFileName));
+  EXPECT_STREQ(g_lastMessage.get().c_str(),
+               "highscore.dat: 17 rows with a time that is no race time (not above 0 s or past 9999999 s) "
+               "emptied\n");
+  g_messageLevel = 0;
+  g_logMessages = false;
+  HighscoreTimeTrial& table = loaded.m_timeTrial[1];
+  EXPECT_EQ(nameAt(table, 2, 0), "good");
+  for (int row = 1; row < 10; ++row) {
+    EXPECT_EQ(table.getEntry(2, row)->time, kResetTime) << row;
+    EXPECT_STREQ(table.getEntry(2, row)->name, "") << row;
+  }
+  EXPECT_EQ(table.getLatest(2)->time, kResetTime);
+  EXPECT_EQ(table.insert(2, HighscoreEntry(45.0f, "new", 0, 0, 0)), 1);
+  EXPECT_EQ(table.insert(2, HighscoreEntry(20.0f, "newer", 0, 0, 0)), 0);
+  EXPECT_EQ(loaded.m_cup1[0].insert(0, HighscoreEntry(600.0f, "cup", 0, 0, 0)), 0);
 }
 
 TEST_F(HighscoreFileTest, AFailedSaveKeepsThePreviousFile) {

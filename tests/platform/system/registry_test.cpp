@@ -1,15 +1,23 @@
 // Registry values read from the INI-style registry file.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <string>
-
-#include <unistd.h>
+#include <thread>
+#include <vector>
 
 #include "platform/system/registry.h"
+#include "platform/system/system.h"
+#include "tests/foundation/memory_bound.h"
+#include "tests/support/eventually.h"
 
 namespace {
 
@@ -113,6 +121,62 @@ TEST_F(RegistryTest, MalformedLinesAndOutOfRangeDwordsAreSkipped) {
   for (const char* name : {"TooBig", "Negative", "Garbage", "Height", ""})
     EXPECT_EQ(RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, nullptr), ERROR_FILE_NOT_FOUND) << name;
   EXPECT_EQ(dword(key.get(), "Width"), 640u) << "the later line wins";
+}
+
+// A line of 16 MB was held four times over while it was parsed (313 MB
+// for one of 100 MB): lines longer than 4096 bytes are skipped as they are
+// read, the trace says how many, and the lines around them still count.
+TEST_F(RegistryTest, OverlongLinesAreSkippedWithoutBeingHeld) {
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "[HKEY_LOCAL_MACHINE\\" << kKey << "]\nBefore=dword:1\nCaption=sz:" << std::string(16 << 20, 'x')
+        << "\nAfter=dword:2\nEdge=sz:" << std::string(4096 - 8 - 1, 'e') << "\r\nPast=" << std::string(4097 - 5, 'p');
+  }
+  std::vector<std::string> notes;
+  const LogHook previous = setLogHook([&](const char* text) { notes.emplace_back(text); });
+  const MemoryUse use = measureMemory([&] {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 1;
+    RegCloseKey(key);
+    return 0;
+  });
+  EXPECT_EQ(use.result, 0);
+  EXPECT_LE(use.peakGrowth, 4LL << 20) << "nothing the size of the line";
+  notes.clear();
+  auto key = open(kKey);
+  setLogHook(previous);
+  ASSERT_TRUE(key);
+  EXPECT_EQ(dword(key.get(), "Before"), 1u);
+  EXPECT_EQ(dword(key.get(), "After"), 2u);
+  DWORD type = 0, size = 0;
+  EXPECT_EQ(RegQueryValueExA(key.get(), "Caption", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegQueryValueExA(key.get(), "Past", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  ASSERT_EQ(RegQueryValueExA(key.get(), "Edge", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 4096u - 8 - 1 + 1) << "a line of 4096 bytes with its CR is read";
+  EXPECT_EQ(notes, std::vector<std::string>{"registry file \"" + path + "\": 2 lines longer than 4096 bytes skipped"});
+}
+
+// A registry path that is no regular file is an empty registry: a named
+// pipe waited for a writer for ever.
+TEST_F(RegistryTest, AFolderOrPipeAtThePathIsNoRegistry) {
+  ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+  open(kKey, ERROR_FILE_NOT_FOUND);
+  ::rmdir(path.c_str());
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    open(kKey, ERROR_FILE_NOT_FOUND);
+    done = true;
+  });
+  if (!eventually([&] { return done.load(); }, 120000)) {
+    // A writer that comes and goes lets the reader's open return and its
+    // read end.
+    const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) ::close(writer);
+    reader.join();
+    FAIL() << "opening the registry waited for a writer";
+  }
+  reader.join();
 }
 
 TEST_F(RegistryTest, BadHandlesAndArguments) {
