@@ -54,14 +54,15 @@ void KartDrive::steer(const KartCommands& commands, const KartTuning& tuning, bo
 KartDriveEvents KartDrive::move(const Position3& chassis, float chassisScaleX, const KartTuning& tuning,
                                 KartSensors& sensors, const Position3& push) {
   KartDriveEvents events;
-  // Direction of motion: the heading at the current speed plus the
-  // remembered motion, whose weight grows with the square of the speed.
+  // Direction of motion: the heading at the current speed, the way the kart
+  // rolls, plus the remembered motion, whose weight grows with the square of
+  // the speed. Made unit by its own length: the kart moves its speed, never
+  // more, whichever way it rolls.
   const float sense = m_reverse ? -1.0f : 1.0f;
   const float vx = m_heading.x * m_velocity * sense + m_motion[0];
   const float vy = m_heading.y * m_velocity * sense + m_motion[1];
   const float vz = m_heading.z * m_velocity * sense + m_motion[2];
-  const float n = length3(m_heading.x * m_velocity + m_motion[0], m_heading.y * m_velocity + m_motion[1],
-                          m_heading.z * m_velocity + m_motion[2]);
+  const float n = length3(vx, vy, vz);
   float d[3] = {0.0f, 0.0f, -1.0f};
   if (n != 0.0f) {
     d[0] = vx / n;

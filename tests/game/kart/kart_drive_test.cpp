@@ -113,6 +113,37 @@ TEST_F(FlatGround, A45DegreeGlanceHalvesTheSpeedAndRunsAlongTheWall) {
   EXPECT_FALSE(events.crash);
 }
 
+// However the remembered motion stands against the heading, one step moves
+// a kart no further than its speed: from a standstill (the motion a respawn
+// leaves, one unit along the heading), through the speed where a reversing
+// kart's motion cancels its heading, and backing off a wall it hit at full
+// speed.
+TEST_F(FlatGround, ReversingNeverMovesAKartFurtherThanItsSpeed) {
+  auto brakeAndWatch = [&](int steps) {
+    for (int i = 0; i < steps; ++i) {
+      const Position3 from = kart.m_target;
+      step(brake);
+      const float moved = std::hypot(kart.m_target.x - from.x, kart.m_target.z - from.z);
+      ASSERT_LE(moved, kart.m_velocity + 1e-5f) << "step " << i << " at speed " << kart.m_velocity;
+    }
+  };
+  settle();
+  kart.m_motion[0] = kart.m_heading.x;
+  kart.m_motion[1] = kart.m_heading.y;
+  kart.m_motion[2] = kart.m_heading.z;
+  brakeAndWatch(200);
+  EXPECT_EQ(kart.m_reverse, 1);
+
+  kart = KartDrive();
+  settle();
+  for (int i = 0; i < 900; ++i) step(throttle);  // full speed, its motion built up
+  wall({0.0f, 0.0f, -1.0f});
+  sensors.wallPos = {kart.m_target.x, 0.2f, kart.m_target.z + 0.4f};
+  step(throttle);
+  ASSERT_EQ(kart.m_reverse, 1);
+  brakeAndWatch(200);
+}
+
 TEST_F(FlatGround, WithoutGroundTheKartFallsByGravity) {
   kart.m_verticalSpeed = 0.2f;
   step(none, false);
