@@ -131,6 +131,9 @@ class VehicleMaster : public Vehicle {
   void findAiRespawnPoint(Position3& point, Normal3& direction);
   // The rocket path point nearest the kart, -1 when there is none.
   int nearestRocketPathPoint();
+  // Whether `item` is one of this kart's rockets or shots and is flying:
+  // only a weapon in flight goes off where it meets the track.
+  bool weaponInFlight(const SceneItem* item) const;
 
  protected:
   // The magnet and mine dropped behind, the soap bubbles and the rocket.
