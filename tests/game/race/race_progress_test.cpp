@@ -190,6 +190,32 @@ TEST_F(RaceProgress, ALapNeedsEveryGroupAndBackingOverTheLineCountsNothing) {
   for (int h : kart(0).m_sectorHistory) EXPECT_EQ(h, 1) << "the history starts again after a lap";
 }
 
+// The line may count a lap while the map under the kart still reads the end
+// of the lap: those last values belong to the lap just completed, not to the
+// new one, and never put the kart almost a lap ahead.
+TEST_F(RaceProgress, AKartJustOverTheLineKeepsItsPlaceUntilItsNewLapBegins) {
+  start(1, 5);
+  release(1.0f);
+  for (int k = 0; k < 6; ++k) crossLine(k);
+  lap(1);
+  drive(1, {100});  // a lap ahead of the others, less than a lap ahead of kart 0
+  for (int v = 10; v <= 250; v += 10) drive(0, {v});
+  kart(0).m_lineTouched = 1;
+  kart(0).m_sectorMask |= 1u;
+  drive(0, {252});  // the line counts the lap here
+  ASSERT_EQ(kart(0).m_net.m_lap.get(), 1);
+  for (int v : {253, 255, 2, 20}) {
+    drive(0, {v});
+    race->updateRanks();
+    EXPECT_EQ(kart(0).m_net.m_rank.get(), 1) << "reading " << v;
+    EXPECT_EQ(kart(1).m_net.m_rank.get(), 0) << "reading " << v;
+  }
+  EXPECT_EQ(kart(0).m_sectorHistory[0], 20);
+  // Once under way the lap's end reads as its end again.
+  for (int v = 30; v <= 250; v += 10) drive(0, {v});
+  EXPECT_EQ(kart(0).m_sectorHistory[0], 250);
+}
+
 TEST_F(RaceProgress, LapTimesFillTheirSlotsAndTheBestLapIsKept) {
   start(1, 5);
   kart(0).m_net.m_active.set(true);
