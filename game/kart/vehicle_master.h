@@ -90,6 +90,9 @@ class VehicleMaster : public Vehicle {
   // An event motion (hit, stamp, fall): restarted by the next frame and held
   // `hold` seconds before the driving choice resumes; -1 plays none.
   void requestEventMotion(int driverMotion, int bodyMotion, float hold);
+  // Ends a magnet's pull on this kart and parks the magnet, which pulls no
+  // kart again.
+  void endMagnetPull();
   // Seconds a shrinker hit lasts; the kart grows back in its first and last
   // half second.
   static constexpr float kShrinkTime = 10.0f;
