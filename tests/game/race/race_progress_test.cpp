@@ -365,6 +365,42 @@ TEST_F(RaceProgress, LastManStandingDropsTheLastKartPerLapAndScoresTheOrderOut) 
   EXPECT_TRUE(race->m_raceOver);
 }
 
+// The person drops out of a last-man-standing race with four computer
+// drivers still in it: they take the places ahead of everyone out, in the
+// order they were running, and all finish at the time the race ended.
+TEST_F(RaceProgress, LastManStandingEndedWithComputerDriversInPlacesThemByTheirRanks) {
+  start(2);
+  for (int k = 1; k < 6; ++k) config.m_controlType[k] = kControlAI;
+  release(1.0f);
+  for (int k = 0; k < 6; ++k) crossLine(k);
+  // Running order: kart 3, kart 1 (a lap up), kart 4, kart 2, kart 0, kart 5.
+  kart(3).m_net.m_lap.set(1);
+  kart(1).m_net.m_lap.set(1);
+  const std::pair<int, int> sectors[] = {{3, 40}, {1, 20}, {4, 200}, {2, 100}, {0, 50}, {5, 10}};
+  for (auto [k, sector] : sectors) drive(k, {sector});
+  at(20.0f);
+  kart(5).m_net.m_active.set(false);
+  race->updateRaceProgress();
+  ASSERT_EQ(record(5).position, 5);
+  at(30.0f);
+  kart(0).m_net.m_active.set(false);
+  race->updateRaceProgress();
+  ASSERT_EQ(record(0).position, 4);
+  at(31.0f);
+  race->updateRaceProgress();
+  ASSERT_TRUE(race->m_raceOver) << "no person left racing";
+
+  race->computeRanking();
+  const int places[][2] = {{3, 0}, {1, 1}, {4, 2}, {2, 3}, {0, 4}, {5, 5}};
+  const int points[] = {10, 8, 6, 4, 3, 2};
+  for (auto [k, place] : places) {
+    EXPECT_EQ(record(k).position, place) << "kart " << k;
+    EXPECT_EQ(record(k).racePoints, points[place]) << "kart " << k;
+    EXPECT_TRUE(kart(k).m_net.m_trackFinished.get());
+  }
+  for (int k : {1, 2, 3, 4}) EXPECT_FLOAT_EQ(record(k).raceTime, 30.0f) << "kart " << k;
+}
+
 TEST_F(RaceProgress, KartsStillRacingAtTheEndArePlacedByTheirEstimatedTimes) {
   start(1, 3);
   release(1.0f);
