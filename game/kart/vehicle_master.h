@@ -126,6 +126,8 @@ class VehicleMaster : public Vehicle {
   // rising along the lap), which a homing rocket compares with the
   // leader's; the race sets it. Without it the rocket never picks a target.
   void setTrackSectors(std::function<int(const Position3&)> sectorAt) { m_sectorAt = std::move(sectorAt); }
+  // The position map's value under `at`; -1 when the race gave no map.
+  int trackSectorAt(const Position3& at) const { return m_sectorAt ? m_sectorAt(at) : -1; }
   // Where a kart a person drives comes back, and the way it then faces: the
   // third respawn point behind the nearest that no other kart occupies.
   void findRespawnPoint(Position3& point, Normal3& direction);
