@@ -30,7 +30,6 @@ ControllerAI::ControllerAI(std::shared_ptr<const TrackPoints> points, const Conf
     : m_points(std::move(points)) {
   // Kart 0 is the player's: a driver given to it drives the first line.
   setLineIndex(k - 1);
-  m_lastCheckPosition = point(0);
 }
 
 ControllerAI::ControllerAI(const File* files, int /*unused*/, const Config& config, int k)
@@ -97,12 +96,14 @@ void ControllerAI::update(bool bounced, bool inReverse) {
 }
 
 Position3 ControllerAI::findTarget(double now, const Position3& position, float& speed) {
+  VehicleMaster* master = m_kart->getMaster();
+  const int sector = master ? master->trackSectorAt(position) : -1;
   if (m_restartProgressCheck || !m_kart->m_net.m_active.get()) {
-    m_lastCheckTime = now;
+    startCheckPeriod(now, sector);
     m_restartProgressCheck = false;
   }
   bool respawned = false;
-  checkProgress(now, position, respawned);
+  checkProgress(now, sector, respawned);
   if (!respawned) walk(position);
   const int n = lineSize();
   const int target = n > 0 ? (m_pointIndex + 1) % n : 0;
@@ -110,21 +111,58 @@ Position3 ControllerAI::findTarget(double now, const Position3& position, float&
   return point(target);
 }
 
-void ControllerAI::checkProgress(double now, const Position3& position, bool& respawned) {
+void ControllerAI::checkProgress(double now, int sector, bool& respawned) {
+  VehicleMaster* master = m_kart->getMaster();
+  const bool held = heldByAnEffect(*m_kart);
+  // Off the map is behind a wall or off the track: no line leads back.
+  if (sector == 0 && !held) {
+    if (m_offTrackSince < 0.0) m_offTrackSince = now;
+    if (now - m_offTrackSince >= kOffTrackTime && master) {
+      m_offTrackSince = -1.0;
+      master->respawn();
+      respawned = true;
+      startCheckPeriod(now, sector);
+      return;
+    }
+  } else {
+    m_offTrackSince = -1.0;
+  }
   if (now - m_lastCheckTime <= kStuckCheckInterval) return;
-  if (!heldByAnEffect(*m_kart) && distance(position, m_lastCheckPosition) < kStuckDistance) {
+  // Moving is not enough: a kart creeping the wrong way, or along a wall
+  // it cannot pass, moves without getting anywhere.
+  if (!held && !madeHeadway(sector)) {
     if (!m_reversedThisPeriod) {
       m_reversing = true;
       m_reverseStart = now;
-    } else if (VehicleMaster* master = m_kart->getMaster()) {
+    } else if (master) {
       // Backing up did not free it: back onto a line (the kart picks one).
       master->respawn();
       respawned = true;
     }
   }
+  startCheckPeriod(now, sector);
+}
+
+void ControllerAI::startCheckPeriod(double now, int sector) {
   m_lastCheckTime = now;
-  m_lastCheckPosition = position;
+  m_lastCheckPoint = m_pointIndex;
+  m_lastCheckSector = sector;
   m_reversedThisPeriod = false;
+}
+
+bool ControllerAI::madeHeadway(int sector) const {
+  // Ahead by less than half the loop is ahead; more is behind.
+  const int n = lineSize();
+  if (n > 1) {
+    const int passed = ((m_pointIndex - m_lastCheckPoint) % n + n) % n;
+    if (passed > 0 && passed <= n / 2) return true;
+  }
+  constexpr int kSectors = 256;
+  if (sector > 0 && m_lastCheckSector > 0) {
+    const int gained = (sector - m_lastCheckSector + kSectors) % kSectors;
+    if (gained > 0 && gained < kSectors / 2) return true;
+  }
+  return false;
 }
 
 void ControllerAI::walk(const Position3& position) {

@@ -1,8 +1,9 @@
 // The computer driver: follows one of the track's seven driving lines,
 // steering at the point after the one it last reached and holding the speed
-// recorded there, backs up when it hits a wall or stands stuck, and has the
-// kart put back on a line when backing up did not free it. Until its kart
-// and the race's clock are set it presses nothing.
+// recorded there, backs up when it hits a wall or makes no headway, and has
+// the kart put back on a line when backing up did not help or the kart has
+// left the track. Until its kart and the race's clock are set it presses
+// nothing.
 #pragma once
 
 #include <memory>
@@ -19,12 +20,16 @@ class Vehicle;
 class ControllerAI final : public Controller {
  public:
   static constexpr int kLines = TrackPoints::kLines;
-  // A kart that moved less than this since the last check...
-  static constexpr float kStuckDistance = 1.0f;
-  // ...checked this often (seconds of race time)...
+  // A kart that has neither passed a point of its line nor come further
+  // along the position map since the last check, checked this often
+  // (seconds of race time)...
   static constexpr double kStuckCheckInterval = 5.0;
-  // ...backs up this long.
+  // ...backs up this long, and is put back at the next check without
+  // headway.
   static constexpr double kReverseTime = 1.0;
+  // A kart off the position map (behind a wall, off the track) this long is
+  // put back at once.
+  static constexpr double kOffTrackTime = 1.0;
   // Never aims below this speed, whatever the line says.
   static constexpr float kMinSpeedLimit = 0.5f;
   // One update in this many uses the held extra.
@@ -50,7 +55,12 @@ class ControllerAI final : public Controller {
   bool secondaryAction() override { return false; }
   bool useExtra() override { return m_useExtra != 0; }
   int getPointIndex() const override { return m_pointIndex; }
-  void setPointIndex(int index) override { m_pointIndex = index; }
+  // A new point index (the kart was put back there) starts the headway
+  // checks afresh.
+  void setPointIndex(int index) override {
+    m_pointIndex = index;
+    m_restartProgressCheck = true;
+  }
   // Once per physics step, before the kart reads the commands.
   void update(bool bounced, bool inReverse) override;
   bool isAI() const override { return true; }
@@ -68,7 +78,11 @@ class ControllerAI final : public Controller {
  private:
   // The point after the one the kart last reached; its speed in `speed`.
   Position3 findTarget(double now, const Position3& position, float& speed);
-  void checkProgress(double now, const Position3& position, bool& respawned);
+  void checkProgress(double now, int sector, bool& respawned);
+  void startCheckPeriod(double now, int sector);
+  // Whether the kart passed a point of its line, or came further along the
+  // position map (`sector`, -1 without a map), since the last check.
+  bool madeHeadway(int sector) const;
   void walk(const Position3& position);
   int lineSize() const;
   Position3 point(int i) const;
@@ -89,5 +103,7 @@ class ControllerAI final : public Controller {
   int m_brake = 0;
   int m_useExtra = 0;
   double m_lastCheckTime = 0.0;
-  Position3 m_lastCheckPosition{};
+  int m_lastCheckPoint = 0;
+  int m_lastCheckSector = -1;
+  double m_offTrackSince = -1.0;  // -1: on the map
 };

@@ -54,14 +54,15 @@ void KartDrive::steer(const KartCommands& commands, const KartTuning& tuning, bo
 KartDriveEvents KartDrive::move(const Position3& chassis, float chassisScaleX, const KartTuning& tuning,
                                 KartSensors& sensors, const Position3& push) {
   KartDriveEvents events;
-  // Direction of motion: the heading at the current speed plus the
-  // remembered motion, whose weight grows with the square of the speed.
+  // Direction of motion: the heading at the current speed, the way the kart
+  // rolls, plus the remembered motion, whose weight grows with the square of
+  // the speed. Made unit by its own length: the kart moves its speed, never
+  // more, whichever way it rolls.
   const float sense = m_reverse ? -1.0f : 1.0f;
   const float vx = m_heading.x * m_velocity * sense + m_motion[0];
   const float vy = m_heading.y * m_velocity * sense + m_motion[1];
   const float vz = m_heading.z * m_velocity * sense + m_motion[2];
-  const float n = length3(m_heading.x * m_velocity + m_motion[0], m_heading.y * m_velocity + m_motion[1],
-                          m_heading.z * m_velocity + m_motion[2]);
+  const float n = length3(vx, vy, vz);
   float d[3] = {0.0f, 0.0f, -1.0f};
   if (n != 0.0f) {
     d[0] = vx / n;
@@ -77,39 +78,7 @@ KartDriveEvents KartDrive::move(const Position3& chassis, float chassisScaleX, c
     const float weight = m_velocity * m_velocity * m_inertia;
     for (int i = 0; i < 3; ++i) m_motion[i] = d[i] * weight;
   } else {
-    const Normal3& wn = sensors.wallNormal;
-    if (m_velocity > kHardHitSpeed) events.wallCrashSound = true;
-    const float dl = length3(d[0], d[1], d[2]);
-    const float dx = dl > 0 ? d[0] / dl : 0, dy = dl > 0 ? d[1] / dl : 0, dz = dl > 0 ? d[2] / dl : 0;
-    const float dot = std::clamp(dx * wn.x + dy * wn.y + dz * wn.z, -1.0f, 1.0f);
-    const float angle = std::asin(dot) / kRadiansPerDegree;
-    const float side = wn.z * dx - dz * wn.x;
-    if (angle <= -70.0f || side == 0.0f || m_velocity <= 0.01f) {
-      if (m_velocity > kHardHitSpeed) events.crash = true;
-      m_velocity = std::min(m_velocity * 0.3f, kBounceSpeed);
-      m_pos = chassis;
-      target = m_pos;
-      m_reverse = 1;
-      m_bounced = 1;
-    } else {
-      // Along the wall, the way the kart was going.
-      m_heading = side > 0.0f ? Normal3{wn.z, 0.0f, -wn.x} : Normal3{-wn.z, 0.0f, wn.x};
-      const float hn = std::sqrt(m_heading.x * m_heading.x + m_heading.z * m_heading.z);
-      if (hn > 0.0f) m_heading = {m_heading.x / hn, 0.0f, m_heading.z / hn};
-      if (m_reverse) {
-        m_heading = {-m_heading.x, 0.0f, -m_heading.z};
-        m_bounced = 1;
-      }
-      m_velocity = m_velocity * (angle + 90.0f) / 90.0f;
-      const float away = 0.601f * chassisScaleX;
-      m_pos = {sensors.wallPos.x + wn.x * away, sensors.wallPos.y + wn.y * away - 0.1f,
-               sensors.wallPos.z + wn.z * away};
-      const float ms = m_reverse ? -1.0f : 1.0f;
-      m_motion[0] = m_heading.x * ms;
-      m_motion[1] = 0.0f;
-      m_motion[2] = m_heading.z * ms;
-      target = {m_pos.x + m_motion[0] * m_velocity, m_pos.y, m_pos.z + m_motion[2] * m_velocity};
-    }
+    target = meetWall(chassis, chassisScaleX, d, sensors, events);
   }
 
   // Ground: the mean height of the wheel rays that hit this pass.
@@ -135,6 +104,59 @@ KartDriveEvents KartDrive::move(const Position3& chassis, float chassisScaleX, c
     m_target.y = height;
   }
   return events;
+}
+
+Position3 KartDrive::meetWall(const Position3& chassis, float chassisScaleX, const float (&d)[3],
+                              const KartSensors& sensors, KartDriveEvents& events) {
+  const Position3& p = sensors.wallPos;
+  // The collider may answer from either side of a wall's face: once the
+  // kart's centre has crossed it, pushing the kart on through is the
+  // shorter way out. The wall holds the kart on the side it came from,
+  // where it stood before the move that brought it here.
+  Normal3 wn = sensors.wallNormal;
+  if ((m_pos.x - p.x) * wn.x + (m_pos.z - p.z) * wn.z < 0.0f) wn = {-wn.x, -wn.y, -wn.z};
+  // How far in front of the wall's face the kart stands (negative: through).
+  auto inFront = [&](const Position3& at) { return (at.x - p.x) * wn.x + (at.z - p.z) * wn.z; };
+  const float away = kWallClearance * chassisScaleX;
+
+  if (m_velocity > kHardHitSpeed) events.wallCrashSound = true;
+  const float dl = length3(d[0], d[1], d[2]);
+  const float dx = dl > 0 ? d[0] / dl : 0, dy = dl > 0 ? d[1] / dl : 0, dz = dl > 0 ? d[2] / dl : 0;
+  const float dot = std::clamp(dx * wn.x + dy * wn.y + dz * wn.z, -1.0f, 1.0f);
+  const float angle = std::asin(dot) / kRadiansPerDegree;
+  const float side = wn.z * dx - dz * wn.x;
+  if (angle <= -70.0f || side == 0.0f || m_velocity <= 0.01f) {
+    if (m_velocity > kHardHitSpeed) events.crash = true;
+    m_velocity = std::min(m_velocity * 0.3f, kBounceSpeed);
+    m_pos = chassis;
+    // A kart already through the face comes back out in front of it.
+    const float depth = inFront(chassis);
+    if (depth < 0.0f) {
+      m_pos.x += wn.x * (away - depth);
+      m_pos.z += wn.z * (away - depth);
+    }
+    m_reverse = 1;
+    m_bounced = 1;
+    return m_pos;
+  }
+  // Along the wall, the way the kart was going.
+  m_heading = side > 0.0f ? Normal3{wn.z, 0.0f, -wn.x} : Normal3{-wn.z, 0.0f, wn.x};
+  const float hn = std::sqrt(m_heading.x * m_heading.x + m_heading.z * m_heading.z);
+  if (hn > 0.0f) m_heading = {m_heading.x / hn, 0.0f, m_heading.z / hn};
+  if (m_reverse) {
+    m_heading = {-m_heading.x, 0.0f, -m_heading.z};
+    m_bounced = 1;
+  }
+  // The steeper the glance the more speed it costs; a wall gives none.
+  m_velocity *= std::min((angle + 90.0f) / 90.0f, 1.0f);
+  // Clear of the face, at the kart's own height: the contact lies anywhere
+  // on the kart's side, and lifting the kart to it would make it hop.
+  m_pos = {p.x + wn.x * away, chassis.y, p.z + wn.z * away};
+  const float ms = m_reverse ? -1.0f : 1.0f;
+  m_motion[0] = m_heading.x * ms;
+  m_motion[1] = 0.0f;
+  m_motion[2] = m_heading.z * ms;
+  return {m_pos.x + m_motion[0] * m_velocity, m_pos.y, m_pos.z + m_motion[2] * m_velocity};
 }
 
 bool KartDrive::pushByKart(KartSensors& sensors, float otherSpeed, bool shrunk, KartDriveEvents& events) {

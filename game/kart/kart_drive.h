@@ -35,6 +35,9 @@ class KartDrive {
   static constexpr float kHardHitSpeed = 0.02f;
   // A head-on wall hit leaves the kart no faster than this, going back.
   static constexpr float kBounceSpeed = 0.02f;
+  // A kart sliding along a wall keeps this far from its face, in units of
+  // the chassis's x scale.
+  static constexpr float kWallClearance = 0.601f;
 
   // The speed change of this step from the pedals (step 11 of the kart's
   // step): may switch the sense of travel when the kart stands.
@@ -53,6 +56,7 @@ class KartDrive {
   // Clears what the contact surfaces write anew in every collision pass.
   static void clearStepContacts(KartSensors& sensors);
 
+  // Where the chassis stood at the start of the latest step.
   Position3 m_pos{};
   Position3 m_target{};
   float m_velocity = 0.0f;  // >= 0; m_reverse gives the sense
@@ -68,4 +72,10 @@ class KartDrive {
   float m_netAngle = 0.0f;
   // 1 once the kart has touched a slide.
   std::uint8_t m_sliding = 0;
+
+ private:
+  // The wall response: the kart stops head-on or turns along the wall.
+  // Sets m_pos and answers the target.
+  Position3 meetWall(const Position3& chassis, float chassisScaleX, const float (&d)[3], const KartSensors& sensors,
+                     KartDriveEvents& events);
 };

@@ -77,7 +77,10 @@ void KartItems::find(Scene& scene, int k) {
   park(mine);
   rockets[0] = findKartItem(scene, extras + "rakete_2.lwo", 0, n);
   rockets[1] = findKartItem(scene, extras + "rakete_1.lwo", 0, n);
-  for (SceneItem* rocket : rockets) setOwner(rocket, k);
+  for (SceneItem* rocket : rockets) {
+    park(rocket);
+    setOwner(rocket, k);
+  }
   for (int j = 0; j < kBubbles; ++j) {
     bubbles[j] = findKartItem(scene, extras + "bubble.lwo", 0, 4 * k + 2 + j);
     if (!bubbles[j]) continue;

@@ -64,8 +64,8 @@ struct KartItems {
 
   // Finds the items of kart `k` (0..5) by name, each kart its own instance;
   // an item the scene lacks stays null. Another index finds nothing.
-  // Parked items (magnet, mine, bubbles, weight, lasers) are moved out of
-  // sight; the rockets and lasers learn their kart.
+  // Parked items (magnet, mine, rockets, bubbles, weight, lasers) are moved
+  // out of sight; the rockets and lasers learn their kart.
   void find(Scene& scene, int k);
   // The object "rocketParticles" with a switched-off emitter and a particle
   // material showing `explosionTexture` (none: the material has no layer).

@@ -281,3 +281,13 @@ void VehicleMaster::flyShot(const Shot& shot, float dt) {
 }
 
 void VehicleMaster::placeProjectiles(double time) { placeBubblesAndShots(time); }
+
+bool VehicleMaster::weaponInFlight(const SceneItem* item) const {
+  if (!item) return false;
+  const KartItems& items = m_items;
+  if (item == items.rockets[0] || item == items.rockets[1]) return m_net.m_rocketFired.get() != 0;
+  // The shrinker shot is the first laser beam, the froster shot the second.
+  if (item == items.lasers[0]) return m_net.m_extraShrinker.get() != 0.0f;
+  if (item == items.lasers[1]) return m_net.m_extraFroster.get() != 0.0f;
+  return false;
+}

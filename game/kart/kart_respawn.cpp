@@ -164,6 +164,9 @@ void VehicleMaster::respawn() {
   m_animation.bodyMotion = -1;
   m_animation.hold = 0.0f;
 
+  // Put back, the kart is out of a magnet's reach: a pull still running
+  // would drag it back through whatever lies between.
+  if (m_status.magnet != 0.0f) endMagnetPull();
   m_status.shield = 0.0f;
   stopSound(kSoundShield);
   m_net.m_soundStop.set(kSoundShield);

@@ -304,25 +304,27 @@ void VehicleMaster::runMagnet(double /*time*/, double dt) {
   KartStatusTimers& s = m_status;
   if (s.magnet == 0.0f) return;
   s.magnet -= static_cast<float>(dt);
-  const int j = m_net.m_effectMagnetObjectIndex.get();
-  bool ended = true;  // also when the index names no kart of the race
-  if (Vehicle* puller = raceKart(j)) {
-    const Position3 magnet = puller->m_net.m_effectMagnetPos.get();
-    ended = distance(magnet, s.magnetPosition) >= kMagnetLetGo;
-    if (!ended) {
-      if (magnet.y != kParked.y) {
-        Position3& t = m_drive.m_target;
-        const float f = kMagnetPull * static_cast<float>(dt);
-        t = {t.x + (magnet.x - t.x) * f, t.y + (magnet.y - t.y) * f, t.z + (magnet.z - t.z) * f};
-      }
-      if (s.magnet <= 0.0f) {
-        // Spent: parked under the track, where no kart is pulled again.
-        puller->m_net.m_effectMagnetPos.set({static_cast<float>(j), kParked.y, 0.0f});
-        ended = true;
-      }
-    }
+  Vehicle* puller = raceKart(m_net.m_effectMagnetObjectIndex.get());
+  // A magnet moved away lets go, and so does an index naming no kart of the
+  // race.
+  if (!puller || distance(puller->m_net.m_effectMagnetPos.get(), s.magnetPosition) >= kMagnetLetGo) {
+    s.magnet = 0.0f;
+    m_net.m_effectMagnetObjectIndex.set(-1);
+    return;
   }
-  if (!ended) return;
-  s.magnet = 0.0f;
+  const Position3 magnet = puller->m_net.m_effectMagnetPos.get();
+  if (magnet.y != kParked.y) {
+    Position3& t = m_drive.m_target;
+    const float f = kMagnetPull * static_cast<float>(dt);
+    t = {t.x + (magnet.x - t.x) * f, t.y + (magnet.y - t.y) * f, t.z + (magnet.z - t.z) * f};
+  }
+  if (s.magnet <= 0.0f) endMagnetPull();
+}
+
+void VehicleMaster::endMagnetPull() {
+  const int j = m_net.m_effectMagnetObjectIndex.get();
+  // Spent: parked under the track, where no kart is pulled again.
+  if (Vehicle* puller = raceKart(j)) puller->m_net.m_effectMagnetPos.set({static_cast<float>(j), kParked.y, 0.0f});
+  m_status.magnet = 0.0f;
   m_net.m_effectMagnetObjectIndex.set(-1);
 }

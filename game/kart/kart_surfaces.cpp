@@ -1,5 +1,7 @@
 #include "game/kart/kart_surfaces.h"
 
+#include <cmath>
+
 #include "game/kart/vehicle.h"
 #include "game/kart/vehicle_master.h"
 #include "scene/physics_object.h"
@@ -14,6 +16,28 @@ Position3 positionOf(const dContactGeom& c) {
 
 Normal3 normalOf(const dReal (&n)[3]) {
   return {static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])};
+}
+
+// The normal of the wall's own face where a kart met it, on the side of
+// `contactNormal`. Against a triangle mesh the collider's normal is the
+// axis that parts the kart's box from one thin triangle soonest, which may
+// be an axis of the box rather than the wall's; the triangle's own normal
+// says which way the wall faces. Any other wall answers the contact normal.
+Normal3 wallFaceNormal(const dContactGeom& contact, const PhysicsObject& wall, const Normal3& contactNormal) {
+  const dGeomID geom = wall.geom;
+  const int triangle = contact.g1 == geom ? contact.side1 : contact.side2;
+  if (dGeomGetClass(geom) != dTriMeshClass || triangle < 0 || triangle >= dGeomTriMeshGetTriangleCount(geom))
+    return contactNormal;
+  dVector3 v0, v1, v2;
+  dGeomTriMeshGetTriangle(geom, triangle, &v0, &v1, &v2);
+  const dReal a[3] = {v1[0] - v0[0], v1[1] - v0[1], v1[2] - v0[2]};
+  const dReal b[3] = {v2[0] - v0[0], v2[1] - v0[1], v2[2] - v0[2]};
+  dReal n[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+  const dReal length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+  if (!(length > 1e-9)) return contactNormal;
+  const dReal sign = n[0] * contactNormal.x + n[1] * contactNormal.y + n[2] * contactNormal.z < 0 ? -1 : 1;
+  for (dReal& c : n) c *= sign / length;
+  return normalOf(n);
 }
 
 }  // namespace
@@ -97,7 +121,7 @@ ODEJointSurface ODEJointSurfaceCollision::onContact(const dContactGeom& contact)
       KartSensors& s = kart->m_sensors;
       s.wallTouched = true;
       s.wallPos = positionOf(contact);
-      s.wallNormal = normalOf(side.normal);
+      s.wallNormal = wallFaceNormal(contact, *side.other, normalOf(side.normal));
       s.wallDepth = static_cast<float>(contact.depth);
     }
   }

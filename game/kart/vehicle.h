@@ -157,6 +157,11 @@ class Vehicle {
   std::uint8_t m_lineTouched = 0;
   std::uint32_t m_sectorMask = 0xFFFE;
   std::int32_t m_sectorHistory[4] = {};
+  // Set when a lap is counted, which may be on the line a little before
+  // the map's own start of the lap: until the kart reads one of the lap's
+  // first sector groups, the last group's values still belong to the lap
+  // it has just completed.
+  std::uint8_t m_awaitingLapStart = 0;
 
   Surface* m_characterModel[kModelSurfaces] = {};  // not owned: the root's surfaces
   const ExplosionTextures* m_explosionTextures;    // not owned: the race's

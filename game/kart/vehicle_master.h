@@ -91,6 +91,9 @@ class VehicleMaster : public Vehicle {
   // An event motion (hit, stamp, fall): restarted by the next frame and held
   // `hold` seconds before the driving choice resumes; -1 plays none.
   void requestEventMotion(int driverMotion, int bodyMotion, float hold);
+  // Ends a magnet's pull on this kart and parks the magnet, which pulls no
+  // kart again.
+  void endMagnetPull();
   // Seconds a shrinker hit lasts; the kart grows back in its first and last
   // half second.
   static constexpr float kShrinkTime = 10.0f;
@@ -124,6 +127,8 @@ class VehicleMaster : public Vehicle {
   // rising along the lap), which a homing rocket compares with the
   // leader's; the race sets it. Without it the rocket never picks a target.
   void setTrackSectors(std::function<int(const Position3&)> sectorAt) { m_sectorAt = std::move(sectorAt); }
+  // The position map's value under `at`; -1 when the race gave no map.
+  int trackSectorAt(const Position3& at) const { return m_sectorAt ? m_sectorAt(at) : -1; }
   // Where a kart a person drives comes back, and the way it then faces: the
   // third respawn point behind the nearest that no other kart occupies.
   void findRespawnPoint(Position3& point, Normal3& direction);
@@ -132,6 +137,9 @@ class VehicleMaster : public Vehicle {
   void findAiRespawnPoint(Position3& point, Normal3& direction);
   // The rocket path point nearest the kart, -1 when there is none.
   int nearestRocketPathPoint();
+  // Whether `item` is one of this kart's rockets or shots and is flying:
+  // only a weapon in flight goes off where it meets the track.
+  bool weaponInFlight(const SceneItem* item) const;
 
  protected:
   // The magnet and mine dropped behind, the soap bubbles and the rocket.

@@ -38,6 +38,7 @@ void Race::resetProgress() {
   for (Vehicle* kart : m_karts) {
     if (!kart) continue;
     for (std::int32_t& value : kart->m_sectorHistory) value = 1;
+    kart->m_awaitingLapStart = 0;
   }
   for (float& time : m_wrongWayTime) time = 0.0f;
   m_eliminationTime = 0.0f;

@@ -153,8 +153,9 @@ class Race {
   // totals and the next start position) and returns the record; null
   // without settings or for an index out of range.
   ConfigPlayer* recordFinish(int kart);
-  // The authority's places for the karts still racing at the end, after
-  // every real finisher, from their estimated times.
+  // The authority's places for the karts still racing at the end: after
+  // every real finisher by their estimated times, or in last man standing
+  // ahead of every kart out, by their ranks.
   void computeRanking();
   // Pulls the computer drivers' speed limits toward the leading human
   // (none in network games).
@@ -277,6 +278,9 @@ class Race {
   void release(bool reportProgress);
   void progress(float value);
   std::string text(int id) const;
+  // The two ways computeRanking places the karts still racing.
+  void placeSurvivors(std::vector<Vehicle*>& survivors);
+  void placeByEstimatedTimes(std::vector<Vehicle*>& unfinished);
 
   std::unique_ptr<RaceFactory> m_factory;
   std::unique_ptr<Vehicle> m_kartOwners[kMaxKarts];

@@ -494,9 +494,11 @@ void Race::joinKarts() {
     Vehicle* kart = m_karts[i];
     if (!kart) continue;
     // Every kart sees the others (hits, respawn spacing, the rocket's
-    // target); a homing rocket compares track sectors through the map.
+    // target); a homing rocket and a computer driver read track sectors
+    // through the map, when the track has one.
     kart->joinRace(m_karts, m_kartCount);
-    if (VehicleMaster* master = kart->getMaster())
+    VehicleMaster* master = kart->getMaster();
+    if (master && positions && positions->loaded())
       master->setTrackSectors([positions](const Position3& p) { return positions->valueAt(p); });
   }
 }

@@ -24,6 +24,8 @@ constexpr int kLastManStanding = 2;
 // Sector groups: a position-map value / 16. A full mask is a lap.
 constexpr std::uint32_t kFullMask = 0xFFFF;
 constexpr int kLastGroup = 15;
+// A kart that has read a group up to this one has begun its new lap.
+constexpr int kLastStartingGroup = 7;
 // The sector history of a kart that has just counted a lap.
 constexpr std::int32_t kFinishLineSector = 1;
 // Lap-time slots a lap may write: the record holds 21; a race of laps uses
@@ -183,6 +185,13 @@ class KartProgress {
     const int v = m_race.m_positionMap ? m_race.m_positionMap->valueAt(at) : 0;
     std::int32_t* h = m_kart.m_sectorHistory;
     if (v == 0 || v == h[0]) return;
+    if (m_kart.m_awaitingLapStart) {
+      // Counted on the line, short of where the map starts the lap: the
+      // last stretch is still the lap just completed, and read as the new
+      // one it would rank the kart almost a lap ahead.
+      if (v / 16 == kLastGroup) return;
+      if (v / 16 <= kLastStartingGroup) m_kart.m_awaitingLapStart = 0;
+    }
     h[3] = h[2];
     h[2] = h[1];
     h[1] = h[0];
@@ -223,6 +232,7 @@ class KartProgress {
     else
       finishAfterLastLap(newLap);
     for (std::int32_t& h : m_kart.m_sectorHistory) h = kFinishLineSector;
+    m_kart.m_awaitingLapStart = 1;
   }
 
   // The second-to-last kart still racing completes a lap: the last one

@@ -67,53 +67,57 @@ void Race::computeRanking() {
   if (!m_config) return;
   const int count = std::clamp(m_kartCount, 0, kMaxKarts);
   std::vector<Vehicle*> unfinished;
-  bool humansFinished = true;
   for (int i = 0; i < count; ++i) {
     Vehicle* kart = m_karts[i];
-    if (!kart) continue;
-    if (!kart->m_net.m_trackFinished.get()) unfinished.push_back(kart);
-    if (m_config->m_controlType[i] != kControlAI && !kart->m_net.m_trackFinished.get()) humansFinished = false;
+    if (kart && !kart->m_net.m_trackFinished.get()) unfinished.push_back(kart);
   }
   if (unfinished.empty()) return;
+  if (m_config->m_game.get() == kLastManStanding)
+    placeSurvivors(unfinished);
+  else
+    placeByEstimatedTimes(unfinished);
+}
+
+void Race::placeSurvivors(std::vector<Vehicle*>& survivors) {
+  // Still in when the race ended: ahead of every kart already out, in the
+  // order they were running, each with the time the race ended. The places
+  // are handed out from the back, as drop-outs take theirs.
+  std::stable_sort(survivors.begin(), survivors.end(),
+                   [](const Vehicle* a, const Vehicle* b) { return a->m_net.m_rank.get() < b->m_net.m_rank.get(); });
+  const bool ended = m_raceStart != 0.0f && m_raceOverTime >= m_raceStart;
+  for (auto kart = survivors.rbegin(); kart != survivors.rend(); ++kart) {
+    if (ended) (*kart)->m_net.m_trackTime.set(m_raceOverTime - m_raceStart);
+    (*kart)->m_net.m_active.set(false);
+    (*kart)->m_net.m_trackFinished.set(true);
+    recordFinish((*kart)->index());
+  }
+}
+
+void Race::placeByEstimatedTimes(std::vector<Vehicle*>& unfinished) {
+  const int count = std::clamp(m_kartCount, 0, kMaxKarts);
   auto time = [](const Vehicle* kart) { return kart->m_net.m_trackTime.get(); };
   auto rest = [](const Vehicle* kart) { return kLapUnits - static_cast<float>(kart->m_sectorHistory[0]); };
-
-  if (m_config->m_game.get() == kLastManStanding) {
-    // Those still in: each after the one before, by what is left of its lap.
-    const std::size_t n = unfinished.size();
-    if (humansFinished && n >= 2) {
-      float t = time(unfinished[0]);
-      for (std::size_t p = 0; p < n; ++p) {
-        Vehicle* kart = unfinished[p];
-        const float f = p == 0 ? 1.0f : time(kart) / (static_cast<float>(n + 1 - p) * kLapUnits);
-        t += rest(kart) * f;
-        kart->m_net.m_trackTime.set(t);
-      }
-    }
-  } else {
-    // The slowest finisher's time per sector unit carries each kart through
-    // the laps it has left.
-    Vehicle* slowest = m_karts[0];
-    for (int i = 0; i < count; ++i) {
-      Vehicle* kart = m_karts[i];
-      if (kart && kart->m_net.m_trackFinished.get() && (!slowest || time(kart) > time(slowest))) slowest = kart;
-    }
-    const int laps = std::max(m_config->m_laps.get(), 1);
-    const float slowestTime = slowest ? time(slowest) : 0.0f;
-    const float s = slowestTime / (static_cast<float>(laps) * kLapUnits);
-    for (Vehicle* kart : unfinished) {
-      float t = slowestTime;
-      // A received lap far below the grid's counts as the grid's.
-      int lap = std::max(kart->m_net.m_lap.get(), -1);
-      while (lap < laps - 1) {
-        t += s * kLapUnits;
-        kart->m_net.m_lap.set(++lap);
-      }
-      t += rest(kart) * s;
-      kart->m_net.m_trackTime.set(t);
-    }
+  // The slowest finisher's time per sector unit carries each kart through
+  // the laps it has left.
+  Vehicle* slowest = m_karts[0];
+  for (int i = 0; i < count; ++i) {
+    Vehicle* kart = m_karts[i];
+    if (kart && kart->m_net.m_trackFinished.get() && (!slowest || time(kart) > time(slowest))) slowest = kart;
   }
-
+  const int laps = std::max(m_config->m_laps.get(), 1);
+  const float slowestTime = slowest ? time(slowest) : 0.0f;
+  const float s = slowestTime / (static_cast<float>(laps) * kLapUnits);
+  for (Vehicle* kart : unfinished) {
+    float t = slowestTime;
+    // A received lap far below the grid's counts as the grid's.
+    int lap = std::max(kart->m_net.m_lap.get(), -1);
+    while (lap < laps - 1) {
+      t += s * kLapUnits;
+      kart->m_net.m_lap.set(++lap);
+    }
+    t += rest(kart) * s;
+    kart->m_net.m_trackTime.set(t);
+  }
   std::stable_sort(unfinished.begin(), unfinished.end(),
                    [&](const Vehicle* a, const Vehicle* b) { return time(a) < time(b); });
   for (Vehicle* kart : unfinished) {

@@ -73,6 +73,9 @@ class TrackPositionMap {
   // 0 off the track, else 1..255 rising along the lap; 0 everywhere when
   // the picture is missing. Outside the rectangle the nearest edge pixel.
   int valueAt(const Position3& p) const;
+  // Whether a picture was loaded: without one no place reads as on the
+  // track.
+  bool loaded() const { return m_picture.pixelCount() > 0; }
 
   const TrackRectangle& rectangle() const { return m_rectangle; }
 

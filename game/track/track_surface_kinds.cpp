@@ -49,9 +49,12 @@ ODEJointSurface ODEJointSurfaceCrusher::onContact(const dContactGeom& contact) {
 
 ODEJointSurface ODEJointSurfaceRocketWall::onContact(const dContactGeom& contact) {
   ContactSide side;
-  // The rocket carries the index of the kart that fired it.
+  // The rocket carries the index of the kart that fired it. A rocket or
+  // shot that kart has not fired lies parked, or waits in the kart's
+  // launcher: it has nothing to go off at.
   if (side.find(contact, kSurfaceRocket)) {
-    if (VehicleMaster* kart = masterAt(side.own->ownerIndex)) {
+    VehicleMaster* kart = masterAt(side.own->ownerIndex);
+    if (kart && kart->weaponInFlight(side.own)) {
       kart->explodeWeapon(Position3{static_cast<float>(contact.pos[0]), static_cast<float>(contact.pos[1]),
                                     static_cast<float>(contact.pos[2])});
     }

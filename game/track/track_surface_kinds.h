@@ -61,8 +61,9 @@ class ODEJointSurfaceCrusher : public KartSurface {
   ODEJointSurface onContact(const dContactGeom& contact) override;
 };
 
-// A rocket (or laser beam) meeting ground, walls, an obstacle, a stamper or
-// a crusher goes off where it touched; the kart that fired it is told.
+// A rocket (or laser beam) in flight meeting ground, walls, an obstacle, a
+// stamper or a crusher goes off where it touched; the kart that fired it is
+// told.
 class ODEJointSurfaceRocketWall : public KartSurface {
  public:
   explicit ODEJointSurfaceRocketWall(Vehicle* const* karts) : KartSurface(karts, 1) {}

@@ -382,6 +382,38 @@ TEST_P(TrackScenes, HazardsLieOffTheRacingLine) {
   }
 }
 
+// A reset zone puts back whoever touches it: none reaches onto the paved
+// road, where karts race (every corner of its footprint lies at least the
+// road's half-width from the centre line).
+TEST_P(TrackScenes, ResetZonesLieBeyondTheRoadsEdge) {
+  std::vector<Point2> centre;
+  for (int i = 0; i < 4000; ++i) centre.push_back(centreAt(*track, i / 4000.0));
+  auto fromCentre = [&](double x, double z) {
+    double best = 1e30;
+    for (std::size_t i = 0; i < centre.size(); ++i) {
+      const Point2& a = centre[i];
+      const Point2& b = centre[(i + 1) % centre.size()];
+      const double ex = b.x - a.x, ez = b.z - a.z, l2 = ex * ex + ez * ez;
+      const double t = l2 > 0 ? std::clamp(((x - a.x) * ex + (z - a.z) * ez) / l2, 0.0, 1.0) : 0.0;
+      best = std::min(best, std::hypot(x - (a.x + t * ex), z - (a.z + t * ez)));
+    }
+    return best;
+  };
+  for (PhysicsObject* zone : ofKind(kResetKind)) {
+    dVector3 lengths;
+    dGeomBoxGetLengths(zone->geom, lengths);
+    const dReal* at = dGeomGetPosition(zone->geom);
+    const dReal* axes = dGeomGetRotation(zone->geom);  // rows; columns are the box's axes
+    for (int sx : {-1, 1})
+      for (int sz : {-1, 1}) {
+        const dReal across = sx * lengths[0] / 2, along = sz * lengths[2] / 2;
+        const double x = at[0] + across * axes[0] + along * axes[2];
+        const double z = at[2] + across * axes[8] + along * axes[10];
+        EXPECT_GE(fromCentre(x, z), track->roadHalfWidth - 0.01) << zone->name << " corner " << sx << ", " << sz;
+      }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(SampleTracks, TrackScenes, ::testing::Range(0, 8));
 
 // Across the tracks every kind of track surface occurs, and both stamper

@@ -33,7 +33,7 @@ constexpr Spot kCrate{0.12, 4.0f};
 constexpr Spot kStamper{0.45, 4.5f};
 constexpr Spot kCrusher{0.55, -4.5f};
 constexpr Spot kPad{0.65, -4.0f};
-constexpr Spot kReset{0.75, 4.5f};
+constexpr double kResetAt = 0.75;
 constexpr Spot kPit{0.85, 4.5f};
 
 // Chevrons pointing along v, the way a pad throws a kart.
@@ -62,7 +62,7 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
   writeStamper(w, track, kStamper, kTrackProps + "stampfer.lwo", kStamperSound);
   writeCrusher(w, track, kCrusher, kTrackProps + "presse.lwo");
   writePad(w, track, kPad);
-  writeResetZone(w, track, kReset);
+  writeResetZone(w, track, kResetAt, 1);
   writePit(w, track, kPit, kTrackProps + "loch.lwo");
 
   // An ice pond beyond the wall, a mirror floor.
@@ -120,8 +120,9 @@ void addStoneAgeFiles(Entries& out) {
            pad.add(-1.5f, -0.18f, 2.5f, 0, 0), {0, 1, 0});
   out.add(kPadObject, objectBytes(pad, {{"Beschleuniger", {1, 1, 1}, 1, true}}, {{1, kPadTexture}}));
   Mesh reset;
-  reset.quad(reset.add(-1.5f, -1.47f, -2.0f, 0, 0), reset.add(1.5f, -1.47f, -2.0f, 2, 0),
-             reset.add(1.5f, -1.47f, 2.0f, 2, 2), reset.add(-1.5f, -1.47f, 2.0f, 0, 2), {0, 1, 0});
+  const float half = kResetZoneWidth / 2.0f, halfLength = kResetZoneLength / 2.0f;
+  reset.quad(reset.add(-half, -1.47f, -halfLength, 0, 0), reset.add(half, -1.47f, -halfLength, 1, 0),
+             reset.add(half, -1.47f, halfLength, 1, 4), reset.add(-half, -1.47f, halfLength, 0, 4), {0, 1, 0});
   out.add(kResetObject, objectBytes(reset, {{"Ruecksetzer", {1, 1, 1}, 1}}, {{1, kResetTexture}}));
   Mesh pit;
   pit.quad(pit.add(-1.5f, 0, -2.0f), pit.add(1.5f, 0, -2.0f), pit.add(1.5f, 0, 2.0f), pit.add(-1.5f, 0, 2.0f),

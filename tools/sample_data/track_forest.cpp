@@ -42,10 +42,10 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
                                          {0.50, 0.56, kSlowGroundKind, kBog, "Sumpf"}};
   addTrackBasics(out, w, track, {kRoad, kGrass, kFence}, sky, pieces);
   writeExtraBoxes(w, track, 0.42);
-  // Pad and reset zone off the racing line, in the markers' space; the
-  // zone on a straight, where karts do not drift out to it.
+  // Pad off the racing line and reset zone off the road, in the markers'
+  // space; the zone on a straight, where karts do not drift out to it.
   writePad(w, track, {0.32, -4.0f});
-  writeResetZone(w, track, {0.68, 5.0f});
+  writeResetZone(w, track, 0.68, 1);
   for (const auto& [f, lateral] : kTrees) writeTrackObject(w, kTree, placedOn(track, f, lateral, 0.0f));
   writeStartGrid(w, track);
   writeSun(w, sky);

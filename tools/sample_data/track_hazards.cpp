@@ -1,5 +1,6 @@
 #include "tools/sample_data/track_hazards.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "tools/sample_data/track_pieces.h"
@@ -30,10 +31,17 @@ void writePad(lws::SceneWriter& w, const SampleTrack& track, Spot spot) {
                    {3.0f, 0.4f, 5.0f});
 }
 
-void writeResetZone(lws::SceneWriter& w, const SampleTrack& track, Spot spot) {
-  // Whoever drives in is put back on the road behind it.
-  writeTrackObject(w, kResetObject, placedOn(track, spot.f, spot.lateral, 1.5f), kResetKind, kMarkerSpace, kBoxGeom,
-                   {3.0f, 3.0f, 4.0f});
+void writeResetZone(lws::SceneWriter& w, const SampleTrack& track, double f, int side) {
+  // Whoever drives in is put back on the road behind it. A tenth of a
+  // metre off the edge, so that a bend's curve keeps its corners off the
+  // road too; narrower where the wall stands closer, to keep the half metre
+  // from it that every piece keeps.
+  constexpr float kOffEdge = 0.1f, kFromWall = 0.6f;
+  const float inner = track.roadHalfWidth + kOffEdge;
+  const float width = std::min(kResetZoneWidth, track.wallOffset - kFromWall - inner);
+  const float lateral = static_cast<float>(side < 0 ? -1 : 1) * (inner + width / 2.0f);
+  writeTrackObject(w, kResetObject, placedOn(track, f, lateral, 1.5f), kResetKind, kMarkerSpace, kBoxGeom,
+                   {width, 3.0f, kResetZoneLength});
 }
 
 void writePit(lws::SceneWriter& w, const SampleTrack& track, Spot spot, const std::string& patch) {

@@ -32,9 +32,14 @@ void writeStamper(lws::SceneWriter& w, const SampleTrack& track, Spot spot, cons
                   const std::string& sound);
 // A 3 x 2.5 x 3 block that crushes karts running into it.
 void writeCrusher(lws::SceneWriter& w, const SampleTrack& track, Spot spot, const std::string& object);
-// The shared speed-up pad and reset zone props.
+// The shared speed-up pad prop.
 void writePad(lws::SceneWriter& w, const SampleTrack& track, Spot spot);
-void writeResetZone(lws::SceneWriter& w, const SampleTrack& track, Spot spot);
+// A reset zone on the shoulder at lap fraction f, on the road's right
+// (`side` 1) or left (-1): just beyond the paved edge, clear of the wall,
+// so that only a kart leaving the road is put back, never one on it.
+inline constexpr float kResetZoneWidth = 0.8f;
+inline constexpr float kResetZoneLength = 3.0f;
+void writeResetZone(lws::SceneWriter& w, const SampleTrack& track, double f, int side);
 // A 3 x 4 pit: the fall zone just under the road, and `patch` drawn over it.
 void writePit(lws::SceneWriter& w, const SampleTrack& track, Spot spot, const std::string& patch);
 // A box of `size` that karts push, resting on the road, of `mass` kg.

@@ -35,7 +35,7 @@ const std::string kHole = kTrackProps + "wasserloch.lwo";
 
 constexpr Spot kBarrelSpot{0.2, 4.0f};
 constexpr Spot kHoleSpot{0.7, 4.5f};
-constexpr Spot kWreckSpot{0.88, -4.5f};
+constexpr double kWreckAt = 0.88;
 constexpr double kBreezeAt = 0.35;
 
 enum IslandLook : std::uint16_t { kWood, kDarkWood, kSail, kLeaves, kRock, kGoldLook, kIron };
@@ -190,7 +190,7 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
   writeExtraBoxes(w, track, 0.75);
   writeCrate(w, track, kBarrelSpot, kBarrel, {1.6f, 1.2f, 1.0f}, 25.0);
   writePit(w, track, kHoleSpot, kHole);
-  writeResetZone(w, track, kWreckSpot);
+  writeResetZone(w, track, kWreckAt, -1);
   writeZoneAcross(w, track, kBreezeAt, 10.0f, kWindKind, kBreeze);
   // The sea, drawn just above the beach it covers.
   w.loadObjectLayer(1, kSea);

@@ -37,7 +37,7 @@ constexpr Spot kSnowmanSpot{0.08, 4.0f};
 constexpr double kStreamAt = 0.25;
 constexpr Spot kBoulderSpot{0.4, -4.5f};
 constexpr double kGateAt = 0.5;
-constexpr Spot kBarrierSpot{0.78, 4.5f};
+constexpr double kBarrierAt = 0.78;
 constexpr Spot kCrevasseSpot{0.84, 5.0f};
 
 enum PassLook : std::uint16_t {
@@ -178,7 +178,7 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
   writeZoneAcross(w, track, kStreamAt, 8.0f, kSlideKind, kFrozenStream);
   writeCrusher(w, track, kBoulderSpot, kBoulder);
   writeZoneAcross(w, track, kGateAt, 6.0f, kWindKind, kFlagGate);
-  writeResetZone(w, track, kBarrierSpot);
+  writeResetZone(w, track, kBarrierAt, 1);
   writePit(w, track, kCrevasseSpot, kCrevasse);
   writeTrackObject(w, kPeaks, lws::still());
   writeTrackObject(w, kMonastery, lws::still());

@@ -235,11 +235,63 @@ TEST_F(ControllerAITest, AKartStuckForFiveSecondsBacksUpThenIsRespawnedAtTheNext
   EXPECT_EQ(kart->respawns, 1);
   EXPECT_TRUE(ai->reversing());
 
-  // A kart that has moved a unit since the last check is not stuck.
+  // A kart that has passed a point of its line since the last check is not
+  // stuck.
   runUntil(17.0);
-  standAt(0.0f, 2.0f);
+  standAt(0.0f, 8.0f);
   runUntil(21.0);
   EXPECT_FALSE(ai->reversing());
+  EXPECT_EQ(kart->respawns, 1);
+}
+
+// Moving is not headway: a kart that creeps the wrong way, or crawls along
+// behind a wall where the line lies beyond it, is backed up and then put
+// back as if it stood still, however far it moves.
+TEST_F(ControllerAITest, AKartThatMovesWithoutHeadwayIsBackedUpAndPutBack) {
+  std::vector<Position3> line;
+  for (int i = 0; i < 100; ++i) line.push_back({0.0f, 0.0f, 2.0f * static_cast<float>(i)});
+  drive(line, std::vector<float>(line.size(), 0.3f));
+  // The map numbers the lap along z, a sector per metre; beside the road,
+  // 10 m to the left, it still reads (a wide map).
+  kart->setTrackSectors([](const Position3& p) { return 1 + static_cast<int>(p.z) % 255; });
+  standAt(0.0f, 100.0f);
+  ai->setPointIndex(50);  // put there
+  at(0.0);
+  for (int quarter = 1; quarter <= 44; ++quarter) {
+    standAt(0.0f, 100.0f - 0.5f * static_cast<float>(quarter));  // 2 m a second the wrong way
+    at(0.25 * quarter);
+    if (quarter == 21) EXPECT_TRUE(ai->reversing()) << "after the first check";
+  }
+  EXPECT_EQ(kart->respawns, 1) << "at the second check";
+}
+
+// Off the position map a kart is behind a wall or off the track: it is put
+// back within a second, wherever it drives.
+TEST_F(ControllerAITest, AKartOffThePositionMapIsPutBackWithinASecond) {
+  std::vector<Position3> line;
+  for (int i = 0; i < 100; ++i) line.push_back({0.0f, 0.0f, 2.0f * static_cast<float>(i)});
+  drive(line, std::vector<float>(line.size(), 0.3f));
+  float wallAt = 1000.0f;  // beyond this z the map reads nothing
+  kart->setTrackSectors([&wallAt](const Position3& p) { return p.z > wallAt ? 0 : 1 + static_cast<int>(p.z) % 255; });
+  at(0.0);
+  float z = 10.0f;
+  auto driveOn = [&](double until) {
+    while (now < until) {
+      z += 1.0f;  // 4 m a second, passing a point every half second
+      standAt(0.0f, z);
+      at(now + 0.25);
+    }
+  };
+  driveOn(3.0);
+  EXPECT_EQ(kart->respawns, 0);
+  wallAt = z + 0.5f;
+  driveOn(3.75);
+  EXPECT_EQ(kart->respawns, 0) << "off the map for half a second";
+  driveOn(4.25);
+  EXPECT_EQ(kart->respawns, 1);
+  // Without a map nothing is ever off it.
+  kart->setTrackSectors(nullptr);
+  driveOn(12.0);
   EXPECT_EQ(kart->respawns, 1);
 }
 

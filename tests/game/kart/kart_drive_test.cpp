@@ -113,6 +113,82 @@ TEST_F(FlatGround, A45DegreeGlanceHalvesTheSpeedAndRunsAlongTheWall) {
   EXPECT_FALSE(events.crash);
 }
 
+// The collider answers with the far face's normal once the kart's centre
+// has crossed a wall's face (here the plane z = 1, the road below it): the
+// wall still holds the kart on the road's side, never speeds it up and
+// never lifts it to where the contact lay.
+TEST_F(FlatGround, AWallReportedFromItsFarFaceHoldsTheKartOnTheRoadsSide) {
+  const float c = std::cos(0.5236f), s = std::sin(0.5236f);
+  struct Approach {
+    const char* name;
+    Normal3 heading;
+  };
+  for (const Approach& a : {Approach{"glancing at 60 degrees", {s, 0.0f, c}}, Approach{"head-on", {0.0f, 0.0f, 1.0f}},
+                            Approach{"already turning away", {c, 0.0f, s}}}) {
+    SCOPED_TRACE(a.name);
+    kart = KartDrive();
+    settle();
+    kart.m_heading = a.heading;
+    kart.m_motion[0] = kart.m_motion[1] = kart.m_motion[2] = 0.0f;
+    kart.m_velocity = kart.m_speedLimit = 0.35f;
+    kart.m_pos = {0.0f, 0.0f, 0.7f};     // where the step that hit the wall began
+    kart.m_target = {0.1f, 0.0f, 1.1f};  // its centre 0.1 past the face
+    sensors.wallTouched = true;
+    sensors.wallPos = {0.1f, 0.35f, 1.0f};    // on the face, half way up the kart
+    sensors.wallNormal = {0.0f, 0.0f, 1.0f};  // pointing away from the road
+    step(throttle);
+    EXPECT_LE(kart.m_velocity, 0.35f);
+    EXPECT_LT(kart.m_target.z, 1.0f - 0.27f) << "the kart's side clear of the face";
+    EXPECT_FLOAT_EQ(kart.m_target.y, 0.0f) << "on the ground it drove on";
+    EXPECT_EQ(kart.m_airborne, 0);
+  }
+}
+
+// Correctly reported, a wall the kart is leaving at a glance costs it
+// nothing and gives it nothing.
+TEST_F(FlatGround, AWallTheKartIsLeavingNeverRaisesItsSpeed) {
+  settle();
+  kart.m_heading = {std::sqrt(0.5f), 0.0f, -std::sqrt(0.5f)};
+  kart.m_motion[0] = kart.m_motion[1] = kart.m_motion[2] = 0.0f;
+  kart.m_velocity = kart.m_speedLimit = 0.2f;
+  kart.m_pos = kart.m_target = {0.0f, 0.0f, 0.5f};
+  wall({0.0f, 0.0f, -1.0f});
+  sensors.wallPos = {0.0f, 0.2f, 1.0f};
+  step(throttle);
+  EXPECT_FLOAT_EQ(kart.m_velocity, 0.2f);
+}
+
+// However the remembered motion stands against the heading, one step moves
+// a kart no further than its speed: from a standstill (the motion a respawn
+// leaves, one unit along the heading), through the speed where a reversing
+// kart's motion cancels its heading, and backing off a wall it hit at full
+// speed.
+TEST_F(FlatGround, ReversingNeverMovesAKartFurtherThanItsSpeed) {
+  auto brakeAndWatch = [&](int steps) {
+    for (int i = 0; i < steps; ++i) {
+      const Position3 from = kart.m_target;
+      step(brake);
+      const float moved = std::hypot(kart.m_target.x - from.x, kart.m_target.z - from.z);
+      ASSERT_LE(moved, kart.m_velocity + 1e-5f) << "step " << i << " at speed " << kart.m_velocity;
+    }
+  };
+  settle();
+  kart.m_motion[0] = kart.m_heading.x;
+  kart.m_motion[1] = kart.m_heading.y;
+  kart.m_motion[2] = kart.m_heading.z;
+  brakeAndWatch(200);
+  EXPECT_EQ(kart.m_reverse, 1);
+
+  kart = KartDrive();
+  settle();
+  for (int i = 0; i < 900; ++i) step(throttle);  // full speed, its motion built up
+  wall({0.0f, 0.0f, -1.0f});
+  sensors.wallPos = {kart.m_target.x, 0.2f, kart.m_target.z + 0.4f};
+  step(throttle);
+  ASSERT_EQ(kart.m_reverse, 1);
+  brakeAndWatch(200);
+}
+
 TEST_F(FlatGround, WithoutGroundTheKartFallsByGravity) {
   kart.m_verticalSpeed = 0.2f;
   step(none, false);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <ode/ode.h>
 
+#include <cmath>
 #include <memory>
+#include <string>
 
 #include "game/kart/vehicle.h"
 #include "scene/physics_object.h"
@@ -116,6 +118,39 @@ TEST_F(KartSurfaceTest, WallAndObstacleNormalsPointTowardKartAndObstacle) {
     EXPECT_EQ(kart0.m_sensors.obstacle, crateObject);
     EXPECT_NEAR(kart0.m_sensors.obstacleNormal.z, -1.0f, 1e-5) << (kartFirst ? "kart first" : "crate first");
   }
+}
+
+// A wall of triangles: the collider parts a kart's box from a thin
+// triangle along whichever axis is shortest, often one of the box's own;
+// the kart keeps the face's normal, on the kart's side while its centre is
+// in front of the face.
+TEST_F(KartSurfaceTest, AWallOfTrianglesGivesItsFacesNormal) {
+  // The face z = 1, 10 m long and 1.5 m high, its road at z < 1.
+  const float points[] = {-5, 0, 1, 5, 0, 1, 5, 1.5f, 1, -5, 1.5f, 1};
+  const dTriIndex faces[] = {0, 2, 1, 0, 3, 2};
+  dTriMeshDataID data = dGeomTriMeshDataCreate();
+  dGeomTriMeshDataBuildSingle(data, points, 3 * sizeof(float), 4, faces, 6, 3 * sizeof(dTriIndex));
+  object(dCreateTriMesh(nullptr, data, nullptr, nullptr, nullptr), kSurfaceWall, -1);
+  dGeomID wall = objects.back()->geom;
+  ODEJointSurfaceCollision walls(slots);
+  for (float centre : {0.8f, 1.05f}) {
+    for (bool kartFirst : {true, false}) {
+      SCOPED_TRACE(std::to_string(centre) + (kartFirst ? " kart first" : " wall first"));
+      dGeomID kart = box(0, 0.2f, centre, 0.54f, 0.27f, 0.81f);
+      dMatrix3 turned;
+      dRFromAxisAndAngle(turned, 0, 1, 0, 0.5);
+      dGeomSetRotation(kart, turned);
+      object(kart, kSurfaceKartBody, 0);
+      kart0.m_sensors = KartSensors();
+      ASSERT_GT(kartFirst ? touch(walls, kart, wall) : touch(walls, wall, kart), 0);
+      const Normal3& n = kart0.m_sensors.wallNormal;
+      EXPECT_NEAR(std::fabs(n.z), 1.0f, 1e-5f);
+      EXPECT_NEAR(n.y, 0.0f, 1e-5f);
+      if (centre < 1.0f) EXPECT_NEAR(n.z, -1.0f, 1e-5f);
+    }
+  }
+  objects.clear();
+  dGeomTriMeshDataDestroy(data);
 }
 
 TEST_F(KartSurfaceTest, TwoKartsStoreOppositeNormalsAndEachOther) {

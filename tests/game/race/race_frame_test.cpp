@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/input/dinput.h"
 #include "platform/input/key_codes.h"
@@ -230,6 +231,35 @@ TEST_F(RaceFrameTest, BackspaceRespawnsOncePerPressAndTabHoldsTheRearViewButNotO
   press(DIK_NUMPAD0);
   race->readRaceKeys(input);
   EXPECT_EQ(race->m_cameraMode[1], Race::kCameraChase);
+}
+
+// Put back by its player while another kart's magnet pulls it, a kart stays
+// where it was put: the pull ends with the magnet parked, as when it runs
+// out, and no longer drags the kart back through whatever lies between.
+TEST_F(RaceFrameTest, BackspaceDuringAMagnetsPullLeavesTheKartWhereItWasPutBack) {
+  loadRunning();
+  activateAll();
+  const Position3 at = positionOf(0);
+  kart(1).m_net.m_effectMagnetPos.set({at.x + 3.0f, at.y, at.z});
+  advance(0.05);
+  race->update(input);
+  ASSERT_NE(kart(0).m_status.magnet, 0.0f) << "caught by kart 1's magnet";
+  ASSERT_EQ(kart(0).m_net.m_effectMagnetObjectIndex.get(), 1);
+
+  press(DIK_BACK);
+  advance(0.05);
+  race->update(input);
+  input.m_key[DIK_BACK] = 0;
+  const Position3 putBack = positionOf(0);
+  EXPECT_EQ(kart(0).m_status.magnet, 0.0f);
+  EXPECT_EQ(kart(0).m_net.m_effectMagnetObjectIndex.get(), -1);
+  EXPECT_FLOAT_EQ(kart(1).m_net.m_effectMagnetPos.get().y, -100.0f) << "parked";
+  for (int frame = 0; frame < 10; ++frame) {
+    advance(0.05);
+    race->update(input);
+    const Position3 now = positionOf(0);
+    ASSERT_LT(std::hypot(now.x - putBack.x, now.z - putBack.z), 0.01f) << "frame " << frame;
+  }
 }
 
 TEST_F(RaceFrameTest, TheGuiGetsMouseAndTimeEveryFrameButKeysOnlyWhileTheNameEntryShows) {

@@ -190,6 +190,32 @@ TEST_F(RaceProgress, ALapNeedsEveryGroupAndBackingOverTheLineCountsNothing) {
   for (int h : kart(0).m_sectorHistory) EXPECT_EQ(h, 1) << "the history starts again after a lap";
 }
 
+// The line may count a lap while the map under the kart still reads the end
+// of the lap: those last values belong to the lap just completed, not to the
+// new one, and never put the kart almost a lap ahead.
+TEST_F(RaceProgress, AKartJustOverTheLineKeepsItsPlaceUntilItsNewLapBegins) {
+  start(1, 5);
+  release(1.0f);
+  for (int k = 0; k < 6; ++k) crossLine(k);
+  lap(1);
+  drive(1, {100});  // a lap ahead of the others, less than a lap ahead of kart 0
+  for (int v = 10; v <= 250; v += 10) drive(0, {v});
+  kart(0).m_lineTouched = 1;
+  kart(0).m_sectorMask |= 1u;
+  drive(0, {252});  // the line counts the lap here
+  ASSERT_EQ(kart(0).m_net.m_lap.get(), 1);
+  for (int v : {253, 255, 2, 20}) {
+    drive(0, {v});
+    race->updateRanks();
+    EXPECT_EQ(kart(0).m_net.m_rank.get(), 1) << "reading " << v;
+    EXPECT_EQ(kart(1).m_net.m_rank.get(), 0) << "reading " << v;
+  }
+  EXPECT_EQ(kart(0).m_sectorHistory[0], 20);
+  // Once under way the lap's end reads as its end again.
+  for (int v = 30; v <= 250; v += 10) drive(0, {v});
+  EXPECT_EQ(kart(0).m_sectorHistory[0], 250);
+}
+
 TEST_F(RaceProgress, LapTimesFillTheirSlotsAndTheBestLapIsKept) {
   start(1, 5);
   kart(0).m_net.m_active.set(true);
@@ -337,6 +363,42 @@ TEST_F(RaceProgress, LastManStandingDropsTheLastKartPerLapAndScoresTheOrderOut) 
   EXPECT_EQ(race->m_cameraMode[0], Race::kCameraFinish);
   race->updateRaceProgress();
   EXPECT_TRUE(race->m_raceOver);
+}
+
+// The person drops out of a last-man-standing race with four computer
+// drivers still in it: they take the places ahead of everyone out, in the
+// order they were running, and all finish at the time the race ended.
+TEST_F(RaceProgress, LastManStandingEndedWithComputerDriversInPlacesThemByTheirRanks) {
+  start(2);
+  for (int k = 1; k < 6; ++k) config.m_controlType[k] = kControlAI;
+  release(1.0f);
+  for (int k = 0; k < 6; ++k) crossLine(k);
+  // Running order: kart 3, kart 1 (a lap up), kart 4, kart 2, kart 0, kart 5.
+  kart(3).m_net.m_lap.set(1);
+  kart(1).m_net.m_lap.set(1);
+  const std::pair<int, int> sectors[] = {{3, 40}, {1, 20}, {4, 200}, {2, 100}, {0, 50}, {5, 10}};
+  for (auto [k, sector] : sectors) drive(k, {sector});
+  at(20.0f);
+  kart(5).m_net.m_active.set(false);
+  race->updateRaceProgress();
+  ASSERT_EQ(record(5).position, 5);
+  at(30.0f);
+  kart(0).m_net.m_active.set(false);
+  race->updateRaceProgress();
+  ASSERT_EQ(record(0).position, 4);
+  at(31.0f);
+  race->updateRaceProgress();
+  ASSERT_TRUE(race->m_raceOver) << "no person left racing";
+
+  race->computeRanking();
+  const int places[][2] = {{3, 0}, {1, 1}, {4, 2}, {2, 3}, {0, 4}, {5, 5}};
+  const int points[] = {10, 8, 6, 4, 3, 2};
+  for (auto [k, place] : places) {
+    EXPECT_EQ(record(k).position, place) << "kart " << k;
+    EXPECT_EQ(record(k).racePoints, points[place]) << "kart " << k;
+    EXPECT_TRUE(kart(k).m_net.m_trackFinished.get());
+  }
+  for (int k : {1, 2, 3, 4}) EXPECT_FLOAT_EQ(record(k).raceTime, 30.0f) << "kart " << k;
 }
 
 TEST_F(RaceProgress, KartsStillRacingAtTheEndArePlacedByTheirEstimatedTimes) {

@@ -151,15 +151,36 @@ TEST_F(TrackSurfaceTest, RemoteKartTakesBoxesAndLinesButRecordsNoPadResetOrZone)
 
 TEST_F(TrackSurfaceTest, RocketOnObstacleStamperOrCrusherGoesOffAsOnAWall) {
   ODEJointSurfaceRocketWall rockets(slots);
+  kart1->m_net.m_rocketFired.set(1);
   for (int kind : {int{kSurfaceWall}, int{kSurfaceObstacle}, int{kSurfaceStamper}, int{kSurfaceCrusher}}) {
     PhysicsObject* target = box(0, 0, 0, 2, kind, -1);
     PhysicsObject* rocket = box(0, 1.2f, 0, 0.5f, kSurfaceRocket, 1);  // fired by kart 1
+    kart1->m_items.rockets[1] = rocket;
     kart1->explosions.clear();
     ASSERT_EQ(touch(rockets, target, rocket), 1);
     ASSERT_EQ(touch(rockets, rocket, target), 1);
     ASSERT_EQ(kart1->explosions.size(), 2u) << "kind " << kind;
     EXPECT_NEAR(kart1->explosions[1].y, 1.0f, 0.06f);  // on the target's top face
   }
+  // A rocket or shot that has not been fired goes off nowhere, however it
+  // lies on the road: the weapons wait where they are parked.
+  PhysicsObject* road = box(0, 0, 0, 2, kSurfaceRoad, -1);
+  PhysicsObject* resting[] = {box(0, 1.2f, 0, 0.5f, kSurfaceRocket, 1), box(0, 1.2f, 0, 0.5f, kSurfaceRocket, 1),
+                              box(0, 1.2f, 0, 0.5f, kSurfaceRocket, 1)};
+  kart1->m_items.rockets[1] = resting[0];
+  kart1->m_items.lasers[0] = resting[1];
+  kart1->m_items.lasers[1] = resting[2];
+  kart1->m_net.m_rocketFired.set(0);
+  kart1->explosions.clear();
+  for (PhysicsObject* weapon : resting) touch(rockets, weapon, road);
+  touch(rockets, box(0, 1.2f, 0, 0.5f, kSurfaceRocket, 1), road);  // an item of kart 1's it never fires
+  EXPECT_TRUE(kart1->explosions.empty());
+  // The shots go off once they fly.
+  kart1->m_net.m_extraShrinker.set(0.4f);
+  kart1->m_net.m_extraFroster.set(0.4f);
+  for (PhysicsObject* weapon : resting) touch(rockets, weapon, road);
+  EXPECT_EQ(kart1->explosions.size(), 2u);
+
   // A rocket a remote kart fired goes off on its own machine.
   PhysicsObject* remoteRocket = box(0, 1.2f, 0, 0.5f, kSurfaceRocket, 2);
   kart1->explosions.clear();
