@@ -63,13 +63,13 @@ int timedPhysics(Race& race, Costs& c) {
   int steps = 0;
   while (!race.m_paused && race.m_simTime < now && steps < Race::kMaxPhysicsSteps) {
     double t0 = threadSeconds();
-    scene.collide();
+    scene.physics().collide();
     double t1 = threadSeconds();
     c.collide += t1 - t0;
-    dWorldQuickStep(scene.world, Race::kPhysicsStep);
+    scene.physics().stepWorld(Race::kPhysicsStep);
     t0 = threadSeconds();
     c.world += t0 - t1;
-    dJointGroupEmpty(scene.contactGroup);
+    scene.physics().emptyContacts();
     scene.invalidateTransforms(nullptr);
     t1 = threadSeconds();
     c.joints += t1 - t0;

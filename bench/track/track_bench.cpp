@@ -154,8 +154,8 @@ int main(int argc, char** argv) {
   const int pairs[][2] = {{1, 3}, {1, 5},  {2, 4}, {2, 5}, {3, 11}, {4, 4}, {4, 5}, {4, 6}, {4, 7},
                           {4, 9}, {4, 10}, {5, 5}, {5, 9}, {6, 9},  {7, 9}, {8, 9}, {9, 9}, {9, 10}};
   for (const auto& pair : pairs)
-    scene->spacePairTable[pair[0]][pair[1]] = scene->spacePairTable[pair[1]][pair[0]] = &collide;
-  for (auto& row : scene->surfaceTable) row.fill(&plain);
+    scene->physics().spacePairTable[pair[0]][pair[1]] = scene->physics().spacePairTable[pair[1]][pair[0]] = &collide;
+  for (auto& row : scene->physics().surfaceTable) row.fill(&plain);
   for (int k = 0; k < 6; ++k) {
     auto item = std::make_unique<PhysicsObject>(scene, static_cast<std::int32_t>(scene->objects.size()));
     item->name = "kart";
@@ -169,7 +169,7 @@ int main(int argc, char** argv) {
     item->position[0].value = c.x + d.z * side;
     item->position[1].value = 0.5f;
     item->position[2].value = c.z - d.x * side;
-    item->body = dBodyCreate(scene->world);
+    item->body = dBodyCreate(scene->physics().world());
     dMassSetBoxTotal(&item->mass, 150.0, 1.2, 0.6, 1.8);
     dBodySetMass(item->body, &item->mass);
     item->prepareOnce();

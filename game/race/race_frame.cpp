@@ -87,9 +87,9 @@ int Race::stepPhysics() {
   const double now = m_timer->gameTime();
   int steps = 0;
   while (m_simTime < now && steps < kMaxPhysicsSteps) {
-    m_scene->collide();
-    dWorldQuickStep(m_scene->world, kPhysicsStep);
-    dJointGroupEmpty(m_scene->contactGroup);
+    m_scene->physics().collide();
+    m_scene->physics().stepWorld(kPhysicsStep);
+    m_scene->physics().emptyContacts();
     m_scene->invalidateTransforms(nullptr);
     for (Vehicle* kart : m_karts) {
       if (kart) kart->step(m_simTime, kPhysicsStep);

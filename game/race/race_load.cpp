@@ -411,9 +411,9 @@ void Race::finishKarts() {
 
     if (m_config->m_controlType[i] != kControlAI) continue;
     auto* col = dynamic_cast<PhysicsObject*>(findKartItem(*m_scene, "col", -1, i + 1));
-    if (!col || static_cast<int>(m_scene->spaces.size()) <= kComputerKartSpace) continue;
-    col->removeFromSpace(m_scene->spaces[kKartSpace].space);
-    col->addToSpace(m_scene->spaces[kComputerKartSpace].space);
+    if (!col || m_scene->physics().spaceCount() <= kComputerKartSpace) continue;
+    col->removeFromSpace(m_scene->physics().space(kKartSpace));
+    col->addToSpace(m_scene->physics().space(kComputerKartSpace));
     col->spaceIndex = kComputerKartSpace;
   }
 }
@@ -464,8 +464,8 @@ void Race::installContactTables() {
   m_surfaces->install(*m_scene);
   m_spacePair = std::make_unique<ODESpacePair>(true);
   for (const auto& pair : kSpacePairs) {
-    m_scene->spacePairTable[pair[0]][pair[1]] = m_spacePair.get();
-    m_scene->spacePairTable[pair[1]][pair[0]] = m_spacePair.get();
+    m_scene->physics().spacePairTable[pair[0]][pair[1]] = m_spacePair.get();
+    m_scene->physics().spacePairTable[pair[1]][pair[0]] = m_spacePair.get();
   }
 }
 

@@ -57,10 +57,12 @@ class TrackAI : public PipelineTest {
     root.reset();
     PipelineTest::TearDown();
   }
-  void surfaces(int a, int b, ODEJointSurface* s) { scene->surfaceTable[a][b] = scene->surfaceTable[b][a] = s; }
+  void surfaces(int a, int b, ODEJointSurface* s) {
+    scene->physics().surfaceTable[a][b] = scene->physics().surfaceTable[b][a] = s;
+  }
   void step() {
-    scene->collide();
-    dJointGroupEmpty(scene->contactGroup);
+    scene->physics().collide();
+    scene->physics().emptyContacts();
     kart->step(time, 0.01);
     time += 0.01;
   }

@@ -230,14 +230,15 @@ class TrackScenes : public PipelineTest, public ::testing::WithParamInterface<in
   RayRecorder rayDown(float x, float y, float z, float length) {
     RayRecorder recorder;
     for (int kind : {kGroundKind, kTerrainKind, kSlowGroundKind})
-      scene->surfaceTable[kRayKind][kind] = scene->surfaceTable[kind][kRayKind] = &recorder;
-    scene->spacePairTable[kGroundSpace][kRaySpace] = scene->spacePairTable[kRaySpace][kGroundSpace] = &pair;
+      scene->physics().surfaceTable[kRayKind][kind] = scene->physics().surfaceTable[kind][kRayKind] = &recorder;
+    scene->physics().spacePairTable[kGroundSpace][kRaySpace] =
+        scene->physics().spacePairTable[kRaySpace][kGroundSpace] = &pair;
     dGeomRaySet(ray->geom, x, y, z, 0.0, -1.0, 0.0);
     dGeomRaySetLength(ray->geom, length);
-    scene->collide();
-    dJointGroupEmpty(scene->contactGroup);
+    scene->physics().collide();
+    scene->physics().emptyContacts();
     for (int kind : {kGroundKind, kTerrainKind, kSlowGroundKind})
-      scene->surfaceTable[kRayKind][kind] = scene->surfaceTable[kind][kRayKind] = nullptr;
+      scene->physics().surfaceTable[kRayKind][kind] = scene->physics().surfaceTable[kind][kRayKind] = nullptr;
     return recorder;
   }
   // One contact per geom met: the nearest.
@@ -258,7 +259,7 @@ class TrackScenes : public PipelineTest, public ::testing::WithParamInterface<in
 TEST_P(TrackScenes, LoadIntoTheRaceLayoutWithStartsOnTheRoad) {
   EXPECT_EQ(lastMessage(), "");
   EXPECT_EQ(scene->cameras.size(), 1u);
-  EXPECT_EQ(scene->spaces.size(), 12u);
+  EXPECT_EQ(scene->physics().spaceCount(), 12);
   EXPECT_GE(scene->lights.size(), 1u);
   EXPECT_EQ(scene->fogMode, 3) << "linear fog";
   for (const char* looked : {"Vehicle", "col", "Motor", "CameraTarget", "Character", "rocketParticles"})
@@ -268,7 +269,8 @@ TEST_P(TrackScenes, LoadIntoTheRaceLayoutWithStartsOnTheRoad) {
   for (PhysicsObject* p : physics()) {
     ++kinds[p->surfaceKind];
     EXPECT_EQ(p->spaceIndex, spaceOfKind(p->surfaceKind)) << p->name << " of kind " << p->surfaceKind;
-    EXPECT_EQ(dGeomGetSpace(p->spaceGeom()), scene->spaces[static_cast<std::size_t>(p->spaceIndex)].space) << p->name;
+    EXPECT_EQ(dGeomGetSpace(p->spaceGeom()), scene->physics().space(static_cast<std::size_t>(p->spaceIndex)))
+        << p->name;
   }
   EXPECT_GE(kinds[kGroundKind] + kinds[kTerrainKind] + kinds[kSlowGroundKind], 2) << "road and open ground";
   EXPECT_EQ(kinds[kWallKind], 1);

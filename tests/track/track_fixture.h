@@ -67,8 +67,8 @@ class TrackLoader {
 struct RaceTables {
   void install(Scene& scene) {
     for (const auto& pair : kRaceSpacePairs)
-      scene.spacePairTable[pair[0]][pair[1]] = scene.spacePairTable[pair[1]][pair[0]] = &collide;
-    for (auto& row : scene.surfaceTable) row.fill(&plain);
+      scene.physics().spacePairTable[pair[0]][pair[1]] = scene.physics().spacePairTable[pair[1]][pair[0]] = &collide;
+    for (auto& row : scene.physics().surfaceTable) row.fill(&plain);
   }
   ODESpacePair collide{true};
   ODEJointSurface plain;

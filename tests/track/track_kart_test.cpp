@@ -58,7 +58,9 @@ class TrackKart : public PipelineTest {
     root.reset();
     PipelineTest::TearDown();
   }
-  void surfaces(int a, int b, ODEJointSurface* s) { scene->surfaceTable[a][b] = scene->surfaceTable[b][a] = s; }
+  void surfaces(int a, int b, ODEJointSurface* s) {
+    scene->physics().surfaceTable[a][b] = scene->physics().surfaceTable[b][a] = s;
+  }
   void makeKart() {
     kart = std::make_unique<VehicleMaster>(*scene, std::make_unique<Throttle>(), 0, nullptr, nullptr, 0, "", config,
                                            control, &trackArchive());
@@ -71,8 +73,8 @@ class TrackKart : public PipelineTest {
     kart->m_net.m_active.set(true);
   }
   void step() {
-    scene->collide();
-    dJointGroupEmpty(scene->contactGroup);
+    scene->physics().collide();
+    scene->physics().emptyContacts();
     kart->step(time, 0.01);
     time += 0.01;
   }

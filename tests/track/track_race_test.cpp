@@ -163,7 +163,7 @@ class TrackRace : public PipelineTest {
   // installs them, the karts sense nothing and these drives wait.
   bool surfacesInstalled() const {
     Scene& scene = *race->m_scene;
-    return scene.surfaceTable[kSurfaceKartBody][kFinishKind] != &scene.defaultSurface;
+    return scene.physics().surfaceTable[kSurfaceKartBody][kFinishKind] != &scene.physics().defaultSurface;
   }
   // One physics step as the race frame takes it.
   void step() {

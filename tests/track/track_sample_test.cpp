@@ -98,7 +98,7 @@ TEST_F(TrackScene, LoadsWithWhatTheRaceLooksUp) {
   EXPECT_EQ(lastMessage(), "");
   ASSERT_EQ(scene->cameras.size(), 1u);
   EXPECT_EQ(scene->followed, scene->cameras[0].get());
-  ASSERT_EQ(scene->spaces.size(), 12u);
+  ASSERT_EQ(scene->physics().spaceCount(), 12);
   EXPECT_EQ(scene->fogMode, 3) << "linear fog";
   ASSERT_EQ(scene->lights.size(), 2u);
 
@@ -127,7 +127,7 @@ TEST_F(TrackScene, LoadsWithWhatTheRaceLooksUp) {
     for (PhysicsObject* p : found) {
       EXPECT_EQ(p->spaceIndex, space) << p->name;
       ASSERT_NE(p->geom, nullptr) << p->name;
-      EXPECT_EQ(dGeomGetSpace(p->spaceGeom()), scene->spaces[static_cast<std::size_t>(space)].space) << p->name;
+      EXPECT_EQ(dGeomGetSpace(p->spaceGeom()), scene->physics().space(static_cast<std::size_t>(space))) << p->name;
     }
   };
   expectIn(track0::kGroundKind, 1, 1);
@@ -173,15 +173,15 @@ TEST_F(TrackScene, BodiesRestOnTheRoadAndStopAtTheWalls) {
   ASSERT_NE(scene, nullptr);
   tables.install(*scene);
   RayRecorder rays;
-  scene->surfaceTable[track0::kRayKind][track0::kGroundKind] = &rays;
-  scene->surfaceTable[track0::kGroundKind][track0::kRayKind] = &rays;
+  scene->physics().surfaceTable[track0::kRayKind][track0::kGroundKind] = &rays;
+  scene->physics().surfaceTable[track0::kGroundKind][track0::kRayKind] = &rays;
 
   const track0::Point2 c = track0::centreAt(0.2), d = track0::directionAt(0.2);
   const float scale[3] = {1, 1, 1};
   PhysicsObject* ray = scene->createRay(track0::kRayKind, track0::kRaySpace, scale);
   dGeomRaySet(ray->geom, c.x, 10.0, c.z, 0.0, -1.0, 0.0);
   dGeomRaySetLength(ray->geom, 20.0);
-  scene->collide();
+  scene->physics().collide();
   ASSERT_EQ(rays.hits.size(), 1u);
   EXPECT_NEAR(rays.hits[0], 0.0, 1e-4);
 
