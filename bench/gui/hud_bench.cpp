@@ -19,6 +19,7 @@
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
 #include "foundation/timer.h"
+#include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/ingame/hud_race.h"
@@ -107,7 +108,7 @@ Figures run(Gui& gui, IDirect3DDevice9* device, Config& config, const TextTable&
   FrameClock clock;
   auto owned = std::make_unique<BenchRace>(views, texts, clock);
   BenchRace& race = *owned;
-  config.m_playType = views == 2 ? OnscreenDisplays::kSplitScreen : OnscreenDisplays::kOnePlayer;
+  config.m_playType = views == 2 ? kPlaySplitScreen : kPlayOneLocal;
   OnscreenDisplays displays(gui, config, std::move(owned));
   for (int p = 0; p < views; ++p) displays.setMinimapMarkerColour(p, p, 1);
 

@@ -25,6 +25,7 @@
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
 #include "foundation/timer.h"
+#include "game/race/play_type.h"
 #include "game/race/race.h"
 #include "game/saves/config.h"
 #include "input/input_device.h"
@@ -161,7 +162,7 @@ int main(int argc, char** argv) {
   config.m_track.set(0);
   config.m_ccm.set(0);
   config.m_laps.set(1000);  // nobody finishes within the minute
-  config.m_playType = 0;
+  config.m_playType = kPlayOneLocal;
   config.m_isAuthority = 1;
   for (int i = 0; i < Config::kPlayerCount; ++i) {
     ConfigPlayer* r = config.m_player[i].modify();

@@ -10,6 +10,7 @@
 #include "game/kart/kart_items.h"
 #include "game/kart/kart_load.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/play_type.h"
 #include "game/race/race.h"
 #include "game/saves/config.h"
 #include "game/saves/highscore.h"
@@ -68,7 +69,6 @@ constexpr int kCoarseModelBias = 10;
 // Computer drivers are named by text 100 x (character + 1).
 constexpr int kDriverNameText = 100;
 constexpr int kLostConnectionText = 9100;
-constexpr int kNetworkPlay = 2;
 // The laps a network race may have: the lobby's choices, each with a lap
 // time of its own.
 constexpr int kMaxNetworkLaps = 5;
@@ -135,13 +135,13 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
   if (m_gui) m_texts = m_gui->loadTexts(archive, kTextFile, language);
 
   // A network race needs this machine's seat: its slot is its record.
-  if (settings.m_playType == 2) {
+  if (settings.m_playType == kPlayNetwork) {
     const int slot = m_control.playerSlot();
     if (!m_control.seated() || slot < 0 || slot > 4) return fail(kLostConnectionText);
   }
 
   m_kartCount = settings.m_game.get() == 0 ? 1 : kMaxKarts;
-  m_viewCount = settings.m_playType == 1 ? 2 : 1;
+  m_viewCount = settings.m_playType == kPlaySplitScreen ? 2 : 1;
   for (int i = 0; i < m_kartCount; ++i) {
     ConfigPlayer* r = settings.m_player[i].modify();
     r->raceTime = 0.0f;
@@ -216,7 +216,7 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
   // From here on nobody joins, and the relay tells everyone when a player
   // leaves: unlocked, it would not, and the others would wait at the start
   // (and for the finish) for a kart that is gone.
-  if (settings.m_playType == 2 && m_isAuthority && m_control.isConnected()) m_control.setLocked(true);
+  if (settings.m_playType == kPlayNetwork && m_isAuthority && m_control.isConnected()) m_control.setLocked(true);
   m_timer = std::make_unique<Timer>(m_clock);
   return true;
 }
@@ -252,7 +252,7 @@ void Race::fillPlayerRecords() {
   }
   // In a network race the players' grid slots came with their seats; the
   // computer drivers take the slots left, so that no two karts share a start.
-  if (settings.m_playType == 2) {
+  if (settings.m_playType == kPlayNetwork) {
     bool slotTaken[kMaxKarts] = {};
     for (int i = 0; i < m_kartCount; ++i) {
       const int slot = settings.m_player[i].get().startPosition;
@@ -283,7 +283,7 @@ bool Race::checkChoice() {
 }
 
 void Race::settleChoice() {
-  if (m_config->m_playType != kNetworkPlay || m_isAuthority) return;
+  if (m_config->m_playType != kPlayNetwork || m_isAuthority) return;
   // Taken on in mid-race, a change would switch the mode, the laps or the
   // track's tables under the running race. An honest host changes nothing
   // once the lobby has ended.
@@ -419,7 +419,7 @@ void Race::finishKarts() {
 }
 
 bool Race::chooseViews() {
-  if (m_config->m_playType == 2) {
+  if (m_config->m_playType == kPlayNetwork) {
     m_viewKart[0] = m_control.playerSlot();
   } else {
     m_viewKart[0] = 0;

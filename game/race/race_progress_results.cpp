@@ -10,6 +10,7 @@
 #include "foundation/timer.h"
 #include "game/kart/kart_surfaces.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/play_type.h"
 #include "game/race/race.h"
 #include "game/race/race_factory.h"
 #include "game/saves/config.h"
@@ -18,7 +19,6 @@
 namespace {
 
 enum GameMode { kTimeTrial = 0, kRaceMode = 1, kLastManStanding = 2, kChampionship = 3 };
-enum PlayType { kOneLocalPlayer = 0, kNetworkGame = 2 };
 // Highscore table kinds the race end names.
 enum HighscoreKind { kTimeTrialTable = 0, kLastManStandingTable = 1, kCup1Table = 2, kCup2Table = 3 };
 // The last track of each cup.
@@ -124,7 +124,7 @@ void Race::computeRanking() {
 }
 
 void Race::adjustAiSpeeds() {
-  if (!m_config || m_config->m_playType == kNetworkGame) return;
+  if (!m_config || m_config->m_playType == kPlayNetwork) return;
   const int count = std::clamp(m_kartCount, 0, kMaxKarts);
   const Vehicle* leader = nullptr;
   for (int i = 0; i < count; ++i) {
@@ -184,7 +184,7 @@ void Race::showResults() {
   }
 
   Config& c = *m_config;
-  const bool onePlayer = c.m_playType == kOneLocalPlayer;
+  const bool onePlayer = c.m_playType == kPlayOneLocal;
   if (onePlayer) {
     c.m_showHighscores = 1;
     c.m_highscoreMusic = 1;

@@ -123,7 +123,7 @@ class Config {
 
   // The replicated race choice.
   NetValue<int> m_game;         // 0 time trial, 1 race, 2 last man standing, 3 championship
-  std::int32_t m_playType = 0;  // 0 one local player, 1 split screen, 2 network
+  std::int32_t m_playType = 0;  // a PlayType
   NetValue<int> m_ccm;          // engine class 0..2
   NetValue<int> m_track;        // track index 0..7
   NetValue<int> m_laps;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "foundation/timer.h"
+#include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/ingame/onscreen_displays.h"
@@ -113,7 +114,7 @@ void OnscreenDisplays::buildPauseDialog() {
   m_pauseEndRaceButton =
       makeButton(m_pauseDialog, 60, 165, 320, 60, "VerdanaMedium", 9010, &OnscreenDisplays::onPauseEndRaceClicked);
   // Nobody ends a network race for the others.
-  m_pauseEndRaceButton->setEnabled(m_config.m_playType != kNetworkGame);
+  m_pauseEndRaceButton->setEnabled(m_config.m_playType != kPlayNetwork);
   m_pauseQuitButton =
       makeButton(m_pauseDialog, 60, 250, 320, 60, "VerdanaMedium", 9020, &OnscreenDisplays::onPauseQuitClicked);
 }
@@ -122,7 +123,7 @@ void OnscreenDisplays::openPauseDialog() {
   m_race->setSoundsPaused(true);
   m_savedPause = m_race->paused() ? 1 : 0;
   m_pauseStoppedTimer = false;
-  if (m_config.m_playType != kNetworkGame) {
+  if (m_config.m_playType != kPlayNetwork) {
     // Before the countdown the clock stands: resuming it would start it.
     m_pauseStoppedTimer = m_race->timer().isRunning();
     m_race->timer().pause();
@@ -140,7 +141,7 @@ void OnscreenDisplays::closePauseDialog() {
   m_pauseDialog->setModalState(false);
   m_race->setPausedFlag(m_savedPause != 0);
   // A race paused with P before the dialog stays paused, its clock too.
-  if (m_config.m_playType != kNetworkGame && m_savedPause == 0 && m_pauseStoppedTimer) m_race->timer().resume();
+  if (m_config.m_playType != kPlayNetwork && m_savedPause == 0 && m_pauseStoppedTimer) m_race->timer().resume();
   m_pauseStoppedTimer = false;
 }
 

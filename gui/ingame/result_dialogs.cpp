@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "game/race/championship_flow.h"
+#include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "gui/ingame/onscreen_displays.h"
 #include "gui/text_table.h"
@@ -127,7 +128,7 @@ void OnscreenDisplays::showTimeTrialResults() {
 
 bool OnscreenDisplays::onTimeTrialResultsOk(const CEGUI::EventArgs&) {
   closeDialog(m_ttDialog.frame);
-  if (m_config.m_playType == kOnePlayer)
+  if (m_config.m_playType == kPlayOneLocal)
     checkForHighscore();
   else
     leaveRace();
@@ -188,7 +189,7 @@ void OnscreenDisplays::refreshResultList() {
 
 bool OnscreenDisplays::onLastManStandingResultsOk(const CEGUI::EventArgs&) {
   closeDialog(m_lmsDialog.frame);
-  if (m_config.m_playType == kOnePlayer)
+  if (m_config.m_playType == kPlayOneLocal)
     checkForHighscore();
   else
     leaveRace();

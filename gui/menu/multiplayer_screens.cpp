@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/menu_widgets.h"
@@ -325,7 +326,7 @@ void MultiplayerScreen::stepOwn(bool kart, int delta) {
 void MultiplayerScreen::applySelection() {
   Config& c = config();
   c.m_game.set(1);
-  c.m_playType = 2;
+  c.m_playType = kPlayNetwork;
   c.m_laps.set(c.m_laps.get());
   const int own = localSlot();
   for (int i = 0; i < Config::kPlayerCount; ++i) {

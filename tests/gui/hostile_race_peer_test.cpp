@@ -18,6 +18,7 @@
 
 #include "foundation/archive_file.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/play_type.h"
 #include "game/race/race_factory.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/multiplayer_screens.h"
@@ -188,7 +189,7 @@ class HostileRacePeer : public HostilePeer, public ::testing::WithParamInterface
   void chooseNetworkRace(int own, int laps) {
     chooseRace(OnscreenDisplays::kRace, 0, laps);
     Config& c = *config;
-    c.m_playType = OnscreenDisplays::kNetworkGame;
+    c.m_playType = kPlayNetwork;
     c.m_isAuthority = own == 0 ? 1 : 0;
     for (NetValue<int>* shared : {&c.m_game, &c.m_track, &c.m_ccm, &c.m_laps})
       shared->setFlags(own == 0 ? kNetSendChanges : kNetAcceptReceived);

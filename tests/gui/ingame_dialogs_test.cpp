@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "game/race/play_type.h"
 #include "gui/gui_helper.h"
 #include "tests/gui/ingame_fixture.h"
 
@@ -62,7 +63,7 @@ TEST_F(IngameDialogs, ResumeAfterAPausePressKeepsTheRaceAndItsClockPaused) {
 }
 
 TEST_F(IngameDialogs, NetworkPauseKeepsTheClockAndCannotEndTheRace) {
-  config->m_playType = OnscreenDisplays::kNetworkGame;
+  config->m_playType = kPlayNetwork;
   OnscreenDisplays& d = build();
   race->timer().start();
   d.openPauseDialog();
@@ -107,7 +108,7 @@ TEST_F(IngameDialogs, EndRaceQuitAndTheMessageBoxLeave) {
 
 TEST_F(IngameDialogs, TimeTrialListsTheLapsAndTheirSum) {
   config->m_game.set(OnscreenDisplays::kTimeTrial);
-  config->m_playType = OnscreenDisplays::kSplitScreen;  // no name entry
+  config->m_playType = kPlaySplitScreen;  // no name entry
   OnscreenDisplays& d = build(1, 1);
   const float laps[5] = {30.25f, 29.5f, 31.125f, 99.0f, 99.0f};
   std::memcpy(player(0).lapTimes, laps, sizeof laps);
@@ -159,7 +160,7 @@ TEST_F(IngameDialogs, RaceResultsGoByRank) {
 
 TEST_F(IngameDialogs, LastManStandingTimesOnlyTheWinner) {
   config->m_game.set(OnscreenDisplays::kLastManStanding);
-  config->m_playType = OnscreenDisplays::kNetworkGame;
+  config->m_playType = kPlayNetwork;
   OnscreenDisplays& d = build();
   for (int k = 0; k < 6; ++k) {
     name(player(k), k == 4 ? "Winner" : "Out");

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "game/race/play_type.h"
 #include "gui/ingame/hud_layout.h"
 #include "gui/ingame/text_displays.h"
 #include "tests/gui/ingame_fixture.h"
@@ -92,7 +93,7 @@ TEST_F(IngameDisplays, OneViewGeometry) {
 }
 
 TEST_F(IngameDisplays, SplitScreenPutsPlayerTwoInTheLowerBand) {
-  config->m_playType = OnscreenDisplays::kSplitScreen;
+  config->m_playType = kPlaySplitScreen;
   OnscreenDisplays& d = build(2);
   const float expectedTop[2] = {129.5f, 513.5f};
   for (int p = 0; p < 2; ++p) {

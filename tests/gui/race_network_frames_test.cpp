@@ -5,6 +5,7 @@
 // connection itself) until OK leaves.
 #include <gtest/gtest.h>
 
+#include "game/race/play_type.h"
 #include "net/relay_server.h"
 #include "platform/input/dinput.h"
 #include "tests/gui/race_frames_fixture.h"
@@ -30,7 +31,7 @@ class NetworkRaceFrames : public RaceFrames {
   // it stands.
   void chooseNetworkRace(int slot) {
     chooseRace(OnscreenDisplays::kRace);
-    config->m_playType = OnscreenDisplays::kNetworkGame;
+    config->m_playType = kPlayNetwork;
     config->m_isAuthority = slot == 0 ? 1 : 0;
     for (int i = 0; i < Config::kPlayerCount; ++i) {
       ConfigPlayer* r = config->m_player[i].modify();
