@@ -132,7 +132,7 @@ void HighscoresScreen::fillTable() {
   const TextTable& texts = m_services.texts();
   GuiHelper::setText(m_kindText, texts.getText(kKindTexts[m_kind]));
   GuiHelper::setText(m_ccmText, texts.getText(800 + 10 * m_ccm));
-  const bool tracks = m_kind <= HighscoreTables::kLastManStanding;
+  const bool tracks = m_kind <= kTableLastManStanding;
   GuiHelper::setText(m_trackText, tracks ? texts.getText(kTrackTexts[m_track]) : CEGUI::String());
   m_trackText->setVisible(tracks);
   m_trackLeft->setEnabled(tracks);
@@ -213,8 +213,8 @@ bool HighscoresScreen::onKindRight(const CEGUI::EventArgs&) { return step(m_kind
 bool HighscoresScreen::onCcmLeft(const CEGUI::EventArgs&) { return step(m_ccm, kClasses, -1); }
 bool HighscoresScreen::onCcmRight(const CEGUI::EventArgs&) { return step(m_ccm, kClasses, 1); }
 bool HighscoresScreen::onTrackLeft(const CEGUI::EventArgs&) {
-  return m_kind <= HighscoreTables::kLastManStanding ? step(m_track, kTracks, -1) : true;
+  return m_kind <= kTableLastManStanding ? step(m_track, kTracks, -1) : true;
 }
 bool HighscoresScreen::onTrackRight(const CEGUI::EventArgs&) {
-  return m_kind <= HighscoreTables::kLastManStanding ? step(m_track, kTracks, 1) : true;
+  return m_kind <= kTableLastManStanding ? step(m_track, kTracks, 1) : true;
 }

@@ -19,6 +19,7 @@
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
 #include "foundation/timer.h"
+#include "game/race/game_mode.h"
 #include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "gui/gui.h"
@@ -169,7 +170,7 @@ int main() {
     TextTable texts(archive, "D:\\Tamberlok/menu/IngameTexts.xml");
     NetControl net;
     Config config(nullptr, net, Config::SavedFile::Ignore);
-    config.m_game.set(OnscreenDisplays::kRace);
+    config.m_game.set(kModeRace);
     config.m_laps.set(3);
     config.m_track.set(0);
     std::printf("in-race displays, six karts, 1024 x 768, %d frames each\n", kFrames);

@@ -25,6 +25,7 @@
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
 #include "foundation/timer.h"
+#include "game/race/game_mode.h"
 #include "game/race/play_type.h"
 #include "game/race/race.h"
 #include "game/saves/config.h"
@@ -158,7 +159,7 @@ int main(int argc, char** argv) {
   if (!archive.mount(archivePath.c_str())) return 1;
   NetControl control;
   Config config{nullptr, control, Config::SavedFile::Ignore};
-  config.m_game.set(1);
+  config.m_game.set(kModeRace);
   config.m_track.set(0);
   config.m_ccm.set(0);
   config.m_laps.set(1000);  // nobody finishes within the minute

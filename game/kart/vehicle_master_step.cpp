@@ -7,6 +7,7 @@
 #include "game/kart/controller.h"
 #include "game/kart/kart_surfaces.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/game_mode.h"
 #include "game/saves/config.h"
 #include "game/track/point_file.h"
 #include "scene/physics_object.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr int kLastManStanding = 2;  // Config::m_game
 constexpr int kRecorderInterval = 25;
 constexpr float kWindStrength = 0.004f;
 constexpr float kBandSpeed = 0.0001f;
@@ -33,7 +33,7 @@ void hide(SceneItem* item) {
 
 void VehicleMaster::step(double time, double dt) {
   KartDrive& d = m_drive;
-  if (m_config.m_game.get() == kLastManStanding && !m_net.m_active.get() && m_net.m_trackFinished.get()) return;
+  if (m_config.m_game.get() == kModeLastManStanding && !m_net.m_active.get() && m_net.m_trackFinished.get()) return;
   if (d.m_pos.y < kRespawnHeight) respawn();
   if (m_controller) m_controller->update(d.m_bounced != 0, d.m_reverse != 0);
   d.m_bounced = 0;

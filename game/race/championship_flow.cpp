@@ -2,6 +2,7 @@
 
 #include "game/saves/config.h"
 #include "game/saves/highscore.h"
+#include "game/saves/highscore_kind.h"
 
 bool finishChampionshipRace(Config& config, HighscoreTables* tables) {
   config.m_raceEndedFromPause = 0;
@@ -24,7 +25,7 @@ bool finishChampionshipRace(Config& config, HighscoreTables* tables) {
     config.m_highscoreTrack = 0;
     return false;
   }
-  const int kind = track < Config::kCupTracks ? HighscoreTables::kCup1 : HighscoreTables::kCup2;
+  const int kind = track < Config::kCupTracks ? kTableCup1 : kTableCup2;
   HighscoreBase* table = tables ? tables->table(kind, config.m_ccm.get()) : nullptr;
   if (table) {
     const Config::Player& player = config.m_player[0].get();

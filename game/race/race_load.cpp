@@ -10,6 +10,7 @@
 #include "game/kart/kart_items.h"
 #include "game/kart/kart_load.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/game_mode.h"
 #include "game/race/play_type.h"
 #include "game/race/race.h"
 #include "game/saves/config.h"
@@ -140,7 +141,7 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
     if (!m_control.seated() || slot < 0 || slot > 4) return fail(kLostConnectionText);
   }
 
-  m_kartCount = settings.m_game.get() == 0 ? 1 : kMaxKarts;
+  m_kartCount = settings.m_game.get() == kModeTimeTrial ? 1 : kMaxKarts;
   m_viewCount = settings.m_playType == kPlaySplitScreen ? 2 : 1;
   for (int i = 0; i < m_kartCount; ++i) {
     ConfigPlayer* r = settings.m_player[i].modify();
@@ -434,7 +435,7 @@ bool Race::chooseViews() {
 }
 
 void Race::collectBoxes() {
-  const bool timeTrial = m_config->m_game.get() == 0;
+  const bool timeTrial = m_config->m_game.get() == kModeTimeTrial;
   for (const auto& item : m_scene->objects) {
     if (item->name != kExtraBox) continue;
     m_boxes.push_back(item.get());

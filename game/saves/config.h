@@ -122,7 +122,7 @@ class Config {
   InputDevice* m_input;
 
   // The replicated race choice.
-  NetValue<int> m_game;         // 0 time trial, 1 race, 2 last man standing, 3 championship
+  NetValue<int> m_game;         // a GameMode
   std::int32_t m_playType = 0;  // a PlayType
   NetValue<int> m_ccm;          // engine class 0..2
   NetValue<int> m_track;        // track index 0..7
@@ -139,7 +139,7 @@ class Config {
   std::uint8_t m_enterHighscore = 0;
   std::uint8_t m_highscoreMusic = 0;
   std::int32_t m_highscoreTrack = 0;
-  std::int32_t m_highscoreKind = 0;  // 0 time trial, 1 last man standing, 2 and 3 the cups
+  std::int32_t m_highscoreKind = 0;  // a HighscoreKind
   std::int32_t m_highscoreClass = 0;
   std::uint8_t m_raceEndedFromPause = 0;
   std::string m_text;

@@ -8,6 +8,7 @@
 
 #include "foundation/file.h"
 #include "game/saves/blowfish.h"
+#include "game/saves/highscore_kind.h"
 
 // One row: 41 bytes in the file, field by field.
 struct HighscoreEntry {
@@ -111,9 +112,6 @@ class HighscoreTables {
  public:
   static constexpr const char* kFileName = "highscore.dat";
   static constexpr int kClasses = 3;
-  // Table kinds as the settings object names a pending entry.
-  enum Kind { kTimeTrial = 0, kLastManStanding = 1, kCup1 = 2, kCup2 = 3 };
-
   HighscoreTables() = default;
 
   // Reads the twelve blocks along ".\;..\"; false as soon as the file cannot

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "foundation/timer.h"
+#include "game/race/game_mode.h"
 #include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "gui/gui.h"
@@ -201,17 +202,17 @@ void OnscreenDisplays::checkForHighscore() {
   const int engineClass = m_config.m_ccm.get();
   float time = 0.0f;
   switch (m_config.m_game.get()) {
-    case kTimeTrial:
-      m_highscoreTable = tables ? tables->table(HighscoreTables::kTimeTrial, engineClass) : nullptr;
+    case kModeTimeTrial:
+      m_highscoreTable = tables ? tables->table(kTableTimeTrial, engineClass) : nullptr;
       time = player.bestLap;
       break;
-    case kLastManStanding:
+    case kModeLastManStanding:
       // Only the winner enters the table.
       if (player.position != 0) {
         leaveRace();
         return;
       }
-      m_highscoreTable = tables ? tables->table(HighscoreTables::kLastManStanding, engineClass) : nullptr;
+      m_highscoreTable = tables ? tables->table(kTableLastManStanding, engineClass) : nullptr;
       time = player.raceTime;
       break;
     default:
@@ -254,7 +255,7 @@ bool OnscreenDisplays::acceptHighscoreName(const CEGUI::EventArgs&) {
   encodeUtf8(m_nameEntryEdit->getText().substr(0, kNameCharacters), m_highscoreEntry.name,
              sizeof m_highscoreEntry.name - 1);
   table.insert(m_trackIndex, m_highscoreEntry);
-  if (m_config.m_game.get() != kChampionship) {
+  if (m_config.m_game.get() != kModeChampionship) {
     const ConfigPlayer& player = record(0);
     const HighscoreEntry* latest = table.getLatest(m_trackIndex);
     if (latest && latest->time > player.bestLap)

@@ -10,6 +10,7 @@
 
 #include "foundation/report.h"
 #include "foundation/timer.h"
+#include "game/race/game_mode.h"
 #include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "gui/gui.h"
@@ -404,7 +405,7 @@ void OnscreenDisplays::update() {
   else
     hidePausedMessage();
 
-  const bool lastManStanding = m_config.m_game.get() == kLastManStanding;
+  const bool lastManStanding = m_config.m_game.get() == kModeLastManStanding;
   const int kartCount = std::clamp(race.kartCount(), 0, kMaxKarts);
   HudKart karts[kMaxKarts];
   bool present[kMaxKarts] = {};

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "game/race/game_mode.h"
 #include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "gui/menu/menu.h"
@@ -66,7 +67,7 @@ void ChampionshipScreen::activate() {
 
 void ChampionshipScreen::applySelection() {
   Config& c = config();
-  c.m_game.set(3);
+  c.m_game.set(kModeChampionship);
   c.m_playType = kPlayOneLocal;
   c.m_laps.set(3);
   c.m_ccm.set(c.m_championshipCcm);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "game/race/game_mode.h"
 #include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "gui/menu/menu.h"
@@ -105,7 +106,7 @@ TimeTrialScreen::TimeTrialScreen(Menu* menu) : TrackSelectionScreen(menu, "TimeT
 void TimeTrialScreen::applySelection() {
   Config& c = config();
   takeOverRecords(c);
-  setRace(c, 0, kPlayOneLocal, c.m_timeTrialLaps, c.m_timeTrialCcm, c.m_timeTrialTrack);
+  setRace(c, kModeTimeTrial, kPlayOneLocal, c.m_timeTrialLaps, c.m_timeTrialCcm, c.m_timeTrialTrack);
   setDriver(c, 0, c.m_timeTrialCharacter, c.m_timeTrialKart, c.m_playerName1, 0, 0);
   for (int i = 1; i < Config::kPlayerCount; ++i) {
     *c.m_player[i].modify() = Config::Player();
@@ -126,7 +127,7 @@ LastManStandingScreen::LastManStandingScreen(Menu* menu)
 void LastManStandingScreen::applySelection() {
   Config& c = config();
   takeOverRecords(c);
-  setRace(c, 2, kPlayOneLocal, 3, c.m_lastManStandingCcm, c.m_lastManStandingTrack);
+  setRace(c, kModeLastManStanding, kPlayOneLocal, 3, c.m_lastManStandingCcm, c.m_lastManStandingTrack);
   setFieldOfSix(c, c.m_lastManStandingCharacter, c.m_lastManStandingKart);
 }
 
@@ -156,7 +157,7 @@ TwoPlayersScreen::TwoPlayersScreen(Menu* menu) : TrackSelectionScreen(menu, "Two
 void TwoPlayersScreen::applySelection() {
   Config& c = config();
   takeOverRecords(c);
-  setRace(c, 1, kPlaySplitScreen, c.m_twoPlayersHead, c.m_twoPlayersCcm, c.m_twoPlayersTail[1]);
+  setRace(c, kModeRace, kPlaySplitScreen, c.m_twoPlayersHead, c.m_twoPlayersCcm, c.m_twoPlayersTail[1]);
   setDriver(c, 0, c.m_twoPlayersCharacter1, c.m_twoPlayersKart1, c.m_playerName1, 1, 5);
   setDriver(c, 1, c.m_twoPlayersCharacter2, c.m_twoPlayersKart2, c.m_playerName2, 2, 4);
   for (int i = 2; i < Config::kPlayerCount; ++i) setDriver(c, i, -1, -1, nullptr, 5, Config::kPlayerCount - 1 - i);

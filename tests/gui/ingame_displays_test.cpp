@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "game/race/game_mode.h"
 #include "game/race/play_type.h"
 #include "gui/ingame/hud_layout.h"
 #include "gui/ingame/text_displays.h"
@@ -212,7 +213,7 @@ TEST_F(IngameDisplays, RefreshShowsTheViewKartsLapPositionAndTimes) {
 }
 
 TEST_F(IngameDisplays, LastManStandingCountsToNineteenWithoutTotal) {
-  config->m_game.set(OnscreenDisplays::kLastManStanding);
+  config->m_game.set(kModeLastManStanding);
   OnscreenDisplays& d = build();
   race->timer().start();
   race->karts[0].lap = 25;
@@ -272,7 +273,7 @@ TEST_F(IngameDisplays, WrongWayStaysHalfASecondAfterOneFrame) {
 }
 
 TEST_F(IngameDisplays, NicknameHidesTwoSecondsAfterTheLastElimination) {
-  config->m_game.set(OnscreenDisplays::kLastManStanding);
+  config->m_game.set(kModeLastManStanding);
   OnscreenDisplays& d = build();
   race->timer().start();
   frame(10.0);
@@ -288,7 +289,7 @@ TEST_F(IngameDisplays, NicknameHidesTwoSecondsAfterTheLastElimination) {
   frame(1.001);
   EXPECT_FALSE(d.playerEventMessageVisible(0));
   // Outside last man standing the race hides it itself.
-  config->m_game.set(OnscreenDisplays::kRace);
+  config->m_game.set(kModeRace);
   d.showNicknameMessage(0, CEGUI::String("Bo"));
   frame(5.0);
   EXPECT_TRUE(d.playerEventMessageVisible(0));

@@ -5,6 +5,7 @@
 // connection itself) until OK leaves.
 #include <gtest/gtest.h>
 
+#include "game/race/game_mode.h"
 #include "game/race/play_type.h"
 #include "net/relay_server.h"
 #include "platform/input/dinput.h"
@@ -30,7 +31,7 @@ class NetworkRaceFrames : public RaceFrames {
   // other records become computer drivers), a client takes every record as
   // it stands.
   void chooseNetworkRace(int slot) {
-    chooseRace(OnscreenDisplays::kRace);
+    chooseRace(kModeRace);
     config->m_playType = kPlayNetwork;
     config->m_isAuthority = slot == 0 ? 1 : 0;
     for (int i = 0; i < Config::kPlayerCount; ++i) {
