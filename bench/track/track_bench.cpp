@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
     auto item = std::make_unique<PhysicsObject>(scene, static_cast<std::int32_t>(scene->objects.size()));
     item->name = "kart";
     item->geomType = kGeomBox;
-    item->surfaceKind = track0::kObstacleKind;
+    item->surfaceKind = kSurfaceObstacle;
     item->spaceIndex = track0::kObstacleSpace;
     item->geomSize[0] = 1.2f, item->geomSize[1] = 0.6f, item->geomSize[2] = 1.8f;
     const double f = track0::fractionAlong(0.0, -4.0 * (k / 2 + 1));

@@ -47,9 +47,10 @@ class TrackKart : public PipelineTest {
     scene = loader.load(*root, track().sceneFile);
     ASSERT_NE(scene, nullptr);
     tables.install(*scene);
-    for (int ground : {kGroundKind, kTerrainKind, kSlowGroundKind}) surfaces(track0::kRayKind, ground, &rays);
-    surfaces(track0::kRayKind, track0::kFallKind, &fall);
-    surfaces(kSurfaceKartBody, track0::kWallKind, &walls);
+    for (int ground : {kSurfaceRoad, kSurfaceSlidingGround, kSurfaceSlowGround})
+      surfaces(kSurfaceKartRay, ground, &rays);
+    surfaces(kSurfaceKartRay, kSurfaceFallZone, &fall);
+    surfaces(kSurfaceKartBody, kSurfaceWall, &walls);
     // The kart's scene brings its chassis null and its collision box.
     ASSERT_TRUE(loadLWS(*scene, nullptr, &trackArchive(), "D:\\Tamberlok\\3dobjects_cars\\kart_1.lws", 0.0, 0.7));
   }

@@ -163,7 +163,7 @@ class TrackRace : public PipelineTest {
   // installs them, the karts sense nothing and these drives wait.
   bool surfacesInstalled() const {
     Scene& scene = *race->m_scene;
-    return scene.physics().surfaceTable[kSurfaceKartBody][kFinishKind] != &scene.physics().defaultSurface;
+    return scene.physics().surfaceTable[kSurfaceKartBody][kSurfaceCheckpoint] != &scene.physics().defaultSurface;
   }
   // One physics step as the race frame takes it.
   void step() {
@@ -283,7 +283,7 @@ TEST_F(TrackRace, OnTrackThreeTheBogHoldsAPlayersKartToSevenTenthsOfItsTopSpeed)
   int inBog = 0;
   for (int i = 0; i < 6000 && inBog < 30; ++i) {
     step();
-    const bool bog = kart0().m_sensors.rayKind[KartSensors::kCentreRay] == kSlowGroundKind;
+    const bool bog = kart0().m_sensors.rayKind[KartSensors::kCentreRay] == kSurfaceSlowGround;
     inBog = bog ? inBog + 1 : 0;
     if (inBog == 0) fastest = std::max(fastest, kart0().m_drive.m_velocity);
     if (inBog > 0) {
