@@ -23,6 +23,7 @@
 #include "content/archive_writer.h"
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
+#include "game/track/collision_space.h"
 #include "lightwave/lwo2_loader.h"
 #include "platform/graphics/d3d9.h"
 #include "platform/graphics/gl_draw_functions.h"
@@ -151,9 +152,7 @@ int main(int argc, char** argv) {
   ODESpacePair collide(true);
   ODEJointSurface plain;
   plain.m_surface.mu = plain.m_surface.mu2 = 0.5;
-  const int pairs[][2] = {{1, 3}, {1, 5},  {2, 4}, {2, 5}, {3, 11}, {4, 4}, {4, 5}, {4, 6}, {4, 7},
-                          {4, 9}, {4, 10}, {5, 5}, {5, 9}, {6, 9},  {7, 9}, {8, 9}, {9, 9}, {9, 10}};
-  for (const auto& pair : pairs)
+  for (const auto& pair : kRaceSpacePairs)
     scene->physics().spacePairTable[pair[0]][pair[1]] = scene->physics().spacePairTable[pair[1]][pair[0]] = &collide;
   for (auto& row : scene->physics().surfaceTable) row.fill(&plain);
   for (int k = 0; k < 6; ++k) {
@@ -161,7 +160,7 @@ int main(int argc, char** argv) {
     item->name = "kart";
     item->geomType = kGeomBox;
     item->surfaceKind = kSurfaceObstacle;
-    item->spaceIndex = track0::kObstacleSpace;
+    item->spaceIndex = kSpaceObstacles;
     item->geomSize[0] = 1.2f, item->geomSize[1] = 0.6f, item->geomSize[2] = 1.8f;
     const double f = track0::fractionAlong(0.0, -4.0 * (k / 2 + 1));
     const track0::Point2 c = track0::centreAt(f), d = track0::directionAt(f);

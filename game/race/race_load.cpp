@@ -15,6 +15,7 @@
 #include "game/race/race.h"
 #include "game/saves/config.h"
 #include "game/saves/highscore.h"
+#include "game/track/collision_space.h"
 #include "game/track/track_maps.h"
 #include "game/track/track_surfaces.h"
 #include "lightwave/lwo2_loader.h"
@@ -79,13 +80,6 @@ constexpr int kPlayerLeftText = 9110;
 // A network race waits for records in slices this long, so that the
 // loading window stays responsive.
 constexpr DWORD kWaitSliceMs = 100;
-
-constexpr int kSpacePairs[][2] = {{1, 3}, {1, 5},  {2, 4}, {2, 5}, {3, 11}, {4, 4}, {4, 5}, {4, 6}, {4, 7},
-                                  {4, 9}, {4, 10}, {5, 5}, {5, 9}, {6, 9},  {7, 9}, {8, 9}, {9, 9}, {9, 10}};
-// A computer driver's collision item leaves the karts' space for the one
-// that meets walls, karts and the stampers alike.
-constexpr int kKartSpace = 4;
-constexpr int kComputerKartSpace = 9;
 
 bool validCharacter(int c) { return c >= 0 && c < kCharacters; }
 bool validKart(int k) { return k >= 0 && k < kKartModels; }
@@ -412,10 +406,12 @@ void Race::finishKarts() {
 
     if (m_config->m_controlType[i] != kControlAI) continue;
     auto* col = dynamic_cast<PhysicsObject*>(findKartItem(*m_scene, "col", -1, i + 1));
-    if (!col || m_scene->physics().spaceCount() <= kComputerKartSpace) continue;
-    col->removeFromSpace(m_scene->physics().space(kKartSpace));
-    col->addToSpace(m_scene->physics().space(kComputerKartSpace));
-    col->spaceIndex = kComputerKartSpace;
+    // A computer driver's collision item leaves the karts' space for the
+    // one that meets walls, karts and the stampers alike.
+    if (!col || m_scene->physics().spaceCount() <= kSpaceWalls) continue;
+    col->removeFromSpace(m_scene->physics().space(kSpaceKarts));
+    col->addToSpace(m_scene->physics().space(kSpaceWalls));
+    col->spaceIndex = kSpaceWalls;
   }
 }
 
@@ -464,7 +460,7 @@ void Race::installContactTables() {
   m_surfaces = std::make_unique<TrackSurfaces>(m_karts, m_triggerTimer);
   m_surfaces->install(*m_scene);
   m_spacePair = std::make_unique<ODESpacePair>(true);
-  for (const auto& pair : kSpacePairs) {
+  for (const auto& pair : kRaceSpacePairs) {
     m_scene->physics().spacePairTable[pair[0]][pair[1]] = m_spacePair.get();
     m_scene->physics().spacePairTable[pair[1]][pair[0]] = m_spacePair.get();
   }

@@ -184,17 +184,17 @@ int spaceOfKind(int kind) {
     case kSurfaceRoad:
     case kSurfaceSlidingGround:
     case kSurfaceSlowGround:
-      return kGroundSpace;
+      return kSpaceGround;
     case kSurfaceObstacle:
-      return kObstacleSpace;
+      return kSpaceObstacles;
     case kSurfaceWall:
     case kSurfaceStamper:
     case kSurfaceCrusher:
-      return kWallSpace;
+      return kSpaceWalls;
     case kSurfaceFallZone:
-      return kFallSpace;
+      return kSpaceFallZones;
     default:
-      return kMarkerSpace;  // line, boxes, pads, reset zones, 20..23
+      return kSpaceMarkers;  // line, boxes, pads, reset zones, 20..23
   }
 }
 
@@ -232,8 +232,8 @@ class TrackScenes : public PipelineTest, public ::testing::WithParamInterface<in
     for (int kind : {kSurfaceRoad, kSurfaceSlidingGround, kSurfaceSlowGround})
       scene->physics().surfaceTable[kSurfaceKartRay][kind] = scene->physics().surfaceTable[kind][kSurfaceKartRay] =
           &recorder;
-    scene->physics().spacePairTable[kGroundSpace][kRaySpace] =
-        scene->physics().spacePairTable[kRaySpace][kGroundSpace] = &pair;
+    scene->physics().spacePairTable[kSpaceGround][kSpaceKartRays] =
+        scene->physics().spacePairTable[kSpaceKartRays][kSpaceGround] = &pair;
     dGeomRaySet(ray->geom, x, y, z, 0.0, -1.0, 0.0);
     dGeomRaySetLength(ray->geom, length);
     scene->physics().collide();
@@ -246,7 +246,7 @@ class TrackScenes : public PipelineTest, public ::testing::WithParamInterface<in
   // One contact per geom met: the nearest.
   void makeRay() {
     const float scale[3] = {1, 1, 1};
-    ray = scene->createRay(kSurfaceKartRay, kRaySpace, scale);
+    ray = scene->createRay(kSurfaceKartRay, kSpaceKartRays, scale);
     dGeomRaySetClosestHit(ray->geom, 1);
   }
 
@@ -331,7 +331,7 @@ TEST_P(TrackScenes, LoadIntoTheRaceLayoutWithStartsOnTheRoad) {
 TEST_P(TrackScenes, PiecesKeepHalfAMetreFromTheWallsAndEachOther) {
   std::vector<PhysicsObject*> pieces;
   for (PhysicsObject* p : physics())
-    if (p->spaceIndex == kWallSpace || p->spaceIndex == kMarkerSpace) pieces.push_back(p);
+    if (p->spaceIndex == kSpaceWalls || p->spaceIndex == kSpaceMarkers) pieces.push_back(p);
   PhysicsObject* walls = ofKind(kSurfaceWall).at(0);
   for (PhysicsObject* p : pieces) {
     if (p == walls) continue;
@@ -342,7 +342,7 @@ TEST_P(TrackScenes, PiecesKeepHalfAMetreFromTheWallsAndEachOther) {
     dGeomSetPosition(grown, dGeomGetPosition(p->geom)[0], dGeomGetPosition(p->geom)[1], dGeomGetPosition(p->geom)[2]);
     dGeomSetRotation(grown, dGeomGetRotation(p->geom));
     for (PhysicsObject* other : pieces) {
-      if (other == p || (p->spaceIndex == kMarkerSpace && other->spaceIndex == kMarkerSpace)) continue;
+      if (other == p || (p->spaceIndex == kSpaceMarkers && other->spaceIndex == kSpaceMarkers)) continue;
       dContactGeom contacts[4];
       EXPECT_EQ(dCollide(grown, other->geom, 4, contacts, sizeof(dContactGeom)), 0)
           << p->name << " (kind " << p->surfaceKind << ") and " << other->name << " (kind " << other->surfaceKind

@@ -69,7 +69,7 @@ class TrackKart : public PipelineTest {
     auto* col = dynamic_cast<PhysicsObject*>(scene->findItem("col", -1, 1));
     ASSERT_NE(col, nullptr);
     EXPECT_EQ(col->surfaceKind, kSurfaceKartBody);
-    EXPECT_EQ(col->spaceIndex, track0::kKartSpace);
+    EXPECT_EQ(col->spaceIndex, kSpaceKarts);
     col->prepareOnce();
     kart->m_net.m_active.set(true);
   }

@@ -178,7 +178,7 @@ TEST_F(TrackScene, BodiesRestOnTheRoadAndStopAtTheWalls) {
 
   const track0::Point2 c = track0::centreAt(0.2), d = track0::directionAt(0.2);
   const float scale[3] = {1, 1, 1};
-  PhysicsObject* ray = scene->createRay(kSurfaceKartRay, track0::kRaySpace, scale);
+  PhysicsObject* ray = scene->createRay(kSurfaceKartRay, kSpaceKartRays, scale);
   dGeomRaySet(ray->geom, c.x, 10.0, c.z, 0.0, -1.0, 0.0);
   dGeomRaySetLength(ray->geom, 20.0);
   scene->physics().collide();

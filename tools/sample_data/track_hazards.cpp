@@ -16,23 +16,23 @@ lws::Motion stamperMotion(const SampleTrack& track, Spot spot, float top, float 
 void writeStamper(lws::SceneWriter& w, const SampleTrack& track, Spot spot, const std::string& object,
                   const std::string& sound) {
   // Karts under it are flattened, rockets burst on it.
-  writeTrackObject(w, object, stamperMotion(track, spot), kSurfaceStamper, kWallSpace, kBoxGeom, {3.0f, 2.0f, 3.0f});
+  writeTrackObject(w, object, stamperMotion(track, spot), kSurfaceStamper, kSpaceWalls, kBoxGeom, {3.0f, 2.0f, 3.0f});
   w.sound(sound);
 }
 
 void writeCrusher(lws::SceneWriter& w, const SampleTrack& track, Spot spot, const std::string& object) {
-  writeTrackObject(w, object, placedOn(track, spot.f, spot.lateral, 1.25f), kSurfaceCrusher, kWallSpace, kBoxGeom,
+  writeTrackObject(w, object, placedOn(track, spot.f, spot.lateral, 1.25f), kSurfaceCrusher, kSpaceWalls, kBoxGeom,
                    {3.0f, 2.5f, 3.0f});
 }
 
 void writePad(lws::SceneWriter& w, const SampleTrack& track, Spot spot) {
-  writeTrackObject(w, kPadObject, placedOn(track, spot.f, spot.lateral, 0.2f), kSurfaceSpeedUp, kMarkerSpace, kBoxGeom,
+  writeTrackObject(w, kPadObject, placedOn(track, spot.f, spot.lateral, 0.2f), kSurfaceSpeedUp, kSpaceMarkers, kBoxGeom,
                    {3.0f, 0.4f, 5.0f});
 }
 
 void writeResetZone(lws::SceneWriter& w, const SampleTrack& track, Spot spot) {
   // Whoever drives in is put back on the road behind it.
-  writeTrackObject(w, kResetObject, placedOn(track, spot.f, spot.lateral, 1.5f), kSurfaceResetZone, kMarkerSpace,
+  writeTrackObject(w, kResetObject, placedOn(track, spot.f, spot.lateral, 1.5f), kSurfaceResetZone, kSpaceMarkers,
                    kBoxGeom, {3.0f, 3.0f, 4.0f});
 }
 
@@ -40,14 +40,14 @@ void writePit(lws::SceneWriter& w, const SampleTrack& track, Spot spot, const st
   // The zone lies just under the road, where the wheel rays fall onto it.
   w.addNullObject("fall_zone");
   w.motion("ObjectMotion", placedOn(track, spot.f, spot.lateral, -0.8f));
-  w.geom({kBoxGeom, kSurfaceFallZone, kFallSpace, {3.0f, 1.0f, 4.0f}, 0});
+  w.geom({kBoxGeom, kSurfaceFallZone, kSpaceFallZones, {3.0f, 1.0f, 4.0f}, 0});
   writeTrackObject(w, patch, placedOn(track, spot.f, spot.lateral, 0.03f));
 }
 
 void writeCrate(lws::SceneWriter& w, const SampleTrack& track, Spot spot, const std::string& object,
                 std::array<float, 3> size, double mass) {
   // It rests on the ground and stops at walls.
-  writeTrackObject(w, object, placedOn(track, spot.f, spot.lateral, size[1] / 2.0f), kSurfaceObstacle, kObstacleSpace,
+  writeTrackObject(w, object, placedOn(track, spot.f, spot.lateral, size[1] / 2.0f), kSurfaceObstacle, kSpaceObstacles,
                    kBoxGeom, size);
   w.body({1, mass, size, 1});
 }
@@ -58,7 +58,7 @@ void writeZoneAcross(lws::SceneWriter& w, const SampleTrack& track, double f, fl
   const bool wind = kind == kSurfaceWind;
   w.addNullObject(kind >= kSurfaceWind && kind <= kSurfaceTrigger ? kNames[kind - kSurfaceWind] : "zone");
   w.motion("ObjectMotion", placedOn(track, f, 0.0f, wind ? 3.0f : 0.0f));
-  w.geom({kBoxGeom, kind, kMarkerSpace, {kZoneWidth, wind ? 8.0f : 3.0f, length}, 0});
+  w.geom({kBoxGeom, kind, kSpaceMarkers, {kZoneWidth, wind ? 8.0f : 3.0f, length}, 0});
   writeTrackObject(w, object, placedOn(track, f, 0.0f, 0.0f));
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "game/track/collision_space.h"
 #include "game/track/surface_kind.h"
 
 class ArchiveWriter;
@@ -67,17 +68,6 @@ inline constexpr int kStartCount = 6;
 inline constexpr int kAiLineCount = 7;
 inline constexpr float kAiLineSpacing = 2.0f;  // metres between the points of a driving line
 inline constexpr float kAiLineSpeed = 0.3f;
-
-// Collision spaces and surface kinds of the layout every track keeps.
-enum TrackSpace {
-  kGroundSpace = 1,
-  kRaySpace = 3,
-  kKartSpace = 4,
-  kObstacleSpace = 5,
-  kWallSpace = 9,
-  kMarkerSpace = 10,
-  kFallSpace = 11
-};
 
 // The name extra boxes carry in the scene (the race finds them by it).
 inline constexpr const char* kExtraBoxObject = "D:\\Tamberlok/3dobjects_extras/extra_addon.lwo";
@@ -158,7 +148,6 @@ bool addHudSamples(ArchiveWriter& writer);
 namespace track0 {
 
 using ::kExtraBoxObject, ::kMapSize, ::kStartCount;
-using ::kGroundSpace, ::kRaySpace, ::kKartSpace, ::kObstacleSpace, ::kWallSpace, ::kMarkerSpace, ::kFallSpace;
 using ::Point2;
 
 inline constexpr const char* kSceneFile = "D:\\Tamberlok\\3dobjects_tracks\\track_01_steinzeit.lws";
