@@ -5,6 +5,7 @@
 
 #include "foundation/timer.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/network_messages.h"
 #include "game/race/play_type.h"
 #include "game/race/race.h"
 #include "game/saves/config.h"
@@ -27,21 +28,6 @@ constexpr std::uint32_t kCatchUpEvery = 10;  // frames
 // The countdown's last second: the start sound and the karts let go.
 constexpr int kGo = 3;
 constexpr int kRearViewButton = 3;  // of the game controller
-
-constexpr int kLostConnectionText = 9100;
-constexpr int kHostLeftText = 9140;
-constexpr int kPlayerLeftText = 9110;
-
-int lostConnectionText(int state) {
-  switch (state) {
-    case NetControl::kStateHostLeft:
-      return kHostLeftText;
-    case NetControl::kStatePlayerLeft:
-      return kPlayerLeftText;
-    default:
-      return kLostConnectionText;
-  }
-}
 
 bool keptToTheEnd(std::int32_t cameraMode) {
   return cameraMode == Race::kCameraStandStill || cameraMode == Race::kCameraFinish;
@@ -217,7 +203,7 @@ void Race::checkConnection() {
       (m_hud->pauseDialogVisible() || m_hud->messageBoxVisible() || m_hud->lastManStandingResultVisible() ||
        m_hud->raceResultVisible() || m_hud->championshipStandingsVisible() || m_hud->championshipResultVisible()))
     return;
-  if (m_hud) m_hud->showMessageBox(lostConnectionText(m_control.getState()));
+  if (m_hud) m_hud->showMessageBox(networkEndText(m_control.getState()));
   for (Vehicle* kart : m_karts) {
     if (kart) kart->m_net.m_active.set(false);
   }

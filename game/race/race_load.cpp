@@ -11,6 +11,7 @@
 #include "game/kart/kart_load.h"
 #include "game/kart/vehicle_master.h"
 #include "game/race/game_mode.h"
+#include "game/race/network_messages.h"
 #include "game/race/play_type.h"
 #include "game/race/race.h"
 #include "game/saves/config.h"
@@ -70,12 +71,9 @@ constexpr int kCoarseModelBias = 10;
 
 // Computer drivers are named by text 100 x (character + 1).
 constexpr int kDriverNameText = 100;
-constexpr int kLostConnectionText = 9100;
 // The laps a network race may have: the lobby's choices, each with a lap
 // time of its own.
 constexpr int kMaxNetworkLaps = 5;
-constexpr int kHostLeftText = 9140;
-constexpr int kPlayerLeftText = 9110;
 
 // A network race waits for records in slices this long, so that the
 // loading window stays responsive.
@@ -90,17 +88,6 @@ void setName(char (&name)[ConfigPlayer::kNameSize], const std::string& text) {
   while (length > 0 && length < text.size() && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
   std::memcpy(name, text.data(), length);
   std::memset(name + length, 0, sizeof name - length);
-}
-
-int lostConnectionText(int state) {
-  switch (state) {
-    case NetControl::kStateHostLeft:
-      return kHostLeftText;
-    case NetControl::kStatePlayerLeft:
-      return kPlayerLeftText;
-    default:
-      return kLostConnectionText;
-  }
 }
 
 }  // namespace
@@ -132,7 +119,7 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
   // A network race needs this machine's seat: its slot is its record.
   if (settings.m_playType == kPlayNetwork) {
     const int slot = m_control.playerSlot();
-    if (!m_control.seated() || slot < 0 || slot > 4) return fail(kLostConnectionText);
+    if (!m_control.seated() || slot < 0 || slot > 4) return fail(kTextConnectionLost);
   }
 
   m_kartCount = settings.m_game.get() == kModeTimeTrial ? 1 : kMaxKarts;
@@ -147,7 +134,7 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
   }
   if (m_isAuthority) fillPlayerRecords();
   m_control.update();
-  if (!checkChoice()) return fail(lostConnectionText(m_control.getState()));
+  if (!checkChoice()) return fail(networkEndText(m_control.getState()));
 
   progress(10.0f);
   if (m_renderContext) {
@@ -156,13 +143,13 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
     m_renderContext->targetHeight = m_renderContext->requestedHeight;
   }
   loadTrack();
-  if (!loadKarts()) return fail(lostConnectionText(m_control.getState()));
+  if (!loadKarts()) return fail(networkEndText(m_control.getState()));
   settleChoice();
 
   progress(70.0f);
   m_root->prepareScenes(nullptr);
   finishKarts();
-  if (!chooseViews()) return fail(lostConnectionText(m_control.getState()));
+  if (!chooseViews()) return fail(networkEndText(m_control.getState()));
 
   progress(75.0f);
   collectBoxes();
