@@ -16,7 +16,6 @@
 namespace {
 
 constexpr int kKindTexts[HighscoresScreen::kKinds] = {2100, 2200, 2010, 2020};
-constexpr int kTrackTexts[HighscoresScreen::kTracks] = {3000, 3400, 3200, 3300, 3100, 3500, 3700, 3600};
 constexpr float kNoTime = 9999999.0f;
 // The end pictures by championship character.
 constexpr const char* kEndPictures[] = {"Endscreen_Quorrel", "Endscreen_Affe",    "Endscreen_Alien",
@@ -133,7 +132,7 @@ void HighscoresScreen::fillTable() {
   GuiHelper::setText(m_kindText, texts.getText(kKindTexts[m_kind]));
   GuiHelper::setText(m_ccmText, texts.getText(800 + 10 * m_ccm));
   const bool tracks = m_kind <= kTableLastManStanding;
-  GuiHelper::setText(m_trackText, tracks ? texts.getText(kTrackTexts[m_track]) : CEGUI::String());
+  GuiHelper::setText(m_trackText, tracks ? texts.getText(trackNameText(m_track)) : CEGUI::String());
   m_trackText->setVisible(tracks);
   m_trackLeft->setEnabled(tracks);
   m_trackRight->setEnabled(tracks);

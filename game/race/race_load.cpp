@@ -18,6 +18,7 @@
 #include "game/saves/highscore.h"
 #include "game/track/collision_space.h"
 #include "game/track/track_maps.h"
+#include "game/track/track_numbers.h"
 #include "game/track/track_surfaces.h"
 #include "lightwave/lwo2_loader.h"
 #include "render/render_pipeline.h"
@@ -35,15 +36,15 @@
 namespace {
 
 constexpr const char* kTextFile = "D:\\Tamberlok/menu/IngameTexts.xml";
-constexpr const char* kTrackScenes[Config::kTrackCount] = {"D:\\Tamberlok\\3dobjects_tracks\\track_01_steinzeit.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_05_aegypten.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_03_rom.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_04_robinhood.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_02_pirateninsel.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_06_wilderwesten.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_08_shimalaya.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_07_ufo.lws"};
-constexpr const char* kTrackMusic[Config::kTrackCount] = {
+constexpr const char* kTrackScenes[kTrackCount] = {"D:\\Tamberlok\\3dobjects_tracks\\track_01_steinzeit.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_05_aegypten.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_03_rom.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_04_robinhood.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_02_pirateninsel.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_06_wilderwesten.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_08_shimalaya.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_07_ufo.lws"};
+constexpr const char* kTrackMusic[kTrackCount] = {
     "D:\\Tamberlok\\musics\\track01.ogg", "D:\\Tamberlok\\musics\\track05.ogg", "D:\\Tamberlok\\musics\\track03.ogg",
     "D:\\Tamberlok\\musics\\track04.ogg", "D:\\Tamberlok\\musics\\track02.ogg", "D:\\Tamberlok\\musics\\track06.ogg",
     "D:\\Tamberlok\\musics\\track08.ogg", "D:\\Tamberlok\\musics\\track07.ogg"};
@@ -261,7 +262,7 @@ bool Race::checkChoice() {
   // Both index file tables; a value from a peer out of range would load
   // something else than the host chose.
   const int track = m_config->m_track.get(), engineClass = m_config->m_ccm.get();
-  return track >= 0 && track < Config::kTrackCount && engineClass >= 0 && engineClass < Config::kClassCount;
+  return track >= 0 && track < kTrackCount && engineClass >= 0 && engineClass < Config::kClassCount;
 }
 
 void Race::settleChoice() {

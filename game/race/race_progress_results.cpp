@@ -16,12 +16,10 @@
 #include "game/race/race_factory.h"
 #include "game/saves/config.h"
 #include "game/saves/highscore_kind.h"
+#include "game/track/track_numbers.h"
 #include "net/net_control.h"
 
 namespace {
-
-// The last track of each cup.
-constexpr int kCup1Final = 3, kCup2Final = 7;
 
 // Points by finishing position.
 constexpr std::int32_t kPoints[] = {10, 8, 6, 4, 3, 2, 1};
@@ -218,8 +216,8 @@ void Race::showResults() {
     case kModeChampionship:
       if (hud && (hud->championshipResultVisible() || hud->championshipStandingsVisible() || nameEntry)) break;
       // Only the last race of a cup enters the cup's table.
-      if (c.m_track.get() == kCup1Final) pendingTable(kTableCup1, 0);
-      if (c.m_track.get() == kCup2Final) pendingTable(kTableCup2, 0);
+      if (c.m_track.get() == kFirstCupFinal) pendingTable(kTableCup1, 0);
+      if (c.m_track.get() == kSecondCupFinal) pendingTable(kTableCup2, 0);
       if (m_hud) m_hud->showChampionshipResults();
       break;
     default:

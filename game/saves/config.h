@@ -10,6 +10,7 @@
 
 #include "foundation/file.h"
 #include "game/saves/blowfish.h"
+#include "game/track/track_numbers.h"
 #include "net/net_value.h"
 
 class InputDevice;
@@ -64,8 +65,6 @@ class Config {
   static constexpr int kPlayerCount = 6;
   static constexpr int kBindingCount = 14;
   static constexpr int kClassCount = 3;
-  static constexpr int kTrackCount = 8;
-  static constexpr int kCupTracks = 4;  // two cups: tracks 0-3 and 4-7
   static constexpr int kMaxCharacter = 5;
   static constexpr int kMaxKart = 7;
   static constexpr int kNameSize = 31;  // 30 characters and the terminator

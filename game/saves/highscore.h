@@ -9,6 +9,7 @@
 #include "foundation/file.h"
 #include "game/saves/blowfish.h"
 #include "game/saves/highscore_kind.h"
+#include "game/track/track_numbers.h"
 
 // One row: 41 bytes in the file, field by field.
 struct HighscoreEntry {
@@ -36,7 +37,7 @@ class HighscoreBase {
   static constexpr int kRows = 12;    // per block
   static constexpr int kRanked = 10;  // rows 0..9 are the ranking
   static constexpr int kLatestRow = 10;
-  static constexpr int kTracks = 8;
+  static constexpr int kTracks = kTrackCount;
 
   virtual ~HighscoreBase() = default;
   HighscoreBase(const HighscoreBase&) = delete;

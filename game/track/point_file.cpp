@@ -6,6 +6,7 @@
 
 #include "foundation/byte_fields.h"
 #include "foundation/file.h"
+#include "game/track/track_numbers.h"
 
 std::vector<PointRecord> readPointFile(const File& prototype, const char* name) {
   std::vector<PointRecord> records;
@@ -42,7 +43,6 @@ bool writePointRecord(File& file, const PointRecord& record) {
 }
 
 std::string trackPointFileName(int track, const char* leaf) {
-  static constexpr const char* kFolders[] = {"01", "05", "03", "04", "02", "06", "08", "07"};
-  if (track < 0 || track >= static_cast<int>(std::size(kFolders))) return {};
-  return std::string("D:\\Tamberlok\\aifiles\\track") + kFolders[track] + "\\" + leaf;
+  if (track < 0 || track >= kTrackCount) return {};
+  return std::string("D:\\Tamberlok\\aifiles\\track") + trackFileDigits(track) + "\\" + leaf;
 }

@@ -8,6 +8,7 @@
 #include "game/race/game_mode.h"
 #include "game/race/play_type.h"
 #include "game/saves/config.h"
+#include "game/track/track_numbers.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/text_table.h"
@@ -52,7 +53,7 @@ bool ChampionshipScreen::onCupClicked(const CEGUI::EventArgs&) {
   m_menu->playClickSound();
   // Two cups: the race end takes a cup's result after its fourth track.
   Config& c = config();
-  c.m_championshipTrack = c.m_championshipTrack == 0 ? Config::kCupTracks : 0;
+  c.m_championshipTrack = c.m_championshipTrack == 0 ? kCupTracks : 0;
   updateCupDisplay();
   return true;
 }

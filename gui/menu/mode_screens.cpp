@@ -9,14 +9,12 @@
 #include "game/race/game_mode.h"
 #include "game/race/play_type.h"
 #include "game/saves/config.h"
+#include "game/track/track_numbers.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/text_table.h"
 
 namespace {
-
-// Track file numbers by track index; the text of file n is 3000 + 100 (n - 1).
-constexpr int kTrackFiles[Config::kTrackCount] = {1, 5, 3, 4, 2, 6, 8, 7};
 
 int classIndex(int ccm) { return std::clamp(ccm, 0, Config::kClassCount - 1); }
 
@@ -58,12 +56,11 @@ void TrackSelectionScreen::addTrackRow(int* track, float x, float y) {
   m_trackImage->setProperty("BackgroundEnabled", "false");
   m_trackImage->setRiseOnClickEnabled(false);
   m_root->addChild(m_trackImage);
-  const std::size_t row =
-      addRow(x, x + 420, y, x + 71, y + 10, 332, 30, track, 0, [] { return Config::kTrackCount - 1; });
+  const std::size_t row = addRow(x, x + 420, y, x + 71, y + 10, 332, 30, track, 0, [] { return kTrackCount - 1; });
   m_rows[row].show = [this, row](int v) {
-    if (v < 0 || v >= Config::kTrackCount) return;
-    GuiHelper::setImage(m_trackImage, "Tracks", "Track" + std::to_string(kTrackFiles[v]));
-    GuiHelper::setText(m_rows[row].label, m_menu->texts().getText(3000 + 100 * (kTrackFiles[v] - 1)));
+    if (v < 0 || v >= kTrackCount) return;
+    GuiHelper::setImage(m_trackImage, "Tracks", "Track" + std::to_string(kTrackFileNumbers[v]));
+    GuiHelper::setText(m_rows[row].label, m_menu->texts().getText(trackNameText(v)));
   };
 }
 

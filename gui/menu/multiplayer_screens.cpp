@@ -10,6 +10,7 @@
 #include "game/race/game_mode.h"
 #include "game/race/play_type.h"
 #include "game/saves/config.h"
+#include "game/track/track_numbers.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/name_matcher.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr int kTrackFiles[Config::kTrackCount] = {1, 5, 3, 4, 2, 6, 8, 7};
 constexpr int kMaxLaps = 5;
 constexpr DWORD kJoinTimeoutMs = 5000;
 // Flags of a replicated value: taken from the peers, or sent to them.
@@ -284,9 +284,9 @@ void MultiplayerScreen::showRaceChoice() {
   if (game == kModeChampionship) {
     GuiHelper::setImage(m_trackImage, "Tracks", track != 0 ? "Championship2" : "Championship1");
     GuiHelper::setText(m_trackText, texts.getText(track != 0 ? 2020 : 2010));
-  } else if (track >= 0 && track < Config::kTrackCount) {
-    GuiHelper::setImage(m_trackImage, "Tracks", "Track" + std::to_string(kTrackFiles[track]));
-    GuiHelper::setText(m_trackText, texts.getText(3000 + 100 * (kTrackFiles[track] - 1)));
+  } else if (track >= 0 && track < kTrackCount) {
+    GuiHelper::setImage(m_trackImage, "Tracks", "Track" + std::to_string(kTrackFileNumbers[track]));
+    GuiHelper::setText(m_trackText, texts.getText(trackNameText(track)));
   }
   static constexpr std::pair<int, int> kModeTexts[] = {
       {kModeRace, 2110}, {kModeLastManStanding, 2200}, {kModeChampionship, 2000}, {4, 2120}};
@@ -309,7 +309,7 @@ void MultiplayerScreen::showRaceChoice() {
 void MultiplayerScreen::stepShared(int which, int delta) {
   if (!m_isHost) return;
   Config& c = config();
-  if (which == 0) c.m_track.set(wrap(c.m_track.get() + delta, 0, Config::kTrackCount - 1));
+  if (which == 0) c.m_track.set(wrap(c.m_track.get() + delta, 0, kTrackCount - 1));
   if (which == 1) c.m_ccm.set(wrap(c.m_ccm.get() + delta, 0, Config::kClassCount - 1));
   if (which == 2) c.m_laps.set(wrap(c.m_laps.get() + delta, 1, kMaxLaps));
   showRaceChoice();
