@@ -15,7 +15,7 @@ else
   XRUN :=
 endif
 
-.PHONY: run test deps build-release build-test clean
+.PHONY: run test test-long deps build-release build-test build-bench clean
 
 deps:
 	bash scripts/install-deps
@@ -25,9 +25,18 @@ build-release: deps
 	  -DTESSALINE_TESTS=OFF -DTESSALINE_BENCH=OFF
 	cmake --build $(BUILD_RELEASE) -j $(JOBS)
 
+# The test build holds what `make test` runs and no more: no benchmarks.
 build-test: deps
-	cmake -S . -B $(BUILD_TEST) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DTESSALINE_SANITIZE=ON
+	cmake -S . -B $(BUILD_TEST) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DTESSALINE_SANITIZE=ON \
+	  -DTESSALINE_BENCH=OFF
 	cmake --build $(BUILD_TEST) -j $(JOBS)
+
+# The benchmarks, in a Release build of their own (run by hand, see the
+# README).
+BUILD_BENCH := build/bench
+build-bench: deps
+	cmake -S . -B $(BUILD_BENCH) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DTESSALINE_TESTS=OFF
+	cmake --build $(BUILD_BENCH) -j $(JOBS)
 
 run: build-release
 	$(XRUN) ./scripts/run-game $(BUILD_RELEASE)
@@ -41,13 +50,19 @@ run: build-release
 ASAN_RUNTIME := $(shell $(CXX) -print-file-name=libasan.so)
 KEEP_LOADED  := $(CURDIR)/$(BUILD_TEST)/platform/libkeep_libraries_loaded.so
 
-test: build-test
-	SDL_AUDIODRIVER=dummy \
+TEST_ENV := SDL_AUDIODRIVER=dummy \
 	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1:intercept_tls_get_addr=0 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
-	$(XRUN) env LD_PRELOAD="$(ASAN_RUNTIME):$(KEEP_LOADED)" \
-	  ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS)
+	$(XRUN) env LD_PRELOAD="$(ASAN_RUNTIME):$(KEEP_LOADED)"
+
+# Every test but the long forms of the lap validators and the race soak
+# (label "long"), which `make test-long` runs.
+test: build-test
+	$(TEST_ENV) ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS) -LE long
+
+test-long: build-test
+	$(TEST_ENV) ctest --test-dir $(BUILD_TEST) --output-on-failure -j $(JOBS) -L long
 
 clean:
 	rm -rf build

@@ -69,6 +69,10 @@ void GameProgram::run() {
     m_guard.reset();
     return;
   }
+  // Traces go nowhere unless a developer names a file for them. Opened only
+  // by the one game that runs: a second start must not empty the first
+  // game's trace as it ends.
+  if (const char* log = std::getenv("TESSALINE_LOG"); log && *log) g_log.open(log);
   readSettingsFile();
   if (!startGraphics()) return;
   if (startServices()) mainLoop();

@@ -1,5 +1,6 @@
 #include "app/main_loop.h"
 
+#include "app/input_probe.h"
 #include "game/race/race.h"
 #include "gui/menu/menu.h"
 #include "input/input_device.h"
@@ -25,8 +26,9 @@ void RaceLoopOwner::silence() { m_race.stopSounds(); }
 void RaceLoopOwner::resume() { m_race.resumeSounds(); }
 bool RaceLoopOwner::frame(InputDevice& input) { return m_race.update(input); }
 
-MainLoop::MainLoop(DeviceManager& devices, RenderPipeline& pipeline, InputDevice& input, const std::uint8_t& active)
-    : m_devices(devices), m_pipeline(pipeline), m_input(input), m_active(active) {}
+MainLoop::MainLoop(DeviceManager& devices, RenderPipeline& pipeline, InputDevice& input, const std::uint8_t& active,
+                   InputProbe* probe)
+    : m_devices(devices), m_pipeline(pipeline), m_input(input), m_active(active), m_probe(probe) {}
 
 bool MainLoop::run(LoopOwner& owner, const std::function<void()>& beforePass) {
   while (!owner.finished()) {
@@ -51,7 +53,9 @@ bool MainLoop::pass(LoopOwner& owner) {
   m_input.update();
   // A quit message still lets this pass's frame run.
   const bool goOn = pumpMessages();
+  if (m_probe) m_probe->noteInput(m_input);
   if (!owner.frame(m_input)) m_frameFailed = true;
+  if (m_probe) m_probe->passDone();
   return goOn;
 }
 

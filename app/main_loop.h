@@ -12,6 +12,7 @@
 
 class DeviceManager;
 class InputDevice;
+class InputProbe;
 class Menu;
 class Race;
 class RenderPipeline;
@@ -66,8 +67,10 @@ class MainLoop {
   // may ever come.
   static constexpr DWORD kWaitMilliseconds = 100;
 
-  // `active` is the application-active flag the window procedure keeps.
-  MainLoop(DeviceManager& devices, RenderPipeline& pipeline, InputDevice& input, const std::uint8_t& active);
+  // `active` is the application-active flag the window procedure keeps;
+  // `probe` (may be null) hears of every pass that ran a frame.
+  MainLoop(DeviceManager& devices, RenderPipeline& pipeline, InputDevice& input, const std::uint8_t& active,
+           InputProbe* probe = nullptr);
 
   // Passes until the owner is finished or WM_QUIT was seen; true when
   // WM_QUIT ended it. `beforePass` (may be empty) runs before each pass.
@@ -89,4 +92,5 @@ class MainLoop {
   RenderPipeline& m_pipeline;
   InputDevice& m_input;
   const std::uint8_t& m_active;
+  InputProbe* m_probe;
 };

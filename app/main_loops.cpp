@@ -3,6 +3,7 @@
 #include "app/game_program.h"
 #include "foundation/archive_file.h"
 #include "foundation/report.h"
+#include "app/input_probe.h"
 #include "game/race/race.h"
 #include "game/saves/config.h"
 #include "gui/loading_window.h"
@@ -60,7 +61,7 @@ void GameProgram::runMenuLoop() {
   TimerPeriod period;
   m_loadingWindow->destroy();
   MenuLoopOwner owner(*m_menu);
-  MainLoop loop(*m_devices, *m_pipeline, *m_input, g_applicationActive);
+  MainLoop loop(*m_devices, *m_pipeline, *m_input, g_applicationActive, InputProbe::fromEnvironment());
   int pass = 0;
   loop.run(owner, [this, &pass] {
     if (m_options.observer) m_options.observer->beforeMenuPass(*this, ++pass);
@@ -85,7 +86,7 @@ void GameProgram::runRaceLoop() {
   TimerPeriod period;
   m_loadingWindow->destroy();
   RaceLoopOwner owner(*m_race);
-  MainLoop loop(*m_devices, *m_pipeline, *m_input, g_applicationActive);
+  MainLoop loop(*m_devices, *m_pipeline, *m_input, g_applicationActive, InputProbe::fromEnvironment());
   int pass = 0;
   loop.run(owner, [this, &pass] {
     if (m_options.observer) m_options.observer->beforeRacePass(*this, ++pass);

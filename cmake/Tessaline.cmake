@@ -13,6 +13,17 @@ if(TESSALINE_FUZZ)
   add_compile_options(-O2 -g)
 endif()
 
+# LLD links the large sanitized test programs several times faster than the
+# default linker; without it (or with -DTESSALINE_LLD=OFF) the default one.
+option(TESSALINE_LLD "Link with LLD when the compiler can" ON)
+if(TESSALINE_LLD)
+  include(CheckLinkerFlag)
+  check_linker_flag(CXX "-fuse-ld=lld" TESSALINE_HAS_LLD)
+  if(TESSALINE_HAS_LLD)
+    add_link_options(-fuse-ld=lld)
+  endif()
+endif()
+
 # Warnings for our own code only; third-party headers come in as SYSTEM.
 function(tessaline_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
@@ -32,15 +43,43 @@ function(tessaline_library name)
   endif()
 endfunction()
 
-# tessaline_test(<name> SOURCES ... DEPS ...): one GoogleTest program whose
-# tests CTest discovers one by one.
+# The headers every test program parses, precompiled once for all of them
+# (tessaline_test_headers owns the result; tests/CMakeLists.txt makes it).
+# A program whose definitions differ where they matter (SDL's _REENTRANT,
+# which every program gets through foundation/) compiles without it, and
+# the compiler warns that it could not use it.
+function(tessaline_test_headers)
+  add_library(tessaline_test_headers OBJECT ${PROJECT_SOURCE_DIR}/tests/precompiled.cpp)
+  target_link_libraries(tessaline_test_headers PRIVATE tessaline_foundation GTest::gtest GTest::gmock)
+  tessaline_warnings(tessaline_test_headers)
+  target_precompile_headers(tessaline_test_headers PRIVATE ${PROJECT_SOURCE_DIR}/tests/precompiled.h)
+endfunction()
+
+# tessaline_test(<name> SOURCES ... DEPS ... PROPERTIES ... [LONG <filter>]
+# [COST <seconds>]): one GoogleTest program whose tests CTest discovers one
+# by one. The tests the GoogleTest filter LONG names are the long forms
+# `make test` leaves out: they carry the label "long" (`make test-long`
+# runs them). COST, about the longest test's seconds, lets CTest start the
+# program's tests before shorter ones.
 function(tessaline_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "LONG;COST" "SOURCES;DEPS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   tessaline_warnings(${name})
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${ARG_PROPERTIES})
+  if(TARGET tessaline_test_headers)
+    target_precompile_headers(${name} REUSE_FROM tessaline_test_headers)
+  endif()
+  set(properties ${ARG_PROPERTIES})
+  if(ARG_COST)
+    list(APPEND properties COST ${ARG_COST})
+  endif()
+  if(ARG_LONG)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "-${ARG_LONG}" PROPERTIES ${properties})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "${ARG_LONG}" PROPERTIES ${properties} LABELS long)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  endif()
 endfunction()
 
 # tessaline_bench(<name> SOURCES ... DEPS ...): a Google Benchmark program,

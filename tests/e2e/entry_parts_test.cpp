@@ -20,6 +20,7 @@
 #include "gui/exit_link.h"
 #include "input/input_device.h"
 #include "platform/system/process.h"
+#include "tests/support/eventually.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -165,8 +166,7 @@ class ExitLinkTest : public ScratchDirTest {
   // The stub writes the link aside and then moves it into place: the file
   // is read only once whole.
   std::string opened() {
-    for (int i = 0; i < 500 && !fs::exists(m_root / "opened"); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    eventually([&] { return fs::exists(m_root / "opened"); }, 30000);
     std::ifstream in(m_root / "opened");
     return std::string(std::istreambuf_iterator<char>(in), {});
   }

@@ -1,7 +1,7 @@
 // One instance per user, with the game and a guard holder as processes of
-// their own: a later start hands its command line over and ends at once, a
-// killed first instance blocks nobody, and a link at the lock path is not
-// followed.
+// their own: a later start hands its command line over and ends at once
+// leaving the first game's trace alone, a killed first instance blocks
+// nobody, and a link at the lock path is not followed.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -55,6 +55,21 @@ TEST_F(InstanceTest, ASecondStartHandsOverItsCommandLineAndEndsWithinASecond) {
   EXPECT_EQ(std::string(bytes.c_str() + 4), expected);
   // The second start wrote nothing of its own: no settings file.
   EXPECT_FALSE(fs::exists("config.dat"));
+}
+
+// The trace variable names the running game's file: a second start ends
+// before it would open (and empty) it.
+TEST_F(InstanceTest, ASecondStartLeavesTheFirstGamesTraceAsItWas) {
+  const fs::path trace = m_root / "trace.txt";
+  std::ofstream(trace) << "entering menu loop...\n";
+  environment["TESSALINE_LOG"] = trace.string();
+  ChildProcess first({TESSALINE_GUARD_HOLDER}, environment);
+  ASSERT_EQ(first.readLine(), "first");
+  ChildProcess game({TESSALINE_BINARY}, environment);
+  ASSERT_TRUE(game.started());
+  EXPECT_EQ(game.wait(10s), 0);
+  std::ifstream in(trace);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "entering menu loop...\n");
 }
 
 TEST_F(InstanceTest, AKilledFirstInstanceBlocksNoLaterStart) {

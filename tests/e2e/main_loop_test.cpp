@@ -1,16 +1,21 @@
 // One pass of the menu or race loop on the recording device: what a lost
 // device, a device waiting for its reset, an inactive window, a display
-// change and the quit message each make the loop do.
+// change and the quit message each make the loop do, and what the input
+// probe says of each pass.
 #include "app/main_loop.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "app/input_probe.h"
 #include "input/input_device.h"
 #include "tests/render/pipeline_fixture.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -22,9 +27,11 @@ class RecordingOwner : public LoopOwner {
   void deviceReset() override { calls.push_back("reset"); }
   void silence() override { calls.push_back("silence"); }
   void resume() override { calls.push_back("resume"); }
-  bool frame(InputDevice&) override {
+  bool frame(InputDevice& input) override {
     calls.push_back("frame");
     ++frames;
+    // As the race and the GUI take a key: its byte is cleared.
+    if (takesKeys) std::fill(std::begin(input.m_key), std::end(input.m_key), 0);
     return frames != failingFrame;
   }
   std::vector<std::string> take() { return std::exchange(calls, {}); }
@@ -33,6 +40,7 @@ class RecordingOwner : public LoopOwner {
   int frames = 0;
   int framesToRun = 1000;
   int failingFrame = -1;
+  bool takesKeys = false;
 };
 
 class MainLoopTest : public PipelineTest {
@@ -139,6 +147,45 @@ TEST_F(MainLoopTest, AFailedFrameIsNotedAndTheLoopGoesOnUntilTheOwnerIsDone) {
   EXPECT_EQ(owner.frames, 5);
   EXPECT_EQ(passes, 5);
   EXPECT_TRUE(loop->m_frameFailed);
+}
+
+// The probe's file after each pass that ran a frame: its number, the
+// cursor, the buttons, the keys the pass read down even where the frame
+// took them, and the last pass that read each key down; passes without a
+// frame leave it as it was.
+TEST_F(MainLoopTest, TheProbeWritesWhatEachFramesInputHeld) {
+  ScratchDir scratch;
+  const std::filesystem::path file = scratch.m_root / "probe.txt";
+  InputProbe probe(file.string());
+  loop = std::make_unique<MainLoop>(*manager, *pipeline, input, active, &probe);
+  const auto written = [&] {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+  };
+  owner.takesKeys = true;
+  input.m_mousePos[0] = 512, input.m_mousePos[1] = 384;
+  input.m_mouseButton[0] = 1;
+  input.m_key[0x11] = input.m_key[0x39] = 0x80;  // W, Space
+  ASSERT_TRUE(loop->pass(owner));
+  EXPECT_EQ(written(), "pass 1 cursor 512 384 buttons 1 0 0 keys 17 57 last 17:1 57:1");
+  EXPECT_FALSE(std::filesystem::exists(file.string() + ".part"));
+
+  // The frame took both keys; W is read down again.
+  input.m_mouseButton[0] = 0;
+  input.m_mousePos[0] = 0;
+  input.m_key[0x11] = 0x80;
+  ASSERT_TRUE(loop->pass(owner));
+  EXPECT_EQ(written(), "pass 2 cursor 0 384 buttons 0 0 0 keys 17 last 17:2 57:1");
+
+  active = 0;
+  loop->pass(owner);
+  EXPECT_EQ(written(), "pass 2 cursor 0 384 buttons 0 0 0 keys 17 last 17:2 57:1");
+  active = 1;
+  loop->pass(owner);
+  EXPECT_EQ(written(), "pass 3 cursor 0 384 buttons 0 0 0 keys last 17:2 57:1");
+  EXPECT_EQ(probe.passes(), 3u);
 }
 
 }  // namespace

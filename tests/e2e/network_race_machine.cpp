@@ -205,12 +205,14 @@ bool NetworkRaceMachine::driveAndStop(SteppedClock& clock, double frameSeconds, 
     frame(++number);
   };
   // The countdown starts once the peer is ready too, which may take it a
-  // while of the wall clock.
+  // while of the wall clock: a peer process on a busy machine loads slowly.
   pressSpace();
-  const auto startBy = Wall::now() + std::chrono::seconds(60);
+  const auto startBy = Wall::now() + std::chrono::seconds(180);
   while (race->m_countdownState != Race::kCountdownRacing) {
     if (Wall::now() > startBy || !control.isConnected()) {
-      why = "the countdown never ended";
+      why = "the countdown never ended (countdown state " + std::to_string(race->m_countdownState) +
+            (control.isConnected() ? ", connected" : ", disconnected") + " after " + std::to_string(number) +
+            " frames)";
       return false;
     }
     frameOn();

@@ -33,6 +33,7 @@
 #include "render/render_pipeline.h"
 #include "sound/sound_buffer.h"
 #include "tests/e2e/program_fixture.h"
+#include "tests/support/eventually.h"
 
 namespace {
 
@@ -81,8 +82,11 @@ TEST_F(ProgramTest, AFirstStartInAnEmptyFolderWritesTheSettingsAndComesUpAt1024B
 TEST_F(ProgramTest, TheMenuLoopRunsUntilQuitAndTheShutdownEndsEverything) {
   copySampleArchive();
   fs::create_directory(m_root / "bin");
+  // The stub writes the link aside and then moves it into place, so the
+  // test reads the file only once it is whole.
   std::ofstream(m_root / "bin" / "xdg-open")
-      << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << (m_root / "opened").string() << "\"\n";
+      << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << (m_root / "opening").string() << "\" && /bin/mv \""
+      << (m_root / "opening").string() << "\" \"" << (m_root / "opened").string() << "\"\n";
   fs::permissions(m_root / "bin" / "xdg-open", fs::perms::owner_all);
   ScopedVariable path("PATH", (m_root / "bin").c_str());
 
@@ -117,8 +121,7 @@ TEST_F(ProgramTest, TheMenuLoopRunsUntilQuitAndTheShutdownEndsEverything) {
   EXPECT_FALSE(acceptsConnections(relayPort));
 
   // The exit link went to the desktop's opener after everything else.
-  for (int i = 0; i < 500 && !fs::exists(m_root / "opened"); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(eventually([&] { return fs::exists(m_root / "opened"); }, 30000));
   std::ifstream opened(m_root / "opened");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(opened), {}), "https://example.org/a b;$(touch x)");
   EXPECT_FALSE(fs::exists("x"));

@@ -3,7 +3,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -58,6 +57,8 @@ XSession::XSession() {
   }
   // Motion as given: no acceleration to turn steps into jumps.
   XChangePointerControl(m_display, True, True, 1, 1, 0);
+  // A key held until the game has read it must not repeat meanwhile.
+  XAutoRepeatOff(m_display);
   XSync(m_display, False);
 }
 
@@ -67,10 +68,7 @@ XSession::~XSession() {
   if (m_server) m_server->terminate();
 }
 
-void XSession::sync() {
-  XSync(m_display, False);
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
-}
+void XSession::sync() { XSync(m_display, False); }
 
 void XSession::press(const char* key) {
   XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, XStringToKeysym(key)), True, 0);
@@ -82,33 +80,19 @@ void XSession::release(const char* key) {
   sync();
 }
 
-void XSession::tap(const char* key) {
-  press(key);
-  std::this_thread::sleep_for(m_hold);
-  release(key);
-  std::this_thread::sleep_for(m_hold);
-}
-
-void XSession::type(const std::string& text) {
-  for (char c : text) {
-    const bool upper = c >= 'A' && c <= 'Z';
-    const std::string key = c == '.'   ? "period"
-                            : c == ' ' ? "space"
-                                       : std::string(1, upper ? static_cast<char>(c - 'A' + 'a') : c);
-    if (upper) {
-      press("Shift_L");
-      std::this_thread::sleep_for(m_hold);
-    }
-    tap(key.c_str());
-    if (upper) release("Shift_L");
-  }
+std::string XSession::keyFor(char c, bool* shift) {
+  const bool upper = c >= 'A' && c <= 'Z';
+  if (shift) *shift = upper;
+  if (c == '.') return "period";
+  if (c == ' ') return "space";
+  return std::string(1, upper ? static_cast<char>(c - 'A' + 'a') : c);
 }
 
 void XSession::moveBy(int dx, int dy) {
   // Small steps: a large one may be cut by the game's per-frame reading.
   // No step repeats the one before it: a busy server stamps several with
   // one time, and SDL drops raw motion of the same time and the same
-  // amount as a duplicate, so the game's cursor would fall short.
+  // amount as a duplicate.
   while (dx || dy) {
     int sx = 0, sy = 0;
     for (int limit = 20; limit > 0; --limit) {
@@ -117,29 +101,14 @@ void XSession::moveBy(int dx, int dy) {
     }
     m_lastStepX = sx, m_lastStepY = sy;
     XTestFakeRelativeMotionEvent(m_display, sx, sy, 0);
-    XSync(m_display, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(4));
+    sync();
     dx -= sx, dy -= sy;
   }
-  sync();
 }
 
-void XSession::moveTo(int x, int y) {
-  moveBy(-(kWidth + 100), -(kHeight + 100));
-  moveBy(x, y);
-}
-
-void XSession::click(int x, int y, bool settle) {
-  moveTo(x, y);
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  XTestFakeButtonEvent(m_display, 1, True, 0);
+void XSession::button(bool down) {
+  XTestFakeButtonEvent(m_display, 1, down ? True : False, 0);
   sync();
-  // The game reads its buttons once a frame: a press and release within one
-  // frame is no click. Held over several frames of a slow machine.
-  std::this_thread::sleep_for(std::chrono::milliseconds(350));
-  XTestFakeButtonEvent(m_display, 1, False, 0);
-  XSync(m_display, False);
-  if (settle) std::this_thread::sleep_for(std::chrono::milliseconds(180));
 }
 
 Screenshot XSession::capture() {

@@ -1,6 +1,8 @@
 // An X server of the test's own (Xvfb at 1024 x 768) and a client that
 // plays on it the way a player would: keys and mouse through the XTest
 // extension, and what the screen shows read back and kept as PNG files.
+// Whether the game took a key or a click is the game's to say: see
+// GameSession, which drives through this.
 #pragma once
 
 #include <chrono>
@@ -44,22 +46,18 @@ class XSession {
   // ":N", for the game's DISPLAY.
   const std::string& name() const { return m_name; }
 
-  // A key by its X name ("Escape", "space", "Return", "w", "a").
+  // A key by its X name ("Escape", "space", "Return", "w", "a"), down or
+  // up. The server repeats no key: a key held over slow frames types once.
   void press(const char* key);
   void release(const char* key);
-  // Down, held, up. A game reads its keys once a frame and a key that went
-  // down and up between two reads counts for nothing: while frames are
-  // slow (a race drawn in software), hold keys longer.
-  void tap(const char* key);
-  // Letters (capitals with Shift), digits, '.' and ' '.
-  void type(const std::string& text);
-  void setKeyHold(std::chrono::milliseconds hold) { m_hold = hold; }
-  // The game reads the mouse as motion (relative): the pointer is first
-  // pushed into the top-left corner, then moved to (x, y).
-  void moveTo(int x, int y);
-  // Without `settle` it returns as soon as the button is up, for a test
-  // that must look at once at what the click brought.
-  void click(int x, int y, bool settle = true);
+  // The X name of a character: letters, digits, '.' and ' '; `shift` says
+  // whether it needs Shift held.
+  static std::string keyFor(char c, bool* shift);
+  // Relative pointer motion, as a mouse gives it; the game reads it in
+  // relative mode, so where its own cursor ends up is the game's to say.
+  void moveBy(int dx, int dy);
+  // The left button down or up.
+  void button(bool down);
 
   Screenshot capture();
   // Waits up to `seconds` for a screen that passes `test`, looking every
@@ -71,13 +69,11 @@ class XSession {
   static bool save(const Screenshot& shot, const std::string& folder, const std::string& name);
 
  private:
-  void moveBy(int dx, int dy);
   void sync();
 
   std::unique_ptr<ChildProcess> m_server;
   Display* m_display = nullptr;
   std::string m_name;
-  std::chrono::milliseconds m_hold{120};
   // The last relative step sent.
   int m_lastStepX = 0, m_lastStepY = 0;
 };

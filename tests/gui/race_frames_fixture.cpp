@@ -1,6 +1,8 @@
 #include "tests/gui/race_frames_fixture.h"
 
+#include <chrono>
 #include <cstdint>
+#include <thread>
 
 #include "foundation/archive_file.h"
 #include "game/kart/kart_items.h"
@@ -127,6 +129,16 @@ bool RaceFrames::framesUntil(const std::function<bool()>& done, int limit) {
     frame();
   }
   return done();
+}
+
+bool RaceFrames::framesUntilHeard(const std::function<bool()>& done, int milliseconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    frame();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
 }
 
 void RaceFrames::startRace() {

@@ -50,6 +50,10 @@ class RaceFrames : public PipelineTest {
   void frames(int count, double seconds = kFrame);
   // Frames until `done` holds; false when it did not within `limit`.
   bool framesUntil(const std::function<bool()>& done, int limit);
+  // The same for what another thread brings about (the relay, a receive
+  // thread), which a busy machine may keep waiting however many frames run:
+  // bounded by real time instead.
+  bool framesUntilHeard(const std::function<bool()>& done, int milliseconds = 10000);
   // Space, then the frames through the countdown: the karts race.
   void startRace();
   // Kart k touches the line with every sector of the lap behind it, as the

@@ -130,7 +130,7 @@ TEST_F(NetworkRaceFrames, ALostConnectionWaitsForThePauseDialogToClose) {
   tap(DIK_ESCAPE);
   ASSERT_TRUE(d.pauseDialogVisible());
   ASSERT_TRUE(relay.stop());
-  ASSERT_TRUE(framesUntil([&] { return !control.isConnected(); }, 200));
+  ASSERT_TRUE(framesUntilHeard([&] { return !control.isConnected(); }));
   frames(3);
   EXPECT_FALSE(messageBoxShows()) << "over the pause dialog";
   click(d.m_pauseResumeButton);

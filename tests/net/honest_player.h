@@ -1,8 +1,11 @@
 // An honest player of the relay's attack tests: one thread sends its value
 // every 10 ms, another reads everything and notes the longest wait between
 // two updates of each other honest player, which value ids it saw, and
-// anything it should never see.
+// anything it should never see. Both note how late the machine let them
+// run, which the check of the longest wait allows for.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +19,7 @@
 
 #include "net/message.h"
 #include "tests/net/raw_peer.h"
+#include "tests/net/stall_watch.h"
 
 using Clock = std::chrono::steady_clock;
 constexpr int kHonestId = 100;  // honest player p updates id 100 + p
@@ -39,18 +43,22 @@ class HonestPlayer {
       for (std::uint32_t seq = 0; !m_stop.load(); ++seq) {
         std::copy_n(u32(seq).begin(), 4, payload.begin());
         if (!m_peer.send(static_cast<std::uint16_t>(kHonestId + m_slot), payload)) break;
+        const auto before = Clock::now();
         Sleep(10);
+        noteStall(msSince(before) - 10);
       }
     });
     m_reader = std::thread([this] {
       while (!m_stop.load() && !m_peer.closed()) {
+        const auto before = Clock::now();
         auto m = m_peer.next(20);
+        noteStall(msSince(before) - 20);
         if (!m) continue;
         std::lock_guard lock(m_mutex);
         if (m->id < net::kValueIdCount) m_seen.set(m->id);
         const int from = m->id - kHonestId;
         if (from >= 0 && from < m_players) {
-          m_maxGap = std::max(m_maxGap, msSince(m_last[from]));
+          if (msSince(m_last[from]) > m_maxGap) m_maxGap = msSince(m_last[from]), m_maxGapFrom = from;
           m_last[from] = Clock::now();
         } else if (m->id == net::kAccepted || m->id == net::kRefused || m->id == net::kValuesEnded ||
                    m->id == net::kLeave) {
@@ -65,14 +73,21 @@ class HonestPlayer {
     if (m_reader.joinable()) m_reader.join();
   }
   // The longest wait for another player's update so far, the current one
-  // included.
-  long long maxGapMs() {
+  // included, and whose update it was.
+  long long maxGapMs(int* from = nullptr) {
     std::lock_guard lock(m_mutex);
     long long gap = m_maxGap;
-    for (int p = 0; p < m_players; ++p)
-      if (p != m_slot) gap = std::max(gap, msSince(m_last[p]));
+    if (from) *from = m_maxGapFrom;
+    for (int p = 0; p < m_players; ++p) {
+      if (p == m_slot || msSince(m_last[p]) <= gap) continue;
+      gap = msSince(m_last[p]);
+      if (from) *from = p;
+    }
     return gap;
   }
+  // The longest the machine kept this player's threads from running.
+  long long stallMs() const { return m_stall.load(); }
+  int slot() const { return m_slot; }
   bool dropped() const { return m_peer.closed(); }
   int unexpected() {
     std::lock_guard lock(m_mutex);
@@ -84,6 +99,8 @@ class HonestPlayer {
   }
 
  private:
+  void noteStall(long long ms) { m_stall = std::max(m_stall.load(), ms); }
+
   RawPeer m_peer;
   const int m_slot;
   const int m_players;
@@ -92,6 +109,23 @@ class HonestPlayer {
   std::mutex m_mutex;
   Clock::time_point m_last[net::kPlayerSlots];
   long long m_maxGap = 0;
+  int m_maxGapFrom = -1;
+  std::atomic<long long> m_stall{0};
   int m_unexpected = 0;
   std::bitset<net::kValueIdCount> m_seen;
 };
+
+// An update of each honest player reached every other within 250 ms, plus
+// what the machine itself held the test's threads back: a sender, the
+// relay and a reader may each be kept waiting that long once.
+inline ::testing::AssertionResult updatesKeptComing(HonestPlayer& h, const StallWatch& machine) {
+  constexpr long long kGapMs = 250;
+  int from = -1;
+  const long long gap = h.maxGapMs(&from);
+  const long long stall = std::max(machine.longestMs(), h.stallMs());
+  const long long allowed = kGapMs + 3 * stall;
+  if (gap < allowed) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "player " << h.slot() << " waited " << gap << " ms for an update of player "
+                                       << from << "; the machine held a thread back up to " << stall << " ms, so "
+                                       << allowed << " ms were allowed";
+}

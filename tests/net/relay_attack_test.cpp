@@ -39,7 +39,7 @@ class Attack : public ::testing::Test {
   }
   void TearDown() override {
     for (auto& h : m_honest) {
-      EXPECT_LT(h->maxGapMs(), 250);
+      EXPECT_TRUE(updatesKeptComing(*h, m_machine));
       EXPECT_FALSE(h->dropped());
       EXPECT_EQ(h->unexpected(), 0);
     }
@@ -50,8 +50,9 @@ class Attack : public ::testing::Test {
   }
   WORD port() const { return m_relay->port(); }
   GameDaemon::GameServer& server() { return *m_relay->server(); }
-  // A newcomer asks to join within 1 s of the idle timeout; true when it
-  // got an answer (a seat when one is free, a refusal otherwise).
+  // A newcomer asks to join within 1 s of the idle timeout (and what the
+  // machine itself delayed); true when it got an answer (a seat when one is
+  // free, a refusal otherwise).
   bool newcomerAnswered(bool expectSeat) {
     Sleep(kIdleMs);
     const auto start = Clock::now();
@@ -62,11 +63,12 @@ class Attack : public ::testing::Test {
         EXPECT_EQ(m->id == net::kAccepted, expectSeat);
         return true;
       }
-      if (msSince(start) > 1000) return false;
+      if (msSince(start) > 1000 + 3 * m_machine.longestMs()) return false;
     }
   }
 
   static constexpr DWORD kIdleMs = 600;
+  StallWatch m_machine;
   std::unique_ptr<GameDaemon::ServerThread> m_relay;
   std::vector<std::unique_ptr<HonestPlayer>> m_honest;
 };
@@ -173,7 +175,8 @@ TEST_F(Attack, BarrierWaitersThatCloseLeaveAndFreeTheTable) {
   }
   Sleep(100);
   peers.clear();
-  EXPECT_TRUE(eventually([&] { return server().connectionCount() == kHonest; }, 1000));
+  EXPECT_TRUE(eventually([&] { return server().connectionCount() == kHonest; },
+                         1000 + 3 * static_cast<int>(m_machine.longestMs())));
   server().setIdleTimeout(kIdleMs);
   EXPECT_TRUE(newcomerAnswered(true));
 }

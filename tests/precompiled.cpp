@@ -1,0 +1,2 @@
+// The translation unit that precompiles tests/precompiled.h for the
+// test programs.
