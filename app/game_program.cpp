@@ -146,9 +146,12 @@ void GameProgram::readSettingsFile() {
     }
     m_devices->settings->width = settings.m_resolutionWidth;
     m_devices->settings->height = settings.m_resolutionHeight;
-    g_brightness = static_cast<float>(settings.m_brightness) * 0.01f;
-    g_contrast = static_cast<float>(settings.m_contrast) * 0.01f;
-    g_gamma = static_cast<float>(settings.m_gamma) * 0.015f + 0.5f;
+    const PictureLevels levels =
+        pictureFromSliders(static_cast<float>(settings.m_gamma), static_cast<float>(settings.m_brightness),
+                           static_cast<float>(settings.m_contrast));
+    g_brightness = levels.brightness;
+    g_contrast = levels.contrast;
+    g_gamma = levels.gamma;
   }
   step(8);
 }

@@ -16,7 +16,6 @@
 namespace {
 
 constexpr int kKindTexts[HighscoresScreen::kKinds] = {2100, 2200, 2010, 2020};
-constexpr int kTrackTexts[HighscoresScreen::kTracks] = {3000, 3400, 3200, 3300, 3100, 3500, 3700, 3600};
 constexpr float kNoTime = 9999999.0f;
 // The end pictures by championship character.
 constexpr const char* kEndPictures[] = {"Endscreen_Quorrel", "Endscreen_Affe",    "Endscreen_Alien",
@@ -132,8 +131,8 @@ void HighscoresScreen::fillTable() {
   const TextTable& texts = m_services.texts();
   GuiHelper::setText(m_kindText, texts.getText(kKindTexts[m_kind]));
   GuiHelper::setText(m_ccmText, texts.getText(800 + 10 * m_ccm));
-  const bool tracks = m_kind <= HighscoreTables::kLastManStanding;
-  GuiHelper::setText(m_trackText, tracks ? texts.getText(kTrackTexts[m_track]) : CEGUI::String());
+  const bool tracks = m_kind <= kTableLastManStanding;
+  GuiHelper::setText(m_trackText, tracks ? texts.getText(trackNameText(m_track)) : CEGUI::String());
   m_trackText->setVisible(tracks);
   m_trackLeft->setEnabled(tracks);
   m_trackRight->setEnabled(tracks);
@@ -213,8 +212,8 @@ bool HighscoresScreen::onKindRight(const CEGUI::EventArgs&) { return step(m_kind
 bool HighscoresScreen::onCcmLeft(const CEGUI::EventArgs&) { return step(m_ccm, kClasses, -1); }
 bool HighscoresScreen::onCcmRight(const CEGUI::EventArgs&) { return step(m_ccm, kClasses, 1); }
 bool HighscoresScreen::onTrackLeft(const CEGUI::EventArgs&) {
-  return m_kind <= HighscoreTables::kLastManStanding ? step(m_track, kTracks, -1) : true;
+  return m_kind <= kTableLastManStanding ? step(m_track, kTracks, -1) : true;
 }
 bool HighscoresScreen::onTrackRight(const CEGUI::EventArgs&) {
-  return m_kind <= HighscoreTables::kLastManStanding ? step(m_track, kTracks, 1) : true;
+  return m_kind <= kTableLastManStanding ? step(m_track, kTracks, 1) : true;
 }

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+#include "game/saves/highscore_kind.h"
+#include "game/track/track_numbers.h"
 #include "gui/gui_screen.h"
 
 namespace CEGUI {
@@ -19,7 +21,7 @@ class ScreenServices;
 class HighscoresScreen : public GuiScreen {
  public:
   static constexpr int kRows = 10;
-  static constexpr int kKinds = 4, kClasses = 3, kTracks = 8;
+  static constexpr int kKinds = kHighscoreKinds, kClasses = 3, kTracks = kTrackCount;
   static constexpr const char* kName = "HighscoresScreen";
 
   // Needs the imagesets "Highscores" and "Quillfen" loaded.

@@ -270,9 +270,10 @@ void OptionsScreen::refreshLists() {
 }
 
 void OptionsScreen::setPicture(float gamma, float brightness, float contrast) {
-  // Slider positions 0..100: gamma 0.5..2, brightness and contrast 0..1.
-  if (RenderPipeline* pipeline = m_gui->m_pipeline)
-    pipeline->setGamma(gamma * 0.015f + 0.5f, brightness * 0.01f, contrast * 0.01f);
+  if (RenderPipeline* pipeline = m_gui->m_pipeline) {
+    const PictureLevels levels = pictureFromSliders(gamma, brightness, contrast);
+    pipeline->setGamma(levels.gamma, levels.brightness, levels.contrast);
+  }
 }
 
 bool OptionsScreen::onBrightnessChanged(const CEGUI::EventArgs&) {

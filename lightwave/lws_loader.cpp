@@ -714,7 +714,7 @@ void finishObjects(LwsLoad& load) {
       dMassSetZero(&item.mass);
       continue;
     }
-    item.body = dBodyCreate(scene.world);
+    item.body = dBodyCreate(scene.physics().world());
     dBodySetMass(item.body, &item.mass);
     const auto refs = load.pending.find(&item);
     dBodySetAutoDisableFlag(item.body, refs == load.pending.end() ? 0 : refs->second.autoDisable);

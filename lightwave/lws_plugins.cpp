@@ -78,17 +78,17 @@ void createSpace(LwsLoad& load, const std::string& name, std::int32_t type) {
   Scene& scene = load.scene;
   // Every space but the top one hangs below the first space, so that the
   // scene's teardown of the top space reaches all of them.
-  dSpaceID parent = scene.spaces.empty() ? nullptr : scene.spaces.front().space;
+  dSpaceID parent = scene.physics().space(0);
   if (type != 0 && type != 1) {
     reportError("loadLWS: space %s has type %d; a simple space is made\n", name.c_str(), type);
     type = 0;
   }
-  if (scene.spaces.size() >= static_cast<std::size_t>(kSpaceCount)) {
+  if (scene.physics().spaceCount() >= kSpaceCount) {
     reportError("loadLWS: more than %d collision spaces; space %s is left out\n", kSpaceCount, name.c_str());
     return;
   }
   dSpaceID space = type == 1 ? dHashSpaceCreate(parent) : dSimpleSpaceCreate(parent);
-  if (space && scene.addCollisionSpace(space, name) < 0) dSpaceDestroy(space);
+  if (space && scene.physics().addCollisionSpace(space, name) < 0) dSpaceDestroy(space);
 }
 
 void readODEMaster(LwsLoad& load) {

@@ -62,7 +62,6 @@ class HyperVoxelSurface : public DeviceOwner {
   AnimatedFloat density{1.0f};
   AnimatedFloat colour[3] = {AnimatedFloat(200.0f / 255.0f), AnimatedFloat(200.0f / 255.0f),
                              AnimatedFloat(200.0f / 255.0f)};
-  AnimatedFloat reservedValue{255.0f};
   AnimatedFloat nearClip{0.0f};
   bool useAllLights = false;
   AnimatedFloat stretchAmount{0.0f};

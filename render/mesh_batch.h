@@ -31,7 +31,6 @@ class MeshBatch : public DeviceOwner {
   virtual bool build() = 0;
   virtual bool addVertices(const SourceVertex* vertices, int count) = 0;
   virtual bool addTriangles(const std::uint32_t* indices, int count) = 0;
-  virtual bool reservedAdd(int first, int second) = 0;
 
   RenderPipeline* pipeline;
   Surface* owner;  // not owned
@@ -61,7 +60,6 @@ class GeometryBuffer : public MeshBatch {
   bool build() override { return true; }
   bool addVertices(const SourceVertex*, int) override { return true; }
   bool addTriangles(const std::uint32_t*, int) override { return true; }
-  bool reservedAdd(int, int) override { return true; }
 
   // Buffers for vertexCount vertices and indexCount indices on every
   // device; indices are 32-bit when more than 65,536 vertices need them.
@@ -88,5 +86,4 @@ class StaticMeshBuffer : public MeshBatch {
   bool build() override;
   bool addVertices(const SourceVertex* vertices, int count) override;
   bool addTriangles(const std::uint32_t* indices, int count) override;
-  bool reservedAdd(int, int) override { return false; }
 };

@@ -208,6 +208,10 @@ HRESULT DeviceManager::resetDevices() {
   return result;
 }
 
+PictureLevels pictureFromSliders(float gamma, float brightness, float contrast) {
+  return {gamma * 0.015f + 0.5f, brightness * 0.01f, contrast * 0.01f};
+}
+
 D3DGAMMARAMP computeGammaRamp(float gamma, float brightness, float contrast) {
   D3DGAMMARAMP ramp{};
   const float step = 0.003921569f;

@@ -39,6 +39,12 @@ FormatRequest autoDepthStencilRequest();
 // Creation flags from the settings and the adapter's vertex-shader version.
 DWORD behaviorFlagsFor(const DisplaySettings& settings, const D3DCAPS9& caps, UINT heads);
 
+// The three values of the ramp from the options' slider positions 0..100:
+// gamma 0.5..2, brightness and contrast 0..1.
+struct PictureLevels {
+  float gamma, brightness, contrast;
+};
+PictureLevels pictureFromSliders(float gamma, float brightness, float contrast);
 // The ramp for gamma, brightness and contrast; 1, 0.5, 0.5 is the identity.
 D3DGAMMARAMP computeGammaRamp(float gamma, float brightness, float contrast);
 // Builds the ramp and sets it on the device; a display that refuses it is

@@ -48,7 +48,6 @@ class Surface {
   std::string name;
   std::string sourceName;
   Scene* reflectionScene = nullptr;
-  std::int32_t reserved0 = 0;
   SpotProjector* spotProjector = nullptr;  // set by the render side
   AnimatedFloat red{200.0f / 255.0f}, green{200.0f / 255.0f}, blue{200.0f / 255.0f};
   float colorFactor[4] = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -61,7 +60,6 @@ class Surface {
   AnimatedFloat refractiveIndex;
   AnimatedFloat colorHighlights;
   AnimatedFloat bump{1.0f};
-  AnimatedFloat reservedChannel;
   bool doubleSided = false;
   std::int32_t backSurfaceIndex = -1;
   bool smoothing = false;

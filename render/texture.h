@@ -54,7 +54,6 @@ class Texture : public DeviceOwner {
   virtual void setFlags(std::uint32_t newFlags) { flags = newFlags; }
   // Level 0 of a default-pool texture (a new reference), else null.
   virtual IDirect3DSurface9* getTopSurface();
-  virtual bool reservedQuery() const { return false; }
   // The decoded picture with one reference for the caller; null here.
   virtual Image* loadSourceImage() { return nullptr; }
   virtual IDirect3DTexture9* getFirstDeviceTexture();

@@ -17,10 +17,12 @@ struct SourceVertex {
   float normal[3] = {};
   float color[4] = {};  // red, green, blue, alpha
   float texcoord[8][3] = {};
-  std::uint32_t reserved0[5] = {};
+  // Kept while a surface's geometry is built, never drawn: the polygon the
+  // vertex was made for, and the first vertex standing on the same point.
+  std::uint32_t polygon = 0;
+  std::uint32_t group = 0;
   std::uint8_t blendIndices[4] = {};
   float blendWeights[4] = {};
-  std::uint32_t reserved1[12] = {};
 };
 
 // The element list of a plan (ending with D3DDECL_END) and its sizes.

@@ -132,8 +132,8 @@ void SurfaceRenderObject::buildVertices() {
       SourceVertex& vertex = cache.vertices[v];
       std::memcpy(vertex.position, &points[point], sizeof vertex.position);
       std::memcpy(vertex.normal, &m_faceNormals[i], sizeof vertex.normal);
-      vertex.reserved0[kVertexPolygonWord] = static_cast<std::uint32_t>(i);
-      vertex.reserved0[kVertexGroupWord] = v;
+      vertex.polygon = static_cast<std::uint32_t>(i);
+      vertex.group = v;
       if (!bones.empty()) computeSkinWeights(vertex, point);
       ++v;
     }
@@ -190,7 +190,7 @@ void SurfaceRenderObject::smoothNormals() {
   for (const SurfacePolygon& polygon : polygons) {
     for (std::int32_t point : polygon.points) byPoint[point].push_back(v++);
   }
-  auto polygonOf = [&](std::uint32_t vertex) { return cache.vertices[vertex].reserved0[kVertexPolygonWord]; };
+  auto polygonOf = [&](std::uint32_t vertex) { return cache.vertices[vertex].polygon; };
   auto cosineOf = [&](std::uint32_t vertex) {
     const Surface* s = surfaceAt(polygons[polygonOf(vertex)].surface);
     return s ? s->smoothingCosine : 1.0f;
@@ -208,7 +208,7 @@ void SurfaceRenderObject::smoothNormals() {
         if (d >= cosineOf(a)) na[0] += fb.x, na[1] += fb.y, na[2] += fb.z;
         if (d >= cosineOf(b)) nb[0] += fa.x, nb[1] += fa.y, nb[2] += fa.z;
       }
-      cache.vertices[a].reserved0[kVertexGroupWord] = list.front();
+      cache.vertices[a].group = list.front();
     }
   }
   for (SourceVertex& vertex : cache.vertices) normalizeVector(vertex.normal);
@@ -233,7 +233,7 @@ void SurfaceRenderObject::weldAndGroup() {
       std::uint32_t made[3];
       for (int corner = 0; corner < 3; ++corner) {
         const SourceVertex& v = cache.vertices[cache.indices[t * 3 + corner]];
-        const std::uint32_t g = v.reserved0[kVertexGroupWord];
+        const std::uint32_t g = v.group;
         std::int32_t w = first[g], last = -1;
         for (; w >= 0; last = w, w = next[w - vStart]) {
           const SourceVertex& c = newVertices[w];
@@ -251,7 +251,7 @@ void SurfaceRenderObject::weldAndGroup() {
             next[last - vStart] = w;
           }
           if (groupRemap[g] < 0) groupRemap[g] = w;
-          newVertices.back().reserved0[kVertexGroupWord] = static_cast<std::uint32_t>(groupRemap[g]);
+          newVertices.back().group = static_cast<std::uint32_t>(groupRemap[g]);
         }
         made[corner] = static_cast<std::uint32_t>(w);
       }

@@ -26,7 +26,7 @@ void ODEJointObject::prepare() {
     reportError("%s: a joint needs two different bodies\n", name.c_str());
     return;
   }
-  dWorldID world = scene->world;
+  dWorldID world = scene->physics().world();
   switch (jointType) {
     case kJointBall:
       joint = dJointCreateBall(world, nullptr);

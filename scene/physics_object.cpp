@@ -177,13 +177,13 @@ void PhysicsObject::prepare() {
                 surfaceKind, kSurfaceKindCount - 1);
     return;
   }
-  const int spaceCount = scene ? static_cast<int>(scene->spaces.size()) : 0;
-  if (spaceIndex < 0 || spaceIndex >= kSpaceCount || spaceIndex >= spaceCount || !scene->spaces[spaceIndex].space) {
+  const int spaceCount = scene ? scene->physics().spaceCount() : 0;
+  if (spaceIndex < 0 || spaceIndex >= kSpaceCount || spaceIndex >= spaceCount || !scene->physics().space(spaceIndex)) {
     reportError("%s: collision space %d does not exist (the scene has %d); the object is left out of collision\n",
                 name.c_str(), spaceIndex, spaceCount);
     return;
   }
-  dSpaceAdd(scene->spaces[spaceIndex].space, spaceGeom());
+  dSpaceAdd(scene->physics().space(spaceIndex), spaceGeom());
 }
 
 void PhysicsObject::evaluate(double t) {

@@ -15,29 +15,6 @@
 #include "scene/surface_render_object.h"
 
 Scene::Scene(SceneRoot* root) : ItemContainer(root ? root->pipeline : nullptr), root(root) {
-  for (auto& row : surfaceTable) row.fill(&defaultSurface);
-  for (int i = 0; i < kSpaceCount; ++i) {
-    for (int j = 0; j < kSpaceCount; ++j) spacePairTable[i][j] = &defaultSpacePairs[i == j ? 1 : 0];
-  }
-
-  // ODE counts its initialisations: every scene holds one and gives it back
-  // in its destructor, so scenes may live and die in any order.
-  dInitODE2(0);
-  dAllocateODEDataForThread(dAllocateMaskAll);
-  world = dWorldCreate();
-  contactGroup = dJointGroupCreate(0);
-  dWorldSetGravity(world, gravity[0], gravity[1], gravity[2]);
-  dWorldSetCFM(world, 1e-10);
-  dWorldSetERP(world, 0.3);
-  dWorldSetAutoDisableFlag(world, 0);
-  dWorldSetAutoDisableLinearThreshold(world, 0.25);
-  dWorldSetAutoDisableAngularThreshold(world, 0.25);
-  dWorldSetAutoDisableSteps(world, 0);
-  dWorldSetAutoDisableTime(world, 1.0);
-  dWorldSetQuickStepNumIterations(world, 5);
-  dWorldSetContactMaxCorrectingVel(world, dInfinity);
-  dWorldSetContactSurfaceLayer(world, 0.0);
-
   if (pipeline && pipeline->currentDevice) {
     constexpr DWORD kDefaultCharset = 1, kOutDefaultPrecision = 0, kAntialiasedQuality = 4, kDefaultPitch = 0;
     D3DXCreateFontA(pipeline->currentDevice, 12, 0, 400, 0, 0, kDefaultCharset, kOutDefaultPrecision,
@@ -63,12 +40,12 @@ Scene::~Scene() {
   // world takes those), but none may outlive what it points into either.
   for (auto* list : {&cameras, &objects, &lights}) list->clear();
   cullingPlanes.clear();
-  dJointGroupEmpty(contactGroup);
-  dJointGroupDestroy(contactGroup);
-  if (!spaces.empty()) dSpaceDestroy(spaces.front().space);
-  dWorldDestroy(world);
-  dCloseODE();
   font.reset();
+}
+
+void Scene::physicsStep(double dt) {
+  m_physics.step(dt);
+  invalidateTransforms(cameras.empty() ? nullptr : cameras.front().get());
 }
 
 void Scene::onDeviceLost() {

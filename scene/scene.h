@@ -1,12 +1,7 @@
 // One loaded scene: its items, timing and global lighting, fog and
-// backdrop, particle effects, motion-mixer actors, and the ODE world with
-// its collision spaces, contact group and the two contact tables that the
-// near callback reads.
+// backdrop, particle effects, motion-mixer actors, and its physics world.
 #pragma once
 
-#include <ode/ode.h>
-
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,8 +11,8 @@
 #include "foundation/channel_group.h"
 #include "platform/graphics/d3d9.h"
 #include "platform/graphics/d3dx.h"
-#include "scene/contact_tables.h"
 #include "scene/item_container.h"
+#include "scene/physics_world.h"
 #include "scene/vertex_declaration_cache.h"
 
 class CameraItem;
@@ -34,8 +29,6 @@ class SurfaceRenderObject;
 class Texture;
 struct LoadingProgressDisplay;
 
-// One collision space of the scene; record 0 holds the top space, and each
-// space's ODE user data is its index in the scene's list.
 // One object of a pass's draw list: drawn in ascending key order, the
 // far-first group (flagA set, key = -far depth) after the near-first one.
 struct DrawRecord {
@@ -51,11 +44,6 @@ extern int g_shadowPassMode;
 // The lights the last light pass gave the device, by device index (null
 // where a scene has gone since).
 std::vector<LightItem*>& deviceLightList();
-
-struct CollisionSpace {
-  dSpaceID space = nullptr;
-  std::string name;
-};
 
 class Scene : public ItemContainer {
  public:
@@ -99,17 +87,10 @@ class Scene : public ItemContainer {
   // prepared are left as they are.
   void prepare(LoadingProgressDisplay* display, double start, double span);
 
-  // Appends a collision space and makes its ODE user data its index in
-  // `spaces`, which the near callback reads; -1 (and nothing stored) when
-  // the tables have no room for it.
-  int addCollisionSpace(dSpaceID space, const std::string& spaceName);
-  // One pass of collision over the top space through nearCallback, which
-  // makes this step's contact joints. Within a pass each sub-space is
-  // collided internally only once, however many neighbours it meets; a
-  // pass lasts until the contact group is emptied or the next collide().
-  void collide();
-  // collide, the world step, the emptying of the contact group and the
-  // invalidation of every cached item matrix.
+  // The world's ODE bodies, joints, collision spaces and contact tables.
+  PhysicsWorld& physics() { return m_physics; }
+  const PhysicsWorld& physics() const { return m_physics; }
+  // The world's step and the invalidation of every cached item matrix.
   void physicsStep(double dt);
   // One frame of the scene into its render target (or the back buffer) at
   // t, shifted or frozen by the scene's time offset, seen from the camera
@@ -140,10 +121,6 @@ class Scene : public ItemContainer {
   virtual void runEffects(SceneItem* viewer, double t, double dt);
   void drawShadowMapView(IDirect3DTexture9* texture);
 
-  // The ODE near callback; `data` is the scene. A dSpaceCollide of the top
-  // space with it gives the contacts collide() gives.
-  static void nearCallback(void* data, dGeomID o1, dGeomID o2);
-
   // The scene's text font (12 pixels, antialiased); null when it could not
   // be made.
   ComPtr<ID3DXFont> font;
@@ -160,17 +137,6 @@ class Scene : public ItemContainer {
   // Diagonal of the box around every object mesh at the first frame; 0 when
   // the scene has no meshes.
   float sceneSize = 1.0f;
-  dWorldID world = nullptr;
-  dJointGroupID contactGroup = nullptr;
-  float gravity[3] = {0.0f, -9.81f, 0.0f};
-  ODEJointSurface defaultSurface;
-  // [kind of geom 1][kind of geom 2]; entries the game installs stay the game's.
-  std::array<std::array<ODEJointSurface*, kSurfaceKindCount>, kSurfaceKindCount> surfaceTable;
-  // Off the diagonal and on it; both collide nothing.
-  ODESpacePair defaultSpacePairs[2];
-  // [index of space 1][index of space 2]; entries the game installs stay the game's.
-  std::array<std::array<ODESpacePair*, kSpaceCount>, kSpaceCount> spacePairTable;
-  std::vector<CollisionSpace> spaces;
   double previewFirstFrame = 0.0, previewLastFrame = 0.0;
   double firstFrame = 0.0;
   double lastFrame = 0.0;
@@ -200,25 +166,9 @@ class Scene : public ItemContainer {
 
  private:
   void measure();
-  // The index of a space in `spaces`; -1 for a space the scene does not list.
-  int spaceIndexOf(dGeomID space) const;
-  int containingSpaceIndex(dGeomID geom) const;
-  void beginCollisionPass();
-  // The contact group still holds what the current pass made.
-  bool collisionPassOpen() const;
-  void collideGeoms(dGeomID o1, dGeomID o2);
-  // The two spaces' table entry says they collide; false for an index
-  // outside the tables.
-  bool spacesCollide(int index1, int index2, dGeomID o1, dGeomID o2);
-  void collideInside(dGeomID space);
-  void reportBadPair(const char* what, int value);
 
-  // Counts collision passes; a space collided internally in the current
-  // pass is marked with it.
-  std::uint64_t m_collisionPass = 0;
-  std::array<std::uint64_t, kSpaceCount> m_collidedInside{};
-  dBodyID m_passMarkerBody = nullptr;  // owned by the world
-  bool m_reportedBadPair = false;
+  // Goes after the destructor has let go of the items, which point into it.
+  PhysicsWorld m_physics;
   // The background's and the shadow-map view's screen quad.
   VertexDeclarationCache m_screenQuadDeclaration;
 };

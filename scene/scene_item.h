@@ -148,7 +148,6 @@ class SceneItem : public DeviceOwner {
   std::unique_ptr<Normal3[]> sidePlaneNormals;
   dBodyID body = nullptr;
   dMass mass;
-  std::int32_t reserved = 0;
   SceneItem* linkedItem = nullptr;
   bool rotationLinked = false;
   Matrix4x3 worldMatrixCache = g_affineIdentity;

@@ -47,7 +47,6 @@ class SceneNode : public DeviceOwner {
   Position3 centre;
   float radius = 0.0f;
   Position3 pivot;  // written by the object loader for layers
-  std::int32_t reserved = 0;
   std::int32_t index = -1;
   std::uint8_t flagA = 0;
   bool boundsReady = false;

@@ -44,10 +44,6 @@ struct GeometryCache {
   std::int32_t influenceCount = 0;
 };
 
-// SourceVertex words the build uses for bookkeeping.
-inline constexpr int kVertexPolygonWord = 0;
-inline constexpr int kVertexGroupWord = 4;  // first vertex of the same point
-
 class SurfaceRenderObject : public SceneNode {
  public:
   // Takes the layer as loaded; one reference is taken on each vertex map and

@@ -19,6 +19,8 @@
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
 #include "foundation/timer.h"
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/ingame/hud_race.h"
@@ -107,7 +109,7 @@ Figures run(Gui& gui, IDirect3DDevice9* device, Config& config, const TextTable&
   FrameClock clock;
   auto owned = std::make_unique<BenchRace>(views, texts, clock);
   BenchRace& race = *owned;
-  config.m_playType = views == 2 ? OnscreenDisplays::kSplitScreen : OnscreenDisplays::kOnePlayer;
+  config.m_playType = views == 2 ? kPlaySplitScreen : kPlayOneLocal;
   OnscreenDisplays displays(gui, config, std::move(owned));
   for (int p = 0; p < views; ++p) displays.setMinimapMarkerColour(p, p, 1);
 
@@ -168,7 +170,7 @@ int main() {
     TextTable texts(archive, "D:\\Tamberlok/menu/IngameTexts.xml");
     NetControl net;
     Config config(nullptr, net, Config::SavedFile::Ignore);
-    config.m_game.set(OnscreenDisplays::kRace);
+    config.m_game.set(kModeRace);
     config.m_laps.set(3);
     config.m_track.set(0);
     std::printf("in-race displays, six karts, 1024 x 768, %d frames each\n", kFrames);

@@ -50,13 +50,13 @@ std::unique_ptr<World> buildWorld() {
   w->mesh = makeGroundMesh(100, 2.0f, rolling);  // 100 x 100 quads: 20,000 triangles
   w->scene = std::make_unique<Scene>(nullptr);
   Scene& scene = *w->scene;
-  scene.addCollisionSpace(dHashSpaceCreate(nullptr), "top");
-  scene.spacePairTable[0][0] = &w->collide;
+  scene.physics().addCollisionSpace(dHashSpaceCreate(nullptr), "top");
+  scene.physics().spacePairTable[0][0] = &w->collide;
   w->kartSurface.m_maxCollisions = 8;
-  scene.surfaceTable[kGround][kKart] = scene.surfaceTable[kKart][kGround] = &w->kartSurface;
-  scene.surfaceTable[kKart][kKart] = &w->kartSurface;
+  scene.physics().surfaceTable[kGround][kKart] = scene.physics().surfaceTable[kKart][kGround] = &w->kartSurface;
+  scene.physics().surfaceTable[kKart][kKart] = &w->kartSurface;
   for (int other : {kGround, kKart}) {
-    scene.surfaceTable[kSensor][other] = scene.surfaceTable[other][kSensor] = &w->sensor;
+    scene.physics().surfaceTable[kSensor][other] = scene.physics().surfaceTable[other][kSensor] = &w->sensor;
   }
   PhysicsObject* ground = addPhysicsObject(scene, "ground", kGeomTriMesh, kGround, 0);
   ground->addMesh(w->mesh.get(), 0.0f);
@@ -121,7 +121,9 @@ void plainCallback(void* data, dGeomID o1, dGeomID o2) {
     }
     contacts[i].surface = context->surface;
     for (dReal& f : contacts[i].fdir1) f = 0;
-    dJointAttach(dJointCreateContact(context->scene->world, context->scene->contactGroup, &contacts[i]), b1, b2);
+    dJointAttach(
+        dJointCreateContact(context->scene->physics().world(), context->scene->physics().contactGroup(), &contacts[i]),
+        b1, b2);
   }
 }
 
@@ -147,9 +149,9 @@ int main() {
   Scene& scene = *plain->scene;
   PlainContext context{&scene, plain->kartSurface.m_surface};
   const double plainUs = microsecondsPerStep(*plain, [&] {
-    dSpaceCollide(scene.spaces[0].space, &context, plainCallback);
-    dWorldQuickStep(scene.world, kStep);
-    dJointGroupEmpty(scene.contactGroup);
+    dSpaceCollide(scene.physics().space(0), &context, plainCallback);
+    scene.physics().stepWorld(kStep);
+    scene.physics().emptyContacts();
   });
 
   const dReal* a = dBodyGetPosition(ours->karts[0]->body);

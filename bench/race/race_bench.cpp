@@ -25,6 +25,8 @@
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
 #include "foundation/timer.h"
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
 #include "game/race/race.h"
 #include "game/saves/config.h"
 #include "input/input_device.h"
@@ -63,13 +65,13 @@ int timedPhysics(Race& race, Costs& c) {
   int steps = 0;
   while (!race.m_paused && race.m_simTime < now && steps < Race::kMaxPhysicsSteps) {
     double t0 = threadSeconds();
-    scene.collide();
+    scene.physics().collide();
     double t1 = threadSeconds();
     c.collide += t1 - t0;
-    dWorldQuickStep(scene.world, Race::kPhysicsStep);
+    scene.physics().stepWorld(Race::kPhysicsStep);
     t0 = threadSeconds();
     c.world += t0 - t1;
-    dJointGroupEmpty(scene.contactGroup);
+    scene.physics().emptyContacts();
     scene.invalidateTransforms(nullptr);
     t1 = threadSeconds();
     c.joints += t1 - t0;
@@ -157,11 +159,11 @@ int main(int argc, char** argv) {
   if (!archive.mount(archivePath.c_str())) return 1;
   NetControl control;
   Config config{nullptr, control, Config::SavedFile::Ignore};
-  config.m_game.set(1);
+  config.m_game.set(kModeRace);
   config.m_track.set(0);
   config.m_ccm.set(0);
   config.m_laps.set(1000);  // nobody finishes within the minute
-  config.m_playType = 0;
+  config.m_playType = kPlayOneLocal;
   config.m_isAuthority = 1;
   for (int i = 0; i < Config::kPlayerCount; ++i) {
     ConfigPlayer* r = config.m_player[i].modify();

@@ -23,6 +23,7 @@
 #include "content/archive_writer.h"
 #include "foundation/archive_file.h"
 #include "foundation/file.h"
+#include "game/track/collision_space.h"
 #include "lightwave/lwo2_loader.h"
 #include "platform/graphics/d3d9.h"
 #include "platform/graphics/gl_draw_functions.h"
@@ -151,17 +152,15 @@ int main(int argc, char** argv) {
   ODESpacePair collide(true);
   ODEJointSurface plain;
   plain.m_surface.mu = plain.m_surface.mu2 = 0.5;
-  const int pairs[][2] = {{1, 3}, {1, 5},  {2, 4}, {2, 5}, {3, 11}, {4, 4}, {4, 5}, {4, 6}, {4, 7},
-                          {4, 9}, {4, 10}, {5, 5}, {5, 9}, {6, 9},  {7, 9}, {8, 9}, {9, 9}, {9, 10}};
-  for (const auto& pair : pairs)
-    scene->spacePairTable[pair[0]][pair[1]] = scene->spacePairTable[pair[1]][pair[0]] = &collide;
-  for (auto& row : scene->surfaceTable) row.fill(&plain);
+  for (const auto& pair : kRaceSpacePairs)
+    scene->physics().spacePairTable[pair[0]][pair[1]] = scene->physics().spacePairTable[pair[1]][pair[0]] = &collide;
+  for (auto& row : scene->physics().surfaceTable) row.fill(&plain);
   for (int k = 0; k < 6; ++k) {
     auto item = std::make_unique<PhysicsObject>(scene, static_cast<std::int32_t>(scene->objects.size()));
     item->name = "kart";
     item->geomType = kGeomBox;
-    item->surfaceKind = track0::kObstacleKind;
-    item->spaceIndex = track0::kObstacleSpace;
+    item->surfaceKind = kSurfaceObstacle;
+    item->spaceIndex = kSpaceObstacles;
     item->geomSize[0] = 1.2f, item->geomSize[1] = 0.6f, item->geomSize[2] = 1.8f;
     const double f = track0::fractionAlong(0.0, -4.0 * (k / 2 + 1));
     const track0::Point2 c = track0::centreAt(f), d = track0::directionAt(f);
@@ -169,7 +168,7 @@ int main(int argc, char** argv) {
     item->position[0].value = c.x + d.z * side;
     item->position[1].value = 0.5f;
     item->position[2].value = c.z - d.x * side;
-    item->body = dBodyCreate(scene->world);
+    item->body = dBodyCreate(scene->physics().world());
     dMassSetBoxTotal(&item->mass, 150.0, 1.2, 0.6, 1.8);
     dBodySetMass(item->body, &item->mass);
     item->prepareOnce();

@@ -39,8 +39,8 @@ class KartDrive {
   // the chassis's x scale.
   static constexpr float kWallClearance = 0.601f;
 
-  // The speed change of this step from the pedals (step 11 of the kart's
-  // step): may switch the sense of travel when the kart stands.
+  // The speed change of this step from the pedals: may switch the sense of
+  // travel when the kart stands.
   void chooseSpeed(const KartCommands& commands, const KartTuning& tuning, bool active, bool throttleLocked,
                    bool finished, bool frozen);
   // Turns the heading (only on the ground and moving).

@@ -2,6 +2,8 @@
 
 #include "foundation/report.h"
 #include "game/kart/kart_tuning.h"
+#include "game/track/collision_space.h"
+#include "game/track/surface_kind.h"
 #include "lightwave/lws_loader.h"
 #include "scene/scene.h"
 
@@ -11,10 +13,8 @@ constexpr const char* kCharacterNames[kCharacters] = {"Quorrel", "Affe", "Alien"
 constexpr const char* kCharacterObjects[kCharacters] = {"quorrel", "affe", "alien", "kroet", "pumpkin", "Tod"};
 constexpr int kMaxKarts = 6;
 
-// Weapons the contact surfaces see: in their own collision space, a third
-// of their modelled size.
-constexpr std::int32_t kWeaponSurfaceKind = 18;
-constexpr std::int32_t kWeaponSpace = 5;
+// Weapons the contact surfaces see, in the obstacles' collision space, are
+// a third of their modelled size.
 constexpr float kWeaponScale = 0.3f;
 
 }  // namespace
@@ -59,7 +59,7 @@ void addKartObjects(Scene& scene, File& archive) {
   for (const char* name :
        {"D:\\Tamberlok/3dobjects_extras/rakete_1.lwo", "D:\\Tamberlok/3dobjects_cars/laserstrahl1.lwo",
         "D:\\Tamberlok/3dobjects_cars/laserstrahl2.lwo"})
-    scene.createPhysicsObject(&archive, name, 0, kWeaponSurfaceKind, kWeaponSpace, weaponScale);
+    scene.createPhysicsObject(&archive, name, 0, kSurfaceRocket, kSpaceObstacles, weaponScale);
   for (const char* name : {"D:\\Tamberlok/3dobjects_extras/rakete_2.lwo", "D:\\Tamberlok/3dobjects_extras/bubble.lwo",
                            "D:\\Tamberlok/3dobjects_extras/bubble.lwo", "D:\\Tamberlok/3dobjects_extras/bubble.lwo",
                            "D:\\Tamberlok/3dobjects_extras/magnet.lwo", "D:\\Tamberlok/3dobjects_extras/miene_02.lwo",

@@ -4,26 +4,12 @@
 // its next step reads. Karts are found through the race's six kart slots.
 #pragma once
 
+#include "game/track/surface_kind.h"
 #include "scene/contact_tables.h"
 
 class PhysicsObject;
 class Vehicle;
 class VehicleMaster;
-
-// Surface kinds the karts meet.
-enum KartSurfaceKind : int {
-  kSurfaceRoad = 0,
-  kSurfaceWall = 1,
-  kSurfaceKartRay = 5,
-  kSurfaceKartBody = 6,
-  kSurfaceFallZone = 8,
-  kSurfaceObstacle = 12,
-  // Ground on which a kart keeps sliding the way it went (its direction
-  // weighs more).
-  kSurfaceSlidingGround = 25,
-  // Ground that holds a kart to 0.7 of its top speed.
-  kSurfaceSlowGround = 26,
-};
 
 class KartSurface : public ODEJointSurface {
  public:

@@ -5,6 +5,9 @@
 #include "foundation/file.h"
 #include "game/kart/controller.h"
 #include "game/saves/config.h"
+#include "game/track/collision_space.h"
+#include "game/track/point_file.h"
+#include "game/track/surface_kind.h"
 #include "scene/physics_object.h"
 #include "scene/scene.h"
 
@@ -62,7 +65,7 @@ VehicleMaster::VehicleMaster(Scene& scene, std::unique_ptr<Controller> controlle
   if (k >= 0 && k < kMaxKarts) {
     const float unit[3] = {1.0f, 1.0f, 1.0f};
     for (int i = 0; i < KartSensors::kRays; ++i) {
-      m_rays[i] = scene.createRay(kRaySurfaceKind, kRaySpace, unit);
+      m_rays[i] = scene.createRay(kSurfaceKartRay, kSpaceKartRays, unit);
       if (m_rays[i]) m_rays[i]->ownerIndex = KartSensors::kRays * k + i;
     }
   }

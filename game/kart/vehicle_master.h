@@ -30,8 +30,6 @@ Matrix4x3 kartMatrix(const Normal3& up, float yaw, const Position3& at, float sc
 
 class VehicleMaster : public Vehicle {
  public:
-  static constexpr int kRaySurfaceKind = 5;
-  static constexpr int kRaySpace = 3;
   static constexpr float kRespawnHeight = -20.0f;
 
   // `k` is the kart index (its items are instance k + 1), `startPosition`

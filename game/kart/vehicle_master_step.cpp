@@ -7,6 +7,7 @@
 #include "game/kart/controller.h"
 #include "game/kart/kart_surfaces.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/game_mode.h"
 #include "game/saves/config.h"
 #include "game/track/point_file.h"
 #include "scene/physics_object.h"
@@ -14,11 +15,13 @@
 
 namespace {
 
-constexpr int kLastManStanding = 2;  // Config::m_game
 constexpr int kRecorderInterval = 25;
 constexpr float kWindStrength = 0.004f;
 constexpr float kBandSpeed = 0.0001f;
 constexpr float kColLift = 0.1f;
+// Tracks 3 and 5, whose sliding ground lets a kart keep less of the way it
+// went than the other tracks'.
+bool slidesLess(int track) { return track == 3 || track == 5; }
 constexpr float kWheelSpin = 2.0f;  // radians of wheel pitch per unit of speed
 
 Position3 translationOf(const Matrix4x3& m) { return {m.m[12], m.m[13], m.m[14]}; }
@@ -33,7 +36,7 @@ void hide(SceneItem* item) {
 
 void VehicleMaster::step(double time, double dt) {
   KartDrive& d = m_drive;
-  if (m_config.m_game.get() == kLastManStanding && !m_net.m_active.get() && m_net.m_trackFinished.get()) return;
+  if (m_config.m_game.get() == kModeLastManStanding && !m_net.m_active.get() && m_net.m_trackFinished.get()) return;
   if (d.m_pos.y < kRespawnHeight) respawn();
   if (m_controller) m_controller->update(d.m_bounced != 0, d.m_reverse != 0);
   d.m_bounced = 0;
@@ -111,7 +114,7 @@ void VehicleMaster::applyGroundRules() {
     case kSurfaceSlidingGround: {
       const int track = m_config.m_track.get();
       d.m_speedLimit = m_tuning->maxSpeed;
-      d.m_inertia = m_tuning->driftInertia * (track == 3 || track == 5 ? 1.3f : 3.0f);
+      d.m_inertia = m_tuning->driftInertia * (slidesLess(track) ? 1.3f : 3.0f);
       break;
     }
     case kSurfaceSlowGround:

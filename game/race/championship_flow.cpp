@@ -2,12 +2,14 @@
 
 #include "game/saves/config.h"
 #include "game/saves/highscore.h"
+#include "game/saves/highscore_kind.h"
+#include "game/track/track_numbers.h"
 
 bool finishChampionshipRace(Config& config, HighscoreTables* tables) {
   config.m_raceEndedFromPause = 0;
   const int track = config.m_track.get();
-  const bool lastOfCup = track % Config::kCupTracks == Config::kCupTracks - 1;
-  if (track >= 0 && track < Config::kTrackCount && !lastOfCup) {
+  const bool lastOfCup = track % kCupTracks == kCupTracks - 1;
+  if (track >= 0 && track < kTrackCount && !lastOfCup) {
     // The race end set the hints for a one-player race; between the races
     // of a cup the highscores screen has nothing to show.
     config.m_showHighscores = 0;
@@ -24,7 +26,7 @@ bool finishChampionshipRace(Config& config, HighscoreTables* tables) {
     config.m_highscoreTrack = 0;
     return false;
   }
-  const int kind = track < Config::kCupTracks ? HighscoreTables::kCup1 : HighscoreTables::kCup2;
+  const int kind = track < kCupTracks ? kTableCup1 : kTableCup2;
   HighscoreBase* table = tables ? tables->table(kind, config.m_ccm.get()) : nullptr;
   if (table) {
     const Config::Player& player = config.m_player[0].get();

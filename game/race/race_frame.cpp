@@ -5,6 +5,8 @@
 
 #include "foundation/timer.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/network_messages.h"
+#include "game/race/play_type.h"
 #include "game/race/race.h"
 #include "game/saves/config.h"
 #include "input/input_device.h"
@@ -26,21 +28,6 @@ constexpr std::uint32_t kCatchUpEvery = 10;  // frames
 // The countdown's last second: the start sound and the karts let go.
 constexpr int kGo = 3;
 constexpr int kRearViewButton = 3;  // of the game controller
-
-constexpr int kLostConnectionText = 9100;
-constexpr int kHostLeftText = 9140;
-constexpr int kPlayerLeftText = 9110;
-
-int lostConnectionText(int state) {
-  switch (state) {
-    case NetControl::kStateHostLeft:
-      return kHostLeftText;
-    case NetControl::kStatePlayerLeft:
-      return kPlayerLeftText;
-    default:
-      return kLostConnectionText;
-  }
-}
 
 bool keptToTheEnd(std::int32_t cameraMode) {
   return cameraMode == Race::kCameraStandStill || cameraMode == Race::kCameraFinish;
@@ -87,9 +74,9 @@ int Race::stepPhysics() {
   const double now = m_timer->gameTime();
   int steps = 0;
   while (m_simTime < now && steps < kMaxPhysicsSteps) {
-    m_scene->collide();
-    dWorldQuickStep(m_scene->world, kPhysicsStep);
-    dJointGroupEmpty(m_scene->contactGroup);
+    m_scene->physics().collide();
+    m_scene->physics().stepWorld(kPhysicsStep);
+    m_scene->physics().emptyContacts();
     m_scene->invalidateTransforms(nullptr);
     for (Vehicle* kart : m_karts) {
       if (kart) kart->step(m_simTime, kPhysicsStep);
@@ -152,7 +139,7 @@ void Race::runCountdown() {
     if (m_raceStart == 0.0f) m_raceStart = now;
     // Outside a network race no slot was received: the own record is view
     // 0's.
-    const int own = m_config->m_playType == 2 ? m_control.playerSlot() : m_viewKart[0];
+    const int own = m_config->m_playType == kPlayNetwork ? m_control.playerSlot() : m_viewKart[0];
     if (own >= 0 && own < Config::kPlayerCount)
       editRecord(m_config->m_player[own], [](ConfigPlayer& r) { r.raceReady[0] = r.raceReady[1] = 0; });
   }
@@ -167,7 +154,7 @@ void Race::runCountdown() {
 void Race::updateProgressOrResults() {
   if (!m_raceOver) {
     updateRaceProgress();
-    if (m_frame % kCatchUpEvery == 0 && m_config->m_playType != 2) adjustAiSpeeds();
+    if (m_frame % kCatchUpEvery == 0 && m_config->m_playType != kPlayNetwork) adjustAiSpeeds();
     return;
   }
   if (!m_resultsShown && m_timer && m_timer->gameTime() - m_raceOverTime >= kResultsDelay) showResults();
@@ -180,7 +167,7 @@ void Race::updateRaceDisplays() {
 }
 
 void Race::refreshNetworkResults() {
-  if (m_config->m_playType != 2 || !m_hud) return;
+  if (m_config->m_playType != kPlayNetwork || !m_hud) return;
   if (m_hud->lastManStandingResultVisible()) m_hud->refreshResultList();
   if (m_hud->raceResultVisible()) m_hud->refreshResultTimes();
   if (m_hud->championshipResultVisible()) m_hud->refreshResultRows();
@@ -211,12 +198,12 @@ void Race::endFrame() {
 }
 
 void Race::checkConnection() {
-  if (m_config->m_playType != 2 || m_control.isConnected()) return;
+  if (m_config->m_playType != kPlayNetwork || m_control.isConnected()) return;
   if (m_hud &&
       (m_hud->pauseDialogVisible() || m_hud->messageBoxVisible() || m_hud->lastManStandingResultVisible() ||
        m_hud->raceResultVisible() || m_hud->championshipStandingsVisible() || m_hud->championshipResultVisible()))
     return;
-  if (m_hud) m_hud->showMessageBox(lostConnectionText(m_control.getState()));
+  if (m_hud) m_hud->showMessageBox(networkEndText(m_control.getState()));
   for (Vehicle* kart : m_karts) {
     if (kart) kart->m_net.m_active.set(false);
   }
@@ -227,7 +214,7 @@ void Race::checkStart(InputDevice& input) {
   // name entry's.
   if (m_countdownState != kCountdownWaiting || !m_timer) return;
   const bool pressed = input.wasKeyPressed(DIK_SPACE);
-  if (m_config->m_playType == 2) {
+  if (m_config->m_playType == kPlayNetwork) {
     if (pressed) {
       for (int i = 0; i < m_kartCount; ++i) {
         const int type = m_config->m_controlType[i];
@@ -257,7 +244,7 @@ void Race::checkStart(InputDevice& input) {
 
 void Race::readRaceKeys(InputDevice& input) {
   if (m_raceOver) return;
-  const bool network = m_config->m_playType == 2;
+  const bool network = m_config->m_playType == kPlayNetwork;
   // Each key is taken only where it acts: taking clears the byte, and a
   // key bound to driving would stop acting while held.
   if (!network && input.wasKeyPressed(DIK_P) && !(m_hud && m_hud->pauseDialogVisible()) && m_timer) {

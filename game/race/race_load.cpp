@@ -10,10 +10,15 @@
 #include "game/kart/kart_items.h"
 #include "game/kart/kart_load.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/game_mode.h"
+#include "game/race/network_messages.h"
+#include "game/race/play_type.h"
 #include "game/race/race.h"
 #include "game/saves/config.h"
 #include "game/saves/highscore.h"
+#include "game/track/collision_space.h"
 #include "game/track/track_maps.h"
+#include "game/track/track_numbers.h"
 #include "game/track/track_surfaces.h"
 #include "lightwave/lwo2_loader.h"
 #include "render/render_pipeline.h"
@@ -31,15 +36,15 @@
 namespace {
 
 constexpr const char* kTextFile = "D:\\Tamberlok/menu/IngameTexts.xml";
-constexpr const char* kTrackScenes[Config::kTrackCount] = {"D:\\Tamberlok\\3dobjects_tracks\\track_01_steinzeit.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_05_aegypten.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_03_rom.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_04_robinhood.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_02_pirateninsel.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_06_wilderwesten.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_08_shimalaya.lws",
-                                                           "D:\\Tamberlok\\3dobjects_tracks\\track_07_ufo.lws"};
-constexpr const char* kTrackMusic[Config::kTrackCount] = {
+constexpr const char* kTrackScenes[kTrackCount] = {"D:\\Tamberlok\\3dobjects_tracks\\track_01_steinzeit.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_05_aegypten.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_03_rom.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_04_robinhood.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_02_pirateninsel.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_06_wilderwesten.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_08_shimalaya.lws",
+                                                   "D:\\Tamberlok\\3dobjects_tracks\\track_07_ufo.lws"};
+constexpr const char* kTrackMusic[kTrackCount] = {
     "D:\\Tamberlok\\musics\\track01.ogg", "D:\\Tamberlok\\musics\\track05.ogg", "D:\\Tamberlok\\musics\\track03.ogg",
     "D:\\Tamberlok\\musics\\track04.ogg", "D:\\Tamberlok\\musics\\track02.ogg", "D:\\Tamberlok\\musics\\track06.ogg",
     "D:\\Tamberlok\\musics\\track08.ogg", "D:\\Tamberlok\\musics\\track07.ogg"};
@@ -67,24 +72,13 @@ constexpr int kCoarseModelBias = 10;
 
 // Computer drivers are named by text 100 x (character + 1).
 constexpr int kDriverNameText = 100;
-constexpr int kLostConnectionText = 9100;
-constexpr int kNetworkPlay = 2;
 // The laps a network race may have: the lobby's choices, each with a lap
 // time of its own.
 constexpr int kMaxNetworkLaps = 5;
-constexpr int kHostLeftText = 9140;
-constexpr int kPlayerLeftText = 9110;
 
 // A network race waits for records in slices this long, so that the
 // loading window stays responsive.
 constexpr DWORD kWaitSliceMs = 100;
-
-constexpr int kSpacePairs[][2] = {{1, 3}, {1, 5},  {2, 4}, {2, 5}, {3, 11}, {4, 4}, {4, 5}, {4, 6}, {4, 7},
-                                  {4, 9}, {4, 10}, {5, 5}, {5, 9}, {6, 9},  {7, 9}, {8, 9}, {9, 9}, {9, 10}};
-// A computer driver's collision item leaves the karts' space for the one
-// that meets walls, karts and the stampers alike.
-constexpr int kKartSpace = 4;
-constexpr int kComputerKartSpace = 9;
 
 bool validCharacter(int c) { return c >= 0 && c < kCharacters; }
 bool validKart(int k) { return k >= 0 && k < kKartModels; }
@@ -95,17 +89,6 @@ void setName(char (&name)[ConfigPlayer::kNameSize], const std::string& text) {
   while (length > 0 && length < text.size() && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
   std::memcpy(name, text.data(), length);
   std::memset(name + length, 0, sizeof name - length);
-}
-
-int lostConnectionText(int state) {
-  switch (state) {
-    case NetControl::kStateHostLeft:
-      return kHostLeftText;
-    case NetControl::kStatePlayerLeft:
-      return kPlayerLeftText;
-    default:
-      return kLostConnectionText;
-  }
 }
 
 }  // namespace
@@ -136,14 +119,14 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
 
   // A network race needs this machine's seat: its slot is its record, and
   // its grid slot comes with it.
-  if (settings.m_playType == 2) {
+  if (settings.m_playType == kPlayNetwork) {
     const int slot = m_control.playerSlot();
-    if (!m_control.seated() || slot < 0 || slot > 4) return fail(kLostConnectionText);
+    if (!m_control.seated() || slot < 0 || slot > 4) return fail(kTextConnectionLost);
     settings.m_player[slot].modify()->startPosition = Config::gridSlotOfSeat(slot);
   }
 
-  m_kartCount = settings.m_game.get() == 0 ? 1 : kMaxKarts;
-  m_viewCount = settings.m_playType == 1 ? 2 : 1;
+  m_kartCount = settings.m_game.get() == kModeTimeTrial ? 1 : kMaxKarts;
+  m_viewCount = settings.m_playType == kPlaySplitScreen ? 2 : 1;
   for (int i = 0; i < m_kartCount; ++i) {
     ConfigPlayer* r = settings.m_player[i].modify();
     r->raceTime = 0.0f;
@@ -154,7 +137,7 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
   }
   if (m_isAuthority) fillPlayerRecords();
   m_control.update();
-  if (!checkChoice()) return fail(lostConnectionText(m_control.getState()));
+  if (!checkChoice()) return fail(networkEndText(m_control.getState()));
 
   progress(10.0f);
   if (m_renderContext) {
@@ -164,13 +147,13 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
   }
   loadTrack();
   if (m_files) m_trackPoints = readTrackPoints(*m_files, m_config->m_track.get());
-  if (!loadKarts()) return fail(lostConnectionText(m_control.getState()));
+  if (!loadKarts()) return fail(networkEndText(m_control.getState()));
   settleChoice();
 
   progress(70.0f);
   m_root->prepareScenes(nullptr);
   finishKarts();
-  if (!chooseViews()) return fail(lostConnectionText(m_control.getState()));
+  if (!chooseViews()) return fail(networkEndText(m_control.getState()));
 
   progress(75.0f);
   collectBoxes();
@@ -219,7 +202,7 @@ bool Race::load(File* archive, SoundDevice* sound, Config& settings) {
   // From here on nobody joins, and the relay tells everyone when a player
   // leaves: unlocked, it would not, and the others would wait at the start
   // (and for the finish) for a kart that is gone.
-  if (settings.m_playType == 2 && m_isAuthority && m_control.isConnected()) m_control.setLocked(true);
+  if (settings.m_playType == kPlayNetwork && m_isAuthority && m_control.isConnected()) m_control.setLocked(true);
   m_timer = std::make_unique<Timer>(m_clock);
   return true;
 }
@@ -256,7 +239,7 @@ void Race::fillPlayerRecords() {
   // In a network race each player's grid slot is its seat's, whatever its
   // record says (a record claiming another's slot would put two karts on
   // one start); the computer drivers take the slots left.
-  if (settings.m_playType == 2) {
+  if (settings.m_playType == kPlayNetwork) {
     bool slotTaken[kMaxKarts] = {};
     for (int i = 0; i < m_kartCount; ++i) {
       if (computer[i]) continue;
@@ -286,11 +269,11 @@ bool Race::checkChoice() {
   // Both index file tables; a value from a peer out of range would load
   // something else than the host chose.
   const int track = m_config->m_track.get(), engineClass = m_config->m_ccm.get();
-  return track >= 0 && track < Config::kTrackCount && engineClass >= 0 && engineClass < Config::kClassCount;
+  return track >= 0 && track < kTrackCount && engineClass >= 0 && engineClass < Config::kClassCount;
 }
 
 void Race::settleChoice() {
-  if (m_config->m_playType != kNetworkPlay || m_isAuthority) return;
+  if (m_config->m_playType != kPlayNetwork || m_isAuthority) return;
   // Taken on in mid-race, a change would switch the mode, the laps or the
   // track's tables under the running race. An honest host changes nothing
   // once the lobby has ended.
@@ -419,15 +402,17 @@ void Race::finishKarts() {
 
     if (m_config->m_controlType[i] != kControlAI) continue;
     auto* col = dynamic_cast<PhysicsObject*>(findKartItem(*m_scene, "col", -1, i + 1));
-    if (!col || static_cast<int>(m_scene->spaces.size()) <= kComputerKartSpace) continue;
-    col->removeFromSpace(m_scene->spaces[kKartSpace].space);
-    col->addToSpace(m_scene->spaces[kComputerKartSpace].space);
-    col->spaceIndex = kComputerKartSpace;
+    // A computer driver's collision item leaves the karts' space for the
+    // one that meets walls, karts and the stampers alike.
+    if (!col || m_scene->physics().spaceCount() <= kSpaceWalls) continue;
+    col->removeFromSpace(m_scene->physics().space(kSpaceKarts));
+    col->addToSpace(m_scene->physics().space(kSpaceWalls));
+    col->spaceIndex = kSpaceWalls;
   }
 }
 
 bool Race::chooseViews() {
-  if (m_config->m_playType == 2) {
+  if (m_config->m_playType == kPlayNetwork) {
     m_viewKart[0] = m_control.playerSlot();
   } else {
     m_viewKart[0] = 0;
@@ -442,7 +427,7 @@ bool Race::chooseViews() {
 }
 
 void Race::collectBoxes() {
-  const bool timeTrial = m_config->m_game.get() == 0;
+  const bool timeTrial = m_config->m_game.get() == kModeTimeTrial;
   for (const auto& item : m_scene->objects) {
     if (item->name != kExtraBox) continue;
     m_boxes.push_back(item.get());
@@ -471,9 +456,9 @@ void Race::installContactTables() {
   m_surfaces = std::make_unique<TrackSurfaces>(m_karts, m_triggerTimer);
   m_surfaces->install(*m_scene);
   m_spacePair = std::make_unique<ODESpacePair>(true);
-  for (const auto& pair : kSpacePairs) {
-    m_scene->spacePairTable[pair[0]][pair[1]] = m_spacePair.get();
-    m_scene->spacePairTable[pair[1]][pair[0]] = m_spacePair.get();
+  for (const auto& pair : kRaceSpacePairs) {
+    m_scene->physics().spacePairTable[pair[0]][pair[1]] = m_spacePair.get();
+    m_scene->physics().spacePairTable[pair[1]][pair[0]] = m_spacePair.get();
   }
 }
 

@@ -12,6 +12,7 @@
 #include "foundation/timer.h"
 #include "game/kart/kart_extras.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/game_mode.h"
 #include "game/race/race.h"
 #include "game/race/race_factory.h"
 #include "game/saves/config.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr int kLastManStanding = 2;
 // Sector groups: a position-map value / 16. A full mask is a lap.
 constexpr std::uint32_t kFullMask = 0xFFFF;
 constexpr int kLastGroup = 15;
@@ -50,7 +50,7 @@ void placeItem(SceneItem* item, const Position3& at) {
 // received out of range) lap times slot 0, and no lap writes past the slots
 // its mode uses.
 int lapSlot(int lap, int game) {
-  const int last = game == kLastManStanding ? kLastLapSlot : kLastRaceLapSlot;
+  const int last = game == kModeLastManStanding ? kLastLapSlot : kLastRaceLapSlot;
   return std::clamp(lap, 0, last);
 }
 
@@ -91,7 +91,7 @@ void Race::updateRanks() {
   // stops following it wherever it saw it last, which would rank it ahead
   // of that machine's own finishers. From the line on every machine, the
   // finishers keep the order they finished in everywhere.
-  const bool byLaps = m_config && m_config->m_game.get() != kLastManStanding;
+  const bool byLaps = m_config && m_config->m_game.get() != kModeLastManStanding;
   // A received lap times 256 leaves 32 bits: the keys take 64.
   auto key = [byLaps](const Vehicle& kart) -> std::int64_t {
     const int lap = kart.m_net.m_lap.get();
@@ -227,7 +227,7 @@ class KartProgress {
       if (record.bestLap == 0.0f || t < record.bestLap) record.bestLap = t;
       m_record.set(record);
     }
-    if (m_game == kLastManStanding)
+    if (m_game == kModeLastManStanding)
       eliminateLast(newLap);
     else
       finishAfterLastLap(newLap);
@@ -305,7 +305,7 @@ void Race::updateRaceProgress() {
   const int game = m_config->m_game.get();
   updateRanks();
 
-  if (game == kLastManStanding && m_kartCount - finishedCount() < 2) {
+  if (game == kModeLastManStanding && m_kartCount - finishedCount() < 2) {
     const bool eventShown = m_hud && (m_hud->playerEventMessageVisible(0) || m_hud->playerEventMessageVisible(1));
     if (!eventShown) {
       for (int i = 0; i < count; ++i) {
@@ -333,7 +333,7 @@ void Race::updateRaceProgress() {
 
   for (int view = 0; view < m_viewCount && view < kMaxViews; ++view) m_wrongWay[view] = checkWrongWay(view) ? 1 : 0;
 
-  if (game != kLastManStanding || m_countdownState != kCountdownRacing) return;
+  if (game != kModeLastManStanding || m_countdownState != kCountdownRacing) return;
   for (int i = 0; i < count; ++i) {
     Vehicle* kart = m_karts[i];
     if (!kart || kart->m_net.m_active.get() || kart->m_eliminationDone) continue;

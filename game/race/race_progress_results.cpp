@@ -10,19 +10,16 @@
 #include "foundation/timer.h"
 #include "game/kart/kart_surfaces.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
 #include "game/race/race.h"
 #include "game/race/race_factory.h"
 #include "game/saves/config.h"
+#include "game/saves/highscore_kind.h"
+#include "game/track/track_numbers.h"
 #include "net/net_control.h"
 
 namespace {
-
-enum GameMode { kTimeTrial = 0, kRaceMode = 1, kLastManStanding = 2, kChampionship = 3 };
-enum PlayType { kOneLocalPlayer = 0, kNetworkGame = 2 };
-// Highscore table kinds the race end names.
-enum HighscoreKind { kTimeTrialTable = 0, kLastManStandingTable = 1, kCup1Table = 2, kCup2Table = 3 };
-// The last track of each cup.
-constexpr int kCup1Final = 3, kCup2Final = 7;
 
 // Points by finishing position.
 constexpr std::int32_t kPoints[] = {10, 8, 6, 4, 3, 2, 1};
@@ -51,7 +48,7 @@ ConfigPlayer* Race::recordFinish(int kart) {
   if (!m_config || kart < 0 || kart >= kMaxKarts || !m_karts[kart]) return nullptr;
   m_control.update();
   const int finished = finishedCount();
-  const int position = m_config->m_game.get() == kLastManStanding ? m_kartCount - finished : finished - 1;
+  const int position = m_config->m_game.get() == kModeLastManStanding ? m_kartCount - finished : finished - 1;
   ConfigPlayer* record = m_config->m_player[kart].modify();
   record->position = position;
   record->raceTime = m_karts[kart]->m_net.m_trackTime.get();
@@ -72,7 +69,7 @@ void Race::computeRanking() {
     if (kart && !kart->m_net.m_trackFinished.get()) unfinished.push_back(kart);
   }
   if (unfinished.empty()) return;
-  if (m_config->m_game.get() == kLastManStanding)
+  if (m_config->m_game.get() == kModeLastManStanding)
     placeSurvivors(unfinished);
   else
     placeByEstimatedTimes(unfinished);
@@ -128,7 +125,7 @@ void Race::placeByEstimatedTimes(std::vector<Vehicle*>& unfinished) {
 }
 
 void Race::adjustAiSpeeds() {
-  if (!m_config || m_config->m_playType == kNetworkGame) return;
+  if (!m_config || m_config->m_playType == kPlayNetwork) return;
   const int count = std::clamp(m_kartCount, 0, kMaxKarts);
   const Vehicle* leader = nullptr;
   for (int i = 0; i < count; ++i) {
@@ -188,7 +185,7 @@ void Race::showResults() {
   }
 
   Config& c = *m_config;
-  const bool onePlayer = c.m_playType == kOneLocalPlayer;
+  const bool onePlayer = c.m_playType == kPlayOneLocal;
   if (onePlayer) {
     c.m_showHighscores = 1;
     c.m_highscoreMusic = 1;
@@ -206,25 +203,25 @@ void Race::showResults() {
   const RaceDisplays* hud = m_hud.get();
   const bool nameEntry = hud && hud->highscoreEntryVisible();
   switch (c.m_game.get()) {
-    case kTimeTrial:
+    case kModeTimeTrial:
       if (hud && (hud->timeTrialResultVisible() || nameEntry)) break;
-      pendingTable(kTimeTrialTable, c.m_track.get());
+      pendingTable(kTableTimeTrial, c.m_track.get());
       if (m_hud) m_hud->showTimeTrialResults();
       break;
-    case kRaceMode:
+    case kModeRace:
       if (hud && hud->raceResultVisible()) break;
       if (m_hud) m_hud->showRaceResults();
       break;
-    case kLastManStanding:
+    case kModeLastManStanding:
       if (hud && (hud->lastManStandingResultVisible() || nameEntry)) break;
-      pendingTable(kLastManStandingTable, c.m_track.get());
+      pendingTable(kTableLastManStanding, c.m_track.get());
       if (m_hud) m_hud->showLastManStandingResults();
       break;
-    case kChampionship:
+    case kModeChampionship:
       if (hud && (hud->championshipResultVisible() || hud->championshipStandingsVisible() || nameEntry)) break;
       // Only the last race of a cup enters the cup's table.
-      if (c.m_track.get() == kCup1Final) pendingTable(kCup1Table, 0);
-      if (c.m_track.get() == kCup2Final) pendingTable(kCup2Table, 0);
+      if (c.m_track.get() == kFirstCupFinal) pendingTable(kTableCup1, 0);
+      if (c.m_track.get() == kSecondCupFinal) pendingTable(kTableCup2, 0);
       if (m_hud) m_hud->showChampionshipResults();
       break;
     default:

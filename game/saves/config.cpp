@@ -7,6 +7,7 @@
 #include "foundation/byte_fields.h"
 #include "foundation/replacing_file.h"
 #include "game/saves/cipher_block.h"
+#include "game/track/track_numbers.h"
 
 static_assert(sizeof(Config::Player) == Config::kPlayerRecordSize);
 static_assert(ConfigPlayer::kRecordSize == Config::kPlayerRecordSize && ConfigPlayer::kNameSize == Config::kNameSize);
@@ -64,7 +65,7 @@ void bringSelectionIntoRange(std::int32_t& ccm, std::int32_t& kart, std::int32_t
   character = clampInt(character, 0, Config::kMaxCharacter);
   for (std::int32_t& m : maxKart) m = clampInt(m, 0, Config::kMaxKart);
   for (std::int32_t& m : maxCharacter) m = clampInt(m, 0, Config::kMaxCharacter);
-  track = clampInt(track, 0, Config::kTrackCount - 1);
+  track = clampInt(track, 0, kTrackCount - 1);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "foundation/file.h"
 #include "game/saves/blowfish.h"
+#include "game/track/track_numbers.h"
 #include "net/net_value.h"
 
 class InputDevice;
@@ -64,8 +65,6 @@ class Config {
   static constexpr int kPlayerCount = 6;
   static constexpr int kBindingCount = 14;
   static constexpr int kClassCount = 3;
-  static constexpr int kTrackCount = 8;
-  static constexpr int kCupTracks = 4;  // two cups: tracks 0-3 and 4-7
   static constexpr int kMaxCharacter = 5;
   static constexpr int kMaxKart = 7;
   static constexpr int kNameSize = 31;  // 30 characters and the terminator
@@ -126,8 +125,8 @@ class Config {
   InputDevice* m_input;
 
   // The replicated race choice.
-  NetValue<int> m_game;         // 0 time trial, 1 race, 2 last man standing, 3 championship
-  std::int32_t m_playType = 0;  // 0 one local player, 1 split screen, 2 network
+  NetValue<int> m_game;         // a GameMode
+  std::int32_t m_playType = 0;  // a PlayType
   NetValue<int> m_ccm;          // engine class 0..2
   NetValue<int> m_track;        // track index 0..7
   NetValue<int> m_laps;
@@ -143,7 +142,7 @@ class Config {
   std::uint8_t m_enterHighscore = 0;
   std::uint8_t m_highscoreMusic = 0;
   std::int32_t m_highscoreTrack = 0;
-  std::int32_t m_highscoreKind = 0;  // 0 time trial, 1 last man standing, 2 and 3 the cups
+  std::int32_t m_highscoreKind = 0;  // a HighscoreKind
   std::int32_t m_highscoreClass = 0;
   std::uint8_t m_raceEndedFromPause = 0;
   std::string m_text;

@@ -145,13 +145,13 @@ HighscoreBase* HighscoreTables::inFileOrder(int index) { return table((index % 4
 HighscoreBase* HighscoreTables::table(int kind, int engineClass) {
   if (engineClass < 0 || engineClass >= kClasses) return nullptr;
   switch (kind) {
-    case kTimeTrial:
+    case kTableTimeTrial:
       return &m_timeTrial[engineClass];
-    case kLastManStanding:
+    case kTableLastManStanding:
       return &m_lastManStanding[engineClass];
-    case kCup1:
+    case kTableCup1:
       return &m_cup1[engineClass];
-    case kCup2:
+    case kTableCup2:
       return &m_cup2[engineClass];
     default:
       return nullptr;

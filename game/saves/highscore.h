@@ -8,6 +8,8 @@
 
 #include "foundation/file.h"
 #include "game/saves/blowfish.h"
+#include "game/saves/highscore_kind.h"
+#include "game/track/track_numbers.h"
 
 // One row: 41 bytes in the file, field by field.
 struct HighscoreEntry {
@@ -35,7 +37,7 @@ class HighscoreBase {
   static constexpr int kRows = 12;    // per block
   static constexpr int kRanked = 10;  // rows 0..9 are the ranking
   static constexpr int kLatestRow = 10;
-  static constexpr int kTracks = 8;
+  static constexpr int kTracks = kTrackCount;
 
   virtual ~HighscoreBase() = default;
   HighscoreBase(const HighscoreBase&) = delete;
@@ -114,9 +116,6 @@ class HighscoreTables {
  public:
   static constexpr const char* kFileName = "highscore.dat";
   static constexpr int kClasses = 3;
-  // Table kinds as the settings object names a pending entry.
-  enum Kind { kTimeTrial = 0, kLastManStanding = 1, kCup1 = 2, kCup2 = 3 };
-
   HighscoreTables() = default;
 
   // Reads the twelve blocks along ".\;..\"; false as soon as the file cannot

@@ -10,6 +10,7 @@
 #include "foundation/file.h"
 #include "foundation/report.h"
 #include "game/track/track_maps.h"
+#include "game/track/track_numbers.h"
 
 TrackExtent TrackExtent::ofTrack(int track) {
   constexpr float kUnknownReach = 10000.0f;
@@ -66,7 +67,6 @@ bool writePointRecord(File& file, const PointRecord& record) {
 }
 
 std::string trackPointFileName(int track, const char* leaf) {
-  static constexpr const char* kFolders[] = {"01", "05", "03", "04", "02", "06", "08", "07"};
-  if (track < 0 || track >= static_cast<int>(std::size(kFolders))) return {};
-  return std::string("D:\\Tamberlok\\aifiles\\track") + kFolders[track] + "\\" + leaf;
+  if (track < 0 || track >= kTrackCount) return {};
+  return std::string("D:\\Tamberlok\\aifiles\\track") + trackFileDigits(track) + "\\" + leaf;
 }

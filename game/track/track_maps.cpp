@@ -8,6 +8,7 @@
 #include "foundation/channel_group.h"
 #include "foundation/file.h"
 #include "game/kart/vehicle.h"
+#include "game/track/track_numbers.h"
 #include "render/surface.h"
 
 namespace {
@@ -27,9 +28,7 @@ constexpr Bounds kTrackBounds[] = {
     {-232.423f, 267.577f, -262.0842f, 278.5626f},
     {-260.8393f, 210.1982f, -181.7651f, 194.7147f},
 };
-constexpr const char* kTrackNumbers[] = {"01", "05", "03", "04", "02", "06", "08", "07"};
-constexpr int kTrackCount = static_cast<int>(std::size(kTrackNumbers));
-static_assert(std::size(kTrackBounds) == std::size(kTrackNumbers));
+static_assert(std::size(kTrackBounds) == kTrackCount);
 
 // The reset map of this track was drawn 392 pixels high.
 constexpr int kShortResetMapTrack = 7;
@@ -107,7 +106,7 @@ float TrackRectangle::row(const Position3& p, int height) const {
 
 std::string trackMapFileName(int trackIndex, const char* prefix, const char* extension) {
   if (!validTrack(trackIndex)) return {};
-  return std::string("D:\\Tamberlok/mini_maps/") + prefix + kTrackNumbers[trackIndex] + "." + extension;
+  return std::string("D:\\Tamberlok/mini_maps/") + prefix + trackFileDigits(trackIndex) + "." + extension;
 }
 
 TrackLightMap::TrackLightMap() = default;

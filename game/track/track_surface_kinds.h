@@ -8,21 +8,7 @@
 #pragma once
 
 #include "game/kart/kart_surfaces.h"
-
-// Surface kinds of the track's items.
-enum TrackSurfaceKind : int {
-  kSurfaceResetZone = 7,
-  kSurfaceExtraBox = 13,
-  kSurfaceCrusher = 14,
-  kSurfaceSpeedUp = 15,
-  kSurfaceStamper = 16,
-  kSurfaceRocket = 18,
-  kSurfaceCheckpoint = 19,
-  kSurfaceWind = 20,
-  kSurfaceSlide = 21,
-  kSurfaceBand = 22,
-  kSurfaceTrigger = 23,
-};
+#include "game/track/surface_kind.h"
 
 // The finish line: its kart (any kart) has touched the line and the first
 // sector of the lap.

@@ -49,7 +49,7 @@ TrackSurfaces::~TrackSurfaces() = default;
 
 void TrackSurfaces::install(Scene& scene) const {
   for (const auto& [pair, surface] : m_entries) {
-    scene.surfaceTable[pair.first][pair.second] = surface;
-    scene.surfaceTable[pair.second][pair.first] = surface;
+    scene.physics().surfaceTable[pair.first][pair.second] = surface;
+    scene.physics().surfaceTable[pair.second][pair.first] = surface;
   }
 }

@@ -1,11 +1,13 @@
 #include "gui/ingame/hud_layout.h"
 
+#include "game/track/track_numbers.h"
+
 namespace hud_layout {
 
 namespace {
 
 // By track index; the imagesets are numbered by the tracks' files.
-constexpr MinimapTrack kTracks[8] = {
+constexpr MinimapTrack kTracks[kTrackCount] = {
     {"Minimap_Track01", 512, 489, -204.0183f, 223.6160f, -164.2901f, 244.3623f},
     {"Minimap_Track05", 512, 512, -344.5322f, 344.5313f, -349.9983f, 349.9971f},
     {"Minimap_Track03", 512, 324, -64.6845f, 146.2955f, -68.9741f, 64.6844f},
@@ -19,7 +21,7 @@ constexpr MinimapTrack kTracks[8] = {
 }  // namespace
 
 const MinimapTrack* minimapTrack(int trackIndex) {
-  return trackIndex >= 0 && trackIndex < 8 ? &kTracks[trackIndex] : nullptr;
+  return trackIndex >= 0 && trackIndex < kTrackCount ? &kTracks[trackIndex] : nullptr;
 }
 
 Rect countdownRect(int viewCount, int player) {

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "foundation/timer.h"
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/ingame/onscreen_displays.h"
@@ -113,7 +115,7 @@ void OnscreenDisplays::buildPauseDialog() {
   m_pauseEndRaceButton =
       makeButton(m_pauseDialog, 60, 165, 320, 60, "VerdanaMedium", 9010, &OnscreenDisplays::onPauseEndRaceClicked);
   // Nobody ends a network race for the others.
-  m_pauseEndRaceButton->setEnabled(m_config.m_playType != kNetworkGame);
+  m_pauseEndRaceButton->setEnabled(m_config.m_playType != kPlayNetwork);
   m_pauseQuitButton =
       makeButton(m_pauseDialog, 60, 250, 320, 60, "VerdanaMedium", 9020, &OnscreenDisplays::onPauseQuitClicked);
 }
@@ -122,7 +124,7 @@ void OnscreenDisplays::openPauseDialog() {
   m_race->setSoundsPaused(true);
   m_savedPause = m_race->paused() ? 1 : 0;
   m_pauseStoppedTimer = false;
-  if (m_config.m_playType != kNetworkGame) {
+  if (m_config.m_playType != kPlayNetwork) {
     // Before the countdown the clock stands: resuming it would start it.
     m_pauseStoppedTimer = m_race->timer().isRunning();
     m_race->timer().pause();
@@ -140,7 +142,7 @@ void OnscreenDisplays::closePauseDialog() {
   m_pauseDialog->setModalState(false);
   m_race->setPausedFlag(m_savedPause != 0);
   // A race paused with P before the dialog stays paused, its clock too.
-  if (m_config.m_playType != kNetworkGame && m_savedPause == 0 && m_pauseStoppedTimer) m_race->timer().resume();
+  if (m_config.m_playType != kPlayNetwork && m_savedPause == 0 && m_pauseStoppedTimer) m_race->timer().resume();
   m_pauseStoppedTimer = false;
 }
 
@@ -200,17 +202,17 @@ void OnscreenDisplays::checkForHighscore() {
   const int engineClass = m_config.m_ccm.get();
   float time = 0.0f;
   switch (m_config.m_game.get()) {
-    case kTimeTrial:
-      m_highscoreTable = tables ? tables->table(HighscoreTables::kTimeTrial, engineClass) : nullptr;
+    case kModeTimeTrial:
+      m_highscoreTable = tables ? tables->table(kTableTimeTrial, engineClass) : nullptr;
       time = player.bestLap;
       break;
-    case kLastManStanding:
+    case kModeLastManStanding:
       // Only the winner enters the table.
       if (player.position != 0) {
         leaveRace();
         return;
       }
-      m_highscoreTable = tables ? tables->table(HighscoreTables::kLastManStanding, engineClass) : nullptr;
+      m_highscoreTable = tables ? tables->table(kTableLastManStanding, engineClass) : nullptr;
       time = player.raceTime;
       break;
     default:
@@ -253,7 +255,7 @@ bool OnscreenDisplays::acceptHighscoreName(const CEGUI::EventArgs&) {
   encodeUtf8(m_nameEntryEdit->getText().substr(0, kNameCharacters), m_highscoreEntry.name,
              sizeof m_highscoreEntry.name - 1);
   table.insert(m_trackIndex, m_highscoreEntry);
-  if (m_config.m_game.get() != kChampionship) {
+  if (m_config.m_game.get() != kModeChampionship) {
     const ConfigPlayer& player = record(0);
     const HighscoreEntry* latest = table.getLatest(m_trackIndex);
     if (latest && latest->time > player.bestLap)

@@ -10,6 +10,8 @@
 
 #include "foundation/report.h"
 #include "foundation/timer.h"
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "gui/gui.h"
 #include "gui/ingame/text_displays.h"
@@ -78,7 +80,7 @@ OnscreenDisplays::OnscreenDisplays(Gui& gui, Config& config, std::unique_ptr<Hud
       m_config(config),
       m_trackIndex(config.m_track.get()),
       m_viewCount(std::clamp(race->viewCount(), 1, kMaxViews)),
-      m_minimapScale(config.m_playType == kSplitScreen ? 0.5f : 0.7f),
+      m_minimapScale(config.m_playType == kPlaySplitScreen ? 0.5f : 0.7f),
       m_race(std::move(race)) {
   try {
     build();
@@ -403,7 +405,7 @@ void OnscreenDisplays::update() {
   else
     hidePausedMessage();
 
-  const bool lastManStanding = m_config.m_game.get() == kLastManStanding;
+  const bool lastManStanding = m_config.m_game.get() == kModeLastManStanding;
   const int kartCount = std::clamp(race.kartCount(), 0, kMaxKarts);
   HudKart karts[kMaxKarts];
   bool present[kMaxKarts] = {};

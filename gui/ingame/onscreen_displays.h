@@ -45,10 +45,6 @@ class OnscreenDisplays : public RaceDisplays {
   static constexpr int kTimeTrialRows = 6;
   static constexpr const char* kRootName = "Ingame/RootWindow";
 
-  // The settings' game modes (m_game) and play types (m_playType).
-  enum GameMode { kTimeTrial = 0, kRace = 1, kLastManStanding = 2, kChampionship = 3 };
-  enum PlayType { kOnePlayer = 0, kSplitScreen = 1, kNetworkGame = 2 };
-
   // One local player's displays. Windows belong to the sheet.
   struct View {
     CEGUI::Window* overlay = nullptr;

@@ -8,7 +8,9 @@
 #include <cstring>
 
 #include "game/race/championship_flow.h"
+#include "game/race/play_type.h"
 #include "game/saves/config.h"
+#include "game/track/track_numbers.h"
 #include "gui/ingame/onscreen_displays.h"
 #include "gui/text_table.h"
 #include "gui/utf8_text.h"
@@ -16,8 +18,6 @@
 namespace {
 
 constexpr int kMaxLaps = 5;  // the laps a time trial lists
-// Title texts by track index: the track's name, and which standings.
-constexpr int kTrackNames[8] = {3000, 3400, 3200, 3300, 3100, 3500, 3700, 3600};
 
 float rowY(int row) { return 125.0f + 35.0f * static_cast<float>(row); }
 
@@ -127,7 +127,7 @@ void OnscreenDisplays::showTimeTrialResults() {
 
 bool OnscreenDisplays::onTimeTrialResultsOk(const CEGUI::EventArgs&) {
   closeDialog(m_ttDialog.frame);
-  if (m_config.m_playType == kOnePlayer)
+  if (m_config.m_playType == kPlayOneLocal)
     checkForHighscore();
   else
     leaveRace();
@@ -188,7 +188,7 @@ void OnscreenDisplays::refreshResultList() {
 
 bool OnscreenDisplays::onLastManStandingResultsOk(const CEGUI::EventArgs&) {
   closeDialog(m_lmsDialog.frame);
-  if (m_config.m_playType == kOnePlayer)
+  if (m_config.m_playType == kPlayOneLocal)
     checkForHighscore();
   else
     leaveRace();
@@ -200,7 +200,8 @@ bool OnscreenDisplays::lastManStandingResultVisible() const { return m_lmsDialog
 // ---- championship -----------------------------------------------------------------------
 
 void OnscreenDisplays::showChampionshipResults() {
-  if (m_trackIndex >= 0 && m_trackIndex < 8) GuiHelper::setText(m_cupRaceDialog.title, text(kTrackNames[m_trackIndex]));
+  if (m_trackIndex >= 0 && m_trackIndex < kTrackCount)
+    GuiHelper::setText(m_cupRaceDialog.title, text(trackNameText(m_trackIndex)));
   clearRankingRows(m_cupRaceDialog);
   writeRankingNumbers(m_cupRaceDialog);
   refreshResultRows();
@@ -227,7 +228,11 @@ bool OnscreenDisplays::onChampionshipRaceOk(const CEGUI::EventArgs&) {
 
 void OnscreenDisplays::showChampionshipStandings() {
   RankingDialog& d = m_standingsDialog;
-  const int title = m_trackIndex < 3 ? 1020 : m_trackIndex == 3 ? 1021 : m_trackIndex == 7 ? 1031 : 1030;
+  // The first cup's races, its final, the second cup's final, its races.
+  const int title = m_trackIndex < kFirstCupFinal     ? 1020
+                    : m_trackIndex == kFirstCupFinal  ? 1021
+                    : m_trackIndex == kSecondCupFinal ? 1031
+                                                      : 1030;
   GuiHelper::setText(d.title, text(title));
   clearRankingRows(d);
   // More points first, then the smaller total time; a record inserted goes

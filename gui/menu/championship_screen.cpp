@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
 #include "game/saves/config.h"
+#include "game/track/track_numbers.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/text_table.h"
@@ -50,7 +53,7 @@ bool ChampionshipScreen::onCupClicked(const CEGUI::EventArgs&) {
   m_menu->playClickSound();
   // Two cups: the race end takes a cup's result after its fourth track.
   Config& c = config();
-  c.m_championshipTrack = c.m_championshipTrack == 0 ? Config::kCupTracks : 0;
+  c.m_championshipTrack = c.m_championshipTrack == 0 ? kCupTracks : 0;
   updateCupDisplay();
   return true;
 }
@@ -65,8 +68,8 @@ void ChampionshipScreen::activate() {
 
 void ChampionshipScreen::applySelection() {
   Config& c = config();
-  c.m_game.set(3);
-  c.m_playType = 0;
+  c.m_game.set(kModeChampionship);
+  c.m_playType = kPlayOneLocal;
   c.m_laps.set(3);
   c.m_ccm.set(c.m_championshipCcm);
   c.m_track.set(c.m_championshipTrack);

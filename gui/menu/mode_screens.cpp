@@ -6,15 +6,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
 #include "game/saves/config.h"
+#include "game/track/track_numbers.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/text_table.h"
 
 namespace {
-
-// Track file numbers by track index; the text of file n is 3000 + 100 (n - 1).
-constexpr int kTrackFiles[Config::kTrackCount] = {1, 5, 3, 4, 2, 6, 8, 7};
 
 int classIndex(int ccm) { return std::clamp(ccm, 0, Config::kClassCount - 1); }
 
@@ -56,12 +56,11 @@ void TrackSelectionScreen::addTrackRow(int* track, float x, float y) {
   m_trackImage->setProperty("BackgroundEnabled", "false");
   m_trackImage->setRiseOnClickEnabled(false);
   m_root->addChild(m_trackImage);
-  const std::size_t row =
-      addRow(x, x + 420, y, x + 71, y + 10, 332, 30, track, 0, [] { return Config::kTrackCount - 1; });
+  const std::size_t row = addRow(x, x + 420, y, x + 71, y + 10, 332, 30, track, 0, [] { return kTrackCount - 1; });
   m_rows[row].show = [this, row](int v) {
-    if (v < 0 || v >= Config::kTrackCount) return;
-    GuiHelper::setImage(m_trackImage, "Tracks", "Track" + std::to_string(kTrackFiles[v]));
-    GuiHelper::setText(m_rows[row].label, m_menu->texts().getText(3000 + 100 * (kTrackFiles[v] - 1)));
+    if (v < 0 || v >= kTrackCount) return;
+    GuiHelper::setImage(m_trackImage, "Tracks", "Track" + std::to_string(kTrackFileNumbers[v]));
+    GuiHelper::setText(m_rows[row].label, m_menu->texts().getText(trackNameText(v)));
   };
 }
 
@@ -104,7 +103,7 @@ TimeTrialScreen::TimeTrialScreen(Menu* menu) : TrackSelectionScreen(menu, "TimeT
 void TimeTrialScreen::applySelection() {
   Config& c = config();
   takeOverRecords(c);
-  setRace(c, 0, 0, c.m_timeTrialLaps, c.m_timeTrialCcm, c.m_timeTrialTrack);
+  setRace(c, kModeTimeTrial, kPlayOneLocal, c.m_timeTrialLaps, c.m_timeTrialCcm, c.m_timeTrialTrack);
   setDriver(c, 0, c.m_timeTrialCharacter, c.m_timeTrialKart, c.m_playerName1, 0, 0);
   for (int i = 1; i < Config::kPlayerCount; ++i) {
     *c.m_player[i].modify() = Config::Player();
@@ -125,7 +124,7 @@ LastManStandingScreen::LastManStandingScreen(Menu* menu)
 void LastManStandingScreen::applySelection() {
   Config& c = config();
   takeOverRecords(c);
-  setRace(c, 2, 0, 3, c.m_lastManStandingCcm, c.m_lastManStandingTrack);
+  setRace(c, kModeLastManStanding, kPlayOneLocal, 3, c.m_lastManStandingCcm, c.m_lastManStandingTrack);
   setFieldOfSix(c, c.m_lastManStandingCharacter, c.m_lastManStandingKart);
 }
 
@@ -155,7 +154,7 @@ TwoPlayersScreen::TwoPlayersScreen(Menu* menu) : TrackSelectionScreen(menu, "Two
 void TwoPlayersScreen::applySelection() {
   Config& c = config();
   takeOverRecords(c);
-  setRace(c, 1, 1, c.m_twoPlayersHead, c.m_twoPlayersCcm, c.m_twoPlayersTail[1]);
+  setRace(c, kModeRace, kPlaySplitScreen, c.m_twoPlayersHead, c.m_twoPlayersCcm, c.m_twoPlayersTail[1]);
   setDriver(c, 0, c.m_twoPlayersCharacter1, c.m_twoPlayersKart1, c.m_playerName1, 1, 5);
   setDriver(c, 1, c.m_twoPlayersCharacter2, c.m_twoPlayersKart2, c.m_playerName2, 2, 4);
   for (int i = 2; i < Config::kPlayerCount; ++i) setDriver(c, i, -1, -1, nullptr, 5, Config::kPlayerCount - 1 - i);

@@ -9,7 +9,10 @@
 #include <string_view>
 #include <thread>
 
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
 #include "game/saves/config.h"
+#include "game/track/track_numbers.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/menu_widgets.h"
 #include "gui/name_matcher.h"
@@ -20,7 +23,6 @@
 
 namespace {
 
-constexpr int kTrackFiles[Config::kTrackCount] = {1, 5, 3, 4, 2, 6, 8, 7};
 constexpr int kMaxLaps = 5;
 constexpr DWORD kJoinTimeoutMs = 5000;
 // Flags of a replicated value: taken from the peers, or sent to them.
@@ -195,7 +197,7 @@ void MultiplayerScreen::activate() {
   // other.
   Config& c = config();
   const int own = localSlot();
-  if (m_isHost) c.m_game.set(1);  // a network game is a race
+  if (m_isHost) c.m_game.set(kModeRace);  // a network game is a race
   for (NetValue<int>* shared : {&c.m_game, &c.m_track, &c.m_ccm, &c.m_laps})
     shared->setFlags(m_isHost ? kOurs : kTheirs);
   for (int i = 0; i < Config::kPlayerCount; ++i) {
@@ -295,18 +297,19 @@ void MultiplayerScreen::showRaceChoice() {
   const Config& c = config();
   const TextTable& texts = m_menu->texts();
   const int game = c.m_game.get(), track = c.m_track.get(), ccm = c.m_ccm.get();
-  if (game == 3) {
+  if (game == kModeChampionship) {
     GuiHelper::setImage(m_trackImage, "Tracks", track != 0 ? "Championship2" : "Championship1");
     GuiHelper::setText(m_trackText, texts.getText(track != 0 ? 2020 : 2010));
-  } else if (track >= 0 && track < Config::kTrackCount) {
-    GuiHelper::setImage(m_trackImage, "Tracks", "Track" + std::to_string(kTrackFiles[track]));
-    GuiHelper::setText(m_trackText, texts.getText(3000 + 100 * (kTrackFiles[track] - 1)));
+  } else if (track >= 0 && track < kTrackCount) {
+    GuiHelper::setImage(m_trackImage, "Tracks", "Track" + std::to_string(kTrackFileNumbers[track]));
+    GuiHelper::setText(m_trackText, texts.getText(trackNameText(track)));
   }
-  static constexpr std::pair<int, int> kModeTexts[] = {{1, 2110}, {2, 2200}, {3, 2000}, {4, 2120}};
+  static constexpr std::pair<int, int> kModeTexts[] = {
+      {kModeRace, 2110}, {kModeLastManStanding, 2200}, {kModeChampionship, 2000}, {4, 2120}};
   for (const auto& [mode, text] : kModeTexts)
     if (game == mode) GuiHelper::setText(m_modeText, texts.getText(text));
   if (ccm >= 0 && ccm < Config::kClassCount) GuiHelper::setText(m_ccmText, texts.getText(800 + 10 * ccm));
-  if (game == 1) {
+  if (game == kModeRace) {
     char laps[16];
     std::snprintf(laps, sizeof laps, " %d", c.m_laps.get());
     GuiHelper::setText(m_lapsText, texts.getText(2471) + laps);
@@ -322,7 +325,7 @@ void MultiplayerScreen::showRaceChoice() {
 void MultiplayerScreen::stepShared(int which, int delta) {
   if (!m_isHost) return;
   Config& c = config();
-  if (which == 0) c.m_track.set(wrap(c.m_track.get() + delta, 0, Config::kTrackCount - 1));
+  if (which == 0) c.m_track.set(wrap(c.m_track.get() + delta, 0, kTrackCount - 1));
   if (which == 1) c.m_ccm.set(wrap(c.m_ccm.get() + delta, 0, Config::kClassCount - 1));
   if (which == 2) c.m_laps.set(wrap(c.m_laps.get() + delta, 1, kMaxLaps));
   showRaceChoice();
@@ -340,8 +343,8 @@ void MultiplayerScreen::stepOwn(bool kart, int delta) {
 
 void MultiplayerScreen::applySelection() {
   Config& c = config();
-  c.m_game.set(1);
-  c.m_playType = 2;
+  c.m_game.set(kModeRace);
+  c.m_playType = kPlayNetwork;
   c.m_laps.set(c.m_laps.get());
   const int own = localSlot();
   for (int i = 0; i < Config::kPlayerCount; ++i) {

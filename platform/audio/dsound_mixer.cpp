@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "platform/audio/dsound.h"
+#include "platform/little_endian.h"
 
 struct MixerVoice {
   std::shared_ptr<std::vector<std::uint8_t>> data;  // shared with duplicates
@@ -142,7 +143,7 @@ inline float sampleAt(const std::uint8_t* bytes) {
   if constexpr (Bits == 8) {
     return (static_cast<int>(bytes[0]) - 128) * (1.0f / 128.0f);
   } else {
-    const auto value = static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)));
+    const auto value = static_cast<std::int16_t>(loadLe16(bytes));
     return value * (1.0f / 32768.0f);
   }
 }

@@ -1,5 +1,6 @@
 // Memory-backed buffers and declarations (see d3d9_buffers.h).
 #include "platform/graphics/d3d9_buffers.h"
+#include "platform/little_endian.h"
 
 #include <algorithm>
 
@@ -50,13 +51,7 @@ DWORD MemoryIndexBuffer::largestIndex(UINT start, UINT count) const {
   const BYTE* bytes = m_buffer.bytes() + std::uint64_t{start} * size;
   DWORD largest = 0;
   for (UINT i = 0; i < count; ++i) {
-    DWORD index = 0;
-    if (size == 2) {
-      index = static_cast<DWORD>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-    } else {
-      index = static_cast<DWORD>(bytes[4 * i]) | static_cast<DWORD>(bytes[4 * i + 1]) << 8 |
-              static_cast<DWORD>(bytes[4 * i + 2]) << 16 | static_cast<DWORD>(bytes[4 * i + 3]) << 24;
-    }
+    const DWORD index = size == 2 ? loadLe16(bytes + 2 * i) : loadLe32(bytes + 4 * i);
     largest = std::max(largest, index);
   }
   m_range = {true, m_buffer.version(), start, count, largest};

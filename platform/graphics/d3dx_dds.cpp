@@ -6,6 +6,7 @@
 
 #include "platform/graphics/d3d9_texture.h"
 #include "platform/graphics/d3dx.h"
+#include "platform/little_endian.h"
 
 namespace {
 
@@ -20,15 +21,6 @@ constexpr std::uint32_t kCaps2Cubemap = 0x200, kCaps2Volume = 0x200000;
 // texture of the game's is larger, and one 16384 x 16384 level alone is a
 // gigabyte of texels.
 constexpr UINT kMaxDdsSide = 8192;
-
-std::uint32_t get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void put32(std::vector<std::uint8_t>& out, std::size_t offset, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[offset + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 struct MaskFormat {
   D3DFORMAT format;
@@ -59,8 +51,8 @@ constexpr MaskFormat kMaskFormats[] = {
 };
 
 D3DFORMAT formatFromPixelFormat(const std::uint8_t* pf) {
-  const std::uint32_t flags = get32(pf + 4), fourCC = get32(pf + 8), bits = get32(pf + 12);
-  const std::uint32_t r = get32(pf + 16), g = get32(pf + 20), b = get32(pf + 24), a = get32(pf + 28);
+  const std::uint32_t flags = loadLe32(pf + 4), fourCC = loadLe32(pf + 8), bits = loadLe32(pf + 12);
+  const std::uint32_t r = loadLe32(pf + 16), g = loadLe32(pf + 20), b = loadLe32(pf + 24), a = loadLe32(pf + 28);
   if (flags & kPfFourCC) {
     TextureLayout layout;
     // Some writers store the numeric format code (float formats) here.
@@ -86,17 +78,17 @@ bool viewDds(const std::uint8_t* data, std::size_t size, DdsView* dds, std::stri
     return false;
   };
   if (!data || size < kHeaderBytes) return fail("shorter than a .dds header");
-  if (get32(data) != kMagic) return fail("not a .dds file");
-  if (get32(data + 4) != 124 || get32(data + 76) != 32) return fail("header sizes are not 124 and 32");
-  const UINT height = get32(data + 12), width = get32(data + 16);
+  if (loadLe32(data) != kMagic) return fail("not a .dds file");
+  if (loadLe32(data + 4) != 124 || loadLe32(data + 76) != 32) return fail("header sizes are not 124 and 32");
+  const UINT height = loadLe32(data + 12), width = loadLe32(data + 16);
   if (width == 0 || height == 0 || width > kMaxDdsSide || height > kMaxDdsSide) return fail("size out of range");
-  const std::uint32_t caps2 = get32(data + 112);
+  const std::uint32_t caps2 = loadLe32(data + 112);
   if (caps2 & (kCaps2Cubemap | kCaps2Volume)) return fail("cube and volume textures are not read");
   const D3DFORMAT format = formatFromPixelFormat(data + 76);
   TextureLayout layout;
   if (format == D3DFMT_UNKNOWN || !textureLayout(format, &layout)) return fail("pixel format not supported");
   // Sizes come from the dimensions, never from the pitch fields.
-  UINT levels = get32(data + 28);
+  UINT levels = loadLe32(data + 28);
   levels = std::clamp(levels, 1u, fullChainLength(width, height));
   dds->width = width;
   dds->height = height;
@@ -135,31 +127,30 @@ std::vector<std::uint8_t> writeDds(const DdsImage& image) {
   std::uint32_t flags = kFlagCaps | kFlagHeight | kFlagWidth | kFlagPixelFormat;
   flags |= compressed ? kFlagLinearSize : kFlagPitch;
   if (chain) flags |= kFlagMipCount;
-  put32(out, 0, kMagic);
-  put32(out, 4, 124);
-  put32(out, 8, flags);
-  put32(out, 12, image.height);
-  put32(out, 16, image.width);
-  put32(out, 20,
-        static_cast<std::uint32_t>(compressed ? levelBytes(layout, image.width, image.height)
-                                              : levelPitch(layout, image.width)));
-  put32(out, 28, static_cast<std::uint32_t>(image.levels.size()));
-  put32(out, 76, 32);
+  storeLe32(&out[0], kMagic);
+  storeLe32(&out[4], 124);
+  storeLe32(&out[8], flags);
+  storeLe32(&out[12], image.height);
+  storeLe32(&out[16], image.width);
+  storeLe32(&out[20], static_cast<std::uint32_t>(compressed ? levelBytes(layout, image.width, image.height)
+                                                            : levelPitch(layout, image.width)));
+  storeLe32(&out[28], static_cast<std::uint32_t>(image.levels.size()));
+  storeLe32(&out[76], 32);
   const MaskFormat* mask = nullptr;
   for (const MaskFormat& m : kMaskFormats)
     if (m.format == image.format) mask = &m;
   if (mask) {
-    put32(out, 80, mask->flags);
-    put32(out, 88, mask->bits);
-    put32(out, 92, mask->r);
-    put32(out, 96, mask->g);
-    put32(out, 100, mask->b);
-    put32(out, 104, mask->a);
+    storeLe32(&out[80], mask->flags);
+    storeLe32(&out[88], mask->bits);
+    storeLe32(&out[92], mask->r);
+    storeLe32(&out[96], mask->g);
+    storeLe32(&out[100], mask->b);
+    storeLe32(&out[104], mask->a);
   } else {
-    put32(out, 80, kPfFourCC);
-    put32(out, 84, image.format);
+    storeLe32(&out[80], kPfFourCC);
+    storeLe32(&out[84], image.format);
   }
-  put32(out, 108, kCapsTexture | (chain ? kCapsComplex | kCapsMipmap : 0));
+  storeLe32(&out[108], kCapsTexture | (chain ? kCapsComplex | kCapsMipmap : 0));
   std::size_t offset = kHeaderBytes;
   for (const auto& l : image.levels) {
     std::copy(l.begin(), l.end(), out.begin() + static_cast<std::ptrdiff_t>(offset));

@@ -5,6 +5,7 @@
 
 #include "platform/graphics/d3d9_texture.h"
 #include "platform/graphics/d3dx.h"
+#include "platform/little_endian.h"
 
 namespace {
 
@@ -22,12 +23,6 @@ std::uint16_t pack565(int r, int g, int b) {
   return static_cast<std::uint16_t>(r5 << 11 | g6 << 5 | b5);
 }
 
-std::uint16_t read16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t read32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 std::uint32_t argb(int a, const Rgb& c) {
   return static_cast<std::uint32_t>(a) << 24 | static_cast<std::uint32_t>(c.r) << 16 |
          static_cast<std::uint32_t>(c.g) << 8 | static_cast<std::uint32_t>(c.b);
@@ -35,7 +30,7 @@ std::uint32_t argb(int a, const Rgb& c) {
 
 // The 16 texels of a colour block; alpha 255 except DXT1's transparent code.
 void decodeColourBlock(const std::uint8_t* block, bool allowThreeColour, std::uint32_t out[16]) {
-  const std::uint16_t c0 = read16(block), c1 = read16(block + 2);
+  const std::uint16_t c0 = loadLe16(block), c1 = loadLe16(block + 2);
   const Rgb a = expand565(c0), b = expand565(c1);
   std::uint32_t palette[4];
   palette[0] = argb(255, a);
@@ -47,7 +42,7 @@ void decodeColourBlock(const std::uint8_t* block, bool allowThreeColour, std::ui
     palette[2] = argb(255, {(a.r + b.r) / 2, (a.g + b.g) / 2, (a.b + b.b) / 2});
     palette[3] = 0;  // transparent black
   }
-  const std::uint32_t indices = read32(block + 4);
+  const std::uint32_t indices = loadLe32(block + 4);
   for (int k = 0; k < 16; ++k) out[k] = palette[indices >> (2 * k) & 3];
 }
 
@@ -61,8 +56,7 @@ void decodeDxt5Alpha(const std::uint8_t* block, int out[16]) {
     codes[6] = 0;
     codes[7] = 255;
   }
-  std::uint64_t bits = 0;
-  for (int i = 0; i < 6; ++i) bits |= static_cast<std::uint64_t>(block[2 + i]) << (8 * i);
+  const std::uint64_t bits = loadLe(block + 2, 6);
   for (int k = 0; k < 16; ++k) out[k] = codes[bits >> (3 * k) & 7];
 }
 
@@ -123,11 +117,9 @@ void encodeColourBlock(const std::uint32_t texels[16], const bool transparent[16
       indices |= best << (2 * k);
     }
   }
-  out[0] = static_cast<std::uint8_t>(c0);
-  out[1] = static_cast<std::uint8_t>(c0 >> 8);
-  out[2] = static_cast<std::uint8_t>(c1);
-  out[3] = static_cast<std::uint8_t>(c1 >> 8);
-  for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<std::uint8_t>(indices >> (8 * i));
+  storeLe16(out, c0);
+  storeLe16(out + 2, c1);
+  storeLe32(out + 4, indices);
 }
 
 void encodeDxt5Alpha(const int alpha[16], std::uint8_t* out) {
@@ -145,7 +137,7 @@ void encodeDxt5Alpha(const int alpha[16], std::uint8_t* out) {
       bits |= static_cast<std::uint64_t>(best) << (3 * k);
     }
   }
-  for (int i = 0; i < 6; ++i) out[2 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+  storeLe(out + 2, bits, 6);
 }
 
 }  // namespace

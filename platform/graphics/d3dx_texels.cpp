@@ -6,18 +6,9 @@
 
 #include "platform/graphics/d3d9_texture.h"
 #include "platform/graphics/d3dx.h"
+#include "platform/little_endian.h"
 
 namespace {
-
-std::uint32_t readLe(const std::uint8_t* p, int bytes) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < bytes; ++i) v |= static_cast<std::uint32_t>(p[i]) << (8 * i);
-  return v;
-}
-
-void writeLe(std::uint8_t* p, std::uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 float field(std::uint32_t word, int shift, int bits) {
   const std::uint32_t max = (1u << bits) - 1;
@@ -64,7 +55,7 @@ std::uint16_t floatToHalf(float f) {
 }
 
 float readFloat(const std::uint8_t* p) {
-  const std::uint32_t v = readLe(p, 4);
+  const std::uint32_t v = loadLe32(p);
   float f;
   std::memcpy(&f, &v, 4);
   return f;
@@ -73,7 +64,7 @@ float readFloat(const std::uint8_t* p) {
 void writeFloat(std::uint8_t* p, float f) {
   std::uint32_t v;
   std::memcpy(&v, &f, 4);
-  writeLe(p, v, 4);
+  storeLe32(p, v);
 }
 
 Texel unpackOne(D3DFORMAT format, const std::uint8_t* p) {
@@ -82,29 +73,29 @@ Texel unpackOne(D3DFORMAT format, const std::uint8_t* p) {
   switch (format) {
     case D3DFMT_A8R8G8B8:
     case D3DFMT_X8R8G8B8:
-      w = readLe(p, 4);
+      w = loadLe32(p);
       t = {field(w, 16, 8), field(w, 8, 8), field(w, 0, 8), format == D3DFMT_X8R8G8B8 ? 1.0f : field(w, 24, 8)};
       break;
     case D3DFMT_A8B8G8R8:
     case D3DFMT_X8B8G8R8:
-      w = readLe(p, 4);
+      w = loadLe32(p);
       t = {field(w, 0, 8), field(w, 8, 8), field(w, 16, 8), format == D3DFMT_X8B8G8R8 ? 1.0f : field(w, 24, 8)};
       break;
     case D3DFMT_R8G8B8:
       t = {p[2] / 255.0f, p[1] / 255.0f, p[0] / 255.0f, 1.0f};
       break;
     case D3DFMT_R5G6B5:
-      w = readLe(p, 2);
+      w = loadLe16(p);
       t = {field(w, 11, 5), field(w, 5, 6), field(w, 0, 5), 1.0f};
       break;
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5:
-      w = readLe(p, 2);
+      w = loadLe16(p);
       t = {field(w, 10, 5), field(w, 5, 5), field(w, 0, 5), format == D3DFMT_X1R5G5B5 ? 1.0f : field(w, 15, 1)};
       break;
     case D3DFMT_A4R4G4B4:
     case D3DFMT_X4R4G4B4:
-      w = readLe(p, 2);
+      w = loadLe16(p);
       t = {field(w, 8, 4), field(w, 4, 4), field(w, 0, 4), format == D3DFMT_X4R4G4B4 ? 1.0f : field(w, 12, 4)};
       break;
     case D3DFMT_A8:
@@ -117,38 +108,35 @@ Texel unpackOne(D3DFORMAT format, const std::uint8_t* p) {
       t = {p[0] / 255.0f, p[0] / 255.0f, p[0] / 255.0f, p[1] / 255.0f};
       break;
     case D3DFMT_L16: {
-      const float l = field(readLe(p, 2), 0, 16);
+      const float l = field(loadLe16(p), 0, 16);
       t = {l, l, l, 1.0f};
       break;
     }
     case D3DFMT_A2B10G10R10:
-      w = readLe(p, 4);
+      w = loadLe32(p);
       t = {field(w, 0, 10), field(w, 10, 10), field(w, 20, 10), field(w, 30, 2)};
       break;
     case D3DFMT_A2R10G10B10:
-      w = readLe(p, 4);
+      w = loadLe32(p);
       t = {field(w, 20, 10), field(w, 10, 10), field(w, 0, 10), field(w, 30, 2)};
       break;
     case D3DFMT_G16R16:
-      w = readLe(p, 4);
+      w = loadLe32(p);
       t = {field(w, 0, 16), field(w, 16, 16), 1.0f, 1.0f};
       break;
     case D3DFMT_A16B16G16R16:
-      t = {field(readLe(p, 2), 0, 16), field(readLe(p + 2, 2), 0, 16), field(readLe(p + 4, 2), 0, 16),
-           field(readLe(p + 6, 2), 0, 16)};
+      t = {field(loadLe16(p), 0, 16), field(loadLe16(p + 2), 0, 16), field(loadLe16(p + 4), 0, 16),
+           field(loadLe16(p + 6), 0, 16)};
       break;
     case D3DFMT_R16F:
-      t = {halfToFloat(static_cast<std::uint16_t>(readLe(p, 2))), 1.0f, 1.0f, 1.0f};
+      t = {halfToFloat(loadLe16(p)), 1.0f, 1.0f, 1.0f};
       break;
     case D3DFMT_G16R16F:
-      t = {halfToFloat(static_cast<std::uint16_t>(readLe(p, 2))),
-           halfToFloat(static_cast<std::uint16_t>(readLe(p + 2, 2))), 1.0f, 1.0f};
+      t = {halfToFloat(loadLe16(p)), halfToFloat(loadLe16(p + 2)), 1.0f, 1.0f};
       break;
     case D3DFMT_A16B16G16R16F:
-      t = {halfToFloat(static_cast<std::uint16_t>(readLe(p, 2))),
-           halfToFloat(static_cast<std::uint16_t>(readLe(p + 2, 2))),
-           halfToFloat(static_cast<std::uint16_t>(readLe(p + 4, 2))),
-           halfToFloat(static_cast<std::uint16_t>(readLe(p + 6, 2)))};
+      t = {halfToFloat(loadLe16(p)), halfToFloat(loadLe16(p + 2)), halfToFloat(loadLe16(p + 4)),
+           halfToFloat(loadLe16(p + 6))};
       break;
     case D3DFMT_R32F:
       t = {readFloat(p), 1.0f, 1.0f, 1.0f};
@@ -170,13 +158,13 @@ void packOne(D3DFORMAT format, const Texel& t, std::uint8_t* p) {
     case D3DFMT_A8R8G8B8:
     case D3DFMT_X8R8G8B8: {
       const std::uint32_t a = format == D3DFMT_X8R8G8B8 ? 255 : quantise(t.a, 8);
-      writeLe(p, a << 24 | quantise(t.r, 8) << 16 | quantise(t.g, 8) << 8 | quantise(t.b, 8), 4);
+      storeLe32(p, a << 24 | quantise(t.r, 8) << 16 | quantise(t.g, 8) << 8 | quantise(t.b, 8));
       break;
     }
     case D3DFMT_A8B8G8R8:
     case D3DFMT_X8B8G8R8: {
       const std::uint32_t a = format == D3DFMT_X8B8G8R8 ? 255 : quantise(t.a, 8);
-      writeLe(p, a << 24 | quantise(t.b, 8) << 16 | quantise(t.g, 8) << 8 | quantise(t.r, 8), 4);
+      storeLe32(p, a << 24 | quantise(t.b, 8) << 16 | quantise(t.g, 8) << 8 | quantise(t.r, 8));
       break;
     }
     case D3DFMT_R8G8B8:
@@ -185,18 +173,18 @@ void packOne(D3DFORMAT format, const Texel& t, std::uint8_t* p) {
       p[2] = static_cast<std::uint8_t>(quantise(t.r, 8));
       break;
     case D3DFMT_R5G6B5:
-      writeLe(p, quantise(t.r, 5) << 11 | quantise(t.g, 6) << 5 | quantise(t.b, 5), 2);
+      storeLe(p, quantise(t.r, 5) << 11 | quantise(t.g, 6) << 5 | quantise(t.b, 5), 2);
       break;
     case D3DFMT_X1R5G5B5:
     case D3DFMT_A1R5G5B5: {
       const std::uint32_t a = format == D3DFMT_X1R5G5B5 ? 1 : quantise(t.a, 1);
-      writeLe(p, a << 15 | quantise(t.r, 5) << 10 | quantise(t.g, 5) << 5 | quantise(t.b, 5), 2);
+      storeLe(p, a << 15 | quantise(t.r, 5) << 10 | quantise(t.g, 5) << 5 | quantise(t.b, 5), 2);
       break;
     }
     case D3DFMT_A4R4G4B4:
     case D3DFMT_X4R4G4B4: {
       const std::uint32_t a = format == D3DFMT_X4R4G4B4 ? 15 : quantise(t.a, 4);
-      writeLe(p, a << 12 | quantise(t.r, 4) << 8 | quantise(t.g, 4) << 4 | quantise(t.b, 4), 2);
+      storeLe(p, a << 12 | quantise(t.r, 4) << 8 | quantise(t.g, 4) << 4 | quantise(t.b, 4), 2);
       break;
     }
     case D3DFMT_A8:
@@ -208,7 +196,7 @@ void packOne(D3DFORMAT format, const Texel& t, std::uint8_t* p) {
       // Luminance as the eye weighs it.
       const float l = 0.2126f * t.r + 0.7152f * t.g + 0.0722f * t.b;
       if (format == D3DFMT_L16) {
-        writeLe(p, quantise(l, 16), 2);
+        storeLe(p, quantise(l, 16), 2);
       } else {
         p[0] = static_cast<std::uint8_t>(quantise(l, 8));
         if (format == D3DFMT_A8L8) p[1] = static_cast<std::uint8_t>(quantise(t.a, 8));
@@ -216,32 +204,32 @@ void packOne(D3DFORMAT format, const Texel& t, std::uint8_t* p) {
       break;
     }
     case D3DFMT_A2B10G10R10:
-      writeLe(p, quantise(t.a, 2) << 30 | quantise(t.b, 10) << 20 | quantise(t.g, 10) << 10 | quantise(t.r, 10), 4);
+      storeLe32(p, quantise(t.a, 2) << 30 | quantise(t.b, 10) << 20 | quantise(t.g, 10) << 10 | quantise(t.r, 10));
       break;
     case D3DFMT_A2R10G10B10:
-      writeLe(p, quantise(t.a, 2) << 30 | quantise(t.r, 10) << 20 | quantise(t.g, 10) << 10 | quantise(t.b, 10), 4);
+      storeLe32(p, quantise(t.a, 2) << 30 | quantise(t.r, 10) << 20 | quantise(t.g, 10) << 10 | quantise(t.b, 10));
       break;
     case D3DFMT_G16R16:
-      writeLe(p, quantise(t.g, 16) << 16 | quantise(t.r, 16), 4);
+      storeLe32(p, quantise(t.g, 16) << 16 | quantise(t.r, 16));
       break;
     case D3DFMT_A16B16G16R16:
-      writeLe(p, quantise(t.r, 16), 2);
-      writeLe(p + 2, quantise(t.g, 16), 2);
-      writeLe(p + 4, quantise(t.b, 16), 2);
-      writeLe(p + 6, quantise(t.a, 16), 2);
+      storeLe(p, quantise(t.r, 16), 2);
+      storeLe(p + 2, quantise(t.g, 16), 2);
+      storeLe(p + 4, quantise(t.b, 16), 2);
+      storeLe(p + 6, quantise(t.a, 16), 2);
       break;
     case D3DFMT_R16F:
-      writeLe(p, floatToHalf(t.r), 2);
+      storeLe(p, floatToHalf(t.r), 2);
       break;
     case D3DFMT_G16R16F:
-      writeLe(p, floatToHalf(t.r), 2);
-      writeLe(p + 2, floatToHalf(t.g), 2);
+      storeLe(p, floatToHalf(t.r), 2);
+      storeLe(p + 2, floatToHalf(t.g), 2);
       break;
     case D3DFMT_A16B16G16R16F:
-      writeLe(p, floatToHalf(t.r), 2);
-      writeLe(p + 2, floatToHalf(t.g), 2);
-      writeLe(p + 4, floatToHalf(t.b), 2);
-      writeLe(p + 6, floatToHalf(t.a), 2);
+      storeLe(p, floatToHalf(t.r), 2);
+      storeLe(p + 2, floatToHalf(t.g), 2);
+      storeLe(p + 4, floatToHalf(t.b), 2);
+      storeLe(p + 6, floatToHalf(t.a), 2);
       break;
     case D3DFMT_R32F:
       writeFloat(p, t.r);

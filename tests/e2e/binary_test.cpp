@@ -13,6 +13,7 @@
 
 #include "game/saves/config.h"
 #include "game/saves/highscore.h"
+#include "game/saves/highscore_kind.h"
 #include "tests/e2e/game_session.h"
 #include "tests/support/eventually.h"
 #include "tests/support/scratch_dir.h"
@@ -304,11 +305,11 @@ TEST_F(BinaryTest, ATimeTrialOnTheRingGoesIntoTheHighscoresUnderTheTypedName) {
   // Time trial, the first engine class, the ring's block.
   HighscoreTables tables;
   ASSERT_TRUE(loadScores(game.folder(), tables));
-  const HighscoreEntry& best = *tables.table(HighscoreTables::kTimeTrial, 0)->getEntry(kRing, 0);
+  const HighscoreEntry& best = *tables.table(kTableTimeTrial, 0)->getEntry(kRing, 0);
   EXPECT_STREQ(best.name, "Tester");
   EXPECT_GT(best.time, 2.0f);
   EXPECT_LT(best.time, 120.0f);
-  EXPECT_STREQ(tables.table(HighscoreTables::kTimeTrial, 0)->getEntry(0, 0)->name, "");
+  EXPECT_STREQ(tables.table(kTableTimeTrial, 0)->getEntry(0, 0)->name, "");
 }
 
 // Two games on one machine, each with its own folder, runtime folder and

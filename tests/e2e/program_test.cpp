@@ -21,6 +21,7 @@
 #include "game/race/race.h"
 #include "game/saves/config.h"
 #include "game/saves/highscore.h"
+#include "game/saves/highscore_kind.h"
 #include "gui/exit_link.h"
 #include "gui/highscores_screen.h"
 #include "gui/menu/menu.h"
@@ -211,7 +212,7 @@ TEST_F(ProgramTest, ACupRacesItsFourTracksWithoutTheMenuAndThenShowsItsTable) {
     if (pass == 1) {
       ASSERT_EQ(menu.m_current, menu.screen(Menu::kHighscores));
       auto& scores = static_cast<HighscoresScreen&>(*menu.m_current);
-      EXPECT_EQ(scores.m_kind, HighscoreTables::kCup1);
+      EXPECT_EQ(scores.m_kind, kTableCup1);
       EXPECT_EQ(scores.m_ccm, kClass);
       EXPECT_EQ(scores.m_nameCells[0]->getText(), "Cupper");
       EXPECT_TRUE(menu.m_highscoreMusic->isPlaying());
@@ -262,7 +263,7 @@ TEST_F(ProgramTest, ACupRacesItsFourTracksWithoutTheMenuAndThenShowsItsTable) {
                                   "entering main loop...", "entering main loop...", "entering menu loop..."}));
   HighscoreTables tables;
   ASSERT_TRUE(tables.load(HighscoreTables::kFileName));
-  const HighscoreEntry& best = *tables.table(HighscoreTables::kCup1, kClass)->getEntry(0, 0);
+  const HighscoreEntry& best = *tables.table(kTableCup1, kClass)->getEntry(0, 0);
   EXPECT_STREQ(best.name, "Cupper");
   EXPECT_EQ(best.value, 40);
   EXPECT_NEAR(best.time, raceTimes, 1e-3);

@@ -1,5 +1,5 @@
-// The archive's decoders checked against a plain transcription of the
-// decoding steps. The range encoder shares FrequencyModel with the decoder,
+// The archive's decoders checked against an independent second decoder of
+// the same stream format. The range encoder shares FrequencyModel with the decoder,
 // so a mistake they share survives every round trip; this reference has its
 // own Fenwick tree, divides by the total, runs move-to-front as a separate
 // pass and walks the inverse transform one row at a time, with nothing

@@ -18,6 +18,8 @@
 
 #include "foundation/archive_file.h"
 #include "game/kart/vehicle_master.h"
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
 #include "game/race/race_factory.h"
 #include "gui/menu/menu.h"
 #include "gui/menu/multiplayer_screens.h"
@@ -186,9 +188,9 @@ class HostileRacePeer : public HostilePeer, public ::testing::WithParamInterface
  protected:
   // The settings as the lobby leaves them, a race of `laps` on track 0.
   void chooseNetworkRace(int own, int laps) {
-    chooseRace(OnscreenDisplays::kRace, 0, laps);
+    chooseRace(kModeRace, 0, laps);
     Config& c = *config;
-    c.m_playType = OnscreenDisplays::kNetworkGame;
+    c.m_playType = kPlayNetwork;
     c.m_isAuthority = own == 0 ? 1 : 0;
     for (NetValue<int>* shared : {&c.m_game, &c.m_track, &c.m_ccm, &c.m_laps})
       shared->setFlags(own == 0 ? kNetSendChanges : kNetAcceptReceived);
@@ -250,7 +252,7 @@ TEST_P(HostileRacePeer, NonsenseForEveryValueLeavesTheOwnKartDrivingAndTheResult
     EXPECT_FALSE(own().m_net.m_trackFinished.get());
     EXPECT_EQ(config->m_player[mine].get().character, mine);
     // The race choice is settled.
-    EXPECT_EQ(config->m_game.get(), OnscreenDisplays::kRace);
+    EXPECT_EQ(config->m_game.get(), kModeRace);
     EXPECT_EQ(config->m_track.get(), 0);
     EXPECT_EQ(config->m_laps.get(), laps);
   }

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <limits>
 
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
+#include "game/saves/highscore_kind.h"
 #include "gui/gui_helper.h"
 #include "tests/gui/ingame_fixture.h"
 
@@ -62,7 +65,7 @@ TEST_F(IngameDialogs, ResumeAfterAPausePressKeepsTheRaceAndItsClockPaused) {
 }
 
 TEST_F(IngameDialogs, NetworkPauseKeepsTheClockAndCannotEndTheRace) {
-  config->m_playType = OnscreenDisplays::kNetworkGame;
+  config->m_playType = kPlayNetwork;
   OnscreenDisplays& d = build();
   race->timer().start();
   d.openPauseDialog();
@@ -106,8 +109,8 @@ TEST_F(IngameDialogs, EndRaceQuitAndTheMessageBoxLeave) {
 }
 
 TEST_F(IngameDialogs, TimeTrialListsTheLapsAndTheirSum) {
-  config->m_game.set(OnscreenDisplays::kTimeTrial);
-  config->m_playType = OnscreenDisplays::kSplitScreen;  // no name entry
+  config->m_game.set(kModeTimeTrial);
+  config->m_playType = kPlaySplitScreen;  // no name entry
   OnscreenDisplays& d = build(1, 1);
   const float laps[5] = {30.25f, 29.5f, 31.125f, 99.0f, 99.0f};
   std::memcpy(player(0).lapTimes, laps, sizeof laps);
@@ -158,8 +161,8 @@ TEST_F(IngameDialogs, RaceResultsGoByRank) {
 }
 
 TEST_F(IngameDialogs, LastManStandingTimesOnlyTheWinner) {
-  config->m_game.set(OnscreenDisplays::kLastManStanding);
-  config->m_playType = OnscreenDisplays::kNetworkGame;
+  config->m_game.set(kModeLastManStanding);
+  config->m_playType = kPlayNetwork;
   OnscreenDisplays& d = build();
   for (int k = 0; k < 6; ++k) {
     name(player(k), k == 4 ? "Winner" : "Out");
@@ -183,7 +186,7 @@ TEST_F(IngameDialogs, LastManStandingTimesOnlyTheWinner) {
 }
 
 TEST_F(IngameDialogs, StandingsOrderByPointsThenTimeThenReverseIndex) {
-  config->m_game.set(OnscreenDisplays::kChampionship);
+  config->m_game.set(kModeChampionship);
   config->m_track.set(3);
   OnscreenDisplays& d = build();
   const int points[6] = {20, 30, 20, 20, 10, 20};
@@ -221,7 +224,7 @@ class NameEntry : public IngameTest {
   void SetUp() override {
     IngameTest::SetUp();
     tables.reset();
-    config->m_game.set(OnscreenDisplays::kTimeTrial);
+    config->m_game.set(kModeTimeTrial);
     config->m_ccm.set(1);
     std::snprintf(config->m_playerName1, sizeof config->m_playerName1, "Player 1");
     Config::Player& p = player(0);
@@ -230,7 +233,7 @@ class NameEntry : public IngameTest {
     p.bestLap = 40.0f;
     p.racePoints = 10;
   }
-  HighscoreBase& timeTrial() { return *tables.table(HighscoreTables::kTimeTrial, 1); }
+  HighscoreBase& timeTrial() { return *tables.table(kTableTimeTrial, 1); }
   void type(const char* s) {
     for (; *s; ++s) gui->context().injectChar(static_cast<unsigned char>(*s));
   }
@@ -276,7 +279,7 @@ TEST_F(NameEntry, TypedNameIsStoredCutAndTerminated) {
   EXPECT_STREQ(timeTrial().getLatest(0)->name, expected);
   HighscoreTables saved;
   ASSERT_TRUE(saved.load(HighscoreTables::kFileName));
-  const HighscoreEntry& read = *saved.table(HighscoreTables::kTimeTrial, 1)->getEntry(0, 0);
+  const HighscoreEntry& read = *saved.table(kTableTimeTrial, 1)->getEntry(0, 0);
   EXPECT_EQ(std::memcmp(read.name, first.name, sizeof read.name), 0);
   EXPECT_EQ(read.time, first.time);
   EXPECT_EQ(read.value, first.value);
@@ -300,7 +303,7 @@ TEST_F(NameEntry, TheBestLapRowKeepsABetterLap) {
 }
 
 TEST_F(NameEntry, LastManStandingEntersOnlyTheWinner) {
-  config->m_game.set(OnscreenDisplays::kLastManStanding);
+  config->m_game.set(kModeLastManStanding);
   player(0).raceTime = 200.0f;
   player(0).position = 2;
   OnscreenDisplays& d = build();
@@ -314,7 +317,7 @@ TEST_F(NameEntry, LastManStandingEntersOnlyTheWinner) {
   build().checkForHighscore();
   EXPECT_TRUE(displays->highscoreEntryVisible());
   click(displays->m_nameEntryOkButton);
-  EXPECT_FLOAT_EQ(tables.table(HighscoreTables::kLastManStanding, 1)->getEntry(0, 0)->time, 200.0f);
+  EXPECT_FLOAT_EQ(tables.table(kTableLastManStanding, 1)->getEntry(0, 0)->time, 200.0f);
 }
 
 TEST_F(NameEntry, WithoutScoreTablesTheRaceEnds) {
@@ -333,7 +336,7 @@ class Cup : public IngameTest {
   // One championship race on `track` as the race sets the records and its
   // end sets the hints; the player finishes `place`-th.
   void runRace(int track, int place, bool toTheEnd = true) {
-    config->m_game.set(OnscreenDisplays::kChampionship);
+    config->m_game.set(kModeChampionship);
     config->m_track.set(track);
     config->m_skipMenu = 0;  // every race load clears it
     static constexpr int kPoints[6] = {10, 8, 6, 4, 3, 2};
@@ -347,7 +350,7 @@ class Cup : public IngameTest {
     }
     config->m_showHighscores = config->m_highscoreMusic = 1;
     if (track % 4 == 3) {
-      config->m_highscoreKind = track == 3 ? HighscoreTables::kCup1 : HighscoreTables::kCup2;
+      config->m_highscoreKind = track == 3 ? kTableCup1 : kTableCup2;
       config->m_highscoreClass = config->m_ccm.get();
       config->m_highscoreTrack = 0;
     }
@@ -382,13 +385,13 @@ TEST_F(Cup, FourRacesThenTheCupTableAndItsHints) {
         EXPECT_EQ(config->m_skipMenu, 0);
         EXPECT_EQ(config->m_showHighscores, 1);
         EXPECT_EQ(config->m_highscoreMusic, 1);
-        EXPECT_EQ(config->m_highscoreKind, cup == 0 ? HighscoreTables::kCup1 : HighscoreTables::kCup2);
+        EXPECT_EQ(config->m_highscoreKind, cup == 0 ? kTableCup1 : kTableCup2);
         EXPECT_EQ(config->m_highscoreClass, 2);
         EXPECT_EQ(config->m_highscoreTrack, 0);
       }
     }
     // Won two, second in two: 36 points, once in the cup's table.
-    HighscoreBase& table = *tables.table(cup == 0 ? HighscoreTables::kCup1 : HighscoreTables::kCup2, 2);
+    HighscoreBase& table = *tables.table(cup == 0 ? kTableCup1 : kTableCup2, 2);
     const float total = cup == 0 ? 242.0f : 484.0f;
     const int points = cup == 0 ? 36 : 72;
     EXPECT_STREQ(table.getEntry(0, 0)->name, "Champ");
@@ -396,7 +399,7 @@ TEST_F(Cup, FourRacesThenTheCupTableAndItsHints) {
     EXPECT_FLOAT_EQ(table.getEntry(0, 0)->time, total);
     EXPECT_STREQ(table.getEntry(0, 1)->name, "");
   }
-  EXPECT_STREQ(tables.table(HighscoreTables::kCup1, 0)->getEntry(0, 0)->name, "");
+  EXPECT_STREQ(tables.table(kTableCup1, 0)->getEntry(0, 0)->name, "");
 }
 
 TEST_F(Cup, EndingARaceFromThePauseLeavesTheCupAlone) {
@@ -407,7 +410,7 @@ TEST_F(Cup, EndingARaceFromThePauseLeavesTheCupAlone) {
   EXPECT_EQ(config->m_track.get(), 1);
   EXPECT_EQ(config->m_skipMenu, 0);
   EXPECT_EQ(config->m_raceEndedFromPause, 1);
-  EXPECT_STREQ(tables.table(HighscoreTables::kCup1, 0)->getEntry(0, 0)->name, "");
+  EXPECT_STREQ(tables.table(kTableCup1, 0)->getEntry(0, 0)->name, "");
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
 #include "gui/ingame/hud_layout.h"
 #include "gui/ingame/text_displays.h"
 #include "tests/gui/ingame_fixture.h"
@@ -92,7 +94,7 @@ TEST_F(IngameDisplays, OneViewGeometry) {
 }
 
 TEST_F(IngameDisplays, SplitScreenPutsPlayerTwoInTheLowerBand) {
-  config->m_playType = OnscreenDisplays::kSplitScreen;
+  config->m_playType = kPlaySplitScreen;
   OnscreenDisplays& d = build(2);
   const float expectedTop[2] = {129.5f, 513.5f};
   for (int p = 0; p < 2; ++p) {
@@ -211,7 +213,7 @@ TEST_F(IngameDisplays, RefreshShowsTheViewKartsLapPositionAndTimes) {
 }
 
 TEST_F(IngameDisplays, LastManStandingCountsToNineteenWithoutTotal) {
-  config->m_game.set(OnscreenDisplays::kLastManStanding);
+  config->m_game.set(kModeLastManStanding);
   OnscreenDisplays& d = build();
   race->timer().start();
   race->karts[0].lap = 25;
@@ -271,7 +273,7 @@ TEST_F(IngameDisplays, WrongWayStaysHalfASecondAfterOneFrame) {
 }
 
 TEST_F(IngameDisplays, NicknameHidesTwoSecondsAfterTheLastElimination) {
-  config->m_game.set(OnscreenDisplays::kLastManStanding);
+  config->m_game.set(kModeLastManStanding);
   OnscreenDisplays& d = build();
   race->timer().start();
   frame(10.0);
@@ -287,7 +289,7 @@ TEST_F(IngameDisplays, NicknameHidesTwoSecondsAfterTheLastElimination) {
   frame(1.001);
   EXPECT_FALSE(d.playerEventMessageVisible(0));
   // Outside last man standing the race hides it itself.
-  config->m_game.set(OnscreenDisplays::kRace);
+  config->m_game.set(kModeRace);
   d.showNicknameMessage(0, CEGUI::String("Bo"));
   frame(5.0);
   EXPECT_TRUE(d.playerEventMessageVisible(0));

@@ -11,6 +11,8 @@
 #include "content/archive_writer.h"
 #include "foundation/archive_file.h"
 #include "foundation/timer.h"
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
 #include "game/saves/config.h"
 #include "game/saves/highscore.h"
 #include "gui/gui.h"
@@ -111,8 +113,8 @@ class IngameTest : public ReportCapture {
     texts->m_language = 1;
     config->m_track.set(0);
     config->m_laps.set(3);
-    config->m_game.set(OnscreenDisplays::kRace);
-    config->m_playType = OnscreenDisplays::kOnePlayer;
+    config->m_game.set(kModeRace);
+    config->m_playType = kPlayOneLocal;
   }
   void TearDown() override {
     displays.reset();

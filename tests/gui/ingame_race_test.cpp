@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "game/race/game_mode.h"
 #include "gui/ingame/race_binding.h"
 #include "gui/ingame/text_displays.h"
 #include "gui/screen_host.h"
@@ -33,7 +34,7 @@ class IngameRace : public PipelineTest {
     }
     gui = std::make_unique<Gui>(nullptr, &input, raceGuiArchive(), GuiRenderer::createNull(1024, 768));
     race = std::make_unique<Race>(pipeline.get(), gui.get(), control, clock);
-    race_fixture::chooseRace(config, OnscreenDisplays::kRace);
+    race_fixture::chooseRace(config, kModeRace);
     config.m_language = 1;
   }
   void TearDown() override {

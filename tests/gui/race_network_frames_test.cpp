@@ -5,6 +5,8 @@
 // connection itself) until OK leaves.
 #include <gtest/gtest.h>
 
+#include "game/race/game_mode.h"
+#include "game/race/play_type.h"
 #include "net/relay_server.h"
 #include "platform/input/dinput.h"
 #include "tests/gui/race_frames_fixture.h"
@@ -29,8 +31,8 @@ class NetworkRaceFrames : public RaceFrames {
   // other records become computer drivers), a client takes every record as
   // it stands.
   void chooseNetworkRace(int slot) {
-    chooseRace(OnscreenDisplays::kRace);
-    config->m_playType = OnscreenDisplays::kNetworkGame;
+    chooseRace(kModeRace);
+    config->m_playType = kPlayNetwork;
     config->m_isAuthority = slot == 0 ? 1 : 0;
     for (int i = 0; i < Config::kPlayerCount; ++i) {
       ConfigPlayer* r = config->m_player[i].modify();

@@ -8,7 +8,9 @@
 #include <cmath>
 
 #include "game/kart/vehicle_master.h"
+#include "game/race/game_mode.h"
 #include "game/saves/highscore.h"
+#include "game/saves/highscore_kind.h"
 #include "platform/input/dinput.h"
 #include "tests/gui/race_frames_fixture.h"
 
@@ -23,7 +25,7 @@ Position3 kartPosition(Race& race, int k) {
 }
 
 TEST_F(RaceFrames, EscapeStopsTheRaceAndItsSoundsUntilResume) {
-  chooseRace(OnscreenDisplays::kRace);
+  chooseRace(kModeRace);
   ASSERT_TRUE(load());
   OnscreenDisplays& d = displays();
   // Before the start the clock stands; a pause and resume leave it so.
@@ -72,7 +74,7 @@ TEST_F(RaceFrames, EscapeStopsTheRaceAndItsSoundsUntilResume) {
 }
 
 TEST_F(RaceFrames, APausePressedBeforeEscapeOutlastsResumeUntilPAgain) {
-  chooseRace(OnscreenDisplays::kRace);
+  chooseRace(kModeRace);
   ASSERT_TRUE(load());
   OnscreenDisplays& d = displays();
   startRace();
@@ -107,7 +109,7 @@ TEST_F(RaceFrames, APausePressedBeforeEscapeOutlastsResumeUntilPAgain) {
 }
 
 TEST_F(RaceFrames, AHeldAccelerateKeyDrivesFrameAfterFrame) {
-  chooseRace(OnscreenDisplays::kTimeTrial, 0, 1);
+  chooseRace(kModeTimeTrial, 0, 1);
   ASSERT_TRUE(load());
   startRace();
   const std::uint8_t accelerate = playerKey(kAccelerate);
@@ -137,7 +139,7 @@ TEST_F(RaceFrames, AHeldAccelerateKeyDrivesFrameAfterFrame) {
 TEST_F(RaceFrames, EndRaceLeavesTheCupWhereItWas) {
   // A cup's second race ended from the pause: the cup neither goes on nor
   // enters anything, and the hints stay for the menu.
-  chooseRace(OnscreenDisplays::kChampionship, 1);
+  chooseRace(kModeChampionship, 1);
   config->m_ccm.set(1);
   ASSERT_TRUE(load());
   startRace();
@@ -159,12 +161,12 @@ TEST_F(RaceFrames, EndRaceLeavesTheCupWhereItWas) {
   EXPECT_FALSE(displays().pauseDialogVisible());
   EXPECT_FALSE(gui->m_mouseCursor->isVisible());
   ASSERT_NE(race->m_highscores, nullptr);
-  for (int kind : {HighscoreTables::kCup1, HighscoreTables::kCup2})
+  for (int kind : {kTableCup1, kTableCup2})
     EXPECT_STREQ(race->m_highscores->table(kind, 1)->getEntry(0, 0)->name, "") << kind;
 }
 
 TEST_F(RaceFrames, QuitLeavesForTheMainMenu) {
-  chooseRace(OnscreenDisplays::kRace);
+  chooseRace(kModeRace);
   ASSERT_TRUE(load());
   config->m_showHighscores = config->m_highscoreMusic = 1;
   startRace();

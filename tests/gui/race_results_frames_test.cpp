@@ -10,7 +10,9 @@
 #include <cstring>
 #include <string>
 
+#include "game/race/game_mode.h"
 #include "game/saves/highscore.h"
+#include "game/saves/highscore_kind.h"
 #include "gui/gui_helper.h"
 #include "platform/input/dinput.h"
 #include "tests/gui/race_frames_fixture.h"
@@ -50,9 +52,9 @@ class SampleCup : public RaceResults, public ::testing::WithParamInterface<int> 
 
 TEST_P(SampleCup, FourRacesThenItsTotalsInTheClassTable) {
   const int first = GetParam();
-  const int kind = first == 0 ? HighscoreTables::kCup1 : HighscoreTables::kCup2;
-  const int other = first == 0 ? HighscoreTables::kCup2 : HighscoreTables::kCup1;
-  chooseRace(OnscreenDisplays::kChampionship, first, 1);
+  const int kind = first == 0 ? kTableCup1 : kTableCup2;
+  const int other = first == 0 ? kTableCup2 : kTableCup1;
+  chooseRace(kModeChampionship, first, 1);
   config->m_ccm.set(1);
   config->m_championshipTrack = first;
   std::snprintf(config->m_player[0].modify()->name, ConfigPlayer::kNameSize, "Champ");
@@ -147,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(RaceResults, SampleCup, ::testing::Values(0, 4),
                          [](const ::testing::TestParamInfo<int>& info) { return info.param == 0 ? "One" : "Two"; });
 
 TEST_F(RaceResults, ATimeTrialBestLapIsNamedThroughTheKeyboard) {
-  chooseRace(OnscreenDisplays::kTimeTrial, 0, 1);
+  chooseRace(kModeTimeTrial, 0, 1);
   config->m_ccm.set(2);
   std::snprintf(config->m_playerName1, sizeof config->m_playerName1, "Player 1");
   std::snprintf(config->m_player[0].modify()->name, ConfigPlayer::kNameSize, "Record");
@@ -166,7 +168,7 @@ TEST_F(RaceResults, ATimeTrialBestLapIsNamedThroughTheKeyboard) {
   EXPECT_EQ(shown(d.m_ttDialog.times[1]), timeText(player.lapTimes[0]));
   EXPECT_FALSE(d.m_ttDialog.labels[2]->isVisible());
   EXPECT_EQ(config->m_showHighscores, 1);
-  EXPECT_EQ(config->m_highscoreKind, HighscoreTables::kTimeTrial);
+  EXPECT_EQ(config->m_highscoreKind, kTableTimeTrial);
   EXPECT_EQ(config->m_highscoreClass, 2);
   EXPECT_EQ(config->m_highscoreTrack, 0);
   // The race is over: Escape opens nothing.
@@ -196,7 +198,7 @@ TEST_F(RaceResults, ATimeTrialBestLapIsNamedThroughTheKeyboard) {
 
   HighscoreTables saved;
   ASSERT_TRUE(saved.load(HighscoreTables::kFileName));
-  HighscoreBase& table = *saved.table(HighscoreTables::kTimeTrial, 2);
+  HighscoreBase& table = *saved.table(kTableTimeTrial, 2);
   char expected[HighscoreEntry::kNameSize] = "Abc 123456789012";
   EXPECT_EQ(std::memcmp(table.getEntry(0, 0)->name, expected, sizeof expected), 0);
   EXPECT_FLOAT_EQ(table.getEntry(0, 0)->time, player.bestLap);
@@ -205,7 +207,7 @@ TEST_F(RaceResults, ATimeTrialBestLapIsNamedThroughTheKeyboard) {
   EXPECT_STREQ(table.getEntry(0, 1)->name, "");
   EXPECT_FLOAT_EQ(table.getLatest(0)->time, player.bestLap);
   EXPECT_STREQ(table.getLatest(0)->name, expected);
-  EXPECT_STREQ(saved.table(HighscoreTables::kTimeTrial, 2)->getEntry(1, 0)->name, "") << "another track";
+  EXPECT_STREQ(saved.table(kTableTimeTrial, 2)->getEntry(1, 0)->name, "") << "another track";
   keyUp(accelerate);
 }
 

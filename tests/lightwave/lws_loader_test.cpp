@@ -611,8 +611,8 @@ TEST_F(LwsLoaderTest, SpacesBeyondTheTablesAndUnknownSpaceTypesAreReported) {
   w.odeMaster(spaces);
   w.camera({});
   ASSERT_TRUE(load(w.text()));
-  ASSERT_EQ(scene->spaces.size(), 50u);
-  EXPECT_EQ(dSpaceGetClass(scene->spaces[0].space), dSimpleSpaceClass);
+  ASSERT_EQ(scene->physics().spaceCount(), 50);
+  EXPECT_EQ(dSpaceGetClass(scene->physics().space(0)), dSimpleSpaceClass);
   EXPECT_NE(takeMessage().find("more than 50 collision spaces"), std::string::npos);
 }
 
@@ -733,11 +733,11 @@ TEST_F(LwsLoaderTest, AWrittenSceneLoadsBackAndSteps) {
 
   EXPECT_EQ(scene->lastFrame, 120.0);
   EXPECT_FLOAT_EQ(scene->ambientColor[1].value, 0.3f);
-  ASSERT_EQ(scene->spaces.size(), 2u);
-  EXPECT_EQ(dSpaceGetClass(scene->spaces[0].space), dHashSpaceClass);
-  EXPECT_EQ(dSpaceGetClass(scene->spaces[1].space), dSimpleSpaceClass);
-  EXPECT_EQ(dGeomGetSpace(reinterpret_cast<dGeomID>(scene->spaces[1].space)), scene->spaces[0].space);
-  EXPECT_EQ(dGeomGetData(reinterpret_cast<dGeomID>(scene->spaces[1].space)), reinterpret_cast<void*>(1));
+  ASSERT_EQ(scene->physics().spaceCount(), 2);
+  EXPECT_EQ(dSpaceGetClass(scene->physics().space(0)), dHashSpaceClass);
+  EXPECT_EQ(dSpaceGetClass(scene->physics().space(1)), dSimpleSpaceClass);
+  EXPECT_EQ(dGeomGetSpace(reinterpret_cast<dGeomID>(scene->physics().space(1))), scene->physics().space(0));
+  EXPECT_EQ(dGeomGetData(reinterpret_cast<dGeomID>(scene->physics().space(1))), reinterpret_cast<void*>(1));
 
   ASSERT_EQ(scene->objects.size(), 3u);
   PhysicsObject* ground = object<PhysicsObject>(0);

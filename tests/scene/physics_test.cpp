@@ -28,24 +28,24 @@ float flat(float, float) { return 0.0f; }
 
 // A scene with a top hash space (0); sub-spaces, pairs and surfaces are
 // added by each test.
-class PhysicsWorld : public ReportCapture {
+class ScenePhysics : public ReportCapture {
  protected:
-  PhysicsWorld() : ReportCapture(3) {}
+  ScenePhysics() : ReportCapture(3) {}
   void SetUp() override {
     ReportCapture::SetUp();
     scene = std::make_unique<Scene>(nullptr);
-    scene->addCollisionSpace(dHashSpaceCreate(nullptr), "top");
+    scene->physics().addCollisionSpace(dHashSpaceCreate(nullptr), "top");
   }
   int addSubSpace(dSpaceID parent) {
-    return scene->addCollisionSpace(dSimpleSpaceCreate(parent ? parent : scene->spaces[0].space), "sub");
+    return scene->physics().addCollisionSpace(dSimpleSpaceCreate(parent ? parent : scene->physics().space(0)), "sub");
   }
   void pair(int i, int j) {
-    scene->spacePairTable[i][j] = &collide;
-    scene->spacePairTable[j][i] = &collide;
+    scene->physics().spacePairTable[i][j] = &collide;
+    scene->physics().spacePairTable[j][i] = &collide;
   }
   void surfaces(int a, int b, ODEJointSurface* s) {
-    scene->surfaceTable[a][b] = s;
-    scene->surfaceTable[b][a] = s;
+    scene->physics().surfaceTable[a][b] = s;
+    scene->physics().surfaceTable[b][a] = s;
   }
   PhysicsObject* ground(int space, float cellSize = 1.0f, int cells = 20) {
     mesh = makeGroundMesh(cells, cellSize, flat);
@@ -69,7 +69,7 @@ class PhysicsWorld : public ReportCapture {
   std::unique_ptr<Scene> scene;
 };
 
-TEST_F(PhysicsWorld, ABoxDroppedOnTheGroundRestsOnItAndARayDownHitsTheGround) {
+TEST_F(ScenePhysics, ABoxDroppedOnTheGroundRestsOnItAndARayDownHitsTheGround) {
   pair(0, 0);
   ground(0);
   PhysicsObject* dropped = box(0, 0.3f, 2.0f, -0.2f);
@@ -86,14 +86,14 @@ TEST_F(PhysicsWorld, ABoxDroppedOnTheGroundRestsOnItAndARayDownHitsTheGround) {
   EXPECT_EQ(dGeomRayGetLength(ray->geom), DBL_MAX);
   dGeomRaySet(ray->geom, 4.3, 3.0, 4.6, 0.0, -1.0, 0.0);
   dGeomRaySetLength(ray->geom, 10.0);
-  scene->collide();
-  dJointGroupEmpty(scene->contactGroup);
+  scene->physics().collide();
+  scene->physics().emptyContacts();
   ASSERT_EQ(sensor.contacts, 1);
   EXPECT_NEAR(sensor.last.depth, 3.0, 1e-6);
   EXPECT_NEAR(sensor.last.pos[1], 0.0, 1e-6);
 }
 
-TEST_F(PhysicsWorld, ASurfaceWithoutJointsReportsContactsButLetsTheBodyFallThrough) {
+TEST_F(ScenePhysics, ASurfaceWithoutJointsReportsContactsButLetsTheBodyFallThrough) {
   pair(0, 0);
   ground(0);
   CountingSurface trigger(false);
@@ -104,7 +104,7 @@ TEST_F(PhysicsWorld, ASurfaceWithoutJointsReportsContactsButLetsTheBodyFallThrou
   EXPECT_LT(dBodyGetPosition(falling->body)[1], 0.0);
 }
 
-TEST_F(PhysicsWorld, SpacePairsAndDisabledBodiesDecideWhetherAPairIsTested) {
+TEST_F(ScenePhysics, SpacePairsAndDisabledBodiesDecideWhetherAPairIsTested) {
   const int a = addSubSpace(nullptr), b = addSubSpace(nullptr);
   CountingSurface counting;
   surfaces(kBox, kBox, &counting);
@@ -112,8 +112,8 @@ TEST_F(PhysicsWorld, SpacePairsAndDisabledBodiesDecideWhetherAPairIsTested) {
   box(b, 0.0f, 0.9f, 0.0f);
   auto step = [&] {
     counting.contacts = 0;
-    scene->collide();
-    dJointGroupEmpty(scene->contactGroup);
+    scene->physics().collide();
+    scene->physics().emptyContacts();
     return counting.contacts;
   };
   EXPECT_EQ(step(), 0);  // the pair (a, b) is unset
@@ -127,7 +127,7 @@ TEST_F(PhysicsWorld, SpacePairsAndDisabledBodiesDecideWhetherAPairIsTested) {
   EXPECT_GT(step(), 0);
 }
 
-TEST_F(PhysicsWorld, ContactsPerPairStopAtTheSurfacesLimitAndAtTheBuffer) {
+TEST_F(ScenePhysics, ContactsPerPairStopAtTheSurfacesLimitAndAtTheBuffer) {
   pair(0, 0);
   ground(0, 0.25f, 24);
   CountingSurface counting;
@@ -137,22 +137,22 @@ TEST_F(PhysicsWorld, ContactsPerPairStopAtTheSurfacesLimitAndAtTheBuffer) {
   for (int limit : {32, 16, 40}) {
     counting.m_maxCollisions = limit;
     counting.contacts = 0;
-    scene->collide();
+    scene->physics().collide();
     EXPECT_LE(counting.contacts, std::min(limit, 32)) << limit;
     EXPECT_GT(counting.contacts, limit == 32 ? 16 : 0) << limit;
-    dJointGroupEmpty(scene->contactGroup);
+    scene->physics().emptyContacts();
   }
   counting.m_maxCollisions = 0;
   counting.contacts = 0;
-  scene->collide();
+  scene->physics().collide();
   EXPECT_EQ(counting.contacts, 0);
 }
 
-TEST_F(PhysicsWorld, NestedSpacesAreCollidedInsideOncePerStep) {
+TEST_F(ScenePhysics, NestedSpacesAreCollidedInsideOncePerStep) {
   // Space 1 holds two touching boxes and space 2 inside it one more; three
   // neighbours in the top space overlap space 1, each a separate meeting.
   const int outer = addSubSpace(nullptr);
-  const int inner = addSubSpace(scene->spaces[outer].space);
+  const int inner = addSubSpace(scene->physics().space(outer));
   pair(outer, outer);
   pair(inner, inner);
   pair(outer, inner);
@@ -168,18 +168,18 @@ TEST_F(PhysicsWorld, NestedSpacesAreCollidedInsideOncePerStep) {
   const int ac = dCollide(a->geom, c->geom, 16, expected, sizeof(dContactGeom));
   ASSERT_GT(ab, 0);
   ASSERT_GT(ac, 0);
-  scene->collide();
+  scene->physics().collide();
   EXPECT_EQ(counting.contacts, ab + ac);
   EXPECT_EQ(dBodyGetNumJoints(b->body), ab);
-  dJointGroupEmpty(scene->contactGroup);
-  scene->collide();  // the next pass collides them again
+  scene->physics().emptyContacts();
+  scene->physics().collide();  // the next pass collides them again
   EXPECT_EQ(counting.contacts, 2 * (ab + ac));
 }
 
-TEST_F(PhysicsWorld, ADirectSpaceCollideGivesTheContactsOfCollide) {
+TEST_F(ScenePhysics, ADirectSpaceCollideGivesTheContactsOfCollide) {
   // The nesting above, collided as a race loop may write it.
   const int outer = addSubSpace(nullptr);
-  const int inner = addSubSpace(scene->spaces[outer].space);
+  const int inner = addSubSpace(scene->physics().space(outer));
   pair(outer, outer);
   pair(inner, inner);
   pair(outer, inner);
@@ -194,11 +194,11 @@ TEST_F(PhysicsWorld, ADirectSpaceCollideGivesTheContactsOfCollide) {
   auto step = [&](bool direct) {
     counting.contacts = 0;
     if (direct)
-      dSpaceCollide(scene->spaces[0].space, scene.get(), &Scene::nearCallback);
+      dSpaceCollide(scene->physics().space(0), &scene->physics(), &PhysicsWorld::nearCallback);
     else
-      scene->collide();
+      scene->physics().collide();
     const int joints = dBodyGetNumJoints(a->body) + dBodyGetNumJoints(b->body);
-    dJointGroupEmpty(scene->contactGroup);
+    scene->physics().emptyContacts();
     return std::pair{counting.contacts, joints};
   };
   const auto through = step(false);
@@ -208,14 +208,14 @@ TEST_F(PhysicsWorld, ADirectSpaceCollideGivesTheContactsOfCollide) {
 
   // A space made without addCollisionSpace is not the top space, whatever
   // its user data: its boxes meet nothing.
-  dSpaceID stray = dSimpleSpaceCreate(scene->spaces[0].space);
+  dSpaceID stray = dSimpleSpaceCreate(scene->physics().space(0));
   PhysicsObject* lost = box(0, 0.0f, 0.0f, 0.0f);
   lost->addToSpace(stray);
   EXPECT_EQ(step(true), through);
   EXPECT_NE(takeMessage().find("space not added to the scene"), std::string::npos);
 }
 
-TEST_F(PhysicsWorld, GeomsTakeTheirSizeFromTheScaleAndCarriedGeomsSitInATransform) {
+TEST_F(ScenePhysics, GeomsTakeTheirSizeFromTheScaleAndCarriedGeomsSitInATransform) {
   PhysicsObject* sized = addPhysicsObject(*scene, "sized", kGeomBox, kBox, 0);
   sized->geomSize[0] = 2.0f;
   sized->scale[1].value = 3.0f;
@@ -225,7 +225,7 @@ TEST_F(PhysicsWorld, GeomsTakeTheirSizeFromTheScaleAndCarriedGeomsSitInATransfor
   EXPECT_DOUBLE_EQ(lengths[0], 2.0);
   EXPECT_DOUBLE_EQ(lengths[1], 3.0);
   EXPECT_DOUBLE_EQ(lengths[2], 1.0);
-  EXPECT_EQ(dGeomGetSpace(sized->geom), scene->spaces[0].space);
+  EXPECT_EQ(dGeomGetSpace(sized->geom), scene->physics().space(0));
 
   PhysicsObject* kart = box(0, 10.0f, 1.0f, 0.0f);
   PhysicsObject* part = addPhysicsObject(*scene, "part", kGeomCapsule, kBox, 0);
@@ -240,7 +240,7 @@ TEST_F(PhysicsWorld, GeomsTakeTheirSizeFromTheScaleAndCarriedGeomsSitInATransfor
   EXPECT_EQ(dGeomTransformGetGeom(part->transformGeom), part->geom);
 #pragma GCC diagnostic pop
   EXPECT_EQ(dGeomGetBody(part->transformGeom), kart->body);
-  EXPECT_EQ(dGeomGetSpace(part->transformGeom), scene->spaces[0].space);
+  EXPECT_EQ(dGeomGetSpace(part->transformGeom), scene->physics().space(0));
   EXPECT_EQ(dGeomGetSpace(part->geom), nullptr);
   EXPECT_NEAR(dGeomGetPosition(part->geom)[0], 1.0, 1e-6);
   EXPECT_NEAR(dGeomGetPosition(part->geom)[1], 0.5, 1e-6);
@@ -248,17 +248,17 @@ TEST_F(PhysicsWorld, GeomsTakeTheirSizeFromTheScaleAndCarriedGeomsSitInATransfor
   // Moving between spaces leaves no copy behind; deleting the objects takes
   // their geoms and triangle data along (the leak checker watches).
   const int other = addSubSpace(nullptr);
-  part->addToSpace(scene->spaces[other].space);
-  EXPECT_EQ(dGeomGetSpace(part->transformGeom), scene->spaces[other].space);
-  part->removeFromSpace(scene->spaces[0].space);
-  EXPECT_EQ(dGeomGetSpace(part->transformGeom), scene->spaces[other].space);
+  part->addToSpace(scene->physics().space(other));
+  EXPECT_EQ(dGeomGetSpace(part->transformGeom), scene->physics().space(other));
+  part->removeFromSpace(scene->physics().space(0));
+  EXPECT_EQ(dGeomGetSpace(part->transformGeom), scene->physics().space(other));
   ground(0);
-  const int before = dSpaceGetNumGeoms(scene->spaces[0].space);
+  const int before = dSpaceGetNumGeoms(scene->physics().space(0));
   std::erase_if(scene->objects, [](auto& item) { return item->name == "part" || item->name == "ground"; });
-  EXPECT_EQ(dSpaceGetNumGeoms(scene->spaces[0].space), before - 1);
+  EXPECT_EQ(dSpaceGetNumGeoms(scene->physics().space(0)), before - 1);
 }
 
-TEST_F(PhysicsWorld, ABodylessGeomFollowsItsChannelsButARayDoesNot) {
+TEST_F(ScenePhysics, ABodylessGeomFollowsItsChannelsButARayDoesNot) {
   PhysicsObject* door = addPhysicsObject(*scene, "door", kGeomBox, kBox, 0);
   PhysicsObject* ray = addPhysicsObject(*scene, "ray", kGeomRay, kRay, 0);
   for (PhysicsObject* item : {door, ray}) {
@@ -272,7 +272,7 @@ TEST_F(PhysicsWorld, ABodylessGeomFollowsItsChannelsButARayDoesNot) {
   EXPECT_DOUBLE_EQ(dGeomGetPosition(ray->geom)[2], 0.0);
 }
 
-TEST_F(PhysicsWorld, BadKindsSpacesAndGeomTypesAreReportedAndKeptOutOfCollision) {
+TEST_F(ScenePhysics, BadKindsSpacesAndGeomTypesAreReportedAndKeptOutOfCollision) {
   PhysicsObject* badKind = addPhysicsObject(*scene, "badKind", kGeomSphere, 50, 0);
   badKind->prepareOnce();
   EXPECT_NE(takeMessage().find("surface kind 50"), std::string::npos);
@@ -287,7 +287,7 @@ TEST_F(PhysicsWorld, BadKindsSpacesAndGeomTypesAreReportedAndKeptOutOfCollision)
   badType->prepareOnce();
   EXPECT_NE(takeMessage().find("geom type 4"), std::string::npos);
   EXPECT_EQ(badType->geom, nullptr);
-  badType->addToSpace(scene->spaces[0].space);  // nothing to add
+  badType->addToSpace(scene->physics().space(0));  // nothing to add
 
   PhysicsObject* noMesh = addPhysicsObject(*scene, "noMesh", kGeomTriMesh, 0, 0);
   noMesh->prepareOnce();
@@ -301,26 +301,26 @@ TEST_F(PhysicsWorld, BadKindsSpacesAndGeomTypesAreReportedAndKeptOutOfCollision)
   PhysicsObject* a = box(0, 0.0f, 0.0f, 0.0f);
   box(0, 0.0f, 0.9f, 0.0f);
   a->surfaceKind = -1;
-  scene->collide();
+  scene->physics().collide();
   EXPECT_EQ(counting.contacts, 0);
   EXPECT_NE(takeMessage().find("surface kind"), std::string::npos);
   a->surfaceKind = kBox;
 
   Scene other(nullptr);
-  other.addCollisionSpace(dHashSpaceCreate(nullptr), "top");
-  dSpaceID stray = dSimpleSpaceCreate(other.spaces[0].space);
+  other.physics().addCollisionSpace(dHashSpaceCreate(nullptr), "top");
+  dSpaceID stray = dSimpleSpaceCreate(other.physics().space(0));
   dGeomSetData(reinterpret_cast<dGeomID>(stray), reinterpret_cast<void*>(std::intptr_t{70}));
-  other.spacePairTable[0][0] = &collide;
+  other.physics().spacePairTable[0][0] = &collide;
   auto* x = addPhysicsObject(other, "x", kGeomSphere, 0, 0);
   auto* y = addPhysicsObject(other, "y", kGeomSphere, 0, 0);
   x->prepareOnce();
   y->prepareOnce();
   y->addToSpace(stray);
-  other.collide();
+  other.physics().collide();
   EXPECT_NE(takeMessage().find("space not added to the scene"), std::string::npos);
 }
 
-class JointObjects : public PhysicsWorld {
+class JointObjects : public ScenePhysics {
  protected:
   ODEJointObject* joint(std::int32_t type, SceneItem* first, SceneItem* second) {
     auto item = std::make_unique<ODEJointObject>(scene.get(), 0);

@@ -59,7 +59,7 @@ inline PhysicsObject* addPhysicsObject(Scene& scene, const std::string& name, st
 // A body of `mass` kg with the box mass of lx x ly x lz, as the loader
 // gives one.
 inline dBodyID addBoxBody(Scene& scene, SceneItem& item, double mass, double lx, double ly, double lz) {
-  item.body = dBodyCreate(scene.world);
+  item.body = dBodyCreate(scene.physics().world());
   dMassSetBoxTotal(&item.mass, mass, lx, ly, lz);
   dBodySetMass(item.body, &item.mass);
   return item.body;

@@ -14,27 +14,27 @@ TEST(SceneTables, AFreshSceneCollidesNothingAndAPairSetOneWayStaysOneWay) {
   Scene scene(nullptr);
   for (int i = 0; i < kSpaceCount; ++i) {
     for (int j = 0; j < kSpaceCount; ++j) {
-      ASSERT_FALSE(scene.spacePairTable[i][j]->collide) << i << "," << j;
-      ASSERT_EQ(scene.surfaceTable[i][j], &scene.defaultSurface);
+      ASSERT_FALSE(scene.physics().spacePairTable[i][j]->collide) << i << "," << j;
+      ASSERT_EQ(scene.physics().surfaceTable[i][j], &scene.physics().defaultSurface);
     }
   }
   // The diagonal has a pair of its own, so installing one there cannot
   // switch on every other pair.
-  EXPECT_NE(scene.spacePairTable[3][3], scene.spacePairTable[3][4]);
+  EXPECT_NE(scene.physics().spacePairTable[3][3], scene.physics().spacePairTable[3][4]);
 
   ODESpacePair collide(true);
-  scene.spacePairTable[2][5] = &collide;
-  EXPECT_TRUE(scene.spacePairTable[2][5]->collide);
-  EXPECT_FALSE(scene.spacePairTable[5][2]->collide);
+  scene.physics().spacePairTable[2][5] = &collide;
+  EXPECT_TRUE(scene.physics().spacePairTable[2][5]->collide);
+  EXPECT_FALSE(scene.physics().spacePairTable[5][2]->collide);
 
-  const dSurfaceParameters& s = scene.defaultSurface.m_surface;
+  const dSurfaceParameters& s = scene.physics().defaultSurface.m_surface;
   EXPECT_EQ(s.mode, dContactApprox1_1 | dContactApprox1_2 | dContactSoftERP | dContactSoftCFM);
-  EXPECT_EQ(scene.defaultSurface.maxCollisions(), 16);
-  EXPECT_DOUBLE_EQ(dWorldGetERP(scene.world), 0.3);
-  EXPECT_DOUBLE_EQ(dWorldGetCFM(scene.world), 1e-10);
-  EXPECT_EQ(dWorldGetQuickStepNumIterations(scene.world), 5);
+  EXPECT_EQ(scene.physics().defaultSurface.maxCollisions(), 16);
+  EXPECT_DOUBLE_EQ(dWorldGetERP(scene.physics().world()), 0.3);
+  EXPECT_DOUBLE_EQ(dWorldGetCFM(scene.physics().world()), 1e-10);
+  EXPECT_EQ(dWorldGetQuickStepNumIterations(scene.physics().world()), 5);
   dVector3 g;
-  dWorldGetGravity(scene.world, g);
+  dWorldGetGravity(scene.physics().world(), g);
   EXPECT_NEAR(g[1], -9.81, 1e-6);
 }
 

@@ -179,7 +179,7 @@ void SampleRace::checkMerge(int firstKart) {
     if (!p || !p->geom) continue;
     present.insert({p->surfaceKind, p->spaceIndex});
     EXPECT_GT(p->spaceIndex, 0) << p->name << " lies in the top space";
-    EXPECT_LT(static_cast<std::size_t>(p->spaceIndex), scene.spaces.size()) << p->name;
+    EXPECT_LT(p->spaceIndex, scene.physics().spaceCount()) << p->name;
   }
   std::set<int> kinds;
   for (const auto& [kind, space] : present) kinds.insert(kind);
@@ -189,7 +189,7 @@ void SampleRace::checkMerge(int firstKart) {
     for (const auto& [kindB, spaceB] : present)
       for (const auto& [a, b] : kSurfacePairs)
         if (a == kindA && b == kindB) {
-          EXPECT_TRUE(scene.spacePairTable[spaceA][spaceB]->collide)
+          EXPECT_TRUE(scene.physics().spacePairTable[spaceA][spaceB]->collide)
               << "kinds " << a << " (space " << spaceA << ") and " << b << " (space " << spaceB << ")";
         }
 

@@ -35,9 +35,10 @@ class TrackAI : public PipelineTest {
     scene = loader.load(*root, track0::track().sceneFile);
     ASSERT_NE(scene, nullptr);
     tables.install(*scene);
-    for (int ground : {kGroundKind, kTerrainKind, kSlowGroundKind}) surfaces(track0::kRayKind, ground, &rays);
-    surfaces(track0::kRayKind, track0::kFallKind, &fall);
-    surfaces(kSurfaceKartBody, track0::kWallKind, &walls);
+    for (int ground : {kSurfaceRoad, kSurfaceSlidingGround, kSurfaceSlowGround})
+      surfaces(kSurfaceKartRay, ground, &rays);
+    surfaces(kSurfaceKartRay, kSurfaceFallZone, &fall);
+    surfaces(kSurfaceKartBody, kSurfaceWall, &walls);
     ASSERT_TRUE(loadLWS(*scene, nullptr, &trackArchive(), "D:\\Tamberlok\\3dobjects_cars\\kart_1.lws", 0.0, 0.7));
     // Kart 1 of a race drives the first line; its items here are the first.
     auto driver = std::make_unique<ControllerAI>(&trackArchive(), 0, config, 1);
@@ -57,10 +58,12 @@ class TrackAI : public PipelineTest {
     root.reset();
     PipelineTest::TearDown();
   }
-  void surfaces(int a, int b, ODEJointSurface* s) { scene->surfaceTable[a][b] = scene->surfaceTable[b][a] = s; }
+  void surfaces(int a, int b, ODEJointSurface* s) {
+    scene->physics().surfaceTable[a][b] = scene->physics().surfaceTable[b][a] = s;
+  }
   void step() {
-    scene->collide();
-    dJointGroupEmpty(scene->contactGroup);
+    scene->physics().collide();
+    scene->physics().emptyContacts();
     kart->step(time, 0.01);
     time += 0.01;
   }

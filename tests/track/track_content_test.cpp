@@ -170,7 +170,7 @@ class RayRecorder : public ODEJointSurface {
   ODEJointSurface onContact(const dContactGeom& contact) override {
     heights.push_back(contact.pos[1]);
     for (dGeomID g : {contact.g1, contact.g2})
-      if (auto* p = static_cast<PhysicsObject*>(dGeomGetData(g)); p && p->surfaceKind != kRayKind)
+      if (auto* p = static_cast<PhysicsObject*>(dGeomGetData(g)); p && p->surfaceKind != kSurfaceKartRay)
         kinds.push_back(p->surfaceKind);
     return *this;
   }
@@ -181,20 +181,20 @@ class RayRecorder : public ODEJointSurface {
 // Where each kind belongs in the race's layout.
 int spaceOfKind(int kind) {
   switch (kind) {
-    case kGroundKind:
-    case kTerrainKind:
-    case kSlowGroundKind:
-      return kGroundSpace;
-    case kObstacleKind:
-      return kObstacleSpace;
-    case kWallKind:
-    case kStamperKind:
-    case kCrusherKind:
-      return kWallSpace;
-    case kFallKind:
-      return kFallSpace;
+    case kSurfaceRoad:
+    case kSurfaceSlidingGround:
+    case kSurfaceSlowGround:
+      return kSpaceGround;
+    case kSurfaceObstacle:
+      return kSpaceObstacles;
+    case kSurfaceWall:
+    case kSurfaceStamper:
+    case kSurfaceCrusher:
+      return kSpaceWalls;
+    case kSurfaceFallZone:
+      return kSpaceFallZones;
     default:
-      return kMarkerSpace;  // line, boxes, pads, reset zones, 20..23
+      return kSpaceMarkers;  // line, boxes, pads, reset zones, 20..23
   }
 }
 
@@ -229,21 +229,24 @@ class TrackScenes : public PipelineTest, public ::testing::WithParamInterface<in
   // ground.
   RayRecorder rayDown(float x, float y, float z, float length) {
     RayRecorder recorder;
-    for (int kind : {kGroundKind, kTerrainKind, kSlowGroundKind})
-      scene->surfaceTable[kRayKind][kind] = scene->surfaceTable[kind][kRayKind] = &recorder;
-    scene->spacePairTable[kGroundSpace][kRaySpace] = scene->spacePairTable[kRaySpace][kGroundSpace] = &pair;
+    for (int kind : {kSurfaceRoad, kSurfaceSlidingGround, kSurfaceSlowGround})
+      scene->physics().surfaceTable[kSurfaceKartRay][kind] = scene->physics().surfaceTable[kind][kSurfaceKartRay] =
+          &recorder;
+    scene->physics().spacePairTable[kSpaceGround][kSpaceKartRays] =
+        scene->physics().spacePairTable[kSpaceKartRays][kSpaceGround] = &pair;
     dGeomRaySet(ray->geom, x, y, z, 0.0, -1.0, 0.0);
     dGeomRaySetLength(ray->geom, length);
-    scene->collide();
-    dJointGroupEmpty(scene->contactGroup);
-    for (int kind : {kGroundKind, kTerrainKind, kSlowGroundKind})
-      scene->surfaceTable[kRayKind][kind] = scene->surfaceTable[kind][kRayKind] = nullptr;
+    scene->physics().collide();
+    scene->physics().emptyContacts();
+    for (int kind : {kSurfaceRoad, kSurfaceSlidingGround, kSurfaceSlowGround})
+      scene->physics().surfaceTable[kSurfaceKartRay][kind] = scene->physics().surfaceTable[kind][kSurfaceKartRay] =
+          nullptr;
     return recorder;
   }
   // One contact per geom met: the nearest.
   void makeRay() {
     const float scale[3] = {1, 1, 1};
-    ray = scene->createRay(kRayKind, kRaySpace, scale);
+    ray = scene->createRay(kSurfaceKartRay, kSpaceKartRays, scale);
     dGeomRaySetClosestHit(ray->geom, 1);
   }
 
@@ -258,7 +261,7 @@ class TrackScenes : public PipelineTest, public ::testing::WithParamInterface<in
 TEST_P(TrackScenes, LoadIntoTheRaceLayoutWithStartsOnTheRoad) {
   EXPECT_EQ(lastMessage(), "");
   EXPECT_EQ(scene->cameras.size(), 1u);
-  EXPECT_EQ(scene->spaces.size(), 12u);
+  EXPECT_EQ(scene->physics().spaceCount(), 12);
   EXPECT_GE(scene->lights.size(), 1u);
   EXPECT_EQ(scene->fogMode, 3) << "linear fog";
   for (const char* looked : {"Vehicle", "col", "Motor", "CameraTarget", "Character", "rocketParticles"})
@@ -268,14 +271,16 @@ TEST_P(TrackScenes, LoadIntoTheRaceLayoutWithStartsOnTheRoad) {
   for (PhysicsObject* p : physics()) {
     ++kinds[p->surfaceKind];
     EXPECT_EQ(p->spaceIndex, spaceOfKind(p->surfaceKind)) << p->name << " of kind " << p->surfaceKind;
-    EXPECT_EQ(dGeomGetSpace(p->spaceGeom()), scene->spaces[static_cast<std::size_t>(p->spaceIndex)].space) << p->name;
+    EXPECT_EQ(dGeomGetSpace(p->spaceGeom()), scene->physics().space(static_cast<std::size_t>(p->spaceIndex)))
+        << p->name;
   }
-  EXPECT_GE(kinds[kGroundKind] + kinds[kTerrainKind] + kinds[kSlowGroundKind], 2) << "road and open ground";
-  EXPECT_EQ(kinds[kWallKind], 1);
-  EXPECT_EQ(kinds[kFinishKind], 1);
-  EXPECT_GE(kinds[kExtraKind], 3);
-  EXPECT_EQ(kinds[kExtraKind] % 3, 0) << "boxes in rows of three";
-  for (PhysicsObject* box : ofKind(kExtraKind)) EXPECT_EQ(box->name, kExtraBoxObject);
+  EXPECT_GE(kinds[kSurfaceRoad] + kinds[kSurfaceSlidingGround] + kinds[kSurfaceSlowGround], 2)
+      << "road and open ground";
+  EXPECT_EQ(kinds[kSurfaceWall], 1);
+  EXPECT_EQ(kinds[kSurfaceCheckpoint], 1);
+  EXPECT_GE(kinds[kSurfaceExtraBox], 3);
+  EXPECT_EQ(kinds[kSurfaceExtraBox] % 3, 0) << "boxes in rows of three";
+  for (PhysicsObject* box : ofKind(kSurfaceExtraBox)) EXPECT_EQ(box->name, kExtraBoxObject);
 
   // Six starts behind the line in grid order, on the road, ground below,
   // apart from each other and from the walls.
@@ -326,8 +331,8 @@ TEST_P(TrackScenes, LoadIntoTheRaceLayoutWithStartsOnTheRoad) {
 TEST_P(TrackScenes, PiecesKeepHalfAMetreFromTheWallsAndEachOther) {
   std::vector<PhysicsObject*> pieces;
   for (PhysicsObject* p : physics())
-    if (p->spaceIndex == kWallSpace || p->spaceIndex == kMarkerSpace) pieces.push_back(p);
-  PhysicsObject* walls = ofKind(kWallKind).at(0);
+    if (p->spaceIndex == kSpaceWalls || p->spaceIndex == kSpaceMarkers) pieces.push_back(p);
+  PhysicsObject* walls = ofKind(kSurfaceWall).at(0);
   for (PhysicsObject* p : pieces) {
     if (p == walls) continue;
     ASSERT_EQ(dGeomGetClass(p->geom), dBoxClass) << p->name;
@@ -337,7 +342,7 @@ TEST_P(TrackScenes, PiecesKeepHalfAMetreFromTheWallsAndEachOther) {
     dGeomSetPosition(grown, dGeomGetPosition(p->geom)[0], dGeomGetPosition(p->geom)[1], dGeomGetPosition(p->geom)[2]);
     dGeomSetRotation(grown, dGeomGetRotation(p->geom));
     for (PhysicsObject* other : pieces) {
-      if (other == p || (p->spaceIndex == kMarkerSpace && other->spaceIndex == kMarkerSpace)) continue;
+      if (other == p || (p->spaceIndex == kSpaceMarkers && other->spaceIndex == kSpaceMarkers)) continue;
       dContactGeom contacts[4];
       EXPECT_EQ(dCollide(grown, other->geom, 4, contacts, sizeof(dContactGeom)), 0)
           << p->name << " (kind " << p->surfaceKind << ") and " << other->name << " (kind " << other->surfaceKind
@@ -351,7 +356,8 @@ TEST_P(TrackScenes, PiecesKeepHalfAMetreFromTheWallsAndEachOther) {
 // climbs on a three-key envelope and plays one of the stamper sounds the
 // race looks for.
 TEST_P(TrackScenes, HazardsLieOffTheRacingLine) {
-  for (int kind : {kStamperKind, kCrusherKind, kSpeedUpKind, kResetKind, kFallKind, kObstacleKind}) {
+  for (int kind :
+       {kSurfaceStamper, kSurfaceCrusher, kSurfaceSpeedUp, kSurfaceResetZone, kSurfaceFallZone, kSurfaceObstacle}) {
     for (PhysicsObject* piece : ofKind(kind)) {
       dVector3 lengths;
       dGeomBoxGetLengths(piece->geom, lengths);
@@ -368,7 +374,7 @@ TEST_P(TrackScenes, HazardsLieOffTheRacingLine) {
         }
     }
   }
-  for (PhysicsObject* stamper : ofKind(kStamperKind)) {
+  for (PhysicsObject* stamper : ofKind(kSurfaceStamper)) {
     ASSERT_NE(stamper->position[1].channel, nullptr);
     const Envelope* height = stamper->position[1].channel->asEnvelope();
     ASSERT_NE(height, nullptr);
@@ -399,7 +405,7 @@ TEST_P(TrackScenes, ResetZonesLieBeyondTheRoadsEdge) {
     }
     return best;
   };
-  for (PhysicsObject* zone : ofKind(kResetKind)) {
+  for (PhysicsObject* zone : ofKind(kSurfaceResetZone)) {
     dVector3 lengths;
     dGeomBoxGetLengths(zone->geom, lengths);
     const dReal* at = dGeomGetPosition(zone->geom);
@@ -432,7 +438,7 @@ TEST_F(AllTrackScenes, HoldEveryKindOfSurfaceAndBothStamperSounds) {
     for (const auto& item : scene->objects)
       if (auto* p = dynamic_cast<PhysicsObject*>(item.get()); p && p->geom) {
         kinds.insert(p->surfaceKind);
-        if (p->surfaceKind == kStamperKind && p->soundSource) stamperSounds.insert(p->soundSource->fileName);
+        if (p->surfaceKind == kSurfaceStamper && p->soundSource) stamperSounds.insert(p->soundSource->fileName);
       }
   }
   EXPECT_EQ(kinds, (std::set<int>{0, 1, 7, 8, 12, 13, 14, 15, 16, 19, 20, 21, 22, 23, 25, 26}));
@@ -445,7 +451,7 @@ using ForestScene = TrackScenes;
 // reset zone lie in the markers' space.
 TEST_P(ForestScene, SoftGroundLiesAcrossTheRoad) {
   makeRay();
-  for (const auto& [f, kind] : {std::pair{0.21, kTerrainKind}, std::pair{0.53, kSlowGroundKind}})
+  for (const auto& [f, kind] : {std::pair{0.21, kSurfaceSlidingGround}, std::pair{0.53, kSurfaceSlowGround}})
     for (float lateral : {-5.0f, 0.0f, 5.0f}) {
       const Point2 p = besideCentre(*track, f, lateral);
       const RayRecorder hit = rayDown(p.x, 1.0f, p.z, 4.0f);
@@ -453,9 +459,9 @@ TEST_P(ForestScene, SoftGroundLiesAcrossTheRoad) {
       EXPECT_EQ(hit.kinds[0], kind);
     }
   const Point2 road = besideCentre(*track, 0.4, 0.0f);
-  EXPECT_EQ(rayDown(road.x, 1.0f, road.z, 4.0f).kinds, std::vector<int>{kGroundKind});
-  EXPECT_EQ(ofKind(kSpeedUpKind).size(), 1u);
-  EXPECT_EQ(ofKind(kResetKind).size(), 1u);
+  EXPECT_EQ(rayDown(road.x, 1.0f, road.z, 4.0f).kinds, std::vector<int>{kSurfaceRoad});
+  EXPECT_EQ(ofKind(kSurfaceSpeedUp).size(), 1u);
+  EXPECT_EQ(ofKind(kSurfaceResetZone).size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Robinhood, ForestScene, ::testing::Values(3));

@@ -14,6 +14,7 @@
 
 #include "content/archive_writer.h"
 #include "foundation/archive_file.h"
+#include "game/track/collision_space.h"
 #include "lightwave/lwo2_loader.h"
 #include "scene/contact_tables.h"
 #include "scene/physics_object.h"
@@ -29,10 +30,6 @@
 
 // The archive tessaline-sample-data wrote for the tests.
 inline ArchiveFile& trackArchive() { return builtSampleArchive(); }
-
-// The collision-space pairs the race installs, both orders.
-inline constexpr int kRaceSpacePairs[][2] = {{1, 3}, {1, 5},  {2, 4}, {2, 5}, {3, 11}, {4, 4}, {4, 5}, {4, 6}, {4, 7},
-                                             {4, 9}, {4, 10}, {5, 5}, {5, 9}, {6, 9},  {7, 9}, {8, 9}, {9, 9}, {9, 10}};
 
 // Loads a track (track 0 unless named) into a root: the LightWave loaders
 // installed, a dummy sound device on the pipeline (so that object sounds
@@ -67,8 +64,8 @@ class TrackLoader {
 struct RaceTables {
   void install(Scene& scene) {
     for (const auto& pair : kRaceSpacePairs)
-      scene.spacePairTable[pair[0]][pair[1]] = scene.spacePairTable[pair[1]][pair[0]] = &collide;
-    for (auto& row : scene.surfaceTable) row.fill(&plain);
+      scene.physics().spacePairTable[pair[0]][pair[1]] = scene.physics().spacePairTable[pair[1]][pair[0]] = &collide;
+    for (auto& row : scene.physics().surfaceTable) row.fill(&plain);
   }
   ODESpacePair collide{true};
   ODEJointSurface plain;

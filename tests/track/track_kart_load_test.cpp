@@ -80,7 +80,7 @@ TEST_F(TrackKarts, EveryKartFindsWhatTheRaceLooksUpAndHasItsOwnColours) {
     auto* col = dynamic_cast<PhysicsObject*>(item("col", -1, k + 1));
     ASSERT_NE(col, nullptr);
     EXPECT_EQ(col->surfaceKind, 6);
-    EXPECT_EQ(col->spaceIndex, track0::kKartSpace);
+    EXPECT_EQ(col->spaceIndex, kSpaceKarts);
     ASSERT_NE(item("Motor", -1, k + 1), nullptr);
     EXPECT_EQ(item("Motor", -1, k + 1)->parent, vehicle);
     SceneItem* driver = item("Character", -1, k + 1);

@@ -47,9 +47,10 @@ class TrackKart : public PipelineTest {
     scene = loader.load(*root, track().sceneFile);
     ASSERT_NE(scene, nullptr);
     tables.install(*scene);
-    for (int ground : {kGroundKind, kTerrainKind, kSlowGroundKind}) surfaces(track0::kRayKind, ground, &rays);
-    surfaces(track0::kRayKind, track0::kFallKind, &fall);
-    surfaces(kSurfaceKartBody, track0::kWallKind, &walls);
+    for (int ground : {kSurfaceRoad, kSurfaceSlidingGround, kSurfaceSlowGround})
+      surfaces(kSurfaceKartRay, ground, &rays);
+    surfaces(kSurfaceKartRay, kSurfaceFallZone, &fall);
+    surfaces(kSurfaceKartBody, kSurfaceWall, &walls);
     // The kart's scene brings its chassis null and its collision box.
     ASSERT_TRUE(loadLWS(*scene, nullptr, &trackArchive(), "D:\\Tamberlok\\3dobjects_cars\\kart_1.lws", 0.0, 0.7));
   }
@@ -58,7 +59,9 @@ class TrackKart : public PipelineTest {
     root.reset();
     PipelineTest::TearDown();
   }
-  void surfaces(int a, int b, ODEJointSurface* s) { scene->surfaceTable[a][b] = scene->surfaceTable[b][a] = s; }
+  void surfaces(int a, int b, ODEJointSurface* s) {
+    scene->physics().surfaceTable[a][b] = scene->physics().surfaceTable[b][a] = s;
+  }
   void makeKart() {
     kart = std::make_unique<VehicleMaster>(*scene, std::make_unique<Throttle>(), 0, nullptr, nullptr, 0, "", config,
                                            control, readTrackPoints(trackArchive(), config.m_track.get()).get());
@@ -66,13 +69,13 @@ class TrackKart : public PipelineTest {
     auto* col = dynamic_cast<PhysicsObject*>(scene->findItem("col", -1, 1));
     ASSERT_NE(col, nullptr);
     EXPECT_EQ(col->surfaceKind, kSurfaceKartBody);
-    EXPECT_EQ(col->spaceIndex, track0::kKartSpace);
+    EXPECT_EQ(col->spaceIndex, kSpaceKarts);
     col->prepareOnce();
     kart->m_net.m_active.set(true);
   }
   void step() {
-    scene->collide();
-    dJointGroupEmpty(scene->contactGroup);
+    scene->physics().collide();
+    scene->physics().emptyContacts();
     kart->step(time, 0.01);
     time += 0.01;
   }

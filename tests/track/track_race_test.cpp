@@ -159,11 +159,11 @@ class TrackRace : public PipelineTest {
     }
     return true;
   }
-  // The race's surface kinds are another piece of work; until the race
-  // installs them, the karts sense nothing and these drives wait.
+  // Without the race's surface kinds the karts sense nothing: the drives
+  // below would prove nothing, so they fail at once.
   bool surfacesInstalled() const {
     Scene& scene = *race->m_scene;
-    return scene.surfaceTable[kSurfaceKartBody][kFinishKind] != &scene.defaultSurface;
+    return scene.physics().surfaceTable[kSurfaceKartBody][kSurfaceCheckpoint] != &scene.physics().defaultSurface;
   }
   // One physics step as the race frame takes it.
   void step() {
@@ -196,7 +196,7 @@ TEST_F(TrackRace, OnTrackZeroAKartCrossesTheLineTakesABoxAndShovesTheCrate) {
   ASSERT_EQ(race->m_soundObjects.size(), 1u);
   EXPECT_EQ(race->m_soundObjects[0]->soundSource->fileName, kStamperSound);
   Scene& scene = *race->m_scene;
-  if (!surfacesInstalled()) GTEST_SKIP() << "the race installs no surface kinds yet";
+  ASSERT_TRUE(surfacesInstalled()) << "the race installs no surface kinds";
 
   // The middle box and the crate on kart 0's way, 12 and 25 m ahead; the
   // box low enough for the kart's collision box to meet it.
@@ -255,7 +255,7 @@ TEST_F(TrackRace, OnTheRingThrottleAndLeftHeldLapFromEveryGridSlot) {
     SCOPED_TRACE("slot " + std::to_string(slot));
     race = std::make_unique<Race>(pipeline.get(), &gui, control);
     ASSERT_TRUE(load(0, 1, std::make_unique<ThrottleAndLeft>(), slot, slot % 3));
-    if (!surfacesInstalled()) GTEST_SKIP() << "the race installs no surface kinds yet";
+    ASSERT_TRUE(surfacesInstalled()) << "the race installs no surface kinds";
     ASSERT_NE(race->m_positionMap, nullptr);
     LapCounter counter;
     float slowest = 1.0f;
@@ -276,14 +276,14 @@ TEST_F(TrackRace, OnTrackThreeTheBogHoldsAPlayersKartToSevenTenthsOfItsTopSpeed)
   CentreLineDriver* steering = driver.get();
   ASSERT_TRUE(load(0, 3, std::move(driver)));
   steering->kart = race->m_karts[0];
-  if (!surfacesInstalled()) GTEST_SKIP() << "the race installs no surface kinds yet";
+  ASSERT_TRUE(surfacesInstalled()) << "the race installs no surface kinds";
 
   const float top = kart0().tuning().maxSpeed, held = top * 0.7f;
   float fastest = 0.0f;
   int inBog = 0;
   for (int i = 0; i < 6000 && inBog < 30; ++i) {
     step();
-    const bool bog = kart0().m_sensors.rayKind[KartSensors::kCentreRay] == kSlowGroundKind;
+    const bool bog = kart0().m_sensors.rayKind[KartSensors::kCentreRay] == kSurfaceSlowGround;
     inBog = bog ? inBog + 1 : 0;
     if (inBog == 0) fastest = std::max(fastest, kart0().m_drive.m_velocity);
     if (inBog > 0) {

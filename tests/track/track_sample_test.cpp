@@ -98,7 +98,7 @@ TEST_F(TrackScene, LoadsWithWhatTheRaceLooksUp) {
   EXPECT_EQ(lastMessage(), "");
   ASSERT_EQ(scene->cameras.size(), 1u);
   EXPECT_EQ(scene->followed, scene->cameras[0].get());
-  ASSERT_EQ(scene->spaces.size(), 12u);
+  ASSERT_EQ(scene->physics().spaceCount(), 12);
   EXPECT_EQ(scene->fogMode, 3) << "linear fog";
   ASSERT_EQ(scene->lights.size(), 2u);
 
@@ -127,22 +127,22 @@ TEST_F(TrackScene, LoadsWithWhatTheRaceLooksUp) {
     for (PhysicsObject* p : found) {
       EXPECT_EQ(p->spaceIndex, space) << p->name;
       ASSERT_NE(p->geom, nullptr) << p->name;
-      EXPECT_EQ(dGeomGetSpace(p->spaceGeom()), scene->spaces[static_cast<std::size_t>(space)].space) << p->name;
+      EXPECT_EQ(dGeomGetSpace(p->spaceGeom()), scene->physics().space(static_cast<std::size_t>(space))) << p->name;
     }
   };
-  expectIn(track0::kGroundKind, 1, 1);
-  expectIn(track0::kTerrainKind, 1, 1);
-  expectIn(track0::kWallKind, 9, 1);
-  expectIn(track0::kFinishKind, 10, 1);
-  expectIn(track0::kExtraKind, 10, 3);
-  expectIn(track0::kFallKind, 11, 1);
-  expectIn(track0::kObstacleKind, 5, 1);
-  for (PhysicsObject* box : physicsOfKind(track0::kExtraKind)) EXPECT_EQ(box->name, track0::kExtraBoxObject);
-  EXPECT_NE(physicsOfKind(track0::kObstacleKind)[0]->body, nullptr);
+  expectIn(kSurfaceRoad, 1, 1);
+  expectIn(kSurfaceSlidingGround, 1, 1);
+  expectIn(kSurfaceWall, 9, 1);
+  expectIn(kSurfaceCheckpoint, 10, 1);
+  expectIn(kSurfaceExtraBox, 10, 3);
+  expectIn(kSurfaceFallZone, 11, 1);
+  expectIn(kSurfaceObstacle, 5, 1);
+  for (PhysicsObject* box : physicsOfKind(kSurfaceExtraBox)) EXPECT_EQ(box->name, track0::kExtraBoxObject);
+  EXPECT_NE(physicsOfKind(kSurfaceObstacle)[0]->body, nullptr);
 
   // Walls and the pieces in space 10 never touch (the race tests that pair).
-  dGeomID walls = physicsOfKind(track0::kWallKind)[0]->geom;
-  for (int kind : {track0::kFinishKind, track0::kExtraKind})
+  dGeomID walls = physicsOfKind(kSurfaceWall)[0]->geom;
+  for (int kind : {kSurfaceCheckpoint, kSurfaceExtraBox})
     for (PhysicsObject* p : physicsOfKind(kind)) {
       dContactGeom contacts[4];
       EXPECT_EQ(dCollide(walls, p->geom, 4, contacts, sizeof(dContactGeom)), 0) << "kind " << kind;
@@ -173,20 +173,20 @@ TEST_F(TrackScene, BodiesRestOnTheRoadAndStopAtTheWalls) {
   ASSERT_NE(scene, nullptr);
   tables.install(*scene);
   RayRecorder rays;
-  scene->surfaceTable[track0::kRayKind][track0::kGroundKind] = &rays;
-  scene->surfaceTable[track0::kGroundKind][track0::kRayKind] = &rays;
+  scene->physics().surfaceTable[kSurfaceKartRay][kSurfaceRoad] = &rays;
+  scene->physics().surfaceTable[kSurfaceRoad][kSurfaceKartRay] = &rays;
 
   const track0::Point2 c = track0::centreAt(0.2), d = track0::directionAt(0.2);
   const float scale[3] = {1, 1, 1};
-  PhysicsObject* ray = scene->createRay(track0::kRayKind, track0::kRaySpace, scale);
+  PhysicsObject* ray = scene->createRay(kSurfaceKartRay, kSpaceKartRays, scale);
   dGeomRaySet(ray->geom, c.x, 10.0, c.z, 0.0, -1.0, 0.0);
   dGeomRaySetLength(ray->geom, 20.0);
-  scene->collide();
+  scene->physics().collide();
   ASSERT_EQ(rays.hits.size(), 1u);
   EXPECT_NEAR(rays.hits[0], 0.0, 1e-4);
 
   // The crate, dropped from 4 m onto the road, lies still after 3 s.
-  PhysicsObject* crate = physicsOfKind(track0::kObstacleKind)[0];
+  PhysicsObject* crate = physicsOfKind(kSurfaceObstacle)[0];
   dBodySetPosition(crate->body, c.x, 4.0, c.z);
   for (int i = 0; i < 300; ++i) scene->physicsStep(0.01);
   const dReal* at = dBodyGetPosition(crate->body);

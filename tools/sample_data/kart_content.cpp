@@ -182,8 +182,8 @@ std::vector<lws::ActorMotion> bodyMotions() {
 }
 
 // A kart's scene: the chassis null "Vehicle" carrying the model, the engine
-// null "Motor" carrying the engine, the collision box "col" (kind 6 in the
-// karts' space 4, which the race tests against walls, karts and
+// null "Motor" carrying the engine, the collision box "col" (a kart body in the
+// karts' space, which the race tests against walls, karts and
 // obstacles), the one bubble and weight the kart brings, its explosion and
 // smoke parts, the "gfd" actor and a camera.
 std::string kartScene(int kart) {
@@ -208,7 +208,7 @@ std::string kartScene(int kart) {
   const int motor = place(at(layout.engine), vehicle);
   w.addNullObject("col");
   place(lws::still(), -1);
-  w.geom({1, 6, track0::kKartSpace, {1.2f, 0.6f, 1.8f}, 0});
+  w.geom({1, kSurfaceKartBody, kSpaceKarts, {1.2f, 0.6f, 1.8f}, 0});
 
   lws::Actor actor;
   actor.name = "gfd";

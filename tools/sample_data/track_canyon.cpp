@@ -199,15 +199,15 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
   sky.backdrop = {0.45f, 0.62f, 0.85f};
   sky.fogFrom = 90.0f;
   sky.fogTo = 380.0f;
-  const std::vector<RoadPiece> pieces = {{0.85, 0.9, kSlowGroundKind, kMud, "Schlamm"}};
+  const std::vector<RoadPiece> pieces = {{0.85, 0.9, kSurfaceSlowGround, kMud, "Schlamm"}};
   addTrackBasics(out, w, track, {kRoad, kDesert, kFence}, sky, pieces);
   writeExtraBoxes(w, track, 0.1);
   writeExtraBoxes(w, track, 0.66);
   writeCrate(w, track, kHaySpot, kHay, {1.4f, 1.4f, 1.4f}, 15.0);
-  writeZoneAcross(w, track, kCrossingAt, 3.0f, kTriggerKind, kCrossing);
+  writeZoneAcross(w, track, kCrossingAt, 3.0f, kSurfaceTrigger, kCrossing);
   writeStamper(w, track, kMillSpot, kMill, kStamperSound);
   writePad(w, track, kPadSpot);
-  writeZoneAcross(w, track, kConveyorAt, 10.0f, kBandKind, kConveyor);
+  writeZoneAcross(w, track, kConveyorAt, 10.0f, kSurfaceBand, kConveyor);
   writeCrusher(w, track, kOreCrusherSpot, kOreCrusher);
   writeTrackObject(w, kMesas, lws::still());
   writeTrackObject(w, kTown, lws::still());

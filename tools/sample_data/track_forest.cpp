@@ -38,8 +38,8 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
   sky.backdrop = {0.40f, 0.58f, 0.80f};
   sky.fogFrom = 30.0f;
   sky.fogTo = 170.0f;
-  const std::vector<RoadPiece> pieces = {{0.18, 0.24, kTerrainKind, kMud, "Matsch"},
-                                         {0.50, 0.56, kSlowGroundKind, kBog, "Sumpf"}};
+  const std::vector<RoadPiece> pieces = {{0.18, 0.24, kSurfaceSlidingGround, kMud, "Matsch"},
+                                         {0.50, 0.56, kSurfaceSlowGround, kBog, "Sumpf"}};
   addTrackBasics(out, w, track, {kRoad, kGrass, kFence}, sky, pieces);
   writeExtraBoxes(w, track, 0.42);
   // Pad off the racing line and reset zone off the road, in the markers'

@@ -17,17 +17,17 @@ lws::Motion stamperMotion(const SampleTrack& track, Spot spot, float top, float 
 void writeStamper(lws::SceneWriter& w, const SampleTrack& track, Spot spot, const std::string& object,
                   const std::string& sound) {
   // Karts under it are flattened, rockets burst on it.
-  writeTrackObject(w, object, stamperMotion(track, spot), kStamperKind, kWallSpace, kBoxGeom, {3.0f, 2.0f, 3.0f});
+  writeTrackObject(w, object, stamperMotion(track, spot), kSurfaceStamper, kSpaceWalls, kBoxGeom, {3.0f, 2.0f, 3.0f});
   w.sound(sound);
 }
 
 void writeCrusher(lws::SceneWriter& w, const SampleTrack& track, Spot spot, const std::string& object) {
-  writeTrackObject(w, object, placedOn(track, spot.f, spot.lateral, 1.25f), kCrusherKind, kWallSpace, kBoxGeom,
+  writeTrackObject(w, object, placedOn(track, spot.f, spot.lateral, 1.25f), kSurfaceCrusher, kSpaceWalls, kBoxGeom,
                    {3.0f, 2.5f, 3.0f});
 }
 
 void writePad(lws::SceneWriter& w, const SampleTrack& track, Spot spot) {
-  writeTrackObject(w, kPadObject, placedOn(track, spot.f, spot.lateral, 0.2f), kSpeedUpKind, kMarkerSpace, kBoxGeom,
+  writeTrackObject(w, kPadObject, placedOn(track, spot.f, spot.lateral, 0.2f), kSurfaceSpeedUp, kSpaceMarkers, kBoxGeom,
                    {3.0f, 0.4f, 5.0f});
 }
 
@@ -40,7 +40,7 @@ void writeResetZone(lws::SceneWriter& w, const SampleTrack& track, double f, int
   const float inner = track.roadHalfWidth + kOffEdge;
   const float width = std::min(kResetZoneWidth, track.wallOffset - kFromWall - inner);
   const float lateral = static_cast<float>(side < 0 ? -1 : 1) * (inner + width / 2.0f);
-  writeTrackObject(w, kResetObject, placedOn(track, f, lateral, 1.5f), kResetKind, kMarkerSpace, kBoxGeom,
+  writeTrackObject(w, kResetObject, placedOn(track, f, lateral, 1.5f), kSurfaceResetZone, kSpaceMarkers, kBoxGeom,
                    {width, 3.0f, kResetZoneLength});
 }
 
@@ -48,14 +48,14 @@ void writePit(lws::SceneWriter& w, const SampleTrack& track, Spot spot, const st
   // The zone lies just under the road, where the wheel rays fall onto it.
   w.addNullObject("fall_zone");
   w.motion("ObjectMotion", placedOn(track, spot.f, spot.lateral, -0.8f));
-  w.geom({kBoxGeom, kFallKind, kFallSpace, {3.0f, 1.0f, 4.0f}, 0});
+  w.geom({kBoxGeom, kSurfaceFallZone, kSpaceFallZones, {3.0f, 1.0f, 4.0f}, 0});
   writeTrackObject(w, patch, placedOn(track, spot.f, spot.lateral, 0.03f));
 }
 
 void writeCrate(lws::SceneWriter& w, const SampleTrack& track, Spot spot, const std::string& object,
                 std::array<float, 3> size, double mass) {
   // It rests on the ground and stops at walls.
-  writeTrackObject(w, object, placedOn(track, spot.f, spot.lateral, size[1] / 2.0f), kObstacleKind, kObstacleSpace,
+  writeTrackObject(w, object, placedOn(track, spot.f, spot.lateral, size[1] / 2.0f), kSurfaceObstacle, kSpaceObstacles,
                    kBoxGeom, size);
   w.body({1, mass, size, 1});
 }
@@ -63,10 +63,10 @@ void writeCrate(lws::SceneWriter& w, const SampleTrack& track, Spot spot, const 
 void writeZoneAcross(lws::SceneWriter& w, const SampleTrack& track, double f, float length, int kind,
                      const std::string& object) {
   static constexpr const char* kNames[] = {"wind_zone", "slide_zone", "band_zone", "trigger_zone"};
-  const bool wind = kind == kWindKind;
-  w.addNullObject(kind >= kWindKind && kind <= kTriggerKind ? kNames[kind - kWindKind] : "zone");
+  const bool wind = kind == kSurfaceWind;
+  w.addNullObject(kind >= kSurfaceWind && kind <= kSurfaceTrigger ? kNames[kind - kSurfaceWind] : "zone");
   w.motion("ObjectMotion", placedOn(track, f, 0.0f, wind ? 3.0f : 0.0f));
-  w.geom({kBoxGeom, kind, kMarkerSpace, {kZoneWidth, wind ? 8.0f : 3.0f, length}, 0});
+  w.geom({kBoxGeom, kind, kSpaceMarkers, {kZoneWidth, wind ? 8.0f : 3.0f, length}, 0});
   writeTrackObject(w, object, placedOn(track, f, 0.0f, 0.0f));
 }
 

@@ -184,14 +184,14 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
   sky.backdrop = {0.28f, 0.62f, 0.92f};
   sky.fogFrom = 70.0f;
   sky.fogTo = 320.0f;
-  const std::vector<RoadPiece> pieces = {{0.55, 0.6, kTerrainKind, kLooseSand, "Treibsand"}};
+  const std::vector<RoadPiece> pieces = {{0.55, 0.6, kSurfaceSlidingGround, kLooseSand, "Treibsand"}};
   addTrackBasics(out, w, track, {kRoad, kBeach, kLogs}, sky, pieces);
   writeExtraBoxes(w, track, 0.25);
   writeExtraBoxes(w, track, 0.75);
   writeCrate(w, track, kBarrelSpot, kBarrel, {1.6f, 1.2f, 1.0f}, 25.0);
   writePit(w, track, kHoleSpot, kHole);
   writeResetZone(w, track, kWreckAt, -1);
-  writeZoneAcross(w, track, kBreezeAt, 10.0f, kWindKind, kBreeze);
+  writeZoneAcross(w, track, kBreezeAt, 10.0f, kSurfaceWind, kBreeze);
   // The sea, drawn just above the beach it covers.
   w.loadObjectLayer(1, kSea);
   w.motion("ObjectMotion", lws::still(0.0f, -0.02f, 0.0f));

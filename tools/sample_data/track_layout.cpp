@@ -112,7 +112,7 @@ std::array<SampleTrack, kTrackCount> makeTracks() {
   stoneAge.shadeTo = 0.45;
   SampleTrack ring = makeTrack(1, "05", scenes[1].c_str(), {-344.5322f, 344.5313f, -349.9983f, 349.9971f}, 512, 512,
                                {0.0, 0.0}, ringCentre);
-  ring.roadKind = kSlowGroundKind;
+  ring.roadKind = kSurfaceSlowGround;
   // Single file on the inner half: from there a kart held at full left
   // lock circles out into its orbit round the obelisk.
   ring.gridPerRow = 1;

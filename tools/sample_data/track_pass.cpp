@@ -170,14 +170,14 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
   sky.backdrop = {0.55f, 0.70f, 0.90f};
   sky.fogFrom = 50.0f;
   sky.fogTo = 260.0f;
-  const std::vector<RoadPiece> pieces = {{0.6, 0.66, kTerrainKind, kIce, "Eis"}};
+  const std::vector<RoadPiece> pieces = {{0.6, 0.66, kSurfaceSlidingGround, kIce, "Eis"}};
   addTrackBasics(out, w, track, {kRoad, kSnow, kIceWall}, sky, pieces);
   writeExtraBoxes(w, track, 0.15);
   writeExtraBoxes(w, track, 0.7);
   writeCrate(w, track, kSnowmanSpot, kSnowman, {1.2f, 1.8f, 1.2f}, 20.0);
-  writeZoneAcross(w, track, kStreamAt, 8.0f, kSlideKind, kFrozenStream);
+  writeZoneAcross(w, track, kStreamAt, 8.0f, kSurfaceSlide, kFrozenStream);
   writeCrusher(w, track, kBoulderSpot, kBoulder);
-  writeZoneAcross(w, track, kGateAt, 6.0f, kWindKind, kFlagGate);
+  writeZoneAcross(w, track, kGateAt, 6.0f, kSurfaceWind, kFlagGate);
   writeResetZone(w, track, kBarrierAt, 1);
   writePit(w, track, kCrevasseSpot, kCrevasse);
   writeTrackObject(w, kPeaks, lws::still());

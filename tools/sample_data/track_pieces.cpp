@@ -306,14 +306,14 @@ void writeStartGrid(lws::SceneWriter& w, const SampleTrack& track) {
 }
 
 void writeFinishLine(lws::SceneWriter& w, const SampleTrack& track, const std::string& stripeFile) {
-  writeTrackObject(w, stripeFile, placedOn(track, 0.0, 0.0f, 0.0f), kFinishKind, kMarkerSpace, kBoxGeom,
+  writeTrackObject(w, stripeFile, placedOn(track, 0.0, 0.0f, 0.0f), kSurfaceCheckpoint, kSpaceMarkers, kBoxGeom,
                    {2.0f * (track.wallOffset - 0.5f), 3.0f, 0.5f});
 }
 
 void writeExtraBoxes(lws::SceneWriter& w, const SampleTrack& track, double f) {
   for (int i = 0; i < 3; ++i)
-    writeTrackObject(w, kExtraBoxObject, placedOn(track, f, -3.0f + 3.0f * i, 0.5f), kExtraKind, kMarkerSpace, kBoxGeom,
-                     {1, 1, 1});
+    writeTrackObject(w, kExtraBoxObject, placedOn(track, f, -3.0f + 3.0f * i, 0.5f), kSurfaceExtraBox, kSpaceMarkers,
+                     kBoxGeom, {1, 1, 1});
 }
 
 void writeSun(lws::SceneWriter& w, const TrackSky& sky) {
@@ -375,21 +375,21 @@ void addTrackBasics(Entries& out, lws::SceneWriter& w, const SampleTrack& track,
     }
   }
   out.add(prefix + "road.lwo", objectBytes(road, {{"Strasse", {1, 1, 1}, 1}}, {{1, textures.road}}));
-  writeTrackObject(w, prefix + "road.lwo", lws::still(), track.roadKind, kGroundSpace);
+  writeTrackObject(w, prefix + "road.lwo", lws::still(), track.roadKind, kSpaceGround);
   for (std::size_t i = 0; i < roadPieces.size(); ++i) {
     const std::string file = prefix + "ground_" + std::to_string(i + 1) + ".lwo";
     const RoadPiece& piece = roadPieces[i];
     out.add(file, objectBytes(roadMesh(track, pieces[i].first, pieces[i].second), {{piece.surface, {1, 1, 1}, 1}},
                               {{1, piece.texture}}));
-    writeTrackObject(w, file, lws::still(), piece.kind, kGroundSpace);
+    writeTrackObject(w, file, lws::still(), piece.kind, kSpaceGround);
   }
 
   out.add(prefix + "terrain.lwo",
           objectBytes(groundMesh(track, -0.05f), {{"Boden", {1, 1, 1}, 1}}, {{1, textures.ground}}));
-  writeTrackObject(w, prefix + "terrain.lwo", lws::still(), kTerrainKind, kGroundSpace);
+  writeTrackObject(w, prefix + "terrain.lwo", lws::still(), kSurfaceSlidingGround, kSpaceGround);
 
   out.add(prefix + "walls.lwo", objectBytes(wallMesh(track), {{"Mauer", {1, 1, 1}, 1}}, {{1, textures.wall}}));
-  writeTrackObject(w, prefix + "walls.lwo", lws::still(), kWallKind, kWallSpace);
+  writeTrackObject(w, prefix + "walls.lwo", lws::still(), kSurfaceWall, kSpaceWalls);
 
   // The sky: drawn without fog, it is what the top of the view shows.
   Mesh skyBox;

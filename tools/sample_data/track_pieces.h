@@ -143,7 +143,7 @@ inline const std::string kTrackTextures = "D:/Tamberlok/textures_tracks/";
 // (lap fraction from, to, kind, texture), the rest of it kind 0.
 struct RoadPiece {
   double from = 0.0, to = 0.0;
-  int kind = kGroundKind;
+  int kind = kSurfaceRoad;
   std::string texture;
   std::string surface;
 };

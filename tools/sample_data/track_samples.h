@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "game/track/collision_space.h"
+#include "game/track/surface_kind.h"
+
 class ArchiveWriter;
 
 struct Point2 {
@@ -45,7 +48,7 @@ struct SampleTrack {
   float wallHeight = 1.5f;
   // A stretch of the lap in shade on the light map (empty when equal).
   double shadeFrom = 0.0, shadeTo = 0.0;
-  int roadKind = 0;  // the surface kind of the road where no piece lies
+  int roadKind = kSurfaceRoad;  // the surface kind of the road where no piece lies
   // The start grid: rows of `gridPerRow` (1 or 2) slots `gridRowGap`
   // metres apart behind the line, slot s in column s % gridPerRow, each
   // column that many metres right of the centre.
@@ -65,36 +68,6 @@ inline constexpr int kStartCount = 6;
 inline constexpr int kAiLineCount = 7;
 inline constexpr float kAiLineSpacing = 2.0f;  // metres between the points of a driving line
 inline constexpr float kAiLineSpeed = 0.3f;
-
-// Collision spaces and surface kinds of the layout every track keeps.
-enum TrackSpace {
-  kGroundSpace = 1,
-  kRaySpace = 3,
-  kKartSpace = 4,
-  kObstacleSpace = 5,
-  kWallSpace = 9,
-  kMarkerSpace = 10,
-  kFallSpace = 11
-};
-enum TrackKind {
-  kGroundKind = 0,
-  kWallKind = 1,
-  kRayKind = 5,
-  kResetKind = 7,
-  kFallKind = 8,
-  kObstacleKind = 12,
-  kExtraKind = 13,
-  kCrusherKind = 14,
-  kSpeedUpKind = 15,
-  kStamperKind = 16,
-  kFinishKind = 19,
-  kWindKind = 20,
-  kSlideKind = 21,
-  kBandKind = 22,
-  kTriggerKind = 23,
-  kTerrainKind = 25,
-  kSlowGroundKind = 26
-};
 
 // The name extra boxes carry in the scene (the race finds them by it).
 inline constexpr const char* kExtraBoxObject = "D:\\Tamberlok/3dobjects_extras/extra_addon.lwo";
@@ -175,9 +148,6 @@ bool addHudSamples(ArchiveWriter& writer);
 namespace track0 {
 
 using ::kExtraBoxObject, ::kMapSize, ::kStartCount;
-using ::kExtraKind, ::kFallKind, ::kFinishKind, ::kGroundKind, ::kObstacleKind, ::kRayKind, ::kTerrainKind;
-using ::kGroundSpace, ::kRaySpace, ::kKartSpace, ::kObstacleSpace, ::kWallSpace, ::kMarkerSpace, ::kFallSpace;
-using ::kWallKind;
 using ::Point2;
 
 inline constexpr const char* kSceneFile = "D:\\Tamberlok\\3dobjects_tracks\\track_01_steinzeit.lws";

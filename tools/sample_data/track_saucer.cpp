@@ -155,9 +155,9 @@ std::string sceneText(Entries& out, const SampleTrack& track) {
   writeExtraBoxes(w, track, 0.2);
   writeExtraBoxes(w, track, 0.72);
   writePad(w, track, kFirstPad);
-  writeZoneAcross(w, track, kWalkwayAt, 10.0f, kBandKind, kWalkway);
+  writeZoneAcross(w, track, kWalkwayAt, 10.0f, kSurfaceBand, kWalkway);
   writeStamper(w, track, kPistonSpot, kPiston, kStamperSound2);
-  writeZoneAcross(w, track, kBeaconAt, 3.0f, kTriggerKind, kBeacon);
+  writeZoneAcross(w, track, kBeaconAt, 3.0f, kSurfaceTrigger, kBeacon);
   writePad(w, track, kSecondPad);
   writePit(w, track, kPortalSpot, kPortal);
   writeCrate(w, track, kPodSpot, kPod, {1.4f, 1.4f, 2.0f}, 20.0);

@@ -104,11 +104,12 @@ class KartWithExtras : public ::testing::Test {
  protected:
   void SetUp() override {
     scene = std::make_unique<Scene>(nullptr);
-    scene->addCollisionSpace(dHashSpaceCreate(nullptr), "top");
-    for (int i = 1; i <= 3; ++i) scene->addCollisionSpace(dSimpleSpaceCreate(scene->spaces[0].space), "sub");
-    scene->spacePairTable[3][0] = scene->spacePairTable[0][3] = &collide;
-    scene->surfaceTable[5][0] = scene->surfaceTable[0][5] = &rays;
-    scene->surfaceTable[5][8] = scene->surfaceTable[8][5] = &falls;
+    scene->physics().addCollisionSpace(dHashSpaceCreate(nullptr), "top");
+    for (int i = 1; i <= 3; ++i)
+      scene->physics().addCollisionSpace(dSimpleSpaceCreate(scene->physics().space(0)), "sub");
+    scene->physics().spacePairTable[3][0] = scene->physics().spacePairTable[0][3] = &collide;
+    scene->physics().surfaceTable[5][0] = scene->physics().surfaceTable[0][5] = &rays;
+    scene->physics().surfaceTable[5][8] = scene->physics().surfaceTable[8][5] = &falls;
     mesh = makeGroundMesh(20, 20.0f, [](float, float) { return 0.0f; });
     PhysicsObject* ground = addPhysicsObject(*scene, "ground", kGeomTriMesh, 0, 0);
     ground->addMesh(mesh.get(), 0.0f);
@@ -171,8 +172,8 @@ class KartWithExtras : public ::testing::Test {
   }
 
   void step() {
-    scene->collide();
-    dJointGroupEmpty(scene->contactGroup);
+    scene->physics().collide();
+    scene->physics().emptyContacts();
     kart->step(time, 0.01);
     time += 0.01;
   }

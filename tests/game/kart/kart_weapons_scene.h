@@ -22,10 +22,11 @@ class WeaponsKart : public VehicleMaster {
 class KartWeaponsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    scene->addCollisionSpace(dHashSpaceCreate(nullptr), "top");
-    for (int i = 1; i <= 3; ++i) scene->addCollisionSpace(dSimpleSpaceCreate(scene->spaces[0].space), "sub");
-    scene->spacePairTable[3][0] = scene->spacePairTable[0][3] = &collide;
-    scene->surfaceTable[5][0] = scene->surfaceTable[0][5] = &rays;
+    scene->physics().addCollisionSpace(dHashSpaceCreate(nullptr), "top");
+    for (int i = 1; i <= 3; ++i)
+      scene->physics().addCollisionSpace(dSimpleSpaceCreate(scene->physics().space(0)), "sub");
+    scene->physics().spacePairTable[3][0] = scene->physics().spacePairTable[0][3] = &collide;
+    scene->physics().surfaceTable[5][0] = scene->physics().surfaceTable[0][5] = &rays;
     PhysicsObject* ground = addPhysicsObject(*scene, "ground", kGeomTriMesh, 0, 0);
     ground->addMesh(mesh(20, 20.0f, -1), 0.0f);
     ground->prepareOnce();
@@ -81,8 +82,8 @@ class KartWeaponsTest : public ::testing::Test {
   }
 
   void step() {
-    scene->collide();
-    dJointGroupEmpty(scene->contactGroup);
+    scene->physics().collide();
+    scene->physics().emptyContacts();
     kart->step(time, 0.01);
     time += 0.01;
   }

@@ -173,11 +173,14 @@ class StraightTrack : public PipelineTest {
     root = std::make_unique<SceneRoot>(pipeline.get(), "race");
     scene = root->loadScene(nullptr, &files, "track.lws");
     ASSERT_NE(scene, nullptr);
-    scene->spacePairTable[kGroundSpace][kRaySpace] = scene->spacePairTable[kRaySpace][kGroundSpace] = &collide;
-    scene->spacePairTable[kKartSpace][kWallSpace] = scene->spacePairTable[kWallSpace][kKartSpace] = &collide;
-    scene->surfaceTable[kSurfaceKartRay][kSurfaceRoad] = scene->surfaceTable[kSurfaceRoad][kSurfaceKartRay] = &rays;
-    scene->surfaceTable[kSurfaceKartBody][kSurfaceWall] = scene->surfaceTable[kSurfaceWall][kSurfaceKartBody] =
-        &wallContacts;
+    scene->physics().spacePairTable[kGroundSpace][kRaySpace] =
+        scene->physics().spacePairTable[kRaySpace][kGroundSpace] = &collide;
+    scene->physics().spacePairTable[kKartSpace][kWallSpace] = scene->physics().spacePairTable[kWallSpace][kKartSpace] =
+        &collide;
+    scene->physics().surfaceTable[kSurfaceKartRay][kSurfaceRoad] =
+        scene->physics().surfaceTable[kSurfaceRoad][kSurfaceKartRay] = &rays;
+    scene->physics().surfaceTable[kSurfaceKartBody][kSurfaceWall] =
+        scene->physics().surfaceTable[kSurfaceWall][kSurfaceKartBody] = &wallContacts;
   }
   void TearDown() override {
     kart.reset();
@@ -215,8 +218,8 @@ class StraightTrack : public PipelineTest {
     root->prepareScenes(nullptr);
   }
   void step() {
-    scene->collide();
-    dJointGroupEmpty(scene->contactGroup);
+    scene->physics().collide();
+    scene->physics().emptyContacts();
     kart->step(time, 0.01);
     time += 0.01;
   }

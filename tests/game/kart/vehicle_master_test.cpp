@@ -46,10 +46,11 @@ class KartOnFlatGround : public ::testing::Test {
  protected:
   void SetUp() override {
     scene = std::make_unique<Scene>(nullptr);
-    scene->addCollisionSpace(dHashSpaceCreate(nullptr), "top");
-    for (int i = 1; i <= 3; ++i) scene->addCollisionSpace(dSimpleSpaceCreate(scene->spaces[0].space), "sub");
-    scene->spacePairTable[3][0] = scene->spacePairTable[0][3] = &collide;
-    scene->surfaceTable[5][0] = scene->surfaceTable[0][5] = &rays;
+    scene->physics().addCollisionSpace(dHashSpaceCreate(nullptr), "top");
+    for (int i = 1; i <= 3; ++i)
+      scene->physics().addCollisionSpace(dSimpleSpaceCreate(scene->physics().space(0)), "sub");
+    scene->physics().spacePairTable[3][0] = scene->physics().spacePairTable[0][3] = &collide;
+    scene->physics().surfaceTable[5][0] = scene->physics().surfaceTable[0][5] = &rays;
     const float height = groundHeight();
     mesh = makeGroundMesh(20, 20.0f, [height](float, float) { return height; });
     PhysicsObject* ground = addPhysicsObject(*scene, "ground", kGeomTriMesh, 0, 0);
@@ -82,8 +83,8 @@ class KartOnFlatGround : public ::testing::Test {
     return object;
   }
   void step() {
-    scene->collide();
-    dJointGroupEmpty(scene->contactGroup);
+    scene->physics().collide();
+    scene->physics().emptyContacts();
     kart->step(time, 0.01);
     time += 0.01;
   }
@@ -215,7 +216,7 @@ namespace {
 
 TEST_F(KartOnFlatGround, AnObstacleIsPushedAlongTheStoredNormalOnlyWhenItHasABody) {
   PhysicsObject crate(scene.get(), 0);
-  crate.body = dBodyCreate(scene->world);
+  crate.body = dBodyCreate(scene->physics().world());
   dBodyDisable(crate.body);
   kart->m_sensors.obstacle = &crate;
   kart->m_sensors.obstacleNormal = {0.0f, 0.0f, 1.0f};  // toward the crate

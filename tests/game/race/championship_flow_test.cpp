@@ -8,6 +8,7 @@
 
 #include "game/saves/config.h"
 #include "game/saves/highscore.h"
+#include "game/saves/highscore_kind.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -33,7 +34,7 @@ TEST_F(ChampionshipFlow, ACupRunsFourRacesThenEntersItsTable) {
     // What the race end leaves for a one-player race; the cup's kind only
     // after its last track.
     config.m_showHighscores = config.m_highscoreMusic = 1;
-    if (config.m_track.get() == 7) config.m_highscoreKind = HighscoreTables::kCup2, config.m_highscoreClass = 1;
+    if (config.m_track.get() == 7) config.m_highscoreKind = kTableCup2, config.m_highscoreClass = 1;
     const bool more = finishChampionshipRace(config, &tables);
     EXPECT_EQ(more, race < 3);
     EXPECT_EQ(config.m_skipMenu, race < 3 ? 1 : 0);
@@ -42,16 +43,16 @@ TEST_F(ChampionshipFlow, ACupRunsFourRacesThenEntersItsTable) {
     EXPECT_EQ(config.m_highscoreMusic, race < 3 ? 0 : 1);
   }
   // The totals of all four races, in cup 2's table of class 1 only.
-  const HighscoreEntry* first = tables.table(HighscoreTables::kCup2, 1)->getEntry(0, 0);
+  const HighscoreEntry* first = tables.table(kTableCup2, 1)->getEntry(0, 0);
   EXPECT_EQ(first->value, 34);
   EXPECT_FLOAT_EQ(first->time, 240.0f);
   EXPECT_STREQ(first->name, "Ada");
   EXPECT_EQ(first->character, 2);
   EXPECT_EQ(first->kart, 5);
-  EXPECT_EQ(tables.table(HighscoreTables::kCup1, 1)->getEntry(0, 0)->value, 0);
+  EXPECT_EQ(tables.table(kTableCup1, 1)->getEntry(0, 0)->value, 0);
   HighscoreTables saved;
   EXPECT_TRUE(saved.load(HighscoreTables::kFileName));
-  EXPECT_EQ(saved.table(HighscoreTables::kCup2, 1)->getEntry(0, 0)->value, 34);
+  EXPECT_EQ(saved.table(kTableCup2, 1)->getEntry(0, 0)->value, 34);
 }
 
 }  // namespace

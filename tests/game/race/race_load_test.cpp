@@ -96,8 +96,8 @@ TEST_F(RaceTest, ASixKartRaceFillsTheEmptyRecordsWithComputerDriversAndSetsEvery
   // The computer drivers' collision boxes meet walls and stampers; the
   // player's stays with the karts.
   Scene& scene = *race->m_scene;
-  EXPECT_EQ(spaceOf(scene, 0), scene.spaces[kKartSpace].space);
-  for (int k = 1; k < 6; ++k) EXPECT_EQ(spaceOf(scene, k), scene.spaces[kComputerSpace].space) << "kart " << k;
+  EXPECT_EQ(spaceOf(scene, 0), scene.physics().space(kKartSpace));
+  for (int k = 1; k < 6; ++k) EXPECT_EQ(spaceOf(scene, k), scene.physics().space(kComputerSpace)) << "kart " << k;
 
   // Sounds by slot, not in the order they are listed in.
   EXPECT_EQ(kartSound(0, 2)->file, "D:\\Tamberlok/soundfx/kart_hit_rakete.wav");
@@ -141,14 +141,14 @@ TEST_F(RaceTest, ASixKartRaceFillsTheEmptyRecordsWithComputerDriversAndSetsEvery
   int installed = 0;
   for (int a = 0; a < kSpaceCount; ++a) {
     for (int b = 0; b < kSpaceCount; ++b) {
-      if (scene.spacePairTable[a][b] != race->m_spacePair.get()) continue;
+      if (scene.physics().spacePairTable[a][b] != race->m_spacePair.get()) continue;
       ++installed;
-      EXPECT_EQ(scene.spacePairTable[b][a], race->m_spacePair.get()) << a << ", " << b;
+      EXPECT_EQ(scene.physics().spacePairTable[b][a], race->m_spacePair.get()) << a << ", " << b;
     }
   }
   EXPECT_EQ(installed, 15 * 2 + 3) << "18 pairs, three of them a space with itself";
   EXPECT_TRUE(race->m_spacePair->collide);
-  EXPECT_EQ(scene.spacePairTable[3][11], race->m_spacePair.get());
+  EXPECT_EQ(scene.physics().spacePairTable[3][11], race->m_spacePair.get());
 
   // The rest of the set-up.
   auto* camera = dynamic_cast<CameraItem*>(scene.cameras[0].get());
@@ -205,7 +205,8 @@ TEST_F(RaceTest, TheSurfaceKindsStandAtTheirPairsBothWaysAndNowhereElse) {
   chooseRace(config, 0);
   ASSERT_TRUE(load());
   Scene& scene = *race->m_scene;
-  if (scene.surfaceTable[6][19] == &scene.defaultSurface) GTEST_SKIP() << "the race installs no surface kinds yet";
+  ASSERT_NE(scene.physics().surfaceTable[6][19], &scene.physics().defaultSurface)
+      << "the race installs no surface kinds";
   const int pairs[][2] = {{5, 0},  {5, 25}, {5, 26},  {5, 8},   {6, 1},  {6, 6},   {6, 12},  {12, 0}, {12, 1},
                           {6, 13}, {6, 14}, {6, 15},  {6, 16},  {6, 19}, {6, 20},  {6, 21},  {6, 22}, {6, 23},
                           {6, 7},  {18, 0}, {18, 25}, {18, 26}, {18, 1}, {18, 12}, {18, 16}, {18, 14}};
@@ -214,15 +215,15 @@ TEST_F(RaceTest, TheSurfaceKindsStandAtTheirPairsBothWaysAndNowhereElse) {
   for (const auto& [a, b] : pairs) {
     listed.insert({a, b});
     listed.insert({b, a});
-    EXPECT_NE(scene.surfaceTable[a][b], &scene.defaultSurface) << a << ", " << b;
-    EXPECT_EQ(scene.surfaceTable[a][b], scene.surfaceTable[b][a]) << a << ", " << b;
-    kinds.insert(scene.surfaceTable[a][b]);
+    EXPECT_NE(scene.physics().surfaceTable[a][b], &scene.physics().defaultSurface) << a << ", " << b;
+    EXPECT_EQ(scene.physics().surfaceTable[a][b], scene.physics().surfaceTable[b][a]) << a << ", " << b;
+    kinds.insert(scene.physics().surfaceTable[a][b]);
   }
   EXPECT_EQ(kinds.size(), 17u) << "one object per kind and the obstacles' plain one";
   for (int a = 0; a < kSurfaceKindCount; ++a) {
     for (int b = 0; b < kSurfaceKindCount; ++b) {
       if (listed.count({a, b})) continue;
-      ASSERT_EQ(scene.surfaceTable[a][b], &scene.defaultSurface) << a << ", " << b;
+      ASSERT_EQ(scene.physics().surfaceTable[a][b], &scene.physics().defaultSurface) << a << ", " << b;
     }
   }
 }

@@ -49,8 +49,8 @@ class RemoteKart : public Vehicle {
 class TrackSurfaceTest : public ::testing::Test {
  protected:
   TrackSurfaceTest() {
-    scene.addCollisionSpace(dHashSpaceCreate(nullptr), "top");
-    for (int i = 1; i <= 3; ++i) scene.addCollisionSpace(dSimpleSpaceCreate(scene.spaces[0].space), "sub");
+    scene.physics().addCollisionSpace(dHashSpaceCreate(nullptr), "top");
+    for (int i = 1; i <= 3; ++i) scene.physics().addCollisionSpace(dSimpleSpaceCreate(scene.physics().space(0)), "sub");
     kart0 = std::make_unique<HookKart>(scene, 0, config, control);
     kart1 = std::make_unique<HookKart>(scene, 1, config, control);
     remote = std::make_unique<RemoteKart>(scene, control, 2);
@@ -206,7 +206,7 @@ class InstalledSurfaceTest : public TrackSurfaceTest {
  protected:
   InstalledSurfaceTest() {
     surfaces.install(scene);
-    scene.spacePairTable[0][0] = &collide;
+    scene.physics().spacePairTable[0][0] = &collide;
   }
   PhysicsObject* sceneBox(float x, float y, float z, float size, int kind, int owner) {
     PhysicsObject* o = addPhysicsObject(scene, "box", kGeomBox, kind, 0);
@@ -226,33 +226,34 @@ TEST_F(InstalledSurfaceTest, EveryPairHoldsItsSurfaceInBothOrdersAndOthersKeepTh
                                        {6, 20},  {6, 21}, {6, 22},  {6, 23},  {6, 7},  {18, 0}, {18, 25},
                                        {18, 26}, {18, 1}, {18, 12}, {18, 16}, {18, 14}};
   for (auto [a, b] : pairs) {
-    EXPECT_NE(scene.surfaceTable[a][b], &scene.defaultSurface) << a << ", " << b;
-    EXPECT_EQ(scene.surfaceTable[a][b], scene.surfaceTable[b][a]) << a << ", " << b;
+    EXPECT_NE(scene.physics().surfaceTable[a][b], &scene.physics().defaultSurface) << a << ", " << b;
+    EXPECT_EQ(scene.physics().surfaceTable[a][b], scene.physics().surfaceTable[b][a]) << a << ", " << b;
   }
   int installed = 0;
-  for (const auto& row : scene.surfaceTable)
-    for (ODEJointSurface* surface : row) installed += surface != &scene.defaultSurface;
+  for (const auto& row : scene.physics().surfaceTable)
+    for (ODEJointSurface* surface : row) installed += surface != &scene.physics().defaultSurface;
   EXPECT_EQ(installed, 2 * static_cast<int>(std::size(pairs)) - 1);  // (6, 6) is one entry
-  EXPECT_NE(dynamic_cast<ODEJointSurfaceRocketWall*>(scene.surfaceTable[16][18]), nullptr);
-  EXPECT_NE(dynamic_cast<ODEJointSurfaceCheck*>(scene.surfaceTable[19][6]), nullptr);
-  EXPECT_EQ(scene.surfaceTable[6][1]->maxCollisions(), 16);
-  EXPECT_EQ(scene.surfaceTable[6][6]->maxCollisions(), 16);
-  EXPECT_EQ(scene.surfaceTable[6][13]->maxCollisions(), 1);
+  EXPECT_NE(dynamic_cast<ODEJointSurfaceRocketWall*>(scene.physics().surfaceTable[16][18]), nullptr);
+  EXPECT_NE(dynamic_cast<ODEJointSurfaceCheck*>(scene.physics().surfaceTable[19][6]), nullptr);
+  EXPECT_EQ(scene.physics().surfaceTable[6][1]->maxCollisions(), 16);
+  EXPECT_EQ(scene.physics().surfaceTable[6][6]->maxCollisions(), 16);
+  EXPECT_EQ(scene.physics().surfaceTable[6][13]->maxCollisions(), 1);
   // Obstacles are real bodies: one plain surface makes their ground and
   // wall joints, but not while a body rests.
-  EXPECT_EQ(scene.surfaceTable[12][0], scene.surfaceTable[1][12]);
-  EXPECT_TRUE(scene.surfaceTable[12][0]->m_createJoint && scene.surfaceTable[12][0]->m_requireEnabledBodies);
+  EXPECT_EQ(scene.physics().surfaceTable[12][0], scene.physics().surfaceTable[1][12]);
+  EXPECT_TRUE(scene.physics().surfaceTable[12][0]->m_createJoint &&
+              scene.physics().surfaceTable[12][0]->m_requireEnabledBodies);
 }
 
 TEST_F(InstalledSurfaceTest, ABoxDrivenIntoGivesOneExtraPerStep) {
   // Deep in the box: a box-box pair has up to eight contact points.
   sceneBox(0, 0, 0, 1, kSurfaceKartBody, 0);
   PhysicsObject* extra = sceneBox(0.2f, 0.1f, 0, 1, kSurfaceExtraBox, -1);
-  scene.collide();
-  dJointGroupEmpty(scene.contactGroup);
+  scene.physics().collide();
+  scene.physics().emptyContacts();
   EXPECT_EQ(kart0->boxes, std::vector<PhysicsObject*>{extra});
-  scene.collide();
-  dJointGroupEmpty(scene.contactGroup);
+  scene.physics().collide();
+  scene.physics().emptyContacts();
   EXPECT_EQ(kart0->boxes.size(), 2u);
 }
 

@@ -1,10 +1,11 @@
-// The physics step of a scene: collision through the near callback, which
-// reads the space-pair and surface tables, then the world step.
+// The physics step of a scene's world: collision through the near callback,
+// which reads the space-pair and surface tables, then the world step.
+#include "scene/physics_world.h"
+
 #include <cstdint>
 
 #include "foundation/report.h"
 #include "scene/physics_object.h"
-#include "scene/scene.h"
 
 namespace {
 
@@ -18,31 +19,69 @@ PhysicsObject* physicsObjectOf(dGeomID geom) {
 
 bool isEnabled(const SceneItem& item) { return !item.body || dBodyIsEnabled(item.body) != 0; }
 
+constexpr float kGravity = -9.81f;  // m/s^2 along -Y
+
 }  // namespace
 
-int Scene::addCollisionSpace(dSpaceID space, const std::string& spaceName) {
-  if (!space || spaces.size() >= static_cast<std::size_t>(kSpaceCount)) return -1;
-  const int index = static_cast<int>(spaces.size());
+PhysicsWorld::PhysicsWorld() {
+  for (auto& row : surfaceTable) row.fill(&defaultSurface);
+  for (int i = 0; i < kSpaceCount; ++i) {
+    for (int j = 0; j < kSpaceCount; ++j) spacePairTable[i][j] = &defaultSpacePairs[i == j ? 1 : 0];
+  }
+
+  dInitODE2(0);
+  dAllocateODEDataForThread(dAllocateMaskAll);
+  m_world = dWorldCreate();
+  m_contactGroup = dJointGroupCreate(0);
+  dWorldSetGravity(m_world, 0.0, kGravity, 0.0);
+  dWorldSetCFM(m_world, 1e-10);
+  dWorldSetERP(m_world, 0.3);
+  dWorldSetAutoDisableFlag(m_world, 0);
+  dWorldSetAutoDisableLinearThreshold(m_world, 0.25);
+  dWorldSetAutoDisableAngularThreshold(m_world, 0.25);
+  dWorldSetAutoDisableSteps(m_world, 0);
+  dWorldSetAutoDisableTime(m_world, 1.0);
+  dWorldSetQuickStepNumIterations(m_world, 5);
+  dWorldSetContactMaxCorrectingVel(m_world, dInfinity);
+  dWorldSetContactSurfaceLayer(m_world, 0.0);
+}
+
+PhysicsWorld::~PhysicsWorld() {
+  dJointGroupEmpty(m_contactGroup);
+  dJointGroupDestroy(m_contactGroup);
+  if (!m_spaces.empty()) dSpaceDestroy(m_spaces.front().space);
+  dWorldDestroy(m_world);
+  dCloseODE();
+}
+
+int PhysicsWorld::addCollisionSpace(dSpaceID space, const std::string& spaceName) {
+  if (!space || m_spaces.size() >= static_cast<std::size_t>(kSpaceCount)) return -1;
+  const int index = static_cast<int>(m_spaces.size());
   dGeomSetData(reinterpret_cast<dGeomID>(space), reinterpret_cast<void*>(static_cast<std::intptr_t>(index)));
-  spaces.push_back(CollisionSpace{space, spaceName});
+  m_spaces.push_back(CollisionSpace{space, spaceName});
   return index;
 }
 
-int Scene::spaceIndexOf(dGeomID space) const {
-  // A space's user data is its index in the scene's list; one added to ODE
-  // without addCollisionSpace has none and must not pass for the top space.
-  const auto index = reinterpret_cast<std::intptr_t>(dGeomGetData(space));
-  if (index < 0 || index >= static_cast<std::intptr_t>(spaces.size())) return -1;
-  return reinterpret_cast<dGeomID>(spaces[static_cast<std::size_t>(index)].space) == space ? static_cast<int>(index)
-                                                                                           : -1;
+dSpaceID PhysicsWorld::space(int index) const {
+  if (index < 0 || index >= spaceCount()) return nullptr;
+  return m_spaces[static_cast<std::size_t>(index)].space;
 }
 
-int Scene::containingSpaceIndex(dGeomID geom) const {
+int PhysicsWorld::spaceIndexOf(dGeomID space) const {
+  // A space's user data is its index in the world's list; one added to ODE
+  // without addCollisionSpace has none and must not pass for the top space.
+  const auto index = reinterpret_cast<std::intptr_t>(dGeomGetData(space));
+  if (index < 0 || index >= static_cast<std::intptr_t>(m_spaces.size())) return -1;
+  return reinterpret_cast<dGeomID>(m_spaces[static_cast<std::size_t>(index)].space) == space ? static_cast<int>(index)
+                                                                                             : -1;
+}
+
+int PhysicsWorld::containingSpaceIndex(dGeomID geom) const {
   dSpaceID space = dGeomGetSpace(geom);
   return space ? spaceIndexOf(reinterpret_cast<dGeomID>(space)) : -1;
 }
 
-void Scene::beginCollisionPass() {
+void PhysicsWorld::beginCollisionPass() {
   ++m_collisionPass;
   // The top space's members meet each other in the dSpaceCollide that runs
   // this pass.
@@ -51,39 +90,44 @@ void Scene::beginCollisionPass() {
   // contact group, hung on a body that nothing else touches, shows whether
   // the group still holds this pass's contacts.
   if (!m_passMarkerBody) {
-    m_passMarkerBody = dBodyCreate(world);
+    m_passMarkerBody = dBodyCreate(m_world);
     dBodySetGravityMode(m_passMarkerBody, 0);
     dBodyDisable(m_passMarkerBody);
   }
-  dJointAttach(dJointCreateNull(world, contactGroup), m_passMarkerBody, nullptr);
+  dJointAttach(dJointCreateNull(m_world, m_contactGroup), m_passMarkerBody, nullptr);
 }
 
-bool Scene::collisionPassOpen() const { return m_passMarkerBody && dBodyGetNumJoints(m_passMarkerBody) > 0; }
+bool PhysicsWorld::collisionPassOpen() const { return m_passMarkerBody && dBodyGetNumJoints(m_passMarkerBody) > 0; }
 
-void Scene::collide() {
+void PhysicsWorld::collide() {
   beginCollisionPass();
-  if (spaces.empty() || !spaces.front().space) return;
-  dSpaceCollide(spaces.front().space, this, &Scene::nearCallback);
+  if (m_spaces.empty() || !m_spaces.front().space) return;
+  dSpaceCollide(m_spaces.front().space, this, &PhysicsWorld::nearCallback);
 }
 
-void Scene::physicsStep(double dt) {
+void PhysicsWorld::stepWorld(double dt) { dWorldQuickStep(m_world, dt); }
+
+void PhysicsWorld::emptyContacts() { dJointGroupEmpty(m_contactGroup); }
+
+void PhysicsWorld::step(double dt) {
   collide();
-  dWorldQuickStep(world, dt);
-  dJointGroupEmpty(contactGroup);
-  invalidateTransforms(cameras.empty() ? nullptr : cameras.front().get());
+  stepWorld(dt);
+  emptyContacts();
 }
 
-void Scene::nearCallback(void* data, dGeomID o1, dGeomID o2) { static_cast<Scene*>(data)->collideGeoms(o1, o2); }
+void PhysicsWorld::nearCallback(void* data, dGeomID o1, dGeomID o2) {
+  static_cast<PhysicsWorld*>(data)->collideGeoms(o1, o2);
+}
 
-void Scene::reportBadPair(const char* what, int value) {
-  // Once per scene: the same pair comes back every step.
+void PhysicsWorld::reportBadPair(const char* what, int value) {
+  // Once per world: the same pair comes back every step.
   if (m_reportedBadPair) return;
   m_reportedBadPair = true;
   reportError("collision skipped: %s %d\n", what, value);
 }
 
-bool Scene::spacesCollide(int index1, int index2, dGeomID o1, dGeomID o2) {
-  // spaceIndexOf gives -1 or a place in `spaces`, which never outgrows the
+bool PhysicsWorld::spacesCollide(int index1, int index2, dGeomID o1, dGeomID o2) {
+  // spaceIndexOf gives -1 or a place in the list, which never outgrows the
   // tables.
   if (index1 < 0 || index2 < 0) {
     reportBadPair("space not added to the scene, index", -1);
@@ -92,32 +136,32 @@ bool Scene::spacesCollide(int index1, int index2, dGeomID o1, dGeomID o2) {
   return spacePairTable[index1][index2]->check(o1, o2).collide;
 }
 
-void Scene::collideInside(dGeomID space) {
+void PhysicsWorld::collideInside(dGeomID space) {
   const int index = spaceIndexOf(space);
   if (!spacesCollide(index, index, space, space)) return;
   // A sub-space meets every top-level neighbour it overlaps; testing its
   // members against each other each time would repeat their contacts.
   if (m_collidedInside[index] == m_collisionPass) return;
   m_collidedInside[index] = m_collisionPass;
-  dSpaceCollide(reinterpret_cast<dSpaceID>(space), this, &Scene::nearCallback);
+  dSpaceCollide(reinterpret_cast<dSpaceID>(space), this, &PhysicsWorld::nearCallback);
 }
 
-void Scene::collideGeoms(dGeomID o1, dGeomID o2) {
+void PhysicsWorld::collideGeoms(dGeomID o1, dGeomID o2) {
   // Entered from a dSpaceCollide of the caller's own: the pass lasts until
   // the contact group is emptied, as it does after collide().
   if (!collisionPassOpen()) beginCollisionPass();
   const bool space1 = dGeomIsSpace(o1) != 0, space2 = dGeomIsSpace(o2) != 0;
   if (space1 || space2) {
     if (space1 && !space2 && spacesCollide(spaceIndexOf(o1), containingSpaceIndex(o2), o1, o2)) {
-      dSpaceCollide2(o1, o2, this, &Scene::nearCallback);
+      dSpaceCollide2(o1, o2, this, &PhysicsWorld::nearCallback);
     }
     if (!space1 && space2 && spacesCollide(containingSpaceIndex(o1), spaceIndexOf(o2), o1, o2)) {
-      dSpaceCollide2(o1, o2, this, &Scene::nearCallback);
+      dSpaceCollide2(o1, o2, this, &PhysicsWorld::nearCallback);
     }
     if (space1) collideInside(o1);
     if (space2) collideInside(o2);
     if (space1 && space2 && spacesCollide(spaceIndexOf(o1), spaceIndexOf(o2), o1, o2)) {
-      dSpaceCollide2(o1, o2, this, &Scene::nearCallback);
+      dSpaceCollide2(o1, o2, this, &PhysicsWorld::nearCallback);
     }
     return;
   }
@@ -154,7 +198,7 @@ void Scene::collideGeoms(dGeomID o1, dGeomID o2) {
     if (!r.m_createJoint || sameBody) continue;
     contacts[i].surface = r.m_surface;
     for (int k = 0; k < 4; ++k) contacts[i].fdir1[k] = r.m_fdir1[k];
-    dJointID joint = dJointCreateContact(world, contactGroup, &contacts[i]);
+    dJointID joint = dJointCreateContact(m_world, m_contactGroup, &contacts[i]);
     dJointAttach(joint, body1, body2);
   }
 }
