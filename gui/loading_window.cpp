@@ -2,6 +2,8 @@
 
 #include <CEGUI/CEGUI.h>
 
+#include <cmath>
+
 #include "gui/gui.h"
 #include "gui/gui_helper.h"
 #include "platform/graphics/d3d9.h"
@@ -42,6 +44,7 @@ void LoadingWindow::create() {
 
   m_gui->context().setRootWindow(m_root);
   m_built = true;
+  m_shown = false;
 }
 
 void LoadingWindow::destroy() {
@@ -52,6 +55,7 @@ void LoadingWindow::destroy() {
   m_root = m_bar = m_text = nullptr;
   m_gui->unloadImageset(kImageset);
   m_built = false;
+  m_shown = false;
 }
 
 void LoadingWindow::setRange(float min, float max) {
@@ -63,15 +67,28 @@ float LoadingWindow::barWidth(float value) const {
   return (value / (100.0f / (m_max - m_min)) + m_min) * (kBarFullWidth / 100.0f);
 }
 
+LoadingWindow::BarPixels LoadingWindow::barPixels() const {
+  const CEGUI::Rectf r = m_bar->getUnclippedOuterRect().get();
+  return {std::lround(r.left()), std::lround(r.top()), std::lround(r.right()), std::lround(r.bottom())};
+}
+
+bool LoadingWindow::shownAsItStands() const {
+  return m_shown && m_gui->context().getRootWindow() == m_root && !m_gui->m_mouseCursor->isVisible() &&
+         barPixels() == m_shownBar;
+}
+
 void LoadingWindow::setProgress(float value) {
   m_value = value;
   if (!m_built) return;
   GuiHelper::placeWindow(m_bar, kBarX, kBarY, barWidth(value), kBarHeight);
-  draw();
+  // Most reports move the bar by less than a pixel, or not at all.
+  if (!shownAsItStands()) draw();
 }
 
 void LoadingWindow::setText(const CEGUI::String& text) {
-  if (m_text) GuiHelper::setText(m_text, text);
+  if (!m_text || m_text->getText() == text) return;
+  GuiHelper::setText(m_text, text);
+  if (m_text->isEffectiveVisible()) m_shown = false;
 }
 
 void LoadingWindow::draw() {
@@ -79,15 +96,15 @@ void LoadingWindow::draw() {
   m_gui->context().setRootWindow(m_root);
   m_gui->setMouseCursorVisible(false);
   IDirect3DDevice9* device = m_gui->m_renderer->device();
-  for (int frame = 0; frame < 3; ++frame) {
-    if (device) {
-      device->BeginScene();
-      device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 0.0f, 0);
-    }
-    m_gui->render();
-    if (device) {
-      device->EndScene();
-      device->Present(nullptr, nullptr, nullptr, nullptr);
-    }
+  if (device) {
+    device->BeginScene();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 0.0f, 0);
   }
+  m_gui->render();
+  if (device) {
+    device->EndScene();
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+  }
+  m_shown = true;
+  m_shownBar = barPixels();
 }

@@ -11,6 +11,7 @@
 #include "scene/object_item.h"
 #include "scene/scene.h"
 #include "scene/scene_node.h"
+#include "scene/scene_root.h"
 
 LightItem::LightItem(Scene* scene, std::int32_t id)
     : SceneItem(scene, ItemType::Light, id), flickerPeriod(engineRand() % 2 == 0 ? 40.0f / 23.0f : 30.0f / 23.0f) {
@@ -102,11 +103,18 @@ void LightItem::prepare() {
 
   const float cone = coneAngle.evaluate(0.0), edge = edgeAngle.evaluate(0.0), power = intensity.evaluate(0.0);
   colourAt(0.0);
-  if (renderer) {
-    auto spot = std::make_unique<ProceduralTexture>(renderer);
-    spot->makeSpot(power, edge, cone);
-    spotTexture = std::move(spot);
+  if (renderer && lightKind == kLightSpot) {
+    if (scene && scene->root && scene->root->pipeline == renderer) {
+      spotTexture = scene->root->spotTexture(power, edge, cone);
+    } else {
+      auto spot = std::make_shared<ProceduralTexture>(renderer);
+      spot->makeSpot(power, edge, cone);
+      spotTexture = std::move(spot);
+    }
     texProj = spotTexture.get();
+  } else {
+    spotTexture.reset();
+    texProj = nullptr;
   }
   const float half = shadowMapSize > 0 ? 0.5f + 0.5f / static_cast<float>(shadowMapSize) : 0.5f;
   shadowTextureMatrix = {{0.5f, 0, 0, 0, 0, -0.5f, 0, 0, 0, 0, 1, 0, half, half, shadowBias, 1}};

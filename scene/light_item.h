@@ -79,7 +79,9 @@ class LightItem : public SceneItem, public SpotProjector {
   AnimatedFloat flareIntensity;
   AnimatedFloat flareRotationAngle;
   std::unique_ptr<LensFlareSet> flareSet;
-  std::unique_ptr<Texture> spotTexture;
+  // Spot lights only: the other kinds project nothing. Shared with the
+  // root's other spot lights of the same cone, edge and power.
+  std::shared_ptr<Texture> spotTexture;
   std::int32_t projectionImage = 0;
   bool affectOpenGL = false;
   std::int32_t shadowType = 0;

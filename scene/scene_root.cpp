@@ -1,6 +1,9 @@
 #include "scene/scene_root.h"
 
+#include <bit>
+
 #include "render/file_texture.h"
+#include "render/procedural_texture.h"
 #include "render/render_pipeline.h"
 #include "render/surface.h"
 #include "render/texture_layer.h"
@@ -89,6 +92,18 @@ Texture* SceneRoot::getTexture(File* file, const std::string& textureName) {
   texture->preload();
   textures.push_back(std::move(texture));
   return textures.back().get();
+}
+
+std::shared_ptr<Texture> SceneRoot::spotTexture(float power, float edgeAngle, float coneAngle) {
+  const std::array<std::uint32_t, 3> key = {std::bit_cast<std::uint32_t>(power),
+                                            std::bit_cast<std::uint32_t>(edgeAngle),
+                                            std::bit_cast<std::uint32_t>(coneAngle)};
+  std::weak_ptr<Texture>& cached = m_spotTextures[key];
+  if (std::shared_ptr<Texture> shared = cached.lock()) return shared;
+  auto spot = std::make_shared<ProceduralTexture>(pipeline);
+  spot->makeSpot(power, edgeAngle, coneAngle);
+  cached = spot;
+  return spot;
 }
 
 Surface* SceneRoot::findSurface(const std::string& surfaceName) const {

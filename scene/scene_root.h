@@ -3,7 +3,9 @@
 // It loads and prepares scenes and carries them through a device reset.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +45,10 @@ class SceneRoot : public DeviceOwner {
   // The texture of that name, made from `file` on a miss: full size, any
   // size the device allows, loaded and preloaded on every device.
   Texture* getTexture(File* file, const std::string& textureName);
+  // The projected cone of spot lights with this power, edge and cone
+  // (radians), made once and shared by every light of the root that asks
+  // for the same three values while one of them holds it.
+  std::shared_ptr<Texture> spotTexture(float power, float edgeAngle, float coneAngle);
   Surface* findSurface(const std::string& surfaceName) const;
   LWOModel* findModel(const std::string& modelName) const;
 
@@ -59,6 +65,10 @@ class SceneRoot : public DeviceOwner {
   std::vector<std::unique_ptr<Surface>> surfaces;
   std::vector<std::unique_ptr<LWOModel>> models;
   CameraCollider* cameraCollider = nullptr;  // the game's; not owned
+
+ private:
+  // Keyed by the values' bit patterns, so that a NaN finds only itself.
+  std::map<std::array<std::uint32_t, 3>, std::weak_ptr<Texture>> m_spotTextures;
 };
 
 // Fills a scene from a LightWave scene file. Set by the scene loader when it

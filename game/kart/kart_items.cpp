@@ -1,5 +1,6 @@
 #include "game/kart/kart_items.h"
 
+#include "game/kart/kart_extras.h"
 #include "render/texture_layer.h"
 #include "scene/particle_emitter.h"
 #include "scene/particle_renderers.h"
@@ -25,6 +26,37 @@ void setOwner(SceneItem* item, int k) {
   if (auto* physics = dynamic_cast<PhysicsObject*>(item)) physics->ownerIndex = k;
 }
 
+// Whether the item's placement follows from its own stored values alone: no
+// body, parent, target, link, local matrix, aiming controller or animation
+// channel. Evaluated again with the same values, it gives the same matrix
+// at any time.
+bool placedByValuesAlone(SceneItem& item) {
+  if (item.body || item.parent || item.target || item.linkedItem || item.rotationLinked || item.localMode != 0)
+    return false;
+  for (std::int32_t controller : {item.headingController, item.pitchController, item.bankController})
+    if (controller != kControllerKeyframed) return false;
+  for (const AnimatedFloat* values : {item.position, item.rotation, item.scale})
+    for (int i = 0; i < 3; ++i)
+      if (values[i].channel) return false;
+  return true;
+}
+
+// Whether placing the item at `at`, turned to `r` (null: as it is turned),
+// would change nothing because it stands parked there already and its geom,
+// if it has one, with it. Every step places each kart's unused weapons
+// under the track again; those that already wait there need no new matrix.
+bool standsParked(SceneItem& item, const Position3& at, const float* r) {
+  if (at.x != kParked.x || at.y != kParked.y || at.z != kParked.z || !placedByValuesAlone(item)) return false;
+  if (item.position[0].value != at.x || item.position[1].value != at.y || item.position[2].value != at.z) return false;
+  // Stored as setRotation stores them: heading, then pitch and bank negated.
+  if (r && (item.rotation[0].value != r[1] || item.rotation[1].value != -r[0] || item.rotation[2].value != -r[2]))
+    return false;
+  auto* physics = dynamic_cast<PhysicsObject*>(&item);
+  if (!physics || !physics->geom || physics->transformGeom || physics->geomType == kGeomRay) return true;
+  const dReal* p = dGeomGetPosition(physics->geom);
+  return p[0] == at.x && p[1] == at.y && p[2] == at.z;
+}
+
 }  // namespace
 
 void placeKartItem(SceneItem* item, const Position3& at) {
@@ -35,7 +67,7 @@ void placeKartItem(SceneItem* item, const Position3& at) {
 }
 
 void placeKartItem(SceneItem* item, const Position3& at, double time) {
-  if (!item) return;
+  if (!item || standsParked(*item, at, nullptr)) return;
   placeKartItem(item, at);
   item->evaluate(time);
 }
@@ -43,8 +75,11 @@ void placeKartItem(SceneItem* item, const Position3& at, double time) {
 void placeKartItem(SceneItem* item, const Position3& at, float heading, float pitch, double time) {
   if (!item) return;
   const float r[3] = {pitch, heading, 0.0f};
+  if (standsParked(*item, at, r)) return;
   item->setRotation(r, false);
-  placeKartItem(item, at, time);
+  // The new turn needs a new matrix even where the place is the same.
+  placeKartItem(item, at);
+  item->evaluate(time);
 }
 
 void addColourLayer(Surface& surface, Texture* texture) {

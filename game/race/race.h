@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -217,6 +218,9 @@ class Race {
   std::unique_ptr<TrackSurfaces> m_surfaces;
   // The star, frost and shrink pictures, by m_explosionType (the root's).
   ExplosionTextures m_explosionTextures = {};
+  // While the karts load: each kart sound file decoded once (null when it
+  // could not be), every kart reading its own copy of the same data.
+  std::map<std::string, std::shared_ptr<SoundChannel>> m_kartSoundSources;
 
   // Frame state.
   float m_countdownStart = 0.0f;  // game time the countdown began

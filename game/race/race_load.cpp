@@ -297,10 +297,14 @@ void Race::loadTrack() {
 bool Race::loadKarts() {
   for (int i = 0; i < m_kartCount; ++i) {
     // What arrives while waiting may change the choice too.
-    if (!waitForRecord(i) || !checkChoice()) return false;
+    if (!waitForRecord(i) || !checkChoice()) {
+      m_kartSoundSources.clear();
+      return false;
+    }
     loadKart(i);
     progress(30.0f + 40.0f * static_cast<float>(i + 1) / static_cast<float>(m_kartCount));
   }
+  m_kartSoundSources.clear();
   return true;
 }
 
@@ -377,7 +381,13 @@ void Race::loadKartSounds(Vehicle& kart) {
   for (int slot = 0; slot < KartItems::kSoundSlots; ++slot) {
     const std::string file = kartSoundFile(slot, engineClass);
     if (file.empty()) continue;
-    std::unique_ptr<SoundChannel> channel = loadSoundChannel(m_files, file.c_str());
+    auto [source, added] = m_kartSoundSources.try_emplace(file);
+    if (added) source->second = loadSoundChannel(m_files, file.c_str());
+    if (!source->second) continue;
+    // Every kart needs a read position of its own; a kind of source that
+    // cannot share its data is read from the file again.
+    std::unique_ptr<SoundChannel> channel = source->second->openReader();
+    if (!channel) channel = loadSoundChannel(m_files, file.c_str());
     if (!channel) continue;
     std::unique_ptr<SoundBuffer> buffer = m_sound->createSound(channel.get(), kSound3D | kSoundStatic);
     if (!buffer) continue;

@@ -129,6 +129,50 @@ TEST_F(GuiFiles, LoadingBarFollowsTheRange) {
   EXPECT_TRUE(gui->m_imageManager->isDefined("LoadingScreen/Bar"));
 }
 
+// Every frame the GUI draws: each starts with the context's base queue.
+void countFrames(CEGUI::GUIContext& context, int& frames) {
+  context.subscribeEvent(CEGUI::RenderingSurface::EventRenderQueueStarted, [&frames](const CEGUI::EventArgs& args) {
+    if (static_cast<const CEGUI::RenderQueueEventArgs&>(args).queueID == CEGUI::RQ_BASE) ++frames;
+    return false;
+  });
+  frames = 0;
+}
+
+TEST_F(GuiFiles, LoadingBarDrawsOneFrameOnlyWhenItMovesOnScreen) {
+  LoadingWindow loading(gui.get());
+  int frames = 0;
+  countFrames(gui->context(), frames);
+  loading.setProgress(10);
+  EXPECT_EQ(frames, 1);
+  loading.setProgress(10);
+  loading.setProgress(10.01f);  // a tenth of a pixel wider
+  loading.setText("Weiter");    // the text is not shown
+  EXPECT_EQ(frames, 1);
+  loading.setProgress(11);
+  EXPECT_EQ(frames, 2);
+  loading.draw();  // asked for: drawn as it stands
+  EXPECT_EQ(frames, 3);
+
+  // Another sheet was drawn meanwhile: the bar's window is shown again.
+  CEGUI::Window* other = GuiHelper::createWindow("StaticText", 0, 0, 100, 100);
+  gui->context().setRootWindow(other);
+  loading.setProgress(11);
+  EXPECT_EQ(frames, 4);
+  EXPECT_EQ(gui->context().getRootWindow(), loading.m_root);
+  gui->m_windowManager->destroyWindow(other);
+
+  // A window made again has not been shown yet.
+  loading.destroy();
+  loading.create();
+  loading.setProgress(11);
+  EXPECT_EQ(frames, 5);
+  // Nor has a window on a display of another size.
+  gui->setDisplaySize(1280, 960);
+  loading.setProgress(11);
+  EXPECT_EQ(frames, 6);
+  gui->setDisplaySize(1024, 768);
+}
+
 class TestScreen : public GuiScreen {
  public:
   using GuiScreen::GuiScreen;

@@ -1,9 +1,11 @@
 // Scenes over the life of a device, on the recording device: the camera
-// follower outliving a scene, the shadow map's targets across a reset, and
-// the immediate-mode vertex declarations made once rather than every frame.
+// follower outliving a scene, the shadow map's targets across a reset, the
+// spot lights' shared cone pictures, and the immediate-mode vertex
+// declarations made once rather than every frame.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "scene/camera_controller.h"
 #include "scene/camera_item.h"
@@ -104,6 +106,46 @@ TEST_F(SceneDevice, ShadowMapTargetsGoWithTheDeviceAndComeBackAfterTheReset) {
   EXPECT_TRUE(light->shadowColourSurface) << "and made them again";
   EXPECT_TRUE(light->shadowDepthSurface);
   EXPECT_EQ(log->count("CreateDepthStencilSurface(256, 256, 75)"), 1);
+}
+
+TEST_F(SceneDevice, OnlySpotLightsProjectAConeAndEqualConesShareOnePicture) {
+  LightItem* point = addLight();
+  LightItem* distant = addLight();
+  distant->lightKind = kLightDistant;
+  LightItem* spots[3];
+  for (LightItem*& spot : spots) {
+    spot = addLight();
+    spot->lightKind = kLightSpot;
+  }
+  spots[2]->coneAngle.value = 0.25f;
+  scene->prepare(nullptr, 0.0, 0.0);
+
+  EXPECT_EQ(point->spotTexture, nullptr);
+  EXPECT_EQ(distant->spotTexture, nullptr);
+  EXPECT_EQ(point->texProj, nullptr);
+  ASSERT_NE(spots[0]->spotTexture, nullptr);
+  EXPECT_EQ(spots[0]->texProj, spots[0]->spotTexture.get());
+  EXPECT_EQ(spots[1]->spotTexture, spots[0]->spotTexture);
+  ASSERT_NE(spots[2]->spotTexture, nullptr);
+  EXPECT_NE(spots[2]->spotTexture, spots[0]->spotTexture) << "another cone";
+  EXPECT_EQ(spots[0]->spotTexture->getFirstDeviceTexture(), spots[1]->spotTexture->getFirstDeviceTexture());
+
+  // A NaN power is no key that every other power would match.
+  LightItem* odd = addLight();
+  odd->lightKind = kLightSpot;
+  odd->intensity.value = std::numeric_limits<float>::quiet_NaN();
+  odd->prepare();
+  EXPECT_NE(odd->spotTexture, spots[0]->spotTexture);
+  EXPECT_NE(odd->spotTexture, spots[2]->spotTexture);
+
+  // The picture outlives the light that made it while another holds it.
+  Texture* shared = spots[0]->spotTexture.get();
+  scene->lights.erase(scene->lights.begin() + 2);
+  LightItem* late = addLight();
+  late->lightKind = kLightSpot;
+  late->prepare();
+  EXPECT_EQ(late->spotTexture.get(), shared);
+  scene->render(0.0, true);
 }
 
 TEST_F(SceneDevice, FlaresTheBackgroundAndTheLoadingBarMakeTheirDeclarationsOncePerDevice) {

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/envelope.h"
+#include "game/kart/kart_extras.h"
 #include "render/surface.h"
 #include "scene/object_item.h"
 #include "scene/particle_emitter.h"
 #include "scene/particle_renderers.h"
+#include "scene/physics_object.h"
 #include "scene/scene.h"
 
 namespace {
@@ -54,6 +57,60 @@ TEST(KartItemsTest, RocketParticlesStartSilentWithTheExplosionTexture) {
   EXPECT_EQ(material->surface->name, "fxSurface");
   EXPECT_EQ(material->surface->additiveTransparency.value, 1.0f);
   EXPECT_TRUE(material->surface->imageLayers.empty());  // no texture, no layer
+}
+
+TEST(KartItemsTest, AParkedItemIsPlacedAgainOnlyWhenThatChangesSomething) {
+  Scene scene{nullptr};
+  scene.addCollisionSpace(dHashSpaceCreate(nullptr), "top");
+  auto owned = std::make_unique<PhysicsObject>(&scene, 0);
+  PhysicsObject* box = owned.get();
+  box->geomType = kGeomBox;
+  scene.objects.push_back(std::move(owned));
+  box->prepareOnce();
+  auto geomAt = [&] {
+    const dReal* p = dGeomGetPosition(box->geom);
+    return Position3{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
+  };
+
+  // The first park takes the geom under the track.
+  placeKartItem(box, kParked, 0.0);
+  EXPECT_FLOAT_EQ(geomAt().y, kParked.y);
+  EXPECT_TRUE(box->worldValid);
+  // Parked again after a step made its matrices stale: nothing to do.
+  box->invalidate();
+  placeKartItem(box, kParked, 0.5);
+  EXPECT_FALSE(box->worldValid);
+  // A geom moved away meanwhile is brought back.
+  dGeomSetPosition(box->geom, 1, 2, 3);
+  placeKartItem(box, kParked, 0.5);
+  EXPECT_FLOAT_EQ(geomAt().y, kParked.y);
+  EXPECT_FLOAT_EQ(geomAt().x, kParked.x);
+
+  // Turned while parked: turned; then nothing again.
+  const dReal before = dGeomGetRotation(box->geom)[0];
+  box->invalidate();
+  placeKartItem(box, kParked, 0.7f, 0.0f, 1.0);
+  EXPECT_TRUE(box->worldValid);
+  EXPECT_NE(dGeomGetRotation(box->geom)[0], before);
+  box->invalidate();
+  placeKartItem(box, kParked, 0.7f, 0.0f, 1.0);
+  EXPECT_FALSE(box->worldValid);
+
+  // An item animated by an envelope follows it while parked.
+  Envelope* swing = box->rotation[0].ensureEnvelope();
+  ASSERT_NE(swing, nullptr);
+  box->invalidate();
+  placeKartItem(box, kParked, 0.7f, 0.0f, 1.0);
+  EXPECT_TRUE(box->worldValid);
+  box->rotation[0].release();
+
+  // Anywhere but the parking place, every placement counts.
+  const Position3 road{5.0f, 1.0f, 5.0f};
+  placeKartItem(box, road, 2.0);
+  box->invalidate();
+  placeKartItem(box, road, 2.0);
+  EXPECT_TRUE(box->worldValid);
+  EXPECT_FLOAT_EQ(geomAt().x, 5.0f);
 }
 
 TEST(KartItemsTest, SoundFilesSkipTheEmptySlot) {

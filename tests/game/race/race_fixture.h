@@ -94,22 +94,26 @@ inline std::string characterScene() {
 }
 
 // Everything the race reads; track 3 has no music.
+inline void putRaceFiles(MemoryFile& f) {
+  f.put(kTrack0, trackScene());
+  f.put(kTrack3, trackScene());
+  for (int k = 0; k < kKartModels; ++k) f.put(kartSceneFile(k), kartScene());
+  for (int c = 0; c < kCharacters; ++c) f.put(characterSceneFile(c), characterScene());
+  for (int engine = 0; engine < 3; ++engine) f.put(kartSoundFile(kSoundEngine, engine), wav());
+  for (int slot = 1; slot < KartItems::kSoundSlots; ++slot) {
+    if (!kartSoundFile(slot, 0).empty()) f.put(kartSoundFile(slot, 0), wav());
+  }
+  for (const char* name :
+       {"D:\\Tamberlok/soundfx/race_count01.wav", "D:\\Tamberlok/soundfx/race_start01.wav", kStamper, kFire})
+    f.put(name, wav());
+  const auto music = encodeOggVorbis(std::vector<std::int16_t>(2205, 0), 1, 22050);
+  f.put(kMusic0, std::vector<unsigned char>(music.begin(), music.end()));
+}
+
 inline MemoryFile& raceFiles() {
   static MemoryFile files = [] {
     MemoryFile f;
-    f.put(kTrack0, trackScene());
-    f.put(kTrack3, trackScene());
-    for (int k = 0; k < kKartModels; ++k) f.put(kartSceneFile(k), kartScene());
-    for (int c = 0; c < kCharacters; ++c) f.put(characterSceneFile(c), characterScene());
-    for (int engine = 0; engine < 3; ++engine) f.put(kartSoundFile(kSoundEngine, engine), wav());
-    for (int slot = 1; slot < KartItems::kSoundSlots; ++slot) {
-      if (!kartSoundFile(slot, 0).empty()) f.put(kartSoundFile(slot, 0), wav());
-    }
-    for (const char* name :
-         {"D:\\Tamberlok/soundfx/race_count01.wav", "D:\\Tamberlok/soundfx/race_start01.wav", kStamper, kFire})
-      f.put(name, wav());
-    const auto music = encodeOggVorbis(std::vector<std::int16_t>(2205, 0), 1, 22050);
-    f.put(kMusic0, std::vector<unsigned char>(music.begin(), music.end()));
+    putRaceFiles(f);
     return f;
   }();
   return files;

@@ -174,6 +174,47 @@ TEST_F(RaceTest, ASixKartRaceFillsTheEmptyRecordsWithComputerDriversAndSetsEvery
   expectProgress(gui.progress, sixKartProgress());
 }
 
+// The race's files, counting how often each is opened (over every clone).
+class OpenCountingFile : public MemoryFile {
+ public:
+  OpenCountingFile() { putRaceFiles(*this); }
+  OpenCountingFile(std::shared_ptr<Store> store, std::shared_ptr<std::map<std::string, int>> opens)
+      : MemoryFile(std::move(store)), m_opens(std::move(opens)) {}
+  File* clone() const override { return new OpenCountingFile(storeForClone(), m_opens); }
+  bool open(const char* name) override {
+    ++(*m_opens)[name ? name : ""];
+    return MemoryFile::open(name);
+  }
+  std::shared_ptr<std::map<std::string, int>> m_opens = std::make_shared<std::map<std::string, int>>();
+};
+
+TEST_F(RaceTest, SixKartsReadEachKartSoundFileOnceAndEachPlaysItsOwnCopy) {
+  chooseRace(config, 1);
+  OpenCountingFile files;
+  ASSERT_TRUE(race->load(&files, &sound, config));
+  ASSERT_EQ(race->m_kartCount, 6);
+  int kartSounds = 0;
+  for (int slot = 0; slot < KartItems::kSoundSlots; ++slot) {
+    const std::string name = kartSoundFile(slot, 0);
+    if (name.empty()) continue;
+    ++kartSounds;
+    EXPECT_EQ((*files.m_opens)[name], 1) << name;
+    const KartSoundSlot& first = race->m_karts[0]->m_items.sounds[static_cast<std::size_t>(slot)];
+    ASSERT_FALSE(first.empty()) << name;
+    for (int k = 1; k < 6; ++k) {
+      const KartSoundSlot& own = race->m_karts[k]->m_items.sounds[static_cast<std::size_t>(slot)];
+      ASSERT_FALSE(own.empty()) << name << " of kart " << k;
+      EXPECT_EQ(kartSound(k, slot)->file, name);
+      EXPECT_NE(own.channel.get(), first.channel.get()) << "a read position of its own";
+      EXPECT_NE(own.buffer.get(), first.buffer.get());
+      EXPECT_EQ(own.channel->getByteSize(), first.channel->getByteSize());
+      EXPECT_GT(own.channel->getByteSize(), 0);
+    }
+  }
+  EXPECT_GT(kartSounds, 10);
+  EXPECT_TRUE(race->m_kartSoundSources.empty()) << "the shared sources go once the karts hold their copies";
+}
+
 TEST_F(RaceTest, UnloadFreesEverythingAndIsSafeTwice) {
   chooseRace(config, 1);
   ASSERT_TRUE(load());
