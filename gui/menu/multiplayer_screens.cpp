@@ -155,8 +155,16 @@ NetControl& MultiplayerScreen::net() const { return m_net ? *m_net : NetControl:
 int MultiplayerScreen::localSlot() const { return std::clamp(net().playerSlot(), 0, Config::kPlayerCount - 1); }
 
 void MultiplayerScreen::leave() {
+  // A modal window, even hidden with its screen, keeps taking every mouse
+  // event: the menu behind would drop all clicks.
+  GuiHelper::hideModal(m_messageBox);
   net().leave();
   setResult(kResultBack);
+}
+
+void MultiplayerScreen::deactivate() {
+  GuiHelper::hideModal(m_messageBox);
+  GuiScreen::deactivate();
 }
 
 int MultiplayerScreen::localKartIndex() const {

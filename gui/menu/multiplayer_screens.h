@@ -48,6 +48,8 @@ class MultiplayerScreen : public GuiScreen {
   // Seats this machine (the host on its own relay, a client at m_address),
   // then starts every record afresh with only its own choice in it.
   void activate() override;
+  // Takes the connection message down with the screen.
+  void deactivate() override;
   // Once a frame while current: the replicated choice into the windows, the
   // start when everyone is ready, and the message when the link is gone.
   void refresh();

@@ -354,6 +354,48 @@ TEST_F(MenuTest, NetworkGameHostOrJoinAndTheLobby) {
   EXPECT_FALSE(NetControl::getInstance().isConnected());
 }
 
+// A lobby that cannot reach its host says so in a modal box; once its OK
+// brought the player back, the main menu takes clicks again, as it does
+// after the lobby is left with the box still up.
+TEST_F(MenuTest, AfterTheLobbysMessageTheMainMenuTakesClicks) {
+  init();
+  auto& main = screen<MainMenuScreen>(Menu::kMainMenu);
+  auto& lobby = screen<MultiplayerScreen>(Menu::kMultiplayer);
+  WORD closedPort = 0;
+  {
+    // A port that was just free: nothing answers there.
+    GameDaemon::ServerThread relay(0);
+    ASSERT_TRUE(relay.waitListening());
+    closedPort = relay.port();
+  }
+  for (bool viaOk : {true, false}) {
+    SCOPED_TRACE(viaOk ? "the box's OK" : "the lobby's back");
+    main.setResult(GuiScreen::kChoiceMultiplayer);
+    menu->update();
+    auto& select = screen<MultiplayerSelectScreen>(Menu::kMultiplayerSelect);
+    ASSERT_EQ(menu->m_current, &select);
+    select.m_addressBox->setText("");
+    clickCentre(select.m_addressBox);
+    for (char c : std::string("127.0.0.1")) gui->context().injectChar(static_cast<CEGUI::utf32>(c));
+    lobby.m_port = closedPort;
+    clickCentre(select.m_joinButton);
+    menu->update();
+    ASSERT_EQ(menu->m_current, &lobby);
+    menu->update();
+    ASSERT_TRUE(lobby.m_messageBox->isVisible());
+    if (viaOk)
+      clickCentre(lobby.m_messageButton);
+    else
+      lobby.setResult(GuiScreen::kResultBack);
+    menu->update();
+    ASSERT_EQ(menu->m_current, &main);
+    EXPECT_FALSE(lobby.m_messageBox->getModalState());
+    clickCentre(main.m_helpButton);
+    EXPECT_EQ(main.getResult(), GuiScreen::kChoiceHelp);
+    main.setResult(GuiScreen::kNoResult);
+  }
+}
+
 // Each screen the main menu opens without a race, and its way back.
 TEST_F(MenuTest, MainMenuReachesEveryOtherScreenAndBack) {
   init();
