@@ -269,16 +269,21 @@ TEST_F(GuiOnGlTest, ExitScreenShowsItsLinkButtonAndItsHoverImage) {
   gui->context().injectMousePosition(10, 10);
   std::vector<DWORD> shown = frame();
   // 400, 300, 200 x 100 of 800 x 600 is 512..768 x 384..512 of 1024 x 768.
-  for (auto [x, y] : {std::pair{512, 384}, std::pair{767, 511}, std::pair{640, 448}})
-    expectColour(at(shown, x, y), B::kNormal & 0xFFFFFF, "button");
+  const auto link = [](const char* image, int x, int y) {
+    return pictureAt("Branding", image, static_cast<float>(x - 512) / 256, static_cast<float>(y - 384) / 128);
+  };
+  for (auto [x, y] : {std::pair{520, 392}, std::pair{759, 503}, std::pair{640, 400}, std::pair{540, 445}})
+    expectColour(at(shown, x, y), link("Link", x, y), "button");
   for (auto [x, y] :
        {std::pair{511, 448}, std::pair{768, 448}, std::pair{640, 383}, std::pair{640, 512}, std::pair{10, 10}})
-    expectColour(at(shown, x, y), B::kBackground & 0xFFFFFF, "background");
+    expectColour(at(shown, x, y), pictureAt("Branding", "Background", x / 1024.0f, y / 768.0f), "background");
 
   gui->context().injectMousePosition(600, 450);
   shown = frame();
-  expectColour(at(shown, 700, 500), B::kHover & 0xFFFFFF, "button under the mouse");
-  expectColour(at(shown, 300, 200), B::kBackground & 0xFFFFFF, "background with the mouse on the button");
+  expectColour(at(shown, 700, 500), link("LinkHover", 700, 500), "button under the mouse");
+  expectColour(at(shown, 640, 400), B::kHover & 0xFFFFFF, "button face under the mouse");
+  expectColour(at(shown, 300, 200), pictureAt("Branding", "Background", 300 / 1024.0f, 200 / 768.0f),
+               "background with the mouse on the button");
   end.deactivate();
 }
 
