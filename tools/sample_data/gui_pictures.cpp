@@ -173,6 +173,10 @@ std::vector<NamedPicture> drawQuillfen() {
   p.push_back({"RoundedMiniButton", menuRing(0xFFC9CED8, 0xFFF4F6FA)});
   p.push_back({"RoundedMiniButtonDisabled", menuRing(0xFF6A6E76, 0xFF8A8E96)});
   p.push_back({"RoundedMiniButtonHover", menuRing(0xFFFFC233, 0xFFFFE9A8)});
+  // White, tinted by the combo box's drop button.
+  Canvas dropArrow(20, 20);
+  dropArrow.fillPolygon({{2, 5}, {18, 5}, {10, 16}}, kWhite);
+  p.push_back({"DropArrow", dropArrow});
   p.push_back({"IconReady", statusIcon(true)});
   p.push_back({"IconWaiting", statusIcon(false)});
   return p;

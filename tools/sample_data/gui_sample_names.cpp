@@ -27,6 +27,7 @@ constexpr SampleImage kQuillfen[] = {
     {"RoundedMiniButton", 0xFF505050},
     {"RoundedMiniButtonDisabled", 0xFF303030},
     {"RoundedMiniButtonHover", 0xFF707070},
+    {"DropArrow", 0xFFFFFFFF},
     {"IconReady", 0xFF20A040},
     {"IconWaiting", 0xFFA08020},
 };

@@ -297,7 +297,7 @@ const SampleText kRace[] = {
     {1000, false, B::kHudLabel, {"Runde", "Lap", "Tour", "Vuelta", "Giro"}},
     {1001, false, B::kHudLabel, {"Platz", "Place", "Place", "Puesto", "Posto"}},
     {1002, false, B::kColumnTime, {"Zeit", "Time", "Temps", "Tiempo", "Tempo"}},
-    {1003, false, B::kHudTimeLabel, {"Bestzeit", "Best lap", "Record", "Récord", "Record"}},
+    {1003, false, B::kHudTimeLabel, {"Bestzeit", "Best lap", "Meill. tour", "Mejor vuelta", "Miglior giro"}},
     // Result dialogs.
     {1004, false, B::kLapRow, {"Gesamt", "Total", "Total", "Total", "Totale"}},
     {1007, false, B::kColumnNumber, {"Punkte", "Points", "Points", "Puntos", "Punti"}},
