@@ -34,6 +34,9 @@ class MultiplayerSelectScreen : public GuiScreen {
   CEGUI::Window* m_addressBox = nullptr;
   CEGUI::Window* m_hostLabel = nullptr;
   CEGUI::Window* m_joinLabel = nullptr;
+  CEGUI::Window* m_addressLabel = nullptr;
+  // Says what to type when "join" met an address that is none.
+  CEGUI::Window* m_addressProblem = nullptr;
 
  private:
   std::unique_ptr<NameMatcher> m_addressMatcher;
@@ -107,4 +110,6 @@ class MultiplayerScreen : public GuiScreen {
   // -1 or +1 on a host's setting, wrapping within first..last.
   void stepShared(int which, int delta);
   void stepOwn(bool kart, int delta);
+  // The own kart of the last visit (0..7), -1 before the first choice.
+  int m_lastKart = -1;
 };

@@ -309,6 +309,18 @@ TEST_F(MenuTest, NetworkGameHostOrJoinAndTheLobby) {
   menu->update();
   auto& select = screen<MultiplayerSelectScreen>(Menu::kMultiplayerSelect);
   ASSERT_EQ(menu->m_current, &select);
+  // No address, or one that is none: the screen says what to type and stays.
+  EXPECT_FALSE(select.m_addressProblem->isVisible());
+  for (const char* wrong : {"", "10.0.0", "10.0.0.7.", "10..0.7", "256.0.0.1", "1.2.3.4444"}) {
+    select.m_addressBox->setText(wrong);
+    clickCentre(select.m_joinButton);
+    EXPECT_EQ(select.getResult(), GuiScreen::kNoResult) << wrong;
+    EXPECT_TRUE(select.m_addressProblem->isVisible()) << wrong;
+    EXPECT_EQ(select.m_addressProblem->getText(), menu->texts().getText(2331));
+  }
+  menu->update();
+  EXPECT_EQ(menu->m_current, &select);
+  select.m_addressBox->setText("");
   clickCentre(select.m_addressBox);
   for (char c : std::string("10.0.x0.7")) gui->context().injectChar(static_cast<CEGUI::utf32>(c));
   EXPECT_EQ(select.address(), "10.0.0.7");
@@ -322,17 +334,19 @@ TEST_F(MenuTest, NetworkGameHostOrJoinAndTheLobby) {
   ASSERT_TRUE(relay.waitListening());
   auto& lobby = screen<MultiplayerScreen>(Menu::kMultiplayer);
   lobby.m_port = relay.port();
+  config->m_championshipKart = 6;
+  std::strcpy(config->m_playerName1, "Henrike");
   menu->update();
   ASSERT_EQ(menu->m_current, &lobby);
   EXPECT_TRUE(lobby.m_isHost);
   EXPECT_TRUE(NetControl::getInstance().seated());
 
-  // No own kart yet: ready stays off, since the race load would hand a
-  // record with kart -1 to the computer.
-  EXPECT_EQ(config->m_player[0].get().kart, -1);
+  // The player's own kart and name from the start; alone, the host waits.
+  EXPECT_EQ(config->m_player[0].get().kart, 6);
+  EXPECT_STREQ(config->m_player[0].get().name, "Henrike");
   EXPECT_TRUE(lobby.m_startButton->isDisabled());
   clickCentre(lobby.m_kartButtons[1]);
-  EXPECT_EQ(config->m_player[0].get().kart, 0);
+  EXPECT_EQ(config->m_player[0].get().kart, 7);
   clickCentre(lobby.m_lapsButtons[1]);
   const int laps = config->m_laps.get();
 
@@ -510,7 +524,8 @@ TEST_F(MenuTest, LobbyOfAHostAndAClient) {
   cutName += CEGUI::utf32(0xFFFD);
   EXPECT_EQ(host.m_nameTexts[1]->getText().substr(0, 4), cutName);
   EXPECT_EQ(host.m_characterTexts[1]->getText(), texts.getText(100));
-  EXPECT_EQ(host.m_kartTexts[1]->getText(), "--");
+  // The client came with its kart chosen.
+  EXPECT_EQ(host.m_kartTexts[1]->getText(), texts.getText(700 + clientSettings.m_championshipKart));
   EXPECT_EQ(host.m_readyIcons[1]->getProperty("Image"), "Quillfen/IconWaiting");
   EXPECT_EQ(client.m_nameTexts[0]->getText(), "Host");
 
@@ -572,9 +587,11 @@ TEST_F(MenuTest, LobbyOfAHostAndAClient) {
   client.refresh();
   EXPECT_EQ(client.m_messageText->getText(), "kept");
 
-  // A second visit starts unready.
+  // A second visit starts unready, on the kart chosen the last time.
   client.activate();
   EXPECT_EQ(clientSettings.m_player[clientNet.playerSlot()].get().ready, 0);
+  EXPECT_EQ(clientSettings.m_player[clientNet.playerSlot()].get().kart,
+            (clientSettings.m_championshipKart + 1) % (Config::kMaxKart + 1));
   EXPECT_FALSE(client.m_messageBox->isVisible());
   client.refresh();
   EXPECT_NE(client.getResult(), 0);
