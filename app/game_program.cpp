@@ -139,11 +139,8 @@ void GameProgram::readSettingsFile() {
   // The display comes up at the size the settings keep; a file that is
   // missing or damaged gets the defaults written back.
   {
-    Config settings(nullptr);
-    if (!settings.load()) {
-      settings.setDefaults();
-      settings.save();
-    }
+    Config settings(nullptr, NetControl::getInstance(), Config::SavedFile::Ignore);
+    loadSettingsOrStartFresh(settings, readLanguageId());
     m_devices->settings->width = settings.m_resolutionWidth;
     m_devices->settings->height = settings.m_resolutionHeight;
     const PictureLevels levels =

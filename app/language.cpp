@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "foundation/byte_fields.h"
+#include "game/saves/config.h"
 #include "platform/system/process.h"
 
 DWORD readRegistryDword(HKEY root, const char* subKey, const char* valueName, DWORD fallback) {
@@ -18,7 +19,36 @@ DWORD readRegistryDword(HKEY root, const char* subKey, const char* valueName, DW
   return FieldReader(value, sizeof value).u32();
 }
 
+WORD readLanguageId() {
+  return static_cast<WORD>(
+      readRegistryDword(HKEY_LOCAL_MACHINE, kProgramRegistryKey, "Language", GetUserDefaultLangID()));
+}
+
 WORD chooseLanguageId() {
-  const DWORD chosen = readRegistryDword(HKEY_LOCAL_MACHINE, kProgramRegistryKey, "Language", GetUserDefaultLangID());
-  return chosen == kLangGerman || chosen == kLangEnglishUs ? static_cast<WORD>(chosen) : kLangEnglishUs;
+  const WORD chosen = readLanguageId();
+  return chosen == kLangGerman || chosen == kLangEnglishUs ? chosen : kLangEnglishUs;
+}
+
+int settingsLanguageFor(WORD languageId) {
+  // The primary language is the id's low ten bits; the sub-language (the
+  // country) does not matter.
+  switch (languageId & 0x3FF) {
+    case kLangGerman & 0x3FF:
+      return 0;
+    case kLangFrench & 0x3FF:
+      return 2;
+    case kLangSpanish & 0x3FF:
+      return 3;
+    case kLangItalian & 0x3FF:
+      return 4;
+    default:
+      return 1;
+  }
+}
+
+void loadSettingsOrStartFresh(Config& settings, WORD languageId) {
+  if (settings.load()) return;
+  settings.setDefaults();
+  settings.m_language = settingsLanguageFor(languageId);
+  settings.save();
 }

@@ -4,12 +4,12 @@
 
 namespace menu_widgets {
 
-CEGUI::Window* makeRoot(const CEGUI::String& name, const CEGUI::String& imageset) {
+CEGUI::Window* makeRoot(const CEGUI::String& name, const CEGUI::String& imageset, const CEGUI::String& image) {
   CEGUI::Window* root = GuiHelper::createWindow("StaticImage", 0, 0, GuiHelper::kLayoutWidth, GuiHelper::kLayoutHeight,
                                                 GuiHelper::kLayoutWidth, GuiHelper::kLayoutHeight, name);
   root->setProperty("FrameEnabled", "false");
   root->setProperty("BackgroundEnabled", "false");
-  GuiHelper::setImage(root, imageset, "Background");
+  GuiHelper::setImage(root, imageset, image);
   return root;
 }
 

@@ -14,9 +14,10 @@ class Window;
 
 namespace menu_widgets {
 
-// A full-screen "Quillfen/StaticImage" named `name` showing "Background" of
+// A full-screen "Quillfen/StaticImage" named `name` showing `image` of
 // `imageset`, frame and background off.
-CEGUI::Window* makeRoot(const CEGUI::String& name, const CEGUI::String& imageset);
+CEGUI::Window* makeRoot(const CEGUI::String& name, const CEGUI::String& imageset,
+                        const CEGUI::String& image = "Background");
 // Destroys the root with its tree while the window manager still has it.
 void destroyRoot(CEGUI::Window* root);
 

@@ -92,7 +92,8 @@ void TrackSelectionScreen::addDriverRows(int* ccm, int* character, const int* ma
 
 // ---- time trial -------------------------------------------------------------
 
-TimeTrialScreen::TimeTrialScreen(Menu* menu) : TrackSelectionScreen(menu, "TimeTrialScreen", "Championship", true) {
+TimeTrialScreen::TimeTrialScreen(Menu* menu)
+    : TrackSelectionScreen(menu, "TimeTrialScreen", "Championship", true, "TimeTrial") {
   Config& c = config();
   addDriverRows(&c.m_timeTrialCcm, &c.m_timeTrialCharacter, c.m_timeTrialMaxCharacter, &c.m_timeTrialKart,
                 c.m_timeTrialMaxKart);
@@ -114,7 +115,7 @@ void TimeTrialScreen::applySelection() {
 // ---- last man standing ------------------------------------------------------
 
 LastManStandingScreen::LastManStandingScreen(Menu* menu)
-    : TrackSelectionScreen(menu, "LastManStandingScreen", "Championship", true) {
+    : TrackSelectionScreen(menu, "LastManStandingScreen", "Championship", true, "LastManStanding") {
   Config& c = config();
   addDriverRows(&c.m_lastManStandingCcm, &c.m_lastManStandingCharacter, c.m_lastManStandingMaxCharacter,
                 &c.m_lastManStandingKart, c.m_lastManStandingMaxKart);
@@ -130,7 +131,8 @@ void LastManStandingScreen::applySelection() {
 
 // ---- two players ------------------------------------------------------------
 
-TwoPlayersScreen::TwoPlayersScreen(Menu* menu) : TrackSelectionScreen(menu, "TwoPlayersScreen", "Championship", true) {
+TwoPlayersScreen::TwoPlayersScreen(Menu* menu)
+    : TrackSelectionScreen(menu, "TwoPlayersScreen", "Championship", true, "TwoPlayers") {
   Config& c = config();
   // Both players share the class; each has a kart and a character row
   // under their preview (left half, right half).

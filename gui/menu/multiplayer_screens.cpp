@@ -28,6 +28,24 @@ constexpr DWORD kJoinTimeoutMs = 5000;
 // Flags of a replicated value: taken from the peers, or sent to them.
 constexpr std::uint32_t kTheirs = kNetAcceptReceived, kOurs = kNetSendChanges;
 
+// Four dotted decimal numbers of 0..255, as the relay's address is typed.
+bool isIpv4Address(std::string_view text) {
+  int parts = 0;
+  while (parts < 4) {
+    std::size_t digits = 0;
+    int value = 0;
+    while (digits < text.size() && digits < 4 && text[digits] >= '0' && text[digits] <= '9')
+      value = value * 10 + (text[digits++] - '0');
+    if (digits == 0 || digits > 3 || value > 255) return false;
+    text.remove_prefix(digits);
+    ++parts;
+    if (parts == 4) break;
+    if (text.empty() || text.front() != '.') return false;
+    text.remove_prefix(1);
+  }
+  return text.empty();
+}
+
 int wrap(int v, int first, int last) { return v < first ? last : v > last ? first : v; }
 
 // A push button that plays the click and then runs `action`.
@@ -46,13 +64,13 @@ void onClick(Menu* menu, CEGUI::Window* button, std::function<void()> action) {
 MultiplayerSelectScreen::MultiplayerSelectScreen(Menu* menu)
     : GuiScreen(menu, menu->m_gui), m_addressMatcher(std::make_unique<NameMatcher>("[0-9.]*")) {
   using namespace menu_widgets;
-  m_root = makeRoot("MultiplayerSelectScreen", "Options");
+  m_root = makeRoot("MultiplayerSelectScreen", "Options", "Network");
   m_hostLabel = makeLabel(m_root, 212, 250, 250, 73, "VerdanaMedium", 0xFF000000, HorzText::Right);
-  m_hostButton = makeImageButton(m_root, 472, 250, 76, 73, "RoundedMiniButton", "RoundedMiniButtonDisabled",
-                                 "RoundedMiniButtonHover");
+  m_hostButton = makeImageButton(m_root, 472, 250, 76, 73, "HostButton", "HostButtonDisabled", "HostButtonHover");
   m_joinLabel = makeLabel(m_root, 212, 380, 250, 73, "VerdanaMedium", 0xFF000000, HorzText::Right);
-  m_joinButton = makeImageButton(m_root, 472, 380, 76, 73, "RoundedMiniButton", "RoundedMiniButtonDisabled",
-                                 "RoundedMiniButtonHover");
+  m_joinButton = makeImageButton(m_root, 472, 380, 76, 73, "JoinButton", "JoinButtonDisabled", "JoinButtonHover");
+  m_addressLabel = makeLabel(m_root, 572, 352, 420, 36, "VerdanaMedium", 0xFF000000, HorzText::Left);
+  m_addressProblem = makeLabel(m_root, 572, 448, 440, 36, "VerdanaMedium", 0xFF9A1010, HorzText::Left);
   auto* box = static_cast<CEGUI::Editbox*>(GuiHelper::createWindow("Editbox", 572, 392, 300, 50));
   box->setFont("VerdanaMedium");
   box->setMaxTextLength(15);  // "255.255.255.255"
@@ -61,7 +79,15 @@ MultiplayerSelectScreen::MultiplayerSelectScreen(Menu* menu)
   m_addressBox = box;
   m_backButton = makeImageButton(m_root, 15, 623, 135, 130, "BackButton", "BackButton", "BackButtonHover");
   onClick(menu, m_hostButton, [this] { setResult(kChoiceHost); });
-  onClick(menu, m_joinButton, [this] { setResult(kChoiceJoin); });
+  onClick(menu, m_joinButton, [this] {
+    // Joining nowhere would only open the lobby on a lost connection.
+    if (isIpv4Address(address().c_str())) {
+      setResult(kChoiceJoin);
+    } else {
+      GuiHelper::setText(m_addressProblem, m_menu->texts().getText(2331));
+      m_addressProblem->setVisible(true);
+    }
+  });
   onClick(menu, m_backButton, [this] { setResult(kResultBack); });
 }
 
@@ -74,6 +100,8 @@ MultiplayerSelectScreen::~MultiplayerSelectScreen() {
 void MultiplayerSelectScreen::activate() {
   GuiHelper::setText(m_hostLabel, m_menu->texts().getText(2310));
   GuiHelper::setText(m_joinLabel, m_menu->texts().getText(2320));
+  GuiHelper::setText(m_addressLabel, m_menu->texts().getText(2330));
+  m_addressProblem->setVisible(false);
   GuiScreen::activate();
 }
 
@@ -83,7 +111,7 @@ CEGUI::String MultiplayerSelectScreen::address() const { return m_addressBox->ge
 
 MultiplayerScreen::MultiplayerScreen(Menu* menu) : GuiScreen(menu, menu->m_gui) {
   using namespace menu_widgets;
-  m_root = makeRoot("MultiplayerScreen", "Championship");
+  m_root = makeRoot("MultiplayerScreen", "Championship", "Lobby");
   // Own choice under the preview (60, 30, 422 x 331.5).
   m_localCharacterText = makeLabel(m_root, 150, 382, 240, 30);
   m_localKartText = makeLabel(m_root, 150, 438, 240, 30);
@@ -156,6 +184,9 @@ NetControl& MultiplayerScreen::net() const { return m_net ? *m_net : NetControl:
 int MultiplayerScreen::localSlot() const { return std::clamp(net().playerSlot(), 0, Config::kPlayerCount - 1); }
 
 void MultiplayerScreen::leave() {
+  // A modal window, even hidden with its screen, keeps taking every mouse
+  // event: the menu behind would drop all clicks.
+  GuiHelper::hideModal(m_messageBox);
   // Unlocked, the relay tells nobody: the others learn it from the record,
   // emptied before the link goes.
   NetControl& control = net();
@@ -165,6 +196,11 @@ void MultiplayerScreen::leave() {
   }
   control.leave();
   setResult(kResultBack);
+}
+
+void MultiplayerScreen::deactivate() {
+  GuiHelper::hideModal(m_messageBox);
+  GuiScreen::deactivate();
 }
 
 void MultiplayerScreen::forgetEmptySeats() {
@@ -197,6 +233,9 @@ void MultiplayerScreen::activate() {
   // other.
   Config& c = config();
   const int own = localSlot();
+  // The kart last chosen here, else the player's championship kart: with
+  // one chosen, ready is a single click away.
+  const int kart = m_lastKart >= 0 ? m_lastKart : std::clamp(c.m_championshipKart, 0, Config::kMaxKart);
   if (m_isHost) c.m_game.set(kModeRace);  // a network game is a race
   for (NetValue<int>* shared : {&c.m_game, &c.m_track, &c.m_ccm, &c.m_laps})
     shared->setFlags(m_isHost ? kOurs : kTheirs);
@@ -209,7 +248,7 @@ void MultiplayerScreen::activate() {
   std::memcpy(mine.name, c.m_playerName1, sizeof mine.name);
   mine.name[sizeof mine.name - 1] = '\0';
   mine.character = 0;
-  mine.kart = -1;
+  mine.kart = kart;
   mine.ready = 0;  // else a second visit would start at once
   // The grid slot travels with the record from the first send: the host
   // gives its computer drivers the slots the players leave as soon as its
@@ -337,6 +376,7 @@ void MultiplayerScreen::stepOwn(bool kart, int delta) {
   int& field = kart ? own.kart : own.character;
   // From "none chosen" (-1) either arrow starts at the first one.
   field = field < 0 ? 0 : wrap(field + delta, 0, kart ? Config::kMaxKart : Config::kMaxCharacter);
+  if (kart) m_lastKart = field;
   showOwnChoice();
   updateStartButton();
 }

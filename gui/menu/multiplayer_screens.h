@@ -34,6 +34,9 @@ class MultiplayerSelectScreen : public GuiScreen {
   CEGUI::Window* m_addressBox = nullptr;
   CEGUI::Window* m_hostLabel = nullptr;
   CEGUI::Window* m_joinLabel = nullptr;
+  CEGUI::Window* m_addressLabel = nullptr;
+  // Says what to type when "join" met an address that is none.
+  CEGUI::Window* m_addressProblem = nullptr;
 
  private:
   std::unique_ptr<NameMatcher> m_addressMatcher;
@@ -48,6 +51,8 @@ class MultiplayerScreen : public GuiScreen {
   // Seats this machine (the host on its own relay, a client at m_address),
   // then starts every record afresh with only its own choice in it.
   void activate() override;
+  // Takes the connection message down with the screen.
+  void deactivate() override;
   // Once a frame while current: the replicated choice into the windows, the
   // start when everyone is ready, and the message when the link is gone.
   void refresh();
@@ -114,4 +119,6 @@ class MultiplayerScreen : public GuiScreen {
   // -1 or +1 on a host's setting, wrapping within first..last.
   void stepShared(int which, int delta);
   void stepOwn(bool kart, int delta);
+  // The own kart of the last visit (0..7), -1 before the first choice.
+  int m_lastKart = -1;
 };

@@ -10,10 +10,11 @@
 #include "gui/menu/menu_widgets.h"
 #include "gui/text_table.h"
 
-SelectionScreen::SelectionScreen(Menu* menu, const char* name, const char* imageset, bool holdInRange)
+SelectionScreen::SelectionScreen(Menu* menu, const char* name, const char* imageset, bool holdInRange,
+                                 const char* image)
     : GuiScreen(menu, menu->m_gui), m_holdInRange(holdInRange) {
   using namespace menu_widgets;
-  m_root = makeRoot(name, imageset);
+  m_root = makeRoot(name, imageset, image);
   m_okButton = makeImageButton(m_root, 873, 623, 135, 130, "OKButton", "OKButtonDisabled", "OKButtonHover");
   m_backButton = makeImageButton(m_root, 15, 623, 135, 130, "BackButton", "BackButton", "BackButtonHover");
   m_okButton->subscribeEvent(CEGUI::PushButton::EventClicked, [this](const CEGUI::EventArgs&) {

@@ -37,7 +37,8 @@ class SelectionScreen : public GuiScreen {
   std::vector<Row> m_rows;
 
  protected:
-  SelectionScreen(Menu* menu, const char* name, const char* imageset, bool holdInRange);
+  SelectionScreen(Menu* menu, const char* name, const char* imageset, bool holdInRange,
+                  const char* image = "Background");
   Config& config() const;
   // A row with its label at (labelX, labelY, labelWidth x labelHeight) and
   // arrows at (leftX, arrowY) and (rightX, arrowY). Returns its index.

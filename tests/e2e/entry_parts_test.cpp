@@ -17,6 +17,7 @@
 #include "app/entry_point.h"
 #include "app/language.h"
 #include "app/single_instance.h"
+#include "game/saves/config.h"
 #include "gui/exit_link.h"
 #include "input/input_device.h"
 #include "platform/system/process.h"
@@ -97,6 +98,36 @@ TEST_F(LanguageTest, WithoutTheValueTheUsersLanguageGoesThroughTheSameRule) {
   EXPECT_EQ(chooseLanguageId(), 1033);
   lang.set(nullptr);
   EXPECT_EQ(chooseLanguageId(), 1033);
+}
+
+// A first start speaks the language the system names; a later start keeps
+// what "config.dat" holds.
+TEST_F(LanguageTest, AFirstStartTakesItsLanguageFromTheLanguageId) {
+  const std::pair<WORD, int> cases[] = {{kLangGerman, 0},  {0x0807, 0}, {kLangEnglishUs, 1}, {0x0809, 1},
+                                        {kLangFrench, 2},  {0x080C, 2}, {kLangSpanish, 3},   {0x040A, 3},
+                                        {kLangItalian, 4}, {0x0413, 1}, {0x0411, 1},         {0, 1}};
+  for (const auto& [id, language] : cases) {
+    SCOPED_TRACE(id);
+    fs::remove(Config::kFileName);
+    {
+      Config settings(nullptr, NetControl::getInstance(), Config::SavedFile::Ignore);
+      loadSettingsOrStartFresh(settings, id);
+      EXPECT_EQ(settings.m_language, language);
+    }
+    ASSERT_TRUE(fs::exists(Config::kFileName));
+    Config saved;
+    EXPECT_EQ(saved.m_language, language);
+    // The next start reads the file, whatever the system says now.
+    Config again(nullptr, NetControl::getInstance(), Config::SavedFile::Ignore);
+    loadSettingsOrStartFresh(again, id == kLangGerman ? kLangItalian : kLangGerman);
+    EXPECT_EQ(again.m_language, language);
+  }
+  // The id as the start-up reads it: the registry's, else the user's own.
+  lang.set("fr_FR.UTF-8");
+  EXPECT_EQ(settingsLanguageFor(readLanguageId()), 2);
+  registry.set((m_root / "registry.ini").c_str());
+  writeRegistry("Language=dword:1034");
+  EXPECT_EQ(settingsLanguageFor(readLanguageId()), 3);
 }
 
 class GuardTest : public ScratchDirTest {

@@ -4,7 +4,9 @@
 #include <CEGUI/CEGUI.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <vector>
@@ -18,9 +20,12 @@
 #include "gui/menu/championship_screen.h"
 #include "gui/menu/main_menu_screen.h"
 #include "gui/menu/menu.h"
+#include "gui/menu/multiplayer_screens.h"
 #include "gui/options_screen.h"
 #include "gui/screen_host.h"
 #include "gui/text_table.h"
+#include "net/net_control.h"
+#include "net/relay_server.h"
 #include "platform/graphics/d3d9.h"
 #include "platform/window/window.h"
 #include "tests/gui/gui_fixture.h"
@@ -269,16 +274,21 @@ TEST_F(GuiOnGlTest, ExitScreenShowsItsLinkButtonAndItsHoverImage) {
   gui->context().injectMousePosition(10, 10);
   std::vector<DWORD> shown = frame();
   // 400, 300, 200 x 100 of 800 x 600 is 512..768 x 384..512 of 1024 x 768.
-  for (auto [x, y] : {std::pair{512, 384}, std::pair{767, 511}, std::pair{640, 448}})
-    expectColour(at(shown, x, y), B::kNormal & 0xFFFFFF, "button");
+  const auto link = [](const char* image, int x, int y) {
+    return pictureAt("Branding", image, static_cast<float>(x - 512) / 256, static_cast<float>(y - 384) / 128);
+  };
+  for (auto [x, y] : {std::pair{520, 392}, std::pair{759, 503}, std::pair{640, 400}, std::pair{540, 445}})
+    expectColour(at(shown, x, y), link("Link", x, y), "button");
   for (auto [x, y] :
        {std::pair{511, 448}, std::pair{768, 448}, std::pair{640, 383}, std::pair{640, 512}, std::pair{10, 10}})
-    expectColour(at(shown, x, y), B::kBackground & 0xFFFFFF, "background");
+    expectColour(at(shown, x, y), pictureAt("Branding", "Background", x / 1024.0f, y / 768.0f), "background");
 
   gui->context().injectMousePosition(600, 450);
   shown = frame();
-  expectColour(at(shown, 700, 500), B::kHover & 0xFFFFFF, "button under the mouse");
-  expectColour(at(shown, 300, 200), B::kBackground & 0xFFFFFF, "background with the mouse on the button");
+  expectColour(at(shown, 700, 500), link("LinkHover", 700, 500), "button under the mouse");
+  expectColour(at(shown, 640, 400), B::kHover & 0xFFFFFF, "button face under the mouse");
+  expectColour(at(shown, 300, 200), pictureAt("Branding", "Background", 300 / 1024.0f, 200 / 768.0f),
+               "background with the mouse on the button");
   end.deactivate();
 }
 
@@ -391,7 +401,6 @@ TEST_F(GuiOnGlTest, TheHelpPageShowsItsBarAndScrollsToItsLastLine) {
   EXPECT_GT(lastLineInk(), 20) << "by the bar";
   help.deactivate();
 }
-
 
 // ---- the menus as a player sees them ------------------------------------------
 
@@ -554,6 +563,89 @@ TEST_F(MenuScreenshotTest, OptionsLabelsStayInsideTheirWindows) {
   EXPECT_GT(green, 4000);
   EXPECT_GT(orange, 4000);
   expectTextsInsideTheirWindows("options");
+}
+
+// The screens a player meets first and the mode screens, in German and
+// English, kept under the build's screenshot folder for a look by eye; the
+// network screen's buttons carry their marks and the exit screen's link its
+// words.
+TEST_F(MenuScreenshotTest, TheNewPlayersScreensInTwoLanguages) {
+  const std::string folder = std::string(TESSALINE_SCREENS) + "/TheNewPlayersScreensInTwoLanguages";
+  std::filesystem::create_directories(folder);
+  GameDaemon::ServerThread relay(0);
+  ASSERT_TRUE(relay.waitListening());
+  auto& select = *static_cast<MultiplayerSelectScreen*>(menu->screen(Menu::kMultiplayerSelect));
+  auto& lobby = *static_cast<MultiplayerScreen*>(menu->screen(Menu::kMultiplayer));
+  lobby.m_isHost = true;
+  lobby.m_port = relay.port();
+  const std::pair<Menu::Slot, const char*> screens[] = {{Menu::kTimeTrial, "time-trial"},
+                                                        {Menu::kLastManStanding, "last-man-standing"},
+                                                        {Menu::kChampionship, "championship"},
+                                                        {Menu::kTwoPlayers, "two-players"},
+                                                        {Menu::kMultiplayerSelect, "host-or-join"},
+                                                        {Menu::kMultiplayer, "lobby"},
+                                                        {Menu::kOptions, "options"},
+                                                        {Menu::kEnd, "exit"}};
+  const auto keep = [&](const std::vector<DWORD>& pixels, const std::string& name) {
+    std::vector<std::uint32_t> argb(pixels.begin(), pixels.end());
+    for (std::uint32_t& p : argb) p |= 0xFF000000u;
+    const std::vector<std::uint8_t> png = writePng(1024, 768, argb);
+    std::ofstream(folder + "/" + name + ".png", std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+  };
+  for (int language : {0, 1}) {
+    config->m_language = language;
+    menu->m_texts->m_language = static_cast<std::uint32_t>(language);
+    const std::string code = language ? "en-" : "de-";
+    for (const auto& [slot, name] : screens) {
+      menu->setScreen(menu->screen(slot));
+      menu->update();  // the lobby fills its rows
+      std::vector<DWORD> shown = shoot((code + name).c_str());
+      keep(shown, code + name);
+      if (slot == Menu::kMultiplayerSelect) {
+        // Light marks on the dark faces of both buttons.
+        for (CEGUI::Window* button : {select.m_hostButton, select.m_joinButton}) {
+          const CEGUI::Rectf r = button->getOuterRectClipper();
+          int mark = 0;
+          for (int y = static_cast<int>(r.top()) + 20; y < static_cast<int>(r.bottom()) - 20; ++y)
+            for (int x = static_cast<int>(r.left()) + 20; x < static_cast<int>(r.right()) - 20; ++x)
+              mark += (at(shown, x, y) & 0xFF) > 180;
+          EXPECT_GT(mark, 40) << "a mark on the button at " << r.left() << ", " << r.top();
+        }
+        // An empty address: the screen says so.
+        select.m_addressBox->setText("");
+        CEGUI::WindowEventArgs clicked(select.m_joinButton);
+        select.m_joinButton->fireEvent(CEGUI::PushButton::EventClicked, clicked);
+        EXPECT_TRUE(select.m_addressProblem->isVisible());
+        keep(shoot((code + "host-or-join-empty-address").c_str()), code + "host-or-join-empty-address");
+      }
+      if (slot == Menu::kOptions) {
+        // The drop button: a light arrow on its dark face.
+        const CEGUI::Rectf r =
+            static_cast<OptionsScreen*>(menu->screen(slot))->m_resolutionCombo->getPushButton()->getOuterRectClipper();
+        int arrow = 0, face = 0;
+        for (int y = static_cast<int>(r.top()); y < static_cast<int>(r.bottom()); ++y)
+          for (int x = static_cast<int>(r.left()); x < static_cast<int>(r.right()); ++x) {
+            const DWORD c = at(shown, x, y);
+            arrow += std::min({c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF}) > 200;
+            face += (c & 0xFF) < 120;
+          }
+        EXPECT_GT(arrow, 60);
+        EXPECT_GT(face, 600);
+      }
+      if (slot == Menu::kEnd) {
+        // White words on the link's face, the screen dark around it.
+        int words = 0;
+        for (int y = 384; y < 512; ++y)
+          for (int x = 512; x < 768; ++x) {
+            const DWORD c = at(shown, x, y);
+            words += std::min({c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF}) > 0xE0;
+          }
+        EXPECT_GT(words, 300);
+      }
+    }
+  }
+  NetControl::getInstance().leave();
 }
 
 }  // namespace

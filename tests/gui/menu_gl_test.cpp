@@ -6,8 +6,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
+#include "content/png_writer.h"
 #include "game/saves/config.h"
 #include "gui/menu/championship_screen.h"
 #include "gui/menu/menu.h"
@@ -43,7 +47,8 @@ class MenuPreviewTest : public SceneGlTest {
   // How many pixels of the time-trial and championship preview rectangle
   // show `rgb` under light: the same hue at any brightness (the mode
   // screens' sample background is transparent there).
-  int paintPixels(std::uint32_t rgb) {
+  // `meanX`, when given, receives their mean column in the rectangle.
+  int paintPixels(std::uint32_t rgb, float* meanX = nullptr) {
     const UINT x = 60 * pipeline->requestedWidth / 1024, y = 262 * pipeline->requestedHeight / 768;
     const UINT w = 412 * pipeline->requestedWidth / 1024, h = 331 * pipeline->requestedHeight / 768;
     std::vector<DWORD> pixels(static_cast<std::size_t>(w) * h);
@@ -57,10 +62,14 @@ class MenuPreviewTest : public SceneGlTest {
     float want[3], got[3];
     shape(rgb, want);
     int count = 0;
-    for (DWORD p : pixels)
-      if (shape(p, got) > 40.0f &&
-          std::fabs(got[0] - want[0]) + std::fabs(got[1] - want[1]) + std::fabs(got[2] - want[2]) < 0.25f)
+    double columns = 0;
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+      if (shape(pixels[i], got) > 40.0f &&
+          std::fabs(got[0] - want[0]) + std::fabs(got[1] - want[1]) + std::fabs(got[2] - want[2]) < 0.25f) {
         ++count;
+        columns += static_cast<double>(i % w);
+      }
+    if (meanX) *meanX = count ? static_cast<float>(columns / count) : -1.0f;
     return count;
   }
   D3DVIEWPORT9 viewport() {
@@ -129,6 +138,40 @@ TEST_F(MenuPreviewTest, ChampionshipShowsTheChosenKartScaledByClass) {
   cup.setResult(-1);
   menu->update();
   EXPECT_EQ(menu->m_kartScenes[3]->findItem("motor", -1, 1)->scale[0].value, 1.0f);
+  menu->shutdown();
+}
+
+// The chosen character sits on the chosen kart, and the engine class sizes
+// the engine, not the kart around the driver.
+TEST_F(MenuPreviewTest, TheDriverSitsInTheKartAndTheClassSizesOnlyItsEngine) {
+  config->m_championshipKart = 4;
+  config->m_championshipCharacter = 2;
+  ASSERT_TRUE(menu->init(&sampleArchive(), nullptr, config.get()));
+  menu->m_timer.setTimeScale(0.0f);  // one pose for every frame
+  menu->setScreen(menu->screen(Menu::kChampionship));
+  int paint[Config::kClassCount] = {};
+  for (int ccm = 0; ccm < Config::kClassCount; ++ccm) {
+    config->m_championshipCcm = ccm;
+    menu->update();
+    float kartX = 0, driverX = 0;
+    paint[ccm] = paintPixels(sampleKartColour(4), &kartX);
+    ASSERT_GT(paint[ccm], 200) << "class " << ccm;
+    ASSERT_GT(paintPixels(sampleCharacterColour(2), &driverX), 100) << "class " << ccm;
+    EXPECT_NEAR(driverX, kartX, 0.1f * 412 * static_cast<float>(pipeline->requestedWidth) / 1024)
+        << "the driver beside the kart in class " << ccm;
+    // Kept for a look by eye.
+    std::vector<DWORD> frame(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    ASSERT_EQ(device->ReadBackBuffer(0, 0, width, height, frame.data()), D3D_OK);
+    std::vector<std::uint32_t> argb(frame.begin(), frame.end());
+    for (std::uint32_t& p : argb) p |= 0xFF000000u;
+    const std::string folder = std::string(TESSALINE_SCREENS) + "/TheDriverSitsInTheKart";
+    std::filesystem::create_directories(folder);
+    const std::vector<std::uint8_t> png = writePng(width, height, argb);
+    std::ofstream(folder + "/class-" + std::to_string(ccm) + ".png", std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+  }
+  // A halved kart would show a quarter of its paint.
+  EXPECT_GT(paint[0], paint[2] * 7 / 10);
   menu->shutdown();
 }
 

@@ -309,6 +309,18 @@ TEST_F(MenuTest, NetworkGameHostOrJoinAndTheLobby) {
   menu->update();
   auto& select = screen<MultiplayerSelectScreen>(Menu::kMultiplayerSelect);
   ASSERT_EQ(menu->m_current, &select);
+  // No address, or one that is none: the screen says what to type and stays.
+  EXPECT_FALSE(select.m_addressProblem->isVisible());
+  for (const char* wrong : {"", "10.0.0", "10.0.0.7.", "10..0.7", "256.0.0.1", "1.2.3.4444"}) {
+    select.m_addressBox->setText(wrong);
+    clickCentre(select.m_joinButton);
+    EXPECT_EQ(select.getResult(), GuiScreen::kNoResult) << wrong;
+    EXPECT_TRUE(select.m_addressProblem->isVisible()) << wrong;
+    EXPECT_EQ(select.m_addressProblem->getText(), menu->texts().getText(2331));
+  }
+  menu->update();
+  EXPECT_EQ(menu->m_current, &select);
+  select.m_addressBox->setText("");
   clickCentre(select.m_addressBox);
   for (char c : std::string("10.0.x0.7")) gui->context().injectChar(static_cast<CEGUI::utf32>(c));
   EXPECT_EQ(select.address(), "10.0.0.7");
@@ -322,17 +334,19 @@ TEST_F(MenuTest, NetworkGameHostOrJoinAndTheLobby) {
   ASSERT_TRUE(relay.waitListening());
   auto& lobby = screen<MultiplayerScreen>(Menu::kMultiplayer);
   lobby.m_port = relay.port();
+  config->m_championshipKart = 6;
+  std::strcpy(config->m_playerName1, "Henrike");
   menu->update();
   ASSERT_EQ(menu->m_current, &lobby);
   EXPECT_TRUE(lobby.m_isHost);
   EXPECT_TRUE(NetControl::getInstance().seated());
 
-  // No own kart yet: ready stays off, since the race load would hand a
-  // record with kart -1 to the computer.
-  EXPECT_EQ(config->m_player[0].get().kart, -1);
+  // The player's own kart and name from the start; alone, the host waits.
+  EXPECT_EQ(config->m_player[0].get().kart, 6);
+  EXPECT_STREQ(config->m_player[0].get().name, "Henrike");
   EXPECT_TRUE(lobby.m_startButton->isDisabled());
   clickCentre(lobby.m_kartButtons[1]);
-  EXPECT_EQ(config->m_player[0].get().kart, 0);
+  EXPECT_EQ(config->m_player[0].get().kart, 7);
   clickCentre(lobby.m_lapsButtons[1]);
   const int laps = config->m_laps.get();
 
@@ -352,6 +366,48 @@ TEST_F(MenuTest, NetworkGameHostOrJoinAndTheLobby) {
   menu->update();
   EXPECT_EQ(menu->m_current, menu->screen(Menu::kMainMenu));
   EXPECT_FALSE(NetControl::getInstance().isConnected());
+}
+
+// A lobby that cannot reach its host says so in a modal box; once its OK
+// brought the player back, the main menu takes clicks again, as it does
+// after the lobby is left with the box still up.
+TEST_F(MenuTest, AfterTheLobbysMessageTheMainMenuTakesClicks) {
+  init();
+  auto& main = screen<MainMenuScreen>(Menu::kMainMenu);
+  auto& lobby = screen<MultiplayerScreen>(Menu::kMultiplayer);
+  WORD closedPort = 0;
+  {
+    // A port that was just free: nothing answers there.
+    GameDaemon::ServerThread relay(0);
+    ASSERT_TRUE(relay.waitListening());
+    closedPort = relay.port();
+  }
+  for (bool viaOk : {true, false}) {
+    SCOPED_TRACE(viaOk ? "the box's OK" : "the lobby's back");
+    main.setResult(GuiScreen::kChoiceMultiplayer);
+    menu->update();
+    auto& select = screen<MultiplayerSelectScreen>(Menu::kMultiplayerSelect);
+    ASSERT_EQ(menu->m_current, &select);
+    select.m_addressBox->setText("");
+    clickCentre(select.m_addressBox);
+    for (char c : std::string("127.0.0.1")) gui->context().injectChar(static_cast<CEGUI::utf32>(c));
+    lobby.m_port = closedPort;
+    clickCentre(select.m_joinButton);
+    menu->update();
+    ASSERT_EQ(menu->m_current, &lobby);
+    menu->update();
+    ASSERT_TRUE(lobby.m_messageBox->isVisible());
+    if (viaOk)
+      clickCentre(lobby.m_messageButton);
+    else
+      lobby.setResult(GuiScreen::kResultBack);
+    menu->update();
+    ASSERT_EQ(menu->m_current, &main);
+    EXPECT_FALSE(lobby.m_messageBox->getModalState());
+    clickCentre(main.m_helpButton);
+    EXPECT_EQ(main.getResult(), GuiScreen::kChoiceHelp);
+    main.setResult(GuiScreen::kNoResult);
+  }
 }
 
 // Each screen the main menu opens without a race, and its way back.
@@ -473,7 +529,8 @@ TEST_F(MenuTest, LobbyOfAHostAndAClient) {
   cutName += CEGUI::utf32(0xFFFD);
   EXPECT_EQ(host.m_nameTexts[1]->getText().substr(0, 4), cutName);
   EXPECT_EQ(host.m_characterTexts[1]->getText(), texts.getText(100));
-  EXPECT_EQ(host.m_kartTexts[1]->getText(), "--");
+  // The client came with its kart chosen.
+  EXPECT_EQ(host.m_kartTexts[1]->getText(), texts.getText(700 + clientSettings.m_championshipKart));
   EXPECT_EQ(host.m_readyIcons[1]->getProperty("Image"), "Quillfen/IconWaiting");
   EXPECT_EQ(client.m_nameTexts[0]->getText(), "Host");
 
@@ -535,9 +592,11 @@ TEST_F(MenuTest, LobbyOfAHostAndAClient) {
   client.refresh();
   EXPECT_EQ(client.m_messageText->getText(), "kept");
 
-  // A second visit starts unready.
+  // A second visit starts unready, on the kart chosen the last time.
   client.activate();
   EXPECT_EQ(clientSettings.m_player[clientNet.playerSlot()].get().ready, 0);
+  EXPECT_EQ(clientSettings.m_player[clientNet.playerSlot()].get().kart,
+            (clientSettings.m_championshipKart + 1) % (Config::kMaxKart + 1));
   EXPECT_FALSE(client.m_messageBox->isVisible());
   client.refresh();
   EXPECT_NE(client.getResult(), 0);

@@ -39,9 +39,9 @@ std::vector<int> menuIds() {
   for (auto more : {ids({{700, 707}, {1001, 1002}, {1020, 1022}, {2590, 2595}, {4010, 4033}}),
                     ids({{2420, 2450}, {2520, 2580}}, 10), ids({{3000, 3700}}, 100), ids({{5010, 5070}}, 10)})
     v.insert(v.end(), more.begin(), more.end());
-  for (int id : {800,  810,  820,  2000, 2010, 2020, 2100, 2110, 2120, 2200, 2300, 2350, 2400, 2471, 2480,
-                 2500, 2510, 2515, 2516, 2517, 2600, 3999, 4000, 4001, 5000, 5001, 5011, 5021, 5031, 5041,
-                 5051, 5061, 5071, 5090, 5091, 6000, 6001, 6020, 6021, 9000, 9001, 9004, 10000})
+  for (int id : {800,  810,  820,  2000, 2010, 2020, 2100, 2110, 2120, 2200, 2300, 2310, 2320, 2330, 2331, 2350,
+                 2400, 2471, 2480, 2500, 2510, 2515, 2516, 2517, 2600, 3999, 4000, 4001, 5000, 5001, 5011, 5021,
+                 5031, 5041, 5051, 5061, 5071, 5090, 5091, 6000, 6001, 6020, 6021, 9000, 9001, 9004, 10000})
     v.push_back(id);
   return v;
 }
@@ -223,6 +223,8 @@ TEST_F(SampleScreens, EveryMenuLabelFitsItsWindowAndReadsInFiveLanguages) {
         checkFamily(h.m_kartCells[0], texts, karts, where, open);
         checkFamily(h.m_trackText, texts, tracks, where, open);
       }
+      if (slot == Menu::kMultiplayerSelect)
+        checkFamily(static_cast<MultiplayerSelectScreen*>(screen)->m_addressProblem, texts, {2331}, where, open);
       if (slot == Menu::kMultiplayer) {
         auto& m = *static_cast<MultiplayerScreen*>(screen);
         checkFamily(m.m_modeText, texts, modes, where, open);
@@ -241,6 +243,84 @@ TEST_F(SampleScreens, EveryMenuLabelFitsItsWindowAndReadsInFiveLanguages) {
   std::string all;
   for (const std::string& p : problems) all += p + "\n";
   EXPECT_TRUE(problems.empty()) << problems.size() << " labels:\n" << all;
+}
+
+// The 3D previews show through each mode screen's background there and only
+// there; its labels and pictures keep clear of a preview's edge, so no row
+// or picture crosses a panel's frame.
+TEST_F(SampleScreens, EachModeScreenIsClearExactlyWhereItsPreviewsShow) {
+  ScratchDir scratch;
+  Config config(nullptr, NetControl::getInstance(), Config::SavedFile::Ignore);
+  Menu menu(nullptr, gui.get());
+  ASSERT_TRUE(menu.init(&sampleArchive(), nullptr, &config));
+  // Where the menu draws each screen's previews.
+  const std::map<Menu::Slot, std::vector<Box>> previews = {
+      {Menu::kTimeTrial, {{60, 262, 472, 593.5f}}},
+      {Menu::kLastManStanding, {{60, 262, 481, 593.5f}}},
+      {Menu::kChampionship, {{60, 262, 472, 593.5f}}},
+      {Menu::kMultiplayer, {{60, 30, 482, 361.5f}}},
+      {Menu::kTwoPlayers, {{48, 30, 470, 361.5f}, {559, 30, 981, 361.5f}}}};
+  std::map<std::string, std::vector<NamedPicture>> sets;
+  for (const auto& [slot, open] : previews) {
+    const CEGUI::Window& root = *menu.screen(slot)->m_root;
+    const std::string where = menu.screen(slot)->getName();
+    const std::string image = root.getProperty("Image").c_str();
+    const std::string set = image.substr(0, image.find('/'));
+    if (!sets.count(set)) sets[set] = drawImageset(set);
+    const Canvas* picture = findPicture(sets[set], image.substr(image.find('/') + 1));
+    ASSERT_NE(picture, nullptr) << where << ": " << image;
+    // Shared with no other mode screen: each lays out its own previews.
+    for (const auto& [other, unused] : previews)
+      if (other != slot) EXPECT_NE(menu.screen(other)->m_root->getProperty("Image"), image.c_str()) << where;
+    // Over a preview only the plates under its names are drawn.
+    std::vector<Box> plates;
+    const auto names = [&](const auto& self, const CEGUI::Window& w) -> void {
+      if (w.getType() == "Quillfen/StaticText" && w.isEffectiveVisible()) {
+        const CEGUI::Rectf r = w.getUnclippedOuterRect().get();
+        for (const Box& b : open)
+          if (overlaps({r.left(), r.top(), r.right(), r.bottom()}, b))
+            plates.push_back({r.left() - 12, r.top() - 2, r.right() + 12, r.bottom() + 2});
+      }
+      for (std::size_t i = 0; i < w.getChildCount(); ++i) self(self, *w.getChildAtIdx(i));
+    };
+    names(names, root);
+    int holes = 0, filled = 0;
+    for (int y = 0; y < picture->height(); ++y)
+      for (int x = 0; x < picture->width(); ++x) {
+        const float px = static_cast<float>(x), py = static_cast<float>(y);
+        bool inside = false, edge = false;
+        for (const Box& b : open) {
+          inside = inside || (px >= b.left && px + 1 <= b.right && py >= b.top && py + 1 <= b.bottom);
+          edge = edge || overlaps({px, py, px + 1, py + 1}, b);
+        }
+        const bool plate = std::any_of(plates.begin(), plates.end(), [&](const Box& p) {
+          return overlaps({px, py, px + 1, py + 1}, p);
+        });
+        const std::uint32_t alpha = picture->at(x, y) >> 24;
+        if (inside && !plate && alpha != 0) ++filled;
+        if (!edge && alpha != 0xFF) ++holes;
+      }
+    EXPECT_EQ(filled, 0) << where << ": pixels drawn over a preview";
+    EXPECT_EQ(holes, 0) << where << ": pixels clear where no preview shows";
+    // Texts and pictures lie wholly inside a preview or wholly beside it.
+    const auto visit = [&](const auto& self, const CEGUI::Window& w) -> void {
+      const CEGUI::String type = w.getType();
+      if (&w != &root && w.isEffectiveVisible() && (type == "Quillfen/StaticText" || type == "Quillfen/StaticImage")) {
+        const CEGUI::Rectf r = w.getUnclippedOuterRect().get();
+        const Box box = {r.left(), r.top(), r.right(), r.bottom()};
+        for (const Box& b : open) {
+          const bool within = box.left >= b.left && box.right <= b.right && box.top >= b.top && box.bottom <= b.bottom;
+          // A preview's frame is 4 pixels wide.
+          const Box framed = {b.left - 4, b.top - 4, b.right + 4, b.bottom + 4};
+          EXPECT_TRUE(within || !overlaps(box, framed))
+              << where << ": " << type << " at " << box.left << ", " << box.top << " crosses a preview's edge";
+        }
+      }
+      for (std::size_t i = 0; i < w.getChildCount(); ++i) self(self, *w.getChildAtIdx(i));
+    };
+    visit(visit, root);
+  }
+  menu.shutdown();
 }
 
 TEST_F(SampleScreens, EveryRaceTextFitsTheBoxItIsShownIn) {

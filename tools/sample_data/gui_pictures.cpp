@@ -83,6 +83,33 @@ Canvas menuRing(std::uint32_t colour, std::uint32_t shine) {
   return c;
 }
 
+// The network screen's two choices in a menu ring: a machine sending out
+// (hosting) and an arrow going into one (joining).
+Canvas networkButton(bool host, std::uint32_t colour, std::uint32_t shine) {
+  Canvas c = menuRing(colour, shine);
+  c.disc(40, 38.5f, 29.5f, 0xFF1B2A4A);
+  const std::uint32_t ink = mixColour(shine, kWhite, 0.5f);
+  const float mx = host ? 40 : 46, my = host ? 46 : 40;
+  c.roundedRect(mx - 13, my - 9, mx + 13, my + 9, 3, ink);
+  c.fillRect(mx - 10, my - 6, mx + 10, my + 6, 0xFF1B2A4A);
+  c.fillRect(mx - 2, my + 9, mx + 2, my + 13, ink);
+  c.line(mx - 7, my + 14, mx + 7, my + 14, 2.5f, ink);
+  if (host) {
+    for (int i = 1; i <= 2; ++i) {
+      const float r = 6.0f * static_cast<float>(i) + 4;
+      for (int s = 0; s < 8; ++s) {
+        const float a0 = -kPi / 2 - 0.7f + 1.4f * static_cast<float>(s) / 8;
+        const float a1 = -kPi / 2 - 0.7f + 1.4f * static_cast<float>(s + 1) / 8;
+        c.line(40 + std::cos(a0) * r, 34 + std::sin(a0) * r, 40 + std::cos(a1) * r, 34 + std::sin(a1) * r, 2.5f, ink);
+      }
+    }
+  } else {
+    c.line(18, 40, 36, 40, 4, ink);
+    c.fillPolygon({{40, 40}, {32, 33}, {32, 47}}, ink);
+  }
+  return c;
+}
+
 Canvas cursor() {
   Canvas c(32, 32);
   const std::vector<Point2f> arrow = {{1, 1}, {1, 24}, {7, 18}, {12, 29}, {16, 27}, {11, 17}, {19, 17}};
@@ -173,6 +200,16 @@ std::vector<NamedPicture> drawQuillfen() {
   p.push_back({"RoundedMiniButton", menuRing(0xFFC9CED8, 0xFFF4F6FA)});
   p.push_back({"RoundedMiniButtonDisabled", menuRing(0xFF6A6E76, 0xFF8A8E96)});
   p.push_back({"RoundedMiniButtonHover", menuRing(0xFFFFC233, 0xFFFFE9A8)});
+  for (bool host : {true, false}) {
+    const std::string name = host ? "HostButton" : "JoinButton";
+    p.push_back({name, networkButton(host, 0xFFC9CED8, 0xFFF4F6FA)});
+    p.push_back({name + "Disabled", networkButton(host, 0xFF6A6E76, 0xFF8A8E96)});
+    p.push_back({name + "Hover", networkButton(host, 0xFFFFC233, 0xFFFFE9A8)});
+  }
+  // White, tinted by the combo box's drop button.
+  Canvas dropArrow(20, 20);
+  dropArrow.fillPolygon({{2, 5}, {18, 5}, {10, 16}}, kWhite);
+  p.push_back({"DropArrow", dropArrow});
   p.push_back({"IconReady", statusIcon(true)});
   p.push_back({"IconWaiting", statusIcon(false)});
   return p;

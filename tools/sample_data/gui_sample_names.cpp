@@ -27,6 +27,13 @@ constexpr SampleImage kQuillfen[] = {
     {"RoundedMiniButton", 0xFF505050},
     {"RoundedMiniButtonDisabled", 0xFF303030},
     {"RoundedMiniButtonHover", 0xFF707070},
+    {"HostButton", 0xFF505050},
+    {"HostButtonDisabled", 0xFF303030},
+    {"HostButtonHover", 0xFF707070},
+    {"JoinButton", 0xFF505050},
+    {"JoinButtonDisabled", 0xFF303030},
+    {"JoinButtonHover", 0xFF707070},
+    {"DropArrow", 0xFFFFFFFF},
     {"IconReady", 0xFF20A040},
     {"IconWaiting", 0xFFA08020},
 };

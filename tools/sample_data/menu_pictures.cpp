@@ -109,22 +109,53 @@ Canvas splashBackground() {
   return c;
 }
 
-// The mode screens: clear where the 3D previews show, a dark plate under
-// the names printed over a preview.
-Canvas modeBackground() {
+// A mode screen: clear where its 3D previews show, a dark plate under the
+// names printed over a preview, framed panels behind its other groups.
+Canvas modeBackground(const sample_look::ModeLayout& layout) {
   Canvas c = darkBackground(0xFF101828, 0xFF2A2040);
   for (int i = 0; i < 12; ++i) {
     const float x = 512 + 90.0f * static_cast<float>(i) - 500;
     c.line(x, 0, x + 300, kH, 1.5f, 0x18FFFFFF);
   }
-  for (const sample_look::Rect& r : sample_look::kPreviews) {
+  for (int i = 0; i < layout.panelCount; ++i) {
+    const sample_look::Rect& r = layout.panels[i];
+    c.roundedRect(r.x, r.y, r.x + r.w, r.y + r.h, 12, 0xFF5A6A8A);
+    c.roundedRect(r.x + 3, r.y + 3, r.x + r.w - 3, r.y + r.h - 3, 10, 0xFF141C30);
+  }
+  const sample_look::Rect& p = layout.pictureFrame;
+  c.roundedRect(p.x - 4, p.y - 4, p.x + p.w + 4, p.y + p.h + 4, 4, 0xFF8A9ABA);
+  c.fillRect(p.x, p.y, p.x + p.w, p.y + p.h, 0xFF0A0E18);
+  for (int i = 0; i < layout.previewCount; ++i) {
+    const sample_look::Rect& r = layout.previews[i];
     c.roundedRect(r.x - 4, r.y - 4, r.x + r.w + 4, r.y + r.h + 4, 10, 0xFF5A6A8A);
   }
-  for (const sample_look::Rect& r : sample_look::kPreviews)
+  for (int i = 0; i < layout.previewCount; ++i) {
+    const sample_look::Rect& r = layout.previews[i];
     c.set(static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(std::ceil(r.x + r.w)),
           static_cast<int>(std::ceil(r.y + r.h)), 0);
-  for (const sample_look::Rect& r : sample_look::kPreviewLabels)
+  }
+  for (int i = 0; i < layout.plateCount; ++i) {
+    const sample_look::Rect& r = layout.plates[i];
     c.roundedRect(r.x - 10, r.y - 1, r.x + r.w + 10, r.y + r.h + 1, 8, 0xC8080C18);
+  }
+  return c;
+}
+
+// The host-or-join screen: two machines linked across a light sky, the
+// network's icon faint behind the address.
+Canvas networkBackground() {
+  Canvas c = lightBackground(0xFFE8F2FF, 0xFFC4D8EE);
+  for (float x : {150.0f, 874.0f}) {
+    c.roundedRect(x - 70, 120, x + 70, 210, 8, 0xFF3A4A68);
+    c.fillRect(x - 62, 128, x + 62, 202, 0xFF9EC8F0);
+    c.fillRect(x - 12, 210, x + 12, 236, 0xFF3A4A68);
+    c.roundedRect(x - 50, 236, x + 50, 248, 4, 0xFF3A4A68);
+  }
+  for (int i = 0; i < 9; ++i) {
+    const float x = 250 + 65.0f * static_cast<float>(i);
+    c.disc(x, 165, 7, 0xFF5A78A8);
+  }
+  menuIcon(c, 4, 512, 620, 110, 0xFFAFC2DC);
   return c;
 }
 
@@ -135,9 +166,14 @@ std::vector<NamedPicture> drawBackground(const std::string& imageset) {
   if (imageset == "Highscores") return {{"Background", highscoresBackground()}};
   if (imageset == "Credits") return {{"Background", creditsBackground()}};
   if (imageset == "HelpScreen") return {{"Background", helpBackground()}};
-  if (imageset == "Options") return {{"Background", optionsBackground()}};
+  if (imageset == "Options") return {{"Background", optionsBackground()}, {"Network", networkBackground()}};
   if (imageset == "splash") return {{"Background", splashBackground()}};
-  if (imageset == "Championship") return {{"Background", modeBackground()}};
+  if (imageset == "Championship") {
+    std::vector<NamedPicture> screens;
+    for (const sample_look::ModeLayout& layout : sample_look::kModeLayouts)
+      screens.push_back({layout.image, modeBackground(layout)});
+    return screens;
+  }
   return {};
 }
 

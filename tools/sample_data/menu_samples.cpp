@@ -1,8 +1,9 @@
 // The menu's data: its ten imagesets, the 3D preview scenes of the eight
 // karts and the six drivers, and the click. Each preview shows the race's
-// own model turning slowly: the kart on the right under a null "motor"
-// (the engine class scales it), the driver on the left; both scenes share
-// one camera, so the two draw side by side in one preview.
+// own model turning slowly: the kart under a null that turns it, its engine
+// under a null "motor" (the engine class scales it), and the driver on the
+// kart's seat under a null that turns the same way at the same pace; both
+// scenes share one camera, so the driver sits in the kart.
 #include "tools/sample_data/menu_samples.h"
 
 #include <algorithm>
@@ -33,6 +34,13 @@ lws::Envelope turning(float seconds, bool clockwise) {
   return e;
 }
 
+// Both scenes turn about the same point at the same pace.
+lws::Motion previewTurn() {
+  lws::Motion spin = lws::still(0.0f, 0.0f, 0.4f);
+  spin[3] = turning(9.0f, true);
+  return spin;
+}
+
 // Both previews look from in front, a little above, at the middle.
 void previewCamera(lws::SceneWriter& w) {
   lws::Camera camera;
@@ -49,19 +57,22 @@ std::string kartScene(int kart) {
   lws::SceneWriter w;
   w.timing(0, 240, 30);
   w.ambient({1.0f, 1.0f, 1.0f}, 0.4f);
+  // Items: 0 the turning null, 1 the engine's null, 2 the body, 3 the
+  // engine, 4-7 the wheels, 8 the steering wheel.
+  w.addNullObject("Vorschau");
+  w.motion("ObjectMotion", previewTurn());
   w.addNullObject("motor");
-  lws::Motion spin = lws::still(0.75f, 0.0f, 0.4f);
-  spin[3] = turning(9.0f, true);
-  w.motion("ObjectMotion", spin);
+  w.motion("ObjectMotion", lws::still(layout.engine[0], layout.engine[1], layout.engine[2]));
+  w.itemId("ParentItem", lws::objectId(0));
   auto part = [&](int layer, lwo2::Vec3 at, int parent) {
     w.loadObjectLayer(layer, model);
     w.motion("ObjectMotion", lws::still(at[0], at[1], at[2]));
     w.itemId("ParentItem", lws::objectId(parent));
   };
   part(1, {0, 0, 0}, 0);
-  part(2, layout.engine, 0);
+  part(2, {0, 0, 0}, 1);
   for (int i = 0; i < 4; ++i) part(3 + i, layout.wheels[static_cast<std::size_t>(i)], 0);
-  part(7, layout.steeringWheel, 1);
+  part(7, layout.steeringWheel, 2);
   w.entry("PivotRotation", {0, layout.steeringTiltDegrees, 0});
   previewCamera(w);
   return w.text();
@@ -73,11 +84,10 @@ std::string characterScene(int c) {
   w.timing(0, 240, 30);
   w.ambient({1.0f, 1.0f, 1.0f}, 0.4f);
   w.addNullObject("Fahrer");
-  // Drawn larger than in the kart, so that its face reads.
-  const lws::Motion spin = {-0.95f, 0.1f, 0.4f, lws::Value(turning(11.0f, false)), 0.0f, 0.0f, 1.4f, 1.4f, 1.4f};
-  w.motion("ObjectMotion", spin);
+  w.motion("ObjectMotion", previewTurn());
+  // On the seat, where the race puts the driver on the kart's body.
   w.loadObjectLayer(1, model);
-  w.motion("ObjectMotion", lws::still());
+  w.motion("ObjectMotion", lws::still(kart_samples::kSeat[0], kart_samples::kSeat[1], kart_samples::kSeat[2]));
   w.itemId("ParentItem", lws::objectId(0));
   w.loadObjectLayer(2, model);
   w.motion("ObjectMotion",

@@ -20,7 +20,9 @@ constexpr const char* kEndPictures[] = {"Endscreen_Quorrel", "Endscreen_Affe",  
 
 namespace {
 
-std::string fill(const char* colour, const char* inset = "0") {
+// `image` of the look's imageset stretched over the window less `inset`
+// pixels on every side, tinted `colour`.
+std::string picture(const char* image, const char* colour, const char* inset) {
   const std::string i = inset;
   return std::string("<ImageryComponent><Area><Dim type=\"LeftEdge\"><AbsoluteDim value=\"") + inset +
          "\"/></Dim><Dim type=\"TopEdge\"><AbsoluteDim value=\"" + inset +
@@ -29,10 +31,12 @@ std::string fill(const char* colour, const char* inset = "0") {
          i +
          "\"/></OperatorDim></Dim><Dim type=\"BottomEdge\"><OperatorDim op=\"Subtract\"><UnifiedDim scale=\"1\" "
          "type=\"BottomEdge\"/><AbsoluteDim value=\"" +
-         i + "\"/></OperatorDim></Dim></Area><Image name=\"Quillfen/GenericBrush\"/><Colours topLeft=\"" + colour +
+         i + "\"/></OperatorDim></Dim></Area><Image name=\"Quillfen/" + image + "\"/><Colours topLeft=\"" + colour +
          "\" topRight=\"" + colour + "\" bottomLeft=\"" + colour + "\" bottomRight=\"" + colour +
          "\"/><VertFormat type=\"Stretched\"/><HorzFormat type=\"Stretched\"/></ImageryComponent>";
 }
+
+std::string fill(const char* colour, const char* inset = "0") { return picture("GenericBrush", colour, inset); }
 
 std::string states(std::initializer_list<std::pair<const char*, const char*>> stateSections) {
   std::string s;
@@ -95,8 +99,19 @@ std::string screenControlLooks() {
        area(kZero, kZero, buttonLeft, fortyDown) +
        "</Child><Child type=\"Quillfen/ComboDropList\" nameSuffix=\"__auto_droplist__\">" +
        area(kZero, fortyDown, kRight, kBottom) +
-       "</Child><Child type=\"Quillfen/Button\" nameSuffix=\"__auto_button__\">" +
+       "</Child><Child type=\"Quillfen/ComboButton\" nameSuffix=\"__auto_button__\">" +
        area(buttonLeft, kZero, kRight, fortyDown) + "</Child>" + states({{"Enabled", ""}, {"Disabled", ""}}) +
+       "</WidgetLook>";
+  // The drop button: the look's button colours under a down arrow.
+  s += "<WidgetLook name=\"Quillfen/ComboButton\"><ImagerySection name=\"normal\">" + fill("FF2E3A5C") +
+       picture("DropArrow", "FFFFFFFF", "10") + "</ImagerySection><ImagerySection name=\"hover\">" + fill("FF44578A") +
+       picture("DropArrow", "FFFFF2A0", "10") + "</ImagerySection><ImagerySection name=\"disabled\">" +
+       fill("FF303238") + picture("DropArrow", "FFA8A8A8", "10") + "</ImagerySection>" +
+       states({{"Normal", "normal"},
+               {"Hover", "hover"},
+               {"Pushed", "hover"},
+               {"PushedOff", "normal"},
+               {"Disabled", "disabled"}}) +
        "</WidgetLook>";
   s += "<WidgetLook name=\"Quillfen/ComboDropList\">";
   for (const char* suffix : {"", "HScroll", "VScroll", "HVScroll"})
@@ -128,6 +143,7 @@ std::string screenControlsSchemeEntries() {
       {"SliderThumb", "CEGUI/Thumb", "Core/Button"},
       {"RadioButton", "CEGUI/RadioButton", "Core/ToggleButton"},
       {"Combobox", "CEGUI/Combobox", "Core/Default"},
+      {"ComboButton", "CEGUI/PushButton", "Core/Button"},
       {"ComboDropList", "CEGUI/ComboDropList", "Core/Listbox"},
   };
   for (const auto& m : mappings)

@@ -75,5 +75,6 @@ std::vector<NamedPicture> drawImageset(const std::string& name) {
   if (name == "LoadingScreen") return drawLoadingScreen();
   if (name == "Extras") return drawExtras();
   if (name == "Tracks") return drawTracks();
+  if (name == "Branding") return drawBranding();
   return drawBackground(name);
 }

@@ -33,3 +33,4 @@ std::vector<NamedPicture> drawExtras();
 std::vector<NamedPicture> drawBackground(const std::string& imageset);
 std::vector<NamedPicture> drawTracks();
 std::vector<NamedPicture> drawEndPicture(int character);
+std::vector<NamedPicture> drawBranding();

@@ -19,16 +19,69 @@ inline constexpr std::uint32_t kEditBox = 0xFF101018, kEditBoxDisabled = 0xFF303
 inline constexpr std::uint32_t kListBox = 0xFFF0F0F0, kScrollTrack = 0xFF202020, kScrollThumb = 0xFF8080A0;
 inline constexpr std::uint32_t kBlackPanel = 0xFF000000;
 
-// Preview rectangles of the mode screens (left, top, width, height): the
-// "Championship" background is clear there so the 3D preview shows.
+// The mode screens' backgrounds, images of the "Championship" imageset, one
+// per layout (left, top, width, height in layout pixels).
 struct Rect {
   float x, y, w, h;
 };
-inline constexpr Rect kPreviews[] = {
-    {60, 262, 421, 331.5f}, {60, 30, 422, 331.5f}, {48, 30, 422, 331.5f}, {559, 30, 422, 331.5f}};
-// Labels inside a preview rectangle (character and kart names of the
-// single-player mode screens): a dark plate lies under them.
-inline constexpr Rect kPreviewLabels[] = {{150, 270, 240, 30}, {150, 535, 240, 30}};
+struct ModeLayout {
+  const char* image;
+  // Clear, so that the 3D preview drawn before the GUI shows through.
+  Rect previews[2];
+  int previewCount;
+  // Dark plates under the names printed over a preview.
+  Rect plates[2];
+  int plateCount;
+  // Framed panels that group a screen's other windows (the race choice,
+  // the players' rows); a picture window's frame hugs the picture.
+  Rect panels[2];
+  int panelCount;
+  Rect pictureFrame;
+};
+inline constexpr Rect kNoRect = {0, 0, 0, 0};
+inline constexpr Rect kSinglePreviewPlates[2] = {{150, 270, 240, 30}, {150, 535, 240, 30}};
+inline constexpr ModeLayout kModeLayouts[] = {
+    {"Background",
+     {{60, 262, 412, 331.5f}, kNoRect},
+     1,
+     {kSinglePreviewPlates[0], kSinglePreviewPlates[1]},
+     2,
+     {{512, 270, 492, 275}, kNoRect},
+     1,
+     {592, 290, 332, 237}},
+    {"TimeTrial",
+     {{60, 262, 412, 331.5f}, kNoRect},
+     1,
+     {kSinglePreviewPlates[0], kSinglePreviewPlates[1]},
+     2,
+     {{512, 150, 492, 390}, kNoRect},
+     1,
+     {592, 350, 332, 120}},
+    {"LastManStanding",
+     {{60, 262, 421, 331.5f}, kNoRect},
+     1,
+     {kSinglePreviewPlates[0], kSinglePreviewPlates[1]},
+     2,
+     {{512, 330, 492, 210}, kNoRect},
+     1,
+     {592, 350, 332, 120}},
+    {"TwoPlayers",
+     {{48, 30, 422, 331.5f}, {559, 30, 422, 331.5f}},
+     2,
+     {kNoRect, kNoRect},
+     0,
+     {{290, 550, 494, 198}, kNoRect},
+     1,
+     {371, 560, 332, 120}},
+    {"Lobby",
+     {{60, 30, 422, 331.5f}, kNoRect},
+     1,
+     {kNoRect, kNoRect},
+     0,
+     {{512, 22, 492, 366}, {160, 474, 700, 150}},
+     2,
+     {592, 70, 332, 150}},
+};
 
 // The main menu's round buttons (top-left corners, 76 x 73) in entry order:
 // time trial, last man standing, championship, two players, multiplayer,
