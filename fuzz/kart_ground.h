@@ -41,10 +41,11 @@ class KartGround {
   // 400 x 400 units of ground at height 0, around the origin: the grid of
   // track 0 and its maps' ground lie on it.
   KartGround() {
-    m_scene->addCollisionSpace(dHashSpaceCreate(nullptr), "top");
-    for (int i = 1; i <= 3; ++i) m_scene->addCollisionSpace(dSimpleSpaceCreate(m_scene->spaces[0].space), "sub");
-    m_scene->spacePairTable[3][0] = m_scene->spacePairTable[0][3] = &m_collide;
-    m_scene->surfaceTable[5][0] = m_scene->surfaceTable[0][5] = &m_rays;
+    PhysicsWorld& physics = m_scene->physics();
+    physics.addCollisionSpace(dHashSpaceCreate(nullptr), "top");
+    for (int i = 1; i <= 3; ++i) physics.addCollisionSpace(dSimpleSpaceCreate(physics.space(0)), "sub");
+    physics.spacePairTable[3][0] = physics.spacePairTable[0][3] = &m_collide;
+    physics.surfaceTable[5][0] = physics.surfaceTable[0][5] = &m_rays;
     m_mesh = makeGroundMesh(40, 10.0f, [](float, float) { return 0.0f; });
     PhysicsObject* ground = addPhysicsObject(*m_scene, "ground", kGeomTriMesh, 0, 0);
     ground->addMesh(m_mesh.get(), 0.0f);
@@ -81,8 +82,8 @@ class KartGround {
   // One physics step as the race frame takes it; aborts when a kart's place
   // is no longer a number.
   void step() {
-    m_scene->collide();
-    dJointGroupEmpty(m_scene->contactGroup);
+    m_scene->physics().collide();
+    m_scene->physics().emptyContacts();
     for (auto& kart : m_karts) {
       kart->step(m_time, 0.01);
       Position3 at;

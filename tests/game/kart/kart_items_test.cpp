@@ -61,7 +61,7 @@ TEST(KartItemsTest, RocketParticlesStartSilentWithTheExplosionTexture) {
 
 TEST(KartItemsTest, AParkedItemIsPlacedAgainOnlyWhenThatChangesSomething) {
   Scene scene{nullptr};
-  scene.addCollisionSpace(dHashSpaceCreate(nullptr), "top");
+  scene.physics().addCollisionSpace(dHashSpaceCreate(nullptr), "top");
   auto owned = std::make_unique<PhysicsObject>(&scene, 0);
   PhysicsObject* box = owned.get();
   box->geomType = kGeomBox;
