@@ -4,13 +4,27 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 
+#include "foundation/engine_string.h"
 #include "foundation/report.h"
 
 namespace GameDaemon {
 
 namespace {
+
+// What the relay has to say about its peers and itself goes to the game's
+// trace, one line each, so that a flood of peers never raises a dialog and
+// all of it is read in one place.
+void trace(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void trace(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  const EngineString text = EngineString::formatV(fmt, args);
+  va_end(args);
+  g_log.printf("relay: %s\n", text.c_str());
+}
 
 // The kernel's send buffer of each player's socket, kept small so a backlog
 // shows in the relay (where back-pressure sees it), not in the kernel.
@@ -79,6 +93,8 @@ GameServerConnection::~GameServerConnection() {
 }
 
 void GameServerConnection::onConnect(DWORD address) {
+  // The one line on standard output, for whoever runs the game from a
+  // terminal; everything else goes to the trace.
   std::printf("got connection from %x\n", static_cast<unsigned>(address));
   std::fflush(stdout);
 }
@@ -86,13 +102,13 @@ void GameServerConnection::onConnect(DWORD address) {
 void GameServerConnection::drop(const char* why) {
   if (m_dropped.exchange(true)) return;
   ++m_server.m_droppedConnections;
-  g_log.printf("relay: dropping connection from %x: %s\n", static_cast<unsigned>(peerAddress()), why);
+  trace("dropping connection from %x: %s", static_cast<unsigned>(peerAddress()), why);
   shutdownSocket();
 }
 
 void GameServerConnection::evict() {
   ++m_server.m_evictedConnections;
-  g_log.printf("relay: closing connection from %x without a seat to make room\n", static_cast<unsigned>(peerAddress()));
+  trace("closing connection from %x without a seat to make room", static_cast<unsigned>(peerAddress()));
   shutdownSocket();
 }
 
@@ -182,9 +198,7 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
       const bool local = peerAddress() == wsa::htonl(INADDR_LOOPBACK_WS);
       if (!local) ++s.m_refusedMessages;
       if (s.m_players[0] || !local) {
-        m_writeData.begin(net::kRefused);
-        sendToSelf();
-        return After::Close;
+        return refuse();
       }
       s.m_store.clear();
       // Connections seated in the old game keep running but hold no seat
@@ -210,9 +224,7 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
     case net::kJoin: {
       if (m_dropped.load()) return After::Close;
       if (!s.m_players[0] || s.m_locked) {
-        m_writeData.begin(net::kRefused);
-        sendToSelf();
-        return After::Close;
+        return refuse();
       }
       // Seated already: one connection must never hold two slots.
       if (!holdsSeat()) {
@@ -220,9 +232,7 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
         for (int i = 0; i < kMaxPlayers && slot < 0; ++i)
           if (!s.m_players[i]) slot = i;
         if (slot < 0) {
-          m_writeData.begin(net::kRefused);
-          sendToSelf();
-          return After::Close;
+          return refuse();
         }
         s.m_players[slot] = this;
         m_slot = slot;
@@ -242,8 +252,13 @@ GameServerConnection::After GameServerConnection::dispatch(std::uint16_t id, std
       ++s.m_refusedMessages;
       return After::Continue;
     case net::kLeave:
-      // The slot is freed under the lock; close announces the departure.
-      if (holdsSeat()) s.m_players[m_slot] = nullptr;
+      // The slot is freed under the lock, and what the player left behind
+      // goes with it, before a newcomer can take the slot and write; close
+      // announces the departure.
+      if (holdsSeat()) {
+        s.m_players[m_slot] = nullptr;
+        if (!s.m_locked) s.m_store.forget(m_slot);
+      }
       return After::Close;
     case net::kReserved: {
       std::uint8_t ignored;
@@ -389,6 +404,12 @@ bool GameServerConnection::dropLaggards(std::uint32_t token) {
   return true;
 }
 
+GameServerConnection::After GameServerConnection::refuse() {
+  m_writeData.begin(net::kRefused);
+  sendToSelf();
+  return After::Close;
+}
+
 void GameServerConnection::sendToSelf() {
   m_writeData.end();
   queueOut(m_writeData.data(), m_writeData.size(), -1, false);
@@ -399,12 +420,15 @@ void GameServerConnection::sendToSelf() {
 void GameServerConnection::onDisconnect() {
   GameServer& s = m_server;
   std::unique_lock lock(s.m_lock);
+  // A player that said it leaves gave its slot up already, and a newcomer
+  // may hold it now: that one's values stay.
+  const bool heldSlot = holdsSeat();
   for (auto& p : s.m_players)
     if (p == this) p = nullptr;
   if (m_seated) {
     // Unlocked, nobody is told; the next players must not get what this
     // one left behind.
-    if (!s.m_locked) s.m_store.forget(m_slot);
+    if (heldSlot && !s.m_locked) s.m_store.forget(m_slot);
     if (m_slot == 0 || s.m_locked) {
       net::MessageWriter notice;
       notice.begin(net::kLeave);
@@ -530,7 +554,7 @@ DWORD serverThreadProc(GameServer& server, WORD port, const std::atomic<bool>& r
       continue;
     }
     if (!reported) {
-      g_log.printf("relay: cannot listen on port %u, retrying\n", static_cast<unsigned>(port));
+      trace("cannot listen on port %u, retrying", static_cast<unsigned>(port));
       reported = true;
     }
     for (int waited = 0; waited < kBindBackoffMs && running.load(); waited += 10) Sleep(10);
@@ -567,8 +591,8 @@ bool ServerThread::stop(DWORD timeoutMs) {
   const auto took = std::chrono::steady_clock::now() - start;
   const bool inTime = took <= std::chrono::milliseconds(timeoutMs);
   if (!inTime)
-    reportError("relay server took %lld ms to stop",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    trace("the server took %lld ms to stop",
+          static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
   return inTime;
 }
 

@@ -82,6 +82,8 @@ class GameServerConnection : public NetServerConnection {
   enum class After { Continue, Close };
 
   After dispatch(std::uint16_t id, std::unique_lock<ServerLock>& lock);
+  // Tells the peer its request is refused and ends the connection.
+  After refuse();
   After waitInBarrier(std::uint32_t token, std::unique_lock<ServerLock>& lock);
   // The barrier on `token` timed out for this waiter: the seated players
   // that have not reached it are dropped and lose their seats, so the

@@ -271,7 +271,9 @@ TEST_F(SampleScreens, EachModeScreenIsClearExactlyWhereItsPreviewsShow) {
     ASSERT_NE(picture, nullptr) << where << ": " << image;
     // Shared with no other mode screen: each lays out its own previews.
     for (const auto& [other, unused] : previews)
-      if (other != slot) EXPECT_NE(menu.screen(other)->m_root->getProperty("Image"), image.c_str()) << where;
+      if (other != slot) {
+        EXPECT_NE(menu.screen(other)->m_root->getProperty("Image"), image.c_str()) << where;
+      }
     // Over a preview only the plates under its names are drawn.
     std::vector<Box> plates;
     const auto names = [&](const auto& self, const CEGUI::Window& w) -> void {

@@ -260,7 +260,9 @@ TEST_F(ControllerAITest, AKartThatMovesWithoutHeadwayIsBackedUpAndPutBack) {
   for (int quarter = 1; quarter <= 44; ++quarter) {
     standAt(0.0f, 100.0f - 0.5f * static_cast<float>(quarter));  // 2 m a second the wrong way
     at(0.25 * quarter);
-    if (quarter == 21) EXPECT_TRUE(ai->reversing()) << "after the first check";
+    if (quarter == 21) {
+      EXPECT_TRUE(ai->reversing()) << "after the first check";
+    }
   }
   EXPECT_EQ(kart->respawns, 1) << "at the second check";
 }

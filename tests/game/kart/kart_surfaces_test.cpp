@@ -146,7 +146,9 @@ TEST_F(KartSurfaceTest, AWallOfTrianglesGivesItsFacesNormal) {
       const Normal3& n = kart0.m_sensors.wallNormal;
       EXPECT_NEAR(std::fabs(n.z), 1.0f, 1e-5f);
       EXPECT_NEAR(n.y, 0.0f, 1e-5f);
-      if (centre < 1.0f) EXPECT_NEAR(n.z, -1.0f, 1e-5f);
+      if (centre < 1.0f) {
+        EXPECT_NEAR(n.z, -1.0f, 1e-5f);
+      }
     }
   }
   objects.clear();
