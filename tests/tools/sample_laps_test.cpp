@@ -17,13 +17,9 @@
 #include "net/net_control.h"
 #include "platform/input/dinput.h"
 #include "scene/scene_item.h"
-#include "tests/render/pipeline_fixture.h"
 #include "tests/support/race_choice.h"
-#include "tests/support/race_gui_recorder.h"
-#include "tests/support/recording_sound.h"
 #include "tests/support/sample_archive.h"
-#include "tests/support/scratch_dir.h"
-#include "tests/support/stepped_clock.h"
+#include "tests/tools/sample_race_rig.h"
 
 namespace {
 
@@ -35,27 +31,8 @@ class AllComputerDrivers : public RaceFactory {
   }
 };
 
-class SampleLaps : public PipelineTest, public ::testing::WithParamInterface<int> {
+class SampleLaps : public SampleRaceRig {
  protected:
-  void SetUp() override {
-    PipelineTest::SetUp();
-    build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
-    pipeline->soundDevice = &sound;
-    setenv("TESSALINE_TEXTURE_CACHE", (scratch.m_root / "cache").c_str(), 1);
-  }
-  void TearDown() override {
-    race.reset();
-    pipeline.reset();
-    unsetenv("TESSALINE_TEXTURE_CACHE");
-    PipelineTest::TearDown();
-  }
-  // One frame of `seconds`, as the race loop runs it.
-  void frame(double seconds) {
-    clock.advance(seconds);
-    race->m_timer->tick();
-    race->update(input);
-  }
-
   // The start key, then the countdown and up to a minute of racing in
   // frames of 1/20 s; `wholeMinute` false ends it once every kart has
   // completed a lap.
@@ -101,15 +78,6 @@ class SampleLaps : public PipelineTest, public ::testing::WithParamInterface<int
       if (race->m_karts[k]->m_net.m_lap.get() < 1) return false;
     return true;
   }
-
-  ScratchDir scratch;
-  SteppedClock clock{0};
-  InputDevice input;
-  NetControl control;
-  Config config{nullptr, control, Config::SavedFile::Ignore};
-  RecordingSoundDevice sound;
-  RecordingRaceGui gui;
-  std::unique_ptr<Race> race;
 };
 
 TEST_P(SampleLaps, SixKartsEachLapWithinAMinuteAndArePutBackAtMostOnce) { drive(false); }

@@ -23,13 +23,9 @@
 #include "input/input_device.h"
 #include "net/net_control.h"
 #include "platform/input/dinput.h"
-#include "tests/render/pipeline_fixture.h"
 #include "tests/support/race_choice.h"
-#include "tests/support/race_gui_recorder.h"
-#include "tests/support/recording_sound.h"
 #include "tests/support/sample_archive.h"
-#include "tests/support/scratch_dir.h"
-#include "tests/support/stepped_clock.h"
+#include "tests/tools/sample_race_rig.h"
 #include "tools/sample_data/track_pieces.h"
 #include "tools/sample_data/track_samples.h"
 
@@ -93,25 +89,9 @@ struct KartWatch {
   int respawns = 0;
 };
 
-class SampleRaceValidator : public PipelineTest, public ::testing::WithParamInterface<int> {
+class SampleRaceValidator : public SampleRaceRig {
  protected:
-  void SetUp() override {
-    PipelineTest::SetUp();
-    build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
-    pipeline->soundDevice = &sound;
-    setenv("TESSALINE_TEXTURE_CACHE", (scratch.m_root / "cache").c_str(), 1);
-  }
-  void TearDown() override {
-    race.reset();
-    pipeline.reset();
-    unsetenv("TESSALINE_TEXTURE_CACHE");
-    PipelineTest::TearDown();
-  }
-  void frame() {
-    clock.advance(kFrame);
-    race->m_timer->tick();
-    race->update(input);
-  }
+  void frame() { SampleRaceRig::frame(kFrame); }
   RecordingSoundBuffer* kartSound(int k, int slot) {
     return static_cast<RecordingSoundBuffer*>(
         race->m_karts[k]->m_items.sounds[static_cast<std::size_t>(slot)].buffer.get());
@@ -210,15 +190,6 @@ class SampleRaceValidator : public PipelineTest, public ::testing::WithParamInte
       EXPECT_LE(w.longestWithoutHeadway, kLongestWithoutHeadway) << "kart " << k << " making no headway";
     }
   }
-
-  ScratchDir scratch;
-  SteppedClock clock{0};
-  InputDevice input;
-  NetControl control;
-  Config config{nullptr, control, Config::SavedFile::Ignore};
-  RecordingSoundDevice sound;
-  RecordingRaceGui gui;
-  std::unique_ptr<Race> race;
 };
 
 TEST_P(SampleRaceValidator, SixComputerDriversStayOnTheRoadAndKeepGoingBriefly) { raceFor(kShortSeconds); }
