@@ -19,18 +19,31 @@ InputProbe::InputProbe(std::string path) : m_path(std::move(path)), m_temporary(
 
 void InputProbe::noteInput(const InputDevice& input) {
   ++m_passes;
-  m_line = "pass " + std::to_string(m_passes) + " cursor " + std::to_string(input.m_mousePos[0]) + " " +
-           std::to_string(input.m_mousePos[1]) + " buttons";
+  // Appended piece by piece: GCC 12 takes the temporaries of a chain of +
+  // for overlapping copies and warns.
+  m_line.assign("pass ");
+  m_line += std::to_string(m_passes);
+  m_line += " cursor ";
+  m_line += std::to_string(input.m_mousePos[0]);
+  m_line += ' ';
+  m_line += std::to_string(input.m_mousePos[1]);
+  m_line += " buttons";
   for (std::uint8_t button : input.m_mouseButton) m_line += button ? " 1" : " 0";
   m_line += " keys";
   for (int code = 0; code < 256; ++code) {
     if (!input.m_key[code]) continue;
-    m_line += " " + std::to_string(code);
+    m_line += ' ';
+    m_line += std::to_string(code);
     m_lastDown[code] = m_passes;
   }
   m_line += " last";
-  for (int code = 0; code < 256; ++code)
-    if (m_lastDown[code]) m_line += " " + std::to_string(code) + ":" + std::to_string(m_lastDown[code]);
+  for (int code = 0; code < 256; ++code) {
+    if (!m_lastDown[code]) continue;
+    m_line += ' ';
+    m_line += std::to_string(code);
+    m_line += ':';
+    m_line += std::to_string(m_lastDown[code]);
+  }
 }
 
 // Written beside the file and renamed over it, so that a reader never sees

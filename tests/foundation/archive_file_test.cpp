@@ -236,7 +236,8 @@ TEST_F(ArchiveTest, DirectoryAtTheEndCountsOffsetsFromTheStart) {
 
 TEST_F(ArchiveTest, NamesMayUseTheWholeLengthByte) {
   const std::string longest(255, 'n');
-  const std::string almost = "dir\\" + std::string(250, 'm');
+  std::string almost = "dir\\";
+  almost.append(250, 'm');
   ArchiveWriter writer;
   ASSERT_TRUE(writer.add(longest, std::string_view("255"), 0));
   ASSERT_TRUE(writer.add(almost, std::string_view("254"), 1));

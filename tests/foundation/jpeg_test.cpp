@@ -237,8 +237,12 @@ TEST_F(JpegTest, AHugeFrameOverAFewHundredBytesFailsBeforeTakingTheMemory) {
   const Bytes theirs = readFixture("gradient_baseline.jpg");
   const Bytes theirsProgressive = readFixture("gradient_progressive.jpg");
   const auto endsEarly = [](int side) {
-    return "loadJPEG: Data ends early: too little coded data for " + std::to_string(side) + " x " +
-           std::to_string(side) + " pixels\n";
+    std::string text = "loadJPEG: Data ends early: too little coded data for ";
+    text += std::to_string(side);
+    text += " x ";
+    text += std::to_string(side);
+    text += " pixels\n";
+    return text;
   };
   const struct {
     const char* what;
