@@ -22,12 +22,9 @@
 #include "scene/scene.h"
 #include "scene/scene_root.h"
 #include "sound/sound_channel.h"
-#include "tests/render/pipeline_fixture.h"
-#include "tests/support/race_gui_recorder.h"
-#include "tests/support/recording_sound.h"
 #include "tests/support/sample_archive.h"
-#include "tests/support/scratch_dir.h"
 #include "tests/tools/recording_file.h"
+#include "tests/tools/sample_race_rig.h"
 #include "tools/sample_data/track_samples.h"
 
 namespace {
@@ -68,20 +65,8 @@ class StandingFirst : public RaceFactory {
   };
 };
 
-class SampleRace : public PipelineTest, public ::testing::WithParamInterface<int> {
+class SampleRace : public SampleRaceRig {
  protected:
-  void SetUp() override {
-    PipelineTest::SetUp();
-    build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
-    pipeline->soundDevice = &sound;
-    setenv("TESSALINE_TEXTURE_CACHE", (scratch.m_root / "cache").c_str(), 1);
-  }
-  void TearDown() override {
-    race.reset();
-    pipeline.reset();
-    unsetenv("TESSALINE_TEXTURE_CACHE");
-    PipelineTest::TearDown();
-  }
   // A six-kart race on the test's track: record i drives kart firstKart + i
   // with character i from grid slot i.
   bool load(int firstKart) {
@@ -102,13 +87,8 @@ class SampleRace : public PipelineTest, public ::testing::WithParamInterface<int
   }
   void checkMerge(int firstKart);
 
-  ScratchDir scratch;
+  // Every file the load asks for, and whether the archive had it.
   RecordingFile files{builtSampleArchive()};
-  NetControl control;
-  Config config{nullptr, control, Config::SavedFile::Ignore};
-  RecordingSoundDevice sound;
-  RecordingRaceGui gui;
-  std::unique_ptr<Race> race;
 };
 
 void SampleRace::checkMerge(int firstKart) {
