@@ -28,6 +28,11 @@ const Clock& systemClock() {
   return clock;
 }
 
+std::int64_t highResolutionTicks() {
+  LARGE_INTEGER value;
+  return QueryPerformanceCounter(&value) ? value.QuadPart : 0;
+}
+
 Timer::Timer(const Clock& clock) : m_clock(&clock) {
   if (!m_clock->frequency(m_frequency) || m_frequency <= 0) m_frequency = 1000;
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "foundation/profiler.h"
 #include "gui/gui.h"
 #include "gui/gui_helper.h"
 #include "platform/graphics/d3d9.h"
@@ -98,11 +99,13 @@ void LoadingWindow::draw() {
   IDirect3DDevice9* device = m_gui->m_renderer->device();
   if (device) {
     device->BeginScene();
+    ProfileScope timed(GameCounter::kClear);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 0.0f, 0);
   }
   m_gui->render();
   if (device) {
     device->EndScene();
+    ProfileScope timed(GameCounter::kPresent);
     device->Present(nullptr, nullptr, nullptr, nullptr);
   }
   m_shown = true;

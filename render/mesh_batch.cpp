@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "foundation/profiler.h"
 #include "foundation/report.h"
 #include "render/render_pipeline.h"
 #include "render/shader_pass.h"
@@ -28,15 +29,27 @@ void MeshBatch::draw(ShaderPass* pass, double t) {
   IDirect3DDevice9* device = pipeline->currentDevice;
   const auto index = static_cast<std::size_t>(pipeline->currentDeviceIndex);
   if (!device || !pass || index >= vertexBuffers.size()) return;
-  device->SetSoftwareVertexProcessing(layout->softwareProcessing);
-  pass->binding = layout->format;
-  if (owner) pass->applySurface(*owner, t);
-  device->SetVertexDeclaration(layout->declaration(static_cast<int>(index)));
-  if (pass->activate() && owner) pass->bindSamplers(*owner, t);
-  device->SetStreamSource(0, vertexBuffers[index].get(), 0, static_cast<UINT>(layout->stride));
-  device->SetIndices(indexBuffers[index].get());
-  device->DrawIndexedPrimitive(primitiveType, 0, 0, static_cast<UINT>(vertexCount), 0,
-                               static_cast<UINT>(primitiveCount));
+  {
+    ProfileScope timed(GameCounter::kSvpSwitch);
+    device->SetSoftwareVertexProcessing(layout->softwareProcessing);
+  }
+  {
+    ProfileScope timed(GameCounter::kSetStates);
+    pass->binding = layout->format;
+    if (owner) pass->applySurface(*owner, t);
+    device->SetVertexDeclaration(layout->declaration(static_cast<int>(index)));
+    if (pass->activate() && owner) pass->bindSamplers(*owner, t);
+  }
+  {
+    ProfileScope timed(GameCounter::kSetSources);
+    device->SetStreamSource(0, vertexBuffers[index].get(), 0, static_cast<UINT>(layout->stride));
+    device->SetIndices(indexBuffers[index].get());
+  }
+  {
+    ProfileScope timed(GameCounter::kDrawIndexedPrimitive);
+    device->DrawIndexedPrimitive(primitiveType, 0, 0, static_cast<UINT>(vertexCount), 0,
+                                 static_cast<UINT>(primitiveCount));
+  }
   pipeline->drawCallCount += 1;
   pipeline->primitiveCount += primitiveCount;
 }

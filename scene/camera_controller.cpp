@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "foundation/profiler.h"
 #include "scene/camera_item.h"
 #include "scene/debug_lines.h"
 #include "scene/scene.h"
@@ -81,7 +82,12 @@ bool CameraController::update(Scene& scene, double t) {
     const float length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
     if (length > 1e-6f) {
       for (float& v : d) v /= length;
-      if (collider->sweep(o, d, length, radius, scene, t)) {
+      bool swept = false;
+      {
+        ProfileScope timed(GameCounter::kCameraSceneCollision);
+        swept = collider->sweep(o, d, length, radius, scene, t);
+      }
+      if (swept) {
         followed->setPosition(followedPosition);
         RigBaseObject& rig0 = *rigObject0();
         rig0.setPosition(rigPosition0);

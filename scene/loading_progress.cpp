@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "foundation/profiler.h"
 #include "platform/window/window.h"
 #include "render/render_pipeline.h"
 #include "render/texture.h"
@@ -103,6 +104,7 @@ void loadingProgress(LoadingProgressDisplay& display, float progress) {
     if (background) {
       drawScreenQuad(display, 0xFFFFFFFF, background, 0.0f, 0.0f, w, h);
     } else {
+      ProfileScope timed(GameCounter::kClear);
       device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 0.0f, 0);
     }
 
@@ -119,5 +121,6 @@ void loadingProgress(LoadingProgressDisplay& display, float progress) {
                      h * display.barBottom);
     }
   }
+  ProfileScope timed(GameCounter::kPresent);
   device->Present(nullptr, nullptr, nullptr, nullptr);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <numbers>
 
+#include "foundation/profiler.h"
 #include "foundation/report.h"
 #include "render/render_pipeline.h"
 #include "render/texture.h"
@@ -224,8 +225,11 @@ void HyperVoxelParticles::draw(double t, const Particle* particles, SceneItem* c
   DWORD lighting = 0, zWrite = 0;
   device->GetRenderState(D3DRS_LIGHTING, &lighting);
   device->GetRenderState(D3DRS_ZWRITEENABLE, &zWrite);
-  device->SetStreamSource(0, vertexBuffers[d].get(), 0, kVertexStride);
-  device->SetIndices(indexBuffers[d].get());
+  {
+    ProfileScope timed(GameCounter::kSetSources);
+    device->SetStreamSource(0, vertexBuffers[d].get(), 0, kVertexStride);
+    device->SetIndices(indexBuffers[d].get());
+  }
   device->SetVertexDeclaration(declarations[d].get());
   device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   device->SetRenderState(D3DRS_LIGHTING, 0);
@@ -272,7 +276,10 @@ void HyperVoxelParticles::draw(double t, const Particle* particles, SceneItem* c
   device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
 
   if (n > 0) {
-    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4 * kSlices, 0, static_cast<UINT>(2 * kSlices * n));
+    {
+      ProfileScope timed(GameCounter::kDrawIndexedPrimitive);
+      device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4 * kSlices, 0, static_cast<UINT>(2 * kSlices * n));
+    }
     pipeline->drawCallCount += 1;
     pipeline->primitiveCount += 2 * kSlices * n;
   }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "foundation/profiler.h"
 #include "foundation/report.h"
 #include "scene/physics_object.h"
 
@@ -102,6 +103,7 @@ bool PhysicsWorld::collisionPassOpen() const { return m_passMarkerBody && dBodyG
 void PhysicsWorld::collide() {
   beginCollisionPass();
   if (m_spaces.empty() || !m_spaces.front().space) return;
+  ProfileScope timed(GameCounter::kObjectSceneCollision);
   dSpaceCollide(m_spaces.front().space, this, &PhysicsWorld::nearCallback);
 }
 

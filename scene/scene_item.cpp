@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "foundation/color_rgba.h"
+#include "foundation/profiler.h"
 #include "render/render_pipeline.h"
 #include "scene/debug_lines.h"
 #include "scene/item_math.h"
@@ -43,13 +44,21 @@ AnimatedFloat* SceneItem::channel(int index) {
   return nullptr;
 }
 
+// Only a computed matrix is timed: a cached one is a copy, cheaper than the
+// two counter reads that would time it.
 void SceneItem::worldMatrix(Matrix4x3& out, double t, bool) {
-  if (!worldValid && !m_evaluating) evaluate(t);
+  if (!worldValid && !m_evaluating) {
+    ProfileScope timed(GameCounter::kGetMatrix);
+    evaluate(t);
+  }
   out = worldMatrixCache;
 }
 
 void SceneItem::inverseWorldMatrix(Matrix4x3& out, double t, bool) {
-  if (!inverseValid) updateInverseWorldMatrix(t);
+  if (!inverseValid) {
+    ProfileScope timed(GameCounter::kGetInvMatrix);
+    updateInverseWorldMatrix(t);
+  }
   out = inverseWorldCache;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "foundation/profiler.h"
 #include "render/render_pipeline.h"
 #include "render/texture.h"
 #include "scene/camera_controller.h"
@@ -145,7 +146,10 @@ void Scene::render(double t, bool clear) {
     if (back) device->SetRenderTarget(0, back.get());
   }
   p.setViewport(p.viewportX, p.viewportY, p.targetWidth, p.targetHeight, 0.0f, 1.0f);
-  if (clear) device->Clear(0, nullptr, wholeClearFlags(device), 0, 1.0f, 0);
+  if (clear) {
+    ProfileScope timed(GameCounter::kClear);
+    device->Clear(0, nullptr, wholeClearFlags(device), 0, 1.0f, 0);
+  }
   if (backgroundImage) {
     // Laid over the whole target, filtered, untouched by depth and lights.
     device->SetRenderState(D3DRS_ZENABLE, 0);
@@ -252,6 +256,7 @@ void Scene::renderShadowMaps(double t) {
     auto* light = dynamic_cast<LightItem*>(item.get());
     if (!light || light->shadowType != 2 || !light->shadowColourSurface) continue;
     if (!saved) saved.emplace(device);
+    ProfileScope timed(GameCounter::kRenderShadowMap);
     for (auto& other : lights) {
       if (auto* o = dynamic_cast<LightItem*>(other.get()); o && o != light) o->disabled = true;
     }
@@ -259,7 +264,10 @@ void Scene::renderShadowMaps(double t) {
     if (light->shadowDepthSurface) device->SetDepthStencilSurface(light->shadowDepthSurface.get());
     if (pipeline->secondaryTargetFormat != 0) {
       const DWORD flags = D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL | (pipeline->shadowMapView() ? D3DCLEAR_TARGET : 0);
-      device->Clear(0, nullptr, flags, 0xFFFFFFFF, 1.0f, 0);
+      {
+        ProfileScope clearTimed(GameCounter::kClear);
+        device->Clear(0, nullptr, flags, 0xFFFFFFFF, 1.0f, 0);
+      }
       device->SetRenderState(D3DRS_LIGHTING, 0);
       device->SetRenderState(D3DRS_ZENABLE, 1);
       device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
@@ -267,7 +275,10 @@ void Scene::renderShadowMaps(double t) {
       device->SetRenderState(D3DRS_COLORWRITEENABLE, pipeline->colorWriteMask);
       g_shadowPassMode = 1;
     } else {
-      device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFDFDFDFD, 1.0f, 0);
+      {
+        ProfileScope clearTimed(GameCounter::kClear);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFDFDFDFD, 1.0f, 0);
+      }
       device->SetRenderState(D3DRS_LIGHTING, 0);
       device->SetRenderState(D3DRS_ZENABLE, 1);
       device->SetRenderState(D3DRS_COLORWRITEENABLE, pipeline->colorWriteMask);

@@ -12,6 +12,7 @@
 
 #include "foundation/byte_fields.h"
 #include "foundation/file.h"
+#include "foundation/profiler.h"
 #include "foundation/report.h"
 #include "platform/audio/dsound.h"
 #include "sound/vorbis_opening_check.h"
@@ -447,6 +448,8 @@ int VorbisChannel::read(std::uint8_t* out, int bytes) {
 
 int VorbisChannel::Fill(std::uint8_t* buffer, int bytes) {
   if (!buffer || bytes <= 0) return 0;
+  // Streams fill on their own threads while the game fills static buffers.
+  SharedProfileScope timed(GameCounter::kVorbisChannelFill);
   const int r = read(buffer, bytes);
   if (r > 0) {
     m_atEnd = false;

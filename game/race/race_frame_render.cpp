@@ -1,6 +1,7 @@
 // The race's picture: each view from its camera into its part of the back
 // buffer, with the flash overlay of its kart, then the GUI over the whole
 // screen, presented.
+#include "foundation/profiler.h"
 #include "game/kart/vehicle_master.h"
 #include "game/race/race.h"
 #include "render/render_pipeline.h"
@@ -44,13 +45,15 @@ SceneItem* Race::viewCamera(int view) const {
 }
 
 void Race::renderViews(InputDevice& input) {
+  ProfileScope frameTimed(GameCounter::kCompleteRenderTime);
   RenderPipeline* pipeline = m_renderContext;
   IDirect3DDevice9* device = pipeline ? pipeline->currentDevice : nullptr;
   if (device) {
     pipeline->restoreBackBuffer();
+    ProfileScope timed(GameCounter::kClear);
     device->Clear(0, nullptr, clearFlags(*pipeline), 0, 1.0f, 0);
-    device->BeginScene();
   }
+  if (device) device->BeginScene();
   for (int view = 0; view < m_viewCount; ++view) {
     const int k = m_viewKart[view];
     Vehicle* kart = k >= 0 && k < kMaxKarts ? m_karts[k] : nullptr;
@@ -83,6 +86,7 @@ void Race::renderViews(InputDevice& input) {
   if (m_gui) m_gui->render();
   if (device) {
     device->EndScene();
+    ProfileScope timed(GameCounter::kPresent);
     device->Present(nullptr, nullptr, nullptr, nullptr);
   }
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "foundation/profiler.h"
 #include "game/saves/config.h"
 #include "gui/credits_screen.h"
 #include "gui/end_screen.h"
@@ -364,17 +365,7 @@ bool Menu::update() {
   if (m_current && m_current == screen(kCredits)) static_cast<CreditsScreen*>(m_current)->update();
   // The GUI draws the only pointer; the system's would show over it.
   SetCursor(nullptr);
-  IDirect3DDevice9* device = m_pipeline ? m_pipeline->currentDevice : nullptr;
-  if (device) {
-    device->BeginScene();
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 0.0f, 0);
-  }
-  if (result == GuiScreen::kNoResult) drawPreviews();
-  m_gui->render();
-  if (device) {
-    device->EndScene();
-    device->Present(nullptr, nullptr, nullptr, nullptr);
-  }
+  drawFrame(result == GuiScreen::kNoResult);
   m_gui->injectTimePulse(m_timer.gameTime());
   m_timer.tick();
   NetControl::getInstance().update();
@@ -406,6 +397,23 @@ void Menu::drawPreview(int kart, int ccm, int character, float x, float y, float
   const double t = m_timer.gameTime();
   if (kartScene) kartScene->render(t, true);
   if (characterScene) characterScene->render(t, false);
+}
+
+void Menu::drawFrame(bool previews) {
+  ProfileScope frameTimed(GameCounter::kCompleteRenderTime);
+  IDirect3DDevice9* device = m_pipeline ? m_pipeline->currentDevice : nullptr;
+  if (device) {
+    device->BeginScene();
+    ProfileScope timed(GameCounter::kClear);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 0.0f, 0);
+  }
+  if (previews) drawPreviews();
+  m_gui->render();
+  if (device) {
+    device->EndScene();
+    ProfileScope timed(GameCounter::kPresent);
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+  }
 }
 
 void Menu::drawPreviews() {

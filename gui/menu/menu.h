@@ -118,6 +118,8 @@ class Menu : public ScreenHost, public ScreenServices {
   // Saves the settings and leaves `current` with no screen current.
   void quitFrom(GuiScreen* current);
   const AdapterInfo* optionsAdapter() const;
+  // One frame: the previews (when asked) and the GUI, presented.
+  void drawFrame(bool previews);
   void drawPreviews();
   void drawPreview(int kart, int ccm, int character, float x, float y, float width, float height);
   void playMusic();
