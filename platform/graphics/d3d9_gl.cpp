@@ -249,8 +249,11 @@ class GlDevice : public DeviceBase {
     SDL_Window* window = sdlWindowOf(target);
     if (!window || !makeCurrent(window)) return D3DERR_INVALIDCALL;
     resolve();
+    // The picture goes where the window really is: drawn to the size SDL
+    // believes in, the first frames after a full-screen switch the server
+    // did not carry out are cut and shifted.
     int dw = 0, dh = 0;
-    SDL_GL_GetDrawableSize(window, &dw, &dh);
+    if (!currentDrawableSize(&dw, &dh)) SDL_GL_GetDrawableSize(window, &dw, &dh);
     const GLint w = static_cast<GLint>(m_parameters.BackBufferWidth);
     const GLint h = static_cast<GLint>(m_parameters.BackBufferHeight);
     // The gamma pass draws with a program and buffers of its own: draws

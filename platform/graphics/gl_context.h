@@ -74,6 +74,14 @@ SDL_GLContext createGlContext(SDL_Window* window);
 // Probes a throwaway hidden window's context. False when GL is unavailable.
 bool probeGl(GlInfo* info);
 
+// The size in pixels of the window the current context draws to, as the X
+// server has it. SDL's own figure can be wrong for a while: a full-screen
+// switch that the server never carried out (no window manager, no display
+// mode of the asked size) leaves SDL holding the mode's size until the
+// window's events are read. False without a GLX context (the offscreen
+// driver's EGL), where SDL's figure is all there is.
+bool currentDrawableSize(int* width, int* height);
+
 // Forgets the errors GL holds: the context is shared (the GUI draws with it
 // too), so an error found on entry is someone else's.
 void drainGlErrors();

@@ -248,6 +248,19 @@ TEST_F(BinaryTest, TheMenuQuitsThroughItsDialogAndTheExitScreen) {
   EXPECT_EQ(game.loopTraces(), Traces{"entering menu loop..."});
 }
 
+// On a screen larger than the game's mode, which the screen cannot switch
+// to, the game runs 1024 x 768 at the screen's top left; so does the
+// loading screen, from the first of its frames that the screen shows.
+TEST_F(BinaryTest, OnALargerScreenTheLoadingScreenFillsTheModeFromItsFirstFrame) {
+  GameSession game(m_root / "game", shots());
+  ASSERT_TRUE(game.start(1280, 1024)) << "Xvfb with XTest is needed";
+  // Looked for as fast as screens can be read: the menus load in seconds.
+  ASSERT_NO_FATAL_FAILURE(expect(game, "01-first-loading-frame", 60, screens::loadingPictureAnywhere, 0ms));
+  EXPECT_TRUE(screens::loadingPictureInMode(game.lastScreen())) << "see " << game.shots();
+  ASSERT_NO_FATAL_FAILURE(expect(game, "02-main-menu", 60, screens::mainMenu));
+  EXPECT_GT(game.lastScreen().share(1024, 0, 256, 1024, dark), 0.99);
+}
+
 // A time trial of one lap on the ring, driven with held keys, its time
 // entered under a name typed into the game, the table it went into shown,
 // and the game left.

@@ -97,8 +97,8 @@ std::map<std::string, std::string> GameSession::environment() const {
           {"SDL_AUDIODRIVER", "dummy"}};
 }
 
-bool GameSession::start() {
-  m_x = std::make_unique<XSession>();
+bool GameSession::start(int screenWidth, int screenHeight) {
+  m_x = std::make_unique<XSession>(screenWidth, screenHeight);
   if (!m_x->ok()) return false;
   m_game = std::make_unique<ChildProcess>(std::vector<std::string>{TESSALINE_BINARY}, environment(),
                                           std::vector<std::string>{}, m_folder.string());
@@ -109,7 +109,7 @@ bool GameSession::expectScreen(const std::string& name, double seconds, const Sc
                                std::chrono::milliseconds interval) {
   m_last = m_x->waitFor(seconds, test, interval);
   XSession::save(m_last, m_shots, name);
-  return m_last.width == XSession::kWidth && test(m_last);
+  return m_last.width == m_x->width() && test(m_last);
 }
 
 void GameSession::keepScreen(const std::string& name) { XSession::save(m_x->capture(), m_shots, name); }
@@ -337,6 +337,29 @@ bool loading(const Screenshot& s, double share) {
   // The bar's first pixels, or as much of it as `share` asks.
   const int filled = std::max(20, static_cast<int>(860 * share) - 6);
   return s.share(77, 674, 3, 33, near(kBarGroove, kTolerance)) > 0.9 && s.share(83, 680, filled, 21, orange) > 0.9;
+}
+
+bool loadingPictureAnywhere(const Screenshot& s) { return s.share(0, 0, s.width, s.height, orange) > 0.01; }
+
+bool loadingPictureInMode(const Screenshot& s) {
+  static const std::vector<NamedPicture> pictures = drawLoadingScreen();
+  const Canvas& picture = *findPicture(pictures, "Background");
+  constexpr int kMode[2] = {1024, 768};
+  if (s.width < kMode[0] || s.height < kMode[1]) return false;
+  int same = 0, count = 0;
+  for (int y = 1; y < kMode[1]; y += 3) {
+    if (y >= 670 && y < 712) continue;  // the bar grows there
+    for (int x = 1; x < kMode[0]; x += 3, ++count)
+      if (orange(s.at(x, y)) == orange(picture.at(x, y) & 0xFFFFFF)) ++same;
+  }
+  const bool name = same > count * 995 / 1000;
+  // The groove's ends, and the gradient just past its right end.
+  const auto groove = near(kBarGroove, kTolerance);
+  const bool bar = s.share(77, 674, 3, 33, groove) > 0.9 && s.share(942, 674, 3, 33, groove) > 0.9 &&
+                   s.share(950, 674, 20, 33, groove) < 0.1;
+  const bool blackBeyond = s.share(kMode[0], 0, s.width - kMode[0], s.height, dark) > 0.99 &&
+                           s.share(0, kMode[1], kMode[0], s.height - kMode[1], dark) > 0.99;
+  return name && bar && blackBeyond;
 }
 
 bool race(const Screenshot& s) {

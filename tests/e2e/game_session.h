@@ -54,8 +54,9 @@ class GameSession {
   // `shots` (emptied first).
   GameSession(const std::filesystem::path& folder, const std::string& shots);
 
-  // The X server and then the game; false when either did not start.
-  bool start();
+  // The X server (its screen of this size) and then the game; false when
+  // either did not start.
+  bool start(int screenWidth = XSession::kWidth, int screenHeight = XSession::kHeight);
   XSession& x() { return *m_x; }
   ChildProcess& game() { return *m_game; }
   const std::filesystem::path& folder() const { return m_folder; }
@@ -141,6 +142,13 @@ bool selectionScreen(const Screenshot& s);
 // The loading window with its bar at (81, 678) filled at least `share` of
 // its length.
 bool loading(const Screenshot& s, double share = 0.0);
+// The loading window's picture somewhere on a screen of any size, at any
+// scale: its name's orange letters over the blue.
+bool loadingPictureAnywhere(const Screenshot& s);
+// The loading window's picture one to one at the screen's top left, the
+// name's letters where the picture has them and the bar's groove whole
+// from x 76 to 945; on a larger screen, nothing but black beyond 1024 x 768.
+bool loadingPictureInMode(const Screenshot& s);
 // A race under way: sky above, road ahead of the kart, no dialog.
 bool race(const Screenshot& s);
 // The time trial's result dialog at (262, 154), its rows filled for

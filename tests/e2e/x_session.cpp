@@ -35,14 +35,15 @@ bool greyish(std::uint32_t rgb) {
   return std::abs(r - g) <= 24 && std::abs(g - b) <= 24 && std::abs(r - b) <= 24;
 }
 
-XSession::XSession() {
+XSession::XSession(int width, int height) : m_width(width), m_height(height) {
   // Xvfb picks a free display and writes its number to our pipe. It runs
   // without the sanitizer this test may carry: its keymap compiler would
   // report the leaks of its own and fail.
-  m_server = std::make_unique<ChildProcess>(std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0",
-                                                                     "1024x768x24", "-nolisten", "tcp", "-noreset"},
-                                            std::map<std::string, std::string>{},
-                                            std::vector<std::string>{"LD_PRELOAD", "ASAN_OPTIONS", "LSAN_OPTIONS"});
+  m_server = std::make_unique<ChildProcess>(
+      std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0",
+                               std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp",
+                               "-noreset"},
+      std::map<std::string, std::string>{}, std::vector<std::string>{"LD_PRELOAD", "ASAN_OPTIONS", "LSAN_OPTIONS"});
   if (!m_server->started()) return;
   const std::string number = m_server->readLine(std::chrono::seconds(20));
   if (number.empty()) return;
@@ -113,13 +114,14 @@ void XSession::button(bool down) {
 
 Screenshot XSession::capture() {
   Screenshot shot;
-  XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
+  XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), 0, 0, static_cast<unsigned>(m_width),
+                            static_cast<unsigned>(m_height), AllPlanes, ZPixmap);
   if (!image) return shot;
-  shot.width = kWidth, shot.height = kHeight;
-  shot.pixels.resize(static_cast<std::size_t>(kWidth * kHeight));
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x)
-      shot.pixels[static_cast<std::size_t>(y * kWidth + x)] = 0xFF000000u | (XGetPixel(image, x, y) & 0xFFFFFF);
+  shot.width = m_width, shot.height = m_height;
+  shot.pixels.resize(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height));
+  for (int y = 0; y < m_height; ++y)
+    for (int x = 0; x < m_width; ++x)
+      shot.pixels[static_cast<std::size_t>(y * m_width + x)] = 0xFF000000u | (XGetPixel(image, x, y) & 0xFFFFFF);
   XDestroyImage(image);
   return shot;
 }

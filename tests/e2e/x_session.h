@@ -1,4 +1,5 @@
-// An X server of the test's own (Xvfb at 1024 x 768) and a client that
+// An X server of the test's own (Xvfb, at 1024 x 768 unless asked for
+// another size) and a client that
 // plays on it the way a player would: keys and mouse through the XTest
 // extension, and what the screen shows read back and kept as PNG files.
 // Whether the game took a key or a click is the game's to say: see
@@ -36,8 +37,9 @@ class XSession {
  public:
   static constexpr int kWidth = 1024, kHeight = 768;
 
-  // Starts Xvfb on a free display and connects; check ok().
-  XSession();
+  // Starts Xvfb with a screen of this size on a free display and connects;
+  // check ok().
+  explicit XSession(int width = kWidth, int height = kHeight);
   ~XSession();
   XSession(const XSession&) = delete;
   XSession& operator=(const XSession&) = delete;
@@ -45,6 +47,8 @@ class XSession {
   bool ok() const { return m_display != nullptr; }
   // ":N", for the game's DISPLAY.
   const std::string& name() const { return m_name; }
+  int width() const { return m_width; }
+  int height() const { return m_height; }
 
   // A key by its X name ("Escape", "space", "Return", "w", "a"), down or
   // up. The server repeats no key: a key held over slow frames types once.
@@ -71,6 +75,7 @@ class XSession {
  private:
   void sync();
 
+  int m_width, m_height;
   std::unique_ptr<ChildProcess> m_server;
   Display* m_display = nullptr;
   std::string m_name;
