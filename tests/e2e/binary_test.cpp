@@ -1,6 +1,7 @@
 // The game as a player meets it: the binary on an X server of its own at
-// 1024 x 768, driven by keys and mouse through XTest, each step's screen
-// kept as a PNG and checked where it must show what the step is about.
+// 1024 x 768 (once on a larger screen), driven by keys and mouse through
+// XTest, each step's screen kept as a PNG and checked where it must show
+// what the step is about.
 #include <gtest/gtest.h>
 
 #include <chrono>
