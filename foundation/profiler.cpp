@@ -10,6 +10,8 @@
 
 namespace {
 
+static_assert(static_cast<int>(GameCounter::kCameraSceneCollision) + 1 == kGameCounterCount);
+
 constexpr std::int64_t kNoRunYet = std::numeric_limits<std::int64_t>::max();
 
 // A game counter's sums. Atomic so that the report may read them while a

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
-#include <thread>
 #include <vector>
 
 #include <ogg/ogg.h>
@@ -347,26 +346,13 @@ TEST(VorbisChannel, RejectsCutOrEmptyStreams) {
   EXPECT_EQ(loadFrom({}, "empty.ogg"), nullptr);
 }
 
-TEST(VorbisChannel, FillsFromSeveralStreamThreadsAreAllProfiled) {
-  const auto ogg = encodeOggVorbis(sine16(4410, 1, 22050), 1, 22050);
-  ASSERT_FALSE(ogg.empty());
+TEST(VorbisChannel, EachFillIsProfiled) {
+  auto channel = loadFrom(encodeOggVorbis(sine16(4410, 1, 22050), 1, 22050), "music.ogg");
+  ASSERT_NE(channel, nullptr);
   clearProfileCounters();
   registerGameProfileCounters();
-  constexpr int kStreams = 4, kFills = 50;
-  std::vector<std::thread> streams;
-  for (int s = 0; s < kStreams; ++s) {
-    streams.emplace_back([&ogg] {
-      auto channel = loadFrom(ogg, "music.ogg");
-      if (!channel) return;
-      channel->setLoop(true);
-      std::vector<std::uint8_t> piece(512);
-      for (int i = 0; i < kFills; ++i) channel->Fill(piece.data(), static_cast<int>(piece.size()));
-    });
-  }
-  for (std::thread& t : streams) t.join();
-  const ProfileEntry fill = profileCounter(static_cast<int>(GameCounter::kVorbisChannelFill));
-  EXPECT_EQ(fill.executions, static_cast<std::uint32_t>(kStreams * kFills));
-  EXPECT_GT(fill.totalClocks, 0);
-  EXPECT_LE(fill.minimum, fill.maximum);
+  std::vector<std::uint8_t> piece(512);
+  for (int i = 0; i < 5; ++i) channel->Fill(piece.data(), static_cast<int>(piece.size()));
+  EXPECT_EQ(profileCounter(static_cast<int>(GameCounter::kVorbisChannelFill)).executions, 5u);
   clearProfileCounters();
 }
