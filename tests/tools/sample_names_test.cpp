@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -33,6 +34,7 @@
 #include "tests/support/sample_archive.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/tools/recording_file.h"
+#include "tools/sample_data/picture_imageset.h"
 #include "tools/sample_data/sample_archive.h"
 #include "tools/sample_data/track_samples.h"
 
@@ -193,6 +195,37 @@ TEST(SampleArchive, EveryTracksRoadFillsTheRectangleOfItsMapsAndMinimap) {
           drawn.see(column, row);
     expectRoadFills(drawn, width, height, wide, deep, "minimap");
   }
+}
+
+// The eight track pictures the menus show tell the tracks apart at a
+// glance: over a coarse grid of the picture (16 x 8 cells, each cell's mean
+// colour) any two differ by 20 levels a channel or more, root mean square.
+TEST(SampleArchive, TheTrackPicturesDifferFromEachOtherAtAGlance) {
+  constexpr int kColumns = 16, kRows = 8;
+  std::vector<std::vector<double>> cells;
+  for (const NamedPicture& p : drawTracks()) {
+    if (p.name.rfind("Track", 0) != 0) continue;
+    std::vector<double>& mean = cells.emplace_back();
+    const int width = p.picture.width(), height = p.picture.height();
+    for (int gy = 0; gy < kRows; ++gy)
+      for (int gx = 0; gx < kColumns; ++gx) {
+        const int x0 = gx * width / kColumns, x1 = (gx + 1) * width / kColumns;
+        const int y0 = gy * height / kRows, y1 = (gy + 1) * height / kRows;
+        double sum[3] = {};
+        for (int y = y0; y < y1; ++y)
+          for (int x = x0; x < x1; ++x)
+            for (int c = 0; c < 3; ++c) sum[c] += static_cast<double>(p.picture.at(x, y) >> (16 - 8 * c) & 0xFF);
+        for (double v : sum) mean.push_back(v / ((x1 - x0) * (y1 - y0)));
+      }
+  }
+  ASSERT_EQ(cells.size(), 8u);
+  for (std::size_t a = 0; a < cells.size(); ++a)
+    for (std::size_t b = a + 1; b < cells.size(); ++b) {
+      double squares = 0.0;
+      for (std::size_t i = 0; i < cells[a].size(); ++i) squares += (cells[a][i] - cells[b][i]) * (cells[a][i] - cells[b][i]);
+      EXPECT_GE(std::sqrt(squares / static_cast<double>(cells[a].size())), 20.0)
+          << "Track" << a + 1 << " and Track" << b + 1;
+    }
 }
 
 // Sources that add what they are given.
