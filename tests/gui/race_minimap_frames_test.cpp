@@ -85,8 +85,8 @@ TEST_F(RingFrames, TheMinimapDrawsTheLoopLargeAndTheRacingKartsAlongIt) {
     const float marker = 17.0f * map.scale;
     float farthest = 0.0f;
     for (int k = 1; k < 6; ++k)
-      farthest = std::max(farthest, std::hypot(view.markerLeft[k] - view.markerLeft[0],
-                                               view.markerTop[k] - view.markerTop[0]));
+      farthest = std::max(farthest,
+                          std::hypot(view.markerLeft[k] - view.markerLeft[0], view.markerTop[k] - view.markerTop[0]));
     EXPECT_GT(farthest, 4.0f * marker);
     ASSERT_TRUE(unload());
   }

@@ -19,8 +19,8 @@
 
 #include "foundation/archive_file.h"
 #include "game/kart/kart_tuning.h"
-#include "game/track/track_maps.h"
 #include "game/saves/config.h"
+#include "game/track/track_maps.h"
 #include "gui/gui.h"
 #include "gui/ingame/hud_layout.h"
 #include "gui/loading_window.h"
@@ -222,7 +222,8 @@ TEST(SampleArchive, TheTrackPicturesDifferFromEachOtherAtAGlance) {
   for (std::size_t a = 0; a < cells.size(); ++a)
     for (std::size_t b = a + 1; b < cells.size(); ++b) {
       double squares = 0.0;
-      for (std::size_t i = 0; i < cells[a].size(); ++i) squares += (cells[a][i] - cells[b][i]) * (cells[a][i] - cells[b][i]);
+      for (std::size_t i = 0; i < cells[a].size(); ++i)
+        squares += (cells[a][i] - cells[b][i]) * (cells[a][i] - cells[b][i]);
       EXPECT_GE(std::sqrt(squares / static_cast<double>(cells[a].size())), 20.0)
           << "Track" << a + 1 << " and Track" << b + 1;
     }

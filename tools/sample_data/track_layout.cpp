@@ -107,7 +107,6 @@ SampleTrack makeTrack(int index, const char* number, const char* scene, MapRect 
 }
 
 constexpr std::size_t kTrackCount = 8;
-constexpr MapRect kRingRect{-344.5322f, 344.5313f, -349.9983f, 349.9971f};
 
 std::array<SampleTrack, kTrackCount> makeTracks() {
   const char* const scene = "D:\\Tamberlok\\3dobjects_tracks\\track_";
@@ -121,7 +120,8 @@ std::array<SampleTrack, kTrackCount> makeTracks() {
                 {10.0, 40.0}, stoneAgeCentre);
   stoneAge.shadeFrom = 0.3;
   stoneAge.shadeTo = 0.45;
-  SampleTrack ring = makeTrack(1, "05", scenes[1].c_str(), kRingRect, 512, 512, {0.0, 0.0}, ringCentre);
+  SampleTrack ring = makeTrack(1, "05", scenes[1].c_str(), {-344.5322f, 344.5313f, -349.9983f, 349.9971f}, 512, 512,
+                               {0.0, 0.0}, ringCentre);
   SampleTrack circus = makeTrack(2, "03", scenes[2].c_str(), {-64.6845f, 146.2955f, -68.9741f, 64.6844f}, 512, 324,
                                  {40.8, -2.1}, circusCentre);
   circus.shadeFrom = 0.62;
@@ -154,9 +154,9 @@ const std::array<SampleTrack, kTrackCount>& tracks() {
 }
 
 // Cumulative distance along the centre line at evenly spaced fractions,
-// one table per centre line (copies of a track, and the test ring, share
-// the tables of their lines); made once, on first use, whichever thread
-// asks.
+// one table per centre line rather than per track index: the test ring
+// shares track 1's index but not its line. Each is made once, on first
+// use, whichever thread asks.
 constexpr int kArcSamples = 8192;
 struct ArcTable {
   std::vector<double> distance;  // kArcSamples + 1 entries, the last the lap

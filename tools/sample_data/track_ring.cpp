@@ -36,14 +36,14 @@ struct Pyramid {
 // Two small ones in the infield either side of the obelisk, the great ones
 // out in the desert beyond the road; all well clear of the walls.
 constexpr Pyramid kPyramidPlaces[] = {
-    {-45.0f, 20.0f, 18.0f, 24.0f},  {55.0f, -10.0f, 14.0f, 18.0f},   {90.0f, 240.0f, 45.0f, 60.0f},
+    {-45.0f, 20.0f, 18.0f, 24.0f},   {55.0f, -10.0f, 14.0f, 18.0f},  {90.0f, 240.0f, 45.0f, 60.0f},
     {-150.0f, 215.0f, 32.0f, 42.0f}, {310.0f, -40.0f, 40.0f, 52.0f}, {-110.0f, -225.0f, 36.0f, 46.0f},
     {130.0f, -210.0f, 26.0f, 34.0f},
 };
 // Palms: lap fraction and metres right of the centre (negative: inside).
 constexpr std::pair<double, float> kPalms[] = {
-    {0.03, 12.0f},  {0.08, -13.0f}, {0.17, 14.0f}, {0.26, -12.0f}, {0.35, 13.0f},  {0.44, -14.0f},
-    {0.53, 12.0f},  {0.62, -13.0f}, {0.71, 15.0f}, {0.8, -12.0f},  {0.88, 13.0f},  {0.95, -13.0f},
+    {0.03, 12.0f}, {0.08, -13.0f}, {0.17, 14.0f}, {0.26, -12.0f}, {0.35, 13.0f}, {0.44, -14.0f},
+    {0.53, 12.0f}, {0.62, -13.0f}, {0.71, 15.0f}, {0.8, -12.0f},  {0.88, 13.0f}, {0.95, -13.0f},
 };
 constexpr Pyramid kTestRingPyramids[] = {
     {70.0f, 40.0f, 22.0f, 30.0f},     {-60.0f, 55.0f, 14.0f, 18.0f},  {180.0f, 60.0f, 40.0f, 55.0f},
@@ -51,8 +51,8 @@ constexpr Pyramid kTestRingPyramids[] = {
 };
 
 struct RingScene {
-  std::vector<double> boxes;                      // lap fractions of the rows of extra boxes
-  std::vector<std::pair<double, float>> palms;    // lap fraction, metres right of the centre
+  std::vector<double> boxes;                    // lap fractions of the rows of extra boxes
+  std::vector<std::pair<double, float>> palms;  // lap fraction, metres right of the centre
   std::vector<Pyramid> pyramids;
 };
 

@@ -147,6 +147,8 @@ std::vector<std::uint32_t> minimapPixels(const SampleTrack& track, int width, in
 bool addRaceSoundSamples(ArchiveWriter& writer);
 bool addMusicSamples(ArchiveWriter& writer);
 bool addHudSamples(ArchiveWriter& writer);
+// The same with the test ring's minimap for track 1.
+bool addTestRingHudSamples(ArchiveWriter& writer);
 
 // Track 0 ("steinzeit"), as the earlier samples and tests name it.
 namespace track0 {
