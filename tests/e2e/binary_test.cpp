@@ -41,7 +41,8 @@ constexpr Point kLobbyTrackRight{941 + 27, 130 + 25};
 constexpr Point kLobbyLapsRight{941 + 27, 330 + 25};
 constexpr Point kLobbyStart{873 + 67, 623 + 65};
 constexpr Point kRaceResultsOk{220 + 220 + 100, 104 + 470 + 30};
-// The ring: the track after the first.
+// The ring: the track after the first. The games' archive has the test
+// ring there, which a kart holding throttle and left circles for ever.
 constexpr int kRing = 1;
 // A track arrow steps through the eight tracks: twice round at most.
 constexpr int kTrackClicks = 16;

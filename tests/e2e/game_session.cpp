@@ -83,7 +83,7 @@ std::optional<ProbeLine> ProbeLine::parse(const std::string& text) {
 GameSession::GameSession(const fs::path& folder, const std::string& shots) : m_folder(folder), m_shots(shots) {
   fs::create_directories(m_folder / "runtime");
   fs::permissions(m_folder / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-  fs::copy_file(TESSALINE_SAMPLE_ARCHIVE, m_folder / "data.sar", fs::copy_options::overwrite_existing);
+  fs::copy_file(TESSALINE_TEST_RING_ARCHIVE, m_folder / "data.sar", fs::copy_options::overwrite_existing);
   fs::remove_all(m_shots);
 }
 
@@ -295,7 +295,7 @@ constexpr int kTolerance = 32;
 
 bool orange(std::uint32_t rgb) { return channel(rgb, 16) > 180 && channel(rgb, 8) > 70 && channel(rgb, 0) < 90; }
 bool sky(std::uint32_t rgb) { return channel(rgb, 0) > 180 && channel(rgb, 0) > channel(rgb, 16) + 60; }
-// The ring's sand-swept paving and the sand beside it.
+// The test ring's sand-swept paving and the sand beside it.
 bool sandy(std::uint32_t rgb) {
   const int r = channel(rgb, 16), g = channel(rgb, 8), b = channel(rgb, 0);
   return r > 130 && r >= g && g > b && r - b > 35;

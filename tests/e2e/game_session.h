@@ -50,8 +50,9 @@ using ScreenTest = std::function<bool(const Screenshot&)>;
 
 class GameSession {
  public:
-  // `folder` is made and gets the sample "data.sar"; the PNGs go to
-  // `shots` (emptied first).
+  // `folder` is made and gets the sample "data.sar" whose track 1 is the
+  // test ring, which held keys drive round; the PNGs go to `shots`
+  // (emptied first).
   GameSession(const std::filesystem::path& folder, const std::string& shots);
 
   // The X server (its screen of this size) and then the game; false when

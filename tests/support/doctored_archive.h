@@ -38,6 +38,16 @@ class DoctoredArchive {
 
   static Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
+  // Every entry a writer holds, unpacked, in its order: content written
+  // through the sample tool's own writers, as changes.
+  static Changes entriesOf(const ArchiveWriter& writer) {
+    MemoryFile disk;
+    disk.put("changes.sar", writer.build());
+    ArchiveFile written(disk);
+    EXPECT_TRUE(written.mount("changes.sar")) << "the changes' archive";
+    return entriesOf(written);
+  }
+
   // An entry of the sample archive as it is stored there; empty when it has
   // none of the name.
   static Bytes sampleEntry(const std::string& name) {
@@ -47,22 +57,22 @@ class DoctoredArchive {
   }
 
  private:
+  static Changes entriesOf(ArchiveFile& archive) {
+    Changes read;
+    const std::unique_ptr<File> reader = archive.cloneUnique();
+    for (int i = 0; i < archive.entryCount(); ++i) {
+      const std::string& name = archive.entryName(i);
+      if (!reader->open(name.c_str())) continue;
+      Bytes bytes(static_cast<std::size_t>(reader->size()));
+      if (!bytes.empty()) reader->read(bytes.data(), reader->size());
+      reader->close();
+      read.emplace_back(name, std::move(bytes));
+    }
+    return read;
+  }
   // Every entry of the sample archive, unpacked once per test program.
-  static const std::vector<std::pair<std::string, Bytes>>& sampleEntries() {
-    static const std::vector<std::pair<std::string, Bytes>> entries = [] {
-      std::vector<std::pair<std::string, Bytes>> read;
-      ArchiveFile& sample = builtSampleArchive();
-      const std::unique_ptr<File> reader = sample.cloneUnique();
-      for (int i = 0; i < sample.entryCount(); ++i) {
-        const std::string& name = sample.entryName(i);
-        if (!reader->open(name.c_str())) continue;
-        Bytes bytes(static_cast<std::size_t>(reader->size()));
-        if (!bytes.empty()) reader->read(bytes.data(), reader->size());
-        reader->close();
-        read.emplace_back(name, std::move(bytes));
-      }
-      return read;
-    }();
+  static const Changes& sampleEntries() {
+    static const Changes entries = entriesOf(builtSampleArchive());
     return entries;
   }
 

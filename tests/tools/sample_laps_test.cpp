@@ -3,8 +3,9 @@
 // computer driver (kart 0 keeps the local player's control type, so that
 // the race does not end at once, but a computer drives it), and each
 // completes a lap within a minute and is put back on the road at most
-// once. The short form stops once every kart has completed its lap; the
-// long form (label "long") races the whole minute.
+// once; on track 1 the first lap, from the grid, takes 20 to 40 s. The
+// short form stops once every kart has completed its lap; the long form
+// (label "long") races the whole minute.
 #include <gtest/gtest.h>
 
 #include "foundation/archive_file.h"
@@ -22,6 +23,11 @@
 #include "tests/tools/sample_race_rig.h"
 
 namespace {
+
+// Track 1 was laid out for a lap of 20 to 40 s: long enough to race, short
+// enough to learn.
+constexpr int kRing = 1;
+constexpr float kRingLapAtLeast = 20.0f, kRingLapAtMost = 40.0f;
 
 // Every kart under a computer driver, the player's too.
 class AllComputerDrivers : public RaceFactory {
@@ -71,6 +77,11 @@ class SampleLaps : public SampleRaceRig {
     for (int k = 0; k < Race::kMaxKarts; ++k) {
       EXPECT_GE(race->m_karts[k]->m_net.m_lap.get(), 1) << "kart " << k << " completed no lap";
       EXPECT_LE(respawns[k], 1) << "kart " << k;
+      if (GetParam() == kRing) {
+        const float firstLap = config.m_player[k].get().lapTimes[0];
+        EXPECT_GE(firstLap, kRingLapAtLeast) << "kart " << k;
+        EXPECT_LE(firstLap, kRingLapAtMost) << "kart " << k;
+      }
     }
   }
   bool everyKartLapped() const {

@@ -2,14 +2,16 @@
 // every entry opens once by its name, every tune decodes, every imageset
 // is named as its file; the GUI on the null renderer and the menu with
 // every screen shown ask only for names the archive holds; the race
-// displays' imagesets hold the images they name. And the tool itself stops
-// on a name added twice.
+// displays' imagesets hold the images they name; every track's road fills
+// the rectangle its maps and minimap are drawn over. And the tool itself
+// stops on a name added twice.
 #include <CEGUI/CEGUI.h>
 #include <gtest/gtest.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -18,7 +20,9 @@
 #include "foundation/archive_file.h"
 #include "game/kart/kart_tuning.h"
 #include "game/saves/config.h"
+#include "game/track/track_maps.h"
 #include "gui/gui.h"
+#include "gui/ingame/hud_layout.h"
 #include "gui/loading_window.h"
 #include "gui/menu/menu.h"
 #include "input/input_device.h"
@@ -30,7 +34,9 @@
 #include "tests/support/sample_archive.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/tools/recording_file.h"
+#include "tools/sample_data/picture_imageset.h"
 #include "tools/sample_data/sample_archive.h"
+#include "tools/sample_data/track_samples.h"
 
 namespace {
 
@@ -113,6 +119,114 @@ TEST(SampleArchive, EveryEntryOpensTunesDecodeAndImagesetsAreNamedAsTheirFiles) 
       EXPECT_EQ(entryBytes(KartTuning::fileNameFor(engineClass, character)).size(), 40u)
           << KartTuning::fileNameFor(engineClass, character);
   EXPECT_FALSE(entryBytes("D:\\Tamberlok\\menu\\DejaVu-LICENSE.txt").empty()) << "the fonts' licence";
+}
+
+// Where a picture drawn over a track's rectangle shows road: the first and
+// last column and row with any.
+struct RoadExtent {
+  int left = 1 << 30, right = -1, top = 1 << 30, bottom = -1;
+  void see(int column, int row) {
+    left = std::min(left, column), right = std::max(right, column);
+    top = std::min(top, row), bottom = std::max(bottom, row);
+  }
+};
+
+// The road lies wholly inside the picture, clear of its edge pixels, and
+// spans a good part of the rectangle it is drawn over (width x depth
+// metres): the larger of the road's width and depth at least half the
+// rectangle's shorter side, the other at least a quarter of it. A smaller
+// road is a dot or a sliver on the minimap, its markers on top of each
+// other; one past the edge is cut off there and reads the edge pixels.
+void expectRoadFills(const RoadExtent& road, int width, int height, float metresWide, float metresDeep,
+                     const char* what) {
+  ASSERT_GE(road.right, 0) << what << ": no road at all";
+  EXPECT_GT(road.left, 0) << what;
+  EXPECT_GT(road.top, 0) << what;
+  EXPECT_LT(road.right, width - 1) << what;
+  EXPECT_LT(road.bottom, height - 1) << what;
+  const float across = static_cast<float>(road.right - road.left + 1) * metresWide / static_cast<float>(width);
+  const float along = static_cast<float>(road.bottom - road.top + 1) * metresDeep / static_cast<float>(height);
+  const float shorter = std::min(metresWide, metresDeep);
+  EXPECT_GE(std::max(across, along), shorter / 2.0f) << what << ": " << across << " x " << along << " m";
+  EXPECT_GE(std::min(across, along), shorter / 4.0f) << what << ": " << across << " x " << along << " m";
+}
+
+// Every track's road fills the rectangle that its maps and its minimap
+// share: the position map as the race reads it from the archive, and the
+// minimap picture over the rectangle and at the size the race displays
+// place their markers by.
+TEST(SampleArchive, EveryTracksRoadFillsTheRectangleOfItsMapsAndMinimap) {
+  for (int index = 0; index < 8; ++index) {
+    SCOPED_TRACE("track " + std::to_string(index));
+    const TrackPositionMap map(&builtSampleArchive(), index);
+    ASSERT_TRUE(map.loaded());
+    const TrackRectangle& r = map.rectangle();
+    const hud_layout::MinimapTrack* minimap = hud_layout::minimapTrack(index);
+    ASSERT_NE(minimap, nullptr);
+    EXPECT_EQ(minimap->xMin, r.minX);
+    EXPECT_EQ(minimap->xMax, r.maxX);
+    EXPECT_EQ(minimap->zMin, r.minZ);
+    EXPECT_EQ(minimap->zMax, r.maxZ);
+    const float wide = r.maxX - r.minX, deep = r.maxZ - r.minZ;
+
+    RoadExtent onMap;
+    for (int row = 0; row < 512; ++row)
+      for (int column = 0; column < 512; ++column) {
+        const Position3 p{r.minX + (static_cast<float>(column) + 0.5f) * wide / 512.0f, 0.0f,
+                          r.maxZ - (static_cast<float>(row) + 0.5f) * deep / 512.0f};
+        if (map.valueAt(p) != 0) onMap.see(column, row);
+      }
+    expectRoadFills(onMap, 512, 512, wide, deep, "position map");
+
+    const SampleTrack& track = *findSampleTrack(index);
+    EXPECT_EQ(track.rect.minX, r.minX);
+    EXPECT_EQ(track.rect.maxX, r.maxX);
+    EXPECT_EQ(track.rect.minZ, r.minZ);
+    EXPECT_EQ(track.rect.maxZ, r.maxZ);
+    const int width = static_cast<int>(minimap->width), height = static_cast<int>(minimap->height);
+    EXPECT_EQ(track.minimapWidth, width);
+    EXPECT_EQ(track.minimapHeight, height);
+    const std::vector<std::uint32_t> pixels = minimapPixels(track, width, height);
+    ASSERT_EQ(pixels.size(), static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    RoadExtent drawn;
+    for (int row = 0; row < height; ++row)
+      for (int column = 0; column < width; ++column)
+        if (pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + column] >> 24 != 0)
+          drawn.see(column, row);
+    expectRoadFills(drawn, width, height, wide, deep, "minimap");
+  }
+}
+
+// The eight track pictures the menus show tell the tracks apart at a
+// glance: over a coarse grid of the picture (16 x 8 cells, each cell's mean
+// colour) any two differ by 20 levels a channel or more, root mean square.
+TEST(SampleArchive, TheTrackPicturesDifferFromEachOtherAtAGlance) {
+  constexpr int kColumns = 16, kRows = 8;
+  std::vector<std::vector<double>> cells;
+  for (const NamedPicture& p : drawTracks()) {
+    if (p.name.rfind("Track", 0) != 0) continue;
+    std::vector<double>& mean = cells.emplace_back();
+    const int width = p.picture.width(), height = p.picture.height();
+    for (int gy = 0; gy < kRows; ++gy)
+      for (int gx = 0; gx < kColumns; ++gx) {
+        const int x0 = gx * width / kColumns, x1 = (gx + 1) * width / kColumns;
+        const int y0 = gy * height / kRows, y1 = (gy + 1) * height / kRows;
+        double sum[3] = {};
+        for (int y = y0; y < y1; ++y)
+          for (int x = x0; x < x1; ++x)
+            for (int c = 0; c < 3; ++c) sum[c] += static_cast<double>(p.picture.at(x, y) >> (16 - 8 * c) & 0xFF);
+        for (double v : sum) mean.push_back(v / ((x1 - x0) * (y1 - y0)));
+      }
+  }
+  ASSERT_EQ(cells.size(), 8u);
+  for (std::size_t a = 0; a < cells.size(); ++a)
+    for (std::size_t b = a + 1; b < cells.size(); ++b) {
+      double squares = 0.0;
+      for (std::size_t i = 0; i < cells[a].size(); ++i)
+        squares += (cells[a][i] - cells[b][i]) * (cells[a][i] - cells[b][i]);
+      EXPECT_GE(std::sqrt(squares / static_cast<double>(cells[a].size())), 20.0)
+          << "Track" << a + 1 << " and Track" << b + 1;
+    }
 }
 
 // Sources that add what they are given.

@@ -51,10 +51,6 @@ class PositionMap {
   PcxImage m_map;
 };
 
-// The ring (track 1) is as tight as a kart's turning circle: the measures
-// of size hold on every other track.
-constexpr int kRing = 1;
-
 TEST(SampleTracks, KeepTheLayoutsMeasures) {
   ASSERT_EQ(sampleTracks().size(), 8u);
   for (const SampleTrack& track : sampleTracks()) {
@@ -62,10 +58,8 @@ TEST(SampleTracks, KeepTheLayoutsMeasures) {
     EXPECT_EQ(&track, findSampleTrack(track.index));
     EXPECT_GE(2.0f * track.roadHalfWidth, 8.0f);
     const double lap = lapLength(track);
-    if (track.index != kRing) {
-      EXPECT_GE(lap, 450.0);
-      EXPECT_LE(lap, 1000.0);
-    }
+    EXPECT_GE(lap, 450.0);
+    EXPECT_LE(lap, 1000.0);
     constexpr int kSamples = 2000;
     double previousAngle = 0.0, turned = 0.0;
     for (int i = 0; i < kSamples; ++i) {
@@ -82,7 +76,7 @@ TEST(SampleTracks, KeepTheLayoutsMeasures) {
       const Point2 a = centreAt(track, fractionAlong(track, f, -2.0)), b = centreAt(track, f),
                    c = centreAt(track, fractionAlong(track, f, 2.0));
       const double area2 = std::fabs((b.x - a.x) * (c.z - a.z) - (b.z - a.z) * (c.x - a.x));
-      if (area2 > 1e-9 && track.index != kRing) {
+      if (area2 > 1e-9) {
         const double radius = std::hypot(b.x - a.x, b.z - a.z) * std::hypot(c.x - b.x, c.z - b.z) *
                               std::hypot(c.x - a.x, c.z - a.z) / (2.0 * area2);
         ASSERT_GE(radius, 25.0) << "at " << f;
@@ -141,11 +135,10 @@ TEST(SampleTracks, PointsLieOnTheRoadAndTheLinesCountUpOnceALap) {
         ASSERT_NE(value, 0) << "point " << i;
         groups.insert(value / 16);
         const PointRecord& next = points[(i + 1) % points.size()];
-        // 2 m apart along the centre (less inside a bend, more outside,
-        // most on the tight ring); the last point lies up to 2 m short of
-        // the first.
+        // 2 m apart along the centre (less inside a bend, more outside);
+        // the last point lies up to 2 m short of the first.
         const double gap = std::hypot(next.position.x - p.position.x, next.position.z - p.position.z);
-        const double slack = track.index == kRing ? 0.3 : 0.15;
+        const double slack = 0.15;
         if (i + 1 < points.size())
           EXPECT_NEAR(gap, 2.0, slack);
         else

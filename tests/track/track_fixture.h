@@ -23,13 +23,26 @@
 #include "sound/sound_system.h"
 #include "tests/render/pipeline_fixture.h"
 #include "tests/support/audio_driver.h"
+#include "tests/support/doctored_archive.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/sample_archive.h"
 #include "tools/sample_data/sample_sources.h"
+#include "tools/sample_data/track_pieces.h"
 #include "tools/sample_data/track_samples.h"
 
 // The archive tessaline-sample-data wrote for the tests.
 inline ArchiveFile& trackArchive() { return builtSampleArchive(); }
+
+// The same with the test ring in place of track 1, its files written by the
+// tool's own writer for it; made once per test program.
+inline ArchiveFile& testRingArchive() {
+  static const std::unique_ptr<DoctoredArchive> doctored = [] {
+    ArchiveWriter ring;
+    EXPECT_TRUE(addTestRingTrack(ring));
+    return std::make_unique<DoctoredArchive>(DoctoredArchive::entriesOf(ring));
+  }();
+  return doctored->archive();
+}
 
 // Loads a track (track 0 unless named) into a root: the LightWave loaders
 // installed, a dummy sound device on the pipeline (so that object sounds
@@ -45,11 +58,11 @@ class TrackLoader {
     unsetenv("TESSALINE_TEXTURE_CACHE");
     std::filesystem::remove_all(m_cacheFolder);
   }
-  Scene* load(SceneRoot& root, const char* sceneFile = track0::kSceneFile) {
+  Scene* load(SceneRoot& root, const char* sceneFile = track0::kSceneFile, ArchiveFile& archive = trackArchive()) {
     installLightWaveLoaders();
     m_sound = std::make_unique<SoundSystem>(nullptr);
     root.pipeline->soundDevice = m_sound->openDevice(kDefaultSoundDeviceGuid);
-    return root.loadScene(nullptr, &trackArchive(), sceneFile);
+    return root.loadScene(nullptr, &archive, sceneFile);
   }
 
  private:

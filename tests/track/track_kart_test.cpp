@@ -1,7 +1,7 @@
 // A simulated kart on the sample tracks: on track 0 it settles on its
 // ground rays at the first start item, gains speed with the throttle held,
-// and the walls keep it on the track; on the ring, the throttle alone takes
-// it round along the outer wall.
+// and the walls keep it on the track; on the test ring, the throttle alone
+// takes it round along the outer wall.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -40,11 +40,12 @@ float offCentre(float x, float z) {
 class TrackKart : public PipelineTest {
  protected:
   virtual const SampleTrack& track() const { return track0::track(); }
+  virtual ArchiveFile& archive() const { return trackArchive(); }
   void SetUp() override {
     PipelineTest::SetUp();
     build(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
     root = std::make_unique<SceneRoot>(pipeline.get(), "race");
-    scene = loader.load(*root, track().sceneFile);
+    scene = loader.load(*root, track().sceneFile, archive());
     ASSERT_NE(scene, nullptr);
     tables.install(*scene);
     for (int ground : {kSurfaceRoad, kSurfaceSlidingGround, kSurfaceSlowGround})
@@ -52,7 +53,7 @@ class TrackKart : public PipelineTest {
     surfaces(kSurfaceKartRay, kSurfaceFallZone, &fall);
     surfaces(kSurfaceKartBody, kSurfaceWall, &walls);
     // The kart's scene brings its chassis null and its collision box.
-    ASSERT_TRUE(loadLWS(*scene, nullptr, &trackArchive(), "D:\\Tamberlok\\3dobjects_cars\\kart_1.lws", 0.0, 0.7));
+    ASSERT_TRUE(loadLWS(*scene, nullptr, &archive(), "D:\\Tamberlok\\3dobjects_cars\\kart_1.lws", 0.0, 0.7));
   }
   void TearDown() override {
     kart.reset();
@@ -64,7 +65,7 @@ class TrackKart : public PipelineTest {
   }
   void makeKart() {
     kart = std::make_unique<VehicleMaster>(*scene, std::make_unique<Throttle>(), 0, nullptr, nullptr, 0, "", config,
-                                           control, readTrackPoints(trackArchive(), config.m_track.get()).get());
+                                           control, readTrackPoints(archive(), config.m_track.get()).get());
     slots[0] = kart.get();
     auto* col = dynamic_cast<PhysicsObject*>(scene->findItem("col", -1, 1));
     ASSERT_NE(col, nullptr);
@@ -157,10 +158,11 @@ TEST_F(TrackKart, SettlesAtTheStartDrivesOffAndTheWallsKeepItOnTheTrack) {
   EXPECT_NEAR(p.y, 0.0f, 0.05f);
 }
 
-// The ring, from its first start item.
+// The test ring in place of track 1, from its first start item.
 class RingKart : public TrackKart {
  protected:
-  const SampleTrack& track() const override { return *findSampleTrack(1); }
+  const SampleTrack& track() const override { return testRingTrack(); }
+  ArchiveFile& archive() const override { return testRingArchive(); }
 };
 
 // Held throttle alone meets the outer wall at a glancing angle, and the
@@ -173,7 +175,7 @@ TEST_F(RingKart, TheThrottleAloneGoesRoundAlongTheOuterWall) {
   config.m_track.set(ring.index);
   makeKart();
   PcxImage map;
-  ASSERT_TRUE(map.decodePCX(trackArchive(), positionMapFile(ring).c_str()));
+  ASSERT_TRUE(map.decodePCX(archive(), positionMapFile(ring).c_str()));
   ASSERT_EQ(map.pixelCount(), kMapSize * kMapSize);
   const auto hubDistance = [&](const Position3& p) {
     return std::hypot(p.x - static_cast<float>(ring.hub.x), p.z - static_cast<float>(ring.hub.z));

@@ -1,6 +1,6 @@
 // Races loaded from the sample archive and stepped with real ODE: on track
-// 0 a kart crosses the line, takes a box and shoves the crate; on the ring
-// a kart holding throttle and left laps; on track 3 the bog holds a
+// 0 a kart crosses the line, takes a box and shoves the crate; on the test
+// ring a kart holding throttle and left laps; on track 3 the bog holds a
 // player's kart to 0.7 of its top speed.
 #include <gtest/gtest.h>
 
@@ -140,8 +140,10 @@ class TrackRace : public PipelineTest {
     pipeline.reset();
     PipelineTest::TearDown();
   }
-  // Kart 0 on `track`, from grid slot `slot`, in engine class `engineClass`.
-  bool load(int game, int track, std::unique_ptr<Controller> driver, int slot = 0, int engineClass = 0) {
+  // Kart 0 on `track` of `archive`, from grid slot `slot`, in engine class
+  // `engineClass`.
+  bool load(int game, int track, std::unique_ptr<Controller> driver, int slot = 0, int engineClass = 0,
+            ArchiveFile& archive = trackArchive()) {
     config.m_game.set(game);
     config.m_track.set(track);
     config.m_ccm.set(engineClass);
@@ -153,7 +155,7 @@ class TrackRace : public PipelineTest {
       config.m_controlType[i] = 0;
     }
     race->setFactory(std::make_unique<TestDrivers>(std::move(driver)));
-    if (!race->load(&trackArchive(), &sound, config)) return false;
+    if (!race->load(&archive, &sound, config)) return false;
     for (Vehicle* kart : race->m_karts) {
       if (kart) kart->m_net.m_active.set(true);
     }
@@ -247,14 +249,14 @@ TEST_F(TrackRace, OnTrackZeroAKartCrossesTheLineTakesABoxAndShovesTheCrate) {
   EXPECT_GE(shoved, 0.1f) << "the kart shoved the crate";
 }
 
-// On the ring a kart held at full throttle and full left lock circles the
-// obelisk from whichever grid slot it starts, in every engine class: it
+// On the test ring a kart held at full throttle and full left lock circles
+// the obelisk from whichever grid slot it starts, in every engine class: it
 // laps again and again, never stuck at a wall, never put back.
-TEST_F(TrackRace, OnTheRingThrottleAndLeftHeldLapFromEveryGridSlot) {
+TEST_F(TrackRace, OnTheTestRingThrottleAndLeftHeldLapFromEveryGridSlot) {
   for (int slot = 0; slot < Config::kPlayerCount; ++slot) {
     SCOPED_TRACE("slot " + std::to_string(slot));
     race = std::make_unique<Race>(pipeline.get(), &gui, control);
-    ASSERT_TRUE(load(0, 1, std::make_unique<ThrottleAndLeft>(), slot, slot % 3));
+    ASSERT_TRUE(load(0, testRingTrack().index, std::make_unique<ThrottleAndLeft>(), slot, slot % 3, testRingArchive()));
     ASSERT_TRUE(surfacesInstalled()) << "the race installs no surface kinds";
     ASSERT_NE(race->m_positionMap, nullptr);
     LapCounter counter;

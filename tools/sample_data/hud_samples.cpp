@@ -205,12 +205,17 @@ HudImage minimap(const SampleTrack& track) {
           minimapPixels(track, track.minimapWidth, track.minimapHeight)};
 }
 
-}  // namespace
-
-bool addHudSamples(ArchiveWriter& writer) {
+// The displays' images, track 1's minimap drawn from `trackOne`.
+bool addHud(ArchiveWriter& writer, const SampleTrack& trackOne) {
   bool ok = addImageset(writer, "Countdown", countdown()) && addImageset(writer, "Minimap_Objects", markers()) &&
             addImageset(writer, "WrongDirection", {wrongWay()});
   for (const SampleTrack& track : sampleTracks())
-    ok = ok && addImageset(writer, minimapImageset(track), {minimap(track)});
+    ok = ok && addImageset(writer, minimapImageset(track), {minimap(track.index == trackOne.index ? trackOne : track)});
   return ok;
 }
+
+}  // namespace
+
+bool addHudSamples(ArchiveWriter& writer) { return addHud(writer, *findSampleTrack(1)); }
+
+bool addTestRingHudSamples(ArchiveWriter& writer) { return addHud(writer, testRingTrack()); }

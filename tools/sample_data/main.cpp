@@ -1,7 +1,9 @@
-// tessaline-sample-data OUTPUT: writes a "data.sar" of sample content to
-// OUTPUT (a file path, or a directory to write "data.sar" into), then reads
-// every entry back through ArchiveFile to prove the archive loads. It
-// stops, writing nothing, when a source fails or two entries share a name.
+// tessaline-sample-data [--test-ring] OUTPUT: writes a "data.sar" of sample
+// content to OUTPUT (a file path, or a directory to write "data.sar" into),
+// then reads every entry back through ArchiveFile to prove the archive
+// loads. With --test-ring, track 1 is the test ring that tests race without
+// steering. It stops, writing nothing, when a source fails or two entries
+// share a name.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -37,18 +39,20 @@ bool verify(const std::string& path, const ArchiveWriter& writer) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
+  const bool testRing = argc == 3 && std::string(argv[1]) == "--test-ring";
+  if (argc != 2 && !testRing) {
     std::fprintf(stderr,
-                 "usage: tessaline-sample-data OUTPUT\n  OUTPUT: the archive's path, or a folder for data.sar\n");
+                 "usage: tessaline-sample-data [--test-ring] OUTPUT\n  OUTPUT: the archive's path, or a folder for "
+                 "data.sar\n  --test-ring: track 1 is the ring tests race without steering\n");
     return 2;
   }
-  std::filesystem::path output = argv[1];
+  const std::string given = argv[argc - 1];
+  std::filesystem::path output = given;
   std::error_code error;
-  const std::string given = argv[1];
   if (std::filesystem::is_directory(output, error) || (!given.empty() && given.back() == '/')) output /= "data.sar";
   if (output.has_parent_path()) std::filesystem::create_directories(output.parent_path(), error);
 
-  const SampleRun run = runSampleSources(sampleSources());
+  const SampleRun run = runSampleSources(testRing ? testRingSources() : sampleSources());
   if (!run.ok) {
     std::fprintf(stderr, "tessaline-sample-data: %s\n", run.error.c_str());
     return 1;

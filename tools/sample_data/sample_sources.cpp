@@ -1,5 +1,8 @@
 #include "tools/sample_data/sample_sources.h"
 
+#include <iterator>
+#include <vector>
+
 #include "tools/sample_data/track_pieces.h"
 #include "tools/sample_data/track_samples.h"
 
@@ -27,3 +30,16 @@ const SampleSource kSources[] = {
 }  // namespace
 
 std::span<const SampleSource> sampleSources() { return kSources; }
+
+std::span<const SampleSource> testRingSources() {
+  static const std::vector<SampleSource> sources = [] {
+    std::vector<SampleSource> list(std::begin(kSources), std::end(kSources));
+    for (SampleSource& source : list) {
+      if (source.add == addRingTrack) source = {"the test ring in place of track 1", "tracks", addTestRingTrack};
+      if (source.add == addHudSamples)
+        source = {"race display images, the test ring's minimap", "GUI", addTestRingHudSamples};
+    }
+    return list;
+  }();
+  return sources;
+}

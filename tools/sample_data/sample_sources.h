@@ -14,6 +14,9 @@ struct SampleSource {
 
 // Every source, in the order their entries go into the archive.
 std::span<const SampleSource> sampleSources();
+// The same with the test ring in place of track 1: the archive the tests
+// that race the game without steering start it on.
+std::span<const SampleSource> testRingSources();
 
 bool addTextSamples(ArchiveWriter& writer);
 bool addGuiSamples(ArchiveWriter& writer);

@@ -6,8 +6,11 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <map>
+#include <mutex>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "content/byte_writer.h"
 #include "tools/sample_data/track_maps.h"
@@ -24,15 +27,6 @@ GroundPlace stoneAgeCentre(double f) {
   return {10.0 + r * std::cos(a), 40.0 + r * std::sin(a)};
 }
 
-// Track 1: a small walled ring, about as wide as a kart's own turning
-// circle on slow ground, so that a kart holding the throttle and full left
-// lock circles it for ever, brushing the inner wall once a lap.
-constexpr double kRingRadius = 11.0;
-GroundPlace ringCentre(double f) {
-  const double a = kTwoPi * f;
-  return {kRingRadius * std::cos(a), kRingRadius * std::sin(a)};
-}
-
 // A loop round (cx, cz): radii rx and rz bent by a few harmonics, each
 // {order, amount, phase}; `start` turns where the lap begins.
 struct Harmonic {
@@ -47,21 +41,37 @@ GroundPlace wobblyLoop(double f, double cx, double cz, double rx, double rz, std
   return {cx + rx * g * std::cos(a), cz + rz * g * std::sin(a)};
 }
 
+// Track 1: a long loop across the desert round the obelisk and the
+// pyramids of the infield; the line lies on its southern side, heading east.
+GroundPlace ringCentre(double f) {
+  return wobblyLoop(f, 0.0, 0.0, 168.0, 102.0, {{2, 0.06, 0.4}, {3, 0.04, 2.0}}, -std::numbers::pi / 2.0);
+}
+
+// The ring tests drive on in place of track 1: a small walled ring, about
+// as wide as a kart's own turning circle on slow ground, so that a kart
+// holding the throttle and full left lock circles it for ever, brushing
+// the inner wall once a lap.
+constexpr double kTestRingRadius = 11.0;
+GroundPlace testRingCentre(double f) {
+  const double a = kTwoPi * f;
+  return {kTestRingRadius * std::cos(a), kTestRingRadius * std::sin(a)};
+}
+
 // Track 2: the long oval of a Roman circus, the line on its top straight.
 GroundPlace circusCentre(double f) {
   const double a = kTwoPi * f + std::numbers::pi / 2.0;
   return {40.8 + 93.0 * std::cos(a), -2.1 + 56.0 * std::sin(a)};
 }
 
-// Track 3: a small egg-shaped loop through the forest.
+// Track 3: an egg-shaped loop through the forest.
 GroundPlace forestCentre(double f) {
   const double a = kTwoPi * f;
-  return {112.0 * std::cos(a), 80.0 * std::sin(a) + 12.0 * std::sin(2.0 * a)};
+  return {140.0 * std::cos(a), 100.0 * std::sin(a) + 15.0 * std::sin(2.0 * a)};
 }
 
 // Track 4: along the coast of an island.
 GroundPlace islandCentre(double f) {
-  return wobblyLoop(f, 0.0, 0.0, 130.0, 120.0, {{2, 0.12, 0.7}, {3, 0.09, 2.1}, {5, 0.03, 0.3}},
+  return wobblyLoop(f, 0.0, 0.0, 150.0, 138.0, {{2, 0.12, 0.7}, {3, 0.09, 2.1}, {5, 0.03, 0.3}},
                     -std::numbers::pi / 2.0);
 }
 
@@ -112,12 +122,6 @@ std::array<SampleTrack, kTrackCount> makeTracks() {
   stoneAge.shadeTo = 0.45;
   SampleTrack ring = makeTrack(1, "05", scenes[1].c_str(), {-344.5322f, 344.5313f, -349.9983f, 349.9971f}, 512, 512,
                                {0.0, 0.0}, ringCentre);
-  ring.roadKind = kSurfaceSlowGround;
-  // Single file on the inner half: from there a kart held at full left
-  // lock circles out into its orbit round the obelisk.
-  ring.gridPerRow = 1;
-  ring.gridRowGap = 3.0f;
-  ring.gridColumns[0] = -3.5f;
   SampleTrack circus = makeTrack(2, "03", scenes[2].c_str(), {-64.6845f, 146.2955f, -68.9741f, 64.6844f}, 512, 324,
                                  {40.8, -2.1}, circusCentre);
   circus.shadeFrom = 0.62;
@@ -149,30 +153,32 @@ const std::array<SampleTrack, kTrackCount>& tracks() {
   return all;
 }
 
-// Cumulative distance along the centre line at evenly spaced fractions.
+// Cumulative distance along the centre line at evenly spaced fractions,
+// one table per centre line rather than per track index: the test ring
+// shares track 1's index but not its line. Each is made once, on first
+// use, whichever thread asks.
 constexpr int kArcSamples = 8192;
 struct ArcTable {
   std::vector<double> distance;  // kArcSamples + 1 entries, the last the lap
 };
 
 const ArcTable& arcTable(const SampleTrack& track) {
-  static const std::array<ArcTable, kTrackCount> tables = [] {
-    std::array<ArcTable, kTrackCount> built;
-    for (std::size_t i = 0; i < built.size(); ++i) {
-      const SampleTrack& t = tracks()[i];
-      std::vector<double>& d = built[i].distance;
-      d.resize(kArcSamples + 1);
-      d[0] = 0.0;
-      GroundPlace previous = t.centre(0.0);
-      for (int s = 1; s <= kArcSamples; ++s) {
-        const GroundPlace p = t.centre(static_cast<double>(s) / kArcSamples);
-        d[s] = d[s - 1] + std::hypot(p.x - previous.x, p.z - previous.z);
-        previous = p;
-      }
+  static std::mutex guard;
+  static std::map<GroundPlace (*)(double), ArcTable> tables;
+  const std::lock_guard<std::mutex> lock(guard);
+  auto [it, made] = tables.try_emplace(track.centre);
+  if (made) {
+    std::vector<double>& d = it->second.distance;
+    d.resize(kArcSamples + 1);
+    d[0] = 0.0;
+    GroundPlace previous = track.centre(0.0);
+    for (int s = 1; s <= kArcSamples; ++s) {
+      const GroundPlace p = track.centre(static_cast<double>(s) / kArcSamples);
+      d[s] = d[s - 1] + std::hypot(p.x - previous.x, p.z - previous.z);
+      previous = p;
     }
-    return built;
-  }();
-  return tables[static_cast<std::size_t>(std::clamp(track.index, 0, static_cast<int>(kTrackCount) - 1))];
+  }
+  return it->second;
 }
 
 double distanceAt(const SampleTrack& track, double f) {
@@ -201,6 +207,21 @@ std::string miniMapFolder() { return "D:\\Tamberlok\\mini_maps\\"; }
 }  // namespace
 
 std::span<const SampleTrack> sampleTracks() { return tracks(); }
+
+const SampleTrack& testRingTrack() {
+  static const SampleTrack ring = [] {
+    SampleTrack t = tracks()[1];
+    t.centre = testRingCentre;
+    t.roadKind = kSurfaceSlowGround;
+    // Single file on the inner half: from there a kart held at full left
+    // lock circles out into its orbit round the obelisk.
+    t.gridPerRow = 1;
+    t.gridRowGap = 3.0f;
+    t.gridColumns[0] = -3.5f;
+    return t;
+  }();
+  return ring;
+}
 
 const SampleTrack* findSampleTrack(int index) {
   return index >= 0 && index < static_cast<int>(kTrackCount) ? &tracks()[static_cast<std::size_t>(index)] : nullptr;

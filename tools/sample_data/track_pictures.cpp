@@ -18,7 +18,7 @@ constexpr int kPictureWidth = 320, kPictureHeight = 228;
 // Ground colours by file number: stone age, pirate island, Rome, Sherwood,
 // Egypt, wild west, UFO, Himalaya.
 constexpr std::uint32_t kGround[8] = {0xFF8A7A4A, 0xFFD8C27A, 0xFFB89A6A, 0xFF3E6B2E,
-                                      0xFFD9B45A, 0xFFB8743A, 0xFF3A3050, 0xFFDDE6EE};
+                                      0xFFE6A83A, 0xFFB8743A, 0xFF3A3050, 0xFFDDE6EE};
 
 Canvas fromMap(const std::vector<std::uint8_t>& map, std::uint32_t ground) {
   Canvas c(kPictureWidth, kPictureHeight);

@@ -167,3 +167,5 @@ bool addIslandTrack(ArchiveWriter& writer);
 bool addCanyonTrack(ArchiveWriter& writer);
 bool addPassTrack(ArchiveWriter& writer);
 bool addSaucerTrack(ArchiveWriter& writer);
+// The test ring's files under track 1's names, in place of addRingTrack's.
+bool addTestRingTrack(ArchiveWriter& writer);

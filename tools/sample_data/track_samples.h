@@ -58,10 +58,14 @@ struct SampleTrack {
   int resetMapRows = 512;
 };
 
-// The eight tracks, in index order; track 1 is the small walled ring.
+// The eight tracks, in index order.
 std::span<const SampleTrack> sampleTracks();
 // Null for an index outside 0..7.
 const SampleTrack* findSampleTrack(int index);
+// A stand-in for track 1 (its index, files and rectangle) that tests race
+// without steering: a walled ring of slow ground so tight that a kart
+// holding the throttle and full left lock circles it lap after lap.
+const SampleTrack& testRingTrack();
 
 inline constexpr int kMapSize = 512;
 inline constexpr int kStartCount = 6;
@@ -143,6 +147,8 @@ std::vector<std::uint32_t> minimapPixels(const SampleTrack& track, int width, in
 bool addRaceSoundSamples(ArchiveWriter& writer);
 bool addMusicSamples(ArchiveWriter& writer);
 bool addHudSamples(ArchiveWriter& writer);
+// The same with the test ring's minimap for track 1.
+bool addTestRingHudSamples(ArchiveWriter& writer);
 
 // Track 0 ("steinzeit"), as the earlier samples and tests name it.
 namespace track0 {
