@@ -272,6 +272,10 @@ void Gui::loadImageset(const CEGUI::String& fileName) {
   }
 }
 
+void Gui::decodePicturesAhead(std::vector<std::string> imagesetFiles) {
+  m_pictureCodec->decodeAhead(m_resourceProvider->files(), GuiResourceProvider::kFolder, std::move(imagesetFiles));
+}
+
 void Gui::unloadImageset(const CEGUI::String& name) {
   if (isImagesetPresent(name)) m_imageManager->destroyImageCollection(name);
 }

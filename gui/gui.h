@@ -8,6 +8,8 @@
 #include <CEGUI/String.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "game/race/race_gui.h"
 
@@ -44,6 +46,8 @@ class GuiResourceProvider : public CEGUI::ResourceProvider {
   // an archive lists its entries, another kind of file only an exact name.
   std::size_t getResourceGroupFileNames(std::vector<CEGUI::String>& out, const CEGUI::String& pattern,
                                         const CEGUI::String& resourceGroup) override;
+  // What the GUI's files are read from.
+  const File& files() const { return *m_file; }
 
  private:
   std::unique_ptr<File> m_file;
@@ -95,6 +99,10 @@ class Gui : public RaceGui {
   // Loads an imageset file ("Tracks.imageset"); one already loaded stays as
   // it is. Its images are then "<name>/<image>" by the name inside the file.
   void loadImageset(const CEGUI::String& fileName);
+  // Starts decoding the pictures of these imageset files ahead, while the
+  // caller loads other things; loading them later takes the decoded pixels.
+  void decodePicturesAhead(std::vector<std::string> imagesetFiles);
+  const GuiPictureCodec& pictureCodec() const { return *m_pictureCodec; }
   // Destroys the imageset registered as `name` with its texture, if present.
   void unloadImageset(const CEGUI::String& name);
   bool isImagesetPresent(const CEGUI::String& name) const;

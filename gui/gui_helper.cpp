@@ -62,8 +62,9 @@ void GuiHelper::setTextColour(CEGUI::Window* window, std::uint32_t argb) {
 }
 
 void GuiHelper::setText(CEGUI::Window* window, const CEGUI::String& text) {
-  window->setTextParsingEnabled(false);
-  window->setText(text);
+  // Each write has the window drawn again, even of the same text.
+  if (window->isTextParsingEnabled()) window->setTextParsingEnabled(false);
+  if (window->getText() != text) window->setText(text);
 }
 
 void GuiHelper::setImage(CEGUI::Window* window, const CEGUI::String& imageset, const CEGUI::String& image) {

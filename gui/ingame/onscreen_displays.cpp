@@ -275,8 +275,10 @@ void OnscreenDisplays::hideCountdown(int p) {
 }
 
 void OnscreenDisplays::setCountdownImage(int p, int step) {
-  if (validView(p) && step >= 0 && step < 4)
-    GuiHelper::setImage(m_views[p].countdown, "Countdown", kCountdownImages[step]);
+  // The race asks every frame of the countdown; the picture changes once a second.
+  if (!validView(p) || step < 0 || step >= 4 || m_views[p].countdownStep == step) return;
+  m_views[p].countdownStep = step;
+  GuiHelper::setImage(m_views[p].countdown, "Countdown", kCountdownImages[step]);
 }
 
 void OnscreenDisplays::updateExtraIcon(int p, int extraCode) {

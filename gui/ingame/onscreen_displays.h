@@ -64,6 +64,7 @@ class OnscreenDisplays : public RaceDisplays {
 
     // What the windows show now, so that unchanged values are not written.
     int extraCode = -1;
+    int countdownStep = -1;
     std::uint32_t overlayColour = 0xFFFFFFFF;
     float overlayAlpha = 1.0f;
     float markerLeft[kMarkers] = {}, markerTop[kMarkers] = {};

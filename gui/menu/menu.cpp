@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <string>
+#include <vector>
 
 #include "foundation/profiler.h"
 #include "game/saves/config.h"
@@ -107,6 +109,11 @@ bool Menu::init(File* files, SoundDevice* sound, Config* config) {
   const std::string folder = kMenuFolder;
   m_texts = std::make_unique<TextTable>(*files, (folder + "Texts.xml").c_str());
   m_texts->m_language = TextTable::languageFromSetting(config->m_language);
+
+  // Their pictures decode while the scenes below load.
+  std::vector<std::string> imagesets;
+  for (const ImagesetStep& step : kImagesets) imagesets.push_back(std::string(step.name) + ".imageset");
+  m_gui->decodePicturesAhead(std::move(imagesets));
 
   reportProgress(10);
   // Without a pipeline (logic tests) the scenes are skipped, not the steps.

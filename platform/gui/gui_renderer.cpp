@@ -2,7 +2,11 @@
 // texture-backed framebuffer in GL row order, cleared to transparent) and
 // composites it upright onto the device's target with (1, 1 - source alpha):
 // CEGUI blends colour with (alpha, 1 - alpha) and alpha with (1, 1 - alpha),
-// which leaves the layer's colour premultiplied.
+// which leaves the layer's colour premultiplied. The layer keeps what it
+// holds between frames: where only a few windows changed, just the tiles
+// they touch are cleared and drawn again (the layer's stencil lets CEGUI's
+// drawing through there only), and only the tiles that hold anything are
+// laid over the frame.
 #include "platform/gui/gui_renderer.h"
 
 #include <CEGUI/GUIContext.h>
@@ -15,6 +19,7 @@
 #include <string>
 
 #include "platform/graphics/d3d9.h"
+#include "platform/gui/gui_damage.h"
 #include "platform/system/system.h"
 
 namespace {
@@ -71,18 +76,12 @@ class GlGuiRenderer final : public GuiRenderer {
       return;
     }
     // An unchanged GUI is composited again from the layer as it stands.
-    if (layerOutdated()) {
-      glBindFramebuffer(GL_FRAMEBUFFER, m_layerFbo);
-      glViewport(0, 0, m_width, m_height);
-      glDisable(GL_SCISSOR_TEST);
-      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-      glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-      glClear(GL_COLOR_BUFFER_BIT);
-      drawGui();
-    }
+    if (layerOutdated()) drawLayer();
     composite(static_cast<GLuint>(target));
     m_device->InvalidateStateShadow();
   }
+
+  LayerDraws layerDraws() const override { return m_draws; }
 
   void renderWithoutLayer() override {
     if (!CEGUI::System::getSingletonPtr()) return;
@@ -101,7 +100,7 @@ class GlGuiRenderer final : public GuiRenderer {
     const CEGUI::Vector2f position = cursor.getPosition();
     const CEGUI::Image* image = cursor.getImage();
     const bool visible = cursor.isVisible();
-    const bool outdated = !m_layerDrawn || context.isDirty() ||
+    const bool outdated = !m_layerDrawn || context.isDirty() || m_damage.pending() ||
                           (visible && (position != m_cursorPosition || image != m_cursorImage)) ||
                           visible != m_cursorVisible;
     m_layerDrawn = true;
@@ -111,13 +110,59 @@ class GlGuiRenderer final : public GuiRenderer {
     return outdated;
   }
 
-  // The device's states that CEGUI does not set itself, off for the GUI.
-  void drawGui() {
+  // The whole layer, or only the tiles that changed.
+  void drawLayer() {
+    CEGUI::GUIContext& context = CEGUI::System::getSingleton().getDefaultGUIContext();
+    const GuiDamage::Redraw redraw = m_damage.collect(context);
+    if (redraw == GuiDamage::Redraw::kNothing) return;
+    glBindFramebuffer(GL_FRAMEBUFFER, m_layerFbo);
+    glViewport(0, 0, m_width, m_height);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glStencilMask(0xFF);
+    if (redraw == GuiDamage::Redraw::kChangedParts) {
+      // Cleared, and open to CEGUI's drawing, only where something changed.
+      glClearStencil(1);
+      clearSpans(m_damage.damagedSpans(), GL_COLOR_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+      drawGui(true);
+      glStencilMask(0xFF);
+      glClearStencil(0);
+      clearSpans(m_damage.damagedSpans(), GL_STENCIL_BUFFER_BIT);
+      ++m_draws.changedParts;
+    } else {
+      glDisable(GL_SCISSOR_TEST);
+      glClear(GL_COLOR_BUFFER_BIT);
+      drawGui(false);
+      ++m_draws.whole;
+    }
+    m_damage.drawn(context);
+  }
+
+  // Clears `bits` of the layer inside each span (display rows run down, the
+  // layer's GL rows up).
+  void clearSpans(const std::vector<GuiDamage::Span>& spans, GLbitfield bits) {
+    glEnable(GL_SCISSOR_TEST);
+    for (const GuiDamage::Span& s : spans) {
+      glScissor(s.x, m_height - s.y - s.height, s.width, s.height);
+      glClear(bits);
+    }
+    glDisable(GL_SCISSOR_TEST);
+  }
+
+  // The device's states that CEGUI does not set itself, off for the GUI;
+  // with `masked`, CEGUI draws only where the layer's stencil holds 1.
+  void drawGui(bool masked = false) {
     glUseProgram(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     glDisable(GL_DEPTH_TEST);
-    glDisable(GL_STENCIL_TEST);
+    if (masked) {
+      glEnable(GL_STENCIL_TEST);
+      glStencilFunc(GL_EQUAL, 1, 0xFF);
+      glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    } else {
+      glDisable(GL_STENCIL_TEST);
+    }
     glDisable(GL_CULL_FACE);
     glDisable(GL_ALPHA_TEST);
     GLint planes = 0;
@@ -128,6 +173,7 @@ class GlGuiRenderer final : public GuiRenderer {
     glDepthMask(GL_FALSE);
     glActiveTexture(GL_TEXTURE0);
     CEGUI::System::getSingleton().renderAllGUIContexts();
+    glDisable(GL_STENCIL_TEST);
   }
 
   // The layer over the target's top-left m_width x m_height, its first GL
@@ -159,14 +205,11 @@ class GlGuiRenderer final : public GuiRenderer {
     glBindTexture(GL_TEXTURE_2D, m_layerTexture);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex2f(-1.0f, -1.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex2f(1.0f, -1.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex2f(1.0f, 1.0f);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex2f(-1.0f, 1.0f);
+    if (const std::vector<GuiDamage::Span>* spans = m_damage.contentSpans()) {
+      for (const GuiDamage::Span& s : *spans) compositeQuad(s.x, s.y, s.width, s.height);
+    } else {
+      compositeQuad(0, 0, m_width, m_height);
+    }
     glEnd();
     glBindTexture(GL_TEXTURE_2D, 0);
     glMatrixMode(GL_MODELVIEW);
@@ -177,6 +220,23 @@ class GlGuiRenderer final : public GuiRenderer {
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPopAttrib();
+  }
+
+  // The layer's display rectangle (x, y) w x h onto the same place of the
+  // target: the target's GL rows hold the display's rows top down, the
+  // layer's bottom up.
+  void compositeQuad(int x, int y, int w, int h) const {
+    const float width = static_cast<float>(m_width), height = static_cast<float>(m_height);
+    const float s0 = static_cast<float>(x) / width, s1 = static_cast<float>(x + w) / width;
+    const float t0 = static_cast<float>(y) / height, t1 = static_cast<float>(y + h) / height;
+    glTexCoord2f(s0, 1.0f - t0);
+    glVertex2f(2.0f * s0 - 1.0f, 2.0f * t0 - 1.0f);
+    glTexCoord2f(s1, 1.0f - t0);
+    glVertex2f(2.0f * s1 - 1.0f, 2.0f * t0 - 1.0f);
+    glTexCoord2f(s1, 1.0f - t1);
+    glVertex2f(2.0f * s1 - 1.0f, 2.0f * t1 - 1.0f);
+    glTexCoord2f(s0, 1.0f - t1);
+    glVertex2f(2.0f * s0 - 1.0f, 2.0f * t1 - 1.0f);
   }
 
   bool ensureLayer() {
@@ -191,31 +251,45 @@ class GlGuiRenderer final : public GuiRenderer {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, m_width, m_height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glBindTexture(GL_TEXTURE_2D, 0);
+    // The stencil marks where a partial redraw may draw; 0 elsewhere.
+    glGenRenderbuffers(1, &m_layerStencil);
+    glBindRenderbuffer(GL_RENDERBUFFER, m_layerStencil);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, m_width, m_height);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
     glGenFramebuffers(1, &m_layerFbo);
     glBindFramebuffer(GL_FRAMEBUFFER, m_layerFbo);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_layerTexture, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_layerStencil);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
       platformLog("GUI layer: framebuffer incomplete");
       deleteLayer();
       return false;
     }
+    glDisable(GL_SCISSOR_TEST);
+    glStencilMask(0xFF);
+    glClearStencil(0);
+    glClear(GL_STENCIL_BUFFER_BIT);
     m_layerWidth = m_width;
     m_layerHeight = m_height;
     m_layerDrawn = false;
+    m_damage.setDisplaySize(m_width, m_height);
     return true;
   }
 
   void deleteLayer() {
     if (m_layerFbo) glDeleteFramebuffers(1, &m_layerFbo);
+    if (m_layerStencil) glDeleteRenderbuffers(1, &m_layerStencil);
     if (m_layerTexture) glDeleteTextures(1, &m_layerTexture);
-    m_layerFbo = m_layerTexture = 0;
+    m_layerFbo = m_layerStencil = m_layerTexture = 0;
     m_layerWidth = m_layerHeight = 0;
   }
 
   IDirect3DDevice9* m_device;
   CEGUI::OpenGLRenderer& m_renderer;
   int m_width, m_height;  // the display size
-  GLuint m_layerFbo = 0, m_layerTexture = 0;
+  GLuint m_layerFbo = 0, m_layerTexture = 0, m_layerStencil = 0;
+  GuiDamage m_damage;
+  LayerDraws m_draws;
   int m_layerWidth = 0, m_layerHeight = 0;
   bool m_layerDrawn = false;  // holds the GUI as last drawn
   CEGUI::Vector2f m_cursorPosition;

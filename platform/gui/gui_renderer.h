@@ -40,6 +40,13 @@ class GuiRenderer {
   // without the layer (upside down on the device's back buffer).
   virtual void renderWithoutLayer() { render(); }
 
+  // How often the GUI's picture was drawn again, whole or only where it
+  // changed (for tests and benchmarks; the null renderer draws nothing).
+  struct LayerDraws {
+    long whole = 0, changedParts = 0;
+  };
+  virtual LayerDraws layerDraws() const { return {}; }
+
  protected:
   GuiRenderer() = default;
 };

@@ -305,6 +305,46 @@ TEST_F(HostileGuiTest, APictureWhoseDataDoesNotDecodeShowsBlank) {
   EXPECT_EQ(lastMessage(), "GUI picture of 2 x 2 refused: its data does not decode; it shows blank");
 }
 
+// The menu's pictures are decoded ahead while its scenes load, and again
+// every time the menu comes back after a race: each picture is decoded
+// once, ahead or at its first load, and what cannot be decoded ahead is
+// loaded (or refused) as before.
+TEST_F(HostileGuiTest, EachPictureIsDecodedOnceAheadOrAtItsFirstLoad) {
+  const auto files =
+      guiFilesWith({{kMenu + "One.png", writePng(64, 32, std::vector<std::uint32_t>(64 * 32, 0xFF102030))},
+                    {kMenu + "One.imageset", bytesOf(imagesetOver("One", "One.png"))},
+                    {kMenu + "Same.imageset", bytesOf(imagesetOver("Same", "One.png"))},
+                    {kMenu + "Two.png", writePng(16, 8, std::vector<std::uint32_t>(16 * 8, 0xFF405060))},
+                    {kMenu + "Two.imageset", bytesOf(imagesetOver("Two", "Two.png"))},
+                    {kMenu + "Huge.png", pngClaiming(16384, 16384)},
+                    {kMenu + "Huge.imageset", bytesOf(imagesetOver("Huge", "Huge.png"))},
+                    {kMenu + "Lost.imageset", bytesOf(imagesetOver("Lost", "Nowhere.png"))}});
+  ASSERT_TRUE(start(*files));
+  const int atStart = gui->pictureCodec().decodeCount();
+  auto size = [&](const char* imageset) { return gui->m_system->getRenderer()->getTexture(imageset).getSize(); };
+
+  gui->decodePicturesAhead({"One.imageset", "Huge.imageset", "Lost.imageset", "Missing.imageset"});
+  gui->loadImageset("One.imageset");
+  EXPECT_EQ(size("One"), CEGUI::Sizef(64, 32));
+  gui->unloadImageset("One");
+  gui->loadImageset("One.imageset");
+  gui->loadImageset("Same.imageset");
+  EXPECT_EQ(size("One"), CEGUI::Sizef(64, 32));
+  EXPECT_EQ(size("Same"), CEGUI::Sizef(64, 32));
+  EXPECT_EQ(gui->pictureCodec().decodeCount(), atStart + 1);
+
+  gui->loadImageset("Two.imageset");
+  gui->unloadImageset("Two");
+  gui->loadImageset("Two.imageset");
+  EXPECT_EQ(size("Two"), CEGUI::Sizef(16, 8));
+  EXPECT_EQ(gui->pictureCodec().decodeCount(), atStart + 2);
+
+  g_lastMessage.clear();
+  gui->loadImageset("Huge.imageset");
+  EXPECT_EQ(size("Huge"), CEGUI::Sizef(1, 1));
+  EXPECT_EQ(lastMessage(), "GUI picture of 16384 x 16384 refused: its sides may be at most 4096; it shows blank");
+}
+
 TEST(PictureSize, HeadersOfEveryKindTheCodecsRead) {
   auto sizeOf = [](const std::vector<std::uint8_t>& bytes) {
     const auto size = readPictureSize(bytes.data(), bytes.size());

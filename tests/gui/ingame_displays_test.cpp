@@ -295,4 +295,34 @@ TEST_F(IngameDisplays, NicknameHidesTwoSecondsAfterTheLastElimination) {
   EXPECT_TRUE(d.playerEventMessageVisible(0));
 }
 
+TEST_F(IngameDisplays, AFrameThatChangesNothingLeavesTheGuiToBeShownAsDrawn) {
+  // Every value written to a window has the GUI drawn again; a frame that
+  // shows what the last one showed must write none.
+  OnscreenDisplays& d = build(2);
+  race->timer().start();
+  race->karts[0].trackTime = 12.5f;
+  race->karts[1].x = 40.0f;
+  race->countdown = 0;
+  frame();
+  d.showCountdown(0);
+  d.setCountdownImage(0, 1);
+  d.setWaitMessageText();
+  d.setOverlayColour(0, 0.2f, 0.4f, 0.6f, 0.5f);
+  gui->render();
+  ASSERT_FALSE(gui->context().isDirty());
+
+  // The race's calls of a frame in the same second of the countdown.
+  frame();
+  d.setCountdownImage(0, 1);
+  d.setWaitMessageText();
+  d.setOverlayColour(0, 0.2f, 0.4f, 0.6f, 0.5f);
+  d.hideMinimapMarker(9);
+  EXPECT_FALSE(gui->context().isDirty());
+
+  // A new second's picture is drawn.
+  d.setCountdownImage(0, 2);
+  EXPECT_TRUE(gui->context().isDirty());
+  EXPECT_EQ(d.m_views[0].countdown->getProperty("Image"), "Countdown/Count2");
+}
+
 }  // namespace
