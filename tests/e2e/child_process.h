@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <string>
@@ -89,6 +90,9 @@ class ChildProcess {
   std::optional<int> wait(std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (!m_status) {
+      siginfo_t ended{};
+      if (::waitid(P_PID, static_cast<id_t>(m_pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == m_pid)
+        m_queued = runQueueWait();
       int status = 0;
       const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
       if (done == m_pid) {
@@ -100,6 +104,10 @@ class ChildProcess {
     }
     return m_status;
   }
+  // How long the child's main thread stood ready in the run queue while
+  // other processes held the cores, read once it ended: its wall time less
+  // this is what it spent running or waiting on its own account.
+  std::chrono::nanoseconds queued() const { return m_queued; }
   void kill() {
     ::kill(m_pid, SIGKILL);
     wait(std::chrono::seconds(10));
@@ -112,7 +120,20 @@ class ChildProcess {
   }
 
  private:
+  // The second field of the kernel's scheduler statistics, readable until
+  // the ended child is reaped.
+  std::chrono::nanoseconds runQueueWait() const {
+    const std::string path = "/proc/" + std::to_string(m_pid) + "/schedstat";
+    long long running = 0, waiting = 0;
+    FILE* stats = std::fopen(path.c_str(), "r");
+    if (!stats) return {};
+    const bool read = std::fscanf(stats, "%lld %lld", &running, &waiting) == 2;
+    std::fclose(stats);
+    return std::chrono::nanoseconds(read ? waiting : 0);
+  }
+
   pid_t m_pid = -1;
   int m_in = -1, m_out = -1;
   std::optional<int> m_status;
+  std::chrono::nanoseconds m_queued{0};
 };

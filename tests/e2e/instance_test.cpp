@@ -48,7 +48,14 @@ TEST_F(InstanceTest, ASecondStartHandsOverItsCommandLineAndEndsWithinASecond) {
   const auto status = game.wait(10s);
   ASSERT_TRUE(status.has_value());
   EXPECT_EQ(*status, 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  // Within a second of its own: the time a busy machine kept it queued
+  // behind other processes is not the game's.
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took - game.queued(), 1s) << "ended after "
+                                     << std::chrono::duration_cast<std::chrono::milliseconds>(took).count()
+                                     << " ms, of which it stood "
+                                     << std::chrono::duration_cast<std::chrono::milliseconds>(game.queued()).count()
+                                     << " ms in the run queue";
   const std::string expected = (std::string(TESSALINE_BINARY) + " " + argument).substr(0, 2047);
   const std::string bytes = block();
   ASSERT_EQ(bytes.size(), SingleInstanceGuard::kBlockSize);

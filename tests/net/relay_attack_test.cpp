@@ -144,13 +144,15 @@ TEST_F(Attack, ASeatedFlooderIsReadMoreSlowlyBeforeAnyoneIsDropped) {
 }
 
 TEST_F(Attack, ForgedRepliesAndLocksFromPlayersAndStrangersGoNowhere) {
+  // The stranger must outlive its forgeries however late a busy machine
+  // lets the relay read them; the idle timeout is not what this is about.
+  server().setIdleTimeout(10000);
   RawPeer seated(port()), stranger(port());
   ASSERT_EQ(seat(seated, net::kJoin), kHonest);
   std::vector<std::uint8_t> forged;
   for (const auto& m :
        {frame(net::kAccepted, {3}), frame(net::kRefused), frame(net::kValuesEnded), frame(net::kLock, {1})})
     forged.insert(forged.end(), m.begin(), m.end());
-  // Well within the idle timeout, which would end the stranger.
   constexpr int kRounds = 20;
   for (int i = 0; i < kRounds; ++i) {
     ASSERT_TRUE(seated.sendRaw(forged));
@@ -161,6 +163,7 @@ TEST_F(Attack, ForgedRepliesAndLocksFromPlayersAndStrangersGoNowhere) {
   EXPECT_FALSE(server().isLocked());
   seated.close();
   ASSERT_TRUE(eventually([&] { return server().occupiedSlots() == kHonest; }));
+  server().setIdleTimeout(kIdleMs);
   EXPECT_TRUE(newcomerAnswered(true));
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 class StallWatch {
@@ -38,3 +39,14 @@ class StallWatch {
   std::atomic<long long> m_longest{0};
   std::thread m_thread;
 };
+
+// How many ready threads each core had to share over the last minute (at
+// least 1). A sleeper like StallWatch's is woken promptly even then, while a
+// thread that keeps working, as the relay's do, gets its share of a core:
+// a gap it leaves grows with this.
+inline double coreShare() {
+  double load[1] = {0.0};
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  if (getloadavg(load, 1) != 1) return 1.0;
+  return std::max(1.0, load[0] / cores);
+}
