@@ -75,6 +75,11 @@ class ObjectItem : public SceneItem {
   std::vector<MeshEntry> meshes;             // ascending keys
   std::vector<std::int32_t> excludedLights;  // item ids of lights that do not reach it
 
+ protected:
+  // Scenery that nothing moves keeps its matrix through the scene's
+  // invalidation.
+  bool mayHoldPlacement() const override { return true; }
+
  private:
   // Sounds the game starts itself at events; updateSound leaves them alone.
   bool isEventSound() const;

@@ -3,6 +3,7 @@
 #include "scene/physics_world.h"
 
 #include <cstdint>
+#include <vector>
 
 #include "foundation/profiler.h"
 #include "foundation/report.h"
@@ -66,6 +67,63 @@ int PhysicsWorld::addCollisionSpace(dSpaceID space, const std::string& spaceName
 dSpaceID PhysicsWorld::space(int index) const {
   if (index < 0 || index >= spaceCount()) return nullptr;
   return m_spaces[static_cast<std::size_t>(index)].space;
+}
+
+namespace {
+
+std::vector<dGeomID> membersOf(dSpaceID space) {
+  std::vector<dGeomID> members(static_cast<std::size_t>(dSpaceGetNumGeoms(space)));
+  for (std::size_t i = 0; i < members.size(); ++i) members[i] = dSpaceGetGeom(space, static_cast<int>(i));
+  return members;
+}
+
+// Refills `space` with `members` in their order: ODE puts every geom added
+// in front of those it has, and a simple space meets its members in list
+// order.
+void refill(dSpaceID space, const std::vector<dGeomID>& members) {
+  for (auto g = members.rbegin(); g != members.rend(); ++g) dSpaceAdd(space, *g);
+}
+
+}  // namespace
+
+int PhysicsWorld::useSimpleSpacesUpTo(int mostMembers) {
+  int swapped = 0;
+  for (int i = 0; i < spaceCount(); ++i) {
+    dSpaceID s = space(i);
+    if (!s || dSpaceGetClass(s) == dSimpleSpaceClass || dSpaceGetNumGeoms(s) > mostMembers) continue;
+    makeSimple(i);
+    ++swapped;
+  }
+  return swapped;
+}
+
+void PhysicsWorld::makeSimple(int index) {
+  const dSpaceID old = space(index);
+  const auto oldGeom = reinterpret_cast<dGeomID>(old);
+  const dSpaceID simple = dSimpleSpaceCreate(nullptr);
+  const auto simpleGeom = reinterpret_cast<dGeomID>(simple);
+  dSpaceSetCleanup(simple, dSpaceGetCleanup(old));
+  dSpaceSetSublevel(simple, dSpaceGetSublevel(old));
+  dSpaceSetManualCleanup(simple, dSpaceGetManualCleanup(old));
+  dGeomSetCategoryBits(simpleGeom, dGeomGetCategoryBits(oldGeom));
+  dGeomSetCollideBits(simpleGeom, dGeomGetCollideBits(oldGeom));
+  if (!dGeomIsEnabled(oldGeom)) dGeomDisable(simpleGeom);
+  dGeomSetData(simpleGeom, dGeomGetData(oldGeom));
+
+  const std::vector<dGeomID> members = membersOf(old);
+  for (dGeomID g : members) dSpaceRemove(old, g);
+  refill(simple, members);
+  if (const dSpaceID parent = dGeomGetSpace(oldGeom)) {
+    std::vector<dGeomID> siblings = membersOf(parent);
+    for (dGeomID& g : siblings) {
+      dSpaceRemove(parent, g);
+      if (g == oldGeom) g = simpleGeom;
+    }
+    refill(parent, siblings);
+  }
+  m_spaces[static_cast<std::size_t>(index)].space = simple;
+  // Empty and out of its parent: it takes nothing with it.
+  dSpaceDestroy(old);
 }
 
 int PhysicsWorld::spaceIndexOf(dGeomID space) const {

@@ -41,6 +41,13 @@ class PhysicsWorld {
   int spaceCount() const { return static_cast<int>(m_spaces.size()); }
   // The index-th space; null for an index the world does not list.
   dSpaceID space(int index) const;
+  // Swaps every listed space that is not a simple space and holds at most
+  // `mostMembers` geoms and sub-spaces for a simple space with the same
+  // members in the same order, in the same place of the same parent, with
+  // the same index, categories and clean-up. A hash space allocates on every
+  // collision pass, which a handful of members never repays. Call it once
+  // everything is in its space; returns how many spaces were swapped.
+  int useSimpleSpacesUpTo(int mostMembers);
 
   // One pass of collision over the top space through nearCallback, which
   // makes this step's contact joints. Within a pass each sub-space is
@@ -79,6 +86,7 @@ class PhysicsWorld {
   bool spacesCollide(int index1, int index2, dGeomID o1, dGeomID o2);
   void collideInside(dGeomID space);
   void reportBadPair(const char* what, int value);
+  void makeSimple(int index);
 
   dWorldID m_world = nullptr;
   dJointGroupID m_contactGroup = nullptr;

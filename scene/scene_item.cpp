@@ -1,9 +1,11 @@
 #include "scene/scene_item.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "foundation/color_rgba.h"
+#include "foundation/envelope.h"
 #include "foundation/profiler.h"
 #include "render/render_pipeline.h"
 #include "scene/debug_lines.h"
@@ -23,6 +25,28 @@ class ScopedFlag {
  private:
   bool& m_flag;
 };
+
+// The value an animated float gives at every time; false when it may change
+// with time: a mixer channel, or an envelope of two keys or more.
+bool timelessValue(const AnimatedFloat& f, float& out) {
+  if (!f.channel) {
+    out = f.value;
+    return true;
+  }
+  Envelope* envelope = f.channel->asEnvelope();
+  if (!envelope || envelope->keys().size() > 1) return false;
+  out = static_cast<float>(envelope->evaluate(0.0));
+  return true;
+}
+
+// Bit for bit, so that a kept matrix is exactly the one evaluate would give.
+bool sameBits(float a, float b) { return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); }
+
+bool sameBits(const float* a, const float* b, int n) {
+  for (int i = 0; i < n; ++i)
+    if (!sameBits(a[i], b[i])) return false;
+  return true;
+}
 
 }  // namespace
 
@@ -48,8 +72,18 @@ AnimatedFloat* SceneItem::channel(int index) {
 // two counter reads that would time it.
 void SceneItem::worldMatrix(Matrix4x3& out, double t, bool) {
   if (!worldValid && !m_evaluating) {
-    ProfileScope timed(GameCounter::kGetMatrix);
-    evaluate(t);
+    // A still track piece is not evaluated again after every step: what
+    // evaluate would give is what it gave last.
+    if (placementHeld()) {
+      // Evaluating also leaves each channel's result in its value.
+      for (AnimatedFloat* values : {position, rotation, scale})
+        for (int i = 0; i < 3; ++i)
+          if (values[i].channel) values[i].value = static_cast<float>(values[i].channel->evaluate(t));
+      worldValid = true;
+    } else {
+      ProfileScope timed(GameCounter::kGetMatrix);
+      evaluate(t);
+    }
   }
   out = worldMatrixCache;
 }
@@ -87,6 +121,54 @@ void SceneItem::invalidate() {
   inverseValid = false;
   projectionValid = false;
   projectionFitted = false;
+}
+
+bool SceneItem::placementHeld() {
+  // A matrix made from a body or a local matrix is not one the values alone
+  // would give, even once the item is placed by its values again.
+  if (!mayHoldPlacement() || !m_placementNoted || m_checkingPlacement || !m_placement.byValuesAlone ||
+      !placedByValuesAlone() || parent != m_placement.parent)
+    return false;
+  // The parent first: a kart's parts hang from a chassis that moves every
+  // step, and that is seen before a value is compared.
+  if (parent) {
+    if (parent->m_evaluations != m_placement.parentEvaluations) return false;
+    // Through a loop of parents some item read a stale matrix: never held.
+    ScopedFlag guard(m_checkingPlacement);
+    if (!parent->placementHeld()) return false;
+  }
+  return placementInputsUnchanged();
+}
+
+bool SceneItem::placedByValuesAlone() const {
+  return !body && localMode == 0 && !(rotationLinked && linkedItem) && headingController == kControllerKeyframed &&
+         pitchController == kControllerKeyframed;
+}
+
+void SceneItem::notePlacementInputs() {
+  m_placement.byValuesAlone = placedByValuesAlone();
+  for (int i = 0; i < 9; ++i) m_placement.values[i] = channel(i)->value;
+  m_placement.pivot = pivot;
+  std::copy(pivotRotation, pivotRotation + 3, m_placement.pivotRotation);
+  std::copy(rotationOrder, rotationOrder + 3, m_placement.rotationOrder);
+  m_placement.parent = parent;
+  m_placement.parentEvaluations = parent ? parent->m_evaluations : 0;
+  m_placementNoted = true;
+  ++m_evaluations;
+}
+
+bool SceneItem::placementInputsUnchanged() {
+  const float* then = m_placement.values;
+  for (const AnimatedFloat* values : {position, rotation, scale}) {
+    for (int i = 0; i < 3; ++i, ++then) {
+      float now;
+      if (!timelessValue(values[i], now) || !sameBits(now, *then)) return false;
+    }
+  }
+  const float pivotNow[3] = {pivot.x, pivot.y, pivot.z};
+  const float pivotThen[3] = {m_placement.pivot.x, m_placement.pivot.y, m_placement.pivot.z};
+  return sameBits(pivotNow, pivotThen, 3) && sameBits(pivotRotation, m_placement.pivotRotation, 3) &&
+         std::equal(rotationOrder, rotationOrder + 3, m_placement.rotationOrder);
 }
 
 void SceneItem::updateInverseWorldMatrix(double t) {
@@ -170,6 +252,7 @@ void SceneItem::evaluate(double t) {
   }
   worldMatrixCache = m;
   worldValid = true;
+  notePlacementInputs();
 }
 
 bool SceneItem::controllerDirection(std::int32_t controller, double t, float d[3]) {

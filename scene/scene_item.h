@@ -82,7 +82,8 @@ class SceneItem : public DeviceOwner {
   virtual bool isBoxOutsideClip(const float corners[8][4]) const;
   virtual D3DVIEWPORT9* getViewport() { return &viewport; }
   // Clears the cache flags; the scene calls it on every item after each
-  // physics step and before drawing.
+  // physics step and before drawing. The world matrix is read again from
+  // the channels, unless it cannot have changed (placementHeld).
   virtual void invalidate();
   virtual void evaluate(double t);
   virtual void updateInverseWorldMatrix(double t);
@@ -176,7 +177,34 @@ class SceneItem : public DeviceOwner {
   float nearClip = 0.01f;
   bool prepared = false;
 
+ protected:
+  // Objects may keep their last evaluated placement; cameras and lights,
+  // whose matrices also serve the viewing frame, never do.
+  virtual bool mayHoldPlacement() const { return false; }
+
  private:
+  // What the cached world matrix was made from, noted by evaluate.
+  struct PlacementInputs {
+    float values[9] = {};  // the channels as evaluated, in channel order
+    Position3 pivot;
+    float pivotRotation[3] = {};
+    std::int32_t rotationOrder[3] = {};
+    const SceneItem* parent = nullptr;
+    std::uint64_t parentEvaluations = 0;
+    bool byValuesAlone = false;
+  };
+  // Whether the last matrix evaluate made is what it would make now: the
+  // item may keep it (mayHoldPlacement), nothing places the item but values
+  // that are the same at every time (no body, local matrix, aiming
+  // controller, rotation link, mixer channel or envelope of more than one
+  // key), none of them has changed since, and its parent holds as well and
+  // has not been evaluated again since.
+  bool placementHeld();
+  // No body, local matrix, aiming controller or rotation link.
+  bool placedByValuesAlone() const;
+  void notePlacementInputs();
+  bool placementInputsUnchanged();
+
   // The rotation part of the local matrix for the rotation vector r.
   Matrix4x3 rotationMatrix(const float r[3]) const;
   Matrix4x3 pivotRotationMatrix() const;
@@ -192,6 +220,13 @@ class SceneItem : public DeviceOwner {
   bool m_evaluating = false;
   bool m_readingRotation = false;
   bool m_readingWorldRotation = false;
+  bool m_checkingPlacement = false;
+
+  PlacementInputs m_placement;
+  bool m_placementNoted = false;
+  // Counts evaluations, so that a child can tell that its parent's matrix
+  // was computed again after the child read it.
+  std::uint64_t m_evaluations = 0;
 };
 
 // The target-line node every item owns: while the renderer's debug-geometry

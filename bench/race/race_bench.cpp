@@ -8,6 +8,9 @@
 // - the rest of the undrawn frame (hits, sounds, progress, visuals, the
 //   network exchange, keys), spread over the frame's steps;
 // - and their sum. 20 steps must fit a 60 Hz frame beside the drawing.
+// Apart from those, per frame: what a drawn view asks of the scene's items
+// before any device call (the render pass's invalidation, then every
+// object's and light's world matrix at the race time).
 // Each part is taken between two reads of the thread's CPU clock, so the
 // cost of one read (measured first) is taken off every part; the sum is
 // also taken with one read before and one after each frame, and printed
@@ -74,6 +77,7 @@ double clockReadCost() {
 struct Costs {
   double collide = 0, world = 0, joints = 0, karts = 0, rest = 0;
   double frames = 0;  // whole undrawn frames, read once before and once after
+  double views = 0;   // the item matrices of one view a frame
   long steps = 0;
   long frameCount = 0;
 };
@@ -133,6 +137,19 @@ void undrawnFrame(Race& race, InputDevice& input, Costs& c) {
   ++c.frameCount;
 }
 
+// The matrices a view reads, as Scene::renderPass asks for them from the
+// race's first camera.
+void viewMatrices(Race& race, Costs& c) {
+  Scene& scene = *race.m_scene;
+  SceneItem* viewer = scene.cameras.empty() ? nullptr : scene.cameras.front().get();
+  const double t0 = threadSeconds();
+  scene.invalidateTransforms(viewer);
+  Matrix4x3 world;
+  for (auto& object : scene.objects) object->worldMatrix(world, race.m_simTime, true);
+  for (auto& light : scene.lights) light->worldMatrix(world, race.m_simTime, true);
+  c.views += threadSeconds() - t0;
+}
+
 // The parts with the cost of the clock reads between which they were taken
 // taken off: one read per part and step (the rest once a frame), and the
 // reads inside a frame from the frame's own figure.
@@ -143,6 +160,7 @@ void takeOffClockReads(Costs& c, double read) {
   c.joints = std::max(0.0, c.joints - read * steps);
   c.karts = std::max(0.0, c.karts - read * steps);
   c.rest = std::max(0.0, c.rest - read * frames);
+  c.views = std::max(0.0, c.views - read * frames);
   // Inside a frame: five reads a step and one before the rest; the frame's
   // own pair adds one.
   c.frames = std::max(0.0, c.frames - read * (5.0 * steps + 2.0 * frames));
@@ -234,6 +252,7 @@ int main(int argc, char** argv) {
     for (int f = 0; f < seconds * 60; ++f) {
       clock.advanceMicroseconds(kFrame);
       undrawnFrame(race, input, c);
+      viewMatrices(race, c);
     }
     // How far the karts got, as the crow flies, to show that they drove.
     double away = 0.0;
@@ -264,6 +283,9 @@ int main(int argc, char** argv) {
         "read %.0f ns, taken off every figure\n",
         c.frames * us, 1e6 * c.frames / static_cast<double>(std::max(1L, c.frameCount)),
         n / static_cast<double>(std::max(1L, c.frameCount)), 1e9 * read);
+    std::printf("a view's item matrices, thread CPU: %.1f us a frame (%zu objects, %zu lights)\n",
+                1e6 * c.views / static_cast<double>(std::max(1L, c.frameCount)), race.m_scene->objects.size(),
+                race.m_scene->lights.size());
     race.unload();
   }
   pipeline.reset();

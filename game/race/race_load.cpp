@@ -470,6 +470,7 @@ void Race::installContactTables() {
     m_scene->physics().spacePairTable[pair[0]][pair[1]] = m_spacePair.get();
     m_scene->physics().spacePairTable[pair[1]][pair[0]] = m_spacePair.get();
   }
+  m_scene->physics().useSimpleSpacesUpTo(kMostMembersOfASimpleSpace);
 }
 
 void Race::loadMaps() {

@@ -27,3 +27,8 @@ inline constexpr int kRaceSpacePairs[][2] = {
     {kSpaceObstacles, kSpaceWalls},    {kSpaceRockets, kSpaceWalls},      {kSpaceWeapons, kSpaceWalls},
     {kSpaceEffects, kSpaceWalls},      {kSpaceWalls, kSpaceWalls},        {kSpaceWalls, kSpaceMarkers},
 };
+
+// A space of at most this many members (geoms and sub-spaces) collides
+// faster as a simple space than as a hash space, which allocates on every
+// pass: the race makes such spaces simple once everything is in place.
+inline constexpr int kMostMembersOfASimpleSpace = 16;

@@ -269,6 +269,21 @@ TEST_F(RaceTest, TheSurfaceKindsStandAtTheirPairsBothWaysAndNowhereElse) {
   }
 }
 
+TEST_F(RaceTest, TheTracksFewMemberHashSpacesCollideAsSimpleSpacesInTheirOwnPlaces) {
+  chooseRace(config, 1);
+  ASSERT_TRUE(load());
+  PhysicsWorld& physics = race->m_scene->physics();
+  ASSERT_EQ(physics.spaceCount(), 12) << "the track lists twelve, three of them hash spaces";
+  for (int i = 0; i < physics.spaceCount(); ++i) {
+    const auto space = reinterpret_cast<dGeomID>(physics.space(i));
+    EXPECT_EQ(dSpaceGetClass(physics.space(i)), dSimpleSpaceClass) << i;
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(dGeomGetData(space)), i) << "the index the near callback reads";
+    EXPECT_EQ(dGeomGetSpace(space), i == 0 ? nullptr : physics.space(0)) << i;
+  }
+  EXPECT_EQ(dSpaceGetNumGeoms(physics.space(0)), 11);
+  for (int k = 1; k < 6; ++k) EXPECT_EQ(spaceOf(*race->m_scene, k), physics.space(kComputerSpace)) << "kart " << k;
+}
+
 TEST(RaceFactoryTable, EachControlTypeGetsItsKindOfKart) {
   using Kind = RaceFactory::KartKind;
   const std::pair<int, Kind> withAuthority[] = {{0, Kind::Simulated}, {1, Kind::Simulated}, {2, Kind::Simulated},
