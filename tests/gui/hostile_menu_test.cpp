@@ -106,7 +106,10 @@ TEST_F(HostileMenu, TheMenuStartsOnEachDoctoredArchiveAndSaysWhatItRefused) {
     for (const auto& [name, bytes] : d.changes) largestChange = std::max(largestChange, bytes.size());
     const MemoryUse use = measureMemory([&] { return runMenu(doctored.archive()) ? 0 : 1; });
     EXPECT_EQ(use.result, 0);
-    EXPECT_LE(use.peakGrowth, static_cast<long long>(3 * largestChange) + (96LL << 20));
+    // 96 MB for the menu itself and 32 MB for the decoded pictures it keeps
+    // for later textures, which a decode ahead may hold while a refused
+    // picture's rows are still allocated.
+    EXPECT_LE(use.peakGrowth, static_cast<long long>(3 * largestChange) + (128LL << 20));
     // Once more with the trace caught (a child process ran the measured start
     // outside the sanitizer).
     TraceCapture trace;
