@@ -29,6 +29,7 @@
 #include "platform/graphics/d3d9.h"
 #include "platform/window/window.h"
 #include "tests/gui/gui_fixture.h"
+#include "tests/gui/quiet_window.h"
 #include "tests/gui/screen_fixture.h"
 #include "tests/support/scratch_dir.h"
 #include "tools/sample_data/picture_imageset.h"
@@ -36,10 +37,6 @@
 #include "tools/sample_data/screen_samples.h"
 
 namespace {
-
-LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 // Top half and bottom half of the 3D frame: a flipped GUI lands on the wrong one.
 constexpr D3DCOLOR kSkyColour = 0xFF4080C0, kGroundColour = 0xFF605030;
@@ -49,12 +46,7 @@ class GuiOnGlTest : public ReportCapture {
   void SetUp() override {
     ReportCapture::SetUp();
     resetWindowSystem();
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = quietProc;
-    wc.lpszClassName = "GuiOnGlTest";
-    ASSERT_NE(RegisterClassA(&wc), 0);
-    window = CreateWindowExA(0, "GuiOnGlTest", "gui test", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768, nullptr, nullptr,
-                             nullptr, nullptr);
+    window = openQuietWindow("GuiOnGlTest", 1024, 768);
     ASSERT_NE(window, nullptr);
     d3d = ComPtr<IDirect3D9>(Direct3DCreate9(31));
     ASSERT_TRUE(d3d) << "no OpenGL: run under xvfb-run";

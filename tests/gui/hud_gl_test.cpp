@@ -11,12 +11,9 @@
 #include "platform/graphics/d3d9.h"
 #include "platform/window/window.h"
 #include "tests/gui/ingame_fixture.h"
+#include "tests/gui/quiet_window.h"
 
 namespace {
-
-LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 constexpr int kWidth = 1024, kHeight = 768;
 
@@ -25,12 +22,7 @@ class HudOnGlTest : public ReportCapture {
   void SetUp() override {
     ReportCapture::SetUp();
     resetWindowSystem();
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = quietProc;
-    wc.lpszClassName = "HudOnGlTest";
-    ASSERT_NE(RegisterClassA(&wc), 0);
-    window = CreateWindowExA(0, "HudOnGlTest", "hud test", WS_OVERLAPPEDWINDOW, 0, 0, kWidth, kHeight, nullptr, nullptr,
-                             nullptr, nullptr);
+    window = openQuietWindow("HudOnGlTest", kWidth, kHeight);
     ASSERT_NE(window, nullptr);
     d3d = ComPtr<IDirect3D9>(Direct3DCreate9(31));
     ASSERT_TRUE(d3d) << "no OpenGL: run under xvfb-run";
