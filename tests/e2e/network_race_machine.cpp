@@ -13,12 +13,9 @@
 #include "platform/system/system.h"
 #include "platform/window/window.h"
 #include "render/render_pipeline.h"
+#include "tests/support/quiet_window.h"
 
 namespace {
-
-LRESULT screenProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 constexpr DWORD kSeatTimeoutMs = 5000;
 
@@ -32,7 +29,7 @@ RecordingScreen::RecordingScreen() {
   // No dialog may wait for a click.
   setMessageBoxHook([](const char*, const char*, UINT) { return IDOK; });
   WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = screenProc;
+  windowClass.lpfnWndProc = quietWindowProc;
   windowClass.lpszClassName = "Orbivane";
   RegisterClassA(&windowClass);
   FakeAdapter adapter;

@@ -29,8 +29,8 @@
 #include "platform/graphics/d3d9.h"
 #include "platform/window/window.h"
 #include "tests/gui/gui_fixture.h"
-#include "tests/gui/quiet_window.h"
 #include "tests/gui/screen_fixture.h"
+#include "tests/support/quiet_window.h"
 #include "tests/support/scratch_dir.h"
 #include "tools/sample_data/picture_imageset.h"
 #include "tools/sample_data/sample_look.h"
@@ -51,9 +51,7 @@ class GuiOnGlTest : public ReportCapture {
     d3d = ComPtr<IDirect3D9>(Direct3DCreate9(31));
     ASSERT_TRUE(d3d) << "no OpenGL: run under xvfb-run";
     parameters = presentParameters(1024, 768);
-    ASSERT_EQ(
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, device.put()),
-        D3D_OK);
+    ASSERT_EQ(createWindowedDevice(d3d.get(), &parameters, device.put()), D3D_OK);
     auto renderer = GuiRenderer::createOnDevice(device.get());
     ASSERT_TRUE(renderer);
     gui = std::make_unique<Gui>(nullptr, nullptr, sampleArchive(), std::move(renderer));
@@ -67,17 +65,8 @@ class GuiOnGlTest : public ReportCapture {
   }
 
   D3DPRESENT_PARAMETERS presentParameters(UINT width, UINT height) {
-    D3DPRESENT_PARAMETERS p{};
-    p.Windowed = 1;
-    p.BackBufferWidth = width;
-    p.BackBufferHeight = height;
-    p.BackBufferFormat = D3DFMT_X8R8G8B8;
+    D3DPRESENT_PARAMETERS p = windowedPresentParameters(window, width, height, D3DFMT_X8R8G8B8);
     p.BackBufferCount = 2;
-    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    p.hDeviceWindow = window;
-    p.EnableAutoDepthStencil = 1;
-    p.AutoDepthStencilFormat = D3DFMT_D24S8;
-    p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
     return p;
   }
 

@@ -11,7 +11,7 @@
 #include "platform/graphics/d3d9.h"
 #include "platform/window/window.h"
 #include "tests/gui/ingame_fixture.h"
-#include "tests/gui/quiet_window.h"
+#include "tests/support/quiet_window.h"
 
 namespace {
 
@@ -26,18 +26,8 @@ class HudOnGlTest : public ReportCapture {
     ASSERT_NE(window, nullptr);
     d3d = ComPtr<IDirect3D9>(Direct3DCreate9(31));
     ASSERT_TRUE(d3d) << "no OpenGL: run under xvfb-run";
-    D3DPRESENT_PARAMETERS p{};
-    p.Windowed = 1;
-    p.BackBufferWidth = kWidth;
-    p.BackBufferHeight = kHeight;
-    p.BackBufferFormat = D3DFMT_X8R8G8B8;
-    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    p.hDeviceWindow = window;
-    p.EnableAutoDepthStencil = 1;
-    p.AutoDepthStencilFormat = D3DFMT_D24S8;
-    p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, device.put()),
-              D3D_OK);
+    D3DPRESENT_PARAMETERS p = windowedPresentParameters(window, kWidth, kHeight, D3DFMT_X8R8G8B8);
+    ASSERT_EQ(createWindowedDevice(d3d.get(), &p, device.put()), D3D_OK);
     auto renderer = GuiRenderer::createOnDevice(device.get());
     ASSERT_TRUE(renderer);
     gui = std::make_unique<Gui>(nullptr, nullptr, raceGuiArchive(), std::move(renderer));

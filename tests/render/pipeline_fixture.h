@@ -14,11 +14,8 @@
 #include "platform/window/window.h"
 #include "render/render_pipeline.h"
 #include "render/texture.h"
+#include "tests/support/quiet_window.h"
 #include "tests/support/report_capture.h"
-
-inline LRESULT pipelineTestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 // A texture with one 4 x 4 managed device texture made directly on the
 // pipeline's first device.
@@ -54,7 +51,7 @@ class PipelineTest : public ReportCapture {
       return IDOK;
     });
     WNDCLASSA wc{};
-    wc.lpfnWndProc = pipelineTestProc;
+    wc.lpfnWndProc = quietWindowProc;
     wc.lpszClassName = "Orbivane";
     ASSERT_NE(RegisterClassA(&wc), 0);
   }

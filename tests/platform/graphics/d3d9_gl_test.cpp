@@ -14,6 +14,7 @@
 #include "platform/testing/textured_quad.h"
 #include "platform/window/sdl_video.h"
 #include "platform/window/window.h"
+#include "tests/support/quiet_window.h"
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
 #include <SDL_syswm.h>
@@ -22,20 +23,11 @@
 
 namespace {
 
-LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
 class GlDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     resetWindowSystem();
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = quietProc;
-    wc.lpszClassName = "GlDeviceTest";
-    ASSERT_NE(RegisterClassA(&wc), 0);
-    window = CreateWindowExA(0, "GlDeviceTest", "gl test", WS_OVERLAPPEDWINDOW, 0, 0, 64, 48, nullptr, nullptr, nullptr,
-                             nullptr);
+    window = openQuietWindow("GlDeviceTest", 64, 48);
     ASSERT_NE(window, nullptr);
     ShowWindow(window, SW_SHOW);
     d3d = ComPtr<IDirect3D9>(Direct3DCreate9(31));
@@ -48,23 +40,16 @@ class GlDeviceTest : public ::testing::Test {
   }
 
   D3DPRESENT_PARAMETERS windowedParameters(D3DFORMAT depth = D3DFMT_D24S8) {
-    D3DPRESENT_PARAMETERS p{};
-    p.Windowed = 1;
-    p.BackBufferFormat = D3DFMT_A8R8G8B8;
+    D3DPRESENT_PARAMETERS p = windowedPresentParameters(window, 0, 0, D3DFMT_A8R8G8B8);
     p.BackBufferCount = 2;
-    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    p.hDeviceWindow = window;
     p.EnableAutoDepthStencil = depth != 0;
     p.AutoDepthStencilFormat = depth;
-    p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
     return p;
   }
 
   void createDevice(D3DPRESENT_PARAMETERS p) {
     parameters = p;
-    ASSERT_EQ(
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, device.put()),
-        D3D_OK);
+    ASSERT_EQ(createWindowedDevice(d3d.get(), &parameters, device.put()), D3D_OK);
   }
 
   std::vector<DWORD> readAll() {

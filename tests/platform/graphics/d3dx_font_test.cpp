@@ -9,6 +9,7 @@
 #include "platform/graphics/d3d9_recording.h"
 #include "platform/graphics/d3dx.h"
 #include "platform/window/window.h"
+#include "tests/support/quiet_window.h"
 
 namespace {
 
@@ -114,22 +115,14 @@ TEST_F(FontRecordingTest, BadRequestsAreRefused) {
 
 // ---- OpenGL ----
 
-LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
 class FontGlTest : public ::testing::Test {
  protected:
   static constexpr UINT kWidth = 96, kHeight = 64;
 
   void SetUp() override {
     resetWindowSystem();
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = quietProc;
-    wc.lpszClassName = "FontGlTest";
-    ASSERT_NE(RegisterClassA(&wc), 0);
-    window = CreateWindowExA(0, "FontGlTest", "f", WS_OVERLAPPEDWINDOW, 0, 0, kWidth, kHeight, nullptr, nullptr,
-                             nullptr, nullptr);
+    window = openQuietWindow("FontGlTest", kWidth, kHeight);
+    ASSERT_NE(window, nullptr);
     ShowWindow(window, SW_SHOW);
     d3d = ComPtr<IDirect3D9>(Direct3DCreate9(31));
     ASSERT_TRUE(d3d) << "no OpenGL: run under xvfb-run";

@@ -16,6 +16,7 @@
 #include "platform/graphics/gl_draw_functions.h"
 #include "platform/testing/textured_quad.h"
 #include "platform/window/window.h"
+#include "tests/support/quiet_window.h"
 
 namespace {
 
@@ -32,10 +33,6 @@ const D3DVERTEXELEMENT9 kElements[] = {
     {0, 24, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},  {0, 28, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 1},
     {0, 32, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0}, D3DDECL_END()};
 
-LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
 // Channel difference allowed for GL's rounding of interpolated colours.
 bool near(DWORD actual, DWORD expected, int tolerance = 2) {
   for (int shift = 0; shift < 32; shift += 8) {
@@ -49,28 +46,13 @@ class FixedFunctionPixels : public ::testing::Test {
  protected:
   void SetUp() override {
     resetWindowSystem();
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = quietProc;
-    wc.lpszClassName = "FixedFunctionPixels";
-    ASSERT_NE(RegisterClassA(&wc), 0);
-    window = CreateWindowExA(0, "FixedFunctionPixels", "ff", WS_OVERLAPPEDWINDOW, 0, 0, 64, 48, nullptr, nullptr,
-                             nullptr, nullptr);
+    window = openQuietWindow("FixedFunctionPixels", 64, 48);
     ASSERT_NE(window, nullptr);
     ShowWindow(window, SW_SHOW);
     d3d = ComPtr<IDirect3D9>(Direct3DCreate9(31));
     ASSERT_TRUE(d3d) << "no OpenGL: run under xvfb-run";
-    D3DPRESENT_PARAMETERS p{};
-    p.Windowed = 1;
-    p.BackBufferFormat = D3DFMT_A8R8G8B8;
-    p.BackBufferWidth = 64;
-    p.BackBufferHeight = 48;
-    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    p.hDeviceWindow = window;
-    p.EnableAutoDepthStencil = 1;
-    p.AutoDepthStencilFormat = D3DFMT_D24S8;
-    p.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, device.put()),
-              D3D_OK);
+    D3DPRESENT_PARAMETERS p = windowedPresentParameters(window, 64, 48, D3DFMT_A8R8G8B8);
+    ASSERT_EQ(createWindowedDevice(d3d.get(), &p, device.put()), D3D_OK);
     ASSERT_EQ(device->CreateVertexDeclaration(kElements, declaration.put()), D3D_OK);
     device->SetVertexDeclaration(declaration.get());
     device->SetRenderState(D3DRS_LIGHTING, 0);

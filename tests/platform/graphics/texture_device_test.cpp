@@ -9,6 +9,7 @@
 #include "platform/graphics/d3dx.h"
 #include "platform/testing/textured_quad.h"
 #include "platform/window/window.h"
+#include "tests/support/quiet_window.h"
 
 namespace {
 
@@ -201,20 +202,12 @@ TEST_F(TextureRecordingTest, VolumeTexturesHalveEveryAxisAndLockByBoxes) {
 
 // ---- OpenGL ----
 
-LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
 class TextureGlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     resetWindowSystem();
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = quietProc;
-    wc.lpszClassName = "TextureGlTest";
-    ASSERT_NE(RegisterClassA(&wc), 0);
-    window =
-        CreateWindowExA(0, "TextureGlTest", "t", WS_OVERLAPPEDWINDOW, 0, 0, 32, 32, nullptr, nullptr, nullptr, nullptr);
+    window = openQuietWindow("TextureGlTest", 32, 32);
+    ASSERT_NE(window, nullptr);
     ShowWindow(window, SW_SHOW);
     d3d = ComPtr<IDirect3D9>(Direct3DCreate9(31));
     ASSERT_TRUE(d3d) << "no OpenGL: run under xvfb-run";

@@ -11,12 +11,9 @@
 #include "platform/input/dinput.h"
 #include "platform/input/input_injection.h"
 #include "platform/window/window.h"
+#include "tests/support/quiet_window.h"
 
 namespace {
-
-LRESULT plainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
 
 class DirectInputLayerTest : public ::testing::Test {
  protected:
@@ -26,12 +23,7 @@ class DirectInputLayerTest : public ::testing::Test {
     // the focus in the middle of a test. Decided when SDL's video starts.
     if (offscreen()) setenv("SDL_VIDEODRIVER", "offscreen", 1);
     resetWindowSystem();
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = plainProc;
-    wc.lpszClassName = "DirectInputLayerTest";
-    ASSERT_NE(RegisterClassA(&wc), 0);
-    window = CreateWindowExA(0, "DirectInputLayerTest", "dinput", WS_OVERLAPPEDWINDOW, 0, 0, 64, 48, nullptr, nullptr,
-                             nullptr, nullptr);
+    window = openQuietWindow("DirectInputLayerTest", 64, 48);
     ASSERT_NE(window, nullptr) << "no video: run under xvfb-run";
     ShowWindow(window, SW_SHOW);
     // Let the X server's own events about the new window (focus among them)
