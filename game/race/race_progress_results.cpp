@@ -68,11 +68,20 @@ void Race::computeRanking() {
     Vehicle* kart = m_karts[i];
     if (kart && !kart->m_net.m_trackFinished.get()) unfinished.push_back(kart);
   }
-  if (unfinished.empty()) return;
-  if (m_config->m_game.get() == kModeLastManStanding)
-    placeSurvivors(unfinished);
-  else
-    placeByEstimatedTimes(unfinished);
+  if (!unfinished.empty()) {
+    if (m_config->m_game.get() == kModeLastManStanding)
+      placeSurvivors(unfinished);
+    else
+      placeByEstimatedTimes(unfinished);
+  }
+  // Another machine ranks this one's karts by where it sees them, and went
+  // on doing so while they drove past the end, when this machine no longer
+  // counted their laps nor sent their ranks: a kart that crossed the line
+  // then fell a lap behind there. The ranks held here go out once more, for
+  // every machine's result dialog.
+  for (int i = 0; i < count; ++i) {
+    if (m_karts[i]) m_karts[i]->m_net.m_rank.modify();
+  }
 }
 
 void Race::placeSurvivors(std::vector<Vehicle*>& survivors) {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -313,6 +314,62 @@ TEST_F(OneLapNetworkRace, BothMachinesEndWithTheSameRanksOnePerKart) {
     EXPECT_LT(m->kart(first).m_net.m_rank.get(), m->kart(1 - first).m_net.m_rank.get());
   }
   RecordProperty("ranks", ::testing::PrintToString(hostRanks));
+}
+
+// The host's computer drivers drive on between the race's end and its
+// results, while the host no longer counts their laps; the client goes on
+// following them along the lap. One that crosses the line in that time
+// must still end on the client where the host ranks it.
+TEST_F(OneLapNetworkRace, AComputerDriverThatCrossesTheLineAfterTheEndKeepsTheHostsRank) {
+  ASSERT_NO_FATAL_FAILURE(startBoth());
+  host->driver->pedal = client->driver->pedal = ScriptedDriver::Pedal::Throttle;
+  // Where the lap has just begun: the host's kart passes there.
+  std::optional<Position3> lapBegun;
+  for (int f = 0; f < 30 * 20 && !lapBegun; ++f) {
+    ASSERT_NO_FATAL_FAILURE(round(0.05));
+    const Vehicle& own = host->kart(kHostKart);
+    const int sector = own.m_sectorHistory[0];
+    if (own.m_net.m_lap.get() == 0 && sector > 1 && sector < 48) lapBegun = host->placeOf(kHostKart);
+  }
+  ASSERT_TRUE(lapBegun) << "the host's kart never began its lap";
+  // The computer drivers spread out along the lap; then both players
+  // finish, and the race ends on the host with every computer driver still
+  // racing.
+  for (int f = 0; f < 5 * 20; ++f) ASSERT_NO_FATAL_FAILURE(round(0.05));
+  for (auto [machine, k] : {std::pair{host.get(), kHostKart}, std::pair{client.get(), kClientKart}}) {
+    machine->kart(k).m_net.m_lap.set(laps);
+    machine->kart(k).m_net.m_trackFinished.set(true);
+  }
+  host->driver->pedal = client->driver->pedal = ScriptedDriver::Pedal::None;
+  for (int f = 0; f < 20 && !host->race->m_raceOver; ++f) ASSERT_NO_FATAL_FAILURE(round(0.05));
+  ASSERT_TRUE(host->race->m_raceOver);
+  ASSERT_FALSE(host->race->m_resultsShown);
+
+  // The best-placed computer driver drives on over the line.
+  int leader = -1;
+  for (int k = 0; k < 6; ++k) {
+    if (k == kHostKart || k == kClientKart) continue;
+    ASSERT_FALSE(host->kart(k).m_net.m_trackFinished.get()) << "kart " << k << " finished";
+    if (leader < 0 || host->kart(k).m_net.m_rank.get() < host->kart(leader).m_net.m_rank.get()) leader = k;
+  }
+  VehicleMaster& moved = *host->kart(leader).getMaster();
+  Matrix4x3 there = moved.m_net.m_matrix.get();
+  there.m[12] = lapBegun->x;
+  there.m[13] = lapBegun->y;
+  there.m[14] = lapBegun->z;
+  moved.setKartMatrix(there);
+  moved.m_drive.m_pos = moved.m_drive.m_target = *lapBegun;
+  moved.m_drive.m_velocity = 0.0f;
+  for (int f = 0; f < 5; ++f) ASSERT_NO_FATAL_FAILURE(round(0.05));
+  ASSERT_NE(client->kart(leader).m_net.m_rank.get(), host->kart(leader).m_net.m_rank.get())
+      << "the client still ranks the computer driver as the host does: nothing to check";
+
+  auto shown = [&] { return host->race->m_resultsShown && client->race->m_resultsShown; };
+  for (int f = 0; f < 20 * 20 && !shown(); ++f) ASSERT_NO_FATAL_FAILURE(round(0.05));
+  ASSERT_TRUE(shown());
+  for (int f = 0; f < 5; ++f) ASSERT_NO_FATAL_FAILURE(round());
+  for (int k = 0; k < 6; ++k)
+    EXPECT_EQ(client->kart(k).m_net.m_rank.get(), host->kart(k).m_net.m_rank.get()) << "kart " << k;
 }
 
 // The client in a process of its own (the peer program): both run the same
