@@ -70,16 +70,8 @@ KartDriveEvents KartDrive::move(const Position3& chassis, float chassisScaleX, c
     d[2] = vz / n;
   }
 
-  Position3 target;
-  if (!sensors.wallTouched) {
-    m_pos = chassis;
-    target = {m_pos.x + d[0] * m_velocity + push.x, m_pos.y + d[1] * m_velocity + push.y,
-              m_pos.z + d[2] * m_velocity + push.z};
-    const float weight = m_velocity * m_velocity * m_inertia;
-    for (int i = 0; i < 3; ++i) m_motion[i] = d[i] * weight;
-  } else {
-    target = meetWall(chassis, chassisScaleX, d, sensors, events);
-  }
+  const Position3 target =
+      sensors.wallTouched ? meetWall(chassis, chassisScaleX, d, push, sensors, events) : moveFreely(chassis, d, push);
 
   // Ground: the mean height of the wheel rays that hit this pass.
   float groundSum = 0.0f;
@@ -106,7 +98,15 @@ KartDriveEvents KartDrive::move(const Position3& chassis, float chassisScaleX, c
   return events;
 }
 
-Position3 KartDrive::meetWall(const Position3& chassis, float chassisScaleX, const float (&d)[3],
+Position3 KartDrive::moveFreely(const Position3& chassis, const float (&d)[3], const Position3& push) {
+  m_pos = chassis;
+  const float weight = m_velocity * m_velocity * m_inertia;
+  for (int i = 0; i < 3; ++i) m_motion[i] = d[i] * weight;
+  return {m_pos.x + d[0] * m_velocity + push.x, m_pos.y + d[1] * m_velocity + push.y,
+          m_pos.z + d[2] * m_velocity + push.z};
+}
+
+Position3 KartDrive::meetWall(const Position3& chassis, float chassisScaleX, const float (&d)[3], const Position3& push,
                               const KartSensors& sensors, KartDriveEvents& events) {
   const Position3& p = sensors.wallPos;
   // The collider may answer from either side of a wall's face: once the
@@ -119,10 +119,24 @@ Position3 KartDrive::meetWall(const Position3& chassis, float chassisScaleX, con
   auto inFront = [&](const Position3& at) { return (at.x - p.x) * wn.x + (at.z - p.z) * wn.z; };
   const float away = kWallClearance * chassisScaleX;
 
-  if (m_velocity > kHardHitSpeed) events.wallCrashSound = true;
   const float dl = length3(d[0], d[1], d[2]);
   const float dx = dl > 0 ? d[0] / dl : 0, dy = dl > 0 ? d[1] / dl : 0, dz = dl > 0 ? d[2] / dl : 0;
   const float dot = std::clamp(dx * wn.x + dy * wn.y + dz * wn.z, -1.0f, 1.0f);
+  // The box still overlaps the wall for a few passes after a hit: a kart
+  // that no longer goes into it (backing off, or turned away) moves freely.
+  // The wall still holds it clear of its face, as it holds a kart sliding
+  // along it, so that another kart's push cannot carry it through.
+  if (dot >= 0.0f) {
+    Position3 from = chassis;
+    const float clear = inFront(chassis);
+    if (clear < away) {
+      from.x += wn.x * (away - clear);
+      from.z += wn.z * (away - clear);
+    }
+    return moveFreely(from, d, push);
+  }
+
+  if (m_velocity > kHardHitSpeed) events.wallCrashSound = true;
   const float angle = std::asin(dot) / kRadiansPerDegree;
   const float side = wn.z * dx - dz * wn.x;
   if (angle <= -70.0f || side == 0.0f || m_velocity <= 0.01f) {
@@ -137,6 +151,12 @@ Position3 KartDrive::meetWall(const Position3& chassis, float chassisScaleX, con
     }
     m_reverse = 1;
     m_bounced = 1;
+    // The kart now goes back: it remembers that motion at its new speed,
+    // not the run that carried it into the wall.
+    const float weight = m_velocity * m_velocity * m_inertia;
+    m_motion[0] = -m_heading.x * weight;
+    m_motion[1] = 0.0f;
+    m_motion[2] = -m_heading.z * weight;
     return m_pos;
   }
   // Along the wall, the way the kart was going.
@@ -159,13 +179,26 @@ Position3 KartDrive::meetWall(const Position3& chassis, float chassisScaleX, con
   return {m_pos.x + m_motion[0] * m_velocity, m_pos.y, m_pos.z + m_motion[2] * m_velocity};
 }
 
-bool KartDrive::pushByKart(KartSensors& sensors, float otherSpeed, bool shrunk, KartDriveEvents& events) {
+bool KartDrive::pushByKart(KartSensors& sensors, const Position3& otherAt, float otherSpeed, bool shrunk,
+                           KartDriveEvents& events) {
   if (sensors.kartDepth <= 0.0f) return false;
   const float depth = sensors.kartDepth;
   sensors.kartDepth = 0.0f;
   if (shrunk) return true;
-  m_target.x += (depth + 0.08f) * sensors.kartNormal.x;
-  m_target.z += (depth + 0.08f) * sensors.kartNormal.z;
+  float nx = sensors.kartNormal.x, nz = sensors.kartNormal.z;
+  // Boxes that overlap deeply are parted across their tops: that normal
+  // pushes nothing sideways, and the karts would crawl on inside each
+  // other. They part along the line between them instead.
+  if (std::hypot(nx, nz) < kLeastSidewaysPush) {
+    const float ax = m_target.x - otherAt.x, az = m_target.z - otherAt.z;
+    const float apart = std::hypot(ax, az);
+    if (apart > 0.0f) {
+      nx = ax / apart;
+      nz = az / apart;
+    }
+  }
+  m_target.x += (depth + 0.08f) * nx;
+  m_target.z += (depth + 0.08f) * nz;
   if (m_velocity > kHardHitSpeed || otherSpeed > kHardHitSpeed) events.bumpSound = true;
   m_verticalSpeed = 0.0f;
   m_velocity = (m_velocity + otherSpeed) / 2.0f;

@@ -38,6 +38,9 @@ class KartDrive {
   // A kart sliding along a wall keeps this far from its face, in units of
   // the chassis's x scale.
   static constexpr float kWallClearance = 0.601f;
+  // A kart contact normal whose horizontal part is shorter than this
+  // parts the karts along the line between them instead.
+  static constexpr float kLeastSidewaysPush = 0.1f;
 
   // The speed change of this step from the pedals: may switch the sense of
   // travel when the kart stands.
@@ -47,12 +50,13 @@ class KartDrive {
   void steer(const KartCommands& commands, const KartTuning& tuning, bool active);
   // Direction of motion, free motion or the wall response, then ground and
   // height: sets m_pos and m_target. `chassis` is where the chassis stands;
-  // `push` (wind and conveyor band) moves a kart that is not at a wall.
+  // `push` (wind and conveyor band) moves a kart in free motion.
   KartDriveEvents move(const Position3& chassis, float chassisScaleX, const KartTuning& tuning, KartSensors& sensors,
                        const Position3& push = {});
-  // The push of another kart (its speed given); a shrunk kart is run over
-  // instead and answers true.
-  bool pushByKart(KartSensors& sensors, float otherSpeed, bool shrunk, KartDriveEvents& events);
+  // The push of another kart (where it stands and its speed given); a
+  // shrunk kart is run over instead and answers true.
+  bool pushByKart(KartSensors& sensors, const Position3& otherAt, float otherSpeed, bool shrunk,
+                  KartDriveEvents& events);
   // Clears what the contact surfaces write anew in every collision pass.
   static void clearStepContacts(KartSensors& sensors);
 
@@ -74,8 +78,11 @@ class KartDrive {
   std::uint8_t m_sliding = 0;
 
  private:
-  // The wall response: the kart stops head-on or turns along the wall.
-  // Sets m_pos and answers the target.
-  Position3 meetWall(const Position3& chassis, float chassisScaleX, const float (&d)[3], const KartSensors& sensors,
-                     KartDriveEvents& events);
+  // Free motion along `d`: sets m_pos and m_motion, answers the target.
+  Position3 moveFreely(const Position3& chassis, const float (&d)[3], const Position3& push);
+  // The wall response: the kart stops head-on or turns along the wall; a
+  // kart moving away from it moves freely. Sets m_pos and answers the
+  // target.
+  Position3 meetWall(const Position3& chassis, float chassisScaleX, const float (&d)[3], const Position3& push,
+                     const KartSensors& sensors, KartDriveEvents& events);
 };

@@ -74,8 +74,13 @@ void VehicleMaster::step(double time, double dt) {
     m_animation.driverMotion = m_motions.m_driverIndex[KartMotions::kCrash];
   }
   pushObstacle();
-  const float otherSpeed = m_sensors.otherKart ? m_sensors.otherKart->getSpeed() : 0.0f;
-  if (d.pushByKart(m_sensors, otherSpeed, m_status.shrunk != 0.0f, events)) {
+  Position3 otherAt = d.m_target;
+  float otherSpeed = 0.0f;
+  if (m_sensors.otherKart) {
+    m_sensors.otherKart->getPosition(otherAt);
+    otherSpeed = m_sensors.otherKart->getSpeed();
+  }
+  if (d.pushByKart(m_sensors, otherAt, otherSpeed, m_status.shrunk != 0.0f, events)) {
     // Run over while shrunk: flattened instead of pushed aside.
     m_status.shrunk = 0.0f;
     onStamped();

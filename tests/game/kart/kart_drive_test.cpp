@@ -99,6 +99,68 @@ TEST_F(FlatGround, HeadOnWallHitLeavesASlowReverse) {
   }
 }
 
+// A wall across the road at z = 2, facing the kart, which the collider
+// reports on every pass while the kart's box (0.4 from its centre to its
+// nose) reaches into it. Whatever the speed of the square hit, the brake
+// then backs the kart away from it at the reverse speed its tuning gives:
+// the wall costs it speed once, not on every pass it still touches.
+TEST_F(FlatGround, AKartThatHitAWallSquareOnBacksAwayFromItUnderTheBrake) {
+  constexpr float kWallZ = 2.0f, kNose = 0.4f;
+  auto reportTheWallWhileTouching = [&] {
+    if (kart.m_target.z + kNose < kWallZ) return;
+    wall({0.0f, 0.0f, -1.0f});
+    sensors.wallPos = {kart.m_target.x, 0.2f, kWallZ};
+  };
+  for (float speed : {0.29f, 0.05f, 0.008f}) {
+    SCOPED_TRACE(speed);
+    kart = KartDrive();
+    settle();
+    // Driving at `speed`, its motion built up as the throttle leaves it.
+    kart.m_velocity = speed;
+    kart.m_motion[0] = kart.m_motion[1] = 0.0f;
+    kart.m_motion[2] = speed * speed * kart.m_inertia;
+    for (int steps = 0; steps < 2000 && !kart.m_bounced; ++steps) {
+      reportTheWallWhileTouching();
+      step(kart.m_velocity >= speed ? none : throttle);
+    }
+    ASSERT_EQ(kart.m_bounced, 1) << "never met the wall";
+    ASSERT_EQ(kart.m_reverse, 1);
+    const float hitAt = kart.m_target.z;
+    const float bounce = kart.m_velocity;
+    for (int i = 0; i < 500; ++i) {
+      reportTheWallWhileTouching();
+      step(brake);
+    }
+    EXPECT_LT(kart.m_target.z, hitAt - 1.0f) << "backed away from the wall";
+    EXPECT_NEAR(kart.m_velocity, bounce + 500 * tuning.acceleration, 1e-4f) << "at the tuning's reverse speed";
+    EXPECT_EQ(kart.m_reverse, 1);
+  }
+}
+
+// A kart running along a wall at x = 1, edging away from it, while a kart
+// deep in it on the other side shoves it toward the wall every step, far
+// enough to carry its centre past the face: the wall puts it back on its
+// side in the next step, every time.
+TEST_F(FlatGround, AKartLeavingAWallIsStillHeldOnItsSideWhenAnotherShovesIt) {
+  constexpr float kWallX = 1.0f, kHalfWidth = 0.27f;
+  settle();
+  kart.m_heading = {-0.01f, 0.0f, 0.99995f};
+  kart.m_motion[0] = kart.m_motion[1] = kart.m_motion[2] = 0.0f;
+  kart.m_velocity = 0.2f;
+  for (int i = 0; i < 50; ++i) {
+    if (kart.m_target.x + kHalfWidth >= kWallX) {
+      wall({-1.0f, 0.0f, 0.0f});
+      sensors.wallPos = {kWallX, 0.2f, kart.m_target.z};
+    }
+    step(throttle);
+    ASSERT_LT(kart.m_target.x, kWallX) << "step " << i;
+    sensors.kartDepth = 0.27f;
+    sensors.kartNormal = {0.0f, 1.0f, 0.0f};
+    const Position3 other{kart.m_target.x - 0.3f, 0.0f, kart.m_target.z};
+    kart.pushByKart(sensors, other, kart.m_velocity, false, events);
+  }
+}
+
 TEST_F(FlatGround, A45DegreeGlanceHalvesTheSpeedAndRunsAlongTheWall) {
   settle();
   kart.m_velocity = kart.m_speedLimit = 0.2f;
@@ -202,17 +264,34 @@ TEST_F(FlatGround, WithoutGroundTheKartFallsByGravity) {
 
 TEST_F(FlatGround, KartsPushedByTheirNormalsPartAndShareSpeed) {
   settle();
+  const Position3 beside{1.0f, 0.0f, 0.0f};
   kart.m_velocity = 0.1f;
   sensors.kartDepth = 0.1f;
   sensors.kartNormal = {-1.0f, 0.0f, 0.0f};
   const float x = kart.m_target.x;
-  EXPECT_FALSE(kart.pushByKart(sensors, 0.3f, false, events));
+  EXPECT_FALSE(kart.pushByKart(sensors, beside, 0.3f, false, events));
   EXPECT_NEAR(kart.m_target.x, x - 0.18f, 1e-6);
   EXPECT_FLOAT_EQ(kart.m_velocity, 0.2f);
   EXPECT_TRUE(events.bumpSound);
   EXPECT_EQ(sensors.kartDepth, 0.0f);
   sensors.kartDepth = 0.1f;
-  EXPECT_TRUE(kart.pushByKart(sensors, 0.3f, true, events));  // shrunk: run over, not pushed
+  EXPECT_TRUE(kart.pushByKart(sensors, beside, 0.3f, true, events));  // shrunk: run over, not pushed
+}
+
+// Deep in each other, the collider parts two karts' boxes across their
+// tops. Each still moves away from the other, along the line between them,
+// and they come apart instead of crawling on side by side.
+TEST_F(FlatGround, KartsDeepInEachOtherPartAlongTheLineBetweenThem) {
+  settle();
+  for (const Normal3& normal : {Normal3{0.0f, 1.0f, 0.0f}, Normal3{0.05f, -0.998f, 0.0f}}) {
+    const Position3 at = kart.m_target;
+    const Position3 other{at.x - 0.3f, at.y, at.z + 0.4f};  // 0.5 away, ahead on its left
+    sensors.kartDepth = 0.2f;
+    sensors.kartNormal = normal;
+    kart.pushByKart(sensors, other, 0.0f, false, events);
+    EXPECT_NEAR(kart.m_target.x, at.x + 0.28f * 0.6f, 1e-5);
+    EXPECT_NEAR(kart.m_target.z, at.z - 0.28f * 0.8f, 1e-5);
+  }
 }
 
 }  // namespace
